@@ -1,0 +1,16 @@
+# ordavel_qt_layer(NAME DEPS...): a static library made of the .cpp/.h files of the
+# calling folder, or an interface library while the folder holds no sources yet.
+function(ordavel_qt_layer name)
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  list(FILTER _sources INCLUDE REGEX "\\.cpp$")
+  if(_sources)
+    file(GLOB _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    add_library(${name} STATIC ${_all})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARGN} ordavel_options)
+  else()
+    add_library(${name} INTERFACE)
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+  add_library(ordavel::${name} ALIAS ${name})
+endfunction()
