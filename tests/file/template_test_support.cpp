@@ -69,7 +69,7 @@ double randomCm(std::mt19937& rng) { return pick(rng, -500, 5000) / 100.0 + (pic
 
 } // namespace
 
-void fillRandomDocument(Document& doc, std::mt19937& rng)
+void fillRandomDocument(Document& doc, std::mt19937& rng, bool gaps)
 {
     PageSettings& page = doc.page();
     page.pageWidth = static_cast<float>(pick(rng, 100, 5000) / 10.0);
@@ -120,7 +120,7 @@ void fillRandomDocument(Document& doc, std::mt19937& rng)
     }
     // Gaps in the slot numbers.
     for (int index : doc.liveIndices())
-        if (pick(rng, 0, 3) == 0)
+        if (gaps && pick(rng, 0, 3) == 0)
             doc.deleteBox(index);
 }
 

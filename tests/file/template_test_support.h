@@ -42,8 +42,9 @@ void writeFile(const std::string& path, const std::string& bytes);
 
 // A document with every box type and random attributes: texts with CR LF, TAB,
 // quotes, &, ', <, >, GBK and non-GBK characters, fractional PrintRects,
-// pictures empty and not, a background picture, and gaps in the slot numbers.
-void fillRandomDocument(Document& doc, std::mt19937& rng);
+// pictures empty and not, a background picture, and (when gaps) free slots
+// between the live ones.
+void fillRandomDocument(Document& doc, std::mt19937& rng, bool gaps = true);
 
 // Everything the file stores must be equal (the temporary background path is not stored).
 void expectSameModel(const Document& a, const Document& b);
