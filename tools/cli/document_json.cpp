@@ -160,11 +160,15 @@ bool flagValue(const json& value, const std::string& key)
     return value.get<bool>();
 }
 
-double numberValue(const json& value, const std::string& key)
+// Centimetres, within the range the reader accepts.
+double cmValue(const json& value, const std::string& key, double low)
 {
     if (!value.is_number())
         fail("\"" + key + "\" must be a number");
-    return value.get<double>();
+    const double cm = value.get<double>();
+    if (!(cm >= low && cm <= kMaxPaperCm))
+        fail("\"" + key + "\" is out of range");
+    return cm;
 }
 
 std::string textValue(const json& value, const std::string& key)
@@ -288,7 +292,7 @@ void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolde
     Box& b = doc.box(index);
     auto cm = [&](const char* key, double& out) {
         if (box.contains(key))
-            out = numberValue(box[key], key);
+            out = cmValue(box[key], key, -kMaxPaperCm);
     };
     cm("pX", b.printRect.left);
     cm("pY", b.printRect.top);
@@ -374,9 +378,9 @@ std::string documentFromJson(const nlohmann::json& in, const std::string& jsonFo
                 fail("unknown key \"" + key + "\"");
         PageSettings& page = doc.page();
         if (in.contains("pageWidth"))
-            page.pageWidth = static_cast<float>(numberValue(in["pageWidth"], "pageWidth"));
+            page.pageWidth = static_cast<float>(cmValue(in["pageWidth"], "pageWidth", 0.0));
         if (in.contains("pageHeight"))
-            page.pageHeight = static_cast<float>(numberValue(in["pageHeight"], "pageHeight"));
+            page.pageHeight = static_cast<float>(cmValue(in["pageHeight"], "pageHeight", 0.0));
         if (in.contains("wWidth"))
             page.boardWidth = static_cast<int>(integerIn(in["wWidth"], "wWidth", 0, kMaxBoardPixels));
         if (in.contains("wHeight"))
