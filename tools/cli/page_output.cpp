@@ -68,7 +68,8 @@ std::string writePng(const Document& doc, const std::string& path, int dpi)
     return {};
 }
 
-std::string printOn(const Document& doc, const std::string& printerName, int copies)
+std::string printOn(const Document& doc, const std::string& printerName, int copies,
+                    const std::string& jobName)
 {
     QPrinter printer(QPrinter::HighResolution);
     if (!printerName.empty())
@@ -77,6 +78,7 @@ std::string printOn(const Document& doc, const std::string& printerName, int cop
         return printerName.empty() ? std::string("no default printer")
                                    : "no printer named \"" + printerName + "\"";
     printer.setCopyCount(copies);
+    printer.setDocName(QString::fromStdString(jobName));
     if (!printDocument(doc, printer, nullptr))
         return "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
     return {};

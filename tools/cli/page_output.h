@@ -15,7 +15,9 @@ namespace ordavel::cli {
 std::string writePdf(const Document& doc, const std::string& path);
 std::string writePng(const Document& doc, const std::string& path, int dpi);
 
-// Prints on `printerName` (the default printer when empty) without a dialog.
-std::string printOn(const Document& doc, const std::string& printerName, int copies);
+// Prints on `printerName` (the default printer when empty) without a dialog,
+// as a job titled `jobName`.
+std::string printOn(const Document& doc, const std::string& printerName, int copies,
+                    const std::string& jobName);
 
 } // namespace ordavel::cli

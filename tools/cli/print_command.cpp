@@ -46,7 +46,7 @@ int run(const std::vector<std::string>& args)
     Document doc;
     if (!loadTemplate(doc, input))
         return fail("cannot load \"" + input + "\"");
-    const std::string error = printOn(doc, printer, copies);
+    const std::string error = printOn(doc, printer, copies, input);
     if (!error.empty())
         return fail(error);
     return 0;
