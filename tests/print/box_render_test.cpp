@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace ordavel {
 namespace {
 
@@ -66,7 +68,10 @@ INSTANTIATE_TEST_SUITE_P(
         // 2.65 cm: 100.157 px at 96 dpi, 125.196 px at 120 dpi.
         LeftRow{"PreviewText96", BoxType::ComboBox, RenderTarget::Preview, 96, 2.65, "text 100 0 A"},
         LeftRow{"PreviewText120", BoxType::ComboBox, RenderTarget::Preview, 120, 2.65, "text 125 0 A"},
-        LeftRow{"PreviewShape120", BoxType::ShapeBox, RenderTarget::Preview, 120, 2.65, "line 125 0 172 0"}),
+        LeftRow{"PreviewShape120", BoxType::ShapeBox, RenderTarget::Preview, 120, 2.65, "line 125 0 172 0"},
+        // Numbers an int cannot hold are held at 1e9 units; NaN is 0.
+        LeftRow{"HugeValueIsHeld", BoxType::EditBox, RenderTarget::Printer, 96, 1e300, "text 1000000000 0 A"},
+        LeftRow{"NotANumberIsZero", BoxType::ColorPicker, RenderTarget::Preview, 96, std::nan(""), "rect 0 0 37 37"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // --- shapes -----------------------------------------------------------------

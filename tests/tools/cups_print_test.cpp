@@ -26,6 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using test::areaOf;
 using test::runCommand;
 using test::shellQuoted;
 
@@ -63,19 +64,6 @@ std::set<fs::path> pdfsIn(const std::vector<fs::path>& folders)
                 found.insert(entry.path());
     }
     return found;
-}
-
-QRect areaOf(const QImage& image, QColor colour)
-{
-    QRect area;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor p = image.pixelColor(x, y);
-            if (std::abs(p.red() - colour.red()) < 40 && std::abs(p.green() - colour.green()) < 40
-                && std::abs(p.blue() - colour.blue()) < 40)
-                area |= QRect(x, y, 1, 1);
-        }
-    return area;
 }
 
 // A scheduler (our own unless one already runs) with a cups-pdf queue; both
@@ -145,15 +133,6 @@ private:
     bool m_added = false;
 };
 
-class NullSink : public MessageSink {
-public:
-    MessageAnswer show(const Message& message) override
-    {
-        ADD_FAILURE() << message.text;
-        return MessageAnswer::Ok;
-    }
-};
-
 TEST(CupsPrint, ColourBlocksLandWithinATenthOfAMillimetrePair)
 {
     CupsPdfQueue queue;
@@ -175,7 +154,7 @@ TEST(CupsPrint, ColourBlocksLandWithinATenthOfAMillimetrePair)
     }
     test::ScratchDir scratch("ordavel-cups");
     const fs::path file = scratch.path() / "blocks.oxf";
-    NullSink sink;
+    test::FailOnMessage sink;
     ASSERT_TRUE(saveDocument(doc, file.string(), sink));
 
     const auto folders = outputFolders();
@@ -227,7 +206,7 @@ TEST(CupsPrint, UnknownPrinterFailsWithAMessage)
 {
     test::ScratchDir scratch("ordavel-cups");
     Document doc;
-    NullSink sink;
+    test::FailOnMessage sink;
     const fs::path file = scratch.path() / "empty.oxf";
     ASSERT_TRUE(saveDocument(doc, file.string(), sink));
     const auto run = runCommand(std::string(ORDAVEL_CLI) + " print " + shellQuoted(file)

@@ -19,18 +19,10 @@ namespace ordavel {
 namespace {
 
 using test::shellQuoted;
+using test::areaOf;
 using test::runCommand;
 
 constexpr double kPtPerCm = 72.0 / 2.54;
-
-class NullSink : public MessageSink {
-public:
-    MessageAnswer show(const Message& message) override
-    {
-        ADD_FAILURE() << message.text;
-        return MessageAnswer::Ok;
-    }
-};
 
 struct Word {
     double xMin, yMin, xMax, yMax;
@@ -47,22 +39,6 @@ std::map<std::string, Word> wordsOf(const std::string& html)
         words.emplace(m[5].str(), Word{std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])});
     }
     return words;
-}
-
-// The bounding box of the pixels of `colour` (each channel within 40).
-QRect areaOf(const QImage& image, QColor colour)
-{
-    QRect area;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb p = line[x];
-            if (std::abs(qRed(p) - colour.red()) < 40 && std::abs(qGreen(p) - colour.green()) < 40
-                && std::abs(qBlue(p) - colour.blue()) < 40)
-                area |= QRect(x, y, 1, 1);
-        }
-    }
-    return area;
 }
 
 class RenderToPdf : public ::testing::Test {
@@ -102,7 +78,7 @@ protected:
     // Renders the document through a saved template; empty on failure.
     std::string render(const std::string& extension, const std::string& options = "")
     {
-        NullSink sink;
+        test::FailOnMessage sink;
         const auto file = scratch.path() / "form.oxf";
         if (!saveDocument(doc, file.string(), sink))
             return {};
@@ -197,7 +173,7 @@ TEST_F(RenderToPdf, FilledBlocksCoverTheirPrintRect)
     } blocks[] = {{Qt::red, 1.15, 2.35, 3.00, 1.50}, {Qt::blue, 10.00, 20.00, 4.25, 2.00},
                   {QColor(0, 0xC0, 0), 15.50, 5.05, 2.00, 3.10}};
     for (const auto& b : blocks) {
-        const QRect area = areaOf(page.convertToFormat(QImage::Format_RGB32), b.colour);
+        const QRect area = areaOf(page, b.colour);
         ASSERT_TRUE(area.isValid()) << b.colour.name().toStdString();
         EXPECT_NEAR(area.left(), b.left * pxPerCm, 2.0) << b.colour.name().toStdString();
         EXPECT_NEAR(area.top(), b.top * pxPerCm, 2.0) << b.colour.name().toStdString();
@@ -213,7 +189,7 @@ TEST_F(RenderToPdf, PngAtTheAskedResolutionAndNoOutputOnFailure)
     const std::string png = render("png", "--dpi 254");
     const QImage image(QString::fromStdString(png));
     ASSERT_EQ(image.size(), QSize(1000, 500));
-    EXPECT_EQ(areaOf(image.convertToFormat(QImage::Format_RGB32), Qt::black), QRect(100, 100, 200, 100));
+    EXPECT_EQ(areaOf(image, Qt::black), QRect(100, 100, 200, 100));
 
     const auto out = scratch.path() / "never.pdf";
     const std::string cli = ORDAVEL_CLI;

@@ -1,6 +1,12 @@
 #pragma once
 // Running programs from the tool tests: the command line tool and poppler.
 
+#include "model/message.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -51,6 +57,33 @@ public:
 
 private:
     std::filesystem::path m_path;
+};
+
+// The bounding box of the pixels of `colour` (each channel within 40).
+inline QRect areaOf(const QImage& picture, QColor colour)
+{
+    const QImage image = picture.convertToFormat(QImage::Format_RGB32);
+    QRect area;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = line[x];
+            if (std::abs(qRed(p) - colour.red()) < 40 && std::abs(qGreen(p) - colour.green()) < 40
+                && std::abs(qBlue(p) - colour.blue()) < 40)
+                area |= QRect(x, y, 1, 1);
+        }
+    }
+    return area;
+}
+
+// Saving a template in a test must not produce any message.
+class FailOnMessage : public MessageSink {
+public:
+    MessageAnswer show(const Message& message) override
+    {
+        ADD_FAILURE() << message.caption << ": " << message.text;
+        return MessageAnswer::Ok;
+    }
 };
 
 } // namespace ordavel::test
