@@ -21,15 +21,5 @@ TEST(FontResolver, ChineseFaceNamesResolveToInstalledCjkFonts)
     }
 }
 
-TEST(FontResolver, KeepsPointSizeAndEffects)
-{
-    const QFont font = qtFont(FontSpec{"黑体", 15, true, true, true, true});
-    EXPECT_EQ(font.pointSize(), 15);
-    EXPECT_TRUE(font.bold() && font.italic() && font.strikeOut() && font.underline());
-    const QFont plain = qtFont(FontSpec{"宋体", 0});
-    EXPECT_EQ(plain.pointSize(), 9);
-    EXPECT_FALSE(plain.bold() || plain.italic() || plain.strikeOut() || plain.underline());
-}
-
 } // namespace
 } // namespace ordavel

@@ -82,28 +82,5 @@ TEST(PainterSurface, FontsKeepTheirPointSizeWhateverTheResolution)
     EXPECT_GT(lineHeightUnits[0], 84.0);
 }
 
-TEST(PainterSurface, TextColourAndShapePenAreKeptApart)
-{
-    QImage image = page(254); // one unit per pixel
-    {
-        QPainter painter(&image);
-        PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-        surface.setTextColor(0x0000FF); // red
-        surface.setFont(FontSpec{"黑体", 20});
-        surface.drawTextLine(10, 10, "国");
-        surface.setPenColor(0xFF0000); // blue
-        surface.setPenWidth(5);
-        surface.drawLine(10, 300, 500, 300);
-    }
-    EXPECT_EQ(image.pixelColor(200, 300), QColor(Qt::blue));
-    const QRect ink = inkBounds(image);
-    ASSERT_TRUE(ink.isValid());
-    bool foundRed = false;
-    for (int y = ink.top(); y < 200 && !foundRed; ++y)
-        for (int x = ink.left(); x <= ink.right() && !foundRed; ++x)
-            foundRed = image.pixelColor(x, y) == QColor(Qt::red);
-    EXPECT_TRUE(foundRed);
-}
-
 } // namespace
 } // namespace ordavel

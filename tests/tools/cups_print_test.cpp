@@ -202,18 +202,5 @@ TEST(CupsPrint, ColourBlocksLandWithinATenthOfAMillimetrePair)
     }
 }
 
-TEST(CupsPrint, UnknownPrinterFailsWithAMessage)
-{
-    test::ScratchDir scratch("ordavel-cups");
-    Document doc;
-    test::FailOnMessage sink;
-    const fs::path file = scratch.path() / "empty.oxf";
-    ASSERT_TRUE(saveDocument(doc, file.string(), sink));
-    const auto run = runCommand(std::string(ORDAVEL_CLI) + " print " + shellQuoted(file)
-                                + " --printer no-such-printer-here");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.output.find("no-such-printer-here"), std::string::npos) << run.output;
-}
-
 } // namespace
 } // namespace ordavel

@@ -199,7 +199,8 @@ TEST_F(RenderToPdf, PngAtTheAskedResolutionAndNoOutputOnFailure)
           " render " + shellQuoted(scratch.path() / "form.oxf") + " -o " + shellQuoted(scratch.path() / "x.txt"),
           " render " + shellQuoted(scratch.path() / "form.oxf") + " -o " + shellQuoted(out) + " --dpi 0",
           " render " + shellQuoted(scratch.path() / "form.oxf"),
-          " render " + shellQuoted(scratch.path() / "form.oxf") + " -o /nonexistent-folder/out.pdf"}) {
+          " render " + shellQuoted(scratch.path() / "form.oxf") + " -o /nonexistent-folder/out.pdf",
+          " print " + shellQuoted(scratch.path() / "form.oxf") + " --printer no-such-printer-here"}) {
         const auto run = runCommand(cli + args);
         EXPECT_EQ(run.status, 1) << args;
         EXPECT_FALSE(run.output.empty()) << args;
