@@ -22,6 +22,7 @@ LineEditControl::LineEditControl(QWidget* parent) : QLineEdit(parent)
 {
     // textEdited fires for the user's changes only, never for setText().
     connect(this, &QLineEdit::textEdited, this, [this] { edited(); });
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { m_before = text; });
 }
 
 void LineEditControl::showBox(const ordavel::Box& box)
@@ -40,7 +41,7 @@ void LineEditControl::showBox(const ordavel::Box& box)
         setReadOnly(a.inputMode == InputReadOnly);
         setEchoMode(a.inputMode == InputPassword ? QLineEdit::Password : QLineEdit::Normal);
         QValidator* old = const_cast<QValidator*>(validator());
-        setValidator(inputModeRestricts(a.inputMode) ? new InputModeValidator(a.inputMode, this) : nullptr);
+        setValidator(inputModeRestricts(a.inputMode) ? new InputModeValidator(a.inputMode, [this] { return m_before; }, this) : nullptr);
         delete old;
     }
     const QString text = toQString(a.text);
@@ -124,7 +125,7 @@ void MultiLineEditControl::contentChanged()
     if (m_updating)
         return;
     const QString text = toPlainText();
-    if (inputModeRestricts(m_inputMode) && checkInput(m_inputMode, text) == QValidator::Invalid) {
+    if (!acceptsEdit(m_inputMode, m_lastGood, text)) {
         // Undo the keystroke or paste: put the last accepted text back, caret where it was.
         const int position = textCursor().position() - static_cast<int>(text.size() - m_lastGood.size());
         m_updating = true;

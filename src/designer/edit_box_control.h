@@ -24,6 +24,7 @@ private:
     int m_inputMode = -1;
     bool m_design = true;
     QColor m_textColor;
+    QString m_before; // the text as it was before the edit being validated
 };
 
 // Line breaks are written back as CR LF, the form the template files carry.
@@ -44,7 +45,7 @@ private:
     bool m_design = true;
     bool m_updating = false;
     QColor m_textColor;
-    QString m_lastGood; // the last text the input mode accepted
+    QString m_lastGood; // the text before the current edit, as last accepted
 };
 
 // Model text with CR LF or CR line breaks as a widget shows it (LF only).

@@ -186,11 +186,24 @@ QValidator::State checkInput(int mode, const QString& text)
     }
 }
 
-InputModeValidator::InputModeValidator(int mode, QObject* parent) : QValidator(parent), m_mode(mode) {}
+bool acceptsEdit(int mode, const QString& before, const QString& after)
+{
+    if (checkInput(mode, after) != QValidator::Invalid)
+        return true;
+    return after.size() < before.size() && checkInput(mode, before) == QValidator::Invalid;
+}
+
+InputModeValidator::InputModeValidator(int mode, std::function<QString()> currentText, QObject* parent)
+    : QValidator(parent), m_mode(mode), m_currentText(std::move(currentText))
+{
+}
 
 QValidator::State InputModeValidator::validate(QString& input, int& /*pos*/) const
 {
-    return checkInput(m_mode, input);
+    const QValidator::State state = checkInput(m_mode, input);
+    if (state != QValidator::Invalid || !m_currentText)
+        return state;
+    return acceptsEdit(m_mode, m_currentText(), input) ? QValidator::Intermediate : QValidator::Invalid;
 }
 
 } // namespace ordavel

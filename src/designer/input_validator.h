@@ -5,6 +5,8 @@
 
 #include <QValidator>
 
+#include <functional>
+
 namespace ordavel {
 
 enum InputMode : int {
@@ -28,15 +30,23 @@ bool inputModeRestricts(int mode);
 // How far `text` satisfies the mode. Modes that do not restrict accept everything.
 QValidator::State checkInput(int mode, const QString& text);
 
+// Whether an edit that turns `before` into `after` is let through: `after` is not
+// Invalid, or `before` was Invalid already (text set before the mode, e.g. the new
+// box's "编辑框") and the edit only removes characters, so the user can clear it.
+bool acceptsEdit(int mode, const QString& before, const QString& after);
+
+// The validator of a single-line editor. `currentText` gives the editor's text
+// before the edit being checked.
 class InputModeValidator : public QValidator {
     Q_OBJECT
 public:
-    InputModeValidator(int mode, QObject* parent);
+    InputModeValidator(int mode, std::function<QString()> currentText, QObject* parent);
     int mode() const { return m_mode; }
     State validate(QString& input, int& pos) const override;
 
 private:
     int m_mode;
+    std::function<QString()> m_currentText;
 };
 
 } // namespace ordavel
