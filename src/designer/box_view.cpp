@@ -7,6 +7,8 @@
 #include "platform/prompter.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QWidget>
@@ -35,7 +37,7 @@ bool isKeyboardEvent(QEvent::Type type)
 } // namespace
 
 BoxView::BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter)
-    : QObject(workbench), m_doc(doc), m_index(index), m_workbench(workbench), m_focusHolder(focusHolder),
+    : m_doc(doc), m_index(index), m_workbench(workbench), m_focusHolder(focusHolder),
       m_prompter(prompter)
 {
     const QString tag = QString::number(index);
@@ -50,7 +52,7 @@ BoxView::BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHol
 
 BoxView::~BoxView()
 {
-    destroyControl();
+    delete m_control.data();
     for (QPointer<QWidget>& handle : m_handles)
         delete handle.data();
 }
@@ -238,7 +240,8 @@ bool BoxView::eventFilter(QObject* watched, QEvent* event)
     switch (type) {
     case QEvent::Wheel:
         emit controlWheel(m_index, static_cast<QWheelEvent*>(event));
-        return design;
+        // The wheel scrolls the page; it never turns a list or a date by accident.
+        return design || qobject_cast<QComboBox*>(m_control) || qobject_cast<QDateTimeEdit*>(m_control);
     case QEvent::FocusIn:
         focusArrived();
         return false;

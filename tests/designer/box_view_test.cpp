@@ -286,13 +286,19 @@ TEST_F(BoxViewTest, ComboAndDateWriteBackInEditMode)
     EXPECT_EQ(box->currentText(), QStringLiteral("乙"));
     EXPECT_EQ(dateEdit->dateTime(), QDateTime(QDate(2012, 12, 31), QTime(9, 5, 0)));
 
-    // In DesignMode the wheel cannot turn the list.
-    QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(box, &wheel);
+    // The wheel scrolls the page; it never turns the list, in either mode.
+    auto turnWheel = [box] {
+        QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+    };
+    turnWheel();
     EXPECT_EQ(box->currentText(), QStringLiteral("乙"));
-
     enterEditMode();
+    turnWheel();
+    EXPECT_EQ(box->currentText(), QStringLiteral("乙"));
+    EXPECT_FALSE(doc.modified());
+
     box->setCurrentIndex(0);
     EXPECT_EQ(doc.box(1).attributes.text, "甲");
     EXPECT_TRUE(doc.modified());
