@@ -18,6 +18,9 @@ public:
 
     static QDateTime toQDateTime(const DateTime& value);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     bool m_updating = false;
     bool m_design = false;
