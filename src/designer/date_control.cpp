@@ -29,9 +29,7 @@ QDateTime DateControl::toQDateTime(const DateTime& value)
 void DateControl::showBox(const Box& box)
 {
     const BoxAttributes& a = box.attributes;
-    const QFont font = boxFont(a.font);
-    if (this->font() != font)
-        setFont(font);
+    showFont(*this, a.font, m_font);
     const QDateTime value = toQDateTime(a.dateTime);
     // An impossible stored value leaves the editor as it is.
     if (value.isValid() && value != dateTime()) {

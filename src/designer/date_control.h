@@ -4,6 +4,8 @@
 
 #include "designer/box_control.h"
 
+#include <optional>
+
 #include <QDateTimeEdit>
 
 namespace ordavel {
@@ -23,6 +25,7 @@ protected:
 
 private:
     bool m_updating = false;
+    std::optional<FontSpec> m_font;
     bool m_design = false;
     bool m_lookSet = false;
 };
