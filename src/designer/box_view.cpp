@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QWheelEvent>
 #include <QWidget>
 
@@ -73,7 +74,8 @@ void BoxView::sync()
     if (m_index < 1 || m_index > m_doc.slotCount())
         return;
     const Box& box = m_doc.box(m_index);
-    m_syncing = true;
+    // Focus moves below may run a nested sync; restore rather than clear the flag.
+    const QScopedValueRollback<bool> syncing(m_syncing, true);
     if (box.type != BoxType::None && controlKind(box) != m_controlKind)
         createControl();
     if (m_control) {
@@ -102,7 +104,6 @@ void BoxView::sync()
                 handle->raise();
         }
     }
-    m_syncing = false;
 }
 
 void BoxView::createControl()
