@@ -41,6 +41,7 @@ void LineEditControl::showBox(const ordavel::Box& box)
     if (a.inputMode != m_inputMode) {
         m_inputMode = a.inputMode;
         setReadOnly(a.inputMode == InputReadOnly);
+        applySheet();
         setEchoMode(a.inputMode == InputPassword ? QLineEdit::Password : QLineEdit::Normal);
         QValidator* old = const_cast<QValidator*>(validator());
         setValidator(inputModeRestricts(a.inputMode) ? new InputModeValidator(a.inputMode, [this] { return m_before; }, this) : nullptr);
@@ -61,7 +62,7 @@ void LineEditControl::setDesignLook(bool design)
     applySheet();
 }
 
-void LineEditControl::applySheet() { setStyleSheet(frameStyleSheet("QLineEdit", m_design, m_textColor)); }
+void LineEditControl::applySheet() { setStyleSheet(frameStyleSheet("QLineEdit", m_design, m_textColor, isReadOnly())); }
 
 // --- multi-line ---
 
@@ -80,8 +81,10 @@ void MultiLineEditControl::showBox(const ordavel::Box& box)
         applySheet();
     }
     m_inputMode = a.inputMode;
-    if (isReadOnly() != (a.inputMode == InputReadOnly))
+    if (isReadOnly() != (a.inputMode == InputReadOnly)) {
         setReadOnly(a.inputMode == InputReadOnly);
+        applySheet();
+    }
     if (a.scrollBars != m_scrollBars) {
         // Scrollbars: 1 horizontal, 2 vertical, 3 both. Without a horizontal bar lines wrap.
         m_scrollBars = a.scrollBars;
@@ -117,7 +120,7 @@ void MultiLineEditControl::setDesignLook(bool design)
 
 void MultiLineEditControl::applySheet()
 {
-    setStyleSheet(frameStyleSheet("QPlainTextEdit", m_design, m_textColor));
+    setStyleSheet(frameStyleSheet("QPlainTextEdit", m_design, m_textColor, isReadOnly()));
 }
 
 void MultiLineEditControl::contentChanged()
