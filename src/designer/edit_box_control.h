@@ -22,6 +22,7 @@ public:
 
 private:
     void applySheet();
+    void userEdit(const QString& text);
 
     int m_inputMode = -1;
     std::optional<FontSpec> m_font;
