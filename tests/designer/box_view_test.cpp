@@ -339,6 +339,22 @@ TEST_F(BoxViewTest, ComboAndDateWriteBackInEditMode)
     EXPECT_EQ(doc.box(2).attributes.dateTime, (DateTime{2013, 1, 5, 8, 7, 6}));
 }
 
+TEST_F(BoxViewTest, NarrowDateBoxShowsTheDateAndKeepsTheTime)
+{
+    BoxView& view = add(BoxType::DatePicker, 20, 30, 90, 28);
+    doc.box(1).attributes.dateTime = DateTime{2012, 12, 31, 9, 5, 7};
+    doc.boxEdited(1);
+    enterEditMode();
+    auto* dateEdit = qobject_cast<QDateTimeEdit*>(view.control());
+    EXPECT_EQ(dateEdit->displayFormat(), QStringLiteral("yyyy-MM-dd"));
+    dateEdit->setDate(QDate(2013, 1, 5));
+    EXPECT_EQ(doc.box(1).attributes.dateTime, (DateTime{2013, 1, 5, 9, 5, 7}));
+
+    doc.setProperty(1, "Width", 400);
+    EXPECT_EQ(dateEdit->dateTime(), QDateTime(QDate(2013, 1, 5), QTime(9, 5, 7)));
+    EXPECT_EQ(dateEdit->displayFormat(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
 TEST_F(BoxViewTest, PictureDisplayModes)
 {
     QFile file(QStringLiteral(ORDAVEL_TEST_DATA "/pictures/all-reds.gif"));
