@@ -248,7 +248,7 @@ TEST_F(BoxViewTest, ReadOnlyAndPasswordModes)
     EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
 }
 
-TEST_F(BoxViewTest, FocusGoesToTheHolderInDesignModeAndStaysInEditMode)
+TEST_F(BoxViewTest, FocusGoesToTheHolderInDesignModeStaysInEditModeAndGoesToThePaperInPreview)
 {
     add(BoxType::EditBox);
     BoxView& second = add(BoxType::ComboBox, 20, 100);
@@ -267,6 +267,11 @@ TEST_F(BoxViewTest, FocusGoesToTheHolderInDesignModeAndStaysInEditMode)
     EXPECT_EQ(doc.currentBoxIndex(), 2);
     EXPECT_TRUE(second.control()->isAncestorOf(QApplication::focusWidget())
                 || QApplication::focusWidget() == second.control());
+
+    doc.setAppMode(AppMode::PreviewMode);
+    views[0]->control()->setFocus();
+    EXPECT_EQ(doc.currentBoxIndex(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), &paper);
 }
 
 TEST_F(BoxViewTest, ColorBlockClickTakesTheChosenColourInEditModeOnly)
