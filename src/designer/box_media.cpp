@@ -1,0 +1,22 @@
+#include "designer/box_media.h"
+
+#include "platform/font_resolver.h"
+#include "platform/picture_decoder.h"
+
+namespace ordavel {
+
+Color fromQColor(const QColor& color)
+{
+    return static_cast<Color>(color.red()) | (static_cast<Color>(color.green()) << 8)
+        | (static_cast<Color>(color.blue()) << 16);
+}
+
+QFont boxFont(const FontSpec& font) { return qtFont(font); }
+
+QImage boxPicture(std::string_view bytes) { return decodePicture(bytes); }
+
+QString toQString(const std::string& text) { return QString::fromStdString(text); }
+
+std::string fromQString(const QString& text) { return text.toStdString(); }
+
+} // namespace ordavel
