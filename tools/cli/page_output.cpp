@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QSaveFile>
 
 #include <cmath>
@@ -72,8 +73,13 @@ std::string printOn(const Document& doc, const std::string& printerName, int cop
                     const std::string& jobName)
 {
     QPrinter printer(QPrinter::HighResolution);
-    if (!printerName.empty())
-        printer.setPrinterName(QString::fromStdString(printerName));
+    if (!printerName.empty()) {
+        // An unknown name must not fall back to whatever printer is the default.
+        const QString name = QString::fromStdString(printerName);
+        if (!QPrinterInfo::availablePrinterNames().contains(name))
+            return "no printer named \"" + printerName + "\"";
+        printer.setPrinterName(name);
+    }
     if (!printer.isValid() || printer.printerName().isEmpty())
         return printerName.empty() ? std::string("no default printer")
                                    : "no printer named \"" + printerName + "\"";
