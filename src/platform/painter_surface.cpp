@@ -1,0 +1,133 @@
+#include "platform/painter_surface.h"
+
+#include "platform/font_resolver.h"
+#include "platform/picture_decoder.h"
+
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+
+namespace ordavel {
+
+QColor toQColor(Color color)
+{
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+namespace {
+
+Qt::PenStyle qtPenStyle(int style)
+{
+    switch (style) {
+    case PenNone: return Qt::NoPen;
+    case PenDot: return Qt::DotLine;
+    case PenDash: return Qt::DashLine;
+    case PenDashDot: return Qt::DashDotLine;
+    case PenDashDotDot: return Qt::DashDotDotLine;
+    default: return Qt::SolidLine;
+    }
+}
+
+} // namespace
+
+PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(painter)
+{
+    // Coordinates are scaled here rather than through the painter's
+    // transform, so that fonts keep their point size at the device's
+    // resolution instead of being scaled with the geometry.
+    if (units == Units::TenthsMm && painter.device() != nullptr) {
+        m_scaleX = painter.device()->logicalDpiX() / 254.0;
+        m_scaleY = painter.device()->logicalDpiY() / 254.0;
+    }
+    m_font = qtFont(FontSpec{});
+}
+
+void PainterSurface::setFont(const FontSpec& font) { m_font = qtFont(font); }
+void PainterSurface::setTextColor(Color color) { m_textColor = toQColor(color); }
+void PainterSurface::setPenStyle(int style) { m_penStyle = style; }
+void PainterSurface::setPenWidth(int width) { m_penWidth = width; }
+void PainterSurface::setPenColor(Color color) { m_penColor = toQColor(color); }
+void PainterSurface::setBrushStyle(int style) { m_brushStyle = style; }
+void PainterSurface::setBrushColor(Color color) { m_brushColor = toQColor(color); }
+
+double PainterSurface::textLineHeight() const
+{
+    const QFontMetricsF metrics(m_font, m_painter.device());
+    return metrics.height() / m_scaleY;
+}
+
+double PainterSurface::devicePixel() const { return 1.0 / m_scaleY; }
+
+void PainterSurface::drawTextLine(int x, int y, std::string_view utf8)
+{
+    const QFontMetricsF metrics(m_font, m_painter.device());
+    m_painter.setFont(m_font);
+    m_painter.setPen(QPen(m_textColor));
+    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    m_painter.drawText(QPointF(x * m_scaleX, y * m_scaleY + metrics.ascent()), text);
+}
+
+void PainterSurface::applyShapeTools()
+{
+    const Qt::PenStyle style = qtPenStyle(m_penStyle);
+    if (style == Qt::NoPen) {
+        m_painter.setPen(Qt::NoPen);
+    } else {
+        QPen pen(m_penColor, std::max(1, m_penWidth) * m_scaleY, style);
+        pen.setCapStyle(Qt::FlatCap);
+        pen.setJoinStyle(Qt::MiterJoin);
+        m_painter.setPen(pen);
+    }
+    m_painter.setBrush(m_brushStyle == BrushSolid ? QBrush(m_brushColor) : QBrush(Qt::NoBrush));
+}
+
+QRectF PainterSurface::deviceRect(int left, int top, int right, int bottom) const
+{
+    return QRectF(QPointF(left * m_scaleX, top * m_scaleY), QPointF(right * m_scaleX, bottom * m_scaleY));
+}
+
+void PainterSurface::drawRectangle(int left, int top, int right, int bottom)
+{
+    applyShapeTools();
+    m_painter.drawRect(deviceRect(left, top, right, bottom));
+}
+
+void PainterSurface::drawEllipse(int left, int top, int right, int bottom)
+{
+    applyShapeTools();
+    m_painter.drawEllipse(deviceRect(left, top, right, bottom));
+}
+
+void PainterSurface::drawRoundedRectangle(int left, int top, int right, int bottom, int cornerWidth,
+                                          int cornerHeight)
+{
+    applyShapeTools();
+    // The corner is given as the ellipse's size; Qt takes its radii.
+    m_painter.drawRoundedRect(deviceRect(left, top, right, bottom), cornerWidth * m_scaleX / 2.0,
+                              cornerHeight * m_scaleY / 2.0, Qt::AbsoluteSize);
+}
+
+void PainterSurface::drawLine(int x1, int y1, int x2, int y2)
+{
+    applyShapeTools();
+    m_painter.drawLine(QPointF(x1 * m_scaleX, y1 * m_scaleY), QPointF(x2 * m_scaleX, y2 * m_scaleY));
+}
+
+void PainterSurface::drawPicture(std::string_view bytes, int x, int y, int width, int height)
+{
+    const QImage image = decodePicture(bytes);
+    if (image.isNull())
+        return;
+    m_painter.drawImage(deviceRect(x, y, x + width, y + height), image);
+}
+
+std::optional<PixelSize> PainterSurface::pictureSize(std::string_view bytes) const
+{
+    const QImage image = decodePicture(bytes);
+    if (image.isNull())
+        return std::nullopt;
+    return PixelSize{image.width(), image.height()};
+}
+
+} // namespace ordavel

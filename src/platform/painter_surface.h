@@ -1,0 +1,61 @@
+#pragma once
+// The drawing surface over a QPainter: the printer and PDF/PNG output in units
+// of 0.1 mm, widget painting in pixels.
+
+#include "print/surface.h"
+
+#include <QColor>
+#include <QFont>
+
+class QPainter;
+
+namespace ordavel {
+
+class PainterSurface : public Surface {
+public:
+    // Pixels: one unit is one device pixel. TenthsMm: one unit is 0.1 mm from
+    // the device's top-left corner, by the device's logical dpi. Fonts are
+    // realised at their point size on the device in both cases.
+    enum class Units { Pixels, TenthsMm };
+
+    // The painter must be active and outlive the surface; it is not owned.
+    PainterSurface(QPainter& painter, Units units);
+
+    void setFont(const FontSpec& font) override;
+    void setTextColor(Color color) override;
+    void setPenStyle(int style) override;
+    void setPenWidth(int width) override;
+    void setPenColor(Color color) override;
+    void setBrushStyle(int style) override;
+    void setBrushColor(Color color) override;
+    double textLineHeight() const override;
+    double devicePixel() const override;
+    void drawTextLine(int x, int y, std::string_view utf8) override;
+    void drawRectangle(int left, int top, int right, int bottom) override;
+    void drawEllipse(int left, int top, int right, int bottom) override;
+    void drawRoundedRectangle(int left, int top, int right, int bottom, int cornerWidth,
+                              int cornerHeight) override;
+    void drawLine(int x1, int y1, int x2, int y2) override;
+    void drawPicture(std::string_view bytes, int x, int y, int width, int height) override;
+    std::optional<PixelSize> pictureSize(std::string_view bytes) const override;
+
+private:
+    void applyShapeTools();
+    QRectF deviceRect(int left, int top, int right, int bottom) const;
+
+    QPainter& m_painter;
+    double m_scaleX = 1.0; // device pixels per unit
+    double m_scaleY = 1.0;
+    QFont m_font;
+    QColor m_textColor{Qt::black};
+    int m_penStyle = PenSolid;
+    int m_penWidth = 1;
+    QColor m_penColor{Qt::black};
+    int m_brushStyle = BrushHollow;
+    QColor m_brushColor{Qt::white};
+};
+
+// 0x00BBGGRR -> QColor.
+QColor toQColor(Color color);
+
+} // namespace ordavel

@@ -1,0 +1,66 @@
+#include "platform/printer.h"
+
+#include "platform/painter_surface.h"
+#include "print/print_job.h"
+
+#include <QCoreApplication>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPrinter>
+#include <QProgressDialog>
+
+#include <memory>
+
+namespace ordavel {
+
+void configurePrinter(QPrinter& printer, const PageSettings& page)
+{
+    if (const auto paper = paperSize(page)) {
+        const QSizeF mm(paper->widthTenthsMm / 10.0, paper->heightTenthsMm / 10.0);
+        printer.setPageSize(QPageSize(mm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    }
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setFullPage(true);
+    printer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    QPageLayout layout = printer.pageLayout();
+    layout.setMode(QPageLayout::FullPageMode);
+    layout.setMargins(QMarginsF(0, 0, 0, 0));
+    printer.setPageLayout(layout);
+}
+
+bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent)
+{
+    configurePrinter(printer, doc.page());
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+
+    std::unique_ptr<QProgressDialog> progress;
+    if (progressParent != nullptr) {
+        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在打印..."),
+                                                     QStringLiteral("取消"), 0,
+                                                     std::max(1, doc.slotCount()), progressParent);
+        progress->setWindowTitle(QStringLiteral("打印文件"));
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+        progress->setValue(0);
+    }
+
+    PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
+    const bool completed = printPage(doc, surface, [&](int index) {
+        if (!progress)
+            return true;
+        progress->setValue(index);
+        QCoreApplication::processEvents();
+        return !progress->wasCanceled();
+    });
+    if (!completed) {
+        printer.abort();
+        painter.end();
+        return false;
+    }
+    return painter.end();
+}
+
+} // namespace ordavel

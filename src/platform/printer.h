@@ -1,0 +1,22 @@
+#pragma once
+// Printing a document on a QPrinter: paper set-up and the print job.
+
+#include "model/document.h"
+
+class QPrinter;
+class QWidget;
+
+namespace ordavel {
+
+// Custom paper of the page size in 0.1 mm (kept as the printer's paper when
+// the size is not > 0 both ways), portrait, all four margins 0, full page,
+// so that positions are measured from the sheet's edge.
+void configurePrinter(QPrinter& printer, const PageSettings& page);
+
+// Re-applies configurePrinter, then draws the page (printPage) through a
+// PainterSurface in 0.1 mm. With a progressParent, a progress window with a
+// Cancel button shows while it runs. Returns false when the job did not start
+// (the printer could not be opened) or was cancelled (the job is aborted).
+bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent);
+
+} // namespace ordavel

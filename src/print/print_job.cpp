@@ -1,0 +1,99 @@
+#include "print/print_job.h"
+
+#include "print/box_render.h"
+
+namespace ordavel {
+
+namespace {
+
+constexpr double kEpsilon = 1e-7; // cm
+
+int tenthsMm(double cm) { return static_cast<int>(roundTo(cm, 2) * 100.0); }
+
+} // namespace
+
+std::optional<PaperSize> paperSize(const PageSettings& page)
+{
+    const double width = static_cast<double>(page.pageWidth);
+    const double height = static_cast<double>(page.pageHeight);
+    if (!(width > 0.0 && height > 0.0))
+        return std::nullopt;
+    return PaperSize{static_cast<int>(width * 100.0), static_cast<int>(height * 100.0)};
+}
+
+TenthsMmRect backgroundPlacement(PixelSize picture, int imgShowType, float pageWidthCm,
+                                 float pageHeightCm, const UnitFactors& factors)
+{
+    const double pageW = static_cast<double>(pageWidthCm);
+    const double pageH = static_cast<double>(pageHeightCm);
+    double x = 0, y = 0, w = 0, h = 0;
+    switch (imgShowType) {
+    case 0:
+        w = picture.width / factors.boxPxPerCmX;
+        h = picture.height / factors.boxPxPerCmY;
+        break;
+    case 1:
+        w = pageW;
+        h = pageH;
+        break;
+    case 2: {
+        w = picture.width / factors.boxPxPerCmX;
+        h = picture.height / factors.boxPxPerCmY;
+        const double spareW = pageW - w;
+        const double spareH = pageH - h;
+        bool fitWidth = false;
+        bool fitHeight = false;
+        if (spareW > kEpsilon && spareH > kEpsilon) {
+            x = spareW / 2;
+            y = spareH / 2;
+        } else if (spareW < -kEpsilon && spareH < -kEpsilon) {
+            (w - h > kEpsilon ? fitWidth : fitHeight) = true;
+        } else if (spareW > kEpsilon && spareH < -kEpsilon) {
+            fitHeight = true;
+        } else if (spareW < -kEpsilon && spareH > kEpsilon) {
+            fitWidth = true;
+        }
+        if (fitWidth) {
+            const double ratio = pageW / w;
+            w = pageW;
+            h *= ratio;
+            y = (pageH - h) / 2;
+        } else if (fitHeight) {
+            const double ratio = pageH / h;
+            h = pageH;
+            w *= ratio;
+            x = (pageW - w) / 2;
+        }
+        break;
+    }
+    default: break;
+    }
+    return {tenthsMm(x), tenthsMm(y), tenthsMm(w), tenthsMm(h)};
+}
+
+bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress)
+{
+    surface.setTextColor(kBlack);
+    const PageSettings& page = doc.page();
+    if (page.isPrintBgPic && !page.background.empty()) {
+        if (const auto size = surface.pictureSize(page.background)) {
+            const TenthsMmRect r = backgroundPlacement(*size, page.imgShowType, page.pageWidth,
+                                                       page.pageHeight, doc.factors());
+            if (r.width > 0 && r.height > 0)
+                surface.drawPicture(page.background, r.x, r.y, r.width, r.height);
+        }
+    }
+    // Indices, and the slot count re-read each turn: the yield may run
+    // events that change the document.
+    for (int index = 1; index <= doc.slotCount(); ++index) {
+        drawBox(doc.box(index), RenderTarget::Printer, doc.factors(), surface);
+        doc.yieldNow();
+        if (progress && !progress(index))
+            return false;
+    }
+    return true;
+}
+
+void printPage(const Document& doc, Surface& surface) { printPage(doc, surface, {}); }
+
+} // namespace ordavel
