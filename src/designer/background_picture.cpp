@@ -1,5 +1,7 @@
 #include "designer/background_picture.h"
 
+#include "platform/picture_decoder.h"
+
 #include <QPainter>
 #include <QRect>
 
@@ -7,9 +9,7 @@ namespace ordavel {
 
 QImage decodeBackground(const std::string& bytes)
 {
-    if (bytes.empty())
-        return {};
-    return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size()));
+    return bytes.empty() ? QImage() : decodePicture(bytes);
 }
 
 void paintBackgroundPicture(QPainter& painter, const QImage& picture, int mode, const QRect& area)

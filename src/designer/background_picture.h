@@ -11,7 +11,8 @@ class QRect;
 
 namespace ordavel {
 
-// Decodes picture file bytes; a null image when they are empty or not a picture.
+// Decodes picture file bytes (BMP, JPEG, GIF); a null image when they are
+// empty or not such a picture.
 QImage decodeBackground(const std::string& bytes);
 
 void paintBackgroundPicture(QPainter& painter, const QImage& picture, int mode, const QRect& area);

@@ -2,6 +2,8 @@
 
 #include "designer/background_picture.h"
 #include "model/document.h"
+#include "platform/painter_surface.h"
+#include "print/box_render.h"
 
 #include <QPainter>
 
@@ -28,6 +30,11 @@ void PaperPanel::paintEvent(QPaintEvent*)
     if (m_document.appMode() != AppMode::PreviewMode)
         return;
     paintBackgroundPicture(painter, m_picture, m_pictureMode, rect());
+    // The same drawing as on paper (target Preview: panel pixels). No yield in
+    // here: a paint event must not let other events re-enter.
+    PainterSurface surface(painter, PainterSurface::Units::Pixels);
+    for (int index = 1; index <= m_document.slotCount(); ++index)
+        drawBox(m_document.box(index), RenderTarget::Preview, m_document.factors(), surface);
 }
 
 } // namespace ordavel

@@ -1,0 +1,13 @@
+// The designer's entry point.
+#include "app/command_line.h"
+#include "app/startup.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ordavel"));
+    QApplication::setApplicationVersion(QStringLiteral("1.65"));
+    (void)argc; (void)argv; return ordavel::runDesigner({});
+}
