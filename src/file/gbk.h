@@ -19,7 +19,9 @@
 //
 // UTF-8 as written back:
 // - A character with a GBK code gets that code (one or two bytes); decoding any valid GBK
-//   input and encoding it again gives the same bytes.
+//   input and encoding it again gives the same bytes. The one exception: a four-byte
+//   sequence of a character that also has a shorter code (81 private-use characters such as
+//   U+E76C, whose code page 936 code is A2E3, and U+F8F5) comes back in the shorter form.
 // - A character without one gets its GB18030 four-byte sequence, which gbkToUtf8 reads back.
 //   Exception: 80 characters (U+01F9, U+2E81, U+2FF0-U+2FFB, U+303E, some CJK Extension A
 //   ideographs, ...) for which GB18030 itself uses a two-byte code that code page 936 reads as

@@ -1,0 +1,172 @@
+#include "file/template_writer.h"
+
+#include "file/base64.h"
+#include "file/gbk.h"
+#include "file/messages.h"
+#include "file/picture.h"
+#include "file/template_format.h"
+#include "file/value_format.h"
+#include "file/xml.h"
+
+namespace ordavel {
+
+namespace {
+
+class BoxElementWriter {
+public:
+    BoxElementWriter(XmlDocument& xml, XmlNodeId node) : m_xml(xml), m_node(node) {}
+
+    void text(std::string_view name, std::string_view value) { m_xml.setAttribute(m_node, name, value); }
+    void integer(std::string_view name, long long value) { text(name, formatInt(value)); }
+    void flag(std::string_view name, bool value) { text(name, formatFlag(value)); }
+    void color(std::string_view name, Color value) { text(name, formatColor(value)); }
+
+    void font(const FontSpec& f)
+    {
+        flag("B", f.bold);
+        flag("I", f.italic);
+        flag("T", f.strikeOut);
+        flag("U", f.underline);
+        text("Font", f.face);
+        integer("FontSize", f.size);
+    }
+
+private:
+    XmlDocument& m_xml;
+    XmlNodeId m_node;
+};
+
+std::string comboItemsText(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (const std::string& item : items) {
+        out += ',';
+        out += item;
+    }
+    return out;
+}
+
+void writeBox(const Box& b, XmlDocument& xml, XmlNodeId boxes)
+{
+    BoxElementWriter w(xml, xml.addChild(boxes, boxElementName(b.index)));
+    w.integer("cType", boxTypeCode(b.type));
+    w.flag("pPewW", b.followsEdit);
+    w.text("pX", formatPrintValue(b.printRect.left));
+    w.text("pY", formatPrintValue(b.printRect.top));
+    w.text("pW", formatPrintValue(b.printRect.width));
+    w.text("pH", formatPrintValue(b.printRect.height));
+    w.flag("isPrint", b.isPrint);
+    w.integer("wX", b.editRect.left);
+    w.integer("wY", b.editRect.top);
+    w.integer("wW", b.editRect.width);
+    w.integer("wH", b.editRect.height);
+    const BoxAttributes& a = b.attributes;
+    switch (b.type) {
+    case BoxType::EditBox:
+        w.integer("IType", a.inputMode);
+        w.flag("MLine", a.multiLine);
+        w.integer("Scrollbars", a.scrollBars);
+        w.text("wValue", a.text);
+        w.color("Color", a.textColor);
+        w.font(a.font);
+        break;
+    case BoxType::Label:
+        w.integer("sType", a.effect);
+        w.integer("hAlign", a.hAlign);
+        w.integer("vAlign", a.vAlign);
+        w.flag("mLine", a.wordWrap);
+        w.color("bgColor", a.bgColor);
+        w.text("wValue", a.text);
+        w.color("Color", a.textColor);
+        w.font(a.font);
+        break;
+    case BoxType::PicBox:
+        w.color("bgColor", a.bgColor);
+        w.integer("sType", a.pictureMode);
+        break;
+    case BoxType::ShapeBox:
+        w.integer("xxType", a.lineStyle);
+        w.integer("xWidth", a.lineWidth);
+        w.integer("xtType", a.lineEffect);
+        w.color("bgColor", a.bgColor);
+        w.color("xtColor", a.lineColor);
+        w.integer("wxType", a.shape);
+        break;
+    case BoxType::DatePicker:
+        w.font(a.font);
+        w.text("DateTime", formatDateTime(a.dateTime));
+        w.integer("DTFormat", b.dateFormat);
+        break;
+    case BoxType::ComboBox:
+        w.font(a.font);
+        w.integer("Type", a.listStyle);
+        w.text("cboItems", comboItemsText(a.items));
+        break;
+    case BoxType::ColorPicker:
+        w.color("Color", a.color);
+        break;
+    case BoxType::None:
+        break;
+    }
+}
+
+} // namespace
+
+std::optional<std::string> templateBytes(const Document& doc, MessageSink& sink)
+{
+    const PageSettings& page = doc.page();
+    if (containsSeparator(page.background)) {
+        sink.show(messages::backgroundHoldsSeparator());
+        return std::nullopt;
+    }
+    XmlDocument xml("Document");
+    const XmlNodeId root = xml.root();
+    xml.setAttribute(root, "pageWidth", formatPaperSize(page.pageWidth));
+    xml.setAttribute(root, "pageHeight", formatPaperSize(page.pageHeight));
+    xml.setAttribute(root, "wWidth", formatInt(page.boardWidth));
+    xml.setAttribute(root, "wHeight", formatInt(page.boardHeight));
+    xml.setAttribute(root, "ImgShowType", formatInt(page.imgShowType));
+    xml.setAttribute(root, "bgColor", formatColor(page.bgColor));
+    xml.setAttribute(root, "isPrintBgPic", formatFlag(page.isPrintBgPic));
+
+    std::string file(page.background);
+    const XmlNodeId boxes = xml.addChild(root, "boxes");
+    // Slot by slot, re-reading the count: events run by the yield may add boxes.
+    for (int index = 1; index <= doc.slotCount(); ++index) {
+        const Box& b = doc.box(index);
+        if (b.inUse) {
+            if (b.type == BoxType::PicBox) {
+                if (containsSeparator(b.attributes.picture)) {
+                    sink.show(messages::pictureHoldsSeparator(index));
+                    return std::nullopt;
+                }
+                file += kSegmentSeparator;
+                file += b.attributes.picture;
+            }
+            writeBox(b, xml, boxes);
+        }
+        doc.yieldNow();
+    }
+
+    std::string gbk;
+    utf8ToGbk(xml.serialise(), gbk);
+    file += kSegmentSeparator;
+    encodeBase64Append(gbk, file);
+    return file;
+}
+
+bool saveDocument(Document& doc, const std::string& fileName, MessageSink& sink)
+{
+    std::optional<std::string> bytes = templateBytes(doc, sink);
+    if (!bytes)
+        return false;
+    std::string error;
+    if (fileName.empty() || !writeFileAtomically(fileName, *bytes, &error)) {
+        sink.show(messages::createFailed(fileName));
+        return false;
+    }
+    doc.setTitle(false);
+    return true;
+}
+
+} // namespace ordavel

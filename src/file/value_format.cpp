@@ -1,0 +1,273 @@
+#include "file/value_format.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <system_error>
+
+namespace ordavel {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// std::to_chars is locale-independent and, with a precision, gives exactly
+// what printf's "%.<precision>g" gives in the C locale.
+template <typename T> std::string formatGeneral(T value, int precision)
+{
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
+    return std::string(buffer, result.ptr);
+}
+
+// Length of the leading [+-]digits prefix, 0 when there are no digits.
+std::size_t integerPrefix(std::string_view text)
+{
+    std::size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    const std::size_t digitsStart = i;
+    while (i < text.size() && isDigit(text[i]))
+        ++i;
+    return i == digitsStart ? 0 : i;
+}
+
+// The leading integer as a wide value (saturated), or nothing.
+std::optional<long long> leadingInteger(std::string_view text)
+{
+    const std::size_t length = integerPrefix(text);
+    if (length == 0)
+        return std::nullopt;
+    std::string_view digits = text.substr(0, length);
+    bool negative = false;
+    if (digits.front() == '+' || digits.front() == '-') {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    unsigned long long magnitude = 0;
+    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
+    constexpr auto kMax = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
+    if (result.ec == std::errc::result_out_of_range || magnitude > kMax)
+        return negative ? std::numeric_limits<long long>::min() : std::numeric_limits<long long>::max();
+    const auto signedValue = static_cast<long long>(magnitude);
+    return negative ? -signedValue : signedValue;
+}
+
+int clampToInt(long long value)
+{
+    if (value > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    if (value < std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+// Reads an unsigned decimal number at text[pos], advancing pos; nothing when no digit.
+std::optional<int> takeNumber(std::string_view text, std::size_t& pos)
+{
+    const std::size_t start = pos;
+    long long value = 0;
+    while (pos < text.size() && isDigit(text[pos])) {
+        if (value < 100000)
+            value = value * 10 + (text[pos] - '0');
+        ++pos;
+    }
+    if (pos == start)
+        return std::nullopt;
+    return static_cast<int>(value);
+}
+
+bool take(std::string_view text, std::size_t& pos, std::string_view what)
+{
+    if (text.substr(pos, what.size()) != what)
+        return false;
+    pos += what.size();
+    return true;
+}
+
+bool takeDateSeparator(std::string_view text, std::size_t& pos)
+{
+    if (pos < text.size() && (text[pos] == '-' || text[pos] == '.' || text[pos] == '/' || text[pos] == ':')) {
+        ++pos;
+        return true;
+    }
+    return false;
+}
+
+void skipSpaces(std::string_view text, std::size_t& pos)
+{
+    while (pos < text.size() && text[pos] == ' ')
+        ++pos;
+}
+
+bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+int daysInMonth(int year, int month)
+{
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && isLeapYear(year) ? 29 : kDays[month - 1];
+}
+
+std::optional<DateTime> parseDateTime(std::string_view text)
+{
+    std::size_t pos = 0;
+    skipSpaces(text, pos);
+    DateTime value;
+    value.hour = value.minute = value.second = 0;
+    auto year = takeNumber(text, pos);
+    if (!year)
+        return std::nullopt;
+    const bool chinese = take(text, pos, "年");
+    if (!chinese && !takeDateSeparator(text, pos))
+        return std::nullopt;
+    auto month = takeNumber(text, pos);
+    if (!month)
+        return std::nullopt;
+    if (chinese ? !take(text, pos, "月") : !takeDateSeparator(text, pos))
+        return std::nullopt;
+    auto day = takeNumber(text, pos);
+    if (!day)
+        return std::nullopt;
+    const bool dayMark = take(text, pos, "日");
+    if (chinese && !dayMark)
+        return std::nullopt;
+    value.year = *year;
+    value.month = *month;
+    value.day = *day;
+
+    skipSpaces(text, pos);
+    if (pos < text.size()) {
+        auto hour = takeNumber(text, pos);
+        if (!hour)
+            return std::nullopt;
+        value.hour = *hour;
+        if (take(text, pos, "时")) {
+            // "%d时", "%d时%d分" or "%d时%d分%d秒".
+            if (auto minute = takeNumber(text, pos)) {
+                if (!take(text, pos, "分"))
+                    return std::nullopt;
+                value.minute = *minute;
+                if (auto second = takeNumber(text, pos)) {
+                    if (!take(text, pos, "秒"))
+                        return std::nullopt;
+                    value.second = *second;
+                }
+            }
+        } else if (take(text, pos, ":")) {
+            auto minute = takeNumber(text, pos);
+            if (!minute)
+                return std::nullopt;
+            value.minute = *minute;
+            if (take(text, pos, ":")) {
+                auto second = takeNumber(text, pos);
+                if (!second)
+                    return std::nullopt;
+                value.second = *second;
+            }
+        } else {
+            return std::nullopt;
+        }
+        skipSpaces(text, pos);
+    }
+    if (pos != text.size() || !isValidDateTime(value))
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string formatInt(long long value)
+{
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+std::string formatColor(Color color) { return formatInt(static_cast<long long>(color)); }
+
+std::string formatPaperSize(float cm) { return formatGeneral(cm, 6); }
+
+std::string formatPrintValue(double cm) { return formatGeneral(cm, 13); }
+
+std::string formatDateTime(const DateTime& v)
+{
+    std::string out = formatInt(v.year) + "年" + formatInt(v.month) + "月" + formatInt(v.day) + "日";
+    if (v.second != 0)
+        out += formatInt(v.hour) + "时" + formatInt(v.minute) + "分" + formatInt(v.second) + "秒";
+    else if (v.minute != 0)
+        out += formatInt(v.hour) + "时" + formatInt(v.minute) + "分";
+    else if (v.hour != 0)
+        out += formatInt(v.hour) + "时";
+    return out;
+}
+
+int readInt(std::string_view text) { return clampToInt(leadingInteger(text).value_or(0)); }
+
+double readNumber(std::string_view text)
+{
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    const std::size_t start = i;
+    std::size_t digits = 0;
+    while (i < text.size() && isDigit(text[i]))
+        ++i, ++digits;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        while (i < text.size() && isDigit(text[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return 0.0;
+    // An exponent counts only when digits follow it.
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-'))
+            ++j;
+        const std::size_t expStart = j;
+        while (j < text.size() && isDigit(text[j]))
+            ++j;
+        if (j > expStart)
+            i = j;
+    }
+    double value = 0.0;
+    const auto result = std::from_chars(text.data() + start, text.data() + i, value, std::chars_format::general);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return 0.0;
+    return negative ? -value : value;
+}
+
+int readTruncatedNumber(std::string_view text)
+{
+    const double value = std::trunc(readNumber(text));
+    if (value >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (value <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+Color readColor(std::string_view text)
+{
+    return static_cast<Color>(static_cast<unsigned long long>(leadingInteger(text).value_or(0)));
+}
+
+bool isValidDateTime(const DateTime& v)
+{
+    return v.year >= 100 && v.year <= 9999 && v.month >= 1 && v.month <= 12 && v.day >= 1 &&
+           v.day <= daysInMonth(v.year, v.month) && v.hour >= 0 && v.hour <= 23 && v.minute >= 0 &&
+           v.minute <= 59 && v.second >= 0 && v.second <= 59;
+}
+
+DateTime readDateTime(std::string_view text)
+{
+    if (auto value = parseDateTime(text))
+        return *value;
+    return DateTime{100, 1, 1, 0, 0, 0};
+}
+
+} // namespace ordavel
