@@ -1,18 +1,30 @@
 #pragma once
 // The on-screen view of one box slot: the control of the box's type and its
 // eight sizing handles, all children of the workbench. The model is the source
-// of truth; sync() re-reads it, and in EditMode the control writes the user's
-// edits back into the box's attributes.
+// of truth; sync() re-reads it, and the control writes the user's edits back
+// into the box's attributes at once (reported with doc.boxEdited in EditMode).
+//
+// Design behaviour (DesignMode): four-way move cursor, key presses discarded,
+// mouse and wheel events kept from the control and reported through the
+// signals, focus passed on to the focus holder. Edit behaviour (EditMode and
+// PreviewMode): an ordinary input control.
 
+#include <QCursor>
 #include <QObject>
 #include <QPointer>
 
 #include <array>
+#include <optional>
+#include <utility>
+#include <vector>
 
+class QMouseEvent;
+class QWheelEvent;
 class QWidget;
 
 namespace ordavel {
 
+class BoxControl;
 class Document;
 class Prompter;
 
@@ -31,21 +43,45 @@ public:
     // the user is typing into when nothing changed (no cursor jumps, no feedback loop).
     void sync();
     int index() const;
+    // nullptr while the slot has never held a box.
     QWidget* control() const;
     QWidget* handle(int which) const; // order of the model's Handle enum
 
+signals:
+    // A mouse press, release, move or double click on the control or a widget inside it
+    // (positions in that widget's coordinates; use globalPosition()). In DesignMode the
+    // control never sees these events; in the other modes it handles them after the signal.
+    void controlMouse(int index, QMouseEvent* event);
+    // The same for a handle; handles never pass mouse events on.
+    void handleMouse(int index, int which, QMouseEvent* event);
+    // A wheel turned over the control: kept from the control in DesignMode.
+    void controlWheel(int index, QWheelEvent* event);
+
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void createControl();
+    void destroyControl();
+    void applyBehaviour(bool design);
+    void watchChildren();
+    void contentEdited();
+    void chooseBlockColor();
+    void focusArrived();
+    bool designMode() const;
 
     Document& m_doc;
     int m_index;
     QWidget* m_workbench;
     QWidget* m_focusHolder;
     Prompter& m_prompter;
+    BoxControl* m_box = nullptr; // the control's box side; same object as m_control
     QPointer<QWidget> m_control;
-    int m_controlType = 0; // BoxType code the control was made for
+    int m_controlKind = -1;
+    std::optional<bool> m_designBehaviour; // behaviour last applied to the control
     std::array<QPointer<QWidget>, 8> m_handles{};
     bool m_syncing = false; // set while sync() writes into the control
+    // The cursor each widget of the control had when made (nothing: none of its own),
+    // put back when the box leaves design behaviour.
+    std::vector<std::pair<QPointer<QWidget>, std::optional<QCursor>>> m_ownCursors;
 };
 
 } // namespace ordavel

@@ -1,0 +1,28 @@
+#pragma once
+// Conversions between the model's colours, fonts and picture bytes and Qt's.
+
+#include "model/box.h"
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+
+#include <string_view>
+
+namespace ordavel {
+
+// Colour 0x00BBGGRR <-> QColor (alpha ignored).
+QColor toQColor(Color color);
+Color fromQColor(const QColor& color);
+
+// The on-screen font of a box: face, point size and the four styles.
+QFont boxFont(const FontSpec& font);
+
+// Decodes picture bytes (BMP, JPEG, GIF). PNG and undecodable bytes give a null image.
+QImage boxPicture(std::string_view bytes);
+
+// UTF-8 model text <-> widget text.
+QString toQString(const std::string& text);
+std::string fromQString(const QString& text);
+
+} // namespace ordavel

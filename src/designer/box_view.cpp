@@ -1,0 +1,255 @@
+#include "designer/box_view.h"
+
+#include "designer/box_control.h"
+#include "designer/color_block_widget.h"
+#include "designer/handle_widget.h"
+#include "model/document.h"
+#include "platform/prompter.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QWheelEvent>
+#include <QWidget>
+
+namespace ordavel {
+
+namespace {
+
+constexpr const char* kTagProperty = "tag";
+constexpr const char* kChooseColorTitle = "选择颜色";
+
+QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width, r.height); }
+
+bool isMouseEvent(QEvent::Type type)
+{
+    return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease
+        || type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove;
+}
+
+// Events by which a control would change its content or react to the keyboard.
+bool isKeyboardEvent(QEvent::Type type)
+{
+    return type == QEvent::KeyPress || type == QEvent::KeyRelease || type == QEvent::InputMethod;
+}
+
+} // namespace
+
+BoxView::BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter)
+    : QObject(workbench), m_doc(doc), m_index(index), m_workbench(workbench), m_focusHolder(focusHolder),
+      m_prompter(prompter)
+{
+    const QString tag = QString::number(index);
+    for (int which = 0; which < HandleCount; ++which) {
+        auto* handle = new HandleWidget(which, workbench);
+        handle->setProperty(kTagProperty, tag);
+        handle->installEventFilter(this);
+        m_handles[which] = handle;
+    }
+    sync();
+}
+
+BoxView::~BoxView()
+{
+    destroyControl();
+    for (QPointer<QWidget>& handle : m_handles)
+        delete handle.data();
+}
+
+int BoxView::index() const { return m_index; }
+
+QWidget* BoxView::control() const { return m_control.data(); }
+
+QWidget* BoxView::handle(int which) const
+{
+    return which >= 0 && which < HandleCount ? m_handles[which].data() : nullptr;
+}
+
+bool BoxView::designMode() const { return m_doc.appMode() == AppMode::DesignMode; }
+
+void BoxView::sync()
+{
+    if (m_index < 1 || m_index > m_doc.slotCount())
+        return;
+    const Box& box = m_doc.box(m_index);
+    m_syncing = true;
+    if (box.type != BoxType::None && controlKind(box) != m_controlKind)
+        createControl();
+    if (m_control) {
+        m_box->showBox(box);
+        const QRect place = toQRect(box.editRect);
+        if (m_control->geometry() != place)
+            m_control->setGeometry(place);
+        const bool design = designMode();
+        if (m_designBehaviour != design)
+            applyBehaviour(design);
+        const bool visible = box.inUse && box.visible;
+        if (m_control->isVisibleTo(m_workbench) != visible)
+            m_control->setVisible(visible);
+    }
+    const bool handlesShown = box.inUse && box.handlesVisible;
+    for (int which = 0; which < HandleCount; ++which) {
+        QWidget* handle = m_handles[which];
+        if (!handle)
+            continue;
+        const QRect place = toQRect(box.handles[which]);
+        if (handle->geometry() != place)
+            handle->setGeometry(place);
+        if (handle->isVisibleTo(m_workbench) != handlesShown) {
+            handle->setVisible(handlesShown);
+            if (handlesShown)
+                handle->raise();
+        }
+    }
+    m_syncing = false;
+}
+
+void BoxView::createControl()
+{
+    destroyControl();
+    const Box& box = m_doc.box(m_index);
+    m_box = createBoxControl(box, m_workbench);
+    if (!m_box)
+        return;
+    m_control = m_box->widget();
+    m_controlKind = controlKind(box);
+    m_control->setProperty(kTagProperty, QString::number(m_index));
+    m_box->onEdited = [this] { contentEdited(); };
+    if (auto* block = dynamic_cast<ColorBlockWidget*>(m_box))
+        block->onClicked = [this] { chooseBlockColor(); };
+    m_box->showBox(box);
+    m_ownCursors.clear();
+    QList<QWidget*> widgets = m_control->findChildren<QWidget*>();
+    widgets.prepend(m_control);
+    for (QWidget* widget : widgets) {
+        std::optional<QCursor> own;
+        if (widget->testAttribute(Qt::WA_SetCursor))
+            own = widget->cursor();
+        m_ownCursors.emplace_back(widget, own);
+    }
+    watchChildren();
+    m_designBehaviour.reset();
+    m_control->raise(); // a new control lies on top of the others
+}
+
+void BoxView::destroyControl()
+{
+    if (m_control) {
+        // Detach first: the control may be the widget whose event is running right now.
+        m_control->hide();
+        m_control->removeEventFilter(this);
+        m_control->setParent(nullptr);
+        m_control->deleteLater();
+    }
+    m_control = nullptr;
+    m_box = nullptr;
+    m_controlKind = -1;
+    m_ownCursors.clear();
+}
+
+void BoxView::watchChildren()
+{
+    m_control->installEventFilter(this);
+    for (QWidget* child : m_control->findChildren<QWidget*>())
+        child->installEventFilter(this);
+}
+
+void BoxView::applyBehaviour(bool design)
+{
+    m_designBehaviour = design;
+    m_box->setDesignLook(design);
+    watchChildren(); // a restyled control may have made new inner widgets
+    if (design) {
+        for (QWidget* widget : m_control->findChildren<QWidget*>())
+            widget->setCursor(Qt::SizeAllCursor);
+        m_control->setCursor(Qt::SizeAllCursor);
+        // A box typed into before the switch gives up the focus like one that gets it now.
+        QWidget* focused = QApplication::focusWidget();
+        if (focused && (focused == m_control || m_control->isAncestorOf(focused)) && m_focusHolder)
+            m_focusHolder->setFocus(Qt::OtherFocusReason);
+    } else {
+        for (auto& [widget, own] : m_ownCursors) {
+            if (!widget)
+                continue;
+            if (own)
+                widget->setCursor(*own);
+            else
+                widget->unsetCursor();
+        }
+    }
+}
+
+void BoxView::contentEdited()
+{
+    if (m_syncing || !m_box)
+        return;
+    m_box->readInto(m_doc.box(m_index).attributes);
+    if (m_doc.appMode() == AppMode::EditMode)
+        m_doc.boxEdited(m_index);
+}
+
+void BoxView::chooseBlockColor()
+{
+    if (m_doc.appMode() != AppMode::EditMode)
+        return;
+    Box& box = m_doc.box(m_index);
+    const std::optional<Color> chosen = m_prompter.chooseColor(box.attributes.color, kChooseColorTitle);
+    if (!chosen)
+        return;
+    box.attributes.color = *chosen;
+    if (m_box)
+        m_box->showBox(box);
+    m_doc.boxEdited(m_index);
+}
+
+void BoxView::focusArrived()
+{
+    m_doc.setCurrentBoxIndex(m_index);
+    switch (m_doc.appMode()) {
+    case AppMode::DesignMode:
+        if (m_focusHolder)
+            m_focusHolder->setFocus(Qt::OtherFocusReason);
+        break;
+    case AppMode::PreviewMode:
+        if (QWidget* paper = m_workbench->parentWidget())
+            paper->setFocus(Qt::OtherFocusReason);
+        break;
+    case AppMode::EditMode: break;
+    }
+}
+
+bool BoxView::eventFilter(QObject* watched, QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    for (int which = 0; which < HandleCount; ++which) {
+        if (watched != m_handles[which].data())
+            continue;
+        if (!isMouseEvent(type))
+            return false;
+        emit handleMouse(m_index, which, static_cast<QMouseEvent*>(event));
+        return true;
+    }
+    const bool design = designMode();
+    if (isKeyboardEvent(type))
+        return design;
+    if (isMouseEvent(type)) {
+        emit controlMouse(m_index, static_cast<QMouseEvent*>(event));
+        return design;
+    }
+    switch (type) {
+    case QEvent::Wheel:
+        emit controlWheel(m_index, static_cast<QWheelEvent*>(event));
+        return design;
+    case QEvent::FocusIn:
+        focusArrived();
+        return false;
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        // The control's own menu (cut, paste) and drops would change it while designing.
+        return design;
+    default: return false;
+    }
+}
+
+} // namespace ordavel

@@ -1,0 +1,27 @@
+#pragma once
+// The date box: date and time of the box (years 100 to 9999) with a calendar
+// drop-down, in the box's font.
+
+#include "designer/box_control.h"
+
+#include <QDateTimeEdit>
+
+namespace ordavel {
+
+class DateControl : public QDateTimeEdit, public BoxControl {
+public:
+    explicit DateControl(QWidget* parent);
+    QWidget* widget() override { return this; }
+    void showBox(const Box& box) override;
+    void readInto(BoxAttributes& attributes) const override;
+    void setDesignLook(bool design) override;
+
+    static QDateTime toQDateTime(const DateTime& value);
+
+private:
+    bool m_updating = false;
+    bool m_design = false;
+    bool m_lookSet = false;
+};
+
+} // namespace ordavel

@@ -1,0 +1,143 @@
+#include "designer/edit_box_control.h"
+
+#include "designer/box_media.h"
+#include "designer/input_validator.h"
+
+#include <QScrollBar>
+#include <QTextCursor>
+
+namespace ordavel {
+
+QString displayText(const std::string& text)
+{
+    QString shown = toQString(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    return shown;
+}
+
+// --- single line ---
+
+LineEditControl::LineEditControl(QWidget* parent) : QLineEdit(parent)
+{
+    // textEdited fires for the user's changes only, never for setText().
+    connect(this, &QLineEdit::textEdited, this, [this] { edited(); });
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { m_before = text; });
+}
+
+void LineEditControl::showBox(const ordavel::Box& box)
+{
+    const BoxAttributes& a = box.attributes;
+    const QFont font = boxFont(a.font);
+    if (this->font() != font)
+        setFont(font);
+    const QColor color = toQColor(a.textColor);
+    if (color != m_textColor) {
+        m_textColor = color;
+        applySheet();
+    }
+    if (a.inputMode != m_inputMode) {
+        m_inputMode = a.inputMode;
+        setReadOnly(a.inputMode == InputReadOnly);
+        setEchoMode(a.inputMode == InputPassword ? QLineEdit::Password : QLineEdit::Normal);
+        QValidator* old = const_cast<QValidator*>(validator());
+        setValidator(inputModeRestricts(a.inputMode) ? new InputModeValidator(a.inputMode, [this] { return m_before; }, this) : nullptr);
+        delete old;
+    }
+    const QString text = toQString(a.text);
+    if (this->text() != text)
+        setText(text);
+}
+
+void LineEditControl::readInto(BoxAttributes& attributes) const { attributes.text = fromQString(text()); }
+
+void LineEditControl::setDesignLook(bool design)
+{
+    if (design == m_design && !styleSheet().isEmpty())
+        return;
+    m_design = design;
+    applySheet();
+}
+
+void LineEditControl::applySheet() { setStyleSheet(frameStyleSheet("QLineEdit", m_design, m_textColor)); }
+
+// --- multi-line ---
+
+MultiLineEditControl::MultiLineEditControl(QWidget* parent) : QPlainTextEdit(parent)
+{
+    connect(this, &QPlainTextEdit::textChanged, this, [this] { contentChanged(); });
+}
+
+void MultiLineEditControl::showBox(const ordavel::Box& box)
+{
+    const BoxAttributes& a = box.attributes;
+    const QFont font = boxFont(a.font);
+    if (this->font() != font)
+        setFont(font);
+    const QColor color = toQColor(a.textColor);
+    if (color != m_textColor) {
+        m_textColor = color;
+        applySheet();
+    }
+    m_inputMode = a.inputMode;
+    if (isReadOnly() != (a.inputMode == InputReadOnly))
+        setReadOnly(a.inputMode == InputReadOnly);
+    if (a.scrollBars != m_scrollBars) {
+        // Scrollbars: 1 horizontal, 2 vertical, 3 both. Without a horizontal bar lines wrap.
+        m_scrollBars = a.scrollBars;
+        const bool horizontal = a.scrollBars == 1 || a.scrollBars == 3;
+        const bool vertical = a.scrollBars == 2 || a.scrollBars == 3;
+        setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    }
+    const QString text = displayText(a.text);
+    if (toPlainText() != text) {
+        m_updating = true;
+        setPlainText(text);
+        m_updating = false;
+    }
+    m_lastGood = text;
+}
+
+void MultiLineEditControl::readInto(BoxAttributes& attributes) const
+{
+    QString text = toPlainText();
+    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    attributes.text = fromQString(text);
+}
+
+void MultiLineEditControl::setDesignLook(bool design)
+{
+    if (design == m_design && !styleSheet().isEmpty())
+        return;
+    m_design = design;
+    applySheet();
+}
+
+void MultiLineEditControl::applySheet()
+{
+    setStyleSheet(frameStyleSheet("QPlainTextEdit", m_design, m_textColor));
+}
+
+void MultiLineEditControl::contentChanged()
+{
+    if (m_updating)
+        return;
+    const QString text = toPlainText();
+    if (!acceptsEdit(m_inputMode, m_lastGood, text)) {
+        // Undo the keystroke or paste: put the last accepted text back, caret where it was.
+        const int position = textCursor().position() - static_cast<int>(text.size() - m_lastGood.size());
+        m_updating = true;
+        setPlainText(m_lastGood);
+        m_updating = false;
+        QTextCursor cursor = textCursor();
+        cursor.setPosition(std::clamp(position, 0, static_cast<int>(m_lastGood.size())));
+        setTextCursor(cursor);
+        return;
+    }
+    m_lastGood = text;
+    edited();
+}
+
+} // namespace ordavel

@@ -1,0 +1,52 @@
+#pragma once
+// The twelve input modes of a text box (IType) and what each lets the user type.
+// Intermediate states that typing passes through ("", "-", "3.", "2024-1") are
+// allowed; no complete value outside the mode's range can be entered.
+
+#include <QValidator>
+
+#include <functional>
+
+namespace ordavel {
+
+enum InputMode : int {
+    InputNormal = 0,
+    InputReadOnly = 1,
+    InputPassword = 2,
+    InputIntegerText = 3, // digits only, any length
+    InputDecimalText = 4, // digits with at most one decimal point
+    InputByte = 5,        // integer 1..255
+    InputShort = 6,       // 16-bit signed integer
+    InputInt = 7,         // 32-bit signed integer
+    InputLong = 8,        // 64-bit signed integer
+    InputFloat = 9,       // single-precision decimal
+    InputDouble = 10,     // double-precision decimal
+    InputDateTime = 11,   // yyyy-M-d or yyyy/M/d, optionally followed by " H:m" or " H:m:s"
+};
+
+// Whether the mode restricts what can be typed (modes 3 to 11).
+bool inputModeRestricts(int mode);
+
+// How far `text` satisfies the mode. Modes that do not restrict accept everything.
+QValidator::State checkInput(int mode, const QString& text);
+
+// Whether an edit that turns `before` into `after` is let through: `after` is not
+// Invalid, or `before` was Invalid already (text set before the mode, e.g. the new
+// box's "编辑框") and the edit only removes characters, so the user can clear it.
+bool acceptsEdit(int mode, const QString& before, const QString& after);
+
+// The validator of a single-line editor. `currentText` gives the editor's text
+// before the edit being checked.
+class InputModeValidator : public QValidator {
+    Q_OBJECT
+public:
+    InputModeValidator(int mode, std::function<QString()> currentText, QObject* parent);
+    int mode() const { return m_mode; }
+    State validate(QString& input, int& pos) const override;
+
+private:
+    int m_mode;
+    std::function<QString()> m_currentText;
+};
+
+} // namespace ordavel
