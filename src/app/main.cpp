@@ -9,5 +9,5 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ordavel"));
     QApplication::setApplicationVersion(QStringLiteral("1.65"));
-    (void)argc; (void)argv; return ordavel::runDesigner({});
+    return ordavel::runDesigner(ordavel::argumentsFromArgv(argc, argv));
 }

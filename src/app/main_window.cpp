@@ -8,6 +8,7 @@
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
+#include "file/template_reader.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
 
@@ -173,6 +174,20 @@ bool MainWindow::print()
     if (!m_prompter.choosePrinter(printer))
         return false;
     return printDocument(m_document, printer, this);
+}
+
+bool MainWindow::openTemplate(const std::string& fileName)
+{
+    m_document.newDocument();
+    m_document.setFileName(fileName);
+    m_loadProgress = std::make_unique<LoadProgress>(this);
+    const bool loaded = loadDocument(m_document, fileName, m_prompter);
+    m_loadProgress.reset();
+    // Whatever the result, a loaded template is shown for data entry.
+    switchMode(AppMode::EditMode);
+    if (loaded)
+        m_document.setTitle(false);
+    return loaded;
 }
 
 void MainWindow::showHelp()

@@ -50,6 +50,9 @@ public:
     void layOut();
     // The Print command: print dialog, then the print job. True when printed.
     bool print();
+    // Replaces the document with the template `fileName` (New, then the reader,
+    // whose messages go to the prompter) and shows it in EditMode. True when loaded.
+    bool openTemplate(const std::string& fileName);
     void showHelp();
     void showAbout();
 

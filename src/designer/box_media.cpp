@@ -2,12 +2,6 @@
 
 namespace ordavel {
 
-QColor toQColor(Color color)
-{
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
 Color fromQColor(const QColor& color)
 {
     return static_cast<Color>(color.red()) | (static_cast<Color>(color.green()) << 8)

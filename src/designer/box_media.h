@@ -2,6 +2,7 @@
 // Conversions between the model's colours, fonts and picture bytes and Qt's.
 
 #include "model/box.h"
+#include "platform/painter_surface.h" // toQColor, shared with the printer surface
 
 #include <QColor>
 #include <QFont>
@@ -11,8 +12,7 @@
 
 namespace ordavel {
 
-// Colour 0x00BBGGRR <-> QColor (alpha ignored).
-QColor toQColor(Color color);
+// QColor -> colour 0x00BBGGRR (alpha ignored).
 Color fromQColor(const QColor& color);
 
 // The on-screen font of a box: face, point size and the four styles.

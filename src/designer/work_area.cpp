@@ -1,5 +1,6 @@
 #include "designer/work_area.h"
 
+#include "designer/box_view.h"
 #include "designer/paper_panel.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
@@ -88,10 +89,14 @@ WorkArea::WorkArea(Document& document, Prompter& prompter, QWidget* parent)
     }
     m_hBar->resize(100, kBarThickness);
     m_vBar->resize(kBarThickness, 100);
-    connect(m_hBar, &QScrollBar::valueChanged, this,
-            [this](int value) { m_paper->move(kPaperMargin - value, m_paper->y()); });
-    connect(m_vBar, &QScrollBar::valueChanged, this,
-            [this](int value) { m_paper->move(m_paper->x(), kPaperMargin - value); });
+    connect(m_hBar, &QScrollBar::valueChanged, this, [this](int value) {
+        m_paper->move(kPaperMargin - value, m_paper->y());
+        update();
+    });
+    connect(m_vBar, &QScrollBar::valueChanged, this, [this](int value) {
+        m_paper->move(m_paper->x(), kPaperMargin - value);
+        update();
+    });
 
     m_filler = new QLabel(this);
     m_filler->setObjectName(QStringLiteral("标签_填充块"));
@@ -106,7 +111,44 @@ WorkArea::WorkArea(Document& document, Prompter& prompter, QWidget* parent)
     applyBoardSize();
 }
 
-WorkArea::~WorkArea() { m_document.removeObserver(this); }
+WorkArea::~WorkArea()
+{
+    m_document.removeObserver(this);
+    m_views.clear();
+}
+
+BoxView* WorkArea::boxView(int index) const
+{
+    const auto found = m_views.find(index);
+    return found == m_views.end() ? nullptr : found->second.get();
+}
+
+void WorkArea::syncBox(int index)
+{
+    if (index < 1 || index > m_document.slotCount())
+        return;
+    auto found = m_views.find(index);
+    if (found == m_views.end()) {
+        if (!m_document.box(index).inUse)
+            return;
+        auto view = std::make_unique<BoxView>(m_document, index, m_workbench, m_focusHolder, m_prompter);
+        connect(view.get(), &BoxView::controlWheel, this,
+                [this](int, QWheelEvent* event) { applyWheel(event->angleDelta().y()); });
+        found = m_views.emplace(index, std::move(view)).first;
+        emit boxViewCreated(found->second.get());
+    }
+    found->second->sync();
+}
+
+void WorkArea::syncAllBoxes()
+{
+    for (int index = 1; index <= m_document.slotCount(); ++index)
+        syncBox(index);
+}
+
+void WorkArea::boxChanged(int index) { syncBox(index); }
+
+void WorkArea::modeChanged(AppMode) { syncAllBoxes(); }
 
 void WorkArea::applyBoardSize()
 {
@@ -127,6 +169,7 @@ void WorkArea::documentReset()
 {
     applyBoardSize();
     layOut();
+    syncAllBoxes();
 }
 
 void WorkArea::layOut()
@@ -203,6 +246,7 @@ void WorkArea::applyWheel(int delta)
         m_vBar->setValue(position);
     }
     m_paper->move(m_paper->x(), kPaperMargin - m_vBar->value());
+    update();
 }
 
 void WorkArea::wheelEvent(QWheelEvent* event)

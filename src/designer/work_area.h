@@ -10,6 +10,9 @@
 
 #include <QWidget>
 
+#include <map>
+#include <memory>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -17,6 +20,7 @@ class QScrollBar;
 
 namespace ordavel {
 
+class BoxView;
 class Document;
 class PaperPanel;
 class Prompter;
@@ -46,10 +50,20 @@ public:
     QScrollBar* hBar() const { return m_hBar; }
     QScrollBar* vBar() const { return m_vBar; }
     QLabel* filler() const { return m_filler; }
+    // The view of slot `index`, nullptr while the slot never held a box.
+    BoxView* boxView(int index) const;
+
+signals:
+    // A view was made for a slot; the mouse handling of the designer connects to it.
+    void boxViewCreated(BoxView* view);
+
+public:
 
     // DocumentObserver
     void pageChanged() override;
     void documentReset() override;
+    void boxChanged(int index) override;
+    void modeChanged(AppMode mode) override;
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -60,6 +74,8 @@ protected:
 private:
     void applyBoardSize();
     void showBackgroundInPreview(bool show);
+    void syncBox(int index);
+    void syncAllBoxes();
 
     Document& m_document;
     Prompter& m_prompter;
@@ -70,6 +86,7 @@ private:
     QScrollBar* m_hBar = nullptr;
     QScrollBar* m_vBar = nullptr;
     QLabel* m_filler = nullptr;
+    std::map<int, std::unique_ptr<BoxView>> m_views; // by slot index
 };
 
 } // namespace ordavel

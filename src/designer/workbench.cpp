@@ -2,7 +2,7 @@
 
 #include "designer/background_picture.h"
 #include "model/document.h"
-#include "platform/qt_color.h"
+#include "platform/painter_surface.h"
 
 #include <QMouseEvent>
 #include <QPainter>

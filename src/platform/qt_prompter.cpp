@@ -1,6 +1,6 @@
 #include "platform/qt_prompter.h"
 
-#include "platform/qt_color.h"
+#include "platform/painter_surface.h"
 
 #include <QColorDialog>
 #include <QDialogButtonBox>
@@ -40,6 +40,11 @@ QMessageBox::Icon qtIcon(MessageIcon icon)
     case MessageIcon::Information: return QMessageBox::Information;
     }
     return QMessageBox::NoIcon;
+}
+
+Color modelColor(const QColor& color)
+{
+    return Color(color.red()) | (Color(color.green()) << 8) | (Color(color.blue()) << 16);
 }
 
 QFont toQFont(const FontSpec& spec)
@@ -157,7 +162,7 @@ std::optional<Color> QtPrompter::chooseColor(Color initial, const std::string& t
     const QColor chosen = QColorDialog::getColor(toQColor(initial), m_parent, q(title));
     if (!chosen.isValid())
         return std::nullopt;
-    return fromQColor(chosen);
+    return modelColor(chosen);
 }
 
 std::optional<FontChoice> QtPrompter::chooseFont(const FontChoice& initial, const std::string& title)
@@ -180,7 +185,7 @@ std::optional<FontChoice> QtPrompter::chooseFont(const FontChoice& initial, cons
     QObject::connect(colorButton, &QPushButton::clicked, &dialog, [&] {
         const QColor chosen = QColorDialog::getColor(toQColor(color), &dialog, QStringLiteral("颜色"));
         if (chosen.isValid()) {
-            color = fromQColor(chosen);
+            color = modelColor(chosen);
             paintSwatch();
         }
     });
