@@ -185,8 +185,14 @@ bool MainWindow::openTemplate(const std::string& fileName)
     m_loadProgress.reset();
     // Whatever the result, a loaded template is shown for data entry.
     switchMode(AppMode::EditMode);
-    if (loaded)
+    if (loaded) {
+        // The reader moves the board quietly; the status bar would still show
+        // the size of the empty page that New made.
+        const PageSettings& page = m_document.page();
+        m_document.setStatusText(PanelPaper, paperStatus(page.pageWidth, page.pageHeight));
+        m_document.setStatusText(PanelBoard, boardStatus(page.boardWidth, page.boardHeight));
         m_document.setTitle(false);
+    }
     return loaded;
 }
 
