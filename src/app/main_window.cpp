@@ -156,8 +156,21 @@ void MainWindow::showEvent(QShowEvent* event)
     layOut();
 }
 
+void MainWindow::exitProgram()
+{
+    if (!m_files.exitRequested())
+        return;
+    m_exitConfirmed = true;
+    close();
+}
+
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!m_exitConfirmed && !m_files.closeRequested()) {
+        event->ignore();
+        return;
+    }
+    m_exitConfirmed = false;
     // The temporary copy of a loaded background picture lives until the window closes.
     const std::string& tempPath = m_document.page().backgroundTempPath;
     if (!tempPath.empty())
@@ -222,7 +235,15 @@ void MainWindow::openAddress(const QString& address)
 
 void MainWindow::dispatch(const QString& caption)
 {
-    if (caption == QStringLiteral("设计"))
+    if (caption == QStringLiteral("新建"))
+        m_files.newDocument();
+    else if (caption == QStringLiteral("打开"))
+        m_files.open();
+    else if (caption == QStringLiteral("保存"))
+        m_files.save();
+    else if (caption == QStringLiteral("另存为(&A)..."))
+        m_files.saveAs();
+    else if (caption == QStringLiteral("设计"))
         switchMode(AppMode::DesignMode);
     else if (caption == QStringLiteral("编辑"))
         switchMode(AppMode::EditMode);
@@ -233,7 +254,7 @@ void MainWindow::dispatch(const QString& caption)
     else if (caption == QStringLiteral("帮助"))
         showHelp();
     else if (caption == QStringLiteral("退出"))
-        close();
+        exitProgram();
     else if (caption == QStringLiteral("关于本软件(&A)..."))
         showAbout();
     else if (caption == QStringLiteral("作者主页(&W)"))

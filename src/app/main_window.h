@@ -3,6 +3,7 @@
 // toolbars, the work area and the status bar `状态条1`, and runs the commands
 // of the file toolbar (dispatched by caption) and the mode switch.
 
+#include "app/file_commands.h"
 #include "app/splash_window.h"
 #include "designer/help_window.h"
 #include "model/document.h"
@@ -54,6 +55,8 @@ public:
     // whose messages go to the prompter) and shows it in EditMode. True when loaded.
     bool openTemplate(const std::string& fileName);
     void showHelp();
+    // The Exit command: asks to save changes, then closes the window.
+    void exitProgram();
     void showAbout();
 
     // DocumentObserver
@@ -79,6 +82,8 @@ private:
     QPointer<HelpWindow> m_help;
     QPointer<SplashWindow> m_about;
     std::unique_ptr<LoadProgress> m_loadProgress;
+    FileCommands m_files{*this};
+    bool m_exitConfirmed = false; // Exit asked already; the close box must not ask again
 };
 
 } // namespace ordavel
