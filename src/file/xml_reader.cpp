@@ -1,5 +1,6 @@
 #include "file/xml.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <functional>
@@ -14,7 +15,7 @@ constexpr std::uint32_t kNone = kXmlNoNode;
 // Largest text whose offsets and lengths fit the 32-bit spans (kNone stays free).
 constexpr std::size_t kMaxText = std::numeric_limits<std::uint32_t>::max() - 1;
 // Elements with more attributes than this check duplicates through a hash set.
-constexpr std::uint32_t kLinearDuplicateCheck = 16;
+constexpr std::uint32_t kLinearDuplicateCheck = 64;
 
 enum CharClass : std::uint8_t {
     kSpace = 1,      // TAB, LF, CR, space
@@ -293,10 +294,26 @@ private:
         return {};
     }
 
+    // A 64-bit filter of the names seen on the current element spares the
+    // scan in the usual case of distinct names.
+    static std::uint64_t filterBit(std::string_view n)
+    {
+        const auto h = static_cast<unsigned>(n.size() * 7 + static_cast<unsigned char>(n.front()) * 3 +
+                                             static_cast<unsigned char>(n.back()));
+        return std::uint64_t{1} << (h & 63);
+    }
+
     bool isDuplicate(XmlNodeId node, Span name, std::uint32_t count)
     {
         const std::string_view n = m_doc.view(name);
         if (count < kLinearDuplicateCheck) {
+            if (count == 0)
+                m_filter = 0;
+            const std::uint64_t bit = filterBit(n);
+            const bool maybe = (m_filter & bit) != 0;
+            m_filter |= bit;
+            if (!maybe)
+                return false;
             for (std::uint32_t a = m_doc.m_nodes[node].firstAttribute; a != kNone; a = m_doc.m_attributes[a].next)
                 if (m_doc.view(m_doc.m_attributes[a].name) == n)
                     return true;
@@ -340,6 +357,7 @@ private:
     char* m_begin = nullptr;
     char* m_end = nullptr;
     std::unordered_set<std::string_view> m_seen;
+    std::uint64_t m_filter = 0;
 };
 
 XmlParseResult XmlDocument::parse(std::string_view text)
@@ -359,6 +377,14 @@ XmlParseResult XmlDocument::parse(std::string_view text)
         clear();
         m_text.assign(text);
     }
+    // Every element needs a "<" and at least 4 bytes ("<a/>"), every
+    // attribute an "=" and at least 5 bytes (` a=""`), so these bound the
+    // arenas; reserving them spares the copies of growing.
+    const auto count = [this](char c) {
+        return static_cast<std::size_t>(std::count(m_text.begin(), m_text.end(), c));
+    };
+    m_nodes.reserve(std::min(count('<'), m_text.size() / 4));
+    m_attributes.reserve(std::min(count('='), m_text.size() / 5));
     const XmlParseResult result = Parser(*this).run();
     if (!result)
         clear();
