@@ -1,5 +1,7 @@
 #include "print/box_render.h"
 
+#include "print/print_units.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -24,7 +26,7 @@ struct TargetRect {
 int convert(double cm, double factor, bool roundFirst)
 {
     const double product = cm * factor;
-    return static_cast<int>(roundFirst ? roundTo(product, 2) : product);
+    return truncateUnits(roundFirst ? roundTo(product, 2) : product);
 }
 
 // Printer: cm x 100 truncated; preview: cm x boxPxPerCm truncated. Shapes

@@ -1,6 +1,7 @@
 #include "print/print_job.h"
 
 #include "print/box_render.h"
+#include "print/print_units.h"
 
 namespace ordavel {
 
@@ -8,7 +9,7 @@ namespace {
 
 constexpr double kEpsilon = 1e-7; // cm
 
-int tenthsMm(double cm) { return static_cast<int>(roundTo(cm, 2) * 100.0); }
+int tenthsMm(double cm) { return truncateUnits(roundTo(cm, 2) * 100.0); }
 
 } // namespace
 
@@ -18,7 +19,7 @@ std::optional<PaperSize> paperSize(const PageSettings& page)
     const double height = static_cast<double>(page.pageHeight);
     if (!(width > 0.0 && height > 0.0))
         return std::nullopt;
-    return PaperSize{static_cast<int>(width * 100.0), static_cast<int>(height * 100.0)};
+    return PaperSize{truncateUnits(width * 100.0), truncateUnits(height * 100.0)};
 }
 
 TenthsMmRect backgroundPlacement(PixelSize picture, int imgShowType, float pageWidthCm,

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace ordavel {
 namespace {
 
@@ -45,8 +47,8 @@ TEST_P(LeftEdgeConversion, TruncatesOrRoundsFirstByTypeAndTarget)
     box.attributes.shape = ShapeHorizontalLine;
     RecordingSurface surface;
     drawBox(box, row.target, UnitFactors::fromDpi(row.dpi), surface);
-    ASSERT_FALSE(surface.drawings().empty());
-    EXPECT_EQ(surface.drawings().front(), row.expectedFirstDrawing);
+    ASSERT_FALSE(surface.drawn.empty());
+    EXPECT_EQ(surface.drawn.front(), row.expectedFirstDrawing);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,7 +68,10 @@ INSTANTIATE_TEST_SUITE_P(
         // 2.65 cm: 100.157 px at 96 dpi, 125.196 px at 120 dpi.
         LeftRow{"PreviewText96", BoxType::ComboBox, RenderTarget::Preview, 96, 2.65, "text 100 0 A"},
         LeftRow{"PreviewText120", BoxType::ComboBox, RenderTarget::Preview, 120, 2.65, "text 125 0 A"},
-        LeftRow{"PreviewShape120", BoxType::ShapeBox, RenderTarget::Preview, 120, 2.65, "line 125 0 172 0"}),
+        LeftRow{"PreviewShape120", BoxType::ShapeBox, RenderTarget::Preview, 120, 2.65, "line 125 0 172 0"},
+        // Numbers an int cannot hold are held at 1e9 units; NaN is 0.
+        LeftRow{"HugeValueIsHeld", BoxType::EditBox, RenderTarget::Printer, 96, 1e300, "text 1000000000 0 A"},
+        LeftRow{"NotANumberIsZero", BoxType::ColorPicker, RenderTarget::Preview, 96, std::nan(""), "rect 0 0 37 37"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // --- shapes -----------------------------------------------------------------
@@ -86,7 +91,7 @@ TEST_P(ShapeDrawing, DrawsTheShapeInPrinterUnits)
     box.attributes.shape = GetParam().shape;
     RecordingSurface surface;
     drawBox(box, RenderTarget::Printer, k96, surface);
-    EXPECT_EQ(surface.drawings(), Calls{GetParam().drawing});
+    EXPECT_EQ(surface.drawn, Calls{GetParam().drawing});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -146,9 +151,9 @@ TEST(PictureDrawing, StretchesThePictureIntoThePrintRectWithoutReset)
     drawBox(box, RenderTarget::Printer, k96, surface);
     EXPECT_EQ(surface.calls, Calls{"picture GIF89a 100 200 400 400"});
 
-    surface.calls.clear();
-    drawBox(box, RenderTarget::Preview, k120, surface);
-    EXPECT_EQ(surface.calls, Calls{"picture GIF89a 47 94 188 188"});
+    RecordingSurface preview;
+    drawBox(box, RenderTarget::Preview, k120, preview);
+    EXPECT_EQ(preview.calls, Calls{"picture GIF89a 47 94 188 188"});
 }
 
 // --- text -------------------------------------------------------------------
@@ -159,14 +164,14 @@ TEST(TextDrawing, EachLineBreakAdvancesByLineHeightPlusTwoDevicePixels)
     box.attributes.text = "one\r\ntwo\rthree\nfour\n\nsix";
     RecordingSurface pixels(16.0, 1.0);
     drawBox(box, RenderTarget::Preview, k96, pixels);
-    EXPECT_EQ(pixels.drawings(), (Calls{"text 37 75 one", "text 37 93 two", "text 37 111 three",
+    EXPECT_EQ(pixels.drawn, (Calls{"text 37 75 one", "text 37 93 two", "text 37 111 three",
                                         "text 37 129 four", "text 37 165 six"}));
 
     // A 600 dpi printer: a device pixel is 0.4233 units, a 12 pt line 42.3.
     RecordingSurface printer(42.3, 254.0 / 600.0);
     box.attributes.text = "one\ntwo\nthree";
     drawBox(box, RenderTarget::Printer, k96, printer);
-    EXPECT_EQ(printer.drawings(), (Calls{"text 100 200 one", "text 100 243 two", "text 100 286 three"}));
+    EXPECT_EQ(printer.drawn, (Calls{"text 100 200 one", "text 100 243 two", "text 100 286 three"}));
 }
 
 TEST(TextDrawing, EditBoxAndLabelSetFontAndColourThenWriteUnwrapped)
@@ -215,7 +220,7 @@ TEST(TextDrawing, EmptyTextAndUnknownDateFormatDrawNothing)
     for (const Box& box : {edit, date}) {
         RecordingSurface surface;
         drawBox(box, RenderTarget::Printer, k96, surface);
-        EXPECT_TRUE(surface.drawings().empty());
+        EXPECT_TRUE(surface.drawn.empty());
     }
 }
 

@@ -92,7 +92,7 @@ TEST(PrintPage, BlackTextFirstThenBackgroundThenBoxesInSlotOrder)
     ASSERT_FALSE(surface.calls.empty());
     EXPECT_EQ(surface.calls.front(), "textColor 000000");
     // The combo's text keeps the red of the text box before it.
-    EXPECT_EQ(surface.drawings(), (Calls{"picture GIF89a 0 0 2100 2900", "text 100 100 first",
+    EXPECT_EQ(surface.drawn, (Calls{"picture GIF89a 0 0 2100 2900", "text 100 100 first",
                                          "text 200 300 third"}));
     EXPECT_EQ(yields, 3);
 }
@@ -109,7 +109,7 @@ TEST(PrintPage, BackgroundOnlyWhenAskedForAndDecodable)
         doc.page().background = c.background;
         RecordingSurface surface;
         printPage(doc, surface);
-        EXPECT_EQ(surface.drawings(), (Calls{"text 100 100 first", "text 200 300 third"}));
+        EXPECT_EQ(surface.drawn, (Calls{"text 100 100 first", "text 200 300 third"}));
     }
 }
 
@@ -118,7 +118,7 @@ TEST(PrintPage, ProgressCanStopTheWalkAndSeesDocumentChangesMadeWhileYielding)
     Document doc = documentWithBoxes();
     RecordingSurface surface;
     EXPECT_FALSE(printPage(doc, surface, [](int index) { return index < 1; }));
-    EXPECT_EQ(surface.drawings(), Calls{"text 100 100 first"});
+    EXPECT_EQ(surface.drawn, Calls{"text 100 100 first"});
 
     // An event handled during the walk deletes box 3: it is not drawn.
     doc.setYield([&] {
@@ -127,7 +127,7 @@ TEST(PrintPage, ProgressCanStopTheWalkAndSeesDocumentChangesMadeWhileYielding)
     });
     RecordingSurface again;
     EXPECT_TRUE(printPage(doc, again, {}));
-    EXPECT_EQ(again.drawings(), Calls{"text 100 100 first"});
+    EXPECT_EQ(again.drawn, Calls{"text 100 100 first"});
 }
 
 } // namespace

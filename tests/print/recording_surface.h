@@ -16,50 +16,38 @@ public:
     explicit RecordingSurface(double lineHeight = 20.0, double devicePixel = 1.0)
         : m_lineHeight(lineHeight), m_devicePixel(devicePixel) {}
 
-    std::vector<std::string> calls;
-    // pictureSize answers this for any non-empty bytes that do not start with "bad".
-    PixelSize knownPictureSize{100, 50};
+    std::vector<std::string> calls; // every call
+    std::vector<std::string> drawn; // only the calls that draw
 
-    void setFont(const FontSpec& f) override { add("font " + f.face + " " + n(f.size)); }
-    void setTextColor(Color c) override { add("textColor " + hex(c)); }
-    void setPenStyle(int s) override { add("penStyle " + n(s)); }
-    void setPenWidth(int w) override { add("penWidth " + n(w)); }
-    void setPenColor(Color c) override { add("penColor " + hex(c)); }
-    void setBrushStyle(int s) override { add("brushStyle " + n(s)); }
-    void setBrushColor(Color c) override { add("brushColor " + hex(c)); }
-    double textLineHeight() const override { return m_lineHeight; }
-    double devicePixel() const override { return m_devicePixel; }
-    void drawTextLine(int x, int y, std::string_view t) override
-    {
-        add("text " + n(x) + " " + n(y) + " " + std::string(t));
-    }
-    void drawRectangle(int l, int t, int r, int b) override { add("rect " + four(l, t, r, b)); }
-    void drawEllipse(int l, int t, int r, int b) override { add("ellipse " + four(l, t, r, b)); }
-    void drawRoundedRectangle(int l, int t, int r, int b, int cw, int ch) override
-    {
-        add("roundRect " + four(l, t, r, b) + " " + n(cw) + " " + n(ch));
-    }
-    void drawLine(int x1, int y1, int x2, int y2) override { add("line " + four(x1, y1, x2, y2)); }
-    void drawPicture(std::string_view bytes, int x, int y, int w, int h) override
-    {
-        add("picture " + std::string(bytes) + " " + four(x, y, w, h));
-    }
+    // The natural size of every picture whose bytes do not start with "bad".
     std::optional<PixelSize> pictureSize(std::string_view bytes) const override
     {
         if (bytes.empty() || bytes.substr(0, 3) == "bad")
             return std::nullopt;
-        return knownPictureSize;
+        return PixelSize{100, 50};
     }
+    double textLineHeight() const override { return m_lineHeight; }
+    double devicePixel() const override { return m_devicePixel; }
 
-    // The calls that draw (text, shapes, pictures), without the settings.
-    std::vector<std::string> drawings() const
+    void setFont(const FontSpec& f) override { set("font " + f.face + " " + n(f.size)); }
+    void setTextColor(Color c) override { set("textColor " + hex(c)); }
+    void setPenStyle(int s) override { set("penStyle " + n(s)); }
+    void setPenWidth(int w) override { set("penWidth " + n(w)); }
+    void setPenColor(Color c) override { set("penColor " + hex(c)); }
+    void setBrushStyle(int s) override { set("brushStyle " + n(s)); }
+    void setBrushColor(Color c) override { set("brushColor " + hex(c)); }
+
+    void drawTextLine(int x, int y, std::string_view t) override { draw("text " + n(x) + " " + n(y) + " " + std::string(t)); }
+    void drawRectangle(int l, int t, int r, int b) override { draw("rect " + four(l, t, r, b)); }
+    void drawEllipse(int l, int t, int r, int b) override { draw("ellipse " + four(l, t, r, b)); }
+    void drawRoundedRectangle(int l, int t, int r, int b, int cw, int ch) override
     {
-        std::vector<std::string> out;
-        for (const auto& c : calls)
-            if (c.rfind("text ", 0) == 0 || c.rfind("rect", 0) == 0 || c.rfind("ellipse", 0) == 0
-                || c.rfind("roundRect", 0) == 0 || c.rfind("line", 0) == 0 || c.rfind("picture", 0) == 0)
-                out.push_back(c);
-        return out;
+        draw("roundRect " + four(l, t, r, b) + " " + n(cw) + " " + n(ch));
+    }
+    void drawLine(int x1, int y1, int x2, int y2) override { draw("line " + four(x1, y1, x2, y2)); }
+    void drawPicture(std::string_view bytes, int x, int y, int w, int h) override
+    {
+        draw("picture " + std::string(bytes) + " " + four(x, y, w, h));
     }
 
 private:
@@ -71,7 +59,12 @@ private:
         std::snprintf(buf, sizeof buf, "%06X", static_cast<unsigned>(c));
         return buf;
     }
-    void add(std::string call) { calls.push_back(std::move(call)); }
+    void set(std::string call) { calls.push_back(std::move(call)); }
+    void draw(std::string call)
+    {
+        calls.push_back(call);
+        drawn.push_back(std::move(call));
+    }
 
     double m_lineHeight;
     double m_devicePixel;

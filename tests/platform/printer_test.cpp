@@ -1,0 +1,74 @@
+#include "platform/printer.h"
+
+#include <QDir>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace ordavel {
+namespace {
+
+TEST(Printer, CustomPaperOfThePageSizeWithZeroMarginsAndFullPage)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setPageMargins(QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    PageSettings page;
+    page.pageWidth = 21.3f;
+    page.pageHeight = 12.0f;
+    configurePrinter(printer, page);
+    const QPageLayout layout = printer.pageLayout();
+    EXPECT_EQ(layout.orientation(), QPageLayout::Portrait);
+    EXPECT_EQ(layout.mode(), QPageLayout::FullPageMode);
+    EXPECT_EQ(layout.margins(QPageLayout::Millimeter), QMarginsF(0, 0, 0, 0));
+    const QSizeF mm = layout.pageSize().size(QPageSize::Millimeter);
+    EXPECT_NEAR(mm.width(), 212.9, 0.01);
+    EXPECT_NEAR(mm.height(), 120.0, 0.01);
+    EXPECT_EQ(layout.paintRectPixels(printer.resolution()).topLeft(), QPoint(0, 0));
+
+    // A size not > 0 keeps the printer's paper.
+    const QSizeF before = printer.pageLayout().pageSize().size(QPageSize::Millimeter);
+    page.pageWidth = 0.0f;
+    configurePrinter(printer, page);
+    EXPECT_EQ(printer.pageLayout().pageSize().size(QPageSize::Millimeter), before);
+}
+
+TEST(Printer, ReportsAJobThatCannotStartOrIsCancelled)
+{
+    Document doc;
+    for (int i = 0; i < 3; ++i)
+        doc.addBox(BoxType::EditBox, 10, 10 + 40 * i);
+
+    QPrinter unwritable(QPrinter::HighResolution);
+    unwritable.setOutputFormat(QPrinter::PdfFormat);
+    unwritable.setOutputFileName(QStringLiteral("/nonexistent-folder/out.pdf"));
+    EXPECT_FALSE(printDocument(doc, unwritable, nullptr));
+
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("page.pdf")));
+    EXPECT_TRUE(printDocument(doc, printer, nullptr));
+
+    // The user presses Cancel in the progress window while box 2 is drawn.
+    QWidget parent;
+    int drawn = 0;
+    doc.setYield([&] {
+        if (++drawn == 2)
+            if (auto* progress = parent.findChild<QProgressDialog*>())
+                progress->cancel();
+    });
+    QPrinter cancelled(QPrinter::HighResolution);
+    cancelled.setOutputFormat(QPrinter::PdfFormat);
+    cancelled.setOutputFileName(dir.filePath(QStringLiteral("cancelled.pdf")));
+    EXPECT_FALSE(printDocument(doc, cancelled, &parent));
+    EXPECT_EQ(drawn, 2);
+}
+
+} // namespace
+} // namespace ordavel

@@ -1,0 +1,19 @@
+#include "headless_app.h"
+
+#include <QByteArray>
+
+namespace ordavel::cli {
+
+std::unique_ptr<QGuiApplication> makeHeadlessApp()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // QGuiApplication keeps references to argc and argv for its whole life.
+    static int argc = 1;
+    static char name[] = "ordavel-cli";
+    static char* argv[] = {name, nullptr};
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+} // namespace ordavel::cli

@@ -1,0 +1,60 @@
+// ordavel-cli print FILE.oxf [--printer NAME] [--copies N]: prints the template
+// without a dialog, with the same print code as the designer.
+#include "command.h"
+#include "headless_app.h"
+#include "page_output.h"
+#include "template_input.h"
+
+#include <cstdio>
+
+namespace ordavel::cli {
+
+namespace {
+
+constexpr int kMaxCopies = 999;
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "ordavel-cli print: %s\n", message.c_str());
+    return 1;
+}
+
+int run(const std::vector<std::string>& args)
+{
+    std::string input;
+    std::string printer;
+    int copies = 1;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == "--printer" && hasValue) {
+            printer = args[++i];
+        } else if (arg == "--copies" && hasValue) {
+            copies = parsePositive(args[++i]);
+            if (copies == 0 || copies > kMaxCopies)
+                return fail("--copies takes a whole number from 1 to " + std::to_string(kMaxCopies));
+        } else if (input.empty() && !arg.empty() && arg[0] != '-') {
+            input = arg;
+        } else {
+            return fail("unexpected argument \"" + arg + "\"");
+        }
+    }
+    if (input.empty())
+        return fail("usage: ordavel-cli print FILE.oxf [--printer NAME] [--copies N]");
+
+    const auto app = makeHeadlessApp();
+    Document doc;
+    if (!loadTemplate(doc, input))
+        return fail("cannot load \"" + input + "\"");
+    const std::string error = printOn(doc, printer, copies, input);
+    if (!error.empty())
+        return fail(error);
+    return 0;
+}
+
+const CommandRegistration registration(
+    {"print", "print FILE.oxf [--printer NAME] [--copies N]", run});
+
+} // namespace
+
+} // namespace ordavel::cli
