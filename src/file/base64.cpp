@@ -67,73 +67,69 @@ std::string stripSpacesAndLineBreaks(std::string_view text)
     return out;
 }
 
-// Decodes text that needs no stripping; appends to out.
-void decodeGroups(std::string_view text, std::string& out)
-{
-    const std::size_t length = text.size();
-    if (length == 0)
-        return;
-    const std::size_t groups = (length + 3) / 4;
-    const std::size_t start = out.size();
-    out.resize(start + groups * 3);
-    auto* dst = reinterpret_cast<unsigned char*>(out.data() + start);
-    const char* src = text.data();
-
-    // The four entries persist from group to group (stale values after an invalid character).
-    std::uint32_t e0 = 0, e1 = 0, e2 = 0, e3 = 0;
-    const std::size_t fullGroups = length / 4;
-    int lastDecoded = 4;
-    for (std::size_t g = 0; g < fullGroups; ++g, src += 4, dst += 3) {
-        const std::uint32_t v0 = valueOf(src[0]), v1 = valueOf(src[1]), v2 = valueOf(src[2]),
-                            v3 = valueOf(src[3]);
-        if (((v0 | v1 | v2 | v3) & kInvalid) == 0) {
-            e0 = v0;
-            e1 = v1;
-            e2 = v2;
-            e3 = v3;
-            lastDecoded = 4;
-        } else {
-            // The first invalid character ends the group; later places keep their values.
-            int decoded = 0;
-            if (!(v0 & kInvalid)) {
-                e0 = v0;
-                ++decoded;
-                if (!(v1 & kInvalid)) {
-                    e1 = v1;
-                    ++decoded;
-                    if (!(v2 & kInvalid)) {
-                        e2 = v2;
-                        ++decoded;
-                    }
-                }
+// Each character's six bits already shifted to its place in the 24-bit group;
+// characters outside the alphabet carry kBadBit, which no valid group has.
+constexpr std::uint32_t kBadBit = 0x80000000u;
+struct PlacedTables {
+    std::array<std::array<std::uint32_t, 256>, 4> places{};
+    constexpr PlacedTables()
+    {
+        for (int place = 0; place < 4; ++place)
+            for (int c = 0; c < 256; ++c) {
+                const std::uint8_t v = ValueTable().values[static_cast<std::size_t>(c)];
+                places[static_cast<std::size_t>(place)][static_cast<std::size_t>(c)] =
+                    v == kInvalid ? kBadBit : std::uint32_t{v} << (18 - 6 * place);
             }
-            lastDecoded = decoded;
-        }
-        const std::uint32_t bits = (e0 << 18) | (e1 << 12) | (e2 << 6) | e3;
-        dst[0] = static_cast<unsigned char>(bits >> 16);
-        dst[1] = static_cast<unsigned char>(bits >> 8);
-        dst[2] = static_cast<unsigned char>(bits);
     }
-    const std::size_t rest = length % 4;
-    if (rest != 0) {
-        // Places past the end of the text count as "A" (value 0) and as decoded.
-        std::uint32_t entries[4] = {e0, e1, e2, e3};
+};
+constexpr PlacedTables kPlaced;
+
+inline std::uint32_t groupBits(const char* s)
+{
+    const auto& t = kPlaced.places;
+    return t[0][static_cast<unsigned char>(s[0])] | t[1][static_cast<unsigned char>(s[1])] |
+           t[2][static_cast<unsigned char>(s[2])] | t[3][static_cast<unsigned char>(s[3])];
+}
+
+// Writes the three bytes of a group; the fourth byte written is scratch that
+// the next group (or the final resize) overwrites, so dst needs one spare byte.
+inline void storeGroup(unsigned char* dst, std::uint32_t bits)
+{
+    const std::uint32_t bigEndian = __builtin_bswap32(bits << 8);
+    std::memcpy(dst, &bigEndian, 4);
+}
+
+// The decoder's state between groups: the four entries (never cleared) and
+// how many characters the last group decoded.
+struct DecodeState {
+    std::uint32_t entries[4] = {0, 0, 0, 0};
+    int lastDecoded = 4;
+};
+
+// Group by group with stale entries, for text that needs no more stripping.
+// A last short group is filled with "A" (value 0) past the end of the text.
+unsigned char* decodeGeneral(std::string_view text, DecodeState& st, unsigned char* dst)
+{
+    for (std::size_t at = 0; at < text.size(); at += 4) {
         int decoded = 0;
         for (std::size_t place = 0; place < 4; ++place) {
-            const std::uint32_t v = place < rest ? valueOf(src[place]) : 0;
+            const std::uint32_t v = at + place < text.size() ? valueOf(text[at + place]) : 0;
             if (v & kInvalid)
                 break;
-            entries[place] = v;
+            st.entries[place] = v;
             ++decoded;
         }
-        const std::uint32_t bits = (entries[0] << 18) | (entries[1] << 12) | (entries[2] << 6) | entries[3];
-        dst[0] = static_cast<unsigned char>(bits >> 16);
-        dst[1] = static_cast<unsigned char>(bits >> 8);
-        dst[2] = static_cast<unsigned char>(bits);
-        lastDecoded = decoded;
+        st.lastDecoded = decoded;
+        storeGroup(dst, (st.entries[0] << 18) | (st.entries[1] << 12) | (st.entries[2] << 6) | st.entries[3]);
+        dst += 3;
     }
-    const std::size_t cut = static_cast<std::size_t>(4 - lastDecoded);
-    out.resize(out.size() - std::min(cut, groups * 3));
+    return dst;
+}
+
+bool holdsStrippable(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return c == ' ' || c == '\n' || static_cast<unsigned char>(c) == 0xA1; });
 }
 
 } // namespace
@@ -175,17 +171,47 @@ std::string encodeBase64(std::string_view bytes)
 
 void decodeBase64Append(std::string_view text, std::string& out)
 {
-    // Spaces, full-width spaces and line breaks are rare; look before copying.
     if (text.empty())
         return;
-    const bool needsStripping = std::memchr(text.data(), ' ', text.size()) ||
-                                std::memchr(text.data(), 0xA1, text.size()) ||
-                                std::memchr(text.data(), '\n', text.size());
-    if (!needsStripping) {
-        decodeGroups(text, out);
-        return;
+    const std::size_t start = out.size();
+    // Stripping only shortens the text, so this bounds the output; +1 spare byte for storeGroup.
+    const std::size_t groups = (text.size() + 3) / 4;
+    out.resize(start + groups * 3 + 1);
+    auto* const first = reinterpret_cast<unsigned char*>(out.data() + start);
+    unsigned char* dst = first;
+
+    // Fast path: whole groups of alphabet characters. Everything before the
+    // first other character is unaffected by the stripping rules (it holds no
+    // space, A1 or CR), so the rest can be stripped and decoded on its own.
+    const char* src = text.data();
+    const std::size_t fullGroups = text.size() / 4;
+    std::size_t g = 0;
+    for (; g + 2 <= fullGroups; g += 2, src += 8, dst += 6) {
+        const std::uint32_t a = groupBits(src);
+        const std::uint32_t b = groupBits(src + 4);
+        if ((a | b) & kBadBit)
+            break;
+        storeGroup(dst, a);
+        storeGroup(dst + 3, b);
     }
-    decodeGroups(stripSpacesAndLineBreaks(text), out);
+    for (; g < fullGroups; ++g, src += 4, dst += 3) {
+        const std::uint32_t a = groupBits(src);
+        if (a & kBadBit)
+            break;
+        storeGroup(dst, a);
+    }
+    DecodeState st;
+    if (src != text.data())
+        for (std::size_t place = 0; place < 4; ++place)
+            st.entries[place] = valueOf(src[static_cast<std::ptrdiff_t>(place) - 4]);
+    const std::string_view rest = text.substr(static_cast<std::size_t>(src - text.data()));
+    if (!rest.empty())
+        dst = holdsStrippable(rest) ? decodeGeneral(stripSpacesAndLineBreaks(rest), st, dst)
+                                    : decodeGeneral(rest, st, dst);
+    // Only the last group shortens the output, never by more than this call wrote.
+    const auto produced = static_cast<std::size_t>(dst - first);
+    const std::size_t cut = std::min(static_cast<std::size_t>(4 - st.lastDecoded), produced);
+    out.resize(start + produced - cut);
 }
 
 std::string decodeBase64(std::string_view text)

@@ -1,0 +1,54 @@
+// ordavel-cli build FILE.json -o OUT.oxf [--screen-dpi N]: a template from JSON.
+#include "cli_support.h"
+#include "command.h"
+#include "document_json.h"
+
+#include "file/picture.h"
+#include "file/template_writer.h"
+
+#include <cstdio>
+#include <filesystem>
+
+namespace ordavel::cli {
+
+namespace {
+
+constexpr std::uintmax_t kMaxJsonBytes = std::uintmax_t{1} << 30;
+
+int runBuild(const std::vector<std::string>& args)
+{
+    const std::optional<Options> options = parseOptions(args, /*allowOutput=*/true);
+    if (!options)
+        return 1;
+    if (options->positional.size() != 1 || options->output.empty()) {
+        std::fprintf(stderr, "usage: ordavel-cli build FILE.json -o OUT.oxf [--screen-dpi N]\n");
+        return 1;
+    }
+    const std::string& jsonName = options->positional.front();
+    const std::optional<std::string> text = readRegularFile(jsonName, kMaxJsonBytes);
+    if (!text) {
+        std::fprintf(stderr, "ordavel-cli: cannot read %s\n", jsonName.c_str());
+        return 1;
+    }
+    const nlohmann::json json = nlohmann::json::parse(*text, nullptr, /*allow_exceptions=*/false);
+    if (json.is_discarded()) {
+        std::fprintf(stderr, "ordavel-cli: %s is not valid JSON\n", jsonName.c_str());
+        return 1;
+    }
+    Document doc(UnitFactors::fromDpi(options->screenDpi));
+    const std::string folder = std::filesystem::path(jsonName).parent_path().string();
+    if (const std::string fault = documentFromJson(json, folder, doc); !fault.empty()) {
+        std::fprintf(stderr, "ordavel-cli: %s: %s\n", jsonName.c_str(), fault.c_str());
+        return 1;
+    }
+    doc.setFileName(options->output);
+    StderrSink sink;
+    // saveDocument replaces the target atomically: nothing is left behind on failure.
+    return saveDocument(doc, options->output, sink) ? 0 : 1;
+}
+
+const CommandRegistration registration({"build", "build FILE.json -o OUT.oxf [--screen-dpi N]", runBuild});
+
+} // namespace
+
+} // namespace ordavel::cli
