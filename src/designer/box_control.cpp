@@ -1,5 +1,7 @@
 #include "designer/box_control.h"
 
+#include "designer/box_media.h"
+
 #include "designer/color_block_widget.h"
 #include "designer/combo_control.h"
 #include "designer/date_control.h"
@@ -36,6 +38,14 @@ QString frameStyleSheet(const char* widgetClass, bool design, const QColor& text
     const char* border = design ? "2px inset #a0a0a0" : "1px solid #808080";
     return QStringLiteral("%1 { border: %2; background: white; color: %3; }")
         .arg(QString::fromLatin1(widgetClass), QString::fromLatin1(border), text.name());
+}
+
+void showFont(QWidget& widget, const FontSpec& font, std::optional<FontSpec>& shown)
+{
+    if (shown == font)
+        return;
+    shown = font;
+    widget.setFont(boxFont(font));
 }
 
 const char* templateName(BoxType type)

@@ -6,6 +6,7 @@
 #include "model/box.h"
 
 #include <functional>
+#include <optional>
 
 class QColor;
 class QString;
@@ -48,6 +49,9 @@ BoxControl* createBoxControl(const Box& box, QWidget* parent);
 // Style sheet for the widgets of class `widgetClass` with the design border (sunken, 2 px)
 // or the edit border (thin, 1 px), a white field and the given text colour.
 QString frameStyleSheet(const char* widgetClass, bool design, const QColor& text);
+
+// Gives `widget` the box font unless `shown` says it has it already; updates `shown`.
+void showFont(QWidget& widget, const FontSpec& font, std::optional<FontSpec>& shown);
 
 // The template name a box type's control carries as objectName ("编辑框_模板", ...).
 const char* templateName(BoxType type);

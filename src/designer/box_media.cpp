@@ -1,5 +1,8 @@
 #include "designer/box_media.h"
 
+#include "platform/font_resolver.h"
+#include "platform/picture_decoder.h"
+
 namespace ordavel {
 
 Color fromQColor(const QColor& color)
@@ -8,25 +11,9 @@ Color fromQColor(const QColor& color)
         | (static_cast<Color>(color.blue()) << 16);
 }
 
-QFont boxFont(const FontSpec& font)
-{
-    QFont qfont(QString::fromStdString(font.face));
-    if (font.size > 0)
-        qfont.setPointSize(font.size);
-    qfont.setBold(font.bold);
-    qfont.setItalic(font.italic);
-    qfont.setStrikeOut(font.strikeOut);
-    qfont.setUnderline(font.underline);
-    return qfont;
-}
+QFont boxFont(const FontSpec& font) { return qtFont(font); }
 
-QImage boxPicture(std::string_view bytes)
-{
-    static constexpr std::string_view pngSignature("\x89PNG", 4);
-    if (bytes.empty() || bytes.substr(0, pngSignature.size()) == pngSignature)
-        return {};
-    return QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()));
-}
+QImage boxPicture(std::string_view bytes) { return decodePicture(bytes); }
 
 QString toQString(const std::string& text) { return QString::fromStdString(text); }
 

@@ -15,10 +15,11 @@ namespace ordavel {
 // QColor -> colour 0x00BBGGRR (alpha ignored).
 Color fromQColor(const QColor& color);
 
-// The on-screen font of a box: face, point size and the four styles.
+// The on-screen font of a box: the platform's printing font, so screen and paper agree.
 QFont boxFont(const FontSpec& font);
 
-// Decodes picture bytes (BMP, JPEG, GIF). PNG and undecodable bytes give a null image.
+// Decodes picture bytes with the platform's decoder (BMP, JPEG, GIF). PNG and
+// undecodable bytes give a null image.
 QImage boxPicture(std::string_view bytes);
 
 // UTF-8 model text <-> widget text.

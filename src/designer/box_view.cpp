@@ -7,7 +7,10 @@
 #include "platform/prompter.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QWheelEvent>
 #include <QWidget>
 
@@ -35,7 +38,7 @@ bool isKeyboardEvent(QEvent::Type type)
 } // namespace
 
 BoxView::BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter)
-    : QObject(workbench), m_doc(doc), m_index(index), m_workbench(workbench), m_focusHolder(focusHolder),
+    : m_doc(doc), m_index(index), m_workbench(workbench), m_focusHolder(focusHolder),
       m_prompter(prompter)
 {
     const QString tag = QString::number(index);
@@ -50,7 +53,7 @@ BoxView::BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHol
 
 BoxView::~BoxView()
 {
-    destroyControl();
+    delete m_control.data();
     for (QPointer<QWidget>& handle : m_handles)
         delete handle.data();
 }
@@ -71,7 +74,8 @@ void BoxView::sync()
     if (m_index < 1 || m_index > m_doc.slotCount())
         return;
     const Box& box = m_doc.box(m_index);
-    m_syncing = true;
+    // Focus moves below may run a nested sync; restore rather than clear the flag.
+    const QScopedValueRollback<bool> syncing(m_syncing, true);
     if (box.type != BoxType::None && controlKind(box) != m_controlKind)
         createControl();
     if (m_control) {
@@ -100,7 +104,6 @@ void BoxView::sync()
                 handle->raise();
         }
     }
-    m_syncing = false;
 }
 
 void BoxView::createControl()
@@ -238,7 +241,8 @@ bool BoxView::eventFilter(QObject* watched, QEvent* event)
     switch (type) {
     case QEvent::Wheel:
         emit controlWheel(m_index, static_cast<QWheelEvent*>(event));
-        return design;
+        // The wheel scrolls the page; it never turns a list or a date by accident.
+        return design || qobject_cast<QComboBox*>(m_control) || qobject_cast<QDateTimeEdit*>(m_control);
     case QEvent::FocusIn:
         focusArrived();
         return false;

@@ -34,7 +34,7 @@ public:
     // Creates the control of the box in slot `index` as a child of `workbench`, and its eight
     // 5 x 5 handles (also children of `workbench`). `focusHolder` is the hidden
     // `编辑框_滚动`: in DesignMode a box that gets the focus passes it there.
-    // doc, workbench, focusHolder and prompter must outlive the view.
+    // The caller owns the view; doc, focusHolder and prompter must outlive it.
     BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter);
     ~BoxView() override; // deletes the control and the handles
     // Re-reads the box from the model: type (control recreated when it changed), EditRect,
@@ -54,7 +54,8 @@ signals:
     void controlMouse(int index, QMouseEvent* event);
     // The same for a handle; handles never pass mouse events on.
     void handleMouse(int index, int which, QMouseEvent* event);
-    // A wheel turned over the control: kept from the control in DesignMode.
+    // A wheel turned over the control: kept from the control in DesignMode, and from drop-down
+    // lists and date boxes in every mode (the wheel scrolls the page, not their value).
     void controlWheel(int index, QWheelEvent* event);
 
 private:

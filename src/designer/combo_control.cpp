@@ -10,6 +10,7 @@ ComboControl::ComboControl(QWidget* parent) : QComboBox(parent)
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert); // Enter keeps the typed text without adding an item
+    setCompleter(nullptr);                // what is typed is stored as typed, never completed
     connect(this, &QComboBox::currentTextChanged, this, [this] {
         if (!m_updating)
             edited();
@@ -19,9 +20,7 @@ ComboControl::ComboControl(QWidget* parent) : QComboBox(parent)
 void ComboControl::showBox(const Box& box)
 {
     const BoxAttributes& a = box.attributes;
-    const QFont font = boxFont(a.font);
-    if (this->font() != font)
-        setFont(font);
+    showFont(*this, a.font, m_font);
     QStringList items;
     for (const std::string& item : a.items)
         items.append(toQString(item));

@@ -4,6 +4,8 @@
 
 #include "designer/box_control.h"
 
+#include <optional>
+
 #include <QComboBox>
 
 namespace ordavel {
@@ -17,6 +19,7 @@ public:
 
 private:
     bool m_updating = false;
+    std::optional<FontSpec> m_font;
 };
 
 } // namespace ordavel

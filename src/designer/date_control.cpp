@@ -3,6 +3,9 @@
 #include "designer/box_control.h"
 #include "designer/box_media.h"
 
+#include <QPainter>
+#include <qdrawutil.h>
+
 namespace ordavel {
 
 DateControl::DateControl(QWidget* parent) : QDateTimeEdit(parent)
@@ -26,9 +29,7 @@ QDateTime DateControl::toQDateTime(const DateTime& value)
 void DateControl::showBox(const Box& box)
 {
     const BoxAttributes& a = box.attributes;
-    const QFont font = boxFont(a.font);
-    if (this->font() != font)
-        setFont(font);
+    showFont(*this, a.font, m_font);
     const QDateTime value = toQDateTime(a.dateTime);
     // An impossible stored value leaves the editor as it is.
     if (value.isValid() && value != dateTime()) {
@@ -51,7 +52,15 @@ void DateControl::setDesignLook(bool design)
         return;
     m_lookSet = true;
     m_design = design;
-    setStyleSheet(frameStyleSheet("QDateTimeEdit", design, palette().color(QPalette::Text)));
+    update();
+}
+
+void DateControl::paintEvent(QPaintEvent* event)
+{
+    QDateTimeEdit::paintEvent(event);
+    // The editor keeps its own look; the border over its edge tells the modes apart.
+    QPainter painter(this);
+    qDrawShadePanel(&painter, rect(), palette(), true, m_design ? 2 : 1);
 }
 
 } // namespace ordavel

@@ -4,6 +4,8 @@
 
 #include "designer/box_control.h"
 
+#include <optional>
+
 #include <QDateTimeEdit>
 
 namespace ordavel {
@@ -18,8 +20,12 @@ public:
 
     static QDateTime toQDateTime(const DateTime& value);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     bool m_updating = false;
+    std::optional<FontSpec> m_font;
     bool m_design = false;
     bool m_lookSet = false;
 };

@@ -6,6 +6,9 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include <algorithm>
+#include <limits>
+
 namespace ordavel {
 
 QString displayText(const std::string& text)
@@ -20,6 +23,7 @@ QString displayText(const std::string& text)
 
 LineEditControl::LineEditControl(QWidget* parent) : QLineEdit(parent)
 {
+    setMaxLength(std::numeric_limits<int>::max()); // the default limit would cut long texts
     // textEdited fires for the user's changes only, never for setText().
     connect(this, &QLineEdit::textEdited, this, [this] { edited(); });
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { m_before = text; });
@@ -28,9 +32,7 @@ LineEditControl::LineEditControl(QWidget* parent) : QLineEdit(parent)
 void LineEditControl::showBox(const ordavel::Box& box)
 {
     const BoxAttributes& a = box.attributes;
-    const QFont font = boxFont(a.font);
-    if (this->font() != font)
-        setFont(font);
+    showFont(*this, a.font, m_font);
     const QColor color = toQColor(a.textColor);
     if (color != m_textColor) {
         m_textColor = color;
@@ -71,9 +73,7 @@ MultiLineEditControl::MultiLineEditControl(QWidget* parent) : QPlainTextEdit(par
 void MultiLineEditControl::showBox(const ordavel::Box& box)
 {
     const BoxAttributes& a = box.attributes;
-    const QFont font = boxFont(a.font);
-    if (this->font() != font)
-        setFont(font);
+    showFont(*this, a.font, m_font);
     const QColor color = toQColor(a.textColor);
     if (color != m_textColor) {
         m_textColor = color;

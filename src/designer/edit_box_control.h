@@ -5,6 +5,8 @@
 
 #include "designer/box_control.h"
 
+#include <optional>
+
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -22,6 +24,7 @@ private:
     void applySheet();
 
     int m_inputMode = -1;
+    std::optional<FontSpec> m_font;
     bool m_design = true;
     QColor m_textColor;
     QString m_before; // the text as it was before the edit being validated
@@ -41,6 +44,7 @@ private:
     void contentChanged();
 
     int m_inputMode = 0;
+    std::optional<FontSpec> m_font;
     int m_scrollBars = -1;
     bool m_design = true;
     bool m_updating = false;

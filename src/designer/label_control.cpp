@@ -25,11 +25,10 @@ void LabelControl::showBox(const ordavel::Box& box)
     m_shown = a;
     setFont(boxFont(a.font));
     switch (a.effect) {
-    case 1: setFrameStyle(QFrame::Panel | QFrame::Sunken); break;
-    case 2: setFrameStyle(QFrame::Panel | QFrame::Raised); break;
+    case 1: setFrameStyle(QFrame::WinPanel | QFrame::Sunken); break;
+    case 2: setFrameStyle(QFrame::WinPanel | QFrame::Raised); break;
     default: setFrameStyle(QFrame::NoFrame); break;
     }
-    setLineWidth(1);
     update();
 }
 

@@ -3,6 +3,7 @@
 #include "designer/box_media.h"
 
 #include <QPainter>
+#include <qdrawutil.h>
 
 #include <algorithm>
 
@@ -53,6 +54,23 @@ void ShapeWidget::paintEvent(QPaintEvent* /*event*/)
     auto outline = [inset](int width, int height) {
         return QRectF(inset, inset, width - 2 * inset, height - 2 * inset);
     };
+    // Line effect 1 sunken / 2 raised: lines and square-cornered outlines are etched in 3D.
+    const bool etched = (m_shown.lineEffect == 1 || m_shown.lineEffect == 2) && pen.style() != Qt::NoPen;
+    const bool sunken = m_shown.lineEffect == 1;
+    if (etched) {
+        switch (m_shown.shape) {
+        case ShapeHorizontalLine: qDrawShadeLine(&painter, 0, 1, w, 1, palette(), sunken, 1, 0); return;
+        case ShapeVerticalLine: qDrawShadeLine(&painter, 1, 0, 1, h, palette(), sunken, 1, 0); return;
+        case ShapeRectangle:
+        case ShapeSquare: {
+            const QBrush fill(toQColor(m_shown.bgColor));
+            const QRect area = m_shown.shape == ShapeSquare ? QRect(0, 0, side, side) : rect();
+            qDrawShadePanel(&painter, area, palette(), sunken, 2, &fill);
+            return;
+        }
+        default: break;
+        }
+    }
     switch (m_shown.shape) {
     case ShapeSquare: painter.drawRect(outline(side, side)); break;
     case ShapeEllipse: painter.setRenderHint(QPainter::Antialiasing); painter.drawEllipse(outline(w, h)); break;

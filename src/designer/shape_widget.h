@@ -2,8 +2,9 @@
 // The shape box: one of the eight shapes (ShapeKind) drawn with the line style,
 // width (used for solid lines only, as on paper), line colour and fill colour.
 // Square kinds use the smaller side from the top-left corner; lines run along
-// the top (horizontal) or left (vertical) edge. Outside the shape the widget is
-// transparent.
+// the top (horizontal) or left (vertical) edge. The line effects sunken and
+// raised etch lines and square-cornered outlines in 3D (on screen only; paper
+// shows plain lines). Outside the shape the widget is transparent.
 
 #include "designer/box_control.h"
 

@@ -158,6 +158,18 @@ TEST_F(BoxViewTest, TypingChangesNothingInDesignModeAndEntersTextInEditMode)
     EXPECT_EQ(edit->cursorPosition(), 3);
 }
 
+TEST_F(BoxViewTest, LongTextSurvivesAnEdit)
+{
+    BoxView& view = add(BoxType::EditBox);
+    doc.box(1).attributes.text = std::string(40000, '7');
+    doc.boxEdited(1);
+    enterEditMode();
+    auto* edit = qobject_cast<QLineEdit*>(view.control());
+    edit->end(false);
+    QTest::keyClicks(edit, QStringLiteral("8"));
+    EXPECT_EQ(doc.box(1).attributes.text, std::string(40000, '7') + "8");
+}
+
 TEST_F(BoxViewTest, MultiLineTextKeepsCrLfAndTheCaret)
 {
     add(BoxType::EditBox);
@@ -275,29 +287,42 @@ TEST_F(BoxViewTest, ComboAndDateWriteBackInEditMode)
 {
     BoxView& combo = add(BoxType::ComboBox);
     BoxView& date = add(BoxType::DatePicker, 20, 100, 200, 28);
-    doc.box(1).attributes.items = {"甲", "乙"};
-    doc.box(1).attributes.text = "乙";
+    doc.box(1).attributes.items = {"apple", "banana"};
+    doc.box(1).attributes.text = "banana";
     doc.box(2).attributes.dateTime = DateTime{2012, 12, 31, 9, 5, 0};
     doc.boxEdited(1);
     doc.boxEdited(2);
     auto* box = qobject_cast<QComboBox*>(combo.control());
     auto* dateEdit = qobject_cast<QDateTimeEdit*>(date.control());
     EXPECT_EQ(box->count(), 2);
-    EXPECT_EQ(box->currentText(), QStringLiteral("乙"));
+    EXPECT_EQ(box->currentText(), QStringLiteral("banana"));
     EXPECT_EQ(dateEdit->dateTime(), QDateTime(QDate(2012, 12, 31), QTime(9, 5, 0)));
 
-    // In DesignMode the wheel cannot turn the list.
-    QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
-                      Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(box, &wheel);
-    EXPECT_EQ(box->currentText(), QStringLiteral("乙"));
-
+    // The wheel scrolls the page; it never turns the list, in either mode.
+    auto turnWheel = [box] {
+        QWheelEvent wheel(QPointF(5, 5), box->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+    };
+    turnWheel();
+    EXPECT_EQ(box->currentText(), QStringLiteral("banana"));
     enterEditMode();
+    turnWheel();
+    EXPECT_EQ(box->currentText(), QStringLiteral("banana"));
+    EXPECT_FALSE(doc.modified());
+
     box->setCurrentIndex(0);
-    EXPECT_EQ(doc.box(1).attributes.text, "甲");
+    EXPECT_EQ(doc.box(1).attributes.text, "apple");
     EXPECT_TRUE(doc.modified());
-    QTest::keyClicks(box->lineEdit(), QStringLiteral("x"));
-    EXPECT_EQ(doc.box(1).attributes.text, "甲x");
+    // Typed text is stored as typed: no completion to "banana", no new item.
+    paper.show();
+    QApplication::setActiveWindow(&paper);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&paper));
+    box->lineEdit()->setFocus();
+    box->lineEdit()->clear();
+    QTest::keyClicks(box->lineEdit(), QStringLiteral("b"));
+    QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(doc.box(1).attributes.text, "b");
     EXPECT_EQ(box->count(), 2);
 
     dateEdit->setDateTime(QDateTime(QDate(2013, 1, 5), QTime(8, 7, 6)));
