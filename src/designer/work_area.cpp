@@ -73,6 +73,10 @@ WorkArea::WorkArea(Document& document, Prompter& prompter, QWidget* parent)
     m_focusHolder = new FocusHolder(*this, m_paper);
     m_backgroundCheck = new QCheckBox(QStringLiteral("显示背景图片"), m_paper);
     m_backgroundCheck->setObjectName(QStringLiteral("选择框_显示背景图"));
+    // Opaque, so that its caption stays readable over the background picture.
+    m_backgroundCheck->setStyleSheet(QStringLiteral(
+        "QCheckBox { background: rgba(255, 255, 255, 235); border: 1px solid #a8b0bc; "
+        "border-radius: 3px; padding: 2px 6px; }"));
     m_backgroundCheck->adjustSize();
     m_backgroundCheck->hide();
     connect(m_backgroundCheck, &QCheckBox::toggled, this, &WorkArea::showBackgroundInPreview);

@@ -247,3 +247,42 @@ TEST_F(MainWindowTest, OpenedTemplateShowsItsBoardAndBoxesInEditMode)
 
 } // namespace
 } // namespace ordavel
+
+namespace ordavel {
+namespace {
+
+TEST_F(MainWindowTest, AboutWindowShowsTheCloseLabelAndClosesOnAClick)
+{
+    window->dispatch(QStringLiteral("关于本软件(&A)..."));
+    QPointer<SplashWindow> about = window->aboutWindow();
+    ASSERT_TRUE(about);
+    EXPECT_TRUE(about->aboutMode());
+    EXPECT_TRUE(about->closeLabel()->isVisible());
+    EXPECT_FALSE(about->statusLabel()->isVisible());
+    QTest::mouseClick(about->closeLabel(), Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_TRUE(about.isNull()); // closed and deleted
+
+    window->dispatch(QStringLiteral("关于本软件(&A)..."));
+    about = window->aboutWindow();
+    ASSERT_TRUE(about);
+    QTest::mouseClick(about, Qt::LeftButton, {}, QPoint(20, 20));
+    QApplication::processEvents();
+    EXPECT_TRUE(about.isNull());
+}
+
+TEST_F(MainWindowTest, HelpButtonOpensOneNonModalTipsWindow)
+{
+    window->dispatch(QStringLiteral("帮助"));
+    HelpWindow* help = window->helpWindow();
+    ASSERT_NE(help, nullptr);
+    EXPECT_TRUE(help->isVisible());
+    EXPECT_FALSE(help->isModal());
+    help->next();
+    window->dispatch(QStringLiteral("帮助"));
+    EXPECT_EQ(window->helpWindow(), help); // the open window comes to the front
+    EXPECT_EQ(help->tipIndex(), 2);
+}
+
+} // namespace
+} // namespace ordavel
