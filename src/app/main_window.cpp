@@ -71,6 +71,18 @@ MainWindow::~MainWindow()
 {
     m_document.removeObserver(this);
     m_document.setYield({});
+    // The work area and its box views refer to the document, a member that
+    // dies before QObject deletes the children.
+    delete m_workArea;
+    m_workArea = nullptr;
+}
+
+void MainWindow::removeBackgroundTempFile()
+{
+    std::string& tempPath = m_document.page().backgroundTempPath;
+    if (!tempPath.empty())
+        QFile::remove(q(tempPath));
+    tempPath.clear();
 }
 
 void MainWindow::buildStatusBar()
@@ -172,9 +184,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     }
     m_exitConfirmed = false;
     // The temporary copy of a loaded background picture lives until the window closes.
-    const std::string& tempPath = m_document.page().backgroundTempPath;
-    if (!tempPath.empty())
-        QFile::remove(q(tempPath));
+    removeBackgroundTempFile();
     if (m_help)
         m_help->close();
     event->accept();

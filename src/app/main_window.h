@@ -55,6 +55,8 @@ public:
     // whose messages go to the prompter) and shows it in EditMode. True when loaded.
     bool openTemplate(const std::string& fileName);
     void showHelp();
+    // Deletes the temporary copy of the loaded background picture, if any.
+    void removeBackgroundTempFile();
     // The Exit command: asks to save changes, then closes the window.
     void exitProgram();
     void showAbout();
