@@ -10,7 +10,8 @@
 
 namespace ordavel {
 
-int runDesigner(const std::vector<std::string>& args)
+Startup startDesigner(Prompter& prompter, const std::vector<std::string>& args,
+                      const std::function<void(QWidget*)>& windowMade)
 {
     auto* splash = new SplashWindow(false);
     splash->show();
@@ -18,15 +19,30 @@ int runDesigner(const std::vector<std::string>& args)
     splash->setStatus(QStringLiteral("检查运行环境..."));
     splash->setStatus(QStringLiteral("检查完成,加载主窗口..."));
 
-    QtPrompter prompter;
-    MainWindow window(prompter, screenFactors());
-    prompter.setParent(&window);
+    Startup started;
+    started.window = std::make_unique<MainWindow>(prompter, screenFactors());
+    MainWindow& window = *started.window;
+    if (windowMade)
+        windowMade(&window);
     window.placeOnScreen();
     window.show();
     window.placeOnScreen(); // the frame is known once the window is shown
     splash->close();
 
-    (void)args; // HOLD
+    started.exitStatus = runCommandLine(window, args);
+    if (started.exitStatus) {
+        // The program ends without the window's close, which would delete it.
+        window.removeBackgroundTempFile();
+    }
+    return started;
+}
+
+int runDesigner(const std::vector<std::string>& args)
+{
+    QtPrompter prompter;
+    const Startup started = startDesigner(prompter, args, [&](QWidget* window) { prompter.setParent(window); });
+    if (started.exitStatus)
+        return *started.exitStatus;
     return QApplication::exec();
 }
 
