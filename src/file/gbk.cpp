@@ -1,6 +1,7 @@
 #include "file/gbk.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -29,14 +30,24 @@ constexpr char32_t kReplacement = 0xFFFD;
 // Linear four-byte indices: the BMP ranges cover [0, 39420); 0x90308130 is U+10000.
 constexpr std::uint32_t kBmpIndexEnd = 39420;
 constexpr std::uint32_t kSupplementaryIndex = 189000;
-// Input is converted in slices so that the output window sized for the worst case stays in
-// cache while it is zero-filled by resize() and then overwritten.
-constexpr std::size_t kSlice = std::size_t{1} << 15;
+// Input is converted in slices of this many bytes through a stack buffer of 3 bytes per input
+// byte (12 KiB), small enough for any thread's stack and to stay in the first-level cache.
+constexpr std::size_t kSlice = std::size_t{1} << 12;
 constexpr std::uint64_t kHighBits = 0x8080808080808080u;
 
-bool isAsciiWord(const Byte* p, std::uint64_t& word) {
+// Copies the 8 bytes at p to d and returns how many of them, from the first, are ASCII
+// (1 to 8 when *p is ASCII). The bytes after those are rewritten by the caller.
+std::size_t copyAsciiPrefix(const Byte* p, char* d) {
+    std::uint64_t word;
     std::memcpy(&word, p, sizeof word);
-    return (word & kHighBits) == 0;
+    std::memcpy(d, &word, sizeof word);
+    const std::uint64_t high = word & kHighBits;
+    if (high == 0)
+        return 8;
+    if constexpr (std::endian::native == std::endian::little)
+        return static_cast<std::size_t>(std::countr_zero(high)) / 8;
+    else
+        return static_cast<std::size_t>(std::countl_zero(high)) / 8;
 }
 
 char* putUtf8(char* d, char32_t cp) {
@@ -88,18 +99,29 @@ std::uint32_t codePointToFourByte(char32_t cp) {
 const Byte* decodeSlice(const Byte* p, const Byte* stop, const Byte* end, char*& out) {
     char* d = out;
     while (p < stop) {
-        std::uint64_t word;
-        if (stop - p >= 8 && isAsciiWord(p, word)) {
-            std::memcpy(d, &word, sizeof word);
-            p += 8;
-            d += 8;
-            continue;
-        }
         const unsigned b = *p;
         if (b < 0x80) {
-            *d++ = static_cast<char>(b);
-            ++p;
+            if (stop - p >= 8) {
+                const std::size_t n = copyAsciiPrefix(p, d);
+                p += n;
+                d += n;
+            } else {
+                *d++ = static_cast<char>(b);
+                ++p;
+            }
             continue;
+        }
+        // The common case: lead 0x81-0xFE, trail 0x40-0xFE, a character from U+0800 up.
+        if (b - 0x81u < 0x7Eu && end - p >= 2 && p[1] >= 0x40) {
+            const unsigned c = kGbkDecode[(b - 0x81) * 192 + (p[1] - 0x40u)];
+            if (c >= 0x800) {
+                d[0] = static_cast<char>(0xE0 | (c >> 12));
+                d[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                d[2] = static_cast<char>(0x80 | (c & 0x3F));
+                d += 3;
+                p += 2;
+                continue;
+            }
         }
         char32_t cp = kReplacement;
         std::size_t used = 1;
@@ -177,16 +199,32 @@ std::int32_t readUtf8(const Byte* p, const Byte* end, std::size_t& used) {
 const Byte* encodeSlice(const Byte* p, const Byte* stop, const Byte* end, char*& out) {
     char* d = out;
     while (p < stop) {
-        std::uint64_t word;
-        if (stop - p >= 8 && isAsciiWord(p, word)) {
-            std::memcpy(d, &word, sizeof word);
-            p += 8;
-            d += 8;
+        const unsigned b = *p;
+        if (b < 0x80) {
+            if (stop - p >= 8) {
+                const std::size_t n = copyAsciiPrefix(p, d);
+                p += n;
+                d += n;
+            } else {
+                *d++ = static_cast<char>(b);
+                ++p;
+            }
             continue;
         }
-        if (*p < 0x80) {
-            *d++ = static_cast<char>(*p++);
-            continue;
+        // The common case: a well-formed three-byte sequence 1110xxxx 10xxxxxx 10xxxxxx of a
+        // character with a two-byte code.
+        if ((b & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+            const unsigned cp = (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+            if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+                const unsigned code = kGbkEncodeBlock[kGbkEncodePage[cp >> 8]][cp & 0xFF];
+                if (code >= 0x100) {
+                    d[0] = static_cast<char>(code >> 8);
+                    d[1] = static_cast<char>(code & 0xFF);
+                    d += 2;
+                    p += 3;
+                    continue;
+                }
+            }
         }
         std::size_t used;
         const std::int32_t value = readUtf8(p, end, used);
@@ -223,26 +261,27 @@ const Byte* encodeSlice(const Byte* p, const Byte* stop, const Byte* end, char*&
 
 using SliceFunction = const Byte* (*)(const Byte*, const Byte*, const Byte*, char*&);
 
-// Runs `convert` over the input slice by slice, appending to `out`. A sequence can run on
-// up to 3 bytes past its slice, so a slice of n bytes writes at most perByte * (n + 3).
-void convert(std::string_view in, std::string& out, std::size_t perByte, SliceFunction fn) {
+// Runs `convert` over the input slice by slice, appending to `out`. Each slice is converted
+// into a buffer on the stack and appended from there, which costs less than zero-filling a
+// worst-case window of `out` first. A sequence can run on up to 3 bytes past its slice, so
+// a slice of n bytes writes at most perByte * (n + 3) bytes.
+template <std::size_t PerByte>
+void convert(std::string_view in, std::string& out, SliceFunction fn) {
+    char buffer[PerByte * (kSlice + 3)];
     const auto* p = reinterpret_cast<const Byte*>(in.data());
     const auto* end = p + in.size();
     while (p < end) {
         const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(end - p), kSlice);
-        const std::size_t base = out.size();
-        out.resize(base + perByte * (n + 3));
-        char* const start = out.data() + base;
-        char* d = start;
+        char* d = buffer;
         p = fn(p, p + n, end, d);
-        out.resize(base + static_cast<std::size_t>(d - start));
+        out.append(buffer, static_cast<std::size_t>(d - buffer));
     }
 }
 
 }  // namespace
 
 void gbkToUtf8(std::string_view gbk, std::string& out) {
-    convert(gbk, out, 3, decodeSlice);
+    convert<3>(gbk, out, decodeSlice);
 }
 
 std::string gbkToUtf8(std::string_view gbk) {
@@ -253,7 +292,7 @@ std::string gbkToUtf8(std::string_view gbk) {
 }
 
 void utf8ToGbk(std::string_view utf8, std::string& out) {
-    convert(utf8, out, 2, encodeSlice);
+    convert<2>(utf8, out, encodeSlice);
 }
 
 std::string utf8ToGbk(std::string_view utf8) {

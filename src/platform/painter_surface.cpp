@@ -44,7 +44,11 @@ PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(paint
 }
 
 void PainterSurface::setFont(const FontSpec& font) { m_font = qtFont(font); }
-void PainterSurface::setTextColor(Color color) { m_textColor = toQColor(color); }
+void PainterSurface::setTextColor(Color color)
+{
+    m_textColorValue = color;
+    m_textColor = toQColor(color);
+}
 void PainterSurface::setPenStyle(int style) { m_penStyle = style; }
 void PainterSurface::setPenWidth(int width) { m_penWidth = width; }
 void PainterSurface::setPenColor(Color color) { m_penColor = toQColor(color); }

@@ -39,6 +39,10 @@ public:
     void drawPicture(std::string_view bytes, int x, int y, int width, int height) override;
     std::optional<PixelSize> pictureSize(std::string_view bytes) const override;
 
+    // The text colour now in force: the preview panel keeps it from one
+    // paint to the next (dates and combo texts draw in it).
+    Color textColor() const { return m_textColorValue; }
+
 private:
     void applyShapeTools();
     QRectF deviceRect(int left, int top, int right, int bottom) const;
@@ -48,6 +52,7 @@ private:
     double m_scaleY = 1.0;
     QFont m_font;
     QColor m_textColor{Qt::black};
+    Color m_textColorValue = kBlack;
     int m_penStyle = PenSolid;
     int m_penWidth = 1;
     QColor m_penColor{Qt::black};

@@ -41,6 +41,7 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
         progress = std::make_unique<QProgressDialog>(QStringLiteral("正在打印..."),
                                                      QStringLiteral("取消"), 0,
                                                      std::max(1, doc.slotCount()), progressParent);
+        progress->setObjectName(QStringLiteral("进度框_打印"));
         progress->setWindowTitle(QStringLiteral("打印文件"));
         progress->setWindowModality(Qt::WindowModal);
         progress->setMinimumDuration(0);

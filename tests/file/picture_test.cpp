@@ -224,15 +224,5 @@ TEST(WriteFileAtomically, FailureLeavesTheTargetAndNoTemporary)
     }
 }
 
-TEST(RemoveFileQuietly, RemovesAndIgnoresMissingFiles)
-{
-    ScratchFolder scratch;
-    const std::string path = createBackgroundTempFile();
-    removeFileQuietly(path);
-    EXPECT_FALSE(fs::exists(path));
-    removeFileQuietly(path);
-    removeFileQuietly("");
-}
-
 } // namespace
 } // namespace ordavel
