@@ -1,8 +1,12 @@
 // Loads arbitrary file bytes: every input ends in a loaded document or a
-// failure message. A loaded document must save, load and save again to the
+// failure message. An input that starts with "<" is taken as the raw GBK
+// description instead and framed as a file (two empty picture segments, the
+// separator, its Base64), so that mutations reach the box loading directly. A loaded document must save, load and save again to the
 // same bytes. Run with TMPDIR on a memory file system: backgrounds go to
 // temporary files, which are deleted after each input.
+#include "file/base64.h"
 #include "file/picture.h"
+#include "file/template_format.h"
 #include "file/template_reader.h"
 #include "file/template_writer.h"
 
@@ -33,7 +37,13 @@ void dropTemp(ordavel::Document& doc)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::string framed;
+    if (size > 0 && data[0] == '<') {
+        framed = std::string(ordavel::kSegmentSeparator) + "PIC1" + std::string(ordavel::kSegmentSeparator) +
+                 std::string(ordavel::kSegmentSeparator) + ordavel::encodeBase64(bytes);
+        bytes = framed;
+    }
     ordavel::Document doc;
     CountingSink sink;
     const bool loaded = ordavel::loadDocumentFromBytes(doc, bytes, "fuzz/none.oxf", sink);

@@ -1,19 +1,26 @@
 #include "file/template_format.h"
 
-#include <algorithm>
-#include <functional>
+#include <cstring>
 
 namespace ordavel {
 
 namespace {
 
-const std::boyer_moore_horspool_searcher<std::string_view::const_iterator> kSearcher(kSegmentSeparator.begin(),
-                                                                                    kSegmentSeparator.end());
-
+// The separator's first byte never occurs in Base64 text, so memchr skips the
+// description (the bulk of most files) at memory speed.
 std::size_t findSeparator(std::string_view bytes, std::size_t from)
 {
-    const auto found = std::search(bytes.begin() + static_cast<std::ptrdiff_t>(from), bytes.end(), kSearcher);
-    return found == bytes.end() ? std::string_view::npos : static_cast<std::size_t>(found - bytes.begin());
+    const char* const end = bytes.data() + bytes.size();
+    const char* at = bytes.data() + from;
+    while (static_cast<std::size_t>(end - at) >= kSegmentSeparator.size()) {
+        at = static_cast<const char*>(std::memchr(at, kSegmentSeparator[0], static_cast<std::size_t>(end - at)));
+        if (!at || static_cast<std::size_t>(end - at) < kSegmentSeparator.size())
+            break;
+        if (std::memcmp(at, kSegmentSeparator.data(), kSegmentSeparator.size()) == 0)
+            return static_cast<std::size_t>(at - bytes.data());
+        ++at;
+    }
+    return std::string_view::npos;
 }
 
 } // namespace

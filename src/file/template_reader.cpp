@@ -9,6 +9,7 @@
 #include "file/xml.h"
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -20,33 +21,154 @@ namespace {
 
 int clampPixels(int px) { return std::clamp(px, -kMaxBoardPixels, kMaxBoardPixels); }
 
-// Attribute access for one element; a missing attribute reads as the empty text.
+// The attributes the reader knows, named as in the file.
+enum class Key : int {
+    B,
+    Color,
+    DTFormat,
+    DateTime,
+    Font,
+    FontSize,
+    I,
+    IType,
+    ImgShowType,
+    MLine,
+    Scrollbars,
+    T,
+    U,
+    bgColor,
+    bgImage,
+    cType,
+    cboItems,
+    hAlign,
+    isPrint,
+    isPrintBgPic,
+    mLine,
+    pH,
+    pPewW,
+    pW,
+    pX,
+    pY,
+    pageHeight,
+    pageWidth,
+    sType,
+    vAlign,
+    wH,
+    wHeight,
+    wValue,
+    wW,
+    wWidth,
+    wX,
+    wY,
+    wxType,
+    xWidth,
+    xtColor,
+    xtType,
+    xxType,
+    Count
+};
+
+constexpr std::string_view kKeyNames[] = {
+        "B",
+        "Color",
+        "DTFormat",
+        "DateTime",
+        "Font",
+        "FontSize",
+        "I",
+        "IType",
+        "ImgShowType",
+        "MLine",
+        "Scrollbars",
+        "T",
+        "U",
+        "bgColor",
+        "bgImage",
+        "cType",
+        "cboItems",
+        "hAlign",
+        "isPrint",
+        "isPrintBgPic",
+        "mLine",
+        "pH",
+        "pPewW",
+        "pW",
+        "pX",
+        "pY",
+        "pageHeight",
+        "pageWidth",
+        "sType",
+        "vAlign",
+        "wH",
+        "wHeight",
+        "wValue",
+        "wW",
+        "wWidth",
+        "wX",
+        "wY",
+        "wxType",
+        "xWidth",
+        "xtColor",
+        "xtType",
+        "xxType"};
+static_assert(std::size(kKeyNames) == static_cast<std::size_t>(Key::Count));
+
+// The known key of an attribute name, or Key::Count. Names are bucketed by
+// length, so a lookup compares against at most a few candidates.
+Key keyOf(std::string_view name)
+{
+    static const auto buckets = [] {
+        std::array<std::vector<int>, 16> byLength;
+        for (int k = 0; k < static_cast<int>(Key::Count); ++k)
+            byLength[kKeyNames[k].size()].push_back(k);
+        return byLength;
+    }();
+    if (name.size() >= buckets.size())
+        return Key::Count;
+    // Names are a few bytes long: a plain loop beats a call to memcmp.
+    for (int k : buckets[name.size()]) {
+        const std::string_view candidate = kKeyNames[k];
+        std::size_t i = 0;
+        while (i < name.size() && candidate[i] == name[i])
+            ++i;
+        if (i == name.size())
+            return static_cast<Key>(k);
+    }
+    return Key::Count;
+}
+
+// Attribute access for one element, gathered in one pass over its attributes;
+// a missing attribute reads as the empty text.
 class ElementReader {
 public:
-    ElementReader(const XmlDocument& xml, XmlNodeId node) : m_xml(xml), m_node(node) {}
+    ElementReader(const XmlDocument& xml, XmlNodeId node)
+    {
+        for (const XmlAttribute attribute : xml.attributes(node))
+            if (const Key key = keyOf(attribute.name); key != Key::Count)
+                m_values[static_cast<std::size_t>(key)] = attribute.value;
+    }
 
-    std::string_view text(std::string_view name) const { return m_xml.attribute(m_node, name); }
-    int integer(std::string_view name) const { return readInt(text(name)); }
-    bool flag(std::string_view name) const { return readFlag(text(name)); }
-    Color color(std::string_view name) const { return readColor(text(name)); }
-    double cm(std::string_view name) const { return std::clamp(readNumber(text(name)), -kMaxPaperCm, kMaxPaperCm); }
-    int pixels(std::string_view name) const { return clampPixels(integer(name)); }
+    std::string_view text(Key key) const { return m_values[static_cast<std::size_t>(key)]; }
+    int integer(Key key) const { return readInt(text(key)); }
+    bool flag(Key key) const { return readFlag(text(key)); }
+    Color color(Key key) const { return readColor(text(key)); }
+    double cm(Key key) const { return std::clamp(readNumber(text(key)), -kMaxPaperCm, kMaxPaperCm); }
+    int pixels(Key key) const { return clampPixels(integer(key)); }
 
     FontSpec font() const
     {
         FontSpec f;
-        f.bold = flag("B");
-        f.italic = flag("I");
-        f.strikeOut = flag("T");
-        f.underline = flag("U");
-        f.face = std::string(text("Font"));
-        f.size = integer("FontSize");
+        f.bold = flag(Key::B);
+        f.italic = flag(Key::I);
+        f.strikeOut = flag(Key::T);
+        f.underline = flag(Key::U);
+        f.face = std::string(text(Key::Font));
+        f.size = integer(Key::FontSize);
         return f;
     }
 
 private:
-    const XmlDocument& m_xml;
-    XmlNodeId m_node;
+    std::array<std::string_view, static_cast<std::size_t>(Key::Count)> m_values{};
 };
 
 // cboItems: every piece after a comma is an entry; the piece before the first comma is dropped.
@@ -85,50 +207,50 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
     switch (b.type) {
     case BoxType::EditBox:
         a.font = r.font();
-        a.inputMode = r.integer("IType");
-        a.multiLine = r.flag("MLine");
-        a.scrollBars = r.integer("Scrollbars");
-        a.textColor = r.color("Color");
-        a.text = r.text("wValue");
+        a.inputMode = r.integer(Key::IType);
+        a.multiLine = r.flag(Key::MLine);
+        a.scrollBars = r.integer(Key::Scrollbars);
+        a.textColor = r.color(Key::Color);
+        a.text = r.text(Key::wValue);
         break;
     case BoxType::Label:
         a.font = r.font();
-        a.wordWrap = r.flag("mLine");
-        a.hAlign = r.integer("hAlign");
-        a.vAlign = r.integer("vAlign");
-        a.textColor = r.color("Color");
-        a.bgColor = r.color("bgColor");
-        a.effect = r.integer("sType");
-        a.text = r.text("wValue");
+        a.wordWrap = r.flag(Key::mLine);
+        a.hAlign = r.integer(Key::hAlign);
+        a.vAlign = r.integer(Key::vAlign);
+        a.textColor = r.color(Key::Color);
+        a.bgColor = r.color(Key::bgColor);
+        a.effect = r.integer(Key::sType);
+        a.text = r.text(Key::wValue);
         break;
     case BoxType::PicBox:
-        if (const std::string_view name = r.text("bgImage"); !name.empty())
+        if (const std::string_view name = r.text(Key::bgImage); !name.empty())
             readPictureFile(b, name, templateName, sink);
-        a.bgColor = r.color("bgColor");
-        b.isPrint = r.flag("isPrint");
-        a.pictureMode = r.integer("sType");
+        a.bgColor = r.color(Key::bgColor);
+        b.isPrint = r.flag(Key::isPrint);
+        a.pictureMode = r.integer(Key::sType);
         break;
     case BoxType::ShapeBox:
-        a.lineStyle = r.integer("xxType");
-        a.lineWidth = r.integer("xWidth");
-        a.lineEffect = r.integer("xtType");
-        a.bgColor = r.color("bgColor");
-        a.lineColor = r.color("xtColor");
-        a.shape = r.integer("wxType");
+        a.lineStyle = r.integer(Key::xxType);
+        a.lineWidth = r.integer(Key::xWidth);
+        a.lineEffect = r.integer(Key::xtType);
+        a.bgColor = r.color(Key::bgColor);
+        a.lineColor = r.color(Key::xtColor);
+        a.shape = r.integer(Key::wxType);
         break;
     case BoxType::DatePicker:
-        a.dateTime = readDateTime(r.text("DateTime"));
-        b.dateFormat = r.integer("DTFormat");
+        a.dateTime = readDateTime(r.text(Key::DateTime));
+        b.dateFormat = r.integer(Key::DTFormat);
         a.font = r.font();
         break;
     case BoxType::ComboBox:
         // The list style (Type) is written but not read.
-        b.comboItems = r.text("cboItems");
+        b.comboItems = r.text(Key::cboItems);
         a.items = splitComboItems(b.comboItems);
         a.font = r.font();
         break;
     case BoxType::ColorPicker:
-        a.color = r.color("Color");
+        a.color = r.color(Key::Color);
         break;
     case BoxType::None:
         break;
@@ -169,13 +291,13 @@ std::optional<XmlDocument> parseDescription(const std::vector<std::string_view>&
 void readPage(Document& doc, const ElementReader& r)
 {
     PageSettings& page = doc.page();
-    page.pageWidth = static_cast<float>(std::clamp(readNumber(r.text("pageWidth")), 0.0, kMaxPaperCm));
-    page.pageHeight = static_cast<float>(std::clamp(readNumber(r.text("pageHeight")), 0.0, kMaxPaperCm));
-    page.imgShowType = readTruncatedNumber(r.text("ImgShowType"));
-    page.bgColor = r.color("bgColor");
-    page.isPrintBgPic = r.flag("isPrintBgPic");
-    doc.setBoardSizeQuietly(std::clamp(readTruncatedNumber(r.text("wWidth")), 0, kMaxBoardPixels),
-                            std::clamp(readTruncatedNumber(r.text("wHeight")), 0, kMaxBoardPixels));
+    page.pageWidth = static_cast<float>(std::clamp(readNumber(r.text(Key::pageWidth)), 0.0, kMaxPaperCm));
+    page.pageHeight = static_cast<float>(std::clamp(readNumber(r.text(Key::pageHeight)), 0.0, kMaxPaperCm));
+    page.imgShowType = readTruncatedNumber(r.text(Key::ImgShowType));
+    page.bgColor = r.color(Key::bgColor);
+    page.isPrintBgPic = r.flag(Key::isPrintBgPic);
+    doc.setBoardSizeQuietly(std::clamp(readTruncatedNumber(r.text(Key::wWidth)), 0, kMaxBoardPixels),
+                            std::clamp(readTruncatedNumber(r.text(Key::wHeight)), 0, kMaxBoardPixels));
 }
 
 void storeBackground(Document& doc, std::string_view bytes)
@@ -207,7 +329,7 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
     // Count before making anything, so that an absurd description leaves no half-loaded document.
     std::size_t boxCount = 0;
     for (XmlNodeId node : xml->children(boxes))
-        if (boxTypeFromCode(ElementReader(*xml, node).integer("cType")) != BoxType::None)
+        if (boxTypeFromCode(readInt(xml->attribute(node, "cType"))) != BoxType::None)
             ++boxCount;
     if (boxCount > static_cast<std::size_t>(kMaxLoadedBoxes))
         return openFailed(doc, fileName, sink);
@@ -217,7 +339,7 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
     std::size_t pictureCounter = 1;
     for (XmlNodeId node : xml->children(boxes)) {
         const ElementReader r(*xml, node);
-        const BoxType type = boxTypeFromCode(r.integer("cType"));
+        const BoxType type = boxTypeFromCode(r.integer(Key::cType));
         if (type == BoxType::None) {
             doc.yieldNow();
             continue;
@@ -225,11 +347,11 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
         const int index = doc.allocateSlot();
         {
             Box& b = doc.box(index);
-            b.printRect = PrintRect{r.cm("pX"), r.cm("pY"), r.cm("pW"), r.cm("pH")};
-            b.isPrint = r.flag("isPrint");
-            b.followsEdit = r.flag("pPewW");
+            b.printRect = PrintRect{r.cm(Key::pX), r.cm(Key::pY), r.cm(Key::pW), r.cm(Key::pH)};
+            b.isPrint = r.flag(Key::isPrint);
+            b.followsEdit = r.flag(Key::pPewW);
         }
-        doc.createBox(index, type, r.pixels("wX"), r.pixels("wY"), r.pixels("wW"), r.pixels("wH"),
+        doc.createBox(index, type, r.pixels(Key::wX), r.pixels(Key::wY), r.pixels(Key::wW), r.pixels(Key::wH),
                       /*fromFile=*/true);
         Box& b = doc.box(index);
         readTypeAttributes(r, b, fileName, sink);

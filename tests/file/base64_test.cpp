@@ -30,10 +30,12 @@ TEST(Base64, Rfc4648VectorsBothWays)
 
 TEST(Base64Decoder, IgnoresSpacesFullWidthSpacesAndCrLfPairs)
 {
-    for (std::size_t at = 0; at <= 4; ++at) {
-        std::string text = "YWJj";
+    for (std::size_t at = 0; at <= 8; ++at) {
+        std::string text = "YWJjYWJj";
         text.insert(at, "\r\n");
-        EXPECT_EQ(decodeBase64(text), "abc") << at;
+        EXPECT_EQ(decodeBase64(text), "abcabc") << at;
+        text.insert(at, " ");
+        EXPECT_EQ(decodeBase64(text), "abcabc") << at;
     }
     EXPECT_EQ(decodeBase64(" Y W\xA1\xA1Jj "), "abc");
     // A space between CR and LF is removed first, so the pair still goes.

@@ -3,8 +3,7 @@
 #include "command.h"
 #include "document_json.h"
 
-#include "file/picture.h"
-#include "file/template_reader.h"
+#include "template_input.h"
 
 #include <cstdio>
 #include <iostream>
@@ -24,13 +23,7 @@ int runDump(const std::vector<std::string>& args)
     }
     const std::string& fileName = options->positional.front();
     Document doc(UnitFactors::fromDpi(options->screenDpi));
-    doc.setFileName(fileName);
-    StderrSink sink;
-    const bool loaded = loadDocument(doc, fileName, sink);
-    // The tool has no use for the background's temporary copy.
-    if (!doc.page().backgroundTempPath.empty())
-        removeFileQuietly(doc.page().backgroundTempPath);
-    if (!loaded)
+    if (!loadTemplate(doc, fileName))
         return 1;
     std::cout << documentToJson(doc).dump(2) << '\n';
     return std::cout.good() ? 0 : 1;
