@@ -33,11 +33,12 @@ int controlKind(const Box& box)
     return box.type == BoxType::EditBox && usesMultiLineEditor(box) ? kind + 1 : kind;
 }
 
-QString frameStyleSheet(const char* widgetClass, bool design, const QColor& text)
+QString frameStyleSheet(const char* widgetClass, bool design, const QColor& text, bool readOnly)
 {
     const char* border = design ? "2px inset #a0a0a0" : "1px solid #808080";
-    return QStringLiteral("%1 { border: %2; background: white; color: %3; }")
-        .arg(QString::fromLatin1(widgetClass), QString::fromLatin1(border), text.name());
+    const char* field = readOnly ? "#f0f0f0" : "white";
+    return QStringLiteral("%1 { border: %2; background: %3; color: %4; }")
+        .arg(QString::fromLatin1(widgetClass), QString::fromLatin1(border), QString::fromLatin1(field), text.name());
 }
 
 void showFont(QWidget& widget, const FontSpec& font, std::optional<FontSpec>& shown)

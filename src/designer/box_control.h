@@ -47,8 +47,9 @@ int controlKind(const Box& box);
 BoxControl* createBoxControl(const Box& box, QWidget* parent);
 
 // Style sheet for the widgets of class `widgetClass` with the design border (sunken, 2 px)
-// or the edit border (thin, 1 px), a white field and the given text colour.
-QString frameStyleSheet(const char* widgetClass, bool design, const QColor& text);
+// or the edit border (thin, 1 px), the given text colour, and a white field (grey when
+// read-only).
+QString frameStyleSheet(const char* widgetClass, bool design, const QColor& text, bool readOnly);
 
 // Gives `widget` the box font unless `shown` says it has it already; updates `shown`.
 void showFont(QWidget& widget, const FontSpec& font, std::optional<FontSpec>& shown);

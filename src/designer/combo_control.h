@@ -4,9 +4,9 @@
 
 #include "designer/box_control.h"
 
-#include <optional>
-
 #include <QComboBox>
+
+#include <optional>
 
 namespace ordavel {
 

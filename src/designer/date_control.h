@@ -4,9 +4,9 @@
 
 #include "designer/box_control.h"
 
-#include <optional>
-
 #include <QDateTimeEdit>
+
+#include <optional>
 
 namespace ordavel {
 

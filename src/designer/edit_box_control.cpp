@@ -24,8 +24,9 @@ QString displayText(const std::string& text)
 LineEditControl::LineEditControl(QWidget* parent) : QLineEdit(parent)
 {
     setMaxLength(std::numeric_limits<int>::max()); // the default limit would cut long texts
-    // textEdited fires for the user's changes only, never for setText().
-    connect(this, &QLineEdit::textEdited, this, [this] { edited(); });
+    // textEdited fires for the user's changes only, never for setText(), and before
+    // textChanged, so m_before still holds the text as it was.
+    connect(this, &QLineEdit::textEdited, this, [this](const QString& text) { userEdit(text); });
     connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { m_before = text; });
 }
 
@@ -41,14 +42,28 @@ void LineEditControl::showBox(const ordavel::Box& box)
     if (a.inputMode != m_inputMode) {
         m_inputMode = a.inputMode;
         setReadOnly(a.inputMode == InputReadOnly);
+        applySheet();
         setEchoMode(a.inputMode == InputPassword ? QLineEdit::Password : QLineEdit::Normal);
         QValidator* old = const_cast<QValidator*>(validator());
-        setValidator(inputModeRestricts(a.inputMode) ? new InputModeValidator(a.inputMode, [this] { return m_before; }, this) : nullptr);
+        setValidator(inputModeRestricts(a.inputMode) ? new InputModeValidator(a.inputMode, this) : nullptr);
         delete old;
     }
     const QString text = toQString(a.text);
     if (this->text() != text)
         setText(text);
+}
+
+void LineEditControl::userEdit(const QString& text)
+{
+    if (!acceptsEdit(m_inputMode, m_before, text)) {
+        // The text was Invalid before, so the validator let this through: undo it.
+        const int position = cursorPosition() - static_cast<int>(text.size() - m_before.size());
+        const QString before = m_before;
+        setText(before);
+        setCursorPosition(std::clamp(position, 0, static_cast<int>(before.size())));
+        return;
+    }
+    edited();
 }
 
 void LineEditControl::readInto(BoxAttributes& attributes) const { attributes.text = fromQString(text()); }
@@ -61,7 +76,7 @@ void LineEditControl::setDesignLook(bool design)
     applySheet();
 }
 
-void LineEditControl::applySheet() { setStyleSheet(frameStyleSheet("QLineEdit", m_design, m_textColor)); }
+void LineEditControl::applySheet() { setStyleSheet(frameStyleSheet("QLineEdit", m_design, m_textColor, isReadOnly())); }
 
 // --- multi-line ---
 
@@ -80,8 +95,10 @@ void MultiLineEditControl::showBox(const ordavel::Box& box)
         applySheet();
     }
     m_inputMode = a.inputMode;
-    if (isReadOnly() != (a.inputMode == InputReadOnly))
+    if (isReadOnly() != (a.inputMode == InputReadOnly)) {
         setReadOnly(a.inputMode == InputReadOnly);
+        applySheet();
+    }
     if (a.scrollBars != m_scrollBars) {
         // Scrollbars: 1 horizontal, 2 vertical, 3 both. Without a horizontal bar lines wrap.
         m_scrollBars = a.scrollBars;
@@ -117,7 +134,7 @@ void MultiLineEditControl::setDesignLook(bool design)
 
 void MultiLineEditControl::applySheet()
 {
-    setStyleSheet(frameStyleSheet("QPlainTextEdit", m_design, m_textColor));
+    setStyleSheet(frameStyleSheet("QPlainTextEdit", m_design, m_textColor, isReadOnly()));
 }
 
 void MultiLineEditControl::contentChanged()

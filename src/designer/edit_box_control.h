@@ -1,14 +1,15 @@
 #pragma once
 // The text box: a single-line editor, or a multi-line one when the box is
-// multi-line. Both honour the input mode (read-only, password, validators),
-// the font and the text colour.
+// multi-line (a password box stays single-line, so the password is never shown).
+// Both honour the input mode (read-only, password, the typing rules of
+// input_validator.h), the font and the text colour.
 
 #include "designer/box_control.h"
 
-#include <optional>
-
 #include <QLineEdit>
 #include <QPlainTextEdit>
+
+#include <optional>
 
 namespace ordavel {
 
@@ -22,6 +23,7 @@ public:
 
 private:
     void applySheet();
+    void userEdit(const QString& text);
 
     int m_inputMode = -1;
     std::optional<FontSpec> m_font;

@@ -193,17 +193,11 @@ bool acceptsEdit(int mode, const QString& before, const QString& after)
     return after.size() < before.size() && checkInput(mode, before) == QValidator::Invalid;
 }
 
-InputModeValidator::InputModeValidator(int mode, std::function<QString()> currentText, QObject* parent)
-    : QValidator(parent), m_mode(mode), m_currentText(std::move(currentText))
-{
-}
+InputModeValidator::InputModeValidator(int mode, QObject* parent) : QValidator(parent), m_mode(mode) {}
 
 QValidator::State InputModeValidator::validate(QString& input, int& /*pos*/) const
 {
-    const QValidator::State state = checkInput(m_mode, input);
-    if (state != QValidator::Invalid || !m_currentText)
-        return state;
-    return acceptsEdit(m_mode, m_currentText(), input) ? QValidator::Intermediate : QValidator::Invalid;
+    return checkInput(m_mode, input);
 }
 
 } // namespace ordavel

@@ -5,8 +5,6 @@
 
 #include <QValidator>
 
-#include <functional>
-
 namespace ordavel {
 
 enum InputMode : int {
@@ -35,18 +33,16 @@ QValidator::State checkInput(int mode, const QString& text);
 // box's "编辑框") and the edit only removes characters, so the user can clear it.
 bool acceptsEdit(int mode, const QString& before, const QString& after);
 
-// The validator of a single-line editor. `currentText` gives the editor's text
-// before the edit being checked.
+// checkInput as the validator of a single-line editor. QLineEdit lets any edit
+// through while its text is Invalid already; the editor applies acceptsEdit then.
 class InputModeValidator : public QValidator {
     Q_OBJECT
 public:
-    InputModeValidator(int mode, std::function<QString()> currentText, QObject* parent);
-    int mode() const { return m_mode; }
+    InputModeValidator(int mode, QObject* parent);
     State validate(QString& input, int& pos) const override;
 
 private:
     int m_mode;
-    std::function<QString()> m_currentText;
 };
 
 } // namespace ordavel

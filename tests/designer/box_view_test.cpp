@@ -207,7 +207,17 @@ TEST_F(BoxViewTest, InputModesFilterTyping)
     QTest::keyClicks(byteEdit, QStringLiteral("2a96"));
     EXPECT_EQ(doc.box(1).attributes.text, "29");
 
-    // The preset text does not fit the mode: it can be deleted, not extended.
+    // Text that does not fit the mode (set before the mode) can be shortened, not extended.
+    doc.box(1).attributes.text = "x9";
+    doc.boxEdited(1);
+    byteEdit->end(false);
+    QTest::keyClicks(byteEdit, QStringLiteral("1"));
+    EXPECT_EQ(doc.box(1).attributes.text, "x9");
+    EXPECT_EQ(byteEdit->text(), QStringLiteral("x9"));
+    byteEdit->home(false);
+    QTest::keyClick(byteEdit, Qt::Key_Delete);
+    EXPECT_EQ(doc.box(1).attributes.text, "9");
+
     auto* digitsEdit = qobject_cast<QPlainTextEdit*>(views[1]->control());
     ASSERT_NE(digitsEdit, nullptr);
     digitsEdit->moveCursor(QTextCursor::End);
