@@ -108,6 +108,8 @@ WorkArea::WorkArea(Document& document, Prompter& prompter, QWidget* parent)
     m_filler->setAutoFillBackground(true);
     m_filler->hide();
 
+    // Wheels over the paper and the workbench, and those the box controls let
+    // through to the workbench, scroll the page.
     for (QWidget* w : {static_cast<QWidget*>(m_paper), static_cast<QWidget*>(m_workbench)})
         w->installEventFilter(this);
 
@@ -136,8 +138,13 @@ void WorkArea::syncBox(int index)
         if (!m_document.box(index).inUse)
             return;
         auto view = std::make_unique<BoxView>(m_document, index, m_workbench, m_focusHolder, m_prompter);
-        connect(view.get(), &BoxView::controlWheel, this,
-                [this](int, QWheelEvent* event) { applyWheel(event->angleDelta().y()); });
+        // In design mode the view keeps the wheel from the control, so the step
+        // is taken here. In the other modes a wheel the control does not use
+        // travels up to the workbench, whose filter takes the step.
+        connect(view.get(), &BoxView::controlWheel, this, [this](int, QWheelEvent* event) {
+            if (m_document.appMode() == AppMode::DesignMode)
+                applyWheel(event->angleDelta().y());
+        });
         found = m_views.emplace(index, std::move(view)).first;
         emit boxViewCreated(found->second.get());
     }

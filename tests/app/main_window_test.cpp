@@ -145,6 +145,13 @@ TEST_F(MainWindowTest, WheelScrollsTwelvePixelsWithinTheBarsRange)
         turn(area->paperPanel(), 120);
     EXPECT_EQ(bar->value(), 1);
 
+    // Over a box in design mode: the view keeps the wheel and the page takes one step.
+    const int index = doc().addBox(BoxType::EditBox, 20, 20, 120, 28);
+    window->dispatch(QStringLiteral("设计"));
+    ASSERT_TRUE(bar->isVisible());
+    turn(window->workArea()->boxView(index)->control(), -120);
+    EXPECT_EQ(bar->value(), 1 + 12);
+
     // A board that fits shows no bar, and the wheel leaves the paper alone.
     doc().setPageSizes(10, 10, 300, 200);
     turn(area->focusHolder(), -120);
