@@ -3,6 +3,9 @@
 #include "designer/toolbar_icons.h"
 
 #include <QMenu>
+#include <QMouseEvent>
+#include <QStyle>
+#include <QStyleOptionToolButton>
 #include <QToolButton>
 
 namespace ordavel {
@@ -39,17 +42,33 @@ ControlToolBar::ControlToolBar(QWidget* parent) : QToolBar(parent)
     addSeparator();
     QAction* alignLeft = add("左对齐", "设置选择的多个控件左对齐");
 
-    // The arrow opens no menu of its own: the owner pops up the multi-selection
-    // menu when at least two boxes are selected.
+    // The arrow opens no menu of its own (the empty one only draws the arrow):
+    // a press on it is reported, and the owner pops up the multi-selection menu
+    // when at least two boxes are selected.
     if (auto* button = qobject_cast<QToolButton*>(widgetForAction(alignLeft))) {
-        auto* arrowMenu = new QMenu(button);
-        button->setMenu(arrowMenu);
+        button->setMenu(new QMenu(button));
         button->setPopupMode(QToolButton::MenuButtonPopup);
-        connect(arrowMenu, &QMenu::aboutToShow, this, [this, button, arrowMenu] {
-            arrowMenu->close();
-            emit alignMenuRequested(button->mapToGlobal(QPoint(0, button->height())));
-        });
+        button->installEventFilter(this);
+        m_alignButton = button;
     }
+}
+
+bool ControlToolBar::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_alignButton && event->type() == QEvent::MouseButtonPress) {
+        QStyleOptionToolButton option;
+        option.initFrom(m_alignButton);
+        option.features = QStyleOptionToolButton::MenuButtonPopup;
+        option.subControls = QStyle::SC_ToolButton | QStyle::SC_ToolButtonMenu;
+        const QRect arrow = m_alignButton->style()->subControlRect(QStyle::CC_ToolButton, &option,
+                                                                   QStyle::SC_ToolButtonMenu, m_alignButton);
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (arrow.contains(at)) {
+            emit alignMenuRequested(m_alignButton->mapToGlobal(QPoint(arrow.left(), m_alignButton->height())));
+            return true;
+        }
+    }
+    return QToolBar::eventFilter(watched, event);
 }
 
 QAction* ControlToolBar::entry(int index) const

@@ -5,6 +5,8 @@
 
 #include <QToolBar>
 
+class QToolButton;
+
 namespace ordavel {
 
 class ControlToolBar : public QToolBar {
@@ -15,10 +17,16 @@ public:
     explicit ControlToolBar(QWidget* parent = nullptr);
     QAction* entry(int index) const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     void commandTriggered(const QString& caption);
     // The arrow of "左对齐" was pressed; `at` is the arrow's bottom-left in global coordinates.
     void alignMenuRequested(const QPoint& at);
+
+private:
+    QToolButton* m_alignButton = nullptr;
 };
 
 } // namespace ordavel
