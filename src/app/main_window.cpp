@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPrinter>
 #include <QScreen>
 #include <QStatusBar>
@@ -46,6 +47,7 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     m_controlBar = new ControlToolBar(this);
     addToolBar(Qt::TopToolBarArea, m_controlBar);
     connect(m_fileBar, &FileToolBar::commandTriggered, this, &MainWindow::dispatch);
+    addAction(m_fileBar->saveMenu()->actions().constFirst()); // its shortcut, also while the Save button is off
 
     // The work area is placed by the layout arithmetic, not by QMainWindow's
     // own layout, so it is a plain child and the window has no central widget.

@@ -63,6 +63,14 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
             button->setPopupMode(QToolButton::MenuButtonPopup);
         }
     }
+    // Keyboard shortcuts of the usual kind; the tooltips stay the program's own texts.
+    entry(New)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    entry(Open)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    entry(Save)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    entry(Print)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    entry(Help)->setShortcut(QKeySequence(Qt::Key_F1));
+    // Works once the window holds the action too (a hidden menu's shortcuts do not).
+    m_saveMenu->actions().constFirst()->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     showMode(AppMode::DesignMode);
 }
 

@@ -3,6 +3,7 @@
 #include "designer/file_toolbar.h"
 
 #include <QFile>
+#include <QTest>
 
 namespace ordavel {
 namespace {
@@ -116,6 +117,23 @@ TEST_F(FileCommandsTest, ExitSavesAnUntitledDocumentThroughTheChooserThenCloses)
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(prompter.messages.size(), 1u); // the close box did not ask again
     EXPECT_TRUE(prompter.fileChoices[0].initialFolder.empty()); // Exit keeps the last folder
+}
+
+} // namespace
+} // namespace ordavel
+
+namespace ordavel {
+namespace {
+
+TEST_F(FileCommandsTest, SaveAsShortcutWorksWhileTheSaveButtonIsOff)
+{
+    const std::string path = writeTextTemplate(QStringLiteral("a.oxf"), "x");
+    ASSERT_TRUE(window->openTemplate(path));
+    ASSERT_FALSE(window->fileToolBar()->entry(FileToolBar::Save)->isEnabled());
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window->windowHandle(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(prompter.fileChoices.size(), 1u);
+    EXPECT_EQ(prompter.fileChoices[0].title, "另存为...");
 }
 
 } // namespace
