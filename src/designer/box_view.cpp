@@ -79,10 +79,10 @@ void BoxView::sync()
     if (box.type != BoxType::None && controlKind(box) != m_controlKind)
         createControl();
     if (m_control) {
-        m_box->showBox(box);
         const QRect place = toQRect(box.editRect);
         if (m_control->geometry() != place)
             m_control->setGeometry(place);
+        m_box->showBox(box); // after the geometry: some controls fit their content to it
         const bool design = designMode();
         if (m_designBehaviour != design)
             applyBehaviour(design);

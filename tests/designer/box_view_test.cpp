@@ -248,7 +248,7 @@ TEST_F(BoxViewTest, ReadOnlyAndPasswordModes)
     EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
 }
 
-TEST_F(BoxViewTest, FocusGoesToTheHolderInDesignModeAndStaysInEditMode)
+TEST_F(BoxViewTest, FocusGoesToTheHolderInDesignModeStaysInEditModeAndGoesToThePaperInPreview)
 {
     add(BoxType::EditBox);
     BoxView& second = add(BoxType::ComboBox, 20, 100);
@@ -267,6 +267,11 @@ TEST_F(BoxViewTest, FocusGoesToTheHolderInDesignModeAndStaysInEditMode)
     EXPECT_EQ(doc.currentBoxIndex(), 2);
     EXPECT_TRUE(second.control()->isAncestorOf(QApplication::focusWidget())
                 || QApplication::focusWidget() == second.control());
+
+    doc.setAppMode(AppMode::PreviewMode);
+    views[0]->control()->setFocus();
+    EXPECT_EQ(doc.currentBoxIndex(), 1);
+    EXPECT_EQ(QApplication::focusWidget(), &paper);
 }
 
 TEST_F(BoxViewTest, ColorBlockClickTakesTheChosenColourInEditModeOnly)
@@ -337,6 +342,22 @@ TEST_F(BoxViewTest, ComboAndDateWriteBackInEditMode)
 
     dateEdit->setDateTime(QDateTime(QDate(2013, 1, 5), QTime(8, 7, 6)));
     EXPECT_EQ(doc.box(2).attributes.dateTime, (DateTime{2013, 1, 5, 8, 7, 6}));
+}
+
+TEST_F(BoxViewTest, NarrowDateBoxShowsTheDateAndKeepsTheTime)
+{
+    BoxView& view = add(BoxType::DatePicker, 20, 30, 90, 28);
+    doc.box(1).attributes.dateTime = DateTime{2012, 12, 31, 9, 5, 7};
+    doc.boxEdited(1);
+    enterEditMode();
+    auto* dateEdit = qobject_cast<QDateTimeEdit*>(view.control());
+    EXPECT_EQ(dateEdit->displayFormat(), QStringLiteral("yyyy-MM-dd"));
+    dateEdit->setDate(QDate(2013, 1, 5));
+    EXPECT_EQ(doc.box(1).attributes.dateTime, (DateTime{2013, 1, 5, 9, 5, 7}));
+
+    doc.setProperty(1, "Width", 400);
+    EXPECT_EQ(dateEdit->dateTime(), QDateTime(QDate(2013, 1, 5), QTime(9, 5, 7)));
+    EXPECT_EQ(dateEdit->displayFormat(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 TEST_F(BoxViewTest, PictureDisplayModes)
