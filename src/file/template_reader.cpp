@@ -280,12 +280,20 @@ std::optional<XmlDocument> parseDescription(const std::vector<std::string_view>&
         return std::nullopt;
     std::string_view text = segments.back();
     text = text.substr(0, text.find('\0'));
-    std::string gbk;
+    // Scratch buffers kept between loads (batch jobs load thousands of files
+    // and fresh memory is slow), but not when a huge description made them big.
+    constexpr std::size_t kKeptCapacity = std::size_t{64} << 20;
+    thread_local std::string gbk;
+    thread_local std::string utf8;
+    gbk.clear();
+    utf8.clear();
     decodeBase64Append(text, gbk);
-    std::string utf8;
     gbkToUtf8(gbk, utf8);
-    gbk = std::string();
-    return XmlDocument::fromText(utf8);
+    std::optional<XmlDocument> xml = XmlDocument::fromText(utf8);
+    for (std::string* buffer : {&gbk, &utf8})
+        if (buffer->capacity() > kKeptCapacity)
+            *buffer = std::string();
+    return xml;
 }
 
 void readPage(Document& doc, const ElementReader& r)
@@ -327,12 +335,17 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
     const XmlNodeId boxes = xml->child(root, "boxes");
 
     // Count before making anything, so that an absurd description leaves no half-loaded document.
-    std::size_t boxCount = 0;
-    for (XmlNodeId node : xml->children(boxes))
-        if (boxTypeFromCode(readInt(xml->attribute(node, "cType"))) != BoxType::None)
-            ++boxCount;
-    if (boxCount > static_cast<std::size_t>(kMaxLoadedBoxes))
-        return openFailed(doc, fileName, sink);
+    // Elements are counted first; their types only when there are too many.
+    const auto cap = static_cast<std::size_t>(kMaxLoadedBoxes);
+    const auto children = xml->children(boxes);
+    if (static_cast<std::size_t>(std::distance(children.begin(), children.end())) > cap) {
+        std::size_t boxCount = 0;
+        for (XmlNodeId node : children)
+            if (boxTypeFromCode(readInt(xml->attribute(node, "cType"))) != BoxType::None)
+                ++boxCount;
+        if (boxCount > cap)
+            return openFailed(doc, fileName, sink);
+    }
 
     readPage(doc, ElementReader(*xml, root));
 

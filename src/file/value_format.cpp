@@ -21,37 +21,35 @@ template <typename T> std::string formatGeneral(T value, int precision)
     return std::string(buffer, result.ptr);
 }
 
-// Length of the leading [+-]digits prefix, 0 when there are no digits.
-std::size_t integerPrefix(std::string_view text)
-{
-    std::size_t i = 0;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        ++i;
-    const std::size_t digitsStart = i;
-    while (i < text.size() && isDigit(text[i]))
-        ++i;
-    return i == digitsStart ? 0 : i;
-}
-
 // The leading integer as a wide value (saturated), or nothing.
 std::optional<long long> leadingInteger(std::string_view text)
 {
-    const std::size_t length = integerPrefix(text);
-    if (length == 0)
-        return std::nullopt;
-    std::string_view digits = text.substr(0, length);
+    std::size_t i = 0;
     bool negative = false;
-    if (digits.front() == '+' || digits.front() == '-') {
-        negative = digits.front() == '-';
-        digits.remove_prefix(1);
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
     }
-    unsigned long long magnitude = 0;
-    const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude);
-    constexpr auto kMax = static_cast<unsigned long long>(std::numeric_limits<long long>::max());
-    if (result.ec == std::errc::result_out_of_range || magnitude > kMax)
-        return negative ? std::numeric_limits<long long>::min() : std::numeric_limits<long long>::max();
-    const auto signedValue = static_cast<long long>(magnitude);
-    return negative ? -signedValue : signedValue;
+    const std::size_t digitsStart = i;
+    // Accumulates the magnitude negated, so that the minimum fits; saturates.
+    constexpr long long kMin = std::numeric_limits<long long>::min();
+    long long value = 0;
+    bool saturated = false;
+    for (; i < text.size() && isDigit(text[i]); ++i) {
+        const int digit = text[i] - '0';
+        if (saturated || value < (kMin + digit) / 10) {
+            saturated = true;
+            continue;
+        }
+        value = value * 10 - digit;
+    }
+    if (i == digitsStart)
+        return std::nullopt;
+    if (saturated)
+        return negative ? kMin : std::numeric_limits<long long>::max();
+    if (!negative)
+        return value == kMin ? std::numeric_limits<long long>::max() : -value;
+    return value;
 }
 
 int clampToInt(long long value)
