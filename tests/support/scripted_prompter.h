@@ -4,6 +4,8 @@
 
 #include "platform/prompter.h"
 
+#include <QPrinter>
+
 #include <deque>
 #include <optional>
 #include <stdexcept>
@@ -27,6 +29,8 @@ public:
     std::deque<std::optional<FontChoice>> fonts;
     std::deque<std::optional<std::string>> texts;
     std::deque<bool> printers;
+    // When set, an accepted print dialog chooses "print to file" with this PDF name.
+    std::string printToFile;
 
     MessageAnswer show(const Message& message) override
     {
@@ -68,10 +72,15 @@ public:
         requests.push_back("text");
         return texts.empty() ? std::nullopt : take(texts);
     }
-    bool choosePrinter(QPrinter&) override
+    bool choosePrinter(QPrinter& printer) override
     {
         requests.push_back("printer");
-        return printers.empty() ? false : take(printers);
+        const bool accepted = printers.empty() ? false : take(printers);
+        if (accepted && !printToFile.empty()) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(printToFile));
+        }
+        return accepted;
     }
 
 private:

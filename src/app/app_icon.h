@@ -1,0 +1,16 @@
+#pragma once
+// The product picture (two overlaid form sheets) for the splash window and the
+// window icon.
+
+#include <QIcon>
+#include <QRectF>
+
+class QPainter;
+
+namespace ordavel {
+
+// Draws the logo with its top-left corner at area's; it takes about 112 x 124 units.
+void paintLogo(QPainter& painter, const QRectF& area);
+QIcon applicationIcon();
+
+} // namespace ordavel

@@ -1,0 +1,131 @@
+#include "app/command_line.h"
+
+#include "app/main_window.h"
+#include "platform/prompter.h"
+
+#include <QFileInfo>
+#include <QString>
+
+#include <algorithm>
+#include <cctype>
+
+namespace ordavel {
+
+const char* const kHelpText =
+    "命令行格式:\r\n\r\n(路径)\\Ordavel.exe 文件名 [-p 或 /p] 直接打印\r\n\r\n(路径)\\Ordavel.exe [-h 或 /h] 查看帮助";
+const char* const kWrongFormatText =
+    "错误的命令行格式。\r\n\r\n提示:(路径)\\Ordavel.exe 文件名 [-p 或 /p] 直接打印\r\n\r\n"
+    "(路径)\\Ordavel.exe [-h 或 /h] 查看帮助";
+const char* const kTooManyArgumentsText =
+    "错误的命令行格式,提供了太多的参数。\r\n\r\n提示:(路径)\\Ordavel.exe 文件名 [-p 或 /p] 直接打印\r\n\r\n"
+    "(路径)\\Ordavel.exe [-h 或 /h] 查看帮助";
+
+namespace {
+
+std::string lower(std::string word)
+{
+    std::transform(word.begin(), word.end(), word.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return word;
+}
+
+void warn(MainWindow& window, const char* text, const char* caption)
+{
+    window.prompter().show(Message{text, caption, MessageIcon::Exclamation, MessageButtons::Ok});
+}
+
+bool isExistingFile(const std::string& name)
+{
+    return QFileInfo(QString::fromStdString(name)).isFile();
+}
+
+std::string fullPath(const std::string& name)
+{
+    return QFileInfo(QString::fromStdString(name)).absoluteFilePath().toStdString();
+}
+
+} // namespace
+
+std::vector<std::string> splitCommandLine(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            if (inWord)
+                words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(word);
+    return words;
+}
+
+std::vector<std::string> argumentsFromArgv(int argc, char** argv)
+{
+    std::vector<std::string> words;
+    for (int i = 1; i < argc; ++i) {
+        std::string word = argv[i];
+        if (word.size() >= 2 && word.front() == '"' && word.back() == '"')
+            word = word.substr(1, word.size() - 2);
+        words.push_back(word);
+    }
+    return words;
+}
+
+bool isPrintSwitch(const std::string& word)
+{
+    const std::string w = lower(word);
+    return w == "-p" || w == "/p";
+}
+
+bool isHelpSwitch(const std::string& word)
+{
+    const std::string w = lower(word);
+    return w == "-h" || w == "/h";
+}
+
+std::optional<int> runCommandLine(MainWindow& window, const std::vector<std::string>& args)
+{
+    Document& doc = window.document();
+    switch (args.size()) {
+    case 0:
+        return std::nullopt;
+    case 1:
+        if (isExistingFile(args[0])) {
+            if (window.openTemplate(fullPath(args[0])))
+                doc.clearSelection();
+            return std::nullopt;
+        }
+        warn(window, isHelpSwitch(args[0]) ? kHelpText : kWrongFormatText, "打开文件");
+        doc.newDocument();
+        return std::nullopt;
+    case 2:
+        if (!isPrintSwitch(args[1])) {
+            doc.setFileName(fullPath(args[0]));
+            warn(window, kWrongFormatText, "打印文件");
+            return kExitNotPrinted;
+        }
+        // A template that did not load prints nothing: an empty page on a
+        // pre-printed form would waste the form.
+        if (!window.openTemplate(fullPath(args[0])))
+            return kExitNotPrinted;
+        doc.clearSelection();
+        return window.print() ? kExitPrinted : kExitPrintCancelled;
+    default:
+        warn(window, kTooManyArgumentsText, "打开文件");
+        return std::nullopt;
+    }
+}
+
+} // namespace ordavel

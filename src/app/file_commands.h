@@ -1,0 +1,43 @@
+#pragma once
+// The file commands of the file toolbar and the window's close prompt: New,
+// Open, Save, Save As, Exit, each asking to save unsaved changes first.
+// Messages and file choosers go through the window's prompter.
+
+#include <optional>
+#include <string>
+
+namespace ordavel {
+
+class MainWindow;
+struct FileChoice;
+
+inline constexpr const char* kTemplateFilter = "Ordavel文件(*.oxf)|*.oxf|所有文件(*.*)|*.*";
+inline constexpr const char* kSaveChangesQuestion = "是否保存对文件的修改?";
+
+class FileCommands {
+public:
+    explicit FileCommands(MainWindow& window) : m_window(window) {}
+
+    // Whether a command may go on: asks to save a modified document
+    // (Yes/No/Cancel under `caption`); Yes saves, through the save chooser when
+    // untitled (cancelling it stops the command). A failed save does not stop it.
+    bool confirmDiscard(const char* caption, bool chooserInProgramFolder = true);
+
+    void newDocument();
+    void open();
+    void save();
+    void saveAs();
+    // Exit: true when the program may end.
+    bool exitRequested();
+    // The window's close box: true when the window may close.
+    bool closeRequested();
+
+private:
+    // Saves to the document's name, or asks for one; false when the chooser was cancelled.
+    bool saveWithName(bool chooserInProgramFolder);
+    std::optional<std::string> choose(const char* objectTitle, bool save, bool inProgramFolder);
+
+    MainWindow& m_window;
+};
+
+} // namespace ordavel

@@ -1,0 +1,280 @@
+#include "app/main_window.h"
+
+#include "app/load_progress.h"
+#include "app/splash_window.h"
+#include "designer/control_toolbar.h"
+#include "designer/file_toolbar.h"
+#include "designer/help_window.h"
+#include "designer/work_area.h"
+#include "designer/workbench.h"
+#include "designer/workbench_layout.h"
+#include "file/template_reader.h"
+#include "platform/printer.h"
+#include "platform/prompter.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPrinter>
+#include <QScreen>
+#include <QStatusBar>
+#include <QUrl>
+
+namespace ordavel {
+
+namespace {
+
+constexpr int kStatusWidths[PanelCount] = {120, 120, 160, 360};
+constexpr int kWindowWidth = 1024;
+constexpr int kScreenHeightReserve = 35;
+
+QString q(const std::string& text) { return QString::fromStdString(text); }
+
+} // namespace
+
+MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* parent)
+    : QMainWindow(parent), m_prompter(prompter), m_document(factors)
+{
+    setObjectName(QStringLiteral("主窗口"));
+
+    m_fileBar = new FileToolBar(this);
+    addToolBar(Qt::TopToolBarArea, m_fileBar);
+    addToolBarBreak(Qt::TopToolBarArea);
+    m_controlBar = new ControlToolBar(this);
+    addToolBar(Qt::TopToolBarArea, m_controlBar);
+    connect(m_fileBar, &FileToolBar::commandTriggered, this, &MainWindow::dispatch);
+    addAction(m_fileBar->saveMenu()->actions().constFirst()); // its shortcut, also while the Save button is off
+
+    // The work area is placed by the layout arithmetic, not by QMainWindow's
+    // own layout, so it is a plain child and the window has no central widget.
+    m_workArea = new WorkArea(m_document, m_prompter, this);
+    buildStatusBar();
+
+    // Long walks over the boxes let painting happen after each box; user input
+    // waits until the walk is over, so nothing re-enters it.
+    m_document.setYield([this] {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (m_loadProgress)
+            m_loadProgress->step();
+    });
+
+    m_document.addObserver(this);
+    titleChanged(m_document.title(), m_document.modified());
+    for (int panel = 0; panel < PanelCount; ++panel)
+        statusTextChanged(panel, m_document.statusText(panel));
+    modeChanged(m_document.appMode());
+}
+
+MainWindow::~MainWindow()
+{
+    m_document.removeObserver(this);
+    m_document.setYield({});
+    // The work area and its box views refer to the document, a member that
+    // dies before QObject deletes the children.
+    delete m_workArea;
+    m_workArea = nullptr;
+}
+
+void MainWindow::removeBackgroundTempFile()
+{
+    std::string& tempPath = m_document.page().backgroundTempPath;
+    if (!tempPath.empty())
+        QFile::remove(q(tempPath));
+    tempPath.clear();
+}
+
+void MainWindow::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("状态条1"));
+    bar->setSizeGripEnabled(true);
+    for (int panel = 0; panel < PanelCount; ++panel) {
+        auto* label = new QLabel(bar);
+        label->setFixedWidth(kStatusWidths[panel]);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setTextInteractionFlags(Qt::NoTextInteraction);
+        bar->addWidget(label);
+        m_statusPanels[static_cast<std::size_t>(panel)] = label;
+    }
+}
+
+void MainWindow::placeOnScreen()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int screenHeight = screen ? screen->geometry().height() : 768;
+    // The outer frame gets the size; the client is smaller by the frame.
+    const QRect frame = frameGeometry();
+    const int extraWidth = frame.width() - width();
+    const int extraHeight = frame.height() - height();
+    resize(kWindowWidth - extraWidth, screenHeight - kScreenHeightReserve - extraHeight);
+    move(0, 0);
+}
+
+void MainWindow::titleChanged(const std::string& title, bool modified)
+{
+    setWindowTitle(q(title));
+    m_fileBar->entry(FileToolBar::Save)->setEnabled(modified || m_document.fileName().empty());
+}
+
+void MainWindow::statusTextChanged(int panel, const std::string& text)
+{
+    if (panel >= 0 && panel < PanelCount)
+        m_statusPanels[static_cast<std::size_t>(panel)]->setText(q(text));
+}
+
+void MainWindow::modeChanged(AppMode mode)
+{
+    m_fileBar->showMode(mode);
+    m_controlBar->setVisible(mode == AppMode::DesignMode);
+    layOut();
+    m_workArea->showMode(mode);
+}
+
+void MainWindow::switchMode(AppMode mode)
+{
+    if (mode == AppMode::PreviewMode)
+        m_workArea->resetScrolling();
+    // The model walks the boxes into the mode's behaviour and reports the
+    // change, which sets the toolbars, the visibility and the layout.
+    m_document.setAppMode(mode);
+}
+
+void MainWindow::layOut()
+{
+    FrameMetrics frame;
+    frame.clientWidth = width();
+    frame.clientHeight = height();
+    frame.fileBarHeight = m_fileBar->sizeHint().height();
+    frame.controlBarVisible = !m_controlBar->isHidden();
+    frame.controlBarHeight = m_controlBar->sizeHint().height();
+    frame.statusBarHeight = statusBar()->sizeHint().height();
+    const Rect panel = backgroundPanelRect(frame);
+    m_workArea->setGeometry(panel.left, panel.top, panel.width, panel.height);
+    m_workArea->layOut();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    layOut();
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    layOut();
+}
+
+void MainWindow::exitProgram()
+{
+    if (!m_files.exitRequested())
+        return;
+    m_exitConfirmed = true;
+    close();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (!m_exitConfirmed && !m_files.closeRequested()) {
+        event->ignore();
+        return;
+    }
+    m_exitConfirmed = false;
+    // The temporary copy of a loaded background picture lives until the window closes.
+    removeBackgroundTempFile();
+    if (m_help)
+        m_help->close();
+    event->accept();
+}
+
+bool MainWindow::print()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    configurePrinter(printer, m_document.page());
+    if (!m_prompter.choosePrinter(printer))
+        return false;
+    return printDocument(m_document, printer, this);
+}
+
+bool MainWindow::openTemplate(const std::string& fileName)
+{
+    m_document.newDocument();
+    m_document.setFileName(fileName);
+    m_loadProgress = std::make_unique<LoadProgress>(this);
+    const bool loaded = loadDocument(m_document, fileName, m_prompter);
+    m_loadProgress.reset();
+    // Whatever the result, a loaded template is shown for data entry.
+    switchMode(AppMode::EditMode);
+    if (loaded) {
+        // The reader moves the board quietly; the status bar would still show
+        // the size of the empty page that New made.
+        const PageSettings& page = m_document.page();
+        m_document.setStatusText(PanelPaper, paperStatus(page.pageWidth, page.pageHeight));
+        m_document.setStatusText(PanelBoard, boardStatus(page.boardWidth, page.boardHeight));
+        m_document.setTitle(false);
+    }
+    return loaded;
+}
+
+void MainWindow::showHelp()
+{
+    if (!m_help)
+        m_help = new HelpWindow(this);
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void MainWindow::showAbout()
+{
+    if (m_about)
+        return;
+    m_about = new SplashWindow(true, this);
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+}
+
+void MainWindow::openAddress(const QString& address)
+{
+    QDesktopServices::openUrl(QUrl(address));
+}
+
+void MainWindow::dispatch(const QString& caption)
+{
+    if (caption == QStringLiteral("新建"))
+        m_files.newDocument();
+    else if (caption == QStringLiteral("打开"))
+        m_files.open();
+    else if (caption == QStringLiteral("保存"))
+        m_files.save();
+    else if (caption == QStringLiteral("另存为(&A)..."))
+        m_files.saveAs();
+    else if (caption == QStringLiteral("设计"))
+        switchMode(AppMode::DesignMode);
+    else if (caption == QStringLiteral("编辑"))
+        switchMode(AppMode::EditMode);
+    else if (caption == QStringLiteral("预览"))
+        switchMode(AppMode::PreviewMode);
+    else if (caption == QStringLiteral("打印"))
+        print();
+    else if (caption == QStringLiteral("帮助"))
+        showHelp();
+    else if (caption == QStringLiteral("退出"))
+        exitProgram();
+    else if (caption == QStringLiteral("关于本软件(&A)..."))
+        showAbout();
+    else if (caption == QStringLiteral("作者主页(&W)"))
+        openAddress(QString::fromUtf8(kMakerAddress));
+    else if (caption == QStringLiteral("QQ联系(&Q)"))
+        openAddress(QString::fromUtf8(kMakerAddress) + QStringLiteral("contact"));
+    else if (caption == QStringLiteral("检查更新(&F)..."))
+        openAddress(QString::fromUtf8(kMakerAddress) + QStringLiteral("download"));
+}
+
+} // namespace ordavel

@@ -1,0 +1,91 @@
+#pragma once
+// The designer's main window: owns the one Document, shows it through the two
+// toolbars, the work area and the status bar `状态条1`, and runs the commands
+// of the file toolbar (dispatched by caption) and the mode switch.
+
+#include "app/file_commands.h"
+#include "app/splash_window.h"
+#include "designer/help_window.h"
+#include "model/document.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <array>
+#include <memory>
+
+class QLabel;
+
+namespace ordavel {
+
+class ControlToolBar;
+class FileToolBar;
+class LoadProgress;
+class Prompter;
+class WorkArea;
+
+class MainWindow : public QMainWindow, public DocumentObserver {
+    Q_OBJECT
+public:
+    // `prompter` is not owned and must outlive the window; it shows every
+    // message and dialog. `factors` are the screen's pixels per centimetre.
+    MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Document& document() { return m_document; }
+    Prompter& prompter() { return m_prompter; }
+    FileToolBar* fileToolBar() const { return m_fileBar; }
+    ControlToolBar* controlToolBar() const { return m_controlBar; }
+    WorkArea* workArea() const { return m_workArea; }
+    QLabel* statusPanel(int panel) const { return m_statusPanels[static_cast<std::size_t>(panel)]; }
+    HelpWindow* helpWindow() const { return m_help; }
+    SplashWindow* aboutWindow() const { return m_about; }
+
+    // Left 0, top 0, 1024 wide, screen height - 35 high (outer frame).
+    void placeOnScreen();
+    // Runs the command of a toolbar button or menu entry by its caption.
+    void dispatch(const QString& caption);
+    // The three mode buttons: toolbars, visibility, layout and box behaviour.
+    void switchMode(AppMode mode);
+    // The layout of the work area.
+    void layOut();
+    // The Print command: print dialog, then the print job. True when printed.
+    bool print();
+    // Replaces the document with the template `fileName` (New, then the reader,
+    // whose messages go to the prompter) and shows it in EditMode. True when loaded.
+    bool openTemplate(const std::string& fileName);
+    void showHelp();
+    // Deletes the temporary copy of the loaded background picture, if any.
+    void removeBackgroundTempFile();
+    // The Exit command: asks to save changes, then closes the window.
+    void exitProgram();
+    void showAbout();
+
+    // DocumentObserver
+    void titleChanged(const std::string& title, bool modified) override;
+    void statusTextChanged(int panel, const std::string& text) override;
+    void modeChanged(AppMode mode) override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildStatusBar();
+    void openAddress(const QString& address);
+
+    Prompter& m_prompter;
+    Document m_document;
+    FileToolBar* m_fileBar = nullptr;
+    ControlToolBar* m_controlBar = nullptr;
+    WorkArea* m_workArea = nullptr;
+    std::array<QLabel*, PanelCount> m_statusPanels{};
+    QPointer<HelpWindow> m_help;
+    QPointer<SplashWindow> m_about;
+    std::unique_ptr<LoadProgress> m_loadProgress;
+    FileCommands m_files{*this};
+    bool m_exitConfirmed = false; // Exit asked already; the close box must not ask again
+};
+
+} // namespace ordavel

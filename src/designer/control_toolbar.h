@@ -1,0 +1,32 @@
+#pragma once
+// The control toolbar `工具条_控件操作`: 12 entries; the seven box-type buttons
+// and "左对齐" with its drop-down arrow. Clicks are reported by caption; the
+// arrow of "左对齐" asks for the multi-selection menu at the arrow.
+
+#include <QToolBar>
+
+class QToolButton;
+
+namespace ordavel {
+
+class ControlToolBar : public QToolBar {
+    Q_OBJECT
+public:
+    enum Index : int { DrawCaption = 1, FirstType = 2, LastType = 8, Table = 9, AlignLeft = 11, Count = 12 };
+
+    explicit ControlToolBar(QWidget* parent = nullptr);
+    QAction* entry(int index) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    void commandTriggered(const QString& caption);
+    // The arrow of "左对齐" was pressed; `at` is the arrow's bottom-left in global coordinates.
+    void alignMenuRequested(const QPoint& at);
+
+private:
+    QToolButton* m_alignButton = nullptr;
+};
+
+} // namespace ordavel

@@ -1,0 +1,100 @@
+#include "designer/file_toolbar.h"
+
+#include "designer/toolbar_icons.h"
+
+#include <QActionGroup>
+#include <QMenu>
+#include <QToolButton>
+
+namespace ordavel {
+
+FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
+{
+    setObjectName(QStringLiteral("工具条_文件操作"));
+    setWindowTitle(QStringLiteral("文件操作"));
+    setMovable(false);
+    setFloatable(false);
+    setIconSize(QSize(24, 24));
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toggleViewAction()->setVisible(false);
+
+    m_saveMenu = new QMenu(this);
+    m_saveMenu->setObjectName(QStringLiteral("保存菜单"));
+    m_helpMenu = new QMenu(this);
+    m_helpMenu->setObjectName(QStringLiteral("帮助菜单"));
+    m_modeGroup = new QActionGroup(this);
+    m_modeGroup->setExclusive(true);
+
+    addSeparator();
+    addCommand("新建", "新建报表");
+    addCommand("打开", "打开报表");
+    QAction* save = addCommand("保存", "保存到文件");
+    addSeparator();
+    addCommand("页面设置", "页面设置");
+    addSeparator();
+    for (auto [caption, tooltip] : {std::pair{"设计", "页面设计模式"}, std::pair{"编辑", "页面编辑模式"},
+                                    std::pair{"预览", "页面预览模式"}}) {
+        QAction* mode = addCommand(caption, tooltip);
+        mode->setCheckable(true);
+        m_modeGroup->addAction(mode);
+    }
+    addSeparator();
+    addCommand("打印", "打印页面");
+    addSeparator();
+    QAction* help = addCommand("帮助", "查看软件使用教程");
+    addCommand("退出", "退出程序");
+
+    auto addMenuCommand = [this](QMenu* menu, const QString& caption) {
+        QAction* action = menu->addAction(caption);
+        connect(action, &QAction::triggered, this, [this, caption] { emit commandTriggered(caption); });
+    };
+    addMenuCommand(m_saveMenu, QStringLiteral("另存为(&A)..."));
+    addMenuCommand(m_helpMenu, QStringLiteral("作者主页(&W)"));
+    addMenuCommand(m_helpMenu, QStringLiteral("QQ联系(&Q)"));
+    addMenuCommand(m_helpMenu, QStringLiteral("检查更新(&F)..."));
+    m_helpMenu->addSeparator();
+    addMenuCommand(m_helpMenu, QStringLiteral("关于本软件(&A)..."));
+
+    // Button with a drop-down arrow: the button part runs the command, the arrow opens the menu.
+    for (auto [action, menu] : {std::pair{save, m_saveMenu}, std::pair{help, m_helpMenu}}) {
+        auto* button = qobject_cast<QToolButton*>(widgetForAction(action));
+        if (button) {
+            button->setMenu(menu);
+            button->setPopupMode(QToolButton::MenuButtonPopup);
+        }
+    }
+    // Keyboard shortcuts of the usual kind; the tooltips stay the program's own texts.
+    entry(New)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    entry(Open)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    entry(Save)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    entry(Print)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    entry(Help)->setShortcut(QKeySequence(Qt::Key_F1));
+    // Works once the window holds the action too (a hidden menu's shortcuts do not).
+    m_saveMenu->actions().constFirst()->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    showMode(AppMode::DesignMode);
+}
+
+QAction* FileToolBar::addCommand(const char* caption, const char* tooltip)
+{
+    const QString text = QString::fromUtf8(caption);
+    QAction* action = addAction(toolbarIcon(text), text);
+    action->setToolTip(QString::fromUtf8(tooltip));
+    connect(action, &QAction::triggered, this, [this, action] { emit commandTriggered(action->text()); });
+    return action;
+}
+
+QAction* FileToolBar::entry(int index) const
+{
+    const QList<QAction*> all = actions();
+    return index >= 0 && index < all.size() ? all[index] : nullptr;
+}
+
+void FileToolBar::showMode(AppMode mode)
+{
+    entry(PageSetup)->setEnabled(mode == AppMode::DesignMode);
+    entry(Print)->setEnabled(mode != AppMode::DesignMode);
+    const int checked = mode == AppMode::DesignMode ? Design : mode == AppMode::EditMode ? Edit : Preview;
+    entry(checked)->setChecked(true);
+}
+
+} // namespace ordavel

@@ -1,0 +1,45 @@
+#pragma once
+// The file toolbar `工具条_文件操作`: 15 entries (separators included) in a
+// fixed order, the drop-down menus of "保存" (`保存菜单`) and "帮助" (`帮助菜单`).
+// Every click, of a button or of a menu entry, is reported by its caption.
+
+#include "model/document_observer.h"
+
+#include <QToolBar>
+
+class QActionGroup;
+class QMenu;
+
+namespace ordavel {
+
+class FileToolBar : public QToolBar {
+    Q_OBJECT
+public:
+    enum Index : int {
+        New = 1, Open = 2, Save = 3, PageSetup = 5, Design = 7, Edit = 8, Preview = 9,
+        Print = 11, Help = 13, Exit = 14, Count = 15,
+    };
+
+    explicit FileToolBar(QWidget* parent = nullptr);
+
+    // The entry at `index` (0-based, separators included).
+    QAction* entry(int index) const;
+    QMenu* saveMenu() const { return m_saveMenu; }
+    QMenu* helpMenu() const { return m_helpMenu; }
+
+    // Enabled and checked states of a mode: page setup only in design, print
+    // never in design, the mode's own button checked.
+    void showMode(AppMode mode);
+
+signals:
+    void commandTriggered(const QString& caption);
+
+private:
+    QAction* addCommand(const char* caption, const char* tooltip);
+
+    QMenu* m_saveMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QActionGroup* m_modeGroup = nullptr;
+};
+
+} // namespace ordavel

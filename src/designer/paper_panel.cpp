@@ -1,0 +1,40 @@
+#include "designer/paper_panel.h"
+
+#include "designer/background_picture.h"
+#include "model/document.h"
+#include "platform/painter_surface.h"
+#include "print/box_render.h"
+
+#include <QPainter>
+
+namespace ordavel {
+
+PaperPanel::PaperPanel(Document& document, QWidget* parent) : QWidget(parent), m_document(document)
+{
+    setObjectName(QStringLiteral("画板_纸张背景"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PaperPanel::setBackgroundPicture(const QImage& picture, int mode)
+{
+    m_picture = picture;
+    m_pictureMode = mode;
+    update();
+}
+
+void PaperPanel::paintEvent(QPaintEvent*)
+{
+    // Each paint starts from a blank sheet, so no earlier drawing survives.
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    if (m_document.appMode() != AppMode::PreviewMode)
+        return;
+    paintBackgroundPicture(painter, m_picture, m_pictureMode, rect());
+    // The same drawing as on paper (target Preview: panel pixels). No yield in
+    // here: a paint event must not let other events re-enter.
+    PainterSurface surface(painter, PainterSurface::Units::Pixels);
+    for (int index = 1; index <= m_document.slotCount(); ++index)
+        drawBox(m_document.box(index), RenderTarget::Preview, m_document.factors(), surface);
+}
+
+} // namespace ordavel

@@ -1,0 +1,32 @@
+#pragma once
+// The paper panel `画板_纸张背景`: sized to the board, it carries the workbench
+// and, in preview mode, shows the page as it will print: every printable box
+// drawn at its PrintRect, over the background picture when that is asked for.
+
+#include <QImage>
+#include <QWidget>
+
+namespace ordavel {
+
+class Document;
+
+class PaperPanel : public QWidget {
+    Q_OBJECT
+public:
+    PaperPanel(Document& document, QWidget* parent);
+
+    // Preview background: `picture` drawn in `mode` (0 own size, 1 stretched,
+    // 2 centred) under the boxes; a null picture removes it.
+    void setBackgroundPicture(const QImage& picture, int mode);
+    bool hasBackgroundPicture() const { return !m_picture.isNull(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Document& m_document;
+    QImage m_picture;
+    int m_pictureMode = 0;
+};
+
+} // namespace ordavel

@@ -1,0 +1,114 @@
+#include "app/command_line.h"
+
+#include "window_fixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+namespace ordavel {
+namespace {
+
+using CommandLineTest = WindowTest;
+
+Message exclamation(const char* text, const char* caption)
+{
+    return Message{text, caption, MessageIcon::Exclamation, MessageButtons::Ok};
+}
+
+TEST(CommandLineWords, QuotedPartsKeepSpacesAndLoseTheirQuotes)
+{
+    using Words = std::vector<std::string>;
+    EXPECT_EQ(splitCommandLine(""), Words{});
+    EXPECT_EQ(splitCommandLine("a.oxf  -p"), (Words{"a.oxf", "-p"}));
+    EXPECT_EQ(splitCommandLine("\"/tmp/my forms/a b.oxf\" /P"), (Words{"/tmp/my forms/a b.oxf", "/P"}));
+    EXPECT_EQ(splitCommandLine("\"\" x"), (Words{"", "x"}));
+    EXPECT_TRUE(isPrintSwitch("-P") && isPrintSwitch("/p") && !isPrintSwitch("-pp"));
+    EXPECT_TRUE(isHelpSwitch("/H") && isHelpSwitch("-h") && !isHelpSwitch("h"));
+}
+
+TEST_F(CommandLineTest, HelpAndWrongSingleArgumentsWarnAndGoOn)
+{
+    EXPECT_EQ(runCommandLine(*window, {"/H"}), std::nullopt);
+    EXPECT_EQ(runCommandLine(*window, {"-x"}), std::nullopt);
+    EXPECT_EQ(runCommandLine(*window, {"a.oxf", "b", "-p"}), std::nullopt);
+    ASSERT_EQ(prompter.messages.size(), 3u);
+    EXPECT_EQ(prompter.messages[0], exclamation(kHelpText, "打开文件"));
+    EXPECT_EQ(prompter.messages[1], exclamation(kWrongFormatText, "打开文件"));
+    EXPECT_EQ(prompter.messages[2], exclamation(kTooManyArgumentsText, "打开文件"));
+    EXPECT_EQ(std::string(kHelpText),
+              "命令行格式:\r\n\r\n(路径)\\Ordavel.exe 文件名 [-p 或 /p] 直接打印\r\n\r\n"
+              "(路径)\\Ordavel.exe [-h 或 /h] 查看帮助");
+    EXPECT_EQ(doc().liveBoxCount(), 0);
+    EXPECT_EQ(doc().appMode(), AppMode::DesignMode);
+    EXPECT_TRUE(doc().fileName().empty());
+}
+
+TEST_F(CommandLineTest, OneExistingFileOpensItInEditMode)
+{
+    QDir(folder.path()).mkdir(QStringLiteral("my forms"));
+    const std::string path = writeTextTemplate(QStringLiteral("my forms/a b.oxf"), "寄件人");
+    EXPECT_EQ(runCommandLine(*window, splitCommandLine("\"" + path + "\"")), std::nullopt);
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(doc().fileName(), path);
+    EXPECT_EQ(doc().appMode(), AppMode::EditMode);
+    ASSERT_EQ(doc().liveBoxCount(), 1);
+    EXPECT_EQ(doc().box(1).attributes.text, "寄件人");
+    EXPECT_TRUE(doc().selection().empty());
+    EXPECT_FALSE(doc().modified());
+}
+
+TEST_F(CommandLineTest, AFileThatIsNotATemplateLeavesAnEmptyUntitledDocument)
+{
+    const QString path = folder.filePath(QStringLiteral("notes.txt"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("just some text\n");
+    file.close();
+    EXPECT_EQ(runCommandLine(*window, {path.toStdString()}), std::nullopt);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, "打开文件失败。\r\n文件名：(" + path.toStdString() + ")");
+    EXPECT_EQ(prompter.messages[0].icon, MessageIcon::Stop);
+    EXPECT_TRUE(doc().fileName().empty());
+    EXPECT_EQ(doc().liveBoxCount(), 0);
+}
+
+TEST_F(CommandLineTest, WrongSwitchWarnsAndEndsWithoutPrinting)
+{
+    const std::string path = writeTextTemplate(QStringLiteral("a.oxf"), "x");
+    EXPECT_EQ(runCommandLine(*window, {path, "-q"}), kExitNotPrinted);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0], exclamation(kWrongFormatText, "打印文件"));
+    EXPECT_EQ(std::count(prompter.requests.begin(), prompter.requests.end(), "printer"), 0);
+}
+
+TEST_F(CommandLineTest, FailedLoadWithPrintSwitchPrintsNothing)
+{
+    const std::string missing = folder.filePath(QStringLiteral("gone.oxf")).toStdString();
+    prompter.printers.push_back(true);
+    EXPECT_EQ(runCommandLine(*window, {missing, "-p"}), kExitNotPrinted);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, "打开文件失败。\r\n文件名：(" + missing + ")");
+    EXPECT_EQ(std::count(prompter.requests.begin(), prompter.requests.end(), "printer"), 0);
+}
+
+TEST_F(CommandLineTest, PrintSwitchPrintsTheTemplateAndReportsTheOutcome)
+{
+    const std::string path = writeTextTemplate(QStringLiteral("a.oxf"), "ORDAVELPRINT");
+    // A cancelled print dialog: nothing printed, non-zero status.
+    EXPECT_EQ(runCommandLine(*window, {path, "-P"}), kExitPrintCancelled);
+    EXPECT_EQ(prompter.requests, std::vector<std::string>{"printer"});
+
+    const std::string pdf = folder.filePath(QStringLiteral("out.pdf")).toStdString();
+    prompter.printers.push_back(true);
+    prompter.printToFile = pdf;
+    EXPECT_EQ(runCommandLine(*window, {path, "/p"}), kExitPrinted);
+    EXPECT_TRUE(prompter.messages.empty());
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
+    ASSERT_TRUE(text.waitForFinished(20000));
+    EXPECT_TRUE(text.readAllStandardOutput().contains("ORDAVELPRINT"));
+}
+
+} // namespace
+} // namespace ordavel

@@ -1,0 +1,140 @@
+#include "window_fixture.h"
+
+#include "designer/file_toolbar.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace ordavel {
+namespace {
+
+using FileCommandsTest = WindowTest;
+
+Message saveQuestion(const char* caption)
+{
+    return Message{"是否保存对文件的修改?", caption, MessageIcon::Question, MessageButtons::YesNoCancel};
+}
+
+TEST_F(FileCommandsTest, NewAsksOnlyForChangesAndCancelKeepsTheDocument)
+{
+    window->dispatch(QStringLiteral("新建"));
+    EXPECT_TRUE(prompter.requests.empty());
+
+    doc().addBox(BoxType::Label, 10, 10);
+    prompter.answers = {MessageAnswer::Cancel, MessageAnswer::No};
+    window->dispatch(QStringLiteral("新建"));
+    EXPECT_EQ(doc().liveBoxCount(), 1);
+    window->dispatch(QStringLiteral("新建"));
+    EXPECT_EQ(doc().liveBoxCount(), 0);
+    EXPECT_FALSE(doc().modified());
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages[0], saveQuestion("新建文件"));
+}
+
+TEST_F(FileCommandsTest, OpenStopsWhenTheSaveChooserIsCancelled)
+{
+    doc().addBox(BoxType::Label, 10, 10);
+    prompter.answers = {MessageAnswer::Yes};
+    window->dispatch(QStringLiteral("打开"));
+    EXPECT_EQ(prompter.requests, (std::vector<std::string>{"message", "save"}));
+    EXPECT_EQ(prompter.fileChoices[0].title, "保存文件");
+    EXPECT_EQ(prompter.fileChoices[0].filter, "Ordavel文件(*.oxf)|*.oxf|所有文件(*.*)|*.*");
+    EXPECT_EQ(doc().liveBoxCount(), 1);
+}
+
+TEST_F(FileCommandsTest, OpeningTheFileAlreadyOpenDoesNothing)
+{
+    const std::string path = writeTextTemplate(QStringLiteral("a.oxf"), "原文");
+    prompter.files = {path};
+    window->dispatch(QStringLiteral("打开"));
+    ASSERT_EQ(doc().fileName(), path);
+    doc().box(1).attributes.text = "改过";
+    doc().boxEdited(1);
+
+    prompter.answers = {MessageAnswer::No};
+    prompter.files = {path};
+    window->dispatch(QStringLiteral("打开"));
+    EXPECT_EQ(doc().box(1).attributes.text, "改过"); // not reloaded
+    EXPECT_TRUE(doc().modified());
+}
+
+TEST_F(FileCommandsTest, SaveAsWritesTheChosenNameAndSaveStateFollows)
+{
+    doc().addBox(BoxType::EditBox, 10, 10);
+    const std::string path = folder.filePath(QStringLiteral("copy.oxf")).toStdString();
+    prompter.files = {path};
+    window->dispatch(QStringLiteral("另存为(&A)..."));
+    EXPECT_EQ(prompter.fileChoices.back().title, "另存为...");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Ordavel v1.65 - ") + QString::fromStdString(path));
+    QAction* save = window->fileToolBar()->entry(FileToolBar::Save);
+    EXPECT_FALSE(save->isEnabled());
+    doc().setProperty(1, "顶边", 50);
+    EXPECT_TRUE(save->isEnabled());
+    window->dispatch(QStringLiteral("保存")); // named: no chooser
+    EXPECT_EQ(prompter.fileChoices.size(), 1u);
+    EXPECT_FALSE(save->isEnabled());
+}
+
+TEST_F(FileCommandsTest, ClosingAsksAndNoDeletesTheBackgroundTempFileOnly)
+{
+    const std::string path = writeTemplate(QStringLiteral("bg.oxf"), [](Document& d) {
+        QFile picture(QStringLiteral(ORDAVEL_TEST_DATA "/pictures/all-reds.gif"));
+        ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+        d.page().background = picture.readAll().toStdString();
+    });
+    ASSERT_TRUE(window->openTemplate(path));
+    const QString temp = QString::fromStdString(doc().page().backgroundTempPath);
+    ASSERT_TRUE(QFile::exists(temp));
+    doc().addBox(BoxType::Label, 10, 10);
+    const QByteArray before = [&] {
+        QFile f(QString::fromStdString(path));
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+
+    prompter.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(QFile::exists(temp));
+
+    prompter.answers = {MessageAnswer::No};
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(prompter.messages.back(), saveQuestion("退出程序"));
+    EXPECT_FALSE(QFile::exists(temp));
+    QFile after(QString::fromStdString(path));
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
+}
+
+TEST_F(FileCommandsTest, ExitSavesAnUntitledDocumentThroughTheChooserThenCloses)
+{
+    doc().addBox(BoxType::Label, 10, 10);
+    const std::string path = folder.filePath(QStringLiteral("exit.oxf")).toStdString();
+    prompter.answers = {MessageAnswer::Yes};
+    prompter.files = {path};
+    window->dispatch(QStringLiteral("退出"));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(prompter.messages.size(), 1u); // the close box did not ask again
+    EXPECT_TRUE(prompter.fileChoices[0].initialFolder.empty()); // Exit keeps the last folder
+}
+
+} // namespace
+} // namespace ordavel
+
+namespace ordavel {
+namespace {
+
+TEST_F(FileCommandsTest, SaveAsShortcutWorksWhileTheSaveButtonIsOff)
+{
+    const std::string path = writeTextTemplate(QStringLiteral("a.oxf"), "x");
+    ASSERT_TRUE(window->openTemplate(path));
+    ASSERT_FALSE(window->fileToolBar()->entry(FileToolBar::Save)->isEnabled());
+    QApplication::setActiveWindow(window.get());
+    QTest::keyClick(window->windowHandle(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(prompter.fileChoices.size(), 1u);
+    EXPECT_EQ(prompter.fileChoices[0].title, "另存为...");
+}
+
+} // namespace
+} // namespace ordavel

@@ -1,0 +1,61 @@
+#include "app/startup.h"
+
+#include "app/command_line.h"
+#include "app/main_window.h"
+#include "support/scripted_prompter.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace ordavel {
+namespace {
+
+TEST(Startup, PlacesTheWindowThenRunsTheCommandLine)
+{
+    ScriptedPrompter prompter;
+    QWidget* made = nullptr;
+    const Startup started = startDesigner(prompter, {"/h"}, [&](QWidget* w) { made = w; });
+    ASSERT_TRUE(started.window);
+    EXPECT_EQ(made, started.window.get());
+    EXPECT_FALSE(started.exitStatus);
+    const QRect frame = started.window->frameGeometry();
+    EXPECT_EQ(frame, QRect(0, 0, 1024, QApplication::primaryScreen()->geometry().height() - 35));
+    EXPECT_TRUE(started.window->isVisible());
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, kHelpText);
+    // The splash has given way: the main window is the only visible top-level window.
+    int visible = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        visible += w->isVisible() ? 1 : 0;
+    EXPECT_EQ(visible, 1);
+}
+
+TEST(Startup, DirectPrintEndsWithTheStatusAndRemovesTheBackgroundCopy)
+{
+    QTemporaryDir folder;
+    ScriptedPrompter prompter;
+    // The first start-up only makes a template with a background picture to print.
+    const std::string path = folder.filePath(QStringLiteral("bg.oxf")).toStdString();
+    {
+        const Startup maker = startDesigner(prompter, {});
+        Document& doc = maker.window->document();
+        QFile picture(QStringLiteral(ORDAVEL_TEST_DATA "/pictures/all-reds.gif"));
+        ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+        doc.page().background = picture.readAll().toStdString();
+        doc.addBox(BoxType::Label, 10, 10);
+        prompter.files = {path};
+        maker.window->dispatch(QStringLiteral("保存"));
+    }
+    const QStringList tempsBefore = QDir::temp().entryList({QStringLiteral("*.tmp")}, QDir::Files);
+    const Startup started = startDesigner(prompter, {path, "-p"});
+    EXPECT_EQ(started.exitStatus, kExitPrintCancelled);
+    EXPECT_EQ(started.window->document().liveBoxCount(), 1);
+    EXPECT_EQ(QDir::temp().entryList({QStringLiteral("*.tmp")}, QDir::Files), tempsBefore);
+}
+
+} // namespace
+} // namespace ordavel
