@@ -248,6 +248,7 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
         b.comboItems = r.text(Key::cboItems);
         a.items = splitComboItems(b.comboItems);
         a.font = r.font();
+        a.text = r.text(Key::wValue); // absent in older files: empty
         break;
     case BoxType::ColorPicker:
         a.color = r.color(Key::Color);

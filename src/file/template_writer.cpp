@@ -101,6 +101,9 @@ void writeBox(const Box& b, XmlDocument& xml, XmlNodeId boxes)
         w.font(a.font);
         w.integer("Type", a.listStyle);
         w.text("cboItems", comboItemsText(a.items));
+        // The current text follows the list: without it a chosen entry would be lost
+        // on reopening. Readers that do not know it skip it.
+        w.text("wValue", a.text);
         break;
     case BoxType::ColorPicker:
         w.color("Color", a.color);

@@ -61,7 +61,7 @@ TEST_F(TemplateReader, PageAndBoxesInFileOrderIntoFirstFreeSlots)
         "wW=\"0\" wH=\"-4\" wValue=\"a&quote;b&quot;\r\n\tc\" MLine=\"1\" Font=\"黑体\" FontSize=\"12\" B=\"1\"/>"
         "<Box9 cType=\"9\" wX=\"5\"/>"
         "<Box5 cType=\"6\" pPewW=\"1\" wX=\"100\" wY=\"37\" cboItems=\",A,,B\" Type=\"3\"/>"
-        "<Other cType=\"6\" cboItems=\"\"/>"
+        "<Other cType=\"6\" cboItems=\"\" wValue=\"typed\"/>"
         "<Box7 cType=\"5\" DateTime=\"2024-3-5\" DTFormat=\"6\"/>";
     ASSERT_TRUE(load(makeFile({""}, boxes, "Vorlage")));
     EXPECT_TRUE(sink.messages.empty());
@@ -100,7 +100,9 @@ TEST_F(TemplateReader, PageAndBoxesInFileOrderIntoFirstFreeSlots)
     EXPECT_EQ(combo.comboItems, ",A,,B");
     EXPECT_EQ(combo.attributes.items, (std::vector<std::string>{"A", "", "B"}));
     EXPECT_EQ(combo.attributes.listStyle, 0);
+    EXPECT_EQ(combo.attributes.text, ""); // files without the current text
     EXPECT_TRUE(doc.box(3).attributes.items.empty());
+    EXPECT_EQ(doc.box(3).attributes.text, "typed");
 
     // Missing attributes: integers 0, flags false, texts empty.
     const Box& date = doc.box(4);

@@ -107,6 +107,7 @@ TEST(TemplateWriter, TypeAttributesInTheirOrders)
     doc.box(date).dateFormat = 4;
     doc.box(combo).attributes.items = {"A", "B"};
     doc.box(combo).attributes.listStyle = 2;
+    doc.box(combo).attributes.text = "B";
     doc.box(color).attributes.color = 0x123456;
     (void)shape;
     (void)emptyCombo;
@@ -121,8 +122,8 @@ TEST(TemplateWriter, TypeAttributesInTheirOrders)
              "<Box2 cType=\"4\"" + common + " xxType=\"1\" xWidth=\"1\" xtType=\"0\" bgColor=\"16777215\" "
                  "xtColor=\"0\" wxType=\"0\"/>",
              "<Box3 cType=\"5\"" + common + font + " DateTime=\"2024年3月5日14时7分\" DTFormat=\"4\"/>",
-             "<Box4 cType=\"6\"" + common + font + " Type=\"2\" cboItems=\",A,B\"/>",
-             "<Box5 cType=\"6\"" + common + font + " Type=\"0\" cboItems=\"\"/>",
+             "<Box4 cType=\"6\"" + common + font + " Type=\"2\" cboItems=\",A,B\" wValue=\"B\"/>",
+             "<Box5 cType=\"6\"" + common + font + " Type=\"0\" cboItems=\"\" wValue=\"\"/>",
              "<Box6 cType=\"7\"" + common + " Color=\"1193046\"/>"})
         EXPECT_NE(xml.find("\r\n\t\t" + element + "\r\n"), std::string::npos) << element;
 }

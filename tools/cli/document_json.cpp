@@ -83,6 +83,7 @@ const std::vector<Field>& typeFields(BoxType type)
     static const std::vector<Field> comboBox = withFont({}, {
         ORDAVEL_FIELD("Type", Int, attributes.listStyle),
         ORDAVEL_FIELD("cboItems", Text, comboItems),
+        ORDAVEL_FIELD("wValue", Text, attributes.text),
     });
     static const std::vector<Field> colorPicker = {ORDAVEL_FIELD("Color", Color, attributes.color)};
     switch (type) {
