@@ -49,7 +49,7 @@ bool FileCommands::confirmDiscard(const char* caption, bool chooserInProgramFold
 void FileCommands::newDocument()
 {
     if (confirmDiscard("新建文件"))
-        m_window.document().newDocument();
+        m_window.resetDocument();
 }
 
 void FileCommands::open()

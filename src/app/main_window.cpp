@@ -201,9 +201,15 @@ bool MainWindow::print()
     return printDocument(m_document, printer, this);
 }
 
+void MainWindow::resetDocument()
+{
+    removeBackgroundTempFile();
+    m_document.newDocument();
+}
+
 bool MainWindow::openTemplate(const std::string& fileName)
 {
-    m_document.newDocument();
+    resetDocument();
     m_document.setFileName(fileName);
     m_loadProgress = std::make_unique<LoadProgress>(this);
     const bool loaded = loadDocument(m_document, fileName, m_prompter);

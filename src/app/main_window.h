@@ -57,6 +57,9 @@ public:
     void showHelp();
     // Deletes the temporary copy of the loaded background picture, if any.
     void removeBackgroundTempFile();
+    // New document. The temporary copy of the background it replaces is deleted
+    // first, so that New and Open leave no stale copies behind.
+    void resetDocument();
     // The Exit command: asks to save changes, then closes the window.
     void exitProgram();
     void showAbout();

@@ -106,6 +106,26 @@ TEST_F(FileCommandsTest, ClosingAsksAndNoDeletesTheBackgroundTempFileOnly)
     EXPECT_EQ(after.readAll(), before);
 }
 
+TEST_F(FileCommandsTest, NewAndOpenDeleteTheBackgroundTempFileTheyReplace)
+{
+    const std::string path = writeTemplate(QStringLiteral("bg.oxf"), [](Document& d) {
+        QFile picture(QStringLiteral(ORDAVEL_TEST_DATA "/pictures/all-reds.gif"));
+        ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+        d.page().background = picture.readAll().toStdString();
+    });
+    ASSERT_TRUE(window->openTemplate(path));
+    const QString first = QString::fromStdString(doc().page().backgroundTempPath);
+    ASSERT_TRUE(window->openTemplate(path)); // loaded again: a new copy
+    const QString second = QString::fromStdString(doc().page().backgroundTempPath);
+    ASSERT_TRUE(QFile::exists(second));
+    EXPECT_NE(first, second);
+    EXPECT_FALSE(QFile::exists(first));
+
+    window->dispatch(QStringLiteral("新建"));
+    EXPECT_TRUE(doc().page().backgroundTempPath.empty());
+    EXPECT_FALSE(QFile::exists(second));
+}
+
 TEST_F(FileCommandsTest, ExitSavesAnUntitledDocumentThroughTheChooserThenCloses)
 {
     doc().addBox(BoxType::Label, 10, 10);
