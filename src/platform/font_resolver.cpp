@@ -24,16 +24,16 @@ void installSubstitutions()
 
 } // namespace
 
-QFont qtFont(const FontSpec& spec)
+QFont qtFont(const FontSpec& fontSpec)
 {
     static const bool installed = (installSubstitutions(), true);
     (void)installed;
-    QFont font(QString::fromStdString(spec.face));
-    font.setPointSize(spec.size > 0 ? spec.size : 9);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setStrikeOut(spec.strikeOut);
-    font.setUnderline(spec.underline);
+    QFont font(QString::fromStdString(fontSpec.face));
+    font.setPointSize(fontSpec.size > 0 ? fontSpec.size : 9);
+    font.setBold(fontSpec.bold);
+    font.setItalic(fontSpec.italic);
+    font.setStrikeOut(fontSpec.strikeOut);
+    font.setUnderline(fontSpec.underline);
     return font;
 }
 

@@ -9,9 +9,9 @@
 
 namespace ordavel {
 
-// The font of `spec` at its point size (9 when not > 0) with bold, italic, strike-out and
+// The font of `fontSpec` at its point size (9 when not > 0) with bold, italic, strike-out and
 // underline. Installs the face substitutions on first use (needs a
 // QGuiApplication).
-QFont qtFont(const FontSpec& spec);
+QFont qtFont(const FontSpec& fontSpec);
 
 } // namespace ordavel

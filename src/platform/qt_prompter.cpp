@@ -47,27 +47,27 @@ Color modelColor(const QColor& color)
     return Color(color.red()) | (Color(color.green()) << 8) | (Color(color.blue()) << 16);
 }
 
-QFont toQFont(const FontSpec& spec)
+QFont toQFont(const FontSpec& fontSpec)
 {
-    QFont font(q(spec.face));
-    font.setPointSize(spec.size > 0 ? spec.size : 9);
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
-    font.setStrikeOut(spec.strikeOut);
-    font.setUnderline(spec.underline);
+    QFont font(q(fontSpec.face));
+    font.setPointSize(fontSpec.size > 0 ? fontSpec.size : 9);
+    font.setBold(fontSpec.bold);
+    font.setItalic(fontSpec.italic);
+    font.setStrikeOut(fontSpec.strikeOut);
+    font.setUnderline(fontSpec.underline);
     return font;
 }
 
 FontSpec fromQFont(const QFont& font)
 {
-    FontSpec spec;
-    spec.face = font.family().toStdString();
-    spec.size = font.pointSize() > 0 ? font.pointSize() : 9;
-    spec.bold = font.bold();
-    spec.italic = font.italic();
-    spec.strikeOut = font.strikeOut();
-    spec.underline = font.underline();
-    return spec;
+    FontSpec fontSpec;
+    fontSpec.face = font.family().toStdString();
+    fontSpec.size = font.pointSize() > 0 ? font.pointSize() : 9;
+    fontSpec.bold = font.bold();
+    fontSpec.italic = font.italic();
+    fontSpec.strikeOut = font.strikeOut();
+    fontSpec.underline = font.underline();
+    return fontSpec;
 }
 
 } // namespace
