@@ -5,12 +5,6 @@
 
 namespace ordavel {
 
-Color fromQColor(const QColor& color)
-{
-    return static_cast<Color>(color.red()) | (static_cast<Color>(color.green()) << 8)
-        | (static_cast<Color>(color.blue()) << 16);
-}
-
 QFont boxFont(const FontSpec& font) { return qtFont(font); }
 
 QImage boxPicture(std::string_view bytes) { return decodePicture(bytes); }

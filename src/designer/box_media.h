@@ -2,7 +2,7 @@
 // Conversions between the model's colours, fonts and picture bytes and Qt's.
 
 #include "model/box.h"
-#include "platform/painter_surface.h" // toQColor, shared with the printer surface
+#include "platform/painter_surface.h" // toQColor and fromQColor, shared with the printer surface
 
 #include <QColor>
 #include <QFont>
@@ -11,9 +11,6 @@
 #include <string_view>
 
 namespace ordavel {
-
-// QColor -> colour 0x00BBGGRR (alpha ignored).
-Color fromQColor(const QColor& color);
 
 // The on-screen font of a box: the platform's printing font, so screen and paper agree.
 QFont boxFont(const FontSpec& font);

@@ -15,6 +15,12 @@ QColor toQColor(Color color)
                   static_cast<int>((color >> 16) & 0xFF));
 }
 
+Color fromQColor(const QColor& color)
+{
+    return static_cast<Color>(color.red()) | (static_cast<Color>(color.green()) << 8)
+        | (static_cast<Color>(color.blue()) << 16);
+}
+
 namespace {
 
 Qt::PenStyle qtPenStyle(int style)

@@ -62,5 +62,7 @@ private:
 
 // 0x00BBGGRR -> QColor.
 QColor toQColor(Color color);
+// QColor -> 0x00BBGGRR (alpha ignored).
+Color fromQColor(const QColor& color);
 
 } // namespace ordavel

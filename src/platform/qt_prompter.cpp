@@ -1,5 +1,6 @@
 #include "platform/qt_prompter.h"
 
+#include "platform/font_resolver.h"
 #include "platform/painter_surface.h"
 
 #include <QColorDialog>
@@ -40,22 +41,6 @@ QMessageBox::Icon qtIcon(MessageIcon icon)
     case MessageIcon::Information: return QMessageBox::Information;
     }
     return QMessageBox::NoIcon;
-}
-
-Color modelColor(const QColor& color)
-{
-    return Color(color.red()) | (Color(color.green()) << 8) | (Color(color.blue()) << 16);
-}
-
-QFont toQFont(const FontSpec& fontSpec)
-{
-    QFont font(q(fontSpec.face));
-    font.setPointSize(fontSpec.size > 0 ? fontSpec.size : 9);
-    font.setBold(fontSpec.bold);
-    font.setItalic(fontSpec.italic);
-    font.setStrikeOut(fontSpec.strikeOut);
-    font.setUnderline(fontSpec.underline);
-    return font;
 }
 
 FontSpec fromQFont(const QFont& font)
@@ -162,7 +147,7 @@ std::optional<Color> QtPrompter::chooseColor(Color initial, const std::string& t
     const QColor chosen = QColorDialog::getColor(toQColor(initial), m_parent, q(title));
     if (!chosen.isValid())
         return std::nullopt;
-    return modelColor(chosen);
+    return fromQColor(chosen);
 }
 
 std::optional<FontChoice> QtPrompter::chooseFont(const FontChoice& initial, const std::string& title)
@@ -170,7 +155,7 @@ std::optional<FontChoice> QtPrompter::chooseFont(const FontChoice& initial, cons
     // Qt's font dialog has no colour, so the chooser embeds it beside a colour button.
     QDialog dialog(m_parent);
     dialog.setWindowTitle(q(title));
-    auto* fonts = new QFontDialog(toQFont(initial.font), &dialog);
+    auto* fonts = new QFontDialog(qtFont(initial.font), &dialog);
     fonts->setWindowFlags(Qt::Widget);
     fonts->setOptions(QFontDialog::NoButtons);
     Color color = initial.color;
@@ -185,7 +170,7 @@ std::optional<FontChoice> QtPrompter::chooseFont(const FontChoice& initial, cons
     QObject::connect(colorButton, &QPushButton::clicked, &dialog, [&] {
         const QColor chosen = QColorDialog::getColor(toQColor(color), &dialog, QStringLiteral("颜色"));
         if (chosen.isValid()) {
-            color = modelColor(chosen);
+            color = fromQColor(chosen);
             paintSwatch();
         }
     });
