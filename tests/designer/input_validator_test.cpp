@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <ostream>
 
 namespace ordavel {
 namespace {
@@ -13,6 +14,8 @@ struct InputCase {
     const char* text;
     QValidator::State expected;
 };
+// Test names in ctest and gtest output show the row name, not its bytes.
+void PrintTo(const InputCase& row, std::ostream* os) { *os << row.name; }
 
 constexpr auto A = QValidator::Acceptable;
 constexpr auto I = QValidator::Intermediate;

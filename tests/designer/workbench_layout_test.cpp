@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <ostream>
 
 namespace ordavel {
 namespace {
@@ -14,6 +15,8 @@ struct LayoutCase {
     bool hBar, vBar;
     int hMax, vMax; // checked only when the bar shows
 };
+// Test names in ctest and gtest output show the row name, not its bytes.
+void PrintTo(const LayoutCase& row, std::ostream* os) { *os << row.name; }
 
 // A 1000 x 600 client with 18-pixel bars: the visible area is 982 x 582.
 class ContentLayoutTable : public ::testing::TestWithParam<LayoutCase> {};

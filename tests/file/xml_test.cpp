@@ -4,6 +4,7 @@
 
 #include <string>
 #include <vector>
+#include <ostream>
 
 namespace ordavel {
 namespace {
@@ -121,6 +122,8 @@ struct Malformed {
     XmlStatus status;
     std::size_t offset;
 };
+// Test names in ctest and gtest output show the row name, not its bytes.
+void PrintTo(const Malformed& row, std::ostream* os) { *os << row.name; }
 
 class XmlReaderRejects : public testing::TestWithParam<Malformed> {};
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 
 namespace ordavel {
 namespace {
@@ -36,6 +37,8 @@ struct LeftRow {
     double leftCm;
     std::string expectedFirstDrawing;
 };
+// Test names in ctest and gtest output show the row name, not its bytes.
+void PrintTo(const LeftRow& row, std::ostream* os) { *os << row.name; }
 
 class LeftEdgeConversion : public ::testing::TestWithParam<LeftRow> {};
 
@@ -82,6 +85,8 @@ struct ShapeRow {
     PrintRect rect;
     std::string drawing;
 };
+// Test names in ctest and gtest output show the row name, not its bytes.
+void PrintTo(const ShapeRow& row, std::ostream* os) { *os << row.name; }
 
 class ShapeDrawing : public ::testing::TestWithParam<ShapeRow> {};
 

@@ -3,6 +3,7 @@
 #include "recording_surface.h"
 
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace ordavel {
 namespace {
@@ -30,6 +31,8 @@ struct PlacementRow {
     int mode;
     TenthsMmRect expected;
 };
+// Test names in ctest and gtest output show the row name, not its bytes.
+void PrintTo(const PlacementRow& row, std::ostream* os) { *os << row.name; }
 
 class BackgroundPlacement : public ::testing::TestWithParam<PlacementRow> {};
 
