@@ -97,6 +97,29 @@ TEST_F(MouseTest, RightClickAndDoubleClickCancelDrawingWithoutCreating)
     EXPECT_EQ(pageSetup.count(), 1);
 }
 
+TEST_F(MouseTest, TheGreyBackgroundClearsTheSelectionAndOpensOnDoubleClick)
+{
+    QWidget* background = window->workArea();
+    const QPoint margin(2, 300); // left of the centred paper
+    doc().addBox(BoxType::Label, 10, 10);
+    QTest::mousePress(background, Qt::LeftButton, {}, margin);
+    EXPECT_TRUE(selection().empty());
+
+    doc().setTitle(false); // nothing to save first
+    chooseType("组合框");
+    QTest::mouseDClick(background, Qt::LeftButton, {}, margin);
+    EXPECT_EQ(mouse().pendingBoxType(), -1);
+    EXPECT_TRUE(prompter.requests.empty());
+    QTest::mouseDClick(background, Qt::LeftButton, {}, margin);
+    EXPECT_EQ(prompter.requests, std::vector<std::string>{"open"});
+
+    // New forgets a chosen type.
+    chooseType("颜色框");
+    window->resetDocument();
+    EXPECT_EQ(mouse().pendingBoxType(), -1);
+    EXPECT_EQ(bench()->cursor().shape(), Qt::ArrowCursor);
+}
+
 TEST_F(MouseTest, BandSelectsOverlappedBoxesButNotTouchingOnes)
 {
     doc().addBox(BoxType::Label, 10, 10, 50, 30);  // right edge 60
