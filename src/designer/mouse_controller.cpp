@@ -10,8 +10,11 @@
 
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
 
 #include <algorithm>
+#include <utility>
 
 namespace ordavel {
 
@@ -32,14 +35,23 @@ constexpr TypeButton kTypeButtons[] = {
 constexpr int kCursorSize = 32;
 constexpr int kCursorHotSpot = 5;
 
-QCursor drawingCursor(BoxType type)
+// A 32 x 32 cursor: a cross whose centre (5, 5) is the hot spot, and the type's
+// toolbar picture below right of it.
+QCursor drawingCursor(const char* caption)
 {
-    for (const TypeButton& button : kTypeButtons)
-        if (button.type == type) {
-            const QPixmap picture = toolbarIcon(QString::fromUtf8(button.caption)).pixmap(kCursorSize, kCursorSize);
-            return QCursor(picture, kCursorHotSpot, kCursorHotSpot);
-        }
-    return QCursor(Qt::ArrowCursor);
+    QPixmap picture(kCursorSize, kCursorSize);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    for (const auto& [color, width] : {std::pair{QColor(Qt::white), 3}, std::pair{QColor(Qt::black), 1}}) {
+        painter.setPen(QPen(color, width));
+        painter.drawLine(0, kCursorHotSpot, 2 * kCursorHotSpot, kCursorHotSpot);
+        painter.drawLine(kCursorHotSpot, 0, kCursorHotSpot, 2 * kCursorHotSpot);
+    }
+    constexpr int kPictureSize = 20;
+    toolbarIcon(QString::fromUtf8(caption))
+        .paint(&painter, QRect(kCursorSize - kPictureSize, kCursorSize - kPictureSize, kPictureSize, kPictureSize));
+    painter.end();
+    return QCursor(picture, kCursorHotSpot, kCursorHotSpot);
 }
 
 bool isMouseEvent(QEvent::Type type)
@@ -137,7 +149,7 @@ bool MouseController::chooseBoxType(const QString& caption)
         if (caption != QString::fromUtf8(button.caption))
             continue;
         m_pendingBoxType = boxTypeCode(button.type);
-        m_workbench->setCursor(drawingCursor(button.type));
+        m_workbench->setCursor(drawingCursor(button.caption));
         return true;
     }
     return false;
@@ -200,6 +212,7 @@ bool MouseController::workbenchMouse(QMouseEvent* event)
                 cancelDrawing();
             } else {
                 m_doc.clearSelection();
+                m_menuPoint = at;
                 emit pageMenuRequested(at);
             }
             return true;

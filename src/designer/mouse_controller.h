@@ -15,6 +15,7 @@
 #include "model/document_observer.h"
 
 #include <QObject>
+#include <QPoint>
 #include <QPointF>
 
 #include <memory>
@@ -70,6 +71,8 @@ public:
     bool bandActive() const { return m_bandActive; }
     // Index of the box being moved or sized, 0 when none.
     int draggedBox() const;
+    // Where the last right press on the workbench happened (workbench px), for the page menu.
+    QPoint menuPoint() const { return m_menuPoint; }
     const RubberBand& rubberBand() const { return *m_band; }
 
 signals:
@@ -128,6 +131,7 @@ private:
     int m_bandStartX = 0;
     int m_bandStartY = 0;
     std::optional<Drag> m_drag;
+    QPoint m_menuPoint;
 };
 
 } // namespace ordavel

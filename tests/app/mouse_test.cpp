@@ -46,9 +46,15 @@ TEST_F(MouseTest, DrawingABoxFillsTheFirstFreeSlotAndConvertsItsPrintRect)
     doc().addBox(BoxType::Label, 400, 300);
     doc().deleteBox(1);
 
-    chooseType("图片框");
+    // Every type button gives a visible drawing cursor with its hot spot at (5, 5).
+    for (const char* caption : {"编辑框", "标签", "外形框", "组合框", "日期框", "颜色框", "图片框"}) {
+        chooseType(caption);
+        const QCursor cursor = bench()->cursor();
+        EXPECT_EQ(cursor.shape(), Qt::BitmapCursor) << caption;
+        EXPECT_EQ(cursor.pixmap().size(), QSize(32, 32)) << caption;
+        EXPECT_EQ(cursor.hotSpot(), QPoint(5, 5)) << caption;
+    }
     EXPECT_EQ(mouse().pendingBoxType(), 3);
-    EXPECT_EQ(bench()->cursor().shape(), Qt::BitmapCursor);
     // Dragged up and to the left: the band is spanned by both points.
     band(QPoint(130, 90), QPoint(30, 40));
 
@@ -93,6 +99,7 @@ TEST_F(MouseTest, RightClickAndDoubleClickCancelDrawingWithoutCreating)
     EXPECT_TRUE(selection().empty());
     ASSERT_EQ(pageMenu.count(), 1);
     EXPECT_EQ(pageMenu.at(0).at(0).toPoint(), QPoint(200, 150));
+    EXPECT_EQ(mouse().menuPoint(), QPoint(200, 150));
     QTest::mouseDClick(bench(), Qt::LeftButton, {}, QPoint(40, 40));
     EXPECT_EQ(pageSetup.count(), 1);
 }
