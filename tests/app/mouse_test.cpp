@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 namespace ordavel {
 namespace {
@@ -244,6 +245,31 @@ TEST_F(MouseTest, SquareShapesEndSquareAndAHandleNarrowsTheSelection)
     EXPECT_EQ(doc().box(square).printRect, (PrintRect{1.32, 1.32, 1.06, 1.06}));
     EXPECT_EQ(selection(), std::vector<int>{square});
     EXPECT_EQ(doc().currentBoxIndex(), square);
+}
+
+// Through the window, as the platform delivers them: the press picks the widget
+// under the pointer, and later events follow the mouse grab.
+TEST_F(MouseTest, WindowEventsReachTheBandTheMoveAndTheHiddenHandle)
+{
+    QWindow* frame = window->windowHandle();
+    auto at = [&](QWidget* w, QPoint p) { return frame->mapFromGlobal(w->mapToGlobal(p)); };
+    auto windowDrag = [&](QPoint from, QPoint to) {
+        QTest::mousePress(frame, Qt::LeftButton, {}, from);
+        QTest::mouseMove(frame, (from + to) / 2);
+        QTest::mouseMove(frame, to);
+        QTest::mouseRelease(frame, Qt::LeftButton, {}, to);
+    };
+    chooseType("标签");
+    windowDrag(at(bench(), QPoint(20, 20)), at(bench(), QPoint(120, 60)));
+    ASSERT_EQ(doc().liveBoxCount(), 1);
+    EXPECT_EQ(doc().box(1).editRect, (Rect{20, 20, 100, 40}));
+
+    windowDrag(at(control(1), QPoint(5, 5)), at(control(1), QPoint(35, 45)));
+    EXPECT_EQ(doc().box(1).editRect, (Rect{50, 60, 100, 40}));
+
+    windowDrag(at(handle(1, HandleBottomRight), QPoint(2, 2)), at(handle(1, HandleBottomRight), QPoint(22, 12)));
+    EXPECT_EQ(doc().box(1).editRect, (Rect{50, 60, 120, 50}));
+    EXPECT_EQ(selection(), std::vector<int>{1});
 }
 
 TEST_F(MouseTest, NothingIsDrawnSelectedOrMovedInEditMode)
