@@ -5,6 +5,7 @@
 #include "designer/control_toolbar.h"
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
+#include "designer/mouse_controller.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
@@ -52,6 +53,11 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     // The work area is placed by the layout arithmetic, not by QMainWindow's
     // own layout, so it is a plain child and the window has no central widget.
     m_workArea = new WorkArea(m_document, m_prompter, this);
+    // Drawing, selecting, moving and sizing boxes. Page menu, page setup and the
+    // property dialogs (its other signals) are not connected yet.
+    m_mouse = new MouseController(m_document, *m_workArea);
+    connect(m_controlBar, &ControlToolBar::commandTriggered, m_mouse, &MouseController::chooseBoxType);
+    connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(QStringLiteral("打开")); });
     buildStatusBar();
 
     // Long walks over the boxes let painting happen after each box; user input

@@ -21,6 +21,7 @@ namespace ordavel {
 class ControlToolBar;
 class FileToolBar;
 class LoadProgress;
+class MouseController;
 class Prompter;
 class WorkArea;
 
@@ -37,6 +38,7 @@ public:
     FileToolBar* fileToolBar() const { return m_fileBar; }
     ControlToolBar* controlToolBar() const { return m_controlBar; }
     WorkArea* workArea() const { return m_workArea; }
+    MouseController* mouseController() const { return m_mouse; }
     QLabel* statusPanel(int panel) const { return m_statusPanels[static_cast<std::size_t>(panel)]; }
     HelpWindow* helpWindow() const { return m_help; }
     SplashWindow* aboutWindow() const { return m_about; }
@@ -83,6 +85,7 @@ private:
     FileToolBar* m_fileBar = nullptr;
     ControlToolBar* m_controlBar = nullptr;
     WorkArea* m_workArea = nullptr;
+    MouseController* m_mouse = nullptr; // child of the work area
     std::array<QLabel*, PanelCount> m_statusPanels{};
     QPointer<HelpWindow> m_help;
     QPointer<SplashWindow> m_about;

@@ -416,4 +416,47 @@ void Document::newDocument()
     setTitle(false);
 }
 
+// --- selection by mouse ---
+
+void Document::toggleSelection(int index)
+{
+    Box& b = box(index);
+    if (!b.inUse)
+        return;
+    if (!b.handlesVisible) {
+        select(index);
+        return;
+    }
+    deselect(index);
+    std::erase(m_selection, index);
+    notify([](DocumentObserver& o) { o.selectionChanged(); });
+}
+
+std::vector<int> Document::boxesTouching(const Rect& band) const
+{
+    std::vector<int> hits;
+    if (band.width <= 0 || band.height <= 0)
+        return hits;
+    for (int index = 1; index <= slotCount(); ++index) {
+        const Box& b = box(index);
+        if (!b.inUse)
+            continue;
+        const Rect& r = b.editRect;
+        const bool overlapX = std::max(r.left, band.left) < std::min(r.right(), band.right());
+        const bool overlapY = std::max(r.top, band.top) < std::min(r.bottom(), band.bottom());
+        if (overlapX && overlapY)
+            hits.push_back(index);
+    }
+    return hits;
+}
+
+void Document::rebuildSelection()
+{
+    m_selection.clear();
+    for (int index = 1; index <= slotCount(); ++index)
+        if (box(index).inUse && box(index).handlesVisible)
+            m_selection.push_back(index);
+    notify([](DocumentObserver& o) { o.selectionChanged(); });
+}
+
 } // namespace ordavel

@@ -124,6 +124,17 @@ public:
     // deletes page().backgroundTempPath first if it wants the file gone.
     void newDocument();
 
+    // --- selection by mouse ---
+    // Shift-click: a selected box (handles shown) is deselected and leaves the
+    // Selection; any other box in use is selected. CurrentBoxIndex is kept.
+    void toggleSelection(int index);
+    // Boxes in use whose EditRect and `band` overlap by at least one pixel
+    // (touching edges do not count), in index order. An empty band (width or
+    // height not positive) touches nothing.
+    std::vector<int> boxesTouching(const Rect& band) const;
+    // Selection := every box in use whose handles show, in index order.
+    void rebuildSelection();
+
 private:
     void createHandles(int index);
     void setPrintRectFromEdit(Box& box) const;

@@ -287,3 +287,28 @@ TEST(Document, ManyBoxesAllocateInOrder)
 
 } // namespace
 } // namespace ordavel
+
+namespace ordavel {
+namespace {
+
+TEST(DocumentSelectionByMouse, FreeSlotsAreNeverHitAndTheRebuiltSelectionIsInIndexOrder)
+{
+    Document doc;
+    doc.addBox(BoxType::Label, 10, 10, 50, 30);
+    doc.addBox(BoxType::Label, 100, 10, 50, 30);
+    doc.addBox(BoxType::Label, 10, 100, 50, 30);
+    doc.deleteBox(2); // its control is hidden where it was
+    EXPECT_EQ(doc.boxesTouching(Rect{0, 0, 200, 200}), (std::vector<int>{1, 3}));
+    EXPECT_TRUE(doc.boxesTouching(Rect{0, 0, 200, 0}).empty());
+
+    doc.select(1); // after box 3, which creation selected
+    EXPECT_EQ(doc.selection(), (std::vector<int>{3, 1}));
+    doc.rebuildSelection();
+    EXPECT_EQ(doc.selection(), (std::vector<int>{1, 3}));
+    doc.toggleSelection(1);
+    EXPECT_EQ(doc.selection(), std::vector<int>{3});
+    EXPECT_FALSE(doc.box(1).handlesVisible);
+}
+
+} // namespace
+} // namespace ordavel

@@ -1,0 +1,450 @@
+#include "designer/mouse_controller.h"
+
+#include "designer/box_view.h"
+#include "designer/paper_panel.h"
+#include "designer/rubber_band.h"
+#include "designer/toolbar_icons.h"
+#include "designer/work_area.h"
+#include "designer/workbench.h"
+#include "model/document.h"
+
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+
+#include <algorithm>
+#include <utility>
+
+namespace ordavel {
+
+namespace {
+
+struct TypeButton {
+    const char* caption;
+    BoxType type;
+};
+
+// Toolbar order; the date box (5) comes after the drop-down list (6).
+constexpr TypeButton kTypeButtons[] = {
+    {"编辑框", BoxType::EditBox},    {"标签", BoxType::Label},        {"图片框", BoxType::PicBox},
+    {"外形框", BoxType::ShapeBox},   {"组合框", BoxType::ComboBox},   {"日期框", BoxType::DatePicker},
+    {"颜色框", BoxType::ColorPicker},
+};
+
+constexpr int kCursorSize = 32;
+constexpr int kCursorHotSpot = 5;
+
+// A 32 x 32 cursor: a cross whose centre (5, 5) is the hot spot, and the type's
+// toolbar picture below right of it.
+QCursor drawingCursor(const char* caption)
+{
+    QPixmap picture(kCursorSize, kCursorSize);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    for (const auto& [color, width] : {std::pair{QColor(Qt::white), 3}, std::pair{QColor(Qt::black), 1}}) {
+        painter.setPen(QPen(color, width));
+        painter.drawLine(0, kCursorHotSpot, 2 * kCursorHotSpot, kCursorHotSpot);
+        painter.drawLine(kCursorHotSpot, 0, kCursorHotSpot, 2 * kCursorHotSpot);
+    }
+    constexpr int kPictureSize = 20;
+    toolbarIcon(QString::fromUtf8(caption))
+        .paint(&painter, QRect(kCursorSize - kPictureSize, kCursorSize - kPictureSize, kPictureSize, kPictureSize));
+    painter.end();
+    return QCursor(picture, kCursorHotSpot, kCursorHotSpot);
+}
+
+bool isMouseEvent(QEvent::Type type)
+{
+    return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease
+        || type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove;
+}
+
+bool shiftHeld(const QMouseEvent* event) { return event->modifiers().testFlag(Qt::ShiftModifier); }
+
+// Whether `at` (in `widget`'s px) lies on a visible child that takes the mouse:
+// the event then came up from that child, not from the widget itself.
+bool overChild(const QWidget* widget, const QPoint& at)
+{
+    for (const QObject* object : widget->children()) {
+        const auto* child = qobject_cast<const QWidget*>(object);
+        if (child && !child->isHidden() && !child->testAttribute(Qt::WA_TransparentForMouseEvents)
+            && child->geometry().contains(at))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int handleHitCode(int handle)
+{
+    switch (handle) {
+    case HandleTopLeft: return HitTopLeft;
+    case HandleMiddleLeft: return HitLeft;
+    case HandleBottomLeft: return HitBottomLeft;
+    case HandleTopMiddle: return HitTop;
+    case HandleBottomMiddle: return HitBottom;
+    case HandleTopRight: return HitTopRight;
+    case HandleMiddleRight: return HitRight;
+    case HandleBottomRight: return HitBottomRight;
+    default: return HitCaption;
+    }
+}
+
+Rect draggedRect(const Rect& start, int hitCode, int dx, int dy)
+{
+    if (hitCode == HitCaption)
+        return Rect{start.left + dx, start.top + dy, start.width, start.height};
+    const bool left = hitCode == HitLeft || hitCode == HitTopLeft || hitCode == HitBottomLeft;
+    const bool right = hitCode == HitRight || hitCode == HitTopRight || hitCode == HitBottomRight;
+    const bool top = hitCode == HitTop || hitCode == HitTopLeft || hitCode == HitTopRight;
+    const bool bottom = hitCode == HitBottom || hitCode == HitBottomLeft || hitCode == HitBottomRight;
+    int l = start.left, t = start.top, r = start.right(), b = start.bottom();
+    if (left)
+        l = std::min(l + dx, r - 1);
+    if (right)
+        r = std::max(r + dx, l + 1);
+    if (top)
+        t = std::min(t + dy, b - 1);
+    if (bottom)
+        b = std::max(b + dy, t + 1);
+    return Rect{l, t, r - l, b - t};
+}
+
+MouseController::MouseController(Document& document, WorkArea& area)
+    : QObject(&area), m_doc(document), m_area(area), m_workbench(area.workbench()),
+      m_band(std::make_unique<RubberBand>(area.workbench()))
+{
+    m_workbench->installEventFilter(this);
+    m_area.paperPanel()->installEventFilter(this);
+    m_area.installEventFilter(this);
+    connect(&m_area, &WorkArea::boxViewCreated, this, &MouseController::watchView);
+    for (int index = 1; index <= m_doc.slotCount(); ++index)
+        if (BoxView* view = m_area.boxView(index))
+            watchView(view);
+    m_doc.addObserver(this);
+}
+
+MouseController::~MouseController() { m_doc.removeObserver(this); }
+
+int MouseController::draggedBox() const { return m_drag ? m_drag->index : 0; }
+
+bool MouseController::designMode() const { return m_doc.appMode() == AppMode::DesignMode; }
+
+QPoint MouseController::onWorkbench(const QPointF& global) const
+{
+    return m_workbench->mapFromGlobal(global).toPoint();
+}
+
+void MouseController::watchView(BoxView* view)
+{
+    connect(view, &BoxView::controlMouse, this, &MouseController::controlMouse);
+    connect(view, &BoxView::handleMouse, this, &MouseController::handleMouse);
+}
+
+bool MouseController::chooseBoxType(const QString& caption)
+{
+    for (const TypeButton& button : kTypeButtons) {
+        if (caption != QString::fromUtf8(button.caption))
+            continue;
+        m_pendingBoxType = boxTypeCode(button.type);
+        m_workbench->setCursor(drawingCursor(button.caption));
+        return true;
+    }
+    return false;
+}
+
+void MouseController::cancelDrawing()
+{
+    m_pendingBoxType = -1;
+    m_workbench->unsetCursor();
+}
+
+// --- events ---
+
+bool MouseController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!isMouseEvent(event->type()))
+        return false;
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    if (watched == m_workbench)
+        return workbenchMouse(mouse);
+    if (watched == m_area.paperPanel())
+        return paperMouse(mouse);
+    if (watched == &m_area)
+        return backgroundMouse(mouse);
+    return false;
+}
+
+bool MouseController::workbenchMouse(QMouseEvent* event)
+{
+    // While the mouse is grabbed every event arrives here, wherever the pointer is.
+    switch (event->type()) {
+    case QEvent::MouseMove:
+        if (!dragTrack(event->globalPosition()) && m_bandActive && designMode())
+            bandTrack(onWorkbench(event->globalPosition()));
+        return false; // the workbench still shows the mouse position
+    case QEvent::MouseButtonRelease:
+        if (event->button() != Qt::LeftButton)
+            return false;
+        if (dragEnd(event->globalPosition()))
+            return true;
+        if (m_bandActive && designMode()) {
+            bandEnd(shiftHeld(event));
+            return true;
+        }
+        return false;
+    default: break;
+    }
+    // Presses and double clicks count only on the bare board, not when a box
+    // control or handle passed them up.
+    const QPoint at = event->position().toPoint();
+    if (m_drag || overChild(m_workbench, at))
+        return false;
+    if (event->type() == QEvent::MouseButtonPress && designMode()) {
+        if (event->button() == Qt::LeftButton) {
+            bandStart(at, shiftHeld(event));
+            return true;
+        }
+        if (event->button() == Qt::RightButton) {
+            if (m_pendingBoxType != -1) {
+                cancelDrawing();
+            } else {
+                m_doc.clearSelection();
+                m_menuPoint = at;
+                emit pageMenuRequested(at);
+            }
+            return true;
+        }
+    }
+    if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton) {
+        if (m_pendingBoxType != -1) {
+            cancelDrawing();
+        } else {
+            m_doc.clearSelection();
+            emit pageSetupRequested();
+        }
+        return true;
+    }
+    return false;
+}
+
+bool MouseController::paperMouse(QMouseEvent* event)
+{
+    if (event->type() != QEvent::MouseButtonPress || !designMode()
+        || overChild(m_area.paperPanel(), event->position().toPoint()))
+        return false;
+    if (event->button() == Qt::LeftButton) {
+        m_area.focusHolder()->setFocus(Qt::MouseFocusReason);
+        return true;
+    }
+    if (event->button() == Qt::RightButton) {
+        const int current = m_doc.currentBoxIndex();
+        if (current >= 1 && current <= m_doc.slotCount())
+            m_doc.deselect(current);
+        return true;
+    }
+    return false;
+}
+
+bool MouseController::backgroundMouse(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || overChild(&m_area, event->position().toPoint()))
+        return false;
+    if (event->type() == QEvent::MouseButtonPress && designMode()) {
+        m_doc.clearSelection();
+        m_area.focusHolder()->setFocus(Qt::MouseFocusReason);
+        return true;
+    }
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        if (m_pendingBoxType != -1) {
+            cancelDrawing();
+        } else {
+            m_doc.clearSelection();
+            emit openRequested();
+        }
+        return true;
+    }
+    return false;
+}
+
+void MouseController::controlMouse(int index, QMouseEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove: dragTrack(event->globalPosition()); break;
+    case QEvent::MouseButtonRelease:
+        if (event->button() == Qt::LeftButton)
+            dragEnd(event->globalPosition());
+        break;
+    case QEvent::MouseButtonPress:
+        if (event->button() == Qt::LeftButton && designMode() && !m_drag)
+            boxClick(index, shiftHeld(event), event->globalPosition());
+        break;
+    case QEvent::MouseButtonDblClick:
+        if (event->button() == Qt::LeftButton && designMode() && !m_drag)
+            emit boxDoubleClicked(index);
+        break;
+    default: break;
+    }
+}
+
+void MouseController::handleMouse(int index, int which, QMouseEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::MouseMove: dragTrack(event->globalPosition()); break;
+    case QEvent::MouseButtonRelease:
+        if (event->button() == Qt::LeftButton)
+            dragEnd(event->globalPosition());
+        break;
+    case QEvent::MouseButtonPress:
+        if (event->button() == Qt::LeftButton && !m_drag)
+            handlePress(index, which, event->globalPosition());
+        break;
+    default: break;
+    }
+}
+
+// --- rubber band ---
+
+void MouseController::bandStart(const QPoint& at, bool shift)
+{
+    if (!shift)
+        m_doc.clearSelection();
+    m_area.focusHolder()->setFocus(Qt::MouseFocusReason);
+    m_bandActive = true;
+    m_bandStartX = at.x();
+    m_bandStartY = at.y();
+    m_band->start(at.x(), at.y());
+    m_workbench->grabMouse();
+}
+
+void MouseController::bandTrack(const QPoint& at)
+{
+    m_band->track(m_bandStartX, m_bandStartY, at.x(), at.y());
+}
+
+void MouseController::bandEnd(bool shift)
+{
+    m_workbench->releaseMouse();
+    const Rect band = m_band->rect();
+    const bool empty = band.width <= 0 || band.height <= 0;
+    if (m_pendingBoxType == -1) {
+        if (!empty) {
+            for (int index : m_doc.boxesTouching(band)) {
+                if (shift && m_doc.box(index).handlesVisible)
+                    m_doc.deselect(index);
+                else
+                    m_doc.select(index); // leaves a selected box as it is
+            }
+            m_doc.rebuildSelection();
+        }
+    } else {
+        const BoxType type = boxTypeFromCode(m_pendingBoxType);
+        if (empty)
+            m_doc.addBox(type, m_bandStartX, m_bandStartY);
+        else
+            m_doc.addBox(type, band.left, band.top, band.width, band.height);
+        m_workbench->unsetCursor();
+    }
+    m_band->finish();
+    m_pendingBoxType = -1;
+    m_bandActive = false;
+    m_bandStartX = 0;
+    m_bandStartY = 0;
+}
+
+// --- box clicks, moving and sizing ---
+
+void MouseController::boxClick(int index, bool shift, const QPointF& global)
+{
+    if (index < 1 || index > m_doc.slotCount() || !m_doc.box(index).inUse)
+        return;
+    if (shift) {
+        m_doc.toggleSelection(index);
+        return;
+    }
+    m_doc.clearSelection();
+    m_doc.setCurrentBoxIndex(index);
+    dragNow(index, HitCaption, global);
+}
+
+void MouseController::handlePress(int index, int which, const QPointF& global)
+{
+    if (index < 1 || index > m_doc.slotCount() || !m_doc.box(index).inUse)
+        return;
+    m_doc.setCurrentBoxIndex(index);
+    if (m_doc.selection().size() > 1) {
+        m_doc.clearSelection();
+        m_doc.select(index);
+    }
+    dragNow(index, handleHitCode(which), global);
+}
+
+void MouseController::dragNow(int index, int hitCode, const QPointF& global)
+{
+    // The box leaves the Selection while it is deselected, so that the select
+    // after the release appends it once, not a second time.
+    if (m_doc.box(index).handlesVisible)
+        m_doc.toggleSelection(index);
+    else
+        m_doc.beginDrag(index);
+    m_drag = Drag{index, hitCode, global, m_doc.box(index).editRect};
+    // The handle that was pressed is hidden now; the workbench takes the rest.
+    m_workbench->grabMouse();
+}
+
+bool MouseController::dragTrack(const QPointF& global)
+{
+    if (!m_drag)
+        return false;
+    if (!m_doc.box(m_drag->index).inUse) {
+        dropInteractions();
+        return false;
+    }
+    const QPoint moved = (global - m_drag->startGlobal).toPoint();
+    const Rect rect = draggedRect(m_drag->startRect, m_drag->hitCode, moved.x(), moved.y());
+    if (!(rect == m_doc.box(m_drag->index).editRect))
+        m_doc.setEditRect(m_drag->index, rect);
+    return true;
+}
+
+bool MouseController::dragEnd(const QPointF& global)
+{
+    if (!dragTrack(global))
+        return false;
+    const int index = m_drag->index;
+    m_drag.reset();
+    m_workbench->releaseMouse();
+    m_doc.endDrag(index);
+    return true;
+}
+
+void MouseController::dropInteractions()
+{
+    if (m_drag || m_bandActive)
+        m_workbench->releaseMouse();
+    m_drag.reset();
+    if (m_bandActive)
+        m_band->finish();
+    m_bandActive = false;
+    m_bandStartX = 0;
+    m_bandStartY = 0;
+}
+
+// --- document ---
+
+void MouseController::documentReset()
+{
+    dropInteractions();
+    cancelDrawing();
+}
+
+void MouseController::modeChanged(AppMode mode)
+{
+    // The band and the loops belong to design mode; a switch ends them unfinished.
+    if (mode != AppMode::DesignMode)
+        dropInteractions();
+}
+
+} // namespace ordavel

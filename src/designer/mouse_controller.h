@@ -1,0 +1,137 @@
+#pragma once
+// Mouse work on the workbench in DesignMode: choosing a box type on the control
+// toolbar and drawing the box with a rubber band, clicking and Shift-clicking
+// boxes, selecting with the rubber band, and moving and sizing a box by its
+// control and its eight handles. Moving and sizing are tracked here from the
+// press to the release (the mouse is grabbed by the workbench meanwhile); the
+// square rule and the refresh follow the release (Document::endDrag).
+//
+// It also takes the right clicks and double clicks of the workbench, the paper
+// panel and the background panel. What those open (page menu, page setup,
+// property dialogs) belongs to other parts of the designer and is reported
+// through the signals below.
+
+#include "model/box.h"
+#include "model/document_observer.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QPointF>
+
+#include <memory>
+#include <optional>
+
+class QMouseEvent;
+class QWidget;
+
+namespace ordavel {
+
+class BoxView;
+class Document;
+class RubberBand;
+class WorkArea;
+
+// Hit-test codes of the move and size loop: the caption moves, the others size
+// by the named edges.
+enum HitCode : int {
+    HitCaption = 2,
+    HitLeft = 10,
+    HitRight = 11,
+    HitTop = 12,
+    HitTopLeft = 13,
+    HitTopRight = 14,
+    HitBottom = 15,
+    HitBottomLeft = 16,
+    HitBottomRight = 17,
+};
+
+// The hit-test code a handle (Handle enum of the model) sizes with.
+int handleHitCode(int handle);
+// The control's rectangle after the pointer moved by (dx, dy) px from where a
+// move (HitCaption) or size loop started on `start`. Sizing moves only the named
+// edges; an edge stops 1 px before the opposite one, so a box never vanishes.
+Rect draggedRect(const Rect& start, int hitCode, int dx, int dy);
+
+class MouseController : public QObject, public DocumentObserver {
+    Q_OBJECT
+public:
+    // Watches the work area's workbench, paper panel and background panel and
+    // every box view it makes. `document` and `area` must outlive the controller;
+    // the controller is a child of `area` and dies with it.
+    MouseController(Document& document, WorkArea& area);
+    ~MouseController() override;
+
+    // A caption of the control toolbar: one of the seven type buttons ("编辑框",
+    // "标签", "图片框", "外形框", "组合框", "日期框", "颜色框") makes its type the
+    // next box to draw and sets the workbench's drawing cursor. Returns false,
+    // changing nothing, for any other caption.
+    bool chooseBoxType(const QString& caption);
+    // The BoxType code of the next box to draw, -1 for none.
+    int pendingBoxType() const { return m_pendingBoxType; }
+    bool bandActive() const { return m_bandActive; }
+    // Index of the box being moved or sized, 0 when none.
+    int draggedBox() const;
+    // Where the last right press on the workbench happened (workbench px), for the page menu.
+    QPoint menuPoint() const { return m_menuPoint; }
+    const RubberBand& rubberBand() const { return *m_band; }
+
+signals:
+    // Double click on a box in DesignMode: its property dialog is to open.
+    void boxDoubleClicked(int index);
+    // Double click on the workbench with no type chosen (selection cleared).
+    void pageSetupRequested();
+    // Double click on the background panel with no type chosen (selection cleared).
+    void openRequested();
+    // Right press on the workbench in DesignMode with no type chosen (selection
+    // cleared); `menuPoint` in workbench px.
+    void pageMenuRequested(const QPoint& menuPoint);
+
+public:
+    // DocumentObserver
+    void documentReset() override;
+    void modeChanged(AppMode mode) override;
+
+private:
+    struct Drag {
+        int index = 0;
+        int hitCode = HitCaption;
+        QPointF startGlobal;
+        Rect startRect;
+    };
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void watchView(BoxView* view);
+    bool workbenchMouse(QMouseEvent* event);
+    bool paperMouse(QMouseEvent* event);
+    bool backgroundMouse(QMouseEvent* event);
+    void controlMouse(int index, QMouseEvent* event);
+    void handleMouse(int index, int which, QMouseEvent* event);
+
+    void bandStart(const QPoint& at, bool shift);
+    void bandTrack(const QPoint& at);
+    void bandEnd(bool shift);
+    void cancelDrawing();
+    void boxClick(int index, bool shift, const QPointF& global);
+    void handlePress(int index, int which, const QPointF& global);
+    void dragNow(int index, int hitCode, const QPointF& global);
+    // Follows the pointer during a move or size; true when a drag is running.
+    bool dragTrack(const QPointF& global);
+    // Ends a running drag at `global`: square rule, refresh, select.
+    bool dragEnd(const QPointF& global);
+    void dropInteractions();
+    QPoint onWorkbench(const QPointF& global) const;
+    bool designMode() const;
+
+    Document& m_doc;
+    WorkArea& m_area;
+    QWidget* m_workbench;
+    std::unique_ptr<RubberBand> m_band;
+    int m_pendingBoxType = -1;
+    bool m_bandActive = false;
+    int m_bandStartX = 0;
+    int m_bandStartY = 0;
+    std::optional<Drag> m_drag;
+    QPoint m_menuPoint;
+};
+
+} // namespace ordavel
