@@ -31,16 +31,55 @@ std::string boardStatus(int widthPx, int heightPx)
     return "画板:" + std::to_string(widthPx) + "x" + std::to_string(heightPx) + "像素";
 }
 
+namespace {
+
+// Appends the decimal text of `value`.
+void appendInt(std::string& out, int value)
+{
+    char buffer[16];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
+}
+
+} // namespace
+
+void formatPlacedBoxStatus(std::string& out, int left, int top, int width, int height)
+{
+    out.assign("当前控件:上=");
+    appendInt(out, top);
+    out += "px,左=";
+    appendInt(out, left);
+    out += "px,宽=";
+    appendInt(out, width);
+    out += "px,高=";
+    appendInt(out, height);
+    out += "px";
+}
+
+void formatSelectedBoxStatus(std::string& out, int left, int top, int width, int height)
+{
+    out.assign("X:");
+    appendInt(out, left);
+    out += ",Y:";
+    appendInt(out, top);
+    out += ",W:";
+    appendInt(out, width);
+    out += ",H:";
+    appendInt(out, height);
+}
+
 std::string placedBoxStatus(int left, int top, int width, int height)
 {
-    return "当前控件:上=" + std::to_string(top) + "px,左=" + std::to_string(left) + "px,宽=" +
-           std::to_string(width) + "px,高=" + std::to_string(height) + "px";
+    std::string text;
+    formatPlacedBoxStatus(text, left, top, width, height);
+    return text;
 }
 
 std::string selectedBoxStatus(int left, int top, int width, int height)
 {
-    return "X:" + std::to_string(left) + ",Y:" + std::to_string(top) + ",W:" + std::to_string(width) +
-           ",H:" + std::to_string(height);
+    std::string text;
+    formatSelectedBoxStatus(text, left, top, width, height);
+    return text;
 }
 
 std::string mouseStatus(int x, int y)
