@@ -377,14 +377,32 @@ XmlParseResult XmlDocument::parse(std::string_view text)
         clear();
         m_text.assign(text);
     }
+    return parsePool();
+}
+
+XmlParseResult XmlDocument::parseInPlace(std::string& text)
+{
+    clear();
+    if (text.size() > kMaxText)
+        return {XmlStatus::TooLarge, 0};
+    m_text.swap(text);
+    return parsePool();
+}
+
+XmlParseResult XmlDocument::parsePool()
+{
     // Every element needs a "<" and at least 4 bytes ("<a/>"), every
     // attribute an "=" and at least 5 bytes (` a=""`), so these bound the
     // arenas; reserving them spares the copies of growing.
-    const auto count = [this](char c) {
-        return static_cast<std::size_t>(std::count(m_text.begin(), m_text.end(), c));
-    };
-    m_nodes.reserve(std::min(count('<'), m_text.size() / 4));
-    m_attributes.reserve(std::min(count('='), m_text.size() / 5));
+    // Both counts in one pass over the text.
+    std::size_t elements = 0;
+    std::size_t attributes = 0;
+    for (const char c : m_text) {
+        elements += c == '<';
+        attributes += c == '=';
+    }
+    m_nodes.reserve(std::min(elements, m_text.size() / 4));
+    m_attributes.reserve(std::min(attributes, m_text.size() / 5));
     const XmlParseResult result = Parser(*this).run();
     if (!result)
         clear();
