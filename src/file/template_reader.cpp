@@ -115,28 +115,39 @@ constexpr std::string_view kKeyNames[] = {
         "xxType"};
 static_assert(std::size(kKeyNames) == static_cast<std::size_t>(Key::Count));
 
-// The known key of an attribute name, or Key::Count. Names are bucketed by
-// length, so a lookup compares against at most a few candidates.
+// Hash of a name from its length and its first, second and last byte, which
+// together already tell the known names apart.
+constexpr unsigned keySlot(std::string_view name)
+{
+    const auto byte = [&name](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(name[i])); };
+    const std::uint32_t bytes = byte(0) | (name.size() > 1 ? byte(1) : 0u) << 8 | byte(name.size() - 1) << 16;
+    const std::uint32_t h = static_cast<std::uint32_t>(name.size()) * 0x9E3779B1u ^ bytes * 0x85EBCA77u;
+    return h >> 25; // 0..127
+}
+
+// The known key of an attribute name, or Key::Count: an open-addressing
+// table of the known names, so a lookup usually compares one candidate.
 Key keyOf(std::string_view name)
 {
-    static const auto buckets = [] {
-        std::array<std::vector<int>, 16> byLength;
-        for (int k = 0; k < static_cast<int>(Key::Count); ++k)
-            byLength[kKeyNames[k].size()].push_back(k);
-        return byLength;
+    constexpr std::size_t kSlots = 128;
+    static const auto table = [] {
+        std::array<Key, kSlots> slots;
+        slots.fill(Key::Count);
+        for (int k = 0; k < static_cast<int>(Key::Count); ++k) {
+            unsigned slot = keySlot(kKeyNames[k]);
+            while (slots[slot] != Key::Count)
+                slot = (slot + 1) % kSlots;
+            slots[slot] = static_cast<Key>(k);
+        }
+        return slots;
     }();
-    if (name.size() >= buckets.size())
+    if (name.empty())
         return Key::Count;
-    // Names are a few bytes long: a plain loop beats a call to memcmp.
-    for (int k : buckets[name.size()]) {
-        const std::string_view candidate = kKeyNames[k];
-        std::size_t i = 0;
-        while (i < name.size() && candidate[i] == name[i])
-            ++i;
-        if (i == name.size())
-            return static_cast<Key>(k);
+    for (unsigned slot = keySlot(name);; slot = (slot + 1) % kSlots) {
+        const Key key = table[slot];
+        if (key == Key::Count || kKeyNames[static_cast<std::size_t>(key)] == name)
+            return key;
     }
-    return Key::Count;
 }
 
 // Attribute access for one element, gathered in one pass over its attributes;
