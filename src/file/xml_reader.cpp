@@ -310,25 +310,33 @@ private:
         return h >> 24;
     }
 
+    // Called for every attribute: the filter test inlines, the scans do not.
     bool isDuplicate(XmlNodeId node, Span name, std::uint32_t count)
     {
         const std::string_view n = m_doc.view(name);
-        if (count < kLinearDuplicateCheck) {
-            if (count == 0)
-                m_filter = {};
-            const unsigned slot = filterSlot(n);
-            std::uint64_t& word = m_filter[slot >> 6];
-            const std::uint64_t bit = std::uint64_t{1} << (slot & 63u);
-            const bool maybe = (word & bit) != 0;
-            word |= bit;
-            if (!maybe)
-                return false;
-            for (std::uint32_t a = m_doc.m_nodes[node].firstAttribute; a != kNone; a = m_doc.m_attributes[a].next)
-                if (m_doc.view(m_doc.m_attributes[a].name) == n)
-                    return true;
-            return false;
-        }
-        // Many attributes on one element: keep the check linear overall.
+        if (count >= kLinearDuplicateCheck)
+            return seenBefore(node, n);
+        if (count == 0)
+            m_filter = {};
+        const unsigned slot = filterSlot(n);
+        std::uint64_t& word = m_filter[slot >> 6];
+        const std::uint64_t bit = std::uint64_t{1} << (slot & 63u);
+        const bool maybe = (word & bit) != 0;
+        word |= bit;
+        return maybe && hasAttribute(node, n);
+    }
+
+    [[gnu::noinline]] bool hasAttribute(XmlNodeId node, std::string_view n) const
+    {
+        for (std::uint32_t a = m_doc.m_nodes[node].firstAttribute; a != kNone; a = m_doc.m_attributes[a].next)
+            if (m_doc.view(m_doc.m_attributes[a].name) == n)
+                return true;
+        return false;
+    }
+
+    // Many attributes on one element: keep the check linear overall.
+    [[gnu::noinline]] bool seenBefore(XmlNodeId node, std::string_view n)
+    {
         if (m_seen.empty())
             for (std::uint32_t a = m_doc.m_nodes[node].firstAttribute; a != kNone; a = m_doc.m_attributes[a].next)
                 m_seen.insert(m_doc.view(m_doc.m_attributes[a].name));

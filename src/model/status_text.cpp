@@ -1,6 +1,8 @@
 #include "model/status_text.h"
 
 #include <charconv>
+#include <cstring>
+#include <string_view>
 
 namespace ordavel {
 
@@ -33,39 +35,40 @@ std::string boardStatus(int widthPx, int heightPx)
 
 namespace {
 
-// Appends the decimal text of `value`.
-void appendInt(std::string& out, int value)
-{
-    char buffer[16];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
-}
+// Builds a text of literal pieces and decimal numbers in a stack buffer, so
+// that the target string is written once.
+class StatusBuilder {
+public:
+    StatusBuilder& operator<<(std::string_view piece)
+    {
+        std::memcpy(m_end, piece.data(), piece.size());
+        m_end += piece.size();
+        return *this;
+    }
+    StatusBuilder& operator<<(int value)
+    {
+        m_end = std::to_chars(m_end, m_buffer + sizeof m_buffer, value).ptr;
+        return *this;
+    }
+    void writeTo(std::string& out) const { out.assign(m_buffer, static_cast<std::size_t>(m_end - m_buffer)); }
+
+private:
+    // Ample: the longest text, the placed-box status, needs at most 84 bytes.
+    char m_buffer[128];
+    char* m_end = m_buffer;
+};
 
 } // namespace
 
 void formatPlacedBoxStatus(std::string& out, int left, int top, int width, int height)
 {
-    out.assign("当前控件:上=");
-    appendInt(out, top);
-    out += "px,左=";
-    appendInt(out, left);
-    out += "px,宽=";
-    appendInt(out, width);
-    out += "px,高=";
-    appendInt(out, height);
-    out += "px";
+    (StatusBuilder() << "当前控件:上=" << top << "px,左=" << left << "px,宽=" << width << "px,高=" << height << "px")
+            .writeTo(out);
 }
 
 void formatSelectedBoxStatus(std::string& out, int left, int top, int width, int height)
 {
-    out.assign("X:");
-    appendInt(out, left);
-    out += ",Y:";
-    appendInt(out, top);
-    out += ",W:";
-    appendInt(out, width);
-    out += ",H:";
-    appendInt(out, height);
+    (StatusBuilder() << "X:" << left << ",Y:" << top << ",W:" << width << ",H:" << height).writeTo(out);
 }
 
 std::string placedBoxStatus(int left, int top, int width, int height)
