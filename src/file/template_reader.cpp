@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -113,28 +115,39 @@ constexpr std::string_view kKeyNames[] = {
         "xxType"};
 static_assert(std::size(kKeyNames) == static_cast<std::size_t>(Key::Count));
 
-// The known key of an attribute name, or Key::Count. Names are bucketed by
-// length, so a lookup compares against at most a few candidates.
+// Hash of a name from its length and its first, second and last byte, which
+// together already tell the known names apart.
+constexpr unsigned keySlot(std::string_view name)
+{
+    const auto byte = [&name](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(name[i])); };
+    const std::uint32_t bytes = byte(0) | (name.size() > 1 ? byte(1) : 0u) << 8 | byte(name.size() - 1) << 16;
+    const std::uint32_t h = static_cast<std::uint32_t>(name.size()) * 0x9E3779B1u ^ bytes * 0x85EBCA77u;
+    return h >> 25; // 0..127
+}
+
+// The known key of an attribute name, or Key::Count: an open-addressing
+// table of the known names, so a lookup usually compares one candidate.
 Key keyOf(std::string_view name)
 {
-    static const auto buckets = [] {
-        std::array<std::vector<int>, 16> byLength;
-        for (int k = 0; k < static_cast<int>(Key::Count); ++k)
-            byLength[kKeyNames[k].size()].push_back(k);
-        return byLength;
+    constexpr std::size_t kSlots = 128;
+    static const auto table = [] {
+        std::array<Key, kSlots> slots;
+        slots.fill(Key::Count);
+        for (int k = 0; k < static_cast<int>(Key::Count); ++k) {
+            unsigned slot = keySlot(kKeyNames[k]);
+            while (slots[slot] != Key::Count)
+                slot = (slot + 1) % kSlots;
+            slots[slot] = static_cast<Key>(k);
+        }
+        return slots;
     }();
-    if (name.size() >= buckets.size())
+    if (name.empty())
         return Key::Count;
-    // Names are a few bytes long: a plain loop beats a call to memcmp.
-    for (int k : buckets[name.size()]) {
-        const std::string_view candidate = kKeyNames[k];
-        std::size_t i = 0;
-        while (i < name.size() && candidate[i] == name[i])
-            ++i;
-        if (i == name.size())
-            return static_cast<Key>(k);
+    for (unsigned slot = keySlot(name);; slot = (slot + 1) % kSlots) {
+        const Key key = table[slot];
+        if (key == Key::Count || kKeyNames[static_cast<std::size_t>(key)] == name)
+            return key;
     }
-    return Key::Count;
 }
 
 // Attribute access for one element, gathered in one pass over its attributes;
@@ -274,28 +287,75 @@ bool openFailed(Document& doc, const std::string& fileName, MessageSink& sink)
     return false;
 }
 
-std::optional<XmlDocument> parseDescription(const std::vector<std::string_view>& segments)
-{
-    // A description needs a background segment before it, even an empty one.
-    if (segments.size() < 2)
-        return std::nullopt;
-    std::string_view text = segments.back();
-    text = text.substr(0, text.find('\0'));
-    // Scratch buffers kept between loads (batch jobs load thousands of files
-    // and fresh memory is slow), but not when a huge description made them big.
-    constexpr std::size_t kKeptCapacity = std::size_t{64} << 20;
-    thread_local std::string gbk;
-    thread_local std::string utf8;
-    gbk.clear();
-    utf8.clear();
-    decodeBase64Append(text, gbk);
-    gbkToUtf8(gbk, utf8);
-    std::optional<XmlDocument> xml = XmlDocument::fromText(utf8);
-    for (std::string* buffer : {&gbk, &utf8})
-        if (buffer->capacity() > kKeptCapacity)
-            *buffer = std::string();
-    return xml;
-}
+// Scratch storage kept between loads (batch jobs load thousands of files and
+// fresh memory is slow): the Base64-decoded bytes, the UTF-8 text and the
+// parsed tree. A load started from a window event handled during another
+// load's yield finds them busy and gets storage of its own.
+struct DescriptionScratch {
+    std::string gbk;
+    std::string utf8;
+    XmlDocument xml;
+    bool busy = false;
+};
+
+// The parsed description of one load; gives the scratch storage back, or
+// frees it when a huge description made it big.
+class Description {
+public:
+    Description()
+    {
+        if (!shared().busy) {
+            m_scratch = &shared();
+            m_scratch->busy = true;
+        } else {
+            m_own = std::make_unique<DescriptionScratch>();
+            m_scratch = m_own.get();
+        }
+    }
+    ~Description()
+    {
+        if (m_scratch != &shared())
+            return;
+        constexpr std::size_t kKeptText = std::size_t{32} << 20;
+        if (m_textSize > kKeptText)
+            *m_scratch = DescriptionScratch();
+        else
+            m_scratch->xml.clear();
+        m_scratch->busy = false;
+    }
+    Description(const Description&) = delete;
+    Description& operator=(const Description&) = delete;
+
+    // Decodes and parses the last segment; false when there is no description
+    // (it needs a background segment before it, even an empty one) or it is no XML.
+    bool parse(const std::vector<std::string_view>& segments)
+    {
+        if (segments.size() < 2)
+            return false;
+        std::string_view text = segments.back();
+        text = text.substr(0, text.find('\0'));
+        DescriptionScratch& s = *m_scratch;
+        s.gbk.clear();
+        s.utf8.clear();
+        decodeBase64Append(text, s.gbk);
+        gbkToUtf8(s.gbk, s.utf8);
+        m_textSize = s.utf8.size();
+        return static_cast<bool>(s.xml.parseInPlace(s.utf8));
+    }
+
+    const XmlDocument& xml() const { return m_scratch->xml; }
+
+private:
+    static DescriptionScratch& shared()
+    {
+        thread_local DescriptionScratch scratch;
+        return scratch;
+    }
+
+    DescriptionScratch* m_scratch = nullptr;
+    std::unique_ptr<DescriptionScratch> m_own;
+    std::size_t m_textSize = 0;
+};
 
 void readPage(Document& doc, const ElementReader& r)
 {
@@ -329,9 +389,10 @@ void storeBackground(Document& doc, std::string_view bytes)
 bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink)
 {
     const std::vector<std::string_view> segments = splitSegments(bytes);
-    const std::optional<XmlDocument> xml = parseDescription(segments);
-    if (!xml)
+    Description description;
+    if (!description.parse(segments))
         return openFailed(doc, fileName, sink);
+    const XmlDocument* xml = &description.xml();
     const XmlNodeId root = xml->root();
     const XmlNodeId boxes = xml->child(root, "boxes");
 

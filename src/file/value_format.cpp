@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <system_error>
@@ -19,6 +20,37 @@ template <typename T> std::string formatGeneral(T value, int precision)
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
     return std::string(buffer, result.ptr);
+}
+
+// Digits with an optional point and at most 15 digits in all ("2.65"), the
+// usual form of file values, read without from_chars. The digits form an
+// integer below 2^53 and 10^fraction is exact, so the one division is
+// correctly rounded: the same double from_chars gives. Nothing for other forms.
+std::optional<double> shortDecimal(std::string_view text)
+{
+    static constexpr double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8,
+                                        1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    if (text.empty() || text.size() > 16)
+        return std::nullopt;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = -1; // digits after the point, -1 before it
+    for (const char c : text) {
+        if (c == '.' && fraction < 0) {
+            fraction = 0;
+            continue;
+        }
+        if (!isDigit(c))
+            return std::nullopt;
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        ++digits;
+        if (fraction >= 0)
+            ++fraction;
+    }
+    if (digits == 0 || digits > 15)
+        return std::nullopt;
+    const double value = static_cast<double>(mantissa);
+    return fraction > 0 ? value / kPow10[fraction] : value;
 }
 
 // The leading integer as a wide value (saturated), or nothing.
@@ -200,7 +232,21 @@ std::string formatDateTime(const DateTime& v)
     return out;
 }
 
-int readInt(std::string_view text) { return clampToInt(leadingInteger(text).value_or(0)); }
+int readInt(std::string_view text)
+{
+    // Up to 9 digits always fit an int: the common case skips the wide read.
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+'))
+        ++i;
+    int value = 0;
+    const std::size_t digitsStart = i;
+    while (i < text.size() && i - digitsStart < 9 && isDigit(text[i]))
+        value = value * 10 + (text[i++] - '0');
+    if (i == text.size() || !isDigit(text[i]))
+        return negative ? -value : value;
+    return clampToInt(leadingInteger(text).value_or(0));
+}
 
 double readNumber(std::string_view text)
 {
@@ -233,6 +279,8 @@ double readNumber(std::string_view text)
             i = j;
     }
     double value = 0.0;
+    if (const auto exact = shortDecimal(text.substr(start, i - start)))
+        return negative ? -*exact : *exact;
     const auto result = std::from_chars(text.data() + start, text.data() + i, value, std::chars_format::general);
     if (result.ec != std::errc() || !std::isfinite(value))
         return 0.0;

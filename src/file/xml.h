@@ -201,6 +201,11 @@ public:
     // (which is copied; it may be freed afterwards). On failure the document
     // is left empty and the result names the fault and its byte offset.
     XmlParseResult parse(std::string_view text);
+    // The same without the copy: `text` is swapped with the pool and parsed
+    // where it lies, so afterwards `text` holds the previous pool (emptied,
+    // capacity kept) for the caller to reuse. Node and attribute storage keep
+    // their capacity too: reparsing into one document allocates little.
+    XmlParseResult parseInPlace(std::string& text);
     // Convenience: a new document, or nothing when `text` is rejected; the
     // status goes to *result when given.
     static std::optional<XmlDocument> fromText(std::string_view text, XmlParseResult* result = nullptr);
@@ -242,10 +247,32 @@ private:
     bool valid(XmlNodeId node) const { return node < m_nodes.size(); }
     std::string_view view(Span span) const { return {m_text.data() + span.offset, span.length}; }
     XmlNodeId newNode(XmlNodeId parent, std::string_view name);
+    // Parses m_text, which holds the text to read.
+    XmlParseResult parsePool();
 
     std::string m_text; // pool of all names and values (the parsed text, decoded in place)
     std::vector<Node> m_nodes;
     std::vector<Attribute> m_attributes;
 };
+
+// The iterators step through every attribute of every element of a load:
+// defined here so that the walk inlines.
+inline XmlDocument::ChildRange::iterator& XmlDocument::ChildRange::iterator::operator++()
+{
+    m_node = m_doc->m_nodes[m_node].nextSibling;
+    return *this;
+}
+
+inline XmlAttribute XmlDocument::AttributeRange::iterator::operator*() const
+{
+    const Attribute& a = m_doc->m_attributes[m_index];
+    return XmlAttribute{m_doc->view(a.name), m_doc->view(a.value)};
+}
+
+inline XmlDocument::AttributeRange::iterator& XmlDocument::AttributeRange::iterator::operator++()
+{
+    m_index = m_doc->m_attributes[m_index].next;
+    return *this;
+}
 
 } // namespace ordavel

@@ -194,12 +194,6 @@ XmlDocument::ChildRange XmlDocument::children(XmlNodeId node) const
     return ChildRange(this, firstChild(node));
 }
 
-XmlDocument::ChildRange::iterator& XmlDocument::ChildRange::iterator::operator++()
-{
-    m_node = m_doc->m_nodes[m_node].nextSibling;
-    return *this;
-}
-
 XmlNodeId XmlDocument::child(XmlNodeId node, std::string_view childName) const
 {
     for (XmlNodeId c = firstChild(node); c != kNone; c = m_nodes[c].nextSibling)
@@ -229,18 +223,6 @@ XmlNodeId XmlDocument::elementAt(std::string_view path) const
 XmlDocument::AttributeRange XmlDocument::attributes(XmlNodeId node) const
 {
     return AttributeRange(this, valid(node) ? m_nodes[node].firstAttribute : kNone);
-}
-
-XmlAttribute XmlDocument::AttributeRange::iterator::operator*() const
-{
-    const Attribute& a = m_doc->m_attributes[m_index];
-    return XmlAttribute{m_doc->view(a.name), m_doc->view(a.value)};
-}
-
-XmlDocument::AttributeRange::iterator& XmlDocument::AttributeRange::iterator::operator++()
-{
-    m_index = m_doc->m_attributes[m_index].next;
-    return *this;
 }
 
 std::optional<std::string_view> XmlDocument::findAttribute(XmlNodeId node, std::string_view attributeName) const

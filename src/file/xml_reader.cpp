@@ -21,7 +21,7 @@ enum CharClass : std::uint8_t {
     kSpace = 1,      // TAB, LF, CR, space
     kNameStart = 2,  // letters, "_", ":", bytes >= 0x80
     kNameChar = 4,   // kNameStart plus digits, "-", "."
-    kValueStop = 8,  // bytes that end a run of plain value bytes: quotes, "&", "<"
+    kValueStop = 8,  // bytes that end a run of plain value bytes: quotes, "&", "<", NUL
 };
 
 constexpr std::array<std::uint8_t, 256> makeClasses()
@@ -35,7 +35,7 @@ constexpr std::array<std::uint8_t, 256> makeClasses()
             k |= kNameStart | kNameChar;
         if ((c >= '0' && c <= '9') || c == '-' || c == '.')
             k |= kNameChar;
-        if (c == '"' || c == '\'' || c == '&' || c == '<')
+        if (c == '"' || c == '\'' || c == '&' || c == '<' || c == '\0')
             k |= kValueStop;
         table[static_cast<std::size_t>(c)] = k;
     }
@@ -72,6 +72,10 @@ const char* skipPast(const char* p, const char* end, std::string_view terminator
 // a PI, comment or CDATA section (BadMarkup), a lone "<" (BadMarkup), a start
 // tag (BadStartTag; inside an attribute BadAttribute), an end tag
 // (BadEndTag), element content (UnclosedElement), or nothing yet (NoRoot).
+//
+// The pool is a std::string, so *m_end is its terminating NUL, which is in no
+// byte class but kValueStop: the scans of a start tag stop there without a
+// bounds check, and a NUL inside a value is only looked at when it stops a run.
 class XmlDocument::Parser {
 public:
     explicit Parser(XmlDocument& doc) : m_doc(doc) {}
@@ -183,7 +187,7 @@ private:
     {
         char* q = p + 1;
         const char* nameStart = q;
-        while (q != m_end && is(*q, kNameChar))
+        while (is(*q, kNameChar))
             ++q;
         if (q == m_end)
             return fail(XmlStatus::BadStartTag, p);
@@ -196,7 +200,7 @@ private:
             m_seen.clear();
         for (;;) {
             const char* beforeSpace = q;
-            while (q != m_end && is(*q, kSpace))
+            while (is(*q, kSpace))
                 ++q;
             if (q == m_end)
                 return fail(XmlStatus::BadStartTag, p);
@@ -217,19 +221,19 @@ private:
 
             // name = "value" (or 'value'), with optional spaces around "=".
             const char* attrStart = q;
-            while (q != m_end && is(*q, kNameChar))
+            while (is(*q, kNameChar))
                 ++q;
             if (q == m_end)
                 return fail(XmlStatus::BadAttribute, attrStart);
             if (q == attrStart || !is(*attrStart, kNameStart))
                 return fail(XmlStatus::BadName, attrStart);
             const Span nameSpan = span(attrStart, q);
-            while (q != m_end && is(*q, kSpace))
+            while (is(*q, kSpace))
                 ++q;
             if (q == m_end || *q != '=')
                 return fail(XmlStatus::BadAttribute, q);
             ++q;
-            while (q != m_end && is(*q, kSpace))
+            while (is(*q, kSpace))
                 ++q;
             if (q == m_end || (*q != '"' && *q != '\''))
                 return fail(XmlStatus::BadAttribute, q);
@@ -254,7 +258,7 @@ private:
         char* const valueStart = r;
         for (;;) {
             char* run = r;
-            while (r != m_end && !is(*r, kValueStop))
+            while (!is(*r, kValueStop))
                 ++r;
             if (w != run)
                 std::memmove(w, run, static_cast<std::size_t>(r - run));
@@ -266,7 +270,7 @@ private:
                 break;
             if (c == '<')
                 return fail(XmlStatus::LessThanInValue, r);
-            char decoded = c; // the other quote, or "&" that starts none of the five forms
+            char decoded = c; // the other quote, a NUL, or "&" that starts none of the five forms
             std::size_t used = 1;
             if (c == '&') {
                 if (startsWith(r, m_end, "&quote;")) {
@@ -294,32 +298,45 @@ private:
         return {};
     }
 
-    // A 64-bit filter of the names seen on the current element spares the
-    // scan in the usual case of distinct names.
-    static std::uint64_t filterBit(std::string_view n)
+    // A 256-bit filter of the names seen on the current element spares the
+    // scan in the usual case of distinct names. The slot mixes the length and
+    // the first two and the last byte: the short names of one element often
+    // share their first or last letter.
+    static unsigned filterSlot(std::string_view n)
     {
-        const auto h = static_cast<unsigned>(n.size() * 7 + static_cast<unsigned char>(n.front()) * 3 +
-                                             static_cast<unsigned char>(n.back()));
-        return std::uint64_t{1} << (h & 63);
+        const auto byte = [&n](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(n[i])); };
+        const std::uint32_t bytes = byte(0) | (n.size() > 1 ? byte(1) : 0u) << 8 | byte(n.size() - 1) << 16;
+        const std::uint32_t h = static_cast<std::uint32_t>(n.size()) * 0x9E3779B1u ^ bytes * 0x85EBCA77u;
+        return h >> 24;
     }
 
+    // Called for every attribute: the filter test inlines, the scans do not.
     bool isDuplicate(XmlNodeId node, Span name, std::uint32_t count)
     {
         const std::string_view n = m_doc.view(name);
-        if (count < kLinearDuplicateCheck) {
-            if (count == 0)
-                m_filter = 0;
-            const std::uint64_t bit = filterBit(n);
-            const bool maybe = (m_filter & bit) != 0;
-            m_filter |= bit;
-            if (!maybe)
-                return false;
-            for (std::uint32_t a = m_doc.m_nodes[node].firstAttribute; a != kNone; a = m_doc.m_attributes[a].next)
-                if (m_doc.view(m_doc.m_attributes[a].name) == n)
-                    return true;
-            return false;
-        }
-        // Many attributes on one element: keep the check linear overall.
+        if (count >= kLinearDuplicateCheck)
+            return seenBefore(node, n);
+        if (count == 0)
+            m_filter = {};
+        const unsigned slot = filterSlot(n);
+        std::uint64_t& word = m_filter[slot >> 6];
+        const std::uint64_t bit = std::uint64_t{1} << (slot & 63u);
+        const bool maybe = (word & bit) != 0;
+        word |= bit;
+        return maybe && hasAttribute(node, n);
+    }
+
+    [[gnu::noinline]] bool hasAttribute(XmlNodeId node, std::string_view n) const
+    {
+        for (std::uint32_t a = m_doc.m_nodes[node].firstAttribute; a != kNone; a = m_doc.m_attributes[a].next)
+            if (m_doc.view(m_doc.m_attributes[a].name) == n)
+                return true;
+        return false;
+    }
+
+    // Many attributes on one element: keep the check linear overall.
+    [[gnu::noinline]] bool seenBefore(XmlNodeId node, std::string_view n)
+    {
         if (m_seen.empty())
             for (std::uint32_t a = m_doc.m_nodes[node].firstAttribute; a != kNone; a = m_doc.m_attributes[a].next)
                 m_seen.insert(m_doc.view(m_doc.m_attributes[a].name));
@@ -357,7 +374,7 @@ private:
     char* m_begin = nullptr;
     char* m_end = nullptr;
     std::unordered_set<std::string_view> m_seen;
-    std::uint64_t m_filter = 0;
+    std::array<std::uint64_t, 4> m_filter{};
 };
 
 XmlParseResult XmlDocument::parse(std::string_view text)
@@ -377,14 +394,32 @@ XmlParseResult XmlDocument::parse(std::string_view text)
         clear();
         m_text.assign(text);
     }
+    return parsePool();
+}
+
+XmlParseResult XmlDocument::parseInPlace(std::string& text)
+{
+    clear();
+    if (text.size() > kMaxText)
+        return {XmlStatus::TooLarge, 0};
+    m_text.swap(text);
+    return parsePool();
+}
+
+XmlParseResult XmlDocument::parsePool()
+{
     // Every element needs a "<" and at least 4 bytes ("<a/>"), every
     // attribute an "=" and at least 5 bytes (` a=""`), so these bound the
     // arenas; reserving them spares the copies of growing.
-    const auto count = [this](char c) {
-        return static_cast<std::size_t>(std::count(m_text.begin(), m_text.end(), c));
-    };
-    m_nodes.reserve(std::min(count('<'), m_text.size() / 4));
-    m_attributes.reserve(std::min(count('='), m_text.size() / 5));
+    // Both counts in one pass over the text.
+    std::size_t elements = 0;
+    std::size_t attributes = 0;
+    for (const char c : m_text) {
+        elements += c == '<';
+        attributes += c == '=';
+    }
+    m_nodes.reserve(std::min(elements, m_text.size() / 4));
+    m_attributes.reserve(std::min(attributes, m_text.size() / 5));
     const XmlParseResult result = Parser(*this).run();
     if (!result)
         clear();

@@ -55,7 +55,19 @@ void Document::removeObserver(DocumentObserver* observer)
 
 template <typename F> void Document::notify(F&& f) const
 {
-    // Copy: an observer may unregister itself from inside a callback.
+    if (m_observers.empty())
+        return;
+    // Copy: an observer may unregister itself from inside a callback. The few
+    // views a document has fit on the stack, so the many notifications of a
+    // long load allocate nothing.
+    constexpr std::size_t kOnStack = 8;
+    if (m_observers.size() <= kOnStack) {
+        std::array<DocumentObserver*, kOnStack> observers{};
+        std::copy(m_observers.begin(), m_observers.end(), observers.begin());
+        for (std::size_t i = 0, n = m_observers.size(); i < n; ++i)
+            f(*observers[i]);
+        return;
+    }
     const auto observers = m_observers;
     for (DocumentObserver* observer : observers)
         f(*observer);
@@ -110,9 +122,7 @@ int Document::allocateSlot()
             return index;
         }
     }
-    Box appended;
-    appended.inUse = true;
-    m_boxes.push_back(std::move(appended));
+    m_boxes.emplace_back().inUse = true;
     m_lowestFreeHint = slotCount();
     return slotCount();
 }
@@ -208,7 +218,8 @@ void Document::placeHandles(int index)
         b.printRect.left = m_factors.boxCmX(l);
         b.printRect.top = m_factors.boxCmY(t);
     }
-    setStatusText(PanelBox, placedBoxStatus(l, t, w, h));
+    formatPlacedBoxStatus(m_statusScratch, l, t, w, h);
+    setStatusText(PanelBox, m_statusScratch);
     notify([index](DocumentObserver& o) { o.boxChanged(index); });
     setTitle(true);
 }
@@ -221,7 +232,8 @@ void Document::select(int index)
     m_selection.push_back(b.index);
     b.handlesVisible = true;
     const Rect& r = b.editRect;
-    setStatusText(PanelBox, selectedBoxStatus(r.left, r.top, r.width, r.height));
+    formatSelectedBoxStatus(m_statusScratch, r.left, r.top, r.width, r.height);
+    setStatusText(PanelBox, m_statusScratch);
     notify([index](DocumentObserver& o) { o.boxChanged(index); });
     notify([](DocumentObserver& o) { o.selectionChanged(); });
 }
@@ -378,25 +390,34 @@ void Document::setAppMode(AppMode mode)
     notify([mode](DocumentObserver& o) { o.modeChanged(mode); });
 }
 
+void Document::rebuildTitle(bool modified)
+{
+    m_title = windowTitle(m_fileName, modified);
+    m_titleModified = modified;
+    m_titleStale = false;
+}
+
 void Document::setTitle(bool modified)
 {
     m_modified = modified;
-    m_title = windowTitle(m_fileName, modified);
+    // Every box change sets the flag; the text changes only with it or the name.
+    if (m_titleStale || m_titleModified != modified)
+        rebuildTitle(modified);
     notify([this](DocumentObserver& o) { o.titleChanged(m_title, m_modified); });
 }
 
-void Document::setStatusText(int panel, std::string text)
+void Document::setStatusText(int panel, std::string_view text)
 {
     if (m_status[panel] == text)
         return;
-    m_status[panel] = std::move(text);
+    m_status[panel].assign(text);
     notify([this, panel](DocumentObserver& o) { o.statusTextChanged(panel, m_status[panel]); });
 }
 
 void Document::newDocument()
 {
     m_fileName.clear();
-    m_title = windowTitle(m_fileName, false);
+    rebuildTitle(false);
     notify([this](DocumentObserver& o) { o.titleChanged(m_title, false); });
     m_page.background.clear();
     m_page.backgroundTempPath.clear();

@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ordavel {
@@ -115,9 +116,15 @@ public:
     void setTitle(bool modified);
     const std::string& title() const { return m_title; }
     const std::string& fileName() const { return m_fileName; }
-    void setFileName(std::string fileName) { m_fileName = std::move(fileName); }
+    // The title shows the new name at the next setTitle.
+    void setFileName(std::string fileName)
+    {
+        m_fileName = std::move(fileName);
+        m_titleStale = true;
+    }
     const std::string& statusText(int panel) const { return m_status[panel]; }
-    void setStatusText(int panel, std::string text);
+    // Stores the text and tells the observers, unless the panel shows it already.
+    void setStatusText(int panel, std::string_view text);
 
     // Clears everything back to an untitled 21 x 29 cm page in design mode.
     // Keeps every slot (free) and the background display mode. The caller
@@ -139,6 +146,7 @@ private:
     void createHandles(int index);
     void setPrintRectFromEdit(Box& box) const;
     template <typename F> void notify(F&& f) const;
+    void rebuildTitle(bool modified);
 
     UnitFactors m_factors;
     PageSettings m_page;
@@ -150,6 +158,9 @@ private:
     bool m_modified = false;
     std::string m_fileName;
     std::string m_title;
+    bool m_titleModified = false; // the flag m_title was built for
+    bool m_titleStale = true;     // the file name changed since m_title was built
+    std::string m_statusScratch;  // box status texts are formatted here, then compared
     std::array<std::string, PanelCount> m_status;
     std::vector<DocumentObserver*> m_observers;
     std::function<void()> m_yield;

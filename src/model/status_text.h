@@ -20,6 +20,10 @@ std::string paperStatus(float widthCm, float heightCm);      // 纸张:21x29厘�
 std::string boardStatus(int widthPx, int heightPx);          // 画板:794x1096像素
 std::string placedBoxStatus(int left, int top, int width, int height);   // 当前控件:上=…px,…
 std::string selectedBoxStatus(int left, int top, int width, int height); // X:…,Y:…,W:…,H:…
+// The same two texts written over `out`, reusing its capacity (no allocation
+// once it has grown): box creation sets them for every box of a load.
+void formatPlacedBoxStatus(std::string& out, int left, int top, int width, int height);
+void formatSelectedBoxStatus(std::string& out, int left, int top, int width, int height);
 std::string mouseStatus(int x, int y);                       // 鼠标位置:X=120,Y=45
 std::string mouseOutOfBoundsStatus();                        // 鼠标位置:出界
 std::string initialStatus(int panel);

@@ -230,5 +230,42 @@ TEST_F(TemplateReader, AbsurdSizesAreClampedAndTooManyBoxesRefused)
     EXPECT_EQ(doc.liveBoxCount(), 0);
 }
 
+// Loads keep their parsed description in storage reused between loads; a
+// load started from a window event during another load's yield must not
+// disturb the one in progress.
+TEST_F(TemplateReader, LoadDuringAnotherLoadsYieldLeavesBothIntact)
+{
+    std::string outerBoxes;
+    for (int i = 1; i <= 5; ++i)
+        outerBoxes += "<Box" + std::to_string(i) + " cType=\"1\" wX=\"" + std::to_string(i) +
+                      "\" wValue=\"outer " + std::to_string(i) + "\"/>";
+    const std::string outer = makeFile({""}, outerBoxes);
+    const std::string inner = makeFile({""}, "<Box1 cType=\"2\" wX=\"99\" wValue=\"inner\"/>", "Other");
+
+    Document nested;
+    int nestedLoads = 0;
+    doc.setYield([&] {
+        if (nestedLoads++ == 0) {
+            EXPECT_TRUE(loadDocumentFromBytes(nested, inner, "/forms/b.oxf", sink));
+        }
+    });
+    // The first yield comes after the first of the outer file's boxes.
+    ASSERT_TRUE(loadDocumentFromBytes(doc, outer, "/forms/a.oxf", sink));
+    doc.setYield({});
+    EXPECT_GT(nestedLoads, 4);
+
+    ASSERT_EQ(doc.liveBoxCount(), 5);
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_EQ(doc.box(i).editRect.left, i);
+        EXPECT_EQ(doc.box(i).attributes.text, "outer " + std::to_string(i));
+    }
+    ASSERT_EQ(nested.liveBoxCount(), 1);
+    EXPECT_EQ(nested.box(1).type, BoxType::Label);
+    EXPECT_EQ(nested.box(1).attributes.text, "inner");
+    // The storage is free again afterwards: the next load reads its own file.
+    ASSERT_TRUE(load(inner));
+    EXPECT_EQ(doc.box(1).attributes.text, "inner");
+}
+
 } // namespace
 } // namespace ordavel

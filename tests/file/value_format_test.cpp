@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+#include <string>
+
 namespace ordavel {
 namespace {
 
@@ -14,6 +19,33 @@ TEST(ValueFormat, NumbersUsePrintfGeneralForms)
     EXPECT_EQ(formatPrintValue(0.1 + 0.2), "0.3");
     EXPECT_EQ(formatPrintValue(1.0 / 3.0), "0.3333333333333");
     EXPECT_EQ(readNumber("2.65"), 2.65);
+}
+
+// Short values take a quicker road than long ones; both must give the same
+// numbers, rounded exactly as the general decimal reader rounds them.
+TEST(ValueFormat, ShortAndLongNumbersReadAlike)
+{
+    std::mt19937_64 random(7);
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = 1 + static_cast<int>(random() % 17); // across the 15-digit limit
+        std::string text = std::to_string(random() % 10'000'000'000'000'000'000ull).substr(0, static_cast<std::size_t>(digits));
+        text.insert(random() % (text.size() + 1), ".");
+        double expected = 0.0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        ASSERT_EQ(readNumber(text), expected) << text;
+        ASSERT_EQ(readNumber("-" + text), -expected) << text;
+    }
+    EXPECT_TRUE(std::signbit(readNumber("-0.0")));
+    EXPECT_EQ(readNumber("0.1"), 0.1);
+    EXPECT_EQ(readNumber("123456789012345.6"), 123456789012345.6);
+
+    EXPECT_EQ(readInt("999999999"), 999999999);
+    EXPECT_EQ(readInt("2147483647"), 2147483647);
+    EXPECT_EQ(readInt("2147483648"), 2147483647);
+    EXPECT_EQ(readInt("-2147483648"), -2147483647 - 1);
+    EXPECT_EQ(readInt("+12"), 12);
+    EXPECT_EQ(readInt("-"), 0);
+    EXPECT_EQ(readInt("0000000000007"), 7);
 }
 
 TEST(ValueFormat, LeadingNumbersReadZeroWhenAbsent)
