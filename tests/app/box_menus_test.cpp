@@ -309,6 +309,7 @@ TEST_F(BoxMenusTest, PictureMenuInEditModeSetsSavesAndClearsThePicture)
     doc().setCurrentBoxIndex(1);
     prompter.files.push_back(kJfifPicture);
     QTest::mouseDClick(control(index), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(control(index), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(doc().currentBoxIndex(), index);
     EXPECT_EQ(doc().box(index).attributes.picture, bytes);
 }
