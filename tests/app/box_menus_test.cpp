@@ -314,12 +314,5 @@ TEST_F(BoxMenusTest, PictureMenuInEditModeSetsSavesAndClearsThePicture)
     EXPECT_EQ(doc().box(index).attributes.picture, bytes);
 }
 
-TEST(PictureName, ProposedNameCarriesIndexAndRecognisedType)
-{
-    EXPECT_EQ(proposedPictureName(3, std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10)), "image3.jpg");
-    EXPECT_EQ(proposedPictureName(12, "BM\x36\x00"), "image12.bmp");
-    EXPECT_EQ(proposedPictureName(3, "\x89PNG\r\n"), "image3.");
-}
-
 } // namespace
 } // namespace ordavel
