@@ -2,6 +2,7 @@
 
 #include "app/load_progress.h"
 #include "app/splash_window.h"
+#include "designer/box_menus.h"
 #include "designer/control_toolbar.h"
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
@@ -58,6 +59,9 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     m_mouse = new MouseController(m_document, *m_workArea);
     connect(m_controlBar, &ControlToolBar::commandTriggered, m_mouse, &MouseController::chooseBoxType);
     connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(QStringLiteral("打开")); });
+    // The pop-up menus; centring, alignment, page setup and the property dialog are hooked in later.
+    m_menus = new BoxMenus(m_document, m_prompter, *m_workArea, *m_mouse, this);
+    connect(m_controlBar, &ControlToolBar::alignMenuRequested, m_menus, &BoxMenus::openMultiSelectionMenu);
     buildStatusBar();
 
     // Long walks over the boxes let painting happen after each box; user input

@@ -18,6 +18,7 @@ class QLabel;
 
 namespace ordavel {
 
+class BoxMenus;
 class ControlToolBar;
 class FileToolBar;
 class LoadProgress;
@@ -39,6 +40,7 @@ public:
     ControlToolBar* controlToolBar() const { return m_controlBar; }
     WorkArea* workArea() const { return m_workArea; }
     MouseController* mouseController() const { return m_mouse; }
+    BoxMenus* boxMenus() const { return m_menus; }
     QLabel* statusPanel(int panel) const { return m_statusPanels[static_cast<std::size_t>(panel)]; }
     HelpWindow* helpWindow() const { return m_help; }
     SplashWindow* aboutWindow() const { return m_about; }
@@ -86,6 +88,7 @@ private:
     ControlToolBar* m_controlBar = nullptr;
     WorkArea* m_workArea = nullptr;
     MouseController* m_mouse = nullptr; // child of the work area
+    BoxMenus* m_menus = nullptr; // the pop-up menus; child of the window
     std::array<QLabel*, PanelCount> m_statusPanels{};
     QPointer<HelpWindow> m_help;
     QPointer<SplashWindow> m_about;

@@ -3,6 +3,7 @@
 // template written by the program's own writer into a temporary folder.
 
 #include "app/main_window.h"
+#include "designer/box_menus.h"
 #include "file/template_writer.h"
 #include "support/scripted_prompter.h"
 
@@ -21,6 +22,8 @@ protected:
     {
         ASSERT_TRUE(folder.isValid());
         window = std::make_unique<MainWindow>(prompter, UnitFactors::fromDpi(96.0));
+        // A modal pop-up menu would wait for a click no test sends.
+        window->boxMenus()->popup = [](QMenu&) {};
         window->resize(1024, 700);
         window->show();
         QApplication::processEvents();
