@@ -2,14 +2,17 @@
 
 #include "app/load_progress.h"
 #include "app/splash_window.h"
+#include "designer/align_menu.h"
 #include "designer/control_toolbar.h"
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
 #include "designer/mouse_controller.h"
+#include "designer/page_setup_dialog.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
 #include "file/template_reader.h"
+#include "model/alignment.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
 
@@ -53,11 +56,15 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     // The work area is placed by the layout arithmetic, not by QMainWindow's
     // own layout, so it is a plain child and the window has no central widget.
     m_workArea = new WorkArea(m_document, m_prompter, this);
-    // Drawing, selecting, moving and sizing boxes. Page menu, page setup and the
-    // property dialogs (its other signals) are not connected yet.
+    // Drawing, selecting, moving and sizing boxes; a double click on the empty
+    // board opens the page setup. Page menu and property dialogs are not connected yet.
     m_mouse = new MouseController(m_document, *m_workArea);
     connect(m_controlBar, &ControlToolBar::commandTriggered, m_mouse, &MouseController::chooseBoxType);
     connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(QStringLiteral("打开")); });
+    connect(m_mouse, &MouseController::pageSetupRequested, this, &MainWindow::openPageSetup);
+    connect(m_controlBar, &ControlToolBar::commandTriggered, this, &MainWindow::dispatch);
+    connect(m_controlBar, &ControlToolBar::alignMenuRequested, this, &MainWindow::showAlignMenu);
+    m_alignMenu = new AlignMenu(m_document, m_prompter, *m_workArea->workbench(), this);
     buildStatusBar();
 
     // Long walks over the boxes let painting happen after each box; user input
@@ -252,6 +259,19 @@ void MainWindow::showAbout()
     m_about->activateWindow();
 }
 
+void MainWindow::openPageSetup()
+{
+    PageSetupDialog dialog(m_document, m_prompter, this);
+    if (dialog.exec() == QDialog::Accepted)
+        layOut();
+}
+
+void MainWindow::showAlignMenu(const QPoint& at)
+{
+    if (m_document.appMode() == AppMode::DesignMode && m_document.selection().size() >= 2)
+        m_alignMenu->popup(at);
+}
+
 void MainWindow::openAddress(const QString& address)
 {
     QDesktopServices::openUrl(QUrl(address));
@@ -275,6 +295,10 @@ void MainWindow::dispatch(const QString& caption)
         switchMode(AppMode::PreviewMode);
     else if (caption == QStringLiteral("打印"))
         print();
+    else if (caption == QStringLiteral("页面设置") || caption == QStringLiteral("页面设置(&S)..."))
+        openPageSetup();
+    else if (caption == QStringLiteral("左对齐"))
+        alignSelection(m_document, AlignCommand::Left);
     else if (caption == QStringLiteral("帮助"))
         showHelp();
     else if (caption == QStringLiteral("退出"))

@@ -18,6 +18,7 @@ class QLabel;
 
 namespace ordavel {
 
+class AlignMenu;
 class ControlToolBar;
 class FileToolBar;
 class LoadProgress;
@@ -65,6 +66,11 @@ public:
     // The Exit command: asks to save changes, then closes the window.
     void exitProgram();
     void showAbout();
+    // The modal page setup dialog; OK lays the window out.
+    void openPageSetup();
+    // The multi-selection menu at `at` (global), only with two or more boxes selected.
+    void showAlignMenu(const QPoint& at);
+    AlignMenu* alignMenu() const { return m_alignMenu; }
 
     // DocumentObserver
     void titleChanged(const std::string& title, bool modified) override;
@@ -86,6 +92,7 @@ private:
     ControlToolBar* m_controlBar = nullptr;
     WorkArea* m_workArea = nullptr;
     MouseController* m_mouse = nullptr; // child of the work area
+    AlignMenu* m_alignMenu = nullptr;
     std::array<QLabel*, PanelCount> m_statusPanels{};
     QPointer<HelpWindow> m_help;
     QPointer<SplashWindow> m_about;
