@@ -7,10 +7,12 @@
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
 #include "designer/mouse_controller.h"
+#include "designer/page_setup_dialog.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
 #include "file/template_reader.h"
+#include "model/alignment.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
 
@@ -54,14 +56,28 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     // The work area is placed by the layout arithmetic, not by QMainWindow's
     // own layout, so it is a plain child and the window has no central widget.
     m_workArea = new WorkArea(m_document, m_prompter, this);
-    // Drawing, selecting, moving and sizing boxes. Page menu, page setup and the
-    // property dialogs (its other signals) are not connected yet.
+    // Drawing, selecting, moving and sizing boxes; a double click on the empty
+    // board opens the page setup. Page menu and property dialogs are not connected yet.
     m_mouse = new MouseController(m_document, *m_workArea);
     connect(m_controlBar, &ControlToolBar::commandTriggered, m_mouse, &MouseController::chooseBoxType);
     connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(QStringLiteral("打开")); });
-    // The pop-up menus; centring, alignment, page setup and the property dialog are hooked in later.
+    connect(m_mouse, &MouseController::pageSetupRequested, this, &MainWindow::openPageSetup);
+    connect(m_controlBar, &ControlToolBar::commandTriggered, this, &MainWindow::dispatch);
+    // The pop-up menus, with the commands of the page setup and the alignment hooked in.
     m_menus = new BoxMenus(m_document, m_prompter, *m_workArea, *m_mouse, this);
-    connect(m_controlBar, &ControlToolBar::alignMenuRequested, m_menus, &BoxMenus::openMultiSelectionMenu);
+    connect(m_controlBar, &ControlToolBar::alignMenuRequested, this, [this](const QPoint& at) {
+        if (m_document.appMode() == AppMode::DesignMode)
+            m_menus->openMultiSelectionMenu(at);
+    });
+    m_menus->pageSetup = [this] { openPageSetup(); };
+    m_menus->centreBox = [this](int index, bool horizontal) {
+        const QWidget* board = m_workArea->workbench();
+        if (horizontal)
+            centreBoxHorizontally(m_document, index, board->width());
+        else
+            centreBoxVertically(m_document, index, board->height());
+    };
+    m_menus->groupCommand = [this](GroupCommand command) { runGroupCommand(command); };
     buildStatusBar();
 
     // Long walks over the boxes let painting happen after each box; user input
@@ -256,6 +272,29 @@ void MainWindow::showAbout()
     m_about->activateWindow();
 }
 
+void MainWindow::openPageSetup()
+{
+    PageSetupDialog dialog(m_document, m_prompter, this);
+    if (dialog.exec() == QDialog::Accepted)
+        layOut();
+}
+
+void MainWindow::runGroupCommand(GroupCommand command)
+{
+    const QWidget* board = m_workArea->workbench();
+    switch (command) {
+    case GroupCommand::CentreHorizontally: centreSelectionHorizontally(m_document, board->width()); return;
+    case GroupCommand::CentreVertically: centreSelectionVertically(m_document, board->height()); return;
+    case GroupCommand::AlignLeft: alignSelection(m_document, AlignCommand::Left); return;
+    case GroupCommand::AlignRight: alignSelection(m_document, AlignCommand::Right); return;
+    case GroupCommand::AlignTop: alignSelection(m_document, AlignCommand::Top); return;
+    case GroupCommand::AlignBottom: alignSelection(m_document, AlignCommand::Bottom); return;
+    case GroupCommand::SameWidth: alignSelection(m_document, AlignCommand::SameWidth); return;
+    case GroupCommand::SameHeight: alignSelection(m_document, AlignCommand::SameHeight); return;
+    case GroupCommand::SameSize: alignSelection(m_document, AlignCommand::SameSize); return;
+    }
+}
+
 void MainWindow::openAddress(const QString& address)
 {
     QDesktopServices::openUrl(QUrl(address));
@@ -279,6 +318,10 @@ void MainWindow::dispatch(const QString& caption)
         switchMode(AppMode::PreviewMode);
     else if (caption == QStringLiteral("打印"))
         print();
+    else if (caption == QStringLiteral("页面设置") || caption == QStringLiteral("页面设置(&S)..."))
+        openPageSetup();
+    else if (caption == QStringLiteral("左对齐"))
+        alignSelection(m_document, AlignCommand::Left);
     else if (caption == QStringLiteral("帮助"))
         showHelp();
     else if (caption == QStringLiteral("退出"))

@@ -5,6 +5,7 @@
 
 #include "app/file_commands.h"
 #include "app/splash_window.h"
+#include "designer/box_menus.h"
 #include "designer/help_window.h"
 #include "model/document.h"
 
@@ -67,6 +68,11 @@ public:
     // The Exit command: asks to save changes, then closes the window.
     void exitProgram();
     void showAbout();
+    // The modal page setup dialog; OK lays the window out.
+    void openPageSetup();
+    // A command of the multi-selection menu on the Selection (two boxes or more).
+    void runGroupCommand(GroupCommand command);
+    // The multi-selection menu at `at` (global), only with two or more boxes selected.
 
     // DocumentObserver
     void titleChanged(const std::string& title, bool modified) override;

@@ -381,6 +381,7 @@ void storeBackground(Document& doc, std::string_view bytes)
     if (!previous.empty() && previous != page.backgroundTempPath)
         removeFileQuietly(previous);
     page.background = std::string(bytes);
+    page.backgroundPath = page.backgroundTempPath;
     doc.notifyPageChanged();
 }
 

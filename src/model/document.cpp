@@ -421,6 +421,7 @@ void Document::newDocument()
     notify([this](DocumentObserver& o) { o.titleChanged(m_title, false); });
     m_page.background.clear();
     m_page.backgroundTempPath.clear();
+    m_page.backgroundPath.clear();
     for (int index = 1; index <= slotCount(); ++index) {
         if (box(index).inUse)
             deleteBox(index);

@@ -25,6 +25,7 @@ struct PageSettings {
     int boardHeight = 0;      // px (file wHeight)
     std::string background;   // image file bytes, empty for none
     std::string backgroundTempPath; // temporary copy of a loaded background; the owner deletes it
+    std::string backgroundPath; // file the background came from (a chosen file or the temporary copy), empty for none
     int imgShowType = 0;      // 0 own size top-left, 1 stretched, 2 centred
     Color bgColor = kWhite;
     bool isPrintBgPic = false;

@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 #include <QWindow>
 
@@ -101,8 +102,17 @@ TEST_F(MouseTest, RightClickAndDoubleClickCancelDrawingWithoutCreating)
     ASSERT_EQ(pageMenu.count(), 1);
     EXPECT_EQ(pageMenu.at(0).at(0).toPoint(), QPoint(200, 150));
     EXPECT_EQ(mouse().menuPoint(), QPoint(200, 150));
+    // The window answers with the modal page setup dialog; close it unchanged.
+    QString opened;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            opened = dialog->objectName();
+            dialog->close();
+        }
+    });
     QTest::mouseDClick(bench(), Qt::LeftButton, {}, QPoint(40, 40));
     EXPECT_EQ(pageSetup.count(), 1);
+    EXPECT_EQ(opened, QStringLiteral("页面设置"));
 }
 
 TEST_F(MouseTest, TheGreyBackgroundClearsTheSelectionAndOpensOnDoubleClick)
