@@ -9,6 +9,7 @@
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
+#include "dialogs/property_dialogs.h"
 #include "file/template_reader.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
@@ -53,11 +54,14 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     // The work area is placed by the layout arithmetic, not by QMainWindow's
     // own layout, so it is a plain child and the window has no central widget.
     m_workArea = new WorkArea(m_document, m_prompter, this);
-    // Drawing, selecting, moving and sizing boxes. Page menu, page setup and the
-    // property dialogs (its other signals) are not connected yet.
+    // Drawing, selecting, moving and sizing boxes. Page menu and page setup
+    // (its other signals) are not connected yet; a double click on a box opens
+    // its property dialog.
     m_mouse = new MouseController(m_document, *m_workArea);
     connect(m_controlBar, &ControlToolBar::commandTriggered, m_mouse, &MouseController::chooseBoxType);
     connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(QStringLiteral("打开")); });
+    connect(m_mouse, &MouseController::boxDoubleClicked, this,
+            [this](int index) { openPropertyDialogFromClick(this, m_document, index, m_prompter); });
     buildStatusBar();
 
     // Long walks over the boxes let painting happen after each box; user input
