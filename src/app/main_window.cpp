@@ -11,6 +11,7 @@
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
+#include "dialogs/property_dialogs.h"
 #include "file/template_reader.h"
 #include "model/alignment.h"
 #include "platform/printer.h"
@@ -57,11 +58,13 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     // own layout, so it is a plain child and the window has no central widget.
     m_workArea = new WorkArea(m_document, m_prompter, this);
     // Drawing, selecting, moving and sizing boxes; a double click on the empty
-    // board opens the page setup. Page menu and property dialogs are not connected yet.
+    // board opens the page setup, one on a box its property dialog.
     m_mouse = new MouseController(m_document, *m_workArea);
     connect(m_controlBar, &ControlToolBar::commandTriggered, m_mouse, &MouseController::chooseBoxType);
     connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(QStringLiteral("打开")); });
     connect(m_mouse, &MouseController::pageSetupRequested, this, &MainWindow::openPageSetup);
+    connect(m_mouse, &MouseController::boxDoubleClicked, this,
+            [this](int index) { openPropertyDialogFromClick(this, m_document, index, m_prompter); });
     connect(m_controlBar, &ControlToolBar::commandTriggered, this, &MainWindow::dispatch);
     // The pop-up menus, with the commands of the page setup and the alignment hooked in.
     m_menus = new BoxMenus(m_document, m_prompter, *m_workArea, *m_mouse, this);
@@ -78,6 +81,9 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
             centreBoxVertically(m_document, index, board->height());
     };
     m_menus->groupCommand = [this](GroupCommand command) { runGroupCommand(command); };
+    m_menus->propertyDialog = [this](int index) {
+        return showPropertyDialog(this, m_document, index, m_prompter);
+    };
     buildStatusBar();
 
     // Long walks over the boxes let painting happen after each box; user input

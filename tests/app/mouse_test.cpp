@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 namespace ordavel {
@@ -302,9 +303,21 @@ TEST_F(MouseTest, NothingIsDrawnSelectedOrMovedInEditMode)
     EXPECT_EQ(dialog.count(), 0);
 
     window->switchMode(AppMode::DesignMode);
+    // In design mode the double click opens the label's modal property dialog.
+    QString opened;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&opened] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            opened = modal->windowTitle();
+            modal->close();
+        }
+    });
+    closer.start(10);
     QTest::mouseDClick(control(index), Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_EQ(dialog.count(), 1);
     EXPECT_EQ(dialog.at(0).at(0).toInt(), index);
+    EXPECT_EQ(opened, QStringLiteral("标签属性"));
+    EXPECT_EQ(selection(), std::vector<int>{index});
 }
 
 } // namespace
