@@ -213,14 +213,8 @@ void ShapeDialog::loadOwn()
 
 void ShapeDialog::apply()
 {
-    EditValues edit{};
-    PrintRect print;
-    if (!readEdit(edit))
+    if (!applyPositions())
         return;
-    moveControl(edit);
-    if (!readPrint(edit, print))
-        return;
-    storePrintRect(print);
     BoxAttributes& a = box().attributes;
     a.lineColor = m_lineColor->color();
     a.bgColor = m_background->color();
@@ -247,14 +241,8 @@ ColorBlockDialog::ColorBlockDialog(QWidget* parent, Document& doc, int index, Pr
 
 void ColorBlockDialog::apply()
 {
-    EditValues edit{};
-    PrintRect print;
-    if (!readEdit(edit))
+    if (!applyPositions())
         return;
-    moveControl(edit);
-    if (!readPrint(edit, print))
-        return;
-    storePrintRect(print);
     storeFlags();
     finish();
 }

@@ -253,6 +253,19 @@ bool PropertyDialog::readPrint(const EditValues& edit, PrintRect& out)
     return true;
 }
 
+bool PropertyDialog::applyPositions()
+{
+    EditValues edit{};
+    PrintRect print;
+    if (!readEdit(edit))
+        return false;
+    moveControl(edit);
+    if (!readPrint(edit, print))
+        return false;
+    storePrintRect(print);
+    return true;
+}
+
 void PropertyDialog::storePrintRect(const PrintRect& rect)
 {
     Box& b = box();

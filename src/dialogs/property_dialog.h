@@ -62,6 +62,9 @@ protected:
     // the message. Without print size the box's edit size is the extent.
     bool readPrint(const EditValues& edit, PrintRect& out);
     void storePrintRect(const PrintRect& rect);
+    // The common part of OK, in order: edit check, move the control, print
+    // check, store the print position. False when a check failed (its message shown).
+    bool applyPositions();
     // isPrint from the print box, followsEdit from the fixed box.
     void storeFlags();
     // Places handles, marks the document modified and closes with OK.

@@ -80,14 +80,8 @@ void TextBoxDialog::apply()
     a.textColor = m_font->choice().color;
     doc().boxEdited(boxIndex());
 
-    EditValues edit{};
-    PrintRect print;
-    if (!readEdit(edit))
+    if (!applyPositions())
         return;
-    moveControl(edit);
-    if (!readPrint(edit, print))
-        return;
-    storePrintRect(print);
     storeFlags();
     a.multiLine = m_multiLine->isChecked();
     a.inputMode = m_inputMode->currentIndex() < 0 ? -1 : m_inputMode->currentData().toInt();
@@ -139,14 +133,8 @@ void LabelDialog::loadOwn()
 
 void LabelDialog::apply()
 {
-    EditValues edit{};
-    PrintRect print;
-    if (!readEdit(edit))
+    if (!applyPositions())
         return;
-    moveControl(edit);
-    if (!readPrint(edit, print))
-        return;
-    storePrintRect(print);
     BoxAttributes& a = box().attributes;
     a.effect = m_effect->currentIndex();
     a.font = m_font->choice().font;
@@ -186,14 +174,8 @@ void DateDialog::loadOwn()
 
 void DateDialog::apply()
 {
-    EditValues edit{};
-    PrintRect print;
-    if (!readEdit(edit))
+    if (!applyPositions())
         return;
-    moveControl(edit);
-    if (!readPrint(edit, print))
-        return;
-    storePrintRect(print);
     box().attributes.font = m_font->choice().font;
     storeFlags();
     box().dateFormat = m_format->currentIndex();
