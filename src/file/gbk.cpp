@@ -50,6 +50,18 @@ std::size_t copyAsciiPrefix(const Byte* p, char* d) {
         return static_cast<std::size_t>(std::countl_zero(high)) / 8;
 }
 
+// Copies the ASCII run that starts at p (*p < 0x80) to d, whole words while 8 bytes
+// remain before `stop`, else one byte; both pointers move past what was copied.
+inline void copyAsciiRun(const Byte*& p, const Byte* stop, char*& d) {
+    if (stop - p >= 8) {
+        const std::size_t n = copyAsciiPrefix(p, d);
+        p += n;
+        d += n;
+    } else {
+        *d++ = static_cast<char>(*p++);
+    }
+}
+
 char* putUtf8(char* d, char32_t cp) {
     if (cp < 0x80) {
         *d++ = static_cast<char>(cp);
@@ -101,14 +113,7 @@ const Byte* decodeSlice(const Byte* p, const Byte* stop, const Byte* end, char*&
     while (p < stop) {
         const unsigned b = *p;
         if (b < 0x80) {
-            if (stop - p >= 8) {
-                const std::size_t n = copyAsciiPrefix(p, d);
-                p += n;
-                d += n;
-            } else {
-                *d++ = static_cast<char>(b);
-                ++p;
-            }
+            copyAsciiRun(p, stop, d);
             continue;
         }
         // The common case: lead 0x81-0xFE, trail 0x40-0xFE, a character from U+0800 up.
@@ -201,14 +206,7 @@ const Byte* encodeSlice(const Byte* p, const Byte* stop, const Byte* end, char*&
     while (p < stop) {
         const unsigned b = *p;
         if (b < 0x80) {
-            if (stop - p >= 8) {
-                const std::size_t n = copyAsciiPrefix(p, d);
-                p += n;
-                d += n;
-            } else {
-                *d++ = static_cast<char>(b);
-                ++p;
-            }
+            copyAsciiRun(p, stop, d);
             continue;
         }
         // The common case: a well-formed three-byte sequence 1110xxxx 10xxxxxx 10xxxxxx of a
