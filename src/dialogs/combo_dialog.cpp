@@ -2,6 +2,7 @@
 
 #include "dialogs/combo_items.h"
 #include "dialogs/font_group.h"
+#include "file/value_format.h"
 #include "model/document.h"
 #include "platform/prompter.h"
 
@@ -107,7 +108,7 @@ void ComboDialog::apply()
     for (int i = 0; i < m_list->count(); ++i)
         items.push_back(m_list->item(i)->text().toStdString());
     box().attributes.items = items;
-    box().comboItems = joinComboItems(items);
+    box().comboItems = formatComboItems(items);
     doc().boxEdited(boxIndex());
     if (!readPrint(edit, print))
         return;

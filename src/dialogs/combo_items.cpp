@@ -22,14 +22,6 @@ std::vector<std::string> splitComboItems(const std::string& text)
     return parts;
 }
 
-std::string joinComboItems(const std::vector<std::string>& items)
-{
-    std::string text;
-    for (const std::string& item : items)
-        text += ',' + item;
-    return text;
-}
-
 bool isBlankItem(const std::string& text)
 {
     static const std::string fullWidthBlank = "\u3000";

@@ -184,19 +184,6 @@ private:
     std::array<std::string_view, static_cast<std::size_t>(Key::Count)> m_values{};
 };
 
-// cboItems: every piece after a comma is an entry; the piece before the first comma is dropped.
-std::vector<std::string> splitComboItems(std::string_view text)
-{
-    std::vector<std::string> items;
-    std::size_t comma = text.find(',');
-    while (comma != std::string_view::npos) {
-        const std::size_t next = text.find(',', comma + 1);
-        items.emplace_back(text.substr(comma + 1, next == std::string_view::npos ? std::string_view::npos : next - comma - 1));
-        comma = next;
-    }
-    return items;
-}
-
 // bgImage: a picture file in the template's folder. Unreadable names count as missing.
 void readPictureFile(Box& b, std::string_view name, const std::string& templateName, MessageSink& sink)
 {
@@ -259,7 +246,7 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
     case BoxType::ComboBox:
         // The list style (Type) is written but not read.
         b.comboItems = r.text(Key::cboItems);
-        a.items = splitComboItems(b.comboItems);
+        a.items = readComboItems(b.comboItems);
         a.font = r.font();
         a.text = r.text(Key::wValue); // absent in older files: empty
         break;

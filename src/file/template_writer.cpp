@@ -36,16 +36,6 @@ private:
     XmlNodeId m_node;
 };
 
-std::string comboItemsText(const std::vector<std::string>& items)
-{
-    std::string out;
-    for (const std::string& item : items) {
-        out += ',';
-        out += item;
-    }
-    return out;
-}
-
 void writeBox(const Box& b, XmlDocument& xml, XmlNodeId boxes)
 {
     BoxElementWriter w(xml, xml.addChild(boxes, boxElementName(b.index)));
@@ -100,7 +90,7 @@ void writeBox(const Box& b, XmlDocument& xml, XmlNodeId boxes)
     case BoxType::ComboBox:
         w.font(a.font);
         w.integer("Type", a.listStyle);
-        w.text("cboItems", comboItemsText(a.items));
+        w.text("cboItems", formatComboItems(a.items));
         // The current text follows the list: without it a chosen entry would be lost
         // on reopening. Readers that do not know it skip it.
         w.text("wValue", a.text);

@@ -316,4 +316,26 @@ DateTime readDateTime(std::string_view text)
     return DateTime{100, 1, 1, 0, 0, 0};
 }
 
+std::string formatComboItems(const std::vector<std::string>& items)
+{
+    std::string out;
+    for (const std::string& item : items) {
+        out += ',';
+        out += item;
+    }
+    return out;
+}
+
+std::vector<std::string> readComboItems(std::string_view text)
+{
+    std::vector<std::string> items;
+    std::size_t comma = text.find(',');
+    while (comma != std::string_view::npos) {
+        const std::size_t next = text.find(',', comma + 1);
+        items.emplace_back(text.substr(comma + 1, next == std::string_view::npos ? std::string_view::npos : next - comma - 1));
+        comma = next;
+    }
+    return items;
+}
+
 } // namespace ordavel

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ordavel {
 
@@ -39,6 +40,11 @@ Color readColor(std::string_view text);
 // a space. Years 100..9999; a date that does not exist, text left over, empty
 // or unreadable text gives 1 January of the year 100, 00:00:00.
 DateTime readDateTime(std::string_view text);
+// A drop-down list's items in their file form: each item preceded by one comma,
+// the empty text for no items. Reading drops the piece before the first comma
+// and keeps every other piece, empty ones included (",A,,B" gives A, "", B).
+std::string formatComboItems(const std::vector<std::string>& items);
+std::vector<std::string> readComboItems(std::string_view text);
 // True when the calendar date exists and the time is within a day (years 100..9999).
 bool isValidDateTime(const DateTime& value);
 

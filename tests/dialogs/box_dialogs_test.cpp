@@ -4,6 +4,7 @@
 #include "dialogs/combo_items.h"
 #include "dialogs/graphic_dialogs.h"
 #include "dialogs/text_dialogs.h"
+#include "file/value_format.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -19,8 +20,8 @@ TEST(ComboItemsTest, CommaFormSplitsAndJoins)
     EXPECT_EQ(splitComboItems(",X,"), (V{"X"}));
     EXPECT_EQ(splitComboItems("X,Y"), (V{"Y"}));
     EXPECT_EQ(splitComboItems(""), V{});
-    EXPECT_EQ(joinComboItems({"Z", "Y", "X"}), ",Z,Y,X");
-    EXPECT_EQ(joinComboItems({}), "");
+    EXPECT_EQ(formatComboItems({"Z", "Y", "X"}), ",Z,Y,X");
+    EXPECT_EQ(formatComboItems({}), "");
     EXPECT_TRUE(isBlankItem("  \u3000 "));
     EXPECT_FALSE(isBlankItem(" X "));
 }

@@ -236,26 +236,6 @@ ordered_json fieldJson(const Field& field, Box& b)
     return nullptr;
 }
 
-std::string joinItems(const std::vector<std::string>& items)
-{
-    std::string text;
-    for (const std::string& item : items)
-        text += "," + item;
-    return text;
-}
-
-std::vector<std::string> splitItems(const std::string& text)
-{
-    std::vector<std::string> items;
-    std::size_t comma = text.find(',');
-    while (comma != std::string::npos) {
-        const std::size_t next = text.find(',', comma + 1);
-        items.push_back(text.substr(comma + 1, next == std::string::npos ? std::string::npos : next - comma - 1));
-        comma = next;
-    }
-    return items;
-}
-
 void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolder, Document& doc)
 {
     if (!box.is_object())
@@ -316,11 +296,11 @@ void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolde
             b.attributes.items.clear();
             for (const json& item : box["items"])
                 b.attributes.items.push_back(textValue(item, "items"));
-            if (box.contains("cboItems") && b.comboItems != joinItems(b.attributes.items))
+            if (box.contains("cboItems") && b.comboItems != formatComboItems(b.attributes.items))
                 fail("\"cboItems\" and \"items\" disagree");
-            b.comboItems = joinItems(b.attributes.items);
+            b.comboItems = formatComboItems(b.attributes.items);
         } else {
-            b.attributes.items = splitItems(b.comboItems);
+            b.attributes.items = readComboItems(b.comboItems);
         }
     }
     doc.deselect(index);
