@@ -5,6 +5,7 @@
 #include "file/messages.h"
 #include "file/picture.h"
 #include "file/template_format.h"
+#include "file/template_result.h"
 #include "file/value_format.h"
 #include "file/xml.h"
 
@@ -184,20 +185,49 @@ private:
     std::array<std::string_view, static_cast<std::size_t>(Key::Count)> m_values{};
 };
 
-// bgImage: a picture file in the template's folder. Unreadable names count as missing.
-void readPictureFile(Box& b, std::string_view name, const std::string& templateName, MessageSink& sink)
+// The picture file that a bgImage value names: a relative name without "..",
+// found in the template's folder or below it also after following symbolic
+// links. Anything else (an absolute path, a way out of the folder, a missing
+// file) gives nothing. The path returned is the name as written under the
+// template's folder, made absolute.
+std::optional<std::filesystem::path> pictureFileInFolder(std::string_view name, const std::string& templateName)
 {
     namespace fs = std::filesystem;
-    const fs::path path = fs::path(templateName).parent_path() / fs::path(std::string(name));
-    std::optional<std::string> bytes = readRegularFile(path.string(), kMaxPictureFileBytes);
-    if (!bytes) {
+    const fs::path relative{std::string(name)};
+    if (relative.empty() || relative.has_root_name() || relative.has_root_directory())
+        return std::nullopt;
+    for (const fs::path& part : relative)
+        if (part == "..")
+            return std::nullopt;
+    const fs::path parent = fs::path(templateName).parent_path();
+    const fs::path folder = parent.empty() ? fs::path(".") : parent;
+    std::error_code ec;
+    const fs::path realFolder = fs::canonical(folder, ec);
+    if (ec)
+        return std::nullopt;
+    const fs::path realFile = fs::canonical(folder / relative, ec);
+    if (ec)
+        return std::nullopt;
+    // Component by component, so that /forms does not pass for /forms2.
+    const auto [inFolder, inFile] = std::mismatch(realFolder.begin(), realFolder.end(), realFile.begin(), realFile.end());
+    if (inFolder != realFolder.end() || inFile == realFile.end())
+        return std::nullopt;
+    const fs::path path = folder / relative;
+    const fs::path full = fs::absolute(path, ec);
+    return (ec ? path : full).lexically_normal();
+}
+
+// bgImage: a picture file in the template's folder; anything else counts as
+// missing. Every picture box that loads gets its picture from its segment
+// afterwards, so the file is only checked, never read.
+void checkPictureFile(Box& b, std::string_view name, const std::string& templateName, MessageSink& sink)
+{
+    const std::optional<std::filesystem::path> path = pictureFileInFolder(name, templateName);
+    if (!path || !checkReadableFile(path->string(), kMaxPictureFileBytes).ok()) {
         sink.show(messages::pictureFileMissing());
         return;
     }
-    b.attributes.picture = std::move(*bytes);
-    std::error_code ec;
-    const fs::path full = fs::absolute(path, ec);
-    b.picturePath = (ec ? path : full).lexically_normal().string();
+    b.picturePath = path->string();
 }
 
 // The attributes of the box's type, in the order the controls take them.
@@ -225,7 +255,7 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
         break;
     case BoxType::PicBox:
         if (const std::string_view name = r.text(Key::bgImage); !name.empty())
-            readPictureFile(b, name, templateName, sink);
+            checkPictureFile(b, name, templateName, sink);
         a.bgColor = r.color(Key::bgColor);
         b.isPrint = r.flag(Key::isPrint);
         a.pictureMode = r.integer(Key::sType);
@@ -266,13 +296,15 @@ void resetDocument(Document& doc)
     doc.newDocument();
 }
 
-bool openFailed(Document& doc, const std::string& fileName, MessageSink& sink)
+TemplateResult openFailed(Document& doc, const std::string& fileName, MessageSink& sink, TemplateResult why)
 {
     sink.show(messages::openFailed(fileName));
     resetDocument(doc);
     doc.setAppMode(AppMode::EditMode);
-    return false;
+    return why;
 }
+
+const TemplateResult kNotATemplate{TemplateResult::Fault::NotATemplate, {}};
 
 // Scratch storage kept between loads (batch jobs load thousands of files and
 // fresh memory is slow): the Base64-decoded bytes, the UTF-8 text and the
@@ -367,19 +399,17 @@ void storeBackground(Document& doc, std::string_view bytes)
         page.backgroundTempPath = path;
     if (!previous.empty() && previous != page.backgroundTempPath)
         removeFileQuietly(previous);
-    page.background = std::string(bytes);
+    std::string(bytes).swap(page.background);
     page.backgroundPath = page.backgroundTempPath;
     doc.notifyPageChanged();
 }
 
-} // namespace
-
-bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink)
+TemplateResult loadFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink)
 {
     const std::vector<std::string_view> segments = splitSegments(bytes);
     Description description;
     if (!description.parse(segments))
-        return openFailed(doc, fileName, sink);
+        return openFailed(doc, fileName, sink, kNotATemplate);
     const XmlDocument* xml = &description.xml();
     const XmlNodeId root = xml->root();
     const XmlNodeId boxes = xml->child(root, "boxes");
@@ -394,7 +424,7 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
             if (boxTypeFromCode(readInt(xml->attribute(node, "cType"))) != BoxType::None)
                 ++boxCount;
         if (boxCount > cap)
-            return openFailed(doc, fileName, sink);
+            return openFailed(doc, fileName, sink, kNotATemplate);
     }
 
     readPage(doc, ElementReader(*xml, root));
@@ -424,9 +454,11 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
             if (k + 2 > segments.size()) {
                 sink.show(messages::fileDamaged());
                 resetDocument(doc);
-                return false;
+                return TemplateResult{TemplateResult::Fault::Damaged, {}};
             }
-            b.attributes.picture = std::string(segments[k]);
+            // A swap, so that a larger picture held before is freed (assigning a short
+            // string would keep its buffer).
+            std::string(segments[k]).swap(b.attributes.picture);
         }
         doc.deselect(index);
         doc.yieldNow();
@@ -436,13 +468,28 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
         storeBackground(doc, segments.front());
     doc.setTitle(false);
     doc.setAppMode(AppMode::EditMode);
-    return true;
+    return {};
+}
+
+} // namespace
+
+bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink)
+{
+    return loadFromBytes(doc, bytes, fileName, sink).ok();
+}
+
+TemplateResult loadDocumentFile(Document& doc, const std::string& fileName, MessageSink& sink)
+{
+    FileStatus status;
+    const std::optional<std::string> bytes = readRegularFile(fileName, kMaxTemplateBytes, &status);
+    if (!bytes)
+        return openFailed(doc, fileName, sink, TemplateResult::fromFile(status));
+    return loadFromBytes(doc, *bytes, fileName, sink);
 }
 
 bool loadDocument(Document& doc, const std::string& fileName, MessageSink& sink)
 {
-    const std::optional<std::string> bytes = readRegularFile(fileName, kMaxTemplateBytes);
-    return loadDocumentFromBytes(doc, bytes ? std::string_view(*bytes) : std::string_view(), fileName, sink);
+    return loadDocumentFile(doc, fileName, sink).ok();
 }
 
 } // namespace ordavel

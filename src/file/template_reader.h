@@ -9,8 +9,11 @@
 //    + fileName + ")"; the document is reset, put in EditMode, false;
 //  - more picture boxes than picture segments: "文件格式已经损坏，加载失败。"; the
 //    document is reset and left in DesignMode, false;
-//  - a picture box's bgImage names no readable regular file: " 图片框的图片文件不存在，
-//    不能读入。" and loading goes on.
+//  - a picture box's bgImage names no readable regular file in the template's
+//    folder (an absolute name, "..", or a symbolic link leading out of the
+//    folder counts as missing): " 图片框的图片文件不存在，不能读入。" and loading
+//    goes on. The file is checked, not read: the box's picture segment
+//    replaces its bytes anyway.
 // On success the document is not modified, in EditMode, and true comes back.
 //
 // Damaged or hostile input never yields more than these outcomes:
@@ -26,6 +29,7 @@
 // A background picture is written to a new background temporary file whose
 // path goes to page().backgroundTempPath (a previous one held there is deleted).
 
+#include "file/template_result.h"
 #include "model/document.h"
 #include "model/message.h"
 
@@ -43,6 +47,11 @@ inline constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t{256} << 20;
 
 // fileName is UTF-8; it names the file read and appears in messages.
 bool loadDocument(Document& doc, const std::string& fileName, MessageSink& sink);
+
+// loadDocument with the reason of a failure: the file system's (missing, a
+// folder, permission denied, too large), NotATemplate or Damaged. The
+// messages are the same.
+TemplateResult loadDocumentFile(Document& doc, const std::string& fileName, MessageSink& sink);
 
 // The same from file bytes already in memory; fileName is used for messages
 // and as the folder in which bgImage names are looked up.

@@ -148,18 +148,23 @@ std::optional<std::string> templateBytes(const Document& doc, MessageSink& sink)
     return file;
 }
 
-bool saveDocument(Document& doc, const std::string& fileName, MessageSink& sink)
+TemplateResult saveDocumentFile(Document& doc, const std::string& fileName, MessageSink& sink)
 {
     std::optional<std::string> bytes = templateBytes(doc, sink);
     if (!bytes)
-        return false;
-    std::string error;
-    if (fileName.empty() || !writeFileAtomically(fileName, *bytes, &error)) {
+        return TemplateResult{TemplateResult::Fault::Refused, {}};
+    const FileStatus status = replaceFile(fileName, *bytes);
+    if (!status.ok()) {
         sink.show(messages::createFailed(fileName));
-        return false;
+        return TemplateResult::fromFile(status);
     }
     doc.setTitle(false);
-    return true;
+    return {};
+}
+
+bool saveDocument(Document& doc, const std::string& fileName, MessageSink& sink)
+{
+    return saveDocumentFile(doc, fileName, sink).ok();
 }
 
 } // namespace ordavel

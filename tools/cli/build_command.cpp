@@ -3,7 +3,7 @@
 #include "command.h"
 #include "document_json.h"
 
-#include "file/picture.h"
+#include "file/file_system.h"
 #include "file/template_writer.h"
 
 #include <cstdio>
@@ -25,9 +25,10 @@ int runBuild(const std::vector<std::string>& args)
         return 1;
     }
     const std::string& jsonName = options->positional.front();
-    const std::optional<std::string> text = readRegularFile(jsonName, kMaxJsonBytes);
+    FileStatus status;
+    const std::optional<std::string> text = readRegularFile(jsonName, kMaxJsonBytes, &status);
     if (!text) {
-        std::fprintf(stderr, "ordavel-cli: cannot read %s\n", jsonName.c_str());
+        std::fprintf(stderr, "ordavel-cli: cannot read %s: %s\n", jsonName.c_str(), describeFileStatus(status).c_str());
         return 1;
     }
     const nlohmann::json json = nlohmann::json::parse(*text, nullptr, /*allow_exceptions=*/false);
@@ -43,8 +44,13 @@ int runBuild(const std::vector<std::string>& args)
     }
     doc.setFileName(options->output);
     StderrSink sink;
-    // saveDocument replaces the target atomically: nothing is left behind on failure.
-    return saveDocument(doc, options->output, sink) ? 0 : 1;
+    // The target is replaced atomically: nothing is left behind on failure.
+    const TemplateResult result = saveDocumentFile(doc, options->output, sink);
+    if (result.ok())
+        return 0;
+    std::fprintf(stderr, "ordavel-cli: cannot write %s: %s\n", options->output.c_str(),
+                 describeTemplateResult(result).c_str());
+    return 1;
 }
 
 const CommandRegistration registration({"build", "build FILE.json -o OUT.oxf [--screen-dpi N]", runBuild});

@@ -1,14 +1,17 @@
 #include "page_output.h"
 
+#include "file/file_system.h"
+#include "file/picture.h"
+
 #include "platform/painter_surface.h"
 #include "platform/printer.h"
 #include "print/print_job.h"
 
+#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 
 #include <cmath>
 #include <cstdio>
@@ -17,16 +20,29 @@ namespace ordavel::cli {
 
 namespace {
 
-std::string partName(const std::string& path) { return path + ".part"; }
-
 // The largest PNG page we are willing to allocate (about 1 GB of pixels).
 constexpr long long kMaxPngPixels = 256LL * 1024 * 1024;
+constexpr std::uintmax_t kMaxPdfBytes = std::uintmax_t{1} << 30;
+
+// Replaces `path` with `bytes`; "" or why it could not.
+std::string writeOutput(const std::string& path, std::string_view bytes)
+{
+    const FileStatus status = replaceFile(path, bytes);
+    if (status.ok())
+        return {};
+    return "cannot write \"" + path + "\": " + describeFileStatus(status);
+}
 
 } // namespace
 
 std::string writePdf(const Document& doc, const std::string& path)
 {
-    const std::string part = partName(path);
+    // The PDF engine reports no write errors, so the page is made in a
+    // temporary file first and must come out complete ("%%EOF" at its end)
+    // before it goes to `path` through the safe replacement.
+    const std::string part = createBackgroundTempFile();
+    if (part.empty())
+        return "cannot make a temporary file for the PDF";
     bool ok = false;
     {
         QPrinter printer(QPrinter::HighResolution);
@@ -35,10 +51,17 @@ std::string writePdf(const Document& doc, const std::string& path)
         printer.setCreator(QStringLiteral("Ordavel"));
         ok = printDocument(doc, printer, nullptr);
     }
-    if (ok && std::rename(part.c_str(), path.c_str()) == 0)
-        return {};
-    std::remove(part.c_str());
-    return "cannot write \"" + path + "\"";
+    FileStatus status;
+    const std::optional<std::string> bytes = readRegularFile(part, kMaxPdfBytes, &status);
+    removeFileQuietly(part);
+    const auto complete = [](const std::string& pdf) {
+        const std::size_t end = pdf.find_last_not_of("\r\n");
+        return end != std::string::npos && end >= 4 && pdf.compare(end - 4, 5, "%%EOF") == 0;
+    };
+    if (!ok || !bytes || !complete(*bytes))
+        return "cannot make the PDF in the temporary folder" +
+               (status.ok() ? std::string() : ": " + describeFileStatus(status));
+    return writeOutput(path, *bytes);
 }
 
 std::string writePng(const Document& doc, const std::string& path, int dpi)
@@ -63,10 +86,11 @@ std::string writePng(const Document& doc, const std::string& path, int dpi)
         PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
         printPage(doc, surface);
     }
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
-        return "cannot write \"" + path + "\"";
-    return {};
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
+        return "cannot encode the picture";
+    return writeOutput(path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
 }
 
 std::string printOn(const Document& doc, const std::string& printerName, int copies,

@@ -8,9 +8,9 @@
 
 namespace ordavel::cli {
 
-// Each returns an empty string on success or the reason it failed. The file
-// is written under a temporary name and renamed, so that no partial output
-// is left behind. The PDF page has the paper size; the PNG is the paper at
+// Each returns an empty string on success or the reason it failed (with the
+// system's reason, such as "no space left on the disk"). The file is replaced
+// safely (replaceFile), so that no partial output is left behind. The PDF page has the paper size; the PNG is the paper at
 // `dpi` dots per inch. A paper size not > 0 keeps the printer's (PDF) or A4 (PNG).
 std::string writePdf(const Document& doc, const std::string& path);
 std::string writePng(const Document& doc, const std::string& path, int dpi);

@@ -31,7 +31,10 @@ bool loadTemplate(Document& doc, const std::string& fileName)
     StderrSink sink;
     doc.newDocument();
     doc.setFileName(fileName);
-    const bool loaded = loadDocument(doc, fileName, sink);
+    const TemplateResult result = loadDocumentFile(doc, fileName, sink);
+    const bool loaded = result.ok();
+    if (!loaded)
+        std::fprintf(stderr, "ordavel-cli: cannot open %s: %s\n", fileName.c_str(), describeTemplateResult(result).c_str());
     if (!doc.page().backgroundTempPath.empty()) {
         removeFileQuietly(doc.page().backgroundTempPath);
         doc.page().backgroundTempPath.clear();

@@ -7,8 +7,9 @@
 
 namespace ordavel::cli {
 
-// Loads `fileName` into `doc`; false (after the messages) when it cannot be
-// loaded. The background temporary file the loader makes is removed at once:
+// Loads `fileName` into `doc`; false (after the messages and a line with the
+// reason: no such file, is a folder, permission denied, not a template,
+// damaged) when it cannot be loaded. The background temporary file the loader makes is removed at once:
 // the commands keep the picture in memory.
 bool loadTemplate(Document& doc, const std::string& fileName);
 
