@@ -14,6 +14,18 @@
 
 namespace ordavel {
 
+namespace {
+
+Message printOutputFailed(const QPrinter& printer)
+{
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat || !printer.outputFileName().isEmpty();
+    const std::string target = (toFile ? printer.outputFileName() : printer.printerName()).toStdString();
+    const std::string text = toFile ? "创建文件失败，请重试。\r\n（" : "打开打印机失败，请重试。\r\n（";
+    return Message{text + target + "）", "打印文件", MessageIcon::Stop, MessageButtons::Ok};
+}
+
+} // namespace
+
 void configurePrinter(QPrinter& printer, const PageSettings& page)
 {
     if (const auto paper = paperSize(page)) {
@@ -29,12 +41,15 @@ void configurePrinter(QPrinter& printer, const PageSettings& page)
     printer.setPageLayout(layout);
 }
 
-bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent)
+bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent, MessageSink* sink)
 {
     configurePrinter(printer, doc.page());
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(&printer)) {
+        if (sink != nullptr)
+            sink->show(printOutputFailed(printer));
         return false;
+    }
 
     std::unique_ptr<QProgressDialog> progress;
     if (progressParent != nullptr) {
