@@ -18,10 +18,13 @@ namespace {
 
 Message printOutputFailed(const QPrinter& printer)
 {
-    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat || !printer.outputFileName().isEmpty();
-    const std::string target = (toFile ? printer.outputFileName() : printer.printerName()).toStdString();
-    const std::string text = toFile ? "创建文件失败，请重试。\r\n（" : "打开打印机失败，请重试。\r\n（";
-    return Message{text + target + "）", "打印文件", MessageIcon::Stop, MessageButtons::Ok};
+    const bool toFile = !printer.outputFileName().isEmpty();
+    std::string text = toFile ? "创建文件失败，请重试。" : "打开打印机失败，请重试。";
+    const QString target = toFile ? printer.outputFileName() : printer.printerName();
+    // Qt forgets the name of a printer it could not find.
+    if (!target.isEmpty())
+        text += "\r\n（" + target.toStdString() + "）";
+    return Message{text, "打印文件", MessageIcon::Stop, MessageButtons::Ok};
 }
 
 } // namespace

@@ -21,7 +21,7 @@ void configurePrinter(QPrinter& printer, const PageSettings& page);
 // With a sink, output that cannot be opened is reported there with the
 // caption "打印文件" and a stop icon: "创建文件失败，请重试。\r\n（" + file + "）"
 // when printing to a file, "打开打印机失败，请重试。\r\n（" + printer name + "）"
-// for a printer.
+// for a printer (without the name when the printer has none).
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
                    MessageSink* sink = nullptr);
 

@@ -82,8 +82,15 @@ TEST(Printer, TellsTheSinkWhenTheOutputCannotBeOpened)
     toFile.setOutputFormat(QPrinter::PdfFormat);
     toFile.setOutputFileName(QStringLiteral("/nonexistent-folder/out.pdf"));
     EXPECT_FALSE(printDocument(doc, toFile, nullptr, &sink));
-    EXPECT_EQ(sink.messages, (std::vector<Message>{Message{"创建文件失败，请重试。\r\n（/nonexistent-folder/out.pdf）",
-                                                          "打印文件", MessageIcon::Stop, MessageButtons::Ok}}));
+    // Qt falls back to no printer at all for a name it does not know.
+    QPrinter unknown(QPrinter::HighResolution);
+    unknown.setPrinterName(QStringLiteral("ordavel-no-such-printer"));
+    EXPECT_FALSE(printDocument(doc, unknown, nullptr, &sink));
+    EXPECT_EQ(sink.messages,
+              (std::vector<Message>{
+                  Message{"创建文件失败，请重试。\r\n（/nonexistent-folder/out.pdf）", "打印文件", MessageIcon::Stop,
+                          MessageButtons::Ok},
+                  Message{"打开打印机失败，请重试。", "打印文件", MessageIcon::Stop, MessageButtons::Ok}}));
 
     // A job that prints, or one the user cancels, says nothing.
     QTemporaryDir dir;
@@ -100,7 +107,7 @@ TEST(Printer, TellsTheSinkWhenTheOutputCannotBeOpened)
     cancelled.setOutputFormat(QPrinter::PdfFormat);
     cancelled.setOutputFileName(dir.filePath(QStringLiteral("cancelled.pdf")));
     EXPECT_FALSE(printDocument(doc, cancelled, &parent, &sink));
-    EXPECT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages.size(), 2u);
 }
 
 } // namespace
