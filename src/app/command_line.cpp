@@ -3,11 +3,10 @@
 #include "app/main_window.h"
 #include "platform/prompter.h"
 
-#include <QFileInfo>
-#include <QString>
-
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <system_error>
 
 namespace ordavel {
 
@@ -34,14 +33,26 @@ void warn(MainWindow& window, const char* text, const char* caption)
     window.prompter().show(Message{text, caption, MessageIcon::Exclamation, MessageButtons::Ok});
 }
 
+// Command-line names are used as the bytes the system passed: a name is not
+// necessarily UTF-8 (a disk written elsewhere may hold GBK names), and a
+// detour through QString would turn such bytes into another name. A
+// std::filesystem::path made from a std::string keeps them as they are on
+// POSIX systems and decodes them with the system's code page on Windows.
 bool isExistingFile(const std::string& name)
 {
-    return QFileInfo(QString::fromStdString(name)).isFile();
+    std::error_code error;
+    return !name.empty() && std::filesystem::is_regular_file(std::filesystem::path(name), error);
 }
 
+// The name made absolute against the current folder, with "." and ".."
+// folded away as written (links are not resolved).
 std::string fullPath(const std::string& name)
 {
-    return QFileInfo(QString::fromStdString(name)).absoluteFilePath().toStdString();
+    if (name.empty())
+        return name;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(name), error);
+    return error ? name : absolute.lexically_normal().string();
 }
 
 } // namespace

@@ -29,8 +29,7 @@ bool FileCommands::saveWithName(bool chooserInProgramFolder)
             return false;
         doc.setFileName(*name);
     }
-    saveDocument(doc, doc.fileName(), m_window.prompter());
-    return true;
+    return saveDocument(doc, doc.fileName(), m_window.prompter());
 }
 
 bool FileCommands::confirmDiscard(const char* caption, bool chooserInProgramFolder)

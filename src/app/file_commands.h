@@ -20,7 +20,8 @@ public:
 
     // Whether a command may go on: asks to save a modified document
     // (Yes/No/Cancel under `caption`); Yes saves, through the save chooser when
-    // untitled (cancelling it stops the command). A failed save does not stop it.
+    // untitled. Cancelling the chooser or a failed save (the writer has shown
+    // why) stops the command, so the unsaved document is never dropped.
     bool confirmDiscard(const char* caption, bool chooserInProgramFolder = true);
 
     void newDocument();
@@ -33,7 +34,8 @@ public:
     bool closeRequested();
 
 private:
-    // Saves to the document's name, or asks for one; false when the chooser was cancelled.
+    // Saves to the document's name, or asks for one; false when the chooser was
+    // cancelled or the file could not be written.
     bool saveWithName(bool chooserInProgramFolder);
     std::optional<std::string> choose(const char* objectTitle, bool save, bool inProgramFolder);
 

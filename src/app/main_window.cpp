@@ -230,7 +230,7 @@ bool MainWindow::print()
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
         return false;
-    return printDocument(m_document, printer, this);
+    return printDocument(m_document, printer, this, &m_prompter);
 }
 
 void MainWindow::resetDocument()

@@ -23,6 +23,13 @@ bool confirm(Prompter& prompter, const char* text)
     return prompter.show(question) == MessageAnswer::Yes;
 }
 
+// A failed picture command: `text` + "\r\n（" + path + "）", stop icon.
+void reportFailure(Prompter& prompter, const char* text, const std::string& path, const char* caption)
+{
+    prompter.show(Message{text + std::string("\r\n（") + path + "）", caption, MessageIcon::Stop,
+                          MessageButtons::Ok});
+}
+
 } // namespace
 
 std::string proposedPictureName(int index, const std::string& pictureBytes)
@@ -115,8 +122,10 @@ bool BoxCommands::setPicture()
     if (!path)
         return false;
     std::optional<std::string> bytes = readRegularFile(*path, kMaxPictureFileBytes);
-    if (!bytes)
+    if (!bytes) {
+        reportFailure(m_prompter, "读取图片文件失败，请重试。", *path, "设置图片");
         return false;
+    }
     box->picturePath = *path;
     box->attributes.picture = std::move(*bytes);
     m_doc.boxEdited(box->index);
@@ -143,7 +152,10 @@ bool BoxCommands::savePictureAs()
     const std::optional<std::string> path = m_prompter.chooseSaveFile(choice);
     if (!path)
         return false;
-    return writeFileAtomically(*path, box->attributes.picture, nullptr);
+    if (writeFileAtomically(*path, box->attributes.picture, nullptr))
+        return true;
+    reportFailure(m_prompter, "创建文件失败，请重试。", *path, "图片另存为");
+    return false;
 }
 
 } // namespace ordavel

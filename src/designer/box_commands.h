@@ -45,13 +45,15 @@ public:
     void clearBackground();
     // Open chooser; the chosen file's bytes become the current picture box's
     // picture and its path the box's picturePath. False when cancelled or when
-    // the file cannot be read (the box then keeps its picture).
+    // the file cannot be read: "读取图片文件失败，请重试。\r\n（" + path + "）"
+    // (caption "设置图片", stop icon), and the box keeps its picture.
     bool setPicture();
     // Empties the current picture box's picture and picturePath; modified.
     void clearPicture();
     // Save chooser proposing proposedPictureName; writes the picture bytes
     // unchanged. False when cancelled, when the box has no picture or when the
-    // file could not be written (an existing file is then left as it was).
+    // file could not be written: "创建文件失败，请重试。\r\n（" + path + "）"
+    // (caption "图片另存为", stop icon), and an existing file is left as it was.
     bool savePictureAs();
 
 private:

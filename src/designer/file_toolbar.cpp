@@ -4,9 +4,121 @@
 
 #include <QActionGroup>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
+#include <QWidgetAction>
 
 namespace ordavel {
+
+namespace {
+
+// A tool button whose drop-down arrow stays usable while its command is
+// disabled: the command part then looks and acts disabled, the arrow still
+// opens the menu. It follows the command's caption, icon, tooltip and state.
+class SplitButton : public QToolButton {
+public:
+    SplitButton(QAction* command, QMenu* menu, QToolBar* bar) : QToolButton(bar), m_command(command)
+    {
+        setAutoRaise(true);
+        setFocusPolicy(Qt::NoFocus);
+        setMenu(menu);
+        setPopupMode(QToolButton::MenuButtonPopup);
+        setIconSize(bar->iconSize());
+        setToolButtonStyle(bar->toolButtonStyle());
+        connect(bar, &QToolBar::iconSizeChanged, this, &QToolButton::setIconSize);
+        connect(bar, &QToolBar::toolButtonStyleChanged, this, &QToolButton::setToolButtonStyle);
+        // A disabled action ignores trigger(), so a click on the command part does nothing then.
+        connect(this, &QToolButton::clicked, command, &QAction::trigger);
+        connect(command, &QAction::changed, this, &SplitButton::follow);
+        follow();
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (!m_command->isEnabled() && !arrowRect().contains(event->position().toPoint())) {
+            event->ignore();
+            return;
+        }
+        QToolButton::mousePressEvent(event);
+    }
+
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        if (m_command->isEnabled()) {
+            painter.drawComplexControl(QStyle::CC_ToolButton, option);
+            return;
+        }
+        // The command part drawn as a disabled button, the arrow as it is.
+        const QRect arrow = arrowRect();
+        QStyleOptionToolButton off = option;
+        off.state &= ~(QStyle::State_Enabled | QStyle::State_MouseOver | QStyle::State_Sunken |
+                       QStyle::State_On | QStyle::State_Raised);
+        off.activeSubControls = QStyle::SC_None;
+        off.palette.setCurrentColorGroup(QPalette::Disabled);
+        painter.save();
+        painter.setClipRegion(QRegion(rect()).subtracted(arrow));
+        painter.drawComplexControl(QStyle::CC_ToolButton, off);
+        painter.restore();
+        painter.setClipRect(arrow);
+        painter.drawComplexControl(QStyle::CC_ToolButton, option);
+    }
+
+private:
+    void follow()
+    {
+        setText(m_command->iconText());
+        setIcon(m_command->icon());
+        setToolTip(m_command->toolTip());
+        update();
+    }
+
+    QRect arrowRect() const
+    {
+        QStyleOptionToolButton option;
+        initStyleOption(&option);
+        return style()->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButtonMenu, this);
+    }
+
+    QAction* m_command;
+};
+
+// A toolbar command shown as a SplitButton with `menu` under its arrow.
+class SplitCommand : public QWidgetAction {
+public:
+    SplitCommand(const QIcon& icon, const QString& caption, QMenu* menu, QToolBar* bar)
+        : QWidgetAction(bar), m_menu(menu)
+    {
+        setIcon(icon);
+        setText(caption);
+    }
+
+protected:
+    QWidget* createWidget(QWidget* parent) override
+    {
+        auto* bar = qobject_cast<QToolBar*>(parent);
+        return bar ? new SplitButton(this, m_menu, bar) : nullptr;
+    }
+
+    bool event(QEvent* event) override
+    {
+        // QWidgetAction would disable its button with it; the button keeps its
+        // arrow live and shows the command's state itself.
+        if (event->type() == QEvent::ActionChanged)
+            return QAction::event(event);
+        return QWidgetAction::event(event);
+    }
+
+private:
+    QMenu* m_menu;
+};
+
+} // namespace
 
 FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
 {
@@ -28,7 +140,11 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     addSeparator();
     addCommand("新建", "新建报表");
     addCommand("打开", "打开报表");
-    QAction* save = addCommand("保存", "保存到文件");
+    // Save keeps its arrow, and with it Save As, usable while Save is disabled.
+    auto* save = new SplitCommand(toolbarIcon(QStringLiteral("保存")), QStringLiteral("保存"), m_saveMenu, this);
+    save->setToolTip(QStringLiteral("保存到文件"));
+    connect(save, &QAction::triggered, this, [this] { emit commandTriggered(QStringLiteral("保存")); });
+    addAction(save);
     addSeparator();
     addCommand("页面设置", "页面设置");
     addSeparator();
@@ -56,12 +172,9 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     addMenuCommand(m_helpMenu, QStringLiteral("关于本软件(&A)..."));
 
     // Button with a drop-down arrow: the button part runs the command, the arrow opens the menu.
-    for (auto [action, menu] : {std::pair{save, m_saveMenu}, std::pair{help, m_helpMenu}}) {
-        auto* button = qobject_cast<QToolButton*>(widgetForAction(action));
-        if (button) {
-            button->setMenu(menu);
-            button->setPopupMode(QToolButton::MenuButtonPopup);
-        }
+    if (auto* button = qobject_cast<QToolButton*>(widgetForAction(help))) {
+        button->setMenu(m_helpMenu);
+        button->setPopupMode(QToolButton::MenuButtonPopup);
     }
     // Keyboard shortcuts of the usual kind; the tooltips stay the program's own texts.
     entry(New)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));

@@ -14,6 +14,21 @@
 
 namespace ordavel {
 
+namespace {
+
+Message printOutputFailed(const QPrinter& printer)
+{
+    const bool toFile = !printer.outputFileName().isEmpty();
+    std::string text = toFile ? "创建文件失败，请重试。" : "打开打印机失败，请重试。";
+    const QString target = toFile ? printer.outputFileName() : printer.printerName();
+    // Qt forgets the name of a printer it could not find.
+    if (!target.isEmpty())
+        text += "\r\n（" + target.toStdString() + "）";
+    return Message{text, "打印文件", MessageIcon::Stop, MessageButtons::Ok};
+}
+
+} // namespace
+
 void configurePrinter(QPrinter& printer, const PageSettings& page)
 {
     if (const auto paper = paperSize(page)) {
@@ -29,12 +44,15 @@ void configurePrinter(QPrinter& printer, const PageSettings& page)
     printer.setPageLayout(layout);
 }
 
-bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent)
+bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent, MessageSink* sink)
 {
     configurePrinter(printer, doc.page());
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(&printer)) {
+        if (sink != nullptr)
+            sink->show(printOutputFailed(printer));
         return false;
+    }
 
     std::unique_ptr<QProgressDialog> progress;
     if (progressParent != nullptr) {

@@ -2,6 +2,7 @@
 // Printing a document on a QPrinter: paper set-up and the print job.
 
 #include "model/document.h"
+#include "model/message.h"
 
 class QPrinter;
 class QWidget;
@@ -17,6 +18,11 @@ void configurePrinter(QPrinter& printer, const PageSettings& page);
 // PainterSurface in 0.1 mm. With a progressParent, a progress window with a
 // Cancel button shows while it runs. Returns false when the job did not start
 // (the printer could not be opened) or was cancelled (the job is aborted).
-bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent);
+// With a sink, output that cannot be opened is reported there with the
+// caption "打印文件" and a stop icon: "创建文件失败，请重试。\r\n（" + file + "）"
+// when printing to a file, "打开打印机失败，请重试。\r\n（" + printer name + "）"
+// for a printer (without the name when the printer has none).
+bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
+                   MessageSink* sink = nullptr);
 
 } // namespace ordavel

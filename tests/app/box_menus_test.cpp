@@ -5,7 +5,9 @@
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryFile>
 #include <QTest>
@@ -312,6 +314,40 @@ TEST_F(BoxMenusTest, PictureMenuInEditModeSetsSavesAndClearsThePicture)
     QTest::mouseRelease(control(index), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_EQ(doc().currentBoxIndex(), index);
     EXPECT_EQ(doc().box(index).attributes.picture, bytes);
+}
+
+TEST_F(BoxMenusTest, PictureFilesThatCannotBeReadOrWrittenAreReported)
+{
+    const int index = doc().addBox(BoxType::PicBox, 20, 20, 100, 100);
+    window->switchMode(AppMode::EditMode);
+    const std::string bytes = fileBytes(QString::fromUtf8(kJfifPicture));
+    doc().box(index).attributes.picture = bytes;
+    doc().setTitle(false);
+
+    // Set picture: a missing file and a folder are refused with a message; the box keeps its picture.
+    const std::string missing = folder.filePath(QStringLiteral("missing.jpg")).toStdString();
+    const std::string aFolder = folder.path().toStdString();
+    for (const std::string& path : {missing, aFolder}) {
+        prompter.messages.clear();
+        prompter.files.push_back(path);
+        rightClickBox(index, {"设置图片(&A)"});
+        EXPECT_EQ(prompter.messages, (std::vector<Message>{Message{"读取图片文件失败，请重试。\r\n（" + path + "）",
+                                                                 "设置图片", MessageIcon::Stop, MessageButtons::Ok}}));
+        EXPECT_EQ(doc().box(index).attributes.picture, bytes);
+        EXPECT_FALSE(doc().modified());
+    }
+
+    // Save picture as: a name in a missing folder, and one that is a folder.
+    QDir(folder.path()).mkdir(QStringLiteral("image1.jpg"));
+    for (const QString& name : {QStringLiteral("no folder/image1.jpg"), QStringLiteral("image1.jpg")}) {
+        const std::string path = folder.filePath(name).toStdString();
+        prompter.messages.clear();
+        prompter.files.push_back(path);
+        rightClickBox(index, {"图片另存为(&S)"});
+        EXPECT_EQ(prompter.messages, (std::vector<Message>{Message{"创建文件失败，请重试。\r\n（" + path + "）",
+                                                                 "图片另存为", MessageIcon::Stop, MessageButtons::Ok}}));
+    }
+    EXPECT_TRUE(QFileInfo(folder.filePath(QStringLiteral("image1.jpg"))).isDir());
 }
 
 } // namespace

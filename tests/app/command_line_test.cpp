@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QProcess>
 
+#include <cstdio>
+#include <filesystem>
+
 namespace ordavel {
 namespace {
 
@@ -108,6 +111,53 @@ TEST_F(CommandLineTest, PrintSwitchPrintsTheTemplateAndReportsTheOutcome)
     text.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
     ASSERT_TRUE(text.waitForFinished(20000));
     EXPECT_TRUE(text.readAllStandardOutput().contains("ORDAVELPRINT"));
+}
+
+// "表单.oxf" in GBK bytes: not UTF-8, as on disks written by other systems.
+const std::string kGbkName = "\xB1\xED\xB5\xA5.oxf";
+
+TEST_F(CommandLineTest, ANameInGbkBytesOpensThatFileAndSavesBackToIt)
+{
+    const std::string written = writeTextTemplate(QStringLiteral("utf8.oxf"), "寄件人");
+    const std::string folderBytes = folder.path().toStdString();
+    const std::string path = folderBytes + "/" + kGbkName;
+    ASSERT_EQ(std::rename(written.c_str(), path.c_str()), 0);
+    struct RemoveAtEnd { // QTemporaryDir cannot delete a name that is not UTF-8
+        std::string path;
+        ~RemoveAtEnd() { std::remove(path.c_str()); }
+    } const removeAtEnd{path};
+
+    std::string program = "ordavel";
+    std::string argument = path;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    EXPECT_EQ(runCommandLine(*window, argumentsFromArgv(2, argv)), std::nullopt);
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(doc().fileName(), path); // the same bytes
+    ASSERT_EQ(doc().liveBoxCount(), 1);
+    EXPECT_EQ(doc().box(1).attributes.text, "寄件人");
+
+    // Saving writes the file of that name, and no other.
+    doc().box(1).attributes.text = "收件人";
+    doc().boxEdited(1);
+    window->dispatch(QStringLiteral("保存"));
+    EXPECT_TRUE(prompter.messages.empty());
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folderBytes))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{kGbkName});
+
+    // A name relative to the current folder, and the print switch.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    const std::optional<int> opened = runCommandLine(*window, {kGbkName});
+    const std::optional<int> printed = runCommandLine(*window, {"./" + kGbkName, "-p"});
+    QDir::setCurrent(before);
+    EXPECT_EQ(opened, std::nullopt);
+    EXPECT_EQ(printed, kExitPrintCancelled); // loaded; the print dialog was cancelled
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(doc().fileName(), path);
+    ASSERT_EQ(doc().liveBoxCount(), 1);
+    EXPECT_EQ(doc().box(1).attributes.text, "收件人");
 }
 
 } // namespace

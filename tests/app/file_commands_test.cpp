@@ -3,7 +3,10 @@
 #include "designer/file_toolbar.h"
 
 #include <QFile>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 namespace ordavel {
 namespace {
@@ -152,6 +155,26 @@ TEST_F(FileCommandsTest, SaveAsShortcutWorksWhileTheSaveButtonIsOff)
     ASSERT_FALSE(window->fileToolBar()->entry(FileToolBar::Save)->isEnabled());
     QApplication::setActiveWindow(window.get());
     QTest::keyClick(window->windowHandle(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_EQ(prompter.fileChoices.size(), 1u);
+    EXPECT_EQ(prompter.fileChoices[0].title, "另存为...");
+}
+
+TEST_F(FileCommandsTest, SaveAsIsOneClickAwayOnTheSaveArrowAfterASave)
+{
+    const std::string path = writeTextTemplate(QStringLiteral("a.oxf"), "x");
+    ASSERT_TRUE(window->openTemplate(path));
+    FileToolBar* bar = window->fileToolBar();
+    ASSERT_FALSE(bar->entry(FileToolBar::Save)->isEnabled());
+    auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(bar->entry(FileToolBar::Save)));
+    ASSERT_NE(button, nullptr);
+    QTimer::singleShot(0, [bar] {
+        if (QApplication::activePopupWidget() == bar->saveMenu()) {
+            bar->saveMenu()->actions().constFirst()->trigger();
+            bar->saveMenu()->close();
+        }
+    });
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->width() - 3, button->height() / 2));
+    EXPECT_EQ(prompter.requests, std::vector<std::string>{"save"});
     ASSERT_EQ(prompter.fileChoices.size(), 1u);
     EXPECT_EQ(prompter.fileChoices[0].title, "另存为...");
 }

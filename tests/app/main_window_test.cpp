@@ -291,5 +291,18 @@ TEST_F(MainWindowTest, HelpButtonOpensOneNonModalTipsWindow)
     EXPECT_EQ(help->tipIndex(), 2);
 }
 
+TEST_F(MainWindowTest, PrintToAFileThatCannotBeCreatedIsReported)
+{
+    doc().addBox(BoxType::EditBox, 10, 10);
+    window->dispatch(QStringLiteral("编辑"));
+    const std::string pdf = folder.filePath(QStringLiteral("no such folder/out.pdf")).toStdString();
+    prompter.printers.push_back(true);
+    prompter.printToFile = pdf;
+    EXPECT_FALSE(window->print());
+    EXPECT_EQ(prompter.requests, (std::vector<std::string>{"printer", "message"}));
+    EXPECT_EQ(prompter.messages, (std::vector<Message>{Message{"创建文件失败，请重试。\r\n（" + pdf + "）", "打印文件",
+                                                             MessageIcon::Stop, MessageButtons::Ok}}));
+}
+
 } // namespace
 } // namespace ordavel

@@ -1,9 +1,11 @@
 #include "designer/control_toolbar.h"
 #include "designer/file_toolbar.h"
 
+#include <QApplication>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -29,6 +31,43 @@ TEST(FileToolBar, ReportsButtonsAndMenuEntriesByCaption)
         ASSERT_NE(button, nullptr);
         EXPECT_EQ(button->popupMode(), QToolButton::MenuButtonPopup);
     }
+}
+
+// Runs the first entry of the pop-up menu that the next event opens.
+void chooseFirstEntryOfNextMenu()
+{
+    QTimer::singleShot(0, [] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            menu->actions().constFirst()->trigger();
+            menu->close();
+        }
+    });
+}
+
+TEST(FileToolBar, SaveArrowStaysLiveWhileSaveIsDisabled)
+{
+    FileToolBar bar;
+    bar.show();
+    QAction* save = bar.entry(FileToolBar::Save);
+    auto* button = qobject_cast<QToolButton*>(bar.widgetForAction(save));
+    ASSERT_NE(button, nullptr);
+    const QPoint commandPart(6, button->height() / 2);
+    const QPoint arrow(button->width() - 3, button->height() / 2);
+    QSignalSpy spy(&bar, &FileToolBar::commandTriggered);
+
+    save->setEnabled(false);
+    EXPECT_TRUE(button->isEnabled());
+    QTest::mouseClick(button, Qt::LeftButton, {}, commandPart);
+    EXPECT_EQ(spy.size(), 0);
+    chooseFirstEntryOfNextMenu();
+    QTest::mouseClick(button, Qt::LeftButton, {}, arrow);
+    ASSERT_EQ(spy.size(), 1);
+    EXPECT_EQ(spy[0][0].toString(), QStringLiteral("另存为(&A)..."));
+
+    save->setEnabled(true);
+    QTest::mouseClick(button, Qt::LeftButton, {}, commandPart);
+    ASSERT_EQ(spy.size(), 2);
+    EXPECT_EQ(spy[1][0].toString(), QStringLiteral("保存"));
 }
 
 TEST(ControlToolBar, AlignArrowAsksForTheMenuAndTheButtonPartAligns)

@@ -1,5 +1,7 @@
 #include "platform/printer.h"
 
+#include "support/scripted_prompter.h"
+
 #include <QDir>
 #include <QPageLayout>
 #include <QPrinter>
@@ -68,6 +70,44 @@ TEST(Printer, ReportsAJobThatCannotStartOrIsCancelled)
     cancelled.setOutputFileName(dir.filePath(QStringLiteral("cancelled.pdf")));
     EXPECT_FALSE(printDocument(doc, cancelled, &parent));
     EXPECT_EQ(drawn, 2);
+}
+
+TEST(Printer, TellsTheSinkWhenTheOutputCannotBeOpened)
+{
+    Document doc;
+    for (int i = 0; i < 3; ++i)
+        doc.addBox(BoxType::EditBox, 10, 10 + 40 * i);
+    ScriptedPrompter sink;
+    QPrinter toFile(QPrinter::HighResolution);
+    toFile.setOutputFormat(QPrinter::PdfFormat);
+    toFile.setOutputFileName(QStringLiteral("/nonexistent-folder/out.pdf"));
+    EXPECT_FALSE(printDocument(doc, toFile, nullptr, &sink));
+    // Qt falls back to no printer at all for a name it does not know.
+    QPrinter unknown(QPrinter::HighResolution);
+    unknown.setPrinterName(QStringLiteral("ordavel-no-such-printer"));
+    EXPECT_FALSE(printDocument(doc, unknown, nullptr, &sink));
+    EXPECT_EQ(sink.messages,
+              (std::vector<Message>{
+                  Message{"创建文件失败，请重试。\r\n（/nonexistent-folder/out.pdf）", "打印文件", MessageIcon::Stop,
+                          MessageButtons::Ok},
+                  Message{"打开打印机失败，请重试。", "打印文件", MessageIcon::Stop, MessageButtons::Ok}}));
+
+    // A job that prints, or one the user cancels, says nothing.
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("page.pdf")));
+    EXPECT_TRUE(printDocument(doc, printer, nullptr, &sink));
+    QWidget parent;
+    doc.setYield([&] {
+        if (auto* progress = parent.findChild<QProgressDialog*>())
+            progress->cancel();
+    });
+    QPrinter cancelled(QPrinter::HighResolution);
+    cancelled.setOutputFormat(QPrinter::PdfFormat);
+    cancelled.setOutputFileName(dir.filePath(QStringLiteral("cancelled.pdf")));
+    EXPECT_FALSE(printDocument(doc, cancelled, &parent, &sink));
+    EXPECT_EQ(sink.messages.size(), 2u);
 }
 
 } // namespace
