@@ -13,8 +13,9 @@ class MainWindow;
 // Words of a raw command line: separated by spaces; a part in double quotes
 // may hold spaces and loses its quotes.
 std::vector<std::string> splitCommandLine(const std::string& line);
-// The words after the program's own name. The system has split them already;
-// quotes that still enclose a word are removed as on a raw command line.
+// The words after the program's own name, as the bytes the system passed (a
+// file name need not be UTF-8). The system has split them already; quotes
+// that still enclose a word are removed as on a raw command line.
 std::vector<std::string> argumentsFromArgv(int argc, char** argv);
 
 // "-p" and "/p" in any case, likewise "-h" and "/h".

@@ -2,6 +2,8 @@
 // The file toolbar `工具条_文件操作`: 15 entries (separators included) in a
 // fixed order, the drop-down menus of "保存" (`保存菜单`) and "帮助" (`帮助菜单`).
 // Every click, of a button or of a menu entry, is reported by its caption.
+// The arrow of "保存" stays usable while Save itself is disabled, so Save As
+// is always within reach.
 
 #include "model/document_observer.h"
 
