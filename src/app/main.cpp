@@ -1,8 +1,7 @@
 // The designer's entry point.
-#include "app/app_icon.h"
+#include "app/application_setup.h"
 #include "app/command_line.h"
 #include "app/startup.h"
-#include "platform/qt_translations.h"
 
 #include <QApplication>
 
@@ -18,11 +17,6 @@ int main(int argc, char** argv)
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Ordavel"));
-    QApplication::setApplicationVersion(QStringLiteral(ORDAVEL_VERSION));
-    // Lets the desktop match the windows to the installed ordavel.desktop launcher.
-    QGuiApplication::setDesktopFileName(QStringLiteral("ordavel"));
-    QApplication::setWindowIcon(ordavel::applicationIcon());
-    ordavel::installQtTranslations(app);
+    ordavel::setUpApplication(app);
     return ordavel::runDesigner(ordavel::argumentsFromArgv(argc, argv));
 }

@@ -1,8 +1,11 @@
 // The window icon and the splash picture come from the SVG the installed icons
 // are rendered from (a resource of the program), at every theme size.
 #include "app/app_icon.h"
+#include "app/application_setup.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QTranslator>
 #include <QImage>
 #include <QPainter>
 
@@ -41,6 +44,20 @@ TEST(ApplicationIcon, SplashLogoIsTheSameDrawingAtItsPlace)
     // The logo's own origin is 8, 2 units into the view box: the mark lands at (36 + 86, 42 + 79).
     EXPECT_TRUE(isRed(splash.pixel(122, 121)));
     EXPECT_EQ(qAlpha(splash.pixel(20, 20)), 0);
+}
+
+TEST(ApplicationSetup, NamesTheLauncherSetsTheIconAndTranslatesQtsOwnTexts)
+{
+    QTranslator* translator = setUpApplication(*qApp);
+    EXPECT_EQ(QGuiApplication::desktopFileName(), QStringLiteral("ordavel"));
+    EXPECT_EQ(QApplication::applicationName(), QStringLiteral("Ordavel"));
+    EXPECT_FALSE(QApplication::windowIcon().isNull());
+    ASSERT_NE(translator, nullptr);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    // The other tests of this program expect Qt's English texts.
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
 }
 
 } // namespace
