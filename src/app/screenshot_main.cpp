@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "designer/work_area.h"
 #include "platform/qt_prompter.h"
+#include "platform/qt_translations.h"
 #include "platform/screen_factors.h"
 
 #include <QApplication>
@@ -31,6 +32,7 @@ void settle()
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    ordavel::installQtTranslations(app);
     if (argc < 3) {
         std::fprintf(stderr, "usage: ordavel-screenshot OUT_DIR TEMPLATE.oxf\n");
         return 2;

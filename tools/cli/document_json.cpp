@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 #include <set>
 #include <stdexcept>
@@ -114,10 +115,25 @@ std::string isoDateTime(const DateTime& d)
     return text;
 }
 
-ordered_json pictureJson(const std::string& bytes)
+ordered_json pictureJson(const std::string& bytes, const PictureExport& how, const std::string& stem)
 {
     if (bytes.empty())
         return nullptr;
+    if (how.mode == PictureExport::Mode::Embed)
+        return {{"base64", encodeBase64(bytes)}};
+    if (how.mode == PictureExport::Mode::Files) {
+        const std::string extension = pictureExtension(bytes);
+        const std::filesystem::path path =
+            std::filesystem::path(how.folder) / (stem + "." + (extension.empty() ? "bin" : extension));
+        std::error_code ignored;
+        std::filesystem::create_directories(how.folder, ignored);
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out)
+            throw std::runtime_error("cannot write the picture file " + path.string());
+        return {{"file", path.generic_string()}};
+    }
     const QByteArray digest = QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
                                                        QCryptographicHash::Sha256);
     ordered_json picture;
@@ -308,7 +324,7 @@ void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolde
 
 } // namespace
 
-nlohmann::ordered_json documentToJson(const Document& doc)
+nlohmann::ordered_json documentToJson(const Document& doc, const PictureExport& pictures)
 {
     const PageSettings& page = doc.page();
     ordered_json out;
@@ -320,7 +336,7 @@ nlohmann::ordered_json documentToJson(const Document& doc)
     out["ImgShowType"] = page.imgShowType;
     out["bgColor"] = page.bgColor;
     out["isPrintBgPic"] = page.isPrintBgPic;
-    out["background"] = pictureJson(page.background);
+    out["background"] = pictureJson(page.background, pictures, "background");
     ordered_json boxes = ordered_json::array();
     for (int index : doc.liveIndices()) {
         Box b = doc.box(index);
@@ -340,7 +356,7 @@ nlohmann::ordered_json documentToJson(const Document& doc)
         for (const Field& field : typeFields(b.type))
             box[field.key] = fieldJson(field, b);
         if (b.type == BoxType::PicBox)
-            box["picture"] = pictureJson(b.attributes.picture);
+            box["picture"] = pictureJson(b.attributes.picture, pictures, "picture" + std::to_string(index));
         if (b.type == BoxType::ComboBox)
             box["items"] = b.attributes.items;
         boxes.push_back(std::move(box));

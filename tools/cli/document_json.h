@@ -11,7 +11,8 @@
 // picture (null or a picture object), a combo box adds items (the list).
 // A picture object as written: {"bytes": n, "sha256": "<hex>", "extension":
 // "jpg"|"gif"|"bmp"|""}; as read it may instead be {"file": "<path relative
-// to the JSON file>"} or {"base64": "<standard Base64>"}.
+// to the JSON file>"} or {"base64": "<standard Base64>"}; dump writes those
+// two forms too when asked (PictureExport), so that its output builds back.
 
 #include "model/document.h"
 
@@ -21,7 +22,17 @@
 
 namespace ordavel::cli {
 
-nlohmann::ordered_json documentToJson(const Document& doc);
+// How documentToJson gives picture bytes: described (size, digest, type; not
+// readable by build), embedded as Base64, or written as files into `folder`
+// ("background.EXT", "picture<index>.EXT") and named there as "folder/NAME".
+struct PictureExport {
+    enum class Mode { Describe, Embed, Files };
+    Mode mode = Mode::Describe;
+    std::string folder;
+};
+
+// Throws std::runtime_error when a picture file cannot be written.
+nlohmann::ordered_json documentToJson(const Document& doc, const PictureExport& pictures = {});
 
 // Fills doc (a new document) from json. A missing key keeps the model's
 // initial value; `index` chooses the slot (so gaps can be made) and a box

@@ -34,7 +34,11 @@ void printUsage(std::FILE* to)
     std::fprintf(to, "usage: ordavel-cli COMMAND ...\n");
     for (const auto& command : ordavel::cli::commands())
         std::fprintf(to, "  ordavel-cli %s\n", command.usage);
+    std::fprintf(to, "  ordavel-cli COMMAND --help   (that command's usage)\n"
+                     "  ordavel-cli --version\n");
 }
+
+bool isHelp(const std::string& word) { return word == "-h" || word == "--help"; }
 } // namespace
 
 int main(int argc, char** argv)
@@ -44,15 +48,28 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::string name = argv[1];
-    if (name == "-h" || name == "--help" || name == "help") {
+    if (name == "--version" || name == "-V") {
+        std::printf("ordavel-cli %s\n", ORDAVEL_VERSION);
+        return 0;
+    }
+    // "help CMD" and "CMD --help" print that command's usage; plain "help" lists them all.
+    const bool helpFirst = isHelp(name) || name == "help";
+    const std::string wanted = helpFirst && argc > 2 ? argv[2] : name;
+    if (helpFirst && argc <= 2) {
         printUsage(stdout);
         return 0;
     }
     for (const auto& command : ordavel::cli::commands()) {
-        if (name == command.name)
-            return command.run(std::vector<std::string>(argv + 2, argv + argc));
+        if (wanted != command.name)
+            continue;
+        const std::vector<std::string> args(argv + 2, argv + argc);
+        if (helpFirst || std::any_of(args.begin(), args.end(), isHelp)) {
+            std::printf("usage: ordavel-cli %s\n", command.usage);
+            return 0;
+        }
+        return command.run(args);
     }
-    std::fprintf(stderr, "ordavel-cli: unknown command \"%s\"\n", name.c_str());
+    std::fprintf(stderr, "ordavel-cli: unknown command \"%s\"\n", wanted.c_str());
     printUsage(stderr);
     return 1;
 }

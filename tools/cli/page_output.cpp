@@ -12,6 +12,8 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <cstdio>
@@ -62,6 +64,28 @@ std::string writePdf(const Document& doc, const std::string& path)
         return "cannot make the PDF in the temporary folder" +
                (status.ok() ? std::string() : ": " + describeFileStatus(status));
     return writeOutput(path, *bytes);
+}
+
+std::string writePdfToStdout(const Document& doc)
+{
+    const QTemporaryDir folder;
+    if (!folder.isValid())
+        return "cannot make a temporary folder for the PDF";
+    const std::string path = folder.filePath(QStringLiteral("page.pdf")).toStdString();
+    if (const std::string error = writePdf(doc, path); !error.empty())
+        return error;
+    std::FILE* pdf = std::fopen(path.c_str(), "rb");
+    if (pdf == nullptr)
+        return "cannot read back the PDF";
+    char buffer[65536];
+    bool ok = true;
+    for (std::size_t n; ok && (n = std::fread(buffer, 1, sizeof buffer, pdf)) > 0;)
+        ok = std::fwrite(buffer, 1, n, stdout) == n;
+    ok = ok && !std::ferror(pdf);
+    std::fclose(pdf);
+    if (std::fflush(stdout) != 0 || !ok)
+        return "cannot write the PDF to standard output";
+    return {};
 }
 
 std::string writePng(const Document& doc, const std::string& path, int dpi)

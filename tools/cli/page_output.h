@@ -14,6 +14,9 @@ namespace ordavel::cli {
 // `dpi` dots per inch. A paper size not > 0 keeps the printer's (PDF) or A4 (PNG).
 std::string writePdf(const Document& doc, const std::string& path);
 std::string writePng(const Document& doc, const std::string& path, int dpi);
+// The PDF on standard output; it is made in a temporary folder first, so a
+// failed render writes nothing there.
+std::string writePdfToStdout(const Document& doc);
 
 // Prints on `printerName` (the default printer when empty) without a dialog,
 // as a job titled `jobName`.

@@ -1,5 +1,5 @@
-// ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png [--dpi N]: the page the print
-// command would put on paper, written to a file.
+// ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N]: the page the print
+// command would put on paper, written to a file ("-" writes the PDF to stdout).
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
@@ -52,8 +52,9 @@ int run(const std::vector<std::string>& args)
         }
     }
     if (input.empty() || output.empty())
-        return fail("usage: ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png [--dpi N]");
-    const bool pdf = endsWith(output, ".pdf");
+        return fail("usage: ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N]");
+    const bool toStdout = output == "-"; // PDF on standard output
+    const bool pdf = toStdout || endsWith(output, ".pdf");
     if (!pdf && !endsWith(output, ".png"))
         return fail("the output name must end in .pdf or .png");
 
@@ -61,14 +62,14 @@ int run(const std::vector<std::string>& args)
     Document doc;
     if (!loadTemplate(doc, input))
         return fail("cannot load \"" + input + "\"");
-    const std::string error = pdf ? writePdf(doc, output) : writePng(doc, output, dpi);
+    const std::string error = toStdout ? writePdfToStdout(doc) : pdf ? writePdf(doc, output) : writePng(doc, output, dpi);
     if (!error.empty())
         return fail(error);
     return 0;
 }
 
 const CommandRegistration registration(
-    {"render", "render FILE.oxf -o OUT.pdf|OUT.png [--dpi N]   (PNG default 300 dpi)", run});
+    {"render", "render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N]   (PNG default 300 dpi; - is PDF on stdout)", run});
 
 } // namespace
 

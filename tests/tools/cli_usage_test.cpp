@@ -1,0 +1,179 @@
+// The tool as a Unix command: versions, help per command, PDF on stdout, and
+// dump output that builds back into the very same template.
+#include "tool_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace ordavel {
+namespace {
+
+using test::ScratchDir;
+using test::shellQuoted;
+
+const std::string kCli = ORDAVEL_CLI;
+const std::string kSample = std::string(ORDAVEL_SOURCE_DIR) + "/samples/waybill.oxf";
+
+struct Output {
+    int status = -1;
+    std::string out; // stdout alone
+    std::string err;
+};
+
+// Runs a shell command, keeping stdout and stderr apart.
+Output run(const std::string& command)
+{
+    ScratchDir scratch("ordavel-usage");
+    const auto errFile = scratch.path() / "stderr";
+    Output result;
+    std::FILE* pipe = ::popen(("{ " + command + "; } 2>" + shellQuoted(errFile)).c_str(), "r");
+    if (pipe == nullptr)
+        return result;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        result.out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    std::ifstream in(errFile);
+    std::ostringstream err;
+    err << in.rdbuf();
+    result.err = err.str();
+    return result;
+}
+
+std::string readBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+TEST(CliVersion, BothProgramsPrintNameAndVersionOnStdout)
+{
+    const Output cli = run(kCli + " --version");
+    EXPECT_EQ(cli.status, 0) << cli.err;
+    EXPECT_EQ(cli.out, std::string("ordavel-cli ") + ORDAVEL_VERSION + "\n");
+    // No display and no platform plugin: the designer must answer before it needs either.
+    const Output app = run("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + std::string(ORDAVEL_APP) +
+                           " --version");
+    EXPECT_EQ(app.status, 0) << app.err;
+    EXPECT_EQ(app.out, std::string("ordavel ") + ORDAVEL_VERSION + "\n");
+    EXPECT_EQ(app.err, "");
+}
+
+TEST(CliHelp, EachCommandPrintsItsOwnUsageAndRunsNothing)
+{
+    const struct {
+        const char* command;
+        const char* option; // one option only that command has
+    } rows[] = {{"render", "--dpi"}, {"print", "--copies"}, {"dump", "--pictures"}, {"build", "FILE.json|-"}};
+    for (const auto& row : rows) {
+        const std::string prefix = std::string("usage: ordavel-cli ") + row.command + " ";
+        for (const std::string& form : {std::string(row.command) + " --help", std::string(row.command) + " -h",
+                                        "help " + std::string(row.command),
+                                        // help wins over the other arguments, which are not read
+                                        std::string(row.command) + " missing.oxf -o /nonexistent/x --help"}) {
+            const Output help = run(kCli + " " + form);
+            EXPECT_EQ(help.status, 0) << form << ": " << help.err;
+            EXPECT_EQ(help.out.rfind(prefix, 0), 0U) << form << ": " << help.out;
+            EXPECT_NE(help.out.find(row.option), std::string::npos) << form << ": " << help.out;
+            EXPECT_EQ(std::count(help.out.begin(), help.out.end(), '\n'), 1) << form << ": " << help.out;
+        }
+    }
+    const Output all = run(kCli + " --help");
+    EXPECT_EQ(all.status, 0);
+    for (const char* command : {"render", "print", "dump", "build", "--version"})
+        EXPECT_NE(all.out.find(std::string("ordavel-cli ") + command), std::string::npos) << all.out;
+
+    const Output unknown = run(kCli + " help frobnicate");
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_NE(unknown.err.find("unknown command \"frobnicate\""), std::string::npos) << unknown.err;
+}
+
+TEST(CliRender, DashWritesThePdfToStdoutAndNothingOnFailure)
+{
+    const Output pdf = run(kCli + " render " + shellQuoted(kSample) + " -o -");
+    ASSERT_EQ(pdf.status, 0) << pdf.err;
+    EXPECT_EQ(pdf.out.rfind("%PDF-", 0), 0U);
+    EXPECT_NE(pdf.out.find("%%EOF", pdf.out.size() - 8), std::string::npos);
+
+    // The same page as a file: same size, the same words in it.
+    ScratchDir scratch("ordavel-stdout");
+    const auto piped = scratch.path() / "piped.pdf";
+    std::ofstream(piped, std::ios::binary) << pdf.out;
+    const auto text = test::runCommand("pdftotext -layout " + shellQuoted(piped) + " -");
+    ASSERT_EQ(text.status, 0) << text.output;
+    const auto file = scratch.path() / "file.pdf";
+    ASSERT_EQ(run(kCli + " render " + shellQuoted(kSample) + " -o " + shellQuoted(file)).status, 0);
+    EXPECT_EQ(test::runCommand("pdftotext -layout " + shellQuoted(file) + " -").output, text.output);
+    EXPECT_FALSE(text.output.empty());
+
+    const Output missing = run(kCli + " render " + shellQuoted(scratch.path() / "missing.oxf") + " -o -");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+}
+
+TEST(CliDumpBuildRoundTrip, EmbeddedOrFilePicturesBuildTheSampleByteForByte)
+{
+    ScratchDir scratch("ordavel-roundtrip");
+    const std::string original = readBytes(kSample);
+    ASSERT_FALSE(original.empty());
+
+    const auto piped = scratch.path() / "piped.oxf";
+    const auto pipe = test::runCommand(kCli + " dump --embed " + shellQuoted(kSample) + " | " + kCli +
+                                       " build - -o " + shellQuoted(piped));
+    ASSERT_EQ(pipe.status, 0) << pipe.output;
+    EXPECT_TRUE(readBytes(piped) == original) << "dump --embed | build changed the template";
+
+    // --pictures: the JSON refers to files in the folder; build finds them from the JSON's folder.
+    const auto json = scratch.path() / "waybill.json";
+    const auto dumped = run("cd " + shellQuoted(scratch.path()) + " && " + kCli + " dump --pictures pics " +
+                            shellQuoted(kSample) + " > waybill.json");
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    EXPECT_TRUE(std::filesystem::exists(scratch.path() / "pics" / "background.jpg"));
+    EXPECT_NE(readBytes(json).find("\"file\": \"pics/background.jpg\""), std::string::npos);
+    const auto rebuilt = scratch.path() / "rebuilt.oxf";
+    const Output build = run(kCli + " build " + shellQuoted(json) + " -o " + shellQuoted(rebuilt));
+    ASSERT_EQ(build.status, 0) << build.err;
+    EXPECT_TRUE(readBytes(rebuilt) == original) << "dump --pictures then build changed the template";
+}
+
+TEST(CliDumpBuildRoundTrip, PictureBoxesGoToTheirOwnFilesAndOptionsAreChecked)
+{
+    ScratchDir scratch("ordavel-pictures");
+    std::ofstream(scratch.path() / "in.json")
+        << R"({"boxes": [{"cType": 7}, {"cType": 3, "picture": {"base64": "R0lGODlhAQ=="}}, {"cType": 3}]})";
+    const auto oxf = scratch.path() / "in.oxf";
+    ASSERT_EQ(run(kCli + " build " + shellQuoted(scratch.path() / "in.json") + " -o " + shellQuoted(oxf)).status, 0);
+
+    const Output dumped = run(kCli + " dump --pictures " + shellQuoted(scratch.path() / "p") + " " + shellQuoted(oxf));
+    ASSERT_EQ(dumped.status, 0) << dumped.err;
+    EXPECT_EQ(readBytes(scratch.path() / "p" / "picture2.gif"), std::string("GIF89a\x01", 7));
+    EXPECT_FALSE(std::filesystem::exists(scratch.path() / "p" / "background.bin")); // no background, no file
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(scratch.path() / "p"), {}), 1);
+
+    const Output embedded = run(kCli + " dump --embed " + shellQuoted(oxf));
+    EXPECT_NE(embedded.out.find("\"base64\": \"R0lGODlhAQ==\""), std::string::npos) << embedded.out;
+
+    for (const std::string& wrong : {std::string(" dump --embed --pictures x "), std::string(" dump --pictures ")}) {
+        const Output bad = run(kCli + wrong + shellQuoted(oxf));
+        EXPECT_EQ(bad.status, 1) << wrong;
+        EXPECT_EQ(bad.out, "") << wrong;
+    }
+    // A folder that cannot be made fails instead of writing JSON that refers to nothing.
+    std::ofstream(scratch.path() / "file") << "x";
+    const Output blocked = run(kCli + " dump --pictures " + shellQuoted(scratch.path() / "file" / "sub") + " " +
+                               shellQuoted(oxf));
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_NE(blocked.err.find("cannot write the picture file"), std::string::npos) << blocked.err;
+}
+
+} // namespace
+} // namespace ordavel
