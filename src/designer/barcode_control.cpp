@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace ordavel {
 
 BarcodeControl::BarcodeControl(QWidget* parent) : QWidget(parent), m_edit(new QLineEdit(this))
@@ -49,7 +51,9 @@ void BarcodeControl::resizeEvent(QResizeEvent* /*event*/) { placeEdit(); }
 
 void BarcodeControl::placeEdit()
 {
-    const int height = std::min(m_edit->sizeHint().height(), this->height());
+    // In a low box the line takes at most half, so the symbol stays in sight.
+    constexpr int kSmallestLine = 16;
+    const int height = std::min(m_edit->sizeHint().height(), std::max(this->height() / 2, std::min(this->height(), kSmallestLine)));
     m_edit->setGeometry(0, this->height() - height, width(), height);
 }
 
