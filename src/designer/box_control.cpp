@@ -2,6 +2,7 @@
 
 #include "designer/box_media.h"
 
+#include "designer/barcode_control.h"
 #include "designer/color_block_widget.h"
 #include "designer/combo_control.h"
 #include "designer/date_control.h"
@@ -59,6 +60,7 @@ const char* templateName(BoxType type)
     case BoxType::DatePicker: return "日期框_模板";
     case BoxType::ComboBox: return "组合框_模板";
     case BoxType::ColorPicker: return "颜色选择器_模板";
+    case BoxType::BarcodeBox: return "条码框_模板";
     case BoxType::None: break;
     }
     return "";
@@ -80,6 +82,7 @@ BoxControl* createBoxControl(const Box& box, QWidget* parent)
     case BoxType::DatePicker: control = new DateControl(parent); break;
     case BoxType::ComboBox: control = new ComboControl(parent); break;
     case BoxType::ColorPicker: control = new ColorBlockWidget(parent); break;
+    case BoxType::BarcodeBox: control = new BarcodeControl(parent); break;
     case BoxType::None: return nullptr;
     }
     control->widget()->hide();

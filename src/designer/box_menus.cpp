@@ -26,7 +26,7 @@ constexpr AddEntry kAddEntries[] = {
     {"编辑框(&E)", BoxType::EditBox},    {"标签(&L)", BoxType::Label},
     {"图片框(&P)", BoxType::PicBox},     {"外形框(&R)", BoxType::ShapeBox},
     {"组合框(&C)", BoxType::ComboBox},   {"日期框(&D)", BoxType::DatePicker},
-    {"颜色选择器(&Y)", BoxType::ColorPicker},
+    {"颜色选择器(&Y)", BoxType::ColorPicker}, {"条码框(&M)", BoxType::BarcodeBox},
 };
 
 QMenu* makeMenu(const char* name, QWidget* parent)

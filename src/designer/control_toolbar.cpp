@@ -37,6 +37,7 @@ ControlToolBar::ControlToolBar(QWidget* parent) : QToolBar(parent)
     add("组合框", "组合框");
     add("日期框", "日期框");
     add("颜色框", "颜色选择器");
+    add("条码框", "条码、二维码");
     QAction* table = add("数据表", "数据表");
     table->setVisible(false);
     addSeparator();

@@ -1,5 +1,5 @@
 #pragma once
-// The control toolbar `工具条_控件操作`: 12 entries; the seven box-type buttons
+// The control toolbar `工具条_控件操作`: 13 entries; the eight box-type buttons
 // and "左对齐" with its drop-down arrow. Clicks are reported by caption; the
 // arrow of "左对齐" asks for the multi-selection menu at the arrow.
 
@@ -12,7 +12,7 @@ namespace ordavel {
 class ControlToolBar : public QToolBar {
     Q_OBJECT
 public:
-    enum Index : int { DrawCaption = 1, FirstType = 2, LastType = 8, Table = 9, AlignLeft = 11, Count = 12 };
+    enum Index : int { DrawCaption = 1, FirstType = 2, LastType = 9, Table = 10, AlignLeft = 12, Count = 13 };
 
     explicit ControlToolBar(QWidget* parent = nullptr);
     QAction* entry(int index) const;

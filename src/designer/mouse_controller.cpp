@@ -29,7 +29,7 @@ struct TypeButton {
 constexpr TypeButton kTypeButtons[] = {
     {"编辑框", BoxType::EditBox},    {"标签", BoxType::Label},        {"图片框", BoxType::PicBox},
     {"外形框", BoxType::ShapeBox},   {"组合框", BoxType::ComboBox},   {"日期框", BoxType::DatePicker},
-    {"颜色框", BoxType::ColorPicker},
+    {"颜色框", BoxType::ColorPicker}, {"条码框", BoxType::BarcodeBox},
 };
 
 constexpr int kCursorSize = 32;

@@ -299,6 +299,17 @@ void colorIcon(QPainter& p)
     }
 }
 
+void barcodeIcon(QPainter& p)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(kInk);
+    const double bars[][2] = {{3, 1.5}, {5.5, 1}, {7.5, 2.5}, {11, 1}, {13, 1.5}, {15.5, 2.5}, {19, 1}, {20.5, 1}};
+    for (const auto& bar : bars)
+        p.drawRect(QRectF(bar[0], 3.5, bar[1], 14));
+    p.setPen(pen(kInk, 1.0));
+    p.drawLine(QPointF(3, 20.5), QPointF(21.5, 20.5));
+}
+
 void tableIcon(QPainter& p)
 {
     p.setPen(pen(kInk, 1.2));
@@ -333,7 +344,7 @@ QIcon toolbarIcon(const QString& caption)
         {"预览", previewIcon},   {"打印", printIcon},    {"帮助", helpIcon},
         {"退出", exitIcon},      {"编辑框", textBoxIcon}, {"标签", labelIcon},
         {"图片框", pictureIcon}, {"外形框", shapeIcon},  {"组合框", comboIcon},
-        {"日期框", dateIcon},    {"颜色框", colorIcon},  {"数据表", tableIcon},
+        {"日期框", dateIcon},    {"颜色框", colorIcon},  {"条码框", barcodeIcon}, {"数据表", tableIcon},
         {"左对齐", alignLeftIcon},
     };
     for (const Entry& entry : entries)

@@ -1,5 +1,6 @@
 #include "dialogs/property_dialogs.h"
 
+#include "dialogs/barcode_dialog.h"
 #include "dialogs/combo_dialog.h"
 #include "dialogs/graphic_dialogs.h"
 #include "dialogs/text_dialogs.h"
@@ -23,6 +24,7 @@ bool showPropertyDialog(QWidget* parent, Document& doc, int index, Prompter& pro
     case BoxType::DatePicker: dialog = std::make_unique<DateDialog>(parent, doc, index, prompter); break;
     case BoxType::ComboBox: dialog = std::make_unique<ComboDialog>(parent, doc, index, prompter); break;
     case BoxType::ColorPicker: dialog = std::make_unique<ColorBlockDialog>(parent, doc, index, prompter); break;
+    case BoxType::BarcodeBox: dialog = std::make_unique<BarcodeDialog>(parent, doc, index, prompter); break;
     case BoxType::None: return false;
     }
     if (!dialog)

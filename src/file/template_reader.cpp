@@ -8,6 +8,7 @@
 #include "file/template_result.h"
 #include "file/value_format.h"
 #include "file/xml.h"
+#include "model/barcode_settings.h"
 
 #include <algorithm>
 #include <array>
@@ -39,6 +40,11 @@ enum class Key : int {
     Scrollbars,
     T,
     U,
+    bcECC,
+    bcHRT,
+    bcModule,
+    bcRotate,
+    bcType,
     bgColor,
     bgImage,
     cType,
@@ -85,6 +91,11 @@ constexpr std::string_view kKeyNames[] = {
         "Scrollbars",
         "T",
         "U",
+        "bcECC",
+        "bcHRT",
+        "bcModule",
+        "bcRotate",
+        "bcType",
         "bgColor",
         "bgImage",
         "cType",
@@ -282,6 +293,21 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
         break;
     case BoxType::ColorPicker:
         a.color = r.color(Key::Color);
+        break;
+    case BoxType::BarcodeBox:
+        // Unknown names and angles keep the defaults: Code128, M, unrotated.
+        if (const auto symbology = symbologyFromName(r.text(Key::bcType)))
+            a.barcode.symbology = *symbology;
+        a.text = r.text(Key::wValue);
+        a.barcode.humanReadable = r.flag(Key::bcHRT);
+        a.barcode.moduleMm = std::clamp(readNumber(r.text(Key::bcModule)), 0.0, kMaxPaperCm * 10.0);
+        if (const auto ecc = eccFromName(r.text(Key::bcECC)))
+            a.barcode.ecc = *ecc;
+        if (const int rotation = r.integer(Key::bcRotate); isValidRotation(rotation))
+            a.barcode.rotation = rotation;
+        a.textColor = r.color(Key::Color);
+        a.bgColor = r.color(Key::bgColor);
+        a.font = r.font();
         break;
     case BoxType::None:
         break;

@@ -7,6 +7,7 @@
 #include "file/template_format.h"
 #include "file/value_format.h"
 #include "file/xml.h"
+#include "model/barcode_settings.h"
 
 namespace ordavel {
 
@@ -97,6 +98,17 @@ void writeBox(const Box& b, XmlDocument& xml, XmlNodeId boxes)
         break;
     case BoxType::ColorPicker:
         w.color("Color", a.color);
+        break;
+    case BoxType::BarcodeBox:
+        w.text("bcType", symbologyName(a.barcode.symbology));
+        w.text("wValue", a.text);
+        w.flag("bcHRT", a.barcode.humanReadable);
+        w.text("bcModule", formatPrintValue(a.barcode.moduleMm));
+        w.text("bcECC", eccName(a.barcode.ecc));
+        w.integer("bcRotate", a.barcode.rotation);
+        w.color("Color", a.textColor);
+        w.color("bgColor", a.bgColor);
+        w.font(a.font);
         break;
     case BoxType::None:
         break;

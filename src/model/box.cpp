@@ -7,7 +7,7 @@ namespace ordavel {
 
 BoxType boxTypeFromCode(int code)
 {
-    return code >= 1 && code <= 7 ? static_cast<BoxType>(code) : BoxType::None;
+    return code >= 1 && code <= 8 ? static_cast<BoxType>(code) : BoxType::None;
 }
 
 DateTime DateTime::now()
@@ -26,6 +26,7 @@ BoxAttributes defaultAttributes(BoxType type)
     case BoxType::EditBox: attrs.text = "编辑框"; break;
     case BoxType::Label: attrs.text = "标签"; break;
     case BoxType::DatePicker: attrs.dateTime = DateTime::now(); break;
+    case BoxType::BarcodeBox: attrs.text = "12345678"; break;
     default: break;
     }
     return attrs;

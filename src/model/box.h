@@ -19,9 +19,10 @@ enum class BoxType : int {
     DatePicker = 5,
     ComboBox = 6,
     ColorPicker = 7,
+    BarcodeBox = 8,
 };
 
-// The file and dialogs use the integer code; anything outside 1..7 is None.
+// The file and dialogs use the integer code; anything outside 1..8 is None.
 BoxType boxTypeFromCode(int code);
 inline int boxTypeCode(BoxType type) { return static_cast<int>(type); }
 
@@ -87,10 +88,25 @@ enum ShapeKind : int {
 // Line styles (ShapeBox xxType).
 enum LineStyle : int { LineNone = 0, LineSolid = 1, LineDot = 2, LineDash = 3, LineDashDot = 4, LineDashDotDot = 5 };
 
+// Symbologies of a barcode box (file key bcType, names in barcode_settings.h).
+enum class Symbology : int { Code128 = 0, EAN13, Code39, QR, DataMatrix, PDF417 };
+// QR error correction levels (bcECC).
+enum class QrEcc : int { L = 0, M, Q, H };
+
+// The settings of a barcode box besides its data, colours and font.
+struct BarcodeSettings {
+    Symbology symbology = Symbology::Code128; // bcType
+    bool humanReadable = true;                // bcHRT: text under a linear code
+    double moduleMm = 0.0;                    // bcModule: module width, 0 automatic
+    QrEcc ecc = QrEcc::M;                     // bcECC
+    int rotation = 0;                         // bcRotate: 0, 90, 180 or 270, clockwise
+    friend bool operator==(const BarcodeSettings&, const BarcodeSettings&) = default;
+};
+
 // Every attribute a box of some type can have. Only those of the box's own
 // type are meaningful; the comment names the types and the file key.
 struct BoxAttributes {
-    std::string text;          // EditBox, Label (caption), ComboBox current text: wValue
+    std::string text;          // EditBox, Label (caption), ComboBox current text, BarcodeBox data: wValue
     Color textColor = kBlack;  // EditBox, Label: Color; also carried to dates and combos when printing
     Color bgColor = kWhite;    // Label, PicBox, ShapeBox (fill): bgColor
     FontSpec font;             // EditBox, Label, DatePicker, ComboBox
@@ -112,6 +128,7 @@ struct BoxAttributes {
     std::vector<std::string> items; // ComboBox list entries
     int listStyle = 0;         // ComboBox: Type
     Color color = kBlack;      // ColorPicker: Color
+    BarcodeSettings barcode;   // BarcodeBox (data in text, bars in textColor, ground in bgColor)
     friend bool operator==(const BoxAttributes&, const BoxAttributes&) = default;
 };
 

@@ -6,6 +6,8 @@
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
 
 namespace ordavel {
 
@@ -45,6 +47,10 @@ PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(paint
     if (units == Units::TenthsMm && painter.device() != nullptr) {
         m_scaleX = painter.device()->logicalDpiX() / 254.0;
         m_scaleY = painter.device()->logicalDpiY() / 254.0;
+        // A PDF file has no dots; a printer (even one fed PDF) and a picture have.
+        const auto* printer = dynamic_cast<const QPrinter*>(painter.device());
+        m_exact = dynamic_cast<const QPdfWriter*>(painter.device()) != nullptr
+            || (printer != nullptr && printer->outputFormat() == QPrinter::PdfFormat);
     }
     m_font = qtFont(FontSpec{});
 }
@@ -130,6 +136,30 @@ void PainterSurface::drawPicture(std::string_view bytes, int x, int y, int width
     if (image.isNull())
         return;
     m_painter.drawImage(deviceRect(x, y, x + width, y + height), image);
+}
+
+void PainterSurface::fillArea(double x, double y, double width, double height, Color color)
+{
+    m_painter.fillRect(QRectF(x * m_scaleX, y * m_scaleY, width * m_scaleX, height * m_scaleY), toQColor(color));
+}
+
+double PainterSurface::textWidth(std::string_view utf8) const
+{
+    const QFontMetricsF metrics(m_font, m_painter.device());
+    return metrics.horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))) / m_scaleX;
+}
+
+void PainterSurface::drawRotatedTextLine(double x, double y, int degrees, std::string_view utf8)
+{
+    const QFontMetricsF metrics(m_font, m_painter.device());
+    m_painter.save();
+    m_painter.translate(x * m_scaleX, y * m_scaleY);
+    m_painter.rotate(degrees);
+    m_painter.setFont(m_font);
+    m_painter.setPen(QPen(m_textColor));
+    m_painter.drawText(QPointF(0.0, metrics.ascent()),
+                       QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    m_painter.restore();
 }
 
 std::optional<PixelSize> PainterSurface::pictureSize(std::string_view bytes) const

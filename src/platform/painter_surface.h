@@ -38,6 +38,11 @@ public:
     void drawLine(int x1, int y1, int x2, int y2) override;
     void drawPicture(std::string_view bytes, int x, int y, int width, int height) override;
     std::optional<PixelSize> pictureSize(std::string_view bytes) const override;
+    // Exact on the screen and in PDF files; printers and pictures have dots.
+    bool exactGeometry() const override { return m_exact; }
+    void fillArea(double x, double y, double width, double height, Color color) override;
+    double textWidth(std::string_view utf8) const override;
+    void drawRotatedTextLine(double x, double y, int degrees, std::string_view utf8) override;
 
     // The text colour now in force: the preview panel keeps it from one
     // paint to the next (dates and combo texts draw in it).
@@ -50,6 +55,7 @@ private:
     QPainter& m_painter;
     double m_scaleX = 1.0; // device pixels per unit
     double m_scaleY = 1.0;
+    bool m_exact = true;
     QFont m_font;
     QColor m_textColor{Qt::black};
     Color m_textColorValue = kBlack;

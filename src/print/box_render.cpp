@@ -1,5 +1,6 @@
 #include "print/box_render.h"
 
+#include "print/barcode_render.h"
 #include "print/print_units.h"
 
 #include <algorithm>
@@ -161,6 +162,7 @@ void drawBox(const Box& box, RenderTarget target, const UnitFactors& factors, Su
         writeText(surface, r.x, r.y, a.text);
         break;
     case BoxType::ColorPicker: fill(surface, r, a.color); break;
+    case BoxType::BarcodeBox: drawBarcodeBox(box, target, factors, surface); break;
     case BoxType::None: break;
     }
 }

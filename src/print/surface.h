@@ -56,6 +56,19 @@ public:
     virtual void drawPicture(std::string_view bytes, int x, int y, int width, int height) = 0;
     // Natural size of the picture file bytes; nothing when they do not decode.
     virtual std::optional<PixelSize> pictureSize(std::string_view bytes) const = 0;
+
+    // For barcodes, which need more than whole units:
+    // True when the output has no dots of its own to align to (a PDF file,
+    // the screen); false when its device pixels are printer or picture dots.
+    virtual bool exactGeometry() const = 0;
+    // Fills the area with the colour, no outline; position and size in
+    // surface units, fractions kept. Pen and brush settings stay as they are.
+    virtual void fillArea(double x, double y, double width, double height, Color color) = 0;
+    // Advance width of one line of text in the current font, surface units.
+    virtual double textWidth(std::string_view utf8) const = 0;
+    // One line of text turned clockwise by `degrees` (0, 90, 180, 270) about
+    // the top-left corner of its cell, which lies at (x, y).
+    virtual void drawRotatedTextLine(double x, double y, int degrees, std::string_view utf8) = 0;
 };
 
 } // namespace ordavel

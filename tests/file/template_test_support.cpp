@@ -83,7 +83,7 @@ void fillRandomDocument(Document& doc, std::mt19937& rng, bool gaps)
 
     const int count = pick(rng, 1, 20);
     for (int i = 0; i < count; ++i) {
-        const auto type = static_cast<BoxType>(1 + i % 7);
+        const auto type = static_cast<BoxType>(1 + i % 8);
         const int index = doc.addBox(type, pick(rng, -20, 1500), pick(rng, -20, 1500), pick(rng, -5, 400),
                                      pick(rng, -5, 400));
         Box& b = doc.box(index);
@@ -117,6 +117,9 @@ void fillRandomDocument(Document& doc, std::mt19937& rng, bool gaps)
         for (int k = pick(rng, 0, 4); k > 0; --k)
             a.items.push_back(randomText(rng));
         a.color = randomColor(rng);
+        a.barcode = BarcodeSettings{static_cast<Symbology>(pick(rng, 0, 5)), pick(rng, 0, 1) == 1,
+                                    pick(rng, 0, 100) / 100.0 + (pick(rng, 0, 3) == 0 ? 1.0 / 3.0 : 0.0),
+                                    static_cast<QrEcc>(pick(rng, 0, 3)), 90 * pick(rng, 0, 3)};
     }
     // Gaps in the slot numbers.
     for (int index : doc.liveIndices())

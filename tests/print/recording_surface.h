@@ -50,8 +50,27 @@ public:
         draw("picture " + std::string(bytes) + " " + four(x, y, w, h));
     }
 
+    // Barcodes: exact output unless told otherwise; text 10 units per byte.
+    bool exact = true;
+    bool exactGeometry() const override { return exact; }
+    void fillArea(double x, double y, double w, double h, Color c) override
+    {
+        draw("area " + d(x) + " " + d(y) + " " + d(w) + " " + d(h) + " " + hex(c));
+    }
+    double textWidth(std::string_view t) const override { return 10.0 * static_cast<double>(t.size()); }
+    void drawRotatedTextLine(double x, double y, int degrees, std::string_view t) override
+    {
+        draw("rotatedText " + d(x) + " " + d(y) + " " + n(degrees) + " " + std::string(t));
+    }
+
 private:
     static std::string n(int v) { return std::to_string(v); }
+    static std::string d(double v)
+    {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", v);
+        return buf;
+    }
     static std::string four(int a, int b, int c, int d) { return n(a) + " " + n(b) + " " + n(c) + " " + n(d); }
     static std::string hex(Color c)
     {

@@ -139,7 +139,7 @@ TEST_F(CliDumpBuild, BadInputFailsWithAMessageAndLeavesNoFile)
         R"({"boxes": [{"cType": 1, "Colour": 3}]})",          // unknown key
         R"({"pageSize": 3})",                                 // unknown top-level key
         R"({"boxes": [{"cType": 2, "xWidth": 3}]})",          // key of another type
-        R"({"boxes": [{"cType": 8}]})",                       // no such type
+        R"({"boxes": [{"cType": 9}]})",                       // no such type
         R"({"boxes": [{"cType": 1, "MLine": 1}]})",           // flag that is not a boolean
         R"({"boxes": [{"cType": 1, "pX": 1e300}]})",          // no paper is that large
         R"({"boxes": [{"cType": 5, "DateTime": "2023-02-29T00:00:00"}]})",

@@ -4,6 +4,7 @@
 #include "file/picture.h"
 #include "file/template_reader.h"
 #include "file/value_format.h"
+#include "model/barcode_settings.h"
 #include "model/status_text.h"
 
 #include <QByteArray>
@@ -24,7 +25,7 @@ namespace {
 using nlohmann::json;
 using nlohmann::ordered_json;
 
-enum class Kind { Int, Flag, Color, Text, Date };
+enum class Kind { Int, Flag, Color, Text, Date, Symbology, Module, Ecc, Rotation };
 
 // One type attribute: its file key, kind and where it lives in the box.
 struct Field {
@@ -87,6 +88,16 @@ const std::vector<Field>& typeFields(BoxType type)
         ORDAVEL_FIELD("wValue", Text, attributes.text),
     });
     static const std::vector<Field> colorPicker = {ORDAVEL_FIELD("Color", Color, attributes.color)};
+    static const std::vector<Field> barcodeBox = withFont({
+        ORDAVEL_FIELD("bcType", Symbology, attributes.barcode.symbology),
+        ORDAVEL_FIELD("wValue", Text, attributes.text),
+        ORDAVEL_FIELD("bcHRT", Flag, attributes.barcode.humanReadable),
+        ORDAVEL_FIELD("bcModule", Module, attributes.barcode.moduleMm),
+        ORDAVEL_FIELD("bcECC", Ecc, attributes.barcode.ecc),
+        ORDAVEL_FIELD("bcRotate", Rotation, attributes.barcode.rotation),
+        ORDAVEL_FIELD("Color", Color, attributes.textColor),
+        ORDAVEL_FIELD("bgColor", Color, attributes.bgColor),
+    });
     switch (type) {
     case BoxType::EditBox: return editBox;
     case BoxType::Label: return label;
@@ -95,6 +106,7 @@ const std::vector<Field>& typeFields(BoxType type)
     case BoxType::DatePicker: return datePicker;
     case BoxType::ComboBox: return comboBox;
     case BoxType::ColorPicker: return colorPicker;
+    case BoxType::BarcodeBox: return barcodeBox;
     case BoxType::None: break;
     }
     return none;
@@ -236,6 +248,30 @@ void readField(const Field& field, const json& value, Box& b)
     case Kind::Color: *static_cast<Color*>(where) = colorValue(value, field.key); break;
     case Kind::Text: *static_cast<std::string*>(where) = textValue(value, field.key); break;
     case Kind::Date: *static_cast<DateTime*>(where) = dateValue(value, field.key); break;
+    case Kind::Symbology: {
+        const auto symbology = symbologyFromName(textValue(value, field.key));
+        if (!symbology)
+            fail("\"" + std::string(field.key) + "\" must be Code128, EAN13, Code39, QR, DataMatrix or PDF417");
+        *static_cast<Symbology*>(where) = *symbology;
+        break;
+    }
+    case Kind::Module:
+        if (!value.is_number() || !(value.get<double>() >= 0.0 && value.get<double>() <= kMaxPaperCm * 10.0))
+            fail("\"" + std::string(field.key) + "\" must be a module width in mm, 0 for automatic");
+        *static_cast<double*>(where) = value.get<double>();
+        break;
+    case Kind::Ecc: {
+        const auto ecc = eccFromName(textValue(value, field.key));
+        if (!ecc)
+            fail("\"" + std::string(field.key) + "\" must be L, M, Q or H");
+        *static_cast<QrEcc*>(where) = *ecc;
+        break;
+    }
+    case Kind::Rotation:
+        if (!value.is_number_integer() || !isValidRotation(value.get<int>()))
+            fail("\"" + std::string(field.key) + "\" must be 0, 90, 180 or 270");
+        *static_cast<int*>(where) = value.get<int>();
+        break;
     }
 }
 
@@ -248,6 +284,10 @@ ordered_json fieldJson(const Field& field, Box& b)
     case Kind::Color: return *static_cast<Color*>(where);
     case Kind::Text: return *static_cast<std::string*>(where);
     case Kind::Date: return isoDateTime(*static_cast<DateTime*>(where));
+    case Kind::Symbology: return std::string(symbologyName(*static_cast<Symbology*>(where)));
+    case Kind::Module: return *static_cast<double*>(where);
+    case Kind::Ecc: return std::string(eccName(*static_cast<QrEcc*>(where)));
+    case Kind::Rotation: return *static_cast<int*>(where);
     }
     return nullptr;
 }
@@ -260,7 +300,7 @@ void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolde
         fail("a box needs \"cType\"");
     const BoxType type = boxTypeFromCode(intValue(box["cType"], "cType"));
     if (type == BoxType::None)
-        fail("\"cType\" must be 1 to 7");
+        fail("\"cType\" must be 1 to 8");
     const std::vector<Field>& fields = typeFields(type);
     for (const auto& [key, value] : box.items()) {
         const bool known = std::find(std::begin(kCommonKeys), std::end(kCommonKeys), key) != std::end(kCommonKeys) ||
