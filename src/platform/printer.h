@@ -2,6 +2,7 @@
 // Printing a document on a QPrinter: paper set-up and the print job.
 
 #include "model/document.h"
+#include "print/calibration.h"
 
 class QPrinter;
 class QWidget;
@@ -10,13 +11,18 @@ namespace ordavel {
 
 // Custom paper of the page size in 0.1 mm (kept as the printer's paper when
 // the size is not > 0 both ways), portrait, all four margins 0, full page,
-// so that positions are measured from the sheet's edge.
-void configurePrinter(QPrinter& printer, const PageSettings& page);
+// so that positions are measured from the sheet's edge. pageLengthMm is added
+// to the paper's height (a calibration's page-length correction); the size
+// goes to the printer in millimetres to 0.01 mm.
+void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm = 0.0);
 
 // Re-applies configurePrinter, then draws the page (printPage) through a
 // PainterSurface in 0.1 mm. With a progressParent, a progress window with a
 // Cancel button shows while it runs. Returns false when the job did not start
 // (the printer could not be opened) or was cancelled (the job is aborted).
-bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent);
+// A calibration other than the identity corrects everything drawn and the
+// paper's height (CalibratedSurface); the identity leaves the job untouched.
+bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
+                   const Calibration& calibration = Calibration{});
 
 } // namespace ordavel

@@ -2,6 +2,7 @@
 
 #include "platform/painter_surface.h"
 #include "platform/printer.h"
+#include "print/calibrated_surface.h"
 #include "print/print_job.h"
 
 #include <QImage>
@@ -24,7 +25,7 @@ constexpr long long kMaxPngPixels = 256LL * 1024 * 1024;
 
 } // namespace
 
-std::string writePdf(const Document& doc, const std::string& path)
+std::string writePdf(const Document& doc, const std::string& path, const Calibration& calibration)
 {
     const std::string part = partName(path);
     bool ok = false;
@@ -33,7 +34,7 @@ std::string writePdf(const Document& doc, const std::string& path)
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(part));
         printer.setCreator(QStringLiteral("Ordavel"));
-        ok = printDocument(doc, printer, nullptr);
+        ok = printDocument(doc, printer, nullptr, calibration);
     }
     if (ok && std::rename(part.c_str(), path.c_str()) == 0)
         return {};
@@ -41,7 +42,7 @@ std::string writePdf(const Document& doc, const std::string& path)
     return "cannot write \"" + path + "\"";
 }
 
-std::string writePng(const Document& doc, const std::string& path, int dpi)
+std::string writePng(const Document& doc, const std::string& path, int dpi, const Calibration& calibration)
 {
     const PaperSize paper = paperSize(doc.page()).value_or(PaperSize{2100, 2970});
     const auto pixels = [dpi](int tenthsMm) {
@@ -60,8 +61,14 @@ std::string writePng(const Document& doc, const std::string& path, int dpi)
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-        printPage(doc, surface);
+        if (calibration.isIdentity()) {
+            PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
+            printPage(doc, surface);
+        } else {
+            PainterSurface surface(painter, PainterSurface::Units::HundredthsMm);
+            CalibratedSurface corrected(surface, calibration);
+            printPage(doc, corrected);
+        }
     }
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
@@ -70,7 +77,7 @@ std::string writePng(const Document& doc, const std::string& path, int dpi)
 }
 
 std::string printOn(const Document& doc, const std::string& printerName, int copies,
-                    const std::string& jobName)
+                    const std::string& jobName, const Calibration& calibration)
 {
     QPrinter printer(QPrinter::HighResolution);
     if (!printerName.empty()) {
@@ -85,7 +92,7 @@ std::string printOn(const Document& doc, const std::string& printerName, int cop
                                    : "no printer named \"" + printerName + "\"";
     printer.setCopyCount(copies);
     printer.setDocName(QString::fromStdString(jobName));
-    if (!printDocument(doc, printer, nullptr))
+    if (!printDocument(doc, printer, nullptr, calibration))
         return "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
     return {};
 }
