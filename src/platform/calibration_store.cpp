@@ -91,7 +91,7 @@ std::string CalibrationStore::save(const std::string& printerName, const Calibra
     settings.beginGroup(sectionOf(printerName));
     Calibration copy = calibration;
     for (int i = 0; i < 5; ++i)
-        settings.setValue(QString::fromLatin1(kKeys[i]), QString::number(*fieldOf(copy, i), 'g', 15));
+        settings.setValue(QString::fromLatin1(kKeys[i]), QString::number(*fieldOf(copy, i), 'g', 17));
     settings.endGroup();
     settings.sync();
     return statusText(settings, m_path);
