@@ -57,6 +57,18 @@ TEST_F(PrinterCalibrationPrint, TheDialogsCalibrationMovesTheNextPrintOnThatPrin
     CalibrationStore store;
     PrinterCalibrationDialog dialog(store, prompter, QPrinterInfo::availablePrinterNames(), 15.0, 10.0);
     dialog.printerBox()->setCurrentText(QString::fromStdString(queue.name));
+
+    // Its calibration page comes out of the queue on the dialog's paper.
+    const auto folders = test::cups::outputFolders();
+    const auto beforePage = test::cups::pdfsIn(folders);
+    dialog.printPageButton()->click();
+    const fs::path page = test::cups::waitForNewPdf(folders, beforePage);
+    ASSERT_FALSE(page.empty()) << "no calibration page from the queue";
+    const auto info = test::runCommand("pdfinfo " + test::shellQuoted(page)).output;
+    std::error_code ignored;
+    fs::remove(page, ignored);
+    EXPECT_NE(info.find("Page size:       425 x 283 pts"), std::string::npos) << info;
+
     const char* measured[] = {"7", "8", "137", "88"};
     for (int i = 0; i < 4; ++i)
         dialog.measuredField(i)->setText(measured[i]);
@@ -67,7 +79,6 @@ TEST_F(PrinterCalibrationPrint, TheDialogsCalibrationMovesTheNextPrintOnThatPrin
     ASSERT_EQ(dialog.result(), QDialog::Accepted);
     ASSERT_TRUE(fs::exists(folder.filePath("config/ordavel/printers.ini").toStdString()));
 
-    const auto folders = test::cups::outputFolders();
     const auto before = test::cups::pdfsIn(folders);
     prompter.printers = {true};
     prompter.printerName = queue.name;
