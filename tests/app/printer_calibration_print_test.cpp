@@ -60,9 +60,8 @@ TEST_F(PrinterCalibrationPrint, TheDialogsCalibrationMovesTheNextPrintOnThatPrin
 
     // Its calibration page comes out of the queue on the dialog's paper.
     const auto folders = test::cups::outputFolders();
-    const auto beforePage = test::cups::pdfsIn(folders);
     dialog.printPageButton()->click();
-    const fs::path page = test::cups::waitForNewPdf(folders, beforePage);
+    const fs::path page = test::cups::waitForJobPdf(folders, test::cups::lastJobId(queue.name));
     ASSERT_FALSE(page.empty()) << "no calibration page from the queue";
     const auto info = test::runCommand("pdfinfo " + test::shellQuoted(page)).output;
     std::error_code ignored;
@@ -79,11 +78,10 @@ TEST_F(PrinterCalibrationPrint, TheDialogsCalibrationMovesTheNextPrintOnThatPrin
     ASSERT_EQ(dialog.result(), QDialog::Accepted);
     ASSERT_TRUE(fs::exists(folder.filePath("config/ordavel/printers.ini").toStdString()));
 
-    const auto before = test::cups::pdfsIn(folders);
     prompter.printers = {true};
     prompter.printerName = queue.name;
     ASSERT_TRUE(window->print());
-    const fs::path pdf = test::cups::waitForNewPdf(folders, before);
+    const fs::path pdf = test::cups::waitForJobPdf(folders, test::cups::lastJobId(queue.name));
     ASSERT_FALSE(pdf.empty()) << "no PDF from the queue";
     struct RemovePdf {
         fs::path path;

@@ -23,8 +23,7 @@ using test::CupsPdfQueue;
 using test::runCommand;
 using test::shellQuoted;
 using test::cups::outputFolders;
-using test::cups::pdfsIn;
-using test::cups::waitForNewPdf;
+using test::cups::waitForJobPdf;
 
 class CupsCalibration : public ::testing::Test {
 protected:
@@ -51,29 +50,17 @@ protected:
     // owner at the end of the test), or an empty path.
     fs::path printThrough(const fs::path& file, const std::string& options, std::string* output = nullptr)
     {
-        const auto folders = outputFolders();
-        const auto before = pdfsIn(folders);
         const auto printed = runCommand(cli("print " + shellQuoted(file) + " --printer " + queue.name + " " + options));
         EXPECT_EQ(printed.status, 0) << printed.output;
         if (output)
             *output = printed.output;
-        const fs::path pdf = waitForNewPdf(folders, before);
+        const fs::path pdf = waitForJobPdf(outputFolders(), lastJobId());
         if (!pdf.empty())
             m_pdfs.push_back(pdf);
         return pdf;
     }
 
-    // The newest job of the queue.
-    std::string lastJobId() const
-    {
-        const auto jobs = runCommand("lpstat -W all -o " + queue.name).output;
-        std::string last;
-        const std::regex job(queue.name + R"(-(\d+)\s)");
-        for (auto it = std::sregex_iterator(jobs.begin(), jobs.end(), job); it != std::sregex_iterator(); ++it)
-            if (last.empty() || std::stoi((*it)[1]) > std::stoi(last))
-                last = (*it)[1];
-        return last;
-    }
+    std::string lastJobId() const { return test::cups::lastJobId(queue.name); }
 
     ~CupsCalibration() override
     {

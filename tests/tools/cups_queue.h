@@ -4,6 +4,7 @@
 
 #include "tool_run.h"
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -145,6 +146,46 @@ inline fs::path waitForNewPdf(const std::vector<fs::path>& folders, const std::s
     if (!pdf.empty())
         std::this_thread::sleep_for(500ms); // cups-pdf may still be closing the file
     return pdf;
+}
+
+// The newest job of `queue` ("" when there is none).
+inline std::string lastJobId(const std::string& queue)
+{
+    const auto jobs = runCommand("lpstat -W all -o " + queue).output;
+    std::string last;
+    const std::string prefix = queue + "-";
+    std::size_t at = 0;
+    while ((at = jobs.find(prefix, at)) != std::string::npos) {
+        at += prefix.size();
+        std::size_t end = at;
+        while (end < jobs.size() && std::isdigit(static_cast<unsigned char>(jobs[end])))
+            ++end;
+        const std::string id = jobs.substr(at, end - at);
+        if (!id.empty() && (last.empty() || std::stoi(id) > std::stoi(last)))
+            last = id;
+    }
+    return last;
+}
+
+// The PDF cups-pdf writes for job `jobId` ("...-job_<id>.pdf"), once written;
+// empty after `timeout`. Other queues may print into the same folders at the
+// same time, so the job's own number picks the file.
+inline fs::path waitForJobPdf(const std::vector<fs::path>& folders, const std::string& jobId,
+                              std::chrono::seconds timeout = 60s)
+{
+    const std::string suffix = "-job_" + jobId + ".pdf";
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (const auto& path : pdfsIn(folders)) {
+            const std::string name = path.filename().string();
+            if (name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+                std::this_thread::sleep_for(500ms); // cups-pdf may still be closing the file
+                return path;
+            }
+        }
+        std::this_thread::sleep_for(250ms);
+    }
+    return {};
 }
 
 } // namespace cups
