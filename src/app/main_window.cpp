@@ -8,12 +8,14 @@
 #include "designer/help_window.h"
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
+#include "designer/printer_calibration_dialog.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
 #include "dialogs/property_dialogs.h"
 #include "file/template_reader.h"
 #include "model/alignment.h"
+#include "platform/calibration_store.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
 
@@ -25,6 +27,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QScreen>
 #include <QStatusBar>
 #include <QUrl>
@@ -230,7 +233,24 @@ bool MainWindow::print()
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
         return false;
-    return printDocument(m_document, printer, this, &m_prompter);
+    Calibration calibration;
+    if (printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty()) {
+        const StoredCalibration stored = CalibrationStore().load(printer.printerName().toStdString());
+        if (!stored.error.empty())
+            m_prompter.show(Message{"打印机校准无法使用，本次不校准打印：" + stored.error, "打印文件",
+                                    MessageIcon::Exclamation, MessageButtons::Ok});
+        calibration = stored.calibration.value_or(Calibration{});
+    }
+    return printDocument(m_document, printer, this, calibration, &m_prompter);
+}
+
+void MainWindow::openPrinterCalibration()
+{
+    CalibrationStore store;
+    const PageSettings& page = m_document.page();
+    PrinterCalibrationDialog dialog(store, m_prompter, QPrinterInfo::availablePrinterNames(),
+                                    roundTo(page.pageWidth, 2), roundTo(page.pageHeight, 2), this);
+    dialog.exec();
 }
 
 void MainWindow::resetDocument()
@@ -324,6 +344,8 @@ void MainWindow::dispatch(const QString& caption)
         switchMode(AppMode::PreviewMode);
     else if (caption == QStringLiteral("打印"))
         print();
+    else if (caption == QStringLiteral("打印机校准..."))
+        openPrinterCalibration();
     else if (caption == QStringLiteral("页面设置") || caption == QStringLiteral("页面设置(&S)..."))
         openPageSetup();
     else if (caption == QStringLiteral("左对齐"))

@@ -54,8 +54,11 @@ public:
     void switchMode(AppMode mode);
     // The layout of the work area.
     void layOut();
-    // The Print command: print dialog, then the print job. True when printed.
+    // The Print command: print dialog, then the print job, corrected by the
+    // chosen printer's stored calibration (none for a file). True when printed.
     bool print();
+    // The modal dialog "打印机校准" of the Print button's menu.
+    void openPrinterCalibration();
     // Replaces the document with the template `fileName` (New, then the reader,
     // whose messages go to the prompter) and shows it in EditMode. True when loaded.
     bool openTemplate(const std::string& fileName);

@@ -134,6 +134,8 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     m_saveMenu->setObjectName(QStringLiteral("保存菜单"));
     m_helpMenu = new QMenu(this);
     m_helpMenu->setObjectName(QStringLiteral("帮助菜单"));
+    m_printMenu = new QMenu(this);
+    m_printMenu->setObjectName(QStringLiteral("打印菜单"));
     m_modeGroup = new QActionGroup(this);
     m_modeGroup->setExclusive(true);
 
@@ -155,7 +157,7 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
         m_modeGroup->addAction(mode);
     }
     addSeparator();
-    addCommand("打印", "打印页面");
+    QAction* print = addCommand("打印", "打印页面");
     addSeparator();
     QAction* help = addCommand("帮助", "查看软件使用教程");
     addCommand("退出", "退出程序");
@@ -170,11 +172,14 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     addMenuCommand(m_helpMenu, QStringLiteral("检查更新(&F)..."));
     m_helpMenu->addSeparator();
     addMenuCommand(m_helpMenu, QStringLiteral("关于本软件(&A)..."));
+    addMenuCommand(m_printMenu, QStringLiteral("打印机校准..."));
 
     // Button with a drop-down arrow: the button part runs the command, the arrow opens the menu.
-    if (auto* button = qobject_cast<QToolButton*>(widgetForAction(help))) {
-        button->setMenu(m_helpMenu);
-        button->setPopupMode(QToolButton::MenuButtonPopup);
+    for (auto [action, menu] : {std::pair{print, m_printMenu}, std::pair{help, m_helpMenu}}) {
+        if (auto* button = qobject_cast<QToolButton*>(widgetForAction(action))) {
+            button->setMenu(menu);
+            button->setPopupMode(QToolButton::MenuButtonPopup);
+        }
     }
     // Keyboard shortcuts of the usual kind; the tooltips stay the program's own texts.
     entry(New)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));

@@ -1,6 +1,7 @@
 #pragma once
 // The file toolbar `工具条_文件操作`: 15 entries (separators included) in a
-// fixed order, the drop-down menus of "保存" (`保存菜单`) and "帮助" (`帮助菜单`).
+// fixed order, the drop-down menus of "保存" (`保存菜单`), "打印" (`打印菜单`) and
+// "帮助" (`帮助菜单`).
 // Every click, of a button or of a menu entry, is reported by its caption.
 // The arrow of "保存" stays usable while Save itself is disabled, so Save As
 // is always within reach.
@@ -28,6 +29,7 @@ public:
     QAction* entry(int index) const;
     QMenu* saveMenu() const { return m_saveMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
+    QMenu* printMenu() const { return m_printMenu; }
 
     // Enabled and checked states of a mode: page setup only in design, print
     // never in design, the mode's own button checked.
@@ -41,6 +43,7 @@ private:
 
     QMenu* m_saveMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
+    QMenu* m_printMenu = nullptr;
     QActionGroup* m_modeGroup = nullptr;
 };
 

@@ -44,9 +44,10 @@ PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(paint
     // Coordinates are scaled here rather than through the painter's
     // transform, so that fonts keep their point size at the device's
     // resolution instead of being scaled with the geometry.
-    if (units == Units::TenthsMm && painter.device() != nullptr) {
-        m_scaleX = painter.device()->logicalDpiX() / 254.0;
-        m_scaleY = painter.device()->logicalDpiY() / 254.0;
+    if (units != Units::Pixels && painter.device() != nullptr) {
+        const double unitsPerInch = units == Units::TenthsMm ? 254.0 : 2540.0;
+        m_scaleX = painter.device()->logicalDpiX() / unitsPerInch;
+        m_scaleY = painter.device()->logicalDpiY() / unitsPerInch;
         // A PDF file has no dots; a printer (even one fed PDF) and a picture have.
         const auto* printer = dynamic_cast<const QPrinter*>(painter.device());
         m_exact = dynamic_cast<const QPdfWriter*>(painter.device()) != nullptr

@@ -14,9 +14,10 @@ namespace ordavel {
 class PainterSurface : public Surface {
 public:
     // Pixels: one unit is one device pixel. TenthsMm: one unit is 0.1 mm from
-    // the device's top-left corner, by the device's logical dpi. Fonts are
-    // realised at their point size on the device in both cases.
-    enum class Units { Pixels, TenthsMm };
+    // the device's top-left corner, by the device's logical dpi; HundredthsMm
+    // the same in 0.01 mm (under a calibrated surface). Fonts are realised at
+    // their point size on the device in every case.
+    enum class Units { Pixels, TenthsMm, HundredthsMm };
 
     // The painter must be active and outlive the surface; it is not owned.
     PainterSurface(QPainter& painter, Units units);

@@ -1,6 +1,7 @@
 #include "platform/printer.h"
 
 #include "platform/painter_surface.h"
+#include "print/calibrated_surface.h"
 #include "print/print_job.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,7 @@
 #include <QPrinter>
 #include <QProgressDialog>
 
+#include <cmath>
 #include <memory>
 
 namespace ordavel {
@@ -29,10 +31,11 @@ Message printOutputFailed(const QPrinter& printer)
 
 } // namespace
 
-void configurePrinter(QPrinter& printer, const PageSettings& page)
+void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm)
 {
     if (const auto paper = paperSize(page)) {
-        const QSizeF mm(paper->widthTenthsMm / 10.0, paper->heightTenthsMm / 10.0);
+        const double heightMm = std::round((paper->heightTenthsMm / 10.0 + pageLengthMm) * 100.0) / 100.0;
+        const QSizeF mm(paper->widthTenthsMm / 10.0, heightMm);
         printer.setPageSize(QPageSize(mm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
     }
     printer.setPageOrientation(QPageLayout::Portrait);
@@ -44,9 +47,10 @@ void configurePrinter(QPrinter& printer, const PageSettings& page)
     printer.setPageLayout(layout);
 }
 
-bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent, MessageSink* sink)
+bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
+                   const Calibration& calibration, MessageSink* sink)
 {
-    configurePrinter(printer, doc.page());
+    configurePrinter(printer, doc.page(), calibration.pageLengthMm);
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (sink != nullptr)
@@ -64,10 +68,16 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
         progress->setWindowModality(Qt::WindowModal);
         progress->setMinimumDuration(0);
         progress->setValue(0);
+        if (!calibration.isIdentity())
+            progress->setLabelText(QStringLiteral("正在打印...\n打印机校准：")
+                                   + QString::fromStdString(describeCalibration(calibration)));
     }
 
-    PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-    const bool completed = printPage(doc, surface, [&](int index) {
+    const bool calibrated = !calibration.isIdentity();
+    PainterSurface surface(painter, calibrated ? PainterSurface::Units::HundredthsMm
+                                               : PainterSurface::Units::TenthsMm);
+    CalibratedSurface corrected(surface, calibration);
+    const bool completed = printPage(doc, calibrated ? static_cast<Surface&>(corrected) : surface, [&](int index) {
         if (!progress)
             return true;
         progress->setValue(index);

@@ -3,6 +3,7 @@
 
 #include "model/document.h"
 #include "model/message.h"
+#include "print/calibration.h"
 
 class QPrinter;
 class QWidget;
@@ -11,8 +12,10 @@ namespace ordavel {
 
 // Custom paper of the page size in 0.1 mm (kept as the printer's paper when
 // the size is not > 0 both ways), portrait, all four margins 0, full page,
-// so that positions are measured from the sheet's edge.
-void configurePrinter(QPrinter& printer, const PageSettings& page);
+// so that positions are measured from the sheet's edge. pageLengthMm is added
+// to the paper's height (a calibration's page-length correction); the size
+// goes to the printer in millimetres to 0.01 mm.
+void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm = 0.0);
 
 // Re-applies configurePrinter, then draws the page (printPage) through a
 // PainterSurface in 0.1 mm. With a progressParent, a progress window with a
@@ -22,7 +25,9 @@ void configurePrinter(QPrinter& printer, const PageSettings& page);
 // caption "打印文件" and a stop icon: "创建文件失败，请重试。\r\n（" + file + "）"
 // when printing to a file, "打开打印机失败，请重试。\r\n（" + printer name + "）"
 // for a printer (without the name when the printer has none).
+// A calibration other than the identity corrects everything drawn and the
+// paper's height (CalibratedSurface); the identity leaves the job untouched.
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
-                   MessageSink* sink = nullptr);
+                   const Calibration& calibration = Calibration{}, MessageSink* sink = nullptr);
 
 } // namespace ordavel

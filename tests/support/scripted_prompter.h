@@ -31,6 +31,8 @@ public:
     std::deque<bool> printers;
     // When set, an accepted print dialog chooses "print to file" with this PDF name.
     std::string printToFile;
+    // When set (and printToFile is not), an accepted print dialog chooses this printer.
+    std::string printerName;
 
     MessageAnswer show(const Message& message) override
     {
@@ -76,6 +78,8 @@ public:
     {
         requests.push_back("printer");
         const bool accepted = printers.empty() ? false : take(printers);
+        if (accepted && printToFile.empty() && !printerName.empty())
+            printer.setPrinterName(QString::fromStdString(printerName));
         if (accepted && !printToFile.empty()) {
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(QString::fromStdString(printToFile));

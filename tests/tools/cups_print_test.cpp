@@ -2,24 +2,14 @@
 // queue's PDF is checked with pdftoppm (cups-pdf's Type 3 fonts hide the text).
 #include "file/template_writer.h"
 #include "model/document.h"
+#include "cups_queue.h"
 #include "tool_run.h"
 
 #include <QImage>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
-#include <fcntl.h>
-#include <fstream>
 #include <regex>
-#include <set>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace ordavel {
 namespace {
@@ -27,111 +17,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::areaOf;
+using test::CupsPdfQueue;
 using test::runCommand;
 using test::shellQuoted;
-
-const char* const kCupsd = "/usr/sbin/cupsd";
-const char* const kPpd = "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd";
-const char* const kBackend = "/usr/lib/cups/backend/cups-pdf";
-
-bool schedulerRunning() { return runCommand("lpstat -r").output.find("is running") != std::string::npos; }
-
-// Where cups-pdf puts root's jobs: the Out setting of its configuration.
-std::vector<fs::path> outputFolders()
-{
-    std::vector<fs::path> folders{"/root/PDF", "/var/spool/cups-pdf/ANONYMOUS"};
-    std::ifstream conf("/etc/cups/cups-pdf.conf");
-    std::string line;
-    while (std::getline(conf, line)) {
-        if (line.rfind("Out ", 0) != 0)
-            continue;
-        std::string out = line.substr(4);
-        const auto home = out.find("${HOME}");
-        if (home != std::string::npos)
-            out.replace(home, 7, "/root");
-        folders.insert(folders.begin(), out);
-    }
-    return folders;
-}
-
-std::set<fs::path> pdfsIn(const std::vector<fs::path>& folders)
-{
-    std::set<fs::path> found;
-    for (const auto& folder : folders) {
-        std::error_code ignored;
-        for (const auto& entry : fs::directory_iterator(folder, ignored))
-            if (entry.path().extension() == ".pdf")
-                found.insert(entry.path());
-    }
-    return found;
-}
-
-// A scheduler (our own unless one already runs) with a cups-pdf queue; both
-// are removed again by the destructor.
-class CupsPdfQueue {
-public:
-    // Empty when ready, otherwise why the queue cannot exist here.
-    std::string start()
-    {
-        if (::geteuid() != 0)
-            return "the CUPS test needs root to run its own scheduler";
-        for (const char* needed : {kCupsd, kPpd, kBackend})
-            if (!fs::exists(needed))
-                return std::string("missing ") + needed;
-        if (!schedulerRunning()) {
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-            char* argv[] = {const_cast<char*>(kCupsd), const_cast<char*>("-f"), nullptr};
-            const int spawned = posix_spawn(&m_cupsd, kCupsd, &actions, nullptr, argv, environ);
-            posix_spawn_file_actions_destroy(&actions);
-            if (spawned != 0) {
-                m_cupsd = 0;
-                return "cupsd could not be started";
-            }
-            const auto deadline = std::chrono::steady_clock::now() + 20s;
-            while (!schedulerRunning()) {
-                int status = 0;
-                if (::waitpid(m_cupsd, &status, WNOHANG) == m_cupsd) {
-                    m_cupsd = 0;
-                    return "cupsd exited at start";
-                }
-                if (std::chrono::steady_clock::now() > deadline)
-                    return "cupsd did not answer within 20 s";
-                std::this_thread::sleep_for(200ms);
-            }
-        }
-        name = "ordavel-test-" + std::to_string(::getpid());
-        const auto added = runCommand("lpadmin -p " + name + " -E -v cups-pdf:/ -P " + kPpd);
-        if (added.status != 0)
-            return "lpadmin could not add the queue: " + added.output;
-        m_added = true;
-        return {};
-    }
-
-    ~CupsPdfQueue()
-    {
-        if (m_added)
-            runCommand("lpadmin -x " + name);
-        if (m_cupsd > 0) {
-            ::kill(m_cupsd, SIGTERM);
-            int status = 0;
-            for (int i = 0; i < 50 && ::waitpid(m_cupsd, &status, WNOHANG) == 0; ++i)
-                std::this_thread::sleep_for(100ms);
-            if (::waitpid(m_cupsd, &status, WNOHANG) == 0) {
-                ::kill(m_cupsd, SIGKILL);
-                ::waitpid(m_cupsd, &status, 0);
-            }
-        }
-    }
-
-    std::string name;
-
-private:
-    pid_t m_cupsd = 0;
-    bool m_added = false;
-};
+using test::cups::outputFolders;
+using test::cups::pdfsIn;
 
 TEST(CupsPrint, ColourBlocksLandWithinATenthOfAMillimetrePair)
 {

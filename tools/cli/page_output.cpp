@@ -5,6 +5,7 @@
 
 #include "platform/painter_surface.h"
 #include "platform/printer.h"
+#include "print/calibrated_surface.h"
 #include "print/print_job.h"
 
 #include <QBuffer>
@@ -37,7 +38,7 @@ std::string writeOutput(const std::string& path, std::string_view bytes)
 
 } // namespace
 
-std::string writePdf(const Document& doc, const std::string& path)
+std::string writePdf(const Document& doc, const std::string& path, const Calibration& calibration)
 {
     // The PDF engine reports no write errors, so the page is made in a
     // temporary file first and must come out complete ("%%EOF" at its end)
@@ -51,7 +52,7 @@ std::string writePdf(const Document& doc, const std::string& path)
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(part));
         printer.setCreator(QStringLiteral("Ordavel"));
-        ok = printDocument(doc, printer, nullptr);
+        ok = printDocument(doc, printer, nullptr, calibration);
     }
     FileStatus status;
     const std::optional<std::string> bytes = readRegularFile(part, kMaxPdfBytes, &status);
@@ -66,13 +67,13 @@ std::string writePdf(const Document& doc, const std::string& path)
     return writeOutput(path, *bytes);
 }
 
-std::string writePdfToStdout(const Document& doc)
+std::string writePdfToStdout(const Document& doc, const Calibration& calibration)
 {
     const QTemporaryDir folder;
     if (!folder.isValid())
         return "cannot make a temporary folder for the PDF";
     const std::string path = folder.filePath(QStringLiteral("page.pdf")).toStdString();
-    if (const std::string error = writePdf(doc, path); !error.empty())
+    if (const std::string error = writePdf(doc, path, calibration); !error.empty())
         return error;
     std::FILE* pdf = std::fopen(path.c_str(), "rb");
     if (pdf == nullptr)
@@ -88,7 +89,7 @@ std::string writePdfToStdout(const Document& doc)
     return {};
 }
 
-std::string writePng(const Document& doc, const std::string& path, int dpi)
+std::string writePng(const Document& doc, const std::string& path, int dpi, const Calibration& calibration)
 {
     const PaperSize paper = paperSize(doc.page()).value_or(PaperSize{2100, 2970});
     const auto pixels = [dpi](int tenthsMm) {
@@ -107,8 +108,14 @@ std::string writePng(const Document& doc, const std::string& path, int dpi)
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-        printPage(doc, surface);
+        if (calibration.isIdentity()) {
+            PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
+            printPage(doc, surface);
+        } else {
+            PainterSurface surface(painter, PainterSurface::Units::HundredthsMm);
+            CalibratedSurface corrected(surface, calibration);
+            printPage(doc, corrected);
+        }
     }
     QByteArray png;
     QBuffer buffer(&png);
@@ -118,7 +125,7 @@ std::string writePng(const Document& doc, const std::string& path, int dpi)
 }
 
 std::string printOn(const Document& doc, const std::string& printerName, int copies,
-                    const std::string& jobName)
+                    const std::string& jobName, const Calibration& calibration)
 {
     QPrinter printer(QPrinter::HighResolution);
     if (!printerName.empty()) {
@@ -133,7 +140,7 @@ std::string printOn(const Document& doc, const std::string& printerName, int cop
                                    : "no printer named \"" + printerName + "\"";
     printer.setCopyCount(copies);
     printer.setDocName(QString::fromStdString(jobName));
-    if (!printDocument(doc, printer, nullptr))
+    if (!printDocument(doc, printer, nullptr, calibration))
         return "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
     return {};
 }

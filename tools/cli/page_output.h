@@ -3,6 +3,7 @@
 // to a printer, with the same print code as the designer.
 
 #include "model/document.h"
+#include "print/calibration.h"
 
 #include <string>
 
@@ -12,15 +13,18 @@ namespace ordavel::cli {
 // system's reason, such as "no space left on the disk"). The file is replaced
 // safely (replaceFile), so that no partial output is left behind. The PDF page has the paper size; the PNG is the paper at
 // `dpi` dots per inch. A paper size not > 0 keeps the printer's (PDF) or A4 (PNG).
-std::string writePdf(const Document& doc, const std::string& path);
-std::string writePng(const Document& doc, const std::string& path, int dpi);
+// A calibration other than the identity corrects the drawing (and the PDF's
+// paper height) as on a printer.
+std::string writePdf(const Document& doc, const std::string& path, const Calibration& calibration = Calibration{});
+std::string writePng(const Document& doc, const std::string& path, int dpi,
+                     const Calibration& calibration = Calibration{});
 // The PDF on standard output; it is made in a temporary folder first, so a
 // failed render writes nothing there.
-std::string writePdfToStdout(const Document& doc);
+std::string writePdfToStdout(const Document& doc, const Calibration& calibration = Calibration{});
 
 // Prints on `printerName` (the default printer when empty) without a dialog,
-// as a job titled `jobName`.
+// as a job titled `jobName`, corrected by `calibration`.
 std::string printOn(const Document& doc, const std::string& printerName, int copies,
-                    const std::string& jobName);
+                    const std::string& jobName, const Calibration& calibration = Calibration{});
 
 } // namespace ordavel::cli

@@ -1,9 +1,15 @@
-// ordavel-cli print FILE.oxf [--printer NAME] [--copies N]: prints the template
-// without a dialog, with the same print code as the designer.
+// ordavel-cli print FILE.oxf [--printer NAME] [--copies N] [--calibration none]:
+// prints the template without a dialog, with the same print code as the
+// designer, corrected by the printer's stored calibration unless told not to.
+#include "calibration_options.h"
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
 #include "template_input.h"
+
+#include "platform/calibration_store.h"
+
+#include <QPrinterInfo>
 
 #include <cstdio>
 
@@ -24,6 +30,7 @@ int run(const std::vector<std::string>& args)
     std::string input;
     std::string printer;
     int copies = 1;
+    bool useCalibration = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -33,6 +40,10 @@ int run(const std::vector<std::string>& args)
             copies = parsePositive(args[++i]);
             if (copies == 0 || copies > kMaxCopies)
                 return fail("--copies takes a whole number from 1 to " + std::to_string(kMaxCopies));
+        } else if (arg == "--calibration" && hasValue) {
+            if (args[++i] != "none")
+                return fail("--calibration takes only \"none\" (the stored calibration applies otherwise)");
+            useCalibration = false;
         } else if (input.empty() && !arg.empty() && arg[0] != '-') {
             input = arg;
         } else {
@@ -40,20 +51,32 @@ int run(const std::vector<std::string>& args)
         }
     }
     if (input.empty())
-        return fail("usage: ordavel-cli print FILE.oxf [--printer NAME] [--copies N]");
+        return fail("usage: ordavel-cli print FILE.oxf [--printer NAME] [--copies N] [--calibration none]");
 
     const auto app = makeHeadlessApp();
     Document doc;
     if (!loadTemplate(doc, input))
         return fail("cannot load \"" + input + "\"");
-    const std::string error = printOn(doc, printer, copies, input);
+    Calibration calibration;
+    if (useCalibration) {
+        const std::string name = printer.empty() ? QPrinterInfo::defaultPrinterName().toStdString() : printer;
+        const StoredCalibration stored = CalibrationStore().load(name);
+        if (!stored.error.empty())
+            return fail(stored.error + " (--calibration none prints without it)");
+        if (stored.calibration) {
+            calibration = *stored.calibration;
+            std::printf("calibration of \"%s\": %s\n", name.c_str(), describeEnglish(calibration).c_str());
+            std::fflush(stdout);
+        }
+    }
+    const std::string error = printOn(doc, printer, copies, input, calibration);
     if (!error.empty())
         return fail(error);
     return 0;
 }
 
 const CommandRegistration registration(
-    {"print", "print FILE.oxf [--printer NAME] [--copies N]", run});
+    {"print", "print FILE.oxf [--printer NAME] [--copies N] [--calibration none]", run});
 
 } // namespace
 

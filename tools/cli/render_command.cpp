@@ -1,5 +1,8 @@
-// ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N]: the page the print
-// command would put on paper, written to a file ("-" writes the PDF to stdout).
+// ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY]
+// [--scale SX,SY]: the page the print command would put on paper, written to
+// a file ("-" writes the PDF to stdout), optionally corrected by a calibration
+// given in mm and percent.
+#include "calibration_options.h"
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
@@ -36,6 +39,7 @@ int run(const std::vector<std::string>& args)
     std::string input;
     std::string output;
     int dpi = 300;
+    Calibration calibration;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -45,6 +49,18 @@ int run(const std::vector<std::string>& args)
             dpi = parsePositive(args[++i]);
             if (dpi == 0 || dpi > kMaxDpi)
                 return fail("--dpi takes a whole number from 1 to " + std::to_string(kMaxDpi));
+        } else if ((arg == "--offset" || arg == "--scale") && hasValue) {
+            const auto pair = parseNumbers(args[++i], 2);
+            if (!pair)
+                return fail(arg + " takes two numbers separated by a comma, e.g. " + arg
+                            + (arg == "--offset" ? " 1.5,-0.8" : " 100.2,99.8"));
+            if (arg == "--offset") {
+                calibration.offsetXMm = (*pair)[0];
+                calibration.offsetYMm = (*pair)[1];
+            } else {
+                calibration.scaleXPercent = (*pair)[0];
+                calibration.scaleYPercent = (*pair)[1];
+            }
         } else if (input.empty() && !arg.empty() && arg[0] != '-') {
             input = arg;
         } else {
@@ -53,6 +69,8 @@ int run(const std::vector<std::string>& args)
     }
     if (input.empty() || output.empty())
         return fail("usage: ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N]");
+    if (const auto fault = checkCalibration(calibration))
+        return fail(calibrationFaultTextEnglish(*fault));
     const bool toStdout = output == "-"; // PDF on standard output
     const bool pdf = toStdout || endsWith(output, ".pdf");
     if (!pdf && !endsWith(output, ".png"))
@@ -62,14 +80,17 @@ int run(const std::vector<std::string>& args)
     Document doc;
     if (!loadTemplate(doc, input))
         return fail("cannot load \"" + input + "\"");
-    const std::string error = toStdout ? writePdfToStdout(doc) : pdf ? writePdf(doc, output) : writePng(doc, output, dpi);
+    const std::string error = toStdout ? writePdfToStdout(doc, calibration)
+                              : pdf      ? writePdf(doc, output, calibration)
+                                         : writePng(doc, output, dpi, calibration);
     if (!error.empty())
         return fail(error);
     return 0;
 }
 
 const CommandRegistration registration(
-    {"render", "render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N]   (PNG default 300 dpi; - is PDF on stdout)", run});
+    {"render", "render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY] [--scale SX,SY]   (PNG default 300 dpi;"
+               " - is PDF on stdout; offset in mm, scale in %)", run});
 
 } // namespace
 
