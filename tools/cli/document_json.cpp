@@ -102,7 +102,7 @@ const std::vector<Field>& typeFields(BoxType type)
 #undef ORDAVEL_FIELD
 
 const char* const kCommonKeys[] = {"index", "cType", "pPewW", "pX", "pY", "pW", "pH",
-                                   "isPrint", "wX", "wY", "wW", "wH"};
+                                   "isPrint", "wX", "wY", "wW", "wH", "dataField"};
 const char* const kPageKeys[] = {"pageWidth", "pageHeight", "wWidth", "wHeight", "ImgShowType",
                                  "bgColor", "isPrintBgPic", "background", "boxes"};
 
@@ -286,6 +286,8 @@ void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolde
     for (const Field& field : fields)
         if (box.contains(field.key))
             readField(field, box[field.key], b);
+    if (box.contains("dataField"))
+        b.dataField = textValue(box["dataField"], "dataField");
     if (type == BoxType::PicBox && box.contains("picture"))
         b.attributes.picture = pictureBytes(box["picture"], "picture", jsonFolder);
     if (type == BoxType::ComboBox) {
@@ -343,6 +345,8 @@ nlohmann::ordered_json documentToJson(const Document& doc)
             box["picture"] = pictureJson(b.attributes.picture);
         if (b.type == BoxType::ComboBox)
             box["items"] = b.attributes.items;
+        if (!b.dataField.empty())
+            box["dataField"] = b.dataField;
         boxes.push_back(std::move(box));
     }
     out["boxes"] = std::move(boxes);

@@ -1,5 +1,6 @@
 // ordavel-cli print FILE.oxf [--printer NAME] [--copies N]: prints the template
 // without a dialog, with the same print code as the designer.
+#include "batch.h"
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
@@ -24,10 +25,15 @@ int run(const std::vector<std::string>& args)
     std::string input;
     std::string printer;
     int copies = 1;
+    BatchOptions batchOptions;
+    std::string batchError;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "--printer" && hasValue) {
+        if (takeBatchOption(args, i, batchOptions, true, batchError)) {
+            if (!batchError.empty())
+                return fail(batchError);
+        } else if (arg == "--printer" && hasValue) {
             printer = args[++i];
         } else if (arg == "--copies" && hasValue) {
             copies = parsePositive(args[++i]);
@@ -46,6 +52,13 @@ int run(const std::vector<std::string>& args)
     Document doc;
     if (!loadTemplate(doc, input))
         return fail("cannot load \"" + input + "\"");
+    if (batchOptions.wanted()) {
+        const auto batch = prepareBatch(doc, batchOptions, batchError);
+        if (!batch)
+            return fail(batchError);
+        const std::string error = printBatch(doc, *batch, batchOptions, printer, input);
+        return error.empty() ? 0 : fail(error);
+    }
     const std::string error = printOn(doc, printer, copies, input);
     if (!error.empty())
         return fail(error);
@@ -53,7 +66,8 @@ int run(const std::vector<std::string>& args)
 }
 
 const CommandRegistration registration(
-    {"print", "print FILE.oxf [--printer NAME] [--copies N]", run});
+    {"print", "print FILE.oxf [--printer NAME] [--copies N]\n"
+              "      [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL] [--job-size K]]", run});
 
 } // namespace
 

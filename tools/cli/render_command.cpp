@@ -1,5 +1,6 @@
 // ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png [--dpi N]: the page the print
 // command would put on paper, written to a file.
+#include "batch.h"
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
@@ -36,10 +37,15 @@ int run(const std::vector<std::string>& args)
     std::string input;
     std::string output;
     int dpi = 300;
+    BatchOptions batchOptions;
+    std::string batchError;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "-o" && hasValue) {
+        if (takeBatchOption(args, i, batchOptions, false, batchError)) {
+            if (!batchError.empty())
+                return fail(batchError);
+        } else if (arg == "-o" && hasValue) {
             output = args[++i];
         } else if (arg == "--dpi" && hasValue) {
             dpi = parsePositive(args[++i]);
@@ -52,7 +58,8 @@ int run(const std::vector<std::string>& args)
         }
     }
     if (input.empty() || output.empty())
-        return fail("usage: ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png [--dpi N]");
+        return fail("usage: ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png [--dpi N] [--data FILE|- [--sheet NAME] "
+                    "[--records LIST] [--copies-column COL]]");
     const bool pdf = endsWith(output, ".pdf");
     if (!pdf && !endsWith(output, ".png"))
         return fail("the output name must end in .pdf or .png");
@@ -61,6 +68,13 @@ int run(const std::vector<std::string>& args)
     Document doc;
     if (!loadTemplate(doc, input))
         return fail("cannot load \"" + input + "\"");
+    if (batchOptions.wanted()) {
+        const auto batch = prepareBatch(doc, batchOptions, batchError);
+        if (!batch)
+            return fail(batchError);
+        const std::string error = pdf ? writeBatchPdf(doc, *batch, output) : writeBatchPng(doc, *batch, output, dpi);
+        return error.empty() ? 0 : fail(error);
+    }
     const std::string error = pdf ? writePdf(doc, output) : writePng(doc, output, dpi);
     if (!error.empty())
         return fail(error);
@@ -68,7 +82,9 @@ int run(const std::vector<std::string>& args)
 }
 
 const CommandRegistration registration(
-    {"render", "render FILE.oxf -o OUT.pdf|OUT.png [--dpi N]   (PNG default 300 dpi)", run});
+    {"render", "render FILE.oxf -o OUT.pdf|OUT.png [--dpi N]   (PNG default 300 dpi)\n"
+               "      [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL]]   "
+               "(one page per record; OUT-0001.png, ...)", run});
 
 } // namespace
 
