@@ -2,6 +2,7 @@
 // queue's PDF is checked with pdftoppm (cups-pdf's Type 3 fonts hide the text).
 #include "file/template_writer.h"
 #include "model/document.h"
+#include "cups_lock.h"
 #include "tool_run.h"
 
 #include <QImage>
@@ -135,6 +136,7 @@ private:
 
 TEST(CupsPrint, ColourBlocksLandWithinATenthOfAMillimetrePair)
 {
+    const test::CupsLock lock;
     CupsPdfQueue queue;
     if (const std::string why = queue.start(); !why.empty())
         GTEST_SKIP() << "no CUPS scheduler: " << why;
