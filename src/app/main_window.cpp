@@ -4,6 +4,7 @@
 #include "app/splash_window.h"
 #include "designer/box_menus.h"
 #include "designer/control_toolbar.h"
+#include "designer/data_panel.h"
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
 #include "designer/mouse_controller.h"
@@ -48,6 +49,7 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
 
     m_fileBar = new FileToolBar(this);
     addToolBar(Qt::TopToolBarArea, m_fileBar);
+    setUpData(); // beside the file commands
     addToolBarBreak(Qt::TopToolBarArea);
     m_controlBar = new ControlToolBar(this);
     addToolBar(Qt::TopToolBarArea, m_controlBar);
@@ -226,6 +228,8 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::print()
 {
+    if (m_dataPanel->hasData())
+        return printRecords();
     QPrinter printer(QPrinter::HighResolution);
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
@@ -324,6 +328,8 @@ void MainWindow::dispatch(const QString& caption)
         switchMode(AppMode::PreviewMode);
     else if (caption == QStringLiteral("打印"))
         print();
+    else if (caption == QStringLiteral("数据"))
+        chooseDataFile();
     else if (caption == QStringLiteral("页面设置") || caption == QStringLiteral("页面设置(&S)..."))
         openPageSetup();
     else if (caption == QStringLiteral("左对齐"))

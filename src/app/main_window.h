@@ -16,11 +16,13 @@
 #include <memory>
 
 class QLabel;
+class QToolBar;
 
 namespace ordavel {
 
 class BoxMenus;
 class ControlToolBar;
+class DataPanel;
 class FileToolBar;
 class LoadProgress;
 class MouseController;
@@ -45,6 +47,13 @@ public:
     QLabel* statusPanel(int panel) const { return m_statusPanels[static_cast<std::size_t>(panel)]; }
     HelpWindow* helpWindow() const { return m_help; }
     SplashWindow* aboutWindow() const { return m_about; }
+    DataPanel* dataPanel() const { return m_dataPanel; }
+    QToolBar* dataToolBar() const { return m_dataBar; }
+    // The "数据" command: a data file chooser, then openDataFile.
+    void chooseDataFile();
+    // Reads the data file into the data panel and shows it; false, after a
+    // message, when it cannot be read whole.
+    bool openDataFile(const std::string& fileName);
 
     // Left 0, top 0, 1024 wide, screen height - 35 high (outer frame).
     void placeOnScreen();
@@ -86,6 +95,10 @@ protected:
 
 private:
     void buildStatusBar();
+    // The data toolbar and panel, and the preview of the current record.
+    void setUpData();
+    // Print with a data file open: which records, the print dialog, one job.
+    bool printRecords();
     void openAddress(const QString& address);
 
     Prompter& m_prompter;
@@ -100,6 +113,8 @@ private:
     QPointer<SplashWindow> m_about;
     std::unique_ptr<LoadProgress> m_loadProgress;
     FileCommands m_files{*this};
+    DataPanel* m_dataPanel = nullptr;
+    QToolBar* m_dataBar = nullptr;
     bool m_exitConfirmed = false; // Exit asked already; the close box must not ask again
 };
 

@@ -77,7 +77,7 @@ bool printPage(const Document& doc, Surface& surface, const PrintProgress& progr
     return printPage(doc, surface, progress, {});
 }
 
-bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress, const BoxView& view)
+bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress, const BoxFilter& view)
 {
     surface.setTextColor(kBlack);
     const PageSettings& page = doc.page();

@@ -48,8 +48,8 @@ void printPage(const Document& doc, Surface& surface);
 
 // What a slot's box draws as: the box itself or, in a batch, a record's merged
 // copy (which only needs to stay valid until the next call).
-using BoxView = std::function<const Box&(const Box& box)>;
+using BoxFilter = std::function<const Box&(const Box& box)>;
 // printPage with every box passed through `view` before it is drawn.
-bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress, const BoxView& view);
+bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress, const BoxFilter& view);
 
 } // namespace ordavel

@@ -37,7 +37,7 @@ void reportWarnings(const RecordMerge& merge)
         std::fprintf(stderr, "ordavel-cli: ... %zu warnings in all\n", merge.warningCount());
 }
 
-BoxView viewOf(RecordMerge& merge)
+BoxFilter viewOf(RecordMerge& merge)
 {
     return [&merge](const Box& box) -> const Box& { return merge.merged(box); };
 }
