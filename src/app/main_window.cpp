@@ -4,6 +4,7 @@
 #include "app/splash_window.h"
 #include "designer/box_menus.h"
 #include "designer/control_toolbar.h"
+#include "designer/data_panel.h"
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
 #include "designer/mouse_controller.h"
@@ -51,6 +52,7 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
 
     m_fileBar = new FileToolBar(this);
     addToolBar(Qt::TopToolBarArea, m_fileBar);
+    setUpData(); // beside the file commands
     addToolBarBreak(Qt::TopToolBarArea);
     m_controlBar = new ControlToolBar(this);
     addToolBar(Qt::TopToolBarArea, m_controlBar);
@@ -229,19 +231,25 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 bool MainWindow::print()
 {
+    if (m_dataPanel->hasData())
+        return printRecords();
     QPrinter printer(QPrinter::HighResolution);
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
         return false;
-    Calibration calibration;
-    if (printer.outputFormat() == QPrinter::NativeFormat && !printer.printerName().isEmpty()) {
-        const StoredCalibration stored = CalibrationStore().load(printer.printerName().toStdString());
-        if (!stored.error.empty())
-            m_prompter.show(Message{"打印机校准无法使用，本次不校准打印：" + stored.error, "打印文件",
-                                    MessageIcon::Exclamation, MessageButtons::Ok});
-        calibration = stored.calibration.value_or(Calibration{});
-    }
-    return printDocument(m_document, printer, this, calibration, &m_prompter);
+    return printDocument(m_document, printer, this, calibrationFor(printer), &m_prompter);
+}
+
+Calibration MainWindow::calibrationFor(const QPrinter& printer)
+{
+    // A print to a file has no printer and so no calibration.
+    if (printer.outputFormat() != QPrinter::NativeFormat || printer.printerName().isEmpty())
+        return Calibration{};
+    const StoredCalibration stored = CalibrationStore().load(printer.printerName().toStdString());
+    if (!stored.error.empty())
+        m_prompter.show(Message{"打印机校准无法使用，本次不校准打印：" + stored.error, "打印文件",
+                                MessageIcon::Exclamation, MessageButtons::Ok});
+    return stored.calibration.value_or(Calibration{});
 }
 
 void MainWindow::openPrinterCalibration()
@@ -346,6 +354,8 @@ void MainWindow::dispatch(const QString& caption)
         print();
     else if (caption == QStringLiteral("打印机校准..."))
         openPrinterCalibration();
+    else if (caption == QStringLiteral("数据"))
+        chooseDataFile();
     else if (caption == QStringLiteral("页面设置") || caption == QStringLiteral("页面设置(&S)..."))
         openPageSetup();
     else if (caption == QStringLiteral("左对齐"))

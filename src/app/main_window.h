@@ -8,6 +8,7 @@
 #include "designer/box_menus.h"
 #include "designer/help_window.h"
 #include "model/document.h"
+#include "print/calibration.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -16,11 +17,14 @@
 #include <memory>
 
 class QLabel;
+class QPrinter;
+class QToolBar;
 
 namespace ordavel {
 
 class BoxMenus;
 class ControlToolBar;
+class DataPanel;
 class FileToolBar;
 class LoadProgress;
 class MouseController;
@@ -45,6 +49,13 @@ public:
     QLabel* statusPanel(int panel) const { return m_statusPanels[static_cast<std::size_t>(panel)]; }
     HelpWindow* helpWindow() const { return m_help; }
     SplashWindow* aboutWindow() const { return m_about; }
+    DataPanel* dataPanel() const { return m_dataPanel; }
+    QToolBar* dataToolBar() const { return m_dataBar; }
+    // The "数据" command: a data file chooser, then openDataFile.
+    void chooseDataFile();
+    // Reads the data file into the data panel and shows it; false, after a
+    // message, when it cannot be read whole.
+    bool openDataFile(const std::string& fileName);
 
     // Left 0, top 0, 1024 wide, screen height - 35 high (outer frame).
     void placeOnScreen();
@@ -89,6 +100,13 @@ protected:
 
 private:
     void buildStatusBar();
+    // The data toolbar and panel, and the preview of the current record.
+    void setUpData();
+    // Print with a data file open: which records, the print dialog, one job.
+    bool printRecords();
+    // The stored calibration of the chosen printer (none for a file); a stored
+    // one that cannot be used is reported and printing goes on without it.
+    Calibration calibrationFor(const QPrinter& printer);
     void openAddress(const QString& address);
 
     Prompter& m_prompter;
@@ -103,6 +121,8 @@ private:
     QPointer<SplashWindow> m_about;
     std::unique_ptr<LoadProgress> m_loadProgress;
     FileCommands m_files{*this};
+    DataPanel* m_dataPanel = nullptr;
+    QToolBar* m_dataBar = nullptr;
     bool m_exitConfirmed = false; // Exit asked already; the close box must not ask again
 };
 

@@ -33,8 +33,11 @@ void PaperPanel::paintEvent(QPaintEvent*)
     // The same drawing as on paper (target Preview: panel pixels). No yield in
     // here: a paint event must not let other events re-enter.
     PainterSurface surface(painter, PainterSurface::Units::Pixels);
-    for (int index = 1; index <= m_document.slotCount(); ++index)
-        drawBox(m_document.box(index), RenderTarget::Preview, m_document.factors(), surface);
+    const BoxFilter view = m_boxView ? m_boxView() : BoxFilter();
+    for (int index = 1; index <= m_document.slotCount(); ++index) {
+        const Box& box = m_document.box(index);
+        drawBox(view ? view(box) : box, RenderTarget::Preview, m_document.factors(), surface);
+    }
 }
 
 } // namespace ordavel

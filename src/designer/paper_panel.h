@@ -3,6 +3,8 @@
 // and, in preview mode, shows the page as it will print: every printable box
 // drawn at its PrintRect, over the background picture when that is asked for.
 
+#include "print/print_job.h"
+
 #include <QImage>
 #include <QWidget>
 
@@ -19,6 +21,9 @@ public:
     // 2 centred) under the boxes; a null picture removes it.
     void setBackgroundPicture(const QImage& picture, int mode);
     bool hasBackgroundPicture() const { return !m_picture.isNull(); }
+    // Asked at each paint for what each box draws as (a data record's values);
+    // empty draws the boxes as they are.
+    void setBoxView(std::function<BoxFilter()> view) { m_boxView = std::move(view); update(); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -27,6 +32,7 @@ private:
     Document& m_document;
     QImage m_picture;
     int m_pictureMode = 0;
+    std::function<BoxFilter()> m_boxView;
 };
 
 } // namespace ordavel

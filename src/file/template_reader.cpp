@@ -49,6 +49,7 @@ enum class Key : int {
     bgImage,
     cType,
     cboItems,
+    dataField,
     hAlign,
     isPrint,
     isPrintBgPic,
@@ -100,6 +101,7 @@ constexpr std::string_view kKeyNames[] = {
         "bgImage",
         "cType",
         "cboItems",
+        "dataField",
         "hAlign",
         "isPrint",
         "isPrintBgPic",
@@ -312,6 +314,7 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
     case BoxType::None:
         break;
     }
+    b.dataField = r.text(Key::dataField);
 }
 
 // New forgets the background temporary file; delete it first, since nothing else will.

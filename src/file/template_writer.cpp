@@ -113,6 +113,9 @@ void writeBox(const Box& b, XmlDocument& xml, XmlNodeId boxes)
     case BoxType::None:
         break;
     }
+    // A batch's column for the whole box; absent from templates without fields.
+    if (!b.dataField.empty())
+        w.text("dataField", b.dataField);
 }
 
 } // namespace

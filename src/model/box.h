@@ -159,6 +159,7 @@ struct Box {
     std::string picturePath;  // picture file last loaded into a picture box
     int dateFormat = 0;       // DTFormat, 0..8
     std::string comboItems;   // the item list in comma form, as last confirmed or loaded
+    std::string dataField;    // file key dataField: the data column a batch prints here, "" for none
 
     Rect editRect;            // the control on the board, pixels
     bool controlCreated = false;

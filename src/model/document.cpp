@@ -303,6 +303,7 @@ void Document::duplicateBox(int source, int newIndex)
     to.attributes = from.attributes;
     to.picturePath = from.picturePath;
     to.dateFormat = from.dateFormat;
+    to.dataField = from.dataField;
     to.editRect = Rect{from.editRect.left + 10, from.editRect.top + 10, from.editRect.width,
                        from.editRect.height};
     to.visible = true;

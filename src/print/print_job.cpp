@@ -74,6 +74,11 @@ TenthsMmRect backgroundPlacement(PixelSize picture, int imgShowType, float pageW
 
 bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress)
 {
+    return printPage(doc, surface, progress, {});
+}
+
+bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress, const BoxFilter& view)
+{
     surface.setTextColor(kBlack);
     const PageSettings& page = doc.page();
     if (page.isPrintBgPic && !page.background.empty()) {
@@ -87,7 +92,8 @@ bool printPage(const Document& doc, Surface& surface, const PrintProgress& progr
     // Indices, and the slot count re-read each turn: the yield may run
     // events that change the document.
     for (int index = 1; index <= doc.slotCount(); ++index) {
-        drawBox(doc.box(index), RenderTarget::Printer, doc.factors(), surface);
+        const Box& box = doc.box(index);
+        drawBox(view ? view(box) : box, RenderTarget::Printer, doc.factors(), surface);
         doc.yieldNow();
         if (progress && !progress(index))
             return false;

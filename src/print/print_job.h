@@ -46,4 +46,10 @@ using PrintProgress = std::function<bool(int index)>;
 bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress);
 void printPage(const Document& doc, Surface& surface);
 
+// What a slot's box draws as: the box itself or, in a batch, a record's merged
+// copy (which only needs to stay valid until the next call).
+using BoxFilter = std::function<const Box&(const Box& box)>;
+// printPage with every box passed through `view` before it is drawn.
+bool printPage(const Document& doc, Surface& surface, const PrintProgress& progress, const BoxFilter& view);
+
 } // namespace ordavel

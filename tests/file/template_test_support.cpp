@@ -151,6 +151,7 @@ void expectSameModel(const Document& a, const Document& b)
         EXPECT_EQ(x.editRect, y.editRect);
         EXPECT_EQ(x.dateFormat, y.dateFormat);
         EXPECT_EQ(x.comboItems, y.comboItems);
+        EXPECT_EQ(x.dataField, y.dataField);
         EXPECT_EQ(x.picturePath, y.picturePath);
         EXPECT_TRUE(x.attributes == y.attributes);
     }

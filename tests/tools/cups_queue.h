@@ -2,6 +2,7 @@
 // A CUPS scheduler (our own unless one already runs) with a cups-pdf queue
 // for the tool tests, and the folders where cups-pdf leaves its PDFs.
 
+#include "cups_lock.h"
 #include "tool_run.h"
 
 #include <cctype>
@@ -66,6 +67,9 @@ inline std::set<fs::path> pdfsIn(const std::vector<fs::path>& folders)
 // A scheduler (our own unless one already runs) with a cups-pdf queue; both
 // are removed again by the destructor.
 class CupsPdfQueue {
+    // Held for the queue's whole life: tests in other processes wait for it.
+    ::ordavel::test::CupsLock m_lock;
+
 public:
     // Empty when ready, otherwise why the queue cannot exist here.
     std::string start()

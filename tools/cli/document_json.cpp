@@ -115,7 +115,7 @@ const std::vector<Field>& typeFields(BoxType type)
 #undef ORDAVEL_FIELD
 
 const char* const kCommonKeys[] = {"index", "cType", "pPewW", "pX", "pY", "pW", "pH",
-                                   "isPrint", "wX", "wY", "wW", "wH"};
+                                   "isPrint", "wX", "wY", "wW", "wH", "dataField"};
 const char* const kPageKeys[] = {"pageWidth", "pageHeight", "wWidth", "wHeight", "ImgShowType",
                                  "bgColor", "isPrintBgPic", "background", "boxes"};
 
@@ -342,6 +342,8 @@ void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolde
     for (const Field& field : fields)
         if (box.contains(field.key))
             readField(field, box[field.key], b);
+    if (box.contains("dataField"))
+        b.dataField = textValue(box["dataField"], "dataField");
     if (type == BoxType::PicBox && box.contains("picture"))
         b.attributes.picture = pictureBytes(box["picture"], "picture", jsonFolder);
     if (type == BoxType::ComboBox) {
@@ -399,6 +401,8 @@ nlohmann::ordered_json documentToJson(const Document& doc, const PictureExport& 
             box["picture"] = pictureJson(b.attributes.picture, pictures, "picture" + std::to_string(index));
         if (b.type == BoxType::ComboBox)
             box["items"] = b.attributes.items;
+        if (!b.dataField.empty())
+            box["dataField"] = b.dataField;
         boxes.push_back(std::move(box));
     }
     out["boxes"] = std::move(boxes);

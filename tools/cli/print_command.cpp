@@ -1,6 +1,8 @@
-// ordavel-cli print FILE.oxf [--printer NAME] [--copies N] [--calibration none]:
-// prints the template without a dialog, with the same print code as the
-// designer, corrected by the printer's stored calibration unless told not to.
+// ordavel-cli print FILE.oxf [--printer NAME] [--copies N] [--calibration none]
+// [--data ...]: prints the template (or one page per data record) without a
+// dialog, with the same print code as the designer, corrected by the printer's
+// stored calibration unless told not to.
+#include "batch.h"
 #include "calibration_options.h"
 #include "command.h"
 #include "headless_app.h"
@@ -31,10 +33,15 @@ int run(const std::vector<std::string>& args)
     std::string printer;
     int copies = 1;
     bool useCalibration = true;
+    BatchOptions batchOptions;
+    std::string batchError;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "--printer" && hasValue) {
+        if (takeBatchOption(args, i, batchOptions, true, batchError)) {
+            if (!batchError.empty())
+                return fail(batchError);
+        } else if (arg == "--printer" && hasValue) {
             printer = args[++i];
         } else if (arg == "--copies" && hasValue) {
             copies = parsePositive(args[++i]);
@@ -69,6 +76,13 @@ int run(const std::vector<std::string>& args)
             std::fflush(stdout);
         }
     }
+    if (batchOptions.wanted()) {
+        const auto batch = prepareBatch(doc, batchOptions, batchError);
+        if (!batch)
+            return fail(batchError);
+        const std::string error = printBatch(doc, *batch, batchOptions, printer, input, calibration);
+        return error.empty() ? 0 : fail(error);
+    }
     const std::string error = printOn(doc, printer, copies, input, calibration);
     if (!error.empty())
         return fail(error);
@@ -76,7 +90,8 @@ int run(const std::vector<std::string>& args)
 }
 
 const CommandRegistration registration(
-    {"print", "print FILE.oxf [--printer NAME] [--copies N] [--calibration none]", run});
+    {"print", "print FILE.oxf [--printer NAME] [--copies N] [--calibration none]\n"
+              "      [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL] [--job-size K]]", run});
 
 } // namespace
 

@@ -1,7 +1,8 @@
 // ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY]
-// [--scale SX,SY]: the page the print command would put on paper, written to
-// a file ("-" writes the PDF to stdout), optionally corrected by a calibration
-// given in mm and percent.
+// [--scale SX,SY] [--data ...]: the page the print command would put on paper
+// (or one page per data record), written to a file ("-" writes the PDF to
+// stdout), optionally corrected by a calibration given in mm and percent.
+#include "batch.h"
 #include "calibration_options.h"
 #include "command.h"
 #include "headless_app.h"
@@ -40,10 +41,15 @@ int run(const std::vector<std::string>& args)
     std::string output;
     int dpi = 300;
     Calibration calibration;
+    BatchOptions batchOptions;
+    std::string batchError;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == "-o" && hasValue) {
+        if (takeBatchOption(args, i, batchOptions, false, batchError)) {
+            if (!batchError.empty())
+                return fail(batchError);
+        } else if (arg == "-o" && hasValue) {
             output = args[++i];
         } else if (arg == "--dpi" && hasValue) {
             dpi = parsePositive(args[++i]);
@@ -68,10 +74,13 @@ int run(const std::vector<std::string>& args)
         }
     }
     if (input.empty() || output.empty())
-        return fail("usage: ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N]");
+        return fail("usage: ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY] [--scale SX,SY]"
+                    " [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL]]");
     if (const auto fault = checkCalibration(calibration))
         return fail(calibrationFaultTextEnglish(*fault));
     const bool toStdout = output == "-"; // PDF on standard output
+    if (toStdout && batchOptions.wanted())
+        return fail("a batch is written to a file: -o OUT.pdf or OUT.png");
     const bool pdf = toStdout || endsWith(output, ".pdf");
     if (!pdf && !endsWith(output, ".png"))
         return fail("the output name must end in .pdf or .png");
@@ -80,6 +89,14 @@ int run(const std::vector<std::string>& args)
     Document doc;
     if (!loadTemplate(doc, input))
         return fail("cannot load \"" + input + "\"");
+    if (batchOptions.wanted()) {
+        const auto batch = prepareBatch(doc, batchOptions, batchError);
+        if (!batch)
+            return fail(batchError);
+        const std::string error = pdf ? writeBatchPdf(doc, *batch, output, calibration)
+                                      : writeBatchPng(doc, *batch, output, dpi, calibration);
+        return error.empty() ? 0 : fail(error);
+    }
     const std::string error = toStdout ? writePdfToStdout(doc, calibration)
                               : pdf      ? writePdf(doc, output, calibration)
                                          : writePng(doc, output, dpi, calibration);
@@ -90,7 +107,9 @@ int run(const std::vector<std::string>& args)
 
 const CommandRegistration registration(
     {"render", "render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY] [--scale SX,SY]   (PNG default 300 dpi;"
-               " - is PDF on stdout; offset in mm, scale in %)", run});
+               " - is PDF on stdout; offset in mm, scale in %)\n"
+               "      [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL]]   "
+               "(one page per record; OUT-0001.png, ...)", run});
 
 } // namespace
 

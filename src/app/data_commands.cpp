@@ -1,0 +1,137 @@
+// The main window's data commands: opening a data file, the data panel, the
+// preview of the current record and printing records as one job.
+#include "app/main_window.h"
+
+#include "data/data_source.h"
+#include "data/merge.h"
+#include "designer/data_panel.h"
+#include "designer/paper_panel.h"
+#include "designer/toolbar_icons.h"
+#include "designer/work_area.h"
+#include "platform/batch_printer.h"
+#include "platform/printer.h"
+#include "platform/prompter.h"
+
+#include <QPrinter>
+#include <QToolBar>
+
+#include <filesystem>
+
+namespace ordavel {
+
+namespace {
+
+const char* const kPrintCaption = "打印文件";
+
+void tell(Prompter& prompter, const std::string& text, const char* caption, MessageIcon icon)
+{
+    prompter.show(Message{text, caption, icon, MessageButtons::Ok});
+}
+
+} // namespace
+
+void MainWindow::setUpData()
+{
+    m_dataBar = new QToolBar(this);
+    m_dataBar->setObjectName(QStringLiteral("工具条_数据"));
+    m_dataBar->setWindowTitle(QStringLiteral("数据"));
+    m_dataBar->setMovable(false);
+    m_dataBar->setFloatable(false);
+    m_dataBar->setIconSize(QSize(24, 24));
+    m_dataBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_dataBar->toggleViewAction()->setVisible(false);
+    QAction* command = m_dataBar->addAction(toolbarIcon(QStringLiteral("打开")), QStringLiteral("数据"));
+    command->setToolTip(QStringLiteral("打开数据文件"));
+    connect(command, &QAction::triggered, this, [this] { dispatch(QStringLiteral("数据")); });
+    addToolBar(Qt::TopToolBarArea, m_dataBar);
+
+    // A window of its own beside the main window, so that the work area's
+    // layout keeps the whole client area.
+    m_dataPanel = new DataPanel(this);
+    m_dataPanel->setFloating(true);
+    m_dataPanel->hide();
+    connect(m_dataPanel, &DataPanel::currentRecordChanged, this, [this] {
+        if (m_document.appMode() == AppMode::PreviewMode)
+            m_workArea->paperPanel()->update();
+    });
+}
+
+void MainWindow::chooseDataFile()
+{
+    FileChoice choice;
+    choice.title = "打开数据文件";
+    choice.filter = "数据文件(*.csv;*.tsv;*.txt;*.xlsx;*.json;*.jsonl)|*.csv;*.tsv;*.txt;*.xlsx;*.json;*.jsonl|"
+                    "所有文件(*.*)|*.*";
+    if (const auto fileName = m_prompter.chooseOpenFile(choice))
+        openDataFile(*fileName);
+}
+
+bool MainWindow::openDataFile(const std::string& fileName)
+{
+    DataReadResult read = readDataFile(fileName, "");
+    if (!read.ok()) {
+        tell(m_prompter, "数据文件读不出来：" + fileName + "\n" + read.error, "数据", MessageIcon::Stop);
+        return false;
+    }
+    m_dataPanel->setData(std::make_shared<const DataTable>(std::move(read.table)),
+                         QString::fromStdString(std::filesystem::path(fileName).filename().string()));
+    m_workArea->paperPanel()->setBoxView([this] { return m_dataPanel->boxView(); });
+    m_dataPanel->show();
+    if (m_dataPanel->isFloating() && m_dataPanel->width() < 400) {
+        m_dataPanel->resize(520, 360);
+        m_dataPanel->move(geometry().right() - 540, geometry().bottom() - 380);
+    }
+    return true;
+}
+
+bool MainWindow::printRecords()
+{
+    const DataTable& table = *m_dataPanel->table();
+    const FieldCheck check = checkFields(m_document, table);
+    if (!check.ok()) {
+        tell(m_prompter, check.message() + "\n没有打印。", kPrintCaption, MessageIcon::Stop);
+        return false;
+    }
+    const int count = table.recordCount();
+    const std::string current = std::to_string(m_dataPanel->currentRow() + 1);
+    const auto answer = m_prompter.askText(
+        "打印哪些记录？\n当前记录：" + current + "　全部记录：1-" + std::to_string(count)
+            + "\n也可以输入记录列表，例如 1-50,75,100-",
+        kPrintCaption, current);
+    if (!answer)
+        return false;
+    const RecordSelection selection = parseRecordList(*answer == "全部" ? std::string() : *answer, count);
+    if (!selection.error.empty()) {
+        tell(m_prompter, selection.error, kPrintCaption, MessageIcon::Exclamation);
+        return false;
+    }
+    std::string error;
+    const std::vector<BatchItem> items = planBatch(table, selection.rows, m_dataPanel->copiesColumn(), error);
+    int pages = 0;
+    for (const auto& item : items)
+        pages += item.copies;
+    if (error.empty() && pages == 0)
+        error = "没有要打印的记录";
+    if (!error.empty()) {
+        tell(m_prompter, error, kPrintCaption, MessageIcon::Exclamation);
+        return false;
+    }
+
+    QPrinter printer(QPrinter::HighResolution);
+    configurePrinter(printer, m_document.page());
+    if (!m_prompter.choosePrinter(printer))
+        return false;
+    const BatchPrintResult result = printBatchJob(m_document, table, items, printer, this, calibrationFor(printer));
+    if (!result.completed) {
+        if (result.recordsDrawn < static_cast<int>(items.size()) && result.pages > 0)
+            tell(m_prompter, "打印已取消，这一批记录都没有送到打印机。", kPrintCaption, MessageIcon::Exclamation);
+        return false;
+    }
+    std::string text = "已打印记录：" + recordListOf(items, 0) + "（共 " + std::to_string(result.pages) + " 页）";
+    for (const auto& warning : result.warnings)
+        text += "\n" + warning;
+    tell(m_prompter, text, kPrintCaption, MessageIcon::Information);
+    return true;
+}
+
+} // namespace ordavel

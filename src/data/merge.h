@@ -1,0 +1,82 @@
+#pragma once
+// Merging a record into a template: what each box draws for one record. The
+// document is never changed; a merged box is a copy owned by the merge.
+
+#include "data/data_table.h"
+#include "model/document.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ordavel {
+
+// The column names the document uses: the placeholders in the texts of text
+// boxes, labels and drop-down lists, and every box's dataField, each once, in
+// slot order. "#" is not a column and is left out.
+std::vector<std::string> templateFields(const Document& doc);
+
+// Before printing: every name the document uses must be a column, and one
+// column only. Empty values are fine.
+struct FieldCheck {
+    std::vector<std::string> missing;   // used, not a column
+    std::vector<std::string> ambiguous; // used, more than one column of that name
+    bool ok() const { return missing.empty() && ambiguous.empty(); }
+    // The message listing both, "" when ok.
+    std::string message() const;
+};
+FieldCheck checkFields(const Document& doc, const DataTable& table);
+
+// Boxes as they print for one record at a time. Text boxes, labels and
+// drop-down lists get their placeholders replaced; a box with a dataField
+// takes that column's value whole: a date box as a date (the reader's date
+// texts or a spreadsheet serial number; empty or unreadable: nothing drawn),
+// a picture box as a file relative to the data file's folder (empty, missing
+// or not a BMP/JPEG/GIF: nothing drawn), any other type as its text.
+class RecordMerge {
+public:
+    // The table must outlive the merge.
+    explicit RecordMerge(const DataTable& table);
+
+    // row: 0-based row of the table; number: the ${#} value.
+    void setRecord(int row, int number);
+    int row() const { return m_row; }
+    int number() const { return m_number; }
+
+    // `box` itself when nothing in it depends on the record; otherwise a
+    // merged copy that stays valid until the next call.
+    const Box& merged(const Box& box);
+
+    // Problems met so far, one line each ("第 3 条记录：..."), at most
+    // kMaxWarnings kept; warningCount() counts them all.
+    static constexpr std::size_t kMaxWarnings = 100;
+    const std::vector<std::string>& warnings() const { return m_warnings; }
+    std::size_t warningCount() const { return m_warningCount; }
+
+private:
+    std::string_view lookup(std::string_view name) const;
+    void warn(const std::string& what);
+    const std::string* pictureBytes(const std::string& path);
+
+    const DataTable& m_table;
+    std::unordered_map<std::string, int> m_columns;
+    int m_row = 0;
+    int m_number = 1;
+    std::string m_numberText = "1";
+    Box m_scratch;
+    std::string m_textScratch;
+    // Pictures read so far, by path, up to a total size; "" marks unusable files.
+    std::unordered_map<std::string, std::string> m_pictures;
+    std::size_t m_pictureBytes = 0;
+    std::vector<std::string> m_warnings;
+    std::size_t m_warningCount = 0;
+};
+
+// The date a data value names: a spreadsheet serial number (1900 system,
+// fraction = time of day) or a date text the template reader accepts.
+// Nothing when the value is empty or unreadable.
+std::optional<DateTime> dateFromField(std::string_view value);
+
+} // namespace ordavel

@@ -1,0 +1,69 @@
+#pragma once
+// The data panel `面板_数据`: the records of the open data file in a table,
+// first/previous/next/last and the current record's number, and the column
+// that gives each record's copies. The preview draws the current record
+// through boxView().
+
+#include "data/merge.h"
+#include "print/print_job.h"
+
+#include <QDockWidget>
+
+#include <memory>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace ordavel {
+
+class DataTableModel;
+
+class DataPanel : public QDockWidget {
+    Q_OBJECT
+public:
+    explicit DataPanel(QWidget* parent = nullptr);
+    ~DataPanel() override;
+
+    // Shows the records of `table` (read from `fileName`), the first one current.
+    void setData(std::shared_ptr<const DataTable> table, const QString& fileName);
+    bool hasData() const { return m_table != nullptr; }
+    const DataTable* table() const { return m_table.get(); }
+
+    // The current record's row (0-based); -1 without records.
+    int currentRow() const { return m_row; }
+    void setCurrentRow(int row);
+    void first() { setCurrentRow(0); }
+    void previous() { setCurrentRow(m_row - 1); }
+    void next() { setCurrentRow(m_row + 1); }
+    void last() { setCurrentRow(recordCount() - 1); }
+    int recordCount() const;
+
+    // The column chosen for copies per record; "" for one copy each.
+    std::string copiesColumn() const;
+
+    // Boxes as they draw for the current record (each box itself without data).
+    BoxFilter boxView();
+
+signals:
+    void currentRecordChanged(int row);
+
+private:
+    void showPosition();
+
+    std::shared_ptr<const DataTable> m_table;
+    std::unique_ptr<RecordMerge> m_merge;
+    int m_row = -1;
+    DataTableModel* m_model = nullptr;
+    QLabel* m_file = nullptr;
+    QTableView* m_view = nullptr;
+    QLabel* m_position = nullptr;
+    QComboBox* m_copies = nullptr;
+    QPushButton* m_first = nullptr;
+    QPushButton* m_previous = nullptr;
+    QPushButton* m_next = nullptr;
+    QPushButton* m_last = nullptr;
+};
+
+} // namespace ordavel

@@ -1,0 +1,74 @@
+#include "platform/batch_printer.h"
+
+#include "data/merge.h"
+#include "platform/painter_surface.h"
+#include "platform/printer.h"
+#include "print/calibrated_surface.h"
+#include "print/print_job.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPrinter>
+#include <QProgressDialog>
+
+#include <memory>
+
+namespace ordavel {
+
+BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
+                               QPrinter& printer, QWidget* progressParent, const Calibration& calibration)
+{
+    BatchPrintResult result;
+    configurePrinter(printer, doc.page(), calibration.pageLengthMm);
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return result;
+
+    std::unique_ptr<QProgressDialog> progress;
+    if (progressParent != nullptr) {
+        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在打印..."), QStringLiteral("取消"), 0,
+                                                     std::max<int>(1, static_cast<int>(items.size())), progressParent);
+        progress->setObjectName(QStringLiteral("进度框_打印"));
+        progress->setWindowTitle(QStringLiteral("打印文件"));
+        progress->setWindowModality(Qt::WindowModal);
+        progress->setMinimumDuration(0);
+        progress->setValue(0);
+    }
+
+    RecordMerge merge(table);
+    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    const bool calibrated = !calibration.isIdentity();
+    PainterSurface surface(painter, calibrated ? PainterSurface::Units::HundredthsMm : PainterSurface::Units::TenthsMm);
+    CalibratedSurface corrected(surface, calibration);
+    Surface& target = calibrated ? static_cast<Surface&>(corrected) : surface;
+    bool cancelled = false;
+    for (const BatchItem& item : items) {
+        merge.setRecord(item.row, item.number);
+        for (int copy = 0; copy < item.copies; ++copy) {
+            if (result.pages > 0)
+                printer.newPage();
+            printPage(doc, target, {}, view);
+            ++result.pages;
+        }
+        ++result.recordsDrawn;
+        if (progress) {
+            progress->setLabelText(QStringLiteral("正在打印... %1/%2").arg(result.recordsDrawn).arg(items.size()));
+            progress->setValue(result.recordsDrawn);
+            QCoreApplication::processEvents();
+            if (progress->wasCanceled()) {
+                cancelled = true;
+                break;
+            }
+        }
+    }
+    result.warnings = merge.warnings();
+    if (cancelled) {
+        printer.abort();
+        painter.end();
+        return result;
+    }
+    result.completed = painter.end();
+    return result;
+}
+
+} // namespace ordavel

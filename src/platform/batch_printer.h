@@ -1,0 +1,31 @@
+#pragma once
+// Printing the records of a batch as one print job on a QPrinter.
+
+#include "data/data_table.h"
+#include "data/record_list.h"
+#include "model/document.h"
+#include "print/calibration.h"
+
+#include <vector>
+
+class QPrinter;
+class QWidget;
+
+namespace ordavel {
+
+struct BatchPrintResult {
+    bool completed = false; // every page was drawn and the job ended well
+    int recordsDrawn = 0;   // items whose pages were all drawn
+    int pages = 0;
+    std::vector<std::string> warnings; // from the merge (missing pictures, bad dates)
+};
+
+// One page per item copy in one job, each record merged into the document
+// (which is not changed). With a progressParent a progress window
+// `进度框_打印` counts the records and its Cancel aborts the whole job. A
+// calibration other than the identity corrects every page and the paper height.
+BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
+                               QPrinter& printer, QWidget* progressParent,
+                               const Calibration& calibration = Calibration{});
+
+} // namespace ordavel

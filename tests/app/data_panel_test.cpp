@@ -1,0 +1,155 @@
+// The data command and panel: opening a data file, stepping through records,
+// the preview of the current record and printing a list of records.
+#include "window_fixture.h"
+
+#include "designer/data_panel.h"
+#include "designer/paper_panel.h"
+#include "designer/work_area.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolBar>
+
+#include <cstdio>
+#include <fstream>
+
+namespace ordavel {
+namespace {
+
+class DataPanelTest : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        WindowTest::SetUp();
+        const std::string oxf = writeTemplate(QStringLiteral("card.oxf"), [](Document& d) {
+            const int index = d.addBox(BoxType::Label, 40, 60, 300, 40);
+            d.box(index).attributes.text = "${收件人} ${#}";
+            d.box(index).attributes.font = FontSpec{"WenQuanYi Zen Hei", 20};
+        });
+        ASSERT_TRUE(window->openTemplate(oxf));
+        data = folder.filePath(QStringLiteral("orders.csv")).toStdString();
+        std::ofstream(data) << "单号,收件人\nA1,Ann\nA2,Bob\nA3,Cyd\n";
+    }
+
+    DataPanel* panel() { return window->dataPanel(); }
+    QString position() { return panel()->findChild<QLabel*>(QStringLiteral("标签_当前记录"))->text(); }
+    void click(const char* button)
+    {
+        panel()->findChild<QPushButton*>(QString::fromUtf8(button))->click();
+        QApplication::processEvents();
+    }
+    QImage preview() { return window->workArea()->paperPanel()->grab().toImage(); }
+
+    std::string data;
+};
+
+TEST_F(DataPanelTest, TheDataCommandOpensAFileAndTheButtonsStepThroughIt)
+{
+    EXPECT_FALSE(panel()->isVisible());
+    prompter.files.push_back(data);
+    window->dataToolBar()->actions().constFirst()->trigger();
+    ASSERT_EQ(prompter.fileChoices.size(), 1u);
+    EXPECT_EQ(prompter.fileChoices[0].title, "打开数据文件");
+    ASSERT_TRUE(panel()->isVisible());
+    auto* table = panel()->findChild<QTableView*>(QStringLiteral("表格_数据记录"));
+    ASSERT_EQ(table->model()->rowCount(), 3);
+    EXPECT_EQ(table->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("收件人"));
+    EXPECT_EQ(table->model()->index(2, 1).data().toString(), QStringLiteral("Cyd"));
+    EXPECT_EQ(position(), QStringLiteral("第 1 条，共 3 条"));
+    EXPECT_FALSE(panel()->findChild<QPushButton*>(QStringLiteral("按钮_上一条"))->isEnabled());
+    click("按钮_下一条");
+    EXPECT_EQ(position(), QStringLiteral("第 2 条，共 3 条"));
+    EXPECT_EQ(table->currentIndex().row(), 1);
+    click("按钮_最后一条");
+    EXPECT_EQ(position(), QStringLiteral("第 3 条，共 3 条"));
+    EXPECT_FALSE(panel()->findChild<QPushButton*>(QStringLiteral("按钮_下一条"))->isEnabled());
+    click("按钮_上一条");
+    click("按钮_第一条");
+    EXPECT_EQ(panel()->currentRow(), 0);
+    // Choosing a row in the table makes it current.
+    table->setCurrentIndex(table->model()->index(2, 0));
+    EXPECT_EQ(position(), QStringLiteral("第 3 条，共 3 条"));
+}
+
+TEST_F(DataPanelTest, AFileThatCannotBeReadIsReportedAndNotOpened)
+{
+    std::ofstream(data) << "单号,收件人\nA1,\"Ann\n";
+    EXPECT_FALSE(window->openDataFile(data));
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].text, "数据文件读不出来：" + data + "\n第 2 行第 2 列：引号没有闭合");
+    EXPECT_EQ(prompter.messages[0].caption, "数据");
+    EXPECT_FALSE(panel()->hasData());
+}
+
+TEST_F(DataPanelTest, PreviewShowsTheCurrentRecordAndLeavesTheTemplateAlone)
+{
+    window->switchMode(AppMode::PreviewMode);
+    QApplication::processEvents();
+    const QImage typed = preview();
+    ASSERT_TRUE(window->openDataFile(data));
+    QApplication::processEvents();
+    const QImage first = preview();
+    click("按钮_下一条");
+    const QImage second = preview();
+    click("按钮_上一条");
+    EXPECT_NE(typed, first);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(preview(), first);
+    EXPECT_EQ(doc().box(1).attributes.text, "${收件人} ${#}");
+    EXPECT_FALSE(doc().modified());
+}
+
+TEST_F(DataPanelTest, PrintAsksForRecordsAndPrintsThemAsOneJob)
+{
+    ASSERT_TRUE(window->openDataFile(data));
+    click("按钮_下一条");
+    const std::string pdf = folder.filePath(QStringLiteral("batch.pdf")).toStdString();
+    prompter.texts.push_back("3,1");
+    prompter.printers.push_back(true);
+    prompter.printToFile = pdf;
+    ASSERT_TRUE(window->print());
+    ASSERT_EQ(prompter.requests, (std::vector<std::string>{"text", "printer", "message"}));
+    EXPECT_EQ(prompter.messages.back().text, "已打印记录：3,1（共 2 页）");
+    EXPECT_EQ(prompter.messages.back().icon, MessageIcon::Information);
+
+    std::string text;
+    if (std::FILE* pipe = ::popen(("pdftotext -layout '" + pdf + "' -").c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            text.append(buffer, n);
+        ::pclose(pipe);
+    }
+    // Page by page: record 3 numbered 1, then record 1 numbered 2.
+    const auto cyd = text.find("Cyd 1");
+    const auto page = text.find('\f');
+    const auto ann = text.find("Ann 2");
+    ASSERT_NE(cyd, std::string::npos) << text;
+    ASSERT_NE(ann, std::string::npos) << text;
+    EXPECT_LT(cyd, page);
+    EXPECT_GT(ann, page);
+    EXPECT_EQ(text.find("Bob"), std::string::npos);
+}
+
+TEST_F(DataPanelTest, PrintChecksTheFieldsAndTheListFirst)
+{
+    std::ofstream(data) << "单号,姓名\nA1,Ann\n";
+    ASSERT_TRUE(window->openDataFile(data));
+    EXPECT_FALSE(window->print());
+    EXPECT_EQ(prompter.requests, std::vector<std::string>{"message"});
+    EXPECT_EQ(prompter.messages.back().text, "数据文件里没有模板用到的列：收件人\n没有打印。");
+    EXPECT_EQ(prompter.messages.back().caption, "打印文件");
+
+    std::ofstream(data) << "收件人\nAnn\n";
+    ASSERT_TRUE(window->openDataFile(data));
+    prompter.texts.push_back("2");
+    EXPECT_FALSE(window->print());
+    EXPECT_EQ(prompter.messages.back().text, "记录范围“2”不对：只有 1 条记录");
+    prompter.texts.push_back(std::nullopt); // cancelled
+    EXPECT_FALSE(window->print());
+    EXPECT_EQ(std::count(prompter.requests.begin(), prompter.requests.end(), "printer"), 0);
+}
+
+} // namespace
+} // namespace ordavel

@@ -1,0 +1,273 @@
+#include "batch.h"
+
+#include "template_input.h"
+
+#include "data/data_source.h"
+#include "data/merge.h"
+#include "platform/painter_surface.h"
+#include "platform/printer.h"
+#include "print/calibrated_surface.h"
+#include "print/print_job.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSaveFile>
+
+#include <atomic>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+
+namespace ordavel::cli {
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+extern "C" void onInterrupt(int) { g_interrupted = true; }
+
+void reportWarnings(const RecordMerge& merge)
+{
+    for (const auto& warning : merge.warnings())
+        std::fprintf(stderr, "ordavel-cli: %s\n", warning.c_str());
+    if (merge.warningCount() > merge.warnings().size())
+        std::fprintf(stderr, "ordavel-cli: ... %zu warnings in all\n", merge.warningCount());
+}
+
+BoxFilter viewOf(RecordMerge& merge)
+{
+    return [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+}
+
+// "OUT.png" -> "OUT-0001.png"; at least four digits.
+std::string numberedName(const std::string& path, int number)
+{
+    const std::string stem = path.substr(0, path.size() - 4);
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%04d", number);
+    return stem + "-" + digits + path.substr(path.size() - 4);
+}
+
+// One record's page on `painter`, corrected by `calibration` unless it is the identity.
+void drawRecordPage(QPainter& painter, const Document& doc, RecordMerge& merge, const Calibration& calibration)
+{
+    if (calibration.isIdentity()) {
+        PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
+        printPage(doc, surface, {}, viewOf(merge));
+    } else {
+        PainterSurface surface(painter, PainterSurface::Units::HundredthsMm);
+        CalibratedSurface corrected(surface, calibration);
+        printPage(doc, corrected, {}, viewOf(merge));
+    }
+}
+
+} // namespace
+
+bool takeBatchOption(const std::vector<std::string>& args, std::size_t& i, BatchOptions& options,
+                     bool allowJobSize, std::string& error)
+{
+    const std::string& arg = args[i];
+    if (i + 1 >= args.size())
+        return false;
+    std::string* target = arg == "--data"            ? &options.data
+        : arg == "--sheet"                           ? &options.sheet
+        : arg == "--records"                         ? &options.records
+        : arg == "--copies-column"                   ? &options.copiesColumn
+                                                     : nullptr;
+    if (target != nullptr) {
+        *target = args[++i];
+        return true;
+    }
+    if (arg == "--job-size" && allowJobSize) {
+        options.jobSize = parsePositive(args[++i]);
+        if (options.jobSize == 0)
+            error = "--job-size takes a whole number of at least 1";
+        return true;
+    }
+    return false;
+}
+
+int Batch::pageCount() const
+{
+    int pages = 0;
+    for (const auto& item : items)
+        pages += item.copies;
+    return pages;
+}
+
+std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& options, std::string& error)
+{
+    DataReadResult read;
+    if (options.data == "-") {
+        const std::string bytes{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
+        read = readDataBytes(bytes, dataKindOf("-", bytes), options.sheet);
+    } else {
+        read = readDataFile(options.data, options.sheet);
+    }
+    if (!read.ok()) {
+        error = options.data + ": " + read.error;
+        return std::nullopt;
+    }
+    Batch batch;
+    batch.table = std::move(read.table);
+    const FieldCheck check = checkFields(doc, batch.table);
+    if (!check.ok()) {
+        error = check.message();
+        return std::nullopt;
+    }
+    const RecordSelection selection = parseRecordList(options.records, batch.table.recordCount());
+    if (!selection.error.empty()) {
+        error = selection.error;
+        return std::nullopt;
+    }
+    batch.items = planBatch(batch.table, selection.rows, options.copiesColumn, error);
+    if (!error.empty())
+        return std::nullopt;
+    if (batch.pageCount() == 0) {
+        error = "没有要打印的记录";
+        return std::nullopt;
+    }
+    return batch;
+}
+
+std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::string& path,
+                          const Calibration& calibration)
+{
+    const std::string part = path + ".part";
+    RecordMerge merge(batch.table);
+    bool ok = false;
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(part));
+        printer.setCreator(QStringLiteral("Ordavel"));
+        configurePrinter(printer, doc.page(), calibration.pageLengthMm);
+        QPainter painter;
+        if (painter.begin(&printer)) {
+            bool first = true;
+            for (const BatchItem& item : batch.items) {
+                merge.setRecord(item.row, item.number);
+                for (int copy = 0; copy < item.copies; ++copy) {
+                    if (!first)
+                        printer.newPage();
+                    first = false;
+                    drawRecordPage(painter, doc, merge, calibration);
+                }
+            }
+            ok = painter.end();
+        }
+    }
+    reportWarnings(merge);
+    if (ok && std::rename(part.c_str(), path.c_str()) == 0)
+        return {};
+    std::remove(part.c_str());
+    return "cannot write \"" + path + "\"";
+}
+
+std::string writeBatchPng(const Document& doc, const Batch& batch, const std::string& path, int dpi,
+                          const Calibration& calibration)
+{
+    const PaperSize paper = paperSize(doc.page()).value_or(PaperSize{2100, 2970});
+    const auto pixels = [dpi](int tenthsMm) {
+        return static_cast<int>(std::lround(tenthsMm * static_cast<double>(dpi) / 254.0));
+    };
+    const int width = pixels(paper.widthTenthsMm);
+    const int height = pixels(paper.heightTenthsMm);
+    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > 256LL * 1024 * 1024)
+        return "page too large for a picture at " + std::to_string(dpi) + " dpi";
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull())
+        return "not enough memory for the picture";
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    RecordMerge merge(batch.table);
+    int page = 0;
+    std::string error;
+    for (const BatchItem& item : batch.items) {
+        merge.setRecord(item.row, item.number);
+        for (int copy = 0; copy < item.copies && error.empty(); ++copy) {
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                drawRecordPage(painter, doc, merge, calibration);
+            }
+            const std::string name = numberedName(path, ++page);
+            QSaveFile file(QString::fromStdString(name));
+            if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
+                error = "cannot write \"" + name + "\"";
+        }
+    }
+    reportWarnings(merge);
+    return error;
+}
+
+std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
+                       const std::string& printerName, const std::string& jobName,
+                       const Calibration& calibration)
+{
+    const QString name = QString::fromStdString(printerName);
+    if (!printerName.empty() && !QPrinterInfo::availablePrinterNames().contains(name))
+        return "no printer named \"" + printerName + "\"";
+    g_interrupted = false;
+    const auto oldInt = std::signal(SIGINT, onInterrupt);
+    const auto oldTerm = std::signal(SIGTERM, onInterrupt);
+
+    const std::size_t total = batch.items.size();
+    const std::size_t jobSize = options.jobSize > 0 ? static_cast<std::size_t>(options.jobSize) : total;
+    RecordMerge merge(batch.table);
+    std::size_t sent = 0; // items in jobs the printer accepted
+    std::string error;
+    for (std::size_t start = 0; start < total && error.empty(); start += jobSize) {
+        const std::size_t end = std::min(total, start + jobSize);
+        QPrinter printer(QPrinter::HighResolution);
+        if (!printerName.empty())
+            printer.setPrinterName(name);
+        if (!printer.isValid() || printer.printerName().isEmpty()) {
+            error = printerName.empty() ? "no default printer" : "no printer named \"" + printerName + "\"";
+            break;
+        }
+        printer.setDocName(QString::fromStdString(jobName + " " + recordListOf({batch.items.begin() + static_cast<std::ptrdiff_t>(start), batch.items.begin() + static_cast<std::ptrdiff_t>(end)}, 0)));
+        configurePrinter(printer, doc.page(), calibration.pageLengthMm);
+        QPainter painter;
+        if (!painter.begin(&printer)) {
+            error = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
+            break;
+        }
+        bool first = true;
+        for (std::size_t k = start; k < end && !g_interrupted; ++k) {
+            const BatchItem& item = batch.items[k];
+            merge.setRecord(item.row, item.number);
+            for (int copy = 0; copy < item.copies; ++copy) {
+                if (!first)
+                    printer.newPage();
+                first = false;
+                drawRecordPage(painter, doc, merge, calibration);
+            }
+            std::fprintf(stderr, "%zu/%zu\n", k + 1, total);
+        }
+        if (g_interrupted) {
+            printer.abort();
+            painter.end();
+            error = "interrupted";
+        } else if (!painter.end()) {
+            error = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
+        } else {
+            sent = end;
+        }
+    }
+    std::signal(SIGINT, oldInt);
+    std::signal(SIGTERM, oldTerm);
+    reportWarnings(merge);
+    if (error.empty())
+        return {};
+    const std::string last = sent == 0 ? std::string("no record was sent")
+                                       : "the last record sent is " + std::to_string(batch.items[sent - 1].row + 1);
+    return error + "; " + last + "; to go on: --records " + recordListOf(batch.items, sent);
+}
+
+} // namespace ordavel::cli

@@ -1,0 +1,57 @@
+#pragma once
+// Batches of the render and print commands: the data options, reading and
+// checking the data, and writing or printing one page per record copy.
+
+#include "data/data_table.h"
+#include "data/record_list.h"
+#include "model/document.h"
+#include "print/calibration.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ordavel::cli {
+
+struct BatchOptions {
+    std::string data;         // --data FILE, "-" for standard input; empty: no batch
+    std::string sheet;        // --sheet NAME
+    std::string records;      // --records LIST
+    std::string copiesColumn; // --copies-column COL
+    int jobSize = 0;          // --job-size K (print only); 0: the whole batch in one job
+    bool wanted() const { return !data.empty(); }
+};
+
+// Takes a data option at args[i] (with its value, advancing i); false when
+// args[i] is not one. `error` is set for a bad value.
+bool takeBatchOption(const std::vector<std::string>& args, std::size_t& i, BatchOptions& options,
+                     bool allowJobSize, std::string& error);
+
+struct Batch {
+    DataTable table;
+    std::vector<BatchItem> items;
+    int pageCount() const;
+};
+
+// Reads the data, selects the records, takes the copies and checks that the
+// template's fields are columns. Nothing, with `error` set, when any of it fails.
+std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& options, std::string& error);
+
+// One page per record copy, in one PDF; or OUT-0001.png, OUT-0002.png, ...
+// for OUT.png. Warnings (missing pictures, unreadable dates) go to stderr.
+// Empty on success, else why it failed.
+// A calibration other than the identity corrects every page as on a printer.
+std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::string& path,
+                          const Calibration& calibration = Calibration{});
+std::string writeBatchPng(const Document& doc, const Batch& batch, const std::string& path, int dpi,
+                          const Calibration& calibration = Calibration{});
+
+// Prints the batch in jobs of `options.jobSize` records (all in one job when
+// 0), "done/total" records on stderr after each record. On a failure or an
+// interruption (SIGINT, SIGTERM) the job being drawn is abandoned and the
+// message names the last record sent and the list that resumes the batch.
+std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
+                       const std::string& printerName, const std::string& jobName,
+                       const Calibration& calibration = Calibration{});
+
+} // namespace ordavel::cli
