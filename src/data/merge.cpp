@@ -16,9 +16,11 @@ namespace {
 constexpr std::uintmax_t kMaxPictureBytes = 64u << 20;
 constexpr std::size_t kPictureCacheBytes = 64u << 20;
 
+// Boxes whose text may hold placeholders; a barcode's text is its data.
 bool isTextType(BoxType type)
 {
-    return type == BoxType::EditBox || type == BoxType::Label || type == BoxType::ComboBox;
+    return type == BoxType::EditBox || type == BoxType::Label || type == BoxType::ComboBox ||
+           type == BoxType::BarcodeBox;
 }
 
 void addOnce(std::vector<std::string>& names, const std::string& name)

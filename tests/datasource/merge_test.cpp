@@ -6,6 +6,7 @@
 #include "file/template_format.h"
 #include "file/template_reader.h"
 #include "file/template_writer.h"
+#include "print/barcode_render.h"
 #include "print/print_job.h"
 #include "print/recording_surface.h"
 #include "file/template_test_support.h"
@@ -113,6 +114,21 @@ TEST_F(MergeTest, EachRecordDrawsItsOwnValuesAndTheDocumentStaysAsItWas)
     EXPECT_EQ(merge.warnings()[2], "第 3 条记录：图片文件“logo.gif”不存在或不是 BMP、JPEG、GIF 图片");
     EXPECT_EQ(templateBytes(doc, *std::make_unique<testing::RecordingSink>()), before);
     EXPECT_EQ(doc.box(text).attributes.text, "To ${姓名} #${#}");
+}
+
+TEST_F(MergeTest, BarcodesTakePlaceholdersAndAWholeColumn)
+{
+    const int tracking = doc.addBox(BoxType::BarcodeBox, 0, 0);
+    doc.box(tracking).attributes.text = "SF${#}-${数量}";
+    const int name = doc.addBox(BoxType::BarcodeBox, 0, 0);
+    doc.box(name).attributes.text = "typed";
+    doc.box(name).dataField = "姓名";
+    EXPECT_EQ(templateFields(doc), (std::vector<std::string>{"姓名", "日期", "照片", "数量"}));
+    RecordMerge merge(table);
+    merge.setRecord(1, 7);
+    EXPECT_EQ(barcodeData(merge.merged(doc.box(tracking))), "SF7-2");
+    EXPECT_EQ(barcodeData(merge.merged(doc.box(name))), "李四");
+    EXPECT_EQ(barcodeData(doc.box(tracking)), "SF${#}-${数量}");
 }
 
 TEST_F(MergeTest, PicturesAreFilesBesideTheDataFile)
