@@ -274,6 +274,14 @@ bool openFailed(Document& doc, const std::string& fileName, MessageSink& sink)
     return false;
 }
 
+// The user stopped the load: an empty untitled document, as after a failure, but no message.
+bool loadCancelled(Document& doc)
+{
+    resetDocument(doc);
+    doc.setAppMode(AppMode::EditMode);
+    return false;
+}
+
 // Scratch storage kept between loads (batch jobs load thousands of files and
 // fresh memory is slow): the Base64-decoded bytes, the UTF-8 text and the
 // parsed tree. A load started from a window event handled during another
@@ -374,7 +382,8 @@ void storeBackground(Document& doc, std::string_view bytes)
 
 } // namespace
 
-bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink)
+bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink,
+                           const LoadCancelled& cancelled)
 {
     const std::vector<std::string_view> segments = splitSegments(bytes);
     Description description;
@@ -405,6 +414,8 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
         const BoxType type = boxTypeFromCode(r.integer(Key::cType));
         if (type == BoxType::None) {
             doc.yieldNow();
+            if (cancelled && cancelled())
+                return loadCancelled(doc);
             continue;
         }
         const int index = doc.allocateSlot();
@@ -430,6 +441,8 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
         }
         doc.deselect(index);
         doc.yieldNow();
+        if (cancelled && cancelled())
+            return loadCancelled(doc);
     }
 
     if (!segments.front().empty())
@@ -439,10 +452,11 @@ bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::str
     return true;
 }
 
-bool loadDocument(Document& doc, const std::string& fileName, MessageSink& sink)
+bool loadDocument(Document& doc, const std::string& fileName, MessageSink& sink, const LoadCancelled& cancelled)
 {
     const std::optional<std::string> bytes = readRegularFile(fileName, kMaxTemplateBytes);
-    return loadDocumentFromBytes(doc, bytes ? std::string_view(*bytes) : std::string_view(), fileName, sink);
+    return loadDocumentFromBytes(doc, bytes ? std::string_view(*bytes) : std::string_view(), fileName, sink,
+                                 cancelled);
 }
 
 } // namespace ordavel
