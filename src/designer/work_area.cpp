@@ -226,11 +226,17 @@ void WorkArea::endBulkChange()
 {
     if (!m_bulk)
         return;
-    m_workbench->setUpdatesEnabled(false);
+    // Showing, moving or restyling a child of a visible board costs a walk over
+    // its siblings; behind a hidden board it costs nothing, and the board is
+    // drawn once when it shows again.
+    const bool shown = !m_workbench->isHidden();
+    if (shown)
+        m_workbench->hide();
     syncAllBoxes(); // still in bulk: the stacking is left to one pass
     m_bulk = false;
     stackAllBoxes();
-    m_workbench->setUpdatesEnabled(true);
+    if (shown)
+        m_workbench->show();
 }
 
 void WorkArea::boxChanged(int index)
