@@ -16,6 +16,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace ordavel {
 
@@ -229,8 +230,8 @@ void WorkArea::endBulkChange()
     // Showing, moving or restyling a child of a visible board costs a walk over
     // its siblings; behind a hidden board it costs nothing, and the board is
     // drawn once when it shows again.
-    const bool shown = !m_workbench->isHidden();
-    if (shown)
+    const bool shown = !m_workbench->isHidden() || std::exchange(m_showBoardAfterBulk, false);
+    if (!m_workbench->isHidden())
         m_workbench->hide();
     syncAllBoxes(); // still in bulk: the stacking is left to one pass
     m_bulk = false;
@@ -310,6 +311,7 @@ void WorkArea::resetScrolling()
 void WorkArea::showMode(AppMode mode)
 {
     if (mode == AppMode::PreviewMode) {
+        m_showBoardAfterBulk = false;
         m_workbench->hide();
         m_paper->setBackgroundPicture({}, 0);
         {
@@ -323,7 +325,11 @@ void WorkArea::showMode(AppMode mode)
         m_paper->update();
         return;
     }
-    m_workbench->show();
+    // During a bulk change the board shows at its end, with its boxes in place.
+    if (m_bulk)
+        m_showBoardAfterBulk = true;
+    else
+        m_workbench->show();
     m_backgroundCheck->hide();
     if (mode == AppMode::DesignMode)
         m_focusHolder->setFocus();

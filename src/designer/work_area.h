@@ -97,6 +97,7 @@ private:
     std::map<int, std::unique_ptr<BoxView>> m_views; // by slot index
     int m_frontStackedZ = 0; // the largest zOrder a control was stacked for
     bool m_bulk = false;
+    bool m_showBoardAfterBulk = false; // a mode showed the board during a bulk change
 };
 
 } // namespace ordavel
