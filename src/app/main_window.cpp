@@ -5,11 +5,13 @@
 #include "designer/box_menus.h"
 #include "designer/control_toolbar.h"
 #include "designer/data_panel.h"
+#include "designer/design_keys.h"
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
 #include "designer/printer_calibration_dialog.h"
+#include "designer/undo_controller.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
@@ -20,12 +22,14 @@
 #include "platform/printer.h"
 #include "platform/prompter.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -40,13 +44,16 @@ namespace {
 constexpr int kStatusWidths[PanelCount] = {120, 120, 160, 360};
 constexpr int kWindowWidth = 1024;
 constexpr int kScreenHeightReserve = 35;
+// Long walks let events run at most this often: often enough for the window
+// to answer, seldom enough that redrawing does not cost more than the walk.
+constexpr qint64 kEventsEveryMs = 40;
 
 QString q(const std::string& text) { return QString::fromStdString(text); }
 
 } // namespace
 
 MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* parent)
-    : QMainWindow(parent), m_prompter(prompter), m_document(factors)
+    : QMainWindow(parent), m_prompter(prompter), m_document(factors), m_loadProgressDelayMs(LoadProgress::kQuietMs)
 {
     setObjectName(QStringLiteral("主窗口"));
 
@@ -91,13 +98,26 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     };
     buildStatusBar();
 
-    // Long walks over the boxes let painting happen after each box; user input
-    // waits until the walk is over, so nothing re-enters it.
+    // Long walks over the boxes let painting happen every few boxes; user input
+    // waits until the walk is over, so nothing re-enters it. The one exception
+    // is the load's progress window, modal to this window, whose Cancel must work.
     m_document.setYield([this] {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        if (m_loadProgress)
-            m_loadProgress->step();
+        const bool progressAppeared = m_loadProgress && m_loadProgress->step();
+        if (!progressAppeared && m_sinceEvents.isValid() && m_sinceEvents.elapsed() < kEventsEveryMs)
+            return;
+        const bool progressUp = m_loadProgress && m_loadProgress->shown();
+        ++m_walkDepth;
+        QCoreApplication::processEvents(progressUp ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+        --m_walkDepth;
+        m_sinceEvents.start();
     });
+
+    // Undo and redo of the designer's changes, and its keyboard.
+    m_undo = new UndoController(m_document, this);
+    m_undo->walking = [this] { return m_walkDepth > 0; };
+    m_undo->dragging = [this] { return m_mouse->draggedBox() != 0 || m_mouse->bandActive(); };
+    m_keys = new DesignKeys(m_document, m_workArea->focusHolder(), m_menus->commands(), *m_undo);
+    m_keys->busy = [this] { return m_mouse->draggedBox() != 0 || m_mouse->bandActive(); };
 
     m_document.addObserver(this);
     titleChanged(m_document.title(), m_document.modified());
@@ -110,8 +130,10 @@ MainWindow::~MainWindow()
 {
     m_document.removeObserver(this);
     m_document.setYield({});
-    // The work area and its box views refer to the document, a member that
-    // dies before QObject deletes the children.
+    // The undo controller, the work area and its box views refer to the
+    // document, a member that dies before QObject deletes the children.
+    delete m_undo;
+    m_undo = nullptr;
     delete m_workArea;
     m_workArea = nullptr;
 }
@@ -160,6 +182,9 @@ void MainWindow::titleChanged(const std::string& title, bool modified)
 
 void MainWindow::statusTextChanged(int panel, const std::string& text)
 {
+    // A load changes the box panel several times per box; it is shown once at the end.
+    if (m_loadProgress)
+        return;
     if (panel >= 0 && panel < PanelCount)
         m_statusPanels[static_cast<std::size_t>(panel)]->setText(q(text));
 }
@@ -177,8 +202,11 @@ void MainWindow::switchMode(AppMode mode)
     if (mode == AppMode::PreviewMode)
         m_workArea->resetScrolling();
     // The model walks the boxes into the mode's behaviour and reports the
-    // change, which sets the toolbars, the visibility and the layout.
+    // change, which sets the toolbars, the visibility and the layout. The
+    // views follow in one pass at the end, drawn once.
+    m_workArea->beginBulkChange();
     m_document.setAppMode(mode);
+    m_workArea->endBulkChange();
 }
 
 void MainWindow::layOut()
@@ -264,16 +292,25 @@ void MainWindow::openPrinterCalibration()
 void MainWindow::resetDocument()
 {
     removeBackgroundTempFile();
+    m_workArea->beginBulkChange();
     m_document.newDocument();
+    m_workArea->endBulkChange();
 }
 
 bool MainWindow::openTemplate(const std::string& fileName)
 {
+    // The loaded template starts a history of its own.
+    m_undo->suspend();
     resetDocument();
     m_document.setFileName(fileName);
-    m_loadProgress = std::make_unique<LoadProgress>(this);
-    const bool loaded = loadDocument(m_document, fileName, m_prompter);
+    m_loadProgress = std::make_unique<LoadProgress>(this, m_loadProgressDelayMs);
+    m_workArea->beginBulkChange();
+    const LoadProgress& progress = *m_loadProgress;
+    const bool loaded = loadDocument(m_document, fileName, m_prompter, [&progress] { return progress.cancelled(); });
+    m_workArea->endBulkChange();
     m_loadProgress.reset();
+    for (int panel = 0; panel < PanelCount; ++panel)
+        statusTextChanged(panel, m_document.statusText(panel));
     // Whatever the result, a loaded template is shown for data entry.
     switchMode(AppMode::EditMode);
     if (loaded) {
@@ -284,6 +321,7 @@ bool MainWindow::openTemplate(const std::string& fileName)
         m_document.setStatusText(PanelBoard, boardStatus(page.boardWidth, page.boardHeight));
         m_document.setTitle(false);
     }
+    m_undo->reset();
     return loaded;
 }
 

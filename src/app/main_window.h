@@ -11,6 +11,7 @@
 #include "print/calibration.h"
 
 #include <QMainWindow>
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include <array>
@@ -25,10 +26,12 @@ namespace ordavel {
 class BoxMenus;
 class ControlToolBar;
 class DataPanel;
+class DesignKeys;
 class FileToolBar;
 class LoadProgress;
 class MouseController;
 class Prompter;
+class UndoController;
 class WorkArea;
 
 class MainWindow : public QMainWindow, public DocumentObserver {
@@ -48,6 +51,12 @@ public:
     BoxMenus* boxMenus() const { return m_menus; }
     QLabel* statusPanel(int panel) const { return m_statusPanels[static_cast<std::size_t>(panel)]; }
     HelpWindow* helpWindow() const { return m_help; }
+    UndoController* undoController() const { return m_undo; }
+    DesignKeys* designKeys() const { return m_keys; }
+    // How long a load runs before its progress window appears (ms).
+    void setLoadProgressDelay(int ms) { m_loadProgressDelayMs = ms; }
+    // The progress window of the load under way, nullptr when there is none.
+    LoadProgress* loadProgress() const { return m_loadProgress.get(); }
     SplashWindow* aboutWindow() const { return m_about; }
     DataPanel* dataPanel() const { return m_dataPanel; }
     QToolBar* dataToolBar() const { return m_dataBar; }
@@ -120,6 +129,11 @@ private:
     QPointer<HelpWindow> m_help;
     QPointer<SplashWindow> m_about;
     std::unique_ptr<LoadProgress> m_loadProgress;
+    int m_loadProgressDelayMs;
+    UndoController* m_undo = nullptr; // child of the window
+    DesignKeys* m_keys = nullptr;     // child of the focus holder
+    QElapsedTimer m_sinceEvents;      // since a walk last let events run
+    int m_walkDepth = 0;              // walks letting events run right now
     FileCommands m_files{*this};
     DataPanel* m_dataPanel = nullptr;
     QToolBar* m_dataBar = nullptr;

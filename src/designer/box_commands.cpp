@@ -86,9 +86,7 @@ void BoxCommands::sendToBack()
     const int current = m_doc.currentBoxIndex();
     if (current < 1 || current > m_doc.slotCount() || !m_doc.box(current).inUse)
         return;
-    if (BoxView* view = m_area.boxView(current))
-        if (QWidget* control = view->control())
-            control->lower();
+    m_doc.sendToBack(current); // the work area restacks the control
 }
 
 void BoxCommands::clearBackground()

@@ -41,14 +41,21 @@ BoxView::BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHol
     : m_doc(doc), m_index(index), m_workbench(workbench), m_focusHolder(focusHolder),
       m_prompter(prompter)
 {
-    const QString tag = QString::number(index);
+    sync();
+}
+
+void BoxView::createHandles()
+{
+    if (m_handlesCreated)
+        return;
+    m_handlesCreated = true;
+    const QString tag = QString::number(m_index);
     for (int which = 0; which < HandleCount; ++which) {
-        auto* handle = new HandleWidget(which, workbench);
+        auto* handle = new HandleWidget(which, m_workbench);
         handle->setProperty(kTagProperty, tag);
         handle->installEventFilter(this);
         m_handles[which] = handle;
     }
-    sync();
 }
 
 BoxView::~BoxView()
@@ -64,7 +71,15 @@ QWidget* BoxView::control() const { return m_control.data(); }
 
 QWidget* BoxView::handle(int which) const
 {
-    return which >= 0 && which < HandleCount ? m_handles[which].data() : nullptr;
+    if (which < 0 || which >= HandleCount)
+        return nullptr;
+    // Handles are made when the box is first selected; asking for one makes them too.
+    if (!m_handlesCreated) {
+        auto* self = const_cast<BoxView*>(this);
+        self->createHandles();
+        self->placeHandles();
+    }
+    return m_handles[which].data();
 }
 
 bool BoxView::designMode() const { return m_doc.appMode() == AppMode::DesignMode; }
@@ -90,7 +105,20 @@ void BoxView::sync()
         if (m_control->isVisibleTo(m_workbench) != visible)
             m_control->setVisible(visible);
     }
+    placeHandles();
+}
+
+void BoxView::placeHandles()
+{
+    const Box& box = m_doc.box(m_index);
     const bool handlesShown = box.inUse && box.handlesVisible;
+    // A box that was never selected has no handles yet: most boxes of a big
+    // template never are, and eight widgets each would weigh on the board.
+    if (!m_handlesCreated) {
+        if (!handlesShown)
+            return;
+        createHandles();
+    }
     for (int which = 0; which < HandleCount; ++which) {
         QWidget* handle = m_handles[which];
         if (!handle)
@@ -131,7 +159,9 @@ void BoxView::createControl()
     }
     watchChildren();
     m_designBehaviour.reset();
-    m_control->raise(); // a new control lies on top of the others
+    // A new child lies in front of its siblings already; the work area
+    // restacks it when its place in the model's stacking order is another.
+    m_stackedZ.reset();
 }
 
 void BoxView::destroyControl()

@@ -31,8 +31,8 @@ class Prompter;
 class BoxView : public QObject {
     Q_OBJECT
 public:
-    // Creates the control of the box in slot `index` as a child of `workbench`, and its eight
-    // 5 x 5 handles (also children of `workbench`). `focusHolder` is the hidden
+    // Creates the control of the box in slot `index` as a child of `workbench`; its eight
+    // 5 x 5 handles (also children of `workbench`) follow when the box is first selected. `focusHolder` is the hidden
     // `编辑框_滚动`: in DesignMode a box that gets the focus passes it there.
     // The caller owns the view; doc, focusHolder and prompter must outlive it.
     BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter);
@@ -46,6 +46,10 @@ public:
     // nullptr while the slot has never held a box.
     QWidget* control() const;
     QWidget* handle(int which) const; // order of the model's Handle enum
+    // The box's zOrder the control was last stacked for; none for a control
+    // just made, which lies in front of every other child of the workbench.
+    std::optional<int> stackedZ() const { return m_stackedZ; }
+    void setStackedZ(int z) { m_stackedZ = z; }
 
 signals:
     // A mouse press, release, move or double click on the control or a widget inside it
@@ -61,6 +65,8 @@ signals:
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void createControl();
+    void createHandles();
+    void placeHandles();
     void destroyControl();
     void applyBehaviour(bool design);
     void watchChildren();
@@ -79,6 +85,8 @@ private:
     int m_controlKind = -1;
     std::optional<bool> m_designBehaviour; // behaviour last applied to the control
     std::array<QPointer<QWidget>, 8> m_handles{};
+    bool m_handlesCreated = false;
+    std::optional<int> m_stackedZ;
     bool m_syncing = false; // set while sync() writes into the control
     // The cursor each widget of the control had when made (nothing: none of its own),
     // put back when the box leaves design behaviour.

@@ -7,12 +7,16 @@
 #include "model/document.h"
 
 #include <QCheckBox>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+
+#include <algorithm>
+#include <utility>
 
 namespace ordavel {
 
@@ -148,7 +152,67 @@ void WorkArea::syncBox(int index)
         found = m_views.emplace(index, std::move(view)).first;
         emit boxViewCreated(found->second.get());
     }
-    found->second->sync();
+    BoxView& view = *found->second;
+    view.sync();
+    if (!m_bulk)
+        stackBox(index, view);
+}
+
+void WorkArea::stackAllBoxes()
+{
+    std::vector<std::pair<int, BoxView*>> live;
+    for (const auto& [index, view] : m_views)
+        if (m_document.box(index).inUse && view->control())
+            live.emplace_back(m_document.box(index).zOrder, view.get());
+    std::stable_sort(live.begin(), live.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    // Raise them one by one only when the widgets are not in that order already.
+    QHash<const QObject*, qsizetype> position;
+    const QObjectList& children = m_workbench->children();
+    for (qsizetype at = 0; at < children.size(); ++at)
+        position.insert(children[at], at);
+    bool ordered = true;
+    for (std::size_t i = 1; i < live.size() && ordered; ++i)
+        ordered = position.value(live[i - 1].second->control()) < position.value(live[i].second->control());
+    for (const auto& [z, view] : live) {
+        if (!ordered)
+            view->control()->raise();
+        view->setStackedZ(z);
+        m_frontStackedZ = std::max(m_frontStackedZ, z);
+    }
+}
+
+void WorkArea::stackBox(int index, BoxView& view)
+{
+    const Box& box = m_document.box(index);
+    QWidget* control = view.control();
+    if (!box.inUse || !control || view.stackedZ() == box.zOrder)
+        return;
+    // A control just made lies in front already; when the box belongs there
+    // (the usual case, and every box of a template being loaded) that is all.
+    if (!view.stackedZ() && box.zOrder > m_frontStackedZ) {
+        view.setStackedZ(box.zOrder);
+        m_frontStackedZ = box.zOrder;
+        return;
+    }
+    // Otherwise under the control of the nearest box in front of it.
+    QWidget* above = nullptr;
+    int aboveZ = 0;
+    for (const auto& [other, otherView] : m_views) {
+        const Box& b = m_document.box(other);
+        if (other == index || !b.inUse || !otherView->control() || b.zOrder <= box.zOrder)
+            continue;
+        if (!above || b.zOrder < aboveZ) {
+            above = otherView->control();
+            aboveZ = b.zOrder;
+        }
+    }
+    if (above)
+        control->stackUnder(above);
+    else
+        control->raise();
+    view.setStackedZ(box.zOrder);
+    m_frontStackedZ = std::max(m_frontStackedZ, box.zOrder);
 }
 
 void WorkArea::syncAllBoxes()
@@ -157,9 +221,36 @@ void WorkArea::syncAllBoxes()
         syncBox(index);
 }
 
-void WorkArea::boxChanged(int index) { syncBox(index); }
+void WorkArea::beginBulkChange() { m_bulk = true; }
 
-void WorkArea::modeChanged(AppMode) { syncAllBoxes(); }
+void WorkArea::endBulkChange()
+{
+    if (!m_bulk)
+        return;
+    // Showing, moving or restyling a child of a visible board costs a walk over
+    // its siblings; behind a hidden board it costs nothing, and the board is
+    // drawn once when it shows again.
+    const bool shown = !m_workbench->isHidden() || std::exchange(m_showBoardAfterBulk, false);
+    if (!m_workbench->isHidden())
+        m_workbench->hide();
+    syncAllBoxes(); // still in bulk: the stacking is left to one pass
+    m_bulk = false;
+    stackAllBoxes();
+    if (shown)
+        m_workbench->show();
+}
+
+void WorkArea::boxChanged(int index)
+{
+    if (!m_bulk)
+        syncBox(index);
+}
+
+void WorkArea::modeChanged(AppMode)
+{
+    if (!m_bulk)
+        syncAllBoxes();
+}
 
 void WorkArea::applyBoardSize()
 {
@@ -180,7 +271,8 @@ void WorkArea::documentReset()
 {
     applyBoardSize();
     layOut();
-    syncAllBoxes();
+    if (!m_bulk)
+        syncAllBoxes();
 }
 
 void WorkArea::layOut()
@@ -219,6 +311,7 @@ void WorkArea::resetScrolling()
 void WorkArea::showMode(AppMode mode)
 {
     if (mode == AppMode::PreviewMode) {
+        m_showBoardAfterBulk = false;
         m_workbench->hide();
         m_paper->setBackgroundPicture({}, 0);
         {
@@ -232,7 +325,11 @@ void WorkArea::showMode(AppMode mode)
         m_paper->update();
         return;
     }
-    m_workbench->show();
+    // During a bulk change the board shows at its end, with its boxes in place.
+    if (m_bulk)
+        m_showBoardAfterBulk = true;
+    else
+        m_workbench->show();
     m_backgroundCheck->hide();
     if (mode == AppMode::DesignMode)
         m_focusHolder->setFocus();

@@ -52,6 +52,10 @@ public:
     QLabel* filler() const { return m_filler; }
     // The view of slot `index`, nullptr while the slot never held a box.
     BoxView* boxView(int index) const;
+    // Many boxes are about to change at once (a template is loaded): the views
+    // follow only at endBulkChange, in one pass with the board's painting off.
+    void beginBulkChange();
+    void endBulkChange();
 
 signals:
     // A view was made for a slot; the mouse handling of the designer connects to it.
@@ -76,6 +80,10 @@ private:
     void showBackgroundInPreview(bool show);
     void syncBox(int index);
     void syncAllBoxes();
+    // Puts the control of slot `index` at its place in the model's stacking order.
+    void stackBox(int index, BoxView& view);
+    // Puts every live box's control at its place in the stacking order.
+    void stackAllBoxes();
 
     Document& m_document;
     Prompter& m_prompter;
@@ -87,6 +95,9 @@ private:
     QScrollBar* m_vBar = nullptr;
     QLabel* m_filler = nullptr;
     std::map<int, std::unique_ptr<BoxView>> m_views; // by slot index
+    int m_frontStackedZ = 0; // the largest zOrder a control was stacked for
+    bool m_bulk = false;
+    bool m_showBoardAfterBulk = false; // a mode showed the board during a bulk change
 };
 
 } // namespace ordavel

@@ -335,6 +335,14 @@ TemplateResult openFailed(Document& doc, const std::string& fileName, MessageSin
 
 const TemplateResult kNotATemplate{TemplateResult::Fault::NotATemplate, {}};
 
+// The user stopped the load: an empty untitled document, as after a failure, but no message.
+TemplateResult loadCancelled(Document& doc)
+{
+    resetDocument(doc);
+    doc.setAppMode(AppMode::EditMode);
+    return {TemplateResult::Fault::Cancelled, {}};
+}
+
 // Scratch storage kept between loads (batch jobs load thousands of files and
 // fresh memory is slow): the Base64-decoded bytes, the UTF-8 text and the
 // parsed tree. A load started from a window event handled during another
@@ -433,7 +441,8 @@ void storeBackground(Document& doc, std::string_view bytes)
     doc.notifyPageChanged();
 }
 
-TemplateResult loadFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink)
+TemplateResult loadFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink,
+                             const LoadCancelled& cancelled)
 {
     const std::vector<std::string_view> segments = splitSegments(bytes);
     Description description;
@@ -464,6 +473,8 @@ TemplateResult loadFromBytes(Document& doc, std::string_view bytes, const std::s
         const BoxType type = boxTypeFromCode(r.integer(Key::cType));
         if (type == BoxType::None) {
             doc.yieldNow();
+            if (cancelled && cancelled())
+                return loadCancelled(doc);
             continue;
         }
         const int index = doc.allocateSlot();
@@ -491,6 +502,8 @@ TemplateResult loadFromBytes(Document& doc, std::string_view bytes, const std::s
         }
         doc.deselect(index);
         doc.yieldNow();
+        if (cancelled && cancelled())
+            return loadCancelled(doc);
     }
 
     if (!segments.front().empty())
@@ -502,23 +515,25 @@ TemplateResult loadFromBytes(Document& doc, std::string_view bytes, const std::s
 
 } // namespace
 
-bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink)
+bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink,
+                           const LoadCancelled& cancelled)
 {
-    return loadFromBytes(doc, bytes, fileName, sink).ok();
+    return loadFromBytes(doc, bytes, fileName, sink, cancelled).ok();
 }
 
-TemplateResult loadDocumentFile(Document& doc, const std::string& fileName, MessageSink& sink)
+TemplateResult loadDocumentFile(Document& doc, const std::string& fileName, MessageSink& sink,
+                                const LoadCancelled& cancelled)
 {
     FileStatus status;
     const std::optional<std::string> bytes = readRegularFile(fileName, kMaxTemplateBytes, &status);
     if (!bytes)
         return openFailed(doc, fileName, sink, TemplateResult::fromFile(status));
-    return loadFromBytes(doc, *bytes, fileName, sink);
+    return loadFromBytes(doc, *bytes, fileName, sink, cancelled);
 }
 
-bool loadDocument(Document& doc, const std::string& fileName, MessageSink& sink)
+bool loadDocument(Document& doc, const std::string& fileName, MessageSink& sink, const LoadCancelled& cancelled)
 {
-    return loadDocumentFile(doc, fileName, sink).ok();
+    return loadDocumentFile(doc, fileName, sink, cancelled).ok();
 }
 
 } // namespace ordavel

@@ -34,6 +34,7 @@
 #include "model/message.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -45,16 +46,24 @@ inline constexpr double kMaxPaperCm = 10000.0;
 inline constexpr std::uint64_t kMaxTemplateBytes = std::uint64_t{1} << 30;
 inline constexpr std::uint64_t kMaxPictureFileBytes = std::uint64_t{256} << 20;
 
+// Asked after each box (right after the document's yield); true stops the
+// load: the document is reset to an empty untitled one, in EditMode, without
+// a message, and false comes back.
+using LoadCancelled = std::function<bool()>;
+
 // fileName is UTF-8; it names the file read and appears in messages.
-bool loadDocument(Document& doc, const std::string& fileName, MessageSink& sink);
+bool loadDocument(Document& doc, const std::string& fileName, MessageSink& sink,
+                  const LoadCancelled& cancelled = {});
 
 // loadDocument with the reason of a failure: the file system's (missing, a
-// folder, permission denied, too large), NotATemplate or Damaged. The
-// messages are the same.
-TemplateResult loadDocumentFile(Document& doc, const std::string& fileName, MessageSink& sink);
+// folder, permission denied, too large), NotATemplate, Damaged or Cancelled.
+// The messages are the same.
+TemplateResult loadDocumentFile(Document& doc, const std::string& fileName, MessageSink& sink,
+                                const LoadCancelled& cancelled = {});
 
 // The same from file bytes already in memory; fileName is used for messages
 // and as the folder in which bgImage names are looked up.
-bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink);
+bool loadDocumentFromBytes(Document& doc, std::string_view bytes, const std::string& fileName, MessageSink& sink,
+                           const LoadCancelled& cancelled = {});
 
 } // namespace ordavel

@@ -15,6 +15,8 @@ std::string describeTemplateResult(const TemplateResult& result)
         return "damaged: fewer picture segments than picture boxes";
     case TemplateResult::Fault::Refused:
         return "a picture holds the segment separator";
+    case TemplateResult::Fault::Cancelled:
+        return "cancelled";
     }
     return {};
 }

@@ -16,6 +16,7 @@ struct TemplateResult {
         NotATemplate, // no description segment, or the description is not XML
         Damaged,      // more picture boxes than picture segments
         Refused,      // not saved: a picture holds the segment separator
+        Cancelled,    // the user stopped the load
     };
     Fault fault = Fault::None;
     FileStatus file; // set when fault is File

@@ -168,6 +168,10 @@ struct Box {
     bool handlesVisible = false;
     std::array<Rect, HandleCount> handles{};
     BoxAttributes attributes;
+    // Place in the stacking order of the board: a larger value lies in front.
+    int zOrder = 0;
+
+    friend bool operator==(const Box&, const Box&) = default;
 
     // A new or deleted box: free slot, PrintRect 1 cm each way, printed, following.
     void resetToInitial();

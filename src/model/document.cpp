@@ -177,6 +177,7 @@ void Document::createBox(int index, BoxType type, int left, int top, int width, 
         b.dateFormat = 0;
     b.editRect = Rect{left, top, width, height};
     b.visible = true;
+    b.zOrder = ++m_frontZ;
     if (!fromFile)
         setPrintRectFromEdit(b);
     m_currentBoxIndex = index;
@@ -307,6 +308,7 @@ void Document::duplicateBox(int source, int newIndex)
     to.editRect = Rect{from.editRect.left + 10, from.editRect.top + 10, from.editRect.width,
                        from.editRect.height};
     to.visible = true;
+    to.zOrder = ++m_frontZ;
     m_currentBoxIndex = newIndex;
     placeHandles(newIndex);
     select(newIndex);
@@ -339,6 +341,38 @@ void Document::endDrag(int index)
         setPrintRectFromEdit(b);
     }
     refresh(index);
+}
+
+void Document::nudgeSelection(int dx, int dy, int dw, int dh)
+{
+    const std::vector<int> selected = m_selection;
+    for (int index : selected) {
+        if (index < 1 || index > slotCount() || !box(index).inUse)
+            continue;
+        Rect& r = box(index).editRect;
+        r.left += dx;
+        r.top += dy;
+        r.width = std::max(r.width + dw, 1);
+        r.height = std::max(r.height + dh, 1);
+        endDrag(index);
+    }
+}
+
+void Document::sendToBack(int index)
+{
+    Box& b = box(index);
+    if (!b.inUse)
+        return;
+    b.zOrder = --m_backZ;
+    notify([index](DocumentObserver& o) { o.boxChanged(index); });
+}
+
+void Document::restoredBox(int index)
+{
+    const int z = box(index).zOrder;
+    m_frontZ = std::max(m_frontZ, z);
+    m_backZ = std::min(m_backZ, z);
+    notify([index](DocumentObserver& o) { o.boxChanged(index); });
 }
 
 void Document::applyMode(int index, AppMode mode)

@@ -29,6 +29,7 @@ struct PageSettings {
     int imgShowType = 0;      // 0 own size top-left, 1 stretched, 2 centred
     Color bgColor = kWhite;
     bool isPrintBgPic = false;
+    friend bool operator==(const PageSettings&, const PageSettings&) = default;
 };
 
 inline constexpr int kDefaultBoxWidth = 80;
@@ -92,6 +93,17 @@ public:
     // After the user releases the mouse: square rule for square kinds, then refresh.
     void endDrag(int index);
     void applyMode(int index, AppMode mode);
+    // Moves every selected box by (dx, dy) px and sizes it by (dw, dh) px, never
+    // below 1 x 1, each ending as a drag ends (endDrag): square rule, handles
+    // placed, print position following, modified. The Selection stays as it is.
+    void nudgeSelection(int dx, int dy, int dw, int dh);
+    // Puts the box behind every other box (its zOrder below all). The stacking
+    // is not saved in the file, so the document is not marked modified.
+    void sendToBack(int index);
+    // The zOrder of the box made last: new boxes lie in front of all others.
+    int frontZOrder() const { return m_frontZ; }
+    // Box `index` was written back whole (undo, redo); views re-read it.
+    void restoredBox(int index);
     // An attribute of the box was edited (dialog or data entry): notify, modified.
     void boxEdited(int index);
 
@@ -153,6 +165,8 @@ private:
     PageSettings m_page;
     std::deque<Box> m_boxes; // deque: references to boxes survive appends
     int m_lowestFreeHint = 1; // every slot below it is in use
+    int m_frontZ = 0; // zOrder of the front-most box made
+    int m_backZ = 0;  // zOrder of the box sent to the back last
     std::vector<int> m_selection;
     int m_currentBoxIndex = 0;
     AppMode m_appMode = AppMode::DesignMode;

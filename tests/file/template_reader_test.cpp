@@ -2,6 +2,7 @@
 
 #include "file/base64.h"
 #include "file/gbk.h"
+#include "file/picture.h"
 #include "file/template_format.h"
 #include "file/template_writer.h"
 #include "template_test_support.h"
@@ -265,6 +266,42 @@ TEST_F(TemplateReader, LoadDuringAnotherLoadsYieldLeavesBothIntact)
     // The storage is free again afterwards: the next load reads its own file.
     ASSERT_TRUE(load(inner));
     EXPECT_EQ(doc.box(1).attributes.text, "inner");
+}
+
+} // namespace
+} // namespace ordavel
+
+namespace ordavel {
+namespace {
+
+// Cancelling is asked after each box, unknown types included, right after the yield.
+TEST_F(TemplateReader, CancelledLoadLeavesTheEmptyUntitledDocumentInEditModeWithoutAMessage)
+{
+    const std::string boxes = "<A cType=\"2\"/><B cType=\"9\"/><C cType=\"2\"/><D cType=\"2\"/>";
+    const std::string file = makeFile({"GIF89a-background"}, boxes);
+    for (int stopAt : {1, 2, 3}) {
+        int yields = 0;
+        int asked = 0;
+        doc.newDocument();
+        doc.setFileName("/forms/a.oxf");
+        doc.setYield([&] { ++yields; });
+        const bool loaded = loadDocumentFromBytes(doc, file, "/forms/a.oxf", sink, [&] {
+            EXPECT_GT(yields, asked) << "asked after the yield";
+            return ++asked == stopAt;
+        });
+        doc.setYield({});
+        EXPECT_FALSE(loaded) << stopAt;
+        EXPECT_EQ(asked, stopAt);
+        expectEmptyUntitled();
+        EXPECT_TRUE(doc.page().background.empty());
+        EXPECT_TRUE(doc.page().backgroundTempPath.empty());
+        EXPECT_EQ(doc.appMode(), AppMode::EditMode);
+        EXPECT_TRUE(sink.messages.empty());
+    }
+    // Never cancelled: the whole file.
+    EXPECT_TRUE(loadDocumentFromBytes(doc, file, "/forms/a.oxf", sink, [] { return false; }));
+    EXPECT_EQ(doc.liveBoxCount(), 3);
+    removeFileQuietly(doc.page().backgroundTempPath);
 }
 
 } // namespace
