@@ -81,11 +81,11 @@ TEST(Printer, TellsTheSinkWhenTheOutputCannotBeOpened)
     QPrinter toFile(QPrinter::HighResolution);
     toFile.setOutputFormat(QPrinter::PdfFormat);
     toFile.setOutputFileName(QStringLiteral("/nonexistent-folder/out.pdf"));
-    EXPECT_FALSE(printDocument(doc, toFile, nullptr, &sink));
+    EXPECT_FALSE(printDocument(doc, toFile, nullptr, Calibration{}, &sink));
     // Qt falls back to no printer at all for a name it does not know.
     QPrinter unknown(QPrinter::HighResolution);
     unknown.setPrinterName(QStringLiteral("ordavel-no-such-printer"));
-    EXPECT_FALSE(printDocument(doc, unknown, nullptr, &sink));
+    EXPECT_FALSE(printDocument(doc, unknown, nullptr, Calibration{}, &sink));
     EXPECT_EQ(sink.messages,
               (std::vector<Message>{
                   Message{"创建文件失败，请重试。\r\n（/nonexistent-folder/out.pdf）", "打印文件", MessageIcon::Stop,
@@ -97,7 +97,7 @@ TEST(Printer, TellsTheSinkWhenTheOutputCannotBeOpened)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(dir.filePath(QStringLiteral("page.pdf")));
-    EXPECT_TRUE(printDocument(doc, printer, nullptr, &sink));
+    EXPECT_TRUE(printDocument(doc, printer, nullptr, Calibration{}, &sink));
     QWidget parent;
     doc.setYield([&] {
         if (auto* progress = parent.findChild<QProgressDialog*>())
@@ -106,7 +106,7 @@ TEST(Printer, TellsTheSinkWhenTheOutputCannotBeOpened)
     QPrinter cancelled(QPrinter::HighResolution);
     cancelled.setOutputFormat(QPrinter::PdfFormat);
     cancelled.setOutputFileName(dir.filePath(QStringLiteral("cancelled.pdf")));
-    EXPECT_FALSE(printDocument(doc, cancelled, &parent, &sink));
+    EXPECT_FALSE(printDocument(doc, cancelled, &parent, Calibration{}, &sink));
     EXPECT_EQ(sink.messages.size(), 2u);
 }
 

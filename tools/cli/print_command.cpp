@@ -90,8 +90,8 @@ int run(const std::vector<std::string>& args)
 }
 
 const CommandRegistration registration(
-    {"print", "print FILE.oxf [--printer NAME] [--copies N] [--calibration none]\n"
-              "      [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL] [--job-size K]]", run});
+    {"print", "print FILE.oxf [--printer NAME] [--copies N] [--calibration none]"
+              " [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL] [--job-size K]]", run});
 
 } // namespace
 

@@ -106,10 +106,10 @@ int run(const std::vector<std::string>& args)
 }
 
 const CommandRegistration registration(
-    {"render", "render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY] [--scale SX,SY]   (PNG default 300 dpi;"
-               " - is PDF on stdout; offset in mm, scale in %)\n"
-               "      [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL]]   "
-               "(one page per record; OUT-0001.png, ...)", run});
+    {"render", "render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY] [--scale SX,SY]"
+               " [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL]]"
+               "   (PNG default 300 dpi; - is PDF on stdout; offset in mm, scale in %;"
+               " with --data one page per record: OUT-0001.png, ...)", run});
 
 } // namespace
 
