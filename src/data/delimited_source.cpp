@@ -1,5 +1,6 @@
 #include "data/delimited_source.h"
 
+#include "data/field_text.h"
 #include "file/gbk.h"
 
 #include <array>
@@ -51,15 +52,6 @@ bool isValidUtf8(std::string_view text)
         i += static_cast<std::size_t>(length);
     }
     return true;
-}
-
-std::string_view trimSpaces(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
 }
 
 } // namespace
@@ -166,7 +158,7 @@ DataReadResult readDelimitedText(std::string_view text, char delimiter)
                 }
             }
             if (!haveHeader) {
-                row.emplace_back(trimSpaces(field));
+                row.emplace_back(trimBlanks(field));
             } else if (column <= result.table.columnCount()) {
                 result.table.appendCell(field);
             } else if (!field.empty()) {

@@ -4,6 +4,15 @@
 
 namespace ordavel {
 
+std::string_view trimBlanks(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
 namespace {
 
 // Walks `text`, calling literal(part) for plain text and field(name) for

@@ -13,6 +13,9 @@ namespace ordavel {
 inline constexpr std::string_view kRecordNumberField = "#";
 
 // Whether `text` holds anything substitution would change ("${" or "$${").
+// The text without the spaces and tabs around it.
+std::string_view trimBlanks(std::string_view text);
+
 bool hasPlaceholders(std::string_view text);
 
 // The column names `text` refers to, each once, in order; "#" is left out.

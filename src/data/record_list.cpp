@@ -1,5 +1,7 @@
 #include "data/record_list.h"
 
+#include "data/field_text.h"
+
 #include <charconv>
 
 namespace ordavel {
@@ -16,21 +18,12 @@ bool readNumber(std::string_view text, int& value)
     return error == std::errc() && end == text.data() + text.size();
 }
 
-std::string_view trimmed(std::string_view text)
-{
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 } // namespace
 
 RecordSelection parseRecordList(std::string_view text, int recordCount)
 {
     RecordSelection selection;
-    if (trimmed(text).empty()) {
+    if (trimBlanks(text).empty()) {
         for (int row = 0; row < recordCount; ++row)
             selection.rows.push_back(row);
         return selection;
@@ -38,7 +31,7 @@ RecordSelection parseRecordList(std::string_view text, int recordCount)
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t end = std::min(text.find(',', start), text.size());
-        const std::string_view piece = trimmed(text.substr(start, end - start));
+        const std::string_view piece = trimBlanks(text.substr(start, end - start));
         start = end + 1;
         const auto bad = [&](const std::string& why) {
             selection.rows.clear();
@@ -53,9 +46,9 @@ RecordSelection parseRecordList(std::string_view text, int recordCount)
                 return bad("应当是记录号或范围，例如 1-50,75,100-");
             last = first;
         } else {
-            if (!readNumber(trimmed(piece.substr(0, dash)), first))
+            if (!readNumber(trimBlanks(piece.substr(0, dash)), first))
                 return bad("应当是记录号或范围，例如 1-50,75,100-");
-            const std::string_view tail = trimmed(piece.substr(dash + 1));
+            const std::string_view tail = trimBlanks(piece.substr(dash + 1));
             if (tail.empty())
                 last = recordCount;
             else if (!readNumber(tail, last))
@@ -91,7 +84,7 @@ std::vector<BatchItem> planBatch(const DataTable& table, const std::vector<int>&
     for (const int row : rows) {
         BatchItem item{row, ++number, 1};
         if (column >= 0) {
-            const std::string_view value = trimmed(table.value(row, column));
+            const std::string_view value = trimBlanks(table.value(row, column));
             if (!value.empty() && (!readNumber(value, item.copies) || item.copies < 0 || item.copies > kMaxCopies)) {
                 error = "第 " + std::to_string(row + 1) + " 条记录的“" + copiesColumn + "”列：份数应当是 0 到 "
                     + std::to_string(kMaxCopies) + " 的整数，不是“" + std::string(value) + "”";
