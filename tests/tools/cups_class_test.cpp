@@ -3,22 +3,17 @@
 #include "file/template_writer.h"
 #include "model/document.h"
 #include "cups_lock.h"
+#include "cups_queue.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
-#include <fcntl.h>
 #include <fstream>
 #include <regex>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace ordavel {
 namespace {
@@ -27,12 +22,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using test::runCommand;
 using test::shellQuoted;
-
-const char* const kCupsd = "/usr/sbin/cupsd";
-const char* const kPpd = "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd";
-const char* const kBackend = "/usr/lib/cups/backend/cups-pdf";
-
-bool schedulerRunning() { return runCommand("lpstat -r").output.find("is running") != std::string::npos; }
+using test::cups::kPpd;
 
 // Two cups-pdf queues, each writing to its own folder (cups-pdf reads
 // cups-pdf-QUEUE.conf for a queue whose device is cups-pdf:/QUEUE), joined
@@ -41,30 +31,8 @@ class CupsClass {
 public:
     std::string start(const fs::path& outRoot)
     {
-        if (::geteuid() != 0)
-            return "the CUPS test needs root to run its own scheduler";
-        for (const char* needed : {kCupsd, kPpd, kBackend})
-            if (!fs::exists(needed))
-                return std::string("missing ") + needed;
-        if (!schedulerRunning()) {
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-            char* argv[] = {const_cast<char*>(kCupsd), const_cast<char*>("-f"), nullptr};
-            const int spawned = posix_spawn(&m_cupsd, kCupsd, &actions, nullptr, argv, environ);
-            posix_spawn_file_actions_destroy(&actions);
-            if (spawned != 0) {
-                m_cupsd = 0;
-                return "cupsd could not be started";
-            }
-            const auto deadline = std::chrono::steady_clock::now() + 20s;
-            while (!schedulerRunning()) {
-                if (std::chrono::steady_clock::now() > deadline)
-                    return "cupsd did not answer within 20 s";
-                std::this_thread::sleep_for(200ms);
-            }
-        }
+        if (std::string why = m_scheduler.start(); !why.empty())
+            return why;
         const std::string suffix = std::to_string(::getpid());
         name = "ordavel-class-" + suffix;
         for (int k = 1; k <= 2; ++k) {
@@ -99,23 +67,13 @@ public:
             std::error_code ignored;
             fs::remove(conf, ignored);
         }
-        if (m_cupsd > 0) {
-            ::kill(m_cupsd, SIGTERM);
-            int status = 0;
-            for (int i = 0; i < 50 && ::waitpid(m_cupsd, &status, WNOHANG) == 0; ++i)
-                std::this_thread::sleep_for(100ms);
-            if (::waitpid(m_cupsd, &status, WNOHANG) == 0) {
-                ::kill(m_cupsd, SIGKILL);
-                ::waitpid(m_cupsd, &status, 0);
-            }
-        }
     }
 
     std::string name;
     std::vector<fs::path> outFolders;
 
 private:
-    pid_t m_cupsd = 0;
+    test::cups::Scheduler m_scheduler; // stopped after the queues are removed
     std::vector<std::string> m_queues;
     std::vector<fs::path> m_confs;
 };

@@ -64,14 +64,15 @@ inline std::set<fs::path> pdfsIn(const std::vector<fs::path>& folders)
     return found;
 }
 
-// A scheduler (our own unless one already runs) with a cups-pdf queue; both
-// are removed again by the destructor.
-class CupsPdfQueue {
-    // Held for the queue's whole life: tests in other processes wait for it.
-    ::ordavel::test::CupsLock m_lock;
-
+// A CUPS scheduler for a test: ours, started by start() unless one already
+// runs, and stopped again by the destructor.
+class Scheduler {
 public:
-    // Empty when ready, otherwise why the queue cannot exist here.
+    Scheduler() = default;
+    Scheduler(const Scheduler&) = delete;
+    Scheduler& operator=(const Scheduler&) = delete;
+
+    // Empty when a scheduler answers, otherwise why none can run here.
     std::string start()
     {
         if (::geteuid() != 0)
@@ -79,30 +80,64 @@ public:
         for (const char* needed : {kCupsd, kPpd, kBackend})
             if (!fs::exists(needed))
                 return std::string("missing ") + needed;
-        if (!schedulerRunning()) {
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-            char* argv[] = {const_cast<char*>(kCupsd), const_cast<char*>("-f"), nullptr};
-            const int spawned = posix_spawn(&m_cupsd, kCupsd, &actions, nullptr, argv, environ);
-            posix_spawn_file_actions_destroy(&actions);
-            if (spawned != 0) {
-                m_cupsd = 0;
-                return "cupsd could not be started";
-            }
-            const auto deadline = std::chrono::steady_clock::now() + 20s;
-            while (!schedulerRunning()) {
-                int status = 0;
-                if (::waitpid(m_cupsd, &status, WNOHANG) == m_cupsd) {
-                    m_cupsd = 0;
-                    return "cupsd exited at start";
-                }
-                if (std::chrono::steady_clock::now() > deadline)
-                    return "cupsd did not answer within 20 s";
-                std::this_thread::sleep_for(200ms);
-            }
+        if (schedulerRunning())
+            return {};
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        char* argv[] = {const_cast<char*>(kCupsd), const_cast<char*>("-f"), nullptr};
+        const int spawned = posix_spawn(&m_cupsd, kCupsd, &actions, nullptr, argv, environ);
+        posix_spawn_file_actions_destroy(&actions);
+        if (spawned != 0) {
+            m_cupsd = 0;
+            return "cupsd could not be started";
         }
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (!schedulerRunning()) {
+            int status = 0;
+            if (::waitpid(m_cupsd, &status, WNOHANG) == m_cupsd) {
+                m_cupsd = 0;
+                return "cupsd exited at start";
+            }
+            if (std::chrono::steady_clock::now() > deadline)
+                return "cupsd did not answer within 20 s";
+            std::this_thread::sleep_for(200ms);
+        }
+        return {};
+    }
+
+    ~Scheduler()
+    {
+        if (m_cupsd <= 0)
+            return;
+        ::kill(m_cupsd, SIGTERM);
+        int status = 0;
+        for (int i = 0; i < 50 && ::waitpid(m_cupsd, &status, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(100ms);
+        if (::waitpid(m_cupsd, &status, WNOHANG) == 0) {
+            ::kill(m_cupsd, SIGKILL);
+            ::waitpid(m_cupsd, &status, 0);
+        }
+    }
+
+private:
+    pid_t m_cupsd = 0;
+};
+
+// A scheduler (our own unless one already runs) with a cups-pdf queue; both
+// are removed again by the destructor.
+class CupsPdfQueue {
+    // Held for the queue's whole life: tests in other processes wait for it.
+    ::ordavel::test::CupsLock m_lock;
+    Scheduler m_scheduler;
+
+public:
+    // Empty when ready, otherwise why the queue cannot exist here.
+    std::string start()
+    {
+        if (std::string why = m_scheduler.start(); !why.empty())
+            return why;
         name = "ordavel-test-" + std::to_string(::getpid());
         const auto added = runCommand("lpadmin -p " + name + " -E -v cups-pdf:/ -P " + kPpd);
         if (added.status != 0)
@@ -115,22 +150,11 @@ public:
     {
         if (m_added)
             runCommand("lpadmin -x " + name);
-        if (m_cupsd > 0) {
-            ::kill(m_cupsd, SIGTERM);
-            int status = 0;
-            for (int i = 0; i < 50 && ::waitpid(m_cupsd, &status, WNOHANG) == 0; ++i)
-                std::this_thread::sleep_for(100ms);
-            if (::waitpid(m_cupsd, &status, WNOHANG) == 0) {
-                ::kill(m_cupsd, SIGKILL);
-                ::waitpid(m_cupsd, &status, 0);
-            }
-        }
     }
 
     std::string name;
 
 private:
-    pid_t m_cupsd = 0;
     bool m_added = false;
 };
 
