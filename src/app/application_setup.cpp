@@ -1,6 +1,7 @@
 #include "app/application_setup.h"
 
 #include "app/app_icon.h"
+#include "platform/allocator_tuning.h"
 #include "platform/qt_translations.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@ namespace ordavel {
 
 QTranslator* setUpApplication(QApplication& app)
 {
+    keepFreedMemoryForReuse();
     QApplication::setApplicationName(QStringLiteral("Ordavel"));
     QApplication::setApplicationVersion(QStringLiteral(ORDAVEL_VERSION));
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));

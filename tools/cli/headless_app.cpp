@@ -1,5 +1,7 @@
 #include "headless_app.h"
 
+#include "platform/allocator_tuning.h"
+
 #include <QByteArray>
 
 namespace ordavel::cli {
@@ -9,6 +11,7 @@ std::unique_ptr<QGuiApplication> makeHeadlessApp()
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
         && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    keepFreedMemoryForReuse();
     // QGuiApplication keeps references to argc and argv for its whole life.
     static int argc = 1;
     static char name[] = "ordavel-cli";
