@@ -60,11 +60,14 @@ public:
     SplashWindow* aboutWindow() const { return m_about; }
     DataPanel* dataPanel() const { return m_dataPanel; }
     QToolBar* dataToolBar() const { return m_dataBar; }
-    // The "数据" command: a data file chooser, then openDataFile.
+    // The "数据" command: a data file chooser, for a workbook of several
+    // sheets a choice of sheet (the first offered first), then openDataFile.
+    // Cancelling either keeps the data that is open.
     void chooseDataFile();
-    // Reads the data file into the data panel and shows it; false, after a
-    // message, when it cannot be read whole.
-    bool openDataFile(const std::string& fileName);
+    // Reads the data file (`sheet` of a workbook; empty: the first) into the
+    // data panel and shows it; false, after a message, when it cannot be read
+    // whole.
+    bool openDataFile(const std::string& fileName, const std::string& sheet = {});
 
     // Left 0, top 0, 1024 wide, screen height - 35 high (outer frame).
     void placeOnScreen();

@@ -3,6 +3,8 @@
 #include "platform/data_table_model.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -67,12 +69,14 @@ DataPanel::DataPanel(QWidget* parent) : QDockWidget(QStringLiteral("数据"), pa
 
 DataPanel::~DataPanel() = default;
 
-void DataPanel::setData(std::shared_ptr<const DataTable> table, const QString& fileName)
+void DataPanel::setData(std::shared_ptr<const DataTable> table, const QString& filePath, const QString& sheet)
 {
     m_table = std::move(table);
     m_merge = m_table ? std::make_unique<RecordMerge>(*m_table) : nullptr;
     m_model->setTable(m_table);
-    m_file->setText(fileName);
+    const QString name = QFileInfo(filePath).fileName();
+    m_file->setText(sheet.isEmpty() ? name : QStringLiteral("%1　工作表：%2").arg(name, sheet));
+    m_file->setToolTip(QDir::toNativeSeparators(filePath));
     m_copies->clear();
     m_copies->addItem(QStringLiteral("（每条一份）"));
     if (m_table)

@@ -26,8 +26,10 @@ public:
     explicit DataPanel(QWidget* parent = nullptr);
     ~DataPanel() override;
 
-    // Shows the records of `table` (read from `fileName`), the first one current.
-    void setData(std::shared_ptr<const DataTable> table, const QString& fileName);
+    // Shows the records of `table`, read from `filePath` (its sheet `sheet`
+    // for a workbook, else ""), the first one current. The panel names the
+    // file and the sheet.
+    void setData(std::shared_ptr<const DataTable> table, const QString& filePath, const QString& sheet = {});
     bool hasData() const { return m_table != nullptr; }
     const DataTable* table() const { return m_table.get(); }
 
