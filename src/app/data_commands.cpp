@@ -105,6 +105,11 @@ bool MainWindow::openDataFile(const std::string& fileName, const std::string& sh
     return true;
 }
 
+std::vector<std::string> MainWindow::dataColumns() const
+{
+    return m_dataPanel->hasData() ? m_dataPanel->table()->columns() : std::vector<std::string>{};
+}
+
 bool MainWindow::printRecords()
 {
     const DataTable& table = *m_dataPanel->table();

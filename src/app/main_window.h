@@ -16,6 +16,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QPrinter;
@@ -116,6 +118,8 @@ private:
     void setUpData();
     // Print with a data file open: which records, the print dialog, one job.
     bool printRecords();
+    // The columns of the open data file, offered by the property dialogs; none without one.
+    std::vector<std::string> dataColumns() const;
     // The stored calibration of the chosen printer (none for a file); a stored
     // one that cannot be used is reported and printing goes on without it.
     Calibration calibrationFor(const QPrinter& printer);
