@@ -97,17 +97,29 @@ bool MainWindow::openDataFile(const std::string& fileName, const std::string& sh
     m_dataPanel->setData(std::make_shared<const DataTable>(std::move(read.table)),
                          QString::fromStdString(fileName), QString::fromStdString(sheetShown));
     m_workArea->paperPanel()->setBoxView([this] { return m_dataPanel->boxView(); });
-    m_dataPanel->show();
-    if (m_dataPanel->isFloating() && m_dataPanel->width() < 400) {
+    showDataCheck();
+    // The first time, over the lower right of the board: a floating window
+    // left where it was made would sit on the toolbars.
+    if (!m_dataPanelPlaced && m_dataPanel->isFloating()) {
+        m_dataPanelPlaced = true;
         m_dataPanel->resize(520, 360);
         m_dataPanel->move(geometry().right() - 540, geometry().bottom() - 380);
     }
+    m_dataPanel->show();
     return true;
 }
 
 std::vector<std::string> MainWindow::dataColumns() const
 {
     return m_dataPanel->hasData() ? m_dataPanel->table()->columns() : std::vector<std::string>{};
+}
+
+void MainWindow::showDataCheck()
+{
+    if (!m_dataPanel)
+        return; // a mode set while the window is being built
+    const bool preview = m_document.appMode() == AppMode::PreviewMode && m_dataPanel->hasData();
+    m_dataPanel->showCheck(preview ? checkFields(m_document, *m_dataPanel->table()).message() : std::string());
 }
 
 bool MainWindow::printRecords()

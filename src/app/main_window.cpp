@@ -195,6 +195,7 @@ void MainWindow::modeChanged(AppMode mode)
     m_controlBar->setVisible(mode == AppMode::DesignMode);
     layOut();
     m_workArea->showMode(mode);
+    showDataCheck();
 }
 
 void MainWindow::switchMode(AppMode mode)

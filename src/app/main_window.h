@@ -120,6 +120,9 @@ private:
     bool printRecords();
     // The columns of the open data file, offered by the property dialogs; none without one.
     std::vector<std::string> dataColumns() const;
+    // In PreviewMode, the data panel names the columns the template uses that
+    // the data file lacks (they preview empty); elsewhere it says nothing.
+    void showDataCheck();
     // The stored calibration of the chosen printer (none for a file); a stored
     // one that cannot be used is reported and printing goes on without it.
     Calibration calibrationFor(const QPrinter& printer);
@@ -143,6 +146,7 @@ private:
     int m_walkDepth = 0;              // walks letting events run right now
     FileCommands m_files{*this};
     DataPanel* m_dataPanel = nullptr;
+    bool m_dataPanelPlaced = false; // given its first size and place, beside the board
     QToolBar* m_dataBar = nullptr;
     bool m_exitConfirmed = false; // Exit asked already; the close box must not ask again
 };

@@ -33,6 +33,12 @@ DataPanel::DataPanel(QWidget* parent) : QDockWidget(QStringLiteral("数据"), pa
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->verticalHeader()->setDefaultSectionSize(22);
     layout->addWidget(m_view, 1);
+    m_check = new QLabel(body);
+    m_check->setObjectName(QStringLiteral("标签_数据提示"));
+    m_check->setStyleSheet(QStringLiteral("color: #b03030;"));
+    m_check->setWordWrap(true);
+    m_check->hide();
+    layout->addWidget(m_check);
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid())
@@ -121,6 +127,12 @@ BoxFilter DataPanel::boxView()
         return {};
     m_merge->setRecord(m_row, m_row + 1);
     return [this](const Box& box) -> const Box& { return m_merge->merged(box); };
+}
+
+void DataPanel::showCheck(const std::string& text)
+{
+    m_check->setText(QString::fromStdString(text));
+    m_check->setVisible(!text.empty());
 }
 
 void DataPanel::showPosition()

@@ -48,6 +48,10 @@ public:
     // Boxes as they draw for the current record (each box itself without data).
     BoxFilter boxView();
 
+    // A warning under the table (what the template needs that the data lacks);
+    // "" hides it.
+    void showCheck(const std::string& text);
+
 signals:
     void currentRecordChanged(int row);
 
@@ -61,6 +65,7 @@ private:
     QLabel* m_file = nullptr;
     QTableView* m_view = nullptr;
     QLabel* m_position = nullptr;
+    QLabel* m_check = nullptr;
     QComboBox* m_copies = nullptr;
     QPushButton* m_first = nullptr;
     QPushButton* m_previous = nullptr;

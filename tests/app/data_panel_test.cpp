@@ -133,6 +133,39 @@ TEST_F(DataPanelTest, AWorkbookOfOneSheetOpensWithoutAsking)
               QStringLiteral("date.xlsx　工作表：Sheet1"));
 }
 
+TEST_F(DataPanelTest, ThePanelFirstAppearsOffTheToolbarsAndStaysWhereItIsPut)
+{
+    ASSERT_TRUE(window->openDataFile(data));
+    QApplication::processEvents();
+    const QRect bar(window->dataToolBar()->mapToGlobal(QPoint(0, 0)), window->dataToolBar()->size());
+    const QRect placed = panel()->frameGeometry();
+    EXPECT_FALSE(placed.intersects(bar)) << placed.x() << "," << placed.y();
+    EXPECT_TRUE(window->frameGeometry().contains(placed.center()));
+    const QPoint moved = placed.topLeft() + QPoint(-30, -20);
+    panel()->move(moved);
+    ASSERT_TRUE(window->openDataFile(data));
+    QApplication::processEvents();
+    EXPECT_EQ(panel()->frameGeometry().topLeft(), moved);
+}
+
+TEST_F(DataPanelTest, PreviewNamesTheColumnsTheDataLacks)
+{
+    auto* check = panel()->findChild<QLabel*>(QStringLiteral("标签_数据提示"));
+    const std::string other = folder.filePath(QStringLiteral("other.csv")).toStdString();
+    std::ofstream(other) << "单号,姓名\nA1,Ann\n";
+    ASSERT_TRUE(window->openDataFile(other));
+    EXPECT_TRUE(check->isHidden()); // EditMode: nothing previews
+    window->switchMode(AppMode::PreviewMode);
+    EXPECT_FALSE(check->isHidden());
+    EXPECT_EQ(check->text(), QStringLiteral("数据文件里没有模板用到的列：收件人"));
+    ASSERT_TRUE(window->openDataFile(data));
+    EXPECT_TRUE(check->isHidden());
+    ASSERT_TRUE(window->openDataFile(other));
+    EXPECT_FALSE(check->isHidden());
+    window->switchMode(AppMode::DesignMode);
+    EXPECT_TRUE(check->isHidden());
+}
+
 TEST_F(DataPanelTest, AFileThatCannotBeReadIsReportedAndNotOpened)
 {
     std::ofstream(data) << "单号,收件人\nA1,\"Ann\n";
