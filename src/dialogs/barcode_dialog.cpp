@@ -15,10 +15,12 @@
 #include <QFontMetricsF>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -102,10 +104,19 @@ BarcodeDialog::BarcodeDialog(QWidget* parent, Document& doc, int index, Prompter
     form->addRow(QStringLiteral("旋转(度)："), m_rotation);
     form->addRow(QStringLiteral("条码颜色："), m_barColor);
     form->addRow(QStringLiteral("背景颜色："), m_background);
-    ownArea()->addWidget(group);
-    ownArea()->addWidget(m_font);
-    ownArea()->addWidget(m_preview, 1);
-    ownArea()->addWidget(m_problem);
+    // Settings on the left, the preview beside them: stacked, the dialog is
+    // taller than a 800-pixel screen.
+    auto* settings = new QVBoxLayout;
+    settings->addWidget(group);
+    settings->addWidget(m_font);
+    settings->addStretch();
+    auto* shown = new QVBoxLayout;
+    shown->addWidget(m_preview, 1);
+    shown->addWidget(m_problem);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(settings);
+    columns->addLayout(shown, 1);
+    ownArea()->addLayout(columns);
 
     const auto changed = [this] { refresh(); };
     connect(m_symbology, &QComboBox::currentIndexChanged, this, changed);

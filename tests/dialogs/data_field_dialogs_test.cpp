@@ -96,5 +96,20 @@ TEST_F(DataFieldDialogTest, AFieldNotInTheDataIsKeptAndAFailedCheckChangesNothin
     }
 }
 
+// With the data field added, every dialog still fits a 1366 x 768 screen
+// with room for a panel (its OK button must stay reachable).
+TEST_F(DataFieldDialogTest, DialogsWithAFieldFitASmallScreen)
+{
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(static_cast<int>(k.type));
+        const int index = doc.addBox(k.type, 20, 20, 200, 80);
+        auto d = k.open(*this, index);
+        d->adjustSize();
+        EXPECT_LE(d->height(), 700);
+        EXPECT_LE(d->width(), 1300);
+        doc.deleteBox(index);
+    }
+}
+
 } // namespace
 } // namespace ordavel
