@@ -62,26 +62,64 @@ void MainWindow::chooseDataFile()
     choice.title = "打开数据文件";
     choice.filter = "数据文件(*.csv;*.tsv;*.txt;*.xlsx;*.json;*.jsonl)|*.csv;*.tsv;*.txt;*.xlsx;*.json;*.jsonl|"
                     "所有文件(*.*)|*.*";
-    if (const auto fileName = m_prompter.chooseOpenFile(choice))
-        openDataFile(*fileName);
+    const auto fileName = m_prompter.chooseOpenFile(choice);
+    if (!fileName)
+        return;
+    std::string sheet;
+    const std::vector<std::string> sheets = dataSheetNames(*fileName);
+    if (sheets.size() > 1) {
+        const auto chosen = m_prompter.chooseItem(
+            "“" + std::filesystem::path(*fileName).filename().string() + "”有 " + std::to_string(sheets.size())
+                + " 个工作表，打开哪一个？",
+            "选择工作表", sheets, 0);
+        if (!chosen || *chosen < 0 || *chosen >= static_cast<int>(sheets.size()))
+            return;
+        sheet = sheets[static_cast<std::size_t>(*chosen)];
+    }
+    openDataFile(*fileName, sheet);
 }
 
-bool MainWindow::openDataFile(const std::string& fileName)
+bool MainWindow::openDataFile(const std::string& fileName, const std::string& sheet)
 {
-    DataReadResult read = readDataFile(fileName, "");
+    DataReadResult read = readDataFile(fileName, sheet);
     if (!read.ok()) {
-        tell(m_prompter, "数据文件读不出来：" + fileName + "\n" + read.error, "数据", MessageIcon::Stop);
+        const std::string head = "数据文件读不出来：" + fileName;
+        tell(m_prompter, read.error == head ? head : head + "\n" + read.error, "数据", MessageIcon::Stop);
         return false;
     }
+    // A workbook names its sheet, the one chosen or else its first.
+    std::string sheetShown = sheet;
+    if (sheetShown.empty()) {
+        const std::vector<std::string> sheets = dataSheetNames(fileName);
+        if (!sheets.empty())
+            sheetShown = sheets.front();
+    }
     m_dataPanel->setData(std::make_shared<const DataTable>(std::move(read.table)),
-                         QString::fromStdString(std::filesystem::path(fileName).filename().string()));
+                         QString::fromStdString(fileName), QString::fromStdString(sheetShown));
     m_workArea->paperPanel()->setBoxView([this] { return m_dataPanel->boxView(); });
-    m_dataPanel->show();
-    if (m_dataPanel->isFloating() && m_dataPanel->width() < 400) {
+    showDataCheck();
+    // The first time, over the lower right of the board: a floating window
+    // left where it was made would sit on the toolbars.
+    if (!m_dataPanelPlaced && m_dataPanel->isFloating()) {
+        m_dataPanelPlaced = true;
         m_dataPanel->resize(520, 360);
         m_dataPanel->move(geometry().right() - 540, geometry().bottom() - 380);
     }
+    m_dataPanel->show();
     return true;
+}
+
+std::vector<std::string> MainWindow::dataColumns() const
+{
+    return m_dataPanel->hasData() ? m_dataPanel->table()->columns() : std::vector<std::string>{};
+}
+
+void MainWindow::showDataCheck()
+{
+    if (!m_dataPanel)
+        return; // a mode set while the window is being built
+    const bool preview = m_document.appMode() == AppMode::PreviewMode && m_dataPanel->hasData();
+    m_dataPanel->showCheck(preview ? checkFields(m_document, *m_dataPanel->table()).message() : std::string());
 }
 
 bool MainWindow::printRecords()

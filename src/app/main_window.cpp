@@ -76,7 +76,7 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(QStringLiteral("打开")); });
     connect(m_mouse, &MouseController::pageSetupRequested, this, &MainWindow::openPageSetup);
     connect(m_mouse, &MouseController::boxDoubleClicked, this,
-            [this](int index) { openPropertyDialogFromClick(this, m_document, index, m_prompter); });
+            [this](int index) { openPropertyDialogFromClick(this, m_document, index, m_prompter, dataColumns()); });
     connect(m_controlBar, &ControlToolBar::commandTriggered, this, &MainWindow::dispatch);
     // The pop-up menus, with the commands of the page setup and the alignment hooked in.
     m_menus = new BoxMenus(m_document, m_prompter, *m_workArea, *m_mouse, this);
@@ -94,7 +94,7 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     };
     m_menus->groupCommand = [this](GroupCommand command) { runGroupCommand(command); };
     m_menus->propertyDialog = [this](int index) {
-        return showPropertyDialog(this, m_document, index, m_prompter);
+        return showPropertyDialog(this, m_document, index, m_prompter, dataColumns());
     };
     buildStatusBar();
 
@@ -195,6 +195,7 @@ void MainWindow::modeChanged(AppMode mode)
     m_controlBar->setVisible(mode == AppMode::DesignMode);
     layOut();
     m_workArea->showMode(mode);
+    showDataCheck();
 }
 
 void MainWindow::switchMode(AppMode mode)

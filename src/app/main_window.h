@@ -16,6 +16,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QPrinter;
@@ -60,11 +62,14 @@ public:
     SplashWindow* aboutWindow() const { return m_about; }
     DataPanel* dataPanel() const { return m_dataPanel; }
     QToolBar* dataToolBar() const { return m_dataBar; }
-    // The "数据" command: a data file chooser, then openDataFile.
+    // The "数据" command: a data file chooser, for a workbook of several
+    // sheets a choice of sheet (the first offered first), then openDataFile.
+    // Cancelling either keeps the data that is open.
     void chooseDataFile();
-    // Reads the data file into the data panel and shows it; false, after a
-    // message, when it cannot be read whole.
-    bool openDataFile(const std::string& fileName);
+    // Reads the data file (`sheet` of a workbook; empty: the first) into the
+    // data panel and shows it; false, after a message, when it cannot be read
+    // whole.
+    bool openDataFile(const std::string& fileName, const std::string& sheet = {});
 
     // Left 0, top 0, 1024 wide, screen height - 35 high (outer frame).
     void placeOnScreen();
@@ -113,6 +118,11 @@ private:
     void setUpData();
     // Print with a data file open: which records, the print dialog, one job.
     bool printRecords();
+    // The columns of the open data file, offered by the property dialogs; none without one.
+    std::vector<std::string> dataColumns() const;
+    // In PreviewMode, the data panel names the columns the template uses that
+    // the data file lacks (they preview empty); elsewhere it says nothing.
+    void showDataCheck();
     // The stored calibration of the chosen printer (none for a file); a stored
     // one that cannot be used is reported and printing goes on without it.
     Calibration calibrationFor(const QPrinter& printer);
@@ -136,6 +146,7 @@ private:
     int m_walkDepth = 0;              // walks letting events run right now
     FileCommands m_files{*this};
     DataPanel* m_dataPanel = nullptr;
+    bool m_dataPanelPlaced = false; // given its first size and place, beside the board
     QToolBar* m_dataBar = nullptr;
     bool m_exitConfirmed = false; // Exit asked already; the close box must not ask again
 };

@@ -54,6 +54,14 @@ DataReadResult readDataBytes(std::string_view bytes, DataKind kind, const std::s
     return result;
 }
 
+std::vector<std::string> dataSheetNames(const std::string& fileName)
+{
+    if (dataKindOf(fileName, {}) != DataKind::Xlsx)
+        return {};
+    const std::optional<std::string> bytes = readRegularFile(fileName, kMaxDataFileBytes);
+    return bytes ? xlsxSheetNames(*bytes) : std::vector<std::string>{};
+}
+
 DataReadResult readDataFile(const std::string& fileName, const std::string& sheet)
 {
     const std::optional<std::string> bytes = readRegularFile(fileName, kMaxDataFileBytes);

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ordavel {
 
@@ -18,6 +19,9 @@ DataKind dataKindOf(const std::string& fileName, std::string_view bytes);
 // Reads the whole file (`sheet` chooses an XLSX sheet; empty: the first).
 // The table's folder is the file's folder, for picture fields.
 DataReadResult readDataFile(const std::string& fileName, const std::string& sheet);
+// The sheets of a workbook file, in order; empty for a file of another kind
+// or one that cannot be read as a workbook.
+std::vector<std::string> dataSheetNames(const std::string& fileName);
 // The same for bytes already read (standard input), with no folder.
 DataReadResult readDataBytes(std::string_view bytes, DataKind kind, const std::string& sheet);
 

@@ -3,6 +3,8 @@
 #include "platform/data_table_model.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -31,6 +33,12 @@ DataPanel::DataPanel(QWidget* parent) : QDockWidget(QStringLiteral("数据"), pa
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->verticalHeader()->setDefaultSectionSize(22);
     layout->addWidget(m_view, 1);
+    m_check = new QLabel(body);
+    m_check->setObjectName(QStringLiteral("标签_数据提示"));
+    m_check->setStyleSheet(QStringLiteral("color: #b03030;"));
+    m_check->setWordWrap(true);
+    m_check->hide();
+    layout->addWidget(m_check);
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid())
@@ -67,12 +75,14 @@ DataPanel::DataPanel(QWidget* parent) : QDockWidget(QStringLiteral("数据"), pa
 
 DataPanel::~DataPanel() = default;
 
-void DataPanel::setData(std::shared_ptr<const DataTable> table, const QString& fileName)
+void DataPanel::setData(std::shared_ptr<const DataTable> table, const QString& filePath, const QString& sheet)
 {
     m_table = std::move(table);
     m_merge = m_table ? std::make_unique<RecordMerge>(*m_table) : nullptr;
     m_model->setTable(m_table);
-    m_file->setText(fileName);
+    const QString name = QFileInfo(filePath).fileName();
+    m_file->setText(sheet.isEmpty() ? name : QStringLiteral("%1　工作表：%2").arg(name, sheet));
+    m_file->setToolTip(QDir::toNativeSeparators(filePath));
     m_copies->clear();
     m_copies->addItem(QStringLiteral("（每条一份）"));
     if (m_table)
@@ -117,6 +127,12 @@ BoxFilter DataPanel::boxView()
         return {};
     m_merge->setRecord(m_row, m_row + 1);
     return [this](const Box& box) -> const Box& { return m_merge->merged(box); };
+}
+
+void DataPanel::showCheck(const std::string& text)
+{
+    m_check->setText(QString::fromStdString(text));
+    m_check->setVisible(!text.empty());
 }
 
 void DataPanel::showPosition()

@@ -26,8 +26,10 @@ public:
     explicit DataPanel(QWidget* parent = nullptr);
     ~DataPanel() override;
 
-    // Shows the records of `table` (read from `fileName`), the first one current.
-    void setData(std::shared_ptr<const DataTable> table, const QString& fileName);
+    // Shows the records of `table`, read from `filePath` (its sheet `sheet`
+    // for a workbook, else ""), the first one current. The panel names the
+    // file and the sheet.
+    void setData(std::shared_ptr<const DataTable> table, const QString& filePath, const QString& sheet = {});
     bool hasData() const { return m_table != nullptr; }
     const DataTable* table() const { return m_table.get(); }
 
@@ -46,6 +48,10 @@ public:
     // Boxes as they draw for the current record (each box itself without data).
     BoxFilter boxView();
 
+    // A warning under the table (what the template needs that the data lacks);
+    // "" hides it.
+    void showCheck(const std::string& text);
+
 signals:
     void currentRecordChanged(int row);
 
@@ -59,6 +65,7 @@ private:
     QLabel* m_file = nullptr;
     QTableView* m_view = nullptr;
     QLabel* m_position = nullptr;
+    QLabel* m_check = nullptr;
     QComboBox* m_copies = nullptr;
     QPushButton* m_first = nullptr;
     QPushButton* m_previous = nullptr;

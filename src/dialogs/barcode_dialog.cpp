@@ -1,6 +1,7 @@
 #include "dialogs/barcode_dialog.h"
 
 #include "dialogs/color_button.h"
+#include "dialogs/data_field_list.h"
 #include "dialogs/font_group.h"
 #include "dialogs/number_text.h"
 #include "dialogs/text_dialogs.h"
@@ -14,10 +15,12 @@
 #include <QFontMetricsF>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -72,6 +75,8 @@ BarcodeDialog::BarcodeDialog(QWidget* parent, Document& doc, int index, Prompter
     m_symbology = makeChoiceList(QStringLiteral("组合框_码制"), {"Code128", "EAN13", "Code39", "QR", "DataMatrix", "PDF417"});
     m_data = new QLineEdit;
     m_data->setObjectName(QStringLiteral("编辑框_条码数据"));
+    m_dataField = new DataFieldList;
+    m_dataField->setToolTip(QStringLiteral("打印一批记录时，条码的数据取自数据文件里这一列的值；空着就用上面的数据"));
     m_humanReadable = new QCheckBox(QStringLiteral("条码下显示文字"));
     m_humanReadable->setObjectName(QStringLiteral("选择框_显示文字"));
     m_module = new QLineEdit;
@@ -92,16 +97,26 @@ BarcodeDialog::BarcodeDialog(QWidget* parent, Document& doc, int index, Prompter
     auto* form = new QFormLayout(group);
     form->addRow(QStringLiteral("码制："), m_symbology);
     form->addRow(QStringLiteral("数据："), m_data);
+    form->addRow(QStringLiteral("数据字段："), m_dataField);
     form->addRow(m_humanReadable);
     form->addRow(QStringLiteral("模块宽度(毫米)："), m_module);
     form->addRow(QStringLiteral("QR 纠错等级："), m_ecc);
     form->addRow(QStringLiteral("旋转(度)："), m_rotation);
     form->addRow(QStringLiteral("条码颜色："), m_barColor);
     form->addRow(QStringLiteral("背景颜色："), m_background);
-    ownArea()->addWidget(group);
-    ownArea()->addWidget(m_font);
-    ownArea()->addWidget(m_preview, 1);
-    ownArea()->addWidget(m_problem);
+    // Settings on the left, the preview beside them: stacked, the dialog is
+    // taller than a 800-pixel screen.
+    auto* settings = new QVBoxLayout;
+    settings->addWidget(group);
+    settings->addWidget(m_font);
+    settings->addStretch();
+    auto* shown = new QVBoxLayout;
+    shown->addWidget(m_preview, 1);
+    shown->addWidget(m_problem);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(settings);
+    columns->addLayout(shown, 1);
+    ownArea()->addLayout(columns);
 
     const auto changed = [this] { refresh(); };
     connect(m_symbology, &QComboBox::currentIndexChanged, this, changed);
@@ -126,6 +141,7 @@ void BarcodeDialog::loadOwn()
     const BoxAttributes& a = b.attributes;
     m_symbology->setCurrentIndex(static_cast<int>(a.barcode.symbology));
     m_data->setText(QString::fromStdString(a.text));
+    m_dataField->load(dataColumns(), b.dataField);
     m_humanReadable->setChecked(a.barcode.humanReadable);
     m_module->setText(formatDouble(a.barcode.moduleMm));
     m_ecc->setCurrentIndex(static_cast<int>(a.barcode.ecc));
@@ -144,6 +160,7 @@ Box BarcodeDialog::pendingBox() const
     BoxAttributes& a = b.attributes;
     a.barcode.symbology = static_cast<Symbology>(std::max(0, m_symbology->currentIndex()));
     a.text = m_data->text().toStdString();
+    b.dataField = m_dataField->field();
     a.barcode.humanReadable = m_humanReadable->isChecked();
     a.barcode.moduleMm = std::max(0.0, parseNumber(m_module->text()));
     a.barcode.ecc = static_cast<QrEcc>(std::max(0, m_ecc->currentIndex()));
@@ -184,6 +201,7 @@ void BarcodeDialog::apply()
     b.attributes.textColor = pending.attributes.textColor;
     b.attributes.bgColor = pending.attributes.bgColor;
     b.attributes.font = pending.attributes.font;
+    b.dataField = pending.dataField;
     storeFlags();
     finish();
 }

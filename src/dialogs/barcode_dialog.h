@@ -1,6 +1,6 @@
 #pragma once
 // The barcode box dialog "条码框属性": the common position fields, then the
-// symbology, the data, the human-readable text, module width, QR error
+// symbology, the data and its data field, the human-readable text, module width, QR error
 // correction, rotation, colours and font, with a live preview of the symbol
 // at its print size and a line that says why nothing would print.
 
@@ -14,6 +14,7 @@ class QLineEdit;
 namespace ordavel {
 
 class ColorButton;
+class DataFieldList;
 class FontGroup;
 class BarcodePreview;
 
@@ -33,6 +34,7 @@ private:
 
     QComboBox* m_symbology;
     QLineEdit* m_data;
+    DataFieldList* m_dataField;
     QCheckBox* m_humanReadable;
     QLineEdit* m_module;
     QComboBox* m_ecc;

@@ -1,6 +1,7 @@
 #include "dialogs/graphic_dialogs.h"
 
 #include "dialogs/color_button.h"
+#include "dialogs/data_field_list.h"
 #include "dialogs/number_text.h"
 #include "dialogs/text_dialogs.h"
 #include "model/document.h"
@@ -73,6 +74,9 @@ PictureDialog::PictureDialog(QWidget* parent, Document& doc, int index, Prompter
     form->addRow(QStringLiteral("设置底图："), pathRow);
     form->addRow(m_autoSize);
     form->addRow(QStringLiteral("背景颜色："), m_background);
+    m_dataField = new DataFieldList;
+    m_dataField->setToolTip(QStringLiteral("打印一批记录时，这个框打印这一列所写的图片文件（相对于数据文件所在的文件夹）；空着就不用数据"));
+    form->addRow(QStringLiteral("数据字段："), m_dataField);
     ownArea()->addLayout(form);
     connect(m_chooseButton, &QPushButton::clicked, this, [this] { chooseFile(); });
     connect(clear, &QPushButton::clicked, this, [this] { clearPicture(); });
@@ -98,6 +102,7 @@ void PictureDialog::loadOwn()
     m_autoSize->setChecked(autoSize);
     setSizeFieldsEnabled(!autoSize);
     m_background->setColor(b.attributes.bgColor);
+    m_dataField->load(dataColumns(), b.dataField);
 }
 
 void PictureDialog::chooseFile()
@@ -154,6 +159,7 @@ void PictureDialog::apply()
         }
     }
     box().attributes.bgColor = m_background->color();
+    box().dataField = m_dataField->field();
     finish();
 }
 

@@ -12,6 +12,7 @@ class QPushButton;
 namespace ordavel {
 
 class ColorButton;
+class DataFieldList;
 
 class PictureDialog : public PropertyDialog {
 public:
@@ -30,6 +31,7 @@ private:
     QPushButton* m_chooseButton;
     QCheckBox* m_autoSize;
     ColorButton* m_background;
+    DataFieldList* m_dataField;
 };
 
 class ShapeDialog : public PropertyDialog {

@@ -11,6 +11,8 @@
 #include <QDialog>
 
 #include <array>
+#include <string>
+#include <vector>
 
 class QCheckBox;
 class QLineEdit;
@@ -32,6 +34,9 @@ class PropertyDialog : public QDialog {
 public:
     PropertyDialog(QWidget* parent, Document& doc, int index, Prompter& prompter, const DialogLook& look);
 
+    // The columns of the open data file, offered by the dialogs whose box
+    // takes a data field; set before load().
+    void setDataColumns(std::vector<std::string> columns) { m_dataColumns = std::move(columns); }
     // Fills every field from the box; call once after construction.
     void load();
     bool centimetres() const { return m_centimetres; }
@@ -44,6 +49,7 @@ protected:
     Box& box();
     Document& doc() { return m_doc; }
     Prompter& prompter() { return m_prompter; }
+    const std::vector<std::string>& dataColumns() const { return m_dataColumns; }
     int boxIndex() const { return m_index; }
     // Where a subclass puts its own groups, above the OK and Cancel buttons.
     QVBoxLayout* ownArea() { return m_ownArea; }
@@ -89,6 +95,7 @@ private:
     QCheckBox* m_fixed = nullptr;
     QCheckBox* m_isPrint = nullptr;
     QVBoxLayout* m_ownArea = nullptr;
+    std::vector<std::string> m_dataColumns;
 };
 
 // Pixels held in a double, truncated toward zero into the int range.

@@ -10,7 +10,8 @@
 
 namespace ordavel {
 
-bool showPropertyDialog(QWidget* parent, Document& doc, int index, Prompter& prompter)
+bool showPropertyDialog(QWidget* parent, Document& doc, int index, Prompter& prompter,
+                        const std::vector<std::string>& dataColumns)
 {
     if (index < 1 || index > doc.slotCount() || !doc.box(index).inUse)
         return false;
@@ -29,11 +30,13 @@ bool showPropertyDialog(QWidget* parent, Document& doc, int index, Prompter& pro
     }
     if (!dialog)
         return false;
+    dialog->setDataColumns(dataColumns);
     dialog->load();
     return dialog->exec() == QDialog::Accepted;
 }
 
-bool openPropertyDialogFromClick(QWidget* parent, Document& doc, int index, Prompter& prompter)
+bool openPropertyDialogFromClick(QWidget* parent, Document& doc, int index, Prompter& prompter,
+                                 const std::vector<std::string>& dataColumns)
 {
     if (index < 1 || index > doc.slotCount() || !doc.box(index).inUse)
         return false;
@@ -42,7 +45,7 @@ bool openPropertyDialogFromClick(QWidget* parent, Document& doc, int index, Prom
         return false;
     doc.clearSelection();
     doc.select(index);
-    return showPropertyDialog(parent, doc, index, prompter);
+    return showPropertyDialog(parent, doc, index, prompter, dataColumns);
 }
 
 } // namespace ordavel

@@ -1,6 +1,9 @@
 #pragma once
 // Opening the property dialog of a box: one modal dialog per box type.
 
+#include <string>
+#include <vector>
+
 class QWidget;
 
 namespace ordavel {
@@ -12,10 +15,13 @@ class Prompter;
 // (1-based, a box in use) and makes it the current box. Returns true when the
 // user pressed OK and the box was changed; false on Cancel or for a box whose
 // type has no dialog. Messages, fonts, colours and files go through `prompter`.
-bool showPropertyDialog(QWidget* parent, Document& doc, int index, Prompter& prompter);
+// `dataColumns`, the columns of the open data file, are offered as data fields.
+bool showPropertyDialog(QWidget* parent, Document& doc, int index, Prompter& prompter,
+                        const std::vector<std::string>& dataColumns = {});
 
 // The double click on a box: makes it current and, in design mode only,
 // selects it alone and opens its dialog. Returns what showPropertyDialog does.
-bool openPropertyDialogFromClick(QWidget* parent, Document& doc, int index, Prompter& prompter);
+bool openPropertyDialogFromClick(QWidget* parent, Document& doc, int index, Prompter& prompter,
+                                 const std::vector<std::string>& dataColumns = {});
 
 } // namespace ordavel

@@ -1,6 +1,7 @@
 #include "dialogs/text_dialogs.h"
 
 #include "dialogs/color_button.h"
+#include "dialogs/data_field_list.h"
 #include "dialogs/font_group.h"
 #include "model/document.h"
 
@@ -159,8 +160,10 @@ DateDialog::DateDialog(QWidget* parent, Document& doc, int index, Prompter& prom
                               {"2012年12月31日", "24时59分59秒", "2012年12月31日 24时59分59秒", "24:59:59",
                                "2012年12月31日 24:59:59", "2012-12-31 ", "2012-12-31 24:59:59", "2012/12/31",
                                "12/31/2012"});
+    m_dataField = new DataFieldList;
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("日期格式："), m_format);
+    form->addRow(QStringLiteral("数据字段："), m_dataField);
     ownArea()->addWidget(m_font);
     ownArea()->addLayout(form);
 }
@@ -170,6 +173,7 @@ void DateDialog::loadOwn()
     // The sample shows the box's font; the date box carries no colour of its own.
     m_font->setChoice(FontChoice{box().attributes.font, kBlack});
     selectEntry(m_format, box().dateFormat);
+    m_dataField->load(dataColumns(), box().dataField);
 }
 
 void DateDialog::apply()
@@ -179,6 +183,7 @@ void DateDialog::apply()
     box().attributes.font = m_font->choice().font;
     storeFlags();
     box().dateFormat = m_format->currentIndex();
+    box().dataField = m_dataField->field();
     finish();
 }
 

@@ -12,6 +12,7 @@ namespace ordavel {
 
 class FontGroup;
 class ColorButton;
+class DataFieldList;
 
 class TextBoxDialog : public PropertyDialog {
 public:
@@ -57,6 +58,7 @@ protected:
 private:
     FontGroup* m_font;
     QComboBox* m_format;
+    DataFieldList* m_dataField;
 };
 
 // A drop-down list of the dialogs: entry position = stored value.

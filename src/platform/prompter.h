@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 class QPrinter;
 
@@ -40,6 +41,11 @@ public:
     // The program's small text-input box: prompt, one field, OK, Cancel.
     virtual std::optional<std::string> askText(const std::string& prompt, const std::string& title,
                                                const std::string& initial) = 0;
+    // The program's small choice box: prompt, a drop-down list of `items`
+    // with entry `initial` (0-based) chosen at first, OK, Cancel. The chosen
+    // entry's position, or nothing when cancelled.
+    virtual std::optional<int> chooseItem(const std::string& prompt, const std::string& title,
+                                          const std::vector<std::string>& items, int initial) = 0;
     // The print dialog (printer, copies). Configures `printer`; false when cancelled.
     virtual bool choosePrinter(QPrinter& printer) = 0;
 };

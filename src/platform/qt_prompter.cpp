@@ -201,6 +201,25 @@ std::optional<std::string> QtPrompter::askText(const std::string& prompt, const 
     return text.toStdString();
 }
 
+std::optional<int> QtPrompter::chooseItem(const std::string& prompt, const std::string& title,
+                                          const std::vector<std::string>& items, int initial)
+{
+    if (items.empty())
+        return std::nullopt;
+    QStringList entries;
+    for (const auto& item : items)
+        entries << q(item);
+    bool ok = false;
+    const int start = initial >= 0 && initial < entries.size() ? initial : 0;
+    const QString chosen = QInputDialog::getItem(m_parent, q(title), q(prompt), entries, start, false, &ok);
+    if (!ok)
+        return std::nullopt;
+    // The list is not editable: the chosen text is one of the entries, and
+    // the first entry of a repeated text stands for all of them.
+    const int at = static_cast<int>(entries.indexOf(chosen));
+    return at >= 0 ? std::optional<int>(at) : std::nullopt;
+}
+
 bool QtPrompter::choosePrinter(QPrinter& printer)
 {
     QPrintDialog dialog(&printer, m_parent);

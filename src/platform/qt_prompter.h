@@ -28,6 +28,8 @@ public:
     std::optional<FontChoice> chooseFont(const FontChoice& initial, const std::string& title) override;
     std::optional<std::string> askText(const std::string& prompt, const std::string& title,
                                        const std::string& initial) override;
+    std::optional<int> chooseItem(const std::string& prompt, const std::string& title,
+                                  const std::vector<std::string>& items, int initial) override;
     bool choosePrinter(QPrinter& printer) override;
 
 private:

@@ -2,6 +2,7 @@
 // the preview of the current record and printing a list of records.
 #include "window_fixture.h"
 
+#include "data/data_source.h"
 #include "designer/data_panel.h"
 #include "designer/paper_panel.h"
 #include "designer/work_area.h"
@@ -72,6 +73,99 @@ TEST_F(DataPanelTest, TheDataCommandOpensAFileAndTheButtonsStepThroughIt)
     EXPECT_EQ(position(), QStringLiteral("第 3 条，共 3 条"));
 }
 
+TEST_F(DataPanelTest, AWorkbookOfSeveralSheetsAsksWhichAndCancelKeepsTheOpenData)
+{
+    const std::string book = ORDAVEL_TEST_DATA "/records/orders.xlsx";
+    auto* table = panel()->findChild<QTableView*>(QStringLiteral("表格_数据记录"));
+    auto* file = panel()->findChild<QLabel*>(QStringLiteral("标签_数据文件"));
+    const auto openThroughCommand = [&](const std::string& name) {
+        prompter.files.push_back(name);
+        window->dataToolBar()->actions().constFirst()->trigger();
+        QApplication::processEvents();
+    };
+
+    prompter.items.push_back(1);
+    openThroughCommand(book);
+    ASSERT_EQ(prompter.itemChoices.size(), 1u);
+    EXPECT_EQ(prompter.itemChoices[0].items, (std::vector<std::string>{"订单", "退货"}));
+    EXPECT_EQ(prompter.itemChoices[0].initial, 0);
+    EXPECT_EQ(prompter.itemChoices[0].title, "选择工作表");
+    EXPECT_EQ(prompter.itemChoices[0].prompt, "“orders.xlsx”有 2 个工作表，打开哪一个？");
+    ASSERT_TRUE(panel()->hasData());
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    EXPECT_EQ(table->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("原因"));
+    EXPECT_EQ(table->model()->index(0, 1).data().toString(), QStringLiteral("地址不详"));
+    EXPECT_EQ(file->text(), QStringLiteral("orders.xlsx　工作表：退货"));
+
+    // The offered default, the first sheet (its empty row skipped).
+    prompter.items.push_back(0);
+    openThroughCommand(book);
+    EXPECT_EQ(table->model()->rowCount(), 3);
+    EXPECT_EQ(file->text(), QStringLiteral("orders.xlsx　工作表：订单"));
+
+    // A CSV file names no sheet; cancelling the sheet choice afterwards opens
+    // nothing and keeps the CSV's records and current record.
+    openThroughCommand(data);
+    click("按钮_下一条");
+    EXPECT_EQ(file->text(), QStringLiteral("orders.csv"));
+    prompter.items.push_back(std::nullopt);
+    openThroughCommand(book);
+    EXPECT_EQ(prompter.itemChoices.size(), 3u);
+    EXPECT_EQ(file->text(), QStringLiteral("orders.csv"));
+    ASSERT_EQ(table->model()->rowCount(), 3);
+    EXPECT_EQ(table->model()->index(0, 1).data().toString(), QStringLiteral("Ann"));
+    EXPECT_EQ(position(), QStringLiteral("第 2 条，共 3 条"));
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+TEST_F(DataPanelTest, AWorkbookOfOneSheetOpensWithoutAsking)
+{
+    const std::string book = ORDAVEL_TEST_DATA "/xlsx/date.xlsx";
+    const DataReadResult read = readDataFile(book, "");
+    ASSERT_TRUE(read.ok()) << read.error;
+    prompter.files.push_back(book);
+    window->dataToolBar()->actions().constFirst()->trigger();
+    EXPECT_EQ(prompter.requests, std::vector<std::string>{"open"});
+    ASSERT_TRUE(panel()->hasData());
+    EXPECT_EQ(panel()->table()->columns(), read.table.columns());
+    EXPECT_EQ(panel()->recordCount(), read.table.recordCount());
+    EXPECT_EQ(panel()->findChild<QLabel*>(QStringLiteral("标签_数据文件"))->text(),
+              QStringLiteral("date.xlsx　工作表：Sheet1"));
+}
+
+TEST_F(DataPanelTest, ThePanelFirstAppearsOffTheToolbarsAndStaysWhereItIsPut)
+{
+    ASSERT_TRUE(window->openDataFile(data));
+    QApplication::processEvents();
+    const QRect bar(window->dataToolBar()->mapToGlobal(QPoint(0, 0)), window->dataToolBar()->size());
+    const QRect placed = panel()->frameGeometry();
+    EXPECT_FALSE(placed.intersects(bar)) << placed.x() << "," << placed.y();
+    EXPECT_TRUE(window->frameGeometry().contains(placed.center()));
+    const QPoint moved = placed.topLeft() + QPoint(-30, -20);
+    panel()->move(moved);
+    ASSERT_TRUE(window->openDataFile(data));
+    QApplication::processEvents();
+    EXPECT_EQ(panel()->frameGeometry().topLeft(), moved);
+}
+
+TEST_F(DataPanelTest, PreviewNamesTheColumnsTheDataLacks)
+{
+    auto* check = panel()->findChild<QLabel*>(QStringLiteral("标签_数据提示"));
+    const std::string other = folder.filePath(QStringLiteral("other.csv")).toStdString();
+    std::ofstream(other) << "单号,姓名\nA1,Ann\n";
+    ASSERT_TRUE(window->openDataFile(other));
+    EXPECT_TRUE(check->isHidden()); // EditMode: nothing previews
+    window->switchMode(AppMode::PreviewMode);
+    EXPECT_FALSE(check->isHidden());
+    EXPECT_EQ(check->text(), QStringLiteral("数据文件里没有模板用到的列：收件人"));
+    ASSERT_TRUE(window->openDataFile(data));
+    EXPECT_TRUE(check->isHidden());
+    ASSERT_TRUE(window->openDataFile(other));
+    EXPECT_FALSE(check->isHidden());
+    window->switchMode(AppMode::DesignMode);
+    EXPECT_TRUE(check->isHidden());
+}
+
 TEST_F(DataPanelTest, AFileThatCannotBeReadIsReportedAndNotOpened)
 {
     std::ofstream(data) << "单号,收件人\nA1,\"Ann\n";
@@ -80,6 +174,10 @@ TEST_F(DataPanelTest, AFileThatCannotBeReadIsReportedAndNotOpened)
     EXPECT_EQ(prompter.messages[0].text, "数据文件读不出来：" + data + "\n第 2 行第 2 列：引号没有闭合");
     EXPECT_EQ(prompter.messages[0].caption, "数据");
     EXPECT_FALSE(panel()->hasData());
+    // A file that is not there is named once.
+    const std::string gone = folder.filePath(QStringLiteral("gone.csv")).toStdString();
+    EXPECT_FALSE(window->openDataFile(gone));
+    EXPECT_EQ(prompter.messages.back().text, "数据文件读不出来：" + gone);
 }
 
 TEST_F(DataPanelTest, PreviewShowsTheCurrentRecordAndLeavesTheTemplateAlone)

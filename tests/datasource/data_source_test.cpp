@@ -200,6 +200,17 @@ TEST(XlsxSource, SheetsAreChosenByName)
     EXPECT_EQ(readDataBytes(bytes, DataKind::Xlsx, "Sheet9").error, "没有名为“Sheet9”的工作表（有：订单、退货）");
 }
 
+TEST(XlsxSource, SheetNamesOfAFile)
+{
+    EXPECT_EQ(dataSheetNames(recordsFile("orders.xlsx")), (std::vector<std::string>{"订单", "退货"}));
+    EXPECT_EQ(dataSheetNames(xlsxFile("whitespace_trim.xlsx")),
+              (std::vector<std::string>{"inlineStr", "SharedStrings"}));
+    // Other kinds, a workbook that is not a ZIP file and a file that is not there: none.
+    EXPECT_TRUE(dataSheetNames(recordsFile("orders-utf8.csv")).empty());
+    EXPECT_TRUE(dataSheetNames(xlsxFile("pass_protected.xlsx")).empty());
+    EXPECT_TRUE(dataSheetNames(recordsFile("missing.xlsx")).empty());
+}
+
 // Workbooks from other producers (tests/data/xlsx/README.md).
 TEST(XlsxSource, WorkbooksOfOtherProducers)
 {

@@ -19,7 +19,14 @@ public:
     // Recorded requests, in order.
     std::vector<Message> messages;
     std::vector<FileChoice> fileChoices;
-    std::vector<std::string> requests; // "message", "open", "save", "color", "font", "text", "printer"
+    struct ItemChoice {
+        std::string prompt, title;
+        std::vector<std::string> items;
+        int initial = 0;
+    };
+    std::vector<ItemChoice> itemChoices;
+    // "message", "open", "save", "color", "font", "text", "item", "printer"
+    std::vector<std::string> requests;
 
     // Planned answers, taken front first. An empty queue gives the default:
     // Ok/No for messages (Cancel for Yes/No/Cancel), cancel for every chooser.
@@ -28,6 +35,7 @@ public:
     std::deque<std::optional<Color>> colors;
     std::deque<std::optional<FontChoice>> fonts;
     std::deque<std::optional<std::string>> texts;
+    std::deque<std::optional<int>> items; // positions in the list offered
     std::deque<bool> printers;
     // When set, an accepted print dialog chooses "print to file" with this PDF name.
     std::string printToFile;
@@ -73,6 +81,13 @@ public:
     {
         requests.push_back("text");
         return texts.empty() ? std::nullopt : take(texts);
+    }
+    std::optional<int> chooseItem(const std::string& prompt, const std::string& title,
+                                  const std::vector<std::string>& list, int initial) override
+    {
+        itemChoices.push_back(ItemChoice{prompt, title, list, initial});
+        requests.push_back("item");
+        return items.empty() ? std::nullopt : take(items);
     }
     bool choosePrinter(QPrinter& printer) override
     {
