@@ -67,28 +67,34 @@ void drawRecordPage(QPainter& painter, const Document& doc, RecordMerge& merge, 
 
 } // namespace
 
-bool takeBatchOption(const std::vector<std::string>& args, std::size_t& i, BatchOptions& options,
-                     bool allowJobSize, std::string& error)
+void declareBatchOptions(OptionParser& parser, BatchOptions* target, bool withJobSize)
 {
-    const std::string& arg = args[i];
-    if (i + 1 >= args.size())
-        return false;
-    std::string* target = arg == "--data"            ? &options.data
-        : arg == "--sheet"                           ? &options.sheet
-        : arg == "--records"                         ? &options.records
-        : arg == "--copies-column"                   ? &options.copiesColumn
-                                                     : nullptr;
-    if (target != nullptr) {
-        *target = args[++i];
-        return true;
-    }
-    if (arg == "--job-size" && allowJobSize) {
-        options.jobSize = parsePositive(args[++i]);
-        if (options.jobSize == 0)
-            error = "--job-size takes a whole number of at least 1";
-        return true;
-    }
-    return false;
+    const auto into = [](std::string* field) {
+        return [field](const std::string& value) {
+            *field = value;
+            return std::string();
+        };
+    };
+    parser.option({.name = "--data", .value = "FILE|-",
+                   .help = "one page per record of this CSV, TSV, XLSX or JSON file (- reads standard input)"},
+                  into(&target->data));
+    parser.option({.name = "--sheet", .value = "NAME", .help = "the XLSX sheet (default the first)", .within = "--data"},
+                  into(&target->sheet));
+    parser.option({.name = "--records", .value = "LIST", .help = "the records to take, e.g. 1-50,75,100-",
+                   .within = "--data"},
+                  into(&target->records));
+    parser.option({.name = "--copies-column", .value = "COL", .help = "the column that holds each record's copies",
+                   .within = "--data"},
+                  into(&target->copiesColumn));
+    if (!withJobSize)
+        return;
+    parser.option({.name = "--job-size", .value = "K",
+                   .help = "K records per printer job (default the whole batch in one job)", .within = "--data"},
+                  [target](const std::string& value) {
+                      target->jobSize = parsePositive(value);
+                      return target->jobSize == 0 ? std::string("--job-size takes a whole number of at least 1")
+                                                  : std::string();
+                  });
 }
 
 int Batch::pageCount() const

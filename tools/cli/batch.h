@@ -2,6 +2,8 @@
 // Batches of the render and print commands: the data options, reading and
 // checking the data, and writing or printing one page per record copy.
 
+#include "option_parser.h"
+
 #include "data/data_table.h"
 #include "data/record_list.h"
 #include "model/document.h"
@@ -22,10 +24,9 @@ struct BatchOptions {
     bool wanted() const { return !data.empty(); }
 };
 
-// Takes a data option at args[i] (with its value, advancing i); false when
-// args[i] is not one. `error` is set for a bad value.
-bool takeBatchOption(const std::vector<std::string>& args, std::size_t& i, BatchOptions& options,
-                     bool allowJobSize, std::string& error);
+// --data FILE|- and what goes with it: --sheet, --records, --copies-column
+// and, when `withJobSize` (printing), --job-size.
+void declareBatchOptions(OptionParser& parser, BatchOptions* target, bool withJobSize);
 
 struct Batch {
     DataTable table;
