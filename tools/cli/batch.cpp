@@ -1,5 +1,6 @@
 #include "batch.h"
 
+#include "cups_status.h"
 #include "template_input.h"
 
 #include "data/data_source.h"
@@ -229,6 +230,10 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
     std::size_t sent = 0; // items in jobs the printer accepted
     std::string error;
     for (std::size_t start = 0; start < total && error.empty(); start += jobSize) {
+        if (g_interrupted) {
+            error = "interrupted";
+            break;
+        }
         const std::size_t end = std::min(total, start + jobSize);
         QPrinter printer(QPrinter::HighResolution);
         if (!printerName.empty())
@@ -237,16 +242,21 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
             error = printerName.empty() ? "no default printer" : "no printer named \"" + printerName + "\"";
             break;
         }
+        const std::string refused = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
         printer.setDocName(QString::fromStdString(jobName + " " + recordListOf({batch.items.begin() + static_cast<std::ptrdiff_t>(start), batch.items.begin() + static_cast<std::ptrdiff_t>(end)}, 0)));
         configurePrinter(printer, doc.page(), calibration.pageLengthMm);
         QPainter painter;
         if (!painter.begin(&printer)) {
-            error = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
+            error = refused;
             break;
         }
+        // An interruption ends the job after the record being drawn: a job
+        // cannot be taken back from CUPS once begun (QPrinter::abort does not
+        // stop it), so the records drawn so far are sent and reported as sent.
+        std::size_t drawn = start;
         bool first = true;
-        for (std::size_t k = start; k < end && !g_interrupted; ++k) {
-            const BatchItem& item = batch.items[k];
+        while (drawn < end) {
+            const BatchItem& item = batch.items[drawn];
             merge.setRecord(item.row, item.number);
             for (int copy = 0; copy < item.copies; ++copy) {
                 if (!first)
@@ -254,16 +264,18 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
                 first = false;
                 drawRecordPage(painter, doc, merge, calibration);
             }
-            std::fprintf(stderr, "%zu/%zu\n", k + 1, total);
+            std::fprintf(stderr, "%zu/%zu\n", ++drawn, total);
+            if (g_interrupted)
+                break;
         }
-        if (g_interrupted) {
-            printer.abort();
-            painter.end();
-            error = "interrupted";
-        } else if (!painter.end()) {
-            error = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
+        if (!painter.end()) {
+            error = refused;
+        } else if (const std::string reason = cupsJobRefusal(); !reason.empty()) {
+            error = refused + " (" + reason + ")";
         } else {
-            sent = end;
+            sent = drawn;
+            if (g_interrupted && sent < total)
+                error = "interrupted";
         }
     }
     std::signal(SIGINT, oldInt);

@@ -48,9 +48,11 @@ std::string writeBatchPng(const Document& doc, const Batch& batch, const std::st
                           const Calibration& calibration = Calibration{});
 
 // Prints the batch in jobs of `options.jobSize` records (all in one job when
-// 0), "done/total" records on stderr after each record. On a failure or an
-// interruption (SIGINT, SIGTERM) the job being drawn is abandoned and the
-// message names the last record sent and the list that resumes the batch.
+// 0), "done/total" records on stderr after each record. A job the scheduler
+// refuses is a failure. An interruption (SIGINT, SIGTERM) ends the job being
+// drawn after its current record and sends it. On a failure or an
+// interruption the message names the last record sent and the list that
+// resumes the batch.
 std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
                        const std::string& printerName, const std::string& jobName,
                        const Calibration& calibration = Calibration{});
