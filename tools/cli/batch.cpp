@@ -4,6 +4,7 @@
 #include "template_input.h"
 
 #include "data/data_source.h"
+#include "file/file_system.h"
 #include "data/merge.h"
 #include "platform/painter_surface.h"
 #include "platform/printer.h"
@@ -20,6 +21,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <iterator>
 
@@ -64,6 +66,20 @@ void drawRecordPage(QPainter& painter, const Document& doc, RecordMerge& merge, 
         CalibratedSurface corrected(surface, calibration);
         printPage(doc, corrected, {}, viewOf(merge));
     }
+}
+
+// Whether the file ends in "%%EOF" (and line breaks), as a finished PDF does;
+// only its tail is read.
+bool endsWithEof(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : 0;
+    const std::streamoff tail = std::min<std::streamoff>(size, 64);
+    std::string bytes(static_cast<std::size_t>(tail), '\0');
+    if (tail == 0 || !file.seekg(size - tail) || !file.read(bytes.data(), tail))
+        return false;
+    const std::size_t end = bytes.find_last_not_of("\r\n");
+    return end != std::string::npos && end >= 4 && bytes.compare(end - 4, 5, "%%EOF") == 0;
 }
 
 } // namespace
@@ -144,13 +160,17 @@ std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& optio
 std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::string& path,
                           const Calibration& calibration)
 {
-    const std::string part = path + ".part";
+    // The pages stream into a temporary beside the target, which is checked
+    // (links followed, a read-only file refused) before any page is drawn.
+    FileReplacement out(path);
+    if (!out.status().ok())
+        return "cannot write \"" + path + "\": " + describeFileStatus(out.status());
     RecordMerge merge(batch.table);
     bool ok = false;
     {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(part));
+        printer.setOutputFileName(QString::fromStdString(out.temporaryPath()));
         printer.setCreator(QStringLiteral("Ordavel"));
         configurePrinter(printer, doc.page(), calibration.pageLengthMm);
         QPainter painter;
@@ -169,10 +189,14 @@ std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::st
         }
     }
     reportWarnings(merge);
-    if (ok && std::rename(part.c_str(), path.c_str()) == 0)
-        return {};
-    std::remove(part.c_str());
-    return "cannot write \"" + path + "\"";
+    // The PDF engine reports no write errors: a complete file ends in "%%EOF".
+    if (!ok || !endsWithEof(out.temporaryPath())) {
+        out.abandon();
+        return "cannot write \"" + path + "\": " + (ok ? "the PDF came out incomplete (is the disk full?)" : "the PDF could not be made");
+    }
+    if (const FileStatus done = out.commit(); !done.ok())
+        return "cannot write \"" + path + "\": " + describeFileStatus(done);
+    return {};
 }
 
 std::string writeBatchPng(const Document& doc, const Batch& batch, const std::string& path, int dpi,

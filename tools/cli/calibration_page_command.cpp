@@ -5,6 +5,7 @@
 #include "cli_support.h"
 #include "headless_app.h"
 
+#include "file/file_system.h"
 #include "platform/calibration_page_print.h"
 
 #include <QPrinter>
@@ -71,13 +72,17 @@ int run(const std::vector<std::string>& args)
     QPrinter printer(QPrinter::HighResolution);
     printer.setCreator(QStringLiteral("Ordavel"));
     if (!output.empty()) {
-        const std::string part = output + ".part";
+        FileReplacement out(output);
+        if (!out.status().ok())
+            return fail("cannot write \"" + output + "\": " + describeFileStatus(out.status()));
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(part));
-        if (!printCalibrationPage(printer, page) || std::rename(part.c_str(), output.c_str()) != 0) {
-            std::remove(part.c_str());
+        printer.setOutputFileName(QString::fromStdString(out.temporaryPath()));
+        if (!printCalibrationPage(printer, page)) {
+            out.abandon();
             return fail("cannot write \"" + output + "\"");
         }
+        if (const FileStatus done = out.commit(); !done.ok())
+            return fail("cannot write \"" + output + "\": " + describeFileStatus(done));
         return 0;
     }
     const QString name = QString::fromStdString(printerName);
