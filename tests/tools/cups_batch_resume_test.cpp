@@ -132,7 +132,8 @@ protected:
         const fs::path json = scratch.path() / "card.json";
         std::ofstream(json) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
                                R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "${单号}"}]})";
-        const auto built = runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(json) + " -o " + shellQuoted(oxf));
+        const auto built
+            = runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(json) + " -o " + shellQuoted(oxf));
         ASSERT_EQ(built.status, 0) << built.output;
         std::ofstream csv(data);
         csv << "单号\n";
@@ -163,8 +164,8 @@ protected:
         resume = match[3];
         // The list starts right after the last record sent, and runs to the end.
         const int next = match[2].matched ? std::stoi(match[2]) + 1 : 1;
-        EXPECT_TRUE(resume == std::to_string(next) + "-" || resume == std::to_string(next) + "-" + std::to_string(kRecords))
-            << failed.err;
+        const std::string from = std::to_string(next) + "-";
+        EXPECT_TRUE(resume == from || resume == from + std::to_string(kRecords)) << failed.err;
         EXPECT_LT(next, kRecords) << "the batch was not stopped part-way: " << failed.err;
     }
 

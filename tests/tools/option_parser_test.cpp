@@ -50,7 +50,8 @@ struct Declared {
                       });
         parser.option({.name = "--dpi", .value = "N", .help = "dots per inch"}, [this](const std::string& v) {
             ++dpiTaken;
-            const bool digits = !v.empty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
+            const bool digits
+                = !v.empty() && std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; });
             if (!digits)
                 return std::string("--dpi takes a whole number");
             dpi = std::stoi(v);

@@ -192,7 +192,8 @@ std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::st
     // The PDF engine reports no write errors: a complete file ends in "%%EOF".
     if (!ok || !endsWithEof(out.temporaryPath())) {
         out.abandon();
-        return "cannot write \"" + path + "\": " + (ok ? "the PDF came out incomplete (is the disk full?)" : "the PDF could not be made");
+        return "cannot write \"" + path + "\": "
+            + (ok ? "the PDF came out incomplete (is the disk full?)" : "the PDF could not be made");
     }
     if (const FileStatus done = out.commit(); !done.ok())
         return "cannot write \"" + path + "\": " + describeFileStatus(done);

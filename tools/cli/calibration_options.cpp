@@ -64,7 +64,8 @@ void declarePaper(OptionParser& parser, std::vector<double>* paperCm, const std:
                           return cm * 10.0 >= kMinCalibrationPaperMm && cm <= kMaxPaperCm;
                       };
                       if (!paper || !fits((*paper)[0]) || !fits((*paper)[1]))
-                          return std::string("--paper takes the width and height in cm, each from 5 to 500, e.g. 21,29.7");
+                          return std::string(
+                              "--paper takes the width and height in cm, each from 5 to 500, e.g. 21,29.7");
                       *paperCm = *paper;
                       return std::string();
                   });

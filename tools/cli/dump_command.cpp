@@ -31,8 +31,8 @@ OptionParser declare(Settings& s)
                       s.pictures.mode = PictureExport::Mode::Embed;
                       return std::string();
                   });
-    parser.option({.name = "--pictures", .value = "DIR", .help = "write the pictures as files into DIR and refer to them",
-                   .choice = 1},
+    parser.option({.name = "--pictures", .value = "DIR",
+                   .help = "write the pictures as files into DIR and refer to them", .choice = 1},
                   [&s](const std::string& folder) {
                       s.pictures.mode = PictureExport::Mode::Files;
                       s.pictures.folder = folder;
