@@ -235,16 +235,17 @@ FileStatus checkReadableFile(const std::string& path, std::uintmax_t maxBytes)
     return checkKind(info, maxBytes);
 }
 
-FileStatus replaceFile(const std::string& path, std::string_view bytes)
+FileReplacement::FileReplacement(const std::string& path) : m_status(start(path)) {}
+
+FileStatus FileReplacement::start(const std::string& path)
 {
     if (path.empty())
         return failure(FileFault::Missing, ENOENT);
-    std::string target;
-    if (const FileStatus link = resolveSaveTarget(path, target); !link.ok())
+    if (const FileStatus link = resolveSaveTarget(path, m_target); !link.ok())
         return link;
 
     struct stat old {};
-    const bool exists = ::stat(target.c_str(), &old) == 0;
+    const bool exists = ::stat(m_target.c_str(), &old) == 0;
     if (!exists && errno != ENOENT)
         return FileStatus::fromSystemError(errno);
     if (exists) {
@@ -253,59 +254,97 @@ FileStatus replaceFile(const std::string& path, std::string_view bytes)
         if (!S_ISREG(old.st_mode))
             return failure(FileFault::NotAFile, 0);
         // The rename would replace a file we may not write (its folder allowing it): refuse.
-        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        if (::faccessat(AT_FDCWD, m_target.c_str(), W_OK, AT_EACCESS) != 0)
             return FileStatus::fromSystemError(errno);
     }
 
     namespace fs = std::filesystem;
-    const fs::path targetPath(target);
+    const fs::path targetPath(m_target);
     const std::string base = targetPath.filename().string();
     if (base.empty() || base == "." || base == "..")
         return failure(FileFault::IsFolder, EISDIR);
     const fs::path folder = targetPath.parent_path().empty() ? fs::path(".") : targetPath.parent_path();
+    m_folder = folder.string();
 
     // A short hidden name, whatever the length of the file's own name; O_EXCL
     // so that no other file is reused.
-    std::string tempPath;
-    int fd = -1;
     const std::string stem = "." + hex(static_cast<std::uint64_t>(::getpid())) + ".";
-    for (int i = 0; i < kMaxNameTries && fd < 0; ++i) {
-        tempPath = (folder / (stem + hex(++g_replaceCounter) + ".tmp")).string();
-        fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
+    for (int i = 0; i < kMaxNameTries && m_fd < 0; ++i) {
+        m_tempPath = (folder / (stem + hex(++g_replaceCounter) + ".tmp")).string();
+        m_fd = ::open(m_tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0 && errno != EEXIST) {
             const int code = errno;
+            m_tempPath.clear();
             return code == ENOENT ? failure(FileFault::NoFolder, code) : FileStatus::fromSystemError(code);
         }
     }
-    if (fd < 0)
+    if (m_fd < 0) {
+        m_tempPath.clear();
         return failure(FileFault::Other, EEXIST);
-    FileDescriptor file(fd);
-
-    auto abandon = [&](int code) {
-        file.reset();
-        ::unlink(tempPath.c_str());
-        return FileStatus::fromSystemError(code);
-    };
+    }
     if (exists) {
         // Best effort: only the owner's own groups or root may hand a file on.
         if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            (void)::fchown(file.get(), old.st_uid, old.st_gid);
-        (void)::fchmod(file.get(), old.st_mode & 07777);
+            (void)::fchown(m_fd, old.st_uid, old.st_gid);
+        (void)::fchmod(m_fd, old.st_mode & 07777);
     }
-    if (const int code = writeAll(file.get(), bytes); code != 0)
-        return abandon(code);
-    if (::fsync(file.get()) != 0)
-        return abandon(errno);
-    if (!file.reset())
-        return abandon(errno);
-    if (::rename(tempPath.c_str(), target.c_str()) != 0)
-        return abandon(errno);
+    return {};
+}
+
+FileReplacement::~FileReplacement() { abandon(); }
+
+void FileReplacement::abandon()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    if (!m_tempPath.empty())
+        ::unlink(m_tempPath.c_str());
+    m_tempPath.clear();
+}
+
+FileStatus FileReplacement::commit()
+{
+    if (m_fd < 0) {
+        if (m_status.ok())
+            m_status = failure(FileFault::Other, EBADF); // committed or abandoned before
+        return m_status;
+    }
+    const auto giveUp = [this](int code) {
+        abandon();
+        m_status = FileStatus::fromSystemError(code);
+        return m_status;
+    };
+    // Data a producer wrote through its own descriptor is flushed with this
+    // one: fsync flushes the file, whichever descriptor names it.
+    if (::fsync(m_fd) != 0)
+        return giveUp(errno);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        return giveUp(errno);
+    if (::rename(m_tempPath.c_str(), m_target.c_str()) != 0)
+        return giveUp(errno);
+    m_tempPath.clear();
 
     // Make the rename itself durable; a failure here no longer affects the result.
-    FileDescriptor dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor dir(::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.get() >= 0)
         ::fsync(dir.get());
-    return {};
+    m_status = {};
+    return m_status;
+}
+
+FileStatus replaceFile(const std::string& path, std::string_view bytes)
+{
+    FileReplacement replacement(path);
+    if (!replacement.status().ok())
+        return replacement.status();
+    if (const int code = writeAll(replacement.descriptor(), bytes); code != 0) {
+        replacement.abandon();
+        return FileStatus::fromSystemError(code);
+    }
+    return replacement.commit();
 }
 
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error)

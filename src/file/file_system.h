@@ -63,6 +63,51 @@ FileStatus checkReadableFile(const std::string& path, std::uintmax_t maxBytes);
 // On failure the temporary is removed and the file is left as it was.
 FileStatus replaceFile(const std::string& path, std::string_view bytes);
 
+// replaceFile for content too large to hold in memory: a producer writes it
+// into the temporary, through descriptor() or by opening temporaryPath()
+// itself (a writer that takes a file name), and commit() puts it in place.
+// The rules of replaceFile apply; the checks are made before anything is
+// written, so a refused target costs no work:
+//
+//     FileReplacement out(path);
+//     if (!out.status().ok()) ... why: out.status()
+//     ... write into out.temporaryPath() ...
+//     const FileStatus done = out.commit();
+//
+// A replacement neither committed nor abandoned is abandoned when destroyed.
+class FileReplacement {
+public:
+    // Checks the target and creates the temporary beside it (the mode, owner
+    // and group of an existing file already given to it).
+    explicit FileReplacement(const std::string& path);
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    // Why the target is refused or the temporary could not be made; after
+    // commit(), its outcome.
+    const FileStatus& status() const { return m_status; }
+    // The temporary, open for writing; empty and -1 when status() is a failure
+    // or the replacement is over.
+    const std::string& temporaryPath() const { return m_tempPath; }
+    int descriptor() const { return m_fd; }
+
+    // Flushes the temporary to the disk and renames it over the target; on
+    // failure the temporary is removed and the target left as it was.
+    FileStatus commit();
+    // Removes the temporary; the target stays as it was.
+    void abandon();
+
+private:
+    FileStatus start(const std::string& path);
+
+    std::string m_target; // after following symbolic links
+    std::string m_folder;
+    std::string m_tempPath;
+    int m_fd = -1;
+    FileStatus m_status;
+};
+
 // replaceFile with the reason as a short English text in *error (when given).
 bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -176,6 +177,108 @@ TEST(ReplaceFileAsNormalUser, ReadOnlyFileIsRefusedAndLeftAsItWas)
     EXPECT_EQ(describeFileStatus(readStatus), "permission denied");
 }
 
+// A producer that writes by name, in pieces, as a PDF writer does.
+void produce(const std::string& path, const std::string& piece, int pieces)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    for (int i = 0; i < pieces; ++i)
+        ASSERT_EQ(std::fwrite(piece.data(), 1, piece.size(), file), piece.size());
+    ASSERT_EQ(std::fclose(file), 0);
+}
+
+TEST(FileReplacement, StreamedContentReplacesTheFileALinkPointsToAndKeepsItsMode)
+{
+    ScratchFolder scratch;
+    fs::create_directory(scratch.path("shared"));
+    fs::create_directory(scratch.path("mine"));
+    testing::writeFile(scratch.path("shared/batch.pdf"), "old");
+    fs::permissions(scratch.path("shared/batch.pdf"), fs::perms(0640));
+    fs::create_symlink("../shared/batch.pdf", scratch.path("mine/link.pdf"));
+
+    FileReplacement out(scratch.path("mine/link.pdf"));
+    ASSERT_TRUE(out.status().ok()) << describeFileStatus(out.status());
+    // The temporary is beside the real file, short and hidden, with its mode already.
+    const fs::path temporary(out.temporaryPath());
+    EXPECT_EQ(temporary.parent_path(), fs::path(scratch.path("shared")));
+    EXPECT_EQ(temporary.filename().string()[0], '.');
+    EXPECT_LT(temporary.filename().string().size(), 40u);
+    EXPECT_EQ(permissionsOf(out.temporaryPath()), fs::perms(0640));
+    produce(out.temporaryPath(), std::string(4096, 'p'), 64);
+    EXPECT_EQ(testing::readFile(scratch.path("shared/batch.pdf")), "old"); // not before the commit
+
+    ASSERT_TRUE(out.commit().ok());
+    EXPECT_TRUE(fs::is_symlink(scratch.path("mine/link.pdf")));
+    EXPECT_EQ(testing::readFile(scratch.path("shared/batch.pdf")), std::string(4096 * 64, 'p'));
+    EXPECT_EQ(permissionsOf(scratch.path("shared/batch.pdf")), fs::perms(0640));
+    EXPECT_EQ(namesIn(scratch.path("shared")), std::vector<std::string>{"batch.pdf"});
+    EXPECT_EQ(out.descriptor(), -1);
+    EXPECT_FALSE(out.commit().ok()); // once only
+
+    // Through the descriptor, onto a new file.
+    FileReplacement fresh(scratch.path("new.pdf"));
+    ASSERT_TRUE(fresh.status().ok());
+    ASSERT_EQ(::write(fresh.descriptor(), "abc", 3), 3);
+    ASSERT_TRUE(fresh.commit().ok());
+    EXPECT_EQ(testing::readFile(scratch.path("new.pdf")), "abc");
+}
+
+TEST(FileReplacement, RefusedTargetsSayWhyBeforeAnythingIsMadeAndAbandonedOnesLeaveNoTrace)
+{
+    ScratchFolder scratch;
+    fs::create_directory(scratch.path("folder"));
+    ASSERT_EQ(::mkfifo(scratch.path("pipe").c_str(), 0600), 0);
+    fs::create_symlink("gone.pdf", scratch.path("dangling.pdf"));
+    const struct {
+        std::string path;
+        const char* reason;
+    } refused[] = {
+        {scratch.path("no/batch.pdf"), "no such folder"},
+        {scratch.path("folder"), "is a folder"},
+        {scratch.path("pipe"), "not a regular file"},
+        {scratch.path("dangling.pdf"), "the symbolic link points to no file"},
+        {"", "no such file"},
+    };
+    for (const auto& r : refused) {
+        FileReplacement out(r.path);
+        EXPECT_EQ(describeFileStatus(out.status()), r.reason) << r.path;
+        EXPECT_TRUE(out.temporaryPath().empty()) << r.path;
+        EXPECT_EQ(out.descriptor(), -1) << r.path;
+        EXPECT_EQ(describeFileStatus(out.commit()), r.reason) << r.path;
+    }
+    EXPECT_EQ(namesIn(scratch.path("")), (std::vector<std::string>{"dangling.pdf", "folder", "pipe"}));
+
+    // Abandoned, or dropped without a commit: the file stays, the temporary goes.
+    testing::writeFile(scratch.path("batch.pdf"), "old");
+    {
+        FileReplacement dropped(scratch.path("batch.pdf"));
+        produce(dropped.temporaryPath(), "half", 1);
+    }
+    FileReplacement abandoned(scratch.path("batch.pdf"));
+    produce(abandoned.temporaryPath(), "half", 1);
+    abandoned.abandon();
+    EXPECT_FALSE(abandoned.commit().ok());
+    EXPECT_EQ(testing::readFile(scratch.path("batch.pdf")), "old");
+    EXPECT_EQ(namesIn(scratch.path("")), (std::vector<std::string>{"batch.pdf", "dangling.pdf", "folder", "pipe"}));
+}
+
+TEST(FileReplacementAsNormalUser, ReadOnlyFileIsRefusedBeforeAnythingIsWritten)
+{
+    SKIP_WHEN_ROOT();
+    ScratchFolder scratch;
+    const std::string path = scratch.path("batch.pdf");
+    testing::writeFile(path, "old");
+    fs::permissions(path, fs::perms(0444));
+    fs::create_symlink("batch.pdf", scratch.path("link.pdf"));
+    for (const std::string& name : {path, scratch.path("link.pdf")}) {
+        FileReplacement out(name);
+        EXPECT_EQ(describeFileStatus(out.status()), "permission denied") << name;
+        EXPECT_TRUE(out.temporaryPath().empty());
+    }
+    EXPECT_EQ(testing::readFile(path), "old");
+    EXPECT_EQ(namesIn(scratch.path("")), (std::vector<std::string>{"batch.pdf", "link.pdf"}));
+}
+
 // A small file system of its own, mounted in a private mount namespace so
 // that nothing outside this test process sees it; only root may do this.
 class FullFileSystem : public ::testing::Test {
@@ -211,6 +314,25 @@ TEST_F(FullFileSystem, FailedWriteKeepsTheOldFileAndSaysTheDiskIsFull)
     EXPECT_EQ(describeFileStatus(status), "no space left on the disk");
     EXPECT_EQ(testing::readFile(target), "old");
     EXPECT_EQ(namesIn(path("")), std::vector<std::string>{"form.oxf"});
+}
+
+TEST_F(FullFileSystem, AStreamThatFillsTheDiskIsAbandonedAndTheOldFileKept)
+{
+    const std::string target = path("batch.pdf");
+    ASSERT_TRUE(replaceFile(target, "old").ok());
+    FileReplacement out(target);
+    ASSERT_TRUE(out.status().ok());
+    std::FILE* file = std::fopen(out.temporaryPath().c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    const std::string piece(4096, 'x');
+    bool full = false;
+    for (int i = 0; i < 64 && !full; ++i)
+        full = std::fwrite(piece.data(), 1, piece.size(), file) != piece.size() || std::fflush(file) != 0;
+    full = std::fclose(file) != 0 || full;
+    EXPECT_TRUE(full);
+    out.abandon();
+    EXPECT_EQ(testing::readFile(target), "old");
+    EXPECT_EQ(namesIn(path("")), std::vector<std::string>{"batch.pdf"});
 }
 
 } // namespace

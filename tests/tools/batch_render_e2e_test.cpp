@@ -180,5 +180,40 @@ TEST_F(BatchRender, DataFromStandardInput)
     EXPECT_EQ(textsOf(pages[0]), (std::vector<std::string>{"Dee", "No.1", "J1", "${x}", "2025-1-2"}));
 }
 
+TEST_F(BatchRender, ABatchPdfReplacesTheFileALinkPointsToAndLeavesNothingBehind)
+{
+    fs::create_directories(scratch.path() / "shared");
+    fs::create_directories(scratch.path() / "mine");
+    const fs::path target = scratch.path() / "shared" / "batch.pdf";
+    std::ofstream(target) << "old";
+    fs::permissions(target, fs::perms(0640));
+    const fs::path link = scratch.path() / "mine" / "batch.pdf";
+    fs::create_symlink("../shared/batch.pdf", link);
+
+    const auto run = render("", link);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::read_symlink(link), "../shared/batch.pdf");
+    EXPECT_EQ(fs::status(target).permissions(), fs::perms(0640));
+    EXPECT_EQ(pdfPages(target).size(), 3u);
+    for (const char* folder : {"shared", "mine"})
+        EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path() / folder), {}), 1) << folder;
+
+    // Refused targets say why, and no page is made for them.
+    const struct {
+        fs::path out;
+        const char* reason;
+    } refused[] = {{scratch.path() / "no" / "batch.pdf", "no such folder"},
+                   {scratch.path() / "dangling.pdf", "the symbolic link points to no file"}};
+    fs::create_symlink("gone.pdf", scratch.path() / "dangling.pdf");
+    for (const auto& r : refused) {
+        const auto failed = render("", r.out);
+        EXPECT_EQ(failed.status, 1) << r.out;
+        EXPECT_NE(failed.output.find("cannot write \"" + r.out.string() + "\": " + r.reason), std::string::npos)
+            << failed.output;
+    }
+    EXPECT_FALSE(fs::exists(scratch.path() / "gone.pdf"));
+}
+
 } // namespace
 } // namespace ordavel

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -67,12 +68,33 @@ TEST(CliVersion, BothProgramsPrintNameAndVersionOnStdout)
     EXPECT_EQ(app.err, "");
 }
 
+// The options a usage line names: "[--data FILE|- [--sheet NAME]]" -> --data, --sheet.
+std::vector<std::string> optionsIn(const std::string& usage)
+{
+    std::vector<std::string> options;
+    std::istringstream words(usage);
+    for (std::string word; words >> word;) {
+        word.erase(std::remove_if(word.begin(), word.end(), [](char c) { return std::strchr("[]()", c) != nullptr; }),
+                   word.end());
+        if (word.size() > 1 && word[0] == '-')
+            options.push_back(word);
+    }
+    return options;
+}
+
 TEST(CliHelp, EachCommandPrintsItsOwnUsageAndRunsNothing)
 {
+    const Output all = run(kCli + " --help");
+    EXPECT_EQ(all.status, 0);
+    for (const char* command : {"render", "print", "dump", "build", "--version"})
+        EXPECT_NE(all.out.find(std::string("ordavel-cli ") + command), std::string::npos) << all.out;
+
     const struct {
         const char* command;
         const char* option; // one option only that command has
-    } rows[] = {{"render", "--dpi"}, {"print", "--copies"}, {"dump", "--pictures"}, {"build", "FILE.json|-"}};
+    } rows[] = {{"render", "--dpi"},        {"print", "--copies"},        {"dump", "--pictures"},
+                {"build", "FILE.json|-"},   {"fields", "FILE.oxf"},       {"calibrate", "--measured"},
+                {"calibration-page", "-o OUT.pdf"}};
     for (const auto& row : rows) {
         const std::string prefix = std::string("usage: ordavel-cli ") + row.command + " ";
         for (const std::string& form : {std::string(row.command) + " --help", std::string(row.command) + " -h",
@@ -82,14 +104,27 @@ TEST(CliHelp, EachCommandPrintsItsOwnUsageAndRunsNothing)
             const Output help = run(kCli + " " + form);
             EXPECT_EQ(help.status, 0) << form << ": " << help.err;
             EXPECT_EQ(help.out.rfind(prefix, 0), 0U) << form << ": " << help.out;
-            EXPECT_NE(help.out.find(row.option), std::string::npos) << form << ": " << help.out;
-            EXPECT_EQ(std::count(help.out.begin(), help.out.end(), '\n'), 1) << form << ": " << help.out;
+            // The usage is one line, the very line the list of commands shows.
+            const std::string usage = help.out.substr(0, help.out.find('\n'));
+            EXPECT_NE(usage.find(row.option), std::string::npos) << form << ": " << help.out;
+            EXPECT_NE(all.out.find("  ordavel-cli " + usage.substr(std::string("usage: ordavel-cli ").size()) + "\n"),
+                      std::string::npos)
+                << usage;
+            // Each option of the usage has its line of help.
+            for (const std::string& option : optionsIn(usage)) {
+                const bool described = help.out.find("\n  " + option + " ") != std::string::npos
+                    || help.out.find("\n  " + option + ", ") != std::string::npos;
+                EXPECT_TRUE(described) << option << " in " << help.out;
+            }
         }
+        // What the help names is what the command accepts: an option it lacks is refused.
+        const Output refused = run(kCli + " " + row.command + " --frobnicate");
+        EXPECT_EQ(refused.status, 1) << row.command;
+        EXPECT_NE(refused.err.find(std::string("ordavel-cli ") + row.command + ": unknown option \"--frobnicate\""),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_NE(refused.err.find(prefix), std::string::npos) << refused.err;
     }
-    const Output all = run(kCli + " --help");
-    EXPECT_EQ(all.status, 0);
-    for (const char* command : {"render", "print", "dump", "build", "--version"})
-        EXPECT_NE(all.out.find(std::string("ordavel-cli ") + command), std::string::npos) << all.out;
 
     const Output unknown = run(kCli + " help frobnicate");
     EXPECT_EQ(unknown.status, 1);

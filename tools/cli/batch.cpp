@@ -1,8 +1,10 @@
 #include "batch.h"
 
+#include "cups_status.h"
 #include "template_input.h"
 
 #include "data/data_source.h"
+#include "file/file_system.h"
 #include "data/merge.h"
 #include "platform/painter_surface.h"
 #include "platform/printer.h"
@@ -19,6 +21,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <iterator>
 
@@ -65,30 +68,50 @@ void drawRecordPage(QPainter& painter, const Document& doc, RecordMerge& merge, 
     }
 }
 
+// Whether the file ends in "%%EOF" (and line breaks), as a finished PDF does;
+// only its tail is read.
+bool endsWithEof(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : 0;
+    const std::streamoff tail = std::min<std::streamoff>(size, 64);
+    std::string bytes(static_cast<std::size_t>(tail), '\0');
+    if (tail == 0 || !file.seekg(size - tail) || !file.read(bytes.data(), tail))
+        return false;
+    const std::size_t end = bytes.find_last_not_of("\r\n");
+    return end != std::string::npos && end >= 4 && bytes.compare(end - 4, 5, "%%EOF") == 0;
+}
+
 } // namespace
 
-bool takeBatchOption(const std::vector<std::string>& args, std::size_t& i, BatchOptions& options,
-                     bool allowJobSize, std::string& error)
+void declareBatchOptions(OptionParser& parser, BatchOptions* target, bool withJobSize)
 {
-    const std::string& arg = args[i];
-    if (i + 1 >= args.size())
-        return false;
-    std::string* target = arg == "--data"            ? &options.data
-        : arg == "--sheet"                           ? &options.sheet
-        : arg == "--records"                         ? &options.records
-        : arg == "--copies-column"                   ? &options.copiesColumn
-                                                     : nullptr;
-    if (target != nullptr) {
-        *target = args[++i];
-        return true;
-    }
-    if (arg == "--job-size" && allowJobSize) {
-        options.jobSize = parsePositive(args[++i]);
-        if (options.jobSize == 0)
-            error = "--job-size takes a whole number of at least 1";
-        return true;
-    }
-    return false;
+    const auto into = [](std::string* field) {
+        return [field](const std::string& value) {
+            *field = value;
+            return std::string();
+        };
+    };
+    parser.option({.name = "--data", .value = "FILE|-",
+                   .help = "one page per record of this CSV, TSV, XLSX or JSON file (- reads standard input)"},
+                  into(&target->data));
+    parser.option({.name = "--sheet", .value = "NAME", .help = "the XLSX sheet (default the first)", .within = "--data"},
+                  into(&target->sheet));
+    parser.option({.name = "--records", .value = "LIST", .help = "the records to take, e.g. 1-50,75,100-",
+                   .within = "--data"},
+                  into(&target->records));
+    parser.option({.name = "--copies-column", .value = "COL", .help = "the column that holds each record's copies",
+                   .within = "--data"},
+                  into(&target->copiesColumn));
+    if (!withJobSize)
+        return;
+    parser.option({.name = "--job-size", .value = "K",
+                   .help = "K records per printer job (default the whole batch in one job)", .within = "--data"},
+                  [target](const std::string& value) {
+                      target->jobSize = parsePositive(value);
+                      return target->jobSize == 0 ? std::string("--job-size takes a whole number of at least 1")
+                                                  : std::string();
+                  });
 }
 
 int Batch::pageCount() const
@@ -137,13 +160,17 @@ std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& optio
 std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::string& path,
                           const Calibration& calibration)
 {
-    const std::string part = path + ".part";
+    // The pages stream into a temporary beside the target, which is checked
+    // (links followed, a read-only file refused) before any page is drawn.
+    FileReplacement out(path);
+    if (!out.status().ok())
+        return "cannot write \"" + path + "\": " + describeFileStatus(out.status());
     RecordMerge merge(batch.table);
     bool ok = false;
     {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(part));
+        printer.setOutputFileName(QString::fromStdString(out.temporaryPath()));
         printer.setCreator(QStringLiteral("Ordavel"));
         configurePrinter(printer, doc.page(), calibration.pageLengthMm);
         QPainter painter;
@@ -162,10 +189,15 @@ std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::st
         }
     }
     reportWarnings(merge);
-    if (ok && std::rename(part.c_str(), path.c_str()) == 0)
-        return {};
-    std::remove(part.c_str());
-    return "cannot write \"" + path + "\"";
+    // The PDF engine reports no write errors: a complete file ends in "%%EOF".
+    if (!ok || !endsWithEof(out.temporaryPath())) {
+        out.abandon();
+        return "cannot write \"" + path + "\": "
+            + (ok ? "the PDF came out incomplete (is the disk full?)" : "the PDF could not be made");
+    }
+    if (const FileStatus done = out.commit(); !done.ok())
+        return "cannot write \"" + path + "\": " + describeFileStatus(done);
+    return {};
 }
 
 std::string writeBatchPng(const Document& doc, const Batch& batch, const std::string& path, int dpi,
@@ -223,6 +255,10 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
     std::size_t sent = 0; // items in jobs the printer accepted
     std::string error;
     for (std::size_t start = 0; start < total && error.empty(); start += jobSize) {
+        if (g_interrupted) {
+            error = "interrupted";
+            break;
+        }
         const std::size_t end = std::min(total, start + jobSize);
         QPrinter printer(QPrinter::HighResolution);
         if (!printerName.empty())
@@ -231,16 +267,21 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
             error = printerName.empty() ? "no default printer" : "no printer named \"" + printerName + "\"";
             break;
         }
+        const std::string refused = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
         printer.setDocName(QString::fromStdString(jobName + " " + recordListOf({batch.items.begin() + static_cast<std::ptrdiff_t>(start), batch.items.begin() + static_cast<std::ptrdiff_t>(end)}, 0)));
         configurePrinter(printer, doc.page(), calibration.pageLengthMm);
         QPainter painter;
         if (!painter.begin(&printer)) {
-            error = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
+            error = refused;
             break;
         }
+        // An interruption ends the job after the record being drawn: a job
+        // cannot be taken back from CUPS once begun (QPrinter::abort does not
+        // stop it), so the records drawn so far are sent and reported as sent.
+        std::size_t drawn = start;
         bool first = true;
-        for (std::size_t k = start; k < end && !g_interrupted; ++k) {
-            const BatchItem& item = batch.items[k];
+        while (drawn < end) {
+            const BatchItem& item = batch.items[drawn];
             merge.setRecord(item.row, item.number);
             for (int copy = 0; copy < item.copies; ++copy) {
                 if (!first)
@@ -248,16 +289,18 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
                 first = false;
                 drawRecordPage(painter, doc, merge, calibration);
             }
-            std::fprintf(stderr, "%zu/%zu\n", k + 1, total);
+            std::fprintf(stderr, "%zu/%zu\n", ++drawn, total);
+            if (g_interrupted)
+                break;
         }
-        if (g_interrupted) {
-            printer.abort();
-            painter.end();
-            error = "interrupted";
-        } else if (!painter.end()) {
-            error = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
+        if (!painter.end()) {
+            error = refused;
+        } else if (const std::string reason = cupsJobRefusal(); !reason.empty()) {
+            error = refused + " (" + reason + ")";
         } else {
-            sent = end;
+            sent = drawn;
+            if (g_interrupted && sent < total)
+                error = "interrupted";
         }
     }
     std::signal(SIGINT, oldInt);

@@ -2,6 +2,8 @@
 // Batches of the render and print commands: the data options, reading and
 // checking the data, and writing or printing one page per record copy.
 
+#include "option_parser.h"
+
 #include "data/data_table.h"
 #include "data/record_list.h"
 #include "model/document.h"
@@ -22,10 +24,9 @@ struct BatchOptions {
     bool wanted() const { return !data.empty(); }
 };
 
-// Takes a data option at args[i] (with its value, advancing i); false when
-// args[i] is not one. `error` is set for a bad value.
-bool takeBatchOption(const std::vector<std::string>& args, std::size_t& i, BatchOptions& options,
-                     bool allowJobSize, std::string& error);
+// --data FILE|- and what goes with it: --sheet, --records, --copies-column
+// and, when `withJobSize` (printing), --job-size.
+void declareBatchOptions(OptionParser& parser, BatchOptions* target, bool withJobSize);
 
 struct Batch {
     DataTable table;
@@ -47,9 +48,11 @@ std::string writeBatchPng(const Document& doc, const Batch& batch, const std::st
                           const Calibration& calibration = Calibration{});
 
 // Prints the batch in jobs of `options.jobSize` records (all in one job when
-// 0), "done/total" records on stderr after each record. On a failure or an
-// interruption (SIGINT, SIGTERM) the job being drawn is abandoned and the
-// message names the last record sent and the list that resumes the batch.
+// 0), "done/total" records on stderr after each record. A job the scheduler
+// refuses is a failure. An interruption (SIGINT, SIGTERM) ends the job being
+// drawn after its current record and sends it. On a failure or an
+// interruption the message names the last record sent and the list that
+// resumes the batch.
 std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
                        const std::string& printerName, const std::string& jobName,
                        const Calibration& calibration = Calibration{});

@@ -17,7 +17,6 @@ namespace ordavel::cli {
 namespace {
 
 constexpr std::uintmax_t kMaxJsonBytes = std::uintmax_t{1} << 30;
-constexpr const char* kUsage = "build FILE.json|- -o OUT.oxf [--screen-dpi N]";
 
 std::optional<std::string> readJson(const std::string& name, FileStatus* status)
 {
@@ -35,16 +34,35 @@ std::optional<std::string> readJson(const std::string& name, FileStatus* status)
     return text;
 }
 
+struct Settings {
+    std::string input;
+    std::string output;
+    double screenDpi = 96;
+};
+
+OptionParser declare(Settings& s)
+{
+    OptionParser parser("build", "Makes a template from the JSON that dump writes.");
+    parser.positional("FILE.json|-", "the JSON (- reads standard input); picture files are found from its folder",
+                      &s.input);
+    declareOutput(parser, &s.output, "OUT.oxf", "the template to write");
+    declareScreenDpi(parser, &s.screenDpi);
+    return parser;
+}
+
+std::string usage()
+{
+    Settings s;
+    return declare(s).usage();
+}
+
 int runBuild(const std::vector<std::string>& args)
 {
-    const std::optional<Options> options = parseOptions(args, /*allowOutput=*/true);
-    if (!options)
-        return 1;
-    if (options->positional.size() != 1 || options->output.empty()) {
-        std::fprintf(stderr, "usage: ordavel-cli %s\n", kUsage);
-        return 1;
-    }
-    const std::string& jsonName = options->positional.front();
+    Settings s;
+    OptionParser parser = declare(s);
+    if (const auto status = parseCommandLine(parser, args))
+        return *status;
+    const std::string& jsonName = s.input;
     FileStatus status;
     const std::optional<std::string> text = readJson(jsonName, &status);
     if (!text) {
@@ -56,24 +74,24 @@ int runBuild(const std::vector<std::string>& args)
         std::fprintf(stderr, "ordavel-cli: %s is not valid JSON\n", jsonName.c_str());
         return 1;
     }
-    Document doc(UnitFactors::fromDpi(options->screenDpi));
+    Document doc(UnitFactors::fromDpi(s.screenDpi));
     const std::string folder = jsonName == "-" ? std::string() : std::filesystem::path(jsonName).parent_path().string();
     if (const std::string fault = documentFromJson(json, folder, doc); !fault.empty()) {
         std::fprintf(stderr, "ordavel-cli: %s: %s\n", jsonName.c_str(), fault.c_str());
         return 1;
     }
-    doc.setFileName(options->output);
+    doc.setFileName(s.output);
     StderrSink sink;
     // The target is replaced atomically: nothing is left behind on failure.
-    const TemplateResult result = saveDocumentFile(doc, options->output, sink);
+    const TemplateResult result = saveDocumentFile(doc, s.output, sink);
     if (result.ok())
         return 0;
-    std::fprintf(stderr, "ordavel-cli: cannot write %s: %s\n", options->output.c_str(),
+    std::fprintf(stderr, "ordavel-cli: cannot write %s: %s\n", s.output.c_str(),
                  describeTemplateResult(result).c_str());
     return 1;
 }
 
-const CommandRegistration registration({"build", kUsage, runBuild});
+const CommandRegistration registration({"build", usage, runBuild});
 
 } // namespace
 

@@ -2,6 +2,7 @@
 // [--page-length MM] | --page-length MM | --show | --reset): stores, shows or
 // removes a printer's calibration in the user's printers.ini.
 #include "calibration_options.h"
+#include "cli_support.h"
 #include "command.h"
 
 #include "platform/calibration_store.h"
@@ -13,54 +14,71 @@ namespace ordavel::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: ordavel-cli calibrate --printer NAME (--measured X1,Y1,X2,Y2 [--paper W,H] [--page-length MM]"
-    " | --page-length MM | --show | --reset)";
-
 int fail(const std::string& message)
 {
     std::fprintf(stderr, "ordavel-cli calibrate: %s\n", message.c_str());
     return 1;
 }
 
-int run(const std::vector<std::string>& args)
-{
+struct Settings {
     std::string printer;
     std::optional<std::vector<double>> measured;
     std::vector<double> paperCm{21.0, 29.7};
     std::optional<double> pageLength;
     bool show = false;
     bool reset = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--printer" && hasValue) {
-            printer = args[++i];
-        } else if (arg == "--measured" && hasValue) {
-            measured = parseNumbers(args[++i], 4);
-            if (!measured)
-                return fail("--measured takes four numbers in mm: X1,Y1,X2,Y2 (top-left cross, bottom-right cross)");
-        } else if (arg == "--paper" && hasValue) {
-            const auto paper = parseNumbers(args[++i], 2);
-            if (!paper || (*paper)[0] * 10.0 < kMinCalibrationPaperMm || (*paper)[1] * 10.0 < kMinCalibrationPaperMm)
-                return fail("--paper takes the width and height in cm, each at least 5, e.g. 21,29.7");
-            paperCm = *paper;
-        } else if (arg == "--page-length" && hasValue) {
-            const auto value = parseNumbers(args[++i], 1);
-            if (!value)
-                return fail("--page-length takes one number in mm, e.g. 0.2");
-            pageLength = (*value)[0];
-        } else if (arg == "--show") {
-            show = true;
-        } else if (arg == "--reset") {
-            reset = true;
-        } else {
-            return fail("unexpected argument \"" + arg + "\"");
-        }
-    }
-    const int actions = (show ? 1 : 0) + (reset ? 1 : 0) + (measured || pageLength ? 1 : 0);
-    if (printer.empty() || actions != 1)
-        return fail(kUsage);
+};
+
+OptionParser declare(Settings& s)
+{
+    OptionParser parser("calibrate", "Stores, shows or removes a printer's calibration; crosses measured in mm from"
+                                     " the paper's left and top edges.");
+    declarePrinter(parser, &s.printer, "the printer whose calibration this is", /*required=*/true);
+    parser.option({.name = "--measured", .value = "X1,Y1,X2,Y2",
+                   .help = "where the top-left and bottom-right crosses of the calibration page landed", .choice = 1},
+                  [&s](const std::string& value) {
+                      s.measured = parseNumbers(value, 4);
+                      return s.measured ? std::string()
+                                        : std::string("--measured takes four numbers in mm: X1,Y1,X2,Y2"
+                                                      " (top-left cross, bottom-right cross)");
+                  });
+    declarePaper(parser, &s.paperCm, "--measured");
+    parser.flag("--show", "show the stored calibration", &s.show, 1);
+    parser.flag("--reset", "remove the stored calibration", &s.reset, 1);
+    parser.option({.name = "--page-length", .value = "MM",
+                   .help = "the correction of the page length in mm, alone or with --measured"},
+                  [&s](const std::string& value) {
+                      const auto number = parseNumbers(value, 1);
+                      if (!number)
+                          return std::string("--page-length takes one number in mm, e.g. 0.2");
+                      s.pageLength = (*number)[0];
+                      return std::string();
+                  });
+    return parser;
+}
+
+std::string usage()
+{
+    Settings s;
+    return declare(s).usage();
+}
+
+int run(const std::vector<std::string>& args)
+{
+    Settings s;
+    OptionParser parser = declare(s);
+    if (const auto status = parseCommandLine(parser, args))
+        return *status;
+    if (!s.show && !s.reset && !s.measured && !s.pageLength)
+        return fail("give one of --measured, --page-length, --show and --reset");
+    if ((s.show || s.reset) && s.pageLength)
+        return fail("--page-length goes with --measured or alone");
+    const std::string& printer = s.printer;
+    const bool show = s.show;
+    const bool reset = s.reset;
+    const auto& measured = s.measured;
+    const auto& paperCm = s.paperCm;
+    const auto& pageLength = s.pageLength;
 
     CalibrationStore store;
     if (reset) {
@@ -100,11 +118,7 @@ int run(const std::vector<std::string>& args)
     return 0;
 }
 
-const CommandRegistration registration(
-    {"calibrate",
-     "calibrate --printer NAME (--measured X1,Y1,X2,Y2 [--paper W,H] [--page-length MM] | --page-length MM"
-     " | --show | --reset)   (mm from the paper's left and top edges; paper in cm, default 21,29.7)",
-     run});
+const CommandRegistration registration({"calibrate", usage, run});
 
 } // namespace
 

@@ -2,8 +2,10 @@
 // the page a printer's calibration is measured from, to a PDF or a printer.
 #include "command.h"
 #include "calibration_options.h"
+#include "cli_support.h"
 #include "headless_app.h"
 
+#include "file/file_system.h"
 #include "platform/calibration_page_print.h"
 
 #include <QPrinter>
@@ -31,30 +33,37 @@ bool endsWithPdf(const std::string& name)
     return tail == ".pdf";
 }
 
-int run(const std::vector<std::string>& args)
-{
+struct Settings {
     std::vector<double> paperCm{21.0, 29.7};
     std::string output;
     std::string printerName;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--paper" && hasValue) {
-            const auto paper = parseNumbers(args[++i], 2);
-            if (!paper || (*paper)[0] * 10.0 < kMinCalibrationPaperMm || (*paper)[1] * 10.0 < kMinCalibrationPaperMm
-                || (*paper)[0] > 500.0 || (*paper)[1] > 500.0)
-                return fail("--paper takes the width and height in cm, each from 5 to 500, e.g. 21,29.7");
-            paperCm = *paper;
-        } else if (arg == "-o" && hasValue) {
-            output = args[++i];
-        } else if (arg == "--printer" && hasValue) {
-            printerName = args[++i];
-        } else {
-            return fail("unexpected argument \"" + arg + "\"");
-        }
-    }
-    if (output.empty() == printerName.empty())
-        return fail("usage: ordavel-cli calibration-page [--paper W,H] (-o OUT.pdf | --printer NAME)");
+};
+
+OptionParser declare(Settings& s)
+{
+    OptionParser parser("calibration-page",
+                        "Makes the page a printer's calibration is measured from, as a PDF or on a printer.");
+    declarePaper(parser, &s.paperCm);
+    declareOutput(parser, &s.output, "OUT.pdf", "the PDF to write", /*required=*/true, /*choice=*/1);
+    declarePrinter(parser, &s.printerName, "the printer to print it on", /*required=*/true, /*choice=*/1);
+    return parser;
+}
+
+std::string usage()
+{
+    Settings s;
+    return declare(s).usage();
+}
+
+int run(const std::vector<std::string>& args)
+{
+    Settings s;
+    OptionParser parser = declare(s);
+    if (const auto status = parseCommandLine(parser, args))
+        return *status;
+    const std::vector<double>& paperCm = s.paperCm;
+    const std::string& output = s.output;
+    const std::string& printerName = s.printerName;
     if (!output.empty() && !endsWithPdf(output))
         return fail("the output name must end in .pdf");
 
@@ -63,13 +72,17 @@ int run(const std::vector<std::string>& args)
     QPrinter printer(QPrinter::HighResolution);
     printer.setCreator(QStringLiteral("Ordavel"));
     if (!output.empty()) {
-        const std::string part = output + ".part";
+        FileReplacement out(output);
+        if (!out.status().ok())
+            return fail("cannot write \"" + output + "\": " + describeFileStatus(out.status()));
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(part));
-        if (!printCalibrationPage(printer, page) || std::rename(part.c_str(), output.c_str()) != 0) {
-            std::remove(part.c_str());
+        printer.setOutputFileName(QString::fromStdString(out.temporaryPath()));
+        if (!printCalibrationPage(printer, page)) {
+            out.abandon();
             return fail("cannot write \"" + output + "\"");
         }
+        if (const FileStatus done = out.commit(); !done.ok())
+            return fail("cannot write \"" + output + "\": " + describeFileStatus(done));
         return 0;
     }
     const QString name = QString::fromStdString(printerName);
@@ -82,9 +95,7 @@ int run(const std::vector<std::string>& args)
     return 0;
 }
 
-const CommandRegistration registration(
-    {"calibration-page", "calibration-page [--paper W,H] (-o OUT.pdf | --printer NAME)   (paper in cm, default 21,29.7)",
-     run});
+const CommandRegistration registration({"calibration-page", usage, run});
 
 } // namespace
 

@@ -12,35 +12,38 @@ MessageAnswer StderrSink::show(const Message& message)
     return MessageAnswer::Ok;
 }
 
-std::optional<Options> parseOptions(const std::vector<std::string>& args, bool allowOutput)
+void declareOutput(OptionParser& parser, std::string* target, const std::string& file, const std::string& help,
+                   bool required, int choice)
 {
-    Options options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--screen-dpi") {
-            char* end = nullptr;
-            const double dpi = hasValue ? std::strtod(args[i + 1].c_str(), &end) : 0.0;
-            if (!hasValue || *end != '\0' || !(dpi >= 1.0 && dpi <= 10000.0)) {
-                std::fprintf(stderr, "ordavel-cli: --screen-dpi needs a number from 1 to 10000\n");
-                return std::nullopt;
-            }
-            options.screenDpi = dpi;
-            ++i;
-        } else if (arg == "-o" && allowOutput) {
-            if (!hasValue || args[i + 1].empty()) {
-                std::fprintf(stderr, "ordavel-cli: -o needs a file name\n");
-                return std::nullopt;
-            }
-            options.output = args[++i];
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::fprintf(stderr, "ordavel-cli: unknown option \"%s\"\n", arg.c_str());
-            return std::nullopt;
-        } else {
-            options.positional.push_back(arg);
-        }
-    }
-    return options;
+    parser.option({.name = "--output", .value = file, .help = help, .shortName = 'o', .required = required,
+                   .choice = choice},
+                  [target](const std::string& value) {
+                      *target = value;
+                      return std::string();
+                  });
+}
+
+void declarePrinter(OptionParser& parser, std::string* target, const std::string& help, bool required, int choice)
+{
+    parser.option({.name = "--printer", .value = "NAME", .help = help, .required = required, .choice = choice},
+                  [target](const std::string& value) {
+                      *target = value;
+                      return std::string();
+                  });
+}
+
+void declareScreenDpi(OptionParser& parser, double* target)
+{
+    parser.option({.name = "--screen-dpi", .value = "N",
+                   .help = "the screen scale that turns box positions in pixels into cm (default 96)"},
+                  [target](const std::string& value) {
+                      char* end = nullptr;
+                      const double dpi = std::strtod(value.c_str(), &end);
+                      if (*end != '\0' || !(dpi >= 1.0 && dpi <= 10000.0))
+                          return std::string("--screen-dpi needs a number from 1 to 10000");
+                      *target = dpi;
+                      return std::string();
+                  });
 }
 
 } // namespace ordavel::cli

@@ -1,13 +1,12 @@
 #pragma once
-// Pieces shared by the dump and build commands: option parsing and a message
-// sink that prints to stderr.
+// Pieces shared by several commands: a message sink that prints to stderr,
+// and the options more than one command takes (-o, --printer, --screen-dpi).
+
+#include "option_parser.h"
 
 #include "model/message.h"
-#include "model/units.h"
 
-#include <optional>
 #include <string>
-#include <vector>
 
 namespace ordavel::cli {
 
@@ -18,14 +17,13 @@ public:
     int count = 0;
 };
 
-struct Options {
-    std::vector<std::string> positional;
-    std::string output;   // -o FILE
-    double screenDpi = 96; // --screen-dpi N
-};
-
-// Parses the arguments after the command name; prints the fault and returns
-// nothing on a bad option. allowOutput says whether -o is accepted.
-std::optional<Options> parseOptions(const std::vector<std::string>& args, bool allowOutput);
+// -o, --output FILE: the file a command writes; `file` names it in the usage.
+void declareOutput(OptionParser& parser, std::string* target, const std::string& file, const std::string& help,
+                   bool required = true, int choice = 0);
+// --printer NAME.
+void declarePrinter(OptionParser& parser, std::string* target, const std::string& help, bool required = false,
+                    int choice = 0);
+// --screen-dpi N: the screen scale that converts box positions in pixels (96 by default).
+void declareScreenDpi(OptionParser& parser, double* target);
 
 } // namespace ordavel::cli

@@ -9,12 +9,13 @@
 namespace ordavel::cli {
 
 // Runs one command with the arguments after its name; returns the exit status.
-// A command reports bad input on stderr and returns 1.
+// A command reports bad input on stderr and returns 1; given --help, it
+// prints its help and runs nothing.
 using CommandFunction = int (*)(const std::vector<std::string>& args);
 
 struct Command {
     const char* name;
-    const char* usage; // one line, e.g. "dump FILE.oxf"
+    std::string (*usage)(); // one line, e.g. "dump FILE.oxf", from the command's declared options
     CommandFunction run;
 };
 

@@ -15,53 +15,47 @@ namespace ordavel::cli {
 
 namespace {
 
-constexpr const char* kUsage = "dump FILE.oxf [--screen-dpi N] [--embed | --pictures DIR]";
+struct Settings {
+    std::string input;
+    double screenDpi = 96;
+    PictureExport pictures;
+};
 
-// Takes the picture options out of args; false (after a message) when they are wrong.
-bool takePictureOptions(std::vector<std::string>& args, PictureExport& pictures)
+OptionParser declare(Settings& s)
 {
-    std::vector<std::string> rest;
-    int given = 0;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--embed") {
-            pictures.mode = PictureExport::Mode::Embed;
-            ++given;
-        } else if (args[i] == "--pictures") {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                std::fprintf(stderr, "ordavel-cli: --pictures needs a folder\n");
-                return false;
-            }
-            pictures.mode = PictureExport::Mode::Files;
-            pictures.folder = args[++i];
-            ++given;
-        } else {
-            rest.push_back(args[i]);
-        }
-    }
-    if (given > 1) {
-        std::fprintf(stderr, "ordavel-cli: give one of --embed and --pictures\n");
-        return false;
-    }
-    args = std::move(rest);
-    return true;
+    OptionParser parser("dump", "Writes the loaded template as JSON on standard output.");
+    parser.positional("FILE.oxf", "the template", &s.input);
+    declareScreenDpi(parser, &s.screenDpi);
+    parser.option({.name = "--embed", .help = "put the pictures' bytes into the JSON in Base64", .choice = 1},
+                  [&s](const std::string&) {
+                      s.pictures.mode = PictureExport::Mode::Embed;
+                      return std::string();
+                  });
+    parser.option({.name = "--pictures", .value = "DIR",
+                   .help = "write the pictures as files into DIR and refer to them", .choice = 1},
+                  [&s](const std::string& folder) {
+                      s.pictures.mode = PictureExport::Mode::Files;
+                      s.pictures.folder = folder;
+                      return std::string();
+                  });
+    return parser;
 }
 
-int runDump(const std::vector<std::string>& arguments)
+std::string usage()
 {
-    std::vector<std::string> args = arguments;
-    PictureExport pictures;
-    if (!takePictureOptions(args, pictures))
-        return 1;
-    const std::optional<Options> options = parseOptions(args, /*allowOutput=*/false);
-    if (!options)
-        return 1;
-    if (options->positional.size() != 1) {
-        std::fprintf(stderr, "usage: ordavel-cli %s\n", kUsage);
-        return 1;
-    }
-    const std::string& fileName = options->positional.front();
-    Document doc(UnitFactors::fromDpi(options->screenDpi));
-    if (!loadTemplate(doc, fileName))
+    Settings s;
+    return declare(s).usage();
+}
+
+int runDump(const std::vector<std::string>& args)
+{
+    Settings s;
+    OptionParser parser = declare(s);
+    if (const auto status = parseCommandLine(parser, args))
+        return *status;
+    const PictureExport& pictures = s.pictures;
+    Document doc(UnitFactors::fromDpi(s.screenDpi));
+    if (!loadTemplate(doc, s.input))
         return 1;
     try {
         std::cout << documentToJson(doc, pictures).dump(2) << '\n';
@@ -72,7 +66,7 @@ int runDump(const std::vector<std::string>& arguments)
     return std::cout.flush().good() ? 0 : 1;
 }
 
-const CommandRegistration registration({"dump", kUsage, runDump});
+const CommandRegistration registration({"dump", usage, runDump});
 
 } // namespace
 

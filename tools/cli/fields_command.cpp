@@ -1,6 +1,7 @@
 // ordavel-cli fields FILE.oxf: the data columns the template uses, as a JSON
 // array of names.
 #include "command.h"
+#include "option_parser.h"
 #include "template_input.h"
 
 #include "data/merge.h"
@@ -13,22 +14,39 @@ namespace ordavel::cli {
 
 namespace {
 
+struct Settings {
+    std::string input;
+};
+
+OptionParser declare(Settings& s)
+{
+    OptionParser parser("fields", "Writes the data columns the template uses, as a JSON array of names.");
+    parser.positional("FILE.oxf", "the template", &s.input);
+    return parser;
+}
+
+std::string usage()
+{
+    Settings s;
+    return declare(s).usage();
+}
+
 int run(const std::vector<std::string>& args)
 {
-    if (args.size() != 1 || args[0].empty() || args[0][0] == '-') {
-        std::fprintf(stderr, "ordavel-cli fields: usage: ordavel-cli fields FILE.oxf\n");
-        return 1;
-    }
+    Settings s;
+    OptionParser parser = declare(s);
+    if (const auto status = parseCommandLine(parser, args))
+        return *status;
     Document doc;
-    if (!loadTemplate(doc, args[0])) {
-        std::fprintf(stderr, "ordavel-cli fields: cannot load \"%s\"\n", args[0].c_str());
+    if (!loadTemplate(doc, s.input)) {
+        std::fprintf(stderr, "ordavel-cli fields: cannot load \"%s\"\n", s.input.c_str());
         return 1;
     }
     std::printf("%s\n", nlohmann::json(templateFields(doc)).dump().c_str());
     return 0;
 }
 
-const CommandRegistration registration({"fields", "fields FILE.oxf   (the data columns it uses, as JSON)", run});
+const CommandRegistration registration({"fields", usage, run});
 
 } // namespace
 

@@ -33,8 +33,8 @@ void printUsage(std::FILE* to)
 {
     std::fprintf(to, "usage: ordavel-cli COMMAND ...\n");
     for (const auto& command : ordavel::cli::commands())
-        std::fprintf(to, "  ordavel-cli %s\n", command.usage);
-    std::fprintf(to, "  ordavel-cli COMMAND --help   (that command's usage)\n"
+        std::fprintf(to, "  ordavel-cli %s\n", command.usage().c_str());
+    std::fprintf(to, "  ordavel-cli COMMAND --help   (that command's options)\n"
                      "  ordavel-cli --version\n");
 }
 
@@ -52,7 +52,7 @@ int main(int argc, char** argv)
         std::printf("ordavel-cli %s\n", ORDAVEL_VERSION);
         return 0;
     }
-    // "help CMD" and "CMD --help" print that command's usage; plain "help" lists them all.
+    // "help CMD" and "CMD --help" print that command's help; plain "help" lists them all.
     const bool helpFirst = isHelp(name) || name == "help";
     const std::string wanted = helpFirst && argc > 2 ? argv[2] : name;
     if (helpFirst && argc <= 2) {
@@ -62,12 +62,9 @@ int main(int argc, char** argv)
     for (const auto& command : ordavel::cli::commands()) {
         if (wanted != command.name)
             continue;
-        const std::vector<std::string> args(argv + 2, argv + argc);
-        if (helpFirst || std::any_of(args.begin(), args.end(), isHelp)) {
-            std::printf("usage: ordavel-cli %s\n", command.usage);
-            return 0;
-        }
-        return command.run(args);
+        if (helpFirst)
+            return command.run({"--help"});
+        return command.run(std::vector<std::string>(argv + 2, argv + argc));
     }
     std::fprintf(stderr, "ordavel-cli: unknown command \"%s\"\n", wanted.c_str());
     printUsage(stderr);

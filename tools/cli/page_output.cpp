@@ -1,5 +1,7 @@
 #include "page_output.h"
 
+#include "cups_status.h"
+
 #include "file/file_system.h"
 #include "file/picture.h"
 
@@ -140,8 +142,11 @@ std::string printOn(const Document& doc, const std::string& printerName, int cop
                                    : "no printer named \"" + printerName + "\"";
     printer.setCopyCount(copies);
     printer.setDocName(QString::fromStdString(jobName));
+    const std::string refused = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
     if (!printDocument(doc, printer, nullptr, calibration))
-        return "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
+        return refused;
+    if (const std::string reason = cupsJobRefusal(); !reason.empty())
+        return refused + " (" + reason + ")";
     return {};
 }
 

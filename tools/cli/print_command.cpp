@@ -4,6 +4,7 @@
 // stored calibration unless told not to.
 #include "batch.h"
 #include "calibration_options.h"
+#include "cli_support.h"
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
@@ -27,45 +28,61 @@ int fail(const std::string& message)
     return 1;
 }
 
-int run(const std::vector<std::string>& args)
-{
+struct Settings {
     std::string input;
     std::string printer;
     int copies = 1;
     bool useCalibration = true;
-    BatchOptions batchOptions;
+    BatchOptions batch;
+};
+
+OptionParser declare(Settings& s)
+{
+    OptionParser parser("print", "Prints the template (or one page per data record) without a dialog, corrected by"
+                                 " the printer's stored calibration.");
+    parser.positional("FILE.oxf", "the template", &s.input);
+    declarePrinter(parser, &s.printer, "the printer (default the system's default printer)");
+    parser.option({.name = "--copies", .value = "N", .help = "copies of the page (default 1)"},
+                  [&s](const std::string& value) {
+                      s.copies = parsePositive(value);
+                      return s.copies == 0 || s.copies > kMaxCopies
+                          ? "--copies takes a whole number from 1 to " + std::to_string(kMaxCopies)
+                          : std::string();
+                  });
+    parser.option({.name = "--calibration", .value = "none", .help = "print without the printer's stored calibration"},
+                  [&s](const std::string& value) {
+                      s.useCalibration = false;
+                      return value == "none"
+                          ? std::string()
+                          : std::string("--calibration takes only \"none\" (the stored calibration applies otherwise)");
+                  });
+    declareBatchOptions(parser, &s.batch, /*withJobSize=*/true);
+    return parser;
+}
+
+std::string usage()
+{
+    Settings s;
+    return declare(s).usage();
+}
+
+int run(const std::vector<std::string>& args)
+{
+    Settings s;
+    OptionParser parser = declare(s);
+    if (const auto status = parseCommandLine(parser, args))
+        return *status;
+    const std::string& input = s.input;
+    const std::string& printer = s.printer;
+    const BatchOptions& batchOptions = s.batch;
     std::string batchError;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (takeBatchOption(args, i, batchOptions, true, batchError)) {
-            if (!batchError.empty())
-                return fail(batchError);
-        } else if (arg == "--printer" && hasValue) {
-            printer = args[++i];
-        } else if (arg == "--copies" && hasValue) {
-            copies = parsePositive(args[++i]);
-            if (copies == 0 || copies > kMaxCopies)
-                return fail("--copies takes a whole number from 1 to " + std::to_string(kMaxCopies));
-        } else if (arg == "--calibration" && hasValue) {
-            if (args[++i] != "none")
-                return fail("--calibration takes only \"none\" (the stored calibration applies otherwise)");
-            useCalibration = false;
-        } else if (input.empty() && !arg.empty() && arg[0] != '-') {
-            input = arg;
-        } else {
-            return fail("unexpected argument \"" + arg + "\"");
-        }
-    }
-    if (input.empty())
-        return fail("usage: ordavel-cli print FILE.oxf [--printer NAME] [--copies N] [--calibration none]");
 
     const auto app = makeHeadlessApp();
     Document doc;
     if (!loadTemplate(doc, input))
         return fail("cannot load \"" + input + "\"");
     Calibration calibration;
-    if (useCalibration) {
+    if (s.useCalibration) {
         const std::string name = printer.empty() ? QPrinterInfo::defaultPrinterName().toStdString() : printer;
         const StoredCalibration stored = CalibrationStore().load(name);
         if (!stored.error.empty())
@@ -83,15 +100,13 @@ int run(const std::vector<std::string>& args)
         const std::string error = printBatch(doc, *batch, batchOptions, printer, input, calibration);
         return error.empty() ? 0 : fail(error);
     }
-    const std::string error = printOn(doc, printer, copies, input, calibration);
+    const std::string error = printOn(doc, printer, s.copies, input, calibration);
     if (!error.empty())
         return fail(error);
     return 0;
 }
 
-const CommandRegistration registration(
-    {"print", "print FILE.oxf [--printer NAME] [--copies N] [--calibration none]"
-              " [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL] [--job-size K]]", run});
+const CommandRegistration registration({"print", usage, run});
 
 } // namespace
 

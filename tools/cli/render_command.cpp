@@ -4,6 +4,7 @@
 // stdout), optionally corrected by a calibration given in mm and percent.
 #include "batch.h"
 #include "calibration_options.h"
+#include "cli_support.h"
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
@@ -35,47 +36,51 @@ int fail(const std::string& message)
     return 1;
 }
 
-int run(const std::vector<std::string>& args)
-{
+struct Settings {
     std::string input;
     std::string output;
     int dpi = 300;
     Calibration calibration;
-    BatchOptions batchOptions;
+    BatchOptions batch;
+};
+
+OptionParser declare(Settings& s)
+{
+    OptionParser parser("render", "Draws the page the print command would put on paper (or one page per data record)"
+                                  " into a PDF or PNG file.");
+    parser.positional("FILE.oxf", "the template", &s.input);
+    declareOutput(parser, &s.output, "OUT.pdf|OUT.png|-",
+                  "the PDF or PNG to write, - for the PDF on standard output; a batch to PNG writes"
+                  " OUT-0001.png, OUT-0002.png, ...");
+    parser.option({.name = "--dpi", .value = "N", .help = "dots per inch of a PNG (default 300)"},
+                  [&s](const std::string& value) {
+                      s.dpi = parsePositive(value);
+                      return s.dpi == 0 || s.dpi > kMaxDpi
+                          ? "--dpi takes a whole number from 1 to " + std::to_string(kMaxDpi)
+                          : std::string();
+                  });
+    declareCorrection(parser, &s.calibration);
+    declareBatchOptions(parser, &s.batch, /*withJobSize=*/false);
+    return parser;
+}
+
+std::string usage()
+{
+    Settings s;
+    return declare(s).usage();
+}
+
+int run(const std::vector<std::string>& args)
+{
+    Settings s;
+    OptionParser parser = declare(s);
+    if (const auto status = parseCommandLine(parser, args))
+        return *status;
+    const std::string& input = s.input;
+    const std::string& output = s.output;
+    const Calibration& calibration = s.calibration;
+    const BatchOptions& batchOptions = s.batch;
     std::string batchError;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (takeBatchOption(args, i, batchOptions, false, batchError)) {
-            if (!batchError.empty())
-                return fail(batchError);
-        } else if (arg == "-o" && hasValue) {
-            output = args[++i];
-        } else if (arg == "--dpi" && hasValue) {
-            dpi = parsePositive(args[++i]);
-            if (dpi == 0 || dpi > kMaxDpi)
-                return fail("--dpi takes a whole number from 1 to " + std::to_string(kMaxDpi));
-        } else if ((arg == "--offset" || arg == "--scale") && hasValue) {
-            const auto pair = parseNumbers(args[++i], 2);
-            if (!pair)
-                return fail(arg + " takes two numbers separated by a comma, e.g. " + arg
-                            + (arg == "--offset" ? " 1.5,-0.8" : " 100.2,99.8"));
-            if (arg == "--offset") {
-                calibration.offsetXMm = (*pair)[0];
-                calibration.offsetYMm = (*pair)[1];
-            } else {
-                calibration.scaleXPercent = (*pair)[0];
-                calibration.scaleYPercent = (*pair)[1];
-            }
-        } else if (input.empty() && !arg.empty() && arg[0] != '-') {
-            input = arg;
-        } else {
-            return fail("unexpected argument \"" + arg + "\"");
-        }
-    }
-    if (input.empty() || output.empty())
-        return fail("usage: ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY] [--scale SX,SY]"
-                    " [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL]]");
     if (const auto fault = checkCalibration(calibration))
         return fail(calibrationFaultTextEnglish(*fault));
     const bool toStdout = output == "-"; // PDF on standard output
@@ -94,22 +99,18 @@ int run(const std::vector<std::string>& args)
         if (!batch)
             return fail(batchError);
         const std::string error = pdf ? writeBatchPdf(doc, *batch, output, calibration)
-                                      : writeBatchPng(doc, *batch, output, dpi, calibration);
+                                      : writeBatchPng(doc, *batch, output, s.dpi, calibration);
         return error.empty() ? 0 : fail(error);
     }
     const std::string error = toStdout ? writePdfToStdout(doc, calibration)
                               : pdf      ? writePdf(doc, output, calibration)
-                                         : writePng(doc, output, dpi, calibration);
+                                         : writePng(doc, output, s.dpi, calibration);
     if (!error.empty())
         return fail(error);
     return 0;
 }
 
-const CommandRegistration registration(
-    {"render", "render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY] [--scale SX,SY]"
-               " [--data FILE|- [--sheet NAME] [--records LIST] [--copies-column COL]]"
-               "   (PNG default 300 dpi; - is PDF on stdout; offset in mm, scale in %;"
-               " with --data one page per record: OUT-0001.png, ...)", run});
+const CommandRegistration registration({"render", usage, run});
 
 } // namespace
 
