@@ -50,11 +50,19 @@ TEST(Startup, DirectPrintEndsWithTheStatusAndRemovesTheBackgroundCopy)
         prompter.files = {path};
         maker.window->dispatch(QStringLiteral("保存"));
     }
-    const QStringList tempsBefore = QDir::temp().entryList({QStringLiteral("*.tmp")}, QDir::Files);
+    // A temporary folder of its own: tests running beside this one make and
+    // remove background copies in the shared one.
+    QTemporaryDir temps;
+    const QByteArray sharedTemps = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(temps.path()));
     const Startup started = startDesigner(prompter, {path, "-p"});
+    if (sharedTemps.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", sharedTemps);
     EXPECT_EQ(started.exitStatus, kExitPrintCancelled);
     EXPECT_EQ(started.window->document().liveBoxCount(), 1);
-    EXPECT_EQ(QDir::temp().entryList({QStringLiteral("*.tmp")}, QDir::Files), tempsBefore);
+    EXPECT_EQ(QDir(temps.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 } // namespace
