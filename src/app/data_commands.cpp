@@ -161,8 +161,13 @@ bool MainWindow::printRecords()
         return false;
     const BatchPrintResult result = printBatchJob(m_document, table, items, printer, this, calibrationFor(printer));
     if (!result.completed) {
-        if (result.recordsDrawn < static_cast<int>(items.size()) && result.pages > 0)
-            tell(m_prompter, "打印已取消，这一批记录都没有送到打印机。", kPrintCaption, MessageIcon::Exclamation);
+        if (result.recordsDrawn < static_cast<int>(items.size()) && result.pages > 0) {
+            const std::vector<BatchItem> drawn(items.begin(), items.begin() + result.recordsDrawn);
+            tell(m_prompter,
+                 result.takenBack ? std::string("打印已取消，这一批记录都没有送到打印机。")
+                                  : "打印已取消，但已画好的记录已送到打印机：" + recordListOf(drawn, 0),
+                 kPrintCaption, MessageIcon::Exclamation);
+        }
         return false;
     }
     std::string text = "已打印记录：" + recordListOf(items, 0) + "（共 " + std::to_string(result.pages) + " 页）";

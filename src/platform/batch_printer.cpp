@@ -20,6 +20,7 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
 {
     BatchPrintResult result;
     configurePrinter(printer, doc.page(), calibration.pageLengthMm);
+    const std::time_t began = std::time(nullptr);
     QPainter painter;
     if (!painter.begin(&printer))
         return result;
@@ -63,8 +64,7 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
     }
     result.warnings = merge.warnings();
     if (cancelled) {
-        printer.abort();
-        painter.end();
+        result.takenBack = abandonJob(painter, printer, began);
         return result;
     }
     result.completed = painter.end();

@@ -17,12 +17,14 @@ struct BatchPrintResult {
     bool completed = false; // every page was drawn and the job ended well
     int recordsDrawn = 0;   // items whose pages were all drawn
     int pages = 0;
+    bool takenBack = false; // after a Cancel: nothing of the job reaches the paper
     std::vector<std::string> warnings; // from the merge (missing pictures, bad dates)
 };
 
 // One page per item copy in one job, each record merged into the document
 // (which is not changed). With a progressParent a progress window
-// `进度框_打印` counts the records and its Cancel aborts the whole job. A
+// `进度框_打印` counts the records and its Cancel takes the whole job back
+// where it has not printed yet. A
 // calibration other than the identity corrects every page and the paper height.
 BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
                                QPrinter& printer, QWidget* progressParent,

@@ -1,5 +1,6 @@
 #include "platform/printer.h"
 
+#include "platform/cups_jobs.h"
 #include "platform/painter_surface.h"
 #include "print/calibrated_surface.h"
 #include "print/print_job.h"
@@ -31,6 +32,16 @@ Message printOutputFailed(const QPrinter& printer)
 
 } // namespace
 
+bool abandonJob(QPainter& painter, QPrinter& printer, std::time_t began)
+{
+    printer.abort();
+    painter.end();
+    // Qt's CUPS engine has sent the pages drawn so far all the same.
+    if (printer.outputFormat() != QPrinter::NativeFormat)
+        return true;
+    return cancelJobSentSince(printer.printerName().toStdString(), began);
+}
+
 void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm)
 {
     if (const auto paper = paperSize(page)) {
@@ -51,6 +62,7 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
                    const Calibration& calibration, MessageSink* sink)
 {
     configurePrinter(printer, doc.page(), calibration.pageLengthMm);
+    const std::time_t began = std::time(nullptr);
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (sink != nullptr)
@@ -85,8 +97,7 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
         return !progress->wasCanceled();
     });
     if (!completed) {
-        printer.abort();
-        painter.end();
+        abandonJob(painter, printer, began);
         return false;
     }
     return painter.end();

@@ -5,6 +5,9 @@
 #include "model/message.h"
 #include "print/calibration.h"
 
+#include <ctime>
+
+class QPainter;
 class QPrinter;
 class QWidget;
 
@@ -20,7 +23,7 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
 // Re-applies configurePrinter, then draws the page (printPage) through a
 // PainterSurface in 0.1 mm. With a progressParent, a progress window with a
 // Cancel button shows while it runs. Returns false when the job did not start
-// (the printer could not be opened) or was cancelled (the job is aborted).
+// (the printer could not be opened) or was cancelled (abandonJob).
 // With a sink, output that cannot be opened is reported there with the
 // caption "打印文件" and a stop icon: "创建文件失败，请重试。\r\n（" + file + "）"
 // when printing to a file, "打开打印机失败，请重试。\r\n（" + printer name + "）"
@@ -29,5 +32,11 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
 // paper's height (CalibratedSurface); the identity leaves the job untouched.
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
                    const Calibration& calibration = Calibration{}, MessageSink* sink = nullptr);
+
+// Ends a job the user cancelled while it was being drawn (painter active on
+// printer since `began`). Qt sends what was drawn to a printer all the same,
+// so the job is then cancelled in the print queue. True when nothing of it
+// will print: a file, or a job the queue took back; false when it was too late.
+bool abandonJob(QPainter& painter, QPrinter& printer, std::time_t began);
 
 } // namespace ordavel

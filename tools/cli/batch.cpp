@@ -1,6 +1,6 @@
 #include "batch.h"
 
-#include "cups_status.h"
+#include "platform/cups_jobs.h"
 #include "template_input.h"
 
 #include "data/data_source.h"

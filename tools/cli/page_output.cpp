@@ -1,6 +1,6 @@
 #include "page_output.h"
 
-#include "cups_status.h"
+#include "platform/cups_jobs.h"
 
 #include "file/file_system.h"
 #include "file/picture.h"
