@@ -132,6 +132,17 @@ TEST(CliHelp, EachCommandPrintsItsOwnUsageAndRunsNothing)
     EXPECT_NE(unknown.err.find("unknown command \"frobnicate\""), std::string::npos) << unknown.err;
 }
 
+TEST(CliPrint, CopiesOfABatchComeOnlyFromItsData)
+{
+    ScratchDir scratch("ordavel-copies");
+    const auto csv = scratch.path() / "d.csv";
+    std::ofstream(csv) << "name\none\n";
+    const Output both = run(kCli + " print " + shellQuoted(kSample) + " --data " + shellQuoted(csv)
+                            + " --copies 3 --printer no-such-printer-here");
+    EXPECT_EQ(both.status, 1);
+    EXPECT_NE(both.err.find("--copies does not go with --data"), std::string::npos) << both.err;
+}
+
 TEST(CliRender, DashWritesThePdfToStdoutAndNothingOnFailure)
 {
     const Output pdf = run(kCli + " render " + shellQuoted(kSample) + " -o -");

@@ -32,6 +32,7 @@ struct Settings {
     std::string input;
     std::string printer;
     int copies = 1;
+    bool copiesGiven = false;
     bool useCalibration = true;
     BatchOptions batch;
 };
@@ -45,6 +46,7 @@ OptionParser declare(Settings& s)
     parser.option({.name = "--copies", .value = "N", .help = "copies of the page (default 1)"},
                   [&s](const std::string& value) {
                       s.copies = parsePositive(value);
+                      s.copiesGiven = true;
                       return s.copies == 0 || s.copies > kMaxCopies
                           ? "--copies takes a whole number from 1 to " + std::to_string(kMaxCopies)
                           : std::string();
@@ -76,6 +78,11 @@ int run(const std::vector<std::string>& args)
     const std::string& printer = s.printer;
     const BatchOptions& batchOptions = s.batch;
     std::string batchError;
+
+    // A batch's copies come from its data; a --copies the batch ignored would
+    // print fewer forms than asked for.
+    if (s.copiesGiven && batchOptions.wanted())
+        return fail("--copies does not go with --data (copies per record come from --copies-column)");
 
     const auto app = makeHeadlessApp();
     Document doc;
