@@ -50,17 +50,10 @@ OptionParser declare(Settings& s)
     return parser;
 }
 
-std::string usage()
-{
-    Settings s;
-    return declare(s).usage();
-}
-
 int runBuild(const std::vector<std::string>& args)
 {
     Settings s;
-    OptionParser parser = declare(s);
-    if (const auto status = parseCommandLine(parser, args))
+    if (const auto status = parseInto(s, declare, args))
         return *status;
     const std::string& jsonName = s.input;
     FileStatus status;
@@ -91,7 +84,7 @@ int runBuild(const std::vector<std::string>& args)
     return 1;
 }
 
-const CommandRegistration registration({"build", usage, runBuild});
+const CommandRegistration registration({"build", [] { return usageOf(declare); }, runBuild});
 
 } // namespace
 

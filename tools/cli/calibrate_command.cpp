@@ -57,17 +57,10 @@ OptionParser declare(Settings& s)
     return parser;
 }
 
-std::string usage()
-{
-    Settings s;
-    return declare(s).usage();
-}
-
 int run(const std::vector<std::string>& args)
 {
     Settings s;
-    OptionParser parser = declare(s);
-    if (const auto status = parseCommandLine(parser, args))
+    if (const auto status = parseInto(s, declare, args))
         return *status;
     if (!s.show && !s.reset && !s.measured && !s.pageLength)
         return fail("give one of --measured, --page-length, --show and --reset");
@@ -118,7 +111,7 @@ int run(const std::vector<std::string>& args)
     return 0;
 }
 
-const CommandRegistration registration({"calibrate", usage, run});
+const CommandRegistration registration({"calibrate", [] { return usageOf(declare); }, run});
 
 } // namespace
 

@@ -49,17 +49,10 @@ OptionParser declare(Settings& s)
     return parser;
 }
 
-std::string usage()
-{
-    Settings s;
-    return declare(s).usage();
-}
-
 int run(const std::vector<std::string>& args)
 {
     Settings s;
-    OptionParser parser = declare(s);
-    if (const auto status = parseCommandLine(parser, args))
+    if (const auto status = parseInto(s, declare, args))
         return *status;
     const std::vector<double>& paperCm = s.paperCm;
     const std::string& output = s.output;
@@ -95,7 +88,7 @@ int run(const std::vector<std::string>& args)
     return 0;
 }
 
-const CommandRegistration registration({"calibration-page", usage, run});
+const CommandRegistration registration({"calibration-page", [] { return usageOf(declare); }, run});
 
 } // namespace
 

@@ -41,17 +41,10 @@ OptionParser declare(Settings& s)
     return parser;
 }
 
-std::string usage()
-{
-    Settings s;
-    return declare(s).usage();
-}
-
 int runDump(const std::vector<std::string>& args)
 {
     Settings s;
-    OptionParser parser = declare(s);
-    if (const auto status = parseCommandLine(parser, args))
+    if (const auto status = parseInto(s, declare, args))
         return *status;
     const PictureExport& pictures = s.pictures;
     Document doc(UnitFactors::fromDpi(s.screenDpi));
@@ -66,7 +59,7 @@ int runDump(const std::vector<std::string>& args)
     return std::cout.flush().good() ? 0 : 1;
 }
 
-const CommandRegistration registration({"dump", usage, runDump});
+const CommandRegistration registration({"dump", [] { return usageOf(declare); }, runDump});
 
 } // namespace
 

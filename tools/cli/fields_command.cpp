@@ -25,17 +25,10 @@ OptionParser declare(Settings& s)
     return parser;
 }
 
-std::string usage()
-{
-    Settings s;
-    return declare(s).usage();
-}
-
 int run(const std::vector<std::string>& args)
 {
     Settings s;
-    OptionParser parser = declare(s);
-    if (const auto status = parseCommandLine(parser, args))
+    if (const auto status = parseInto(s, declare, args))
         return *status;
     Document doc;
     if (!loadTemplate(doc, s.input)) {
@@ -46,7 +39,7 @@ int run(const std::vector<std::string>& args)
     return 0;
 }
 
-const CommandRegistration registration({"fields", usage, run});
+const CommandRegistration registration({"fields", [] { return usageOf(declare); }, run});
 
 } // namespace
 

@@ -91,4 +91,22 @@ private:
 // nothing when the command is to run.
 std::optional<int> parseCommandLine(OptionParser& parser, const std::vector<std::string>& args);
 
+// The one-line usage of a command whose `declare` puts its options, bound to
+// a Settings, on a parser.
+template <typename Settings>
+std::string usageOf(OptionParser (*declare)(Settings&))
+{
+    Settings settings;
+    return declare(settings).usage();
+}
+
+// parseCommandLine with the command's options bound to `settings`.
+template <typename Settings>
+std::optional<int> parseInto(Settings& settings, OptionParser (*declare)(Settings&),
+                             const std::vector<std::string>& args)
+{
+    OptionParser parser = declare(settings);
+    return parseCommandLine(parser, args);
+}
+
 } // namespace ordavel::cli

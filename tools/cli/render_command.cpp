@@ -64,17 +64,10 @@ OptionParser declare(Settings& s)
     return parser;
 }
 
-std::string usage()
-{
-    Settings s;
-    return declare(s).usage();
-}
-
 int run(const std::vector<std::string>& args)
 {
     Settings s;
-    OptionParser parser = declare(s);
-    if (const auto status = parseCommandLine(parser, args))
+    if (const auto status = parseInto(s, declare, args))
         return *status;
     const std::string& input = s.input;
     const std::string& output = s.output;
@@ -110,7 +103,7 @@ int run(const std::vector<std::string>& args)
     return 0;
 }
 
-const CommandRegistration registration({"render", usage, run});
+const CommandRegistration registration({"render", [] { return usageOf(declare); }, run});
 
 } // namespace
 
