@@ -43,7 +43,7 @@ OptionParser declare(Settings& s)
                                  " the printer's stored calibration.");
     parser.positional("FILE.oxf", "the template", &s.input);
     declarePrinter(parser, &s.printer, "the printer (default the system's default printer)");
-    parser.option({.name = "--copies", .value = "N", .help = "copies of the page (default 1)"},
+    parser.option({.name = "--copies", .value = "N", .help = "copies of the page (default 1; a batch takes them from --copies-column)"},
                   [&s](const std::string& value) {
                       s.copies = parsePositive(value);
                       s.copiesGiven = true;
