@@ -98,6 +98,12 @@ void BoxView::sync()
         if (m_control->geometry() != place)
             m_control->setGeometry(place);
         m_box->showBox(box); // after the geometry: some controls fit their content to it
+        // A box that prints a data column shows which one when the pointer rests on it.
+        const QString dataTip = box.dataField.empty()
+            ? QString()
+            : QStringLiteral("数据字段：") + QString::fromStdString(box.dataField);
+        if (m_control->toolTip() != dataTip)
+            m_control->setToolTip(dataTip);
         const bool design = designMode();
         if (m_designBehaviour != design)
             applyBehaviour(design);

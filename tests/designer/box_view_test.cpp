@@ -98,6 +98,18 @@ TEST_F(BoxViewTest, ControlsAndHandlesCarryTemplateNamesAndTheBoxIndex)
     }
 }
 
+TEST_F(BoxViewTest, ABoxThatPrintsADataColumnNamesItInItsTip)
+{
+    BoxView& date = add(BoxType::DatePicker);
+    EXPECT_TRUE(date.control()->toolTip().isEmpty());
+    doc.box(date.index()).dataField = "寄件日期";
+    date.sync();
+    EXPECT_EQ(date.control()->toolTip(), QStringLiteral("数据字段：寄件日期"));
+    doc.box(date.index()).dataField.clear();
+    date.sync();
+    EXPECT_TRUE(date.control()->toolTip().isEmpty());
+}
+
 TEST_F(BoxViewTest, SyncFollowsMovesAndSelection)
 {
     BoxView& view = add(BoxType::Label, 40, 50, 100, 30);
