@@ -23,9 +23,9 @@ std::string listed(const std::vector<std::string>& names)
 bool isHelp(const std::string& arg) { return arg == "-h" || arg == "--help"; }
 
 // The name the usage shows: the short one when there is one ("-o").
-std::string label(const OptionSpec& spec)
+std::string label(const OptionDeclaration& declared)
 {
-    return spec.shortName != 0 ? std::string("-") + spec.shortName : spec.name;
+    return declared.shortName != 0 ? std::string("-") + declared.shortName : declared.name;
 }
 
 } // namespace
@@ -35,18 +35,18 @@ OptionParser::OptionParser(std::string command, std::string summary)
 {
 }
 
-void OptionParser::option(OptionSpec spec, TakeValue take)
+void OptionParser::option(OptionDeclaration declared, TakeValue take)
 {
-    m_options.push_back({std::move(spec), std::move(take)});
+    m_options.push_back({std::move(declared), std::move(take)});
 }
 
 void OptionParser::flag(std::string name, std::string help, bool* target, int choice)
 {
-    OptionSpec spec;
-    spec.name = std::move(name);
-    spec.help = std::move(help);
-    spec.choice = choice;
-    option(std::move(spec), [target](const std::string&) {
+    OptionDeclaration declared;
+    declared.name = std::move(name);
+    declared.help = std::move(help);
+    declared.choice = choice;
+    option(std::move(declared), [target](const std::string&) {
         *target = true;
         return std::string();
     });
@@ -60,7 +60,7 @@ void OptionParser::positional(std::string name, std::string help, std::string* t
 OptionParser::Option* OptionParser::find(const std::string& name)
 {
     for (auto& option : m_options)
-        if (option.spec.name == name)
+        if (option.declared.name == name)
             return &option;
     return nullptr;
 }
@@ -73,7 +73,7 @@ const OptionParser::Option* OptionParser::find(const std::string& name) const
 OptionParser::Option* OptionParser::findShort(char name)
 {
     for (auto& option : m_options)
-        if (option.spec.shortName == name)
+        if (option.declared.shortName == name)
             return &option;
     return nullptr;
 }
@@ -97,8 +97,8 @@ bool OptionParser::take(Option& option, const std::string& spelled, const std::s
     option.given = true;
     if (!m_fault.empty())
         return false;
-    if (!option.spec.value.empty() && value.empty())
-        return fail(spelled + " needs a value (" + option.spec.value + ")");
+    if (!option.declared.value.empty() && value.empty())
+        return fail(spelled + " needs a value (" + option.declared.value + ")");
     const std::string fault = option.take(value);
     return fault.empty() || fail(fault);
 }
@@ -145,11 +145,11 @@ OptionParser::Outcome OptionParser::parse(const std::vector<std::string>& args)
             if (arg.size() > 2)
                 attached = arg.substr(2);
         }
-        if (option == nullptr || (attached && arg[1] != '-' && option->spec.value.empty())) {
+        if (option == nullptr || (attached && arg[1] != '-' && option->declared.value.empty())) {
             fail("unknown option \"" + arg + "\"");
             continue;
         }
-        if (option->spec.value.empty()) {
+        if (option->declared.value.empty()) {
             if (attached)
                 fail(spelled + " takes no value");
             else
@@ -160,7 +160,7 @@ OptionParser::Outcome OptionParser::parse(const std::vector<std::string>& args)
             take(*option, spelled, args[++i]);
         } else {
             option->given = true;
-            fail(spelled + " needs a value (" + option->spec.value + ")");
+            fail(spelled + " needs a value (" + option->declared.value + ")");
         }
     }
     if (help)
@@ -176,25 +176,25 @@ void OptionParser::checkTogether()
 {
     std::set<int> choices;
     for (const auto& option : m_options) {
-        const OptionSpec& spec = option.spec;
-        if (spec.choice != 0)
-            choices.insert(spec.choice);
-        else if (spec.required && !option.given)
+        const OptionDeclaration& declared = option.declared;
+        if (declared.choice != 0)
+            choices.insert(declared.choice);
+        else if (declared.required && !option.given)
             fail("missing " + shown(option));
-        if (option.given && !spec.within.empty() && !given(spec.within))
-            fail(label(spec) + " goes with " + spec.within);
+        if (option.given && !declared.within.empty() && !given(declared.within))
+            fail(label(declared) + " goes with " + declared.within);
     }
     for (const int choice : choices) {
         std::vector<std::string> all;
         std::vector<std::string> taken;
         bool required = false;
         for (const auto& option : m_options) {
-            if (option.spec.choice != choice)
+            if (option.declared.choice != choice)
                 continue;
-            all.push_back(label(option.spec));
-            required = required || option.spec.required;
+            all.push_back(label(option.declared));
+            required = required || option.declared.required;
             if (option.given)
-                taken.push_back(label(option.spec));
+                taken.push_back(label(option.declared));
         }
         if (taken.size() > 1)
             fail("give only one of " + listed(taken));
@@ -205,12 +205,12 @@ void OptionParser::checkTogether()
 
 std::string OptionParser::shown(const Option& option) const
 {
-    const OptionSpec& spec = option.spec;
-    std::string text = label(spec);
-    if (!spec.value.empty())
-        text += " " + spec.value;
+    const OptionDeclaration& declared = option.declared;
+    std::string text = label(declared);
+    if (!declared.value.empty())
+        text += " " + declared.value;
     for (const auto& inner : m_options)
-        if (inner.spec.within == spec.name)
+        if (inner.declared.within == declared.name)
             text += " [" + shown(inner) + "]";
     return text;
 }
@@ -222,22 +222,22 @@ std::string OptionParser::usage() const
         line += positional.required ? " " + positional.name : " [" + positional.name + "]";
     std::set<int> shownChoices;
     for (const auto& option : m_options) {
-        const OptionSpec& spec = option.spec;
-        if (!spec.within.empty())
+        const OptionDeclaration& declared = option.declared;
+        if (!declared.within.empty())
             continue; // inside the brackets of the option it goes with
-        if (spec.choice == 0) {
-            line += spec.required ? " " + shown(option) : " [" + shown(option) + "]";
+        if (declared.choice == 0) {
+            line += declared.required ? " " + shown(option) : " [" + shown(option) + "]";
             continue;
         }
-        if (!shownChoices.insert(spec.choice).second)
+        if (!shownChoices.insert(declared.choice).second)
             continue;
         std::string alternatives;
         bool required = false;
         for (const auto& other : m_options) {
-            if (other.spec.choice != spec.choice)
+            if (other.declared.choice != declared.choice)
                 continue;
             alternatives += (alternatives.empty() ? "" : " | ") + shown(other);
-            required = required || other.spec.required;
+            required = required || other.declared.required;
         }
         line += required ? " (" + alternatives + ")" : " [" + alternatives + "]";
     }
@@ -250,11 +250,11 @@ std::string OptionParser::help() const
     for (const auto& positional : m_positionals)
         rows.emplace_back(positional.name, positional.help);
     for (const auto& option : m_options) {
-        const OptionSpec& spec = option.spec;
-        std::string left = spec.shortName != 0 ? std::string("-") + spec.shortName + ", " + spec.name : spec.name;
-        if (!spec.value.empty())
-            left += " " + spec.value;
-        std::string right = spec.within.empty() ? spec.help : "with " + spec.within + ": " + spec.help;
+        const OptionDeclaration& declared = option.declared;
+        std::string left = declared.shortName != 0 ? std::string("-") + declared.shortName + ", " + declared.name : declared.name;
+        if (!declared.value.empty())
+            left += " " + declared.value;
+        std::string right = declared.within.empty() ? declared.help : "with " + declared.within + ": " + declared.help;
         rows.emplace_back(left, right);
     }
     rows.emplace_back("-h, --help", "this help");

@@ -22,7 +22,7 @@ namespace ordavel::cli {
 // is wrong, or an empty string when it is taken.
 using TakeValue = std::function<std::string(const std::string& value)>;
 
-struct OptionSpec {
+struct OptionDeclaration {
     std::string name{};  // "--data"; or a short-only option, "-o"
     std::string value{}; // the value's name in the usage ("FILE|-"); empty: a flag
     std::string help{};  // one line
@@ -38,7 +38,7 @@ public:
     // `command` is the command's name; `summary` one line on what it does.
     OptionParser(std::string command, std::string summary);
 
-    void option(OptionSpec spec, TakeValue take);
+    void option(OptionDeclaration declared, TakeValue take);
     // A flag that sets *target.
     void flag(std::string name, std::string help, bool* target, int choice = 0);
     // A positional argument stored in *target; optional ones come after the required ones.
@@ -60,7 +60,7 @@ public:
 
 private:
     struct Option {
-        OptionSpec spec;
+        OptionDeclaration declared;
         TakeValue take;
         bool given = false;
     };
