@@ -1,10 +1,7 @@
 #include "platform/batch_printer.h"
 
 #include "data/merge.h"
-#include "platform/painter_surface.h"
 #include "platform/printer.h"
-#include "print/calibrated_surface.h"
-#include "print/print_job.h"
 
 #include <QCoreApplication>
 #include <QPainter>
@@ -38,17 +35,13 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
 
     RecordMerge merge(table);
     const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
-    const bool calibrated = !calibration.isIdentity();
-    PainterSurface surface(painter, calibrated ? PainterSurface::Units::HundredthsMm : PainterSurface::Units::TenthsMm);
-    CalibratedSurface corrected(surface, calibration);
-    Surface& target = calibrated ? static_cast<Surface&>(corrected) : surface;
     bool cancelled = false;
     for (const BatchItem& item : items) {
         merge.setRecord(item.row, item.number);
         for (int copy = 0; copy < item.copies; ++copy) {
             if (result.pages > 0)
                 printer.newPage();
-            printPage(doc, target, {}, view);
+            printPageOn(painter, doc, calibration, {}, view);
             ++result.pages;
         }
         ++result.recordsDrawn;

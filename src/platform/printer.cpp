@@ -3,7 +3,6 @@
 #include "platform/cups_jobs.h"
 #include "platform/painter_surface.h"
 #include "print/calibrated_surface.h"
-#include "print/print_job.h"
 
 #include <QCoreApplication>
 #include <QPageLayout>
@@ -31,6 +30,18 @@ Message printOutputFailed(const QPrinter& printer)
 }
 
 } // namespace
+
+bool printPageOn(QPainter& painter, const Document& doc, const Calibration& calibration,
+                 const PrintProgress& progress, const BoxFilter& view)
+{
+    if (calibration.isIdentity()) {
+        PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
+        return printPage(doc, surface, progress, view);
+    }
+    PainterSurface surface(painter, PainterSurface::Units::HundredthsMm);
+    CalibratedSurface corrected(surface, calibration);
+    return printPage(doc, corrected, progress, view);
+}
 
 bool abandonJob(QPainter& painter, QPrinter& printer, std::time_t began)
 {
@@ -85,11 +96,7 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
                                    + QString::fromStdString(describeCalibration(calibration)));
     }
 
-    const bool calibrated = !calibration.isIdentity();
-    PainterSurface surface(painter, calibrated ? PainterSurface::Units::HundredthsMm
-                                               : PainterSurface::Units::TenthsMm);
-    CalibratedSurface corrected(surface, calibration);
-    const bool completed = printPage(doc, calibrated ? static_cast<Surface&>(corrected) : surface, [&](int index) {
+    const bool completed = printPageOn(painter, doc, calibration, [&](int index) {
         if (!progress)
             return true;
         progress->setValue(index);

@@ -4,6 +4,7 @@
 #include "model/document.h"
 #include "model/message.h"
 #include "print/calibration.h"
+#include "print/print_job.h"
 
 #include <ctime>
 
@@ -32,6 +33,12 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
 // paper's height (CalibratedSurface); the identity leaves the job untouched.
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
                    const Calibration& calibration = Calibration{}, MessageSink* sink = nullptr);
+
+// printPage onto a painter whose device is a printer, a PDF or a picture
+// of the paper: in 0.1 mm, or in 0.01 mm through a CalibratedSurface when the
+// calibration is not the identity. Returns what printPage returned.
+bool printPageOn(QPainter& painter, const Document& doc, const Calibration& calibration,
+                 const PrintProgress& progress = {}, const BoxFilter& view = {});
 
 // Ends a job the user cancelled while it was being drawn (painter active on
 // printer since `began`). Qt sends what was drawn to a printer all the same,

@@ -6,10 +6,7 @@
 #include "data/data_source.h"
 #include "file/file_system.h"
 #include "data/merge.h"
-#include "platform/painter_surface.h"
 #include "platform/printer.h"
-#include "print/calibrated_surface.h"
-#include "print/print_job.h"
 
 #include <QImage>
 #include <QPainter>
@@ -58,14 +55,7 @@ std::string numberedName(const std::string& path, int number)
 // One record's page on `painter`, corrected by `calibration` unless it is the identity.
 void drawRecordPage(QPainter& painter, const Document& doc, RecordMerge& merge, const Calibration& calibration)
 {
-    if (calibration.isIdentity()) {
-        PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-        printPage(doc, surface, {}, viewOf(merge));
-    } else {
-        PainterSurface surface(painter, PainterSurface::Units::HundredthsMm);
-        CalibratedSurface corrected(surface, calibration);
-        printPage(doc, corrected, {}, viewOf(merge));
-    }
+    printPageOn(painter, doc, calibration, {}, viewOf(merge));
 }
 
 // Whether the file ends in "%%EOF" (and line breaks), as a finished PDF does;

@@ -5,10 +5,7 @@
 #include "file/file_system.h"
 #include "file/picture.h"
 
-#include "platform/painter_surface.h"
 #include "platform/printer.h"
-#include "print/calibrated_surface.h"
-#include "print/print_job.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -110,14 +107,7 @@ std::string writePng(const Document& doc, const std::string& path, int dpi, cons
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        if (calibration.isIdentity()) {
-            PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-            printPage(doc, surface);
-        } else {
-            PainterSurface surface(painter, PainterSurface::Units::HundredthsMm);
-            CalibratedSurface corrected(surface, calibration);
-            printPage(doc, corrected);
-        }
+        printPageOn(painter, doc, calibration);
     }
     QByteArray png;
     QBuffer buffer(&png);
