@@ -1,10 +1,11 @@
 #include "batch.h"
 
+#include "page_output.h"
+
 #include "platform/cups_jobs.h"
 #include "template_input.h"
 
 #include "data/data_source.h"
-#include "file/file_system.h"
 #include "data/merge.h"
 #include "platform/printer.h"
 
@@ -12,13 +13,12 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 
@@ -56,20 +56,6 @@ std::string numberedName(const std::string& path, int number)
 void drawRecordPage(QPainter& painter, const Document& doc, RecordMerge& merge, const Calibration& calibration)
 {
     printPageOn(painter, doc, calibration, {}, viewOf(merge));
-}
-
-// Whether the file ends in "%%EOF" (and line breaks), as a finished PDF does;
-// only its tail is read.
-bool endsWithEof(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary | std::ios::ate);
-    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : 0;
-    const std::streamoff tail = std::min<std::streamoff>(size, 64);
-    std::string bytes(static_cast<std::size_t>(tail), '\0');
-    if (tail == 0 || !file.seekg(size - tail) || !file.read(bytes.data(), tail))
-        return false;
-    const std::size_t end = bytes.find_last_not_of("\r\n");
-    return end != std::string::npos && end >= 4 && bytes.compare(end - 4, 5, "%%EOF") == 0;
 }
 
 } // namespace
@@ -150,66 +136,39 @@ std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& optio
 std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::string& path,
                           const Calibration& calibration)
 {
-    // The pages stream into a temporary beside the target, which is checked
-    // (links followed, a read-only file refused) before any page is drawn.
-    FileReplacement out(path);
-    if (!out.status().ok())
-        return "cannot write \"" + path + "\": " + describeFileStatus(out.status());
+    // The target is checked (links followed, a read-only file refused)
+    // before any page is drawn, and the pages stream into a temporary.
     RecordMerge merge(batch.table);
-    bool ok = false;
-    {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(out.temporaryPath()));
-        printer.setCreator(QStringLiteral("Ordavel"));
+    const std::string error = writePdfFile(path, [&](QPrinter& printer) {
         configurePrinter(printer, doc.page(), calibration.pageLengthMm);
         QPainter painter;
-        if (painter.begin(&printer)) {
-            bool first = true;
-            for (const BatchItem& item : batch.items) {
-                merge.setRecord(item.row, item.number);
-                for (int copy = 0; copy < item.copies; ++copy) {
-                    if (!first)
-                        printer.newPage();
-                    first = false;
-                    drawRecordPage(painter, doc, merge, calibration);
-                }
+        if (!painter.begin(&printer))
+            return false;
+        bool first = true;
+        for (const BatchItem& item : batch.items) {
+            merge.setRecord(item.row, item.number);
+            for (int copy = 0; copy < item.copies; ++copy) {
+                if (!first)
+                    printer.newPage();
+                first = false;
+                drawRecordPage(painter, doc, merge, calibration);
             }
-            ok = painter.end();
         }
-    }
+        return painter.end();
+    });
     reportWarnings(merge);
-    // The PDF engine reports no write errors: a complete file ends in "%%EOF".
-    if (!ok || !endsWithEof(out.temporaryPath())) {
-        out.abandon();
-        return "cannot write \"" + path + "\": "
-            + (ok ? "the PDF came out incomplete (is the disk full?)" : "the PDF could not be made");
-    }
-    if (const FileStatus done = out.commit(); !done.ok())
-        return "cannot write \"" + path + "\": " + describeFileStatus(done);
-    return {};
+    return error;
 }
 
 std::string writeBatchPng(const Document& doc, const Batch& batch, const std::string& path, int dpi,
                           const Calibration& calibration)
 {
-    const PaperSize paper = paperSize(doc.page()).value_or(PaperSize{2100, 2970});
-    const auto pixels = [dpi](int tenthsMm) {
-        return static_cast<int>(std::lround(tenthsMm * static_cast<double>(dpi) / 254.0));
-    };
-    const int width = pixels(paper.widthTenthsMm);
-    const int height = pixels(paper.heightTenthsMm);
-    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > 256LL * 1024 * 1024)
-        return "page too large for a picture at " + std::to_string(dpi) + " dpi";
-    QImage image(width, height, QImage::Format_RGB32);
+    std::string error;
+    QImage image = paperImage(doc.page(), dpi, error);
     if (image.isNull())
-        return "not enough memory for the picture";
-    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
+        return error;
     RecordMerge merge(batch.table);
     int page = 0;
-    std::string error;
     for (const BatchItem& item : batch.items) {
         merge.setRecord(item.row, item.number);
         for (int copy = 0; copy < item.copies && error.empty(); ++copy) {
@@ -218,10 +177,7 @@ std::string writeBatchPng(const Document& doc, const Batch& batch, const std::st
                 QPainter painter(&image);
                 drawRecordPage(painter, doc, merge, calibration);
             }
-            const std::string name = numberedName(path, ++page);
-            QSaveFile file(QString::fromStdString(name));
-            if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit())
-                error = "cannot write \"" + name + "\"";
+            error = writePngFile(image, numberedName(path, ++page));
         }
     }
     reportWarnings(merge);

@@ -4,8 +4,8 @@
 #include "calibration_options.h"
 #include "cli_support.h"
 #include "headless_app.h"
+#include "page_output.h"
 
-#include "file/file_system.h"
 #include "platform/calibration_page_print.h"
 
 #include <QPrinter>
@@ -62,25 +62,15 @@ int run(const std::vector<std::string>& args)
 
     const auto app = makeHeadlessApp();
     const CalibrationPage page{paperCm[0] * 10.0, paperCm[1] * 10.0, printerName, calibrationPageDate()};
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setCreator(QStringLiteral("Ordavel"));
     if (!output.empty()) {
-        FileReplacement out(output);
-        if (!out.status().ok())
-            return fail("cannot write \"" + output + "\": " + describeFileStatus(out.status()));
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(out.temporaryPath()));
-        if (!printCalibrationPage(printer, page)) {
-            out.abandon();
-            return fail("cannot write \"" + output + "\"");
-        }
-        if (const FileStatus done = out.commit(); !done.ok())
-            return fail("cannot write \"" + output + "\": " + describeFileStatus(done));
-        return 0;
+        const std::string error = writePdfFile(output, [&](QPrinter& pdf) { return printCalibrationPage(pdf, page); });
+        return error.empty() ? 0 : fail(error);
     }
     const QString name = QString::fromStdString(printerName);
     if (!QPrinterInfo::availablePrinterNames().contains(name))
         return fail("no printer named \"" + printerName + "\"");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setCreator(QStringLiteral("Ordavel"));
     printer.setPrinterName(name);
     printer.setDocName(QStringLiteral("calibration page"));
     if (!printCalibrationPage(printer, page))

@@ -3,7 +3,6 @@
 #include "platform/cups_jobs.h"
 
 #include "file/file_system.h"
-#include "file/picture.h"
 
 #include "platform/printer.h"
 
@@ -12,10 +11,11 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <cstdio>
 
 namespace ordavel::cli {
@@ -24,46 +24,49 @@ namespace {
 
 // The largest PNG page we are willing to allocate (about 1 GB of pixels).
 constexpr long long kMaxPngPixels = 256LL * 1024 * 1024;
-constexpr std::uintmax_t kMaxPdfBytes = std::uintmax_t{1} << 30;
 
-// Replaces `path` with `bytes`; "" or why it could not.
-std::string writeOutput(const std::string& path, std::string_view bytes)
+// Whether the file ends in "%%EOF" (and line breaks), as a finished PDF does;
+// only its tail is read.
+bool endsWithEof(const std::string& path)
 {
-    const FileStatus status = replaceFile(path, bytes);
-    if (status.ok())
-        return {};
-    return "cannot write \"" + path + "\": " + describeFileStatus(status);
+    std::ifstream file(path, std::ios::binary | std::ios::ate);
+    const std::streamoff size = file ? static_cast<std::streamoff>(file.tellg()) : 0;
+    const std::streamoff tail = std::min<std::streamoff>(size, 64);
+    std::string bytes(static_cast<std::size_t>(tail), '\0');
+    if (tail == 0 || !file.seekg(size - tail) || !file.read(bytes.data(), tail))
+        return false;
+    const std::size_t end = bytes.find_last_not_of("\r\n");
+    return end != std::string::npos && end >= 4 && bytes.compare(end - 4, 5, "%%EOF") == 0;
 }
 
 } // namespace
 
-std::string writePdf(const Document& doc, const std::string& path, const Calibration& calibration)
+std::string writePdfFile(const std::string& path, const std::function<bool(QPrinter&)>& draw)
 {
-    // The PDF engine reports no write errors, so the page is made in a
-    // temporary file first and must come out complete ("%%EOF" at its end)
-    // before it goes to `path` through the safe replacement.
-    const std::string part = createBackgroundTempFile();
-    if (part.empty())
-        return "cannot make a temporary file for the PDF";
-    bool ok = false;
+    FileReplacement out(path);
+    if (!out.status().ok())
+        return "cannot write \"" + path + "\": " + describeFileStatus(out.status());
+    bool drawn = false;
     {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(part));
+        printer.setOutputFileName(QString::fromStdString(out.temporaryPath()));
         printer.setCreator(QStringLiteral("Ordavel"));
-        ok = printDocument(doc, printer, nullptr, calibration);
+        drawn = draw(printer);
     }
-    FileStatus status;
-    const std::optional<std::string> bytes = readRegularFile(part, kMaxPdfBytes, &status);
-    removeFileQuietly(part);
-    const auto complete = [](const std::string& pdf) {
-        const std::size_t end = pdf.find_last_not_of("\r\n");
-        return end != std::string::npos && end >= 4 && pdf.compare(end - 4, 5, "%%EOF") == 0;
-    };
-    if (!ok || !bytes || !complete(*bytes))
-        return "cannot make the PDF in the temporary folder" +
-               (status.ok() ? std::string() : ": " + describeFileStatus(status));
-    return writeOutput(path, *bytes);
+    if (!drawn || !endsWithEof(out.temporaryPath())) {
+        out.abandon();
+        return "cannot write \"" + path + "\": "
+            + (drawn ? "the PDF came out incomplete (is the disk full?)" : "the PDF could not be made");
+    }
+    if (const FileStatus done = out.commit(); !done.ok())
+        return "cannot write \"" + path + "\": " + describeFileStatus(done);
+    return {};
+}
+
+std::string writePdf(const Document& doc, const std::string& path, const Calibration& calibration)
+{
+    return writePdfFile(path, [&](QPrinter& printer) { return printDocument(doc, printer, nullptr, calibration); });
 }
 
 std::string writePdfToStdout(const Document& doc, const Calibration& calibration)
@@ -88,32 +91,51 @@ std::string writePdfToStdout(const Document& doc, const Calibration& calibration
     return {};
 }
 
-std::string writePng(const Document& doc, const std::string& path, int dpi, const Calibration& calibration)
+QImage paperImage(const PageSettings& page, int dpi, std::string& error)
 {
-    const PaperSize paper = paperSize(doc.page()).value_or(PaperSize{2100, 2970});
+    const PaperSize paper = paperSize(page).value_or(PaperSize{2100, 2970});
     const auto pixels = [dpi](int tenthsMm) {
         return static_cast<int>(std::lround(tenthsMm * static_cast<double>(dpi) / 254.0));
     };
     const int width = pixels(paper.widthTenthsMm);
     const int height = pixels(paper.heightTenthsMm);
-    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxPngPixels)
-        return "page too large for a picture at " + std::to_string(dpi) + " dpi";
+    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxPngPixels) {
+        error = "page too large for a picture at " + std::to_string(dpi) + " dpi";
+        return {};
+    }
     QImage image(width, height, QImage::Format_RGB32);
-    if (image.isNull())
-        return "not enough memory for the picture";
+    if (image.isNull()) {
+        error = "not enough memory for the picture";
+        return {};
+    }
     const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        printPageOn(painter, doc, calibration);
-    }
+    return image;
+}
+
+std::string writePngFile(const QImage& image, const std::string& path)
+{
     QByteArray png;
     QBuffer buffer(&png);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG"))
         return "cannot encode the picture";
-    return writeOutput(path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    const FileStatus status = replaceFile(path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    return status.ok() ? std::string() : "cannot write \"" + path + "\": " + describeFileStatus(status);
+}
+
+std::string writePng(const Document& doc, const std::string& path, int dpi, const Calibration& calibration)
+{
+    std::string error;
+    QImage image = paperImage(doc.page(), dpi, error);
+    if (image.isNull())
+        return error;
+    {
+        QPainter painter(&image);
+        printPageOn(painter, doc, calibration);
+    }
+    return writePngFile(image, path);
 }
 
 std::string printOn(const Document& doc, const std::string& printerName, int copies,
