@@ -22,16 +22,7 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
     if (!painter.begin(&printer))
         return result;
 
-    std::unique_ptr<QProgressDialog> progress;
-    if (progressParent != nullptr) {
-        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在打印..."), QStringLiteral("取消"), 0,
-                                                     std::max<int>(1, static_cast<int>(items.size())), progressParent);
-        progress->setObjectName(QStringLiteral("进度框_打印"));
-        progress->setWindowTitle(QStringLiteral("打印文件"));
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(0);
-        progress->setValue(0);
-    }
+    const std::unique_ptr<QProgressDialog> progress = makePrintProgress(progressParent, static_cast<int>(items.size()));
 
     RecordMerge merge(table);
     const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };

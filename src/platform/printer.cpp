@@ -31,6 +31,20 @@ Message printOutputFailed(const QPrinter& printer)
 
 } // namespace
 
+std::unique_ptr<QProgressDialog> makePrintProgress(QWidget* parent, int steps)
+{
+    if (parent == nullptr)
+        return nullptr;
+    auto progress = std::make_unique<QProgressDialog>(QStringLiteral("正在打印..."), QStringLiteral("取消"), 0,
+                                                      std::max(1, steps), parent);
+    progress->setObjectName(QStringLiteral("进度框_打印"));
+    progress->setWindowTitle(QStringLiteral("打印文件"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(0);
+    progress->setValue(0);
+    return progress;
+}
+
 bool printPageOn(QPainter& painter, const Document& doc, const Calibration& calibration,
                  const PrintProgress& progress, const BoxFilter& view)
 {
@@ -81,20 +95,10 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
         return false;
     }
 
-    std::unique_ptr<QProgressDialog> progress;
-    if (progressParent != nullptr) {
-        progress = std::make_unique<QProgressDialog>(QStringLiteral("正在打印..."),
-                                                     QStringLiteral("取消"), 0,
-                                                     std::max(1, doc.slotCount()), progressParent);
-        progress->setObjectName(QStringLiteral("进度框_打印"));
-        progress->setWindowTitle(QStringLiteral("打印文件"));
-        progress->setWindowModality(Qt::WindowModal);
-        progress->setMinimumDuration(0);
-        progress->setValue(0);
-        if (!calibration.isIdentity())
-            progress->setLabelText(QStringLiteral("正在打印...\n打印机校准：")
-                                   + QString::fromStdString(describeCalibration(calibration)));
-    }
+    const std::unique_ptr<QProgressDialog> progress = makePrintProgress(progressParent, doc.slotCount());
+    if (progress && !calibration.isIdentity())
+        progress->setLabelText(QStringLiteral("正在打印...\n打印机校准：")
+                               + QString::fromStdString(describeCalibration(calibration)));
 
     const bool completed = printPageOn(painter, doc, calibration, [&](int index) {
         if (!progress)

@@ -7,9 +7,11 @@
 #include "print/print_job.h"
 
 #include <ctime>
+#include <memory>
 
 class QPainter;
 class QPrinter;
+class QProgressDialog;
 class QWidget;
 
 namespace ordavel {
@@ -33,6 +35,10 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
 // paper's height (CalibratedSurface); the identity leaves the job untouched.
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
                    const Calibration& calibration = Calibration{}, MessageSink* sink = nullptr);
+
+// The window-modal progress window `进度框_打印` ("正在打印...", Cancel "取消",
+// caption "打印文件") over `parent`, counting 0..steps; none without a parent.
+std::unique_ptr<QProgressDialog> makePrintProgress(QWidget* parent, int steps);
 
 // printPage onto a painter whose device is a printer, a PDF or a picture
 // of the paper: in 0.1 mm, or in 0.01 mm through a CalibratedSurface when the
