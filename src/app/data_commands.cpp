@@ -87,15 +87,8 @@ bool MainWindow::openDataFile(const std::string& fileName, const std::string& sh
         tell(m_prompter, read.error == head ? head : head + "\n" + read.error, "数据", MessageIcon::Stop);
         return false;
     }
-    // A workbook names its sheet, the one chosen or else its first.
-    std::string sheetShown = sheet;
-    if (sheetShown.empty()) {
-        const std::vector<std::string> sheets = dataSheetNames(fileName);
-        if (!sheets.empty())
-            sheetShown = sheets.front();
-    }
     m_dataPanel->setData(std::make_shared<const DataTable>(std::move(read.table)),
-                         QString::fromStdString(fileName), QString::fromStdString(sheetShown));
+                         QString::fromStdString(fileName), QString::fromStdString(read.sheet));
     m_workArea->paperPanel()->setBoxView([this] { return m_dataPanel->boxView(); });
     showDataCheck();
     // The first time, over the lower right of the board: a floating window

@@ -50,6 +50,7 @@ private:
 // table at all, so nothing is ever printed from part of a file.
 struct DataReadResult {
     DataTable table;
+    std::string sheet; // the workbook sheet that was read; empty for other files
     std::string error; // empty on success
     bool ok() const { return error.empty(); }
 };

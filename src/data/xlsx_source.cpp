@@ -551,6 +551,7 @@ DataReadResult readXlsx(std::string_view bytes, const std::string& sheetName)
         return result;
     }
     std::string part = book->sheets.front().second;
+    result.sheet = book->sheets.front().first;
     if (!sheetName.empty()) {
         const auto found = std::find_if(book->sheets.begin(), book->sheets.end(),
                                         [&](const auto& sheet) { return sheet.first == sheetName; });
@@ -562,6 +563,7 @@ DataReadResult readXlsx(std::string_view bytes, const std::string& sheetName)
             return result;
         }
         part = found->second;
+        result.sheet = sheetName;
     }
     bool stringsOk = true;
     const std::vector<std::string> strings = readSharedStrings(*book, stringsOk);

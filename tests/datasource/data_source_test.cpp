@@ -209,6 +209,10 @@ TEST(XlsxSource, SheetNamesOfAFile)
     EXPECT_TRUE(dataSheetNames(recordsFile("orders-utf8.csv")).empty());
     EXPECT_TRUE(dataSheetNames(xlsxFile("pass_protected.xlsx")).empty());
     EXPECT_TRUE(dataSheetNames(recordsFile("missing.xlsx")).empty());
+    // A read says which sheet it took: the one named, else the first; none for other kinds.
+    EXPECT_EQ(readDataFile(recordsFile("orders.xlsx"), "").sheet, "订单");
+    EXPECT_EQ(readDataFile(recordsFile("orders.xlsx"), "退货").sheet, "退货");
+    EXPECT_EQ(readDataFile(recordsFile("orders-utf8.csv"), "").sheet, "");
 }
 
 // Workbooks from other producers (tests/data/xlsx/README.md).
