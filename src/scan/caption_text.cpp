@@ -1,6 +1,7 @@
 // Captions and column names: plain text rules on UTF-8.
 #include "scan/scan_analysis.h"
 
+#include <algorithm>
 #include <map>
 #include <string_view>
 
@@ -120,8 +121,13 @@ std::string tidyCaption(std::string_view text)
     // A bar before a word is the pronoun I, as a capital I reads in sans-serif print.
     if (out.size() >= 2 && out[0] == '|' && out[1] == ' ')
         out[0] = 'I';
-    while (!out.empty() && (out.front() == '|' || isBlank(out.front())))
+    while (!out.empty() && (std::u32string_view(U"|'`\"\u2018\u2019\u201C\u201D.,;:").find(out.front()) != std::u32string_view::npos ||
+                            isBlank(out.front())))
         out.erase(out.begin());
+    // A remark's closing bracket is too thin to be read at the end of a line.
+    const auto opened = std::count(out.begin(), out.end(), U'(') - std::count(out.begin(), out.end(), U')');
+    if (opened == 1 && !out.empty() && out.back() != '(')
+        out.push_back(')');
     return encode(out);
 }
 

@@ -403,8 +403,13 @@ private:
     void cellFields()
     {
         const auto& regions = m_ruling.regions;
+        // Table bodies first: the header cells above them are then used up.
+        std::vector<bool> done(regions.size(), false);
+        for (std::size_t i = 0; i < regions.size(); ++i)
+            if (m_isLeaf[i] && !m_isSquare[i] && columnsUnderHeader(static_cast<int>(i), done))
+                done[i] = true;
         for (std::size_t i = 0; i < regions.size(); ++i) {
-            if (!m_isLeaf[i] || m_isSquare[i])
+            if (!m_isLeaf[i] || m_isSquare[i] || done[i])
                 continue;
             if (std::any_of(m_fields.begin(), m_fields.end(),
                             [&](const ProposedField& f) {
@@ -440,11 +445,9 @@ private:
         std::sort(mine.begin(), mine.end(), [&](std::size_t a, std::size_t b) {
             const PixelRect& ra = m_phrases[a].rect;
             const PixelRect& rb = m_phrases[b].rect;
-            if (verticalOverlap(ra, rb) > std::min(ra.h, rb.h) / 2)
-                return ra.x < rb.x;
-            return ra.y < rb.y;
+            return ra.y != rb.y ? ra.y < rb.y : ra.x < rb.x;
         });
-        const PixelRect& first = m_phrases[mine.front()].rect;
+        const PixelRect first = m_phrases[mine.front()].rect;
         const int lineHeight = std::max(first.h, m_charHeight);
         if (area.h >= lineHeight * 5 / 2) {
             // A tall cell with its caption on top: the area under the caption is written in.
@@ -462,7 +465,26 @@ private:
         for (const std::size_t p : mine)
             if (verticalOverlap(m_phrases[p].rect, first) > 0)
                 line.push_back(p);
+        std::sort(line.begin(), line.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
         const int minGap = lineHeight * 5 / 2;
+        // Where captions end in colons, each reaches to the next caption:
+        // what stands between is what was filled in.
+        std::vector<std::size_t> captions;
+        for (const std::size_t p : line)
+            if (checkColon(p))
+                captions.push_back(p);
+        if (!captions.empty()) {
+            for (std::size_t k = 0; k < captions.size(); ++k) {
+                const int start = m_phrases[captions[k]].rect.right() + pad;
+                const int end = k + 1 < captions.size() ? m_phrases[captions[k + 1]].rect.x - pad : area.right();
+                if (end - start < minGap)
+                    continue;
+                std::string caption = textOf(captions[k]);
+                if (!caption.empty())
+                    add({start, area.y, end - start, area.h}, "cell", caption);
+            }
+            return;
+        }
         for (std::size_t k = 0; k < line.size(); ++k) {
             const PixelRect& here = m_phrases[line[k]].rect;
             const int start = here.right() + pad;
@@ -476,6 +498,53 @@ private:
                 continue;
             add({start, area.y, end - start, area.h}, "cell", caption);
         }
+    }
+
+    // A tall cell under a row of header cells is split into one column per
+    // header caption, each reaching to the next one.
+    bool columnsUnderHeader(int region, std::vector<bool>& done)
+    {
+        const auto& regions = m_ruling.regions;
+        const PixelRect body = regions[static_cast<std::size_t>(region)].rect;
+        if (body.h < m_charHeight * 6)
+            return false;
+        std::vector<std::size_t> headers;
+        for (std::size_t i = 0; i < regions.size(); ++i) {
+            const PixelRect& r = regions[i].rect;
+            if (!m_isLeaf[i] || m_isSquare[i] || done[i] || std::abs(r.bottom() - body.y) > px(2.0) ||
+                r.h > m_charHeight * 3 || r.x < body.x - px(2.0) || r.right() > body.right() + px(2.0))
+                continue;
+            headers.push_back(i);
+        }
+        std::vector<std::pair<std::size_t, std::vector<std::size_t>>> columns;
+        std::size_t count = 0;
+        for (const std::size_t h : headers) {
+            std::vector<std::size_t> mine;
+            for (std::size_t p = 0; p < m_phrases.size(); ++p)
+                if (m_phrases[p].container == static_cast<int>(h))
+                    mine.push_back(p);
+            std::sort(mine.begin(), mine.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
+            if (std::any_of(mine.begin(), mine.end(), [&](std::size_t p) { return checkColon(p); }))
+                return false; // captions with colons label what follows them, not columns
+            count += mine.size();
+            columns.emplace_back(h, std::move(mine));
+        }
+        if (count < 2)
+            return false;
+        const int pad = std::max(1, px(0.3));
+        const int lead = m_charHeight * 3 / 2;
+        for (const auto& [h, mine] : columns) {
+            const PixelRect& cellRect = regions[h].rect;
+            for (std::size_t k = 0; k < mine.size(); ++k) {
+                const int x0 = k == 0 ? cellRect.x + pad : m_phrases[mine[k]].rect.x - lead;
+                const int x1 = k + 1 < mine.size() ? m_phrases[mine[k + 1]].rect.x - lead : cellRect.right() - pad;
+                std::string caption = textOf(mine[k]);
+                if (!caption.empty())
+                    add({x0, body.y + pad, x1 - x0, body.h - 2 * pad}, "cell", caption);
+            }
+            done[h] = true;
+        }
+        return true;
     }
 
     std::optional<std::size_t> phraseAbove(const PixelRect& area) const
@@ -552,7 +621,7 @@ private:
         int dots = 0;
         for (const Blob& blob : m_ruling.blobs) {
             const PixelRect& b = blob.rect;
-            if (b.right() <= r.right() && b.x >= r.right() - m_charHeight && b.y >= r.y && b.bottom() <= r.bottom() &&
+            if (b.right() <= r.right() + m_charHeight && b.x >= r.right() - m_charHeight && b.y >= r.y && b.bottom() <= r.bottom() &&
                 b.w <= m_charHeight / 3 + 1 && b.h <= m_charHeight / 3 + 1)
                 ++dots;
         }
