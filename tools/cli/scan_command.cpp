@@ -14,7 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <fstream>
+#include <cmath>
 #include <iostream>
 
 namespace ordavel::cli {
@@ -58,16 +58,27 @@ int fail(const std::string& message)
     return 1;
 }
 
-nlohmann::json analysisJson(const scan::ScanAnalysis& analysis)
+// Keys in the order readers expect them: image, paper, skew, fields.
+nlohmann::ordered_json analysisJson(const scan::ScanAnalysis& analysis)
 {
-    nlohmann::json fields = nlohmann::json::array();
-    for (const scan::ProposedField& f : analysis.fields)
-        fields.push_back({{"x", f.rect.x}, {"y", f.rect.y}, {"w", f.rect.w}, {"h", f.rect.h}, {"kind", f.kind},
-                          {"caption", f.caption}, {"column", f.column}});
-    return {{"image", {analysis.width, analysis.height}},
-            {"paper", {analysis.paper.widthCm, analysis.paper.heightCm}},
-            {"skew", std::round(analysis.skewDegrees * 100.0) / 100.0},
-            {"fields", fields}};
+    nlohmann::ordered_json fields = nlohmann::ordered_json::array();
+    for (const scan::ProposedField& f : analysis.fields) {
+        nlohmann::ordered_json field;
+        field["x"] = f.rect.x;
+        field["y"] = f.rect.y;
+        field["w"] = f.rect.w;
+        field["h"] = f.rect.h;
+        field["kind"] = f.kind;
+        field["caption"] = f.caption;
+        field["column"] = f.column;
+        fields.push_back(std::move(field));
+    }
+    nlohmann::ordered_json out;
+    out["image"] = {analysis.width, analysis.height};
+    out["paper"] = {analysis.paper.widthCm, analysis.paper.heightCm};
+    out["skew"] = std::round(analysis.skewDegrees * 100.0) / 100.0;
+    out["fields"] = std::move(fields);
+    return out;
 }
 
 int runScan(const std::vector<std::string>& args)
