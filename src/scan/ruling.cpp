@@ -1,0 +1,283 @@
+// OpenCV finds the rules, regions and ink of a scan.
+#include "scan/ruling.h"
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace ordavel::scan {
+
+namespace {
+
+int mm(double pxPerMm, double millimetres) { return std::max(1, static_cast<int>(std::lround(pxPerMm * millimetres))); }
+
+cv::Mat greyOf(const Picture& picture)
+{
+    cv::Mat in(picture.height, picture.width, picture.channels == 3 ? CV_8UC3 : CV_8UC1,
+               const_cast<std::uint8_t*>(picture.pixels.data()));
+    cv::Mat grey;
+    if (picture.channels == 3)
+        cv::cvtColor(in, grey, cv::COLOR_RGB2GRAY);
+    else
+        grey = in.clone();
+    return grey;
+}
+
+// Ink: darker than its surroundings, so that faint and coloured print on
+// tinted paper counts as well as black on white.
+cv::Mat inkOf(const cv::Mat& grey, double pxPerMm)
+{
+    cv::Mat ink;
+    const int block = mm(pxPerMm, 4.0) | 1;
+    cv::adaptiveThreshold(grey, ink, 255, cv::ADAPTIVE_THRESH_MEAN_C, cv::THRESH_BINARY_INV, block, 18);
+    return ink;
+}
+
+// Runs of ink at least `length` long in one direction; dotted and dashed
+// rules count when their gaps are below `gap` and they run `dottedLength`.
+cv::Mat rulesOf(const cv::Mat& ink, bool horizontal, int length, int gap, int dottedLength, int thin)
+{
+    auto kernel = [&](int n) {
+        return cv::getStructuringElement(cv::MORPH_RECT, horizontal ? cv::Size(n, 1) : cv::Size(1, n));
+    };
+    cv::Mat solid, closed, dotted;
+    cv::morphologyEx(ink, solid, cv::MORPH_OPEN, kernel(length));
+    // Dots and dashes are pieces thinner than a character across the rule's
+    // direction; only they are joined, so that the feet of letters never make a rule.
+    cv::Mat pieces = cv::Mat::zeros(ink.size(), CV_8U);
+    {
+        cv::Mat labels, stats, centroids;
+        const int n = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+        std::vector<std::uint8_t> keep(static_cast<std::size_t>(n), 0);
+        for (int i = 1; i < n; ++i) {
+            const int across = stats.at<int>(i, horizontal ? cv::CC_STAT_HEIGHT : cv::CC_STAT_WIDTH);
+            const int along = stats.at<int>(i, horizontal ? cv::CC_STAT_WIDTH : cv::CC_STAT_HEIGHT);
+            keep[static_cast<std::size_t>(i)] = across <= thin && along >= across ? 255 : 0;
+        }
+        for (int y = 0; y < ink.rows; ++y) {
+            const int* label = labels.ptr<int>(y);
+            std::uint8_t* out = pieces.ptr<std::uint8_t>(y);
+            for (int x = 0; x < ink.cols; ++x)
+                out[x] = keep[static_cast<std::size_t>(label[x])];
+        }
+    }
+    cv::morphologyEx(pieces, closed, cv::MORPH_CLOSE, kernel(gap));
+    cv::morphologyEx(closed, dotted, cv::MORPH_OPEN, kernel(dottedLength));
+    return solid | dotted;
+}
+
+// Angle of the long horizontal rules in degrees (clockwise positive), the
+// length-weighted median of their fitted directions.
+double skewOf(const cv::Mat& horizontalRules, int minLength)
+{
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(horizontalRules, labels, stats, centroids, 8, CV_32S);
+    std::vector<std::pair<double, int>> angles;
+    std::vector<cv::Point> points;
+    for (int i = 1; i < n; ++i) {
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH);
+        if (w < minLength)
+            continue;
+        const cv::Rect box(stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP), w,
+                           stats.at<int>(i, cv::CC_STAT_HEIGHT));
+        points.clear();
+        for (int y = box.y; y < box.y + box.height; ++y)
+            for (int x = box.x; x < box.x + box.width; x += 2)
+                if (labels.at<int>(y, x) == i)
+                    points.emplace_back(x, y);
+        if (points.size() < 10)
+            continue;
+        cv::Vec4f line;
+        cv::fitLine(points, line, cv::DIST_L2, 0, 0.01, 0.01);
+        double degrees = std::atan2(line[1], line[0]) * 180.0 / std::numbers::pi;
+        if (degrees > 90)
+            degrees -= 180;
+        if (degrees < -90)
+            degrees += 180;
+        if (std::abs(degrees) <= 6)
+            angles.emplace_back(degrees, w);
+    }
+    if (angles.empty())
+        return 0;
+    std::sort(angles.begin(), angles.end());
+    long long total = 0;
+    for (const auto& a : angles)
+        total += a.second;
+    long long seen = 0;
+    for (const auto& a : angles) {
+        seen += a.second;
+        if (2 * seen >= total)
+            return a.first;
+    }
+    return angles.back().first;
+}
+
+PixelRect rectOf(const cv::Mat& stats, int i)
+{
+    return {stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP), stats.at<int>(i, cv::CC_STAT_WIDTH),
+            stats.at<int>(i, cv::CC_STAT_HEIGHT)};
+}
+
+bool anyInk(const cv::Mat& mask, int x, int y, int w, int h)
+{
+    const cv::Rect area = cv::Rect(x, y, w, h) & cv::Rect(0, 0, mask.cols, mask.rows);
+    return area.area() > 0 && cv::countNonZero(mask(area)) > 0;
+}
+
+void collectRules(const cv::Mat& mask, const cv::Mat& other, bool horizontal, int reach, int maxThickness,
+                  std::vector<Rule>& out)
+{
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(mask, labels, stats, centroids, 8, CV_32S);
+    for (int i = 1; i < n; ++i) {
+        Rule rule;
+        rule.rect = rectOf(stats, i);
+        rule.horizontal = horizontal;
+        const PixelRect& r = rule.rect;
+        // A thick run is a filled block (a logo, a stamp), not a rule.
+        const int thickness = stats.at<int>(i, cv::CC_STAT_AREA) / std::max(1, horizontal ? r.w : r.h);
+        if (thickness > maxThickness)
+            continue;
+        if (horizontal) {
+            rule.joinedAtStart = anyInk(other, r.x - reach, r.y - reach, 2 * reach, r.h + 2 * reach);
+            rule.joinedAtEnd = anyInk(other, r.right() - reach, r.y - reach, 2 * reach, r.h + 2 * reach);
+        } else {
+            rule.joinedAtStart = anyInk(other, r.x - reach, r.y - reach, r.w + 2 * reach, 2 * reach);
+            rule.joinedAtEnd = anyInk(other, r.x - reach, r.bottom() - reach, r.w + 2 * reach, 2 * reach);
+        }
+        out.push_back(rule);
+    }
+}
+
+} // namespace
+
+Ruling findRuling(const Picture& picture, double pxPerMm)
+{
+    Ruling ruling;
+    ruling.pxPerMm = pxPerMm;
+    if (picture.empty())
+        return ruling;
+    cv::Mat grey = greyOf(picture);
+    const int solidLength = mm(pxPerMm, 3.2);
+    const int gap = mm(pxPerMm, 1.2);
+    const int dottedLength = mm(pxPerMm, 6.0);
+    const int thin = mm(pxPerMm, 0.7);
+
+    // Skew from the long horizontal rules, then the picture turned level.
+    {
+        const cv::Mat ink = inkOf(grey, pxPerMm);
+        // A short kernel: a thin rule a few degrees off level still has runs that long.
+        const cv::Mat horizontal = rulesOf(ink, true, mm(pxPerMm, 2.0), gap, dottedLength, thin);
+        ruling.skewDegrees = skewOf(horizontal, mm(pxPerMm, 40.0));
+    }
+    if (std::abs(ruling.skewDegrees) >= 0.05) {
+        const cv::Point2f centre(static_cast<float>(grey.cols) / 2.0f, static_cast<float>(grey.rows) / 2.0f);
+        const cv::Mat level = cv::getRotationMatrix2D(centre, ruling.skewDegrees, 1.0);
+        cv::Mat turned;
+        cv::warpAffine(grey, turned, level, grey.size(), cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+        grey = turned;
+        cv::Mat back;
+        cv::invertAffineTransform(level, back);
+        for (int k = 0; k < 6; ++k)
+            ruling.toScan[static_cast<std::size_t>(k)] = back.at<double>(k / 3, k % 3);
+    }
+
+    const cv::Mat ink = inkOf(grey, pxPerMm);
+    const cv::Mat horizontal = rulesOf(ink, true, solidLength, gap, dottedLength, thin);
+    const cv::Mat vertical = rulesOf(ink, false, solidLength, gap, dottedLength, thin);
+    const int reach = mm(pxPerMm, 0.8);
+    const int maxThickness = mm(pxPerMm, 1.0);
+    collectRules(horizontal, vertical, true, reach, maxThickness, ruling.rules);
+    collectRules(vertical, horizontal, false, reach, maxThickness, ruling.rules);
+
+    // The rules drawn again without thick blocks, slightly fattened so that
+    // corners close; the regions are what they leave apart.
+    cv::Mat grid = cv::Mat::zeros(grey.size(), CV_8U);
+    for (const Rule& rule : ruling.rules) {
+        const cv::Rect area(rule.rect.x, rule.rect.y, rule.rect.w, rule.rect.h);
+        cv::Mat target = grid(area);
+        cv::bitwise_or(target, (rule.horizontal ? horizontal : vertical)(area), target);
+    }
+    cv::Mat fat;
+    cv::dilate(grid, fat, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)), cv::Point(-1, -1), 2);
+    {
+        cv::Mat open = ~fat;
+        cv::Mat labels, stats, centroids;
+        const int n = cv::connectedComponentsWithStats(open, labels, stats, centroids, 4, CV_32S);
+        const int minSide = mm(pxPerMm, 2.5);
+        for (int i = 1; i < n; ++i) {
+            const PixelRect r = rectOf(stats, i);
+            if (r.x <= 0 || r.y <= 0 || r.right() >= grey.cols || r.bottom() >= grey.rows)
+                continue;
+            if (r.w < minSide || r.h < minSide)
+                continue;
+            // The fattening is given back so the region reaches to its rules.
+            Region region;
+            region.rect = {r.x - 2, r.y - 2, r.w + 4, r.h + 4};
+            region.fill = static_cast<double>(stats.at<int>(i, cv::CC_STAT_AREA)) / static_cast<double>(r.area());
+            ruling.regions.push_back(region);
+        }
+    }
+
+    // The ink left once the rules are taken out.
+    {
+        cv::Mat rest = ink & ~fat;
+        cv::Mat labels, stats, centroids;
+        const int n = cv::connectedComponentsWithStats(rest, labels, stats, centroids, 8, CV_32S);
+        const int minInk = std::max(4, static_cast<int>(pxPerMm * pxPerMm * 0.08));
+        const int squareMin = mm(pxPerMm, 1.8);
+        const int squareMax = mm(pxPerMm, 7.0);
+        for (int i = 1; i < n; ++i) {
+            Blob blob;
+            blob.rect = rectOf(stats, i);
+            blob.ink = stats.at<int>(i, cv::CC_STAT_AREA);
+            if (blob.ink < minInk)
+                continue;
+            const PixelRect& r = blob.rect;
+            if (r.w >= squareMin && r.h >= squareMin && r.w <= squareMax && r.h <= squareMax &&
+                std::abs(r.w - r.h) * 4 <= std::max(r.w, r.h) && blob.ink * 10 < static_cast<int>(r.area()) * 4) {
+                // Square outline: ink along all four sides, none in the middle.
+                const cv::Mat piece = labels(cv::Rect(r.x, r.y, r.w, r.h)) == i;
+                const int inset = std::max(2, r.w / 5);
+                const int band = std::max(1, r.w / 8);
+                auto inkIn = [&](int x, int y, int w, int h) { return cv::countNonZero(piece(cv::Rect(x, y, w, h))); };
+                const bool middleEmpty = inkIn(inset, inset, r.w - 2 * inset, r.h - 2 * inset) == 0;
+                const bool sides = inkIn(0, 0, r.w, band) > r.w / 2 && inkIn(0, r.h - band, r.w, band) > r.w / 2 &&
+                                   inkIn(0, 0, band, r.h) > r.h / 2 && inkIn(r.w - band, 0, band, r.h) > r.h / 2;
+                blob.hollowSquare = middleEmpty && sides;
+            }
+            ruling.blobs.push_back(blob);
+        }
+    }
+
+    ruling.grey.width = grey.cols;
+    ruling.grey.height = grey.rows;
+    ruling.grey.channels = 1;
+    ruling.grey.pixels.assign(grey.datastart, grey.dataend);
+    return ruling;
+}
+
+Picture cropScaled(const Picture& grey, const PixelRect& rect, double scale, int margin)
+{
+    Picture out;
+    if (grey.empty() || grey.channels != 1)
+        return out;
+    const cv::Mat source(grey.height, grey.width, CV_8UC1, const_cast<std::uint8_t*>(grey.pixels.data()));
+    const cv::Rect wanted = cv::Rect(rect.x, rect.y, rect.w, rect.h) & cv::Rect(0, 0, grey.width, grey.height);
+    if (wanted.area() <= 0)
+        return out;
+    cv::Mat padded;
+    cv::copyMakeBorder(source(wanted), padded, margin, margin, margin, margin, cv::BORDER_CONSTANT, cv::Scalar(255));
+    cv::Mat scaled;
+    cv::resize(padded, scaled, cv::Size(), scale, scale, scale < 1 ? cv::INTER_AREA : cv::INTER_CUBIC);
+    out.width = scaled.cols;
+    out.height = scaled.rows;
+    out.channels = 1;
+    out.pixels.assign(scaled.datastart, scaled.dataend);
+    return out;
+}
+
+} // namespace ordavel::scan

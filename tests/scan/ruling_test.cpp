@@ -1,0 +1,118 @@
+// The ruled structure of drawn pages: skew, rules of every kind, regions.
+#include "scan_drawing.h"
+
+#include "scan/ruling.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace ordavel::scan {
+namespace {
+
+using test::fillRect;
+using test::frame;
+using test::slantedLine;
+using test::whitePage;
+
+constexpr double kPxPerMm = 200 / 25.4; // a 200 dpi scan
+
+std::vector<Rule> horizontalRules(const Ruling& r, int minWidth)
+{
+    std::vector<Rule> out;
+    for (const Rule& rule : r.rules)
+        if (rule.horizontal && rule.rect.w >= minWidth)
+            out.push_back(rule);
+    return out;
+}
+
+TEST(Ruling, SkewComesFromTheLongRulesAndIsTakenOut)
+{
+    for (const double degrees : {1.5, -2.0}) {
+        Picture page = whitePage(1200, 900);
+        for (int k = 0; k < 5; ++k)
+            slantedLine(page, 100, 200 + 120 * k, 1000, degrees);
+        // Short strokes at another angle must not sway the estimate.
+        for (int k = 0; k < 20; ++k)
+            slantedLine(page, 150 + 40 * k, 100, 30, 20);
+        const Ruling r = findRuling(page, kPxPerMm);
+        EXPECT_NEAR(r.skewDegrees, degrees, 0.15) << degrees;
+        // Level again: each long rule is one thin run across the page.
+        const auto rules = horizontalRules(r, 800);
+        EXPECT_EQ(rules.size(), 5u) << degrees;
+        for (const Rule& rule : rules)
+            EXPECT_LE(rule.rect.h, 6) << degrees;
+        // A point of the level picture maps back onto the slanted original.
+        const auto& m = r.toScan;
+        const double x = 600;
+        const double y = rules.empty() ? 0 : rules.front().rect.y + 1;
+        const double backY = m[3] * x + m[4] * y + m[5];
+        const double expected = 200 + (600 - 100) * std::tan(degrees * 3.14159265358979 / 180.0);
+        EXPECT_NEAR(backY, expected, 4.0) << degrees;
+    }
+}
+
+TEST(Ruling, FaintDottedRulesCountButTheFeetOfLettersDoNot)
+{
+    Picture page = whitePage(1000, 600);
+    // A faint grey dotted rule: 3 px dots every 8 px.
+    for (int x = 100; x < 900; x += 8)
+        fillRect(page, x, 200, 3, 2, 170);
+    // A dashed rule of hyphens.
+    for (int x = 100; x < 600; x += 14)
+        fillRect(page, x, 300, 9, 3);
+    // A word of block letters standing on one baseline, 1 mm apart.
+    for (int x = 100; x < 700; x += 28)
+        fillRect(page, x, 420, 20, 24);
+    const Ruling r = findRuling(page, kPxPerMm);
+    const auto rules = horizontalRules(r, 300);
+    ASSERT_EQ(rules.size(), 2u);
+    EXPECT_NEAR(rules[0].rect.y, 200, 3);
+    EXPECT_NEAR(rules[0].rect.x, 100, 12);
+    EXPECT_NEAR(rules[0].rect.right(), 900, 12);
+    EXPECT_NEAR(rules[1].rect.y, 300, 3);
+    EXPECT_FALSE(rules[1].joinedAtStart);
+    EXPECT_FALSE(rules[1].joinedAtEnd);
+    // The letters stay ink, none of them a rule.
+    const auto letters = std::count_if(r.blobs.begin(), r.blobs.end(), [](const Blob& b) { return b.rect.y >= 410; });
+    EXPECT_EQ(letters, 22);
+}
+
+TEST(Ruling, BoxesEncloseRegionsAndHollowSquaresAreFoundAmongCharacters)
+{
+    Picture page = whitePage(1000, 600);
+    // A row of 6 character boxes sharing sides, 40 px each.
+    for (int k = 0; k < 6; ++k)
+        frame(page, 100 + 40 * k, 100, 42, 40);
+    // A glyph "□" 3 mm wide, then a filled square and a cross of the same size.
+    frame(page, 100, 300, 24, 24, 2);
+    fillRect(page, 140, 300, 24, 24);
+    fillRect(page, 180, 311, 24, 3);
+    fillRect(page, 191, 300, 3, 24);
+    const Ruling r = findRuling(page, kPxPerMm);
+    const auto cells = std::count_if(r.regions.begin(), r.regions.end(), [](const Region& g) {
+        return g.rect.y >= 95 && g.rect.y <= 110 && g.rect.w >= 34 && g.rect.w <= 44 && g.rect.h >= 34 && g.rect.h <= 44;
+    });
+    EXPECT_EQ(cells, 6);
+    const auto hollow = std::count_if(r.blobs.begin(), r.blobs.end(), [](const Blob& b) { return b.hollowSquare; });
+    EXPECT_EQ(hollow, 1);
+    const auto square = std::find_if(r.blobs.begin(), r.blobs.end(), [](const Blob& b) { return b.hollowSquare; });
+    ASSERT_NE(square, r.blobs.end());
+    EXPECT_EQ(square->rect.x, 100);
+}
+
+TEST(Ruling, CropsAreScaledWithAWhiteMargin)
+{
+    Picture page = whitePage(100, 50);
+    fillRect(page, 10, 10, 20, 10);
+    const Picture crop = cropScaled(page, {10, 10, 20, 10}, 2.0, 5);
+    EXPECT_EQ(crop.width, 60);
+    EXPECT_EQ(crop.height, 40);
+    EXPECT_EQ(crop.pixels.front(), 255);
+    EXPECT_LT(crop.pixels[static_cast<std::size_t>(20) * crop.width + 30], 50);
+    // Outside the picture nothing is cut.
+    EXPECT_TRUE(cropScaled(page, {200, 200, 10, 10}, 1.0, 2).empty());
+}
+
+} // namespace
+} // namespace ordavel::scan
