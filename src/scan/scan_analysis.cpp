@@ -796,26 +796,52 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
         return analysis;
     }
     const double pxPerMm = (image.width / paper.widthCm + image.height / paper.heightCm) / 20.0;
-    const Ruling ruling = findRuling(image, pxPerMm);
-    analysis.skewDegrees = ruling.skewDegrees;
-    if (progress && !progress(0.3)) {
-        analysis.cancelled = true;
-        return analysis;
+    // Each band ruled at its own slant is levelled and read on its own.
+    const auto bands = skewBands(image, pxPerMm);
+    std::vector<ProposedField> fields;
+    int tallest = 0;
+    for (std::size_t k = 0; k < bands.size(); ++k) {
+        const auto [top, bottom] = bands[k];
+        const double share = 1.0 / static_cast<double>(bands.size());
+        const double base = share * static_cast<double>(k);
+        const ScanProgress bandProgress = [&](double done) { return !progress || progress(base + share * done); };
+        Picture band;
+        const Picture* part = &image;
+        if (bands.size() > 1) {
+            band.width = image.width;
+            band.height = bottom - top;
+            band.channels = image.channels;
+            const std::size_t row = static_cast<std::size_t>(image.width) * image.channels;
+            band.pixels.assign(image.pixels.begin() + static_cast<std::ptrdiff_t>(row * top),
+                               image.pixels.begin() + static_cast<std::ptrdiff_t>(row * bottom));
+            part = &band;
+        }
+        const Ruling ruling = findRuling(*part, pxPerMm);
+        if (bottom - top > tallest) {
+            tallest = bottom - top;
+            analysis.skewDegrees = ruling.skewDegrees;
+        }
+        if (!bandProgress(0.3)) {
+            analysis.cancelled = true;
+            return analysis;
+        }
+        Layout layout(ruling, reader, bandProgress);
+        auto found = layout.run();
+        if (!found) {
+            analysis.cancelled = true;
+            return analysis;
+        }
+        for (ProposedField& field : *found) {
+            field.rect = backToScan(field.rect, ruling, part->width, part->height);
+            field.rect.y += top;
+            field.column = columnNameFor(field.caption);
+            fields.push_back(std::move(field));
+        }
     }
-    Layout layout(ruling, reader, progress);
-    auto fields = layout.run();
-    if (!fields) {
-        analysis.cancelled = true;
-        return analysis;
-    }
-    for (ProposedField& field : *fields) {
-        field.rect = backToScan(field.rect, ruling, image.width, image.height);
-        field.column = columnNameFor(field.caption);
-    }
-    std::erase_if(*fields, [](const ProposedField& f) { return f.rect.empty(); });
-    orderFields(*fields);
-    makeColumnsUnique(*fields);
-    analysis.fields = std::move(*fields);
+    std::erase_if(fields, [](const ProposedField& f) { return f.rect.empty(); });
+    orderFields(fields);
+    makeColumnsUnique(fields);
+    analysis.fields = std::move(fields);
     if (progress)
         progress(1.0);
     return analysis;
