@@ -447,23 +447,33 @@ private:
             const PixelRect& rb = m_phrases[b].rect;
             return ra.y != rb.y ? ra.y < rb.y : ra.x < rb.x;
         });
-        const PixelRect first = m_phrases[mine.front()].rect;
+        // Specks (a fill printed across the rule above, dust) are no caption.
+        const auto top = std::find_if(mine.begin(), mine.end(),
+                                      [&](std::size_t p) { return m_phrases[p].rect.h * 5 >= m_charHeight * 3; });
+        if (top == mine.end())
+            return;
+        const PixelRect first = m_phrases[*top].rect;
         const int lineHeight = std::max(first.h, m_charHeight);
         if (area.h >= lineHeight * 5 / 2) {
             // A tall cell with its caption on top: the area under the caption is written in.
             if (first.y - area.y > lineHeight * 2)
                 return;
             const int below = first.bottom() + pad;
-            std::string caption = textOf(mine.front());
+            std::string caption = textOf(*top);
             if (!caption.empty())
                 add({area.x, below, area.w, area.bottom() - below}, "cell", caption);
             return;
         }
         // One line: each gap wide enough to write in is a field, captioned by
         // the text before it, or by the unit character after it ("__年__月").
+        // The line is the one of the tallest text in the cell: specks of a
+        // fill printed across the rule above are no line of their own.
+        const PixelRect reference = m_phrases[*std::max_element(mine.begin(), mine.end(), [&](std::size_t a, std::size_t b) {
+                                                  return m_phrases[a].rect.h < m_phrases[b].rect.h;
+                                              })].rect;
         std::vector<std::size_t> line;
         for (const std::size_t p : mine)
-            if (verticalOverlap(m_phrases[p].rect, first) > 0)
+            if (centreY(m_phrases[p].rect) >= reference.y && centreY(m_phrases[p].rect) < reference.bottom())
                 line.push_back(p);
         std::sort(line.begin(), line.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
         const int minGap = lineHeight * 5 / 2;
@@ -473,6 +483,11 @@ private:
         for (const std::size_t p : line)
             if (checkColon(p))
                 captions.push_back(p);
+        // Colons too faint to see as two dots may still be read.
+        if (captions.empty() && line.size() >= 3)
+            for (const std::size_t p : line)
+                if (endsWithColonRaw(p))
+                    captions.push_back(p);
         if (!captions.empty()) {
             for (std::size_t k = 0; k < captions.size(); ++k) {
                 const int start = m_phrases[captions[k]].rect.right() + pad;
