@@ -69,13 +69,18 @@ cv::Mat rulesOf(const cv::Mat& ink, bool horizontal, int length, int gap, int do
     return solid | dotted;
 }
 
-// Angle of the long horizontal rules in degrees (clockwise positive), the
-// length-weighted median of their fitted directions.
-double skewOf(const cv::Mat& horizontalRules, int minLength)
+struct LongRule {
+    double degrees = 0;
+    int width = 0;
+    int y = 0; // middle row
+};
+
+// The long horizontal rules with their fitted directions in degrees (clockwise positive).
+std::vector<LongRule> longRulesOf(const cv::Mat& horizontalRules, int minLength)
 {
     cv::Mat labels, stats, centroids;
     const int n = cv::connectedComponentsWithStats(horizontalRules, labels, stats, centroids, 8, CV_32S);
-    std::vector<std::pair<double, int>> angles;
+    std::vector<LongRule> rules;
     std::vector<cv::Point> points;
     for (int i = 1; i < n; ++i) {
         const int w = stats.at<int>(i, cv::CC_STAT_WIDTH);
@@ -98,22 +103,30 @@ double skewOf(const cv::Mat& horizontalRules, int minLength)
         if (degrees < -90)
             degrees += 180;
         if (std::abs(degrees) <= 6)
-            angles.emplace_back(degrees, w);
+            rules.push_back({degrees, w, box.y + box.height / 2});
     }
-    if (angles.empty())
-        return 0;
-    std::sort(angles.begin(), angles.end());
-    long long total = 0;
-    for (const auto& a : angles)
-        total += a.second;
-    long long seen = 0;
-    for (const auto& a : angles) {
-        seen += a.second;
-        if (2 * seen >= total)
-            return a.first;
-    }
-    return angles.back().first;
+    return rules;
 }
+
+// The length-weighted median angle of the rules.
+double medianAngle(std::vector<LongRule> rules)
+{
+    if (rules.empty())
+        return 0;
+    std::sort(rules.begin(), rules.end(), [](const LongRule& a, const LongRule& b) { return a.degrees < b.degrees; });
+    long long total = 0;
+    for (const auto& r : rules)
+        total += r.width;
+    long long seen = 0;
+    for (const auto& r : rules) {
+        seen += r.width;
+        if (2 * seen >= total)
+            return r.degrees;
+    }
+    return rules.back().degrees;
+}
+
+double skewOf(const cv::Mat& horizontalRules, int minLength) { return medianAngle(longRulesOf(horizontalRules, minLength)); }
 
 PixelRect rectOf(const cv::Mat& stats, int i)
 {
@@ -258,6 +271,46 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     ruling.grey.channels = 1;
     ruling.grey.pixels.assign(grey.datastart, grey.dataend);
     return ruling;
+}
+
+std::vector<std::pair<int, int>> skewBands(const Picture& picture, double pxPerMm)
+{
+    std::vector<std::pair<int, int>> bands{{0, picture.height}};
+    if (picture.empty())
+        return bands;
+    const cv::Mat grey = greyOf(picture);
+    const cv::Mat ink = inkOf(grey, pxPerMm);
+    const cv::Mat horizontal = rulesOf(ink, true, mm(pxPerMm, 2.0), mm(pxPerMm, 1.2), mm(pxPerMm, 6.0), mm(pxPerMm, 0.7));
+    std::vector<LongRule> rules = longRulesOf(horizontal, mm(pxPerMm, 40.0));
+    std::sort(rules.begin(), rules.end(), [](const LongRule& a, const LongRule& b) { return a.y < b.y; });
+    // Runs of rules, top to bottom, that agree on their angle within 0.3 degrees.
+    std::vector<std::vector<LongRule>> runs;
+    for (const LongRule& rule : rules) {
+        if (runs.empty() || std::abs(medianAngle(runs.back()) - rule.degrees) > 0.3)
+            runs.emplace_back();
+        runs.back().push_back(rule);
+    }
+    // A run of fewer than three rules is a stray line, not a form of its own.
+    std::vector<std::vector<LongRule>> kept;
+    for (auto& run : runs) {
+        if (run.size() >= 3 || kept.empty())
+            kept.push_back(std::move(run));
+        else
+            kept.back().insert(kept.back().end(), run.begin(), run.end());
+    }
+    if (kept.size() < 2)
+        return bands;
+    bands.clear();
+    int top = 0;
+    for (std::size_t k = 0; k + 1 < kept.size(); ++k) {
+        const int lastY = std::max_element(kept[k].begin(), kept[k].end(), [](const LongRule& a, const LongRule& b) { return a.y < b.y; })->y;
+        const int nextY = kept[k + 1].front().y;
+        const int cut = (lastY + nextY) / 2;
+        bands.emplace_back(top, cut);
+        top = cut;
+    }
+    bands.emplace_back(top, picture.height);
+    return bands;
 }
 
 Picture cropScaled(const Picture& grey, const PixelRect& rect, double scale, int margin)

@@ -7,6 +7,7 @@
 #include "scan/scan_image.h"
 
 #include <array>
+#include <utility>
 #include <vector>
 
 namespace ordavel::scan {
@@ -47,6 +48,10 @@ struct Ruling {
 
 // Finds the structure of `picture` (grey or RGB) whose scale is `pxPerMm`.
 Ruling findRuling(const Picture& picture, double pxPerMm);
+
+// Bands of rows [top, bottom), top to bottom, each ruled at its own angle
+// (forms pasted on one sheet at different slants); one band when they agree.
+std::vector<std::pair<int, int>> skewBands(const Picture& picture, double pxPerMm);
 
 // A grey crop of `grey` around `rect`, scaled by `scale`, with `margin`
 // pixels of white (before scaling) added on each side.

@@ -447,23 +447,33 @@ private:
             const PixelRect& rb = m_phrases[b].rect;
             return ra.y != rb.y ? ra.y < rb.y : ra.x < rb.x;
         });
-        const PixelRect first = m_phrases[mine.front()].rect;
+        // Specks (a fill printed across the rule above, dust) are no caption.
+        const auto top = std::find_if(mine.begin(), mine.end(),
+                                      [&](std::size_t p) { return m_phrases[p].rect.h * 5 >= m_charHeight * 3; });
+        if (top == mine.end())
+            return;
+        const PixelRect first = m_phrases[*top].rect;
         const int lineHeight = std::max(first.h, m_charHeight);
         if (area.h >= lineHeight * 5 / 2) {
             // A tall cell with its caption on top: the area under the caption is written in.
             if (first.y - area.y > lineHeight * 2)
                 return;
             const int below = first.bottom() + pad;
-            std::string caption = textOf(mine.front());
+            std::string caption = textOf(*top);
             if (!caption.empty())
                 add({area.x, below, area.w, area.bottom() - below}, "cell", caption);
             return;
         }
         // One line: each gap wide enough to write in is a field, captioned by
         // the text before it, or by the unit character after it ("__年__月").
+        // The line is the one of the tallest text in the cell: specks of a
+        // fill printed across the rule above are no line of their own.
+        const PixelRect reference = m_phrases[*std::max_element(mine.begin(), mine.end(), [&](std::size_t a, std::size_t b) {
+                                                  return m_phrases[a].rect.h < m_phrases[b].rect.h;
+                                              })].rect;
         std::vector<std::size_t> line;
         for (const std::size_t p : mine)
-            if (verticalOverlap(m_phrases[p].rect, first) > 0)
+            if (centreY(m_phrases[p].rect) >= reference.y && centreY(m_phrases[p].rect) < reference.bottom())
                 line.push_back(p);
         std::sort(line.begin(), line.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
         const int minGap = lineHeight * 5 / 2;
@@ -473,6 +483,11 @@ private:
         for (const std::size_t p : line)
             if (checkColon(p))
                 captions.push_back(p);
+        // Colons too faint to see as two dots may still be read.
+        if (captions.empty() && line.size() >= 3)
+            for (const std::size_t p : line)
+                if (endsWithColonRaw(p))
+                    captions.push_back(p);
         if (!captions.empty()) {
             for (std::size_t k = 0; k < captions.size(); ++k) {
                 const int start = m_phrases[captions[k]].rect.right() + pad;
@@ -796,26 +811,52 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
         return analysis;
     }
     const double pxPerMm = (image.width / paper.widthCm + image.height / paper.heightCm) / 20.0;
-    const Ruling ruling = findRuling(image, pxPerMm);
-    analysis.skewDegrees = ruling.skewDegrees;
-    if (progress && !progress(0.3)) {
-        analysis.cancelled = true;
-        return analysis;
+    // Each band ruled at its own slant is levelled and read on its own.
+    const auto bands = skewBands(image, pxPerMm);
+    std::vector<ProposedField> fields;
+    int tallest = 0;
+    for (std::size_t k = 0; k < bands.size(); ++k) {
+        const auto [top, bottom] = bands[k];
+        const double share = 1.0 / static_cast<double>(bands.size());
+        const double base = share * static_cast<double>(k);
+        const ScanProgress bandProgress = [&](double done) { return !progress || progress(base + share * done); };
+        Picture band;
+        const Picture* part = &image;
+        if (bands.size() > 1) {
+            band.width = image.width;
+            band.height = bottom - top;
+            band.channels = image.channels;
+            const std::size_t row = static_cast<std::size_t>(image.width) * image.channels;
+            band.pixels.assign(image.pixels.begin() + static_cast<std::ptrdiff_t>(row * top),
+                               image.pixels.begin() + static_cast<std::ptrdiff_t>(row * bottom));
+            part = &band;
+        }
+        const Ruling ruling = findRuling(*part, pxPerMm);
+        if (bottom - top > tallest) {
+            tallest = bottom - top;
+            analysis.skewDegrees = ruling.skewDegrees;
+        }
+        if (!bandProgress(0.3)) {
+            analysis.cancelled = true;
+            return analysis;
+        }
+        Layout layout(ruling, reader, bandProgress);
+        auto found = layout.run();
+        if (!found) {
+            analysis.cancelled = true;
+            return analysis;
+        }
+        for (ProposedField& field : *found) {
+            field.rect = backToScan(field.rect, ruling, part->width, part->height);
+            field.rect.y += top;
+            field.column = columnNameFor(field.caption);
+            fields.push_back(std::move(field));
+        }
     }
-    Layout layout(ruling, reader, progress);
-    auto fields = layout.run();
-    if (!fields) {
-        analysis.cancelled = true;
-        return analysis;
-    }
-    for (ProposedField& field : *fields) {
-        field.rect = backToScan(field.rect, ruling, image.width, image.height);
-        field.column = columnNameFor(field.caption);
-    }
-    std::erase_if(*fields, [](const ProposedField& f) { return f.rect.empty(); });
-    orderFields(*fields);
-    makeColumnsUnique(*fields);
-    analysis.fields = std::move(*fields);
+    std::erase_if(fields, [](const ProposedField& f) { return f.rect.empty(); });
+    orderFields(fields);
+    makeColumnsUnique(fields);
+    analysis.fields = std::move(fields);
     if (progress)
         progress(1.0);
     return analysis;

@@ -52,6 +52,28 @@ TEST(Ruling, SkewComesFromTheLongRulesAndIsTakenOut)
     }
 }
 
+TEST(Ruling, FormsAtTwoSlantsOnOneSheetAreSplitIntoBands)
+{
+    Picture page = whitePage(1200, 1400);
+    for (int k = 0; k < 4; ++k)
+        slantedLine(page, 100, 100 + 100 * k, 1000, 0.0);
+    for (int k = 0; k < 4; ++k)
+        slantedLine(page, 100, 800 + 100 * k, 1000, 1.0);
+    const auto bands = skewBands(page, kPxPerMm);
+    ASSERT_EQ(bands.size(), 2u);
+    EXPECT_EQ(bands[0].first, 0);
+    EXPECT_EQ(bands[1].second, 1400);
+    EXPECT_EQ(bands[0].second, bands[1].first);
+    EXPECT_GT(bands[0].second, 420);
+    EXPECT_LT(bands[0].second, 800);
+    // One stray slanted line is not a form of its own.
+    Picture single = whitePage(1200, 900);
+    for (int k = 0; k < 4; ++k)
+        slantedLine(single, 100, 100 + 150 * k, 1000, 0.0);
+    slantedLine(single, 100, 820, 1000, 1.5);
+    EXPECT_EQ(skewBands(single, kPxPerMm).size(), 1u);
+}
+
 TEST(Ruling, FaintDottedRulesCountButTheFeetOfLettersDoNot)
 {
     Picture page = whitePage(1000, 600);
