@@ -46,7 +46,9 @@ void Workbench::mouseMoveEvent(QMouseEvent* event)
     const QPoint at = m_zoom ? QPoint(m_zoom->toBoard(view.x()), m_zoom->toBoard(view.y())) : view.toPoint();
     m_document.setStatusText(PanelMouse, mouseStatus(at.x(), at.y()));
     emit mouseMoved(at);
-    QWidget::mouseMoveEvent(event);
+    // Taken here: passed on, it would reach the background panel, which then
+    // reports the mouse out of bounds while a band or a box is dragged.
+    event->accept();
 }
 
 } // namespace ordavel

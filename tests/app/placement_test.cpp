@@ -186,6 +186,9 @@ TEST_F(PlacementTest, DraggingSnapsToTheGridAndToOtherBoxesWithAGuideAndAltPlace
     EXPECT_EQ(doc().box(moved).editRect, (Rect{30, 291, 40, 20}));
     EXPECT_EQ(area().snapGuides()->guideX(), 30);
     EXPECT_TRUE(area().snapGuides()->isVisible());
+    // While the box is dragged the mouse is still read on the board.
+    EXPECT_EQ(doc().statusText(PanelMouse), "鼠标位置:X=34,Y=294");
+    EXPECT_EQ(area().topRuler()->marker(), 34);
     QTest::mouseRelease(bench(), Qt::LeftButton, {}, QPoint(34, 294));
     EXPECT_EQ(doc().box(moved).editRect, (Rect{30, 291, 40, 20}));
     EXPECT_FALSE(area().snapGuides()->isVisible());
