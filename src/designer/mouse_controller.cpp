@@ -2,8 +2,9 @@
 
 #include "designer/box_view.h"
 #include "designer/paper_panel.h"
-#include "designer/ruler.h"
 #include "designer/rubber_band.h"
+#include "designer/ruler.h"
+#include "designer/snap_guides.h"
 #include "designer/toolbar_icons.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"

@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kMinTickGap = 4;   // view px between the finest ticks drawn
 constexpr int kMinLabelGap = 28; // view px between numbered marks
-const QColor kGuideColor(230, 0, 160);
 
 // The finest tick step (mm) whose marks lie at least `gap` view px apart.
 int stepFor(double viewPxPerMm, int gap, std::initializer_list<int> steps)
@@ -115,44 +114,6 @@ void Ruler::paintEvent(QPaintEvent*)
         const double at = m_origin + (m_zoom.toView(*m_marker) + m_zoom.toView(*m_marker + 1)) / 2.0;
         painter.setPen(QPen(Qt::red, 1));
         line(std::floor(at) + 0.5, 0, thickness);
-    }
-}
-
-SnapGuides::SnapGuides(const BoardZoom& zoom, QWidget* workbench) : QWidget(workbench), m_zoom(zoom)
-{
-    setObjectName(QStringLiteral("吸附参考线"));
-    setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_NoSystemBackground);
-    hide();
-}
-
-void SnapGuides::showGuides(std::optional<int> x, std::optional<int> y)
-{
-    m_x = x;
-    m_y = y;
-    if (!x && !y) {
-        hide();
-        return;
-    }
-    if (QWidget* board = parentWidget())
-        setGeometry(board->rect());
-    show();
-    raise();
-    update();
-}
-
-void SnapGuides::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    QPen pen(kGuideColor, 1, Qt::DashLine);
-    painter.setPen(pen);
-    if (m_x) {
-        const int at = m_zoom.toView(*m_x);
-        painter.drawLine(at, 0, at, height());
-    }
-    if (m_y) {
-        const int at = m_zoom.toView(*m_y);
-        painter.drawLine(0, at, width(), at);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "designer/box_view.h"
 #include "designer/paper_panel.h"
 #include "designer/ruler.h"
+#include "designer/snap_guides.h"
 #include "designer/workbench.h"
 #include "designer/workbench_layout.h"
 #include "model/document.h"

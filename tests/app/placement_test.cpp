@@ -6,6 +6,7 @@
 #include "designer/paper_panel.h"
 #include "designer/rubber_band.h"
 #include "designer/ruler.h"
+#include "designer/snap_guides.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 
