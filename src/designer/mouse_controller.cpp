@@ -400,6 +400,7 @@ void MouseController::dragNow(int index, int hitCode, const QPointF& global)
     else
         m_doc.beginDrag(index);
     m_drag = Drag{index, hitCode, onWorkbench(global), m_doc.box(index).editRect};
+    m_area.setDraggedBox(index);
     // The handle that was pressed is hidden now; the workbench takes the rest.
     m_workbench->grabMouse();
 }
@@ -463,6 +464,7 @@ bool MouseController::dragEnd(const QPointF& global, Qt::KeyboardModifiers modif
     m_area.snapGuides()->showGuides(std::nullopt, std::nullopt);
     const int index = m_drag->index;
     m_drag.reset();
+    m_area.setDraggedBox(0);
     m_workbench->releaseMouse();
     m_doc.endDrag(index);
     return true;
@@ -473,6 +475,8 @@ void MouseController::dropInteractions()
     if (m_drag || m_bandActive)
         m_workbench->releaseMouse();
     m_area.snapGuides()->showGuides(std::nullopt, std::nullopt);
+    if (m_drag)
+        m_area.setDraggedBox(0);
     m_drag.reset();
     if (m_bandActive)
         m_band->finish();

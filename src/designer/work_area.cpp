@@ -337,9 +337,11 @@ void WorkArea::showMouse(std::optional<QPoint> board)
 void WorkArea::showPlacement()
 {
     QString boxPart = QStringLiteral("控件:无");
-    if (m_document.statusText(PanelBox) != kNoBoxSelected) {
+    if (m_draggedBox || m_document.statusText(PanelBox) != kNoBoxSelected) {
         const std::vector<int>& selection = m_document.selection();
-        const int index = selection.empty() ? m_document.currentBoxIndex() : selection.back();
+        const int index = m_draggedBox ? m_draggedBox
+                        : selection.empty() ? m_document.currentBoxIndex()
+                                            : selection.back();
         if (index >= 1 && index <= m_document.slotCount() && m_document.box(index).inUse) {
             const Rect& r = m_document.box(index).editRect;
             const UnitFactors& f = m_document.factors();
@@ -349,7 +351,13 @@ void WorkArea::showPlacement()
         }
     }
     const QString mouse = m_mouseCm.isEmpty() ? QStringLiteral("鼠标:") : m_mouseCm;
-    m_placementStatus->setText(mouse + QStringLiteral("  ") + boxPart + QStringLiteral(" 厘米"));
+    m_placementStatus->setText(QStringLiteral("厘米 ") + mouse + QLatin1Char(' ') + boxPart);
+}
+
+void WorkArea::setDraggedBox(int index)
+{
+    m_draggedBox = index;
+    showPlacement();
 }
 
 void WorkArea::statusTextChanged(int panel, const std::string&)

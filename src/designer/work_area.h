@@ -86,6 +86,9 @@ public:
     // read-out for the status bar; the see-through switch and the snapping
     // choice go onto `toolbar`.
     QComboBox* zoomBox() const { return m_zoomBox; }
+    // The box the mouse is moving or sizing (0: none): the read-out shows it
+    // while it is deselected for the drag.
+    void setDraggedBox(int index);
     QLabel* placementStatus() const { return m_placementStatus; }
     void addPlacementTools(QToolBar* toolbar);
     QAction* seeThroughAction() const { return m_seeThroughAction; }
@@ -167,6 +170,7 @@ private:
     bool m_snapToBoxes = true;
     bool m_seeThrough = false;
     QString m_mouseCm; // the mouse part of the read-out
+    int m_draggedBox = 0;
     std::map<int, std::unique_ptr<BoxView>> m_views; // by slot index
     int m_frontStackedZ = 0; // the largest zOrder a control was stacked for
     bool m_bulk = false;
