@@ -24,6 +24,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
@@ -97,6 +98,7 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
         return showPropertyDialog(this, m_document, index, m_prompter, dataColumns());
     };
     buildStatusBar();
+    m_workArea->addPlacementTools(m_controlBar);
 
     // Long walks over the boxes let painting happen every few boxes; user input
     // waits until the walk is over, so nothing re-enters it. The one exception
@@ -160,6 +162,9 @@ void MainWindow::buildStatusBar()
         bar->addWidget(label);
         m_statusPanels[static_cast<std::size_t>(panel)] = label;
     }
+    // Centimetres of the mouse and the current box, and the zoom of the board.
+    bar->addWidget(m_workArea->placementStatus(), 1);
+    bar->addPermanentWidget(m_workArea->zoomBox());
 }
 
 void MainWindow::placeOnScreen()

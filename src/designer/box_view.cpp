@@ -1,14 +1,17 @@
 #include "designer/box_view.h"
 
 #include "designer/box_control.h"
+#include "designer/box_media.h"
 #include "designer/color_block_widget.h"
 #include "designer/handle_widget.h"
+#include "model/board_zoom.h"
 #include "model/document.h"
 #include "platform/prompter.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QWheelEvent>
@@ -20,8 +23,29 @@ namespace {
 
 constexpr const char* kTagProperty = "tag";
 constexpr const char* kChooseColorTitle = "选择颜色";
+constexpr double kSeeThroughOpacity = 0.45;
 
 QRect toQRect(const Rect& r) { return QRect(r.left, r.top, r.width, r.height); }
+
+// The handle's place around `r` (view px): the same rule the model uses for
+// board px, so that handles keep their 5 px and hug the box at every zoom.
+QRect handlePlace(int which, const Rect& r)
+{
+    const int middleTop = r.top + (r.height - kHandleSize) / 2;
+    const int middleLeft = r.left + (r.width - kHandleSize) / 2;
+    const int left = r.left - kHandleSize, right = r.right();
+    const int top = r.top - kHandleSize, bottom = r.bottom();
+    switch (which) {
+    case HandleTopLeft: return QRect(left, top, kHandleSize, kHandleSize);
+    case HandleMiddleLeft: return QRect(left, middleTop, kHandleSize, kHandleSize);
+    case HandleBottomLeft: return QRect(left, bottom, kHandleSize, kHandleSize);
+    case HandleTopMiddle: return QRect(middleLeft, top, kHandleSize, kHandleSize);
+    case HandleBottomMiddle: return QRect(middleLeft, bottom, kHandleSize, kHandleSize);
+    case HandleTopRight: return QRect(right, top, kHandleSize, kHandleSize);
+    case HandleMiddleRight: return QRect(right, middleTop, kHandleSize, kHandleSize);
+    default: return QRect(right, bottom, kHandleSize, kHandleSize);
+    }
+}
 
 bool isMouseEvent(QEvent::Type type)
 {
@@ -37,9 +61,10 @@ bool isKeyboardEvent(QEvent::Type type)
 
 } // namespace
 
-BoxView::BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter)
+BoxView::BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter,
+                 const BoardZoom* zoom)
     : m_doc(doc), m_index(index), m_workbench(workbench), m_focusHolder(focusHolder),
-      m_prompter(prompter)
+      m_prompter(prompter), m_zoom(zoom)
 {
     sync();
 }
@@ -94,10 +119,11 @@ void BoxView::sync()
     if (box.type != BoxType::None && controlKind(box) != m_controlKind)
         createControl();
     if (m_control) {
-        const QRect place = toQRect(box.editRect);
+        const QRect place = toQRect(m_zoom ? m_zoom->toView(box.editRect) : box.editRect);
         if (m_control->geometry() != place)
             m_control->setGeometry(place);
         m_box->showBox(box); // after the geometry: some controls fit their content to it
+        applyZoomedFont();
         // A box that prints a data column shows which one when the pointer rests on it.
         const QString dataTip = box.dataField.empty()
             ? QString()
@@ -107,6 +133,7 @@ void BoxView::sync()
         const bool design = designMode();
         if (m_designBehaviour != design)
             applyBehaviour(design);
+        applySeeThrough(m_seeThrough && design);
         const bool visible = box.inUse && box.visible;
         if (m_control->isVisibleTo(m_workbench) != visible)
             m_control->setVisible(visible);
@@ -125,11 +152,14 @@ void BoxView::placeHandles()
             return;
         createHandles();
     }
+    const Rect viewRect = m_zoom ? m_zoom->toView(box.editRect) : box.editRect;
     for (int which = 0; which < HandleCount; ++which) {
         QWidget* handle = m_handles[which];
         if (!handle)
             continue;
-        const QRect place = toQRect(box.handles[which]);
+        // At 1:1 the model's own handle places; zoomed, the same rule in view px.
+        const QRect place = !m_zoom || m_zoom->percent() == 100 ? toQRect(box.handles[which])
+                                                                 : handlePlace(which, viewRect);
         if (handle->geometry() != place)
             handle->setGeometry(place);
         if (handle->isVisibleTo(m_workbench) != handlesShown) {
@@ -148,6 +178,8 @@ void BoxView::createControl()
     if (!m_box)
         return;
     m_control = m_box->widget();
+    m_seeThroughShown = false;
+    m_fontPercent = 100;
     m_controlKind = controlKind(box);
     m_control->setProperty(kTagProperty, QString::number(m_index));
     m_box->onEdited = [this] { contentEdited(); };
@@ -217,6 +249,34 @@ void BoxView::applyBehaviour(bool design)
     }
 }
 
+void BoxView::applyZoomedFont()
+{
+    const int percent = m_zoom ? m_zoom->percent() : 100;
+    // At 1:1 the control keeps the font its type gives it.
+    if (percent == 100 && m_fontPercent == 100)
+        return;
+    QFont font = boxFont(m_doc.box(m_index).attributes.font);
+    if (percent != 100)
+        font.setPointSizeF(font.pointSizeF() * percent / 100.0);
+    if (m_control->font() != font)
+        m_control->setFont(font);
+    m_fontPercent = percent;
+}
+
+void BoxView::applySeeThrough(bool on)
+{
+    if (on == m_seeThroughShown)
+        return;
+    m_seeThroughShown = on;
+    if (on) {
+        auto* effect = new QGraphicsOpacityEffect(m_control);
+        effect->setOpacity(kSeeThroughOpacity);
+        m_control->setGraphicsEffect(effect); // the control owns it
+    } else {
+        m_control->setGraphicsEffect(nullptr);
+    }
+}
+
 void BoxView::contentEdited()
 {
     if (m_syncing || !m_box)
@@ -277,8 +337,10 @@ bool BoxView::eventFilter(QObject* watched, QEvent* event)
     switch (type) {
     case QEvent::Wheel:
         emit controlWheel(m_index, static_cast<QWheelEvent*>(event));
-        // The wheel scrolls the page; it never turns a list or a date by accident.
-        return design || qobject_cast<QComboBox*>(m_control) || qobject_cast<QDateTimeEdit*>(m_control);
+        // The wheel scrolls the page (with Ctrl it zooms the board); it never
+        // turns a list or a date by accident.
+        return design || static_cast<QWheelEvent*>(event)->modifiers().testFlag(Qt::ControlModifier)
+            || qobject_cast<QComboBox*>(m_control) || qobject_cast<QDateTimeEdit*>(m_control);
     case QEvent::FocusIn:
         focusArrived();
         return false;

@@ -24,6 +24,7 @@ class QWidget;
 
 namespace ordavel {
 
+class BoardZoom;
 class BoxControl;
 class Document;
 class Prompter;
@@ -35,7 +36,10 @@ public:
     // 5 x 5 handles (also children of `workbench`) follow when the box is first selected. `focusHolder` is the hidden
     // `编辑框_滚动`: in DesignMode a box that gets the focus passes it there.
     // The caller owns the view; doc, focusHolder and prompter must outlive it.
-    BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter);
+    // `zoom` maps the box's board pixels to the workbench's view pixels; none
+    // (nullptr) shows the board 1:1. It must outlive the view.
+    BoxView(Document& doc, int index, QWidget* workbench, QWidget* focusHolder, Prompter& prompter,
+            const BoardZoom* zoom = nullptr);
     ~BoxView() override; // deletes the control and the handles
     // Re-reads the box from the model: type (control recreated when it changed), EditRect,
     // every attribute of the type, visibility (hidden for a free slot), handle places and
@@ -43,6 +47,9 @@ public:
     // the user is typing into when nothing changed (no cursor jumps, no feedback loop).
     void sync();
     int index() const;
+    // Boxes drawn see-through in DesignMode, so that the background shows beneath;
+    // takes effect at the next sync().
+    void setSeeThrough(bool seeThrough) { m_seeThrough = seeThrough; }
     // nullptr while the slot has never held a box.
     QWidget* control() const;
     QWidget* handle(int which) const; // order of the model's Handle enum
@@ -69,6 +76,9 @@ private:
     void placeHandles();
     void destroyControl();
     void applyBehaviour(bool design);
+    void applySeeThrough(bool on);
+    // The box font at the zoom, so that the text keeps its size on the board.
+    void applyZoomedFont();
     void watchChildren();
     void contentEdited();
     void chooseBlockColor();
@@ -80,6 +90,10 @@ private:
     QWidget* m_workbench;
     QWidget* m_focusHolder;
     Prompter& m_prompter;
+    const BoardZoom* m_zoom;
+    bool m_seeThrough = false;
+    bool m_seeThroughShown = false;
+    int m_fontPercent = 100; // the zoom the control's font was last set for
     BoxControl* m_box = nullptr; // the control's box side; same object as m_control
     QPointer<QWidget> m_control;
     int m_controlKind = -1;

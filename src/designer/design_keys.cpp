@@ -13,6 +13,8 @@ namespace {
 
 constexpr int kCtrlStep = 5; // px
 constexpr int kAltStep = 1;  // px
+constexpr int kPlainStep = 1;  // px
+constexpr int kShiftStep = 10; // px
 
 // The unit step of an arrow key, (0, 0) for any other key.
 QPoint arrowStep(int key)
@@ -74,6 +76,10 @@ bool DesignKeys::keyPressed(const QKeyEvent& event)
         m_doc.nudgeSelection(step.x() * kCtrlStep, step.y() * kCtrlStep, 0, 0);
     else if (mods == Qt::AltModifier)
         m_doc.nudgeSelection(step.x() * kAltStep, step.y() * kAltStep, 0, 0);
+    else if (mods == Qt::NoModifier)
+        m_doc.nudgeSelection(step.x() * kPlainStep, step.y() * kPlainStep, 0, 0);
+    else if (mods == Qt::ShiftModifier)
+        m_doc.nudgeSelection(step.x() * kShiftStep, step.y() * kShiftStep, 0, 0);
     else
         return false;
     return true;

@@ -1,7 +1,9 @@
 #pragma once
 // The keyboard in DesignMode, taken at the hidden focus holder `编辑框_滚动`,
 // which holds the focus there (in EditMode the keys reach the boxes):
-//   Ctrl+arrow        moves the selected boxes by 5 px,
+//   arrow             moves the selected boxes by 1 board px,
+//   Shift+arrow       moves them by 10 px,
+//   Ctrl+arrow        moves them by 5 px,
 //   Alt+arrow         moves them by 1 px,
 //   Ctrl+Shift+arrow  sizes them by 1 px (right and down grow, left and up shrink),
 //   Delete            the box menu's delete command, with its question,

@@ -3,10 +3,13 @@
 #include "designer/box_view.h"
 #include "designer/paper_panel.h"
 #include "designer/rubber_band.h"
+#include "designer/ruler.h"
+#include "designer/snap_guides.h"
 #include "designer/toolbar_icons.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"
 #include "model/document.h"
+#include "model/snapping.h"
 
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -69,7 +72,7 @@ bool overChild(const QWidget* widget, const QPoint& at)
     for (const QObject* object : widget->children()) {
         const auto* child = qobject_cast<const QWidget*>(object);
         if (child && !child->isHidden() && !child->testAttribute(Qt::WA_TransparentForMouseEvents)
-            && child->geometry().contains(at))
+            && !child->property(kPassesMouseToPanel).toBool() && child->geometry().contains(at))
             return true;
     }
     return false;
@@ -114,7 +117,7 @@ Rect draggedRect(const Rect& start, int hitCode, int dx, int dy)
 
 MouseController::MouseController(Document& document, WorkArea& area)
     : QObject(&area), m_doc(document), m_area(area), m_workbench(area.workbench()),
-      m_band(std::make_unique<RubberBand>(area.workbench()))
+      m_band(std::make_unique<RubberBand>(area.workbench(), &area.zoom()))
 {
     m_workbench->installEventFilter(this);
     m_area.paperPanel()->installEventFilter(this);
@@ -132,9 +135,15 @@ int MouseController::draggedBox() const { return m_drag ? m_drag->index : 0; }
 
 bool MouseController::designMode() const { return m_doc.appMode() == AppMode::DesignMode; }
 
+QPoint MouseController::toBoard(const QPointF& view) const
+{
+    const BoardZoom& zoom = m_area.zoom();
+    return QPoint(zoom.toBoard(view.x()), zoom.toBoard(view.y()));
+}
+
 QPoint MouseController::onWorkbench(const QPointF& global) const
 {
-    return m_workbench->mapFromGlobal(global).toPoint();
+    return toBoard(m_workbench->mapFromGlobal(global));
 }
 
 void MouseController::watchView(BoxView* view)
@@ -182,13 +191,13 @@ bool MouseController::workbenchMouse(QMouseEvent* event)
     // While the mouse is grabbed every event arrives here, wherever the pointer is.
     switch (event->type()) {
     case QEvent::MouseMove:
-        if (!dragTrack(event->globalPosition()) && m_bandActive && designMode())
+        if (!dragTrack(event->globalPosition(), event->modifiers()) && m_bandActive && designMode())
             bandTrack(onWorkbench(event->globalPosition()));
         return false; // the workbench still shows the mouse position
     case QEvent::MouseButtonRelease:
         if (event->button() != Qt::LeftButton)
             return false;
-        if (dragEnd(event->globalPosition()))
+        if (dragEnd(event->globalPosition(), event->modifiers()))
             return true;
         if (m_bandActive && designMode()) {
             bandEnd(shiftHeld(event));
@@ -203,8 +212,9 @@ bool MouseController::workbenchMouse(QMouseEvent* event)
     if (m_drag || overChild(m_workbench, at))
         return false;
     if (event->type() == QEvent::MouseButtonPress && designMode()) {
+        const QPoint board = toBoard(event->position());
         if (event->button() == Qt::LeftButton) {
-            bandStart(at, shiftHeld(event));
+            bandStart(board, shiftHeld(event));
             return true;
         }
         if (event->button() == Qt::RightButton) {
@@ -212,8 +222,8 @@ bool MouseController::workbenchMouse(QMouseEvent* event)
                 cancelDrawing();
             } else {
                 m_doc.clearSelection();
-                m_menuPoint = at;
-                emit pageMenuRequested(at);
+                m_menuPoint = board;
+                emit pageMenuRequested(board);
             }
             return true;
         }
@@ -272,10 +282,10 @@ bool MouseController::backgroundMouse(QMouseEvent* event)
 void MouseController::controlMouse(int index, QMouseEvent* event)
 {
     switch (event->type()) {
-    case QEvent::MouseMove: dragTrack(event->globalPosition()); break;
+    case QEvent::MouseMove: dragTrack(event->globalPosition(), event->modifiers()); break;
     case QEvent::MouseButtonRelease:
         if (event->button() == Qt::LeftButton)
-            dragEnd(event->globalPosition());
+            dragEnd(event->globalPosition(), event->modifiers());
         break;
     case QEvent::MouseButtonPress:
         if (event->button() == Qt::LeftButton && designMode() && !m_drag)
@@ -292,10 +302,10 @@ void MouseController::controlMouse(int index, QMouseEvent* event)
 void MouseController::handleMouse(int index, int which, QMouseEvent* event)
 {
     switch (event->type()) {
-    case QEvent::MouseMove: dragTrack(event->globalPosition()); break;
+    case QEvent::MouseMove: dragTrack(event->globalPosition(), event->modifiers()); break;
     case QEvent::MouseButtonRelease:
         if (event->button() == Qt::LeftButton)
-            dragEnd(event->globalPosition());
+            dragEnd(event->globalPosition(), event->modifiers());
         break;
     case QEvent::MouseButtonPress:
         if (event->button() == Qt::LeftButton && !m_drag)
@@ -389,12 +399,13 @@ void MouseController::dragNow(int index, int hitCode, const QPointF& global)
         m_doc.toggleSelection(index);
     else
         m_doc.beginDrag(index);
-    m_drag = Drag{index, hitCode, global, m_doc.box(index).editRect};
+    m_drag = Drag{index, hitCode, onWorkbench(global), m_doc.box(index).editRect};
+    m_area.setDraggedBox(index);
     // The handle that was pressed is hidden now; the workbench takes the rest.
     m_workbench->grabMouse();
 }
 
-bool MouseController::dragTrack(const QPointF& global)
+bool MouseController::dragTrack(const QPointF& global, Qt::KeyboardModifiers modifiers)
 {
     if (!m_drag)
         return false;
@@ -402,19 +413,58 @@ bool MouseController::dragTrack(const QPointF& global)
         dropInteractions();
         return false;
     }
-    const QPoint moved = (global - m_drag->startGlobal).toPoint();
-    const Rect rect = draggedRect(m_drag->startRect, m_drag->hitCode, moved.x(), moved.y());
+    const QPoint moved = onWorkbench(global) - m_drag->startBoard;
+    const Rect rect = snapped(draggedRect(m_drag->startRect, m_drag->hitCode, moved.x(), moved.y()), modifiers);
     if (!(rect == m_doc.box(m_drag->index).editRect))
         m_doc.setEditRect(m_drag->index, rect);
     return true;
 }
 
-bool MouseController::dragEnd(const QPointF& global)
+Rect MouseController::snapped(const Rect& proposed, Qt::KeyboardModifiers modifiers)
 {
-    if (!dragTrack(global))
+    SnapGuides* guides = m_area.snapGuides();
+    const double gridMm = m_area.snapGridMm();
+    if (modifiers.testFlag(Qt::AltModifier) || (gridMm <= 0.0 && !m_area.snapToBoxes())) {
+        guides->showGuides(std::nullopt, std::nullopt);
+        return proposed;
+    }
+    const int hit = m_drag->hitCode;
+    MovingEdges edges;
+    if (hit == HitCaption) {
+        edges = MovingEdges::whole();
+    } else {
+        edges.left = hit == HitLeft || hit == HitTopLeft || hit == HitBottomLeft;
+        edges.right = hit == HitRight || hit == HitTopRight || hit == HitBottomRight;
+        edges.top = hit == HitTop || hit == HitTopLeft || hit == HitTopRight;
+        edges.bottom = hit == HitBottom || hit == HitBottomLeft || hit == HitBottomRight;
+    }
+    SnapOptions options;
+    const UnitFactors& factors = m_doc.factors();
+    options.gridX = gridMm > 0.0 ? gridStep(gridMm, factors.pagePxPerCmX) : 0.0;
+    options.gridY = gridMm > 0.0 ? gridStep(gridMm, factors.pagePxPerCmY) : 0.0;
+    options.toBoxes = m_area.snapToBoxes();
+    // The reach is a few screen pixels, whatever the zoom.
+    options.threshold = 5.0 / m_area.zoom().factor();
+    std::vector<Rect> others;
+    if (options.toBoxes)
+        for (int index = 1; index <= m_doc.slotCount(); ++index) {
+            const Box& box = m_doc.box(index);
+            if (index != m_drag->index && box.inUse && box.visible)
+                others.push_back(box.editRect);
+        }
+    const SnapResult result = snapRect(proposed, edges, others, options);
+    guides->showGuides(result.guideX, result.guideY);
+    return result.rect;
+}
+
+bool MouseController::dragEnd(const QPointF& global, Qt::KeyboardModifiers modifiers)
+{
+    if (!dragTrack(global, modifiers))
         return false;
+    m_area.snapGuides()->showGuides(std::nullopt, std::nullopt);
     const int index = m_drag->index;
     m_drag.reset();
+    m_area.setDraggedBox(0);
     m_workbench->releaseMouse();
     m_doc.endDrag(index);
     return true;
@@ -424,6 +474,9 @@ void MouseController::dropInteractions()
 {
     if (m_drag || m_bandActive)
         m_workbench->releaseMouse();
+    m_area.snapGuides()->showGuides(std::nullopt, std::nullopt);
+    if (m_drag)
+        m_area.setDraggedBox(0);
     m_drag.reset();
     if (m_bandActive)
         m_band->finish();

@@ -5,6 +5,9 @@
 // control and its eight handles. Moving and sizing are tracked here from the
 // press to the release (the mouse is grabbed by the workbench meanwhile); the
 // square rule and the refresh follow the release (Document::endDrag).
+// Every position is taken in board px through the work area's zoom; moving and
+// sizing snap to the grid and the other boxes as the work area is set, with a
+// guide line where they snapped, and place freely while Alt is held.
 //
 // It also takes the right clicks and double clicks of the workbench, the paper
 // panel and the background panel. What those open (page menu, page setup,
@@ -95,7 +98,7 @@ private:
     struct Drag {
         int index = 0;
         int hitCode = HitCaption;
-        QPointF startGlobal;
+        QPoint startBoard; // board px under the pointer at the press
         Rect startRect;
     };
 
@@ -115,11 +118,17 @@ private:
     void handlePress(int index, int which, const QPointF& global);
     void dragNow(int index, int hitCode, const QPointF& global);
     // Follows the pointer during a move or size; true when a drag is running.
-    bool dragTrack(const QPointF& global);
+    // Snaps unless Alt is in `modifiers`.
+    bool dragTrack(const QPointF& global, Qt::KeyboardModifiers modifiers);
     // Ends a running drag at `global`: square rule, refresh, select.
-    bool dragEnd(const QPointF& global);
+    bool dragEnd(const QPointF& global, Qt::KeyboardModifiers modifiers);
+    // Where the snapping puts `proposed` for the running drag.
+    Rect snapped(const Rect& proposed, Qt::KeyboardModifiers modifiers);
     void dropInteractions();
+    // The board px under a global pointer position.
     QPoint onWorkbench(const QPointF& global) const;
+    // A position in workbench view px -> board px.
+    QPoint toBoard(const QPointF& view) const;
     bool designMode() const;
 
     Document& m_doc;

@@ -1,6 +1,7 @@
 #include "designer/paper_panel.h"
 
 #include "designer/background_picture.h"
+#include "model/board_zoom.h"
 #include "model/document.h"
 #include "platform/painter_surface.h"
 #include "print/box_render.h"
@@ -29,7 +30,14 @@ void PaperPanel::paintEvent(QPaintEvent*)
     painter.fillRect(rect(), Qt::white);
     if (m_document.appMode() != AppMode::PreviewMode)
         return;
-    paintBackgroundPicture(painter, m_picture, m_pictureMode, rect());
+    // Drawn in board px and scaled, so that the zoomed preview is the same drawing.
+    QRect board = rect();
+    if (m_zoom && m_zoom->percent() != 100) {
+        painter.scale(m_zoom->factor(), m_zoom->factor());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, m_zoom->percent() < 100);
+        board = QRect(0, 0, m_document.page().boardWidth, m_document.page().boardHeight);
+    }
+    paintBackgroundPicture(painter, m_picture, m_pictureMode, board);
     // The same drawing as on paper (target Preview: panel pixels). No yield in
     // here: a paint event must not let other events re-enter.
     PainterSurface surface(painter, PainterSurface::Units::Pixels);

@@ -10,6 +10,7 @@
 
 namespace ordavel {
 
+class BoardZoom;
 class Document;
 
 class PaperPanel : public QWidget {
@@ -24,6 +25,8 @@ public:
     // Asked at each paint for what each box draws as (a data record's values);
     // empty draws the boxes as they are.
     void setBoxView(std::function<BoxFilter()> view) { m_boxView = std::move(view); update(); }
+    // The preview is drawn at this zoom (none: 1:1); it must outlive the panel.
+    void setZoom(const BoardZoom* zoom) { m_zoom = zoom; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -33,6 +36,7 @@ private:
     QImage m_picture;
     int m_pictureMode = 0;
     std::function<BoxFilter()> m_boxView;
+    const BoardZoom* m_zoom = nullptr;
 };
 
 } // namespace ordavel

@@ -1,5 +1,7 @@
 #include "designer/rubber_band.h"
 
+#include "model/board_zoom.h"
+
 #include <QPalette>
 #include <QWidget>
 
@@ -13,7 +15,7 @@ constexpr int kParkedAt = -10;
 
 } // namespace
 
-RubberBand::RubberBand(QWidget* workbench)
+RubberBand::RubberBand(QWidget* workbench, const BoardZoom* zoom) : m_zoom(zoom)
 {
     static const char* const names[LineCount] = {"外形框_矩形_上边线", "外形框_矩形_下边线",
                                                  "外形框_矩形_左边线", "外形框_矩形_右边线"};
@@ -34,6 +36,13 @@ RubberBand::RubberBand(QWidget* workbench)
 
 void RubberBand::place(int left, int top, int right, int bottom)
 {
+    m_rect = Rect{left, top, right - left, bottom - top};
+    if (m_zoom) {
+        left = m_zoom->toView(left);
+        top = m_zoom->toView(top);
+        right = m_zoom->toView(right);
+        bottom = m_zoom->toView(bottom);
+    }
     const int width = right - left;
     const int height = bottom - top;
     line(Top)->setGeometry(left, top, width, 1);
@@ -65,13 +74,6 @@ void RubberBand::finish()
     place(kParkedAt, kParkedAt, 0, 0);
     for (QWidget* l : m_lines)
         l->hide();
-}
-
-Rect RubberBand::rect() const
-{
-    const int left = line(Top)->x();
-    const int top = line(Top)->y();
-    return Rect{left, top, line(Right)->x() - left, line(Bottom)->y() - top};
 }
 
 bool RubberBand::isVisible() const { return !line(Top)->isHidden(); }

@@ -46,7 +46,9 @@ protected:
 TEST_F(BarcodeBoxTest, ToolbarEntryFollowsTheColourBlock)
 {
     const QList<QAction*> actions = window->controlToolBar()->actions();
-    ASSERT_EQ(actions.size(), ControlToolBar::Count);
+    // The bar's own entries, then a separator, the see-through switch and the snapping box.
+    ASSERT_EQ(actions.size(), ControlToolBar::Count + 3);
+    EXPECT_EQ(actions[ControlToolBar::Count + 1], window->workArea()->seeThroughAction());
     EXPECT_EQ(actions[ControlToolBar::LastType - 1]->text(), QStringLiteral("颜色框"));
     EXPECT_EQ(actions[ControlToolBar::LastType]->text(), QStringLiteral("条码框"));
     EXPECT_FALSE(actions[ControlToolBar::LastType]->icon().isNull());

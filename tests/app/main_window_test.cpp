@@ -97,28 +97,32 @@ TEST_F(MainWindowTest, NarrowBoardIsCentredAndWideBoardScrolls)
 {
     WorkArea* area = window->workArea();
     doc().setPageSizes(10, 5, 300, 200);
-    const int visibleWidth = area->width() - area->vBar()->width();
-    EXPECT_EQ(area->paperPanel()->geometry(), QRect((visibleWidth - 300 + 1) / 2, 5, 300, 200));
+    // The rulers take the top and left strips; the layout has the rest.
+    const int r = kRulerThickness;
+    const int visibleWidth = area->width() - r - area->vBar()->width();
+    EXPECT_EQ(area->paperPanel()->geometry(), QRect(r + (visibleWidth - 300 + 1) / 2, r + 5, 300, 200));
     EXPECT_EQ(area->workbench()->geometry(), QRect(0, 0, 300, 200));
     EXPECT_FALSE(area->hBar()->isVisible());
     EXPECT_FALSE(area->vBar()->isVisible());
 
     doc().setPageSizes(60, 5, 2000, 200);
-    EXPECT_EQ(area->paperPanel()->x(), 5);
+    EXPECT_EQ(area->paperPanel()->x(), r + 5);
     ASSERT_TRUE(area->hBar()->isVisible());
-    EXPECT_EQ(area->hBar()->maximum(), 5 + 2000 + area->vBar()->width() - area->width() + 10);
+    EXPECT_EQ(area->hBar()->maximum(), 5 + 2000 + area->vBar()->width() - (area->width() - r) + 10);
+    EXPECT_EQ(area->hBar()->geometry().bottom(), area->height() - 1);
+    EXPECT_EQ(area->hBar()->x(), r);
     EXPECT_EQ(area->hBar()->minimum(), 1);
     EXPECT_EQ(area->hBar()->singleStep(), 5);
     EXPECT_EQ(area->hBar()->pageStep(), 10);
     EXPECT_FALSE(area->filler()->isVisible());
     area->hBar()->setValue(300);
-    EXPECT_EQ(area->paperPanel()->x(), 5 - 300);
+    EXPECT_EQ(area->paperPanel()->x(), r + 5 - 300);
 
     doc().setPageSizes(60, 60, 2000, 2000);
     EXPECT_TRUE(area->vBar()->isVisible());
     EXPECT_TRUE(area->filler()->isVisible());
     EXPECT_EQ(area->filler()->size(), QSize(18, 18));
-    EXPECT_EQ(area->paperPanel()->pos(), QPoint(5, 5)); // a new layout scrolls back
+    EXPECT_EQ(area->paperPanel()->pos(), QPoint(r + 5, r + 5)); // a new layout scrolls back
 }
 
 TEST_F(MainWindowTest, WheelScrollsTwelvePixelsWithinTheBarsRange)
@@ -128,7 +132,8 @@ TEST_F(MainWindowTest, WheelScrollsTwelvePixelsWithinTheBarsRange)
     QScrollBar* bar = area->vBar();
     ASSERT_TRUE(bar->isVisible());
     const int maximum = bar->maximum();
-    ASSERT_EQ(maximum, 5 + area->height() + 20 + 18 - area->height() + 10);
+    const int r = kRulerThickness;
+    ASSERT_EQ(maximum, 5 + area->height() + 20 + 18 - (area->height() - r) + 10);
     auto turn = [&](QWidget* target, int delta) {
         QWheelEvent event(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
@@ -136,11 +141,11 @@ TEST_F(MainWindowTest, WheelScrollsTwelvePixelsWithinTheBarsRange)
     };
     turn(area->focusHolder(), -120);
     EXPECT_EQ(bar->value(), 1 + 12);
-    EXPECT_EQ(area->paperPanel()->y(), 5 - 13);
+    EXPECT_EQ(area->paperPanel()->y(), r + 5 - 13);
     for (int i = 0; i < 6; ++i)
         turn(area->workbench(), -120);
     EXPECT_EQ(bar->value(), maximum);
-    EXPECT_EQ(area->paperPanel()->y(), 5 - maximum);
+    EXPECT_EQ(area->paperPanel()->y(), r + 5 - maximum);
     for (int i = 0; i < 6; ++i)
         turn(area->paperPanel(), 120);
     EXPECT_EQ(bar->value(), 1);
@@ -156,7 +161,7 @@ TEST_F(MainWindowTest, WheelScrollsTwelvePixelsWithinTheBarsRange)
     doc().setPageSizes(10, 10, 300, 200);
     turn(area->focusHolder(), -120);
     turn(area, -120);
-    EXPECT_EQ(area->paperPanel()->y(), 5);
+    EXPECT_EQ(area->paperPanel()->y(), r + 5);
 }
 
 TEST_F(MainWindowTest, TypingIntoATextBoxEntersTextOnlyInEditMode)
