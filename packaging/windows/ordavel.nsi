@@ -4,7 +4,8 @@
 ;   OUTFILE  the installer to write
 ;   FILES    an include file deleting exactly the installed files (uninstaller)
 ; Silent install and uninstall: /S; another folder: /D=DIR (last argument).
-Unicode true
+; A 64-bit installer for a 64-bit program (it also runs where only 64-bit Windows programs run).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
