@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/main_window.h"
+#include "file/path_name.h"
 #include "platform/prompter.h"
 
 #include <algorithm>
@@ -36,12 +37,12 @@ void warn(MainWindow& window, const char* text, const char* caption)
 // Command-line names are used as the bytes the system passed: a name is not
 // necessarily UTF-8 (a disk written elsewhere may hold GBK names), and a
 // detour through QString would turn such bytes into another name. A
-// std::filesystem::path made from a std::string keeps them as they are on
-// POSIX systems and decodes them with the system's code page on Windows.
+// path made by pathOfName keeps them as they are on POSIX systems and
+// decodes them as UTF-8 on Windows.
 bool isExistingFile(const std::string& name)
 {
     std::error_code error;
-    return !name.empty() && std::filesystem::is_regular_file(std::filesystem::path(name), error);
+    return !name.empty() && std::filesystem::is_regular_file(pathOfName(name), error);
 }
 
 // The name made absolute against the current folder, with "." and ".."
@@ -51,7 +52,7 @@ std::string fullPath(const std::string& name)
     if (name.empty())
         return name;
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(name), error);
+    const std::filesystem::path absolute = std::filesystem::absolute(pathOfName(name), error);
     return error ? name : absolute.lexically_normal().string();
 }
 

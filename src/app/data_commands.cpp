@@ -8,6 +8,7 @@
 #include "designer/paper_panel.h"
 #include "designer/toolbar_icons.h"
 #include "designer/work_area.h"
+#include "file/path_name.h"
 #include "platform/batch_printer.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
@@ -69,7 +70,7 @@ void MainWindow::chooseDataFile()
     const std::vector<std::string> sheets = dataSheetNames(*fileName);
     if (sheets.size() > 1) {
         const auto chosen = m_prompter.chooseItem(
-            "“" + std::filesystem::path(*fileName).filename().string() + "”有 " + std::to_string(sheets.size())
+            "“" + pathOfName(*fileName).filename().string() + "”有 " + std::to_string(sheets.size())
                 + " 个工作表，打开哪一个？",
             "选择工作表", sheets, 0);
         if (!chosen || *chosen < 0 || *chosen >= static_cast<int>(sheets.size()))

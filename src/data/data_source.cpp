@@ -3,6 +3,7 @@
 #include "data/delimited_source.h"
 #include "data/json_source.h"
 #include "data/xlsx_source.h"
+#include "file/path_name.h"
 #include "file/picture.h"
 
 #include <filesystem>
@@ -15,7 +16,7 @@ constexpr std::uintmax_t kMaxDataFileBytes = 2ull << 30;
 
 std::string lowerExtension(const std::string& fileName)
 {
-    std::string ext = std::filesystem::path(fileName).extension().string();
+    std::string ext = pathOfName(fileName).extension().string();
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
@@ -73,8 +74,8 @@ DataReadResult readDataFile(const std::string& fileName, const std::string& shee
     DataReadResult result = readDataBytes(*bytes, dataKindOf(fileName, *bytes), sheet);
     if (result.ok()) {
         std::error_code ec;
-        const auto full = std::filesystem::absolute(fileName, ec);
-        result.table.folder = (ec ? std::filesystem::path(fileName) : full).parent_path().string();
+        const auto full = std::filesystem::absolute(pathOfName(fileName), ec);
+        result.table.folder = (ec ? pathOfName(fileName) : full).parent_path().string();
     }
     return result;
 }

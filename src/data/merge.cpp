@@ -2,6 +2,7 @@
 
 #include "data/field_text.h"
 #include "data/xlsx_source.h"
+#include "file/path_name.h"
 #include "file/picture.h"
 #include "file/value_format.h"
 
@@ -176,8 +177,8 @@ const Box& RecordMerge::merged(const Box& box)
                 break;
             }
             namespace fs = std::filesystem;
-            const fs::path name{std::string(value)};
-            const std::string path = (name.is_absolute() || m_table.folder.empty() ? name : fs::path(m_table.folder) / name).string();
+            const fs::path name = pathOfName(std::string(value));
+            const std::string path = (name.is_absolute() || m_table.folder.empty() ? name : pathOfName(m_table.folder) / name).string();
             const std::string* bytes = pictureBytes(path);
             if (bytes->empty()) {
                 warn("图片文件“" + path + "”不存在或不是 BMP、JPEG、GIF 图片");

@@ -3,6 +3,7 @@
 #include "file/base64.h"
 #include "file/gbk.h"
 #include "file/messages.h"
+#include "file/path_name.h"
 #include "file/picture.h"
 #include "file/template_format.h"
 #include "file/template_result.h"
@@ -206,13 +207,13 @@ private:
 std::optional<std::filesystem::path> pictureFileInFolder(std::string_view name, const std::string& templateName)
 {
     namespace fs = std::filesystem;
-    const fs::path relative{std::string(name)};
+    const fs::path relative = pathOfName(std::string(name));
     if (relative.empty() || relative.has_root_name() || relative.has_root_directory())
         return std::nullopt;
     for (const fs::path& part : relative)
         if (part == "..")
             return std::nullopt;
-    const fs::path parent = fs::path(templateName).parent_path();
+    const fs::path parent = pathOfName(templateName).parent_path();
     const fs::path folder = parent.empty() ? fs::path(".") : parent;
     std::error_code ec;
     const fs::path realFolder = fs::canonical(folder, ec);

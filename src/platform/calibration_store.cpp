@@ -42,14 +42,6 @@ std::string statusText(const QSettings& settings, const std::string& path)
 
 } // namespace
 
-std::string CalibrationStore::defaultPath()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || !QDir::isAbsolutePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return (base + QStringLiteral("/ordavel/printers.ini")).toStdString();
-}
-
 CalibrationStore::CalibrationStore(std::string path) : m_path(std::move(path)) {}
 
 StoredCalibration CalibrationStore::load(const std::string& printerName) const

@@ -1,7 +1,7 @@
 #pragma once
 // The user's printer calibrations, one per printer name, in a small ini file
 // of their own: $XDG_CONFIG_HOME/ordavel/printers.ini (~/.config when the
-// variable is unset). Templates never hold calibrations; without the file
+// variable is unset), on Windows %APPDATA%\ordavel\printers.ini. Templates never hold calibrations; without the file
 // every printer prints uncorrected.
 
 #include "print/calibration.h"
@@ -19,7 +19,7 @@ struct StoredCalibration {
 
 class CalibrationStore {
 public:
-    // The file this user's calibrations live in. The one place that knows it.
+    // The file this user's calibrations live in (calibration_path*.cpp).
     static std::string defaultPath();
 
     explicit CalibrationStore(std::string path = defaultPath());

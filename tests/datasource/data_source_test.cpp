@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -61,7 +62,10 @@ TEST_P(SameOrders, ReadWithDetectedEncodingAndDelimiter)
     if (std::string(GetParam()) == "orders-gbk.csv")
         expected[1] = "SF1001|张三·|北京市海淀区中关村大街1号|13800000001|1|2024-03-05";
     EXPECT_EQ(rowsOf(read.table), expected);
-    EXPECT_EQ(read.table.folder, std::string(ORDAVEL_TEST_DATA) + "/records");
+    // The same folder, as the system spells an absolute path.
+    EXPECT_TRUE(std::filesystem::path(read.table.folder).is_absolute()) << read.table.folder;
+    EXPECT_TRUE(std::filesystem::equivalent(read.table.folder, std::string(ORDAVEL_TEST_DATA) + "/records"))
+        << read.table.folder;
 }
 
 INSTANTIATE_TEST_SUITE_P(CsvTsvJson, SameOrders,

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +26,7 @@ std::string readData(const std::string& name)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+#ifndef _WIN32 // TMPDIR, FIFOs and permission bits (Windows: background_temp_windows_test.cpp)
 void writePlain(const fs::path& path, std::string_view bytes)
 {
     std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -70,6 +73,8 @@ private:
     bool m_hadTmpdir = false;
 };
 
+#endif
+
 TEST(PictureExtension, RecognisesRealPictures)
 {
     EXPECT_EQ(pictureExtension(readData("icc-profile.jpeg")), "jpg");
@@ -92,6 +97,7 @@ TEST(PictureExtension, LooksAtTheFirst32BytesAndLaterTestsWin)
     EXPECT_EQ(pictureExtension(std::string(27, 'x') + "GIF89a"), "");
 }
 
+#ifndef _WIN32
 TEST(BackgroundTempFile, NamesAreNewHexFilesInTheTemporaryFolder)
 {
     ScratchFolder scratch;
@@ -223,6 +229,8 @@ TEST(WriteFileAtomically, FailureLeavesTheTargetAndNoTemporary)
         EXPECT_EQ(std::distance(fs::directory_iterator(locked), fs::directory_iterator()), 1);
     }
 }
+
+#endif
 
 } // namespace
 } // namespace ordavel

@@ -5,6 +5,7 @@
 #include "document_json.h"
 
 #include "file/file_system.h"
+#include "file/path_name.h"
 #include "file/template_writer.h"
 
 #include <cstdio>
@@ -68,7 +69,7 @@ int runBuild(const std::vector<std::string>& args)
         return 1;
     }
     Document doc(UnitFactors::fromDpi(s.screenDpi));
-    const std::string folder = jsonName == "-" ? std::string() : std::filesystem::path(jsonName).parent_path().string();
+    const std::string folder = jsonName == "-" ? std::string() : pathOfName(jsonName).parent_path().string();
     if (const std::string fault = documentFromJson(json, folder, doc); !fault.empty()) {
         std::fprintf(stderr, "ordavel-cli: %s: %s\n", jsonName.c_str(), fault.c_str());
         return 1;

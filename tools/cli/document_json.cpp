@@ -1,6 +1,7 @@
 #include "document_json.h"
 
 #include "file/base64.h"
+#include "file/path_name.h"
 #include "file/picture.h"
 #include "file/template_reader.h"
 #include "file/value_format.h"
@@ -136,9 +137,9 @@ ordered_json pictureJson(const std::string& bytes, const PictureExport& how, con
     if (how.mode == PictureExport::Mode::Files) {
         const std::string extension = pictureExtension(bytes);
         const std::filesystem::path path =
-            std::filesystem::path(how.folder) / (stem + "." + (extension.empty() ? "bin" : extension));
+            pathOfName(how.folder) / pathOfName(stem + "." + (extension.empty() ? "bin" : extension));
         std::error_code ignored;
-        std::filesystem::create_directories(how.folder, ignored);
+        std::filesystem::create_directories(pathOfName(how.folder), ignored);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
@@ -226,7 +227,7 @@ std::string pictureBytes(const json& value, const std::string& key, const std::s
     if (!value.is_object() || value.size() != 1 || !(value.contains("file") || value.contains("base64")))
         fail("\"" + key + "\" must be null, {\"file\": path} or {\"base64\": text}");
     if (value.contains("file")) {
-        const std::filesystem::path path = std::filesystem::path(jsonFolder) / textValue(value["file"], key + ".file");
+        const std::filesystem::path path = pathOfName(jsonFolder) / pathOfName(textValue(value["file"], key + ".file"));
         auto bytes = readRegularFile(path.string(), kMaxPictureFileBytes);
         if (!bytes)
             fail("\"" + key + "\": cannot read the picture file " + path.string());

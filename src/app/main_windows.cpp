@@ -1,0 +1,42 @@
+// The designer's entry point on Windows. The command line is taken as
+// Windows hands it over, in UTF-16, and split by its rules (quotes and
+// backslashes), so a template named in any script opens and prints with -p.
+#include "app/application_setup.h"
+#include "app/startup.h"
+#include "file/wide_names_windows.h"
+
+#include <QApplication>
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> wideArguments()
+{
+    int count = 0;
+    wchar_t** words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; words != nullptr && i < count; ++i)
+        args.push_back(ordavel::utf8FromWide(words[i]));
+    ::LocalFree(words);
+    return args;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args = wideArguments();
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("ordavel %s\n", ORDAVEL_VERSION);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    QApplication app(argc, argv);
+    ordavel::setUpApplication(app);
+    return ordavel::runDesigner(args);
+}
