@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -19,6 +20,17 @@ const char* const kWrongFormatText =
 const char* const kTooManyArgumentsText =
     "错误的命令行格式,提供了太多的参数。\r\n\r\n提示:(路径)\\Ordavel.exe 文件名 [-p 或 /p] 直接打印\r\n\r\n"
     "(路径)\\Ordavel.exe [-h 或 /h] 查看帮助";
+const char* const kUsageText = "用法: ordavel [文件名 [-p 或 /p]]\n"
+                               "\n"
+                               "  ordavel               打开设计器\n"
+                               "  ordavel 文件名        打开模板\n"
+                               "  ordavel 文件名 -p     直接打印模板后退出\n"
+                               "  ordavel -h, --help    查看帮助\n"
+                               "  ordavel --version     显示版本\n"
+                               "\n"
+                               "不开窗口的渲染、打印和校准见 ordavel-cli --help。\n";
+const char* const kNoDisplayText = "ordavel: 没有可用的显示，无法打开设计器窗口 (DISPLAY 或 WAYLAND_DISPLAY)。\n"
+                                   "不开窗口的渲染和打印请用 ordavel-cli。\n";
 
 namespace {
 
@@ -105,6 +117,35 @@ bool isHelpSwitch(const std::string& word)
 {
     const std::string w = lower(word);
     return w == "-h" || w == "/h";
+}
+
+std::optional<int> answerWithoutWindow(int argc, char** argv)
+{
+    if (argc != 2)
+        return std::nullopt;
+    const std::string word = argv[1];
+    if (word == "--version")
+        std::printf("ordavel %s\n", ORDAVEL_VERSION);
+    else if (word == "--help" || isHelpSwitch(word))
+        std::fputs(kUsageText, stdout);
+    else
+        return std::nullopt;
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+bool displayNamed(char* (*getenv)(const char*))
+{
+#if defined(_WIN32) || defined(__APPLE__)
+    (void)getenv;
+    return true;
+#else
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = getenv(name);
+        if (value != nullptr && *value != '\0')
+            return true;
+    }
+    return false;
+#endif
 }
 
 std::optional<int> runCommandLine(MainWindow& window, const std::vector<std::string>& args)

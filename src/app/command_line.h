@@ -23,6 +23,10 @@ bool isPrintSwitch(const std::string& word);
 bool isHelpSwitch(const std::string& word);
 
 extern const char* const kHelpText;
+// The usage `ordavel --help` prints on stdout.
+extern const char* const kUsageText;
+// What the designer says on stderr when it has no display to open on.
+extern const char* const kNoDisplayText;
 extern const char* const kWrongFormatText;
 extern const char* const kTooManyArgumentsText;
 
@@ -30,6 +34,16 @@ extern const char* const kTooManyArgumentsText;
 inline constexpr int kExitPrinted = 0;
 inline constexpr int kExitPrintCancelled = 1; // the print dialog was cancelled or the job failed
 inline constexpr int kExitNotPrinted = 2;     // the template did not load, or a wrong switch
+
+// `--version`, `--help` and the help switches alone on the command line are
+// answered on stdout before any window or display is needed; the exit status
+// then, nothing for every other command line.
+std::optional<int> answerWithoutWindow(int argc, char** argv);
+
+// Whether the environment names a display for a window (through `getenv`):
+// a Qt platform plugin, an X display or a Wayland one. Other systems always
+// have one.
+bool displayNamed(char* (*getenv)(const char*));
 
 // Runs the command line on a shown main window. Returns the exit status when
 // the program must end now (the two-argument forms), nothing when it goes on.

@@ -11,6 +11,7 @@
 #include "file/path_name.h"
 #include "platform/batch_printer.h"
 #include "platform/printer.h"
+#include "platform/file_history.h"
 #include "platform/prompter.h"
 
 #include <QPrinter>
@@ -63,7 +64,7 @@ void MainWindow::chooseDataFile()
     choice.title = "打开数据文件";
     choice.filter = "数据文件(*.csv;*.tsv;*.txt;*.xlsx;*.json;*.jsonl)|*.csv;*.tsv;*.txt;*.xlsx;*.json;*.jsonl|"
                     "所有文件(*.*)|*.*";
-    const auto fileName = m_prompter.chooseOpenFile(choice);
+    const auto fileName = chooseFileFrom(m_prompter, choice, m_document.fileName());
     if (!fileName)
         return;
     std::string sheet;

@@ -22,10 +22,15 @@ public:
     // (Yes/No/Cancel under `caption`); Yes saves, through the save chooser when
     // untitled. Cancelling the chooser or a failed save (the writer has shown
     // why) stops the command, so the unsaved document is never dropped.
-    bool confirmDiscard(const char* caption, bool chooserInProgramFolder = true);
+    // The choosers start in the open template's folder, else the one used
+    // last, else the user's documents (chooserStartFolder).
+    bool confirmDiscard(const char* caption);
 
     void newDocument();
     void open();
+    // A template of the "最近打开" list: opened like Open's choice; one that
+    // no longer exists is taken off the list with a note instead.
+    void openRecent(const std::string& fileName);
     void save();
     void saveAs();
     // Exit: true when the program may end.
@@ -36,8 +41,8 @@ public:
 private:
     // Saves to the document's name, or asks for one; false when the chooser was
     // cancelled or the file could not be written.
-    bool saveWithName(bool chooserInProgramFolder);
-    std::optional<std::string> choose(const char* objectTitle, bool save, bool inProgramFolder);
+    bool saveWithName();
+    std::optional<std::string> choose(const char* objectTitle, bool save);
 
     MainWindow& m_window;
 };

@@ -11,6 +11,7 @@
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
 #include "designer/printer_calibration_dialog.h"
+#include "designer/slot_tab_order.h"
 #include "designer/undo_controller.h"
 #include "designer/work_area.h"
 #include "designer/workbench.h"
@@ -19,6 +20,7 @@
 #include "file/template_reader.h"
 #include "model/alignment.h"
 #include "platform/calibration_store.h"
+#include "platform/file_history.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
 
@@ -65,6 +67,8 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     m_controlBar = new ControlToolBar(this);
     addToolBar(Qt::TopToolBarArea, m_controlBar);
     connect(m_fileBar, &FileToolBar::commandTriggered, this, &MainWindow::dispatch);
+    connect(m_fileBar, &FileToolBar::templateChosen, this,
+            [this](const QString& fileName) { m_files.openRecent(fileName.toStdString()); });
     addAction(m_fileBar->saveMenu()->actions().constFirst()); // its shortcut, also while the Save button is off
 
     // The work area is placed by the layout arithmetic, not by QMainWindow's
@@ -120,6 +124,7 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     m_undo->dragging = [this] { return m_mouse->draggedBox() != 0 || m_mouse->bandActive(); };
     m_keys = new DesignKeys(m_document, m_workArea->focusHolder(), m_menus->commands(), *m_undo);
     m_keys->busy = [this] { return m_mouse->draggedBox() != 0 || m_mouse->bandActive(); };
+    m_tabOrder = new SlotTabOrder(m_document, *m_workArea, this);
 
     m_document.addObserver(this);
     titleChanged(m_document.title(), m_document.modified());
@@ -136,6 +141,8 @@ MainWindow::~MainWindow()
     // document, a member that dies before QObject deletes the children.
     delete m_undo;
     m_undo = nullptr;
+    delete m_tabOrder;
+    m_tabOrder = nullptr;
     delete m_workArea;
     m_workArea = nullptr;
 }
@@ -328,6 +335,8 @@ bool MainWindow::openTemplate(const std::string& fileName)
         m_document.setTitle(false);
     }
     m_undo->reset();
+    if (loaded)
+        FileHistory().addRecentTemplate(fileName);
     return loaded;
 }
 

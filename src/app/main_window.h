@@ -33,6 +33,7 @@ class FileToolBar;
 class LoadProgress;
 class MouseController;
 class Prompter;
+class SlotTabOrder;
 class UndoController;
 class WorkArea;
 
@@ -142,6 +143,7 @@ private:
     int m_loadProgressDelayMs;
     UndoController* m_undo = nullptr; // child of the window
     DesignKeys* m_keys = nullptr;     // child of the focus holder
+    SlotTabOrder* m_tabOrder = nullptr; // child of the window
     QElapsedTimer m_sinceEvents;      // since a walk last let events run
     int m_walkDepth = 0;              // walks letting events run right now
     FileCommands m_files{*this};

@@ -5,6 +5,8 @@
 #include "file/picture.h"
 #include "file/template_reader.h"
 #include "model/document.h"
+#include "platform/file_history.h"
+#include "platform/picture_decoder.h"
 #include "platform/prompter.h"
 
 #include <QWidget>
@@ -116,12 +118,16 @@ bool BoxCommands::setPicture()
     if (!box)
         return false;
     const FileChoice choice{"选择图片文件", kPictureFilter, "", "", ""};
-    const std::optional<std::string> path = m_prompter.chooseOpenFile(choice);
+    const std::optional<std::string> path = chooseFileFrom(m_prompter, choice, m_doc.fileName());
     if (!path)
         return false;
     std::optional<std::string> bytes = readRegularFile(*path, kMaxPictureFileBytes);
     if (!bytes) {
         reportFailure(m_prompter, "读取图片文件失败，请重试。", *path, "设置图片");
+        return false;
+    }
+    if (const std::string refusal = pictureRefusal(*path, *bytes); !refusal.empty()) {
+        m_prompter.show(Message{refusal, "设置图片", MessageIcon::Exclamation, MessageButtons::Ok});
         return false;
     }
     box->picturePath = *path;
@@ -147,7 +153,7 @@ bool BoxCommands::savePictureAs()
         return false;
     const FileChoice choice{"图片另存为", kPictureFilter, "", "",
                             proposedPictureName(box->index, box->attributes.picture)};
-    const std::optional<std::string> path = m_prompter.chooseSaveFile(choice);
+    const std::optional<std::string> path = chooseFileFrom(m_prompter, choice, m_doc.fileName(), /*save=*/true);
     if (!path)
         return false;
     if (writeFileAtomically(*path, box->attributes.picture, nullptr))

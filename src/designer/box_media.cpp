@@ -7,7 +7,7 @@ namespace ordavel {
 
 QFont boxFont(const FontSpec& font) { return qtFont(font); }
 
-QImage boxPicture(std::string_view bytes) { return decodePicture(bytes); }
+QImage boxPicture(std::string_view bytes) { return decodePictureForScreen(bytes); }
 
 QString toQString(const std::string& text) { return QString::fromStdString(text); }
 

@@ -53,17 +53,34 @@ void LineEditControl::showBox(const ordavel::Box& box)
         setText(text);
 }
 
-void LineEditControl::userEdit(const QString& text)
+QString singleLine(const QString& text)
 {
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(u'\r', u' ');
+    line.replace(u'\n', u' ');
+    return line;
+}
+
+void LineEditControl::userEdit(const QString& edited)
+{
+    // A pasted or dropped line break would print as a second line over the
+    // next field: each becomes one space.
+    const QString text = singleLine(edited);
+    const int position = cursorPosition() - static_cast<int>(edited.size() - text.size());
     if (!acceptsEdit(m_inputMode, m_before, text)) {
         // The text was Invalid before, so the validator let this through: undo it.
-        const int position = cursorPosition() - static_cast<int>(text.size() - m_before.size());
+        const int back = position - static_cast<int>(text.size() - m_before.size());
         const QString before = m_before;
         setText(before);
-        setCursorPosition(std::clamp(position, 0, static_cast<int>(before.size())));
+        setCursorPosition(std::clamp(back, 0, static_cast<int>(before.size())));
         return;
     }
-    edited();
+    if (text != edited) {
+        setText(text);
+        setCursorPosition(std::clamp(position, 0, static_cast<int>(text.size())));
+    }
+    this->edited();
 }
 
 void LineEditControl::readInto(BoxAttributes& attributes) const { attributes.text = fromQString(text()); }

@@ -23,7 +23,7 @@ public:
 
 private:
     void applySheet();
-    void userEdit(const QString& text);
+    void userEdit(const QString& edited);
 
     int m_inputMode = -1;
     std::optional<FontSpec> m_font;
@@ -56,5 +56,7 @@ private:
 
 // Model text with CR LF or CR line breaks as a widget shows it (LF only).
 QString displayText(const std::string& text);
+// The text with each line break (CR LF, CR or LF) turned into one space.
+QString singleLine(const QString& text);
 
 } // namespace ordavel

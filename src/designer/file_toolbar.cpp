@@ -1,6 +1,8 @@
 #include "designer/file_toolbar.h"
 
+#include "designer/recent_menu.h"
 #include "designer/toolbar_icons.h"
+#include "platform/file_history.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -141,7 +143,7 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
 
     addSeparator();
     addCommand("新建", "新建报表");
-    addCommand("打开", "打开报表");
+    addOpenCommand();
     // Save keeps its arrow, and with it Save As, usable while Save is disabled.
     auto* save = new SplitCommand(toolbarIcon(QStringLiteral("保存")), QStringLiteral("保存"), m_saveMenu, this);
     save->setToolTip(QStringLiteral("保存到文件"));
@@ -190,6 +192,25 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     // Works once the window holds the action too (a hidden menu's shortcuts do not).
     m_saveMenu->actions().constFirst()->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     showMode(AppMode::DesignMode);
+}
+
+void FileToolBar::addOpenCommand()
+{
+    m_openMenu = new QMenu(this);
+    m_openMenu->setObjectName(QStringLiteral("打开菜单"));
+    auto* open = new SplitCommand(toolbarIcon(QStringLiteral("打开")), QStringLiteral("打开"), m_openMenu, this);
+    open->setToolTip(QStringLiteral("打开报表"));
+    connect(open, &QAction::triggered, this, [this] { emit commandTriggered(QStringLiteral("打开")); });
+    addAction(open);
+    // Read when it opens, so that it shows what other windows and runs added.
+    connect(m_openMenu, &QMenu::aboutToShow, this, [this] { fillOpenMenuNow(); });
+    fillOpenMenuNow();
+}
+
+void FileToolBar::fillOpenMenuNow()
+{
+    fillOpenMenu(*m_openMenu, FileHistory().recentTemplates(), sampleTemplates(),
+                 [this](const std::string& file) { emit templateChosen(QString::fromStdString(file)); });
 }
 
 QAction* FileToolBar::addCommand(const char* caption, const char* tooltip)

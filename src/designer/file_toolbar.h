@@ -30,6 +30,10 @@ public:
     QMenu* saveMenu() const { return m_saveMenu; }
     QMenu* helpMenu() const { return m_helpMenu; }
     QMenu* printMenu() const { return m_printMenu; }
+    // The Open button's arrow: recent and sample templates (recent_menu.h),
+    // filled anew each time it opens (or by fillOpenMenuNow).
+    QMenu* openMenu() const { return m_openMenu; }
+    void fillOpenMenuNow();
 
     // Enabled and checked states of a mode: page setup only in design, print
     // never in design, the mode's own button checked.
@@ -37,13 +41,17 @@ public:
 
 signals:
     void commandTriggered(const QString& caption);
+    // A template of the Open button's menu was chosen (full path).
+    void templateChosen(const QString& fileName);
 
 private:
     QAction* addCommand(const char* caption, const char* tooltip);
+    void addOpenCommand();
 
     QMenu* m_saveMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
     QMenu* m_printMenu = nullptr;
+    QMenu* m_openMenu = nullptr;
     QActionGroup* m_modeGroup = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include "file/value_format.h"
 #include "model/document.h"
 #include "model/units.h"
+#include "platform/file_history.h"
 #include "platform/painter_surface.h"
 #include "platform/picture_decoder.h"
 #include "platform/prompter.h"
@@ -29,6 +30,12 @@ namespace {
 
 constexpr const char* kCaption = "页面设置";
 constexpr double kTiny = 1e-7;
+// The paper sizes a printer and the board can take, as the tool allows them.
+constexpr double kMinPaperCm = 1.0;
+constexpr double kMaxPaperCm = 500.0;
+constexpr const char* kPaperRangeWarning = "纸张的宽度和高度必须在 1 到 500 厘米之间。";
+
+bool paperInRange(float cm) { return cm >= kMinPaperCm - kTiny && cm <= kMaxPaperCm + kTiny; }
 
 QString u(const char* text) { return QString::fromUtf8(text); }
 QString q(const std::string& text) { return QString::fromStdString(text); }
@@ -62,7 +69,9 @@ std::optional<std::string> readWholeFile(const std::string& path)
 QSize pictureSize(const std::string& path)
 {
     const std::optional<std::string> bytes = readWholeFile(path);
-    return bytes ? decodePicture(*bytes).size().expandedTo(QSize(0, 0)) : QSize(0, 0);
+    if (!bytes || !pictureFault(*bytes).empty())
+        return QSize(0, 0);
+    return pictureNaturalSize(*bytes);
 }
 
 QLineEdit* field(const char* name, QWidget* parent)
@@ -241,10 +250,15 @@ void PageSetupDialog::warn(const char* text)
 bool PageSetupDialog::checkPaperField(QLineEdit* edit)
 {
     const float value = static_cast<float>(readNumber(edit->text().toStdString()));
-    if (value > kTiny)
-        return true;
-    warn("纸张高度、宽度值必须大于0");
-    return false;
+    if (!(value > kTiny)) {
+        warn("纸张高度、宽度值必须大于0");
+        return false;
+    }
+    if (!paperInRange(value)) {
+        warn(kPaperRangeWarning);
+        return false;
+    }
+    return true;
 }
 
 bool PageSetupDialog::checkBoardField(QLineEdit* edit, double minimum)
@@ -288,7 +302,18 @@ void PageSetupDialog::choosePicture()
     choice.title = "选择页面底图";
     choice.filter = "所有图片文件(不能打开.png文件)|*.bmp;*.jpg;*.jpeg;*.jpe;*.gif|所有文件(*.*)|*.*";
     choice.defaultExtension = ".jpg";
-    const std::optional<std::string> chosen = m_prompter.chooseOpenFile(choice);
+    const std::optional<std::string> chosen = chooseFileFrom(m_prompter, choice, m_document.fileName());
+    if (chosen) {
+        // A picture the board could not show or the printer print is refused
+        // now, not found out later as a white board.
+        const std::optional<std::string> bytes = readWholeFile(*chosen);
+        const std::string refusal = bytes ? pictureRefusal(*chosen, *bytes)
+                                          : "读取图片文件失败，请重试。\r\n（" + *chosen + "）";
+        if (!refusal.empty()) {
+            warn(refusal.c_str());
+            return;
+        }
+    }
     m_path->setText(chosen ? q(*chosen) : QString());
 }
 
@@ -345,6 +370,10 @@ void PageSetupDialog::applyAndClose()
     if (!(paperWidth > kTiny) || !(paperHeight > kTiny) || !std::isfinite(paperWidth) ||
         !std::isfinite(paperHeight) || boardWidth < 1 || boardHeight < 1) {
         m_prompter.show(Message{"报表及打印时纸张的大小必须大于0。", kCaption, MessageIcon::Stop, MessageButtons::Ok});
+        return;
+    }
+    if (!paperInRange(paperWidth) || !paperInRange(paperHeight)) {
+        warn(kPaperRangeWarning);
         return;
     }
 

@@ -42,13 +42,15 @@ void PictureControl::paintEvent(QPaintEvent* /*event*/)
     painter.fillRect(area, m_background);
     if (!m_image.isNull()) {
         painter.setClipRect(area);
+        // A large picture is held downscaled; it covers its own size all the same.
+        const QSize own = m_image.deviceIndependentSize().toSize();
         if (m_mode == 1) {
             painter.drawImage(area, m_image);
         } else if (m_mode == 2) {
-            const QRect placed(QPoint(0, 0), m_image.size());
+            const QRect placed(QPoint(0, 0), own);
             painter.drawImage(placed.translated(area.center() - placed.center()), m_image);
         } else {
-            painter.drawImage(area.topLeft(), m_image);
+            painter.drawImage(QRect(area.topLeft(), own), m_image);
         }
         painter.setClipping(false);
     }

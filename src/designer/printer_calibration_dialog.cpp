@@ -3,9 +3,11 @@
 #include "dialogs/number_text.h"
 #include "platform/calibration_page_print.h"
 #include "platform/calibration_store.h"
+#include "platform/printer.h"
 #include "platform/prompter.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,8 +15,11 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace ordavel {
 
@@ -250,9 +255,24 @@ void PrinterCalibrationDialog::printPage()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrinterName(name);
     printer.setDocName(QStringLiteral("校准页"));
-    if (!printCalibrationPage(printer, {widthMm, heightMm, name.toStdString(), calibrationPageDate()}))
+    bool printed = false;
+    {
+        // The progress window, modal to this dialog, also keeps a second click
+        // from printing a second page while the first is sent.
+        const std::unique_ptr<QProgressDialog> progress = makePrintProgress(this, 1);
+        progress->setLabelText(QStringLiteral("正在打印校准页..."));
+        progress->setCancelButton(nullptr);
+        QCoreApplication::processEvents();
+        printed = printCalibrationPage(printer, {widthMm, heightMm, name.toStdString(), calibrationPageDate()});
+        progress->setValue(1);
+    }
+    if (!printed) {
         m_prompter.show(Message{"打印机“" + name.toStdString() + "”无法打印。", kCaption, MessageIcon::Stop,
                                 MessageButtons::Ok});
+        return;
+    }
+    m_prompter.show(Message{"校准页已送到打印机“" + name.toStdString() + "”。\r\n请量出两个十字的位置后填入下面。",
+                            kCaption, MessageIcon::Information, MessageButtons::Ok});
 }
 
 } // namespace ordavel

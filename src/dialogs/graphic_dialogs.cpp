@@ -5,6 +5,7 @@
 #include "dialogs/number_text.h"
 #include "dialogs/text_dialogs.h"
 #include "model/document.h"
+#include "platform/file_history.h"
 #include "platform/picture_decoder.h"
 #include "platform/prompter.h"
 
@@ -42,10 +43,9 @@ std::optional<QSize> pictureSize(const QString& path)
     const auto bytes = readFileBytes(path);
     if (!bytes)
         return std::nullopt;
-    const QImage image = decodePicture(*bytes);
-    if (image.isNull())
+    if (!pictureFault(*bytes).empty())
         return std::nullopt;
-    return image.size();
+    return pictureNaturalSize(*bytes);
 }
 
 } // namespace
@@ -111,7 +111,17 @@ void PictureDialog::chooseFile()
     choice.title = "选择页面底图";
     choice.filter = "所有图片文件(不能打开.png文件)|*.bmp;*.jpg;*.jpeg;*.jpe;*.gif|所有文件(*.*)|*.*";
     choice.defaultExtension = ".jpg";
-    const auto chosen = prompter().chooseOpenFile(choice);
+    const auto chosen = chooseFileFrom(prompter(), choice, doc().fileName());
+    if (chosen) {
+        // A picture the board could not show or the printer print is refused now.
+        const auto bytes = readFileBytes(QString::fromStdString(*chosen));
+        const std::string refusal
+            = bytes ? pictureRefusal(*chosen, *bytes) : "读取图片文件失败，请重试。\r\n（" + *chosen + "）";
+        if (!refusal.empty()) {
+            warn(refusal.c_str());
+            return;
+        }
+    }
     m_path->setText(chosen ? QString::fromStdString(*chosen) : QString());
 }
 

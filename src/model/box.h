@@ -26,6 +26,14 @@ enum class BoxType : int {
 BoxType boxTypeFromCode(int code);
 inline int boxTypeCode(BoxType type) { return static_cast<int>(type); }
 
+// Boxes whose PrintRect width and height are their own printed size: picture,
+// shape, colour block and barcode. The others print as far as the text goes.
+inline bool hasPrintSize(BoxType type)
+{
+    return type == BoxType::PicBox || type == BoxType::ShapeBox || type == BoxType::ColorPicker
+           || type == BoxType::BarcodeBox;
+}
+
 // Colours are 0x00BBGGRR: red in the low byte.
 using Color = std::uint32_t;
 inline constexpr Color kBlack = 0x000000;
@@ -170,6 +178,10 @@ struct Box {
     BoxAttributes attributes;
     // Place in the stacking order of the board: a larger value lies in front.
     int zOrder = 0;
+    // The EditRect size when the handles were last placed: a box placed again
+    // at another size has been sized (see Document::placeHandles).
+    int placedWidth = 0;
+    int placedHeight = 0;
 
     friend bool operator==(const Box&, const Box&) = default;
 

@@ -180,6 +180,9 @@ void Document::createBox(int index, BoxType type, int left, int top, int width, 
     b.zOrder = ++m_frontZ;
     if (!fromFile)
         setPrintRectFromEdit(b);
+    // A box read from a file keeps its stored print size until it is sized.
+    b.placedWidth = width;
+    b.placedHeight = height;
     m_currentBoxIndex = index;
     createHandles(index);
     placeHandles(index);
@@ -218,7 +221,15 @@ void Document::placeHandles(int index)
     if (b.followsEdit) {
         b.printRect.left = m_factors.boxCmX(l);
         b.printRect.top = m_factors.boxCmY(t);
+        // Every sizing (mouse, keys, same-size commands, the dialog) ends here:
+        // the print size follows it, as it was taken from the size at creation.
+        if (hasPrintSize(b.type) && (w != b.placedWidth || h != b.placedHeight)) {
+            b.printRect.width = m_factors.boxCmX(w);
+            b.printRect.height = m_factors.boxCmY(h);
+        }
     }
+    b.placedWidth = w;
+    b.placedHeight = h;
     formatPlacedBoxStatus(m_statusScratch, l, t, w, h);
     setStatusText(PanelBox, m_statusScratch);
     notify([index](DocumentObserver& o) { o.boxChanged(index); });
@@ -307,6 +318,8 @@ void Document::duplicateBox(int source, int newIndex)
     to.dataField = from.dataField;
     to.editRect = Rect{from.editRect.left + 10, from.editRect.top + 10, from.editRect.width,
                        from.editRect.height};
+    to.placedWidth = from.editRect.width;
+    to.placedHeight = from.editRect.height;
     to.visible = true;
     to.zOrder = ++m_frontZ;
     m_currentBoxIndex = newIndex;

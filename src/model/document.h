@@ -78,6 +78,10 @@ public:
                    bool fromFile = false);
     // allocateSlot + createBox; returns the index.
     int addBox(BoxType type, int left, int top, int width = 0, int height = 0);
+    // Puts the handles around the EditRect, shows the box status and marks the
+    // document modified. While the box follows the edit, its print position is
+    // taken from the EditRect and, for a box with a print size (hasPrintSize)
+    // whose size changed since it was last placed, its print size as well.
     void placeHandles(int index);
     void select(int index);
     void deselect(int index);

@@ -9,6 +9,8 @@
 #include <QPdfWriter>
 #include <QPrinter>
 
+#include <cmath>
+
 namespace ordavel {
 
 QColor toQColor(Color color)
@@ -133,10 +135,14 @@ void PainterSurface::drawLine(int x1, int y1, int x2, int y2)
 
 void PainterSurface::drawPicture(std::string_view bytes, int x, int y, int width, int height)
 {
-    const QImage image = decodePicture(bytes);
+    // Decoded from its own bytes at the device's resolution of the place it
+    // fills: a large scan prints sharp without being held whole.
+    const QRectF target = deviceRect(x, y, x + width, y + height);
+    const QSize fit(static_cast<int>(std::ceil(std::abs(target.width()))), static_cast<int>(std::ceil(std::abs(target.height()))));
+    const QImage image = decodePicture(bytes, fit.expandedTo(QSize(1, 1)));
     if (image.isNull())
         return;
-    m_painter.drawImage(deviceRect(x, y, x + width, y + height), image);
+    m_painter.drawImage(target, image, QRectF(QPointF(0, 0), QSizeF(image.size())));
 }
 
 void PainterSurface::fillArea(double x, double y, double width, double height, Color color)
@@ -165,10 +171,11 @@ void PainterSurface::drawRotatedTextLine(double x, double y, int degrees, std::s
 
 std::optional<PixelSize> PainterSurface::pictureSize(std::string_view bytes) const
 {
-    const QImage image = decodePicture(bytes);
-    if (image.isNull())
+    // The picture's own size, as its header gives it, without decoding it.
+    const QSize size = pictureNaturalSize(bytes);
+    if (!size.isValid() || size.isEmpty())
         return std::nullopt;
-    return PixelSize{image.width(), image.height()};
+    return PixelSize{size.width(), size.height()};
 }
 
 } // namespace ordavel

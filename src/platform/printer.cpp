@@ -67,12 +67,12 @@ bool abandonJob(QPainter& painter, QPrinter& printer, std::time_t began)
     return cancelJobSentSince(printer.printerName().toStdString(), began);
 }
 
-void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm)
+void setExactPaper(QPrinter& printer, std::optional<QSizeF> mm)
 {
-    if (const auto paper = paperSize(page)) {
-        const double heightMm = std::round((paper->heightTenthsMm / 10.0 + pageLengthMm) * 100.0) / 100.0;
-        const QSizeF mm(paper->widthTenthsMm / 10.0, heightMm);
-        printer.setPageSize(QPageSize(mm, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    if (mm) {
+        const auto hundredths = [](double v) { return std::round(v * 100.0) / 100.0; };
+        const QSizeF exact(hundredths(mm->width()), hundredths(mm->height()));
+        printer.setPageSize(QPageSize(exact, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
     }
     printer.setPageOrientation(QPageLayout::Portrait);
     printer.setFullPage(true);
@@ -81,6 +81,14 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
     layout.setMode(QPageLayout::FullPageMode);
     layout.setMargins(QMarginsF(0, 0, 0, 0));
     printer.setPageLayout(layout);
+}
+
+void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm)
+{
+    std::optional<QSizeF> mm;
+    if (const auto paper = paperSize(page))
+        mm = QSizeF(paper->widthHundredthsMm / 100.0, paper->heightHundredthsMm / 100.0 + pageLengthMm);
+    setExactPaper(printer, mm);
 }
 
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,

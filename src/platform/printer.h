@@ -6,7 +6,10 @@
 #include "print/calibration.h"
 #include "print/print_job.h"
 
+#include <QSizeF>
+
 #include <ctime>
+#include <optional>
 #include <memory>
 
 class QPainter;
@@ -16,11 +19,15 @@ class QWidget;
 
 namespace ordavel {
 
-// Custom paper of the page size in 0.1 mm (kept as the printer's paper when
-// the size is not > 0 both ways), portrait, all four margins 0, full page,
-// so that positions are measured from the sheet's edge. pageLengthMm is added
-// to the paper's height (a calibration's page-length correction); the size
-// goes to the printer in millimetres to 0.01 mm.
+// Custom paper of mm (width x height in millimetres, rounded to 0.01 mm; the
+// printer keeps its paper without one), portrait, all four margins 0, full
+// page, so that positions are measured from the sheet's edge. Every job, the
+// template's and the calibration page, sets its paper through here.
+void setExactPaper(QPrinter& printer, std::optional<QSizeF> mm);
+
+// setExactPaper with the page size as typed, to 0.01 mm (paperSize; kept as
+// the printer's paper when the size is not > 0 both ways). pageLengthMm is
+// added to the paper's height (a calibration's page-length correction).
 void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm = 0.0);
 
 // Re-applies configurePrinter, then draws the page (printPage) through a

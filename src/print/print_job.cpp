@@ -3,6 +3,8 @@
 #include "print/box_render.h"
 #include "print/print_units.h"
 
+#include <cmath>
+
 namespace ordavel {
 
 namespace {
@@ -19,7 +21,10 @@ std::optional<PaperSize> paperSize(const PageSettings& page)
     const double height = static_cast<double>(page.pageHeight);
     if (!(width > 0.0 && height > 0.0))
         return std::nullopt;
-    return PaperSize{truncateUnits(width * 100.0), truncateUnits(height * 100.0)};
+    // Rounding, not truncation: a float a hair below the typed value must not
+    // lose a hundredth of a millimetre (0.01 mm is 0.001 cm).
+    const auto hundredthsMm = [](double cm) { return static_cast<int>(std::lround(cm * 1000.0)); };
+    return PaperSize{hundredthsMm(width), hundredthsMm(height)};
 }
 
 TenthsMmRect backgroundPlacement(PixelSize picture, int imgShowType, float pageWidthCm,

@@ -11,14 +11,14 @@
 namespace ordavel {
 
 struct PaperSize {
-    int widthTenthsMm = 0;
-    int heightTenthsMm = 0;
+    int widthHundredthsMm = 0;
+    int heightHundredthsMm = 0;
     friend bool operator==(const PaperSize&, const PaperSize&) = default;
 };
 
-// The custom paper for the page: the single-precision size widened to double,
-// x 100, truncated (21.3f cm -> 2129). Nothing when either side is not > 0:
-// the printer keeps its current paper.
+// The custom paper for the page as typed: each single-precision side rounded
+// to the nearest 0.01 mm (21.3f cm, 21.2999992..., -> 21300; 12.7f -> 12700).
+// Nothing when either side is not > 0: the printer keeps its current paper.
 std::optional<PaperSize> paperSize(const PageSettings& page);
 
 struct TenthsMmRect {

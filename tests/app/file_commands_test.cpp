@@ -1,7 +1,9 @@
 #include "window_fixture.h"
 
 #include "designer/file_toolbar.h"
+#include "platform/file_history.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTest>
@@ -139,7 +141,111 @@ TEST_F(FileCommandsTest, ExitSavesAnUntitledDocumentThroughTheChooserThenCloses)
     EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(prompter.messages.size(), 1u); // the close box did not ask again
-    EXPECT_TRUE(prompter.fileChoices[0].initialFolder.empty()); // Exit keeps the last folder
+    EXPECT_EQ(prompter.fileChoices[0].initialFolder, documentsFolder()); // nothing opened or chosen yet
+}
+
+TEST_F(FileCommandsTest, ChoosersStartAtTheOpenTemplateElseTheLastFolderElseTheDocuments)
+{
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("forms")));
+    ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("elsewhere")));
+    const std::string forms = folder.filePath(QStringLiteral("forms")).toStdString();
+    const std::string elsewhere = folder.filePath(QStringLiteral("elsewhere")).toStdString();
+    const std::string path = writeTextTemplate(QStringLiteral("forms/a.oxf"), "x");
+
+    window->dispatch(QStringLiteral("打开")); // cancelled
+    ASSERT_EQ(prompter.fileChoices.size(), 1u);
+    EXPECT_EQ(prompter.fileChoices[0].initialFolder, documentsFolder());
+
+    prompter.files = {path};
+    window->dispatch(QStringLiteral("打开"));
+    ASSERT_EQ(doc().fileName(), path);
+    window->dispatch(QStringLiteral("另存为(&A)..."));
+    EXPECT_EQ(prompter.fileChoices.back().initialFolder, forms);
+
+    // Saved elsewhere: that is now the template's folder and the last one.
+    prompter.files = {elsewhere + "/b.oxf"};
+    window->dispatch(QStringLiteral("另存为(&A)..."));
+    ASSERT_EQ(doc().fileName(), elsewhere + "/b.oxf");
+    window->dispatch(QStringLiteral("新建"));
+    window->dispatch(QStringLiteral("打开"));
+    EXPECT_EQ(prompter.fileChoices.back().initialFolder, elsewhere);
+    // Kept for the next run as well.
+    EXPECT_EQ(FileHistory().lastFolder(), elsewhere);
+}
+
+TEST_F(FileCommandsTest, TheOpenArrowListsRecentTemplatesAndDropsMissingOnesWithANote)
+{
+    std::vector<std::string> paths;
+    for (const char* name : {"1.oxf", "2.oxf", "3.oxf"})
+        paths.push_back(writeTextTemplate(QString::fromUtf8(name), name));
+    for (const std::string& path : paths) {
+        prompter.files = {path};
+        window->dispatch(QStringLiteral("打开"));
+    }
+    ASSERT_EQ(doc().fileName(), paths[2]);
+    FileToolBar* bar = window->fileToolBar();
+    ASSERT_NE(bar->openMenu(), nullptr);
+    EXPECT_EQ(bar->openMenu()->objectName().toStdString(), "打开菜单");
+    bar->fillOpenMenuNow();
+    std::vector<std::string> shown;
+    QAction* second = nullptr;
+    for (QAction* action : bar->openMenu()->actions()) {
+        if (action->toolTip().endsWith(QStringLiteral(".oxf")) && !action->menu()) {
+            shown.push_back(action->toolTip().toStdString());
+            if (action->text() == QStringLiteral("&2 2.oxf"))
+                second = action;
+        }
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{paths[2], paths[1], paths[0]}));
+    ASSERT_NE(second, nullptr);
+
+    // Chosen from the menu: opened, and first again.
+    second->trigger();
+    EXPECT_EQ(doc().fileName(), paths[1]);
+    EXPECT_EQ(FileHistory().recentTemplates().front(), paths[1]);
+    EXPECT_TRUE(prompter.messages.empty());
+
+    // A template deleted meanwhile: a note, and it leaves the list.
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(paths[0])));
+    bar->fillOpenMenuNow();
+    QAction* gone = nullptr;
+    for (QAction* action : bar->openMenu()->actions())
+        if (action->toolTip().toStdString() == paths[0])
+            gone = action;
+    ASSERT_NE(gone, nullptr);
+    gone->trigger();
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0], (Message{"找不到文件“" + paths[0] + "”，已把它从最近打开的列表中删除。", "打开文件",
+                                             MessageIcon::Exclamation, MessageButtons::Ok}));
+    EXPECT_EQ(FileHistory().recentTemplates(), (std::vector<std::string>{paths[1], paths[2]}));
+    EXPECT_EQ(doc().fileName(), paths[1]);
+
+    // The sample templates have a submenu of their own.
+    bool samples = false;
+    for (QAction* action : bar->openMenu()->actions())
+        samples = samples || (action->menu() && action->text() == QStringLiteral("示例模板"));
+    EXPECT_TRUE(samples);
+}
+
+TEST_F(FileCommandsTest, TheRecentListKeepsTenAndAModifiedDocumentIsAskedAbout)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 12; ++i) {
+        paths.push_back(writeTextTemplate(QString::number(i) + QStringLiteral(".oxf"), "x"));
+        ASSERT_TRUE(window->openTemplate(paths.back()));
+    }
+    const std::vector<std::string> recent = FileHistory().recentTemplates();
+    ASSERT_EQ(recent.size(), 10u);
+    EXPECT_EQ(recent.front(), paths[11]);
+    EXPECT_EQ(recent.back(), paths[2]);
+
+    doc().box(1).attributes.text = "改过";
+    doc().boxEdited(1);
+    prompter.answers = {MessageAnswer::Cancel};
+    window->fileToolBar()->fillOpenMenuNow();
+    emit window->fileToolBar()->templateChosen(QString::fromStdString(paths[5]));
+    EXPECT_EQ(prompter.messages.at(0), saveQuestion("打开文件"));
+    EXPECT_EQ(doc().fileName(), paths[11]);
 }
 
 } // namespace

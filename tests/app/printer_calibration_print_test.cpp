@@ -5,6 +5,7 @@
 #include "tools/cups_queue.h"
 #include "window_fixture.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPrinterInfo>
@@ -35,6 +36,22 @@ private:
     bool m_had;
 };
 
+// Counts the progress windows of printing that are shown while it lives.
+class ProgressWatch : public QObject {
+public:
+    ProgressWatch() { qApp->installEventFilter(this); }
+    ~ProgressWatch() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && watched->objectName() == QStringLiteral("进度框_打印"))
+            ++shown;
+        return false;
+    }
+};
+
 using PrinterCalibrationPrint = WindowTest;
 
 TEST_F(PrinterCalibrationPrint, TheDialogsCalibrationMovesTheNextPrintOnThatPrinter)
@@ -60,7 +77,17 @@ TEST_F(PrinterCalibrationPrint, TheDialogsCalibrationMovesTheNextPrintOnThatPrin
 
     // Its calibration page comes out of the queue on the dialog's paper.
     const auto folders = test::cups::outputFolders();
-    dialog.printPageButton()->click();
+    {
+        ProgressWatch watch;
+        dialog.printPageButton()->click();
+        EXPECT_EQ(watch.shown, 1);
+    }
+    // It ends with a word that the page was sent.
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0],
+              (Message{"校准页已送到打印机“" + queue.name + "”。\r\n请量出两个十字的位置后填入下面。", "打印机校准",
+                       MessageIcon::Information, MessageButtons::Ok}));
+    prompter.messages.clear();
     const fs::path page = test::cups::waitForJobPdf(folders, test::cups::lastJobId(queue.name));
     ASSERT_FALSE(page.empty()) << "no calibration page from the queue";
     const auto info = test::runCommand("pdfinfo " + test::shellQuoted(page)).output;

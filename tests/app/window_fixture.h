@@ -21,6 +21,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
+        // Settings (recent files, the last folder, calibrations) of this test alone.
+        qputenv("XDG_CONFIG_HOME", configFolder.path().toLocal8Bit());
         window = std::make_unique<MainWindow>(prompter, UnitFactors::fromDpi(96.0));
         // A modal pop-up menu would wait for a click no test sends.
         window->boxMenus()->popup = [](QMenu&) {};
@@ -53,6 +55,7 @@ protected:
     }
 
     QTemporaryDir folder;
+    QTemporaryDir configFolder;
     ScriptedPrompter prompter;
     std::unique_ptr<MainWindow> window;
 };

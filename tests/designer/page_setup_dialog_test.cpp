@@ -101,9 +101,60 @@ TEST_F(PageSetup, LeavingASizeFieldWarnsAboutTooSmallValues)
     leave(d.boardWidthField());
     d.boardHeightField()->setText("38");
     leave(d.boardHeightField());
-    d.paperWidthField()->setText("0.01");
+    d.paperWidthField()->setText("1");
     leave(d.paperWidthField());
     EXPECT_EQ(prompter.messages.size(), 3u);
+}
+
+TEST_F(PageSetup, PaperSizesAreKeptWithinOneToFiveHundredCentimetres)
+{
+    const Message range = warning("纸张的宽度和高度必须在 1 到 500 厘米之间。");
+    PageSetupDialog& d = open();
+    for (const char* value : {"0.99", "500.01", "2123"}) {
+        SCOPED_TRACE(value);
+        prompter.messages.clear();
+        d.paperWidthField()->setText(QString::fromUtf8(value));
+        leave(d.paperWidthField());
+        d.okButton()->click();
+        ASSERT_EQ(prompter.messages.size(), 2u);
+        EXPECT_EQ(prompter.messages[0], range);
+        EXPECT_EQ(prompter.messages[1], range);
+        EXPECT_NE(d.result(), QDialog::Accepted);
+        EXPECT_EQ(doc.page().pageWidth, 21.0f);
+        EXPECT_EQ(doc.page().boardWidth, 794);
+    }
+    prompter.messages.clear();
+    d.paperWidthField()->setText("500");
+    d.paperHeightField()->setText("1");
+    leave(d.paperWidthField());
+    d.okButton()->click();
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(doc.page().pageWidth, 500.0f);
+    EXPECT_EQ(doc.page().pageHeight, 1.0f);
+}
+
+TEST_F(PageSetup, ABackgroundThatCannotBeShownIsRefusedWhenChosen)
+{
+    useBackground(kReds);
+    PageSetupDialog& d = open();
+    const std::string png = folder.filePath(QStringLiteral("scan.png")).toStdString();
+    QImage scan(40, 30, QImage::Format_RGB32);
+    scan.fill(Qt::gray);
+    ASSERT_TRUE(scan.save(QString::fromStdString(png), "PNG"));
+    const std::string broken = ORDAVEL_TEST_DATA "/pictures/invalid.1.bmp";
+    prompter.files = {png, broken, folder.filePath(QStringLiteral("missing.jpg")).toStdString()};
+    for (int i = 0; i < 3; ++i)
+        d.chooseButton()->click();
+    ASSERT_EQ(prompter.messages.size(), 3u);
+    EXPECT_EQ(prompter.messages[0],
+              warning("无法使用这个图片：不能使用PNG格式的图片，请先把它转换成BMP、JPEG或GIF格式。\r\n（" + png + "）"));
+    EXPECT_EQ(prompter.messages[1], warning("无法使用这个图片：图片文件已损坏，读不出图片。\r\n（" + broken + "）"));
+    EXPECT_EQ(prompter.messages[2].caption, "页面设置");
+    // The background chosen before is kept.
+    EXPECT_EQ(d.pathField()->text().toStdString(), kReds);
+    d.okButton()->click();
+    EXPECT_EQ(doc.page().backgroundPath, kReds);
 }
 
 TEST_F(PageSetup, OkRefusesInvalidSizesAndKeepsTheDialogOpen)

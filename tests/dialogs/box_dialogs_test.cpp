@@ -1,5 +1,6 @@
 #include "dialog_fixture.h"
 
+#include "dialogs/barcode_dialog.h"
 #include "dialogs/combo_dialog.h"
 #include "dialogs/combo_items.h"
 #include "dialogs/graphic_dialogs.h"
@@ -173,6 +174,59 @@ TEST_F(BoxDialogTest, ShapeSquareRuleAndDottedLineWidth)
     EXPECT_EQ(b.attributes.lineWidth, 1);
     EXPECT_EQ(b.attributes.lineStyle, LineDot);
     EXPECT_EQ(b.attributes.shape, ShapeCircle);
+}
+
+TEST_F(BoxDialogTest, TheEditTimeSizeSetsThePrintSizeOfABoxThatFollows)
+{
+    for (const bool fixed : {false, true}) {
+        SCOPED_TRACE(fixed ? "fixed" : "following");
+        const int block = doc.addBox(BoxType::ColorPicker, 10, 10, 80, 28);
+        const int code = doc.addBox(BoxType::BarcodeBox, 10, 60, 80, 28);
+        const PrintRect blockBefore = doc.box(block).printRect;
+        const PrintRect codeBefore = doc.box(code).printRect;
+        auto b = open<ColorBlockDialog>(block);
+        if (fixed)
+            click(b.get(), "选择框_固定打印位置");
+        type(b.get(), "编辑框_宽度", "151");
+        click(b.get(), "按钮_确定");
+        auto c = open<BarcodeDialog>(code);
+        if (fixed)
+            click(c.get(), "选择框_固定打印位置");
+        type(c.get(), "编辑框_高度", "76");
+        click(c.get(), "按钮_确定");
+        const double cmPerPx = 2.54 / 96.0;
+        if (fixed) {
+            EXPECT_EQ(doc.box(block).printRect, blockBefore);
+            EXPECT_EQ(doc.box(code).printRect, codeBefore);
+        } else {
+            EXPECT_NEAR(doc.box(block).printRect.width, 151 * cmPerPx, 0.006);
+            EXPECT_EQ(doc.box(block).printRect.height, blockBefore.height);
+            EXPECT_NEAR(doc.box(code).printRect.height, 76 * cmPerPx, 0.006);
+            EXPECT_EQ(doc.box(code).printRect.width, codeBefore.width);
+        }
+    }
+}
+
+TEST_F(BoxDialogTest, APictureThatCannotBeShownIsRefusedWhenChosen)
+{
+    const std::string reds = std::string(ORDAVEL_TEST_DATA) + "/pictures/all-reds.gif";
+    const int index = doc.addBox(BoxType::PicBox, 10, 10, 16, 16);
+    auto d = open<PictureDialog>(index);
+    prompter.files = {reds, std::string(ORDAVEL_TEST_DATA) + "/pictures/invalid.1.png",
+                      std::string(ORDAVEL_TEST_DATA) + "/pictures/invalid.1.gif"};
+    click(d.get(), "按钮_选择文件");
+    click(d.get(), "按钮_选择文件");
+    click(d.get(), "按钮_选择文件");
+    ASSERT_EQ(prompter.messages.size(), 2u);
+    EXPECT_EQ(prompter.messages[0],
+              (Message{"无法使用这个图片：不能使用PNG格式的图片，请先把它转换成BMP、JPEG或GIF格式。\r\n（"
+                           + std::string(ORDAVEL_TEST_DATA) + "/pictures/invalid.1.png）",
+                       "图片框属性", MessageIcon::Exclamation, MessageButtons::Ok}));
+    EXPECT_EQ(prompter.messages[1].text.rfind("无法使用这个图片：图片文件已损坏，读不出图片。", 0), 0u);
+    // The picture chosen before stays chosen.
+    EXPECT_EQ(text(d.get(), "编辑框_画板底图文件路径").toStdString(), reds);
+    click(d.get(), "按钮_确定");
+    EXPECT_EQ(doc.box(index).picturePath, reds);
 }
 
 } // namespace

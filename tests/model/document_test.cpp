@@ -1,5 +1,7 @@
 #include "model/document.h"
 
+#include "model/alignment.h"
+
 #include <gtest/gtest.h>
 
 namespace ordavel {
@@ -249,6 +251,106 @@ TEST_P(DocumentAtDpi, GeometryByNameMatchesNamesExactly)
     doc.setProperty(index, "Top", 999);
     EXPECT_EQ(box.editRect.top, 50);
     EXPECT_TRUE(doc.modified());
+}
+
+// Every way of sizing a box: each one takes the box from 80 x 28 to 120 x 40 px.
+struct SizingPath {
+    const char* name;
+    void (*size)(Document& doc, int index);
+};
+
+const SizingPath kSizingPaths[] = {
+    {"mouse",
+     [](Document& doc, int index) {
+         doc.beginDrag(index);
+         doc.setEditRect(index, Rect{100, 50, 120, 40});
+         doc.endDrag(index);
+     }},
+    {"keyboard",
+     [](Document& doc, int index) {
+         doc.clearSelection();
+         doc.select(index);
+         doc.nudgeSelection(0, 0, 40, 12);
+     }},
+    {"same size",
+     [](Document& doc, int index) {
+         const int reference = doc.addBox(BoxType::EditBox, 400, 400, 120, 40);
+         doc.clearSelection();
+         doc.select(index);
+         doc.select(reference);
+         alignSelection(doc, AlignCommand::SameSize);
+     }},
+    {"dialog",
+     [](Document& doc, int index) {
+         // What a property dialog's apply does with the edit-time fields.
+         doc.setEditRect(index, Rect{100, 50, 120, 40});
+         doc.placeHandles(index);
+         doc.boxEdited(index);
+     }},
+};
+
+TEST_P(DocumentAtDpi, PrintSizeFollowsEverySizingWhileTheBoxFollowsTheEdit)
+{
+    for (const BoxType type : {BoxType::PicBox, BoxType::ShapeBox, BoxType::ColorPicker, BoxType::BarcodeBox}) {
+        for (const SizingPath& path : kSizingPaths) {
+            for (const bool follows : {true, false}) {
+                SCOPED_TRACE(std::string(path.name) + " type " + std::to_string(boxTypeCode(type))
+                             + (follows ? " following" : " fixed"));
+                Document d{factors};
+                const int index = d.addBox(type, 100, 50);
+                d.box(index).followsEdit = follows;
+                const PrintRect before = d.box(index).printRect;
+                ASSERT_EQ(before.width, cmX(80));
+                path.size(d, index);
+                const Box& box = d.box(index);
+                ASSERT_EQ(box.editRect, (Rect{100, 50, 120, 40}));
+                if (follows)
+                    EXPECT_EQ(box.printRect, (PrintRect{cmX(100), cmY(50), cmX(120), cmY(40)}));
+                else
+                    EXPECT_EQ(box.printRect, before);
+            }
+        }
+    }
+}
+
+TEST_P(DocumentAtDpi, TextBoxesAndLabelsKeepTheirPrintSizeWhenSized)
+{
+    for (const BoxType type : {BoxType::EditBox, BoxType::Label, BoxType::DatePicker, BoxType::ComboBox}) {
+        for (const SizingPath& path : kSizingPaths) {
+            SCOPED_TRACE(std::string(path.name) + " type " + std::to_string(boxTypeCode(type)));
+            Document d{factors};
+            const int index = d.addBox(type, 100, 50);
+            const PrintRect before = d.box(index).printRect;
+            path.size(d, index);
+            EXPECT_EQ(d.box(index).printRect, (PrintRect{cmX(100), cmY(50), before.width, before.height}));
+        }
+    }
+}
+
+TEST_P(DocumentAtDpi, AFileBoxKeepsItsStoredPrintSizeUntilItIsSized)
+{
+    const int index = doc.allocateSlot();
+    doc.box(index).printRect = PrintRect{2.0, 3.0, 7.5, 1.25};
+    doc.createBox(index, BoxType::BarcodeBox, 100, 50, 80, 28, /*fromFile=*/true);
+    doc.placeHandles(index);
+    // Moved, selected, duplicated, nudged without a size change: the size stays.
+    doc.beginDrag(index);
+    doc.setEditRect(index, Rect{130, 70, 80, 28});
+    doc.endDrag(index);
+    EXPECT_EQ(doc.box(index).printRect, (PrintRect{cmX(130), cmY(70), 7.5, 1.25}));
+    doc.nudgeSelection(1, 0, 0, 0);
+    EXPECT_EQ(doc.box(index).printRect.width, 7.5);
+    const int copy = doc.duplicateCurrent();
+    EXPECT_EQ(doc.box(copy).printRect.width, 7.5);
+    EXPECT_EQ(doc.box(copy).printRect.height, 1.25);
+
+    // Sized by one pixel: the print size is now the board's.
+    doc.clearSelection();
+    doc.select(index);
+    doc.nudgeSelection(0, 0, 0, 1);
+    EXPECT_EQ(doc.box(index).printRect.width, cmX(80));
+    EXPECT_EQ(doc.box(index).printRect.height, cmY(29));
+    EXPECT_EQ(doc.box(copy).printRect.width, 7.5);
 }
 
 TEST(Document, ObserversHearTitleAndStatusChanges)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <ostream>
+#include <tuple>
 
 namespace ordavel {
 namespace {
@@ -11,12 +12,19 @@ namespace {
 using test::RecordingSurface;
 using Calls = std::vector<std::string>;
 
-TEST(PaperSize, WidensTheSinglePrecisionSizeAndTruncates)
+TEST(PaperSize, IsTheTypedSizeRoundedToTheHundredthOfAMillimetre)
 {
     PageSettings page;
-    EXPECT_EQ(paperSize(page), (PaperSize{2100, 2900}));
-    page.pageWidth = 21.3f; // 21.2999992...
-    EXPECT_EQ(paperSize(page), (PaperSize{2129, 2900}));
+    EXPECT_EQ(paperSize(page), (PaperSize{21000, 29000}));
+    // Floats a hair below (21.2999992, 12.6999998) or above the typed value.
+    for (const auto& [w, h, expected] : {std::tuple{21.3f, 29.0f, PaperSize{21300, 29000}},
+                                         std::tuple{23.0f, 12.7f, PaperSize{23000, 12700}},
+                                         std::tuple{0.1f, 500.0f, PaperSize{100, 500000}},
+                                         std::tuple{12.345f, 9.999f, PaperSize{12345, 9999}}}) {
+        page.pageWidth = w;
+        page.pageHeight = h;
+        EXPECT_EQ(paperSize(page), expected) << w << " x " << h;
+    }
     for (const auto& [w, h] : {std::pair{0.0f, 29.0f}, std::pair{21.0f, 0.0f}, std::pair{-1.0f, 29.0f}}) {
         page.pageWidth = w;
         page.pageHeight = h;

@@ -68,6 +68,31 @@ TEST(CliVersion, BothProgramsPrintNameAndVersionOnStdout)
     EXPECT_EQ(app.err, "");
 }
 
+TEST(DesignerWithoutDisplay, HelpAnswersOnStdoutAndTheWindowRefusesCleanly)
+{
+    const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + std::string(ORDAVEL_APP);
+    for (const char* word : {"--help", "-h", "/H"}) {
+        SCOPED_TRACE(word);
+        const Output help = run(noDisplay + " " + word);
+        EXPECT_EQ(help.status, 0) << help.err;
+        EXPECT_EQ(help.out.rfind("用法: ordavel [文件名 [-p 或 /p]]\n", 0), 0u) << help.out;
+        EXPECT_NE(help.out.find("--version"), std::string::npos);
+        EXPECT_EQ(help.err, "");
+    }
+
+    // The designer itself, and a file to open, need a display: exit 1, not abort().
+    for (const std::string& args : {std::string(), " " + kSample}) {
+        const Output window = run(noDisplay + args);
+        EXPECT_EQ(window.status, 1) << window.err;
+        EXPECT_EQ(window.out, "");
+        EXPECT_NE(window.err.find("没有可用的显示"), std::string::npos) << window.err;
+    }
+    // A display that is named but does not answer.
+    const Output unanswered = run("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:7391 " + std::string(ORDAVEL_APP));
+    EXPECT_EQ(unanswered.status, 1) << unanswered.err;
+    EXPECT_NE(unanswered.err.find("没有可用的显示"), std::string::npos) << unanswered.err;
+}
+
 // The options a usage line names: "[--data FILE|- [--sheet NAME]]" -> --data, --sheet.
 std::vector<std::string> optionsIn(const std::string& usage)
 {

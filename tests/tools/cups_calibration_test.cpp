@@ -116,26 +116,36 @@ TEST_F(CupsCalibration, TheStoredCalibrationMovesThePrintAndNoneLeavesItAlone)
     EXPECT_NEAR(unshifted.top(), 20 * 20, 4);
 }
 
-TEST_F(CupsCalibration, ThePaperHeightReachesTheSpoolToTheHundredthOfAMillimetre)
+// The job's media option as CUPS holds it ("media (keyword) = Custom.230x127mm").
+std::string mediaOf(const std::string& job)
 {
-    Document doc;
-    doc.setPageSizes(21.3f, 29.0, 805, 1096);
-    const int index = doc.addBox(BoxType::ColorPicker, 0, 0);
-    doc.box(index).followsEdit = false;
-    doc.box(index).printRect = {1.00, 27.00, 2.00, 1.00};
-    doc.box(index).attributes.color = 0x0000FF;
-    const fs::path file = saveTemplate(doc);
+    const auto attributes = runCommand("ipptool -tv ipp://localhost/jobs/" + job + " get-job-attributes.test").output;
+    std::smatch media;
+    if (!std::regex_search(attributes, media, std::regex(R"(media \(keyword\) = (\S+))")))
+        return "(no media in: " + attributes + ")";
+    return media[1];
+}
 
-    // CUPS takes the paper from the job's media option, which carries the
-    // size in millimetres to 0.01 mm; the PDF inside the job has its page
-    // in whole points (822.05 pt -> 822, 823.38 pt -> 823).
+TEST_F(CupsCalibration, ThePaperReachesTheSpoolAsTypedToTheHundredthOfAMillimetre)
+{
+    // Single-precision sides a hair below the typed value (12.6999998, 21.2999992)
+    // must not arrive a tenth of a millimetre short.
     const struct {
+        float widthCm, heightCm;
         const char* pageLength; // stored correction, none when empty
         const char* media;      // the job's paper as CUPS holds it
-        double heightPt;        // the spooled PDF's page height
-    } rows[] = {{"", "media (keyword) = Custom.212.9x290mm\n", 822.0},
-                {"0.47", "media (keyword) = Custom.212.9x290.47mm\n", 823.0}};
+    } rows[] = {{23.0f, 12.7f, "", "Custom.230x127mm"},
+                {21.3f, 29.0f, "", "Custom.213x290mm"},
+                {21.3f, 29.0f, "0.47", "Custom.213x290.47mm"}};
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.media);
+        Document doc;
+        doc.setPageSizes(row.widthCm, row.heightCm, 800, 800);
+        const int index = doc.addBox(BoxType::ColorPicker, 0, 0);
+        doc.box(index).followsEdit = false;
+        doc.box(index).printRect = {1.00, 10.00, 2.00, 1.00};
+        doc.box(index).attributes.color = 0x0000FF;
+        const fs::path file = saveTemplate(doc);
         if (*row.pageLength != '\0') {
             ASSERT_EQ(runCommand(cli("calibrate --printer " + queue.name + " --page-length " + row.pageLength)).status, 0);
         }
@@ -143,23 +153,43 @@ TEST_F(CupsCalibration, ThePaperHeightReachesTheSpoolToTheHundredthOfAMillimetre
         ASSERT_FALSE(pdf.empty()) << "no PDF from the queue";
         const std::string job = lastJobId();
         ASSERT_FALSE(job.empty());
-        const auto attributes
-            = runCommand("ipptool -tv ipp://localhost/jobs/" + job + " get-job-attributes.test").output;
-        EXPECT_NE(attributes.find(row.media), std::string::npos) << attributes;
-
-        // The spooled document, when the scheduler keeps it.
-        if (attributes.find("job-preserved (boolean) = true") == std::string::npos)
-            continue;
-        char spooled[64];
-        std::snprintf(spooled, sizeof spooled, "/var/spool/cups/d%05d-001", std::stoi(job));
-        std::ifstream in(spooled, std::ios::binary);
-        ASSERT_TRUE(in) << spooled;
-        const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        std::smatch box;
-        ASSERT_TRUE(std::regex_search(bytes, box, std::regex(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])")));
-        EXPECT_DOUBLE_EQ(std::stod(box[1]), 603.0);
-        EXPECT_DOUBLE_EQ(std::stod(box[2]), row.heightPt);
+        EXPECT_EQ(mediaOf(job), row.media);
     }
+
+    // The calibration page of the same paper goes out with the same media.
+    const auto printed = runCommand(cli("calibration-page --paper 23,12.7 --printer " + queue.name));
+    ASSERT_EQ(printed.status, 0) << printed.output;
+    const std::string job = lastJobId();
+    const fs::path pdf = waitForJobPdf(outputFolders(), job);
+    if (!pdf.empty()) {
+        std::error_code ignored;
+        fs::remove(pdf, ignored);
+    }
+    EXPECT_EQ(mediaOf(job), "Custom.230x127mm");
+}
+
+TEST_F(CupsCalibration, TheSpooledPdfHasThePageInWholePoints)
+{
+    Document doc;
+    doc.setPageSizes(21.3f, 29.0, 805, 1096);
+    const fs::path file = saveTemplate(doc);
+    ASSERT_EQ(runCommand(cli("calibrate --printer " + queue.name + " --page-length 0.47")).status, 0);
+    const fs::path pdf = printThrough(file, "");
+    ASSERT_FALSE(pdf.empty()) << "no PDF from the queue";
+    const std::string job = lastJobId();
+    const auto attributes = runCommand("ipptool -tv ipp://localhost/jobs/" + job + " get-job-attributes.test").output;
+    if (attributes.find("job-preserved (boolean) = true") == std::string::npos)
+        GTEST_SKIP() << "the scheduler does not keep the spooled document";
+    char spooled[64];
+    std::snprintf(spooled, sizeof spooled, "/var/spool/cups/d%05d-001", std::stoi(job));
+    std::ifstream in(spooled, std::ios::binary);
+    ASSERT_TRUE(in) << spooled;
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::smatch box;
+    ASSERT_TRUE(std::regex_search(bytes, box, std::regex(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])")));
+    // 213 mm is 603.78 pt, 290.47 mm 823.38 pt.
+    EXPECT_DOUBLE_EQ(std::stod(box[1]), 604.0);
+    EXPECT_DOUBLE_EQ(std::stod(box[2]), 823.0);
 }
 
 } // namespace

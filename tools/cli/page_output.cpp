@@ -93,12 +93,12 @@ std::string writePdfToStdout(const Document& doc, const Calibration& calibration
 
 QImage paperImage(const PageSettings& page, int dpi, std::string& error)
 {
-    const PaperSize paper = paperSize(page).value_or(PaperSize{2100, 2970});
-    const auto pixels = [dpi](int tenthsMm) {
-        return static_cast<int>(std::lround(tenthsMm * static_cast<double>(dpi) / 254.0));
+    const PaperSize paper = paperSize(page).value_or(PaperSize{21000, 29700});
+    const auto pixels = [dpi](int hundredthsMm) {
+        return static_cast<int>(std::lround(hundredthsMm * static_cast<double>(dpi) / 2540.0));
     };
-    const int width = pixels(paper.widthTenthsMm);
-    const int height = pixels(paper.heightTenthsMm);
+    const int width = pixels(paper.widthHundredthsMm);
+    const int height = pixels(paper.heightHundredthsMm);
     if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxPngPixels) {
         error = "page too large for a picture at " + std::to_string(dpi) + " dpi";
         return {};
