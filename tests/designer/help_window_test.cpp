@@ -71,6 +71,9 @@ TEST(HelpTips, TheTipsKeepTheirBeginningsAndDescribeTheProgramAsItIs)
     }
     for (const char* type : {"1、编辑框", "2、标签", "3、图片框", "4、外形框", "5、组合框", "6、日期框", "7、颜色框", "8、条码框"})
         EXPECT_NE(helpTips()[5].find(type), std::string::npos) << type;
+    // The keyboard tip names the plain and Shift moves and the zoom.
+    for (const char* key : {"方向键：移动1个像素", "Shift+方向键：移动10个像素", "缩放画板"})
+        EXPECT_NE(helpTips()[6].find(key), std::string::npos) << key;
 }
 
 } // namespace
