@@ -7,6 +7,7 @@
 
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -579,6 +580,11 @@ Journal::Opened Journal::open(const std::string& path)
     }
     if (error.code != SQLITE_OK) {
         opened.error = error.message;
+        // SQLite names a full disk only where it notices it; its shared-memory file fails first.
+        struct statvfs space {};
+        if ((error.code & 0xff) != SQLITE_FULL && !folder.empty() && ::statvfs(folder.c_str(), &space) == 0
+            && space.f_bavail == 0)
+            opened.error += " (the disk is full)";
         return opened;
     }
     opened.journal.reset(new Journal(std::move(state)));
