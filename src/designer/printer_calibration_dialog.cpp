@@ -2,6 +2,7 @@
 
 #include "dialogs/number_text.h"
 #include "platform/calibration_page_print.h"
+#include "platform/print_journal.h"
 #include "platform/calibration_store.h"
 #include "platform/prompter.h"
 
@@ -250,9 +251,13 @@ void PrinterCalibrationDialog::printPage()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrinterName(name);
     printer.setDocName(QStringLiteral("校准页"));
-    if (!printCalibrationPage(printer, {widthMm, heightMm, name.toStdString(), calibrationPageDate()}))
+    std::string journalProblem;
+    if (!printCalibrationPage(printer, {widthMm, heightMm, name.toStdString(), calibrationPageDate()}, "designer",
+                              &journalProblem))
         m_prompter.show(Message{"打印机“" + name.toStdString() + "”无法打印。", kCaption, MessageIcon::Stop,
                                 MessageButtons::Ok});
+    if (!journalProblem.empty())
+        m_prompter.show(journalProblemMessage(journalProblem));
 }
 
 } // namespace ordavel

@@ -4,6 +4,9 @@
 
 #include "file/template_writer.h"
 
+#include <QPrinter>
+#include <QTimer>
+
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -187,7 +190,7 @@ bool PrintJournalEntry::begin(const JournalPrint& print, const Document& doc, co
         if (table != nullptr)
             merge.setRecord(items[i].row, items[i].number);
         merge.setCounterValues(m_counters[i]);
-        record.fields = printedFields(doc, merge);
+        record.fields = table == nullptr && !print.pageFields.empty() ? print.pageFields : printedFields(doc, merge);
     });
     note(m_journal->takeNotice());
     if (!recorded.ok()) {
@@ -403,6 +406,50 @@ int settleFromCups(Journal& journal, JournalJobId id, bool own, std::string& err
     if (open == 0 && error.empty() && !own)
         error = finishFromRecords(journal, id);
     return waiting;
+}
+
+JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibration, JournalKind kind, int copies)
+{
+    JournalPrint what;
+    what.program = "designer";
+    what.kind = kind;
+    what.templatePath = doc.fileName();
+    what.templateBytes = templateBytesOf(doc, doc.fileName(), doc.modified());
+    what.calibration = calibration.isIdentity() ? std::string() : describeCalibration(calibration);
+    what.copies = copies;
+    return what;
+}
+
+std::string journalPrinterName(const QPrinter& printer)
+{
+    return printer.outputFormat() != QPrinter::NativeFormat ? printer.outputFileName().toStdString()
+                                                            : printer.printerName().toStdString();
+}
+
+void settleLater(std::unique_ptr<PrintJournalEntry> entry)
+{
+    if (!entry || !entry->active())
+        return;
+    auto* timer = new QTimer;
+    timer->setInterval(1000);
+    auto shared = std::shared_ptr<PrintJournalEntry>(std::move(entry));
+    auto rounds = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, shared, rounds] {
+        std::string error;
+        const int waiting = settleFromCups(*shared->journal(), shared->id(), true, error);
+        if (waiting == 0 || !error.empty() || ++*rounds >= 60) {
+            shared->finish();
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+}
+
+Message journalProblemMessage(const std::string& problem)
+{
+    return Message{"打印记录出了问题：" + problem + "\r\n这次打印照常进行。", "打印文件", MessageIcon::Exclamation,
+                   MessageButtons::Ok};
 }
 
 } // namespace ordavel

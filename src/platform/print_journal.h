@@ -9,12 +9,16 @@
 #include "data/record_list.h"
 #include "journal/journal.h"
 #include "model/document.h"
+#include "model/message.h"
+#include "print/calibration.h"
 
 #include <chrono>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
+
+class QPrinter;
 
 namespace ordavel {
 
@@ -28,6 +32,7 @@ struct JournalPrint {
     std::string dataSource;
     int copies = 1;
     JournalJobId repeats = 0;
+    JournalValues pageFields;  // what a page without a template printed (a calibration page)
 };
 
 class PrintJournalEntry {
@@ -111,5 +116,19 @@ std::string templateBytesOf(const Document& doc, const std::string& path, bool m
 // A table made of the stored records' columns, one row per record, for
 // printing them again.
 DataTable tableOfRecords(const std::vector<JournalRecord>& records, const std::string& dataSource);
+
+// A designer print of `doc` for the journal (its bytes as printed).
+JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibration, JournalKind kind, int copies);
+// The printer a job went to as the journal names it: the file of a print to a file.
+std::string journalPrinterName(const QPrinter& printer);
+
+// For the designer: polls CUPS on the event loop, once a second for at most
+// a minute, records what printed and finishes the entry, without holding up
+// the window. What is still in the queue then stays printing.
+void settleLater(std::unique_ptr<PrintJournalEntry> entry);
+
+// The designer's one message about a journal that could not be written
+// (caption "打印文件"); the print itself went ahead.
+Message journalProblemMessage(const std::string& problem);
 
 } // namespace ordavel
