@@ -531,13 +531,17 @@ struct Journal::State {
     DbError takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
     {
         values.clear();
+        if (names.empty())
+            return {};
+        Statement take(db, "INSERT INTO counters(name, next_value) VALUES (?1, 2)"
+                           " ON CONFLICT(name) DO UPDATE SET next_value = next_value + 1 RETURNING next_value - 1");
         for (const auto& name : names) {
-            Statement take(db, "INSERT INTO counters(name, next_value) VALUES (?1, 2)"
-                               " ON CONFLICT(name) DO UPDATE SET next_value = next_value + 1 RETURNING next_value - 1");
+            take.reset();
             take.bind(1, name);
             if (!take.step())
                 return fail(take);
             values.push_back({name, take.integer(0)});
+            take.step(); // to its end, so that the statement can run again
         }
         return {};
     }

@@ -299,18 +299,23 @@ std::string PrintJournalEntry::takeProblem()
 
 std::string finishFromRecords(Journal& journal, JournalJobId id)
 {
-    const auto records = journal.records(id);
-    if (!records.ok())
-        return records.error;
-    int printed = 0;
+    const auto job = journal.job(id);
+    if (!job.ok() || !job.value)
+        return job.ok() ? "no journal job " + std::to_string(id) : job.error;
+    const int total = job.value->recordCount;
+    const int printed = job.value->printedCount;
     int cancelled = 0;
-    for (const auto& record : records.value) {
-        if (!isFinal(record.outcome))
-            return {};
-        printed += record.outcome == JournalOutcome::Printed ? 1 : 0;
-        cancelled += record.outcome == JournalOutcome::Cancelled ? 1 : 0;
+    if (printed < total) {
+        // Only then are the records themselves looked at.
+        const auto records = journal.records(id);
+        if (!records.ok())
+            return records.error;
+        for (const auto& record : records.value) {
+            if (!isFinal(record.outcome))
+                return {};
+            cancelled += record.outcome == JournalOutcome::Cancelled ? 1 : 0;
+        }
     }
-    const int total = static_cast<int>(records.value.size());
     const std::string missing = std::to_string(total - printed) + " of " + std::to_string(total) + " records";
     if (printed == total)
         return journal.finishJob(id, JournalOutcome::Printed);
