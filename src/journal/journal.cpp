@@ -119,7 +119,7 @@ struct DbError {
 
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) : m_db(db)
+    Statement(sqlite3* db, const char* sql)
     {
         m_code = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
     }
@@ -177,7 +177,6 @@ public:
     }
 
 private:
-    sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
     int m_code = SQLITE_OK;
 };
