@@ -10,6 +10,7 @@
 #include "designer/work_area.h"
 #include "file/path_name.h"
 #include "platform/batch_printer.h"
+#include "platform/print_journal.h"
 #include "platform/printer.h"
 #include "platform/file_history.h"
 #include "platform/prompter.h"
@@ -154,7 +155,16 @@ bool MainWindow::printRecords()
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
         return false;
-    const BatchPrintResult result = printBatchJob(m_document, table, items, printer, this, calibrationFor(printer));
+    const Calibration calibration = calibrationFor(printer);
+    auto journal = std::make_unique<PrintJournalEntry>();
+    journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Batch, 1), m_document, &table, items,
+                   journalPrinterName(printer));
+    printer.setDocName(QString::fromStdString(m_document.fileName()));
+    const BatchPrintResult result
+        = printBatchJob(m_document, table, items, printer, this, calibration, journal.get());
+    if (const std::string problem = journal->takeProblem(); !problem.empty())
+        m_prompter.show(journalProblemMessage(problem));
+    settleLater(std::move(journal));
     if (!result.completed) {
         if (result.recordsDrawn < static_cast<int>(items.size()) && result.pages > 0) {
             const std::vector<BatchItem> drawn(items.begin(), items.begin() + result.recordsDrawn);

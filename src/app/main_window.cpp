@@ -21,6 +21,7 @@
 #include "model/alignment.h"
 #include "platform/calibration_store.h"
 #include "platform/file_history.h"
+#include "platform/print_journal.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
 
@@ -278,7 +279,32 @@ bool MainWindow::print()
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
         return false;
-    return printDocument(m_document, printer, this, calibrationFor(printer), &m_prompter);
+    const Calibration calibration = calibrationFor(printer);
+    auto journal = std::make_unique<PrintJournalEntry>();
+    journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()), m_document,
+                   nullptr, {}, journalPrinterName(printer));
+    const DataTable none;
+    RecordMerge counters(none, /*countersOnly=*/true);
+    counters.setCounterValues(journal->countersOf(0));
+    printer.setDocName(QString::fromStdString(journal->cupsJobName(0, 0, m_document.fileName())));
+    const std::time_t began = std::time(nullptr);
+    const bool printed = printDocument(m_document, printer, this, calibration, &m_prompter,
+                                       [&counters](const Box& box) -> const Box& { return counters.merged(box); });
+    finishJournal(std::move(journal), printer, printed, began);
+    return printed;
+}
+
+void MainWindow::finishJournal(std::unique_ptr<PrintJournalEntry> journal, const QPrinter& printer, bool printed,
+                               std::time_t began)
+{
+    if (printed)
+        journal->handedOver(0, 0, printer.outputFormat() != QPrinter::NativeFormat, printer.printerName().toStdString(),
+                            printer.docName().toStdString(), began);
+    else
+        journal->failed(0, 0, JournalOutcome::Cancelled, "not printed");
+    if (const std::string problem = journal->takeProblem(); !problem.empty())
+        m_prompter.show(journalProblemMessage(problem));
+    settleLater(std::move(journal));
 }
 
 Calibration MainWindow::calibrationFor(const QPrinter& printer)

@@ -62,6 +62,18 @@ std::vector<std::string> templateFields(const Document& doc)
     return names;
 }
 
+std::vector<std::string> templateCounters(const Document& doc)
+{
+    std::vector<std::string> names;
+    for (int index = 1; index <= doc.slotCount(); ++index) {
+        const Box& b = doc.box(index);
+        if (b.inUse && b.isPrint && isTextType(b.type))
+            for (const auto& name : counterNames(b.attributes.text))
+                addOnce(names, name);
+    }
+    return names;
+}
+
 std::string FieldCheck::message() const
 {
     std::string text;
@@ -107,7 +119,7 @@ std::optional<DateTime> dateFromField(std::string_view value)
     return date;
 }
 
-RecordMerge::RecordMerge(const DataTable& table) : m_table(table)
+RecordMerge::RecordMerge(const DataTable& table, bool countersOnly) : m_table(table), m_countersOnly(countersOnly)
 {
     // The first column of a name wins, as for columnIndex.
     for (int column = 0; column < table.columnCount(); ++column)
@@ -121,10 +133,31 @@ void RecordMerge::setRecord(int row, int number)
     m_numberText = std::to_string(number);
 }
 
+void RecordMerge::setCounterValues(CounterValues values)
+{
+    m_counters = std::move(values);
+    m_counterTexts.clear();
+}
+
+std::string_view RecordMerge::counterText(std::string_view placeholder) const
+{
+    const std::string key(placeholder);
+    if (const auto found = m_counterTexts.find(key); found != m_counterTexts.end())
+        return found->second;
+    std::string text;
+    if (const auto field = counterField(placeholder))
+        for (const auto& [name, value] : m_counters)
+            if (name == field->name)
+                text = formatCounterValue(value, field->width);
+    return m_counterTexts.emplace(key, std::move(text)).first->second;
+}
+
 std::string_view RecordMerge::lookup(std::string_view name) const
 {
     if (name == kRecordNumberField)
         return m_numberText;
+    if (name.substr(0, kCounterFieldPrefix.size()) == kCounterFieldPrefix)
+        return counterText(name);
     const auto found = m_columns.find(std::string(name));
     if (found == m_columns.end() || m_row < 0 || m_row >= m_table.recordCount())
         return {};
@@ -156,6 +189,16 @@ const std::string* RecordMerge::pictureBytes(const std::string& path)
 const Box& RecordMerge::merged(const Box& box)
 {
     const bool placeholders = isTextType(box.type) && hasPlaceholders(box.attributes.text);
+    if (m_countersOnly) {
+        if (!box.inUse || !box.isPrint || !placeholders
+            || box.attributes.text.find(kCounterFieldPrefix) == std::string::npos)
+            return box;
+        m_scratch = box;
+        m_textScratch.clear();
+        substituteCounters(box.attributes.text, [this](std::string_view name) { return lookup(name); }, m_textScratch);
+        m_scratch.attributes.text.swap(m_textScratch);
+        return m_scratch;
+    }
     if (!box.inUse || !box.isPrint || (!placeholders && box.dataField.empty()))
         return box;
     m_scratch = box;

@@ -18,6 +18,9 @@ namespace ordavel {
 // slot order. "#" is not a column and is left out.
 std::vector<std::string> templateFields(const Document& doc);
 
+// The journal counters (${#seq:NAME}) the document's boxes use, each once, in slot order.
+std::vector<std::string> templateCounters(const Document& doc);
+
 // Before printing: every name the document uses must be a column, and one
 // column only. Empty values are fine.
 struct FieldCheck {
@@ -37,8 +40,15 @@ FieldCheck checkFields(const Document& doc, const DataTable& table);
 // or not a BMP/JPEG/GIF: nothing drawn), any other type as its text.
 class RecordMerge {
 public:
-    // The table must outlive the merge.
-    explicit RecordMerge(const DataTable& table);
+    // The table must outlive the merge. With countersOnly (a page without
+    // data) only counter placeholders are replaced and every other text
+    // prints as it stands.
+    explicit RecordMerge(const DataTable& table, bool countersOnly = false);
+
+    // The counter values this record prints, by counter name; a counter
+    // without a value prints nothing.
+    using CounterValues = std::vector<std::pair<std::string, std::int64_t>>;
+    void setCounterValues(CounterValues values);
 
     // row: 0-based row of the table; number: the ${#} value.
     void setRecord(int row, int number);
@@ -57,6 +67,7 @@ public:
 
 private:
     std::string_view lookup(std::string_view name) const;
+    std::string_view counterText(std::string_view placeholder) const;
     void warn(const std::string& what);
     const std::string* pictureBytes(const std::string& path);
 
@@ -65,6 +76,9 @@ private:
     int m_row = 0;
     int m_number = 1;
     std::string m_numberText = "1";
+    bool m_countersOnly = false;
+    CounterValues m_counters;
+    mutable std::unordered_map<std::string, std::string> m_counterTexts; // by placeholder, for this record
     Box m_scratch;
     std::string m_textScratch;
     // Pictures read so far, by path, up to a total size; "" marks unusable files.

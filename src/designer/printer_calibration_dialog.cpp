@@ -2,6 +2,7 @@
 
 #include "dialogs/number_text.h"
 #include "platform/calibration_page_print.h"
+#include "platform/print_journal.h"
 #include "platform/calibration_store.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
@@ -256,6 +257,7 @@ void PrinterCalibrationDialog::printPage()
     printer.setPrinterName(name);
     printer.setDocName(QStringLiteral("校准页"));
     bool printed = false;
+    std::string journalProblem;
     {
         // The progress window, modal to this dialog, also keeps a second click
         // from printing a second page while the first is sent.
@@ -263,16 +265,18 @@ void PrinterCalibrationDialog::printPage()
         progress->setLabelText(QStringLiteral("正在打印校准页..."));
         progress->setCancelButton(nullptr);
         QCoreApplication::processEvents();
-        printed = printCalibrationPage(printer, {widthMm, heightMm, name.toStdString(), calibrationPageDate()});
+        printed = printCalibrationPage(printer, {widthMm, heightMm, name.toStdString(), calibrationPageDate()},
+                                       "designer", &journalProblem);
         progress->setValue(1);
     }
-    if (!printed) {
+    if (!printed)
         m_prompter.show(Message{"打印机“" + name.toStdString() + "”无法打印。", kCaption, MessageIcon::Stop,
                                 MessageButtons::Ok});
-        return;
-    }
-    m_prompter.show(Message{"校准页已送到打印机“" + name.toStdString() + "”。\r\n请量出两个十字的位置后填入下面。",
-                            kCaption, MessageIcon::Information, MessageButtons::Ok});
+    else
+        m_prompter.show(Message{"校准页已送到打印机“" + name.toStdString() + "”。\r\n请量出两个十字的位置后填入下面。",
+                                kCaption, MessageIcon::Information, MessageButtons::Ok});
+    if (!journalProblem.empty())
+        m_prompter.show(journalProblemMessage(journalProblem));
 }
 
 } // namespace ordavel

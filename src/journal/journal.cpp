@@ -7,6 +7,7 @@
 
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -118,7 +119,7 @@ struct DbError {
 
 class Statement {
 public:
-    Statement(sqlite3* db, const char* sql) : m_db(db)
+    Statement(sqlite3* db, const char* sql)
     {
         m_code = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
     }
@@ -176,7 +177,6 @@ public:
     }
 
 private:
-    sqlite3* m_db;
     sqlite3_stmt* m_stmt = nullptr;
     int m_code = SQLITE_OK;
 };
@@ -530,13 +530,17 @@ struct Journal::State {
     DbError takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
     {
         values.clear();
+        if (names.empty())
+            return {};
+        Statement take(db, "INSERT INTO counters(name, next_value) VALUES (?1, 2)"
+                           " ON CONFLICT(name) DO UPDATE SET next_value = next_value + 1 RETURNING next_value - 1");
         for (const auto& name : names) {
-            Statement take(db, "INSERT INTO counters(name, next_value) VALUES (?1, 2)"
-                               " ON CONFLICT(name) DO UPDATE SET next_value = next_value + 1 RETURNING next_value - 1");
+            take.reset();
             take.bind(1, name);
             if (!take.step())
                 return fail(take);
             values.push_back({name, take.integer(0)});
+            take.step(); // to its end, so that the statement can run again
         }
         return {};
     }
@@ -579,6 +583,11 @@ Journal::Opened Journal::open(const std::string& path)
     }
     if (error.code != SQLITE_OK) {
         opened.error = error.message;
+        // SQLite names a full disk only where it notices it; its shared-memory file fails first.
+        struct statvfs space {};
+        if ((error.code & 0xff) != SQLITE_FULL && !folder.empty() && ::statvfs(folder.c_str(), &space) == 0
+            && space.f_bavail == 0)
+            opened.error += " (the disk is full)";
         return opened;
     }
     opened.journal.reset(new Journal(std::move(state)));

@@ -1,6 +1,8 @@
 #include "platform/batch_printer.h"
 
 #include "data/merge.h"
+#include "platform/cups_jobs.h"
+#include "platform/print_journal.h"
 #include "platform/printer.h"
 
 #include <QCoreApplication>
@@ -13,14 +15,23 @@
 namespace ordavel {
 
 BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
-                               QPrinter& printer, QWidget* progressParent, const Calibration& calibration)
+                               QPrinter& printer, QWidget* progressParent, const Calibration& calibration,
+                               PrintJournalEntry* journal)
 {
     BatchPrintResult result;
+    const bool journaled = journal != nullptr && journal->active() && !items.empty();
+    const int last = static_cast<int>(items.size()) - 1;
+    if (journaled)
+        printer.setDocName(QString::fromStdString(journal->cupsJobName(0, last, printer.docName().toStdString())));
     configurePrinter(printer, doc.page(), calibration.pageLengthMm);
     const std::time_t began = std::time(nullptr);
+    const bool toFile = printer.outputFormat() != QPrinter::NativeFormat;
     QPainter painter;
-    if (!painter.begin(&printer))
+    if (!painter.begin(&printer)) {
+        if (journaled)
+            journal->failed(0, last, JournalOutcome::Failed, "the printer could not be opened");
         return result;
+    }
 
     const std::unique_ptr<QProgressDialog> progress = makePrintProgress(progressParent, static_cast<int>(items.size()));
 
@@ -29,6 +40,8 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
     bool cancelled = false;
     for (const BatchItem& item : items) {
         merge.setRecord(item.row, item.number);
+        if (journaled)
+            merge.setCounterValues(journal->countersOf(result.recordsDrawn));
         for (int copy = 0; copy < item.copies; ++copy) {
             if (result.pages > 0)
                 printer.newPage();
@@ -49,9 +62,26 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
     result.warnings = merge.warnings();
     if (cancelled) {
         result.takenBack = abandonJob(painter, printer, began);
+        if (journaled) {
+            // What was drawn went to the printer unless the queue took it back.
+            if (!result.takenBack && result.recordsDrawn > 0)
+                journal->handedOver(0, result.recordsDrawn - 1, toFile, printer.printerName().toStdString(),
+                                    printer.docName().toStdString(), began);
+            const int from = result.takenBack ? 0 : result.recordsDrawn;
+            if (from <= last)
+                journal->failed(from, last, JournalOutcome::Cancelled, "cancelled while printing");
+        }
         return result;
     }
     result.completed = painter.end();
+    if (journaled) {
+        if (result.completed && (toFile || cupsJobRefusal().empty()))
+            journal->handedOver(0, last, toFile, printer.printerName().toStdString(), printer.docName().toStdString(),
+                                began);
+        else
+            journal->failed(0, last, JournalOutcome::Failed,
+                            toFile ? std::string("the file could not be written") : "the printer did not accept the job");
+    }
     return result;
 }
 

@@ -12,6 +12,10 @@ class QPrinter;
 class QWidget;
 
 namespace ordavel {
+class PrintJournalEntry;
+}
+
+namespace ordavel {
 
 struct BatchPrintResult {
     bool completed = false; // every page was drawn and the job ended well
@@ -26,8 +30,10 @@ struct BatchPrintResult {
 // `进度框_打印` counts the records and its Cancel takes the whole job back
 // where it has not printed yet. A
 // calibration other than the identity corrects every page and the paper height.
+// With an active journal entry (its records are the items) the job is named
+// after them, prints their counter values, and is handed over to the entry.
 BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
                                QPrinter& printer, QWidget* progressParent,
-                               const Calibration& calibration = Calibration{});
+                               const Calibration& calibration = Calibration{}, PrintJournalEntry* journal = nullptr);
 
 } // namespace ordavel

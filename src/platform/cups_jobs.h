@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 namespace ordavel {
 
@@ -18,5 +19,26 @@ std::string cupsJobRefusal();
 // sent it. True when such a job was cancelled; false when there was none (it
 // has already printed, or the printer is not a CUPS destination).
 bool cancelJobSentSince(const std::string& printerName, std::time_t sentSince);
+
+// How a CUPS job stands: the IPP job-state values.
+enum class CupsJobState { Pending = 3, Held = 4, Processing = 5, Stopped = 6, Cancelled = 7, Aborted = 8, Completed = 9 };
+bool isFinished(CupsJobState state);
+
+struct CupsJob {
+    int id = 0;
+    std::string title; // job-name
+    std::string printer;
+    CupsJobState state = CupsJobState::Pending;
+    std::time_t created = 0;
+};
+
+// This user's jobs on every printer, finished ones too (as far as the
+// scheduler keeps them), newest first. Empty when no scheduler answers.
+std::vector<CupsJob> myCupsJobs();
+
+// The newest of this user's jobs on `printerName` named `title`, created at
+// or after `since`: the job Qt just handed over, whose id Qt does not tell.
+// 0 when there is none.
+int cupsJobNamed(const std::string& printerName, const std::string& title, std::time_t since);
 
 } // namespace ordavel

@@ -92,7 +92,7 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
 }
 
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
-                   const Calibration& calibration, MessageSink* sink)
+                   const Calibration& calibration, MessageSink* sink, const BoxFilter& view)
 {
     configurePrinter(printer, doc.page(), calibration.pageLengthMm);
     const std::time_t began = std::time(nullptr);
@@ -114,7 +114,7 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
         progress->setValue(index);
         QCoreApplication::processEvents();
         return !progress->wasCanceled();
-    });
+    }, view);
     if (!completed) {
         abandonJob(painter, printer, began);
         return false;

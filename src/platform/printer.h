@@ -40,8 +40,10 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
 // for a printer (without the name when the printer has none).
 // A calibration other than the identity corrects everything drawn and the
 // paper's height (CalibratedSurface); the identity leaves the job untouched.
+// A view draws each box as it gives it (the journal's counter values).
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
-                   const Calibration& calibration = Calibration{}, MessageSink* sink = nullptr);
+                   const Calibration& calibration = Calibration{}, MessageSink* sink = nullptr,
+                   const BoxFilter& view = {});
 
 // The window-modal progress window `进度框_打印` ("正在打印...", Cancel "取消",
 // caption "打印文件") over `parent`, counting 0..steps; none without a parent.

@@ -42,6 +42,27 @@ TEST(FieldText, PlaceholdersRecordNumberAndEscapes)
     EXPECT_FALSE(hasPlaceholders("$5 {x}"));
 }
 
+TEST(FieldText, CounterFieldsAreNoColumnsAndPadWithTheirPattern)
+{
+    EXPECT_EQ(placeholderNames("${#seq:单号}${a}${#seq:x:0000}"), (std::vector<std::string>{"a"}));
+    EXPECT_EQ(counterNames("${#seq:单号}-${#seq:x:0000}-${#seq:单号:00}$${#seq:y}"),
+              (std::vector<std::string>{"单号", "x"}));
+    const auto padded = counterField("#seq:x:000000");
+    ASSERT_TRUE(padded.has_value());
+    EXPECT_EQ(padded->name, "x");
+    EXPECT_EQ(padded->width, 6);
+    for (const char* bad : {"#seq:", "#seq: ", "#seq:x:", "#seq:x:0a0", "#seqx", "#"})
+        EXPECT_FALSE(counterField(bad).has_value()) << bad;
+    EXPECT_EQ(formatCounterValue(42, 6), "000042");
+    EXPECT_EQ(formatCounterValue(1234567, 3), "1234567");
+    EXPECT_EQ(formatCounterValue(-5, 3), "-005");
+
+    const auto lookup = [](std::string_view name) -> std::string_view { return name == "#seq:n:000" ? "007" : "?"; };
+    std::string out;
+    substituteCounters("No.${#seq:n:000} to ${姓名} $${#seq:n:000} ${#} ${open", lookup, out);
+    EXPECT_EQ(out, "No.007 to ${姓名} $${#seq:n:000} ${#} ${open");
+}
+
 class MergeTest : public ::testing::Test {
 protected:
     MergeTest() : table({"姓名", "日期", "照片", "数量", "姓名"})
@@ -190,6 +211,27 @@ TEST(DataFieldAttribute, WrittenAfterTheTypeOnlyWhenSetAndReadBack)
     none.box(1).attributes = doc.box(date).attributes;
     none.box(2).attributes = doc.box(plain).attributes;
     EXPECT_EQ(templateBytes(doc, sink), templateBytes(none, sink));
+}
+
+TEST_F(MergeTest, CounterFieldsPrintTheRecordsValuesAndAPageWithoutDataKeepsItsOtherText)
+{
+    doc.box(text).attributes.text = "${#seq:单号:000000} to ${姓名}";
+    EXPECT_EQ(templateCounters(doc), (std::vector<std::string>{"单号"}));
+    EXPECT_TRUE(checkFields(doc, table).missing.empty());
+    RecordMerge merge(table);
+    merge.setRecord(1, 2);
+    merge.setCounterValues({{"单号", 815}});
+    EXPECT_EQ(merge.merged(doc.box(text)).attributes.text, "000815 to 李四");
+    merge.setCounterValues({{"单号", 816}});
+    EXPECT_EQ(merge.merged(doc.box(text)).attributes.text, "000816 to 李四");
+    merge.setCounterValues({}); // no journal: the number is left out, never made up
+    EXPECT_EQ(merge.merged(doc.box(text)).attributes.text, " to 李四");
+
+    const DataTable none;
+    RecordMerge page(none, /*countersOnly=*/true);
+    page.setCounterValues({{"单号", 3}});
+    EXPECT_EQ(page.merged(doc.box(text)).attributes.text, "000003 to ${姓名}");
+    EXPECT_EQ(&page.merged(doc.box(label)), &doc.box(label));
 }
 
 } // namespace

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -186,7 +187,7 @@ std::string writeBatchPng(const Document& doc, const Batch& batch, const std::st
 
 std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
                        const std::string& printerName, const std::string& jobName,
-                       const Calibration& calibration)
+                       const Calibration& calibration, PrintJournalEntry& journal)
 {
     const QString name = QString::fromStdString(printerName);
     if (!printerName.empty() && !QPrinterInfo::availablePrinterNames().contains(name))
@@ -200,12 +201,17 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
     RecordMerge merge(batch.table);
     std::size_t sent = 0; // items in jobs the printer accepted
     std::string error;
-    for (std::size_t start = 0; start < total && error.empty(); start += jobSize) {
+    std::size_t start = 0;
+    while (start < total && error.empty()) {
         if (g_interrupted) {
             error = "interrupted";
             break;
         }
-        const std::size_t end = std::min(total, start + jobSize);
+        // A printer job holds up to jobSize items whose journal records follow each other.
+        std::size_t end = start + 1;
+        while (end < total && end - start < jobSize
+               && batch.journalIndexOf(end) == batch.journalIndexOf(end - 1) + 1)
+            ++end;
         QPrinter printer(QPrinter::HighResolution);
         if (!printerName.empty())
             printer.setPrinterName(name);
@@ -214,8 +220,12 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
             break;
         }
         const std::string refused = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
-        printer.setDocName(QString::fromStdString(jobName + " " + recordListOf({batch.items.begin() + static_cast<std::ptrdiff_t>(start), batch.items.begin() + static_cast<std::ptrdiff_t>(end)}, 0)));
+        const std::string title = journal.active()
+            ? journal.cupsJobName(batch.journalIndexOf(start), batch.journalIndexOf(end - 1), jobName)
+            : jobName + " " + recordListOf({batch.items.begin() + static_cast<std::ptrdiff_t>(start), batch.items.begin() + static_cast<std::ptrdiff_t>(end)}, 0);
+        printer.setDocName(QString::fromStdString(title));
         configurePrinter(printer, doc.page(), calibration.pageLengthMm);
+        const std::time_t handedAt = std::time(nullptr);
         QPainter painter;
         if (!painter.begin(&printer)) {
             error = refused;
@@ -229,6 +239,7 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
         while (drawn < end) {
             const BatchItem& item = batch.items[drawn];
             merge.setRecord(item.row, item.number);
+            merge.setCounterValues(journal.countersOf(batch.journalIndexOf(drawn)));
             for (int copy = 0; copy < item.copies; ++copy) {
                 if (!first)
                     printer.newPage();
@@ -239,24 +250,47 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
             if (g_interrupted)
                 break;
         }
+        const int firstRecord = batch.journalIndexOf(start);
+        const int lastRecord = batch.journalIndexOf(drawn - 1);
         if (!painter.end()) {
             error = refused;
         } else if (const std::string reason = cupsJobRefusal(); !reason.empty()) {
             error = refused + " (" + reason + ")";
         } else {
+            journal.handedOver(firstRecord, lastRecord, false, printer.printerName().toStdString(), title, handedAt);
             sent = drawn;
             if (g_interrupted && sent < total)
                 error = "interrupted";
         }
+        if (sent < drawn)
+            journal.failed(firstRecord, lastRecord, JournalOutcome::Failed, error);
+        start = drawn;
     }
     std::signal(SIGINT, oldInt);
     std::signal(SIGTERM, oldTerm);
+    // Records that were never handed over, run by run of journal records.
+    for (std::size_t at = std::max(sent, start); at < total;) {
+        std::size_t to = at + 1;
+        while (to < total && batch.journalIndexOf(to) == batch.journalIndexOf(to - 1) + 1)
+            ++to;
+        journal.failed(batch.journalIndexOf(at), batch.journalIndexOf(to - 1), JournalOutcome::Cancelled,
+                       error.empty() ? std::string("not sent") : error);
+        at = to;
+    }
     reportWarnings(merge);
     if (error.empty())
         return {};
     const std::string last = sent == 0 ? std::string("no record was sent")
                                        : "the last record sent is " + std::to_string(batch.items[sent - 1].row + 1);
     return error + "; " + last + "; to go on: --records " + recordListOf(batch.items, sent);
+}
+
+void settleJournal(PrintJournalEntry& journal)
+{
+    journal.settle(std::chrono::seconds(kJournalSettleSeconds));
+    journal.finish();
+    if (const std::string problem = journal.takeProblem(); !problem.empty())
+        std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", problem.c_str());
 }
 
 } // namespace ordavel::cli

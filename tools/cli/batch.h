@@ -7,6 +7,7 @@
 #include "data/data_table.h"
 #include "data/record_list.h"
 #include "model/document.h"
+#include "platform/print_journal.h"
 #include "print/calibration.h"
 
 #include <optional>
@@ -31,7 +32,14 @@ void declareBatchOptions(OptionParser& parser, BatchOptions* target, bool withJo
 struct Batch {
     DataTable table;
     std::vector<BatchItem> items;
+    // The journal record of each item when it is not its position (a
+    // resume prints some records of a journal job); empty otherwise.
+    std::vector<int> journalIndex;
     int pageCount() const;
+    int journalIndexOf(std::size_t item) const
+    {
+        return journalIndex.empty() ? static_cast<int>(item) : journalIndex[item];
+    }
 };
 
 // Reads the data, selects the records, takes the copies and checks that the
@@ -52,9 +60,21 @@ std::string writeBatchPng(const Document& doc, const Batch& batch, const std::st
 // refuses is a failure. An interruption (SIGINT, SIGTERM) ends the job being
 // drawn after its current record and sends it. On a failure or an
 // interruption the message names the last record sent and the list that
-// resumes the batch.
+// resumes the batch. With an active journal entry each printer job is named
+// after its journal records (and split where they are not consecutive),
+// prints the records' counter values, and what became of each record is
+// written to the journal.
 std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
                        const std::string& printerName, const std::string& jobName,
-                       const Calibration& calibration = Calibration{});
+                       const Calibration& calibration, PrintJournalEntry& journal);
+
+// How long the tool waits, after the last printer job was handed over, for
+// CUPS to report each job finished before it leaves the rest to the journal
+// command to settle.
+inline constexpr int kJournalSettleSeconds = 60;
+
+// Waits for the entry's CUPS jobs (at most kJournalSettleSeconds), finishes
+// it and reports a journal problem as one line on stderr.
+void settleJournal(PrintJournalEntry& journal);
 
 } // namespace ordavel::cli

@@ -63,7 +63,12 @@ int run(const std::vector<std::string>& args)
     const auto app = makeHeadlessApp();
     const CalibrationPage page{paperCm[0] * 10.0, paperCm[1] * 10.0, printerName, calibrationPageDate()};
     if (!output.empty()) {
-        const std::string error = writePdfFile(output, [&](QPrinter& pdf) { return printCalibrationPage(pdf, page); });
+        std::string journalProblem;
+        const std::string error = writePdfFile(output, [&](QPrinter& pdf) {
+            return printCalibrationPage(pdf, page, "tool", &journalProblem);
+        });
+        if (!journalProblem.empty())
+            std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", journalProblem.c_str());
         return error.empty() ? 0 : fail(error);
     }
     const QString name = QString::fromStdString(printerName);
@@ -73,7 +78,11 @@ int run(const std::vector<std::string>& args)
     printer.setCreator(QStringLiteral("Ordavel"));
     printer.setPrinterName(name);
     printer.setDocName(QStringLiteral("calibration page"));
-    if (!printCalibrationPage(printer, page))
+    std::string journalProblem;
+    const bool printed = printCalibrationPage(printer, page, "tool", &journalProblem);
+    if (!journalProblem.empty())
+        std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", journalProblem.c_str());
+    if (!printed)
         return fail("the printer \"" + printerName + "\" did not accept the job");
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "model/document.h"
 #include "print/calibration.h"
+#include "print/print_job.h"
 
 #include <functional>
 #include <string>
@@ -44,7 +45,9 @@ std::string writePdfToStdout(const Document& doc, const Calibration& calibration
 
 // Prints on `printerName` (the default printer when empty) without a dialog,
 // as a job titled `jobName`, corrected by `calibration`.
+// `view` draws each box as it gives it (the journal's counter values).
 std::string printOn(const Document& doc, const std::string& printerName, int copies,
-                    const std::string& jobName, const Calibration& calibration = Calibration{});
+                    const std::string& jobName, const Calibration& calibration = Calibration{},
+                    const BoxFilter& view = {});
 
 } // namespace ordavel::cli

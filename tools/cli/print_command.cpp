@@ -1,7 +1,9 @@
 // ordavel-cli print FILE.oxf [--printer NAME] [--copies N] [--calibration none]
 // [--data ...]: prints the template (or one page per data record) without a
 // dialog, with the same print code as the designer, corrected by the printer's
-// stored calibration unless told not to.
+// stored calibration unless told not to. Each print is written to the user's
+// print journal unless it is switched off; a journal that cannot be written
+// is reported on stderr and the print goes ahead.
 #include "batch.h"
 #include "calibration_options.h"
 #include "cli_support.h"
@@ -11,6 +13,9 @@
 #include "template_input.h"
 
 #include "platform/calibration_store.h"
+#include "platform/print_journal.h"
+
+#include <filesystem>
 
 #include <QPrinterInfo>
 
@@ -93,14 +98,40 @@ int run(const std::vector<std::string>& args)
             std::fflush(stdout);
         }
     }
+    const std::string printerName = printer.empty() ? QPrinterInfo::defaultPrinterName().toStdString() : printer;
+    std::error_code ec;
+    JournalPrint what;
+    what.program = "tool";
+    what.templatePath = std::filesystem::absolute(input, ec).lexically_normal().string();
+    what.templateBytes = templateBytesOf(doc, input, false);
+    what.calibration = calibration.isIdentity() ? std::string() : describeEnglish(calibration);
+    what.copies = s.copies;
+    PrintJournalEntry journal;
     if (batchOptions.wanted()) {
         const auto batch = prepareBatch(doc, batchOptions, batchError);
         if (!batch)
             return fail(batchError);
-        const std::string error = printBatch(doc, *batch, batchOptions, printer, input, calibration);
+        what.kind = JournalKind::Batch;
+        what.dataSource = batchOptions.data == "-" ? std::string("-")
+                                                   : std::filesystem::absolute(batchOptions.data, ec).string();
+        journal.begin(what, doc, &batch->table, batch->items, printerName);
+        const std::string error = printBatch(doc, *batch, batchOptions, printer, input, calibration, journal);
+        settleJournal(journal);
         return error.empty() ? 0 : fail(error);
     }
-    const std::string error = printOn(doc, printer, s.copies, input, calibration);
+    journal.begin(what, doc, nullptr, {}, printerName);
+    const DataTable none;
+    RecordMerge counters(none, /*countersOnly=*/true);
+    counters.setCounterValues(journal.countersOf(0));
+    const std::string title = journal.cupsJobName(0, 0, input);
+    const std::time_t handedAt = std::time(nullptr);
+    const std::string error = printOn(doc, printer, s.copies, title, calibration,
+                                      [&counters](const Box& box) -> const Box& { return counters.merged(box); });
+    if (error.empty())
+        journal.handedOver(0, 0, false, printerName, title, handedAt);
+    else
+        journal.failed(0, 0, JournalOutcome::Failed, error);
+    settleJournal(journal);
     if (!error.empty())
         return fail(error);
     return 0;

@@ -1,0 +1,227 @@
+// What the print journal costs: a 1,000-record batch of the sample waybill
+// rendered to PDF with and without recording it (compare the medians), the
+// journal's own work for one page print (record, hand over, finish), and a
+// search over a journal of 1,000,000 records (1,000 jobs of 1,000; made once
+// in the current folder and kept for later runs). The journal files lie in
+// the current folder, so that full synchronous commits reach a real disk.
+#include "data/merge.h"
+#include "file/template_reader.h"
+#include "journal/journal.h"
+#include "platform/painter_surface.h"
+#include "platform/print_journal.h"
+#include "platform/printer.h"
+#include "print/print_job.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPainter>
+#include <QPrinter>
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace ordavel;
+namespace fs = std::filesystem;
+
+const char* const kColumns[] = {"寄件人", "收件人", "寄件电话", "收件电话", "寄件地址", "收件地址", "物品", "数量"};
+
+class Quiet : public MessageSink {
+public:
+    MessageAnswer show(const Message&) override { return MessageAnswer::Ok; }
+};
+
+// The sample waybill with boxes 1 to 8 reading ${column}; box 8 also prints a counter.
+Document waybill()
+{
+    Document doc;
+    Quiet quiet;
+    loadDocument(doc, ORDAVEL_SOURCE_DIR "/samples/waybill.oxf", quiet);
+    doc.page().isPrintBgPic = false;
+    for (int index = 1; index <= 8 && index <= doc.slotCount(); ++index)
+        doc.box(index).attributes.text = std::string("${") + kColumns[index - 1] + "}";
+    doc.box(8).attributes.text += " No.${#seq:bench:000000}";
+    return doc;
+}
+
+DataTable records(int count)
+{
+    DataTable table(std::vector<std::string>(std::begin(kColumns), std::end(kColumns)));
+    for (int i = 0; i < count; ++i) {
+        const std::string n = std::to_string(i);
+        for (const std::string& value : {"张三" + n, "李四" + n, "010-5555 " + n, "021-5555 " + n,
+                                         "北京市海淀区中关村大街" + n + "号", "上海市浦东新区世纪大道" + n + "号",
+                                         "图书" + n, std::to_string(i % 5 + 1)})
+            table.appendCell(value);
+        table.endRecord();
+    }
+    return table;
+}
+
+std::vector<BatchItem> itemsOf(const DataTable& table)
+{
+    std::vector<BatchItem> items;
+    for (int row = 0; row < table.recordCount(); ++row)
+        items.push_back({row, row + 1, 1});
+    return items;
+}
+
+std::string journalFile(const char* name) { return (fs::current_path() / name).string(); }
+
+void removeJournal(const std::string& path)
+{
+    for (const char* suffix : {"", "-wal", "-shm", ".off"})
+        fs::remove(path + suffix);
+}
+
+// The batch to PDF, recorded in `journal` unless it is null.
+void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* journal)
+{
+    const std::vector<BatchItem> items = itemsOf(table);
+    if (journal != nullptr) {
+        JournalPrint what;
+        what.program = "tool";
+        what.kind = JournalKind::Batch;
+        what.templatePath = ORDAVEL_SOURCE_DIR "/samples/waybill.oxf";
+        what.templateBytes = templateBytesOf(doc, what.templatePath, true);
+        journal->begin(what, doc, &table, items, "bench.pdf");
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QDir::temp().filePath(QStringLiteral("ordavel-bench-journal.pdf")));
+    configurePrinter(printer, doc.page());
+    QPainter painter(&printer);
+    PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
+    RecordMerge merge(table);
+    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    for (int row = 0; row < table.recordCount(); ++row) {
+        if (row > 0)
+            printer.newPage();
+        merge.setRecord(row, row + 1);
+        if (journal != nullptr)
+            merge.setCounterValues(journal->countersOf(row));
+        printPage(doc, surface, {}, view);
+    }
+    painter.end();
+    if (journal != nullptr) {
+        journal->handedOver(0, table.recordCount() - 1, true);
+        journal->finish();
+    }
+}
+
+void BM_BatchToPdf(benchmark::State& state)
+{
+    const Document doc = waybill();
+    const DataTable table = records(static_cast<int>(state.range(0)));
+    for (auto _ : state)
+        batchToPdf(doc, table, nullptr);
+}
+
+void BM_BatchToPdfJournaled(benchmark::State& state)
+{
+    const Document doc = waybill();
+    const DataTable table = records(static_cast<int>(state.range(0)));
+    const std::string path = journalFile("ordavel-bench-batch.sqlite");
+    removeJournal(path);
+    for (auto _ : state) {
+        PrintJournalEntry journal(path);
+        batchToPdf(doc, table, &journal);
+        if (!journal.active())
+            state.SkipWithError(journal.takeProblem().c_str());
+    }
+    removeJournal(path);
+}
+BENCHMARK(BM_BatchToPdf)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BatchToPdfJournaled)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// The journal's part of one page print: open, record with a counter, hand over, finish.
+void BM_PagePrintJournalWork(benchmark::State& state)
+{
+    const Document doc = waybill();
+    const std::string path = journalFile("ordavel-bench-page.sqlite");
+    removeJournal(path);
+    JournalPrint what;
+    what.program = "designer";
+    what.templatePath = ORDAVEL_SOURCE_DIR "/samples/waybill.oxf";
+    what.templateBytes = templateBytesOf(doc, what.templatePath, true);
+    for (auto _ : state) {
+        PrintJournalEntry journal(path);
+        journal.begin(what, doc, nullptr, {}, "page.pdf");
+        journal.handedOver(0, 0, true);
+        journal.finish();
+        if (!journal.active())
+            state.SkipWithError("the journal was not written");
+    }
+    removeJournal(path);
+}
+BENCHMARK(BM_PagePrintJournalWork)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// 1,000 jobs of 1,000 records, each record a waybill's values; one record
+// holds the order number searched for.
+std::unique_ptr<Journal> millionRecords()
+{
+    const std::string path = journalFile("ordavel-bench-1m.sqlite");
+    auto opened = Journal::open(path);
+    if (!opened.journal)
+        return nullptr;
+    if (opened.journal->stats().value.records >= 1000000)
+        return std::move(opened.journal);
+    opened.journal.reset();
+    removeJournal(path);
+    opened = Journal::open(path);
+    for (int j = 0; j < 1000; ++j) {
+        JournalJobIn job;
+        job.program = "tool";
+        job.kind = JournalKind::Batch;
+        job.printer = "office";
+        job.templateName = "waybill.oxf";
+        job.templateBytes = "<waybill/>";
+        job.startPrinting = true;
+        for (int r = 0; r < 1000; ++r) {
+            const std::string n = std::to_string(j * 1000 + r);
+            JournalRecordIn record;
+            record.number = r + 1;
+            record.fields = {{"box 1", "张三" + n}, {"box 2", "李四" + n}, {"box 3", "010-5555 " + n},
+                             {"box 5", "北京市海淀区中关村大街" + n + "号"}, {"box 7", "ORD-" + n}};
+            record.columns = {{"收件人", "李四" + n}, {"单号", "ORD-" + n}};
+            job.records.push_back(std::move(record));
+        }
+        if (!opened.journal->recordJob(job).ok())
+            return nullptr;
+    }
+    return std::move(opened.journal);
+}
+
+void BM_SearchMillionRecords(benchmark::State& state, const char* text)
+{
+    static std::unique_ptr<Journal> journal = millionRecords();
+    if (!journal) {
+        state.SkipWithError("the journal of a million records could not be made");
+        return;
+    }
+    JournalQuery query;
+    query.search = text;
+    std::size_t found = 0;
+    for (auto _ : state)
+        found = journal->listJobs(query).value.size();
+    state.counters["jobs_found"] = static_cast<double>(found);
+}
+BENCHMARK_CAPTURE(BM_SearchMillionRecords, OrderNumber, "ORD-531777")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchMillionRecords, Nowhere, "王五丰")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_SearchMillionRecords, TwoCharacters, "王五")->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    const Document doc = waybill();
+    batchToPdf(doc, records(1), nullptr); // font files are opened once per process
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

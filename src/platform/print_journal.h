@@ -1,0 +1,134 @@
+#pragma once
+// The print paths' side of the journal: one entry per print, written before
+// the first page is sent, each record's outcome as CUPS reports it. Whatever
+// goes wrong with the journal is collected as one problem for the user and
+// never stops the print.
+
+#include "data/data_table.h"
+#include "data/merge.h"
+#include "data/record_list.h"
+#include "journal/journal.h"
+#include "model/document.h"
+#include "model/message.h"
+#include "print/calibration.h"
+
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QPrinter;
+
+namespace ordavel {
+
+// What the journal keeps of a print besides its records.
+struct JournalPrint {
+    std::string program;       // "designer", "tool"
+    JournalKind kind = JournalKind::Page;
+    std::string templatePath;
+    std::string templateBytes; // the template as printed
+    std::string calibration;   // its description, "" for none
+    std::string dataSource;
+    int copies = 1;
+    JournalJobId repeats = 0;
+    JournalValues pageFields;  // what a page without a template printed (a calibration page)
+};
+
+class PrintJournalEntry {
+public:
+    explicit PrintJournalEntry(std::string path = Journal::defaultPath());
+    ~PrintJournalEntry();
+    PrintJournalEntry(const PrintJournalEntry&) = delete;
+    PrintJournalEntry& operator=(const PrintJournalEntry&) = delete;
+
+    // Records the job, printing, with one record per item (or, without a
+    // table, one record for the page), each record's counters taken in the
+    // same transaction. With `presetCounters` (a reprint: one list per item)
+    // the records print those values and take none. False when the journal
+    // is off or could not be written (problem() says why).
+    bool begin(const JournalPrint& print, const Document& doc, const DataTable* table,
+               const std::vector<BatchItem>& items, const std::string& printer,
+               const std::vector<std::vector<CounterValue>>& presetCounters = {});
+    // Takes up job `id` again to print the records at `indices` (a resume):
+    // they are printing again, and print the counter values the journal holds.
+    bool resume(JournalJobId id, const std::vector<int>& indices);
+
+    bool active() const { return m_journal != nullptr && m_id > 0; }
+    JournalJobId id() const { return m_id; }
+    Journal* journal() const { return m_journal.get(); }
+
+    // The counter values journal record `index` prints (none without a journal).
+    RecordMerge::CounterValues countersOf(int index) const;
+    // The CUPS job-name for records [first, last] (0-based) of this job.
+    std::string cupsJobName(int first, int last, const std::string& name) const;
+
+    // Records [first, last] were handed over: to a file (printed at once) or
+    // to CUPS printer `printer` as the job named `title` sent at `since`.
+    void handedOver(int first, int last, bool toFile, const std::string& printer = {}, const std::string& title = {},
+                    std::time_t since = 0);
+    void failed(int first, int last, JournalOutcome outcome, const std::string& reason);
+    // Polls CUPS every 250 ms until each job handed over has finished, for
+    // at most `wait`; what has not finished by then stays printing and is
+    // settled by the next `journal` command.
+    void settle(std::chrono::milliseconds wait);
+    // The job's outcome from its records: printed when all are, failed or
+    // cancelled when none is left printing, else it stays printing.
+    void finish();
+
+    // The first thing that went wrong with the journal, with the journal's
+    // own notices (a damaged file set aside); "" when nothing did. Cleared.
+    std::string takeProblem();
+
+private:
+    void note(const std::string& error);
+
+    std::string m_path;
+    std::unique_ptr<Journal> m_journal;
+    JournalJobId m_id = 0;
+    std::vector<RecordMerge::CounterValues> m_counters;
+    std::vector<int> m_cupsJobs;
+    std::string m_problem;
+};
+
+// Asks CUPS how the records of job `id` still printing ended: completed ->
+// printed, cancelled or aborted -> failed; a record of a CUPS job that is not
+// known at all was never handed over -> failed. Jobs still in the queue stay
+// printing. Unless `own`, a job whose printing process still runs on this
+// machine is left alone. Finishes the job when no record is left printing.
+// Returns how many records are still in the queue (0 when all are settled).
+int settleFromCups(Journal& journal, JournalJobId id, bool own, std::string& error);
+
+// The job's outcome from its records once none is left queued or printing:
+// printed when all printed, cancelled when the rest were cancelled, else
+// failed. Empty, or the journal's error.
+std::string finishFromRecords(Journal& journal, JournalJobId id);
+
+// What the journal keeps of one record: each printed box's text as `merge`
+// gives it ("box N" by slot), and the columns the document uses.
+JournalValues printedFields(const Document& doc, RecordMerge& merge);
+JournalValues usedColumns(const Document& doc, const DataTable& table, int row);
+
+// The bytes a print keeps of its template: the file's own when the document
+// is as loaded from `path`, else the document written out afresh.
+std::string templateBytesOf(const Document& doc, const std::string& path, bool modified);
+
+// A table made of the stored records' columns, one row per record, for
+// printing them again.
+DataTable tableOfRecords(const std::vector<JournalRecord>& records, const std::string& dataSource);
+
+// A designer print of `doc` for the journal (its bytes as printed).
+JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibration, JournalKind kind, int copies);
+// The printer a job went to as the journal names it: the file of a print to a file.
+std::string journalPrinterName(const QPrinter& printer);
+
+// For the designer: polls CUPS on the event loop, once a second for at most
+// a minute, records what printed and finishes the entry, without holding up
+// the window. What is still in the queue then stays printing.
+void settleLater(std::unique_ptr<PrintJournalEntry> entry);
+
+// The designer's one message about a journal that could not be written
+// (caption "打印文件"); the print itself went ahead.
+Message journalProblemMessage(const std::string& problem);
+
+} // namespace ordavel

@@ -1,0 +1,183 @@
+// The designer's page and batch prints write the print journal: the values
+// and counter numbers printed, the template as printed; a damaged journal is
+// told once in a "打印文件" message and the print goes ahead.
+#include "window_fixture.h"
+
+#include "designer/data_panel.h"
+#include "journal/journal.h"
+
+#include <QElapsedTimer>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+namespace ordavel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string pdfText(const std::string& pdf)
+{
+    std::string text;
+    if (std::FILE* pipe = ::popen(("pdftotext -layout '" + pdf + "' -").c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            text.append(buffer, n);
+        ::pclose(pipe);
+    }
+    return text;
+}
+
+class DesignerJournal : public WindowTest {
+protected:
+    void SetUp() override
+    {
+        if (const char* old = std::getenv("XDG_DATA_HOME"))
+            m_oldDataHome = old;
+        dataHome = folder.filePath(QStringLiteral("data-home")).toStdString();
+        ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+        WindowTest::SetUp();
+        oxf = writeTemplate(QStringLiteral("card.oxf"), [](Document& d) {
+            const int index = d.addBox(BoxType::Label, 40, 60, 400, 40);
+            d.box(index).attributes.text = "No.${#seq:card:000} ${收件人}";
+            d.box(index).attributes.font = FontSpec{"WenQuanYi Zen Hei", 20};
+        });
+        ASSERT_TRUE(window->openTemplate(oxf));
+    }
+    void TearDown() override
+    {
+        window.reset();
+        if (m_oldDataHome)
+            ::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
+    }
+
+    std::string journalPath() const { return dataHome + "/ordavel/journal.sqlite"; }
+
+    bool printTo(const std::string& pdf)
+    {
+        prompter.printers.push_back(true);
+        prompter.printToFile = pdf;
+        return window->print();
+    }
+
+    // The newest job once the designer has settled it (on its event loop).
+    std::optional<JournalJob> settledJob()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        std::optional<JournalJob> job;
+        while (clock.elapsed() < 5000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+            auto opened = Journal::open(journalPath());
+            if (!opened.journal)
+                continue;
+            const auto jobs = opened.journal->listJobs();
+            if (!jobs.value.empty()) {
+                job = jobs.value.front();
+                if (isFinal(job->outcome))
+                    break;
+            }
+        }
+        return job;
+    }
+
+    std::string dataHome;
+    std::string oxf;
+
+private:
+    std::optional<std::string> m_oldDataHome;
+};
+
+TEST_F(DesignerJournal, APagePrintKeepsItsTemplateAndNumberAndTheNextPageTakesTheNextNumber)
+{
+    const std::string pdf = folder.filePath(QStringLiteral("page.pdf")).toStdString();
+    ASSERT_TRUE(printTo(pdf));
+    EXPECT_NE(pdfText(pdf).find("No.001"), std::string::npos) << pdfText(pdf);
+    // A page without data leaves other placeholders as they are.
+    EXPECT_NE(pdfText(pdf).find("${收件人}"), std::string::npos) << pdfText(pdf);
+    const auto job = settledJob();
+    ASSERT_TRUE(job.has_value());
+    EXPECT_EQ(job->outcome, JournalOutcome::Printed);
+    EXPECT_EQ(job->program, "designer");
+    EXPECT_EQ(job->kind, "page");
+    EXPECT_EQ(job->printer, pdf);
+    EXPECT_EQ(job->templatePath, oxf);
+
+    auto journal = Journal::open(journalPath()).journal;
+    ASSERT_TRUE(journal);
+    std::ifstream file(oxf, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    EXPECT_EQ(journal->templateBytes(job->templateHash).value, std::optional<std::string>(bytes.str()));
+    const auto records = journal->records(job->id).value;
+    ASSERT_EQ(records.size(), 1u);
+    ASSERT_EQ(records[0].fields.size(), 1u);
+    EXPECT_EQ(records[0].fields[0].value, "No.001 ${收件人}");
+    EXPECT_TRUE(prompter.messages.empty());
+
+    const std::string second = folder.filePath(QStringLiteral("second.pdf")).toStdString();
+    ASSERT_TRUE(printTo(second));
+    EXPECT_NE(pdfText(second).find("No.002"), std::string::npos) << pdfText(second);
+    EXPECT_EQ(journal->nextCounterValue("card").value, 3);
+}
+
+TEST_F(DesignerJournal, ABatchPrintRecordsEveryRecordWithItsValuesAndNumber)
+{
+    const std::string data = folder.filePath(QStringLiteral("orders.csv")).toStdString();
+    std::ofstream(data) << "单号,收件人\nA1,Ann\nA2,Bob\nA3,Cyd\n";
+    ASSERT_TRUE(window->openDataFile(data));
+    prompter.texts.push_back("3,1");
+    const std::string pdf = folder.filePath(QStringLiteral("batch.pdf")).toStdString();
+    ASSERT_TRUE(printTo(pdf));
+    const std::string text = pdfText(pdf);
+    EXPECT_NE(text.find("No.001 Cyd"), std::string::npos) << text;
+    EXPECT_NE(text.find("No.002 Ann"), std::string::npos) << text;
+
+    const auto job = settledJob();
+    ASSERT_TRUE(job.has_value());
+    EXPECT_EQ(job->kind, "batch");
+    EXPECT_EQ(job->outcome, JournalOutcome::Printed);
+    auto journal = Journal::open(journalPath()).journal;
+    const auto records = journal->records(job->id).value;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].number, 1);
+    EXPECT_EQ(records[0].fields[0].value, "No.001 Cyd");
+    EXPECT_EQ(records[0].columns, (JournalValues{{"收件人", "Cyd"}}));
+    EXPECT_EQ(records[1].counters, (std::vector<CounterValue>{{"card", 2}}));
+    EXPECT_EQ(journal->listJobs([] {
+        JournalQuery q;
+        q.search = "Ann";
+        return q;
+    }()).value.size(), 1u);
+}
+
+TEST_F(DesignerJournal, ADamagedJournalIsToldOnceAndThePagePrintsAnyway)
+{
+    fs::create_directories(dataHome + "/ordavel");
+    std::ofstream(journalPath()) << std::string(5000, '#');
+    const std::string pdf = folder.filePath(QStringLiteral("page.pdf")).toStdString();
+    ASSERT_TRUE(printTo(pdf));
+    EXPECT_NE(pdfText(pdf).find("No.001"), std::string::npos);
+    ASSERT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages[0].caption, "打印文件");
+    EXPECT_NE(prompter.messages[0].text.find("set aside"), std::string::npos) << prompter.messages[0].text;
+}
+
+TEST_F(DesignerJournal, ASwitchedOffJournalIsNotTouchedAndCountersPrintNothing)
+{
+    ASSERT_TRUE(Journal::setOff(true, journalPath()).empty());
+    const std::string pdf = folder.filePath(QStringLiteral("page.pdf")).toStdString();
+    ASSERT_TRUE(printTo(pdf));
+    EXPECT_FALSE(fs::exists(journalPath()));
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_EQ(pdfText(pdf).find("No.0"), std::string::npos) << pdfText(pdf);
+}
+
+} // namespace
+} // namespace ordavel

@@ -1,0 +1,350 @@
+// The print journal with a real cups-pdf queue and the tool: a batch killed
+// at a random record is resumed from the journal and every record arrives
+// exactly once; a reprint uses the template as it was; two printing
+// processes never share a counter value; a damaged journal and a full disk
+// do not stop a print. Each page carries its text as a Code 128 symbol,
+// read back with zbarimg (cups-pdf keeps no letters).
+#include "cups_queue.h"
+#include "tool_run.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <random>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace ordavel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::runCommand;
+using test::shellQuoted;
+
+// A cups-pdf queue writing into a folder of its own (cups-pdf reads
+// cups-pdf-QUEUE.conf for the device cups-pdf:/QUEUE).
+class JournalQueue {
+public:
+    std::string start(const fs::path& out)
+    {
+        if (std::string why = m_scheduler.start(); !why.empty())
+            return why;
+        name = "ordavel-journal-" + std::to_string(::getpid());
+        fs::create_directories(out);
+        ::chmod(out.c_str(), 0777);
+        m_conf = fs::path("/etc/cups") / ("cups-pdf-" + name + ".conf");
+        std::ofstream(m_conf) << "Out " << out.string() << "\nAnonDirName " << out.string() << "\nLabel 0\n";
+        const auto added = runCommand("lpadmin -p " + name + " -E -v cups-pdf:/" + name + " -P " + test::cups::kPpd);
+        if (added.status != 0)
+            return "lpadmin could not add the queue: " + added.output;
+        m_added = true;
+        return {};
+    }
+    ~JournalQueue()
+    {
+        if (m_added)
+            runCommand("lpadmin -x " + name);
+        std::error_code ignored;
+        if (!m_conf.empty())
+            fs::remove(m_conf, ignored);
+    }
+    std::string name;
+
+private:
+    test::cups::Scheduler m_scheduler;
+    fs::path m_conf;
+    bool m_added = false;
+};
+
+// Runs the tool, `onLine` seeing each line of its stderr with its process id.
+test::RunResult runTool(const std::vector<std::string>& args,
+                        const std::function<void(const std::string&, pid_t)>& onLine = {})
+{
+    test::RunResult run;
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    std::vector<char*> argv{const_cast<char*>(ORDAVEL_CLI)};
+    for (const auto& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawn(&pid, ORDAVEL_CLI, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (spawned != 0) {
+        ::close(fds[0]);
+        return run;
+    }
+    std::FILE* out = ::fdopen(fds[0], "r");
+    char line[4096];
+    while (std::fgets(line, sizeof line, out) != nullptr) {
+        run.output += line;
+        if (onLine)
+            onLine(std::string(line), pid);
+    }
+    std::fclose(out);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+class CupsJournal : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::chmod(scratch.path().c_str(), 0777);
+        if (const char* old = std::getenv("XDG_DATA_HOME"))
+            m_oldDataHome = old;
+        ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+        if (const std::string why = queue.start(out); !why.empty())
+            GTEST_SKIP() << "no CUPS queue: " << why;
+    }
+    void TearDown() override
+    {
+        if (m_oldDataHome)
+            ::setenv("XDG_DATA_HOME", m_oldDataHome->c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
+    }
+
+    // A 10 x 5 cm card whose one box is a Code 128 symbol of `value`.
+    void buildCard(const std::string& value)
+    {
+        const fs::path json = scratch.path() / "card.json";
+        std::ofstream(json) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
+                               R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": ")"
+                            << value << "\"}]}";
+        const auto built
+            = runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(json) + " -o " + shellQuoted(oxf));
+        ASSERT_EQ(built.status, 0) << built.output;
+    }
+
+    void writeData(int records)
+    {
+        std::ofstream csv(data);
+        csv << "单号\n";
+        for (int r = 1; r <= records; ++r)
+            csv << "R" << (r < 10 ? "0" : "") << r << "\n";
+    }
+
+    std::vector<std::string> printArgs(std::vector<std::string> extra = {}) const
+    {
+        std::vector<std::string> args{"print", oxf.string(), "--printer", queue.name, "--calibration", "none"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+
+    nlohmann::json journalJson(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> all{"journal"};
+        all.insert(all.end(), args.begin(), args.end());
+        all.push_back("--json");
+        const auto run = runTool(all);
+        EXPECT_EQ(run.status, 0) << run.output;
+        return nlohmann::json::parse(run.output, nullptr, false);
+    }
+
+    // The symbols on every page of the queue's PDFs, once the queue is empty.
+    std::map<std::string, int> symbolsArrived()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 90s;
+        while (std::chrono::steady_clock::now() < deadline && !runCommand("lpstat -o " + queue.name).output.empty())
+            std::this_thread::sleep_for(250ms);
+        std::this_thread::sleep_for(1s); // cups-pdf may still be closing a file
+        std::map<std::string, int> seen;
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(out, ignored)) {
+            if (entry.path().extension() != ".pdf")
+                continue;
+            const fs::path pages = scratch.path() / ("pages" + std::to_string(++m_pdfs));
+            fs::create_directories(pages);
+            const auto raster
+                = runCommand("pdftoppm -r 150 -png " + shellQuoted(entry.path()) + " " + shellQuoted(pages / "page"));
+            EXPECT_EQ(raster.status, 0) << raster.output;
+            for (const auto& page : fs::directory_iterator(pages, ignored)) {
+                const std::string code
+                    = runCommand("{ zbarimg --nodbus --raw -q " + shellQuoted(page.path()) + " 2>/dev/null; }").output;
+                ++seen[code.substr(0, code.find('\n'))];
+            }
+        }
+        return seen;
+    }
+
+    // Moves the PDFs that arrived so far out of the way.
+    void clearArrived()
+    {
+        std::error_code ignored;
+        fs::remove_all(out, ignored);
+        fs::create_directories(out);
+        ::chmod(out.c_str(), 0777);
+    }
+
+    test::ScratchDir scratch{"ordavel-journal"};
+    const test::CupsLock lock;
+    const fs::path out = scratch.path() / "out";
+    const fs::path dataHome = scratch.path() / "data-home";
+    const fs::path oxf = scratch.path() / "card.oxf";
+    const fs::path data = scratch.path() / "cards.csv";
+    JournalQueue queue;
+
+private:
+    std::optional<std::string> m_oldDataHome;
+    int m_pdfs = 0;
+};
+
+TEST_F(CupsJournal, ABatchKilledAtARandomRecordIsResumedAndEveryRecordPrintsOnce)
+{
+    constexpr int kRecords = 12;
+    buildCard("${单号}");
+    writeData(kRecords);
+    std::mt19937 random(static_cast<unsigned>(std::random_device{}()));
+    const int killAt = std::uniform_int_distribution<int>(1, kRecords - 1)(random);
+    bool killed = false;
+    const auto first = runTool(printArgs({"--data", data.string(), "--job-size", "2"}), [&](const std::string& line, pid_t pid) {
+        if (!killed && line == std::to_string(killAt) + "/" + std::to_string(kRecords) + "\n") {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        }
+    });
+    ASSERT_TRUE(killed) << first.output;
+
+    const nlohmann::json jobs = journalJson({});
+    ASSERT_TRUE(jobs.is_array() && jobs.size() == 1) << jobs.dump();
+    const std::string id = std::to_string(jobs[0]["id"].get<long long>());
+    EXPECT_EQ(jobs[0]["kind"], "batch");
+
+    const auto resumed = runTool({"journal", "resume", id});
+    const auto sending = resumed.output.find("sending ");
+    std::cout << "killed at record " << killAt << ": "
+              << resumed.output.substr(sending, resumed.output.find('\n', sending) - sending) << "\n";
+    ASSERT_EQ(resumed.status, 0) << "killed at record " << killAt << ": " << resumed.output;
+    const auto seen = symbolsArrived();
+    for (int r = 1; r <= kRecords; ++r) {
+        const std::string text = std::string("R") + (r < 10 ? "0" : "") + std::to_string(r);
+        const auto found = seen.find(text);
+        EXPECT_EQ(found == seen.end() ? 0 : found->second, 1) << text << " (killed at record " << killAt << ")";
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kRecords)) << "killed at record " << killAt;
+
+    const nlohmann::json shown = journalJson({"show", id});
+    EXPECT_EQ(shown["outcome"], "printed") << shown.dump(1);
+    EXPECT_EQ(shown["printed"], kRecords);
+    // Nothing is left to send.
+    const auto again = runTool({"journal", "resume", id});
+    EXPECT_EQ(again.status, 0) << again.output;
+    EXPECT_NE(again.output.find("every record is printed"), std::string::npos) << again.output;
+}
+
+TEST_F(CupsJournal, AReprintAfterTheTemplateChangedPrintsTheOldFormAndItsNumbers)
+{
+    buildCard("OLD${#seq:card:000}");
+    ASSERT_EQ(runTool({"journal", "counter", "card", "--set", "41"}).status, 0);
+    const auto printed = runTool(printArgs());
+    ASSERT_EQ(printed.status, 0) << printed.output;
+    EXPECT_EQ(symbolsArrived(), (std::map<std::string, int>{{"OLD041", 1}}));
+    const nlohmann::json jobs = journalJson({});
+    ASSERT_EQ(jobs.size(), 1u) << jobs.dump();
+    EXPECT_EQ(jobs[0]["outcome"], "printed") << jobs.dump(1);
+    const std::string id = std::to_string(jobs[0]["id"].get<long long>());
+
+    clearArrived();
+    buildCard("NEW${#seq:card:000}");
+    const auto reprinted = runTool({"journal", "reprint", id});
+    ASSERT_EQ(reprinted.status, 0) << reprinted.output;
+    EXPECT_EQ(symbolsArrived(), (std::map<std::string, int>{{"OLD041", 1}}));
+    const nlohmann::json after = journalJson({});
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[0]["kind"], "reprint");
+    EXPECT_EQ(after[0]["repeats"], jobs[0]["id"]);
+    // The reprint took no number; the search finds both by the printed value.
+    const auto next = runTool({"journal", "counter", "card"});
+    EXPECT_NE(next.output.find("card: next 42"), std::string::npos) << next.output;
+    EXPECT_EQ(journalJson({"--search", "OLD041"}).size(), 2u);
+}
+
+TEST_F(CupsJournal, TwoProcessesPrintingWithOneCounterNeverShareANumber)
+{
+    constexpr int kEach = 5;
+    buildCard("${#seq:waybill:0000}");
+    writeData(kEach);
+    // Made before the race so that both open an existing journal.
+    ASSERT_EQ(runTool({"journal", "counter", "waybill", "--set", "1"}).status, 0);
+    test::RunResult a;
+    std::thread other([&] { a = runTool(printArgs({"--data", data.string(), "--job-size", "1"})); });
+    const auto b = runTool(printArgs({"--data", data.string(), "--job-size", "1"}));
+    other.join();
+    ASSERT_EQ(a.status, 0) << a.output;
+    ASSERT_EQ(b.status, 0) << b.output;
+    std::map<std::string, int> expected;
+    for (int n = 1; n <= 2 * kEach; ++n) {
+        char text[8];
+        std::snprintf(text, sizeof text, "%04d", n);
+        expected[text] = 1;
+    }
+    EXPECT_EQ(symbolsArrived(), expected);
+}
+
+TEST_F(CupsJournal, ADamagedJournalIsSetAsideAndThePrintGoesAheadAndSaysSo)
+{
+    buildCard("DAMAGED1");
+    fs::create_directories(dataHome / "ordavel");
+    std::ofstream(dataHome / "ordavel" / "journal.sqlite") << std::string(5000, '#');
+    const auto printed = runTool(printArgs());
+    EXPECT_EQ(printed.status, 0) << printed.output;
+    EXPECT_NE(printed.output.find("print journal:"), std::string::npos) << printed.output;
+    EXPECT_NE(printed.output.find("set aside"), std::string::npos) << printed.output;
+    EXPECT_EQ(symbolsArrived(), (std::map<std::string, int>{{"DAMAGED1", 1}}));
+    int setAside = 0;
+    for (const auto& entry : fs::directory_iterator(dataHome / "ordavel"))
+        setAside += entry.path().filename().string().rfind("journal.sqlite.damaged-", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(setAside, 1);
+    // The fresh journal holds the print.
+    EXPECT_EQ(journalJson({}).size(), 1u);
+}
+
+TEST_F(CupsJournal, AJournalOnAFullDiskDoesNotStopThePrintAndSaysSo)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small file system needs root";
+    buildCard("FULL1");
+    const fs::path small = scratch.path() / "small";
+    fs::create_directories(small);
+    const std::string cli = ORDAVEL_CLI;
+    // A 256 KB tmpfs in a private mount namespace: the journal made, then the disk filled.
+    const auto run = runCommand(
+        "unshare -m sh -c \"mount -t tmpfs -o size=256k tmpfs " + shellQuoted(small) + " || exit 77; export XDG_DATA_HOME="
+        + shellQuoted(small) + "; " + cli + " journal --stats >/dev/null; dd if=/dev/zero of=" + shellQuoted(small)
+        + "/fill bs=4k 2>/dev/null; " + cli + " print " + shellQuoted(oxf) + " --printer " + queue.name
+        + " --calibration none; echo status=\\$?\"");
+    if (run.status == 77)
+        GTEST_SKIP() << "cannot mount a tmpfs here: " << run.output;
+    EXPECT_NE(run.output.find("status=0"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("print journal:"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("full"), std::string::npos) << run.output;
+    EXPECT_EQ(symbolsArrived(), (std::map<std::string, int>{{"FULL1", 1}}));
+}
+
+} // namespace
+} // namespace ordavel

@@ -1,0 +1,531 @@
+// ordavel-cli journal [filters] [--json] | show JOB | resume JOB | reprint JOB
+// | counter NAME [--set N] | --prune-before DATE | --stats | --off | --on:
+// the user's print journal, kept by every print of the designer and the tool.
+#include "batch.h"
+#include "calibration_options.h"
+#include "cli_support.h"
+#include "command.h"
+#include "headless_app.h"
+#include "page_output.h"
+#include "template_input.h"
+
+#include "file/template_reader.h"
+#include "journal/journal.h"
+#include "platform/calibration_store.h"
+#include "platform/print_journal.h"
+
+#include <QPrinterInfo>
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace ordavel::cli {
+
+namespace {
+
+constexpr const char* kName = "journal";
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "ordavel-cli journal: %s\n", message.c_str());
+    return 1;
+}
+
+struct Settings {
+    std::string action; // "", show, resume, reprint, counter
+    std::string argument;
+    std::string since, until, templateName, printer, search, records, set, pruneBefore;
+    bool json = false;
+    bool stats = false;
+    bool off = false;
+    bool on = false;
+    bool noCalibration = false;
+    int jobSize = 0;
+};
+
+OptionParser declare(Settings& s)
+{
+    OptionParser parser(kName, "Lists, shows, resumes and reprints the jobs of the print journal; shows or sets its"
+                               " counters; prunes it, sizes it and switches it off or on.");
+    parser.positional("ACTION", "show JOB, resume JOB, reprint JOB or counter NAME (none: list the jobs)", &s.action,
+                      false);
+    parser.positional("ARG", "the journal job's number, or the counter's name", &s.argument, false);
+    const auto into = [](std::string* field) {
+        return [field](const std::string& value) {
+            *field = value;
+            return std::string();
+        };
+    };
+    parser.option({.name = "--since", .value = "DATE", .help = "jobs from this date or time on (YYYY-MM-DD[ HH:MM])"},
+                  into(&s.since));
+    parser.option({.name = "--until", .value = "DATE", .help = "jobs before this date or time"}, into(&s.until));
+    parser.option({.name = "--template", .value = "NAME", .help = "jobs of this template file name"},
+                  into(&s.templateName));
+    parser.option({.name = "--printer", .value = "NAME",
+                   .help = "jobs of this printer; for resume and reprint, the printer to print on"},
+                  into(&s.printer));
+    parser.option({.name = "--search", .value = "TEXT", .help = "jobs with a record that printed this text"},
+                  into(&s.search));
+    parser.flag("--json", "list or show as JSON", &s.json);
+    parser.option({.name = "--records", .value = "LIST", .help = "reprint only these records of the job (1-based)"},
+                  into(&s.records));
+    parser.option({.name = "--set", .value = "N", .help = "the next value the counter gives"}, into(&s.set));
+    parser.option({.name = "--job-size", .value = "K", .help = "K records per printer job on resume or reprint"},
+                  [&s](const std::string& value) {
+                      s.jobSize = parsePositive(value);
+                      return s.jobSize == 0 ? std::string("--job-size takes a whole number of at least 1")
+                                            : std::string();
+                  });
+    parser.option({.name = "--calibration", .value = "none", .help = "resume or reprint without the stored calibration"},
+                  [&s](const std::string& value) {
+                      s.noCalibration = true;
+                      return value == "none" ? std::string() : std::string("--calibration takes only \"none\"");
+                  });
+    parser.option({.name = "--prune-before", .value = "DATE", .help = "delete the finished jobs before this date"},
+                  into(&s.pruneBefore));
+    parser.flag("--stats", "the journal's size and contents", &s.stats);
+    parser.flag("--off", "switch the journal off for this user", &s.off, 1);
+    parser.flag("--on", "switch the journal on again", &s.on, 1);
+    return parser;
+}
+
+std::string recordRange(const JournalJob& job)
+{
+    return std::to_string(job.printedCount) + "/" + std::to_string(job.recordCount);
+}
+
+nlohmann::json jobJson(const JournalJob& job)
+{
+    return {{"id", job.id},
+            {"created", formatJournalTime(job.createdAt)},
+            {"finished", job.finishedAt > 0 ? formatJournalTime(job.finishedAt) : std::string()},
+            {"user", job.user},
+            {"host", job.host},
+            {"program", job.program},
+            {"kind", job.kind},
+            {"printer", job.printer},
+            {"template", job.templatePath},
+            {"templateName", job.templateName},
+            {"sha256", job.templateHash},
+            {"calibration", job.calibration},
+            {"copies", job.copies},
+            {"data", job.dataSource},
+            {"repeats", job.repeats},
+            {"outcome", std::string(outcomeName(job.outcome))},
+            {"reason", job.reason},
+            {"cupsJobs", job.cupsJobIds},
+            {"records", job.recordCount},
+            {"printed", job.printedCount}};
+}
+
+nlohmann::json valuesJson(const JournalValues& values)
+{
+    nlohmann::json object = nlohmann::json::object();
+    for (const auto& value : values)
+        object[value.name] = value.value;
+    return object;
+}
+
+std::string dump(const nlohmann::json& json)
+{
+    return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::optional<JournalJobId> jobNumber(const std::string& text)
+{
+    const int id = parsePositive(text);
+    return id > 0 ? std::optional<JournalJobId>(id) : std::nullopt;
+}
+
+// Settles every unfinished job from CUPS so that a listing shows what printed.
+void settleUnfinished(Journal& journal)
+{
+    const auto open = journal.unfinishedJobs();
+    for (const auto& job : open.value) {
+        std::string ignored;
+        settleFromCups(journal, job.id, false, ignored);
+    }
+}
+
+int list(Journal& journal, const Settings& s)
+{
+    JournalQuery query;
+    if (!s.since.empty() && !(query.since = parseJournalTime(s.since)))
+        return fail("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not \"" + s.since + "\"");
+    if (!s.until.empty() && !(query.until = parseJournalTime(s.until)))
+        return fail("--until takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not \"" + s.until + "\"");
+    query.templateName = s.templateName;
+    query.printer = s.printer;
+    query.search = s.search;
+    settleUnfinished(journal);
+    const auto jobs = journal.listJobs(query);
+    if (!jobs.ok())
+        return fail(jobs.error);
+    if (s.json) {
+        nlohmann::json array = nlohmann::json::array();
+        for (const auto& job : jobs.value)
+            array.push_back(jobJson(job));
+        std::printf("%s\n", dump(array).c_str());
+        return 0;
+    }
+    for (const auto& job : jobs.value)
+        std::printf("%lld\t%s\t%s\t%s\t%s\t%s\t%s printed\t%s\n", static_cast<long long>(job.id),
+                    formatJournalTime(job.createdAt).c_str(), job.kind.c_str(),
+                    std::string(outcomeName(job.outcome)).c_str(), job.printer.c_str(), job.templateName.c_str(),
+                    recordRange(job).c_str(), job.user.c_str());
+    return 0;
+}
+
+int show(Journal& journal, const Settings& s)
+{
+    const auto id = jobNumber(s.argument);
+    if (!id)
+        return fail("show takes a job number");
+    std::string settleError;
+    settleFromCups(journal, *id, false, settleError);
+    const auto job = journal.job(*id);
+    if (!job.ok())
+        return fail(job.error);
+    if (!job.value)
+        return fail("no job " + s.argument);
+    const auto records = journal.records(*id);
+    if (s.json) {
+        nlohmann::json out = jobJson(*job.value);
+        nlohmann::json list = nlohmann::json::array();
+        for (const auto& record : records.value) {
+            nlohmann::json counters = nlohmann::json::object();
+            for (const auto& counter : record.counters)
+                counters[counter.name] = counter.value;
+            list.push_back({{"record", record.index + 1},
+                            {"number", record.number},
+                            {"copies", record.copies},
+                            {"outcome", std::string(outcomeName(record.outcome))},
+                            {"reason", record.reason},
+                            {"cupsJob", record.cupsJobId},
+                            {"fields", valuesJson(record.fields)},
+                            {"columns", valuesJson(record.columns)},
+                            {"counters", counters}});
+        }
+        out["recordList"] = list;
+        std::printf("%s\n", dump(out).c_str());
+        return 0;
+    }
+    const JournalJob& j = *job.value;
+    std::printf("job %lld: %s, %s\n", static_cast<long long>(j.id), j.kind.c_str(),
+                std::string(outcomeName(j.outcome)).c_str());
+    if (!j.reason.empty())
+        std::printf("  reason: %s\n", j.reason.c_str());
+    std::printf("  created: %s by %s on %s (%s)\n", formatJournalTime(j.createdAt).c_str(), j.user.c_str(),
+                j.host.c_str(), j.program.c_str());
+    std::printf("  printer: %s\n  template: %s (sha256 %s)\n", j.printer.c_str(), j.templatePath.c_str(),
+                j.templateHash.c_str());
+    if (!j.dataSource.empty())
+        std::printf("  data: %s\n", j.dataSource.c_str());
+    if (!j.calibration.empty())
+        std::printf("  calibration: %s\n", j.calibration.c_str());
+    if (j.repeats > 0)
+        std::printf("  repeats job %lld\n", static_cast<long long>(j.repeats));
+    std::printf("  records: %s printed\n", recordRange(j).c_str());
+    for (const auto& record : records.value) {
+        std::string values;
+        for (const auto& field : record.fields)
+            values += (values.empty() ? "" : " | ") + field.value;
+        std::printf("  %d\t#%d\t%s%s\t%s\n", record.index + 1, record.number,
+                    std::string(outcomeName(record.outcome)).c_str(),
+                    record.reason.empty() ? "" : (" (" + record.reason + ")").c_str(), values.c_str());
+    }
+    return 0;
+}
+
+Calibration calibrationOf(const std::string& printer, bool skip, std::string& error)
+{
+    if (skip)
+        return {};
+    const StoredCalibration stored = CalibrationStore().load(printer);
+    if (!stored.error.empty()) {
+        error = stored.error + " (--calibration none prints without it)";
+        return {};
+    }
+    return stored.calibration.value_or(Calibration{});
+}
+
+// Prints the journal records at `indices` of `records` for `entry`, one
+// page per copy, from the template in `doc`.
+int printRecords(const Document& doc, const JournalJob& job, const std::vector<JournalRecord>& records,
+                 const std::vector<int>& indices, const Settings& s, PrintJournalEntry& entry, bool reprint)
+{
+    const std::string printer = s.printer.empty() ? job.printer : s.printer;
+    std::string error;
+    const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
+    if (!error.empty())
+        return fail(error);
+    BatchOptions options;
+    options.jobSize = s.jobSize;
+    Batch batch;
+    batch.table = tableOfRecords(records, job.dataSource);
+    for (std::size_t i = 0; i < indices.size(); ++i) {
+        const JournalRecord& record = records[static_cast<std::size_t>(indices[i])];
+        batch.items.push_back({indices[i], record.number, record.copies});
+        if (!reprint)
+            batch.journalIndex.push_back(record.index);
+    }
+    const std::string failed = printBatch(doc, batch, options, printer, job.templateName, calibration, entry);
+    settleJournal(entry);
+    return failed.empty() ? 0 : fail(failed);
+}
+
+bool loadStoredTemplate(Journal& journal, const JournalJob& job, Document& doc, std::string& error)
+{
+    const auto bytes = journal.templateBytes(job.templateHash);
+    if (!bytes.ok() || !bytes.value || bytes.value->empty()) {
+        error = bytes.ok() ? "the journal holds no template for job " + std::to_string(job.id) : bytes.error;
+        return false;
+    }
+    class Quiet : public MessageSink {
+    public:
+        MessageAnswer show(const Message& message) override
+        {
+            text = message.text;
+            return MessageAnswer::Ok;
+        }
+        std::string text;
+    } sink;
+    doc.newDocument();
+    if (!loadDocumentFromBytes(doc, *bytes.value, job.templatePath, sink)) {
+        error = "the stored template does not load: " + sink.text;
+        return false;
+    }
+    return true;
+}
+
+int resume(Journal& journal, const Settings& s)
+{
+    const auto id = jobNumber(s.argument);
+    if (!id)
+        return fail("resume takes a job number");
+    const auto job = journal.job(*id);
+    if (!job.ok() || !job.value)
+        return fail(job.ok() ? "no job " + s.argument : job.error);
+    if (job.value->kind == "calibration")
+        return fail("a calibration page is printed again with calibrate-page");
+    // What reached the queue before: asked of CUPS, waiting for jobs still in it.
+    std::string error;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kJournalSettleSeconds);
+    while (settleFromCups(journal, *id, false, error) > 0 && error.empty()
+           && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    if (!error.empty())
+        return fail(error);
+    auto records = journal.records(*id);
+    std::vector<int> todo;
+    int inQueue = 0;
+    for (const auto& record : records.value) {
+        if (record.outcome == JournalOutcome::Printing)
+            ++inQueue;
+        else if (record.outcome != JournalOutcome::Printed)
+            todo.push_back(record.index);
+    }
+    if (inQueue > 0)
+        return fail(std::to_string(inQueue) + " records of job " + s.argument
+                    + " are still in the print queue or cannot be told apart; nothing was sent");
+    if (todo.empty()) {
+        std::printf("job %s: every record is printed\n", s.argument.c_str());
+        const std::string finished = finishFromRecords(journal, *id);
+        return finished.empty() ? 0 : fail(finished);
+    }
+    const auto app = makeHeadlessApp();
+    Document doc;
+    if (!loadStoredTemplate(journal, *job.value, doc, error))
+        return fail(error);
+    // Records that gave their counter values back take new ones.
+    const DataTable table = tableOfRecords(records.value, job.value->dataSource);
+    RecordMerge merge(table);
+    error = journal.retakeCounters(*id, todo, [&](JournalRecord& record) {
+        merge.setRecord(record.index, record.number);
+        RecordMerge::CounterValues values;
+        for (const auto& counter : record.counters)
+            values.emplace_back(counter.name, counter.value);
+        merge.setCounterValues(values);
+        record.fields = printedFields(doc, merge);
+    });
+    if (!error.empty())
+        return fail(error);
+    records = journal.records(*id);
+    PrintJournalEntry entry(journal.path());
+    if (!entry.resume(*id, todo))
+        return fail(entry.takeProblem());
+    std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), todo.size(), records.value.size());
+    std::fflush(stdout);
+    return printRecords(doc, *job.value, records.value, todo, s, entry, false);
+}
+
+int reprint(Journal& journal, const Settings& s)
+{
+    const auto id = jobNumber(s.argument);
+    if (!id)
+        return fail("reprint takes a job number");
+    const auto job = journal.job(*id);
+    if (!job.ok() || !job.value)
+        return fail(job.ok() ? "no job " + s.argument : job.error);
+    if (job.value->kind == "calibration")
+        return fail("a calibration page is printed again with calibrate-page");
+    const auto records = journal.records(*id);
+    if (!records.ok() || records.value.empty())
+        return fail(records.ok() ? "job " + s.argument + " has no records" : records.error);
+    const int count = static_cast<int>(records.value.size());
+    const RecordSelection selection = parseRecordList(s.records, count);
+    if (!selection.error.empty())
+        return fail(selection.error);
+    const auto app = makeHeadlessApp();
+    Document doc;
+    std::string error;
+    if (!loadStoredTemplate(journal, *job.value, doc, error))
+        return fail(error);
+
+    JournalPrint what;
+    what.program = "tool";
+    what.kind = JournalKind::Reprint;
+    what.templatePath = job.value->templatePath;
+    const auto bytes = journal.templateBytes(job.value->templateHash);
+    what.templateBytes = bytes.value.value_or(std::string());
+    what.dataSource = job.value->dataSource;
+    what.copies = job.value->copies;
+    what.repeats = *id;
+    const std::string printer = s.printer.empty() ? job.value->printer : s.printer;
+    const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
+    if (!error.empty())
+        return fail(error);
+    what.calibration = calibration.isIdentity() ? std::string() : describeEnglish(calibration);
+
+    // A reprint prints the numbers the records printed the first time.
+    std::vector<std::vector<CounterValue>> counters;
+    std::vector<int> indices;
+    for (const int row : selection.rows) {
+        indices.push_back(row);
+        counters.push_back(records.value[static_cast<std::size_t>(row)].counters);
+    }
+    PrintJournalEntry entry(journal.path());
+    const bool page = count == 1 && records.value[0].columns.empty() && records.value[0].number == 0;
+    if (page) {
+        entry.begin(what, doc, nullptr, {}, printer, counters);
+        const DataTable none;
+        RecordMerge merge(none, true);
+        merge.setCounterValues(entry.countersOf(0));
+        const std::string title = entry.cupsJobName(0, 0, job.value->templateName);
+        const std::time_t handedAt = std::time(nullptr);
+        const std::string failed = printOn(doc, printer, records.value[0].copies, title, calibration,
+                                           [&merge](const Box& box) -> const Box& { return merge.merged(box); });
+        if (failed.empty())
+            entry.handedOver(0, 0, false, printer, title, handedAt);
+        else
+            entry.failed(0, 0, JournalOutcome::Failed, failed);
+        settleJournal(entry);
+        return failed.empty() ? 0 : fail(failed);
+    }
+    std::vector<JournalRecord> chosen;
+    for (const int row : indices)
+        chosen.push_back(records.value[static_cast<std::size_t>(row)]);
+    const DataTable table = tableOfRecords(chosen, job.value->dataSource);
+    std::vector<BatchItem> items;
+    for (std::size_t i = 0; i < chosen.size(); ++i)
+        items.push_back({static_cast<int>(i), chosen[i].number, chosen[i].copies});
+    entry.begin(what, doc, &table, items, printer, counters);
+    std::vector<int> all(chosen.size());
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<int>(i);
+    return printRecords(doc, *job.value, chosen, all, s, entry, true);
+}
+
+int counter(Journal& journal, const Settings& s)
+{
+    if (s.argument.empty())
+        return fail("counter takes a counter's name");
+    if (!s.set.empty()) {
+        char* end = nullptr;
+        const long long next = std::strtoll(s.set.c_str(), &end, 10);
+        if (end == s.set.c_str() || *end != '\0' || next < 0)
+            return fail("--set takes a whole number of at least 0");
+        if (const std::string error = journal.setNextCounterValue(s.argument, next); !error.empty())
+            return fail(error);
+    }
+    const auto next = journal.nextCounterValue(s.argument);
+    if (!next.ok())
+        return fail(next.error);
+    std::printf("%s: next %lld\n", s.argument.c_str(), static_cast<long long>(next.value));
+    return 0;
+}
+
+int run(const std::vector<std::string>& args)
+{
+    Settings s;
+    if (const auto status = parseInto(s, declare, args))
+        return *status;
+    const std::string path = Journal::defaultPath();
+    if (s.off || s.on) {
+        if (const std::string error = Journal::setOff(s.off, path); !error.empty())
+            return fail(error);
+        std::printf("the print journal is %s\n", s.off ? "off" : "on");
+        return 0;
+    }
+    Journal::Opened opened = Journal::open(path);
+    if (!opened.journal)
+        return fail(path + ": " + opened.error);
+    Journal& journal = *opened.journal;
+    if (const std::string notice = journal.takeNotice(); !notice.empty())
+        std::fprintf(stderr, "ordavel-cli journal: %s\n", notice.c_str());
+    if (Journal::isOff(path))
+        std::fprintf(stderr, "ordavel-cli journal: the journal is switched off (--on switches it on)\n");
+
+    if (!s.pruneBefore.empty()) {
+        const auto before = parseJournalTime(s.pruneBefore);
+        if (!before)
+            return fail("--prune-before takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not \"" + s.pruneBefore + "\"");
+        const auto pruned = journal.pruneBefore(*before);
+        if (!pruned.ok())
+            return fail(pruned.error);
+        std::printf("%d jobs deleted\n", pruned.value);
+        return 0;
+    }
+    if (s.stats) {
+        const auto stats = journal.stats();
+        if (!stats.ok())
+            return fail(stats.error);
+        const JournalStats& st = stats.value;
+        if (s.json) {
+            std::printf("%s\n", dump({{"path", path}, {"bytes", st.fileBytes}, {"jobs", st.jobs},
+                                      {"records", st.records}, {"templates", st.templates},
+                                      {"templateBytes", st.templateBytes},
+                                      {"oldest", st.oldest > 0 ? formatJournalTime(st.oldest) : std::string()},
+                                      {"newest", st.newest > 0 ? formatJournalTime(st.newest) : std::string()}})
+                                    .c_str());
+            return 0;
+        }
+        std::printf("%s\n  size: %lld bytes\n  jobs: %lld\n  records: %lld\n  templates: %lld (%lld bytes)\n",
+                    path.c_str(), static_cast<long long>(st.fileBytes), static_cast<long long>(st.jobs),
+                    static_cast<long long>(st.records), static_cast<long long>(st.templates),
+                    static_cast<long long>(st.templateBytes));
+        if (st.jobs > 0)
+            std::printf("  from %s to %s\n", formatJournalTime(st.oldest).c_str(), formatJournalTime(st.newest).c_str());
+        return 0;
+    }
+    if (s.action.empty())
+        return list(journal, s);
+    if (s.action == "show")
+        return show(journal, s);
+    if (s.action == "resume")
+        return resume(journal, s);
+    if (s.action == "reprint")
+        return reprint(journal, s);
+    if (s.action == "counter")
+        return counter(journal, s);
+    return fail("unknown action \"" + s.action + "\" (show, resume, reprint or counter)");
+}
+
+const CommandRegistration registration({kName, [] { return usageOf(declare); }, run});
+
+} // namespace
+
+} // namespace ordavel::cli
