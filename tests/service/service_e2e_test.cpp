@@ -368,5 +368,39 @@ TEST_F(PrintService, ListensOnLoopbackOnlyAndRefusesOtherAddressesWithoutTokens)
     EXPECT_NE(refused.output.find("needs at least one token"), std::string::npos) << refused.output;
 }
 
+// The demo page in real headless Chromium: served from an origin the token
+// names, it prints two records through client.js; the same page from another
+// origin cannot even load the module, and prints nothing.
+TEST_F(PrintService, TheDemoPagePrintsFromAnAllowedOriginAndIsRefusedFromAnother)
+{
+    if (runCommand("command -v chromium && command -v node").status != 0)
+        GTEST_SKIP() << "needs chromium and node";
+    httplib::Server pages;
+    pages.set_mount_point("/", std::string(ORDAVEL_SOURCE_DIR) + "/data/web");
+    const int pagePort = pages.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(pagePort, 0);
+    std::thread serving([&] { pages.listen_after_bind(); });
+    const std::string web = addToken("web --origin http://127.0.0.1:" + std::to_string(pagePort));
+    startService();
+
+    const auto open = [&](const std::string& host, const std::string& expression) {
+        const std::string url = "http://" + host + ":" + std::to_string(pagePort) + "/index.html?service=http://127.0.0.1:"
+            + std::to_string(service.port) + "&token=" + web;
+        const auto run = runCommand("node " + shellQuoted(std::string(ORDAVEL_SOURCE_DIR) + "/tests/service/browser_eval.mjs")
+                                    + " " + shellQuoted(url) + " " + shellQuoted(expression) + " 60000");
+        const std::string line = run.output.substr(run.output.rfind('{') == std::string::npos ? 0 : run.output.find('{'));
+        return json::parse(line, nullptr, false);
+    };
+    const json allowed = open("127.0.0.1", R"(demo.ready.then(() => demo.print([{"单号": "B1"}, {"单号": "B2"}])))"
+                                           R"(.then((job) => job.state + " " + job.records.length))");
+    EXPECT_EQ(allowed.value("value", allowed.dump()), "printed 2");
+    const json refused = open("localhost", R"(demo.ready.then(() => "connected", (e) => "refused"))");
+    EXPECT_EQ(refused.value("value", refused.dump()), "refused");
+
+    pages.stop();
+    serving.join();
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"B1", 1}, {"B2", 1}}));
+}
+
 } // namespace
 } // namespace ordavel::test
