@@ -66,6 +66,8 @@ std::vector<RecordRef> recordsOfTitle(const std::string& title)
         const auto comma = rest.find(',');
         const std::string_view run = rest.substr(0, comma);
         rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        if (comma != std::string_view::npos && rest.empty())
+            return {}; // a title cut short after a comma
         const auto colon = run.find(':');
         if (colon == std::string_view::npos)
             return {};
