@@ -1,0 +1,1182 @@
+#include "journal/journal.h"
+
+#include "journal/sha256.h"
+
+#include <nlohmann/json.hpp>
+#include <sqlite3.h>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+namespace ordavel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A lock held by another program is waited for this long, then the journal
+// gives up and the print goes ahead without it.
+constexpr int kBusyTimeoutMs = 1500;
+
+// The schema this program writes. Version 1 is the first one released; each
+// later step moves a file forward by one version.
+constexpr int kSchemaVersion = 2;
+
+constexpr const char* kSchemaV1 = R"sql(
+CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
+CREATE TABLE jobs(
+  id INTEGER PRIMARY KEY,
+  created_at INTEGER NOT NULL,
+  finished_at INTEGER NOT NULL DEFAULT 0,
+  user TEXT NOT NULL,
+  host TEXT NOT NULL,
+  program TEXT NOT NULL,
+  printer TEXT NOT NULL,
+  template_path TEXT NOT NULL,
+  template_name TEXT NOT NULL,
+  template_hash TEXT NOT NULL REFERENCES templates(hash),
+  calibration TEXT NOT NULL,
+  copies INTEGER NOT NULL,
+  outcome TEXT NOT NULL,
+  reason TEXT NOT NULL DEFAULT '',
+  cups_job_ids TEXT NOT NULL DEFAULT '');
+CREATE INDEX jobs_created ON jobs(created_at);
+CREATE TABLE records(
+  id INTEGER PRIMARY KEY,
+  job_id INTEGER NOT NULL REFERENCES jobs(id) ON DELETE CASCADE,
+  idx INTEGER NOT NULL,
+  number INTEGER NOT NULL,
+  copies INTEGER NOT NULL,
+  fields TEXT NOT NULL,
+  columns TEXT NOT NULL,
+  outcome TEXT NOT NULL,
+  reason TEXT NOT NULL DEFAULT '',
+  cups_job_id INTEGER NOT NULL DEFAULT 0,
+  UNIQUE(job_id, idx));
+CREATE TABLE counters(name TEXT PRIMARY KEY, next_value INTEGER NOT NULL);
+)sql";
+
+// Version 2: job kinds, reprints, claims by another process, counter values
+// per record and a trigram index over every printed value for searching.
+constexpr const char* kSchemaV2 = R"sql(
+ALTER TABLE jobs ADD COLUMN kind TEXT NOT NULL DEFAULT 'page';
+ALTER TABLE jobs ADD COLUMN data_source TEXT NOT NULL DEFAULT '';
+ALTER TABLE jobs ADD COLUMN repeats INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE jobs ADD COLUMN claimant TEXT NOT NULL DEFAULT '';
+CREATE INDEX jobs_outcome ON jobs(outcome);
+ALTER TABLE records ADD COLUMN counter_names TEXT NOT NULL DEFAULT '[]';
+ALTER TABLE records ADD COLUMN search_text TEXT NOT NULL DEFAULT '';
+CREATE TABLE record_counters(
+  record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE CASCADE,
+  name TEXT NOT NULL,
+  value INTEGER NOT NULL,
+  PRIMARY KEY(record_id, name)) WITHOUT ROWID;
+UPDATE records SET search_text = coalesce((SELECT group_concat(v, char(10)) FROM (
+    SELECT json_extract(f.value, '$[1]') AS v FROM json_each(records.fields) AS f
+    UNION ALL SELECT json_extract(c.value, '$[1]') FROM json_each(records.columns) AS c)), '');
+CREATE VIRTUAL TABLE record_search USING fts5(search_text, content='records', content_rowid='id', tokenize='trigram');
+CREATE TRIGGER records_search_insert AFTER INSERT ON records BEGIN
+  INSERT INTO record_search(rowid, search_text) VALUES (new.id, new.search_text);
+END;
+CREATE TRIGGER records_search_delete AFTER DELETE ON records BEGIN
+  INSERT INTO record_search(record_search, rowid, search_text) VALUES ('delete', old.id, old.search_text);
+END;
+CREATE TRIGGER records_search_update AFTER UPDATE OF search_text ON records BEGIN
+  INSERT INTO record_search(record_search, rowid, search_text) VALUES ('delete', old.id, old.search_text);
+  INSERT INTO record_search(rowid, search_text) VALUES (new.id, new.search_text);
+END;
+INSERT INTO record_search(record_search) VALUES ('rebuild');
+)sql";
+
+constexpr const char* kJobColumns =
+    "id, created_at, finished_at, user, host, program, kind, printer, template_path, template_name, template_hash,"
+    " calibration, copies, data_source, repeats, outcome, reason, claimant, cups_job_ids,"
+    " (SELECT count(*) FROM records r WHERE r.job_id = jobs.id),"
+    " (SELECT count(*) FROM records r WHERE r.job_id = jobs.id AND r.outcome = 'printed')";
+
+bool isDamage(int code)
+{
+    const int primary = code & 0xff;
+    return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+}
+
+// A failure of one call, with SQLite's code so that damage can be told apart.
+struct DbError {
+    int code = SQLITE_OK;
+    std::string message;
+};
+
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) : m_db(db)
+    {
+        m_code = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool prepared() const { return m_code == SQLITE_OK; }
+    int code() const { return m_code; }
+
+    Statement& bind(int at, std::int64_t value)
+    {
+        sqlite3_bind_int64(m_stmt, at, value);
+        return *this;
+    }
+    Statement& bind(int at, int value) { return bind(at, static_cast<std::int64_t>(value)); }
+    Statement& bind(int at, std::string_view text)
+    {
+        sqlite3_bind_text(m_stmt, at, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& bind(int at, const std::string& text) { return bind(at, std::string_view(text)); }
+    Statement& bind(int at, const char* text) { return bind(at, std::string_view(text)); }
+    Statement& bindBlob(int at, std::string_view bytes)
+    {
+        sqlite3_bind_blob(m_stmt, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+
+    // True with a row to read, false when done; code() tells a failure.
+    bool step()
+    {
+        if (m_code != SQLITE_OK && m_code != SQLITE_ROW)
+            return false;
+        const int code = sqlite3_step(m_stmt);
+        if (code == SQLITE_ROW) {
+            m_code = SQLITE_ROW;
+            return true;
+        }
+        m_code = code == SQLITE_DONE ? SQLITE_OK : code;
+        return false;
+    }
+    void reset()
+    {
+        sqlite3_reset(m_stmt);
+        if (m_code == SQLITE_ROW)
+            m_code = SQLITE_OK;
+    }
+
+    std::int64_t integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    std::string text(int column) const
+    {
+        const auto* bytes = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
+        return bytes == nullptr ? std::string() : std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(m_stmt, column)));
+    }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+    int m_code = SQLITE_OK;
+};
+
+DbError errorOf(sqlite3* db, int code)
+{
+    if (code == SQLITE_OK || code == SQLITE_ROW)
+        return {};
+    const char* message = db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+    return {code, message != nullptr ? message : sqlite3_errstr(code)};
+}
+
+DbError exec(sqlite3* db, const char* sql)
+{
+    char* message = nullptr;
+    const int code = sqlite3_exec(db, sql, nullptr, nullptr, &message);
+    DbError error;
+    if (code != SQLITE_OK) {
+        error = {sqlite3_extended_errcode(db), message != nullptr ? message : sqlite3_errstr(code)};
+    }
+    sqlite3_free(message);
+    return error;
+}
+
+std::string valuesJson(const JournalValues& values)
+{
+    nlohmann::json array = nlohmann::json::array();
+    for (const auto& value : values)
+        array.push_back({value.name, value.value});
+    return array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+JournalValues valuesFromJson(const std::string& text)
+{
+    JournalValues values;
+    const nlohmann::json array = nlohmann::json::parse(text, nullptr, false);
+    if (!array.is_array())
+        return values;
+    for (const auto& pair : array)
+        if (pair.is_array() && pair.size() == 2 && pair[0].is_string() && pair[1].is_string())
+            values.push_back({pair[0].get<std::string>(), pair[1].get<std::string>()});
+    return values;
+}
+
+std::string namesJson(const std::vector<std::string>& names)
+{
+    return nlohmann::json(names).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::vector<std::string> namesFromJson(const std::string& text)
+{
+    std::vector<std::string> names;
+    const nlohmann::json array = nlohmann::json::parse(text, nullptr, false);
+    if (array.is_array())
+        for (const auto& name : array)
+            if (name.is_string())
+                names.push_back(name.get<std::string>());
+    return names;
+}
+
+// Every value a record printed, one a line: what --search looks through.
+std::string searchTextOf(const JournalValues& fields, const JournalValues& columns)
+{
+    std::string text;
+    for (const auto* list : {&fields, &columns})
+        for (const auto& value : *list) {
+            if (!text.empty())
+                text += '\n';
+            text += value.value;
+        }
+    return text;
+}
+
+std::string joinIds(const std::vector<int>& ids)
+{
+    std::string text;
+    for (const int id : ids) {
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(id);
+    }
+    return text;
+}
+
+std::vector<int> splitIds(const std::string& text)
+{
+    std::vector<int> ids;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const std::size_t comma = text.find(',', at);
+        const std::string part = text.substr(at, comma == std::string::npos ? std::string::npos : comma - at);
+        if (!part.empty())
+            ids.push_back(std::atoi(part.c_str()));
+        if (comma == std::string::npos)
+            break;
+        at = comma + 1;
+    }
+    return ids;
+}
+
+std::string userName()
+{
+    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_name != nullptr)
+        return entry->pw_name;
+    if (const char* name = std::getenv("USER"))
+        return name;
+    return std::to_string(getuid());
+}
+
+std::string hostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
+}
+
+JournalTime now() { return static_cast<JournalTime>(std::time(nullptr)); }
+
+std::size_t utf8Length(std::string_view text)
+{
+    std::size_t count = 0;
+    for (const char c : text)
+        if ((static_cast<unsigned char>(c) & 0xc0) != 0x80)
+            ++count;
+    return count;
+}
+
+std::string offMarkerOf(const std::string& path) { return path + ".off"; }
+
+JournalJob jobFrom(const Statement& row)
+{
+    JournalJob job;
+    job.id = row.integer(0);
+    job.createdAt = row.integer(1);
+    job.finishedAt = row.integer(2);
+    job.user = row.text(3);
+    job.host = row.text(4);
+    job.program = row.text(5);
+    job.kind = row.text(6);
+    job.printer = row.text(7);
+    job.templatePath = row.text(8);
+    job.templateName = row.text(9);
+    job.templateHash = row.text(10);
+    job.calibration = row.text(11);
+    job.copies = static_cast<int>(row.integer(12));
+    job.dataSource = row.text(13);
+    job.repeats = row.integer(14);
+    job.outcome = outcomeNamed(row.text(15)).value_or(JournalOutcome::Failed);
+    job.reason = row.text(16);
+    job.claimant = row.text(17);
+    job.cupsJobIds = splitIds(row.text(18));
+    job.recordCount = static_cast<int>(row.integer(19));
+    job.printedCount = static_cast<int>(row.integer(20));
+    return job;
+}
+
+} // namespace
+
+std::string_view outcomeName(JournalOutcome outcome)
+{
+    switch (outcome) {
+    case JournalOutcome::Queued: return "queued";
+    case JournalOutcome::Printing: return "printing";
+    case JournalOutcome::Printed: return "printed";
+    case JournalOutcome::Failed: return "failed";
+    case JournalOutcome::Cancelled: return "cancelled";
+    case JournalOutcome::Expired: return "expired";
+    }
+    return "failed";
+}
+
+std::optional<JournalOutcome> outcomeNamed(std::string_view name)
+{
+    for (const auto outcome : {JournalOutcome::Queued, JournalOutcome::Printing, JournalOutcome::Printed,
+                               JournalOutcome::Failed, JournalOutcome::Cancelled, JournalOutcome::Expired})
+        if (outcomeName(outcome) == name)
+            return outcome;
+    return std::nullopt;
+}
+
+bool isFinal(JournalOutcome outcome)
+{
+    return outcome != JournalOutcome::Queued && outcome != JournalOutcome::Printing;
+}
+
+std::string_view kindName(JournalKind kind)
+{
+    switch (kind) {
+    case JournalKind::Page: return "page";
+    case JournalKind::Batch: return "batch";
+    case JournalKind::Calibration: return "calibration";
+    case JournalKind::Reprint: return "reprint";
+    }
+    return "page";
+}
+
+struct Journal::State {
+    std::string path;
+    sqlite3* db = nullptr;
+    int version = 0;
+    std::string notice;
+
+    ~State() { close(); }
+    void close()
+    {
+        if (db != nullptr)
+            sqlite3_close_v2(db);
+        db = nullptr;
+    }
+
+    // Opens the file, sets WAL and full synchronous commits and brings the
+    // schema to kSchemaVersion.
+    DbError connect()
+    {
+        close();
+        const int code = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                         nullptr);
+        if (code != SQLITE_OK) {
+            DbError error = errorOf(db, code);
+            close();
+            return error;
+        }
+        sqlite3_extended_result_codes(db, 1);
+        sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        // journal_mode reads the header first: a file that is not a database fails here.
+        for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
+            if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
+                return error;
+        return migrate();
+    }
+
+    DbError migrate()
+    {
+        {
+            Statement read(db, "PRAGMA user_version");
+            if (!read.step())
+                return errorOf(db, read.code() == SQLITE_OK ? SQLITE_ERROR : read.code());
+            version = static_cast<int>(read.integer(0));
+        }
+        if (version > kSchemaVersion)
+            return {SQLITE_ERROR, "the journal was written by a newer program (schema " + std::to_string(version) + ")"};
+        if (version == kSchemaVersion)
+            return {};
+        if (DbError error = exec(db, "BEGIN IMMEDIATE"); error.code != SQLITE_OK)
+            return error;
+        // Another process may have migrated it while this one waited.
+        Statement again(db, "PRAGMA user_version");
+        again.step();
+        int at = static_cast<int>(again.integer(0));
+        again.reset();
+        DbError error;
+        if (at == 0) {
+            // A file without tables is new; one with tables and no version is not ours.
+            Statement tables(db, "SELECT count(*) FROM sqlite_master");
+            tables.step();
+            if (tables.integer(0) != 0)
+                error = {SQLITE_NOTADB, "the file holds tables that are not a journal"};
+            else
+                error = exec(db, kSchemaV1);
+            at = 1;
+        }
+        if (error.code == SQLITE_OK && at == 1) {
+            error = exec(db, kSchemaV2);
+            at = 2;
+        }
+        if (error.code == SQLITE_OK)
+            error = exec(db, ("PRAGMA user_version=" + std::to_string(at)).c_str());
+        if (error.code == SQLITE_OK)
+            error = exec(db, "COMMIT");
+        if (error.code != SQLITE_OK) {
+            exec(db, "ROLLBACK");
+            return error;
+        }
+        version = at;
+        return {};
+    }
+
+    // Moves a damaged file (with its WAL) aside and starts a fresh one.
+    // The new name of the file, or empty when it could not be moved.
+    std::string setAside()
+    {
+        close();
+        char stamp[32];
+        const std::time_t t = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&t, &local);
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+        std::string target = path + ".damaged-" + stamp;
+        std::error_code ec;
+        for (int n = 2; fs::exists(target, ec); ++n)
+            target = path + ".damaged-" + stamp + "-" + std::to_string(n);
+        fs::rename(path, target, ec);
+        if (ec)
+            return {};
+        fs::rename(path + "-wal", target + "-wal", ec);
+        fs::remove(path + "-shm", ec);
+        return target;
+    }
+
+    // After damage met during a call: set aside, reopen, and note it once.
+    bool recover(const DbError& error)
+    {
+        if (!isDamage(error.code))
+            return false;
+        const std::string moved = setAside();
+        if (moved.empty())
+            return false;
+        notice = "the journal was damaged (" + error.message + "); it was set aside as \"" + moved
+            + "\" and a new one started";
+        return connect().code == SQLITE_OK;
+    }
+
+    // Runs `work` in one write transaction; on damage sets the file aside and
+    // runs it once more on the fresh journal.
+    template <typename Work>
+    std::string write(Work&& work)
+    {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (db == nullptr)
+                return "the journal is not open";
+            DbError error = exec(db, "BEGIN IMMEDIATE");
+            if (error.code == SQLITE_OK)
+                error = work();
+            if (error.code == SQLITE_OK)
+                error = exec(db, "COMMIT");
+            if (error.code == SQLITE_OK)
+                return {};
+            exec(db, "ROLLBACK");
+            if (attempt == 0 && recover(error))
+                continue;
+            return error.message;
+        }
+        return "the journal could not be written";
+    }
+
+    template <typename Work>
+    std::string read(Work&& work) const
+    {
+        if (db == nullptr)
+            return "the journal is not open";
+        const DbError error = work();
+        if (error.code != SQLITE_OK && isDamage(error.code))
+            const_cast<State*>(this)->recover(error);
+        return error.message;
+    }
+
+    DbError fail(const Statement& statement) const { return errorOf(db, statement.code()); }
+
+    // Counter values for `names`, each taken from its counter (made at 1 when new).
+    DbError takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
+    {
+        values.clear();
+        for (const auto& name : names) {
+            Statement take(db, "INSERT INTO counters(name, next_value) VALUES (?1, 2)"
+                               " ON CONFLICT(name) DO UPDATE SET next_value = next_value + 1 RETURNING next_value - 1");
+            take.bind(1, name);
+            if (!take.step())
+                return fail(take);
+            values.push_back({name, take.integer(0)});
+        }
+        return {};
+    }
+};
+
+Journal::Journal(std::unique_ptr<State> state) : m_state(std::move(state)) {}
+Journal::~Journal() = default;
+
+std::string Journal::defaultPath()
+{
+    std::string base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/')
+        base = data;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        base = std::string(home) + "/.local/share";
+    else
+        base = "/tmp";
+    return base + "/ordavel/journal.sqlite";
+}
+
+Journal::Opened Journal::open(const std::string& path)
+{
+    Opened opened;
+    std::error_code ec;
+    const fs::path folder = fs::path(path).parent_path();
+    if (!folder.empty())
+        fs::create_directories(folder, ec);
+    auto state = std::make_unique<State>();
+    state->path = path;
+    DbError error = state->connect();
+    if (isDamage(error.code)) {
+        opened.setAside = state->setAside();
+        if (opened.setAside.empty()) {
+            opened.error = error.message + " (and it could not be set aside)";
+            return opened;
+        }
+        state->notice = "the journal was damaged (" + error.message + "); it was set aside as \"" + opened.setAside
+            + "\" and a new one started";
+        error = state->connect();
+    }
+    if (error.code != SQLITE_OK) {
+        opened.error = error.message;
+        return opened;
+    }
+    opened.journal.reset(new Journal(std::move(state)));
+    return opened;
+}
+
+bool Journal::isOff(const std::string& path)
+{
+    struct stat info {};
+    return ::stat(offMarkerOf(path).c_str(), &info) == 0;
+}
+
+std::string Journal::setOff(bool off, const std::string& path)
+{
+    std::error_code ec;
+    const std::string marker = offMarkerOf(path);
+    if (!off) {
+        fs::remove(marker, ec);
+        return ec ? marker + ": " + ec.message() : std::string();
+    }
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    std::FILE* file = std::fopen(marker.c_str(), "w");
+    if (file == nullptr)
+        return marker + ": " + std::strerror(errno);
+    std::fputs("The print journal is switched off; remove this file (or run ordavel-cli journal --on) to switch it on.\n",
+               file);
+    return std::fclose(file) == 0 ? std::string() : marker + ": " + std::strerror(errno);
+}
+
+const std::string& Journal::path() const { return m_state->path; }
+int Journal::schemaVersion() const { return m_state->version; }
+
+std::string Journal::takeNotice()
+{
+    std::string notice;
+    notice.swap(m_state->notice);
+    return notice;
+}
+
+JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const JournalRecordFiller& fill)
+{
+    JournalResult<JournalJobId> result;
+    if (job.records.empty()) {
+        result.error = "a job needs at least one record";
+        return result;
+    }
+    const std::string hash = sha256Hex(job.templateBytes);
+    const std::string outcome(outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued));
+    State& s = *m_state;
+    result.error = s.write([&]() -> DbError {
+        Statement keep(s.db, "INSERT OR IGNORE INTO templates(hash, bytes, size, first_seen) VALUES (?1, ?2, ?3, ?4)");
+        keep.bind(1, hash).bindBlob(2, job.templateBytes).bind(3, static_cast<std::int64_t>(job.templateBytes.size()))
+            .bind(4, now());
+        if (keep.step(), keep.code() != SQLITE_OK)
+            return s.fail(keep);
+
+        Statement insert(s.db, "INSERT INTO jobs(created_at, user, host, program, kind, printer, template_path,"
+                               " template_name, template_hash, calibration, copies, data_source, repeats, outcome,"
+                               " claimant) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)");
+        insert.bind(1, now()).bind(2, job.user.empty() ? userName() : job.user).bind(3, hostName())
+            .bind(4, job.program).bind(5, kindName(job.kind)).bind(6, job.printer).bind(7, job.templatePath)
+            .bind(8, job.templateName).bind(9, hash).bind(10, job.calibration).bind(11, job.copies)
+            .bind(12, job.dataSource).bind(13, job.repeats).bind(14, outcome)
+            .bind(15, job.startPrinting ? "pid " + std::to_string(getpid()) + "@" + hostName() : std::string());
+        if (insert.step(), insert.code() != SQLITE_OK)
+            return s.fail(insert);
+        const JournalJobId id = sqlite3_last_insert_rowid(s.db);
+
+        Statement record(s.db, "INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome,"
+                               " counter_names, search_text) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+        Statement counter(s.db, "INSERT INTO record_counters(record_id, name, value) VALUES (?1, ?2, ?3)");
+        if (!record.prepared())
+            return s.fail(record);
+        std::vector<CounterValue> values;
+        JournalRecordIn filled;
+        for (std::size_t i = 0; i < job.records.size(); ++i) {
+            const JournalRecordIn* in = &job.records[i];
+            if (DbError error = s.takeCounters(in->counters, values); error.code != SQLITE_OK)
+                return error;
+            if (fill) {
+                filled = *in;
+                fill(i, values, filled);
+                in = &filled;
+            }
+            record.reset();
+            record.bind(1, id).bind(2, static_cast<std::int64_t>(i)).bind(3, in->number).bind(4, in->copies)
+                .bind(5, valuesJson(in->fields)).bind(6, valuesJson(in->columns)).bind(7, outcome)
+                .bind(8, namesJson(in->counters)).bind(9, searchTextOf(in->fields, in->columns));
+            if (record.step(), record.code() != SQLITE_OK)
+                return s.fail(record);
+            const std::int64_t recordId = sqlite3_last_insert_rowid(s.db);
+            for (const auto& value : values) {
+                counter.reset();
+                counter.bind(1, recordId).bind(2, value.name).bind(3, value.value);
+                if (counter.step(), counter.code() != SQLITE_OK)
+                    return s.fail(counter);
+            }
+        }
+        result.value = id;
+        return {};
+    });
+    return result;
+}
+
+JournalResult<bool> Journal::claimJob(JournalJobId id, const std::string& claimant)
+{
+    JournalResult<bool> result;
+    State& s = *m_state;
+    result.error = s.write([&]() -> DbError {
+        Statement claim(s.db, "UPDATE jobs SET outcome = 'printing', claimant = ?2 WHERE id = ?1 AND outcome = 'queued'");
+        claim.bind(1, id).bind(2, claimant);
+        if (claim.step(), claim.code() != SQLITE_OK)
+            return s.fail(claim);
+        result.value = sqlite3_changes(s.db) == 1;
+        if (!result.value)
+            return {};
+        Statement records(s.db, "UPDATE records SET outcome = 'printing' WHERE job_id = ?1 AND outcome = 'queued'");
+        records.bind(1, id);
+        records.step();
+        return s.fail(records);
+    });
+    return result;
+}
+
+std::string Journal::markPrinting(JournalJobId id)
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        Statement job(s.db, "UPDATE jobs SET outcome = 'printing', claimant = ?2 WHERE id = ?1");
+        job.bind(1, id).bind(2, "pid " + std::to_string(getpid()) + "@" + hostName());
+        if (job.step(), job.code() != SQLITE_OK)
+            return s.fail(job);
+        if (sqlite3_changes(s.db) != 1)
+            return {SQLITE_ERROR, "no journal job " + std::to_string(id)};
+        Statement records(s.db, "UPDATE records SET outcome = 'printing' WHERE job_id = ?1 AND outcome = 'queued'");
+        records.bind(1, id);
+        records.step();
+        return s.fail(records);
+    });
+}
+
+std::string Journal::addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, int lastIndex)
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        Statement read(s.db, "SELECT cups_job_ids FROM jobs WHERE id = ?1");
+        read.bind(1, id);
+        if (!read.step())
+            return read.code() == SQLITE_OK ? DbError{SQLITE_ERROR, "no journal job " + std::to_string(id)} : s.fail(read);
+        std::vector<int> ids = splitIds(read.text(0));
+        read.reset();
+        if (cupsJobId > 0 && std::find(ids.begin(), ids.end(), cupsJobId) == ids.end())
+            ids.push_back(cupsJobId);
+        Statement job(s.db, "UPDATE jobs SET cups_job_ids = ?2 WHERE id = ?1");
+        job.bind(1, id).bind(2, joinIds(ids));
+        if (job.step(), job.code() != SQLITE_OK)
+            return s.fail(job);
+        Statement records(s.db, "UPDATE records SET cups_job_id = ?2 WHERE job_id = ?1 AND idx BETWEEN ?3 AND ?4");
+        records.bind(1, id).bind(2, cupsJobId).bind(3, firstIndex).bind(4, lastIndex);
+        records.step();
+        return s.fail(records);
+    });
+}
+
+std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastIndex, JournalOutcome outcome,
+                                      const std::string& reason)
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        Statement update(s.db, "UPDATE records SET outcome = ?2, reason = ?3 WHERE job_id = ?1 AND idx BETWEEN ?4 AND ?5");
+        update.bind(1, id).bind(2, outcomeName(outcome)).bind(3, reason).bind(4, firstIndex).bind(5, lastIndex);
+        if (update.step(), update.code() != SQLITE_OK)
+            return s.fail(update);
+        if (outcome == JournalOutcome::Printed || outcome == JournalOutcome::Printing
+            || outcome == JournalOutcome::Queued)
+            return {};
+        // Give counter values back, the last taken first, while each is still
+        // the newest of its counter.
+        Statement held(s.db, "SELECT rc.record_id, rc.name, rc.value FROM record_counters rc JOIN records r"
+                             " ON r.id = rc.record_id WHERE r.job_id = ?1 AND r.idx BETWEEN ?2 AND ?3"
+                             " ORDER BY rc.value DESC");
+        held.bind(1, id).bind(2, firstIndex).bind(3, lastIndex);
+        Statement giveBack(s.db, "UPDATE counters SET next_value = ?2 WHERE name = ?1 AND next_value = ?2 + 1");
+        Statement forget(s.db, "DELETE FROM record_counters WHERE record_id = ?1 AND name = ?2");
+        while (held.step()) {
+            const std::string name = held.text(1);
+            giveBack.reset();
+            giveBack.bind(1, name).bind(2, held.integer(2));
+            if (giveBack.step(), giveBack.code() != SQLITE_OK)
+                return s.fail(giveBack);
+            if (sqlite3_changes(s.db) == 0)
+                continue;
+            forget.reset();
+            forget.bind(1, held.integer(0)).bind(2, name);
+            if (forget.step(), forget.code() != SQLITE_OK)
+                return s.fail(forget);
+        }
+        return s.fail(held);
+    });
+}
+
+std::string Journal::finishJob(JournalJobId id, JournalOutcome outcome, const std::string& reason)
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        Statement update(s.db, "UPDATE jobs SET outcome = ?2, reason = ?3, finished_at = ?4 WHERE id = ?1");
+        update.bind(1, id).bind(2, outcomeName(outcome)).bind(3, reason).bind(4, isFinal(outcome) ? now() : 0);
+        if (update.step(), update.code() != SQLITE_OK)
+            return s.fail(update);
+        if (sqlite3_changes(s.db) != 1)
+            return {SQLITE_ERROR, "no journal job " + std::to_string(id)};
+        return {};
+    });
+}
+
+JournalResult<int> Journal::expireQueued(JournalTime before, const std::string& reason)
+{
+    JournalResult<int> result;
+    State& s = *m_state;
+    result.error = s.write([&]() -> DbError {
+        Statement records(s.db, "UPDATE records SET outcome = 'expired', reason = ?2 WHERE outcome = 'queued' AND job_id IN"
+                                " (SELECT id FROM jobs WHERE outcome = 'queued' AND created_at < ?1)");
+        records.bind(1, before).bind(2, reason);
+        if (records.step(), records.code() != SQLITE_OK)
+            return s.fail(records);
+        Statement jobs(s.db, "UPDATE jobs SET outcome = 'expired', reason = ?2, finished_at = ?3"
+                             " WHERE outcome = 'queued' AND created_at < ?1");
+        jobs.bind(1, before).bind(2, reason).bind(3, now());
+        if (jobs.step(), jobs.code() != SQLITE_OK)
+            return s.fail(jobs);
+        result.value = sqlite3_changes(s.db);
+        return {};
+    });
+    return result;
+}
+
+std::string Journal::retakeCounters(JournalJobId id, const std::vector<int>& indices, const JournalRefill& refill)
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        for (const int index : indices) {
+            Statement read(s.db, "SELECT id, number, copies, fields, columns, counter_names, outcome, reason, cups_job_id"
+                                 " FROM records WHERE job_id = ?1 AND idx = ?2");
+            read.bind(1, id).bind(2, index);
+            if (!read.step()) {
+                if (read.code() != SQLITE_OK)
+                    return s.fail(read);
+                continue;
+            }
+            JournalRecord record;
+            record.id = read.integer(0);
+            record.job = id;
+            record.index = index;
+            record.number = static_cast<int>(read.integer(1));
+            record.copies = static_cast<int>(read.integer(2));
+            record.fields = valuesFromJson(read.text(3));
+            record.columns = valuesFromJson(read.text(4));
+            const std::vector<std::string> names = namesFromJson(read.text(5));
+            record.outcome = outcomeNamed(read.text(6)).value_or(JournalOutcome::Failed);
+            record.reason = read.text(7);
+            record.cupsJobId = static_cast<int>(read.integer(8));
+            read.reset();
+
+            Statement held(s.db, "SELECT name, value FROM record_counters WHERE record_id = ?1");
+            held.bind(1, record.id);
+            std::vector<std::string> missing = names;
+            while (held.step()) {
+                record.counters.push_back({held.text(0), held.integer(1)});
+                std::erase(missing, held.text(0));
+            }
+            if (missing.empty())
+                continue;
+            std::vector<CounterValue> taken;
+            if (DbError error = s.takeCounters(missing, taken); error.code != SQLITE_OK)
+                return error;
+            Statement keep(s.db, "INSERT INTO record_counters(record_id, name, value) VALUES (?1, ?2, ?3)");
+            for (const auto& value : taken) {
+                keep.reset();
+                keep.bind(1, record.id).bind(2, value.name).bind(3, value.value);
+                if (keep.step(), keep.code() != SQLITE_OK)
+                    return s.fail(keep);
+                record.counters.push_back(value);
+            }
+            if (!refill)
+                continue;
+            refill(record);
+            Statement update(s.db, "UPDATE records SET fields = ?2, search_text = ?3 WHERE id = ?1");
+            update.bind(1, record.id).bind(2, valuesJson(record.fields)).bind(3, searchTextOf(record.fields, record.columns));
+            if (update.step(), update.code() != SQLITE_OK)
+                return s.fail(update);
+        }
+        return {};
+    });
+}
+
+JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& query) const
+{
+    JournalResult<std::vector<JournalJob>> result;
+    const State& s = *m_state;
+    std::string sql = std::string("SELECT ") + kJobColumns + " FROM jobs WHERE 1";
+    if (query.since)
+        sql += " AND created_at >= ?1";
+    if (query.until)
+        sql += " AND created_at < ?2";
+    if (!query.templateName.empty())
+        sql += " AND template_name = ?3";
+    if (!query.printer.empty())
+        sql += " AND printer = ?4";
+    if (!query.program.empty())
+        sql += " AND program = ?5";
+    if (query.unfinishedOnly)
+        sql += " AND outcome IN ('queued', 'printing')";
+    std::string pattern;
+    if (!query.search.empty()) {
+        // The trigram index finds substrings of three characters or more;
+        // shorter ones are looked for record by record.
+        if (utf8Length(query.search) >= 3) {
+            pattern = "\"";
+            for (const char c : query.search)
+                pattern += c == '"' ? std::string("\"\"") : std::string(1, c);
+            pattern += "\"";
+            sql += " AND id IN (SELECT r.job_id FROM records r WHERE r.id IN"
+                   " (SELECT rowid FROM record_search WHERE record_search MATCH ?6))";
+        } else {
+            for (const char c : query.search) {
+                if (c == '%' || c == '_' || c == '\\')
+                    pattern += '\\';
+                pattern += c;
+            }
+            pattern = "%" + pattern + "%";
+            sql += " AND id IN (SELECT job_id FROM records WHERE search_text LIKE ?6 ESCAPE '\\')";
+        }
+    }
+    sql += " ORDER BY created_at DESC, id DESC";
+    if (query.limit > 0)
+        sql += " LIMIT " + std::to_string(query.limit);
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, sql.c_str());
+        if (query.since)
+            select.bind(1, *query.since);
+        if (query.until)
+            select.bind(2, *query.until);
+        if (!query.templateName.empty())
+            select.bind(3, query.templateName);
+        if (!query.printer.empty())
+            select.bind(4, query.printer);
+        if (!query.program.empty())
+            select.bind(5, query.program);
+        if (!query.search.empty())
+            select.bind(6, pattern);
+        while (select.step())
+            result.value.push_back(jobFrom(select));
+        return s.fail(select);
+    });
+    return result;
+}
+
+JournalResult<std::optional<JournalJob>> Journal::job(JournalJobId id) const
+{
+    JournalResult<std::optional<JournalJob>> result;
+    const State& s = *m_state;
+    const std::string sql = std::string("SELECT ") + kJobColumns + " FROM jobs WHERE id = ?1";
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, sql.c_str());
+        select.bind(1, id);
+        if (select.step())
+            result.value = jobFrom(select);
+        return s.fail(select);
+    });
+    return result;
+}
+
+JournalResult<std::vector<JournalRecord>> Journal::records(JournalJobId id) const
+{
+    JournalResult<std::vector<JournalRecord>> result;
+    const State& s = *m_state;
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, "SELECT id, idx, number, copies, fields, columns, outcome, reason, cups_job_id"
+                               " FROM records WHERE job_id = ?1 ORDER BY idx");
+        select.bind(1, id);
+        while (select.step()) {
+            JournalRecord record;
+            record.id = select.integer(0);
+            record.job = id;
+            record.index = static_cast<int>(select.integer(1));
+            record.number = static_cast<int>(select.integer(2));
+            record.copies = static_cast<int>(select.integer(3));
+            record.fields = valuesFromJson(select.text(4));
+            record.columns = valuesFromJson(select.text(5));
+            record.outcome = outcomeNamed(select.text(6)).value_or(JournalOutcome::Failed);
+            record.reason = select.text(7);
+            record.cupsJobId = static_cast<int>(select.integer(8));
+            result.value.push_back(std::move(record));
+        }
+        if (select.code() != SQLITE_OK)
+            return s.fail(select);
+        Statement counters(s.db, "SELECT r.idx, rc.name, rc.value FROM record_counters rc JOIN records r"
+                                 " ON r.id = rc.record_id WHERE r.job_id = ?1 ORDER BY r.idx, rc.name");
+        counters.bind(1, id);
+        while (counters.step()) {
+            const auto index = static_cast<std::size_t>(counters.integer(0));
+            if (index < result.value.size())
+                result.value[index].counters.push_back({counters.text(1), counters.integer(2)});
+        }
+        return s.fail(counters);
+    });
+    return result;
+}
+
+JournalResult<std::vector<JournalJob>> Journal::unfinishedJobs(const std::string& program) const
+{
+    JournalQuery query;
+    query.unfinishedOnly = true;
+    query.program = program;
+    JournalResult<std::vector<JournalJob>> result = listJobs(query);
+    std::reverse(result.value.begin(), result.value.end());
+    return result;
+}
+
+JournalResult<std::optional<std::string>> Journal::templateBytes(const std::string& hash) const
+{
+    JournalResult<std::optional<std::string>> result;
+    const State& s = *m_state;
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, "SELECT bytes FROM templates WHERE hash = ?1");
+        select.bind(1, hash);
+        if (select.step())
+            result.value = select.text(0);
+        return s.fail(select);
+    });
+    return result;
+}
+
+JournalResult<std::int64_t> Journal::nextCounterValue(const std::string& name) const
+{
+    JournalResult<std::int64_t> result;
+    result.value = 1;
+    const State& s = *m_state;
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, "SELECT next_value FROM counters WHERE name = ?1");
+        select.bind(1, name);
+        if (select.step())
+            result.value = select.integer(0);
+        return s.fail(select);
+    });
+    return result;
+}
+
+std::string Journal::setNextCounterValue(const std::string& name, std::int64_t next)
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        Statement set(s.db, "INSERT INTO counters(name, next_value) VALUES (?1, ?2)"
+                            " ON CONFLICT(name) DO UPDATE SET next_value = excluded.next_value");
+        set.bind(1, name).bind(2, next);
+        set.step();
+        return s.fail(set);
+    });
+}
+
+JournalResult<std::vector<CounterValue>> Journal::counters() const
+{
+    JournalResult<std::vector<CounterValue>> result;
+    const State& s = *m_state;
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, "SELECT name, next_value FROM counters ORDER BY name");
+        while (select.step())
+            result.value.push_back({select.text(0), select.integer(1)});
+        return s.fail(select);
+    });
+    return result;
+}
+
+JournalResult<int> Journal::pruneBefore(JournalTime before)
+{
+    JournalResult<int> result;
+    State& s = *m_state;
+    result.error = s.write([&]() -> DbError {
+        Statement jobs(s.db, "DELETE FROM jobs WHERE created_at < ?1 AND outcome NOT IN ('queued', 'printing')");
+        jobs.bind(1, before);
+        if (jobs.step(), jobs.code() != SQLITE_OK)
+            return s.fail(jobs);
+        result.value = sqlite3_changes(s.db);
+        return exec(s.db, "DELETE FROM templates WHERE hash NOT IN (SELECT template_hash FROM jobs)");
+    });
+    if (result.ok())
+        exec(s.db, "PRAGMA wal_checkpoint(TRUNCATE)");
+    return result;
+}
+
+JournalResult<JournalStats> Journal::stats() const
+{
+    JournalResult<JournalStats> result;
+    const State& s = *m_state;
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, "SELECT (SELECT count(*) FROM jobs), (SELECT count(*) FROM records),"
+                               " (SELECT count(*) FROM templates), (SELECT coalesce(sum(size), 0) FROM templates),"
+                               " (SELECT coalesce(min(created_at), 0) FROM jobs), (SELECT coalesce(max(created_at), 0) FROM jobs)");
+        if (select.step()) {
+            result.value.jobs = select.integer(0);
+            result.value.records = select.integer(1);
+            result.value.templates = select.integer(2);
+            result.value.templateBytes = select.integer(3);
+            result.value.oldest = select.integer(4);
+            result.value.newest = select.integer(5);
+        }
+        return s.fail(select);
+    });
+    std::error_code ec;
+    for (const std::string suffix : {"", "-wal"}) {
+        const auto size = fs::file_size(s.path + suffix, ec);
+        if (!ec)
+            result.value.fileBytes += static_cast<std::int64_t>(size);
+    }
+    return result;
+}
+
+std::string journalCupsJobName(JournalJobId id, int firstRecord, int lastRecord, const std::string& name)
+{
+    std::string text = "ordavel-journal " + std::to_string(id) + " records " + std::to_string(firstRecord) + "-"
+        + std::to_string(lastRecord);
+    if (!name.empty())
+        text += " " + name;
+    return text;
+}
+
+std::optional<CupsJobNameParts> parseJournalCupsJobName(std::string_view jobName)
+{
+    constexpr std::string_view prefix = "ordavel-journal ";
+    if (jobName.substr(0, prefix.size()) != prefix)
+        return std::nullopt;
+    CupsJobNameParts parts;
+    long long id = 0;
+    int first = 0;
+    int last = 0;
+    int used = 0;
+    const std::string rest(jobName.substr(prefix.size()));
+    if (std::sscanf(rest.c_str(), "%lld records %d-%d%n", &id, &first, &last, &used) != 3 || id <= 0 || first <= 0
+        || last < first)
+        return std::nullopt;
+    if (used < static_cast<int>(rest.size()) && rest[static_cast<std::size_t>(used)] != ' ')
+        return std::nullopt;
+    parts.id = id;
+    parts.firstRecord = first;
+    parts.lastRecord = last;
+    return parts;
+}
+
+std::string formatJournalTime(JournalTime time)
+{
+    const auto t = static_cast<std::time_t>(time);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+std::optional<JournalTime> parseJournalTime(std::string_view text)
+{
+    // YYYY-MM-DD, then optionally " HH:MM" or "THH:MM", then optionally ":SS".
+    const auto digitsAt = [&](std::initializer_list<std::size_t> at) {
+        for (const std::size_t i : at)
+            if (text[i] < '0' || text[i] > '9')
+                return false;
+        return true;
+    };
+    if (text.size() != 10 && text.size() != 16 && text.size() != 19)
+        return std::nullopt;
+    if (!digitsAt({0, 1, 2, 3, 5, 6, 8, 9}) || text[4] != '-' || text[7] != '-')
+        return std::nullopt;
+    if (text.size() > 10 && (!digitsAt({11, 12, 14, 15}) || (text[10] != ' ' && text[10] != 'T') || text[13] != ':'))
+        return std::nullopt;
+    if (text.size() > 16 && (!digitsAt({17, 18}) || text[16] != ':'))
+        return std::nullopt;
+    const auto number = [&](std::size_t at, std::size_t count) {
+        int value = 0;
+        for (std::size_t i = at; i < at + count; ++i)
+            value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    const int hour = text.size() > 10 ? number(11, 2) : 0, minute = text.size() > 10 ? number(14, 2) : 0;
+    const int second = text.size() > 16 ? number(17, 2) : 0;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    const std::time_t t = std::mktime(&local);
+    if (t == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return static_cast<JournalTime>(t);
+}
+
+} // namespace ordavel

@@ -1,0 +1,254 @@
+#pragma once
+// The print journal: every job printed, each of its records with the values it
+// printed, the template bytes it printed from, and named counters. One SQLite
+// file per user, $XDG_DATA_HOME/ordavel/journal.sqlite, shared by every
+// program of the user (designer, tool, print service) at once: WAL, full
+// synchronous commits, a short wait on a lock held by another process.
+//
+// A job's life: recordJob (queued, or printing at once) -> markPrinting (a
+// queued job picked up, claimJob for another process) -> setCupsJobIds as the
+// scheduler hands out job ids -> setRecordOutcome per record or range as the
+// print path learns how each ended -> finishJob. A record is `printed` only
+// when the printer path reported its CUPS job completed.
+//
+// Every call returns its error as a value (empty when it worked) and never
+// throws. A file that is not a database or is damaged is set aside under a
+// new name (Journal::open, and any later call that meets the damage) and a
+// fresh journal is started; JournalNotice says so once.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ordavel {
+
+using JournalJobId = std::int64_t;
+using JournalTime = std::int64_t; // seconds since 1970-01-01 UTC
+
+// The outcomes of a job and of each of its records. Names as stored and shown:
+// "queued", "printing", "printed", "failed", "cancelled", "expired".
+enum class JournalOutcome { Queued, Printing, Printed, Failed, Cancelled, Expired };
+std::string_view outcomeName(JournalOutcome outcome);
+std::optional<JournalOutcome> outcomeNamed(std::string_view name);
+// Printed, failed, cancelled or expired: nothing more will happen to it.
+bool isFinal(JournalOutcome outcome);
+
+// What a job was: one page, a batch of records, a calibration page, a reprint.
+// Names as stored: "page", "batch", "calibration", "reprint".
+enum class JournalKind { Page, Batch, Calibration, Reprint };
+std::string_view kindName(JournalKind kind);
+
+struct JournalValue {
+    std::string name;
+    std::string value;
+    bool operator==(const JournalValue&) const = default;
+};
+using JournalValues = std::vector<JournalValue>;
+
+struct CounterValue {
+    std::string name;
+    std::int64_t value = 0;
+    bool operator==(const CounterValue&) const = default;
+};
+
+// One record as the caller hands it over.
+struct JournalRecordIn {
+    int number = 0;     // the record's number in its data, 1-based; 0 for a page without data
+    int copies = 1;
+    JournalValues fields;  // each printed field's text as printed, by box name
+    JournalValues columns; // the data columns the template uses, with this record's values
+    std::vector<std::string> counters; // counters (${#seq:NAME}) this record takes a value of
+};
+
+struct JournalJobIn {
+    std::string program;             // "designer", "tool", "service"
+    JournalKind kind = JournalKind::Page;
+    std::string printer;
+    std::string templatePath;        // as given (may be empty for a reprint)
+    std::string templateName;        // the file's name without folders
+    std::string templateBytes;       // stored once per distinct SHA-256
+    std::string calibration;         // how the calibration used reads, empty for none
+    int copies = 1;                  // of each page
+    std::string dataSource;          // the data file of a batch, empty without data
+    JournalJobId repeats = 0;        // the job a reprint repeats, 0 for none
+    std::string user;                // empty: this process's user name
+    bool startPrinting = false;      // record it `printing` (this process prints it now), else `queued`
+    std::vector<JournalRecordIn> records; // at least one (a page without data is one record)
+};
+
+struct JournalRecord {
+    std::int64_t id = 0;
+    JournalJobId job = 0;
+    int index = 0;      // 0-based position within its job
+    int number = 0;
+    int copies = 1;
+    JournalValues fields;
+    JournalValues columns;
+    std::vector<CounterValue> counters; // the values it printed
+    JournalOutcome outcome = JournalOutcome::Queued;
+    std::string reason;
+    int cupsJobId = 0;  // the CUPS job it went out in, 0 when not known
+};
+
+struct JournalJob {
+    JournalJobId id = 0;
+    JournalTime createdAt = 0;
+    JournalTime finishedAt = 0; // 0 while unfinished
+    std::string user;
+    std::string host;
+    std::string program;
+    std::string kind;
+    std::string printer;
+    std::string templatePath;
+    std::string templateName;
+    std::string templateHash;   // SHA-256, hex
+    std::string calibration;
+    int copies = 1;
+    std::string dataSource;
+    JournalJobId repeats = 0;
+    JournalOutcome outcome = JournalOutcome::Queued;
+    std::string reason;
+    std::string claimant;       // the process printing it, "" before it is picked up
+    std::vector<int> cupsJobIds;
+    int recordCount = 0;
+    int printedCount = 0;
+};
+
+// The filters of a listing; every one that is set must hold.
+struct JournalQuery {
+    std::optional<JournalTime> since; // created at or after
+    std::optional<JournalTime> until; // created before
+    std::string templateName;         // equal to the job's template name
+    std::string printer;              // equal to the job's printer
+    std::string search;               // a substring of any printed value of any record (case-insensitive for ASCII)
+    std::string program;
+    bool unfinishedOnly = false;      // queued or printing
+    int limit = 0;                    // newest first; 0: all
+};
+
+struct JournalStats {
+    std::int64_t fileBytes = 0;  // the database with its WAL
+    std::int64_t jobs = 0;
+    std::int64_t records = 0;
+    std::int64_t templates = 0;
+    std::int64_t templateBytes = 0;
+    JournalTime oldest = 0;
+    JournalTime newest = 0;
+};
+
+template <typename T>
+struct JournalResult {
+    T value{};
+    std::string error; // empty when it worked
+    bool ok() const { return error.empty(); }
+};
+
+// Called by recordJob for each record, after its counter values were taken
+// and before it is stored, within the same transaction: the place to merge
+// the values into the record's printed fields.
+using JournalRecordFiller =
+    std::function<void(std::size_t index, const std::vector<CounterValue>& counters, JournalRecordIn& record)>;
+
+class Journal {
+public:
+    // $XDG_DATA_HOME/ordavel/journal.sqlite, ~/.local/share/... without XDG_DATA_HOME.
+    static std::string defaultPath();
+
+    struct Opened {
+        std::unique_ptr<Journal> journal; // null when it could not be opened or created
+        std::string error;                // why not
+        std::string setAside;             // the name a damaged file was moved to, else empty
+    };
+    // Opens the journal at `path`, creating it (and its folder) when missing,
+    // and migrates its schema forward. A newer schema than this program knows
+    // is an error (the file is left alone).
+    static Opened open(const std::string& path = defaultPath());
+
+    // Whether the user switched the journal off (a marker beside the file).
+    // Printing code checks this before opening the journal.
+    static bool isOff(const std::string& path = defaultPath());
+    static std::string setOff(bool off, const std::string& path = defaultPath());
+
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    const std::string& path() const;
+    int schemaVersion() const;
+    // What the journal had to do on its own since the last call (a damaged
+    // file set aside), for the caller to tell the user once; cleared by the call.
+    std::string takeNotice();
+
+    // Stores the job, its template bytes (once per hash) and its records in
+    // one transaction; each record's counters are advanced there too.
+    JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill = {});
+
+    // A queued job taken by `claimant` (e.g. "service:1234@host"): true when
+    // this call moved it from queued to printing, false when another took it.
+    JournalResult<bool> claimJob(JournalJobId id, const std::string& claimant);
+    // queued -> printing for this process (records too).
+    std::string markPrinting(JournalJobId id);
+    // Adds CUPS job ids to the job (kept in order, each once); records
+    // [first, last] went out in `cupsJobId` when it is not 0.
+    std::string addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, int lastIndex);
+    // The outcome of records [first, last] (0-based, inclusive). A record that
+    // fails or is cancelled gives back its counter values when no later value
+    // was taken, so that a failed page does not use a number up.
+    std::string setRecordOutcome(JournalJobId id, int firstIndex, int lastIndex, JournalOutcome outcome,
+                                 const std::string& reason = {});
+    // The job's own outcome and reason; a final outcome also sets finishedAt.
+    std::string finishJob(JournalJobId id, JournalOutcome outcome, const std::string& reason = {});
+    // Queued jobs older than `before` become expired, with their records.
+    JournalResult<int> expireQueued(JournalTime before, const std::string& reason);
+    // Before a resume: records of job `id` at `indices` that gave their
+    // counter values back take new ones, in one transaction; `refill` (when
+    // set) is called for each record that got new values and may rewrite its
+    // fields, which are stored again.
+    using JournalRefill = std::function<void(JournalRecord& record)>;
+    std::string retakeCounters(JournalJobId id, const std::vector<int>& indices, const JournalRefill& refill = {});
+
+    JournalResult<std::vector<JournalJob>> listJobs(const JournalQuery& query = {}) const;
+    JournalResult<std::optional<JournalJob>> job(JournalJobId id) const;
+    JournalResult<std::vector<JournalRecord>> records(JournalJobId id) const;
+    // Jobs queued or printing, oldest first; of one program when not empty.
+    JournalResult<std::vector<JournalJob>> unfinishedJobs(const std::string& program = {}) const;
+    // The template bytes stored under a SHA-256 hash; nothing when not stored.
+    JournalResult<std::optional<std::string>> templateBytes(const std::string& hash) const;
+
+    // The next value the counter gives (1 for a new one).
+    JournalResult<std::int64_t> nextCounterValue(const std::string& name) const;
+    std::string setNextCounterValue(const std::string& name, std::int64_t next);
+    JournalResult<std::vector<CounterValue>> counters() const; // name and next value
+
+    // Deletes jobs created before `before` that are finished, their records
+    // and the templates no job uses any more; the number of jobs deleted.
+    JournalResult<int> pruneBefore(JournalTime before);
+    JournalResult<JournalStats> stats() const;
+
+private:
+    struct State;
+    explicit Journal(std::unique_ptr<State> state);
+    std::unique_ptr<State> m_state;
+};
+
+// The job name CUPS gets for records [first, last] (1-based here, as shown)
+// of journal job `id`: "ordavel-journal 17 records 1-50 NAME", and back.
+std::string journalCupsJobName(JournalJobId id, int firstRecord, int lastRecord, const std::string& name);
+struct CupsJobNameParts {
+    JournalJobId id = 0;
+    int firstRecord = 0;
+    int lastRecord = 0;
+};
+std::optional<CupsJobNameParts> parseJournalCupsJobName(std::string_view jobName);
+
+// The local time "2026-12-09 11:05:00" of a journal time, and a date or date
+// and time given on a command line ("2026-12-09", "2026-12-09 11:05",
+// "2026-12-09T11:05:00") as local time.
+std::string formatJournalTime(JournalTime time);
+std::optional<JournalTime> parseJournalTime(std::string_view text);
+
+} // namespace ordavel

@@ -1,0 +1,483 @@
+#include "journal/journal.h"
+#include "journal/sha256.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+namespace fs = std::filesystem;
+using namespace ordavel;
+
+namespace {
+
+class JournalFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("ordavel-journal-" + std::to_string(getpid()) + "-"
+                                             + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        m_path = (m_dir / "journal.sqlite").string();
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::unique_ptr<Journal> open()
+    {
+        Journal::Opened opened = Journal::open(m_path);
+        EXPECT_TRUE(opened.error.empty()) << opened.error;
+        return std::move(opened.journal);
+    }
+
+    static JournalJobIn job(int records, const std::string& bytes = "<oxf/>")
+    {
+        JournalJobIn in;
+        in.program = "tool";
+        in.kind = records > 1 ? JournalKind::Batch : JournalKind::Page;
+        in.printer = "pdf";
+        in.templatePath = "/forms/waybill.oxf";
+        in.templateName = "waybill.oxf";
+        in.templateBytes = bytes;
+        for (int i = 0; i < records; ++i)
+            in.records.push_back({.number = i + 1,
+                                  .copies = 1,
+                                  .fields = {{"收件人", "张三" + std::to_string(i)}, {"单号", "SF" + std::to_string(1000 + i)}},
+                                  .columns = {{"name", "张三" + std::to_string(i)}},
+                                  .counters = {}});
+        return in;
+    }
+
+    int sql(const std::string& statement)
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(m_path.c_str(), &db);
+        char* message = nullptr;
+        const int code = sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &message);
+        if (message != nullptr)
+            ADD_FAILURE() << message;
+        sqlite3_free(message);
+        sqlite3_close(db);
+        return code;
+    }
+
+    fs::path m_dir;
+    std::string m_path;
+};
+
+// A listing's filters, built one at a time.
+struct Query {
+    JournalQuery q;
+    Query& search(std::string text) { q.search = std::move(text); return *this; }
+    Query& printer(std::string name) { q.printer = std::move(name); return *this; }
+    Query& templateName(std::string name) { q.templateName = std::move(name); return *this; }
+    Query& since(JournalTime t) { q.since = t; return *this; }
+    Query& until(JournalTime t) { q.until = t; return *this; }
+    Query& limit(int n) { q.limit = n; return *this; }
+    operator JournalQuery() const { return q; }
+};
+
+std::string sha256sumOf(const std::string& bytes, const fs::path& scratch)
+{
+    { std::ofstream(scratch, std::ios::binary) << bytes; }
+    std::FILE* pipe = ::popen(("sha256sum " + scratch.string()).c_str(), "r");
+    char hex[65] = {};
+    if (pipe == nullptr || std::fread(hex, 1, 64, pipe) != 64)
+        hex[0] = 0;
+    if (pipe != nullptr)
+        ::pclose(pipe);
+    return hex;
+}
+
+} // namespace
+
+TEST(Sha256, MatchesKnownDigestsAndSha256sumAcrossBlockBoundaries)
+{
+    EXPECT_EQ(sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    // Lengths around the 55/56 and 64 byte edges where the padding changes.
+    const fs::path scratch = fs::temp_directory_path() / ("ordavel-sha-" + std::to_string(getpid()));
+    for (const std::size_t size : {55u, 56u, 63u, 64u, 65u, 119u, 120u, 128u, 1000u}) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = static_cast<char>(i * 37 + 11);
+        EXPECT_EQ(sha256Hex(bytes), sha256sumOf(bytes, scratch)) << size;
+    }
+    fs::remove(scratch);
+}
+
+TEST_F(JournalFile, IsCreatedInWalWithTheCurrentSchemaAndKeepsJobsAcrossOpenings)
+{
+    JournalJobId id = 0;
+    {
+        auto journal = open();
+        ASSERT_TRUE(journal);
+        EXPECT_EQ(journal->schemaVersion(), 2);
+        auto recorded = journal->recordJob(job(3));
+        ASSERT_TRUE(recorded.ok()) << recorded.error;
+        id = recorded.value;
+    }
+    auto journal = open();
+    const auto found = journal->job(id);
+    ASSERT_TRUE(found.ok() && found.value.has_value()) << found.error;
+    EXPECT_EQ(found.value->outcome, JournalOutcome::Queued);
+    EXPECT_EQ(found.value->recordCount, 3);
+    EXPECT_EQ(found.value->templateHash, sha256Hex("<oxf/>"));
+    EXPECT_FALSE(found.value->user.empty());
+    const auto records = journal->records(id);
+    ASSERT_EQ(records.value.size(), 3u);
+    EXPECT_EQ(records.value[2].fields[1], (JournalValue{"单号", "SF1002"}));
+    EXPECT_EQ(records.value[2].number, 3);
+
+    sqlite3* db = nullptr;
+    sqlite3_open(m_path.c_str(), &db);
+    sqlite3_stmt* mode = nullptr;
+    sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &mode, nullptr);
+    ASSERT_EQ(sqlite3_step(mode), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0)), "wal");
+    sqlite3_finalize(mode);
+    sqlite3_close(db);
+}
+
+TEST_F(JournalFile, StoresEachTemplateOnceAndKeepsTheBytesAJobPrintedFrom)
+{
+    auto journal = open();
+    const auto first = journal->recordJob(job(1, "version one"));
+    journal->recordJob(job(1, "version one"));
+    const auto changed = journal->recordJob(job(1, "version two"));
+    ASSERT_TRUE(first.ok() && changed.ok());
+    const auto stats = journal->stats();
+    EXPECT_EQ(stats.value.templates, 2);
+    EXPECT_EQ(stats.value.jobs, 3);
+    const auto old = journal->job(first.value).value;
+    EXPECT_EQ(journal->templateBytes(old->templateHash).value, std::optional<std::string>("version one"));
+    EXPECT_EQ(journal->templateBytes(sha256Hex("never stored")).value, std::nullopt);
+}
+
+TEST_F(JournalFile, FollowsAJobThroughItsOutcomesAndCupsJobs)
+{
+    auto journal = open();
+    const JournalJobId id = journal->recordJob(job(4)).value;
+    EXPECT_TRUE(journal->markPrinting(id).empty());
+    EXPECT_TRUE(journal->addCupsJob(id, 71, 0, 1).empty());
+    EXPECT_TRUE(journal->addCupsJob(id, 72, 2, 3).empty());
+    EXPECT_TRUE(journal->addCupsJob(id, 71, 0, 1).empty()); // once only
+    EXPECT_TRUE(journal->setRecordOutcome(id, 0, 1, JournalOutcome::Printed).empty());
+    EXPECT_TRUE(journal->setRecordOutcome(id, 2, 3, JournalOutcome::Failed, "aborted by the printer").empty());
+
+    auto state = journal->job(id).value;
+    EXPECT_EQ(state->cupsJobIds, (std::vector<int>{71, 72}));
+    EXPECT_EQ(state->printedCount, 2);
+    EXPECT_EQ(state->outcome, JournalOutcome::Printing);
+    EXPECT_EQ(state->finishedAt, 0);
+    ASSERT_EQ(journal->unfinishedJobs("tool").value.size(), 1u);
+    EXPECT_TRUE(journal->unfinishedJobs("designer").value.empty());
+
+    const auto records = journal->records(id).value;
+    EXPECT_EQ(records[3].cupsJobId, 72);
+    EXPECT_EQ(records[3].outcome, JournalOutcome::Failed);
+    EXPECT_EQ(records[3].reason, "aborted by the printer");
+
+    EXPECT_TRUE(journal->finishJob(id, JournalOutcome::Failed, "2 records failed").empty());
+    state = journal->job(id).value;
+    EXPECT_GT(state->finishedAt, 0);
+    EXPECT_TRUE(journal->unfinishedJobs().value.empty());
+    EXPECT_FALSE(journal->finishJob(id + 100, JournalOutcome::Printed).empty());
+    EXPECT_FALSE(journal->markPrinting(id + 100).empty());
+}
+
+TEST_F(JournalFile, AQueuedJobIsClaimedByOneProcessOnlyAndOldOnesExpire)
+{
+    auto journal = open();
+    const JournalJobId queued = journal->recordJob(job(2)).value;
+    auto other = open(); // another program on the same file
+    EXPECT_TRUE(other->claimJob(queued, "service:1").value);
+    EXPECT_FALSE(journal->claimJob(queued, "service:2").value);
+    EXPECT_EQ(journal->job(queued).value->claimant, "service:1");
+    EXPECT_EQ(journal->records(queued).value[1].outcome, JournalOutcome::Printing);
+
+    const JournalJobId stale = journal->recordJob(job(1)).value;
+    const auto expired = journal->expireQueued(std::time(nullptr) + 10, "not printed within a day");
+    EXPECT_EQ(expired.value, 1);
+    EXPECT_EQ(journal->job(stale).value->outcome, JournalOutcome::Expired);
+    EXPECT_EQ(journal->job(queued).value->outcome, JournalOutcome::Printing);
+    EXPECT_EQ(journal->records(stale).value[0].outcome, JournalOutcome::Expired);
+}
+
+TEST_F(JournalFile, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
+{
+    auto journal = open();
+    JournalJobIn in = job(3);
+    for (auto& record : in.records)
+        record.counters = {"waybill"};
+    std::vector<std::int64_t> seen;
+    const auto first = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalRecordIn& record) {
+        ASSERT_EQ(values.size(), 1u);
+        seen.push_back(values[0].value);
+        record.fields.push_back({"no", std::to_string(values[0].value)});
+    });
+    ASSERT_TRUE(first.ok()) << first.error;
+    EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 2, 3}));
+    EXPECT_EQ(journal->nextCounterValue("waybill").value, 4);
+    EXPECT_EQ(journal->records(first.value).value[2].counters, (std::vector<CounterValue>{{"waybill", 3}}));
+    EXPECT_EQ(journal->records(first.value).value[2].fields.back().value, "3");
+
+    // The last two pages fail: their numbers are the newest, so both come back.
+    journal->setRecordOutcome(first.value, 1, 2, JournalOutcome::Failed, "jam");
+    EXPECT_EQ(journal->nextCounterValue("waybill").value, 2);
+
+    // Once another job took a number, a failed page cannot give its own back.
+    const auto second = journal->recordJob(in);
+    EXPECT_EQ(journal->records(second.value).value[0].counters[0].value, 2);
+    journal->setRecordOutcome(second.value, 0, 0, JournalOutcome::Cancelled);
+    EXPECT_EQ(journal->nextCounterValue("waybill").value, 5);
+    EXPECT_EQ(journal->records(second.value).value[0].counters.size(), 1u);
+    EXPECT_EQ(journal->records(second.value).value[1].counters[0].value, 3);
+
+    // A resume takes new numbers for the pages that gave theirs back and rewrites their fields.
+    std::vector<int> refilled;
+    EXPECT_TRUE(journal->retakeCounters(first.value, {0, 1, 2}, [&](JournalRecord& record) {
+        refilled.push_back(record.index);
+        record.fields.back().value = std::to_string(record.counters[0].value);
+    }).empty());
+    EXPECT_EQ(refilled, (std::vector<int>{1, 2}));
+    const auto after = journal->records(first.value).value;
+    EXPECT_EQ(after[0].counters[0].value, 1);
+    EXPECT_EQ(after[1].counters[0].value, 5);
+    EXPECT_EQ(after[2].fields.back().value, "6");
+
+    EXPECT_TRUE(journal->setNextCounterValue("waybill", 1000).empty());
+    EXPECT_EQ(journal->nextCounterValue("waybill").value, 1000);
+    EXPECT_EQ(journal->nextCounterValue("unused").value, 1);
+    EXPECT_EQ(journal->counters().value, (std::vector<CounterValue>{{"waybill", 1000}}));
+}
+
+TEST_F(JournalFile, TwoProcessesTakingOneCounterNeverShareANumber)
+{
+    open(); // created before the children race to create it
+    constexpr int kPerChild = 60;
+    std::vector<pid_t> children;
+    for (int child = 0; child < 2; ++child) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            auto opened = Journal::open(m_path);
+            int failures = opened.journal ? 0 : 100;
+            for (int i = 0; i < kPerChild && opened.journal; ++i) {
+                JournalJobIn in = job(1);
+                in.records[0].counters = {"shared"};
+                failures += opened.journal->recordJob(in).ok() ? 0 : 1;
+            }
+            _exit(failures == 0 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    auto journal = open();
+    std::set<std::int64_t> values;
+    for (const auto& j : journal->listJobs().value)
+        for (const auto& record : journal->records(j.id).value)
+            for (const auto& counter : record.counters)
+                values.insert(counter.value);
+    EXPECT_EQ(values.size(), 2u * kPerChild);
+    EXPECT_EQ(*values.rbegin(), 2 * kPerChild);
+}
+
+TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
+{
+    auto journal = open();
+    JournalJobIn a = job(2);
+    a.records[1].fields.push_back({"备注", "易碎 \"小心\" 100%"});
+    const JournalJobId first = journal->recordJob(a).value;
+    JournalJobIn b = job(1);
+    b.printer = "office";
+    b.templateName = "receipt.oxf";
+    b.records[0].fields = {{"收件人", "李四"}};
+    b.records[0].columns = {{"order", "ORD-77"}};
+    const JournalJobId second = journal->recordJob(b).value;
+
+    const auto ids = [&](JournalQuery query) {
+        std::vector<JournalJobId> found;
+        const auto listed = journal->listJobs(query);
+        EXPECT_TRUE(listed.ok()) << listed.error;
+        for (const auto& j : listed.value)
+            found.push_back(j.id);
+        return found;
+    };
+    EXPECT_EQ(ids({}), (std::vector<JournalJobId>{second, first})); // newest first
+    EXPECT_EQ(ids(Query().search("sf1001")), (std::vector<JournalJobId>{first})); // ASCII case folded
+    EXPECT_EQ(ids(Query().search("ord-77")), (std::vector<JournalJobId>{second})); // a data column
+    EXPECT_EQ(ids(Query().search("李四")), (std::vector<JournalJobId>{second}));   // shorter than three characters
+    EXPECT_EQ(ids(Query().search("\"小心\"")), (std::vector<JournalJobId>{first}));
+    EXPECT_EQ(ids(Query().search("0%")), (std::vector<JournalJobId>{first}));
+    EXPECT_TRUE(ids(Query().search("%_")).empty());
+    EXPECT_TRUE(ids(Query().search("王五")).empty());
+    EXPECT_EQ(ids(Query().templateName("receipt.oxf")), (std::vector<JournalJobId>{second}));
+    EXPECT_EQ(ids(Query().printer("pdf").search("张三")), (std::vector<JournalJobId>{first}));
+    EXPECT_TRUE(ids(Query().printer("office").search("张三")).empty());
+    EXPECT_TRUE(ids(Query().since(std::time(nullptr) + 60)).empty());
+    EXPECT_EQ(ids(Query().until(std::time(nullptr) + 60).limit(1)), (std::vector<JournalJobId>{second}));
+}
+
+TEST_F(JournalFile, PruneDeletesOldFinishedJobsAndTheTemplatesNoneUses)
+{
+    auto journal = open();
+    const JournalJobId done = journal->recordJob(job(2, "old form")).value;
+    journal->finishJob(done, JournalOutcome::Printed);
+    const JournalJobId open_ = journal->recordJob(job(1, "queued form")).value;
+    sql("UPDATE jobs SET created_at = 1000");
+    const JournalJobId recent = journal->recordJob(job(1, "new form")).value;
+    journal->finishJob(recent, JournalOutcome::Printed);
+
+    const auto pruned = journal->pruneBefore(2000);
+    ASSERT_TRUE(pruned.ok()) << pruned.error;
+    EXPECT_EQ(pruned.value, 1);
+    EXPECT_FALSE(journal->job(done).value.has_value());
+    EXPECT_TRUE(journal->records(done).value.empty());
+    EXPECT_TRUE(journal->job(open_).value.has_value());
+    const auto stats = journal->stats().value;
+    EXPECT_EQ(stats.templates, 2);
+    EXPECT_EQ(stats.records, 2);
+    EXPECT_GT(stats.fileBytes, 0);
+    // The pruned records left the search index with them.
+    EXPECT_TRUE(journal->listJobs(Query().search("SF1001")).value.empty());
+    EXPECT_EQ(journal->listJobs(Query().search("SF1000")).value.size(), 2u);
+}
+
+TEST_F(JournalFile, ADamagedFileIsSetAsideAndAFreshJournalStarted)
+{
+    { std::ofstream(m_path, std::ios::binary) << std::string(8192, 'x'); }
+    Journal::Opened opened = Journal::open(m_path);
+    ASSERT_TRUE(opened.journal) << opened.error;
+    ASSERT_FALSE(opened.setAside.empty());
+    EXPECT_TRUE(fs::exists(opened.setAside));
+    EXPECT_EQ(fs::file_size(opened.setAside), 8192u);
+    EXPECT_NE(opened.journal->takeNotice().find("set aside"), std::string::npos);
+    EXPECT_TRUE(opened.journal->takeNotice().empty());
+    EXPECT_TRUE(opened.journal->recordJob(job(1)).ok());
+}
+
+TEST_F(JournalFile, DamageFoundWhileWritingSetsTheFileAsideAndTheWriteGoesToANewOne)
+{
+    {
+        auto journal = open();
+        for (int i = 0; i < 30; ++i)
+            journal->recordJob(job(20));
+    }
+    // Scribble over the pages after the first (the schema stays readable).
+    {
+        std::fstream file(m_path, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(4096 * 3);
+        file << std::string(4096 * 8, '\x5a');
+    }
+    auto journal = open();
+    ASSERT_TRUE(journal);
+    JournalJobIn in = job(20);
+    const auto recorded = journal->recordJob(in);
+    const auto listed = journal->listJobs(Query().search("SF1003"));
+    const std::string notice = journal->takeNotice();
+    ASSERT_NE(notice.find("set aside"), std::string::npos) << recorded.error << " / " << listed.error;
+    EXPECT_TRUE(journal->recordJob(in).ok());
+    EXPECT_TRUE(fs::exists(m_path));
+}
+
+TEST_F(JournalFile, ANewerSchemaIsRefusedAndLeftAlone)
+{
+    open();
+    sql("PRAGMA user_version = 99");
+    const auto before = fs::file_size(m_path);
+    Journal::Opened opened = Journal::open(m_path);
+    EXPECT_FALSE(opened.journal);
+    EXPECT_NE(opened.error.find("newer"), std::string::npos);
+    EXPECT_EQ(fs::file_size(m_path), before);
+}
+
+TEST_F(JournalFile, MigratesAFileOfTheFirstSchemaKeepingItsJobsSearchableAndCounters)
+{
+    // The tables as the first released journal wrote them.
+    sql(R"sql(
+PRAGMA journal_mode=WAL;
+CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
+CREATE TABLE jobs(id INTEGER PRIMARY KEY, created_at INTEGER NOT NULL, finished_at INTEGER NOT NULL DEFAULT 0,
+  user TEXT NOT NULL, host TEXT NOT NULL, program TEXT NOT NULL, printer TEXT NOT NULL, template_path TEXT NOT NULL,
+  template_name TEXT NOT NULL, template_hash TEXT NOT NULL REFERENCES templates(hash), calibration TEXT NOT NULL,
+  copies INTEGER NOT NULL, outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', cups_job_ids TEXT NOT NULL DEFAULT '');
+CREATE INDEX jobs_created ON jobs(created_at);
+CREATE TABLE records(id INTEGER PRIMARY KEY, job_id INTEGER NOT NULL REFERENCES jobs(id) ON DELETE CASCADE,
+  idx INTEGER NOT NULL, number INTEGER NOT NULL, copies INTEGER NOT NULL, fields TEXT NOT NULL, columns TEXT NOT NULL,
+  outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', cups_job_id INTEGER NOT NULL DEFAULT 0, UNIQUE(job_id, idx));
+CREATE TABLE counters(name TEXT PRIMARY KEY, next_value INTEGER NOT NULL);
+INSERT INTO templates VALUES ('abc', X'3c6f78662f3e', 6, 1700000000);
+INSERT INTO jobs(id, created_at, finished_at, user, host, program, printer, template_path, template_name, template_hash,
+  calibration, copies, outcome, cups_job_ids) VALUES (5, 1700000000, 1700000010, 'clerk', 'desk', 'designer', 'pdf',
+  '/f/a.oxf', 'a.oxf', 'abc', '', 1, 'printed', '12');
+INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome, cups_job_id) VALUES
+  (5, 0, 1, 1, '[["收件人","王小明"]]', '[["order","A-9001"]]', 'printed', 12);
+INSERT INTO counters VALUES ('receipt', 41);
+PRAGMA user_version = 1;
+)sql");
+    auto journal = open();
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->schemaVersion(), 2);
+    const auto old = journal->job(5).value;
+    ASSERT_TRUE(old.has_value());
+    EXPECT_EQ(old->kind, "page");
+    EXPECT_EQ(old->cupsJobIds, std::vector<int>{12});
+    EXPECT_EQ(old->printedCount, 1);
+    EXPECT_EQ(journal->records(5).value[0].columns[0].value, "A-9001");
+    ASSERT_EQ(journal->listJobs(Query().search("a-900")).value.size(), 1u);
+    ASSERT_EQ(journal->listJobs(Query().search("王小明")).value.size(), 1u);
+    EXPECT_EQ(journal->nextCounterValue("receipt").value, 41);
+    EXPECT_EQ(journal->templateBytes("abc").value, std::optional<std::string>("<oxf/>"));
+    // New jobs go into the migrated file next to the old one.
+    const auto added = journal->recordJob(job(1));
+    ASSERT_TRUE(added.ok()) << added.error;
+    EXPECT_EQ(journal->listJobs().value.size(), 2u);
+}
+
+TEST_F(JournalFile, IsSwitchedOffAndOnByAMarkerBesideTheFile)
+{
+    EXPECT_FALSE(Journal::isOff(m_path));
+    EXPECT_TRUE(Journal::setOff(true, m_path).empty());
+    EXPECT_TRUE(Journal::isOff(m_path));
+    EXPECT_TRUE(Journal::setOff(false, m_path).empty());
+    EXPECT_FALSE(Journal::isOff(m_path));
+}
+
+TEST(JournalCupsJobName, CarriesTheJobAndRecordRangeAndIgnoresOtherNames)
+{
+    const std::string name = journalCupsJobName(17, 51, 100, "waybill.oxf");
+    EXPECT_EQ(name, "ordavel-journal 17 records 51-100 waybill.oxf");
+    const auto parts = parseJournalCupsJobName(name);
+    ASSERT_TRUE(parts.has_value());
+    EXPECT_EQ(parts->id, 17);
+    EXPECT_EQ(parts->firstRecord, 51);
+    EXPECT_EQ(parts->lastRecord, 100);
+    EXPECT_TRUE(parseJournalCupsJobName("ordavel-journal 3 records 1-1").has_value());
+    for (const char* other : {"waybill.oxf 1-50", "ordavel-journal x records 1-2", "ordavel-journal 3 records 5-4",
+                              "ordavel-journal 3 records 1-20x", "ordavel-journal 0 records 1-2"})
+        EXPECT_FALSE(parseJournalCupsJobName(other).has_value()) << other;
+}
+
+TEST(JournalTime, ReadsDatesAndTimesOfTheCommandLineAsLocalTime)
+{
+    const auto day = parseJournalTime("2026-12-09");
+    ASSERT_TRUE(day.has_value());
+    EXPECT_EQ(formatJournalTime(*day), "2026-12-09 00:00:00");
+    EXPECT_EQ(formatJournalTime(*parseJournalTime("2026-12-09 11:05")), "2026-12-09 11:05:00");
+    EXPECT_EQ(formatJournalTime(*parseJournalTime("2026-12-09T11:05:07")), "2026-12-09 11:05:07");
+    for (const char* bad : {"", "2026-13-01", "2026-12-09x", "09.12.2026", "2026-12-09 25:00", "2026-12-09 11"})
+        EXPECT_FALSE(parseJournalTime(bad).has_value()) << bad;
+}
