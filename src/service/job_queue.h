@@ -66,6 +66,11 @@ struct PendingRecord {
     RecordValues values;
 };
 
+// Sets a job's outcome from its records: queued while any record waits
+// unsent, printing while any is in CUPS, else printed when all printed, else
+// the first of failed, cancelled, expired among them.
+void settleJob(JobSummary& summary);
+
 struct Submitted {
     std::int64_t id = 0;
     bool created = false; // false: the owner's job with this key already existed

@@ -5,41 +5,6 @@
 
 namespace ordavel::service {
 
-const char* outcomeName(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Queued: return "queued";
-    case Outcome::Printing: return "printing";
-    case Outcome::Printed: return "printed";
-    case Outcome::Failed: return "failed";
-    case Outcome::Cancelled: return "cancelled";
-    case Outcome::Expired: return "expired";
-    }
-    return "queued";
-}
-
-bool isFinal(Outcome outcome) { return outcome != Outcome::Queued && outcome != Outcome::Printing; }
-
-// A job is queued while any record waits unsent, printing while any is in
-// CUPS, and otherwise takes the outcome of its records: printed when all
-// printed, else the first of failed, cancelled, expired found among them.
-void MemoryQueue::settle(JobSummary& summary)
-{
-    bool queued = false, printing = false;
-    Outcome done = Outcome::Printed;
-    for (const auto& r : summary.records) {
-        if (r.outcome == Outcome::Queued)
-            queued = true;
-        else if (r.outcome == Outcome::Printing)
-            printing = true;
-        else if (r.outcome != Outcome::Printed && done == Outcome::Printed)
-            done = r.outcome;
-    }
-    summary.outcome = queued ? Outcome::Queued : printing ? Outcome::Printing : done;
-    if (summary.outcome == Outcome::Printed || summary.outcome == Outcome::Printing)
-        summary.reason.clear();
-}
-
 std::optional<Submitted> MemoryQueue::submit(const NewJob& job, std::string& /*error*/)
 {
     const std::lock_guard lock(m_mutex);
@@ -110,7 +75,7 @@ void MemoryQueue::markSent(const std::vector<std::pair<std::int64_t, int>>& reco
             continue;
         r.outcome = Outcome::Printing;
         r.cupsJob = cupsJob;
-        settle(it->second.summary);
+        settleJob(it->second.summary);
     }
 }
 
@@ -128,7 +93,7 @@ void MemoryQueue::markOutcome(std::int64_t job, int n, Outcome outcome, const st
     r.outcome = outcome;
     if (!reason.empty())
         it->second.summary.reason = reason;
-    settle(it->second.summary);
+    settleJob(it->second.summary);
 }
 
 void MemoryQueue::setReason(std::int64_t job, const std::string& reason)

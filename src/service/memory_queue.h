@@ -30,7 +30,6 @@ private:
         JobSummary summary;
         NewJob job;
     };
-    static void settle(JobSummary& summary);
     std::mutex m_mutex;
     std::map<std::int64_t, Entry> m_jobs;
     std::int64_t m_next = 1;

@@ -1,6 +1,6 @@
 #include "service/tokens.h"
 
-#include "service/sha256.h"
+#include "journal/sha256.h"
 
 #include <algorithm>
 #include <cctype>
@@ -223,7 +223,7 @@ std::string TokenFile::add(const Token& rights, std::string& error)
         return {};
     }
     Token token = rights;
-    token.hash = sha256Hex(secret);
+    token.hash = ordavel::sha256Hex(secret);
     tokens->push_back(token);
     error = write(*tokens);
     return error.empty() ? secret : std::string();
@@ -286,7 +286,7 @@ std::optional<Token> TokenRegistry::find(const std::string& secret)
 {
     if (secret.empty())
         return std::nullopt;
-    const std::string digest = sha256Hex(secret);
+    const std::string digest = ordavel::sha256Hex(secret);
     const std::lock_guard lock(m_mutex);
     refresh();
     for (const Token& token : m_tokens)

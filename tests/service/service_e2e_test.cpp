@@ -368,6 +368,50 @@ TEST_F(PrintService, ListensOnLoopbackOnlyAndRefusesOtherAddressesWithoutTokens)
     EXPECT_NE(refused.output.find("needs at least one token"), std::string::npos) << refused.output;
 }
 
+// Killed while a 200-record job is being printed and started again, the
+// service prints every record exactly once: what reached CUPS before the
+// kill is found there through the journal and not sent again.
+TEST_F(PrintService, KilledMidJobAndRestartedPrintsEveryRecordExactlyOnce)
+{
+    startService();
+    const Reply sent = post("/v1/jobs", shop, job(records(1, 200), "big"));
+    ASSERT_EQ(sent.status, 201) << sent.raw;
+    const std::int64_t id = sent.body["id"];
+    // Kill once part of the job is in CUPS and part is not.
+    EXPECT_TRUE(eventually([&] {
+        const json view = get("/v1/jobs/" + std::to_string(id), shop).body;
+        int out = 0;
+        for (const auto& r : view.value("records", json::array()))
+            out += r["cupsJob"].is_null() ? 0 : 1;
+        return out > 0;
+    }, 60s));
+    EXPECT_EQ(service.stop(SIGKILL), -SIGKILL);
+
+    startService();
+    const json done = waitFor(id, "printed", 120s);
+    EXPECT_EQ(done["state"], "printed") << done.dump();
+    EXPECT_EQ(post("/v1/jobs", shop, job(records(1, 1), "big")).body["id"], id) << "the key survives the restart";
+    std::map<std::string, int> expected;
+    for (int r = 1; r <= 200; ++r)
+        expected["R" + std::to_string(r)] = 1;
+    EXPECT_EQ(printed(), expected);
+}
+
+// SIGTERM stops the service with status 0 and keeps what waits: a job
+// accepted while the printer was stopped prints after the next start.
+TEST_F(PrintService, StopsOnSigtermKeepingTheQueue)
+{
+    ASSERT_EQ(runCommand("cupsdisable " + queue.name).status, 0);
+    startService();
+    const Reply sent = post("/v1/jobs", shop, job(records(1, 2)));
+    ASSERT_EQ(sent.status, 201) << sent.raw;
+    EXPECT_EQ(service.stop(SIGTERM), 0);
+    ASSERT_EQ(runCommand("cupsenable " + queue.name).status, 0);
+    startService();
+    EXPECT_EQ(waitFor(sent.body["id"], "printed")["state"], "printed");
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 1}, {"R2", 1}}));
+}
+
 // The demo page in real headless Chromium: served from an origin the token
 // names, it prints two records through client.js; the same page from another
 // origin cannot even load the module, and prints nothing.

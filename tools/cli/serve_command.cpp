@@ -5,7 +5,7 @@
 #include "headless_app.h"
 #include "template_input.h"
 
-#include "service/memory_queue.h"
+#include "service/journal_queue.h"
 #include "service/render/qt_page_maker.h"
 #include "service/service.h"
 
@@ -99,12 +99,20 @@ int run(const std::vector<std::string>& args)
     pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
+    // The queue is the print journal: without it nothing accepted would
+    // survive a restart, so the service does not run without it.
+    std::string error;
+    const auto queue = service::JournalQueue::open(Journal::defaultPath(), error);
+    if (!queue)
+        return fail("cannot open the print journal: " + error);
+    if (const std::string notice = queue->takeNotice(); !notice.empty())
+        std::fprintf(stderr, "ordavel-cli serve: %s\n", notice.c_str());
+
     const auto app = makeHeadlessApp();
-    service::MemoryQueue queue;
     service::QtPageMaker pages;
-    service::Service server(options, queue, pages);
-    if (const std::string error = server.start(); !error.empty())
-        return fail(error);
+    service::Service server(options, *queue, pages);
+    if (const std::string why = server.start(); !why.empty())
+        return fail(why);
     for (const auto& address : server.boundAddresses()) {
         const bool v6 = address.find(':') != std::string::npos;
         std::printf("listening on http://%s%s%s:%d\n", v6 ? "[" : "", address.c_str(), v6 ? "]" : "", server.port());
