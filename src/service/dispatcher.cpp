@@ -41,11 +41,22 @@ std::string titleOf(const std::vector<RecordRef>& records)
     std::size_t i = 0;
     while (i < records.size()) {
         std::size_t j = i;
+        if (i > 0)
+            title += ',';
+        // Jobs A..B of one record each (record 1): "A-B:1".
+        while (j + 1 < records.size() && records[i].second == 1 && records[j + 1].second == 1
+               && records[j + 1].first == records[j].first + 1
+               && (j + 2 >= records.size() || records[j + 2].first != records[j + 1].first))
+            ++j;
+        if (j > i) {
+            title += std::to_string(records[i].first) + "-" + std::to_string(records[j].first) + ":1";
+            i = j + 1;
+            continue;
+        }
+        // Records of one job: "J:F-L".
         while (j + 1 < records.size() && records[j + 1].first == records[i].first
                && records[j + 1].second == records[j].second + 1)
             ++j;
-        if (i > 0)
-            title += ',';
         title += std::to_string(records[i].first) + ":" + std::to_string(records[i].second);
         if (j > i)
             title += "-" + std::to_string(records[j].second);
@@ -71,18 +82,26 @@ std::vector<RecordRef> recordsOfTitle(const std::string& title)
         const auto colon = run.find(':');
         if (colon == std::string_view::npos)
             return {};
+        const std::string_view jobs = run.substr(0, colon);
         const std::string_view numbers = run.substr(colon + 1);
+        const auto jobDash = jobs.find('-');
         const auto dash = numbers.find('-');
-        long long job = 0, first = 0, last = 0;
-        if (!parseInt(run.substr(0, colon), job) || !parseInt(numbers.substr(0, dash), first))
+        long long firstJob = 0, lastJob = 0, first = 0, last = 0;
+        if (!parseInt(jobs.substr(0, jobDash), firstJob) || !parseInt(numbers.substr(0, dash), first))
             return {};
+        lastJob = firstJob;
         last = first;
+        if (jobDash != std::string_view::npos && !parseInt(jobs.substr(jobDash + 1), lastJob))
+            return {};
         if (dash != std::string_view::npos && !parseInt(numbers.substr(dash + 1), last))
             return {};
-        if (last < first || last - first > 100000)
+        // A run of jobs names record 1 of each; a run of records, one job.
+        if (last < first || last - first > 100000 || lastJob < firstJob || lastJob - firstJob > 100000
+            || (lastJob > firstJob && (first != 1 || last != 1)))
             return {};
-        for (long long n = first; n <= last; ++n)
-            out.emplace_back(job, static_cast<int>(n));
+        for (long long job = firstJob; job <= lastJob; ++job)
+            for (long long n = first; n <= last; ++n)
+                out.emplace_back(job, static_cast<int>(n));
     }
     return out;
 }

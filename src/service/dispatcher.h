@@ -28,7 +28,8 @@ inline constexpr const char* kTitlePrefix = "ordavel-service ";
 
 using RecordRef = std::pair<std::int64_t, int>; // job id, record number
 
-// "ordavel-service 12:1-3,13:1": the records, grouped into runs per job.
+// "ordavel-service 12:1-3,13-40:1": the records, as runs of records of one
+// job and runs of one-record jobs.
 std::string titleOf(const std::vector<RecordRef>& records);
 // The records a title names; empty when it is not one of ours.
 std::vector<RecordRef> recordsOfTitle(const std::string& title);
