@@ -612,7 +612,7 @@ void Service::events(const httplib::Request& req, httplib::Response& res)
     res.set_header("Cache-Control", "no-store");
     res.set_chunked_content_provider(
         "text/event-stream",
-        [this, listener](std::size_t, httplib::DataSink& sink) {
+        [listener](std::size_t, httplib::DataSink& sink) {
             std::vector<std::string> events;
             if (!listener->take(15000, events)) {
                 sink.done();
