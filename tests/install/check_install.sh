@@ -18,6 +18,8 @@ expected=(
   share/icons/hicolor/scalable/apps/ordavel.svg
   share/man/man1/ordavel.1.gz share/man/man1/ordavel-cli.1.gz
   share/ordavel/samples/waybill.oxf
+  lib/systemd/user/ordavel-print.service
+  share/ordavel/web/index.html share/ordavel/web/client.js
   share/doc/ordavel/copyright share/doc/ordavel/changelog.gz
 )
 for size in 16 22 24 32 48 64 128 256; do
@@ -55,4 +57,6 @@ for page in ordavel ordavel-cli; do
 done
 
 "$prefix/bin/ordavel-cli" --version | grep -qx 'ordavel-cli [0-9.]*' || fail "installed ordavel-cli --version"
+grep -qx 'ExecStart=/usr/bin/ordavel-cli serve' "$prefix/lib/systemd/user/ordavel-print.service" ||
+  fail "the unit does not run ordavel-cli serve"
 echo "install layout ok"

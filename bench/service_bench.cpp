@@ -1,0 +1,209 @@
+// The print service in this process (journal in a scratch folder, pages
+// drawn by the platform layer) against a private cups-pdf queue whose jobs
+// CUPS holds (job-hold-until=indefinite), so that what is timed is the
+// service's part: from a POST /v1/jobs to its records handed to CUPS.
+//   HandOver: one one-record job at a time, the service otherwise idle;
+//             counters median_ms and p99_ms.
+//   Load:     10,000 one-record jobs from 20 clients at once; counters
+//             accepted, refused (429), failed (anything else), handed_per_s, duplicates (records
+//             in more than one CUPS job, must be 0) and peak_rss_mb.
+// Needs root (its own scheduler) like the CUPS tests; run by hand.
+#include "service/journal_queue.h"
+#include "service/render/qt_page_maker.h"
+#include "service/service.h"
+
+#include "service/service_fixture.h"
+
+#include <QGuiApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <sys/resource.h>
+
+namespace {
+
+using namespace ordavel;
+using namespace ordavel::test;
+using Clock = std::chrono::steady_clock;
+
+double peakRssMb()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The scheduler, a held queue, a template, a token and the service, once.
+struct Setup {
+    ScratchDir scratch{"ordavel-service-bench"};
+    CupsLock lock;
+    FolderQueue queue;
+    std::unique_ptr<service::JournalQueue> jobs;
+    std::unique_ptr<service::QtPageMaker> pages;
+    std::unique_ptr<service::Service> server;
+    std::string token;
+    std::string error;
+
+    Setup()
+    {
+        ::chmod(scratch.path().c_str(), 0777);
+        ::setenv("XDG_CONFIG_HOME", (scratch.path() / "config").c_str(), 1);
+        const fs::path templates = scratch.path() / "templates";
+        fs::create_directories(templates);
+        if (error = queue.start("ordavel-bench", scratch.path() / "out"); !error.empty())
+            return;
+        runCommand("lpadmin -p " + queue.name + " -o job-hold-until-default=indefinite");
+        const fs::path card = scratch.path() / "card.json";
+        std::ofstream(card) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
+                               R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "${单号}"}]})";
+        runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(card) + " -o " + shellQuoted(templates / "card.oxf"));
+        service::TokenFile file;
+        token = file.add(service::Token{"bench", {}, {}, {}, {}}, error);
+        jobs = service::JournalQueue::open((scratch.path() / "journal.sqlite").string(), error);
+        if (!jobs)
+            return;
+        pages = std::make_unique<service::QtPageMaker>();
+        service::ServiceOptions options;
+        options.port = 0;
+        options.addresses = {"127.0.0.1"};
+        options.templatesFolder = templates.string();
+        options.scratchFolder = scratch.path().string();
+        server = std::make_unique<service::Service>(options, *jobs, *pages);
+        error = server->start();
+    }
+    ~Setup()
+    {
+        if (server)
+            server->stop();
+        runCommand("cancel -a " + queue.name);
+    }
+
+    std::string body(int n) const
+    {
+        return json{{"template", "card"}, {"printer", queue.name}, {"records", {{{"单号", "R" + std::to_string(n)}}}}}.dump();
+    }
+    bool handedOver(std::int64_t id)
+    {
+        const auto job = jobs->find(id);
+        return job && !job->records.empty() && job->records[0].cupsJob > 0;
+    }
+};
+
+std::unique_ptr<Setup> g_setup;
+
+Setup& setup()
+{
+    if (!g_setup)
+        g_setup = std::make_unique<Setup>();
+    return *g_setup;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+void HandOver(benchmark::State& state)
+{
+    Setup& s = setup();
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    httplib::Client client("127.0.0.1", s.server->port());
+    const httplib::Headers auth{{"Authorization", "Bearer " + s.token}};
+    std::vector<double> ms;
+    int n = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const auto reply = client.Post("/v1/jobs", auth, s.body(++n), "application/json");
+        if (!reply || reply->status != 201) {
+            state.SkipWithError("the job was not accepted");
+            return;
+        }
+        const std::int64_t id = json::parse(reply->body)["id"];
+        while (!s.handedOver(id))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // idle between jobs
+    }
+    state.counters["median_ms"] = percentile(ms, 0.5);
+    state.counters["p99_ms"] = percentile(ms, 0.99);
+}
+BENCHMARK(HandOver)->Iterations(200)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void Load(benchmark::State& state)
+{
+    Setup& s = setup();
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    constexpr int kJobs = 10000;
+    constexpr int kClients = 20;
+    for (auto _ : state) {
+        std::atomic<int> next{0}, accepted{0}, refused{0}, failed{0};
+        std::mutex idsMutex;
+        std::vector<std::int64_t> ids;
+        const auto start = Clock::now();
+        std::vector<std::thread> clients;
+        for (int c = 0; c < kClients; ++c)
+            clients.emplace_back([&] {
+                httplib::Client client("127.0.0.1", s.server->port());
+                client.set_read_timeout(30, 0);
+                const httplib::Headers auth{{"Authorization", "Bearer " + s.token}};
+                for (int n; (n = next++) < kJobs;) {
+                    const auto reply = client.Post("/v1/jobs", auth, s.body(100000 + n), "application/json");
+                    if (reply && reply->status == 201) {
+                        ++accepted;
+                        const std::lock_guard lock(idsMutex);
+                        ids.push_back(json::parse(reply->body)["id"].get<std::int64_t>());
+                    } else if (reply && reply->status == 429) {
+                        ++refused;
+                    } else {
+                        // Anything else is a fault of the service; say what it was.
+                        if (failed++ < 5)
+                            std::fprintf(stderr, "job %d: %s\n", n,
+                                         reply ? (std::to_string(reply->status) + " " + reply->body).c_str()
+                                               : httplib::to_string(reply.error()).c_str());
+                    }
+                }
+            });
+        for (auto& client : clients)
+            client.join();
+        // Every accepted record handed over, each in one CUPS job only.
+        for (const auto id : ids)
+            while (!s.handedOver(id))
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        std::map<service::RecordRef, int> seen;
+        for (const auto& entry : service::CupsSpooler().jobsTitled(service::kTitlePrefix, true))
+            for (const auto& ref : service::recordsOfTitle(entry.title))
+                ++seen[ref];
+        int duplicates = 0;
+        for (const auto id : ids)
+            duplicates += seen[{id, 1}] == 1 ? 0 : 1;
+        state.counters["accepted"] = accepted.load();
+        state.counters["refused"] = refused.load();
+        state.counters["failed"] = failed.load();
+        state.counters["handed_per_s"] = accepted.load() / seconds;
+        state.counters["duplicates"] = duplicates;
+        state.counters["peak_rss_mb"] = peakRssMb();
+    }
+}
+BENCHMARK(Load)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_setup.reset(); // held jobs cancelled, the queue and our scheduler removed
+    return 0;
+}

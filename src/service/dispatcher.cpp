@@ -1,0 +1,471 @@
+#include "service/dispatcher.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <set>
+#include <unistd.h>
+
+namespace ordavel::service {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// CUPS keeps titles of up to 255 bytes; a job is cut short rather than
+// carry a title that would be truncated.
+constexpr std::size_t kMaxTitle = 200;
+
+std::string waitReason(const PrinterStatus& printer)
+{
+    std::string reason = printer.state == "stopped" ? "打印机已暂停" : "打印机不接受任务";
+    if (!printer.reason.empty())
+        reason += "（" + printer.reason + "）";
+    return reason;
+}
+
+bool parseInt(std::string_view text, long long& value)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && value > 0;
+}
+
+} // namespace
+
+std::string titleOf(const std::vector<RecordRef>& records)
+{
+    std::string title = kTitlePrefix;
+    std::size_t i = 0;
+    while (i < records.size()) {
+        std::size_t j = i;
+        if (i > 0)
+            title += ',';
+        // Jobs A..B of one record each (record 1): "A-B:1".
+        while (j + 1 < records.size() && records[i].second == 1 && records[j + 1].second == 1
+               && records[j + 1].first == records[j].first + 1
+               && (j + 2 >= records.size() || records[j + 2].first != records[j + 1].first))
+            ++j;
+        if (j > i) {
+            title += std::to_string(records[i].first) + "-" + std::to_string(records[j].first) + ":1";
+            i = j + 1;
+            continue;
+        }
+        // Records of one job: "J:F-L".
+        while (j + 1 < records.size() && records[j + 1].first == records[i].first
+               && records[j + 1].second == records[j].second + 1)
+            ++j;
+        title += std::to_string(records[i].first) + ":" + std::to_string(records[i].second);
+        if (j > i)
+            title += "-" + std::to_string(records[j].second);
+        i = j + 1;
+    }
+    return title;
+}
+
+std::vector<RecordRef> recordsOfTitle(const std::string& title)
+{
+    const std::string prefix = kTitlePrefix;
+    if (title.rfind(prefix, 0) != 0)
+        return {};
+    std::vector<RecordRef> out;
+    std::string_view rest(title);
+    rest.remove_prefix(prefix.size());
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string_view run = rest.substr(0, comma);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        if (comma != std::string_view::npos && rest.empty())
+            return {}; // a title cut short after a comma
+        const auto colon = run.find(':');
+        if (colon == std::string_view::npos)
+            return {};
+        const std::string_view jobs = run.substr(0, colon);
+        const std::string_view numbers = run.substr(colon + 1);
+        const auto jobDash = jobs.find('-');
+        const auto dash = numbers.find('-');
+        long long firstJob = 0, lastJob = 0, first = 0, last = 0;
+        if (!parseInt(jobs.substr(0, jobDash), firstJob) || !parseInt(numbers.substr(0, dash), first))
+            return {};
+        lastJob = firstJob;
+        last = first;
+        if (jobDash != std::string_view::npos && !parseInt(jobs.substr(jobDash + 1), lastJob))
+            return {};
+        if (dash != std::string_view::npos && !parseInt(numbers.substr(dash + 1), last))
+            return {};
+        // A run of jobs names record 1 of each; a run of records, one job.
+        if (last < first || last - first > 100000 || lastJob < firstJob || lastJob - firstJob > 100000
+            || (lastJob > firstJob && (first != 1 || last != 1)))
+            return {};
+        for (long long job = firstJob; job <= lastJob; ++job)
+            for (long long n = first; n <= last; ++n)
+                out.emplace_back(job, static_cast<int>(n));
+    }
+    return out;
+}
+
+Dispatcher::Dispatcher(JobQueue& queue, PageMaker& pages, EventHub& events, std::string scratchFolder)
+    : m_queue(queue), m_pages(pages), m_events(events), m_scratch(std::move(scratchFolder))
+{
+}
+
+Dispatcher::~Dispatcher() { stop(); }
+
+void Dispatcher::start()
+{
+    reconcile();
+    refreshPrinters(true);
+    m_thread = std::thread([this] { run(); });
+}
+
+void Dispatcher::stop()
+{
+    m_stop = true;
+    wake();
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void Dispatcher::wake()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_woken = true;
+    }
+    m_wake.notify_all();
+}
+
+std::vector<PrinterStatus> Dispatcher::printers()
+{
+    refreshPrinters(false);
+    const std::lock_guard lock(m_printerMutex);
+    return m_printers;
+}
+
+void Dispatcher::refreshPrinters(bool force)
+{
+    {
+        const std::lock_guard lock(m_printerMutex);
+        if (!force && Clock::now() - m_printersAt < 1s)
+            return;
+    }
+    auto fresh = m_cups.printers();
+    const std::lock_guard lock(m_printerMutex);
+    m_printers = std::move(fresh);
+    m_printersAt = Clock::now();
+}
+
+// What reached CUPS before the last run ended: records marked sent are
+// followed again, and records still queued that a job of ours in CUPS names
+// are marked sent with that job instead of being sent twice. A CUPS job that
+// was cancelled or aborted (the hand-over broken off) printed nothing, so
+// its records stay queued and are sent again.
+void Dispatcher::reconcile()
+{
+    std::map<RecordRef, Outcome> unsent;
+    {
+        const std::lock_guard lock(m_flightMutex);
+        for (const JobSummary& job : m_queue.unfinished())
+            for (const RecordState& r : job.records) {
+                if (r.outcome == Outcome::Printing && r.cupsJob > 0)
+                    m_inFlight[r.cupsJob].emplace_back(job.id, r.n);
+                else if (r.outcome == Outcome::Queued)
+                    unsent[{job.id, r.n}] = r.outcome;
+            }
+    }
+    if (unsent.empty())
+        return;
+    for (const CupsJobEntry& entry : m_cups.jobsTitled(kTitlePrefix, true)) {
+        if (entry.state == CupsJobState::Cancelled || entry.state == CupsJobState::Failed)
+            continue;
+        std::vector<RecordRef> adopted;
+        for (const RecordRef& ref : recordsOfTitle(entry.title))
+            if (unsent.erase(ref) > 0)
+                adopted.push_back(ref);
+        if (adopted.empty())
+            continue;
+        m_queue.markSent(adopted, entry.id);
+        const std::lock_guard lock(m_flightMutex);
+        auto& flight = m_inFlight[entry.id];
+        flight.insert(flight.end(), adopted.begin(), adopted.end());
+    }
+}
+
+void Dispatcher::run()
+{
+    while (!m_stop) {
+        refreshPrinters(false);
+        expire();
+        bool sent = false;
+        std::vector<PrinterStatus> printers;
+        {
+            const std::lock_guard lock(m_printerMutex);
+            printers = m_printers;
+        }
+        for (const std::string& name : m_queue.waitingPrinters()) {
+            if (m_stop)
+                break;
+            const auto it = std::find_if(printers.begin(), printers.end(),
+                                         [&](const PrinterStatus& p) { return p.name == name; });
+            if (it == printers.end()) {
+                PrinterStatus missing{name, false, "stopped", false, "没有这台打印机"};
+                sendFor(missing);
+                continue;
+            }
+            const std::size_t before = inFlight();
+            sendFor(*it);
+            sent = sent || inFlight() != before;
+        }
+        follow();
+        if (sent)
+            continue;
+        const bool following = inFlight() > 0;
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_for(lock, following ? 50ms : 500ms, [this] { return m_woken || m_stop.load(); });
+        m_woken = false;
+    }
+}
+
+void Dispatcher::expire()
+{
+    const auto now = Clock::now();
+    if (now - m_expiredAt < 1s)
+        return;
+    m_expiredAt = now;
+    const std::time_t wall = std::time(nullptr);
+    for (const JobSummary& job : m_queue.unfinished()) {
+        if (job.expiresSeconds <= 0 || wall - job.created < job.expiresSeconds)
+            continue;
+        bool changed = false;
+        for (const RecordState& r : job.records)
+            if (r.outcome == Outcome::Queued) {
+                m_queue.markOutcome(job.id, r.n, Outcome::Expired, "等待超过了 " + std::to_string(job.expiresSeconds) + " 秒");
+                publishRecord(job.id, r.n, Outcome::Expired, 0);
+                changed = true;
+            }
+        if (changed)
+            announce(job.id);
+    }
+}
+
+void Dispatcher::sendFor(const PrinterStatus& printer)
+{
+    const std::lock_guard sending(m_sendMutex);
+    const auto now = Clock::now();
+    if (printer.state == "stopped" || !printer.accepting) {
+        const std::string reason = waitReason(printer);
+        for (const JobSummary& job : m_queue.unfinished())
+            if (job.printer == printer.name && job.outcome == Outcome::Queued && job.reason != reason) {
+                m_queue.setReason(job.id, reason);
+                announce(job.id);
+            }
+        return;
+    }
+    if (const auto until = m_refusedUntil.find(printer.name); until != m_refusedUntil.end() && now < until->second)
+        return;
+    std::vector<PendingRecord> batch = m_queue.nextToSend(printer.name, kMaxPagesPerJob);
+    if (batch.empty())
+        return;
+    // One template per CUPS job, and a title that names every record.
+    std::size_t keep = 1;
+    std::vector<RecordRef> refs{{batch[0].job, batch[0].n}};
+    while (keep < batch.size() && batch[keep].templatePath == batch[0].templatePath) {
+        refs.emplace_back(batch[keep].job, batch[keep].n);
+        if (titleOf(refs).size() > kMaxTitle) {
+            refs.pop_back();
+            break;
+        }
+        ++keep;
+    }
+    batch.resize(keep);
+
+    static std::atomic<unsigned> counter{0};
+    const std::string pdf = m_scratch + "/ordavel-service-" + std::to_string(::getpid()) + "-"
+        + std::to_string(++counter) + ".pdf";
+    std::string error;
+    const int drawn = m_pages.drawPdf(printer.name, batch, pdf, [this] { return m_stop.load(); }, error);
+    if (drawn < 0) {
+        ::unlink(pdf.c_str());
+        std::set<std::int64_t> jobs;
+        for (const PendingRecord& r : batch) {
+            m_queue.markOutcome(r.job, r.n, Outcome::Failed, error);
+            publishRecord(r.job, r.n, Outcome::Failed, 0);
+            jobs.insert(r.job);
+        }
+        for (const auto job : jobs)
+            announce(job);
+        return;
+    }
+    refs.resize(static_cast<std::size_t>(drawn));
+    if (refs.empty()) {
+        ::unlink(pdf.c_str());
+        return;
+    }
+    const int cupsJob = m_cups.submit(printer.name, pdf, titleOf(refs), error);
+    ::unlink(pdf.c_str());
+    std::set<std::int64_t> jobs;
+    for (const RecordRef& ref : refs)
+        jobs.insert(ref.first);
+    if (cupsJob == 0) {
+        // Refused (the queue stopped accepting since the last look, or the
+        // scheduler is away): the records stay queued and are tried again.
+        m_refusedUntil[printer.name] = now + 2s;
+        refreshPrinters(true);
+        for (const auto job : jobs) {
+            m_queue.setReason(job, "打印机拒绝了任务（" + error + "）");
+            announce(job);
+        }
+        return;
+    }
+    m_refusedUntil.erase(printer.name);
+    m_queue.markSent(refs, cupsJob);
+    {
+        const std::lock_guard lock(m_flightMutex);
+        m_inFlight[cupsJob] = refs;
+    }
+    for (const RecordRef& ref : refs)
+        publishRecord(ref.first, ref.second, Outcome::Printing, cupsJob);
+    for (const auto job : jobs) {
+        m_queue.setReason(job, {});
+        announce(job);
+    }
+}
+
+void Dispatcher::follow()
+{
+    std::map<int, std::vector<RecordRef>> flight;
+    {
+        const std::lock_guard lock(m_flightMutex);
+        if (m_inFlight.empty())
+            return;
+        flight = m_inFlight;
+    }
+    // One question for every unfinished job; only those no longer in it are
+    // asked about one by one.
+    std::set<int> active;
+    for (const CupsJobEntry& entry : m_cups.jobsTitled(kTitlePrefix, false))
+        active.insert(entry.id);
+    for (const auto& [cupsJob, refs] : flight) {
+        if (active.count(cupsJob))
+            continue;
+        const CupsJobStatus status = m_cups.status(cupsJob);
+        Outcome outcome = Outcome::Printing;
+        std::string reason;
+        switch (status.state) {
+        case CupsJobState::Completed: outcome = Outcome::Printed; break;
+        case CupsJobState::Cancelled:
+            outcome = Outcome::Cancelled;
+            reason = "打印任务在打印队列中被取消";
+            break;
+        case CupsJobState::Failed:
+            outcome = Outcome::Failed;
+            reason = status.reason.empty() ? std::string("打印任务失败") : status.reason;
+            break;
+        case CupsJobState::Waiting:
+        case CupsJobState::Unknown: continue;
+        }
+        std::set<std::int64_t> jobs;
+        for (const RecordRef& ref : refs) {
+            m_queue.markOutcome(ref.first, ref.second, outcome, reason);
+            publishRecord(ref.first, ref.second, outcome, cupsJob);
+            jobs.insert(ref.first);
+        }
+        {
+            const std::lock_guard lock(m_flightMutex);
+            m_inFlight.erase(cupsJob);
+        }
+        for (const auto job : jobs)
+            announce(job);
+    }
+}
+
+void Dispatcher::cancel(std::int64_t job)
+{
+    // Holding the send lock: no record of the job is being drawn or handed over.
+    const std::lock_guard sending(m_sendMutex);
+    const auto summary = m_queue.find(job);
+    if (!summary)
+        return;
+    std::set<int> cupsJobs;
+    for (const RecordState& r : summary->records)
+        if (r.outcome == Outcome::Queued) {
+            m_queue.markOutcome(job, r.n, Outcome::Cancelled, "已取消");
+            publishRecord(job, r.n, Outcome::Cancelled, 0);
+        } else if (r.outcome == Outcome::Printing && r.cupsJob > 0) {
+            cupsJobs.insert(r.cupsJob);
+        }
+    // A CUPS job is taken back only when it holds this job's records alone;
+    // one shared with other jobs prints, and its records end as CUPS reports.
+    for (const int cupsJob : cupsJobs) {
+        std::vector<RecordRef> refs;
+        {
+            const std::lock_guard lock(m_flightMutex);
+            const auto it = m_inFlight.find(cupsJob);
+            if (it == m_inFlight.end())
+                continue;
+            refs = it->second;
+        }
+        if (std::any_of(refs.begin(), refs.end(), [&](const RecordRef& r) { return r.first != job; }))
+            continue;
+        if (!m_cups.cancel(cupsJob))
+            continue;
+        for (const RecordRef& ref : refs) {
+            m_queue.markOutcome(ref.first, ref.second, Outcome::Cancelled, "已取消");
+            publishRecord(ref.first, ref.second, Outcome::Cancelled, cupsJob);
+        }
+        const std::lock_guard lock(m_flightMutex);
+        m_inFlight.erase(cupsJob);
+    }
+    announce(job);
+}
+
+std::size_t Dispatcher::inFlight()
+{
+    const std::lock_guard lock(m_flightMutex);
+    return m_inFlight.size();
+}
+
+void Dispatcher::publishRecord(std::int64_t job, int n, Outcome outcome, int cupsJob)
+{
+    std::string owner;
+    {
+        const std::lock_guard lock(m_ownerMutex);
+        if (const auto it = m_owners.find(job); it != m_owners.end())
+            owner = it->second;
+    }
+    if (owner.empty()) {
+        const auto summary = m_queue.find(job);
+        if (!summary)
+            return;
+        owner = summary->owner;
+        const std::lock_guard lock(m_ownerMutex);
+        if (m_owners.size() > 100000)
+            m_owners.clear();
+        m_owners[job] = owner;
+    }
+    nlohmann::json event = {{"type", "record"}, {"job", job}, {"n", n}, {"state", outcomeName(outcome)}};
+    event["cupsJob"] = cupsJob > 0 ? nlohmann::json(cupsJob) : nlohmann::json(nullptr);
+    m_events.publish(owner, event.dump());
+}
+
+void Dispatcher::announce(std::int64_t job)
+{
+    const auto summary = m_queue.find(job);
+    if (!summary)
+        return;
+    int printed = 0;
+    for (const auto& r : summary->records)
+        printed += r.outcome == Outcome::Printed ? 1 : 0;
+    const nlohmann::json event = {{"type", "job"},
+                                  {"id", summary->id},
+                                  {"key", summary->key},
+                                  {"state", outcomeName(summary->outcome)},
+                                  {"reason", summary->reason},
+                                  {"records", summary->records.size()},
+                                  {"printed", printed}};
+    m_events.publish(summary->owner, event.dump());
+}
+
+} // namespace ordavel::service

@@ -1,0 +1,91 @@
+#pragma once
+// Sends queued records to their printers and follows them to the end. One
+// thread: per printer, in the order accepted, up to kMaxPagesPerJob pages
+// become one CUPS job whose title names the records it holds
+// ("ordavel-service 12:1-50"), so that after a crash the records that had
+// reached CUPS are found there instead of being sent again. A record counts
+// as printed only when CUPS reports its job completed. A printer that is
+// stopped or refuses jobs keeps its jobs queued with the reason.
+
+#include "service/cups_spooler.h"
+#include "service/event_hub.h"
+#include "service/job_queue.h"
+#include "service/page_maker.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace ordavel::service {
+
+inline constexpr int kMaxPagesPerJob = 50;
+inline constexpr const char* kTitlePrefix = "ordavel-service ";
+
+using RecordRef = std::pair<std::int64_t, int>; // job id, record number
+
+// "ordavel-service 12:1-3,13-40:1": the records, as runs of records of one
+// job and runs of one-record jobs.
+std::string titleOf(const std::vector<RecordRef>& records);
+// The records a title names; empty when it is not one of ours.
+std::vector<RecordRef> recordsOfTitle(const std::string& title);
+
+class Dispatcher {
+public:
+    Dispatcher(JobQueue& queue, PageMaker& pages, EventHub& events, std::string scratchFolder);
+    ~Dispatcher();
+
+    // Adopts what CUPS already holds of unfinished jobs, then starts the thread.
+    void start();
+    // Finishes the page being drawn, sends what was drawn, and ends the thread.
+    void stop();
+    // New work: wakes the thread.
+    void wake();
+
+    // The printers as last seen (refreshed about once a second).
+    std::vector<PrinterStatus> printers();
+    // Takes a job's records out of CUPS and marks what has not printed cancelled.
+    void cancel(std::int64_t job);
+    // Publishes a job's state to its owner's event streams.
+    void announce(std::int64_t job);
+
+private:
+    void run();
+    void reconcile();
+    void refreshPrinters(bool force);
+    void expire();
+    void sendFor(const PrinterStatus& printer);
+    void follow();
+    void publishRecord(std::int64_t job, int n, Outcome outcome, int cupsJob);
+
+    JobQueue& m_queue;
+    PageMaker& m_pages;
+    EventHub& m_events;
+    CupsSpooler m_cups;
+    std::string m_scratch;
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_woken = false;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+
+    std::mutex m_printerMutex;
+    std::vector<PrinterStatus> m_printers;
+    std::chrono::steady_clock::time_point m_printersAt{};
+    std::map<std::string, std::chrono::steady_clock::time_point> m_refusedUntil;
+
+    std::mutex m_sendMutex; // held while records are drawn and handed over, and by cancel
+    std::mutex m_flightMutex;
+    std::map<int, std::vector<RecordRef>> m_inFlight; // CUPS job -> records
+    std::chrono::steady_clock::time_point m_expiredAt{};
+    std::mutex m_ownerMutex;
+    std::map<std::int64_t, std::string> m_owners; // job -> token name, for record events
+    std::size_t inFlight();
+};
+
+} // namespace ordavel::service

@@ -1,0 +1,114 @@
+#pragma once
+// The service's queue of print jobs, as the operations a print journal
+// offers: a job recorded `queued` with its records before it is answered,
+// the next records to send to a printer, records marked sent with their CUPS
+// job, each record's outcome, and jobs found by id, by token and key, or
+// listed since a time. The dispatcher and the API see only this interface.
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ordavel::service {
+
+// The outcomes of jobs and records, named as the journal names them.
+enum class Outcome { Queued, Printing, Printed, Failed, Cancelled, Expired };
+
+const char* outcomeName(Outcome outcome);
+// Printed, failed, cancelled and expired records are done.
+bool isFinal(Outcome outcome);
+
+// One data record: column name and value, in the order the caller sent them.
+using RecordValues = std::vector<std::pair<std::string, std::string>>;
+
+struct NewJob {
+    std::string owner; // the token's name
+    std::string key;   // "" when the caller sent none
+    std::string templateName;
+    std::string templatePath;
+    std::string printer;
+    int copies = 1;
+    std::int64_t expiresSeconds = 0; // 0: never
+    std::int64_t repeats = 0;        // the job a reprint repeats, 0 for none
+    std::vector<RecordValues> records;
+};
+
+struct RecordState {
+    int n = 0; // 1-based number within its job
+    Outcome outcome = Outcome::Queued;
+    int cupsJob = 0; // 0 until sent
+};
+
+struct JobSummary {
+    std::int64_t id = 0;
+    std::string owner;
+    std::string key;
+    std::string templateName;
+    std::string printer;
+    int copies = 1;
+    std::time_t created = 0;
+    std::int64_t expiresSeconds = 0;
+    std::int64_t repeats = 0;
+    Outcome outcome = Outcome::Queued;
+    std::string reason; // why it waits or failed; "" otherwise
+    std::vector<RecordState> records;
+};
+
+// A record waiting to be sent, with what drawing it needs.
+struct PendingRecord {
+    std::int64_t job = 0;
+    int n = 0;
+    std::string templatePath;
+    int copies = 1;
+    RecordValues values;
+};
+
+// Sets a job's outcome from its records: queued while any record waits
+// unsent, printing while any is in CUPS, else printed when all printed, else
+// the first of failed, cancelled, expired among them.
+void settleJob(JobSummary& summary);
+
+struct Submitted {
+    std::int64_t id = 0;
+    bool created = false; // false: the owner's job with this key already existed
+};
+
+class JobQueue {
+public:
+    virtual ~JobQueue() = default;
+
+    // Records the job, all its records queued; with a key that the owner used
+    // before, records nothing and names the existing job. Nothing, with
+    // `error`, when it cannot be recorded.
+    virtual std::optional<Submitted> submit(const NewJob& job, std::string& error) = 0;
+
+    // Queued, unsent records on `printer`, oldest job first and in record
+    // order, as many as fit in `maxPages` pages (copies count as pages; at
+    // least one record when any waits).
+    virtual std::vector<PendingRecord> nextToSend(const std::string& printer, int maxPages) = 0;
+    // The printers that have queued, unsent records.
+    virtual std::vector<std::string> waitingPrinters() = 0;
+    // Records handed to CUPS in job `cupsJob`: now `printing`.
+    virtual void markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob) = 0;
+    // A record's outcome; the job's follows from its records.
+    virtual void markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason = {}) = 0;
+    // Why a job still waits ("" when it no longer does).
+    virtual void setReason(std::int64_t job, const std::string& reason) = 0;
+
+    virtual std::optional<JobSummary> find(std::int64_t id) = 0;
+    virtual std::optional<JobSummary> findByKey(const std::string& owner, const std::string& key) = 0;
+    // The owner's jobs created at or after `since`, newest first.
+    virtual std::vector<JobSummary> listSince(const std::string& owner, std::time_t since) = 0;
+    // Jobs with records not yet done, oldest first.
+    virtual std::vector<JobSummary> unfinished() = 0;
+    // The values of a job's records, for a reprint (empty when unknown).
+    virtual std::vector<RecordValues> recordValues(std::int64_t job) = 0;
+    virtual std::string templatePath(std::int64_t job) = 0;
+    // Records queued or printing, over all jobs.
+    virtual std::size_t waitingRecords() = 0;
+};
+
+} // namespace ordavel::service

@@ -1,0 +1,386 @@
+#include "service/journal_queue.h"
+
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <unistd.h>
+
+namespace ordavel::service {
+
+namespace {
+
+Outcome fromJournal(JournalOutcome outcome)
+{
+    switch (outcome) {
+    case JournalOutcome::Queued: return Outcome::Queued;
+    case JournalOutcome::Printing: return Outcome::Printing;
+    case JournalOutcome::Printed: return Outcome::Printed;
+    case JournalOutcome::Failed: return Outcome::Failed;
+    case JournalOutcome::Cancelled: return Outcome::Cancelled;
+    case JournalOutcome::Expired: return Outcome::Expired;
+    }
+    return Outcome::Queued;
+}
+
+JournalOutcome toJournal(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Queued: return JournalOutcome::Queued;
+    case Outcome::Printing: return JournalOutcome::Printing;
+    case Outcome::Printed: return JournalOutcome::Printed;
+    case Outcome::Failed: return JournalOutcome::Failed;
+    case Outcome::Cancelled: return JournalOutcome::Cancelled;
+    case Outcome::Expired: return JournalOutcome::Expired;
+    }
+    return JournalOutcome::Queued;
+}
+
+// What the service keeps in a journal job's data source.
+struct ServiceData {
+    std::string owner;
+    std::string key;
+    std::int64_t expires = 0;
+};
+
+std::string dataSourceOf(const NewJob& job)
+{
+    return nlohmann::json{{"service", {{"token", job.owner}, {"key", job.key}, {"expires", job.expiresSeconds}}}}.dump();
+}
+
+std::optional<ServiceData> serviceDataOf(const std::string& dataSource)
+{
+    const auto parsed = nlohmann::json::parse(dataSource, nullptr, false);
+    if (!parsed.is_object() || !parsed.contains("service") || !parsed["service"].is_object())
+        return std::nullopt;
+    const auto& s = parsed["service"];
+    ServiceData data;
+    data.owner = s.value("token", "");
+    data.key = s.value("key", "");
+    data.expires = s.value("expires", std::int64_t{0});
+    return data;
+}
+
+std::string fileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+std::unique_ptr<JournalQueue> JournalQueue::open(const std::string& path, std::string& error)
+{
+    Journal::Opened opened = Journal::open(path);
+    if (!opened.journal) {
+        error = opened.error;
+        return nullptr;
+    }
+    std::unique_ptr<JournalQueue> queue(new JournalQueue(std::move(opened.journal)));
+    queue->load();
+    return queue;
+}
+
+JournalQueue::JournalQueue(std::unique_ptr<Journal> journal) : m_journal(std::move(journal)) {}
+
+std::string JournalQueue::takeNotice()
+{
+    const std::lock_guard lock(m_mutex);
+    return m_journal->takeNotice();
+}
+
+// A job as the service shows it, read back from the journal.
+std::optional<JournalQueue::Entry> JournalQueue::read(std::int64_t id)
+{
+    const auto job = m_journal->job(id);
+    if (!job.ok() || !job.value || job.value->program != "service")
+        return std::nullopt;
+    const auto data = serviceDataOf(job.value->dataSource);
+    if (!data)
+        return std::nullopt;
+    const auto records = m_journal->records(id);
+    if (!records.ok())
+        return std::nullopt;
+    Entry entry;
+    JobSummary& s = entry.summary;
+    s.id = id;
+    s.owner = data->owner;
+    s.key = data->key;
+    s.expiresSeconds = data->expires;
+    s.templateName = job.value->templateName;
+    s.printer = job.value->printer;
+    s.copies = job.value->copies;
+    s.created = static_cast<std::time_t>(job.value->createdAt);
+    s.repeats = job.value->repeats;
+    s.reason = job.value->reason;
+    entry.templatePath = job.value->templatePath;
+    entry.claimed = job.value->outcome != JournalOutcome::Queued;
+    for (const JournalRecord& r : records.value) {
+        RecordState state;
+        state.n = r.index + 1;
+        state.cupsJob = r.cupsJobId;
+        state.outcome = fromJournal(r.outcome);
+        // Claimed jobs mark every record printing; only those with a CUPS job went out.
+        if (!isFinal(state.outcome))
+            state.outcome = r.cupsJobId > 0 ? Outcome::Printing : Outcome::Queued;
+        s.records.push_back(state);
+        RecordValues values;
+        for (const JournalValue& v : r.columns)
+            values.emplace_back(v.name, v.value);
+        entry.values.push_back(std::move(values));
+    }
+    settleJob(s);
+    if (isFinal(s.outcome) || s.outcome == Outcome::Printing)
+        s.reason = job.value->reason;
+    return entry;
+}
+
+void JournalQueue::load()
+{
+    const std::lock_guard lock(m_mutex);
+    JournalQuery everything;
+    everything.program = "service";
+    if (const auto jobs = m_journal->listJobs(everything); jobs.ok())
+        for (const JournalJob& job : jobs.value)
+            if (const auto data = serviceDataOf(job.dataSource); data && !data->key.empty())
+                m_keys.emplace(std::make_pair(data->owner, data->key), job.id);
+    if (const auto open = m_journal->unfinishedJobs("service"); open.ok())
+        for (const JournalJob& job : open.value)
+            if (auto entry = read(job.id)) {
+                for (const auto& r : entry->summary.records)
+                    m_waiting += isFinal(r.outcome) ? 0 : 1;
+                m_open.emplace(job.id, std::move(*entry));
+            }
+}
+
+std::optional<Submitted> JournalQueue::submit(const NewJob& job, std::string& error)
+{
+    const std::lock_guard lock(m_mutex);
+    if (!job.key.empty())
+        if (const auto it = m_keys.find({job.owner, job.key}); it != m_keys.end())
+            return Submitted{it->second, false};
+    JournalJobIn in;
+    in.program = "service";
+    in.kind = job.repeats > 0 ? JournalKind::Reprint : JournalKind::Batch;
+    in.printer = job.printer;
+    in.templatePath = job.templatePath;
+    in.templateName = job.templateName;
+    in.templateBytes = fileBytes(job.templatePath);
+    in.copies = job.copies;
+    in.dataSource = dataSourceOf(job);
+    in.repeats = job.repeats;
+    for (std::size_t i = 0; i < job.records.size(); ++i) {
+        JournalRecordIn record;
+        record.number = static_cast<int>(i) + 1;
+        record.copies = job.copies;
+        for (const auto& [column, value] : job.records[i])
+            record.columns.push_back({column, value});
+        in.records.push_back(std::move(record));
+    }
+    const auto recorded = m_journal->recordJob(in);
+    if (!recorded.ok()) {
+        error = recorded.error;
+        return std::nullopt;
+    }
+    Entry entry;
+    JobSummary& s = entry.summary;
+    s.id = recorded.value;
+    s.owner = job.owner;
+    s.key = job.key;
+    s.templateName = job.templateName;
+    s.printer = job.printer;
+    s.copies = job.copies;
+    s.created = std::time(nullptr);
+    s.expiresSeconds = job.expiresSeconds;
+    s.repeats = job.repeats;
+    for (std::size_t i = 0; i < job.records.size(); ++i)
+        s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0});
+    entry.templatePath = job.templatePath;
+    entry.values = job.records;
+    m_waiting += job.records.size();
+    if (!job.key.empty())
+        m_keys[{job.owner, job.key}] = s.id;
+    m_open.emplace(s.id, std::move(entry));
+    return Submitted{recorded.value, true};
+}
+
+std::vector<PendingRecord> JournalQueue::nextToSend(const std::string& printer, int maxPages)
+{
+    const std::lock_guard lock(m_mutex);
+    std::vector<PendingRecord> out;
+    int pages = 0;
+    for (const auto& [id, entry] : m_open) {
+        if (entry.summary.printer != printer || entry.summary.outcome != Outcome::Queued)
+            continue;
+        for (const auto& r : entry.summary.records) {
+            if (r.outcome != Outcome::Queued)
+                continue;
+            if (!out.empty() && pages + entry.summary.copies > maxPages)
+                return out;
+            out.push_back({id, r.n, entry.templatePath, entry.summary.copies,
+                           entry.values[static_cast<std::size_t>(r.n - 1)]});
+            pages += entry.summary.copies;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> JournalQueue::waitingPrinters()
+{
+    const std::lock_guard lock(m_mutex);
+    std::set<std::string> printers;
+    for (const auto& [id, entry] : m_open)
+        if (entry.summary.outcome == Outcome::Queued)
+            printers.insert(entry.summary.printer);
+    return {printers.begin(), printers.end()};
+}
+
+void JournalQueue::markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob)
+{
+    const std::lock_guard lock(m_mutex);
+    // Runs of consecutive records of one job become one journal write each.
+    std::size_t i = 0;
+    while (i < records.size()) {
+        std::size_t j = i;
+        while (j + 1 < records.size() && records[j + 1].first == records[i].first
+               && records[j + 1].second == records[j].second + 1)
+            ++j;
+        const std::int64_t id = records[i].first;
+        const auto it = m_open.find(id);
+        if (it != m_open.end()) {
+            Entry& entry = it->second;
+            if (!entry.claimed) {
+                m_journal->claimJob(id, "service pid " + std::to_string(::getpid()));
+                entry.claimed = true;
+            }
+            m_journal->addCupsJob(id, cupsJob, records[i].second - 1, records[j].second - 1);
+            for (std::size_t k = i; k <= j; ++k) {
+                RecordState& r = entry.summary.records[static_cast<std::size_t>(records[k].second - 1)];
+                if (r.outcome == Outcome::Queued) {
+                    r.outcome = Outcome::Printing;
+                    r.cupsJob = cupsJob;
+                }
+            }
+            settleJob(entry.summary);
+        }
+        i = j + 1;
+    }
+}
+
+void JournalQueue::markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_open.find(job);
+    if (it == m_open.end() || n < 1 || n > static_cast<int>(it->second.summary.records.size()))
+        return;
+    JobSummary& s = it->second.summary;
+    RecordState& r = s.records[static_cast<std::size_t>(n - 1)];
+    if (isFinal(r.outcome))
+        return;
+    m_journal->setRecordOutcome(job, n - 1, n - 1, toJournal(outcome), reason);
+    r.outcome = outcome;
+    if (isFinal(outcome))
+        --m_waiting;
+    if (!reason.empty())
+        s.reason = reason;
+    settleJob(s);
+    if (isFinal(s.outcome)) {
+        m_journal->finishJob(job, toJournal(s.outcome), s.outcome == Outcome::Printed ? std::string() : s.reason);
+        m_open.erase(it);
+    }
+}
+
+void JournalQueue::setReason(std::int64_t job, const std::string& reason)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto it = m_open.find(job);
+    if (it == m_open.end() || it->second.summary.reason == reason)
+        return;
+    it->second.summary.reason = reason;
+    // The job's outcome in the journal stays as it is; only the reason changes.
+    m_journal->finishJob(job, it->second.claimed ? JournalOutcome::Printing : JournalOutcome::Queued, reason);
+}
+
+std::optional<JobSummary> JournalQueue::find(std::int64_t id)
+{
+    const std::lock_guard lock(m_mutex);
+    if (const auto it = m_open.find(id); it != m_open.end())
+        return it->second.summary;
+    if (auto entry = read(id))
+        return entry->summary;
+    return std::nullopt;
+}
+
+std::optional<JobSummary> JournalQueue::findByKey(const std::string& owner, const std::string& key)
+{
+    std::int64_t id = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto it = m_keys.find({owner, key});
+        if (key.empty() || it == m_keys.end())
+            return std::nullopt;
+        id = it->second;
+    }
+    return find(id);
+}
+
+std::vector<JobSummary> JournalQueue::listSince(const std::string& owner, std::time_t since)
+{
+    const std::lock_guard lock(m_mutex);
+    JournalQuery query;
+    query.program = "service";
+    query.since = since;
+    std::vector<JobSummary> out;
+    const auto jobs = m_journal->listJobs(query);
+    if (!jobs.ok())
+        return out;
+    for (const JournalJob& job : jobs.value) {
+        const auto data = serviceDataOf(job.dataSource);
+        if (!data || data->owner != owner)
+            continue;
+        if (const auto it = m_open.find(job.id); it != m_open.end())
+            out.push_back(it->second.summary);
+        else if (auto entry = read(job.id))
+            out.push_back(entry->summary);
+    }
+    return out;
+}
+
+std::vector<JobSummary> JournalQueue::unfinished()
+{
+    const std::lock_guard lock(m_mutex);
+    std::vector<JobSummary> out;
+    for (const auto& [id, entry] : m_open)
+        out.push_back(entry.summary);
+    return out;
+}
+
+std::vector<RecordValues> JournalQueue::recordValues(std::int64_t job)
+{
+    const std::lock_guard lock(m_mutex);
+    if (const auto it = m_open.find(job); it != m_open.end())
+        return it->second.values;
+    if (auto entry = read(job))
+        return entry->values;
+    return {};
+}
+
+std::string JournalQueue::templatePath(std::int64_t job)
+{
+    const std::lock_guard lock(m_mutex);
+    if (const auto it = m_open.find(job); it != m_open.end())
+        return it->second.templatePath;
+    if (auto entry = read(job))
+        return entry->templatePath;
+    return {};
+}
+
+std::size_t JournalQueue::waitingRecords()
+{
+    const std::lock_guard lock(m_mutex);
+    return m_waiting;
+}
+
+} // namespace ordavel::service

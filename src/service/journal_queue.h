@@ -1,0 +1,63 @@
+#pragma once
+// The service's queue kept in the print journal: every job accepted is a
+// journal job of the program "service", written before the caller gets its
+// answer, so that a service killed at any moment finds on its next start
+// every record it accepted. The journal job's data source holds what only
+// the service needs (token, key, expiry) as JSON.
+//
+// A record is unsent while it has no CUPS job id and is not final; a job is
+// claimed (`printing`) when its first records go out. What the service asks
+// often (the next records, the waiting count) comes from a copy in memory of
+// the unfinished jobs, which this class alone changes.
+
+#include "service/job_queue.h"
+
+#include "journal/journal.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace ordavel::service {
+
+class JournalQueue : public JobQueue {
+public:
+    // Opens the journal at `path`; nothing, with `error`, when it cannot be opened.
+    static std::unique_ptr<JournalQueue> open(const std::string& path, std::string& error);
+
+    std::optional<Submitted> submit(const NewJob& job, std::string& error) override;
+    std::vector<PendingRecord> nextToSend(const std::string& printer, int maxPages) override;
+    std::vector<std::string> waitingPrinters() override;
+    void markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob) override;
+    void markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason = {}) override;
+    void setReason(std::int64_t job, const std::string& reason) override;
+    std::optional<JobSummary> find(std::int64_t id) override;
+    std::optional<JobSummary> findByKey(const std::string& owner, const std::string& key) override;
+    std::vector<JobSummary> listSince(const std::string& owner, std::time_t since) override;
+    std::vector<JobSummary> unfinished() override;
+    std::vector<RecordValues> recordValues(std::int64_t job) override;
+    std::string templatePath(std::int64_t job) override;
+    std::size_t waitingRecords() override;
+
+    // The journal's own notice (a damaged file set aside), once.
+    std::string takeNotice();
+
+private:
+    explicit JournalQueue(std::unique_ptr<Journal> journal);
+    struct Entry {
+        JobSummary summary;
+        std::string templatePath;
+        std::vector<RecordValues> values;
+        bool claimed = false;
+    };
+    void load();
+    std::optional<Entry> read(std::int64_t id);
+
+    std::mutex m_mutex;
+    std::unique_ptr<Journal> m_journal;
+    std::map<std::int64_t, Entry> m_open; // unfinished jobs
+    std::map<std::pair<std::string, std::string>, std::int64_t> m_keys;
+    std::size_t m_waiting = 0;
+};
+
+} // namespace ordavel::service

@@ -1,0 +1,31 @@
+#pragma once
+// Drawing records onto pages, behind an interface so that the queue, the
+// dispatcher and the API stay free of the toolkit that draws.
+
+#include "service/job_queue.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ordavel::service {
+
+class PageMaker {
+public:
+    virtual ~PageMaker() = default;
+    // Draws each record `copies` times, one page each, from its template into
+    // the PDF `pdfPath`, corrected by the printer's stored calibration.
+    // `stop` is asked after every page; when it says yes the drawing ends
+    // there. Returns how many records were drawn whole (all their copies);
+    // -1 with `error` set when nothing usable came out.
+    virtual int drawPdf(const std::string& printer, const std::vector<PendingRecord>& records,
+                        const std::string& pdfPath, const std::function<bool()>& stop, std::string& error) = 0;
+    // Whether the printer has a stored calibration.
+    virtual bool calibrated(const std::string& printer) = 0;
+    // One record's page without calibration: PNG at `dpi` or PDF bytes; empty
+    // with `error` set when it cannot be drawn.
+    virtual std::string preview(const std::string& templatePath, const RecordValues& record, bool pdf, int dpi,
+                                std::string& error) = 0;
+};
+
+} // namespace ordavel::service

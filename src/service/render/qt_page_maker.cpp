@@ -1,0 +1,216 @@
+#include "service/render/qt_page_maker.h"
+
+#include "data/data_table.h"
+#include "data/merge.h"
+#include "file/file_system.h"
+#include "file/template_reader.h"
+#include "model/document.h"
+#include "platform/calibration_store.h"
+#include "platform/printer.h"
+#include "print/print_job.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <sys/stat.h>
+
+namespace ordavel::service {
+
+namespace {
+
+class QuietSink : public MessageSink {
+public:
+    MessageAnswer show(const Message&) override { return MessageAnswer::No; }
+};
+
+long long stampOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return -1;
+    return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec + st.st_size;
+}
+
+DataTable tableOf(const RecordValues& record)
+{
+    std::vector<std::string> columns;
+    for (const auto& cell : record)
+        columns.push_back(cell.first);
+    DataTable table(std::move(columns));
+    for (const auto& cell : record)
+        table.appendCell(cell.second);
+    table.endRecord();
+    return table;
+}
+
+Calibration calibrationOf(const std::string& printer)
+{
+    const StoredCalibration stored = CalibrationStore().load(printer);
+    return stored.calibration.value_or(Calibration{});
+}
+
+} // namespace
+
+QtPageMaker::QtPageMaker() = default;
+QtPageMaker::~QtPageMaker() = default;
+
+const Document* QtPageMaker::documentAt(const std::string& path, std::string& error)
+{
+    const long long stamp = stampOf(path);
+    auto& loaded = m_documents[path];
+    if (loaded.doc && loaded.stamp == stamp)
+        return loaded.doc.get();
+    auto doc = std::make_unique<Document>();
+    QuietSink sink;
+    doc->newDocument();
+    doc->setFileName(path);
+    const TemplateResult result = loadDocumentFile(*doc, path, sink);
+    if (!doc->page().backgroundTempPath.empty()) {
+        removeFileQuietly(doc->page().backgroundTempPath);
+        doc->page().backgroundTempPath.clear();
+    }
+    if (!result.ok()) {
+        m_documents.erase(path);
+        error = "模板无法读取：" + describeTemplateResult(result);
+        return nullptr;
+    }
+    loaded = {stamp, std::move(doc)};
+    return loaded.doc.get();
+}
+
+int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<PendingRecord>& records,
+                         const std::string& pdfPath, const std::function<bool()>& stop, std::string& error)
+{
+    if (records.empty())
+        return 0;
+    const std::lock_guard lock(m_mutex);
+    const Document* doc = documentAt(records.front().templatePath, error);
+    if (doc == nullptr)
+        return -1;
+    const Calibration calibration = calibrationOf(printerName);
+    int whole = 0;
+    {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdfPath));
+        printer.setCreator(QStringLiteral("Ordavel"));
+        configurePrinter(printer, doc->page(), calibration.pageLengthMm);
+        QPainter painter;
+        if (!painter.begin(&printer)) {
+            error = "无法生成打印内容";
+            return -1;
+        }
+        bool first = true;
+        bool stopped = false;
+        for (const PendingRecord& record : records) {
+            const DataTable table = tableOf(record.values);
+            RecordMerge merge(table);
+            merge.setRecord(0, record.n);
+            const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+            for (int copy = 0; copy < record.copies; ++copy) {
+                if (!first)
+                    printer.newPage();
+                first = false;
+                printPageOn(painter, *doc, calibration, {}, view);
+                // Only whole records go out: a record whose copies were cut
+                // short by a stop stays queued and is drawn again later.
+                if (stop() && copy + 1 < record.copies) {
+                    stopped = true;
+                    break;
+                }
+            }
+            if (stopped)
+                break;
+            ++whole;
+            if (stop())
+                break;
+        }
+        if (!painter.end()) {
+            error = "无法生成打印内容";
+            return -1;
+        }
+    }
+    return whole;
+}
+
+bool QtPageMaker::calibrated(const std::string& printer)
+{
+    return CalibrationStore().load(printer).calibration.has_value();
+}
+
+std::string QtPageMaker::preview(const std::string& templatePath, const RecordValues& record, bool pdf, int dpi,
+                                 std::string& error)
+{
+    const std::lock_guard lock(m_mutex);
+    const Document* doc = documentAt(templatePath, error);
+    if (doc == nullptr)
+        return {};
+    const DataTable table = tableOf(record);
+    RecordMerge merge(table);
+    merge.setRecord(0, 1);
+    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    if (pdf) {
+        const QTemporaryDir folder;
+        if (!folder.isValid()) {
+            error = "无法建立临时文件夹";
+            return {};
+        }
+        const QString path = folder.filePath(QStringLiteral("preview.pdf"));
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(path);
+            printer.setCreator(QStringLiteral("Ordavel"));
+            configurePrinter(printer, doc->page());
+            QPainter painter;
+            if (!painter.begin(&printer)) {
+                error = "无法生成 PDF";
+                return {};
+            }
+            printPageOn(painter, *doc, Calibration{}, {}, view);
+            painter.end();
+        }
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = "无法读回 PDF";
+            return {};
+        }
+        const QByteArray bytes = file.readAll();
+        return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+    const PaperSize paper = paperSize(doc->page()).value_or(PaperSize{2100, 2970});
+    const auto pixels = [dpi](int tenthsMm) { return static_cast<int>(std::lround(tenthsMm * dpi / 254.0)); };
+    const int width = pixels(paper.widthTenthsMm);
+    const int height = pixels(paper.heightTenthsMm);
+    if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > 64LL * 1024 * 1024) {
+        error = "页面太大，无法以此分辨率预览";
+        return {};
+    }
+    QImage image(width, height, QImage::Format_RGB32);
+    if (image.isNull()) {
+        error = "内存不足";
+        return {};
+    }
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        printPageOn(painter, *doc, Calibration{}, {}, view);
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        error = "无法生成 PNG";
+        return {};
+    }
+    return std::string(png.constData(), static_cast<std::size_t>(png.size()));
+}
+
+} // namespace ordavel::service

@@ -1,0 +1,39 @@
+#pragma once
+// Pages drawn with the designer's own print code: templates read from their
+// files (kept while unchanged), records merged as a batch print merges
+// them, PDFs through Qt's PDF printer, previews as PNG pictures.
+
+#include "service/page_maker.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace ordavel {
+class Document;
+}
+
+namespace ordavel::service {
+
+class QtPageMaker : public PageMaker {
+public:
+    QtPageMaker();
+    ~QtPageMaker() override;
+    int drawPdf(const std::string& printer, const std::vector<PendingRecord>& records, const std::string& pdfPath,
+                const std::function<bool()>& stop, std::string& error) override;
+    bool calibrated(const std::string& printer) override;
+    std::string preview(const std::string& templatePath, const RecordValues& record, bool pdf, int dpi,
+                        std::string& error) override;
+
+private:
+    const Document* documentAt(const std::string& path, std::string& error);
+    // Drawing is one page at a time: Qt's font and PDF machinery are shared.
+    std::mutex m_mutex;
+    struct Loaded {
+        long long stamp = 0;
+        std::unique_ptr<Document> doc;
+    };
+    std::map<std::string, Loaded> m_documents;
+};
+
+} // namespace ordavel::service

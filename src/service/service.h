@@ -1,0 +1,97 @@
+#pragma once
+// The local print service: the HTTP API (version 1) over a job queue, the
+// token registry, the templates folder and the dispatcher that prints.
+// HTTP comes from cpp-httplib as Debian ships it: a small, maintained
+// library with a thread pool, timeouts and body limits built in, without
+// pulling an event framework into a command-line tool.
+
+#include "service/dispatcher.h"
+#include "service/event_hub.h"
+#include "service/job_queue.h"
+#include "service/page_maker.h"
+#include "service/template_catalog.h"
+#include "service/tokens.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
+
+namespace ordavel::service {
+
+inline constexpr int kDefaultPort = 17380;
+inline constexpr std::size_t kMaxBodyBytes = 16u << 20;
+inline constexpr std::size_t kMaxRecordsPerJob = 10000;
+inline constexpr std::size_t kMaxWaitingRecords = 100000;
+inline constexpr int kMaxEventStreams = 32;
+
+struct ServiceOptions {
+    int port = kDefaultPort; // 0: any free port (the one taken is port())
+    std::vector<std::string> addresses{"127.0.0.1", "::1"};
+    std::string templatesFolder = TemplateCatalog::defaultFolder();
+    std::string tokenFile = TokenFile::defaultPath();
+    std::string scratchFolder = "/tmp";
+    std::size_t maxWaitingRecords = kMaxWaitingRecords;
+    int readTimeoutSeconds = 5;
+    std::string version = "0";
+};
+
+class Service {
+public:
+    Service(ServiceOptions options, JobQueue& queue, PageMaker& pages);
+    ~Service();
+
+    // Binds every address (an address that does not exist on this machine,
+    // such as ::1 without IPv6, is skipped while another one binds) and starts
+    // serving and printing. Empty on success, else why not.
+    std::string start();
+    int port() const { return m_port; }
+    const std::vector<std::string>& boundAddresses() const { return m_bound; }
+    // Ends the event streams and the listeners, then lets the dispatcher
+    // finish the page it draws.
+    void stop();
+
+private:
+    void install(httplib::Server& server);
+    struct Caller;
+    bool admit(const httplib::Request& req, httplib::Response& res, Caller& caller);
+
+    void info(const httplib::Request& req, httplib::Response& res);
+    void printers(const httplib::Request& req, httplib::Response& res);
+    void templates(const httplib::Request& req, httplib::Response& res);
+    void postJob(const httplib::Request& req, httplib::Response& res);
+    void getJob(const httplib::Request& req, httplib::Response& res);
+    void listJobs(const httplib::Request& req, httplib::Response& res);
+    void cancelJob(const httplib::Request& req, httplib::Response& res);
+    void reprintJob(const httplib::Request& req, httplib::Response& res);
+    void preview(const httplib::Request& req, httplib::Response& res);
+    void events(const httplib::Request& req, httplib::Response& res);
+    void clientScript(const httplib::Request& req, httplib::Response& res);
+    void preflight(const httplib::Request& req, httplib::Response& res);
+
+    ServiceOptions m_options;
+    JobQueue& m_queue;
+    PageMaker& m_pages;
+    TokenRegistry m_tokens;
+    TemplateCatalog m_catalog;
+    EventHub m_events;
+    Dispatcher m_dispatcher;
+    std::vector<std::unique_ptr<httplib::Server>> m_servers;
+    std::vector<std::thread> m_threads;
+    std::vector<std::string> m_bound;
+    std::atomic<int> m_streams{0};
+    int m_port = 0;
+    bool m_started = false;
+};
+
+// The browser module served as /v1/client.js.
+extern const char* const kClientScript;
+
+} // namespace ordavel::service

@@ -1,0 +1,46 @@
+#pragma once
+// The templates a service offers: the .oxf files directly in one folder,
+// each known by its file name without ".oxf". A name is never a path.
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ordavel::service {
+
+// Whether `name` may name a template: not empty, at most 255 bytes, no '/',
+// '\\', "..", leading '.', or control character.
+bool isTemplateName(const std::string& name);
+
+struct TemplateInfo {
+    std::string name;
+    std::string path;
+    double widthMm = 0;  // the paper; 0 when the template sets none
+    double heightMm = 0;
+    std::vector<std::string> fields; // the data columns it uses, in order
+};
+
+class TemplateCatalog {
+public:
+    // $XDG_DATA_HOME/ordavel/templates (~/.local/share when unset).
+    static std::string defaultFolder();
+    explicit TemplateCatalog(std::string folder);
+    const std::string& folder() const { return m_folder; }
+
+    // The regular files "*.oxf" in the folder (links to files outside it are
+    // left out), by name.
+    std::vector<std::string> names() const;
+    // The template's paper and fields; nothing when there is no such file or
+    // it is not a readable template (`error` says which).
+    std::optional<TemplateInfo> describe(const std::string& name, std::string& error) const;
+
+private:
+    std::string m_folder;
+    // Described templates by path, with the file's modification stamp.
+    mutable std::mutex m_mutex;
+    mutable std::map<std::string, std::pair<long long, TemplateInfo>> m_cache;
+};
+
+} // namespace ordavel::service

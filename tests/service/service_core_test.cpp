@@ -1,0 +1,183 @@
+// The service's parts that need no printer: tokens, template names,
+// the titles CUPS jobs carry and the in-memory queue's order and outcomes.
+#include "service/dispatcher.h"
+#include "service/memory_queue.h"
+#include "service/template_catalog.h"
+#include "service/tokens.h"
+
+#include "journal/sha256.h"
+
+#include "tools/tool_run.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+namespace ordavel::service {
+namespace {
+
+TEST(TemplateName, IsAFileNameNeverAPath)
+{
+    for (const char* good : {"card", "运单 2", "a.b", "x-y_z"})
+        EXPECT_TRUE(isTemplateName(good)) << good;
+    for (const std::string& bad : std::vector<std::string>{"", "../card", "a/b", "a\\b", "..", "a..b", ".hidden", "tab\there",
+                                  std::string("nul\0x", 5), "del\x7f", std::string(256, 'a')})
+        EXPECT_FALSE(isTemplateName(bad)) << bad;
+}
+
+TEST(CupsJobTitle, NamesEveryRecordAndReadsBack)
+{
+    const std::vector<RecordRef> refs{{12, 1}, {12, 2}, {12, 3}, {13, 1}, {12, 5}, {14, 7}, {14, 8}};
+    EXPECT_EQ(titleOf(refs), "ordavel-service 12:1-3,13:1,12:5,14:7-8");
+    EXPECT_EQ(recordsOfTitle(titleOf(refs)), refs);
+    // One-record jobs in a row take one run; a job with more records ends it.
+    const std::vector<RecordRef> singles{{20, 1}, {21, 1}, {22, 1}, {23, 1}, {23, 2}, {30, 1}};
+    EXPECT_EQ(titleOf(singles), "ordavel-service 20-22:1,23:1-2,30:1");
+    EXPECT_EQ(recordsOfTitle(titleOf(singles)), singles);
+    std::vector<RecordRef> fifty;
+    for (int job = 10000; job < 10050; ++job)
+        fifty.emplace_back(job, 1);
+    EXPECT_EQ(titleOf(fifty), "ordavel-service 10000-10049:1");
+    for (const char* foreign : {"ordavel-journal 12 records 1-3", "ordavel-service ", "ordavel-service 12",
+                                "ordavel-service 12:3-1", "ordavel-service x:1", "ordavel-service 1:1,",
+                                "ordavel-service 0:1", "ordavel-service 1:1-999999999",
+                                "ordavel-service 5-3:1", "ordavel-service 3-5:2"})
+        EXPECT_TRUE(recordsOfTitle(foreign).empty()) << foreign;
+}
+
+class TokenFileTest : public ::testing::Test {
+protected:
+    test::ScratchDir scratch{"ordavel-tokens"};
+    std::string path = (scratch.path() / "ordavel" / "service.ini").string();
+    TokenFile file{path};
+};
+
+TEST_F(TokenFileTest, AddsListsAndRevokesWithoutKeepingTheSecret)
+{
+    std::string error;
+    Token rights;
+    rights.name = "shop";
+    rights.origins = {"https://shop.example", "http://127.0.0.1:8080"};
+    rights.printers = {"P1"};
+    const std::string secret = file.add(rights, error);
+    ASSERT_EQ(secret.size(), 64u) << error;
+    EXPECT_NE(secret, file.add(Token{"other", {}, {}, {}, {}}, error)) << "every token is new";
+
+    std::ifstream in(path);
+    const std::string stored{std::istreambuf_iterator<char>(in), {}};
+    EXPECT_EQ(stored.find(secret), std::string::npos);
+    EXPECT_NE(stored.find(ordavel::sha256Hex(secret)), std::string::npos);
+
+    TokenRegistry registry{TokenFile(path)};
+    const auto found = registry.find(secret);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->name, "shop");
+    EXPECT_TRUE(found->allowsOrigin("https://shop.example"));
+    EXPECT_FALSE(found->allowsOrigin("https://shop.example:443")) << "origins match exactly";
+    EXPECT_TRUE(found->allowsPrinter("P1"));
+    EXPECT_FALSE(found->allowsPrinter("P2"));
+    EXPECT_TRUE(found->allowsTemplate("any")) << "no templates named: all";
+    EXPECT_FALSE(registry.find(secret.substr(0, 63)));
+    EXPECT_FALSE(registry.find(""));
+
+    EXPECT_EQ(file.revoke("shop"), "");
+    EXPECT_NE(file.revoke("shop"), "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_FALSE(registry.find(secret)) << "a revoked token stops working";
+}
+
+TEST_F(TokenFileTest, RefusesBadNamesOriginsAndDuplicates)
+{
+    std::string error;
+    for (const char* name : {"", "a b", "a]", "x/y"}) {
+        EXPECT_EQ(file.add(Token{name, {}, {}, {}, {}}, error), "") << name;
+        EXPECT_FALSE(error.empty());
+    }
+    for (const char* origin : {"shop.example", "https://shop.example/", "https://a b", "://x", "https://"}) {
+        error.clear();
+        EXPECT_EQ(file.add(Token{"t", {}, {origin}, {}, {}}, error), "") << origin;
+        EXPECT_FALSE(error.empty()) << origin;
+    }
+    ASSERT_EQ(file.add(Token{"t", {}, {}, {}, {}}, error).size(), 64u) << error;
+    EXPECT_EQ(file.add(Token{"t", {}, {}, {}, {}}, error), "");
+    EXPECT_NE(error.find("exists"), std::string::npos) << error;
+}
+
+TEST_F(TokenFileTest, ADamagedDigestMatchesNothing)
+{
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path) << "[token broken]\nhash=\n[token short]\nhash=abc\n";
+    std::string error;
+    const auto tokens = file.load(error);
+    ASSERT_TRUE(tokens) << error;
+    EXPECT_TRUE(tokens->empty());
+    EXPECT_FALSE(TokenRegistry(TokenFile(path)).find(""));
+    std::ofstream(path) << "hash=" << std::string(64, 'a') << "\n";
+    EXPECT_FALSE(file.load(error)) << "a setting outside a section is damage, not a token";
+}
+
+NewJob jobOf(const std::string& printer, int records, int copies = 1, const std::string& key = {})
+{
+    NewJob job;
+    job.owner = "shop";
+    job.key = key;
+    job.printer = printer;
+    job.templatePath = "/t/card.oxf";
+    job.copies = copies;
+    for (int r = 1; r <= records; ++r)
+        job.records.push_back({{"单号", "R" + std::to_string(r)}});
+    return job;
+}
+
+TEST(MemoryQueue, SendsInAcceptedOrderWithinThePageLimit)
+{
+    MemoryQueue queue;
+    std::string error;
+    const auto a = queue.submit(jobOf("P", 3, 2), error);
+    const auto b = queue.submit(jobOf("P", 2), error);
+    const auto other = queue.submit(jobOf("Q", 1), error);
+    ASSERT_TRUE(a && b && other);
+    EXPECT_EQ(queue.waitingPrinters(), (std::vector<std::string>{"P", "Q"}));
+    // Two copies each: 5 pages hold two records of the first job.
+    auto next = queue.nextToSend("P", 5);
+    ASSERT_EQ(next.size(), 2u);
+    EXPECT_EQ(next[1].n, 2);
+    EXPECT_EQ(next[1].values[0].second, "R2");
+    // A record larger than the limit still goes out alone.
+    EXPECT_EQ(queue.nextToSend("P", 1).size(), 1u);
+    queue.markSent({{a->id, 1}, {a->id, 2}, {a->id, 3}}, 700);
+    next = queue.nextToSend("P", 50);
+    ASSERT_EQ(next.size(), 2u);
+    EXPECT_EQ(next[0].job, b->id);
+    EXPECT_EQ(queue.find(a->id)->outcome, Outcome::Printing);
+    EXPECT_EQ(queue.waitingRecords(), 6u);
+}
+
+TEST(MemoryQueue, AJobEndsAsItsRecordsDidAndAKeyNamesTheFirstJob)
+{
+    MemoryQueue queue;
+    std::string error;
+    const auto first = queue.submit(jobOf("P", 3, 1, "k"), error);
+    const auto again = queue.submit(jobOf("P", 9, 1, "k"), error);
+    ASSERT_TRUE(first && again);
+    EXPECT_TRUE(first->created);
+    EXPECT_FALSE(again->created);
+    EXPECT_EQ(again->id, first->id);
+    EXPECT_EQ(queue.find(first->id)->records.size(), 3u);
+
+    queue.markOutcome(first->id, 1, Outcome::Printed);
+    queue.markOutcome(first->id, 2, Outcome::Printed);
+    EXPECT_EQ(queue.find(first->id)->outcome, Outcome::Queued);
+    queue.markOutcome(first->id, 3, Outcome::Failed, "jam");
+    const auto done = queue.find(first->id);
+    EXPECT_EQ(done->outcome, Outcome::Failed);
+    EXPECT_EQ(done->reason, "jam");
+    queue.markOutcome(first->id, 3, Outcome::Printed);
+    EXPECT_EQ(queue.find(first->id)->outcome, Outcome::Failed) << "a final outcome stays";
+    EXPECT_EQ(queue.waitingRecords(), 0u);
+    EXPECT_TRUE(queue.unfinished().empty());
+}
+
+} // namespace
+} // namespace ordavel::service

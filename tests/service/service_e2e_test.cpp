@@ -1,0 +1,450 @@
+// The print service end to end: `ordavel-cli serve` as its own process, a
+// cups-pdf queue writing into a folder of its own, HTTP on loopback. Each
+// page carries its record as a Code 128 symbol, read back with zbarimg.
+#include "service_fixture.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+namespace ordavel::test {
+namespace {
+
+class PrintService : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ::chmod(scratch.path().c_str(), 0777);
+        ::setenv("XDG_CONFIG_HOME", (scratch.path() / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (scratch.path() / "data").c_str(), 1);
+        fs::create_directories(templates);
+        if (const std::string why = queue.start("ordavel-service", scratch.path() / "out"); !why.empty())
+            GTEST_SKIP() << "no CUPS queue: " << why;
+        const fs::path card = scratch.path() / "card.json";
+        std::ofstream(card) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
+                               R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "${单号}"}]})";
+        for (const char* name : {"card", "other"}) {
+            const auto built = tool("build " + shellQuoted(card) + " -o " + shellQuoted(templates / (std::string(name) + ".oxf")));
+            ASSERT_EQ(built.status, 0) << built.output;
+        }
+        shop = addToken("shop --origin http://shop.test");
+        limited = addToken("limited --template other --printer nowhere");
+    }
+
+    void TearDown() override
+    {
+        service.stop();
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("XDG_DATA_HOME");
+    }
+
+    std::string addToken(const std::string& args)
+    {
+        const auto added = runCommand("{ " + std::string(ORDAVEL_CLI) + " token add " + args + " 2>/dev/null; }");
+        EXPECT_EQ(added.status, 0) << added.output;
+        EXPECT_EQ(added.output.size(), 65u) << "the token alone on one line: " << added.output;
+        return added.output.substr(0, added.output.find('\n'));
+    }
+
+    void startService(const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> args{"--templates", templates.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const std::string why = service.start(args);
+        ASSERT_TRUE(why.empty()) << why;
+    }
+
+    Reply get(const std::string& path, const std::string& token, httplib::Headers headers = {})
+    {
+        return call(service.port, "GET", path, token, {}, std::move(headers));
+    }
+    Reply post(const std::string& path, const std::string& token, const json& body, httplib::Headers headers = {})
+    {
+        return call(service.port, "POST", path, token, body.dump(), std::move(headers));
+    }
+
+    static json records(int from, int to)
+    {
+        json out = json::array();
+        for (int r = from; r <= to; ++r)
+            out.push_back({{"单号", "R" + std::to_string(r)}});
+        return out;
+    }
+    json job(const json& recs, const std::string& key = {}) const
+    {
+        json body = {{"template", "card"}, {"printer", queue.name}, {"records", recs}};
+        if (!key.empty())
+            body["key"] = key;
+        return body;
+    }
+
+    // Waits until job `id` reaches `state`; its last view.
+    json waitFor(std::int64_t id, const std::string& state, std::chrono::milliseconds timeout = 60s)
+    {
+        json last;
+        eventually([&] {
+            last = get("/v1/jobs/" + std::to_string(id), shop).body;
+            return last.value("state", "") == state;
+        }, timeout);
+        return last;
+    }
+
+    std::map<std::string, int> printed()
+    {
+        eventually([&] { return runCommand("lpstat -o " + queue.name).output.empty(); }, 60s);
+        std::this_thread::sleep_for(1s); // cups-pdf may still be closing a file
+        return codesOnPages(queue.out, scratch.path());
+    }
+
+    ScratchDir scratch{"ordavel-service"};
+    const CupsLock lock;
+    const fs::path templates = scratch.path() / "data" / "ordavel" / "templates";
+    FolderQueue queue;
+    ServiceProcess service;
+    std::string shop;
+    std::string limited;
+};
+
+TEST_F(PrintService, PrintsEachRecordOnceAndAnswersADuplicateKeyWithTheFirstJob)
+{
+    startService();
+    EXPECT_EQ(get("/v1/info", "").body, (json{{"name", "ordavel"}, {"version", ORDAVEL_VERSION}, {"api", 1}}));
+
+    const Reply printers = get("/v1/printers", shop);
+    ASSERT_EQ(printers.status, 200) << printers.raw;
+    bool listed = false;
+    for (const auto& p : printers.body)
+        if (p["name"] == queue.name) {
+            listed = true;
+            EXPECT_EQ(p["state"], "idle");
+            EXPECT_EQ(p["accepting"], true);
+            EXPECT_EQ(p["calibrated"], false);
+        }
+    EXPECT_TRUE(listed) << printers.raw;
+    const Reply templatesReply = get("/v1/templates", shop);
+    EXPECT_EQ(templatesReply.body, json::parse(R"([{"name":"card","paper":[100.0,50.0],"fields":["单号"]},)"
+                                               R"({"name":"other","paper":[100.0,50.0],"fields":["单号"]}])"));
+
+    const Reply first = post("/v1/jobs", shop, job(records(1, 3), "order-1"));
+    ASSERT_EQ(first.status, 201) << first.raw;
+    EXPECT_EQ(first.body["state"], "queued");
+    EXPECT_EQ(first.body["records"], 3);
+    const std::int64_t id = first.body["id"];
+    const Reply again = post("/v1/jobs", shop, job(records(7, 9), "order-1"));
+    EXPECT_EQ(again.status, 200) << again.raw;
+    EXPECT_EQ(again.body["id"], id);
+
+    const json done = waitFor(id, "printed");
+    ASSERT_EQ(done["state"], "printed") << done.dump();
+    EXPECT_EQ(done["key"], "order-1");
+    for (const auto& r : done["records"]) {
+        EXPECT_EQ(r["state"], "printed");
+        EXPECT_TRUE(r["cupsJob"].is_number_integer()) << done.dump();
+    }
+    const Reply list = get("/v1/jobs?since=2000-01-01T00:00:00Z", shop);
+    ASSERT_EQ(list.body.size(), 1u) << list.raw;
+    EXPECT_EQ(list.body[0]["id"], id);
+    EXPECT_EQ(get("/v1/jobs", limited).body, json::array()) << "another token's jobs are not listed";
+    EXPECT_EQ(get("/v1/jobs/" + std::to_string(id), limited).code(), "no-such-job");
+    EXPECT_EQ(get("/v1/jobs?since=yesterday", shop).code(), "bad-since");
+
+    // A reprint of record 2 is a new job that names the first.
+    const Reply reprint = post("/v1/jobs/" + std::to_string(id) + "/reprint", shop, {{"records", {2}}});
+    ASSERT_EQ(reprint.status, 201) << reprint.raw;
+    const json repeated = waitFor(reprint.body["id"], "printed");
+    EXPECT_EQ(repeated["repeats"], id);
+    EXPECT_EQ(post("/v1/jobs/" + std::to_string(id) + "/reprint", shop, {{"records", {4}}}).code(), "wrong-type");
+
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 1}, {"R2", 2}, {"R3", 1}}));
+}
+
+TEST_F(PrintService, RefusesMissingRevokedAndForeignCallersAndNamesOnlyAllowedOrigins)
+{
+    startService();
+    EXPECT_EQ(get("/v1/printers", "").status, 401);
+    EXPECT_EQ(get("/v1/printers", "").code(), "unauthorized");
+    EXPECT_EQ(get("/v1/printers", std::string(64, '0')).code(), "unauthorized");
+    EXPECT_EQ(post("/v1/jobs", "", job(records(1, 1))).code(), "unauthorized");
+
+    // An allowed origin is named back; any other is refused and never named.
+    const Reply allowed = get("/v1/printers", shop, {{"Origin", "http://shop.test"}});
+    EXPECT_EQ(allowed.status, 200);
+    EXPECT_EQ(allowed.header("Access-Control-Allow-Origin"), "http://shop.test");
+    const Reply foreign = post("/v1/jobs", shop, job(records(1, 1)), {{"Origin", "http://evil.test"}});
+    EXPECT_EQ(foreign.status, 403);
+    EXPECT_EQ(foreign.code(), "origin-not-allowed");
+    EXPECT_EQ(foreign.header("Access-Control-Allow-Origin"), "");
+    EXPECT_EQ(get("/v1/printers", shop, {{"Origin", "http://shop.test.evil.test"}}).code(), "origin-not-allowed");
+    // A token without origins cannot be used from any page.
+    EXPECT_EQ(get("/v1/templates", limited, {{"Origin", "http://shop.test"}}).code(), "origin-not-allowed");
+
+    const Reply preflight = call(service.port, "OPTIONS", "/v1/jobs", "", {},
+                                 {{"Origin", "http://shop.test"}, {"Access-Control-Request-Method", "POST"}});
+    EXPECT_EQ(preflight.status, 204);
+    EXPECT_EQ(preflight.header("Access-Control-Allow-Origin"), "http://shop.test");
+    EXPECT_NE(preflight.header("Access-Control-Allow-Headers").find("Authorization"), std::string::npos);
+    const Reply foreignPreflight = call(service.port, "OPTIONS", "/v1/jobs", "", {}, {{"Origin", "http://evil.test"}});
+    EXPECT_EQ(foreignPreflight.status, 403);
+    EXPECT_EQ(foreignPreflight.header("Access-Control-Allow-Origin"), "");
+
+    // Rights: the limited token sees only what it names and prints nothing else.
+    EXPECT_EQ(get("/v1/printers", limited).body, json::array());
+    const Reply theirs = get("/v1/templates", limited);
+    ASSERT_EQ(theirs.body.size(), 1u) << theirs.raw;
+    EXPECT_EQ(theirs.body[0]["name"], "other");
+    EXPECT_EQ(post("/v1/jobs", limited, job(records(1, 1))).code(), "not-allowed");
+    json otherTemplate = job(records(1, 1));
+    otherTemplate["template"] = "other";
+    EXPECT_EQ(post("/v1/jobs", limited, otherTemplate).code(), "not-allowed") << "the printer is not the token's";
+    EXPECT_EQ(post("/v1/preview", limited, {{"template", "card"}, {"record", {{"单号", "x"}}}}).code(), "not-allowed");
+
+    // Tokens added and revoked while the service runs count within seconds.
+    const std::string later = addToken("later");
+    EXPECT_TRUE(eventually([&] { return get("/v1/printers", later).status == 200; }, 5s));
+    ASSERT_EQ(tool("token revoke later").status, 0);
+    EXPECT_TRUE(eventually([&] { return get("/v1/printers", later).status == 401; }, 5s));
+    const auto list = tool("token list");
+    EXPECT_EQ(list.output.find(shop), std::string::npos) << "the list never shows a token";
+    EXPECT_NE(list.output.find("http://shop.test"), std::string::npos) << list.output;
+    EXPECT_EQ(list.output.find("later"), std::string::npos) << list.output;
+    std::ifstream ini(scratch.path() / "config" / "ordavel" / "service.ini");
+    const std::string stored{std::istreambuf_iterator<char>(ini), {}};
+    EXPECT_EQ(stored.find(shop), std::string::npos) << "only digests are stored";
+
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(runCommand("lpstat -W all -o " + queue.name).output.empty()) << "nothing was printed";
+}
+
+TEST_F(PrintService, AnswersBadInputWithItsCodeAndPosition)
+{
+    startService({"--max-waiting", "5"});
+    const auto raw = [&](const std::string& body) { return call(service.port, "POST", "/v1/jobs", shop, body); };
+    const Reply broken = raw(R"({"template": "card", "records": [)");
+    EXPECT_EQ(broken.code(), "bad-json");
+    EXPECT_EQ(broken.body["error"]["position"], 34) << "bytes count from 1; the end is one past the last";
+    const Reply badUtf8 = raw("{\"template\": \"ca\xff\"}");
+    EXPECT_EQ(badUtf8.code(), "bad-utf8");
+    EXPECT_EQ(badUtf8.body["error"]["position"], 17);
+    EXPECT_EQ(raw("[1]").code(), "wrong-type");
+
+    json nested = job(records(1, 2));
+    nested["records"][1]["单号"] = json::array({1});
+    const Reply wrong = post("/v1/jobs", shop, nested);
+    EXPECT_EQ(wrong.code(), "wrong-type");
+    EXPECT_EQ(wrong.body["error"]["position"], "/records/1/单号");
+    json copies = job(records(1, 1));
+    copies["copies"] = "2";
+    EXPECT_EQ(post("/v1/jobs", shop, copies).body["error"]["position"], "/copies");
+
+    for (const char* name : {"../card", "a/b", "a\\b", "..", "x\x01y", ""}) {
+        json body = job(records(1, 1));
+        body["template"] = name;
+        EXPECT_EQ(post("/v1/jobs", shop, body).code(), "bad-template-name") << name;
+    }
+    json unknown = job(records(1, 1));
+    unknown["template"] = "nothing";
+    EXPECT_EQ(post("/v1/jobs", shop, unknown).code(), "no-such-template");
+    json noPrinter = job(records(1, 1));
+    noPrinter["printer"] = "nowhere";
+    EXPECT_EQ(post("/v1/jobs", shop, noPrinter).code(), "no-such-printer");
+    json missing = job(json::array({{{"单号", "R1"}}, {{"收件人", "x"}}}));
+    const Reply lacking = post("/v1/jobs", shop, missing);
+    EXPECT_EQ(lacking.code(), "missing-columns");
+    EXPECT_EQ(lacking.body["error"]["columns"], json::array({"单号"}));
+    EXPECT_EQ(lacking.body["error"]["record"], 2);
+
+    // Limits: the body, the records of one job and the records waiting.
+    const Reply huge = raw(std::string(16 * 1024 * 1024 + 1, ' '));
+    EXPECT_EQ(huge.status, 413);
+    EXPECT_EQ(huge.code(), "too-large");
+    EXPECT_EQ(post("/v1/jobs", shop, job(records(1, 10001))).code(), "too-many-records");
+    ASSERT_EQ(runCommand("cupsdisable " + queue.name).status, 0);
+    std::this_thread::sleep_for(1100ms); // the service looks at the printers once a second
+    EXPECT_EQ(post("/v1/jobs", shop, job(records(1, 5))).status, 201);
+    const Reply full = post("/v1/jobs", shop, job(records(6, 6)));
+    EXPECT_EQ(full.status, 429);
+    EXPECT_EQ(full.code(), "queue-full");
+    EXPECT_FALSE(full.header("Retry-After").empty());
+}
+
+TEST_F(PrintService, AStoppedPrinterKeepsJobsQueuedUntilItPrintsAgainAndExpiredOrCancelledOnesNever)
+{
+    startService();
+    ASSERT_EQ(runCommand("cupsdisable " + queue.name).status, 0);
+    std::this_thread::sleep_for(1100ms);
+    const Reply waiting = post("/v1/jobs", shop, job(records(1, 2)));
+    json expiring = job(records(3, 3));
+    expiring["expires"] = 1;
+    const Reply expires = post("/v1/jobs", shop, expiring);
+    const Reply cancelled = post("/v1/jobs", shop, job(records(4, 4)));
+    ASSERT_EQ(waiting.status, 201);
+    ASSERT_EQ(expires.status, 201);
+    ASSERT_EQ(cancelled.status, 201);
+
+    EXPECT_TRUE(eventually([&] {
+        const json view = get("/v1/jobs/" + std::to_string(waiting.body["id"].get<int>()), shop).body;
+        return view["state"] == "queued" && !view["reason"].get<std::string>().empty();
+    }, 10s)) << "a waiting job says why";
+    const Reply cancel = post("/v1/jobs/" + std::to_string(cancelled.body["id"].get<int>()) + "/cancel", shop, json::object());
+    EXPECT_EQ(cancel.body["state"], "cancelled") << cancel.raw;
+    EXPECT_EQ(waitFor(expires.body["id"], "expired", 10s)["state"], "expired");
+
+    ASSERT_EQ(runCommand("cupsenable " + queue.name).status, 0);
+    EXPECT_EQ(waitFor(waiting.body["id"], "printed")["state"], "printed");
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 1}, {"R2", 1}}));
+}
+
+TEST_F(PrintService, PreviewsAPageAndStreamsStateChanges)
+{
+    startService();
+    const Reply png = post("/v1/preview?dpi=50", shop, {{"template", "card"}, {"record", {{"单号", "P1"}}}});
+    ASSERT_EQ(png.status, 200);
+    EXPECT_EQ(png.raw.substr(1, 3), "PNG");
+    const QImage picture = QImage::fromData(reinterpret_cast<const uchar*>(png.raw.data()), static_cast<int>(png.raw.size()));
+    EXPECT_EQ(picture.width(), 197); // 100 mm at 50 dpi
+    const Reply pdf = post("/v1/preview?format=pdf", shop, {{"template", "card"}, {"record", {{"单号", "P1"}}}});
+    EXPECT_EQ(pdf.raw.substr(0, 5), "%PDF-");
+    EXPECT_EQ(post("/v1/preview?dpi=0", shop, {{"template", "card"}, {"record", {{"单号", "P1"}}}}).code(), "bad-dpi");
+
+    // The stream tells the token's own job reaching "printed".
+    std::string stream;
+    std::atomic<bool> seen{false};
+    std::thread listener([&] {
+        httplib::Client client("127.0.0.1", service.port);
+        client.set_read_timeout(30, 0);
+        client.Get("/v1/events", {{"Authorization", "Bearer " + shop}}, [&](const char* data, std::size_t size) {
+            stream.append(data, size);
+            seen = stream.find(R"("state":"printed","type":"job")") != std::string::npos;
+            return !seen;
+        });
+    });
+    std::this_thread::sleep_for(300ms);
+    const Reply sent = post("/v1/jobs", shop, job(records(1, 1)));
+    ASSERT_EQ(sent.status, 201);
+    waitFor(sent.body["id"], "printed");
+    listener.join();
+    EXPECT_TRUE(seen) << stream;
+    EXPECT_NE(stream.find(R"("type":"record")"), std::string::npos) << stream;
+}
+
+TEST_F(PrintService, AHalfOpenConnectionTimesOutWithoutHoldingOthers)
+{
+    startService();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(service.port));
+    ::inet_pton(AF_INET, "127.0.0.1", &address.sin_addr);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string partial = "POST /v1/jobs HTTP/1.1\r\nHost: x\r\nContent-Length: 100\r\n\r\n{";
+    ASSERT_EQ(::send(fd, partial.data(), partial.size(), 0), static_cast<ssize_t>(partial.size()));
+    const auto before = std::chrono::steady_clock::now();
+    EXPECT_EQ(get("/v1/info", "").status, 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 2s);
+    timeval wait{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char buffer[256];
+    const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
+    EXPECT_GE(got, 0) << "the service closed the connection (or answered) within its timeout";
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 9s);
+    ::close(fd);
+}
+
+TEST_F(PrintService, ListensOnLoopbackOnlyAndRefusesOtherAddressesWithoutTokens)
+{
+    startService();
+    const auto listening = runCommand("ss -Hltn 'sport = :" + std::to_string(service.port) + "'").output;
+    const std::string port = ":" + std::to_string(service.port);
+    EXPECT_EQ(listening.find("0.0.0.0" + port), std::string::npos) << listening;
+    EXPECT_EQ(listening.find("*" + port), std::string::npos) << listening;
+    EXPECT_EQ(listening.find("[::]" + port), std::string::npos) << listening;
+    EXPECT_NE(listening.find("127.0.0.1" + port), std::string::npos) << listening;
+    EXPECT_EQ(service.stop(SIGTERM), 0);
+
+    ASSERT_EQ(tool("token revoke shop").status, 0);
+    ASSERT_EQ(tool("token revoke limited").status, 0);
+    const auto refused = runCommand(std::string(ORDAVEL_CLI) + " serve --port 0 --listen 0.0.0.0");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("needs at least one token"), std::string::npos) << refused.output;
+}
+
+// Killed while a 200-record job is being printed and started again, the
+// service prints every record exactly once: what reached CUPS before the
+// kill is found there through the journal and not sent again.
+TEST_F(PrintService, KilledMidJobAndRestartedPrintsEveryRecordExactlyOnce)
+{
+    startService();
+    const Reply sent = post("/v1/jobs", shop, job(records(1, 200), "big"));
+    ASSERT_EQ(sent.status, 201) << sent.raw;
+    const std::int64_t id = sent.body["id"];
+    // Kill once part of the job is in CUPS and part is not.
+    EXPECT_TRUE(eventually([&] {
+        const json view = get("/v1/jobs/" + std::to_string(id), shop).body;
+        int out = 0;
+        for (const auto& r : view.value("records", json::array()))
+            out += r["cupsJob"].is_null() ? 0 : 1;
+        return out > 0;
+    }, 60s));
+    EXPECT_EQ(service.stop(SIGKILL), -SIGKILL);
+
+    startService();
+    const json done = waitFor(id, "printed", 120s);
+    EXPECT_EQ(done["state"], "printed") << done.dump();
+    EXPECT_EQ(post("/v1/jobs", shop, job(records(1, 1), "big")).body["id"], id) << "the key survives the restart";
+    std::map<std::string, int> expected;
+    for (int r = 1; r <= 200; ++r)
+        expected["R" + std::to_string(r)] = 1;
+    EXPECT_EQ(printed(), expected);
+}
+
+// SIGTERM stops the service with status 0 and keeps what waits: a job
+// accepted while the printer was stopped prints after the next start.
+TEST_F(PrintService, StopsOnSigtermKeepingTheQueue)
+{
+    ASSERT_EQ(runCommand("cupsdisable " + queue.name).status, 0);
+    startService();
+    const Reply sent = post("/v1/jobs", shop, job(records(1, 2)));
+    ASSERT_EQ(sent.status, 201) << sent.raw;
+    EXPECT_EQ(service.stop(SIGTERM), 0);
+    ASSERT_EQ(runCommand("cupsenable " + queue.name).status, 0);
+    startService();
+    EXPECT_EQ(waitFor(sent.body["id"], "printed")["state"], "printed");
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 1}, {"R2", 1}}));
+}
+
+// The demo page in real headless Chromium: served from an origin the token
+// names, it prints two records through client.js; the same page from another
+// origin cannot even load the module, and prints nothing.
+TEST_F(PrintService, TheDemoPagePrintsFromAnAllowedOriginAndIsRefusedFromAnother)
+{
+    if (runCommand("command -v chromium && command -v node").status != 0)
+        GTEST_SKIP() << "needs chromium and node";
+    httplib::Server pages;
+    pages.set_mount_point("/", std::string(ORDAVEL_SOURCE_DIR) + "/data/web");
+    const int pagePort = pages.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(pagePort, 0);
+    std::thread serving([&] { pages.listen_after_bind(); });
+    const std::string web = addToken("web --origin http://127.0.0.1:" + std::to_string(pagePort));
+    startService();
+
+    const auto open = [&](const std::string& host, const std::string& expression) {
+        const std::string url = "http://" + host + ":" + std::to_string(pagePort) + "/index.html?service=http://127.0.0.1:"
+            + std::to_string(service.port) + "&token=" + web;
+        const auto run = runCommand("node " + shellQuoted(std::string(ORDAVEL_SOURCE_DIR) + "/tests/service/browser_eval.mjs")
+                                    + " " + shellQuoted(url) + " " + shellQuoted(expression) + " 60000");
+        const std::string line = run.output.substr(run.output.rfind('{') == std::string::npos ? 0 : run.output.find('{'));
+        return json::parse(line, nullptr, false);
+    };
+    const json allowed = open("127.0.0.1", R"(demo.ready.then(() => demo.print([{"单号": "B1"}, {"单号": "B2"}])))"
+                                           R"(.then((job) => job.state + " " + job.records.length))");
+    EXPECT_EQ(allowed.value("value", allowed.dump()), "printed 2");
+    const json refused = open("localhost", R"(demo.ready.then(() => "connected", (e) => "refused"))");
+    EXPECT_EQ(refused.value("value", refused.dump()), "refused");
+
+    pages.stop();
+    serving.join();
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"B1", 1}, {"B2", 1}}));
+}
+
+} // namespace
+} // namespace ordavel::test

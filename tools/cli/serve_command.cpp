@@ -1,0 +1,132 @@
+// ordavel-cli serve [--port N] [--templates DIR] [--listen ADDR]: the local
+// print service in the foreground, until SIGTERM or SIGINT.
+#include "cli_support.h"
+#include "command.h"
+#include "headless_app.h"
+#include "template_input.h"
+
+#include "service/journal_queue.h"
+#include "service/render/qt_page_maker.h"
+#include "service/service.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <pthread.h>
+
+namespace ordavel::cli {
+
+namespace {
+
+struct Settings {
+    int port = service::kDefaultPort;
+    std::string templates;
+    std::string listen;
+    int maxWaiting = static_cast<int>(service::kMaxWaitingRecords);
+};
+
+OptionParser declare(Settings& s)
+{
+    OptionParser parser("serve", "Runs the local print service in the foreground: web pages and programs print"
+                                 " templates through it (SIGTERM stops it after the page being drawn).");
+    parser.option({.name = "--port", .value = "N",
+                   .help = "the TCP port (default " + std::to_string(service::kDefaultPort) + "; 0 takes a free one)"},
+                  [&s](const std::string& value) {
+                      s.port = value == "0" ? 0 : parsePositive(value);
+                      return (value != "0" && s.port == 0) || s.port > 65535
+                          ? std::string("--port takes a port number from 0 to 65535")
+                          : std::string();
+                  });
+    parser.option({.name = "--templates", .value = "DIR",
+                   .help = "the folder of the .oxf templates (default $XDG_DATA_HOME/ordavel/templates)"},
+                  [&s](const std::string& value) {
+                      s.templates = value;
+                      return value.empty() ? std::string("--templates takes a folder") : std::string();
+                  });
+    parser.option({.name = "--listen", .value = "ADDR",
+                   .help = "listen on this address instead of 127.0.0.1 and ::1 (needs a token)"},
+                  [&s](const std::string& value) {
+                      s.listen = value;
+                      return value.empty() ? std::string("--listen takes an address") : std::string();
+                  });
+    parser.option({.name = "--max-waiting", .value = "N",
+                   .help = "records that may wait before new jobs are refused (default "
+                       + std::to_string(service::kMaxWaitingRecords) + ")"},
+                  [&s](const std::string& value) {
+                      s.maxWaiting = parsePositive(value);
+                      return s.maxWaiting == 0 ? std::string("--max-waiting takes a whole number of at least 1")
+                                               : std::string();
+                  });
+    return parser;
+}
+
+int fail(const std::string& message)
+{
+    std::fprintf(stderr, "ordavel-cli serve: %s\n", message.c_str());
+    return 1;
+}
+
+int run(const std::vector<std::string>& args)
+{
+    Settings s;
+    if (const auto status = parseInto(s, declare, args))
+        return *status;
+    service::ServiceOptions options;
+    options.port = s.port;
+    options.version = ORDAVEL_VERSION;
+    options.maxWaitingRecords = static_cast<std::size_t>(s.maxWaiting);
+    if (!s.templates.empty())
+        options.templatesFolder = s.templates;
+    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && tmp[0] == '/')
+        options.scratchFolder = tmp;
+    if (!s.listen.empty()) {
+        // Anyone on that network could print: only with tokens to ask for.
+        std::string error;
+        const auto tokens = service::TokenFile(options.tokenFile).load(error);
+        if (!tokens)
+            return fail(error);
+        if (tokens->empty())
+            return fail("--listen needs at least one token (ordavel-cli token add NAME)");
+        options.addresses = {s.listen};
+    }
+
+    // Signals are taken by this thread alone (sigwait below); every thread
+    // started from here on inherits the mask.
+    sigset_t stopping;
+    sigemptyset(&stopping);
+    sigaddset(&stopping, SIGTERM);
+    sigaddset(&stopping, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    // The queue is the print journal: without it nothing accepted would
+    // survive a restart, so the service does not run without it.
+    std::string error;
+    const auto queue = service::JournalQueue::open(Journal::defaultPath(), error);
+    if (!queue)
+        return fail("cannot open the print journal: " + error);
+    if (const std::string notice = queue->takeNotice(); !notice.empty())
+        std::fprintf(stderr, "ordavel-cli serve: %s\n", notice.c_str());
+
+    const auto app = makeHeadlessApp();
+    service::QtPageMaker pages;
+    service::Service server(options, *queue, pages);
+    if (const std::string why = server.start(); !why.empty())
+        return fail(why);
+    for (const auto& address : server.boundAddresses()) {
+        const bool v6 = address.find(':') != std::string::npos;
+        std::printf("listening on http://%s%s%s:%d\n", v6 ? "[" : "", address.c_str(), v6 ? "]" : "", server.port());
+    }
+    std::fflush(stdout);
+    int signal = 0;
+    sigwait(&stopping, &signal);
+    std::fprintf(stderr, "ordavel-cli serve: stopping\n");
+    server.stop();
+    return 0;
+}
+
+const CommandRegistration registration({"serve", [] { return usageOf(declare); }, run});
+
+} // namespace
+
+} // namespace ordavel::cli
