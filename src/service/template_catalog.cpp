@@ -111,8 +111,8 @@ std::optional<TemplateInfo> TemplateCatalog::describe(const std::string& name, s
         return std::nullopt;
     }
     if (const auto paper = paperSize(doc.page())) {
-        info.widthMm = paper->widthTenthsMm / 10.0;
-        info.heightMm = paper->heightTenthsMm / 10.0;
+        info.widthMm = paper->widthHundredthsMm / 100.0;
+        info.heightMm = paper->heightHundredthsMm / 100.0;
     }
     info.fields = templateFields(doc);
     const std::lock_guard lock(m_mutex);

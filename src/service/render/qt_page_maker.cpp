@@ -183,10 +183,10 @@ std::string QtPageMaker::preview(const std::string& templatePath, const RecordVa
         const QByteArray bytes = file.readAll();
         return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     }
-    const PaperSize paper = paperSize(doc->page()).value_or(PaperSize{2100, 2970});
-    const auto pixels = [dpi](int tenthsMm) { return static_cast<int>(std::lround(tenthsMm * dpi / 254.0)); };
-    const int width = pixels(paper.widthTenthsMm);
-    const int height = pixels(paper.heightTenthsMm);
+    const PaperSize paper = paperSize(doc->page()).value_or(PaperSize{21000, 29700});
+    const auto pixels = [dpi](int hundredthsMm) { return static_cast<int>(std::lround(hundredthsMm * dpi / 2540.0)); };
+    const int width = pixels(paper.widthHundredthsMm);
+    const int height = pixels(paper.heightHundredthsMm);
     if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > 64LL * 1024 * 1024) {
         error = "页面太大，无法以此分辨率预览";
         return {};
