@@ -11,6 +11,7 @@
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
 #include "designer/printer_calibration_dialog.h"
+#include "designer/scan_proposals_dialog.h"
 #include "designer/slot_tab_order.h"
 #include "designer/undo_controller.h"
 #include "designer/work_area.h"
@@ -328,6 +329,14 @@ void MainWindow::openPrinterCalibration()
     dialog.exec();
 }
 
+void MainWindow::scanToBoxes()
+{
+    // Boxes are added in the designer, where the step can be undone.
+    if (m_document.appMode() != AppMode::DesignMode)
+        switchMode(AppMode::DesignMode);
+    scanIntoDocument(m_document, m_prompter, this);
+}
+
 void MainWindow::resetDocument()
 {
     removeBackgroundTempFile();
@@ -417,6 +426,8 @@ void MainWindow::dispatch(const QString& caption)
 {
     if (caption == QStringLiteral("新建"))
         m_files.newDocument();
+    else if (caption == QStringLiteral("扫描生成..."))
+        scanToBoxes();
     else if (caption == QStringLiteral("打开"))
         m_files.open();
     else if (caption == QStringLiteral("保存"))

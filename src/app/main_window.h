@@ -88,6 +88,8 @@ public:
     bool print();
     // The modal dialog "打印机校准" of the Print button's menu.
     void openPrinterCalibration();
+    // "扫描生成...": boxes proposed from a scanned form, added as one undo step.
+    void scanToBoxes();
     // Replaces the document with the template `fileName` (New, then the reader,
     // whose messages go to the prompter) and shows it in EditMode. True when loaded.
     bool openTemplate(const std::string& fileName);

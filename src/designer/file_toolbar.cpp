@@ -142,7 +142,12 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     m_modeGroup->setExclusive(true);
 
     addSeparator();
-    addCommand("新建", "新建报表");
+    m_newMenu = new QMenu(this);
+    m_newMenu->setObjectName(QStringLiteral("新建菜单"));
+    auto* create = new SplitCommand(toolbarIcon(QStringLiteral("新建")), QStringLiteral("新建"), m_newMenu, this);
+    create->setToolTip(QStringLiteral("新建报表"));
+    connect(create, &QAction::triggered, this, [this] { emit commandTriggered(QStringLiteral("新建")); });
+    addAction(create);
     addOpenCommand();
     // Save keeps its arrow, and with it Save As, usable while Save is disabled.
     auto* save = new SplitCommand(toolbarIcon(QStringLiteral("保存")), QStringLiteral("保存"), m_saveMenu, this);
@@ -175,6 +180,7 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     m_helpMenu->addSeparator();
     addMenuCommand(m_helpMenu, QStringLiteral("关于本软件(&A)..."));
     addMenuCommand(m_printMenu, QStringLiteral("打印机校准..."));
+    addMenuCommand(m_newMenu, QStringLiteral("扫描生成..."));
 
     // Button with a drop-down arrow: the button part runs the command, the arrow opens the menu.
     for (auto [action, menu] : {std::pair{print, m_printMenu}, std::pair{help, m_helpMenu}}) {

@@ -1,7 +1,7 @@
 #pragma once
 // The file toolbar `工具条_文件操作`: 15 entries (separators included) in a
 // fixed order, the drop-down menus of "保存" (`保存菜单`), "打印" (`打印菜单`) and
-// "帮助" (`帮助菜单`).
+// "帮助" (`帮助菜单`) and "新建" (`新建菜单`).
 // Every click, of a button or of a menu entry, is reported by its caption.
 // The arrow of "保存" stays usable while Save itself is disabled, so Save As
 // is always within reach.
@@ -33,6 +33,8 @@ public:
     // The Open button's arrow: recent and sample templates (recent_menu.h),
     // filled anew each time it opens (or by fillOpenMenuNow).
     QMenu* openMenu() const { return m_openMenu; }
+    // The New button's arrow: "扫描生成...".
+    QMenu* newMenu() const { return m_newMenu; }
     void fillOpenMenuNow();
 
     // Enabled and checked states of a mode: page setup only in design, print
@@ -52,6 +54,7 @@ private:
     QMenu* m_helpMenu = nullptr;
     QMenu* m_printMenu = nullptr;
     QMenu* m_openMenu = nullptr;
+    QMenu* m_newMenu = nullptr;
     QActionGroup* m_modeGroup = nullptr;
 };
 

@@ -1,0 +1,381 @@
+#include "designer/scan_proposals_dialog.h"
+
+#include "file/file_system.h"
+#include "model/document.h"
+#include "platform/prompter.h"
+#include "scan/caption_reader.h"
+#include "scan/scan_file.h"
+#include "scan/scan_template.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFormLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+namespace ordavel {
+
+namespace {
+
+constexpr const char* kTitle = "扫描生成";
+constexpr std::uintmax_t kMaxScanBytes = std::uintmax_t{512} << 20;
+
+struct PaperPreset {
+    const char* name;
+    double widthCm;
+    double heightCm;
+};
+
+constexpr PaperPreset kPresets[] = {
+    {"运单 23.0 × 12.7 厘米", 23.0, 12.7},
+    {"24.1 × 14.0 厘米", 24.1, 14.0},
+    {"A4 21.0 × 29.7 厘米", 21.0, 29.7},
+    {"A5 14.8 × 21.0 厘米", 14.8, 21.0},
+};
+constexpr int kCustom = static_cast<int>(std::size(kPresets));
+
+void tell(Prompter& prompter, const std::string& text)
+{
+    prompter.show(Message{text, kTitle, MessageIcon::Exclamation, MessageButtons::Ok});
+}
+
+QImage toImage(const scan::Picture& picture)
+{
+    if (picture.empty())
+        return {};
+    const QImage::Format format = picture.channels == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8;
+    return QImage(picture.pixels.data(), picture.width, picture.height, picture.width * picture.channels, format)
+        .copy();
+}
+
+// The analysis on a thread of its own; the GUI thread keeps the progress
+// window live and asks the analysis to stop when it is cancelled.
+std::optional<scan::ScanAnalysis> analyseWithProgress(const scan::Picture& picture, scan::PaperSize paper,
+                                                      QWidget* parent)
+{
+    QProgressDialog progress(QStringLiteral("正在分析扫描件..."), QStringLiteral("取消"), 0, 100, parent);
+    progress.setObjectName(QStringLiteral("进度框_扫描生成"));
+    progress.setWindowTitle(QString::fromUtf8(kTitle));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setValue(0);
+
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    std::atomic<int> percent{0};
+    scan::ScanAnalysis result;
+    std::thread worker([&] {
+        scan::CaptionReader reader;
+        result = scan::analyseScan(picture, paper, reader, [&](double share) {
+            percent = static_cast<int>(std::lround(std::clamp(share, 0.0, 1.0) * 100.0));
+            return !stop.load();
+        });
+        done = true;
+    });
+    QObject::connect(&progress, &QProgressDialog::canceled, [&] {
+        stop = true;
+        progress.setLabelText(QStringLiteral("正在取消..."));
+    });
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(30);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (progress.wasCanceled())
+            stop = true;
+        if (done.load()) {
+            loop.quit();
+            return;
+        }
+        if (!stop.load())
+            progress.setValue(std::min(percent.load(), 99));
+    });
+    poll.start();
+    loop.exec();
+    worker.join();
+    if (stop.load() || result.cancelled)
+        return std::nullopt;
+    return result;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- paper
+
+ScanPaperDialog::ScanPaperDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("对话框_扫描纸张"));
+    setWindowTitle(QStringLiteral("扫描件的纸张"));
+    m_presets = new QComboBox(this);
+    for (const PaperPreset& preset : kPresets)
+        m_presets->addItem(QString::fromUtf8(preset.name));
+    m_presets->addItem(QStringLiteral("自定义"));
+    m_width = new QDoubleSpinBox(this);
+    m_height = new QDoubleSpinBox(this);
+    for (QDoubleSpinBox* box : {m_width, m_height}) {
+        box->setRange(1.0, 300.0);
+        box->setDecimals(1);
+        box->setSingleStep(0.1);
+        box->setSuffix(QStringLiteral(" 厘米"));
+    }
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("纸张："), m_presets);
+    form->addRow(QStringLiteral("宽度："), m_width);
+    form->addRow(QStringLiteral("高度："), m_height);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    connect(m_presets, &QComboBox::currentIndexChanged, this, &ScanPaperDialog::choosePreset);
+    choosePreset(0);
+}
+
+void ScanPaperDialog::choosePreset(int index)
+{
+    if (m_presets->currentIndex() != index)
+        m_presets->setCurrentIndex(index); // comes back here through the signal
+    const bool custom = index == kCustom;
+    m_width->setEnabled(custom);
+    m_height->setEnabled(custom);
+    if (!custom && index >= 0 && index < kCustom) {
+        m_width->setValue(kPresets[index].widthCm);
+        m_height->setValue(kPresets[index].heightCm);
+    }
+}
+
+void ScanPaperDialog::setCustomSize(double widthCm, double heightCm)
+{
+    choosePreset(kCustom);
+    m_width->setValue(widthCm);
+    m_height->setValue(heightCm);
+}
+
+scan::PaperSize ScanPaperDialog::paper() const
+{
+    return {m_width->value(), m_height->value()};
+}
+
+// ---------------------------------------------------------------- proposals
+
+// The scan scaled to the view with each proposal outlined: kept ones in blue
+// with their column name, dropped ones grey and dashed.
+class ScanView : public QWidget {
+public:
+    explicit ScanView(ScanProposalsDialog& dialog) : QWidget(&dialog), m_dialog(dialog)
+    {
+        setObjectName(QStringLiteral("扫描件"));
+        const QSize size = (QSizeF(dialog.m_scan.size()) * dialog.m_scale).toSize();
+        setFixedSize(size.expandedTo(QSize(1, 1)));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.drawImage(rect(), m_dialog.m_scan);
+        QFont font = painter.font();
+        font.setPixelSize(12);
+        painter.setFont(font);
+        for (int i = 0; i < static_cast<int>(m_dialog.m_fields.size()); ++i) {
+            const bool kept = m_dialog.isKept(i);
+            const QRectF r = m_dialog.viewRect(i);
+            painter.setPen(QPen(kept ? QColor(0, 90, 220) : QColor(150, 150, 150), kept ? 2 : 1,
+                                kept ? Qt::SolidLine : Qt::DashLine));
+            painter.setBrush(kept ? QColor(0, 90, 220, 40) : Qt::NoBrush);
+            painter.drawRect(r);
+            const QString name = QString::fromStdString(m_dialog.m_fields[static_cast<std::size_t>(i)].column);
+            painter.setPen(kept ? QColor(0, 60, 170) : QColor(130, 130, 130));
+            painter.drawText(r.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, name);
+        }
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return;
+        // The releases of a double click are no clicks of their own.
+        if (m_afterDoubleClick)
+            return;
+        if (const int index = m_dialog.fieldAt(event->position().toPoint()); index >= 0)
+            m_dialog.toggle(index);
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return;
+        m_afterDoubleClick = true;
+        // The clicks of the pair toggled the field; a rename leaves it as it was before them.
+        if (const int index = m_dialog.fieldAt(event->position().toPoint()); index >= 0) {
+            if (index == m_pressed && m_dialog.isKept(index) != m_keptBefore)
+                m_dialog.toggle(index);
+            m_dialog.rename(index);
+        }
+    }
+
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        if (event->button() != Qt::LeftButton)
+            return;
+        // A press starts a gesture unless it is the second of a double click.
+        const int index = m_dialog.fieldAt(event->position().toPoint());
+        if (index != m_pressed || !m_sincePress.isValid() ||
+            m_sincePress.elapsed() > QApplication::doubleClickInterval()) {
+            m_pressed = index;
+            m_keptBefore = index >= 0 && m_dialog.isKept(index);
+            m_afterDoubleClick = false;
+            m_sincePress.start();
+        }
+    }
+
+private:
+    ScanProposalsDialog& m_dialog;
+    bool m_afterDoubleClick = false;
+    int m_pressed = -1;       // the field the gesture began on
+    bool m_keptBefore = true; // its state then
+    QElapsedTimer m_sincePress;
+};
+
+ScanProposalsDialog::ScanProposalsDialog(const QImage& scan, std::vector<scan::ProposedField> fields,
+                                         Prompter& prompter, QWidget* parent)
+    : QDialog(parent), m_scan(scan), m_fields(std::move(fields)), m_kept(m_fields.size(), true), m_prompter(prompter)
+{
+    setObjectName(QStringLiteral("对话框_扫描生成"));
+    setWindowTitle(QString::fromUtf8(kTitle));
+    if (!m_scan.isNull())
+        m_scale = std::min({1.0, 900.0 / m_scan.width(), 640.0 / m_scan.height()});
+    m_view = new ScanView(*this);
+    auto* hint = new QLabel(QStringLiteral("单击框格保留或去掉，双击改名；确定后保留的框格加入报表。"), this);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(hint);
+    layout->addWidget(m_view, 0, Qt::AlignCenter);
+    layout->addWidget(buttons);
+}
+
+QRectF ScanProposalsDialog::viewRect(int index) const
+{
+    const scan::PixelRect& r = m_fields[static_cast<std::size_t>(index)].rect;
+    return {r.x * m_scale, r.y * m_scale, r.w * m_scale, r.h * m_scale};
+}
+
+QPoint ScanProposalsDialog::centreOnView(int index) const
+{
+    return viewRect(index).center().toPoint();
+}
+
+int ScanProposalsDialog::fieldAt(QPoint viewPoint) const
+{
+    int best = -1;
+    double bestArea = 0;
+    for (int i = 0; i < static_cast<int>(m_fields.size()); ++i) {
+        const QRectF r = viewRect(i);
+        if (!r.adjusted(-1, -1, 1, 1).contains(viewPoint))
+            continue;
+        const double area = r.width() * r.height();
+        if (best < 0 || area < bestArea) {
+            best = i;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
+void ScanProposalsDialog::toggle(int index)
+{
+    const auto i = static_cast<std::size_t>(index);
+    m_kept[i] = !m_kept[i];
+    m_view->update();
+}
+
+void ScanProposalsDialog::rename(int index)
+{
+    scan::ProposedField& field = m_fields[static_cast<std::size_t>(index)];
+    const std::optional<std::string> name = m_prompter.askText("数据列的名称：", kTitle, field.column);
+    if (!name || scan::tidyCaption(*name).empty())
+        return;
+    field.column = scan::columnNameFor(*name);
+    m_view->update();
+}
+
+std::vector<scan::ProposedField> ScanProposalsDialog::keptFields() const
+{
+    std::vector<scan::ProposedField> kept;
+    for (std::size_t i = 0; i < m_fields.size(); ++i)
+        if (m_kept[i])
+            kept.push_back(m_fields[i]);
+    return kept;
+}
+
+// ---------------------------------------------------------------- command
+
+bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
+{
+    FileChoice choice;
+    choice.title = "选择扫描件";
+    choice.filter = "扫描件 (*.png *.jpg *.jpeg *.bmp *.tif *.tiff);;所有文件 (*.*)";
+    const std::optional<std::string> path = prompter.chooseOpenFile(choice);
+    if (!path)
+        return false;
+    FileStatus status;
+    const std::optional<std::string> bytes = readRegularFile(*path, kMaxScanBytes, &status);
+    if (!bytes) {
+        tell(prompter, "无法读取扫描件：" + describeFileStatus(status) + "\r\n（" + *path + "）");
+        return false;
+    }
+    std::string error;
+    const std::optional<scan::ScanImage> image = scan::readScanBytes(*bytes, &error);
+    if (!image) {
+        tell(prompter, "无法读取扫描件：" + error + "\r\n（" + *path + "）");
+        return false;
+    }
+
+    ScanPaperDialog paperDialog(parent);
+    if (paperDialog.exec() != QDialog::Accepted)
+        return false;
+    const scan::PaperSize paper = paperDialog.paper();
+
+    const std::optional<scan::ScanAnalysis> analysis = analyseWithProgress(image->picture, paper, parent);
+    if (!analysis)
+        return false;
+    if (analysis->fields.empty()) {
+        tell(prompter, "扫描件上没有找到可填写的框格。");
+        return false;
+    }
+
+    ScanProposalsDialog proposals(toImage(image->picture), analysis->fields, prompter, parent);
+    if (proposals.exec() != QDialog::Accepted)
+        return false;
+    std::vector<scan::ProposedField> kept = proposals.keptFields();
+    scan::makeColumnsUnique(kept);
+
+    const double dpi = analysis->width / (paper.widthCm / 2.54);
+    std::string background = scan::backgroundBytes(*bytes, image->picture, dpi);
+    if (background.empty()) {
+        tell(prompter, "无法把扫描件转换为背景图片。");
+        return false;
+    }
+    // All in one go after the dialogs have closed, so that it is one undo step.
+    scan::setScanPage(doc, paper, std::move(background));
+    scan::addFieldBoxes(doc, *analysis, kept);
+    return true;
+}
+
+} // namespace ordavel

@@ -1,0 +1,77 @@
+#pragma once
+// "扫描生成...": a scanned form turned into boxes of the current document.
+// The scan is chosen through the prompter, the paper size in a small dialog,
+// the analysis runs off the GUI thread behind a progress window that can be
+// cancelled, and the proposed fields are shown on the scan to be kept,
+// dropped or renamed before they become boxes.
+
+#include "scan/scan_analysis.h"
+
+#include <QDialog>
+#include <QImage>
+
+#include <vector>
+
+class QComboBox;
+class QDoubleSpinBox;
+
+namespace ordavel {
+
+class Document;
+class Prompter;
+
+// The paper the scan was made of: presets of the common forms and a custom size.
+class ScanPaperDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ScanPaperDialog(QWidget* parent = nullptr);
+
+    // Chooses preset `index` of the list (the last is the custom size).
+    void choosePreset(int index);
+    void setCustomSize(double widthCm, double heightCm);
+    scan::PaperSize paper() const;
+
+private:
+    QComboBox* m_presets = nullptr;
+    QDoubleSpinBox* m_width = nullptr;
+    QDoubleSpinBox* m_height = nullptr;
+};
+
+// The proposals outlined on the scan with their column names. A click keeps
+// or drops a proposal, a double click renames it.
+class ScanProposalsDialog : public QDialog {
+    Q_OBJECT
+public:
+    ScanProposalsDialog(const QImage& scan, std::vector<scan::ProposedField> fields, Prompter& prompter,
+                        QWidget* parent = nullptr);
+
+    const std::vector<scan::ProposedField>& fields() const { return m_fields; }
+    bool isKept(int index) const { return m_kept[static_cast<std::size_t>(index)]; }
+    // The fields still kept, in their order.
+    std::vector<scan::ProposedField> keptFields() const;
+    // Where field `index` is drawn, in the coordinates of the scan's view.
+    QPoint centreOnView(int index) const;
+    QWidget* view() const { return m_view; }
+
+    // The field under a point of the view, -1 when none (the smallest wins).
+    int fieldAt(QPoint viewPoint) const;
+    void toggle(int index);
+    void rename(int index);
+
+private:
+    friend class ScanView;
+    QRectF viewRect(int index) const;
+
+    QImage m_scan;
+    std::vector<scan::ProposedField> m_fields;
+    std::vector<bool> m_kept;
+    Prompter& m_prompter;
+    QWidget* m_view = nullptr;
+    double m_scale = 1.0;
+};
+
+// The whole command on `doc`. Returns true when boxes were added; nothing of
+// the document changes when the user cancels at any step or the scan cannot be read.
+bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent);
+
+} // namespace ordavel

@@ -1,0 +1,187 @@
+// "扫描生成..." from the New button's arrow: a scanned form through the
+// paper dialog, the analysis and the proposals dialog into the document.
+
+#include "designer/file_toolbar.h"
+#include "designer/scan_proposals_dialog.h"
+#include "designer/undo_controller.h"
+#include "window_fixture.h"
+
+#include <QMenu>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+namespace ordavel {
+namespace {
+
+const char* kScan = ORDAVEL_TEST_DATA "/scans/form_example1.png";
+
+class ScanCommand : public WindowTest {
+protected:
+    // Calls `act` on each modal window as it comes up, until the command returns.
+    void runWith(const std::function<void(QWidget*)>& act, const std::function<void()>& command)
+    {
+        QTimer driver;
+        driver.setInterval(20);
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                act(modal);
+            else if (auto* progress = window->findChild<QProgressDialog*>(QStringLiteral("进度框_扫描生成"));
+                     progress && progress->isVisible())
+                act(progress);
+        });
+        driver.start();
+        command();
+        driver.stop();
+        for (int i = 0; i < 3; ++i)
+            QApplication::processEvents();
+    }
+
+    std::vector<const Box*> boxesInUse()
+    {
+        std::vector<const Box*> boxes;
+        for (int i = 1; i <= doc().slotCount(); ++i)
+            if (doc().box(i).inUse)
+                boxes.push_back(&doc().box(i));
+        return boxes;
+    }
+
+    const UndoHistory& history() { return window->undoController()->history(); }
+};
+
+TEST_F(ScanCommand, KeptProposalsBecomeBoxesOnTheScanAsOneUndoStep)
+{
+    QAction* entry = nullptr;
+    for (QAction* action : window->fileToolBar()->newMenu()->actions())
+        if (action->text() == QStringLiteral("扫描生成..."))
+            entry = action;
+    ASSERT_NE(entry, nullptr);
+
+    prompter.files = {std::string(kScan)};
+    prompter.texts = {"收件人电话(手机)"};
+    const std::size_t stepsBefore = history().undoCount();
+    std::vector<scan::ProposedField> shown;
+    std::string droppedColumn;
+    bool paperAsked = false;
+    runWith(
+        [&](QWidget* modal) {
+            if (auto* paper = qobject_cast<ScanPaperDialog*>(modal)) {
+                paperAsked = true;
+                paper->choosePreset(2); // A4
+                EXPECT_DOUBLE_EQ(paper->paper().widthCm, 21.0);
+                EXPECT_DOUBLE_EQ(paper->paper().heightCm, 29.7);
+                paper->accept();
+            } else if (auto* proposals = qobject_cast<ScanProposalsDialog*>(modal); proposals && shown.empty()) {
+                shown = proposals->fields();
+                ASSERT_GE(shown.size(), 3u);
+                // A click on the first drops it, a double click on the second renames it.
+                QTest::mouseClick(proposals->view(), Qt::LeftButton, {}, proposals->centreOnView(0));
+                EXPECT_FALSE(proposals->isKept(0));
+                QTest::mouseDClick(proposals->view(), Qt::LeftButton, {}, proposals->centreOnView(1));
+                EXPECT_TRUE(proposals->isKept(1));
+                EXPECT_EQ(proposals->fields()[1].column, "收件人电话");
+                droppedColumn = shown[0].column;
+                proposals->accept();
+            }
+        },
+        [&] { entry->trigger(); });
+
+    EXPECT_TRUE(paperAsked);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(prompter.requests, (std::vector<std::string>{"open", "text"}));
+    EXPECT_NEAR(doc().page().pageWidth, 21.0, 1e-4);
+    EXPECT_NEAR(doc().page().pageHeight, 29.7, 1e-4);
+    EXPECT_FALSE(doc().page().background.empty());
+    EXPECT_FALSE(doc().page().isPrintBgPic);
+
+    const std::vector<const Box*> boxes = boxesInUse();
+    ASSERT_EQ(boxes.size(), shown.size() - 1);
+    bool renamed = false;
+    for (const Box* box : boxes) {
+        EXPECT_NE(box->attributes.text.find("${"), std::string::npos);
+        renamed = renamed || box->attributes.text == "${收件人电话}";
+        // The dropped proposal's column is gone unless a kept one shares it.
+        if (box->attributes.text == "${" + droppedColumn + "}")
+            ADD_FAILURE() << "dropped proposal added: " << droppedColumn;
+    }
+    EXPECT_TRUE(renamed);
+
+    ASSERT_EQ(history().undoCount(), stepsBefore + 1);
+    window->undoController()->undo();
+    QApplication::processEvents();
+    EXPECT_TRUE(boxesInUse().empty());
+    EXPECT_TRUE(doc().page().background.empty());
+}
+
+TEST_F(ScanCommand, CancelLeavesTheDocumentUnchanged)
+{
+    const PageSettings pageBefore = doc().page();
+    const std::size_t stepsBefore = history().undoCount();
+
+    // Cancelled at the paper dialog.
+    prompter.files = {std::string(kScan)};
+    runWith([](QWidget* modal) {
+        if (auto* paper = qobject_cast<ScanPaperDialog*>(modal))
+            paper->reject();
+    }, [&] { window->dispatch(QStringLiteral("扫描生成...")); });
+
+    // Cancelled while the analysis runs: the proposals never come up.
+    prompter.files = {std::string(kScan)};
+    bool cancelled = false;
+    bool proposalsShown = false;
+    runWith(
+        [&](QWidget* modal) {
+            if (auto* paper = qobject_cast<ScanPaperDialog*>(modal)) {
+                paper->setCustomSize(20.0, 28.3);
+                paper->accept();
+            } else if (auto* progress = qobject_cast<QProgressDialog*>(modal); progress && !cancelled) {
+                cancelled = true;
+                auto* cancel = progress->findChild<QPushButton*>();
+                ASSERT_NE(cancel, nullptr);
+                cancel->click();
+            } else if (qobject_cast<ScanProposalsDialog*>(modal)) {
+                proposalsShown = true;
+                qobject_cast<QDialog*>(modal)->accept();
+            }
+        },
+        [&] { window->dispatch(QStringLiteral("扫描生成...")); });
+
+    EXPECT_TRUE(cancelled);
+    EXPECT_FALSE(proposalsShown);
+    EXPECT_TRUE(prompter.messages.empty());
+    EXPECT_TRUE(boxesInUse().empty());
+    EXPECT_TRUE(doc().page() == pageBefore);
+    EXPECT_EQ(history().undoCount(), stepsBefore);
+}
+
+TEST(ScanProposals, ClicksKeepDropAndRenameTheSmallestFieldUnderThePointer)
+{
+    ScriptedPrompter prompter;
+    QImage scan(400, 200, QImage::Format_RGB888);
+    scan.fill(Qt::white);
+    // A check box inside a larger cell: a click on it is meant for the check box.
+    std::vector<scan::ProposedField> fields{{{10, 10, 300, 100}, "cell", "备注", "备注"},
+                                            {{50, 40, 20, 20}, "checkbox", "同意", "同意"}};
+    ScanProposalsDialog dialog(scan, fields, prompter);
+    EXPECT_EQ(dialog.fieldAt(QPoint(60, 50)), 1);
+    EXPECT_EQ(dialog.fieldAt(QPoint(200, 50)), 0);
+    EXPECT_EQ(dialog.fieldAt(QPoint(350, 150)), -1);
+
+    dialog.toggle(1);
+    ASSERT_EQ(dialog.keptFields().size(), 1u);
+    EXPECT_EQ(dialog.keptFields()[0].column, "备注");
+    // A cancelled or empty rename keeps the name.
+    dialog.rename(0);
+    prompter.texts = {"  "};
+    dialog.rename(0);
+    EXPECT_EQ(dialog.fields()[0].column, "备注");
+    prompter.texts = {"客户备注："};
+    dialog.rename(0);
+    EXPECT_EQ(dialog.fields()[0].column, "客户备注");
+}
+
+} // namespace
+} // namespace ordavel
