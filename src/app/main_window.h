@@ -88,6 +88,7 @@ public:
     bool print();
     // The modal dialog "打印机校准" of the Print button's menu.
     void openPrinterCalibration();
+    void openJournalWindow();
     // Replaces the document with the template `fileName` (New, then the reader,
     // whose messages go to the prompter) and shows it in EditMode. True when loaded.
     bool openTemplate(const std::string& fileName);
