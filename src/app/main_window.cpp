@@ -8,6 +8,7 @@
 #include "designer/design_keys.h"
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
+#include "designer/journal_window.h"
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
 #include "designer/printer_calibration_dialog.h"
@@ -337,6 +338,20 @@ void MainWindow::scanToBoxes()
     scanIntoDocument(m_document, m_prompter, this);
 }
 
+void MainWindow::openJournalWindow()
+{
+    // One window, raised again when already open.
+    if (auto* open = findChild<JournalWindow*>(QStringLiteral("窗口_打印记录"))) {
+        open->refresh();
+        open->raise();
+        open->activateWindow();
+        return;
+    }
+    auto* window = new JournalWindow(m_prompter, Journal::defaultPath(), this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+}
+
 void MainWindow::resetDocument()
 {
     removeBackgroundTempFile();
@@ -444,6 +459,8 @@ void MainWindow::dispatch(const QString& caption)
         print();
     else if (caption == QStringLiteral("打印机校准..."))
         openPrinterCalibration();
+    else if (caption == QStringLiteral("打印记录"))
+        openJournalWindow();
     else if (caption == QStringLiteral("数据"))
         chooseDataFile();
     else if (caption == QStringLiteral("页面设置") || caption == QStringLiteral("页面设置(&S)..."))

@@ -90,6 +90,8 @@ public:
     void openPrinterCalibration();
     // "扫描生成...": boxes proposed from a scanned form, added as one undo step.
     void scanToBoxes();
+    // "打印记录": the print journal's window, one at a time.
+    void openJournalWindow();
     // Replaces the document with the template `fileName` (New, then the reader,
     // whose messages go to the prompter) and shows it in EditMode. True when loaded.
     bool openTemplate(const std::string& fileName);

@@ -181,6 +181,7 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     addMenuCommand(m_helpMenu, QStringLiteral("关于本软件(&A)..."));
     addMenuCommand(m_printMenu, QStringLiteral("打印机校准..."));
     addMenuCommand(m_newMenu, QStringLiteral("扫描生成..."));
+    addMenuCommand(m_printMenu, QStringLiteral("打印记录"));
 
     // Button with a drop-down arrow: the button part runs the command, the arrow opens the menu.
     for (auto [action, menu] : {std::pair{print, m_printMenu}, std::pair{help, m_helpMenu}}) {

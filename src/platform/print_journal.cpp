@@ -2,6 +2,7 @@
 
 #include "platform/cups_jobs.h"
 
+#include "file/template_reader.h"
 #include "file/template_writer.h"
 
 #include <QPrinter>
@@ -411,6 +412,56 @@ int settleFromCups(Journal& journal, JournalJobId id, bool own, std::string& err
     if (open == 0 && error.empty() && !own)
         error = finishFromRecords(journal, id);
     return waiting;
+}
+
+bool loadJournalTemplate(const Journal& journal, const JournalJob& job, Document& doc, std::string& error)
+{
+    const auto bytes = journal.templateBytes(job.templateHash);
+    if (!bytes.ok() || !bytes.value || bytes.value->empty()) {
+        error = bytes.ok() ? "the journal holds no template for job " + std::to_string(job.id) : bytes.error;
+        return false;
+    }
+    class Quiet : public MessageSink {
+    public:
+        MessageAnswer show(const Message& message) override
+        {
+            text = message.text;
+            return MessageAnswer::Ok;
+        }
+        std::string text;
+    } sink;
+    doc.newDocument();
+    if (!loadDocumentFromBytes(doc, *bytes.value, job.templatePath, sink)) {
+        error = "the stored template does not load: " + sink.text;
+        return false;
+    }
+    return true;
+}
+
+JournalReprint planReprint(const Journal& journal, const JournalJob& job, const std::vector<JournalRecord>& records,
+                           const std::vector<int>& rows, const std::string& program, const std::string& calibration)
+{
+    JournalReprint plan;
+    plan.print.program = program;
+    plan.print.kind = JournalKind::Reprint;
+    plan.print.templatePath = job.templatePath;
+    plan.print.templateBytes = journal.templateBytes(job.templateHash).value.value_or(std::string());
+    plan.print.dataSource = job.dataSource;
+    plan.print.copies = job.copies;
+    plan.print.repeats = job.id;
+    plan.print.calibration = calibration;
+    plan.page = records.size() == 1 && records[0].columns.empty() && records[0].number == 0;
+    for (const int row : rows) {
+        const JournalRecord& record = records[static_cast<std::size_t>(row)];
+        plan.counters.push_back(record.counters);
+        plan.records.push_back(record);
+    }
+    if (plan.page)
+        return plan;
+    plan.table = tableOfRecords(plan.records, job.dataSource);
+    for (std::size_t i = 0; i < plan.records.size(); ++i)
+        plan.items.push_back({static_cast<int>(i), plan.records[i].number, plan.records[i].copies});
+    return plan;
 }
 
 JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibration, JournalKind kind, int copies)

@@ -117,6 +117,25 @@ std::string templateBytesOf(const Document& doc, const std::string& path, bool m
 // printing them again.
 DataTable tableOfRecords(const std::vector<JournalRecord>& records, const std::string& dataSource);
 
+// Loads the template job `job` printed from the bytes the journal keeps of
+// it into `doc`; false with `error` when none is kept or they do not load.
+bool loadJournalTemplate(const Journal& journal, const JournalJob& job, Document& doc, std::string& error);
+
+// What printing records of a job again takes: the new job (a reprint naming
+// the one it repeats, printing the stored counter values), the chosen records
+// as a table with one item each, or a page without data.
+struct JournalReprint {
+    JournalPrint print;
+    std::vector<JournalRecord> records; // the chosen ones, in order
+    DataTable table;                    // their columns, one row each
+    std::vector<BatchItem> items;       // one per record, its stored copies
+    std::vector<std::vector<CounterValue>> counters; // what each printed the first time
+    bool page = false;                  // a page without data: print it without a table
+};
+// `rows` are 0-based positions in `records` (all of the job's records).
+JournalReprint planReprint(const Journal& journal, const JournalJob& job, const std::vector<JournalRecord>& records,
+                           const std::vector<int>& rows, const std::string& program, const std::string& calibration);
+
 // A designer print of `doc` for the journal (its bytes as printed).
 JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibration, JournalKind kind, int copies);
 // The printer a job went to as the journal names it: the file of a print to a file.

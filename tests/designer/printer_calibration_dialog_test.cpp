@@ -127,16 +127,18 @@ TEST_F(PrinterCalibration, TheCalibrationPageNeedsAnInstalledPrinter)
     EXPECT_EQ(prompter.messages[0], warning("找不到打印机“No Such Printer”。"));
 }
 
-TEST(PrintMenu, OffersPrinterCalibrationOnThePrintButtonsArrow)
+TEST(PrintMenu, OffersPrinterCalibrationAndThePrintJournalOnThePrintButtonsArrow)
 {
     FileToolBar bar;
     ASSERT_NE(bar.printMenu(), nullptr);
     EXPECT_EQ(bar.printMenu()->objectName().toStdString(), "打印菜单");
-    ASSERT_EQ(bar.printMenu()->actions().size(), 1);
+    ASSERT_EQ(bar.printMenu()->actions().size(), 2);
     QSignalSpy spy(&bar, &FileToolBar::commandTriggered);
-    bar.printMenu()->actions().constFirst()->trigger();
-    ASSERT_EQ(spy.size(), 1);
+    bar.printMenu()->actions().at(0)->trigger();
+    bar.printMenu()->actions().at(1)->trigger();
+    ASSERT_EQ(spy.size(), 2);
     EXPECT_EQ(spy.at(0).at(0).toString().toStdString(), "打印机校准...");
+    EXPECT_EQ(spy.at(1).at(0).toString().toStdString(), "打印记录");
 }
 
 } // namespace

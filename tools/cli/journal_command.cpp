@@ -277,30 +277,6 @@ int printRecords(const Document& doc, const JournalJob& job, const std::vector<J
     return failed.empty() ? 0 : fail(failed);
 }
 
-bool loadStoredTemplate(Journal& journal, const JournalJob& job, Document& doc, std::string& error)
-{
-    const auto bytes = journal.templateBytes(job.templateHash);
-    if (!bytes.ok() || !bytes.value || bytes.value->empty()) {
-        error = bytes.ok() ? "the journal holds no template for job " + std::to_string(job.id) : bytes.error;
-        return false;
-    }
-    class Quiet : public MessageSink {
-    public:
-        MessageAnswer show(const Message& message) override
-        {
-            text = message.text;
-            return MessageAnswer::Ok;
-        }
-        std::string text;
-    } sink;
-    doc.newDocument();
-    if (!loadDocumentFromBytes(doc, *bytes.value, job.templatePath, sink)) {
-        error = "the stored template does not load: " + sink.text;
-        return false;
-    }
-    return true;
-}
-
 int resume(Journal& journal, const Settings& s)
 {
     const auto id = jobNumber(s.argument);
@@ -338,7 +314,7 @@ int resume(Journal& journal, const Settings& s)
     }
     const auto app = makeHeadlessApp();
     Document doc;
-    if (!loadStoredTemplate(journal, *job.value, doc, error))
+    if (!loadJournalTemplate(journal, *job.value, doc, error))
         return fail(error);
     // Records that gave their counter values back take new ones.
     const DataTable table = tableOfRecords(records.value, job.value->dataSource);
@@ -382,41 +358,25 @@ int reprint(Journal& journal, const Settings& s)
     const auto app = makeHeadlessApp();
     Document doc;
     std::string error;
-    if (!loadStoredTemplate(journal, *job.value, doc, error))
+    if (!loadJournalTemplate(journal, *job.value, doc, error))
         return fail(error);
 
-    JournalPrint what;
-    what.program = "tool";
-    what.kind = JournalKind::Reprint;
-    what.templatePath = job.value->templatePath;
-    const auto bytes = journal.templateBytes(job.value->templateHash);
-    what.templateBytes = bytes.value.value_or(std::string());
-    what.dataSource = job.value->dataSource;
-    what.copies = job.value->copies;
-    what.repeats = *id;
     const std::string printer = s.printer.empty() ? job.value->printer : s.printer;
     const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
     if (!error.empty())
         return fail(error);
-    what.calibration = calibration.isIdentity() ? std::string() : describeEnglish(calibration);
-
     // A reprint prints the numbers the records printed the first time.
-    std::vector<std::vector<CounterValue>> counters;
-    std::vector<int> indices;
-    for (const int row : selection.rows) {
-        indices.push_back(row);
-        counters.push_back(records.value[static_cast<std::size_t>(row)].counters);
-    }
+    const JournalReprint plan = planReprint(journal, *job.value, records.value, selection.rows, "tool",
+                                            calibration.isIdentity() ? std::string() : describeEnglish(calibration));
     PrintJournalEntry entry(journal.path());
-    const bool page = count == 1 && records.value[0].columns.empty() && records.value[0].number == 0;
-    if (page) {
-        entry.begin(what, doc, nullptr, {}, printer, counters);
+    if (plan.page) {
+        entry.begin(plan.print, doc, nullptr, {}, printer, plan.counters);
         const DataTable none;
         RecordMerge merge(none, true);
         merge.setCounterValues(entry.countersOf(0));
         const std::string title = entry.cupsJobName(0, 0, job.value->templateName);
         const std::time_t handedAt = std::time(nullptr);
-        const std::string failed = printOn(doc, printer, records.value[0].copies, title, calibration,
+        const std::string failed = printOn(doc, printer, plan.records[0].copies, title, calibration,
                                            [&merge](const Box& box) -> const Box& { return merge.merged(box); });
         if (failed.empty())
             entry.handedOver(0, 0, false, printer, title, handedAt);
@@ -425,18 +385,11 @@ int reprint(Journal& journal, const Settings& s)
         settleJournal(entry);
         return failed.empty() ? 0 : fail(failed);
     }
-    std::vector<JournalRecord> chosen;
-    for (const int row : indices)
-        chosen.push_back(records.value[static_cast<std::size_t>(row)]);
-    const DataTable table = tableOfRecords(chosen, job.value->dataSource);
-    std::vector<BatchItem> items;
-    for (std::size_t i = 0; i < chosen.size(); ++i)
-        items.push_back({static_cast<int>(i), chosen[i].number, chosen[i].copies});
-    entry.begin(what, doc, &table, items, printer, counters);
-    std::vector<int> all(chosen.size());
+    entry.begin(plan.print, doc, &plan.table, plan.items, printer, plan.counters);
+    std::vector<int> all(plan.records.size());
     for (std::size_t i = 0; i < all.size(); ++i)
         all[i] = static_cast<int>(i);
-    return printRecords(doc, *job.value, chosen, all, s, entry, true);
+    return printRecords(doc, *job.value, plan.records, all, s, entry, true);
 }
 
 int counter(Journal& journal, const Settings& s)
