@@ -1,7 +1,7 @@
 // The service's parts that need no printer: tokens, template names,
-// the titles CUPS jobs carry and the in-memory queue's order and outcomes.
+// the titles CUPS jobs carry and the queue's order and outcomes in a journal file.
 #include "service/dispatcher.h"
-#include "service/memory_queue.h"
+#include "service/journal_queue.h"
 #include "service/template_catalog.h"
 #include "service/tokens.h"
 
@@ -130,9 +130,18 @@ NewJob jobOf(const std::string& printer, int records, int copies = 1, const std:
     return job;
 }
 
-TEST(MemoryQueue, SendsInAcceptedOrderWithinThePageLimit)
+// A queue in a journal file of its own.
+struct QueueInScratch {
+    test::ScratchDir scratch{"ordavel-queue"};
+    std::string error;
+    std::unique_ptr<JournalQueue> owned = JournalQueue::open((scratch.path() / "journal.sqlite").string(), error);
+};
+
+TEST(JournalQueue, SendsInAcceptedOrderWithinThePageLimit)
 {
-    MemoryQueue queue;
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    JobQueue& queue = *held.owned;
     std::string error;
     const auto a = queue.submit(jobOf("P", 3, 2), error);
     const auto b = queue.submit(jobOf("P", 2), error);
@@ -154,9 +163,11 @@ TEST(MemoryQueue, SendsInAcceptedOrderWithinThePageLimit)
     EXPECT_EQ(queue.waitingRecords(), 6u);
 }
 
-TEST(MemoryQueue, AJobEndsAsItsRecordsDidAndAKeyNamesTheFirstJob)
+TEST(JournalQueue, AJobEndsAsItsRecordsDidAndAKeyNamesTheFirstJob)
 {
-    MemoryQueue queue;
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    JobQueue& queue = *held.owned;
     std::string error;
     const auto first = queue.submit(jobOf("P", 3, 1, "k"), error);
     const auto again = queue.submit(jobOf("P", 9, 1, "k"), error);
