@@ -456,15 +456,25 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     sendJson(res, 201, {{"id", submitted->id}, {"state", "queued"}, {"records", job.records.size()}});
 }
 
+std::optional<JobSummary> Service::callersJob(const httplib::Request& req, httplib::Response& res, Caller& caller)
+{
+    if (!admit(req, res, caller))
+        return std::nullopt;
+    const auto id = idOf(req);
+    auto job = id ? m_queue.find(*id) : std::nullopt;
+    if (!job || job->owner != caller.token.name) {
+        sendError(res, 404, "no-such-job", "没有这个任务");
+        return std::nullopt;
+    }
+    return job;
+}
+
 void Service::getJob(const httplib::Request& req, httplib::Response& res)
 {
     Caller caller;
-    if (!admit(req, res, caller))
+    const auto job = callersJob(req, res, caller);
+    if (!job)
         return;
-    const auto id = idOf(req);
-    const auto job = id ? m_queue.find(*id) : std::nullopt;
-    if (!job || job->owner != caller.token.name)
-        return sendError(res, 404, "no-such-job", "没有这个任务");
     sendJson(res, 200, jobJson(*job));
 }
 
@@ -489,25 +499,21 @@ void Service::listJobs(const httplib::Request& req, httplib::Response& res)
 void Service::cancelJob(const httplib::Request& req, httplib::Response& res)
 {
     Caller caller;
-    if (!admit(req, res, caller))
+    const auto job = callersJob(req, res, caller);
+    if (!job)
         return;
-    const auto id = idOf(req);
-    const auto job = id ? m_queue.find(*id) : std::nullopt;
-    if (!job || job->owner != caller.token.name)
-        return sendError(res, 404, "no-such-job", "没有这个任务");
-    m_dispatcher.cancel(*id);
-    sendJson(res, 200, jobJson(*m_queue.find(*id)));
+    const std::int64_t id = job->id;
+    m_dispatcher.cancel(id);
+    sendJson(res, 200, jobJson(*m_queue.find(id)));
 }
 
 void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
 {
     Caller caller;
-    if (!admit(req, res, caller))
+    const auto job = callersJob(req, res, caller);
+    if (!job)
         return;
-    const auto id = idOf(req);
-    const auto job = id ? m_queue.find(*id) : std::nullopt;
-    if (!job || job->owner != caller.token.name)
-        return sendError(res, 404, "no-such-job", "没有这个任务");
+    const std::int64_t id = job->id;
     json body = json::object();
     if (!req.body.empty()) {
         const auto parsed = parseBody(req, res);
@@ -517,14 +523,14 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
     }
     if (!caller.token.allowsTemplate(job->templateName) || !caller.token.allowsPrinter(job->printer))
         return sendError(res, 403, "not-allowed", "此令牌已不能使用这个任务的模板或打印机");
-    const std::vector<RecordValues> values = m_queue.recordValues(*id);
+    const std::vector<RecordValues> values = m_queue.recordValues(id);
     NewJob again;
     again.owner = job->owner;
     again.templateName = job->templateName;
-    again.templatePath = m_queue.templatePath(*id);
+    again.templatePath = m_queue.templatePath(id);
     again.printer = job->printer;
     again.copies = job->copies;
-    again.repeats = *id;
+    again.repeats = id;
     if (body.contains("key")) {
         if (!body["key"].is_string())
             return wrongType(res, "/key", "文字");
@@ -558,7 +564,7 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
     m_dispatcher.wake();
     m_dispatcher.announce(submitted->id);
     sendJson(res, 201, {{"id", submitted->id}, {"state", "queued"}, {"records", again.records.size()},
-                        {"repeats", *id}});
+                        {"repeats", id}});
 }
 
 void Service::preview(const httplib::Request& req, httplib::Response& res)

@@ -62,6 +62,9 @@ private:
     void install(httplib::Server& server);
     struct Caller;
     bool admit(const httplib::Request& req, httplib::Response& res, Caller& caller);
+    // The job the request's path names, when the caller is admitted and owns it;
+    // otherwise nothing, with the refusal already answered.
+    std::optional<JobSummary> callersJob(const httplib::Request& req, httplib::Response& res, Caller& caller);
 
     void info(const httplib::Request& req, httplib::Response& res);
     void printers(const httplib::Request& req, httplib::Response& res);
