@@ -33,44 +33,7 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using namespace std::chrono_literals;
 
-// A cups-pdf queue whose PDFs land in `out` (cups-pdf reads
-// cups-pdf-QUEUE.conf for the device cups-pdf:/QUEUE).
-class FolderQueue {
-public:
-    std::string start(const std::string& stem, const fs::path& outFolder)
-    {
-        if (std::string why = m_scheduler.start(); !why.empty())
-            return why;
-        name = stem + "-" + std::to_string(::getpid());
-        out = outFolder;
-        fs::create_directories(out);
-        ::chmod(out.c_str(), 0777);
-        m_conf = fs::path("/etc/cups") / ("cups-pdf-" + name + ".conf");
-        std::ofstream(m_conf) << "Out " << out.string() << "\nAnonDirName " << out.string() << "\nLabel 0\n";
-        const auto added = runCommand("lpadmin -p " + name + " -E -v cups-pdf:/" + name + " -P " + cups::kPpd);
-        if (added.status != 0)
-            return "lpadmin could not add the queue: " + added.output;
-        m_added = true;
-        return {};
-    }
-    ~FolderQueue()
-    {
-        if (m_added) {
-            runCommand("cancel -a " + name);
-            runCommand("lpadmin -x " + name);
-        }
-        std::error_code ignored;
-        if (!m_conf.empty())
-            fs::remove(m_conf, ignored);
-    }
-    std::string name;
-    fs::path out;
-
-private:
-    cups::Scheduler m_scheduler;
-    fs::path m_conf;
-    bool m_added = false;
-};
+using cups::FolderQueue;
 
 // The code of each page of every PDF in `folder` (via pdftoppm and zbarimg),
 // counted: "" for a page without a readable symbol.

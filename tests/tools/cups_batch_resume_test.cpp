@@ -42,41 +42,7 @@ std::string recordText(int record)
     return text;
 }
 
-// A cups-pdf queue that writes into a folder of its own (cups-pdf reads
-// cups-pdf-QUEUE.conf for the device cups-pdf:/QUEUE); our own scheduler
-// unless one runs. Removed again with its configuration.
-class FolderQueue {
-public:
-    std::string start(const fs::path& out)
-    {
-        if (std::string why = m_scheduler.start(); !why.empty())
-            return why;
-        name = "ordavel-resume-" + std::to_string(::getpid());
-        fs::create_directories(out);
-        ::chmod(out.c_str(), 0777);
-        m_conf = fs::path("/etc/cups") / ("cups-pdf-" + name + ".conf");
-        std::ofstream(m_conf) << "Out " << out.string() << "\nAnonDirName " << out.string() << "\nLabel 0\n";
-        const auto added = runCommand("lpadmin -p " + name + " -E -v cups-pdf:/" + name + " -P " + test::cups::kPpd);
-        if (added.status != 0)
-            return "lpadmin could not add the queue: " + added.output;
-        m_added = true;
-        return {};
-    }
-    ~FolderQueue()
-    {
-        if (m_added)
-            runCommand("lpadmin -x " + name);
-        std::error_code ignored;
-        if (!m_conf.empty())
-            fs::remove(m_conf, ignored);
-    }
-    std::string name;
-
-private:
-    test::cups::Scheduler m_scheduler; // stopped after the queue is removed
-    fs::path m_conf;
-    bool m_added = false;
-};
+using test::cups::FolderQueue;
 
 struct ToolRun {
     int status = -1;
@@ -127,7 +93,7 @@ protected:
     void SetUp() override
     {
         ::chmod(scratch.path().c_str(), 0777);
-        if (const std::string why = queue.start(out); !why.empty())
+        if (const std::string why = queue.start("ordavel-resume", out); !why.empty())
             GTEST_SKIP() << "no CUPS queue: " << why;
         const fs::path json = scratch.path() / "card.json";
         std::ofstream(json) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"

@@ -35,40 +35,7 @@ using namespace std::chrono_literals;
 using test::runCommand;
 using test::shellQuoted;
 
-// A cups-pdf queue writing into a folder of its own (cups-pdf reads
-// cups-pdf-QUEUE.conf for the device cups-pdf:/QUEUE).
-class JournalQueue {
-public:
-    std::string start(const fs::path& out)
-    {
-        if (std::string why = m_scheduler.start(); !why.empty())
-            return why;
-        name = "ordavel-journal-" + std::to_string(::getpid());
-        fs::create_directories(out);
-        ::chmod(out.c_str(), 0777);
-        m_conf = fs::path("/etc/cups") / ("cups-pdf-" + name + ".conf");
-        std::ofstream(m_conf) << "Out " << out.string() << "\nAnonDirName " << out.string() << "\nLabel 0\n";
-        const auto added = runCommand("lpadmin -p " + name + " -E -v cups-pdf:/" + name + " -P " + test::cups::kPpd);
-        if (added.status != 0)
-            return "lpadmin could not add the queue: " + added.output;
-        m_added = true;
-        return {};
-    }
-    ~JournalQueue()
-    {
-        if (m_added)
-            runCommand("lpadmin -x " + name);
-        std::error_code ignored;
-        if (!m_conf.empty())
-            fs::remove(m_conf, ignored);
-    }
-    std::string name;
-
-private:
-    test::cups::Scheduler m_scheduler;
-    fs::path m_conf;
-    bool m_added = false;
-};
+using test::cups::FolderQueue;
 
 // Runs the tool, `onLine` seeing each line of its stderr with its process id.
 test::RunResult runTool(const std::vector<std::string>& args,
@@ -118,7 +85,7 @@ protected:
         if (const char* old = std::getenv("XDG_DATA_HOME"))
             m_oldDataHome = old;
         ::setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
-        if (const std::string why = queue.start(out); !why.empty())
+        if (const std::string why = queue.start("ordavel-journal", out); !why.empty())
             GTEST_SKIP() << "no CUPS queue: " << why;
     }
     void TearDown() override
@@ -207,7 +174,7 @@ protected:
     const fs::path dataHome = scratch.path() / "data-home";
     const fs::path oxf = scratch.path() / "card.oxf";
     const fs::path data = scratch.path() / "cards.csv";
-    JournalQueue queue;
+    FolderQueue queue;
 
 private:
     std::optional<std::string> m_oldDataHome;

@@ -14,6 +14,7 @@
 #include <set>
 #include <spawn.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -215,6 +216,47 @@ inline fs::path waitForJobPdf(const std::vector<fs::path>& folders, const std::s
     }
     return {};
 }
+
+// A cups-pdf queue whose PDFs land in `out` (cups-pdf reads
+// cups-pdf-QUEUE.conf for the device cups-pdf:/QUEUE).
+class FolderQueue {
+public:
+    // Empty when ready, otherwise why the queue cannot exist here. The queue
+    // is named `stem`-PID; leftover jobs are cancelled when it is removed.
+    std::string start(const std::string& stem, const fs::path& outFolder)
+    {
+        if (std::string why = m_scheduler.start(); !why.empty())
+            return why;
+        name = stem + "-" + std::to_string(::getpid());
+        out = outFolder;
+        fs::create_directories(out);
+        ::chmod(out.c_str(), 0777);
+        m_conf = fs::path("/etc/cups") / ("cups-pdf-" + name + ".conf");
+        std::ofstream(m_conf) << "Out " << out.string() << "\nAnonDirName " << out.string() << "\nLabel 0\n";
+        const auto added = runCommand("lpadmin -p " + name + " -E -v cups-pdf:/" + name + " -P " + kPpd);
+        if (added.status != 0)
+            return "lpadmin could not add the queue: " + added.output;
+        m_added = true;
+        return {};
+    }
+    ~FolderQueue()
+    {
+        if (m_added) {
+            runCommand("cancel -a " + name);
+            runCommand("lpadmin -x " + name);
+        }
+        std::error_code ignored;
+        if (!m_conf.empty())
+            fs::remove(m_conf, ignored);
+    }
+    std::string name;
+    fs::path out;
+
+private:
+    Scheduler m_scheduler; // stopped after the queue is removed
+    fs::path m_conf;
+    bool m_added = false;
+};
 
 } // namespace cups
 
