@@ -1,9 +1,13 @@
 // What the print journal costs: a 1,000-record batch of the sample waybill
-// rendered to PDF with and without recording it (compare the medians), the
-// journal's own work for one page print (record, hand over, finish), and a
-// search over a journal of 1,000,000 records (1,000 jobs of 1,000; made once
-// in the current folder and kept for later runs). The journal files lie in
-// the current folder, so that full synchronous commits reach a real disk.
+// rendered to PDF with and without recording it (compare the medians; the
+// counters split the journal's part into what the print waits for, before the
+// last page is handed over, and what is written after it), a page print with
+// and without it, the journal's own work for one page print, one empty
+// commit (the fsync that recording before the first page cannot avoid), and
+// a search over a journal of 1,000,000 records (1,000 jobs of 1,000; made
+// once in the current folder and kept for later runs), also for records too
+// new to be in the search index. The journal files lie in the current
+// folder, so that full synchronous commits reach a real disk.
 #include "data/merge.h"
 #include "file/template_reader.h"
 #include "journal/journal.h"
@@ -19,6 +23,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 
 namespace {
@@ -76,17 +82,35 @@ void removeJournal(const std::string& path)
         fs::remove(path + suffix);
 }
 
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// Where the journal's time went in one print: before the hand-over (the
+// print waits for it) and after it (written once the pages are out).
+struct JournalSplit {
+    double before = 0;
+    double after = 0;
+};
+
 // The batch to PDF, recorded in `journal` unless it is null.
-void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* journal)
+void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* journal, JournalSplit* split = nullptr)
 {
     const std::vector<BatchItem> items = itemsOf(table);
     if (journal != nullptr) {
+        const auto start = Clock::now();
         JournalPrint what;
         what.program = "tool";
         what.kind = JournalKind::Batch;
         what.templatePath = ORDAVEL_SOURCE_DIR "/samples/waybill.oxf";
         what.templateBytes = templateBytesOf(doc, what.templatePath, true);
+        what.fieldsFromRender = true;
         journal->begin(what, doc, &table, items, "bench.pdf");
+        if (split != nullptr)
+            split->before = msSince(start);
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -95,19 +119,25 @@ void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* 
     QPainter painter(&printer);
     PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
     RecordMerge merge(table);
-    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    const BoxFilter plain = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
     for (int row = 0; row < table.recordCount(); ++row) {
         if (row > 0)
             printer.newPage();
         merge.setRecord(row, row + 1);
-        if (journal != nullptr)
+        if (journal != nullptr) {
             merge.setCounterValues(journal->countersOf(row));
-        printPage(doc, surface, {}, view);
+            printPage(doc, surface, {}, journal->recordingView(merge, doc, row));
+        } else {
+            printPage(doc, surface, {}, plain);
+        }
     }
     painter.end();
     if (journal != nullptr) {
+        const auto start = Clock::now();
         journal->handedOver(0, table.recordCount() - 1, true);
         journal->finish();
+        if (split != nullptr)
+            split->after = msSince(start);
     }
 }
 
@@ -125,27 +155,90 @@ void BM_BatchToPdfJournaled(benchmark::State& state)
     const DataTable table = records(static_cast<int>(state.range(0)));
     const std::string path = journalFile("ordavel-bench-batch.sqlite");
     removeJournal(path);
+    JournalSplit split;
     for (auto _ : state) {
         PrintJournalEntry journal(path);
-        batchToPdf(doc, table, &journal);
+        batchToPdf(doc, table, &journal, &split);
         if (!journal.active())
             state.SkipWithError(journal.takeProblem().c_str());
     }
+    // Of the last iteration: the journal's milliseconds before and after the hand-over.
+    state.counters["journal_before_ms"] = split.before;
+    state.counters["journal_after_ms"] = split.after;
     removeJournal(path);
 }
 BENCHMARK(BM_BatchToPdf)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
 BENCHMARK(BM_BatchToPdfJournaled)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
 
-// The journal's part of one page print: open, record with a counter, hand over, finish.
+// One page of the waybill printed to PDF, recorded in the journal at `path` unless it is empty.
+void pageToPdf(const Document& doc, const JournalPrint& what, const std::string& path, JournalSplit* split)
+{
+    std::unique_ptr<PrintJournalEntry> journal;
+    const auto start = Clock::now();
+    if (!path.empty()) {
+        journal = std::make_unique<PrintJournalEntry>(path);
+        journal->begin(what, doc, nullptr, {}, "page.pdf");
+        split->before += msSince(start);
+    }
+    const DataTable none;
+    RecordMerge counters(none, true);
+    if (journal)
+        counters.setCounterValues(journal->countersOf(0));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QDir::temp().filePath(QStringLiteral("ordavel-bench-page.pdf")));
+    configurePrinter(printer, doc.page());
+    {
+        QPainter painter(&printer);
+        printPageOn(painter, doc, {}, {},
+                    journal ? journal->recordingView(counters, doc, 0)
+                            : BoxFilter([&counters](const Box& box) -> const Box& { return counters.merged(box); }));
+    }
+    if (journal) {
+        const auto after = Clock::now();
+        journal->handedOver(0, 0, true);
+        journal->finish();
+        split->after += msSince(after);
+    }
+}
+
+JournalPrint pagePrint(const Document& doc)
+{
+    JournalPrint what;
+    what.program = "designer";
+    what.templatePath = ORDAVEL_SOURCE_DIR "/samples/waybill.oxf";
+    what.templateBytes = templateBytesOf(doc, what.templatePath, true);
+    what.fieldsFromRender = true;
+    return what;
+}
+
+// A page print to PDF with and without the journal (the designer keeps the journal open between prints).
+void BM_PagePrint(benchmark::State& state)
+{
+    const Document doc = waybill();
+    const JournalPrint what = pagePrint(doc);
+    const std::string path = state.range(0) != 0 ? journalFile("ordavel-bench-pages.sqlite") : std::string();
+    if (!path.empty())
+        removeJournal(path);
+    JournalSplit split;
+    for (auto _ : state)
+        pageToPdf(doc, what, path, &split);
+    if (!path.empty()) {
+        // Per page: the journal's milliseconds before the page is sent and after.
+        state.counters["journal_before_ms"] = split.before / static_cast<double>(state.iterations());
+        state.counters["journal_after_ms"] = split.after / static_cast<double>(state.iterations());
+        removeJournal(path);
+    }
+}
+BENCHMARK(BM_PagePrint)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// The journal's part of one page print: record with a counter, hand over, finish.
 void BM_PagePrintJournalWork(benchmark::State& state)
 {
     const Document doc = waybill();
     const std::string path = journalFile("ordavel-bench-page.sqlite");
     removeJournal(path);
-    JournalPrint what;
-    what.program = "designer";
-    what.templatePath = ORDAVEL_SOURCE_DIR "/samples/waybill.oxf";
-    what.templateBytes = templateBytesOf(doc, what.templatePath, true);
+    const JournalPrint what = pagePrint(doc);
     for (auto _ : state) {
         PrintJournalEntry journal(path);
         journal.begin(what, doc, nullptr, {}, "page.pdf");
@@ -157,6 +250,21 @@ void BM_PagePrintJournalWork(benchmark::State& state)
     removeJournal(path);
 }
 BENCHMARK(BM_PagePrintJournalWork)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// One commit that changes a single row: the least a durable write costs on this disk.
+void BM_JournalEmptyCommit(benchmark::State& state)
+{
+    const std::string path = journalFile("ordavel-bench-commit.sqlite");
+    removeJournal(path);
+    auto journal = Journal::open(path).journal;
+    std::int64_t next = 1;
+    for (auto _ : state)
+        if (!journal || !journal->setNextCounterValue("bench", ++next).empty())
+            state.SkipWithError("the journal could not be written");
+    journal.reset();
+    removeJournal(path);
+}
+BENCHMARK(BM_JournalEmptyCommit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 // 1,000 jobs of 1,000 records, each record a waybill's values; one record
 // holds the order number searched for.
@@ -211,6 +319,46 @@ void BM_SearchMillionRecords(benchmark::State& state, const char* text)
 BENCHMARK_CAPTURE(BM_SearchMillionRecords, OrderNumber, "ORD-531777")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchMillionRecords, Nowhere, "王五丰")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SearchMillionRecords, TwoCharacters, "王五")->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// A search that must find 1,000 records just written and not yet indexed
+// (beside the million indexed ones), then the indexing of them.
+void BM_SearchNewRecords(benchmark::State& state)
+{
+    auto opened = Journal::open(journalFile("ordavel-bench-1m.sqlite"));
+    if (!opened.journal || opened.journal->stats().value.records < 1000000) {
+        state.SkipWithError("the journal of a million records is missing");
+        return;
+    }
+    Journal& journal = *opened.journal;
+    JournalJobIn job;
+    job.program = "tool";
+    job.printer = "office";
+    job.templateBytes = "<waybill/>";
+    job.startPrinting = true;
+    job.searchIndexLater = true;
+    // A text of this call alone (each leaves its job of 1,000 records behind).
+    static int calls = 0;
+    const std::string token = "NEW" + std::to_string(std::time(nullptr)) + "x" + std::to_string(++calls) + "-";
+    for (int r = 0; r < 1000; ++r) {
+        JournalRecordIn record;
+        record.number = r + 1;
+        record.fields = {{"box 1", "赵六" + std::to_string(r)}, {"box 7", token + std::to_string(r)}};
+        job.records.push_back(std::move(record));
+    }
+    const auto id = journal.recordJob(job);
+    JournalQuery query;
+    query.search = token + "777";
+    std::size_t found = 0;
+    for (auto _ : state)
+        found = journal.listJobs(query).value.size();
+    state.counters["jobs_found"] = static_cast<double>(found);
+    const auto start = Clock::now();
+    journal.indexSearch();
+    state.counters["index_1000_ms"] = msSince(start);
+    if (id.ok())
+        journal.finishJob(id.value, JournalOutcome::Printed);
+}
+BENCHMARK(BM_SearchNewRecords)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

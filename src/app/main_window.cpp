@@ -291,7 +291,7 @@ bool MainWindow::print()
     printer.setDocName(QString::fromStdString(journal->cupsJobName(0, 0, m_document.fileName())));
     const std::time_t began = std::time(nullptr);
     const bool printed = printDocument(m_document, printer, this, calibration, &m_prompter,
-                                       [&counters](const Box& box) -> const Box& { return counters.merged(box); });
+                                       journal->recordingView(counters, m_document, 0));
     finishJournal(std::move(journal), printer, printed, began);
     return printed;
 }

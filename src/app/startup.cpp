@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/main_window.h"
+#include "app/resume_offer.h"
 #include "app/splash_window.h"
 #include "platform/qt_prompter.h"
 #include "platform/screen_factors.h"
@@ -33,6 +34,9 @@ Startup startDesigner(Prompter& prompter, const std::vector<std::string>& args,
     if (started.exitStatus) {
         // The program ends without the window's close, which would delete it.
         window.removeBackgroundTempFile();
+    } else {
+        // A batch the designer left unfinished (killed, switched off) is offered again.
+        offerResume(prompter, &window);
     }
     return started;
 }

@@ -18,6 +18,7 @@
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
 
 namespace ordavel {
 
@@ -31,7 +32,7 @@ constexpr int kBusyTimeoutMs = 1500;
 
 // The schema this program writes. Version 1 is the first one released; each
 // later step moves a file forward by one version.
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 constexpr const char* kSchemaV1 = R"sql(
 CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
@@ -99,11 +100,40 @@ END;
 INSERT INTO record_search(record_search) VALUES ('rebuild');
 )sql";
 
+// Version 3: the search index is filled after a print's records rather than
+// row by row as each is written (search_indexed.upto: the last record id in
+// it; newer records are searched without it), records whose printed fields
+// follow later (fields = ''), and the designer's offer to resume a job.
+constexpr const char* kSchemaV3 = R"sql(
+ALTER TABLE jobs ADD COLUMN resume_offered INTEGER NOT NULL DEFAULT 0;
+DROP TRIGGER records_search_insert;
+DROP TRIGGER records_search_delete;
+DROP TRIGGER records_search_update;
+CREATE TABLE search_indexed(upto INTEGER NOT NULL);
+INSERT INTO search_indexed(upto) SELECT coalesce(max(id), 0) FROM records;
+CREATE TRIGGER records_search_delete AFTER DELETE ON records
+WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
+  INSERT INTO record_search(record_search, rowid, search_text) VALUES ('delete', old.id, old.search_text);
+END;
+CREATE TRIGGER records_search_update AFTER UPDATE OF search_text ON records
+WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
+  INSERT INTO record_search(record_search, rowid, search_text) VALUES ('delete', old.id, old.search_text);
+  INSERT INTO record_search(rowid, search_text) VALUES (new.id, new.search_text);
+END;
+)sql";
+
+// Adds the records newer than search_indexed.upto to the search index.
+constexpr const char* kIndexSearch = R"sql(
+INSERT INTO record_search(rowid, search_text)
+  SELECT id, search_text FROM records WHERE id > (SELECT upto FROM search_indexed);
+UPDATE search_indexed SET upto = (SELECT coalesce(max(id), 0) FROM records);
+)sql";
+
 constexpr const char* kJobColumns =
     "id, created_at, finished_at, user, host, program, kind, printer, template_path, template_name, template_hash,"
     " calibration, copies, data_source, repeats, outcome, reason, claimant, cups_job_ids,"
     " (SELECT count(*) FROM records r WHERE r.job_id = jobs.id),"
-    " (SELECT count(*) FROM records r WHERE r.job_id = jobs.id AND r.outcome = 'printed')";
+    " (SELECT count(*) FROM records r WHERE r.job_id = jobs.id AND r.outcome = 'printed'), resume_offered";
 
 bool isDamage(int code)
 {
@@ -117,13 +147,56 @@ struct DbError {
     std::string message;
 };
 
+// Statements prepared once per connection and kept, by their SQL text's
+// address (the texts are literals): a print's writes prepare nothing.
+class StatementCache {
+public:
+    ~StatementCache() { clear(); }
+    sqlite3_stmt* get(sqlite3* db, const char* sql, int& code)
+    {
+        if (const auto found = m_kept.find(sql); found != m_kept.end()) {
+            code = SQLITE_OK;
+            return found->second;
+        }
+        sqlite3_stmt* stmt = nullptr;
+        code = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        if (code == SQLITE_OK)
+            m_kept.emplace(sql, stmt);
+        return stmt;
+    }
+    // Before the connection closes.
+    void clear()
+    {
+        for (const auto& [sql, stmt] : m_kept)
+            sqlite3_finalize(stmt);
+        m_kept.clear();
+    }
+
+private:
+    std::unordered_map<const char*, sqlite3_stmt*> m_kept;
+};
+
 class Statement {
 public:
+    // Prepared for this one use.
     Statement(sqlite3* db, const char* sql)
     {
         m_code = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
     }
-    ~Statement() { sqlite3_finalize(m_stmt); }
+    // Kept in `cache` and reset for the next use when this ends.
+    Statement(StatementCache& cache, sqlite3* db, const char* sql) : m_kept(true)
+    {
+        m_stmt = cache.get(db, sql, m_code);
+    }
+    ~Statement()
+    {
+        if (!m_kept) {
+            sqlite3_finalize(m_stmt);
+        } else if (m_stmt != nullptr) {
+            sqlite3_reset(m_stmt);
+            sqlite3_clear_bindings(m_stmt);
+        }
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -143,9 +216,15 @@ public:
     }
     Statement& bind(int at, const std::string& text) { return bind(at, std::string_view(text)); }
     Statement& bind(int at, const char* text) { return bind(at, std::string_view(text)); }
+    // Text that outlives the statement's next step: not copied.
+    Statement& bindStatic(int at, std::string_view text)
+    {
+        sqlite3_bind_text(m_stmt, at, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+        return *this;
+    }
     Statement& bindBlob(int at, std::string_view bytes)
     {
-        sqlite3_bind_blob(m_stmt, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_blob(m_stmt, at, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
         return *this;
     }
 
@@ -179,6 +258,7 @@ public:
 private:
     sqlite3_stmt* m_stmt = nullptr;
     int m_code = SQLITE_OK;
+    bool m_kept = false;
 };
 
 DbError errorOf(sqlite3* db, int code)
@@ -201,12 +281,86 @@ DbError exec(sqlite3* db, const char* sql)
     return error;
 }
 
+// A JSON string of `text` as nlohmann::json writes it (UTF-8 kept, invalid
+// bytes as U+FFFD), without building a JSON value first: a print writes
+// thousands of these.
+void appendJsonString(std::string& out, std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    out += '"';
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    for (std::size_t i = 0; i < size;) {
+        const unsigned char c = bytes[i];
+        if (c < 0x80) {
+            switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\b': out += "\\b"; break;
+            case '\f': out += "\\f"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            default:
+                if (c < 0x20) {
+                    out += "\\u00";
+                    out += kHex[c >> 4];
+                    out += kHex[c & 15];
+                } else {
+                    out += static_cast<char>(c);
+                }
+            }
+            ++i;
+            continue;
+        }
+        // The length of a well-formed UTF-8 sequence starting here, 0 if none.
+        std::size_t length = 0;
+        if (c >= 0xc2 && c <= 0xdf)
+            length = 2;
+        else if (c >= 0xe0 && c <= 0xef)
+            length = 3;
+        else if (c >= 0xf0 && c <= 0xf4)
+            length = 4;
+        bool wellFormed = length > 0 && i + length <= size;
+        for (std::size_t k = 1; wellFormed && k < length; ++k)
+            wellFormed = (bytes[i + k] & 0xc0) == 0x80;
+        if (wellFormed && length == 3) {
+            const unsigned char d = bytes[i + 1];
+            wellFormed = !(c == 0xe0 && d < 0xa0) && !(c == 0xed && d >= 0xa0);
+        } else if (wellFormed && length == 4) {
+            const unsigned char d = bytes[i + 1];
+            wellFormed = !(c == 0xf0 && d < 0x90) && !(c == 0xf4 && d >= 0x90);
+        }
+        if (wellFormed) {
+            out.append(text.data() + i, length);
+            i += length;
+        } else {
+            out += "\xef\xbf\xbd";
+            ++i;
+        }
+    }
+    out += '"';
+}
+
 std::string valuesJson(const JournalValues& values)
 {
-    nlohmann::json array = nlohmann::json::array();
+    std::string text;
+    std::size_t size = 2;
     for (const auto& value : values)
-        array.push_back({value.name, value.value});
-    return array.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+        size += value.name.size() + value.value.size() + 8;
+    text.reserve(size);
+    text += '[';
+    for (const auto& value : values) {
+        if (text.size() > 1)
+            text += ',';
+        text += '[';
+        appendJsonString(text, value.name);
+        text += ',';
+        appendJsonString(text, value.value);
+        text += ']';
+    }
+    text += ']';
+    return text;
 }
 
 JournalValues valuesFromJson(const std::string& text)
@@ -223,7 +377,13 @@ JournalValues valuesFromJson(const std::string& text)
 
 std::string namesJson(const std::vector<std::string>& names)
 {
-    return nlohmann::json(names).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::string text = "[";
+    for (const auto& name : names) {
+        if (text.size() > 1)
+            text += ',';
+        appendJsonString(text, name);
+    }
+    return text + "]";
 }
 
 std::vector<std::string> namesFromJson(const std::string& text)
@@ -237,17 +397,39 @@ std::vector<std::string> namesFromJson(const std::string& text)
     return names;
 }
 
-// Every value a record printed, one a line: what --search looks through.
+// Every value a record printed, one a line: what --search looks through. A
+// column's value found within a printed field's text is left out: whatever
+// matches it matches the field, and the index is spared the repetition.
 std::string searchTextOf(const JournalValues& fields, const JournalValues& columns)
 {
     std::string text;
-    for (const auto* list : {&fields, &columns})
-        for (const auto& value : *list) {
-            if (!text.empty())
-                text += '\n';
-            text += value.value;
-        }
+    for (const auto& value : fields) {
+        if (!text.empty())
+            text += '\n';
+        text += value.value;
+    }
+    const std::size_t printed = text.size();
+    for (const auto& value : columns) {
+        if (value.value.empty() || std::string_view(text).substr(0, printed).find(value.value) != std::string_view::npos)
+            continue;
+        if (!text.empty())
+            text += '\n';
+        text += value.value;
+    }
     return text;
+}
+
+// The search text of a record whose fields arrive after its columns were
+// stored alone (as `columnsText`, one value a line).
+std::string searchTextWithFields(const JournalValues& fields, std::string_view columnsText)
+{
+    JournalValues columns;
+    while (!columnsText.empty()) {
+        const std::size_t end = columnsText.find('\n');
+        columns.push_back({{}, std::string(columnsText.substr(0, end))});
+        columnsText = end == std::string_view::npos ? std::string_view() : columnsText.substr(end + 1);
+    }
+    return searchTextOf(fields, columns);
 }
 
 std::string joinIds(const std::vector<int>& ids)
@@ -277,7 +459,7 @@ std::vector<int> splitIds(const std::string& text)
     return ids;
 }
 
-std::string userName()
+std::string findUserName()
 {
     if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_name != nullptr)
         return entry->pw_name;
@@ -286,11 +468,24 @@ std::string userName()
     return std::to_string(getuid());
 }
 
-std::string hostName()
+std::string findHostName()
 {
     char name[256] = {};
     if (gethostname(name, sizeof name - 1) != 0)
         return {};
+    return name;
+}
+
+// Asked once per process: a print should not wait for the user database.
+const std::string& userName()
+{
+    static const std::string name = findUserName();
+    return name;
+}
+
+const std::string& hostName()
+{
+    static const std::string name = findHostName();
     return name;
 }
 
@@ -331,6 +526,7 @@ JournalJob jobFrom(const Statement& row)
     job.cupsJobIds = splitIds(row.text(18));
     job.recordCount = static_cast<int>(row.integer(19));
     job.printedCount = static_cast<int>(row.integer(20));
+    job.resumeOffered = row.integer(21) != 0;
     return job;
 }
 
@@ -379,14 +575,26 @@ struct Journal::State {
     sqlite3* db = nullptr;
     int version = 0;
     std::string notice;
+    StatementCache statements;
+    bool nested = false;         // inside inOneTransaction: writes join its transaction
+    DbError nestedError;         // the first failure within it
+    // The file opened, to tell when another program moved it away.
+    dev_t device = 0;
+    ino_t inode = 0;
+    // The last template hashed, so that printing one template again does not hash it again.
+    std::string lastTemplate;
+    std::string lastTemplateHash;
 
     ~State() { close(); }
     void close()
     {
+        statements.clear();
         if (db != nullptr)
             sqlite3_close_v2(db);
         db = nullptr;
     }
+
+    Statement kept(const char* sql) { return Statement(statements, db, sql); }
 
     // Opens the file, sets WAL and full synchronous commits and brings the
     // schema to kSchemaVersion.
@@ -406,6 +614,11 @@ struct Journal::State {
         for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
             if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
                 return error;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) == 0) {
+            device = info.st_dev;
+            inode = info.st_ino;
+        }
         return migrate();
     }
 
@@ -442,6 +655,10 @@ struct Journal::State {
         if (error.code == SQLITE_OK && at == 1) {
             error = exec(db, kSchemaV2);
             at = 2;
+        }
+        if (error.code == SQLITE_OK && at == 2) {
+            error = exec(db, kSchemaV3);
+            at = 3;
         }
         if (error.code == SQLITE_OK)
             error = exec(db, ("PRAGMA user_version=" + std::to_string(at)).c_str());
@@ -495,6 +712,13 @@ struct Journal::State {
     template <typename Work>
     std::string write(Work&& work)
     {
+        if (nested) {
+            // Part of inOneTransaction's transaction, which ends it.
+            const DbError error = work();
+            if (error.code != SQLITE_OK && nestedError.code == SQLITE_OK)
+                nestedError = error;
+            return error.message;
+        }
         for (int attempt = 0; attempt < 2; ++attempt) {
             if (db == nullptr)
                 return "the journal is not open";
@@ -532,8 +756,8 @@ struct Journal::State {
         values.clear();
         if (names.empty())
             return {};
-        Statement take(db, "INSERT INTO counters(name, next_value) VALUES (?1, 2)"
-                           " ON CONFLICT(name) DO UPDATE SET next_value = next_value + 1 RETURNING next_value - 1");
+        Statement take(kept("INSERT INTO counters(name, next_value) VALUES (?1, 2)"
+                            " ON CONFLICT(name) DO UPDATE SET next_value = next_value + 1 RETURNING next_value - 1"));
         for (const auto& name : names) {
             take.reset();
             take.bind(1, name);
@@ -634,20 +858,33 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         result.error = "a job needs at least one record";
         return result;
     }
-    const std::string hash = sha256Hex(job.templateBytes);
-    const std::string outcome(outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued));
     State& s = *m_state;
+    if (s.lastTemplateHash.empty() || s.lastTemplate != job.templateBytes) {
+        s.lastTemplate = job.templateBytes;
+        s.lastTemplateHash = sha256Hex(job.templateBytes);
+    }
+    const std::string& hash = s.lastTemplateHash;
+    const std::string_view outcome = outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued);
+    const JournalTime at = now();
     result.error = s.write([&]() -> DbError {
-        Statement keep(s.db, "INSERT OR IGNORE INTO templates(hash, bytes, size, first_seen) VALUES (?1, ?2, ?3, ?4)");
-        keep.bind(1, hash).bindBlob(2, job.templateBytes).bind(3, static_cast<std::int64_t>(job.templateBytes.size()))
-            .bind(4, now());
-        if (keep.step(), keep.code() != SQLITE_OK)
-            return s.fail(keep);
+        // The bytes are bound only when the template is new to the journal.
+        Statement known(s.kept("SELECT 1 FROM templates WHERE hash = ?1"));
+        known.bindStatic(1, hash);
+        const bool stored = known.step();
+        if (known.code() != SQLITE_OK && known.code() != SQLITE_ROW)
+            return s.fail(known);
+        if (!stored) {
+            Statement keep(s.db, "INSERT OR IGNORE INTO templates(hash, bytes, size, first_seen) VALUES (?1, ?2, ?3, ?4)");
+            keep.bind(1, hash).bindBlob(2, job.templateBytes).bind(3, static_cast<std::int64_t>(job.templateBytes.size()))
+                .bind(4, at);
+            if (keep.step(), keep.code() != SQLITE_OK)
+                return s.fail(keep);
+        }
 
-        Statement insert(s.db, "INSERT INTO jobs(created_at, user, host, program, kind, printer, template_path,"
-                               " template_name, template_hash, calibration, copies, data_source, repeats, outcome,"
-                               " claimant) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)");
-        insert.bind(1, now()).bind(2, job.user.empty() ? userName() : job.user).bind(3, hostName())
+        Statement insert(s.kept("INSERT INTO jobs(created_at, user, host, program, kind, printer, template_path,"
+                                " template_name, template_hash, calibration, copies, data_source, repeats, outcome,"
+                                " claimant) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)"));
+        insert.bind(1, at).bind(2, job.user.empty() ? userName() : job.user).bind(3, hostName())
             .bind(4, job.program).bind(5, kindName(job.kind)).bind(6, job.printer).bind(7, job.templatePath)
             .bind(8, job.templateName).bind(9, hash).bind(10, job.calibration).bind(11, job.copies)
             .bind(12, job.dataSource).bind(13, job.repeats).bind(14, outcome)
@@ -656,13 +893,15 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
             return s.fail(insert);
         const JournalJobId id = sqlite3_last_insert_rowid(s.db);
 
-        Statement record(s.db, "INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome,"
-                               " counter_names, search_text) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
-        Statement counter(s.db, "INSERT INTO record_counters(record_id, name, value) VALUES (?1, ?2, ?3)");
+        Statement record(s.kept("INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome,"
+                                " counter_names, search_text) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
+        Statement counter(s.kept("INSERT INTO record_counters(record_id, name, value) VALUES (?1, ?2, ?3)"));
         if (!record.prepared())
             return s.fail(record);
         std::vector<CounterValue> values;
         JournalRecordIn filled;
+        std::string fields, columns, names, search;
+        const std::string noNames = "[]";
         for (std::size_t i = 0; i < job.records.size(); ++i) {
             const JournalRecordIn* in = &job.records[i];
             if (DbError error = s.takeCounters(in->counters, values); error.code != SQLITE_OK)
@@ -672,24 +911,104 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
                 fill(i, values, filled);
                 in = &filled;
             }
+            // Fields that follow later are stored as '' (not yet known).
+            fields = in->fieldsLater ? std::string() : valuesJson(in->fields);
+            columns = valuesJson(in->columns);
+            search = searchTextOf(in->fieldsLater ? JournalValues() : in->fields, in->columns);
             record.reset();
             record.bind(1, id).bind(2, static_cast<std::int64_t>(i)).bind(3, in->number).bind(4, in->copies)
-                .bind(5, valuesJson(in->fields)).bind(6, valuesJson(in->columns)).bind(7, outcome)
-                .bind(8, namesJson(in->counters)).bind(9, searchTextOf(in->fields, in->columns));
+                .bindStatic(5, fields).bindStatic(6, columns).bindStatic(7, outcome)
+                .bindStatic(8, in->counters.empty() ? noNames : (names = namesJson(in->counters)))
+                .bindStatic(9, search);
             if (record.step(), record.code() != SQLITE_OK)
                 return s.fail(record);
             const std::int64_t recordId = sqlite3_last_insert_rowid(s.db);
             for (const auto& value : values) {
                 counter.reset();
-                counter.bind(1, recordId).bind(2, value.name).bind(3, value.value);
+                counter.bind(1, recordId).bindStatic(2, value.name).bind(3, value.value);
                 if (counter.step(), counter.code() != SQLITE_OK)
                     return s.fail(counter);
             }
         }
         result.value = id;
+        if (!job.searchIndexLater)
+            return exec(s.db, kIndexSearch);
         return {};
     });
     return result;
+}
+
+std::string Journal::indexSearch()
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError { return exec(s.db, kIndexSearch); });
+}
+
+std::string Journal::inOneTransaction(const std::function<std::string()>& work)
+{
+    State& s = *m_state;
+    if (s.nested)
+        return work();
+    return s.write([&]() -> DbError {
+        s.nested = true;
+        s.nestedError = {};
+        const std::string error = work();
+        s.nested = false;
+        if (s.nestedError.code != SQLITE_OK)
+            return s.nestedError;
+        return error.empty() ? DbError{} : DbError{SQLITE_ERROR, error};
+    });
+}
+
+std::string Journal::setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields)
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        // A record stored with its fields to follow searches by its columns' values alone.
+        Statement read(s.kept("SELECT id, fields, search_text FROM records WHERE job_id = ?1 AND idx = ?2"));
+        Statement update(s.kept("UPDATE records SET fields = ?2, search_text = ?3 WHERE id = ?1"));
+        std::string json, search;
+        for (const auto& [index, values] : fields) {
+            read.reset();
+            read.bind(1, id).bind(2, index);
+            if (!read.step()) {
+                if (read.code() != SQLITE_OK)
+                    return s.fail(read);
+                continue;
+            }
+            const std::int64_t recordId = read.integer(0);
+            const bool pending = read.text(1).empty();
+            const std::string old = read.text(2);
+            read.reset();
+            if (!pending)
+                continue; // a record's fields are written once
+            json = valuesJson(values);
+            search = searchTextWithFields(values, old);
+            update.reset();
+            update.bind(1, recordId).bindStatic(2, json).bindStatic(3, search);
+            if (update.step(), update.code() != SQLITE_OK)
+                return s.fail(update);
+        }
+        return {};
+    });
+}
+
+std::string Journal::markResumeOffered(JournalJobId id)
+{
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        Statement update(s.db, "UPDATE jobs SET resume_offered = 1 WHERE id = ?1");
+        update.bind(1, id);
+        update.step();
+        return s.fail(update);
+    });
+}
+
+bool Journal::isCurrent() const
+{
+    struct stat info {};
+    return m_state->db != nullptr && ::stat(m_state->path.c_str(), &info) == 0 && info.st_dev == m_state->device
+        && info.st_ino == m_state->inode;
 }
 
 JournalResult<bool> Journal::claimJob(JournalJobId id, const std::string& claimant)
@@ -716,13 +1035,13 @@ std::string Journal::markPrinting(JournalJobId id)
 {
     State& s = *m_state;
     return s.write([&]() -> DbError {
-        Statement job(s.db, "UPDATE jobs SET outcome = 'printing', claimant = ?2 WHERE id = ?1");
+        Statement job(s.kept("UPDATE jobs SET outcome = 'printing', claimant = ?2 WHERE id = ?1"));
         job.bind(1, id).bind(2, "pid " + std::to_string(getpid()) + "@" + hostName());
         if (job.step(), job.code() != SQLITE_OK)
             return s.fail(job);
         if (sqlite3_changes(s.db) != 1)
             return {SQLITE_ERROR, "no journal job " + std::to_string(id)};
-        Statement records(s.db, "UPDATE records SET outcome = 'printing' WHERE job_id = ?1 AND outcome = 'queued'");
+        Statement records(s.kept("UPDATE records SET outcome = 'printing' WHERE job_id = ?1 AND outcome = 'queued'"));
         records.bind(1, id);
         records.step();
         return s.fail(records);
@@ -733,7 +1052,7 @@ std::string Journal::addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, 
 {
     State& s = *m_state;
     return s.write([&]() -> DbError {
-        Statement read(s.db, "SELECT cups_job_ids FROM jobs WHERE id = ?1");
+        Statement read(s.kept("SELECT cups_job_ids FROM jobs WHERE id = ?1"));
         read.bind(1, id);
         if (!read.step())
             return read.code() == SQLITE_OK ? DbError{SQLITE_ERROR, "no journal job " + std::to_string(id)} : s.fail(read);
@@ -741,11 +1060,11 @@ std::string Journal::addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, 
         read.reset();
         if (cupsJobId > 0 && std::find(ids.begin(), ids.end(), cupsJobId) == ids.end())
             ids.push_back(cupsJobId);
-        Statement job(s.db, "UPDATE jobs SET cups_job_ids = ?2 WHERE id = ?1");
+        Statement job(s.kept("UPDATE jobs SET cups_job_ids = ?2 WHERE id = ?1"));
         job.bind(1, id).bind(2, joinIds(ids));
         if (job.step(), job.code() != SQLITE_OK)
             return s.fail(job);
-        Statement records(s.db, "UPDATE records SET cups_job_id = ?2 WHERE job_id = ?1 AND idx BETWEEN ?3 AND ?4");
+        Statement records(s.kept("UPDATE records SET cups_job_id = ?2 WHERE job_id = ?1 AND idx BETWEEN ?3 AND ?4"));
         records.bind(1, id).bind(2, cupsJobId).bind(3, firstIndex).bind(4, lastIndex);
         records.step();
         return s.fail(records);
@@ -757,7 +1076,7 @@ std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastI
 {
     State& s = *m_state;
     return s.write([&]() -> DbError {
-        Statement update(s.db, "UPDATE records SET outcome = ?2, reason = ?3 WHERE job_id = ?1 AND idx BETWEEN ?4 AND ?5");
+        Statement update(s.kept("UPDATE records SET outcome = ?2, reason = ?3 WHERE job_id = ?1 AND idx BETWEEN ?4 AND ?5"));
         update.bind(1, id).bind(2, outcomeName(outcome)).bind(3, reason).bind(4, firstIndex).bind(5, lastIndex);
         if (update.step(), update.code() != SQLITE_OK)
             return s.fail(update);
@@ -766,12 +1085,12 @@ std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastI
             return {};
         // Give counter values back, the last taken first, while each is still
         // the newest of its counter.
-        Statement held(s.db, "SELECT rc.record_id, rc.name, rc.value FROM record_counters rc JOIN records r"
+        Statement held(s.kept("SELECT rc.record_id, rc.name, rc.value FROM record_counters rc JOIN records r"
                              " ON r.id = rc.record_id WHERE r.job_id = ?1 AND r.idx BETWEEN ?2 AND ?3"
-                             " ORDER BY rc.value DESC");
+                             " ORDER BY rc.value DESC"));
         held.bind(1, id).bind(2, firstIndex).bind(3, lastIndex);
-        Statement giveBack(s.db, "UPDATE counters SET next_value = ?2 WHERE name = ?1 AND next_value = ?2 + 1");
-        Statement forget(s.db, "DELETE FROM record_counters WHERE record_id = ?1 AND name = ?2");
+        Statement giveBack(s.kept("UPDATE counters SET next_value = ?2 WHERE name = ?1 AND next_value = ?2 + 1"));
+        Statement forget(s.kept("DELETE FROM record_counters WHERE record_id = ?1 AND name = ?2"));
         while (held.step()) {
             const std::string name = held.text(1);
             giveBack.reset();
@@ -793,7 +1112,7 @@ std::string Journal::finishJob(JournalJobId id, JournalOutcome outcome, const st
 {
     State& s = *m_state;
     return s.write([&]() -> DbError {
-        Statement update(s.db, "UPDATE jobs SET outcome = ?2, reason = ?3, finished_at = ?4 WHERE id = ?1");
+        Statement update(s.kept("UPDATE jobs SET outcome = ?2, reason = ?3, finished_at = ?4 WHERE id = ?1"));
         update.bind(1, id).bind(2, outcomeName(outcome)).bind(3, reason).bind(4, isFinal(outcome) ? now() : 0);
         if (update.step(), update.code() != SQLITE_OK)
             return s.fail(update);
@@ -901,6 +1220,7 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
     if (query.unfinishedOnly)
         sql += " AND outcome IN ('queued', 'printing')";
     std::string pattern;
+    std::string like;
     if (!query.search.empty()) {
         // The trigram index finds substrings of three characters or more;
         // shorter ones are looked for record by record.
@@ -909,8 +1229,18 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
             for (const char c : query.search)
                 pattern += c == '"' ? std::string("\"\"") : std::string(1, c);
             pattern += "\"";
+            // Records not yet in the index (written moments ago) are looked
+            // through one by one; they are few.
             sql += " AND id IN (SELECT r.job_id FROM records r WHERE r.id IN"
-                   " (SELECT rowid FROM record_search WHERE record_search MATCH ?6))";
+                   " (SELECT rowid FROM record_search WHERE record_search MATCH ?6)"
+                   " UNION ALL SELECT r.job_id FROM records r WHERE r.id > (SELECT upto FROM search_indexed)"
+                   " AND r.search_text LIKE ?7 ESCAPE '\\')";
+            for (const char c : query.search) {
+                if (c == '%' || c == '_' || c == '\\')
+                    like += '\\';
+                like += c;
+            }
+            like = "%" + like + "%";
         } else {
             for (const char c : query.search) {
                 if (c == '%' || c == '_' || c == '\\')
@@ -938,6 +1268,8 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
             select.bind(5, query.program);
         if (!query.search.empty())
             select.bind(6, pattern);
+        if (!like.empty())
+            select.bind(7, like);
         while (select.step())
             result.value.push_back(jobFrom(select));
         return s.fail(select);
@@ -975,7 +1307,9 @@ JournalResult<std::vector<JournalRecord>> Journal::records(JournalJobId id) cons
             record.index = static_cast<int>(select.integer(1));
             record.number = static_cast<int>(select.integer(2));
             record.copies = static_cast<int>(select.integer(3));
-            record.fields = valuesFromJson(select.text(4));
+            const std::string fields = select.text(4);
+            record.fields = valuesFromJson(fields);
+            record.fieldsPending = fields.empty();
             record.columns = valuesFromJson(select.text(5));
             record.outcome = outcomeNamed(select.text(6)).value_or(JournalOutcome::Failed);
             record.reason = select.text(7);
@@ -1071,6 +1405,10 @@ JournalResult<int> Journal::pruneBefore(JournalTime before)
         if (jobs.step(), jobs.code() != SQLITE_OK)
             return s.fail(jobs);
         result.value = sqlite3_changes(s.db);
+        // New records take ids above the highest left: the index's mark may not lie above it.
+        if (DbError error = exec(s.db, "UPDATE search_indexed SET upto = min(upto, (SELECT coalesce(max(id), 0) FROM records))");
+            error.code != SQLITE_OK)
+            return error;
         return exec(s.db, "DELETE FROM templates WHERE hash NOT IN (SELECT template_hash FROM jobs)");
     });
     if (result.ok())
@@ -1104,6 +1442,8 @@ JournalResult<JournalStats> Journal::stats() const
     }
     return result;
 }
+
+std::string journalUserName() { return userName(); }
 
 std::string journalCupsJobName(JournalJobId id, int firstRecord, int lastRecord, const std::string& name)
 {

@@ -22,6 +22,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ordavel {
@@ -62,6 +63,7 @@ struct JournalRecordIn {
     JournalValues fields;  // each printed field's text as printed, by box name
     JournalValues columns; // the data columns the template uses, with this record's values
     std::vector<std::string> counters; // counters (${#seq:NAME}) this record takes a value of
+    bool fieldsLater = false; // the fields are not known yet: setRecordFields gives them once printed
 };
 
 struct JournalJobIn {
@@ -77,6 +79,7 @@ struct JournalJobIn {
     JournalJobId repeats = 0;        // the job a reprint repeats, 0 for none
     std::string user;                // empty: this process's user name
     bool startPrinting = false;      // record it `printing` (this process prints it now), else `queued`
+    bool searchIndexLater = false;   // leave the records out of the search index until indexSearch()
     std::vector<JournalRecordIn> records; // at least one (a page without data is one record)
 };
 
@@ -87,6 +90,7 @@ struct JournalRecord {
     int number = 0;
     int copies = 1;
     JournalValues fields;
+    bool fieldsPending = false; // stored before its fields were known, and they never followed
     JournalValues columns;
     std::vector<CounterValue> counters; // the values it printed
     JournalOutcome outcome = JournalOutcome::Queued;
@@ -116,6 +120,7 @@ struct JournalJob {
     std::vector<int> cupsJobIds;
     int recordCount = 0;
     int printedCount = 0;
+    bool resumeOffered = false; // the designer offered to resume it once already
 };
 
 // The filters of a listing; every one that is set must hold.
@@ -184,8 +189,23 @@ public:
     std::string takeNotice();
 
     // Stores the job, its template bytes (once per hash) and its records in
-    // one transaction; each record's counters are advanced there too.
+    // one transaction; each record's counters are advanced there too. One
+    // commit; the records join the search index in it unless
+    // job.searchIndexLater (they are found without the index meanwhile).
     JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill = {});
+    // Adds the records written since the last call to the search index.
+    std::string indexSearch();
+    // The printed fields of records stored with fieldsLater, by record
+    // index; a record's fields are written once, later calls leave them.
+    std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields);
+    // Runs `work`, whose writes join one transaction (one commit); its error
+    // or the first write's error rolls all of them back.
+    std::string inOneTransaction(const std::function<std::string()>& work);
+    // The designer asked about resuming the job (whatever the answer).
+    std::string markResumeOffered(JournalJobId id);
+    // Whether the file this journal opened is still at its path (not moved
+    // aside or deleted by another program).
+    bool isCurrent() const;
 
     // A queued job taken by `claimant` (e.g. "service:1234@host"): true when
     // this call moved it from queued to printing, false when another took it.
@@ -234,6 +254,9 @@ private:
     explicit Journal(std::unique_ptr<State> state);
     std::unique_ptr<State> m_state;
 };
+
+// The user name a job records when none is given (this process's user).
+std::string journalUserName();
 
 // The job name CUPS gets for records [first, last] (1-based here, as shown)
 // of journal job `id`: "ordavel-journal 17 records 1-50 NAME", and back.

@@ -16,32 +16,36 @@ namespace ordavel {
 
 BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
                                QPrinter& printer, QWidget* progressParent, const Calibration& calibration,
-                               PrintJournalEntry* journal)
+                               PrintJournalEntry* journal, int journalFirst)
 {
     BatchPrintResult result;
     const bool journaled = journal != nullptr && journal->active() && !items.empty();
-    const int last = static_cast<int>(items.size()) - 1;
+    // Journal records journalFirst... are the items, in order.
+    const int first = journalFirst;
+    const int last = journalFirst + static_cast<int>(items.size()) - 1;
     if (journaled)
-        printer.setDocName(QString::fromStdString(journal->cupsJobName(0, last, printer.docName().toStdString())));
+        printer.setDocName(QString::fromStdString(journal->cupsJobName(first, last, printer.docName().toStdString())));
     configurePrinter(printer, doc.page(), calibration.pageLengthMm);
     const std::time_t began = std::time(nullptr);
     const bool toFile = printer.outputFormat() != QPrinter::NativeFormat;
     QPainter painter;
     if (!painter.begin(&printer)) {
         if (journaled)
-            journal->failed(0, last, JournalOutcome::Failed, "the printer could not be opened");
+            journal->failed(first, last, JournalOutcome::Failed, "the printer could not be opened");
         return result;
     }
 
     const std::unique_ptr<QProgressDialog> progress = makePrintProgress(progressParent, static_cast<int>(items.size()));
 
     RecordMerge merge(table);
-    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
     bool cancelled = false;
     for (const BatchItem& item : items) {
         merge.setRecord(item.row, item.number);
-        if (journaled)
-            merge.setCounterValues(journal->countersOf(result.recordsDrawn));
+        if (journaled) {
+            merge.setCounterValues(journal->countersOf(first + result.recordsDrawn));
+            view = journal->recordingView(merge, doc, first + result.recordsDrawn);
+        }
         for (int copy = 0; copy < item.copies; ++copy) {
             if (result.pages > 0)
                 printer.newPage();
@@ -65,9 +69,9 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
         if (journaled) {
             // What was drawn went to the printer unless the queue took it back.
             if (!result.takenBack && result.recordsDrawn > 0)
-                journal->handedOver(0, result.recordsDrawn - 1, toFile, printer.printerName().toStdString(),
+                journal->handedOver(first, first + result.recordsDrawn - 1, toFile, printer.printerName().toStdString(),
                                     printer.docName().toStdString(), began);
-            const int from = result.takenBack ? 0 : result.recordsDrawn;
+            const int from = first + (result.takenBack ? 0 : result.recordsDrawn);
             if (from <= last)
                 journal->failed(from, last, JournalOutcome::Cancelled, "cancelled while printing");
         }
@@ -76,10 +80,10 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
     result.completed = painter.end();
     if (journaled) {
         if (result.completed && (toFile || cupsJobRefusal().empty()))
-            journal->handedOver(0, last, toFile, printer.printerName().toStdString(), printer.docName().toStdString(),
+            journal->handedOver(first, last, toFile, printer.printerName().toStdString(), printer.docName().toStdString(),
                                 began);
         else
-            journal->failed(0, last, JournalOutcome::Failed,
+            journal->failed(first, last, JournalOutcome::Failed,
                             toFile ? std::string("the file could not be written") : "the printer did not accept the job");
     }
     return result;

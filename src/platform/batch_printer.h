@@ -30,10 +30,12 @@ struct BatchPrintResult {
 // `进度框_打印` counts the records and its Cancel takes the whole job back
 // where it has not printed yet. A
 // calibration other than the identity corrects every page and the paper height.
-// With an active journal entry (its records are the items) the job is named
-// after them, prints their counter values, and is handed over to the entry.
+// With an active journal entry (its records journalFirst, journalFirst + 1,
+// ... are the items) the job is named after them, prints their counter
+// values, keeps their fields as drawn, and is handed over to the entry.
 BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
                                QPrinter& printer, QWidget* progressParent,
-                               const Calibration& calibration = Calibration{}, PrintJournalEntry* journal = nullptr);
+                               const Calibration& calibration = Calibration{}, PrintJournalEntry* journal = nullptr,
+                               int journalFirst = 0);
 
 } // namespace ordavel

@@ -1,6 +1,7 @@
 #include "platform/print_journal.h"
 
 #include "platform/cups_jobs.h"
+#include "platform/journal_resume.h"
 
 #include "file/template_reader.h"
 #include "file/template_writer.h"
@@ -13,8 +14,10 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -78,6 +81,15 @@ std::string templateBytesOf(const Document& doc, const std::string& path, bool m
     return templateBytes(doc, sink).value_or(std::string());
 }
 
+std::optional<JournalValue> printedField(int slot, const Box& box, const Box& merged)
+{
+    if (!box.inUse || !box.isPrint || (!isTextBox(box.type) && box.dataField.empty()) || !merged.isPrint)
+        return std::nullopt;
+    // A box of another type that takes a column keeps the column's name.
+    return JournalValue{"box " + std::to_string(slot),
+                        isTextBox(box.type) ? merged.attributes.text : std::string(box.dataField)};
+}
+
 JournalValues printedFields(const Document& doc, RecordMerge& merge)
 {
     JournalValues fields;
@@ -85,14 +97,8 @@ JournalValues printedFields(const Document& doc, RecordMerge& merge)
         const Box& box = doc.box(index);
         if (!box.inUse || !box.isPrint || (!isTextBox(box.type) && box.dataField.empty()))
             continue;
-        const Box& merged = merge.merged(box);
-        if (!merged.isPrint)
-            continue;
-        fields.push_back({"box " + std::to_string(index),
-                          isTextBox(box.type) || box.type == BoxType::DatePicker ? merged.attributes.text
-                                                                                  : std::string()});
-        if (!isTextBox(box.type))
-            fields.back().value = std::string(box.dataField);
+        if (auto field = printedField(index, box, merge.merged(box)))
+            fields.push_back(std::move(*field));
     }
     return fields;
 }
@@ -129,6 +135,23 @@ DataTable tableOfRecords(const std::vector<JournalRecord>& records, const std::s
     return table;
 }
 
+std::shared_ptr<Journal> sharedJournal(const std::string& path, std::string& error)
+{
+    static std::mutex guard;
+    static std::shared_ptr<Journal> kept;
+    const std::lock_guard lock(guard);
+    if (kept && kept->path() == path && kept->isCurrent())
+        return kept;
+    kept.reset();
+    Journal::Opened opened = Journal::open(path);
+    if (!opened.journal) {
+        error = opened.error;
+        return nullptr;
+    }
+    kept = std::shared_ptr<Journal>(std::move(opened.journal));
+    return kept;
+}
+
 PrintJournalEntry::PrintJournalEntry(std::string path) : m_path(std::move(path)) {}
 PrintJournalEntry::~PrintJournalEntry() = default;
 
@@ -144,12 +167,12 @@ bool PrintJournalEntry::begin(const JournalPrint& print, const Document& doc, co
 {
     if (Journal::isOff(m_path))
         return false;
-    Journal::Opened opened = Journal::open(m_path);
-    if (!opened.journal) {
-        note("the print journal cannot be opened: " + opened.error);
+    std::string error;
+    m_journal = sharedJournal(m_path, error);
+    if (!m_journal) {
+        note("the print journal cannot be opened: " + error);
         return false;
     }
-    m_journal = std::move(opened.journal);
 
     JournalJobIn job;
     job.program = print.program;
@@ -164,38 +187,58 @@ bool PrintJournalEntry::begin(const JournalPrint& print, const Document& doc, co
     job.dataSource = print.dataSource;
     job.repeats = print.repeats;
     job.startPrinting = true;
+    job.searchIndexLater = true;
 
+    const bool pageFields = table == nullptr && !print.pageFields.empty();
+    m_capture = print.fieldsFromRender && !pageFields;
     const std::vector<std::string> counters = templateCounters(doc);
     const DataTable none;
     const DataTable& data = table != nullptr ? *table : none;
     RecordMerge merge(data, table == nullptr);
     const std::size_t count = table != nullptr ? items.size() : 1;
+    // The columns the template uses, looked up once for all records.
+    std::vector<std::pair<std::string, int>> usedNames;
+    if (table != nullptr)
+        for (auto& name : templateFields(doc))
+            if (const int column = data.columnIndex(name); column >= 0)
+                usedNames.emplace_back(std::move(name), column);
     for (std::size_t i = 0; i < count; ++i) {
         JournalRecordIn record;
         if (table != nullptr) {
             record.number = items[i].number;
             record.copies = items[i].copies;
-            record.columns = usedColumns(doc, data, items[i].row);
+            const int row = items[i].row;
+            if (row >= 0 && row < data.recordCount())
+                for (const auto& [name, column] : usedNames)
+                    record.columns.push_back({name, std::string(data.value(row, column))});
         } else {
             record.copies = print.copies;
         }
         if (presetCounters.empty())
             record.counters = counters;
+        record.fieldsLater = m_capture;
         job.records.push_back(std::move(record));
     }
     m_counters.assign(count, {});
+    m_fields.assign(m_capture ? count : 0, {});
+    m_drawn.assign(m_capture ? count : 0, 0);
     const auto recorded = m_journal->recordJob(job, [&](std::size_t i, const std::vector<CounterValue>& values,
                                                         JournalRecordIn& record) {
         const std::vector<CounterValue>& used = presetCounters.empty() ? values : presetCounters[i];
         m_counters[i] = asMergeValues(used);
-        if (table != nullptr)
-            merge.setRecord(items[i].row, items[i].number);
-        merge.setCounterValues(m_counters[i]);
-        record.fields = table == nullptr && !print.pageFields.empty() ? print.pageFields : printedFields(doc, merge);
+        if (pageFields) {
+            record.fields = print.pageFields;
+        } else if (!m_capture) {
+            if (table != nullptr)
+                merge.setRecord(items[i].row, items[i].number);
+            merge.setCounterValues(m_counters[i]);
+            record.fields = printedFields(doc, merge);
+        }
     });
     note(m_journal->takeNotice());
     if (!recorded.ok()) {
         m_counters.assign(count, {});
+        m_capture = false;
         note("the print journal cannot be written: " + recorded.error);
         return false;
     }
@@ -205,12 +248,12 @@ bool PrintJournalEntry::begin(const JournalPrint& print, const Document& doc, co
 
 bool PrintJournalEntry::resume(JournalJobId id, const std::vector<int>& indices)
 {
-    Journal::Opened opened = Journal::open(m_path);
-    if (!opened.journal) {
-        note("the print journal cannot be opened: " + opened.error);
+    std::string error;
+    m_journal = sharedJournal(m_path, error);
+    if (!m_journal) {
+        note("the print journal cannot be opened: " + error);
         return false;
     }
-    m_journal = std::move(opened.journal);
     const auto records = m_journal->records(id);
     if (!records.ok() || records.value.empty()) {
         note(records.ok() ? "no journal job " + std::to_string(id) : records.error);
@@ -219,14 +262,13 @@ bool PrintJournalEntry::resume(JournalJobId id, const std::vector<int>& indices)
     m_counters.clear();
     for (const auto& record : records.value)
         m_counters.push_back(asMergeValues(record.counters));
-    note(m_journal->markPrinting(id));
-    for (std::size_t i = 0; i < indices.size();) {
-        std::size_t j = i + 1;
-        while (j < indices.size() && indices[j] == indices[j - 1] + 1)
-            ++j;
-        note(m_journal->setRecordOutcome(id, indices[i], indices[j - 1], JournalOutcome::Printing));
-        i = j;
-    }
+    note(m_journal->inOneTransaction([&] {
+        std::string failed = m_journal->markPrinting(id);
+        for (const auto& [first, last] : consecutiveRuns(indices))
+            if (failed.empty())
+                failed = m_journal->setRecordOutcome(id, first, last, JournalOutcome::Printing);
+        return failed;
+    }));
     m_id = id;
     return true;
 }
@@ -245,33 +287,104 @@ std::string PrintJournalEntry::cupsJobName(int first, int last, const std::strin
     return journalCupsJobName(m_id, first + 1, last + 1, name);
 }
 
+BoxFilter PrintJournalEntry::recordingView(RecordMerge& merge, const Document& doc, int index)
+{
+    if (!active() || !m_capture || index < 0 || static_cast<std::size_t>(index) >= m_fields.size())
+        return [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    auto* fields = &m_fields[static_cast<std::size_t>(index)];
+    m_drawn[static_cast<std::size_t>(index)] = 1;
+    fields->clear();
+    int lastSlot = 0;
+    return [&merge, &doc, fields, lastSlot](const Box& box) mutable -> const Box& {
+        const Box& merged = merge.merged(box);
+        // The page draws the document's boxes in slot order; a copy starts over.
+        if (doc.slotCount() == 0)
+            return merged;
+        const Box* first = &doc.box(1);
+        if (std::less<const Box*>()(&box, first) || !std::less<const Box*>()(&box, first + doc.slotCount()))
+            return merged;
+        const auto slot = static_cast<int>(&box - first) + 1;
+        if (slot <= lastSlot)
+            fields->clear();
+        lastSlot = slot;
+        if (auto field = printedField(slot, box, merged))
+            fields->push_back(std::move(*field));
+        return merged;
+    };
+}
+
 void PrintJournalEntry::handedOver(int first, int last, bool toFile, const std::string& printer,
                                    const std::string& title, std::time_t since)
 {
     if (!active())
         return;
-    if (toFile) {
-        note(m_journal->setRecordOutcome(m_id, first, last, JournalOutcome::Printed));
-        return;
-    }
-    // The scheduler stamps the job when it takes it, possibly a second
-    // before the clock read here.
-    const int cupsId = cupsJobNamed(printer, title, since - 1);
-    if (cupsId > 0)
-        m_cupsJobs.push_back(cupsId);
-    note(m_journal->addCupsJob(m_id, cupsId, first, last));
+    Change change;
+    change.first = first;
+    change.last = last;
+    change.handedOver = true;
+    change.toFile = toFile;
+    change.printer = printer;
+    change.title = title;
+    change.since = since;
+    m_changes.push_back(std::move(change));
 }
 
 void PrintJournalEntry::failed(int first, int last, JournalOutcome outcome, const std::string& reason)
 {
-    if (active())
-        note(m_journal->setRecordOutcome(m_id, first, last, outcome, reason));
+    if (!active())
+        return;
+    Change change;
+    change.first = first;
+    change.last = last;
+    change.outcome = outcome;
+    change.reason = reason;
+    m_changes.push_back(std::move(change));
+}
+
+void PrintJournalEntry::flush() { write(false); }
+
+void PrintJournalEntry::write(bool finishing)
+{
+    if (!active())
+        return;
+    std::vector<std::pair<int, JournalValues>> fields;
+    for (std::size_t i = 0; i < m_drawn.size(); ++i)
+        if (m_drawn[i] != 0) {
+            fields.emplace_back(static_cast<int>(i), std::move(m_fields[i]));
+            m_drawn[i] = 0;
+        }
+    // The CUPS ids of the jobs handed over, asked before the transaction.
+    // The scheduler stamps a job when it takes it, possibly a second before
+    // the clock read at the hand-over.
+    std::vector<int> cupsIds(m_changes.size(), 0);
+    for (std::size_t i = 0; i < m_changes.size(); ++i)
+        if (m_changes[i].handedOver && !m_changes[i].toFile)
+            cupsIds[i] = cupsJobNamed(m_changes[i].printer, m_changes[i].title, m_changes[i].since - 1);
+    note(m_journal->inOneTransaction([&] {
+        std::string error;
+        if (!fields.empty())
+            error = m_journal->setRecordFields(m_id, fields);
+        for (std::size_t i = 0; i < m_changes.size() && error.empty(); ++i) {
+            const Change& change = m_changes[i];
+            if (!change.handedOver)
+                error = m_journal->setRecordOutcome(m_id, change.first, change.last, change.outcome, change.reason);
+            else if (change.toFile)
+                error = m_journal->setRecordOutcome(m_id, change.first, change.last, JournalOutcome::Printed);
+            else
+                error = m_journal->addCupsJob(m_id, cupsIds[i], change.first, change.last);
+        }
+        if (error.empty())
+            error = m_journal->indexSearch();
+        return error.empty() && finishing ? finishFromRecords(*m_journal, m_id) : error;
+    }));
+    m_changes.clear();
 }
 
 void PrintJournalEntry::settle(std::chrono::milliseconds wait)
 {
     if (!active())
         return;
+    flush();
     const auto deadline = std::chrono::steady_clock::now() + wait;
     for (;;) {
         std::string error;
@@ -285,8 +398,7 @@ void PrintJournalEntry::settle(std::chrono::milliseconds wait)
 
 void PrintJournalEntry::finish()
 {
-    if (active())
-        note(finishFromRecords(*m_journal, m_id));
+    write(true);
 }
 
 std::string PrintJournalEntry::takeProblem()
@@ -473,6 +585,7 @@ JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibr
     what.templateBytes = templateBytesOf(doc, doc.fileName(), doc.modified());
     what.calibration = calibration.isIdentity() ? std::string() : describeCalibration(calibration);
     what.copies = copies;
+    what.fieldsFromRender = true; // the page and batch print draw through the entry's recording view
     return what;
 }
 
@@ -486,11 +599,18 @@ void settleLater(std::unique_ptr<PrintJournalEntry> entry)
 {
     if (!entry || !entry->active())
         return;
+    // The first turn comes as soon as the window is idle again: what the
+    // print kept is written then, off the print's own path; then CUPS is
+    // asked once a second.
     auto* timer = new QTimer;
-    timer->setInterval(1000);
+    timer->setInterval(0);
     auto shared = std::shared_ptr<PrintJournalEntry>(std::move(entry));
     auto rounds = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, shared, rounds] {
+        if (*rounds == 0) {
+            shared->flush();
+            timer->setInterval(1000);
+        }
         std::string error;
         const int waiting = settleFromCups(*shared->journal(), shared->id(), true, error);
         if (waiting == 0 || !error.empty() || ++*rounds >= 60) {

@@ -11,10 +11,12 @@
 #include "model/document.h"
 #include "model/message.h"
 #include "print/calibration.h"
+#include "print/print_job.h"
 
 #include <chrono>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,8 +35,17 @@ struct JournalPrint {
     int copies = 1;
     JournalJobId repeats = 0;
     JournalValues pageFields;  // what a page without a template printed (a calibration page)
+    // The print path draws each record through recordingView(), which keeps
+    // the fields as printed; otherwise begin() merges each record for them.
+    bool fieldsFromRender = false;
 };
 
+// A print's entry in the journal. Before the first page is sent, begin()
+// writes the job and its records in one commit; that is all a print waits
+// for. What happens after the hand-over (the fields as drawn, CUPS job ids,
+// outcomes, the search index) is kept here and written in one commit by
+// flush(), which settle() and finish() call, and the designer's settleLater()
+// on its event loop.
 class PrintJournalEntry {
 public:
     explicit PrintJournalEntry(std::string path = Journal::defaultPath());
@@ -62,12 +73,19 @@ public:
     RecordMerge::CounterValues countersOf(int index) const;
     // The CUPS job-name for records [first, last] (0-based) of this job.
     std::string cupsJobName(int first, int last, const std::string& name) const;
+    // The view that draws journal record `index`: each box as `merge` gives
+    // it, its printed text kept for the journal when the print said
+    // fieldsFromRender. `merge` and `doc` must outlive the drawing.
+    BoxFilter recordingView(RecordMerge& merge, const Document& doc, int index);
 
     // Records [first, last] were handed over: to a file (printed at once) or
     // to CUPS printer `printer` as the job named `title` sent at `since`.
     void handedOver(int first, int last, bool toFile, const std::string& printer = {}, const std::string& title = {},
                     std::time_t since = 0);
     void failed(int first, int last, JournalOutcome outcome, const std::string& reason);
+    // Writes what was kept since begin() or the last flush, in one commit,
+    // and adds the records to the search index.
+    void flush();
     // Polls CUPS every 250 ms until each job handed over has finished, for
     // at most `wait`; what has not finished by then stays printing and is
     // settled by the next `journal` command.
@@ -82,14 +100,35 @@ public:
 
 private:
     void note(const std::string& error);
+    // flush(), and with `finishing` finish() in the same commit.
+    void write(bool finishing);
+
+    struct Change {
+        int first = 0;
+        int last = 0;
+        bool handedOver = false; // else failed with `outcome`
+        bool toFile = false;
+        std::string printer, title;
+        std::time_t since = 0;
+        JournalOutcome outcome = JournalOutcome::Failed;
+        std::string reason;
+    };
 
     std::string m_path;
-    std::unique_ptr<Journal> m_journal;
+    std::shared_ptr<Journal> m_journal;
     JournalJobId m_id = 0;
     std::vector<RecordMerge::CounterValues> m_counters;
-    std::vector<int> m_cupsJobs;
+    bool m_capture = false;
+    std::vector<JournalValues> m_fields; // as drawn, by record
+    std::vector<char> m_drawn;           // whose fields are kept and not yet written
+    std::vector<Change> m_changes;
     std::string m_problem;
 };
+
+// The journal open at `path`, kept open for the process's later prints
+// (the designer prints many times): opened, and migrated, once. Null with
+// `error` when it cannot be opened.
+std::shared_ptr<Journal> sharedJournal(const std::string& path, std::string& error);
 
 // Asks CUPS how the records of job `id` still printing ended: completed ->
 // printed, cancelled or aborted -> failed; a record of a CUPS job that is not
@@ -107,6 +146,8 @@ std::string finishFromRecords(Journal& journal, JournalJobId id);
 // What the journal keeps of one record: each printed box's text as `merge`
 // gives it ("box N" by slot), and the columns the document uses.
 JournalValues printedFields(const Document& doc, RecordMerge& merge);
+// The entry of box `slot` (`merged`: as it printed) among printedFields, if any.
+std::optional<JournalValue> printedField(int slot, const Box& box, const Box& merged);
 JournalValues usedColumns(const Document& doc, const DataTable& table, int row);
 
 // The bytes a print keeps of its template: the file's own when the document

@@ -14,8 +14,21 @@
 namespace ordavel {
 namespace {
 
+// The start-up looks in the print journal for unfinished batches: each test
+// has a journal folder of its own, not the one the other tests print into.
+class OwnJournal {
+public:
+    OwnJournal() { qputenv("XDG_DATA_HOME", QFile::encodeName(m_folder.path())); }
+    ~OwnJournal() { qputenv("XDG_DATA_HOME", m_old); }
+
+private:
+    QByteArray m_old = qgetenv("XDG_DATA_HOME");
+    QTemporaryDir m_folder;
+};
+
 TEST(Startup, PlacesTheWindowThenRunsTheCommandLine)
 {
+    const OwnJournal journal;
     ScriptedPrompter prompter;
     QWidget* made = nullptr;
     const Startup started = startDesigner(prompter, {"/h"}, [&](QWidget* w) { made = w; });
@@ -36,6 +49,7 @@ TEST(Startup, PlacesTheWindowThenRunsTheCommandLine)
 
 TEST(Startup, DirectPrintEndsWithTheStatusAndRemovesTheBackgroundCopy)
 {
+    const OwnJournal journal;
     QTemporaryDir folder;
     ScriptedPrompter prompter;
     // The first start-up only makes a template with a background picture to print.

@@ -121,7 +121,7 @@ TEST_F(JournalFile, IsCreatedInWalWithTheCurrentSchemaAndKeepsJobsAcrossOpenings
     {
         auto journal = open();
         ASSERT_TRUE(journal);
-        EXPECT_EQ(journal->schemaVersion(), 2);
+        EXPECT_EQ(journal->schemaVersion(), 3);
         auto recorded = journal->recordJob(job(3));
         ASSERT_TRUE(recorded.ok()) << recorded.error;
         id = recorded.value;
@@ -393,6 +393,78 @@ TEST_F(JournalFile, DamageFoundWhileWritingSetsTheFileAsideAndTheWriteGoesToANew
     EXPECT_TRUE(fs::exists(m_path));
 }
 
+TEST_F(JournalFile, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowOnce)
+{
+    auto journal = open();
+    // Indexed, then pruned: the ids of the next records are below the index's old mark.
+    const JournalJobId old = journal->recordJob(job(3)).value;
+    journal->finishJob(old, JournalOutcome::Printed);
+    sql("UPDATE jobs SET created_at = 1000");
+    ASSERT_EQ(journal->pruneBefore(2000).value, 1);
+
+    JournalJobIn in = job(2);
+    in.searchIndexLater = true;
+    for (auto& record : in.records) {
+        record.fieldsLater = true;
+        record.fields.clear();
+    }
+    in.records[0].columns = {{"order", "ORD-5150"}};
+    const JournalJobId id = journal->recordJob(in).value;
+    const auto found = [&](const std::string& text) { return journal->listJobs(Query().search(text)).value.size(); };
+    EXPECT_EQ(found("ord-5150"), 1u); // not yet in the index
+    EXPECT_TRUE(journal->records(id).value[0].fieldsPending);
+
+    // Written once: a second write of a record's fields is ignored.
+    const JournalValues printed = {{"box 1", "Ship \"fast\"\\\t\x01 to 王五 ORD-5150 \xff"}};
+    ASSERT_EQ(journal->setRecordFields(id, {{0, printed}, {1, {}}}), "");
+    ASSERT_EQ(journal->setRecordFields(id, {{0, {{"box 1", "other"}}}}), "");
+    auto records = journal->records(id).value;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_FALSE(records[0].fieldsPending);
+    EXPECT_FALSE(records[1].fieldsPending);
+    ASSERT_EQ(records[0].fields.size(), 1u);
+    // Kept as JSON: quotes, backslashes and control characters come back; a stray byte becomes U+FFFD.
+    EXPECT_EQ(records[0].fields[0].value, "Ship \"fast\"\\\t\x01 to 王五 ORD-5150 \xef\xbf\xbd");
+    EXPECT_TRUE(records[1].fields.empty());
+    EXPECT_EQ(found("王五 ORD"), 1u);
+    EXPECT_EQ(found("other"), 0u);
+
+    ASSERT_EQ(journal->indexSearch(), "");
+    EXPECT_EQ(found("王五 ORD"), 1u);
+    EXPECT_EQ(found("ord-5150"), 1u);
+    EXPECT_EQ(found("张三1"), 1u);
+    // A record written after it was indexed is found by its new text only.
+    in.records[0].columns = {{"order", "ORD-6000"}};
+    const JournalJobId later = journal->recordJob(in).value;
+    ASSERT_EQ(journal->indexSearch(), "");
+    ASSERT_EQ(journal->setRecordFields(later, {{0, {{"box 1", "Parcel PX-42"}}}}), "");
+    EXPECT_EQ(found("px-42"), 1u);
+    EXPECT_EQ(found("ord-6000"), 1u); // the column, not repeated in the field, is still found
+}
+
+TEST_F(JournalFile, WritesInOneTransactionStandOrFallTogether)
+{
+    auto journal = open();
+    const JournalJobId id = journal->recordJob(job(2)).value;
+    const std::string failed = journal->inOneTransaction([&] {
+        EXPECT_EQ(journal->setRecordOutcome(id, 0, 1, JournalOutcome::Printed), "");
+        return journal->finishJob(id + 100, JournalOutcome::Printed);
+    });
+    EXPECT_NE(failed.find("no journal job"), std::string::npos) << failed;
+    EXPECT_EQ(journal->job(id).value->printedCount, 0);
+
+    EXPECT_EQ(journal->inOneTransaction([&] {
+        const std::string error = journal->setRecordOutcome(id, 0, 1, JournalOutcome::Printed);
+        return error.empty() ? journal->finishJob(id, JournalOutcome::Printed) : error;
+    }), "");
+    const auto done = journal->job(id).value;
+    EXPECT_EQ(done->printedCount, 2);
+    EXPECT_EQ(done->outcome, JournalOutcome::Printed);
+    EXPECT_FALSE(done->resumeOffered);
+    ASSERT_EQ(journal->markResumeOffered(id), "");
+    EXPECT_TRUE(journal->job(id).value->resumeOffered);
+}
+
 TEST_F(JournalFile, ANewerSchemaIsRefusedAndLeftAlone)
 {
     open();
@@ -430,7 +502,7 @@ PRAGMA user_version = 1;
 )sql");
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 2);
+    EXPECT_EQ(journal->schemaVersion(), 3);
     const auto old = journal->job(5).value;
     ASSERT_TRUE(old.has_value());
     EXPECT_EQ(old->kind, "page");
@@ -441,10 +513,15 @@ PRAGMA user_version = 1;
     ASSERT_EQ(journal->listJobs(Query().search("王小明")).value.size(), 1u);
     EXPECT_EQ(journal->nextCounterValue("receipt").value, 41);
     EXPECT_EQ(journal->templateBytes("abc").value, std::optional<std::string>("<oxf/>"));
-    // New jobs go into the migrated file next to the old one.
+    // New jobs go into the migrated file next to the old one, and are found.
     const auto added = journal->recordJob(job(1));
     ASSERT_TRUE(added.ok()) << added.error;
     EXPECT_EQ(journal->listJobs().value.size(), 2u);
+    EXPECT_EQ(journal->listJobs(Query().search("SF1000")).value.size(), 1u);
+    // A migrated record leaves the index when pruned.
+    ASSERT_EQ(journal->pruneBefore(1700000001).value, 1);
+    EXPECT_TRUE(journal->listJobs(Query().search("a-900")).value.empty());
+    EXPECT_FALSE(journal->job(5).value.has_value());
 }
 
 TEST_F(JournalFile, IsSwitchedOffAndOnByAMarkerBesideTheFile)

@@ -240,11 +240,12 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
             const BatchItem& item = batch.items[drawn];
             merge.setRecord(item.row, item.number);
             merge.setCounterValues(journal.countersOf(batch.journalIndexOf(drawn)));
+            const BoxFilter view = journal.recordingView(merge, doc, batch.journalIndexOf(drawn));
             for (int copy = 0; copy < item.copies; ++copy) {
                 if (!first)
                     printer.newPage();
                 first = false;
-                drawRecordPage(painter, doc, merge, calibration);
+                printPageOn(painter, doc, calibration, {}, view);
             }
             std::fprintf(stderr, "%zu/%zu\n", ++drawn, total);
             if (g_interrupted)

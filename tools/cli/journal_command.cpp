@@ -12,6 +12,7 @@
 #include "file/template_reader.h"
 #include "journal/journal.h"
 #include "platform/calibration_store.h"
+#include "platform/journal_resume.h"
 #include "platform/print_journal.h"
 
 #include <QPrinterInfo>
@@ -282,60 +283,23 @@ int resume(Journal& journal, const Settings& s)
     const auto id = jobNumber(s.argument);
     if (!id)
         return fail("resume takes a job number");
-    const auto job = journal.job(*id);
-    if (!job.ok() || !job.value)
-        return fail(job.ok() ? "no job " + s.argument : job.error);
-    if (job.value->kind == "calibration")
-        return fail("a calibration page is printed again with calibrate-page");
-    // What reached the queue before: asked of CUPS, waiting for jobs still in it.
-    std::string error;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kJournalSettleSeconds);
-    while (settleFromCups(journal, *id, false, error) > 0 && error.empty()
-           && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    if (!error.empty())
-        return fail(error);
-    auto records = journal.records(*id);
-    std::vector<int> todo;
-    int inQueue = 0;
-    for (const auto& record : records.value) {
-        if (record.outcome == JournalOutcome::Printing)
-            ++inQueue;
-        else if (record.outcome != JournalOutcome::Printed)
-            todo.push_back(record.index);
-    }
-    if (inQueue > 0)
-        return fail(std::to_string(inQueue) + " records of job " + s.argument
-                    + " are still in the print queue or cannot be told apart; nothing was sent");
-    if (todo.empty()) {
-        std::printf("job %s: every record is printed\n", s.argument.c_str());
-        const std::string finished = finishFromRecords(journal, *id);
-        return finished.empty() ? 0 : fail(finished);
-    }
     const auto app = makeHeadlessApp();
     Document doc;
-    if (!loadJournalTemplate(journal, *job.value, doc, error))
-        return fail(error);
-    // Records that gave their counter values back take new ones.
-    const DataTable table = tableOfRecords(records.value, job.value->dataSource);
-    RecordMerge merge(table);
-    error = journal.retakeCounters(*id, todo, [&](JournalRecord& record) {
-        merge.setRecord(record.index, record.number);
-        RecordMerge::CounterValues values;
-        for (const auto& counter : record.counters)
-            values.emplace_back(counter.name, counter.value);
-        merge.setCounterValues(values);
-        record.fields = printedFields(doc, merge);
-    });
-    if (!error.empty())
-        return fail(error);
-    records = journal.records(*id);
+    const ResumePlan plan = planResume(journal, *id, std::chrono::seconds(kJournalSettleSeconds), doc);
+    switch (plan.state) {
+    case ResumePlan::State::Failed: return fail(plan.error);
+    case ResumePlan::State::InQueue:
+        return fail(std::to_string(plan.inQueue) + " records of job " + s.argument
+                    + " are still in the print queue or cannot be told apart; nothing was sent");
+    case ResumePlan::State::Done: std::printf("job %s: every record is printed\n", s.argument.c_str()); return 0;
+    case ResumePlan::State::ToSend: break;
+    }
     PrintJournalEntry entry(journal.path());
-    if (!entry.resume(*id, todo))
+    if (!entry.resume(*id, plan.todo))
         return fail(entry.takeProblem());
-    std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), todo.size(), records.value.size());
+    std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), plan.todo.size(), plan.records.size());
     std::fflush(stdout);
-    return printRecords(doc, *job.value, records.value, todo, s, entry, false);
+    return printRecords(doc, plan.job, plan.records, plan.todo, s, entry, false);
 }
 
 int reprint(Journal& journal, const Settings& s)

@@ -106,6 +106,7 @@ int run(const std::vector<std::string>& args)
     what.templateBytes = templateBytesOf(doc, input, false);
     what.calibration = calibration.isIdentity() ? std::string() : describeEnglish(calibration);
     what.copies = s.copies;
+    what.fieldsFromRender = true; // both paths below draw through the entry's recording view
     PrintJournalEntry journal;
     if (batchOptions.wanted()) {
         const auto batch = prepareBatch(doc, batchOptions, batchError);
@@ -126,7 +127,7 @@ int run(const std::vector<std::string>& args)
     const std::string title = journal.cupsJobName(0, 0, input);
     const std::time_t handedAt = std::time(nullptr);
     const std::string error = printOn(doc, printer, s.copies, title, calibration,
-                                      [&counters](const Box& box) -> const Box& { return counters.merged(box); });
+                                      journal.recordingView(counters, doc, 0));
     if (error.empty())
         journal.handedOver(0, 0, false, printerName, title, handedAt);
     else

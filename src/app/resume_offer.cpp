@@ -1,0 +1,110 @@
+#include "app/resume_offer.h"
+
+#include "platform/batch_printer.h"
+#include "platform/calibration_store.h"
+#include "platform/journal_resume.h"
+#include "platform/print_journal.h"
+#include "platform/prompter.h"
+
+#include <QPrinter>
+
+#include <unistd.h>
+
+namespace ordavel {
+
+namespace {
+
+constexpr const char* kCaption = "打印文件";
+
+std::string thisHost()
+{
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
+// Sends the plan's records to the printer the job went to (a PDF file when
+// it went to one), one printer job per run of consecutive records.
+void resumePrint(Prompter& prompter, QWidget* parent, const std::string& journalPath, const ResumePlan& plan,
+                 const Document& doc)
+{
+    auto entry = std::make_unique<PrintJournalEntry>(journalPath);
+    if (!entry->resume(plan.job.id, plan.todo)) {
+        prompter.show(journalProblemMessage(entry->takeProblem()));
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    Calibration calibration;
+    if (!plan.job.printer.empty() && plan.job.printer.front() == '/') {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(plan.job.printer));
+    } else {
+        printer.setPrinterName(QString::fromStdString(plan.job.printer));
+        calibration = CalibrationStore().load(plan.job.printer).calibration.value_or(Calibration{});
+    }
+    const DataTable table = tableOfRecords(plan.records, plan.job.dataSource);
+    bool stopped = false;
+    for (const auto& [first, last] : consecutiveRuns(plan.todo)) {
+        if (stopped) {
+            entry->failed(first, last, JournalOutcome::Cancelled, "not sent");
+            continue;
+        }
+        // The table's rows are the job's records in order.
+        std::vector<BatchItem> items;
+        for (int index = first; index <= last; ++index) {
+            const JournalRecord& record = plan.records[static_cast<std::size_t>(index)];
+            items.push_back({index, record.number, record.copies});
+        }
+        printer.setDocName(QString::fromStdString(plan.job.templateName));
+        const BatchPrintResult result
+            = printBatchJob(doc, table, items, printer, parent, calibration, entry.get(), first);
+        stopped = !result.completed;
+    }
+    if (const std::string problem = entry->takeProblem(); !problem.empty())
+        prompter.show(journalProblemMessage(problem));
+    if (stopped)
+        prompter.show(Message{"继续打印没有完成，没有打印的记录仍留在打印记录里。", kCaption,
+                              MessageIcon::Exclamation, MessageButtons::Ok});
+    settleLater(std::move(entry));
+}
+
+} // namespace
+
+int offerResume(Prompter& prompter, QWidget* parent, const std::string& journalPath)
+{
+    // Looking does not create a journal that was never written.
+    if (Journal::isOff(journalPath) || ::access(journalPath.c_str(), F_OK) != 0)
+        return 0;
+    std::string error;
+    const std::shared_ptr<Journal> journal = sharedJournal(journalPath, error);
+    if (!journal)
+        return 0;
+    const auto open = journal->unfinishedJobs("designer");
+    const std::string user = journalUserName();
+    const std::string host = thisHost();
+    int resumed = 0;
+    for (const JournalJob& job : open.value) {
+        if (job.resumeOffered || job.user != user || job.host != host || job.kind == "calibration")
+            continue;
+        // Reconciled with CUPS first; a job still in the queue, or whose
+        // printing process still runs, is left for a later start.
+        Document doc;
+        const ResumePlan plan = planResume(*journal, job.id, std::chrono::milliseconds(0), doc);
+        if (plan.state != ResumePlan::State::ToSend)
+            continue;
+        journal->markResumeOffered(job.id);
+        const std::string left = std::to_string(plan.todo.size());
+        const Message question{"上次 " + formatJournalTime(job.createdAt) + " 开始的打印没有打完：“" + job.templateName
+                                   + "”共 " + std::to_string(plan.records.size()) + " 条记录，还有 " + left
+                                   + " 条没有打印。\r\n现在把这 " + left + " 条记录送到“" + job.printer
+                                   + "”吗？\r\n选“否”则不再提示，以后仍可以用 ordavel-cli journal resume "
+                                   + std::to_string(job.id) + " 继续打印。",
+                               kCaption, MessageIcon::Question, MessageButtons::YesNo};
+        if (prompter.show(question) != MessageAnswer::Yes)
+            continue;
+        resumePrint(prompter, parent, journalPath, plan, doc);
+        ++resumed;
+    }
+    return resumed;
+}
+
+} // namespace ordavel
