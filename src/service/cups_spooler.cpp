@@ -24,10 +24,14 @@ CupsJobState stateOf(int ippState)
 
 } // namespace
 
-std::vector<PrinterStatus> CupsSpooler::printers() const
+bool CupsSpooler::printers(std::vector<PrinterStatus>& found) const
 {
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    if (count == 0 && cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) {
+        cupsFreeDests(count, dests);
+        return false;
+    }
     std::vector<PrinterStatus> out;
     for (int i = 0; i < count; ++i) {
         const cups_dest_t& dest = dests[i];
@@ -52,7 +56,8 @@ std::vector<PrinterStatus> CupsSpooler::printers() const
         out.push_back(std::move(status));
     }
     cupsFreeDests(count, dests);
-    return out;
+    found = std::move(out);
+    return true;
 }
 
 int CupsSpooler::submit(const std::string& printer, const std::string& pdfPath, const std::string& title,
