@@ -199,20 +199,22 @@ void JournalQueue::load()
             }
 }
 
+// Submissions that arrive together share one commit: whoever finds no
+// commit under way writes every submission waiting, its own among them, and
+// answers the others. Each caller still returns only once its job is on disk.
 std::optional<Submitted> JournalQueue::submit(const NewJob& job, std::string& error)
 {
-    const std::lock_guard lock(m_mutex);
-    if (!job.key.empty())
-        if (const auto it = m_keys.find({job.owner, job.key}); it != m_keys.end())
-            return Submitted{it->second, false};
-    JournalJobIn in;
+    Pending mine;
+    mine.job = &job;
+    mine.bytes = job.templateBytes ? job.templateBytes : std::make_shared<const std::string>(fileBytes(job.templatePath));
+    mine.hash = sha256Hex(*mine.bytes);
+    JournalJobIn& in = mine.in;
     in.program = "service";
     in.kind = job.repeats > 0 ? JournalKind::Reprint : JournalKind::Batch;
     in.printer = job.printer;
     in.templatePath = job.templatePath;
     in.templateName = job.templateName;
-    const auto bytes = job.templateBytes ? job.templateBytes : std::make_shared<const std::string>(fileBytes(job.templatePath));
-    in.templateBytes = *bytes;
+    in.templateBytes = *mine.bytes;
     in.copies = job.copies;
     in.dataSource = dataSourceOf(job);
     in.repeats = job.repeats;
@@ -227,33 +229,95 @@ std::optional<Submitted> JournalQueue::submit(const NewJob& job, std::string& er
                 record.fields.push_back({box, text});
         in.records.push_back(std::move(record));
     }
-    const auto recorded = m_journal->recordJob(in);
-    if (!recorded.ok()) {
-        error = recorded.error;
-        return std::nullopt;
+
+    std::unique_lock group(m_groupMutex);
+    m_group.push_back(&mine);
+    while (!mine.done) {
+        if (m_committing) {
+            m_groupDone.wait(group);
+            continue;
+        }
+        m_committing = true;
+        std::vector<Pending*> batch;
+        batch.swap(m_group);
+        group.unlock();
+        commit(batch);
+        group.lock();
+        m_committing = false;
+        m_groupDone.notify_all();
     }
-    Entry entry;
-    JobSummary& s = entry.summary;
-    s.id = recorded.value;
-    s.owner = job.owner;
-    s.key = job.key;
-    s.templateName = job.templateName;
-    s.printer = job.printer;
-    s.copies = job.copies;
-    s.created = std::time(nullptr);
-    s.expiresSeconds = job.expiresSeconds;
-    s.repeats = job.repeats;
-    for (std::size_t i = 0; i < job.records.size(); ++i)
-        s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0});
-    entry.source.path = job.templatePath;
-    entry.source.hash = sha256Hex(*bytes);
-    entry.source.bytes = shared(entry.source.hash, bytes);
-    entry.values = job.records;
-    m_waiting += job.records.size();
-    if (!job.key.empty())
-        m_keys[{job.owner, job.key}] = s.id;
-    m_open.emplace(s.id, std::move(entry));
-    return Submitted{recorded.value, true};
+    error = mine.error;
+    return mine.result;
+}
+
+void JournalQueue::commit(const std::vector<Pending*>& batch)
+{
+    const std::lock_guard lock(m_mutex);
+    // A key used before, or earlier in this batch, names that job.
+    std::map<std::pair<std::string, std::string>, Pending*> keyed;
+    std::vector<std::pair<Pending*, Pending*>> repeats; // a submission and the one whose key it repeats
+    const std::string failed = m_journal->batch([&] {
+        for (Pending* p : batch) {
+            const NewJob& job = *p->job;
+            if (!job.key.empty()) {
+                if (const auto it = m_keys.find({job.owner, job.key}); it != m_keys.end()) {
+                    p->result = Submitted{it->second, false};
+                    continue;
+                }
+                if (const auto it = keyed.find({job.owner, job.key}); it != keyed.end()) {
+                    repeats.emplace_back(p, it->second);
+                    continue;
+                }
+            }
+            const auto recorded = m_journal->recordJob(p->in);
+            if (!recorded.ok()) {
+                p->error = recorded.error;
+                continue;
+            }
+            p->id = recorded.value;
+            if (!job.key.empty())
+                keyed[{job.owner, job.key}] = p;
+        }
+    });
+    for (Pending* p : batch) {
+        if (p->id == 0)
+            continue;
+        if (!failed.empty()) {
+            p->error = failed;
+            continue;
+        }
+        const NewJob& job = *p->job;
+        Entry entry;
+        JobSummary& s = entry.summary;
+        s.id = p->id;
+        s.owner = job.owner;
+        s.key = job.key;
+        s.templateName = job.templateName;
+        s.printer = job.printer;
+        s.copies = job.copies;
+        s.created = std::time(nullptr);
+        s.expiresSeconds = job.expiresSeconds;
+        s.repeats = job.repeats;
+        for (std::size_t i = 0; i < job.records.size(); ++i)
+            s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0});
+        entry.source.path = job.templatePath;
+        entry.source.hash = p->hash;
+        entry.source.bytes = shared(p->hash, p->bytes);
+        entry.values = job.records;
+        m_waiting += job.records.size();
+        if (!job.key.empty())
+            m_keys[{job.owner, job.key}] = s.id;
+        m_open.emplace(s.id, std::move(entry));
+        p->result = Submitted{p->id, true};
+    }
+    for (auto& [p, first] : repeats) {
+        if (first->result)
+            p->result = Submitted{first->id, false};
+        else
+            p->error = first->error;
+    }
+    for (Pending* p : batch)
+        p->done = true;
 }
 
 std::vector<PendingRecord> JournalQueue::nextToSend(const std::string& printer, int maxPages)

@@ -14,9 +14,11 @@
 
 #include "journal/journal.h"
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace ordavel::service {
 
@@ -52,6 +54,18 @@ private:
         std::vector<RecordValues> values;
         bool claimed = false;
     };
+    // A submission waiting for the commit it shares with others.
+    struct Pending {
+        const NewJob* job = nullptr;
+        JournalJobIn in;
+        std::shared_ptr<const std::string> bytes;
+        std::string hash;
+        std::int64_t id = 0; // recorded, not yet committed
+        std::optional<Submitted> result;
+        std::string error;
+        bool done = false;
+    };
+    void commit(const std::vector<Pending*>& batch);
     void load();
     void markOutcomeLocked(std::int64_t job, int n, Outcome outcome, const std::string& reason);
     // The job as stored; with `withBytes` its template's bytes too.
@@ -66,6 +80,11 @@ private:
     std::map<std::pair<std::string, std::string>, std::int64_t> m_keys;
     std::size_t m_waiting = 0;
     std::map<std::string, std::weak_ptr<const std::string>> m_bytes; // by hash
+
+    std::mutex m_groupMutex;
+    std::condition_variable m_groupDone;
+    std::vector<Pending*> m_group; // submissions waiting for the next commit
+    bool m_committing = false;
 };
 
 } // namespace ordavel::service

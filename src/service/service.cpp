@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <set>
+#include <sys/socket.h>
 
 namespace ordavel::service {
 
@@ -170,6 +171,11 @@ std::string Service::start()
     for (const std::string& address : m_options.addresses) {
         auto server = std::make_unique<httplib::Server>();
         install(*server);
+        int listening = -1;
+        server->set_socket_options([&listening](socket_t sock) {
+            httplib::default_socket_options(sock);
+            listening = sock;
+        });
         bool bound = false;
         if (port == 0) {
             port = server->bind_to_any_port(address);
@@ -177,6 +183,13 @@ std::string Service::start()
         } else {
             bound = server->bind_to_port(address, port);
         }
+        // The library listens with a backlog of 5: twenty clients connecting
+        // at once overflow it, and a connection whose handshake the kernel
+        // dropped can come through so late that the request is timed out
+        // unanswered. Listening again sets a deeper backlog.
+        if (bound && listening >= 0)
+            ::listen(listening, kListenBacklog);
+        server->set_socket_options(httplib::default_socket_options);
         if (!bound) {
             failures += (failures.empty() ? "" : "; ") + std::string("cannot listen on ") + address + " port "
                 + std::to_string(port == 0 ? m_options.port : port);

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <thread>
 
 namespace ordavel::service {
@@ -249,6 +250,53 @@ TEST(JournalQueue, KeepsTheTemplateAndPrintedTextOfEachJobAcrossARestart)
     const auto claimed = journal->job(b->id).value;
     EXPECT_EQ(claimed->cupsJobIds, std::vector<int>{900});
     EXPECT_EQ(claimed->claimant.rfind("pid " + std::to_string(::getpid()) + "@", 0), 0u) << claimed->claimant;
+}
+
+// Many callers at once: each gets its own job once it is on disk (commits
+// are shared), and callers racing with one key get one job between them.
+TEST(JournalQueue, ConcurrentSubmissionsEachGetTheirJobAndOneKeyNamesOneJob)
+{
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    constexpr int kThreads = 12;
+    constexpr int kEach = 15;
+    std::vector<std::vector<Submitted>> got(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                std::string error;
+                const auto submitted = held.owned->submit(jobOf("P", 1, 1, i == 0 ? "same" : ""), error);
+                EXPECT_TRUE(submitted) << error;
+                if (submitted)
+                    got[static_cast<std::size_t>(t)].push_back(*submitted);
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    std::set<std::int64_t> ids, keyed;
+    int created = 0;
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(got[static_cast<std::size_t>(t)].size(), static_cast<std::size_t>(kEach));
+        keyed.insert(got[static_cast<std::size_t>(t)][0].id);
+        for (const Submitted& s : got[static_cast<std::size_t>(t)]) {
+            ids.insert(s.id);
+            created += s.created ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(keyed.size(), 1u) << "one job for the key";
+    const std::size_t jobs = kThreads * (kEach - 1) + 1;
+    EXPECT_EQ(ids.size(), jobs);
+    EXPECT_EQ(created, static_cast<int>(jobs));
+    EXPECT_EQ(held.owned->waitingRecords(), jobs);
+
+    const std::string path = (held.scratch.path() / "journal.sqlite").string();
+    held.owned.reset();
+    std::string error;
+    auto again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->waitingRecords(), jobs) << "every job answered is on disk";
+    EXPECT_EQ(again->findByKey("shop", "same")->id, *keyed.begin());
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <sstream>
+
 namespace ordavel::test {
 namespace {
 
@@ -409,6 +411,13 @@ TEST_F(PrintService, ListensOnLoopbackOnlyAndRefusesOtherAddressesWithoutTokens)
     EXPECT_EQ(listening.find("*" + port), std::string::npos) << listening;
     EXPECT_EQ(listening.find("[::]" + port), std::string::npos) << listening;
     EXPECT_NE(listening.find("127.0.0.1" + port), std::string::npos) << listening;
+    // Send-Q of a listening socket is its backlog: twenty clients connecting
+    // at once must not overflow it (a dropped handshake ended in a request
+    // timed out unanswered).
+    std::istringstream columns(listening);
+    std::string state, waiting, backlog;
+    columns >> state >> waiting >> backlog;
+    EXPECT_GE(std::atoi(backlog.c_str()), 128) << listening;
     EXPECT_EQ(service.stop(SIGTERM), 0);
 
     ASSERT_EQ(tool("token revoke shop").status, 0);
