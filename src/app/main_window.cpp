@@ -9,6 +9,7 @@
 #include "designer/file_toolbar.h"
 #include "designer/help_window.h"
 #include "designer/journal_window.h"
+#include "designer/service_queue_label.h"
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
 #include "designer/printer_calibration_dialog.h"
@@ -175,6 +176,7 @@ void MainWindow::buildStatusBar()
     // Centimetres of the mouse and the current box, and the zoom of the board.
     bar->addWidget(m_workArea->placementStatus(), 1);
     bar->addPermanentWidget(m_workArea->zoomBox());
+    bar->addPermanentWidget(new ServiceQueueLabel(Journal::defaultPath(), bar));
 }
 
 void MainWindow::placeOnScreen()

@@ -709,6 +709,8 @@ struct Journal::State {
 
     // Runs `work` in one write transaction; on damage sets the file aside and
     // runs it once more on the fresh journal.
+    int batchDepth = 0; // inside Journal::batch, whose transaction every write joins
+
     template <typename Work>
     std::string write(Work&& work)
     {
@@ -717,6 +719,16 @@ struct Journal::State {
             const DbError error = work();
             if (error.code != SQLITE_OK && nestedError.code == SQLITE_OK)
                 nestedError = error;
+            return error.message;
+        }
+        if (batchDepth > 0) {
+            // One call of a batch: undone alone when it fails.
+            DbError error = exec(db, "SAVEPOINT call");
+            if (error.code == SQLITE_OK)
+                error = work();
+            if (error.code != SQLITE_OK)
+                exec(db, "ROLLBACK TO call");
+            exec(db, "RELEASE call");
             return error.message;
         }
         for (int attempt = 0; attempt < 2; ++attempt) {
@@ -1338,6 +1350,52 @@ JournalResult<std::vector<JournalJob>> Journal::unfinishedJobs(const std::string
     query.program = program;
     JournalResult<std::vector<JournalJob>> result = listJobs(query);
     std::reverse(result.value.begin(), result.value.end());
+    return result;
+}
+
+std::string Journal::batch(const std::function<void()>& calls)
+{
+    State& s = *m_state;
+    if (s.db == nullptr)
+        return "the journal is not open";
+    if (s.batchDepth > 0 || s.nested) {
+        calls();
+        return {};
+    }
+    DbError error = exec(s.db, "BEGIN IMMEDIATE");
+    if (error.code != SQLITE_OK)
+        return error.message;
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(d) { ++depth; }
+        ~Depth() { --depth; }
+    };
+    try {
+        const Depth inside(s.batchDepth);
+        calls();
+    } catch (...) {
+        exec(s.db, "ROLLBACK");
+        throw;
+    }
+    error = exec(s.db, "COMMIT");
+    if (error.code != SQLITE_OK) {
+        exec(s.db, "ROLLBACK");
+        return error.message;
+    }
+    return {};
+}
+
+JournalResult<int> Journal::countUnfinished(const std::string& program) const
+{
+    JournalResult<int> result;
+    const State& s = *m_state;
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, "SELECT COUNT(*) FROM jobs WHERE outcome IN ('queued', 'printing') AND program = ?1");
+        select.bind(1, program);
+        if (select.step())
+            result.value = static_cast<int>(select.integer(0));
+        return s.fail(select);
+    });
     return result;
 }
 

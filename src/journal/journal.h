@@ -236,6 +236,13 @@ public:
     JournalResult<std::vector<JournalRecord>> records(JournalJobId id) const;
     // Jobs queued or printing, oldest first; of one program when not empty.
     JournalResult<std::vector<JournalJob>> unfinishedJobs(const std::string& program = {}) const;
+    // Runs `calls` (writes of this journal) in one transaction: one commit,
+    // so one wait for the disk, for many small changes. Each call is undone
+    // alone when it fails; the others stand. Empty, or why nothing was kept.
+    std::string batch(const std::function<void()>& calls);
+    // How many jobs of `program` are queued or printing: one cheap question
+    // for a window that shows it every few seconds.
+    JournalResult<int> countUnfinished(const std::string& program) const;
     // The template bytes stored under a SHA-256 hash; nothing when not stored.
     JournalResult<std::optional<std::string>> templateBytes(const std::string& hash) const;
 

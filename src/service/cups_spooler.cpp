@@ -24,10 +24,14 @@ CupsJobState stateOf(int ippState)
 
 } // namespace
 
-std::vector<PrinterStatus> CupsSpooler::printers() const
+bool CupsSpooler::printers(std::vector<PrinterStatus>& found) const
 {
     cups_dest_t* dests = nullptr;
     const int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+    if (count == 0 && cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE && cupsLastError() != IPP_STATUS_ERROR_NOT_FOUND) {
+        cupsFreeDests(count, dests);
+        return false;
+    }
     std::vector<PrinterStatus> out;
     for (int i = 0; i < count; ++i) {
         const cups_dest_t& dest = dests[i];
@@ -52,13 +56,31 @@ std::vector<PrinterStatus> CupsSpooler::printers() const
         out.push_back(std::move(status));
     }
     cupsFreeDests(count, dests);
-    return out;
+    found = std::move(out);
+    return true;
 }
 
+// One Print-Job request carrying the PDF. cupsPrintFile2 would first ask
+// for the printer and all its attributes, then create the job and send the
+// document: four round trips to the scheduler instead of one.
 int CupsSpooler::submit(const std::string& printer, const std::string& pdfPath, const std::string& title,
                         std::string& error) const
 {
-    const int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, printer.c_str(), pdfPath.c_str(), title.c_str(), 0, nullptr);
+    char uri[HTTP_MAX_URI];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                     printer.c_str());
+    ipp_t* request = ippNewRequest(IPP_OP_PRINT_JOB);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, "application/pdf");
+    const std::string resource = "/printers/" + printer;
+    ipp_t* response = cupsDoFileRequest(CUPS_HTTP_DEFAULT, request, resource.c_str(), pdfPath.c_str());
+    int job = 0;
+    if (response != nullptr && ippGetStatusCode(response) <= IPP_STATUS_OK_EVENTS_COMPLETE)
+        if (ipp_attribute_t* id = ippFindAttribute(response, "job-id", IPP_TAG_INTEGER))
+            job = ippGetInteger(id, 0);
+    ippDelete(response);
     if (job == 0)
         error = cupsLastErrorString();
     return job;

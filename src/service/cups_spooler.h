@@ -32,7 +32,8 @@ struct CupsJobEntry {
 
 class CupsSpooler {
 public:
-    std::vector<PrinterStatus> printers() const;
+    // The scheduler's printers; false, leaving `out` alone, when it did not answer.
+    bool printers(std::vector<PrinterStatus>& out) const;
     // Sends the PDF as one job titled `title`; its CUPS job id, or 0 with
     // `error` set to the scheduler's reason.
     int submit(const std::string& printer, const std::string& pdfPath, const std::string& title,

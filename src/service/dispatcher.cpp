@@ -15,6 +15,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+// How often the scheduler is asked what became of the jobs sent.
+constexpr auto kFollowInterval = 200ms;
+
 // CUPS keeps titles of up to 255 bytes; a job is cut short rather than
 // carry a title that would be truncated.
 constexpr std::size_t kMaxTitle = 200;
@@ -137,9 +140,20 @@ void Dispatcher::wake()
     m_wake.notify_all();
 }
 
-std::vector<PrinterStatus> Dispatcher::printers()
+std::vector<PrinterStatus> Dispatcher::printers(const std::string& wanted)
 {
-    refreshPrinters(false);
+    // The dispatcher's thread keeps the list fresh; a request asks CUPS
+    // itself only when that thread is long busy, or for a printer not in the
+    // list (one just added).
+    bool known = wanted.empty();
+    {
+        const std::lock_guard lock(m_printerMutex);
+        for (const PrinterStatus& p : m_printers)
+            known = known || p.name == wanted;
+        if (known && Clock::now() - m_printersAt < 5s)
+            return m_printers;
+    }
+    refreshPrinters(true);
     const std::lock_guard lock(m_printerMutex);
     return m_printers;
 }
@@ -151,7 +165,11 @@ void Dispatcher::refreshPrinters(bool force)
         if (!force && Clock::now() - m_printersAt < 1s)
             return;
     }
-    auto fresh = m_cups.printers();
+    std::vector<PrinterStatus> fresh;
+    // A scheduler too busy to answer leaves the list as it was: a printer
+    // does not vanish, and jobs for it are not refused, for a missed answer.
+    if (!m_cups.printers(fresh))
+        return;
     const std::lock_guard lock(m_printerMutex);
     m_printers = std::move(fresh);
     m_printersAt = Clock::now();
@@ -196,8 +214,8 @@ void Dispatcher::reconcile()
 void Dispatcher::run()
 {
     while (!m_stop) {
-        refreshPrinters(false);
-        expire();
+        // New work goes out first, with the printers as last seen; the
+        // scheduler's answers on printers and jobs are asked for after.
         bool sent = false;
         std::vector<PrinterStatus> printers;
         {
@@ -219,11 +237,13 @@ void Dispatcher::run()
             sent = sent || inFlight() != before;
         }
         follow();
+        refreshPrinters(false);
+        expire();
         if (sent)
             continue;
         const bool following = inFlight() > 0;
         std::unique_lock lock(m_mutex);
-        m_wake.wait_for(lock, following ? 50ms : 500ms, [this] { return m_woken || m_stop.load(); });
+        m_wake.wait_for(lock, following ? kFollowInterval : 500ms, [this] { return m_woken || m_stop.load(); });
         m_woken = false;
     }
 }
@@ -238,15 +258,16 @@ void Dispatcher::expire()
     for (const JobSummary& job : m_queue.unfinished()) {
         if (job.expiresSeconds <= 0 || wall - job.created < job.expiresSeconds)
             continue;
-        bool changed = false;
+        std::vector<RecordRef> expired;
         for (const RecordState& r : job.records)
-            if (r.outcome == Outcome::Queued) {
-                m_queue.markOutcome(job.id, r.n, Outcome::Expired, "等待超过了 " + std::to_string(job.expiresSeconds) + " 秒");
-                publishRecord(job.id, r.n, Outcome::Expired, 0);
-                changed = true;
-            }
-        if (changed)
-            announce(job.id);
+            if (r.outcome == Outcome::Queued)
+                expired.emplace_back(job.id, r.n);
+        if (expired.empty())
+            continue;
+        m_queue.markOutcomes(expired, Outcome::Expired, "等待超过了 " + std::to_string(job.expiresSeconds) + " 秒");
+        for (const RecordRef& ref : expired)
+            publishRecord(ref.first, ref.second, Outcome::Expired, 0);
+        announce(job.id);
     }
 }
 
@@ -271,7 +292,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     // One template per CUPS job, and a title that names every record.
     std::size_t keep = 1;
     std::vector<RecordRef> refs{{batch[0].job, batch[0].n}};
-    while (keep < batch.size() && batch[keep].templatePath == batch[0].templatePath) {
+    while (keep < batch.size() && batch[keep].source.hash == batch[0].source.hash) {
         refs.emplace_back(batch[keep].job, batch[keep].n);
         if (titleOf(refs).size() > kMaxTitle) {
             refs.pop_back();
@@ -289,8 +310,11 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     if (drawn < 0) {
         ::unlink(pdf.c_str());
         std::set<std::int64_t> jobs;
+        std::vector<RecordRef> failed;
+        for (const PendingRecord& r : batch)
+            failed.emplace_back(r.job, r.n);
+        m_queue.markOutcomes(failed, Outcome::Failed, error);
         for (const PendingRecord& r : batch) {
-            m_queue.markOutcome(r.job, r.n, Outcome::Failed, error);
             publishRecord(r.job, r.n, Outcome::Failed, 0);
             jobs.insert(r.job);
         }
@@ -335,6 +359,12 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
 
 void Dispatcher::follow()
 {
+    // Asking costs the scheduler a list of every unfinished job: a few times
+    // a second is soon enough to learn that pages printed.
+    const auto now = Clock::now();
+    if (now - m_followedAt < kFollowInterval)
+        return;
+    m_followedAt = now;
     std::map<int, std::vector<RecordRef>> flight;
     {
         const std::lock_guard lock(m_flightMutex);
@@ -367,8 +397,8 @@ void Dispatcher::follow()
         case CupsJobState::Unknown: continue;
         }
         std::set<std::int64_t> jobs;
+        m_queue.markOutcomes(refs, outcome, reason);
         for (const RecordRef& ref : refs) {
-            m_queue.markOutcome(ref.first, ref.second, outcome, reason);
             publishRecord(ref.first, ref.second, outcome, cupsJob);
             jobs.insert(ref.first);
         }
@@ -389,13 +419,15 @@ void Dispatcher::cancel(std::int64_t job)
     if (!summary)
         return;
     std::set<int> cupsJobs;
+    std::vector<RecordRef> unsent;
     for (const RecordState& r : summary->records)
-        if (r.outcome == Outcome::Queued) {
-            m_queue.markOutcome(job, r.n, Outcome::Cancelled, "已取消");
-            publishRecord(job, r.n, Outcome::Cancelled, 0);
-        } else if (r.outcome == Outcome::Printing && r.cupsJob > 0) {
+        if (r.outcome == Outcome::Queued)
+            unsent.emplace_back(job, r.n);
+        else if (r.outcome == Outcome::Printing && r.cupsJob > 0)
             cupsJobs.insert(r.cupsJob);
-        }
+    m_queue.markOutcomes(unsent, Outcome::Cancelled, "已取消");
+    for (const RecordRef& ref : unsent)
+        publishRecord(ref.first, ref.second, Outcome::Cancelled, 0);
     // A CUPS job is taken back only when it holds this job's records alone;
     // one shared with other jobs prints, and its records end as CUPS reports.
     for (const int cupsJob : cupsJobs) {
@@ -411,10 +443,9 @@ void Dispatcher::cancel(std::int64_t job)
             continue;
         if (!m_cups.cancel(cupsJob))
             continue;
-        for (const RecordRef& ref : refs) {
-            m_queue.markOutcome(ref.first, ref.second, Outcome::Cancelled, "已取消");
+        m_queue.markOutcomes(refs, Outcome::Cancelled, "已取消");
+        for (const RecordRef& ref : refs)
             publishRecord(ref.first, ref.second, Outcome::Cancelled, cupsJob);
-        }
         const std::lock_guard lock(m_flightMutex);
         m_inFlight.erase(cupsJob);
     }

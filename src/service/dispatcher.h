@@ -46,8 +46,9 @@ public:
     // New work: wakes the thread.
     void wake();
 
-    // The printers as last seen (refreshed about once a second).
-    std::vector<PrinterStatus> printers();
+    // The printers as last seen (refreshed about once a second); asks the
+    // scheduler again when `wanted` is not among them.
+    std::vector<PrinterStatus> printers(const std::string& wanted = {});
     // Takes a job's records out of CUPS and marks what has not printed cancelled.
     void cancel(std::int64_t job);
     // Publishes a job's state to its owner's event streams.
@@ -83,6 +84,7 @@ private:
     std::mutex m_flightMutex;
     std::map<int, std::vector<RecordRef>> m_inFlight; // CUPS job -> records
     std::chrono::steady_clock::time_point m_expiredAt{};
+    std::chrono::steady_clock::time_point m_followedAt{};
     std::mutex m_ownerMutex;
     std::map<std::int64_t, std::string> m_owners; // job -> token name, for record events
     std::size_t inFlight();

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -24,16 +25,30 @@ bool isFinal(Outcome outcome);
 // One data record: column name and value, in the order the caller sent them.
 using RecordValues = std::vector<std::pair<std::string, std::string>>;
 
+// The template a job prints from: the bytes accepted with it (kept in the
+// journal once per SHA-256), so that a later change to the file alters
+// neither a queued job nor a reprint.
+struct StoredTemplate {
+    std::string path; // where it was read from, for messages and nearby images
+    std::string hash; // SHA-256 of the bytes, hex
+    std::shared_ptr<const std::string> bytes;
+};
+
 struct NewJob {
     std::string owner; // the token's name
     std::string key;   // "" when the caller sent none
     std::string templateName;
     std::string templatePath;
+    // The template's bytes as accepted; read from templatePath when null.
+    std::shared_ptr<const std::string> templateBytes;
     std::string printer;
     int copies = 1;
     std::int64_t expiresSeconds = 0; // 0: never
     std::int64_t repeats = 0;        // the job a reprint repeats, 0 for none
     std::vector<RecordValues> records;
+    // Each record's text as printed, by box ("box 3"), in record order; empty
+    // when not known.
+    std::vector<RecordValues> printed;
 };
 
 struct RecordState {
@@ -61,7 +76,7 @@ struct JobSummary {
 struct PendingRecord {
     std::int64_t job = 0;
     int n = 0;
-    std::string templatePath;
+    StoredTemplate source;
     int copies = 1;
     RecordValues values;
 };
@@ -95,6 +110,9 @@ public:
     virtual void markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob) = 0;
     // A record's outcome; the job's follows from its records.
     virtual void markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason = {}) = 0;
+    // The same outcome for many records, written as one.
+    virtual void markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
+                              const std::string& reason = {}) = 0;
     // Why a job still waits ("" when it no longer does).
     virtual void setReason(std::int64_t job, const std::string& reason) = 0;
 
@@ -106,7 +124,8 @@ public:
     virtual std::vector<JobSummary> unfinished() = 0;
     // The values of a job's records, for a reprint (empty when unknown).
     virtual std::vector<RecordValues> recordValues(std::int64_t job) = 0;
-    virtual std::string templatePath(std::int64_t job) = 0;
+    // The template the job printed from; nothing when the job is unknown.
+    virtual std::optional<StoredTemplate> storedTemplate(std::int64_t job) = 0;
     // Records queued or printing, over all jobs.
     virtual std::size_t waitingRecords() = 0;
 };

@@ -1,5 +1,6 @@
 #include "service/journal_queue.h"
 
+#include "journal/sha256.h"
 
 #include <nlohmann/json.hpp>
 
@@ -63,6 +64,18 @@ std::optional<ServiceData> serviceDataOf(const std::string& dataSource)
     return data;
 }
 
+// "pid N@host", as the other print paths name themselves: a journal command
+// meeting a job of a service that still runs leaves it to the service.
+const std::string& claimant()
+{
+    static const std::string name = [] {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        return "pid " + std::to_string(::getpid()) + "@" + host;
+    }();
+    return name;
+}
+
 std::string fileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -91,8 +104,36 @@ std::string JournalQueue::takeNotice()
     return m_journal->takeNotice();
 }
 
+std::shared_ptr<const std::string> JournalQueue::shared(const std::string& hash,
+                                                       std::shared_ptr<const std::string> bytes)
+{
+    auto& slot = m_bytes[hash];
+    if (auto held = slot.lock())
+        return held;
+    auto held = std::move(bytes);
+    slot = held;
+    // Forget the hashes no job holds any more.
+    if (m_bytes.size() > 64)
+        for (auto it = m_bytes.begin(); it != m_bytes.end();)
+            it = it->second.expired() ? m_bytes.erase(it) : std::next(it);
+    return held;
+}
+
+std::shared_ptr<const std::string> JournalQueue::storedBytes(const std::string& hash)
+{
+    if (hash.empty())
+        return nullptr;
+    if (const auto it = m_bytes.find(hash); it != m_bytes.end())
+        if (auto held = it->second.lock())
+            return held;
+    const auto bytes = m_journal->templateBytes(hash);
+    if (!bytes.ok() || !bytes.value)
+        return nullptr;
+    return shared(hash, std::make_shared<const std::string>(std::move(*bytes.value)));
+}
+
 // A job as the service shows it, read back from the journal.
-std::optional<JournalQueue::Entry> JournalQueue::read(std::int64_t id)
+std::optional<JournalQueue::Entry> JournalQueue::read(std::int64_t id, bool withBytes)
 {
     const auto job = m_journal->job(id);
     if (!job.ok() || !job.value || job.value->program != "service")
@@ -115,7 +156,10 @@ std::optional<JournalQueue::Entry> JournalQueue::read(std::int64_t id)
     s.created = static_cast<std::time_t>(job.value->createdAt);
     s.repeats = job.value->repeats;
     s.reason = job.value->reason;
-    entry.templatePath = job.value->templatePath;
+    entry.source.path = job.value->templatePath;
+    entry.source.hash = job.value->templateHash;
+    if (withBytes)
+        entry.source.bytes = storedBytes(entry.source.hash);
     entry.claimed = job.value->outcome != JournalOutcome::Queued;
     for (const JournalRecord& r : records.value) {
         RecordState state;
@@ -148,26 +192,29 @@ void JournalQueue::load()
                 m_keys.emplace(std::make_pair(data->owner, data->key), job.id);
     if (const auto open = m_journal->unfinishedJobs("service"); open.ok())
         for (const JournalJob& job : open.value)
-            if (auto entry = read(job.id)) {
+            if (auto entry = read(job.id, true)) {
                 for (const auto& r : entry->summary.records)
                     m_waiting += isFinal(r.outcome) ? 0 : 1;
                 m_open.emplace(job.id, std::move(*entry));
             }
 }
 
+// Submissions that arrive together share one commit: whoever finds no
+// commit under way writes every submission waiting, its own among them, and
+// answers the others. Each caller still returns only once its job is on disk.
 std::optional<Submitted> JournalQueue::submit(const NewJob& job, std::string& error)
 {
-    const std::lock_guard lock(m_mutex);
-    if (!job.key.empty())
-        if (const auto it = m_keys.find({job.owner, job.key}); it != m_keys.end())
-            return Submitted{it->second, false};
-    JournalJobIn in;
+    Pending mine;
+    mine.job = &job;
+    mine.bytes = job.templateBytes ? job.templateBytes : std::make_shared<const std::string>(fileBytes(job.templatePath));
+    mine.hash = sha256Hex(*mine.bytes);
+    JournalJobIn& in = mine.in;
     in.program = "service";
     in.kind = job.repeats > 0 ? JournalKind::Reprint : JournalKind::Batch;
     in.printer = job.printer;
     in.templatePath = job.templatePath;
     in.templateName = job.templateName;
-    in.templateBytes = fileBytes(job.templatePath);
+    in.templateBytes = *mine.bytes;
     in.copies = job.copies;
     in.dataSource = dataSourceOf(job);
     in.repeats = job.repeats;
@@ -177,33 +224,100 @@ std::optional<Submitted> JournalQueue::submit(const NewJob& job, std::string& er
         record.copies = job.copies;
         for (const auto& [column, value] : job.records[i])
             record.columns.push_back({column, value});
+        if (i < job.printed.size())
+            for (const auto& [box, text] : job.printed[i])
+                record.fields.push_back({box, text});
         in.records.push_back(std::move(record));
     }
-    const auto recorded = m_journal->recordJob(in);
-    if (!recorded.ok()) {
-        error = recorded.error;
-        return std::nullopt;
+
+    std::unique_lock group(m_groupMutex);
+    m_group.push_back(&mine);
+    while (!mine.done) {
+        if (m_committing) {
+            m_groupDone.wait(group);
+            continue;
+        }
+        m_committing = true;
+        std::vector<Pending*> batch;
+        batch.swap(m_group);
+        group.unlock();
+        commit(batch);
+        group.lock();
+        m_committing = false;
+        m_groupDone.notify_all();
     }
-    Entry entry;
-    JobSummary& s = entry.summary;
-    s.id = recorded.value;
-    s.owner = job.owner;
-    s.key = job.key;
-    s.templateName = job.templateName;
-    s.printer = job.printer;
-    s.copies = job.copies;
-    s.created = std::time(nullptr);
-    s.expiresSeconds = job.expiresSeconds;
-    s.repeats = job.repeats;
-    for (std::size_t i = 0; i < job.records.size(); ++i)
-        s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0});
-    entry.templatePath = job.templatePath;
-    entry.values = job.records;
-    m_waiting += job.records.size();
-    if (!job.key.empty())
-        m_keys[{job.owner, job.key}] = s.id;
-    m_open.emplace(s.id, std::move(entry));
-    return Submitted{recorded.value, true};
+    error = mine.error;
+    return mine.result;
+}
+
+void JournalQueue::commit(const std::vector<Pending*>& batch)
+{
+    const std::lock_guard lock(m_mutex);
+    // A key used before, or earlier in this batch, names that job.
+    std::map<std::pair<std::string, std::string>, Pending*> keyed;
+    std::vector<std::pair<Pending*, Pending*>> repeats; // a submission and the one whose key it repeats
+    const std::string failed = m_journal->batch([&] {
+        for (Pending* p : batch) {
+            const NewJob& job = *p->job;
+            if (!job.key.empty()) {
+                if (const auto it = m_keys.find({job.owner, job.key}); it != m_keys.end()) {
+                    p->result = Submitted{it->second, false};
+                    continue;
+                }
+                if (const auto it = keyed.find({job.owner, job.key}); it != keyed.end()) {
+                    repeats.emplace_back(p, it->second);
+                    continue;
+                }
+            }
+            const auto recorded = m_journal->recordJob(p->in);
+            if (!recorded.ok()) {
+                p->error = recorded.error;
+                continue;
+            }
+            p->id = recorded.value;
+            if (!job.key.empty())
+                keyed[{job.owner, job.key}] = p;
+        }
+    });
+    for (Pending* p : batch) {
+        if (p->id == 0)
+            continue;
+        if (!failed.empty()) {
+            p->error = failed;
+            continue;
+        }
+        const NewJob& job = *p->job;
+        Entry entry;
+        JobSummary& s = entry.summary;
+        s.id = p->id;
+        s.owner = job.owner;
+        s.key = job.key;
+        s.templateName = job.templateName;
+        s.printer = job.printer;
+        s.copies = job.copies;
+        s.created = std::time(nullptr);
+        s.expiresSeconds = job.expiresSeconds;
+        s.repeats = job.repeats;
+        for (std::size_t i = 0; i < job.records.size(); ++i)
+            s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0});
+        entry.source.path = job.templatePath;
+        entry.source.hash = p->hash;
+        entry.source.bytes = shared(p->hash, p->bytes);
+        entry.values = job.records;
+        m_waiting += job.records.size();
+        if (!job.key.empty())
+            m_keys[{job.owner, job.key}] = s.id;
+        m_open.emplace(s.id, std::move(entry));
+        p->result = Submitted{p->id, true};
+    }
+    for (auto& [p, first] : repeats) {
+        if (first->result)
+            p->result = Submitted{first->id, false};
+        else
+            p->error = first->error;
+    }
+    for (Pending* p : batch)
+        p->done = true;
 }
 
 std::vector<PendingRecord> JournalQueue::nextToSend(const std::string& printer, int maxPages)
@@ -219,7 +333,7 @@ std::vector<PendingRecord> JournalQueue::nextToSend(const std::string& printer, 
                 continue;
             if (!out.empty() && pages + entry.summary.copies > maxPages)
                 return out;
-            out.push_back({id, r.n, entry.templatePath, entry.summary.copies,
+            out.push_back({id, r.n, entry.source, entry.summary.copies,
                            entry.values[static_cast<std::size_t>(r.n - 1)]});
             pages += entry.summary.copies;
         }
@@ -240,38 +354,56 @@ std::vector<std::string> JournalQueue::waitingPrinters()
 void JournalQueue::markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob)
 {
     const std::lock_guard lock(m_mutex);
-    // Runs of consecutive records of one job become one journal write each.
-    std::size_t i = 0;
-    while (i < records.size()) {
-        std::size_t j = i;
-        while (j + 1 < records.size() && records[j + 1].first == records[i].first
-               && records[j + 1].second == records[j].second + 1)
-            ++j;
-        const std::int64_t id = records[i].first;
-        const auto it = m_open.find(id);
-        if (it != m_open.end()) {
-            Entry& entry = it->second;
-            if (!entry.claimed) {
-                m_journal->claimJob(id, "service pid " + std::to_string(::getpid()));
-                entry.claimed = true;
-            }
-            m_journal->addCupsJob(id, cupsJob, records[i].second - 1, records[j].second - 1);
-            for (std::size_t k = i; k <= j; ++k) {
-                RecordState& r = entry.summary.records[static_cast<std::size_t>(records[k].second - 1)];
-                if (r.outcome == Outcome::Queued) {
-                    r.outcome = Outcome::Printing;
-                    r.cupsJob = cupsJob;
+    // One commit for the whole CUPS job, within it one write per run of
+    // consecutive records of one job.
+    m_journal->batch([&] {
+        std::size_t i = 0;
+        while (i < records.size()) {
+            std::size_t j = i;
+            while (j + 1 < records.size() && records[j + 1].first == records[i].first
+                   && records[j + 1].second == records[j].second + 1)
+                ++j;
+            const std::int64_t id = records[i].first;
+            const auto it = m_open.find(id);
+            if (it != m_open.end()) {
+                Entry& entry = it->second;
+                if (!entry.claimed) {
+                    m_journal->claimJob(id, claimant());
+                    entry.claimed = true;
                 }
+                m_journal->addCupsJob(id, cupsJob, records[i].second - 1, records[j].second - 1);
+                for (std::size_t k = i; k <= j; ++k) {
+                    RecordState& r = entry.summary.records[static_cast<std::size_t>(records[k].second - 1)];
+                    if (r.outcome == Outcome::Queued) {
+                        r.outcome = Outcome::Printing;
+                        r.cupsJob = cupsJob;
+                    }
+                }
+                settleJob(entry.summary);
             }
-            settleJob(entry.summary);
+            i = j + 1;
         }
-        i = j + 1;
-    }
+    });
 }
 
 void JournalQueue::markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason)
 {
     const std::lock_guard lock(m_mutex);
+    markOutcomeLocked(job, n, outcome, reason);
+}
+
+void JournalQueue::markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
+                                const std::string& reason)
+{
+    const std::lock_guard lock(m_mutex);
+    m_journal->batch([&] {
+        for (const auto& [job, n] : records)
+            markOutcomeLocked(job, n, outcome, reason);
+    });
+}
+
+void JournalQueue::markOutcomeLocked(std::int64_t job, int n, Outcome outcome, const std::string& reason)
+{
     const auto it = m_open.find(job);
     if (it == m_open.end() || n < 1 || n > static_cast<int>(it->second.summary.records.size()))
         return;
@@ -308,7 +440,7 @@ std::optional<JobSummary> JournalQueue::find(std::int64_t id)
     const std::lock_guard lock(m_mutex);
     if (const auto it = m_open.find(id); it != m_open.end())
         return it->second.summary;
-    if (auto entry = read(id))
+    if (auto entry = read(id, false))
         return entry->summary;
     return std::nullopt;
 }
@@ -342,7 +474,7 @@ std::vector<JobSummary> JournalQueue::listSince(const std::string& owner, std::t
             continue;
         if (const auto it = m_open.find(job.id); it != m_open.end())
             out.push_back(it->second.summary);
-        else if (auto entry = read(job.id))
+        else if (auto entry = read(job.id, false))
             out.push_back(entry->summary);
     }
     return out;
@@ -362,19 +494,19 @@ std::vector<RecordValues> JournalQueue::recordValues(std::int64_t job)
     const std::lock_guard lock(m_mutex);
     if (const auto it = m_open.find(job); it != m_open.end())
         return it->second.values;
-    if (auto entry = read(job))
+    if (auto entry = read(job, false))
         return entry->values;
     return {};
 }
 
-std::string JournalQueue::templatePath(std::int64_t job)
+std::optional<StoredTemplate> JournalQueue::storedTemplate(std::int64_t job)
 {
     const std::lock_guard lock(m_mutex);
     if (const auto it = m_open.find(job); it != m_open.end())
-        return it->second.templatePath;
-    if (auto entry = read(job))
-        return entry->templatePath;
-    return {};
+        return it->second.source;
+    if (auto entry = read(job, true))
+        return entry->source;
+    return std::nullopt;
 }
 
 std::size_t JournalQueue::waitingRecords()

@@ -14,9 +14,11 @@
 
 #include "journal/journal.h"
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace ordavel::service {
 
@@ -30,13 +32,15 @@ public:
     std::vector<std::string> waitingPrinters() override;
     void markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob) override;
     void markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason = {}) override;
+    void markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
+                      const std::string& reason = {}) override;
     void setReason(std::int64_t job, const std::string& reason) override;
     std::optional<JobSummary> find(std::int64_t id) override;
     std::optional<JobSummary> findByKey(const std::string& owner, const std::string& key) override;
     std::vector<JobSummary> listSince(const std::string& owner, std::time_t since) override;
     std::vector<JobSummary> unfinished() override;
     std::vector<RecordValues> recordValues(std::int64_t job) override;
-    std::string templatePath(std::int64_t job) override;
+    std::optional<StoredTemplate> storedTemplate(std::int64_t job) override;
     std::size_t waitingRecords() override;
 
     // The journal's own notice (a damaged file set aside), once.
@@ -46,18 +50,41 @@ private:
     explicit JournalQueue(std::unique_ptr<Journal> journal);
     struct Entry {
         JobSummary summary;
-        std::string templatePath;
+        StoredTemplate source;
         std::vector<RecordValues> values;
         bool claimed = false;
     };
+    // A submission waiting for the commit it shares with others.
+    struct Pending {
+        const NewJob* job = nullptr;
+        JournalJobIn in;
+        std::shared_ptr<const std::string> bytes;
+        std::string hash;
+        std::int64_t id = 0; // recorded, not yet committed
+        std::optional<Submitted> result;
+        std::string error;
+        bool done = false;
+    };
+    void commit(const std::vector<Pending*>& batch);
     void load();
-    std::optional<Entry> read(std::int64_t id);
+    void markOutcomeLocked(std::int64_t job, int n, Outcome outcome, const std::string& reason);
+    // The job as stored; with `withBytes` its template's bytes too.
+    std::optional<Entry> read(std::int64_t id, bool withBytes);
+    // One copy in memory of each template's bytes, however many jobs use it.
+    std::shared_ptr<const std::string> shared(const std::string& hash, std::shared_ptr<const std::string> bytes);
+    std::shared_ptr<const std::string> storedBytes(const std::string& hash);
 
     std::mutex m_mutex;
     std::unique_ptr<Journal> m_journal;
     std::map<std::int64_t, Entry> m_open; // unfinished jobs
     std::map<std::pair<std::string, std::string>, std::int64_t> m_keys;
     std::size_t m_waiting = 0;
+    std::map<std::string, std::weak_ptr<const std::string>> m_bytes; // by hash
+
+    std::mutex m_groupMutex;
+    std::condition_variable m_groupDone;
+    std::vector<Pending*> m_group; // submissions waiting for the next commit
+    bool m_committing = false;
 };
 
 } // namespace ordavel::service

@@ -8,12 +8,17 @@
 #include <string>
 #include <vector>
 
+namespace ordavel {
+class Document;
+}
+
 namespace ordavel::service {
 
 class PageMaker {
 public:
     virtual ~PageMaker() = default;
-    // Draws each record `copies` times, one page each, from its template into
+    // Draws each record `copies` times, one page each, from its template's
+    // stored bytes (all records share one template) into
     // the PDF `pdfPath`, corrected by the printer's stored calibration.
     // `stop` is asked after every page; when it says yes the drawing ends
     // there. Returns how many records were drawn whole (all their copies);
@@ -24,8 +29,11 @@ public:
     virtual bool calibrated(const std::string& printer) = 0;
     // One record's page without calibration: PNG at `dpi` or PDF bytes; empty
     // with `error` set when it cannot be drawn.
-    virtual std::string preview(const std::string& templatePath, const RecordValues& record, bool pdf, int dpi,
+    virtual std::string preview(const StoredTemplate& source, const RecordValues& record, bool pdf, int dpi,
                                 std::string& error) = 0;
+    // What the journal keeps of each record: every printed box's text as the
+    // page shows it, by box ("box 3"). Safe to call from any thread.
+    virtual std::vector<RecordValues> printedText(const Document& doc, const std::vector<RecordValues>& records) = 0;
 };
 
 } // namespace ordavel::service

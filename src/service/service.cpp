@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <charconv>
 #include <set>
+#include <sys/socket.h>
 
 namespace ordavel::service {
 
@@ -98,6 +99,20 @@ std::vector<std::string> missingColumns(const std::vector<std::string>& fields, 
     return missing;
 }
 
+// The columns the template uses, in its order, with the record's values:
+// what is printed and kept; other columns the caller sent are left out.
+RecordValues usedColumns(const std::vector<std::string>& fields, const RecordValues& record)
+{
+    RecordValues used;
+    for (const auto& field : fields)
+        for (const auto& cell : record)
+            if (cell.first == field) {
+                used.push_back(cell);
+                break;
+            }
+    return used;
+}
+
 std::string joined(const std::vector<std::string>& names)
 {
     std::string out;
@@ -156,6 +171,11 @@ std::string Service::start()
     for (const std::string& address : m_options.addresses) {
         auto server = std::make_unique<httplib::Server>();
         install(*server);
+        int listening = -1;
+        server->set_socket_options([&listening](socket_t sock) {
+            httplib::default_socket_options(sock);
+            listening = sock;
+        });
         bool bound = false;
         if (port == 0) {
             port = server->bind_to_any_port(address);
@@ -163,6 +183,13 @@ std::string Service::start()
         } else {
             bound = server->bind_to_port(address, port);
         }
+        // The library listens with a backlog of 5: twenty clients connecting
+        // at once overflow it, and a connection whose handshake the kernel
+        // dropped can come through so late that the request is timed out
+        // unanswered. Listening again sets a deeper backlog.
+        if (bound && listening >= 0)
+            ::listen(listening, kListenBacklog);
+        server->set_socket_options(httplib::default_socket_options);
         if (!bound) {
             failures += (failures.empty() ? "" : "; ") + std::string("cannot listen on ") + address + " port "
                 + std::to_string(port == 0 ? m_options.port : port);
@@ -391,13 +418,15 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
         return;
     job.templateName = info->name;
     job.templatePath = info->path;
+    job.templateBytes = info->bytes;
 
-    const auto printers = m_dispatcher.printers();
     if (body->contains("printer")) {
         if (!(*body)["printer"].is_string())
             return wrongType(res, "/printer", "打印机名称（文字）");
         job.printer = (*body)["printer"].get<std::string>();
-    } else {
+    }
+    const auto printers = m_dispatcher.printers(job.printer);
+    if (job.printer.empty()) {
         for (const auto& p : printers)
             if (p.isDefault)
                 job.printer = p.name;
@@ -437,8 +466,9 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
             return sendError(res, 400, "missing-columns",
                              "第 " + std::to_string(i + 1) + " 条记录缺少列：" + joined(missing),
                              {{"record", i + 1}, {"columns", missing}});
-        job.records.push_back(std::move(*record));
+        job.records.push_back(usedColumns(info->fields, *record));
     }
+    job.printed = m_pages.printedText(*info->doc, job.records);
     if (m_queue.waitingRecords() + job.records.size() > m_options.maxWaitingRecords) {
         res.set_header("Retry-After", "10");
         return sendError(res, 429, "queue-full", "等待打印的记录已满，请稍后再试");
@@ -523,11 +553,21 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
     }
     if (!caller.token.allowsTemplate(job->templateName) || !caller.token.allowsPrinter(job->printer))
         return sendError(res, 403, "not-allowed", "此令牌已不能使用这个任务的模板或打印机");
+    // The form as first printed: the template bytes the journal kept, even
+    // when the file changed or went since.
+    const auto source = m_queue.storedTemplate(id);
+    if (!source || !source->bytes || source->bytes->empty())
+        return sendError(res, 409, "no-stored-template", "打印记录中没有这个任务的模板，无法重印");
+    std::string error;
+    const auto info = m_catalog.fromBytes(job->templateName, source->path, source->bytes, error);
+    if (!info)
+        return sendError(res, 422, "unreadable-template", "这个任务的模板无法读取");
     const std::vector<RecordValues> values = m_queue.recordValues(id);
     NewJob again;
     again.owner = job->owner;
     again.templateName = job->templateName;
-    again.templatePath = m_queue.templatePath(id);
+    again.templatePath = source->path;
+    again.templateBytes = source->bytes;
     again.printer = job->printer;
     again.copies = job->copies;
     again.repeats = id;
@@ -555,7 +595,7 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
         res.set_header("Retry-After", "10");
         return sendError(res, 429, "queue-full", "等待打印的记录已满，请稍后再试");
     }
-    std::string error;
+    again.printed = m_pages.printedText(*info->doc, again.records);
     const auto submitted = m_queue.submit(again, error);
     if (!submitted)
         return sendError(res, 503, "journal-unavailable", "无法记录任务：" + error);
@@ -598,7 +638,7 @@ void Service::preview(const httplib::Request& req, httplib::Response& res)
             return sendError(res, 400, "bad-dpi", "dpi 应为 10 到 600 的整数", {{"position", "dpi"}});
     }
     std::string error;
-    const std::string bytes = m_pages.preview(info->path, record, format == "pdf", dpi, error);
+    const std::string bytes = m_pages.preview({info->path, info->hash, info->bytes}, record, format == "pdf", dpi, error);
     if (bytes.empty())
         return sendError(res, 500, "preview-failed", "无法绘制预览：" + error);
     res.set_content(bytes, format == "pdf" ? "application/pdf" : "image/png");

@@ -31,6 +31,7 @@ inline constexpr std::size_t kMaxBodyBytes = 16u << 20;
 inline constexpr std::size_t kMaxRecordsPerJob = 10000;
 inline constexpr std::size_t kMaxWaitingRecords = 100000;
 inline constexpr int kMaxEventStreams = 32;
+inline constexpr int kListenBacklog = 256; // connections waiting to be accepted
 
 struct ServiceOptions {
     int port = kDefaultPort; // 0: any free port (the one taken is port())

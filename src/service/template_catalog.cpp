@@ -3,6 +3,7 @@
 #include "data/merge.h"
 #include "file/file_system.h"
 #include "file/template_reader.h"
+#include "journal/sha256.h"
 #include "model/document.h"
 #include "print/print_job.h"
 
@@ -82,14 +83,18 @@ std::optional<TemplateInfo> TemplateCatalog::describe(const std::string& name, s
         error = "bad-template-name";
         return std::nullopt;
     }
-    const std::vector<std::string> all = names();
-    if (std::find(all.begin(), all.end(), name) == all.end()) {
-        error = "no-such-template";
-        return std::nullopt;
-    }
+    // The same files names() offers: regular, directly in the folder (a link
+    // leading elsewhere is not one of them).
     TemplateInfo info;
     info.name = name;
     info.path = (fs::path(m_folder) / (name + ".oxf")).string();
+    std::error_code failed;
+    const fs::path real = fs::canonical(info.path, failed);
+    if (failed || real.parent_path() != fs::weakly_canonical(m_folder, failed) || failed
+        || !fs::is_regular_file(real, failed)) {
+        error = "no-such-template";
+        return std::nullopt;
+    }
     struct stat st {};
     const long long stamp = ::stat(info.path.c_str(), &st) == 0
         ? static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec + st.st_size
@@ -99,24 +104,66 @@ std::optional<TemplateInfo> TemplateCatalog::describe(const std::string& name, s
         if (const auto it = m_cache.find(info.path); it != m_cache.end() && it->second.first == stamp)
             return it->second.second;
     }
-    Document doc;
+    auto bytes = readRegularFile(info.path, kMaxTemplateBytes);
+    if (!bytes) {
+        error = "unreadable-template";
+        return std::nullopt;
+    }
+    info.bytes = std::make_shared<const std::string>(std::move(*bytes));
+    auto loaded = load(std::move(info), error);
+    if (!loaded)
+        return std::nullopt;
+    const std::lock_guard lock(m_mutex);
+    m_cache[loaded->path] = {stamp, *loaded};
+    return loaded;
+}
+
+std::optional<TemplateInfo> TemplateCatalog::fromBytes(const std::string& name, const std::string& path,
+                                                       std::shared_ptr<const std::string> bytes,
+                                                       std::string& error) const
+{
+    const std::string hash = sha256Hex(*bytes);
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const auto it = m_byHash.find(hash); it != m_byHash.end())
+            return it->second;
+    }
+    TemplateInfo info;
+    info.name = name;
+    info.path = path;
+    info.bytes = std::move(bytes);
+    auto loaded = load(std::move(info), error);
+    if (!loaded)
+        return std::nullopt;
+    const std::lock_guard lock(m_mutex);
+    if (m_byHash.size() >= 16)
+        m_byHash.clear();
+    m_byHash[hash] = *loaded;
+    return loaded;
+}
+
+std::optional<TemplateInfo> TemplateCatalog::load(TemplateInfo info, std::string& error) const
+{
+    auto doc = std::make_shared<Document>();
     QuietSink sink;
-    doc.newDocument();
-    doc.setFileName(info.path);
-    const bool loaded = loadDocumentFile(doc, info.path, sink).ok();
-    if (!doc.page().backgroundTempPath.empty())
-        removeFileQuietly(doc.page().backgroundTempPath);
+    doc->newDocument();
+    doc->setFileName(info.path);
+    const bool loaded = loadDocumentFromBytes(*doc, *info.bytes, info.path, sink);
+    if (!doc->page().backgroundTempPath.empty()) {
+        removeFileQuietly(doc->page().backgroundTempPath);
+        doc->page().backgroundTempPath.clear();
+    }
     if (!loaded) {
         error = "unreadable-template";
         return std::nullopt;
     }
-    if (const auto paper = paperSize(doc.page())) {
+    if (const auto paper = paperSize(doc->page())) {
         info.widthMm = paper->widthHundredthsMm / 100.0;
         info.heightMm = paper->heightHundredthsMm / 100.0;
     }
-    info.fields = templateFields(doc);
-    const std::lock_guard lock(m_mutex);
-    m_cache[info.path] = {stamp, info};
+    info.fields = templateFields(*doc);
+    info.hash = sha256Hex(*info.bytes);
+    info.doc = std::move(doc);
     return info;
 }
 

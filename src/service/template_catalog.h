@@ -3,10 +3,15 @@
 // each known by its file name without ".oxf". A name is never a path.
 
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace ordavel {
+class Document;
+}
 
 namespace ordavel::service {
 
@@ -20,6 +25,9 @@ struct TemplateInfo {
     double widthMm = 0;  // the paper; 0 when the template sets none
     double heightMm = 0;
     std::vector<std::string> fields; // the data columns it uses, in order
+    std::string hash;                // SHA-256 of the bytes read, hex
+    std::shared_ptr<const std::string> bytes; // the file as read
+    std::shared_ptr<const Document> doc;      // loaded from those bytes
 };
 
 class TemplateCatalog {
@@ -35,12 +43,20 @@ public:
     // The template's paper and fields; nothing when there is no such file or
     // it is not a readable template (`error` says which).
     std::optional<TemplateInfo> describe(const std::string& name, std::string& error) const;
+    // The same for bytes kept elsewhere (a job's template in the journal),
+    // whatever the file holds now; `path` names where they came from.
+    std::optional<TemplateInfo> fromBytes(const std::string& name, const std::string& path,
+                                          std::shared_ptr<const std::string> bytes, std::string& error) const;
 
 private:
+    std::optional<TemplateInfo> load(TemplateInfo info, std::string& error) const;
+
     std::string m_folder;
-    // Described templates by path, with the file's modification stamp.
+    // Described templates by path, with the file's modification stamp, and
+    // kept bytes by hash (a few; reprints of older versions are rare).
     mutable std::mutex m_mutex;
     mutable std::map<std::string, std::pair<long long, TemplateInfo>> m_cache;
+    mutable std::map<std::string, TemplateInfo> m_byHash;
 };
 
 } // namespace ordavel::service

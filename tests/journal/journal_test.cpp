@@ -213,6 +213,46 @@ TEST_F(JournalFile, AQueuedJobIsClaimedByOneProcessOnlyAndOldOnesExpire)
     EXPECT_EQ(journal->records(stale).value[0].outcome, JournalOutcome::Expired);
 }
 
+// A batch is one commit: another connection sees none of it until the end,
+// then all of it, except a call that failed, which is undone alone.
+TEST_F(JournalFile, ABatchCommitsItsWritesTogetherAndUndoesAFailedOneAlone)
+{
+    auto journal = open();
+    auto other = open();
+    ASSERT_TRUE(journal && other);
+    const auto queued = journal->recordJob(job(3));
+    const auto service = [] {
+        JournalJobIn in = job(1);
+        in.program = "service";
+        return in;
+    }();
+    const auto first = journal->recordJob(service);
+    const auto second = journal->recordJob(service);
+    ASSERT_TRUE(queued.ok() && first.ok() && second.ok());
+    EXPECT_EQ(other->countUnfinished("service").value, 2);
+    EXPECT_EQ(other->countUnfinished("tool").value, 1);
+
+    std::string inside;
+    const std::string error = journal->batch([&] {
+        EXPECT_TRUE(journal->claimJob(queued.value, "pid 1@here").value);
+        EXPECT_EQ(journal->addCupsJob(queued.value, 77, 0, 2), "");
+        EXPECT_NE(journal->finishJob(4242, JournalOutcome::Printed), "") << "no such job: this call fails";
+        EXPECT_EQ(journal->finishJob(first.value, JournalOutcome::Cancelled, "gone"), "");
+        EXPECT_EQ(journal->setRecordOutcome(first.value, 0, 0, JournalOutcome::Cancelled), "");
+        inside = std::string(outcomeName(other->job(queued.value).value->outcome));
+        EXPECT_EQ(other->countUnfinished("service").value, 2) << "nothing shows before the commit";
+    });
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(inside, "queued");
+    const auto claimed = other->job(queued.value).value;
+    EXPECT_EQ(claimed->outcome, JournalOutcome::Printing);
+    EXPECT_EQ(claimed->cupsJobIds, std::vector<int>{77});
+    EXPECT_EQ(other->records(queued.value).value[2].cupsJobId, 77);
+    EXPECT_EQ(other->job(first.value).value->outcome, JournalOutcome::Cancelled);
+    EXPECT_EQ(other->countUnfinished("service").value, 1);
+    EXPECT_EQ(other->countUnfinished("designer").value, 0);
+}
+
 TEST_F(JournalFile, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
 {
     auto journal = open();

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <thread>
 
 namespace ordavel::service {
@@ -188,6 +189,114 @@ TEST(JournalQueue, AJobEndsAsItsRecordsDidAndAKeyNamesTheFirstJob)
     EXPECT_EQ(queue.find(first->id)->outcome, Outcome::Failed) << "a final outcome stays";
     EXPECT_EQ(queue.waitingRecords(), 0u);
     EXPECT_TRUE(queue.unfinished().empty());
+}
+
+// Each job prints from the template bytes accepted with it, kept in the
+// journal: the same after a restart and after the job finished, one copy in
+// memory for jobs that share them. Each record's printed text is journalled,
+// and the records of one CUPS job are written sent in one go.
+TEST(JournalQueue, KeepsTheTemplateAndPrintedTextOfEachJobAcrossARestart)
+{
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    const std::string path = (held.scratch.path() / "journal.sqlite").string();
+    const auto bytesA = std::make_shared<const std::string>("<template version A/>");
+    std::string error;
+    NewJob one = jobOf("P", 2);
+    one.templateBytes = std::make_shared<const std::string>(*bytesA);
+    one.printed = {{{"box 1", "No. R1"}}, {{"box 1", "No. R2"}}};
+    NewJob two = jobOf("P", 1);
+    two.templateBytes = bytesA;
+    NewJob other = jobOf("P", 1);
+    other.templateBytes = std::make_shared<const std::string>("<template version B/>");
+    const auto a = held.owned->submit(one, error);
+    const auto b = held.owned->submit(two, error);
+    const auto c = held.owned->submit(other, error);
+    ASSERT_TRUE(a && b && c) << error;
+
+    auto next = held.owned->nextToSend("P", 50);
+    ASSERT_EQ(next.size(), 4u);
+    EXPECT_EQ(*next[0].source.bytes, *bytesA);
+    EXPECT_EQ(next[0].source.hash, sha256Hex(*bytesA));
+    EXPECT_EQ(next[0].source.bytes, next[2].source.bytes) << "one copy for jobs with the same bytes";
+    EXPECT_EQ(*next[3].source.bytes, "<template version B/>");
+    held.owned->markSent({{a->id, 1}, {a->id, 2}, {b->id, 1}}, 900);
+    held.owned->markOutcomes({{a->id, 1}, {a->id, 2}}, Outcome::Printed);
+
+    // Started again on the same journal.
+    held.owned.reset();
+    auto again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    next = again->nextToSend("P", 50);
+    ASSERT_EQ(next.size(), 1u) << "sent records stay sent";
+    EXPECT_EQ(next[0].job, c->id);
+    EXPECT_EQ(*next[0].source.bytes, "<template version B/>");
+    EXPECT_EQ(next[0].source.hash, sha256Hex("<template version B/>"));
+    const auto printed = again->storedTemplate(a->id);
+    ASSERT_TRUE(printed && printed->bytes);
+    EXPECT_EQ(*printed->bytes, *bytesA) << "a finished job keeps its template";
+    EXPECT_EQ(printed->path, "/t/card.oxf");
+    EXPECT_EQ(again->find(b->id)->records[0].cupsJob, 900);
+    EXPECT_FALSE(again->storedTemplate(4242));
+    again.reset();
+
+    auto journal = Journal::open(path).journal;
+    ASSERT_TRUE(journal);
+    const auto records = journal->records(a->id).value;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].fields, (JournalValues{{"box 1", "No. R2"}}));
+    EXPECT_EQ(records[1].columns, (JournalValues{{"单号", "R2"}}));
+    EXPECT_EQ(records[1].outcome, JournalOutcome::Printed);
+    const auto claimed = journal->job(b->id).value;
+    EXPECT_EQ(claimed->cupsJobIds, std::vector<int>{900});
+    EXPECT_EQ(claimed->claimant.rfind("pid " + std::to_string(::getpid()) + "@", 0), 0u) << claimed->claimant;
+}
+
+// Many callers at once: each gets its own job once it is on disk (commits
+// are shared), and callers racing with one key get one job between them.
+TEST(JournalQueue, ConcurrentSubmissionsEachGetTheirJobAndOneKeyNamesOneJob)
+{
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    constexpr int kThreads = 12;
+    constexpr int kEach = 15;
+    std::vector<std::vector<Submitted>> got(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kEach; ++i) {
+                std::string error;
+                const auto submitted = held.owned->submit(jobOf("P", 1, 1, i == 0 ? "same" : ""), error);
+                EXPECT_TRUE(submitted) << error;
+                if (submitted)
+                    got[static_cast<std::size_t>(t)].push_back(*submitted);
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    std::set<std::int64_t> ids, keyed;
+    int created = 0;
+    for (int t = 0; t < kThreads; ++t) {
+        ASSERT_EQ(got[static_cast<std::size_t>(t)].size(), static_cast<std::size_t>(kEach));
+        keyed.insert(got[static_cast<std::size_t>(t)][0].id);
+        for (const Submitted& s : got[static_cast<std::size_t>(t)]) {
+            ids.insert(s.id);
+            created += s.created ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(keyed.size(), 1u) << "one job for the key";
+    const std::size_t jobs = kThreads * (kEach - 1) + 1;
+    EXPECT_EQ(ids.size(), jobs);
+    EXPECT_EQ(created, static_cast<int>(jobs));
+    EXPECT_EQ(held.owned->waitingRecords(), jobs);
+
+    const std::string path = (held.scratch.path() / "journal.sqlite").string();
+    held.owned.reset();
+    std::string error;
+    auto again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->waitingRecords(), jobs) << "every job answered is on disk";
+    EXPECT_EQ(again->findByKey("shop", "same")->id, *keyed.begin());
 }
 
 } // namespace

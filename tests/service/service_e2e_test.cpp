@@ -7,6 +7,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include <sstream>
+
 namespace ordavel::test {
 namespace {
 
@@ -156,6 +158,56 @@ TEST_F(PrintService, PrintsEachRecordOnceAndAnswersADuplicateKeyWithTheFirstJob)
     EXPECT_EQ(post("/v1/jobs/" + std::to_string(id) + "/reprint", shop, {{"records", {4}}}).code(), "wrong-type");
 
     EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 1}, {"R2", 2}, {"R3", 1}}));
+}
+
+// A reprint prints the form as it first printed, from the template bytes the
+// journal kept, though the file changed and then went; the journal keeps
+// each record's printed text and the columns it used, so that its search
+// finds service prints and `journal show` shows their values.
+TEST_F(PrintService, ReprintsFromTheKeptTemplateAndJournalsWhatEachRecordPrinted)
+{
+    startService();
+    json body = job(records(1, 2));
+    body["records"][0]["备注"] = "not a column of the card";
+    const Reply first = post("/v1/jobs", shop, body);
+    ASSERT_EQ(first.status, 201) << first.raw;
+    const std::int64_t id = first.body["id"];
+    ASSERT_EQ(waitFor(id, "printed")["state"], "printed");
+
+    // The card now prints "X" before the number: new jobs show it, reprints do not.
+    const fs::path changed = scratch.path() / "changed.json";
+    std::ofstream(changed) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
+                              R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "X${单号}"}]})";
+    ASSERT_EQ(tool("build " + shellQuoted(changed) + " -o " + shellQuoted(templates / "card.oxf")).status, 0);
+    const Reply fresh = post("/v1/jobs", shop, job(records(5, 5)));
+    ASSERT_EQ(fresh.status, 201) << fresh.raw;
+    EXPECT_EQ(waitFor(fresh.body["id"], "printed")["state"], "printed");
+    const Reply again = post("/v1/jobs/" + std::to_string(id) + "/reprint", shop, {{"records", {2}}});
+    ASSERT_EQ(again.status, 201) << again.raw;
+    EXPECT_EQ(waitFor(again.body["id"], "printed")["state"], "printed");
+    fs::remove(templates / "card.oxf");
+    const Reply gone = post("/v1/jobs/" + std::to_string(id) + "/reprint", shop, {{"records", {1}}});
+    ASSERT_EQ(gone.status, 201) << gone.raw;
+    EXPECT_EQ(waitFor(gone.body["id"], "printed")["state"], "printed");
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 2}, {"R2", 2}, {"XR5", 1}}));
+
+    // What each record printed, as the journal tells it.
+    const json shown = json::parse(tool("journal show " + std::to_string(id) + " --json").output, nullptr, false);
+    ASSERT_TRUE(shown.is_object()) << "journal show gave no JSON";
+    ASSERT_EQ(shown["recordList"].size(), 2u) << shown.dump();
+    EXPECT_EQ(shown["program"], "service");
+    EXPECT_EQ(shown["recordList"][1]["fields"], (json{{"box 1", "R2"}})) << shown.dump();
+    EXPECT_EQ(shown["recordList"][0]["columns"], (json{{"单号", "R1"}})) << "only the columns the card uses";
+    const json reprinted = json::parse(tool("journal show " + std::to_string(again.body["id"].get<std::int64_t>())
+                                            + " --json").output, nullptr, false);
+    EXPECT_EQ(reprinted["recordList"][0]["fields"], (json{{"box 1", "R2"}})) << "printed from the kept template";
+    const json newer = json::parse(tool("journal show " + std::to_string(fresh.body["id"].get<std::int64_t>())
+                                        + " --json").output, nullptr, false);
+    EXPECT_EQ(newer["recordList"][0]["fields"], (json{{"box 1", "XR5"}}));
+    const json found = json::parse(tool("journal --search XR5 --json").output, nullptr, false);
+    ASSERT_TRUE(found.is_array()) << "journal --search gave no JSON";
+    ASSERT_EQ(found.size(), 1u) << found.dump();
+    EXPECT_EQ(found[0]["id"], fresh.body["id"]);
 }
 
 TEST_F(PrintService, RefusesMissingRevokedAndForeignCallersAndNamesOnlyAllowedOrigins)
@@ -359,6 +411,13 @@ TEST_F(PrintService, ListensOnLoopbackOnlyAndRefusesOtherAddressesWithoutTokens)
     EXPECT_EQ(listening.find("*" + port), std::string::npos) << listening;
     EXPECT_EQ(listening.find("[::]" + port), std::string::npos) << listening;
     EXPECT_NE(listening.find("127.0.0.1" + port), std::string::npos) << listening;
+    // Send-Q of a listening socket is its backlog: twenty clients connecting
+    // at once must not overflow it (a dropped handshake ended in a request
+    // timed out unanswered).
+    std::istringstream columns(listening);
+    std::string state, waiting, backlog;
+    columns >> state >> waiting >> backlog;
+    EXPECT_GE(std::atoi(backlog.c_str()), 128) << listening;
     EXPECT_EQ(service.stop(SIGTERM), 0);
 
     ASSERT_EQ(tool("token revoke shop").status, 0);

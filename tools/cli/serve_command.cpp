@@ -5,6 +5,7 @@
 #include "headless_app.h"
 #include "template_input.h"
 
+#include "platform/print_service_presence.h"
 #include "service/journal_queue.h"
 #include "service/render/qt_page_maker.h"
 #include "service/service.h"
@@ -107,6 +108,10 @@ int run(const std::vector<std::string>& args)
         return fail("cannot open the print journal: " + error);
     if (const std::string notice = queue->takeNotice(); !notice.empty())
         std::fprintf(stderr, "ordavel-cli serve: %s\n", notice.c_str());
+    // One service per journal; the lock also tells the designer it runs.
+    ServicePresence presence;
+    if (!presence.take(Journal::defaultPath(), error))
+        return fail(error);
 
     const auto app = makeHeadlessApp();
     service::QtPageMaker pages;

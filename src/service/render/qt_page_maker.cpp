@@ -6,6 +6,7 @@
 #include "file/template_reader.h"
 #include "model/document.h"
 #include "platform/calibration_store.h"
+#include "platform/print_journal.h"
 #include "platform/printer.h"
 #include "print/print_job.h"
 
@@ -13,11 +14,12 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QPrinter>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 
 #include <cmath>
-#include <sys/stat.h>
 
 namespace ordavel::service {
 
@@ -25,16 +27,14 @@ namespace {
 
 class QuietSink : public MessageSink {
 public:
-    MessageAnswer show(const Message&) override { return MessageAnswer::No; }
+    MessageAnswer show(const Message& message) override
+    {
+        if (text.empty())
+            text = message.text;
+        return MessageAnswer::No;
+    }
+    std::string text;
 };
-
-long long stampOf(const std::string& path)
-{
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0)
-        return -1;
-    return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec + st.st_size;
-}
 
 DataTable tableOf(const RecordValues& record)
 {
@@ -48,6 +48,27 @@ DataTable tableOf(const RecordValues& record)
     return table;
 }
 
+// The PDF's pages as configurePrinter sets a printer's: the template's exact
+// paper (longer by a calibrated page length), portrait, no margins, at the
+// resolution of a high-resolution printer. A PDF writer, not a QPrinter: a
+// QPrinter asks CUPS for the default printer and its PPD each time it is
+// made, which cost more than drawing a page.
+void configureWriter(QPdfWriter& writer, const PageSettings& page, double pageLengthMm)
+{
+    QPageSize size(QPageSize::A4);
+    if (const auto paper = paperSize(page)) {
+        const auto hundredths = [](double v) { return std::round(v * 100.0) / 100.0; };
+        size = QPageSize(QSizeF(hundredths(paper->widthHundredthsMm / 100.0),
+                                hundredths(paper->heightHundredthsMm / 100.0 + pageLengthMm)),
+                         QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
+    }
+    QPageLayout layout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    layout.setMode(QPageLayout::FullPageMode);
+    writer.setPageLayout(layout);
+    writer.setResolution(1200);
+    writer.setCreator(QStringLiteral("Ordavel"));
+}
+
 Calibration calibrationOf(const std::string& printer)
 {
     const StoredCalibration stored = CalibrationStore().load(printer);
@@ -59,28 +80,31 @@ Calibration calibrationOf(const std::string& printer)
 QtPageMaker::QtPageMaker() = default;
 QtPageMaker::~QtPageMaker() = default;
 
-const Document* QtPageMaker::documentAt(const std::string& path, std::string& error)
+const Document* QtPageMaker::documentOf(const StoredTemplate& source, std::string& error)
 {
-    const long long stamp = stampOf(path);
-    auto& loaded = m_documents[path];
-    if (loaded.doc && loaded.stamp == stamp)
-        return loaded.doc.get();
+    if (const auto it = m_documents.find(source.hash); it != m_documents.end())
+        return it->second.get();
+    if (!source.bytes || source.bytes->empty()) {
+        error = "模板无法读取：打印记录中没有这个模板";
+        return nullptr;
+    }
     auto doc = std::make_unique<Document>();
     QuietSink sink;
     doc->newDocument();
-    doc->setFileName(path);
-    const TemplateResult result = loadDocumentFile(*doc, path, sink);
+    doc->setFileName(source.path);
+    const bool loaded = loadDocumentFromBytes(*doc, *source.bytes, source.path, sink);
     if (!doc->page().backgroundTempPath.empty()) {
         removeFileQuietly(doc->page().backgroundTempPath);
         doc->page().backgroundTempPath.clear();
     }
-    if (!result.ok()) {
-        m_documents.erase(path);
-        error = "模板无法读取：" + describeTemplateResult(result);
+    if (!loaded) {
+        error = "模板无法读取：" + sink.text;
         return nullptr;
     }
-    loaded = {stamp, std::move(doc)};
-    return loaded.doc.get();
+    // A handful of versions are in use at a time; a full cache starts over.
+    if (m_documents.size() >= 16)
+        m_documents.clear();
+    return m_documents.emplace(source.hash, std::move(doc)).first->second.get();
 }
 
 int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<PendingRecord>& records,
@@ -89,17 +113,14 @@ int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<Pendi
     if (records.empty())
         return 0;
     const std::lock_guard lock(m_mutex);
-    const Document* doc = documentAt(records.front().templatePath, error);
+    const Document* doc = documentOf(records.front().source, error);
     if (doc == nullptr)
         return -1;
     const Calibration calibration = calibrationOf(printerName);
     int whole = 0;
     {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdfPath));
-        printer.setCreator(QStringLiteral("Ordavel"));
-        configurePrinter(printer, doc->page(), calibration.pageLengthMm);
+        QPdfWriter printer(QString::fromStdString(pdfPath));
+        configureWriter(printer, doc->page(), calibration.pageLengthMm);
         QPainter painter;
         if (!painter.begin(&printer)) {
             error = "无法生成打印内容";
@@ -138,16 +159,32 @@ int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<Pendi
     return whole;
 }
 
+std::vector<RecordValues> QtPageMaker::printedText(const Document& doc, const std::vector<RecordValues>& records)
+{
+    std::vector<RecordValues> out;
+    out.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const DataTable table = tableOf(records[i]);
+        RecordMerge merge(table);
+        merge.setRecord(0, static_cast<int>(i) + 1);
+        RecordValues text;
+        for (JournalValue& field : printedFields(doc, merge))
+            text.emplace_back(std::move(field.name), std::move(field.value));
+        out.push_back(std::move(text));
+    }
+    return out;
+}
+
 bool QtPageMaker::calibrated(const std::string& printer)
 {
     return CalibrationStore().load(printer).calibration.has_value();
 }
 
-std::string QtPageMaker::preview(const std::string& templatePath, const RecordValues& record, bool pdf, int dpi,
+std::string QtPageMaker::preview(const StoredTemplate& source, const RecordValues& record, bool pdf, int dpi,
                                  std::string& error)
 {
     const std::lock_guard lock(m_mutex);
-    const Document* doc = documentAt(templatePath, error);
+    const Document* doc = documentOf(source, error);
     if (doc == nullptr)
         return {};
     const DataTable table = tableOf(record);
@@ -162,11 +199,8 @@ std::string QtPageMaker::preview(const std::string& templatePath, const RecordVa
         }
         const QString path = folder.filePath(QStringLiteral("preview.pdf"));
         {
-            QPrinter printer(QPrinter::HighResolution);
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(path);
-            printer.setCreator(QStringLiteral("Ordavel"));
-            configurePrinter(printer, doc->page());
+            QPdfWriter printer(path);
+            configureWriter(printer, doc->page(), 0.0);
             QPainter painter;
             if (!painter.begin(&printer)) {
                 error = "无法生成 PDF";

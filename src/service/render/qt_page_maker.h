@@ -22,18 +22,15 @@ public:
     int drawPdf(const std::string& printer, const std::vector<PendingRecord>& records, const std::string& pdfPath,
                 const std::function<bool()>& stop, std::string& error) override;
     bool calibrated(const std::string& printer) override;
-    std::string preview(const std::string& templatePath, const RecordValues& record, bool pdf, int dpi,
+    std::string preview(const StoredTemplate& source, const RecordValues& record, bool pdf, int dpi,
                         std::string& error) override;
+    std::vector<RecordValues> printedText(const Document& doc, const std::vector<RecordValues>& records) override;
 
 private:
-    const Document* documentAt(const std::string& path, std::string& error);
+    const Document* documentOf(const StoredTemplate& source, std::string& error);
     // Drawing is one page at a time: Qt's font and PDF machinery are shared.
     std::mutex m_mutex;
-    struct Loaded {
-        long long stamp = 0;
-        std::unique_ptr<Document> doc;
-    };
-    std::map<std::string, Loaded> m_documents;
+    std::map<std::string, std::unique_ptr<Document>> m_documents; // by the bytes' hash
 };
 
 } // namespace ordavel::service
