@@ -656,7 +656,9 @@ private:
             const int start = phrase.rect.right() + px(0.5);
             const int end = m_phrases[*next].rect.x - px(0.5);
             const int lineHeight = std::max(phrase.rect.h, m_charHeight);
-            if (end - start < lineHeight * 3)
+            // A blank before a unit character ("__月__日") holds two figures or more.
+            const bool beforeUnit = isUnitCharacter(textOf(*next));
+            if (end - start < lineHeight * (beforeUnit ? 2 : 3))
                 continue;
             const PixelRect blank{start, centreY(phrase.rect) - lineHeight * 9 / 10, end - start, lineHeight * 9 / 5};
             // Nothing ruled in the way: that belongs to the boxes and cells.
@@ -665,9 +667,14 @@ private:
                 continue;
             if (std::any_of(m_fields.begin(), m_fields.end(), [&](const ProposedField& f) { return !intersect(f.rect, blank).empty(); }))
                 continue;
-            const std::string& caption = textOf(p);
-            if (!endsWithColonRaw(p))
-                continue;
+            // A caption ending in a colon names the blank after it; a blank
+            // between unit characters is named by the one after it.
+            std::string caption = textOf(p);
+            if (!endsWithColonRaw(p)) {
+                if (!beforeUnit || !isUnitCharacter(caption))
+                    continue;
+                caption = textOf(*next);
+            }
             add(blank, "cell", caption);
             if (m_cancelled)
                 return;
