@@ -214,13 +214,17 @@ private:
             Picture crop = cropScaled(m_ruling.grey, r, scale, margin);
             if (!single)
                 crop = squeezeBlankColumns(crop, static_cast<int>(std::lround(r.h * scale * kLetterGap)));
-            std::string read = m_reader.read(crop, single);
-            if (single && read.empty())
-                read = m_reader.read(cropScaled(m_ruling.grey, r, scale, margin), false);
             // The Chinese model alone reads Chinese lines best: with the
             // English one beside it, spaced or faint characters are taken for
-            // Latin letters. Lines of square characters are read as Chinese too.
-            if (!single && (hasChinese(read) || looksChinese(m_phrases[phrase]))) {
+            // Latin letters. Lines of square characters go to it at once,
+            // others when the two models together find Chinese in them.
+            const bool chineseLine = !single && looksChinese(m_phrases[phrase]);
+            std::string read = chineseLine ? m_reader.readChinese(crop) : std::string();
+            if (!hasChinese(read))
+                read = m_reader.read(crop, single);
+            if (single && read.empty())
+                read = m_reader.read(cropScaled(m_ruling.grey, r, scale, margin), false);
+            if (!single && !chineseLine && hasChinese(read)) {
                 const std::string chinese = m_reader.readChinese(crop);
                 if (hasChinese(chinese))
                     read = chinese;
