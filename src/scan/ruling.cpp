@@ -13,8 +13,8 @@ namespace ordavel::scan {
 
 namespace {
 
-// Ink below this share of the rules' strength is fill or a stamp, not the
-// form; and the sheet is taken to carry such fill when at least this percentage
+// Ink below this share of the rules' strength is fill, not the form's print
+// (a ribbon printer's data across the captions); and the sheet is taken to carry such fill when at least this percentage
 // of its non-rule ink is that faint.
 constexpr double kFaintShare = 0.6;
 constexpr int kFaintFillPercent = 15;
@@ -304,8 +304,8 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     collectRules(vertical, horizontal, false, reach, maxThickness, ruling.rules);
 
     // Print much fainter than the form's own rules (a ribbon printer's fill
-    // across captions and rules, a stamp) is no part of the form: where there
-    // is much of it, it is left out of the rules, the captions and the text read.
+    // across captions and rules) is no part of the form: where there is much
+    // of it, it is left out of the rules, the captions and the text read.
     const FormInk formInk = formInkOf(grey, ink, horizontal, vertical, ruling.rules, pxPerMm);
     if (formInk.faintFill) {
         std::erase_if(ruling.rules, [&](const Rule& rule) {
