@@ -1,5 +1,6 @@
 #include "designer/page_setup_dialog.h"
 
+#include "designer/scan_proposals_dialog.h"
 #include "file/value_format.h"
 #include "model/document.h"
 #include "model/units.h"
@@ -113,6 +114,8 @@ void PageSetupDialog::build()
     m_choose->setObjectName(u("按钮_选择文件"));
     m_clear = new QPushButton(u("清除图片(&C)"), this);
     m_clear->setObjectName(u("按钮_清除图片"));
+    m_scan = new QPushButton(u("扫描生成..."), this);
+    m_scan->setObjectName(u("按钮_扫描生成"));
     m_topLeft = new QRadioButton(u("图片居于左上显示"), this);
     m_topLeft->setObjectName(u("单选框_图片显示方式_左上"));
     m_centred = new QRadioButton(u("图片居中显示"), this);
@@ -149,6 +152,7 @@ void PageSetupDialog::build()
     picture->addWidget(m_path, 1);
     picture->addWidget(m_choose);
     picture->addWidget(m_clear);
+    picture->addWidget(m_scan);
 
     auto* modes = new QHBoxLayout;
     modes->addWidget(m_topLeft);
@@ -179,6 +183,7 @@ void PageSetupDialog::build()
     connect(m_fit, &QCheckBox::clicked, this, [this] { updateBoardFields(); });
     connect(m_choose, &QPushButton::clicked, this, [this] { choosePicture(); });
     connect(m_clear, &QPushButton::clicked, this, [this] { clearPicture(); });
+    connect(m_scan, &QPushButton::clicked, this, [this] { scanForm(); });
     connect(m_colorButton, &QToolButton::clicked, this, [this] { chooseColor(); });
     connect(m_ok, &QPushButton::clicked, this, [this] { applyAndClose(); });
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -326,6 +331,16 @@ void PageSetupDialog::clearPicture()
     page.background.clear();
     m_document.notifyPageChanged();
     m_document.setTitle(true);
+}
+
+void PageSetupDialog::scanForm()
+{
+    // The scan carries its own paper size and picture: what the fields here
+    // say would overwrite them on OK, so the dialog ends with the scan's page.
+    if (scanIntoDocument(m_document, m_prompter, this)) {
+        m_document.setTitle(true);
+        accept();
+    }
 }
 
 void PageSetupDialog::showColor()

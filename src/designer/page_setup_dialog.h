@@ -4,6 +4,8 @@
 // picture with its display mode, the board colour and the print-background
 // flag. Every message and the file chooser go through the Prompter. OK applies
 // the settings to the Document; the caller lays the window out afterwards.
+// "扫描生成..." beside the picture turns a scanned form into the background
+// and boxes at once and closes the dialog as accepted.
 
 #include "model/box.h"
 
@@ -37,6 +39,7 @@ public:
     QRadioButton* modeButton(int mode) const; // 0 top-left, 1 stretched, 2 centred
     QPushButton* chooseButton() const { return m_choose; }
     QPushButton* clearButton() const { return m_clear; }
+    QPushButton* scanButton() const { return m_scan; }
     QPushButton* okButton() const { return m_ok; }
     QPushButton* cancelButton() const { return m_cancel; }
     QToolButton* colorButton() const { return m_colorButton; }
@@ -45,6 +48,9 @@ public:
     // The reactions of the buttons, also reachable without a click.
     void choosePicture();
     void clearPicture();
+    // "扫描生成...": on success the page and boxes are set and the dialog
+    // closes as accepted; when cancelled at any step it stays as it was.
+    void scanForm();
     void chooseColor();
     // Checks and applies; closes with Accepted on success, else stays open.
     void applyAndClose();
@@ -72,6 +78,7 @@ private:
     QLineEdit* m_path = nullptr;
     QPushButton* m_choose = nullptr;
     QPushButton* m_clear = nullptr;
+    QPushButton* m_scan = nullptr;
     QRadioButton* m_topLeft = nullptr;
     QRadioButton* m_centred = nullptr;
     QRadioButton* m_stretched = nullptr;

@@ -8,9 +8,19 @@
 #include <cmath>
 #include <numbers>
 
+
 namespace ordavel::scan {
 
 namespace {
+
+// Ink below this share of the rules' strength is fill, not the form's print
+// (a ribbon printer's data across the captions); and the sheet is taken to carry such fill when at least this percentage
+// of its non-rule ink is that faint.
+constexpr double kFaintShare = 0.6;
+constexpr int kFaintFillPercent = 15;
+// A rule's mean takes in its blurred edges: it is dropped below this share of
+// that threshold.
+constexpr double kFaintRuleShare = 0.65;
 
 int mm(double pxPerMm, double millimetres) { return std::max(1, static_cast<int>(std::lround(pxPerMm * millimetres))); }
 
@@ -165,6 +175,93 @@ void collectRules(const cv::Mat& mask, const cv::Mat& other, bool horizontal, in
     }
 }
 
+struct FormInk {
+    cv::Mat darkness;   // how much darker than the paper around it each pixel is
+    cv::Mat strongNear; // pixels of the form's strength and those touching them
+    double threshold = 0;
+    bool faintFill = false;
+};
+
+// The strength of the form's print, taken from its long rules, and whether
+// much of the rest of the ink falls well short of it.
+FormInk formInkOf(const cv::Mat& grey, const cv::Mat& ink, const cv::Mat& horizontal, const cv::Mat& vertical,
+                  const std::vector<Rule>& rules, double pxPerMm)
+{
+    FormInk out;
+    // The paper is the lightest grey within a few millimetres: wider than any stroke.
+    cv::Mat paper;
+    const int reach = mm(pxPerMm, 1.5);
+    cv::dilate(grey, paper, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * reach + 1, 2 * reach + 1)));
+    cv::subtract(paper, grey, out.darkness);
+
+    // Each long rule's strength is that of its core, not its blurred edges;
+    // the form's is the middle one by length, so that a few dark lines (the
+    // scanner's edge of the sheet) do not set it.
+    std::vector<std::pair<int, int>> strengths; // strength, length
+    std::vector<std::uint8_t> values;
+    const int longRule = mm(pxPerMm, 20.0);
+    for (const Rule& rule : rules) {
+        const int length = rule.horizontal ? rule.rect.w : rule.rect.h;
+        if (length < longRule)
+            continue;
+        const cv::Rect area(rule.rect.x, rule.rect.y, rule.rect.w, rule.rect.h);
+        const cv::Mat mask = (rule.horizontal ? horizontal : vertical)(area);
+        const cv::Mat dark = out.darkness(area);
+        values.clear();
+        for (int y = 0; y < area.height; ++y)
+            for (int x = 0; x < area.width; ++x)
+                if (mask.at<std::uint8_t>(y, x) != 0)
+                    values.push_back(dark.at<std::uint8_t>(y, x));
+        if (values.size() < 20)
+            continue;
+        const auto core = values.begin() + static_cast<std::ptrdiff_t>(values.size() * 3 / 4);
+        std::nth_element(values.begin(), core, values.end());
+        strengths.emplace_back(*core, length);
+    }
+    if (strengths.size() < 3)
+        return out;
+    std::sort(strengths.begin(), strengths.end());
+    long long totalLength = 0;
+    for (const auto& s : strengths)
+        totalLength += s.second;
+    long long seen = 0;
+    int strength = strengths.back().first;
+    for (const auto& s : strengths) {
+        seen += s.second;
+        if (2 * seen >= totalLength) {
+            strength = s.first;
+            break;
+        }
+    }
+    out.threshold = strength * kFaintShare;
+
+    cv::Mat strong = out.darkness >= out.threshold;
+    cv::dilate(strong, out.strongNear, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    // Ink pieces with no pixel of the form's strength, by area, leaving out
+    // every run long enough for a rule (rules, blocks of a logo or a stamp).
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(ink & ~(horizontal | vertical), labels, stats, centroids, 8, CV_32S);
+    std::vector<std::uint8_t> peak(static_cast<std::size_t>(n), 0);
+    for (int y = 0; y < labels.rows; ++y) {
+        const int* label = labels.ptr<int>(y);
+        const std::uint8_t* dark = out.darkness.ptr<std::uint8_t>(y);
+        for (int x = 0; x < labels.cols; ++x) {
+            std::uint8_t& p = peak[static_cast<std::size_t>(label[x])];
+            p = std::max(p, dark[x]);
+        }
+    }
+    long long faint = 0;
+    long long total = 0;
+    for (int i = 1; i < n; ++i) {
+        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+        total += area;
+        if (peak[static_cast<std::size_t>(i)] < out.threshold)
+            faint += area;
+    }
+    out.faintFill = total > 0 && faint * 100 >= total * kFaintFillPercent;
+    return out;
+}
+
 } // namespace
 
 Ruling findRuling(const Picture& picture, double pxPerMm)
@@ -206,6 +303,18 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     collectRules(horizontal, vertical, true, reach, maxThickness, ruling.rules);
     collectRules(vertical, horizontal, false, reach, maxThickness, ruling.rules);
 
+    // Print much fainter than the form's own rules (a ribbon printer's fill
+    // across captions and rules) is no part of the form: where there is much
+    // of it, it is left out of the rules, the captions and the text read.
+    const FormInk formInk = formInkOf(grey, ink, horizontal, vertical, ruling.rules, pxPerMm);
+    if (formInk.faintFill) {
+        std::erase_if(ruling.rules, [&](const Rule& rule) {
+            const cv::Rect area(rule.rect.x, rule.rect.y, rule.rect.w, rule.rect.h);
+            const cv::Mat mask = (rule.horizontal ? horizontal : vertical)(area);
+            return cv::mean(formInk.darkness(area), mask)[0] < formInk.threshold * kFaintRuleShare;
+        });
+    }
+
     // The rules drawn again without thick blocks, slightly fattened so that
     // corners close; the regions are what they leave apart.
     cv::Mat grid = cv::Mat::zeros(grey.size(), CV_8U);
@@ -238,6 +347,8 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     // The ink left once the rules are taken out.
     {
         cv::Mat rest = ink & ~fat;
+        if (formInk.faintFill)
+            rest &= formInk.strongNear;
         cv::Mat labels, stats, centroids;
         const int n = cv::connectedComponentsWithStats(rest, labels, stats, centroids, 8, CV_32S);
         const int minInk = std::max(4, static_cast<int>(pxPerMm * pxPerMm * 0.08));
@@ -266,6 +377,12 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
         }
     }
 
+    if (formInk.faintFill) {
+        // What is read is the form's print alone, on its paper.
+        cv::Mat paperOnly;
+        cv::add(grey, formInk.darkness, paperOnly);
+        paperOnly.copyTo(grey, ~formInk.strongNear);
+    }
     ruling.grey.width = grey.cols;
     ruling.grey.height = grey.rows;
     ruling.grey.channels = 1;
@@ -326,10 +443,42 @@ Picture cropScaled(const Picture& grey, const PixelRect& rect, double scale, int
     cv::copyMakeBorder(source(wanted), padded, margin, margin, margin, margin, cv::BORDER_CONSTANT, cv::Scalar(255));
     cv::Mat scaled;
     cv::resize(padded, scaled, cv::Size(), scale, scale, scale < 1 ? cv::INTER_AREA : cv::INTER_CUBIC);
+    // Faint print read as black on white.
+    cv::normalize(scaled, scaled, 0, 255, cv::NORM_MINMAX);
     out.width = scaled.cols;
     out.height = scaled.rows;
     out.channels = 1;
     out.pixels.assign(scaled.datastart, scaled.dataend);
+    return out;
+}
+
+Picture squeezeBlankColumns(const Picture& crop, int keep)
+{
+    if (crop.empty() || crop.channels != 1)
+        return crop;
+    const cv::Mat grey(crop.height, crop.width, CV_8UC1, const_cast<std::uint8_t*>(crop.pixels.data()));
+    cv::Mat ink;
+    cv::threshold(grey, ink, 0, 255, cv::THRESH_BINARY_INV | cv::THRESH_OTSU);
+    cv::Mat columns;
+    cv::reduce(ink, columns, 0, cv::REDUCE_MAX);
+    std::vector<int> kept;
+    int blank = 0;
+    for (int x = 0; x < crop.width; ++x) {
+        blank = columns.at<std::uint8_t>(0, x) == 0 ? blank + 1 : 0;
+        if (blank <= keep)
+            kept.push_back(x);
+    }
+    if (static_cast<int>(kept.size()) == crop.width)
+        return crop;
+    Picture out;
+    out.width = static_cast<int>(kept.size());
+    out.height = crop.height;
+    out.channels = 1;
+    out.pixels.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+    for (int y = 0; y < crop.height; ++y)
+        for (int k = 0; k < out.width; ++k)
+            out.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) + static_cast<std::size_t>(k)] =
+                crop.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(crop.width) + static_cast<std::size_t>(kept[static_cast<std::size_t>(k)])];
     return out;
 }
 

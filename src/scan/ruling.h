@@ -57,4 +57,8 @@ std::vector<std::pair<int, int>> skewBands(const Picture& picture, double pxPerM
 // pixels of white (before scaling) added on each side.
 Picture cropScaled(const Picture& grey, const PixelRect& rect, double scale, int margin);
 
+// `crop` with every run of blank columns longer than `keep` cut to `keep`:
+// letter-spaced print read as the words it spells.
+Picture squeezeBlankColumns(const Picture& crop, int keep);
+
 } // namespace ordavel::scan

@@ -14,11 +14,16 @@ namespace ordavel::scan {
 
 namespace {
 
+// Blank columns wider than this share of the line's height are cut to it
+// before a line is read: letter-spaced captions read as words.
+constexpr double kLetterGap = 0.35;
+
 // A run of characters read as one caption.
 struct Phrase {
     PixelRect rect;
     int container = -1; // smallest region holding it, -1 for the open page
     int parts = 0;      // blobs
+    std::vector<PixelRect> glyphs; // the blobs' rectangles
 };
 
 int centreX(const PixelRect& r) { return r.x + r.w / 2; }
@@ -39,6 +44,15 @@ bool endsWithColon(const std::string& text)
     while (!t.empty() && t.back() == ' ')
         t.pop_back();
     return (!t.empty() && t.back() == ':') || (t.size() >= 3 && t.compare(t.size() - 3, 3, "\xEF\xBC\x9A") == 0);
+}
+
+// Whether `text` holds a CJK ideograph (UTF-8 lead bytes E4 to E9).
+bool hasChinese(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= 0xE4 && b <= 0xE9;
+    });
 }
 
 bool isUnitCharacter(const std::string& text)
@@ -177,11 +191,12 @@ private:
             const int root = groups.find(static_cast<int>(i));
             auto [it, fresh] = index.emplace(root, m_phrases.size());
             if (fresh)
-                m_phrases.push_back({text[i]->rect, containers[i], 1});
+                m_phrases.push_back({text[i]->rect, containers[i], 1, {text[i]->rect}});
             else {
                 Phrase& phrase = m_phrases[it->second];
                 phrase.rect = unite(phrase.rect, text[i]->rect);
                 ++phrase.parts;
+                phrase.glyphs.push_back(text[i]->rect);
             }
         }
         // Specks alone (dots of a dotted fill, dust) are no captions.
@@ -196,9 +211,24 @@ private:
             const double scale = std::clamp(40.0 / std::max(1, r.h), 0.25, 4.0);
             const int margin = std::max(2, r.h / 4);
             const bool single = m_phrases[phrase].parts <= 3 && r.w <= r.h * 13 / 10;
-            std::string read = m_reader.read(cropScaled(m_ruling.grey, r, scale, margin), single);
+            Picture crop = cropScaled(m_ruling.grey, r, scale, margin);
+            if (!single)
+                crop = squeezeBlankColumns(crop, static_cast<int>(std::lround(r.h * scale * kLetterGap)));
+            // The Chinese model alone reads Chinese lines best: with the
+            // English one beside it, spaced or faint characters are taken for
+            // Latin letters. Lines of square characters go to it at once,
+            // others when the two models together find Chinese in them.
+            const bool chineseLine = !single && looksChinese(m_phrases[phrase]);
+            std::string read = chineseLine ? m_reader.readChinese(crop) : std::string();
+            if (!hasChinese(read))
+                read = m_reader.read(crop, single);
             if (single && read.empty())
                 read = m_reader.read(cropScaled(m_ruling.grey, r, scale, margin), false);
+            if (!single && !chineseLine && hasChinese(read)) {
+                const std::string chinese = m_reader.readChinese(crop);
+                if (hasChinese(chinese))
+                    read = chinese;
+            }
             m_raw[phrase] = read;
             m_text[phrase] = tidyCaption(read);
             ++m_ocrDone;
@@ -206,6 +236,34 @@ private:
                 m_cancelled = true;
         }
         return *m_text[phrase];
+    }
+
+    // Whether the phrase is set as Chinese: glyphs (strokes overlapping
+    // across the line joined) nearly as tall as the line and about as wide,
+    // where Latin letters stand at x-height or are narrow.
+    static bool looksChinese(const Phrase& phrase)
+    {
+        std::vector<PixelRect> glyphs = phrase.glyphs;
+        std::sort(glyphs.begin(), glyphs.end(), [](const PixelRect& a, const PixelRect& b) { return a.x < b.x; });
+        std::vector<PixelRect> units;
+        for (const PixelRect& g : glyphs) {
+            if (!units.empty() && g.x < units.back().right())
+                units.back() = unite(units.back(), g);
+            else
+                units.push_back(g);
+        }
+        const int height = phrase.rect.h;
+        if (units.empty() || height <= 0)
+            return false;
+        std::size_t tall = 0;
+        std::vector<int> widths;
+        for (const PixelRect& u : units) {
+            if (u.h * 10 >= height * 8)
+                ++tall;
+            widths.push_back(u.w);
+        }
+        std::nth_element(widths.begin(), widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 2), widths.end());
+        return tall * 10 >= units.size() * 7 && widths[widths.size() / 2] * 10 >= height * 6;
     }
 
     // The nearest phrase ending left of `x` on the line of `band`, within `reach` px.
@@ -454,7 +512,7 @@ private:
             return;
         const PixelRect first = m_phrases[*top].rect;
         const int lineHeight = std::max(first.h, m_charHeight);
-        if (area.h >= lineHeight * 5 / 2) {
+        if (area.h >= lineHeight * 5 / 2 && area.bottom() - first.bottom() >= lineHeight) {
             // A tall cell with its caption on top: the area under the caption is written in.
             if (first.y - area.y > lineHeight * 2)
                 return;
@@ -527,7 +585,7 @@ private:
         for (std::size_t i = 0; i < regions.size(); ++i) {
             const PixelRect& r = regions[i].rect;
             if (!m_isLeaf[i] || m_isSquare[i] || done[i] || std::abs(r.bottom() - body.y) > px(2.0) ||
-                r.h > m_charHeight * 3 || r.x < body.x - px(2.0) || r.right() > body.right() + px(2.0))
+                r.h > m_charHeight * 4 || r.x < body.x - px(2.0) || r.right() > body.right() + px(2.0))
                 continue;
             headers.push_back(i);
         }
@@ -602,7 +660,9 @@ private:
             const int start = phrase.rect.right() + px(0.5);
             const int end = m_phrases[*next].rect.x - px(0.5);
             const int lineHeight = std::max(phrase.rect.h, m_charHeight);
-            if (end - start < lineHeight * 3)
+            // A blank before a unit character ("__月__日") holds two figures or more.
+            const bool beforeUnit = isUnitCharacter(textOf(*next));
+            if (end - start < lineHeight * (beforeUnit ? 2 : 3))
                 continue;
             const PixelRect blank{start, centreY(phrase.rect) - lineHeight * 9 / 10, end - start, lineHeight * 9 / 5};
             // Nothing ruled in the way: that belongs to the boxes and cells.
@@ -611,9 +671,14 @@ private:
                 continue;
             if (std::any_of(m_fields.begin(), m_fields.end(), [&](const ProposedField& f) { return !intersect(f.rect, blank).empty(); }))
                 continue;
-            const std::string& caption = textOf(p);
-            if (!endsWithColonRaw(p))
-                continue;
+            // A caption ending in a colon names the blank after it; a blank
+            // between unit characters is named by the one after it.
+            std::string caption = textOf(p);
+            if (!endsWithColonRaw(p)) {
+                if (!beforeUnit || !isUnitCharacter(caption))
+                    continue;
+                caption = textOf(*next);
+            }
             add(blank, "cell", caption);
             if (m_cancelled)
                 return;
@@ -631,16 +696,23 @@ private:
 
     bool checkColon(std::size_t phrase)
     {
-        // A colon is two dots stacked at the end of the phrase.
+        // A colon is two dots stacked at the end of the phrase: one in its
+        // upper half, one in its lower half, in one column.
         const PixelRect& r = m_phrases[phrase].rect;
-        int dots = 0;
+        std::vector<PixelRect> dots;
         for (const Blob& blob : m_ruling.blobs) {
             const PixelRect& b = blob.rect;
             if (b.right() <= r.right() + m_charHeight && b.x >= r.right() - m_charHeight && b.y >= r.y && b.bottom() <= r.bottom() &&
                 b.w <= m_charHeight / 3 + 1 && b.h <= m_charHeight / 3 + 1)
-                ++dots;
+                dots.push_back(b);
         }
-        const bool colon = dots >= 2;
+        const int middle = centreY(r);
+        bool colon = false;
+        for (const PixelRect& upper : dots)
+            for (const PixelRect& lower : dots)
+                colon = colon || (centreY(upper) < middle && centreY(lower) >= middle &&
+                                  std::abs(centreX(upper) - centreX(lower)) <= std::max(upper.w, lower.w) &&
+                                  lower.y - upper.bottom() >= std::max(upper.h, lower.h) / 2);
         m_colon[phrase] = colon;
         return colon;
     }

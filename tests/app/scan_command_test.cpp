@@ -2,6 +2,7 @@
 // paper dialog, the analysis and the proposals dialog into the document.
 
 #include "designer/file_toolbar.h"
+#include "designer/page_setup_dialog.h"
 #include "designer/scan_proposals_dialog.h"
 #include "designer/undo_controller.h"
 #include "window_fixture.h"
@@ -155,6 +156,67 @@ TEST_F(ScanCommand, CancelLeavesTheDocumentUnchanged)
     EXPECT_TRUE(boxesInUse().empty());
     EXPECT_TRUE(doc().page() == pageBefore);
     EXPECT_EQ(history().undoCount(), stepsBefore);
+}
+
+// "扫描生成..." beside the background picture in page setup: the same flow;
+// on OK the dialog closes with the scan's page and boxes as one undo step,
+// and a cancelled scan leaves the dialog open and the document as it was.
+TEST_F(ScanCommand, PageSetupScansBesideTheBackgroundPicture)
+{
+    const PageSettings pageBefore = doc().page();
+    const std::size_t stepsBefore = history().undoCount();
+    int scans = 0;          // scans that have returned
+    bool scanning = false;  // a scan is under way
+    bool cancelled = false;
+    bool unchangedAfterCancel = false;
+    std::size_t shownCount = 0;
+    prompter.files = {std::string(kScan), std::string(kScan)};
+    runWith(
+        [&](QWidget* modal) {
+            if (auto* setup = qobject_cast<PageSetupDialog*>(modal)) {
+                if (scanning)
+                    return;
+                if (scans == 1) // back from the cancelled scan, the dialog still up
+                    unchangedAfterCancel = doc().page() == pageBefore && boxesInUse().empty();
+                if (scans >= 2) {
+                    setup->reject(); // the second scan should have closed it
+                    return;
+                }
+                EXPECT_EQ(setup->scanButton()->text(), QStringLiteral("扫描生成..."));
+                scanning = true;
+                // Clicked from the event loop: the scan runs modal windows of its own.
+                QTimer::singleShot(0, setup, [&, setup] {
+                    setup->scanButton()->click();
+                    ++scans;
+                    scanning = false;
+                });
+            } else if (auto* paper = qobject_cast<ScanPaperDialog*>(modal)) {
+                paper->choosePreset(2);
+                paper->accept();
+            } else if (auto* progress = qobject_cast<QProgressDialog*>(modal); progress && !cancelled) {
+                cancelled = true;
+                progress->findChild<QPushButton*>()->click();
+            } else if (auto* proposals = qobject_cast<ScanProposalsDialog*>(modal); proposals && shownCount == 0) {
+                shownCount = proposals->fields().size();
+                QTest::mouseClick(proposals->view(), Qt::LeftButton, {}, proposals->centreOnView(0));
+                proposals->accept();
+            }
+        },
+        [&] { window->dispatch(QStringLiteral("页面设置")); });
+
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(unchangedAfterCancel);
+    EXPECT_EQ(scans, 2);
+    ASSERT_GE(shownCount, 2u);
+    EXPECT_EQ(boxesInUse().size(), shownCount - 1);
+    EXPECT_NEAR(doc().page().pageWidth, 21.0, 1e-4);
+    EXPECT_FALSE(doc().page().background.empty());
+    EXPECT_FALSE(doc().page().isPrintBgPic);
+    ASSERT_EQ(history().undoCount(), stepsBefore + 1);
+    window->undoController()->undo();
+    QApplication::processEvents();
+    EXPECT_TRUE(boxesInUse().empty());
+    EXPECT_TRUE(doc().page().background.empty());
 }
 
 TEST(ScanProposals, ClicksKeepDropAndRenameTheSmallestFieldUnderThePointer)

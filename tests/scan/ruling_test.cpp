@@ -136,5 +136,59 @@ TEST(Ruling, CropsAreScaledWithAWhiteMargin)
     EXPECT_TRUE(cropScaled(page, {200, 200, 10, 10}, 1.0, 2).empty());
 }
 
+// A frame in full-strength ink with captions, and `faintBlocks` character
+// blocks of a pale fill printed over the page.
+Picture filledForm(int faintBlocks)
+{
+    Picture page = whitePage(1000, 600);
+    frame(page, 60, 60, 880, 480, 3);
+    fillRect(page, 60, 300, 880, 3);
+    for (int k = 0; k < 6; ++k)
+        fillRect(page, 100 + 30 * k, 200, 22, 24); // captions
+    for (int k = 0; k < faintBlocks; ++k)
+        fillRect(page, 100 + 40 * (k % 20), 380 + 40 * (k / 20), 18, 24, 190); // fill, a quarter of the rules' strength
+    return page;
+}
+
+TEST(Ruling, PaleFillIsLeftOutOfTheCaptionsRulesAndTextRead)
+{
+    Picture page = filledForm(40);
+    // The fill's own rule under its figures, as long as a short rule of the form.
+    fillRect(page, 500, 470, 300, 2, 190);
+    const Ruling r = findRuling(page, kPxPerMm);
+    // The captions are still ink, the fill is not.
+    const auto captions = std::count_if(r.blobs.begin(), r.blobs.end(), [](const Blob& b) { return b.rect.y >= 190 && b.rect.y < 240; });
+    EXPECT_EQ(captions, 6);
+    const auto fill = std::count_if(r.blobs.begin(), r.blobs.end(), [](const Blob& b) { return b.rect.y >= 370; });
+    EXPECT_EQ(fill, 0);
+    EXPECT_TRUE(std::none_of(r.rules.begin(), r.rules.end(), [](const Rule& rule) { return rule.horizontal && std::abs(rule.rect.y - 470) <= 3; }));
+    EXPECT_EQ(horizontalRules(r, 800).size(), 3u);
+    // What is read shows the paper where the fill was, the captions as printed.
+    EXPECT_GT(r.grey.pixels[static_cast<std::size_t>(390) * r.grey.width + 110], 240);
+    EXPECT_LT(r.grey.pixels[static_cast<std::size_t>(210) * r.grey.width + 110], 30);
+
+    // A few pale marks among the print are no fill: they stay.
+    const Ruling few = findRuling(filledForm(1), kPxPerMm);
+    EXPECT_EQ(std::count_if(few.blobs.begin(), few.blobs.end(), [](const Blob& b) { return b.rect.y >= 370; }), 1);
+}
+
+TEST(Ruling, LetterSpacedLinesAreSqueezedToOneGap)
+{
+    Picture line = whitePage(200, 30);
+    for (int k = 0; k < 3; ++k)
+        fillRect(line, 40 + 50 * k, 5, 20, 20); // 30 px apart, 40 px of margin before
+    const Picture squeezed = squeezeBlankColumns(line, 8);
+    EXPECT_EQ(squeezed.height, 30);
+    EXPECT_EQ(squeezed.width, 8 + 20 + 8 + 20 + 8 + 20 + 8);
+    // Every glyph's columns are kept whole.
+    int inkColumns = 0;
+    for (int x = 0; x < squeezed.width; ++x)
+        inkColumns += squeezed.pixels[static_cast<std::size_t>(15) * squeezed.width + x] == 0 ? 1 : 0;
+    EXPECT_EQ(inkColumns, 60);
+    // A line set tight is left as it is.
+    const Picture tight = squeezeBlankColumns(line, 40);
+    EXPECT_EQ(tight.width, line.width);
+}
+
 } // namespace
 } // namespace ordavel::scan
