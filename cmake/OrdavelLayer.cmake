@@ -1,17 +1,26 @@
-# ordavel_qt_layer(NAME DEPS...): a static library made of the .cpp/.h files of the
-# calling folder, or an interface library while the folder holds no sources yet.
+# ordavel_qt_layer(NAME DEPS... [EXCLUDE REGEX]): a static library made of the .cpp/.h
+# files of the calling folder but those matching REGEX, or an interface library
+# while the folder holds no sources yet.
 function(ordavel_qt_layer name)
+  cmake_parse_arguments(arg "" "EXCLUDE" "" ${ARGN})
+  set(_deps ${arg_UNPARSED_ARGUMENTS})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(arg_EXCLUDE)
+    list(FILTER _sources EXCLUDE REGEX "${arg_EXCLUDE}")
+  endif()
   list(FILTER _sources INCLUDE REGEX "\\.cpp$")
   if(_sources)
     file(GLOB _all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    if(arg_EXCLUDE)
+      list(FILTER _all EXCLUDE REGEX "${arg_EXCLUDE}")
+    endif()
     ordavel_pick_twins(_all)
     add_library(${name} STATIC ${_all})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${ARGN} ordavel_options)
+    target_link_libraries(${name} PUBLIC ${_deps} ordavel_options)
   else()
     add_library(${name} INTERFACE)
-    target_link_libraries(${name} INTERFACE ${ARGN})
+    target_link_libraries(${name} INTERFACE ${_deps})
   endif()
   add_library(ordavel::${name} ALIAS ${name})
 endfunction()

@@ -27,7 +27,7 @@ set(ENV{PKG_CONFIG_PATH} "")
 set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
 
 # Programs built here run under Wine (try_run, gtest discovery).
-find_program(ORDAVEL_WINE NAMES wine64 wine)
+find_program(ORDAVEL_WINE NAMES wine64 wine PATHS /usr/lib/wine)
 if(ORDAVEL_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ORDAVEL_WINE})
 endif()

@@ -13,7 +13,9 @@
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
 #include "designer/printer_calibration_dialog.h"
+#if ORDAVEL_WITH_SCAN
 #include "designer/scan_proposals_dialog.h"
+#endif
 #include "designer/slot_tab_order.h"
 #include "designer/undo_controller.h"
 #include "designer/work_area.h"
@@ -332,6 +334,7 @@ void MainWindow::openPrinterCalibration()
     dialog.exec();
 }
 
+#if ORDAVEL_WITH_SCAN
 void MainWindow::scanToBoxes()
 {
     // Boxes are added in the designer, where the step can be undone.
@@ -339,6 +342,7 @@ void MainWindow::scanToBoxes()
         switchMode(AppMode::DesignMode);
     scanIntoDocument(m_document, m_prompter, this);
 }
+#endif
 
 void MainWindow::openJournalWindow()
 {
@@ -443,8 +447,10 @@ void MainWindow::dispatch(const QString& caption)
 {
     if (caption == QStringLiteral("新建"))
         m_files.newDocument();
+#if ORDAVEL_WITH_SCAN
     else if (caption == QStringLiteral("扫描生成..."))
         scanToBoxes();
+#endif
     else if (caption == QStringLiteral("打开"))
         m_files.open();
     else if (caption == QStringLiteral("保存"))

@@ -88,8 +88,10 @@ public:
     bool print();
     // The modal dialog "打印机校准" of the Print button's menu.
     void openPrinterCalibration();
+#if ORDAVEL_WITH_SCAN
     // "扫描生成...": boxes proposed from a scanned form, added as one undo step.
     void scanToBoxes();
+#endif
     // "打印记录": the print journal's window, one at a time.
     void openJournalWindow();
     // Replaces the document with the template `fileName` (New, then the reader,

@@ -2,6 +2,7 @@
 // Windows hands it over, in UTF-16, and split by its rules (quotes and
 // backslashes), so a template named in any script opens and prints with -p.
 #include "app/application_setup.h"
+#include "app/command_line.h"
 #include "app/startup.h"
 #include "file/wide_names_windows.h"
 
@@ -10,7 +11,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,12 +31,10 @@ std::vector<std::string> wideArguments()
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args = wideArguments();
-    if (args.size() == 1 && args[0] == "--version") {
-        std::printf("ordavel %s\n", ORDAVEL_VERSION);
-        return std::fflush(stdout) == 0 ? 0 : 1;
-    }
+    // --version and the help switches are plain ASCII: answered before any window.
+    if (const auto status = ordavel::answerWithoutWindow(argc, argv))
+        return *status;
     QApplication app(argc, argv);
     ordavel::setUpApplication(app);
-    return ordavel::runDesigner(args);
+    return ordavel::runDesigner(wideArguments());
 }

@@ -1,5 +1,7 @@
 #include "app/resume_offer.h"
 
+#include "journal/journal_system.h"
+
 #include "platform/batch_printer.h"
 #include "platform/calibration_store.h"
 #include "platform/journal_resume.h"
@@ -15,12 +17,6 @@ namespace ordavel {
 namespace {
 
 constexpr const char* kCaption = "打印文件";
-
-std::string thisHost()
-{
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
-}
 
 // Sends the plan's records to the printer the job went to (a PDF file when
 // it went to one), one printer job per run of consecutive records.
@@ -80,7 +76,7 @@ int offerResume(Prompter& prompter, QWidget* parent, const std::string& journalP
         return 0;
     const auto open = journal->unfinishedJobs("designer");
     const std::string user = journalUserName();
-    const std::string host = thisHost();
+    const std::string host = journal_system::hostName();
     int resumed = 0;
     for (const JournalJob& job : open.value) {
         if (job.resumeOffered || job.user != user || job.host != host || job.kind == "calibration")

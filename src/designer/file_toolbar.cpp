@@ -144,10 +144,15 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     addSeparator();
     m_newMenu = new QMenu(this);
     m_newMenu->setObjectName(QStringLiteral("新建菜单"));
+#if ORDAVEL_WITH_SCAN
     auto* create = new SplitCommand(toolbarIcon(QStringLiteral("新建")), QStringLiteral("新建"), m_newMenu, this);
     create->setToolTip(QStringLiteral("新建报表"));
     connect(create, &QAction::triggered, this, [this] { emit commandTriggered(QStringLiteral("新建")); });
     addAction(create);
+#else
+    // Built without the scan analysis, New has nothing under an arrow.
+    addCommand("新建", "新建报表");
+#endif
     addOpenCommand();
     // Save keeps its arrow, and with it Save As, usable while Save is disabled.
     auto* save = new SplitCommand(toolbarIcon(QStringLiteral("保存")), QStringLiteral("保存"), m_saveMenu, this);
@@ -180,7 +185,9 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     m_helpMenu->addSeparator();
     addMenuCommand(m_helpMenu, QStringLiteral("关于本软件(&A)..."));
     addMenuCommand(m_printMenu, QStringLiteral("打印机校准..."));
+#if ORDAVEL_WITH_SCAN
     addMenuCommand(m_newMenu, QStringLiteral("扫描生成..."));
+#endif
     addMenuCommand(m_printMenu, QStringLiteral("打印记录"));
 
     // Button with a drop-down arrow: the button part runs the command, the arrow opens the menu.

@@ -1,14 +1,10 @@
 #include "journal/journal.h"
 
+#include "journal/journal_system.h"
 #include "journal/sha256.h"
 
 #include <nlohmann/json.hpp>
 #include <sqlite3.h>
-
-#include <pwd.h>
-#include <sys/stat.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 #include <unordered_map>
 
@@ -459,35 +456,23 @@ std::vector<int> splitIds(const std::string& text)
     return ids;
 }
 
-std::string findUserName()
-{
-    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_name != nullptr)
-        return entry->pw_name;
-    if (const char* name = std::getenv("USER"))
-        return name;
-    return std::to_string(getuid());
-}
-
-std::string findHostName()
-{
-    char name[256] = {};
-    if (gethostname(name, sizeof name - 1) != 0)
-        return {};
-    return name;
-}
-
 // Asked once per process: a print should not wait for the user database.
 const std::string& userName()
 {
-    static const std::string name = findUserName();
+    static const std::string name = journal_system::userName();
     return name;
 }
 
 const std::string& hostName()
 {
-    static const std::string name = findHostName();
+    static const std::string name = journal_system::hostName();
     return name;
 }
+
+// Journal paths are UTF-8; built from char8_t they name the same file on every system.
+fs::path pathOf(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
+
+std::string runningHere() { return "pid " + std::to_string(journal_system::processId()) + "@" + hostName(); }
 
 JournalTime now() { return static_cast<JournalTime>(std::time(nullptr)); }
 
@@ -684,13 +669,13 @@ struct Journal::State {
         std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
         std::string target = path + ".damaged-" + stamp;
         std::error_code ec;
-        for (int n = 2; fs::exists(target, ec); ++n)
+        for (int n = 2; fs::exists(pathOf(target), ec); ++n)
             target = path + ".damaged-" + stamp + "-" + std::to_string(n);
-        fs::rename(path, target, ec);
+        fs::rename(pathOf(path), pathOf(target), ec);
         if (ec)
             return {};
-        fs::rename(path + "-wal", target + "-wal", ec);
-        fs::remove(path + "-shm", ec);
+        fs::rename(pathOf(path + "-wal"), pathOf(target + "-wal"), ec);
+        fs::remove(pathOf(path + "-shm"), ec);
         return target;
     }
 
@@ -785,23 +770,13 @@ struct Journal::State {
 Journal::Journal(std::unique_ptr<State> state) : m_state(std::move(state)) {}
 Journal::~Journal() = default;
 
-std::string Journal::defaultPath()
-{
-    std::string base;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/')
-        base = data;
-    else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
-        base = std::string(home) + "/.local/share";
-    else
-        base = "/tmp";
-    return base + "/ordavel/journal.sqlite";
-}
+std::string Journal::defaultPath() { return journal_system::defaultJournalPath(); }
 
 Journal::Opened Journal::open(const std::string& path)
 {
     Opened opened;
     std::error_code ec;
-    const fs::path folder = fs::path(path).parent_path();
+    const fs::path folder = pathOf(path).parent_path();
     if (!folder.empty())
         fs::create_directories(folder, ec);
     auto state = std::make_unique<State>();
@@ -820,9 +795,8 @@ Journal::Opened Journal::open(const std::string& path)
     if (error.code != SQLITE_OK) {
         opened.error = error.message;
         // SQLite names a full disk only where it notices it; its shared-memory file fails first.
-        struct statvfs space {};
-        if ((error.code & 0xff) != SQLITE_FULL && !folder.empty() && ::statvfs(folder.c_str(), &space) == 0
-            && space.f_bavail == 0)
+        if ((error.code & 0xff) != SQLITE_FULL && !folder.empty()
+            && journal_system::diskFull(reinterpret_cast<const char*>(folder.u8string().c_str())))
             opened.error += " (the disk is full)";
         return opened;
     }
@@ -832,8 +806,8 @@ Journal::Opened Journal::open(const std::string& path)
 
 bool Journal::isOff(const std::string& path)
 {
-    struct stat info {};
-    return ::stat(offMarkerOf(path).c_str(), &info) == 0;
+    std::error_code ec;
+    return fs::exists(pathOf(offMarkerOf(path)), ec);
 }
 
 std::string Journal::setOff(bool off, const std::string& path)
@@ -841,16 +815,16 @@ std::string Journal::setOff(bool off, const std::string& path)
     std::error_code ec;
     const std::string marker = offMarkerOf(path);
     if (!off) {
-        fs::remove(marker, ec);
+        fs::remove(pathOf(marker), ec);
         return ec ? marker + ": " + ec.message() : std::string();
     }
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    std::FILE* file = std::fopen(marker.c_str(), "w");
-    if (file == nullptr)
+    fs::create_directories(pathOf(path).parent_path(), ec);
+    std::ofstream file(pathOf(marker), std::ios::binary);
+    if (!file)
         return marker + ": " + std::strerror(errno);
-    std::fputs("The print journal is switched off; remove this file (or run ordavel-cli journal --on) to switch it on.\n",
-               file);
-    return std::fclose(file) == 0 ? std::string() : marker + ": " + std::strerror(errno);
+    file << "The print journal is switched off; remove this file (or run ordavel-cli journal --on) to switch it on.\n";
+    file.close();
+    return file ? std::string() : marker + ": " + std::strerror(errno);
 }
 
 const std::string& Journal::path() const { return m_state->path; }
@@ -900,7 +874,7 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
             .bind(4, job.program).bind(5, kindName(job.kind)).bind(6, job.printer).bind(7, job.templatePath)
             .bind(8, job.templateName).bind(9, hash).bind(10, job.calibration).bind(11, job.copies)
             .bind(12, job.dataSource).bind(13, job.repeats).bind(14, outcome)
-            .bind(15, job.startPrinting ? "pid " + std::to_string(getpid()) + "@" + hostName() : std::string());
+            .bind(15, job.startPrinting ? runningHere() : std::string());
         if (insert.step(), insert.code() != SQLITE_OK)
             return s.fail(insert);
         const JournalJobId id = sqlite3_last_insert_rowid(s.db);
@@ -1048,7 +1022,7 @@ std::string Journal::markPrinting(JournalJobId id)
     State& s = *m_state;
     return s.write([&]() -> DbError {
         Statement job(s.kept("UPDATE jobs SET outcome = 'printing', claimant = ?2 WHERE id = ?1"));
-        job.bind(1, id).bind(2, "pid " + std::to_string(getpid()) + "@" + hostName());
+        job.bind(1, id).bind(2, runningHere());
         if (job.step(), job.code() != SQLITE_OK)
             return s.fail(job);
         if (sqlite3_changes(s.db) != 1)
@@ -1494,7 +1468,7 @@ JournalResult<JournalStats> Journal::stats() const
     });
     std::error_code ec;
     for (const std::string suffix : {"", "-wal"}) {
-        const auto size = fs::file_size(s.path + suffix, ec);
+        const auto size = fs::file_size(pathOf(s.path + suffix), ec);
         if (!ec)
             result.value.fileBytes += static_cast<std::int64_t>(size);
     }

@@ -5,6 +5,7 @@
 
 #include "file/template_reader.h"
 #include "file/template_writer.h"
+#include "journal/journal_system.h"
 
 #include <QPrinter>
 #include <QTimer>
@@ -41,12 +42,6 @@ RecordMerge::CounterValues asMergeValues(const std::vector<CounterValue>& values
     return merged;
 }
 
-std::string hostName()
-{
-    char name[256] = {};
-    return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
-}
-
 // Whether the process that claimed a job ("pid N@host") still runs here.
 bool claimantRuns(const std::string& claimant)
 {
@@ -54,7 +49,7 @@ bool claimantRuns(const std::string& claimant)
     char host[256] = {};
     if (std::sscanf(claimant.c_str(), "pid %d@%255s", &pid, host) < 1 || pid <= 0)
         return false;
-    if (host[0] != '\0' && hostName() != host)
+    if (host[0] != '\0' && journal_system::hostName() != host)
         return true; // another machine's: not ours to judge
     return ::kill(pid, 0) == 0 || errno == EPERM;
 }

@@ -36,6 +36,9 @@ void printUsage(std::FILE* to)
         std::fprintf(to, "  ordavel-cli %s\n", command.usage().c_str());
     std::fprintf(to, "  ordavel-cli COMMAND --help   (that command's options)\n"
                      "  ordavel-cli --version\n");
+#ifdef ORDAVEL_LEFT_OUT
+    std::fprintf(to, "Not in this build: %s.\n", ORDAVEL_LEFT_OUT);
+#endif
 }
 
 bool isHelp(const std::string& word) { return word == "-h" || word == "--help"; }

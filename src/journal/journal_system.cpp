@@ -1,0 +1,48 @@
+#include "journal/journal_system.h"
+
+#include <pwd.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+namespace ordavel::journal_system {
+
+std::string userName()
+{
+    if (const passwd* entry = getpwuid(getuid()); entry != nullptr && entry->pw_name != nullptr)
+        return entry->pw_name;
+    if (const char* name = std::getenv("USER"))
+        return name;
+    return std::to_string(getuid());
+}
+
+std::string hostName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
+}
+
+long processId() { return static_cast<long>(getpid()); }
+
+std::string defaultJournalPath()
+{
+    std::string base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && *data == '/')
+        base = data;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        base = std::string(home) + "/.local/share";
+    else
+        base = "/tmp";
+    return base + "/ordavel/journal.sqlite";
+}
+
+bool diskFull(const std::string& folder)
+{
+    struct statvfs space {};
+    return ::statvfs(folder.c_str(), &space) == 0 && space.f_bavail == 0;
+}
+
+} // namespace ordavel::journal_system

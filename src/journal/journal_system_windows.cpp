@@ -1,0 +1,78 @@
+#include "journal/journal_system.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string_view>
+
+namespace ordavel::journal_system {
+
+namespace {
+
+std::string utf8(std::wstring_view text)
+{
+    const int size = static_cast<int>(text.size());
+    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return {};
+    std::string narrow(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), n, nullptr, nullptr);
+    return narrow;
+}
+
+std::wstring wide(std::string_view text)
+{
+    const int size = static_cast<int>(text.size());
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+    if (n <= 0)
+        return {};
+    std::wstring result(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), n);
+    return result;
+}
+
+} // namespace
+
+std::string userName()
+{
+    wchar_t name[257];
+    DWORD size = 257;
+    return ::GetUserNameW(name, &size) ? utf8(name) : std::string();
+}
+
+std::string hostName()
+{
+    wchar_t name[256];
+    DWORD size = 256;
+    return ::GetComputerNameExW(ComputerNameDnsHostname, name, &size) ? utf8(std::wstring_view(name, size))
+                                                                        : std::string();
+}
+
+long processId() { return static_cast<long>(::GetCurrentProcessId()); }
+
+// %LOCALAPPDATA%\ordavel\journal.sqlite: the journal stays on this machine, as
+// its jobs name this machine's printers.
+std::string defaultJournalPath()
+{
+    std::wstring base;
+    PWSTR known = nullptr;
+    if (::SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known) == S_OK)
+        base = known;
+    ::CoTaskMemFree(known);
+    if (base.empty()) {
+        wchar_t temp[MAX_PATH + 1];
+        const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+        base.assign(temp, n);
+        while (!base.empty() && base.back() == L'\\')
+            base.pop_back();
+    }
+    return utf8(base) + "\\ordavel\\journal.sqlite";
+}
+
+bool diskFull(const std::string& folder)
+{
+    ULARGE_INTEGER available{};
+    return ::GetDiskFreeSpaceExW(wide(folder).c_str(), &available, nullptr, nullptr) && available.QuadPart == 0;
+}
+
+} // namespace ordavel::journal_system
