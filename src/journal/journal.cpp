@@ -564,8 +564,7 @@ struct Journal::State {
     bool nested = false;         // inside inOneTransaction: writes join its transaction
     DbError nestedError;         // the first failure within it
     // The file opened, to tell when another program moved it away.
-    dev_t device = 0;
-    ino_t inode = 0;
+    std::optional<journal_system::FileIdentity> identity;
     // The last template hashed, so that printing one template again does not hash it again.
     std::string lastTemplate;
     std::string lastTemplateHash;
@@ -599,11 +598,7 @@ struct Journal::State {
         for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
             if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
                 return error;
-        struct stat info {};
-        if (::stat(path.c_str(), &info) == 0) {
-            device = info.st_dev;
-            inode = info.st_ino;
-        }
+        identity = journal_system::fileIdentity(path);
         return migrate();
     }
 
@@ -992,9 +987,8 @@ std::string Journal::markResumeOffered(JournalJobId id)
 
 bool Journal::isCurrent() const
 {
-    struct stat info {};
-    return m_state->db != nullptr && ::stat(m_state->path.c_str(), &info) == 0 && info.st_dev == m_state->device
-        && info.st_ino == m_state->inode;
+    return m_state->db != nullptr && m_state->identity.has_value()
+        && journal_system::fileIdentity(m_state->path) == m_state->identity;
 }
 
 JournalResult<bool> Journal::claimJob(JournalJobId id, const std::string& claimant)

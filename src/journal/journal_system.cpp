@@ -1,6 +1,7 @@
 #include "journal/journal_system.h"
 
 #include <pwd.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -43,6 +44,14 @@ bool diskFull(const std::string& folder)
 {
     struct statvfs space {};
     return ::statvfs(folder.c_str(), &space) == 0 && space.f_bavail == 0;
+}
+
+std::optional<FileIdentity> fileIdentity(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino)};
 }
 
 } // namespace ordavel::journal_system

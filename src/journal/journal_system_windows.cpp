@@ -75,4 +75,20 @@ bool diskFull(const std::string& folder)
     return ::GetDiskFreeSpaceExW(wide(folder).c_str(), &available, nullptr, nullptr) && available.QuadPart == 0;
 }
 
+std::optional<FileIdentity> fileIdentity(const std::string& path)
+{
+    // Opened for its attributes only, sharing everything, so that SQLite's own handles are not disturbed.
+    const HANDLE file = ::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = ::GetFileInformationByHandle(file, &info) != 0;
+    ::CloseHandle(file);
+    if (!known)
+        return std::nullopt;
+    return FileIdentity{info.dwVolumeSerialNumber,
+        (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
 } // namespace ordavel::journal_system
