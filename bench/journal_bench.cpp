@@ -25,6 +25,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <time.h>
 #include <filesystem>
 
 namespace {
@@ -89,11 +90,22 @@ double msSince(Clock::time_point start)
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
+// This process's CPU time in milliseconds.
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
 // Where the journal's time went in one print: before the hand-over (the
-// print waits for it) and after it (written once the pages are out).
+// print waits for it) and after it (written once the pages are out), wall
+// clock and CPU.
 struct JournalSplit {
     double before = 0;
     double after = 0;
+    double beforeCpu = 0;
+    double afterCpu = 0;
 };
 
 // The batch to PDF, recorded in `journal` unless it is null.
@@ -102,6 +114,7 @@ void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* 
     const std::vector<BatchItem> items = itemsOf(table);
     if (journal != nullptr) {
         const auto start = Clock::now();
+        const double cpu = cpuMs();
         JournalPrint what;
         what.program = "tool";
         what.kind = JournalKind::Batch;
@@ -109,8 +122,10 @@ void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* 
         what.templateBytes = templateBytesOf(doc, what.templatePath, true);
         what.fieldsFromRender = true;
         journal->begin(what, doc, &table, items, "bench.pdf");
-        if (split != nullptr)
+        if (split != nullptr) {
             split->before = msSince(start);
+            split->beforeCpu = cpuMs() - cpu;
+        }
     }
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -134,10 +149,13 @@ void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* 
     painter.end();
     if (journal != nullptr) {
         const auto start = Clock::now();
+        const double cpu = cpuMs();
         journal->handedOver(0, table.recordCount() - 1, true);
         journal->finish();
-        if (split != nullptr)
+        if (split != nullptr) {
             split->after = msSince(start);
+            split->afterCpu = cpuMs() - cpu;
+        }
     }
 }
 
@@ -165,6 +183,8 @@ void BM_BatchToPdfJournaled(benchmark::State& state)
     // Of the last iteration: the journal's milliseconds before and after the hand-over.
     state.counters["journal_before_ms"] = split.before;
     state.counters["journal_after_ms"] = split.after;
+    state.counters["journal_before_cpu_ms"] = split.beforeCpu;
+    state.counters["journal_after_cpu_ms"] = split.afterCpu;
     removeJournal(path);
 }
 BENCHMARK(BM_BatchToPdf)->Arg(1000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(true);
@@ -175,10 +195,12 @@ void pageToPdf(const Document& doc, const JournalPrint& what, const std::string&
 {
     std::unique_ptr<PrintJournalEntry> journal;
     const auto start = Clock::now();
+    const double cpu = cpuMs();
     if (!path.empty()) {
         journal = std::make_unique<PrintJournalEntry>(path);
         journal->begin(what, doc, nullptr, {}, "page.pdf");
         split->before += msSince(start);
+        split->beforeCpu += cpuMs() - cpu;
     }
     const DataTable none;
     RecordMerge counters(none, true);
@@ -196,9 +218,11 @@ void pageToPdf(const Document& doc, const JournalPrint& what, const std::string&
     }
     if (journal) {
         const auto after = Clock::now();
+        const double afterCpu = cpuMs();
         journal->handedOver(0, 0, true);
         journal->finish();
         split->after += msSince(after);
+        split->afterCpu += cpuMs() - afterCpu;
     }
 }
 
@@ -227,6 +251,8 @@ void BM_PagePrint(benchmark::State& state)
         // Per page: the journal's milliseconds before the page is sent and after.
         state.counters["journal_before_ms"] = split.before / static_cast<double>(state.iterations());
         state.counters["journal_after_ms"] = split.after / static_cast<double>(state.iterations());
+        state.counters["journal_before_cpu_ms"] = split.beforeCpu / static_cast<double>(state.iterations());
+        state.counters["journal_after_cpu_ms"] = split.afterCpu / static_cast<double>(state.iterations());
         removeJournal(path);
     }
 }
