@@ -98,17 +98,6 @@ JournalValues printedFields(const Document& doc, RecordMerge& merge)
     return fields;
 }
 
-JournalValues usedColumns(const Document& doc, const DataTable& table, int row)
-{
-    JournalValues columns;
-    for (const auto& name : templateFields(doc)) {
-        const int column = table.columnIndex(name);
-        if (column >= 0 && row >= 0 && row < table.recordCount())
-            columns.push_back({name, std::string(table.value(row, column))});
-    }
-    return columns;
-}
-
 DataTable tableOfRecords(const std::vector<JournalRecord>& records, const std::string& dataSource)
 {
     std::vector<std::string> names;
