@@ -29,7 +29,7 @@ constexpr int kBusyTimeoutMs = 1500;
 
 // The schema this program writes. Version 1 is the first one released; each
 // later step moves a file forward by one version.
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
 constexpr const char* kSchemaV1 = R"sql(
 CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
@@ -119,12 +119,48 @@ WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
 END;
 )sql";
 
-// Adds the records newer than search_indexed.upto to the search index.
-constexpr const char* kIndexSearch = R"sql(
-INSERT INTO record_search(rowid, search_text)
-  SELECT id, search_text FROM records WHERE id > (SELECT upto FROM search_indexed);
-UPDATE search_indexed SET upto = (SELECT coalesce(max(id), 0) FROM records);
+// Version 4: the search index (record_text) is cut by value_trigrams
+// (below): no token spans two values, and a search of two characters is
+// answered from it too. It starts empty and is filled a chunk at a time by
+// kIndexSearch, and the old index (record_search) is cleared away a chunk
+// at a time by kClearOldIndex: neither the upgrade nor the first print after
+// it works through a large journal at once.
+constexpr const char* kSchemaV4 = R"sql(
+DROP TRIGGER records_search_delete;
+DROP TRIGGER records_search_update;
+CREATE VIRTUAL TABLE record_text USING fts5(search_text, content='records', content_rowid='id',
+  tokenize='value_trigrams', columnsize=0);
+UPDATE search_indexed SET upto = 0;
+CREATE TRIGGER records_text_delete AFTER DELETE ON records
+WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
+  INSERT INTO record_text(record_text, rowid, search_text) VALUES ('delete', old.id, old.search_text);
+END;
+CREATE TRIGGER records_text_update AFTER UPDATE OF search_text ON records
+WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
+  INSERT INTO record_text(record_text, rowid, search_text) VALUES ('delete', old.id, old.search_text);
+  INSERT INTO record_text(rowid, search_text) VALUES (new.id, new.search_text);
+END;
 )sql";
+
+// Adds up to 20,000 records above search_indexed.upto to the search index,
+// oldest first, and moves the mark past them. A print's records normally
+// join in the same call; a backlog (a journal just upgraded) is worked off
+// over several prints, each adding a bounded delay after its pages are out.
+constexpr const char* kIndexSearch = R"sql(
+INSERT INTO record_text(rowid, search_text)
+  SELECT id, search_text FROM records WHERE id > (SELECT upto FROM search_indexed) ORDER BY id LIMIT 20000;
+UPDATE search_indexed SET upto = coalesce((SELECT max(id) FROM (SELECT id FROM records
+  WHERE id > (SELECT upto FROM search_indexed) ORDER BY id LIMIT 20000)), upto);
+)sql";
+
+// The index of schema 3, left by the upgrade: dropping it whole reads every
+// page of it (seconds for a million records). Its segments (rows above 10 of
+// its data table; 1 and 10 hold what opening the table reads) go 2,000 at a
+// time, then the emptied table is dropped.
+constexpr const char* kOldIndexLeft = "SELECT 1 FROM sqlite_master WHERE name = 'record_search_data'";
+constexpr const char* kClearOldIndex =
+    "DELETE FROM record_search_data WHERE id IN (SELECT id FROM record_search_data WHERE id > 10 LIMIT 2000)";
+constexpr const char* kDropOldIndex = "DROP TABLE record_search";
 
 constexpr const char* kJobColumns =
     "id, created_at, finished_at, user, host, program, kind, printer, template_path, template_name, template_hash,"
@@ -278,6 +314,138 @@ DbError exec(sqlite3* db, const char* sql)
     return error;
 }
 
+// The search index's tokenizer. The values of a record, joined by newlines,
+// are cut into characters as SQLite's LIKE reads them (a byte from 0xc0 up
+// with the continuation bytes after it, any other byte alone), ASCII letters
+// folded to lower case. Within each value every three adjacent characters
+// are a token, and the value's last two characters one more:
+//
+//   "ORD-5\n张三" -> "ord" "rd-" "d-5" "-5" "张三"
+//
+// A text of three characters or more then occurs in a record exactly when
+// the phrase of its three-character tokens does; a text of two characters
+// exactly when a token starts with it (a prefix query: the pair is followed
+// by a third character or ends its value). That is what LIKE '%text%'
+// finds, from an index about the size of a plain trigram one.
+//
+// No phrase runs from one value into the next: no token spans two values,
+// and a value's three-character tokens are followed by its last pair, which
+// no three-character token of a query equals. A query is cut into its
+// three-character tokens only (or its pair, when it has two characters);
+// queries holding a newline are not asked of the index (see listJobs).
+constexpr const char* kSearchTokenizer = "value_trigrams";
+
+using TokenSink = int (*)(void* context, int flags, const char* token, int size, int start, int end);
+
+int createSearchTokenizer(void*, const char**, int, Fts5Tokenizer** out)
+{
+    // Nothing to keep per table; FTS5 wants a pointer all the same.
+    static char instance;
+    *out = reinterpret_cast<Fts5Tokenizer*>(&instance);
+    return SQLITE_OK;
+}
+
+void deleteSearchTokenizer(Fts5Tokenizer*) {}
+
+int tokenizeValues(Fts5Tokenizer*, void* context, int flags, const char* text, int size, TokenSink sink)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
+    std::string token;
+    int older = -1;        // where the character before the last one starts
+    int last = -1;         // where the last character starts
+    int length = 0;        // characters of the value so far
+    const auto emit = [&](int from, int to) {
+        token.clear();
+        for (int i = from; i < to; ++i)
+            token += static_cast<char>(bytes[i] >= 'A' && bytes[i] <= 'Z' ? bytes[i] + ('a' - 'A') : bytes[i]);
+        return sink(context, 0, token.data(), static_cast<int>(token.size()), from, to);
+    };
+    // The end of a value at byte `end`: its last two characters.
+    const auto close = [&](int end) {
+        int code = SQLITE_OK;
+        if (length >= 2 && (!query || length == 2))
+            code = emit(older, end);
+        older = last = -1;
+        length = 0;
+        return code;
+    };
+    for (int at = 0; at < size;) {
+        const int start = at;
+        if (bytes[at++] >= 0xc0)
+            while (at < size && (bytes[at] & 0xc0) == 0x80)
+                ++at;
+        if (bytes[start] == '\n') {
+            if (const int code = close(start); code != SQLITE_OK)
+                return code;
+            continue;
+        }
+        if (length >= 2)
+            if (const int code = emit(older, at); code != SQLITE_OK)
+                return code;
+        older = last;
+        last = start;
+        ++length;
+    }
+    return close(size);
+}
+
+// Makes the search tokenizer known to the connection; every connection
+// needs it before the search index is touched, by a query, a write or a trigger.
+DbError registerSearchTokenizer(sqlite3* db)
+{
+    fts5_api* api = nullptr;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &stmt, nullptr) == SQLITE_OK) {
+        sqlite3_bind_pointer(stmt, 1, static_cast<void*>(&api), "fts5_api_ptr", nullptr);
+        sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+    if (api == nullptr || api->iVersion < 2)
+        return {SQLITE_ERROR, "this SQLite has no full-text search (FTS5)"};
+    static fts5_tokenizer tokenizer = {createSearchTokenizer, deleteSearchTokenizer, tokenizeValues};
+    const int code = api->xCreateTokenizer(api, kSearchTokenizer, nullptr, &tokenizer, nullptr);
+    if (code != SQLITE_OK)
+        return {code, std::string("the search tokenizer could not be registered: ") + sqlite3_errstr(code)};
+    return {};
+}
+
+// The length of the well-formed UTF-8 sequence at text[i], 0 if there is none.
+std::size_t wellFormedLength(std::string_view text, std::size_t i)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char c = bytes[i];
+    if (c < 0x80)
+        return 1;
+    std::size_t length = 0;
+    if (c >= 0xc2 && c <= 0xdf)
+        length = 2;
+    else if (c >= 0xe0 && c <= 0xef)
+        length = 3;
+    else if (c >= 0xf0 && c <= 0xf4)
+        length = 4;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((bytes[i + k] & 0xc0) != 0x80)
+            return 0;
+    const unsigned char d = bytes[i + 1];
+    if ((c == 0xe0 && d < 0xa0) || (c == 0xed && d >= 0xa0) || (c == 0xf0 && d < 0x90) || (c == 0xf4 && d >= 0x90))
+        return 0;
+    return length;
+}
+
+bool isWellFormedUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = wellFormedLength(text, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 // A JSON string of `text` as nlohmann::json writes it (UTF-8 kept, invalid
 // bytes as U+FFFD), without building a JSON value first: a print writes
 // thousands of these.
@@ -310,25 +478,8 @@ void appendJsonString(std::string& out, std::string_view text)
             ++i;
             continue;
         }
-        // The length of a well-formed UTF-8 sequence starting here, 0 if none.
-        std::size_t length = 0;
-        if (c >= 0xc2 && c <= 0xdf)
-            length = 2;
-        else if (c >= 0xe0 && c <= 0xef)
-            length = 3;
-        else if (c >= 0xf0 && c <= 0xf4)
-            length = 4;
-        bool wellFormed = length > 0 && i + length <= size;
-        for (std::size_t k = 1; wellFormed && k < length; ++k)
-            wellFormed = (bytes[i + k] & 0xc0) == 0x80;
-        if (wellFormed && length == 3) {
-            const unsigned char d = bytes[i + 1];
-            wellFormed = !(c == 0xe0 && d < 0xa0) && !(c == 0xed && d >= 0xa0);
-        } else if (wellFormed && length == 4) {
-            const unsigned char d = bytes[i + 1];
-            wellFormed = !(c == 0xf0 && d < 0x90) && !(c == 0xf4 && d >= 0x90);
-        }
-        if (wellFormed) {
+        const std::size_t length = wellFormedLength(text, i);
+        if (length > 0) {
             out.append(text.data() + i, length);
             i += length;
         } else {
@@ -598,6 +749,8 @@ struct Journal::State {
         for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
             if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
                 return error;
+        if (DbError error = registerSearchTokenizer(db); error.code != SQLITE_OK)
+            return error;
         identity = journal_system::fileIdentity(path);
         return migrate();
     }
@@ -639,6 +792,10 @@ struct Journal::State {
         if (error.code == SQLITE_OK && at == 2) {
             error = exec(db, kSchemaV3);
             at = 3;
+        }
+        if (error.code == SQLITE_OK && at == 3) {
+            error = exec(db, kSchemaV4);
+            at = 4;
         }
         if (error.code == SQLITE_OK)
             error = exec(db, ("PRAGMA user_version=" + std::to_string(at)).c_str());
@@ -741,6 +898,23 @@ struct Journal::State {
     }
 
     DbError fail(const Statement& statement) const { return errorOf(db, statement.code()); }
+
+    // A chunk of the search index's work, in the caller's transaction.
+    DbError indexSearch()
+    {
+        Statement left(kept(kOldIndexLeft));
+        if (left.step()) {
+            left.reset();
+            // Nothing reads the old index: when clearing it fails (its tables
+            // read-only in defensive mode) it goes whole, and when that fails
+            // too the next call tries again; the print's writes stand.
+            Statement clear(kept(kClearOldIndex));
+            clear.step();
+            if (clear.code() != SQLITE_OK || sqlite3_changes(db) == 0)
+                exec(db, kDropOldIndex);
+        }
+        return exec(db, kIndexSearch);
+    }
 
     // Counter values for `names`, each taken from its counter (made at 1 when new).
     DbError takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
@@ -854,6 +1028,7 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         const bool stored = known.step();
         if (known.code() != SQLITE_OK && known.code() != SQLITE_ROW)
             return s.fail(known);
+        known.reset(); // done reading: a statement left open would keep the old search index from being dropped
         if (!stored) {
             Statement keep(s.db, "INSERT OR IGNORE INTO templates(hash, bytes, size, first_seen) VALUES (?1, ?2, ?3, ?4)");
             keep.bind(1, hash).bindBlob(2, job.templateBytes).bind(3, static_cast<std::int64_t>(job.templateBytes.size()))
@@ -913,7 +1088,7 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         }
         result.value = id;
         if (!job.searchIndexLater)
-            return exec(s.db, kIndexSearch);
+            return s.indexSearch();
         return {};
     });
     return result;
@@ -922,7 +1097,7 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
 std::string Journal::indexSearch()
 {
     State& s = *m_state;
-    return s.write([&]() -> DbError { return exec(s.db, kIndexSearch); });
+    return s.write([&]() -> DbError { return s.indexSearch(); });
 }
 
 std::string Journal::inOneTransaction(const std::function<std::string()>& work)
@@ -1202,33 +1377,31 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
     std::string pattern;
     std::string like;
     if (!query.search.empty()) {
-        // The trigram index finds substrings of three characters or more;
-        // shorter ones are looked for record by record.
-        if (utf8Length(query.search) >= 3) {
+        std::string escaped;
+        for (const char c : query.search) {
+            if (c == '%' || c == '_' || c == '\\')
+                escaped += '\\';
+            escaped += c;
+        }
+        like = "%" + escaped + "%";
+        // The index answers texts of three characters or more as a phrase,
+        // of two as a prefix. A single character, a newline (where the index
+        // has nothing) or bytes that are not UTF-8 are looked for record by
+        // record.
+        const std::size_t length = utf8Length(query.search);
+        if (length >= 2 && query.search.find('\n') == std::string::npos && isWellFormedUtf8(query.search)) {
             pattern = "\"";
             for (const char c : query.search)
                 pattern += c == '"' ? std::string("\"\"") : std::string(1, c);
-            pattern += "\"";
-            // Records not yet in the index (written moments ago) are looked
-            // through one by one; they are few.
+            pattern += length == 2 ? "\"*" : "\"";
+            // Records not yet in the index (written moments ago, or a backlog
+            // after an upgrade) are looked through one by one.
             sql += " AND id IN (SELECT r.job_id FROM records r WHERE r.id IN"
-                   " (SELECT rowid FROM record_search WHERE record_search MATCH ?6)"
+                   " (SELECT rowid FROM record_text WHERE record_text MATCH ?6)"
                    " UNION ALL SELECT r.job_id FROM records r WHERE r.id > (SELECT upto FROM search_indexed)"
                    " AND r.search_text LIKE ?7 ESCAPE '\\')";
-            for (const char c : query.search) {
-                if (c == '%' || c == '_' || c == '\\')
-                    like += '\\';
-                like += c;
-            }
-            like = "%" + like + "%";
         } else {
-            for (const char c : query.search) {
-                if (c == '%' || c == '_' || c == '\\')
-                    pattern += '\\';
-                pattern += c;
-            }
-            pattern = "%" + pattern + "%";
-            sql += " AND id IN (SELECT job_id FROM records WHERE search_text LIKE ?6 ESCAPE '\\')";
+            sql += " AND id IN (SELECT job_id FROM records WHERE search_text LIKE ?7 ESCAPE '\\')";
         }
     }
     sql += " ORDER BY created_at DESC, id DESC";
@@ -1246,7 +1419,7 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
             select.bind(4, query.printer);
         if (!query.program.empty())
             select.bind(5, query.program);
-        if (!query.search.empty())
+        if (!pattern.empty())
             select.bind(6, pattern);
         if (!like.empty())
             select.bind(7, like);

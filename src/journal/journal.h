@@ -193,7 +193,9 @@ public:
     // commit; the records join the search index in it unless
     // job.searchIndexLater (they are found without the index meanwhile).
     JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill = {});
-    // Adds the records written since the last call to the search index.
+    // Adds the records written since the last call to the search index, up
+    // to 20,000 of them, oldest first (a journal just upgraded from an older
+    // schema catches up over several calls; its records are found meanwhile).
     std::string indexSearch();
     // The printed fields of records stored with fieldsLater, by record
     // index; a record's fields are written once, later calls leave them.

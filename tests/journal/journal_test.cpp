@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <random>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -70,9 +72,37 @@ protected:
         return code;
     }
 
+    // One number read by a connection of its own (the search index's tables are not touched).
+    std::int64_t number(const std::string& query)
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(m_path.c_str(), &db);
+        sqlite3_stmt* stmt = nullptr;
+        sqlite3_prepare_v2(db, query.c_str(), -1, &stmt, nullptr);
+        const std::int64_t value = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int64(stmt, 0) : -1;
+        sqlite3_finalize(stmt);
+        sqlite3_close(db);
+        return value;
+    }
+
     fs::path m_dir;
     std::string m_path;
 };
+
+// The tables as the first released journal wrote them.
+constexpr const char* kFirstSchema = R"sql(
+PRAGMA journal_mode=WAL;
+CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
+CREATE TABLE jobs(id INTEGER PRIMARY KEY, created_at INTEGER NOT NULL, finished_at INTEGER NOT NULL DEFAULT 0,
+  user TEXT NOT NULL, host TEXT NOT NULL, program TEXT NOT NULL, printer TEXT NOT NULL, template_path TEXT NOT NULL,
+  template_name TEXT NOT NULL, template_hash TEXT NOT NULL REFERENCES templates(hash), calibration TEXT NOT NULL,
+  copies INTEGER NOT NULL, outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', cups_job_ids TEXT NOT NULL DEFAULT '');
+CREATE INDEX jobs_created ON jobs(created_at);
+CREATE TABLE records(id INTEGER PRIMARY KEY, job_id INTEGER NOT NULL REFERENCES jobs(id) ON DELETE CASCADE,
+  idx INTEGER NOT NULL, number INTEGER NOT NULL, copies INTEGER NOT NULL, fields TEXT NOT NULL, columns TEXT NOT NULL,
+  outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', cups_job_id INTEGER NOT NULL DEFAULT 0, UNIQUE(job_id, idx));
+CREATE TABLE counters(name TEXT PRIMARY KEY, next_value INTEGER NOT NULL);
+)sql";
 
 // A listing's filters, built one at a time.
 struct Query {
@@ -127,10 +157,12 @@ TEST_F(JournalFile, IsCreatedInWalWithTheCurrentSchemaAndKeepsJobsAcrossOpenings
     {
         auto journal = open();
         ASSERT_TRUE(journal);
-        EXPECT_EQ(journal->schemaVersion(), 3);
+        EXPECT_EQ(journal->schemaVersion(), 4);
         auto recorded = journal->recordJob(job(3));
         ASSERT_TRUE(recorded.ok()) << recorded.error;
         id = recorded.value;
+        // The first print cleared away the search index the older schemas made.
+        EXPECT_EQ(number("SELECT count(*) FROM sqlite_master WHERE name LIKE 'record_search%'"), 0);
     }
     auto journal = open();
     const auto found = journal->job(id);
@@ -370,6 +402,7 @@ TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
     EXPECT_EQ(ids(Query().search("李四")), (std::vector<JournalJobId>{second}));   // shorter than three characters
     EXPECT_EQ(ids(Query().search("\"小心\"")), (std::vector<JournalJobId>{first}));
     EXPECT_EQ(ids(Query().search("0%")), (std::vector<JournalJobId>{first}));
+    EXPECT_EQ(ids(Query().search("1\nsf")), (std::vector<JournalJobId>{first})); // across two values, as printed
     EXPECT_TRUE(ids(Query().search("%_")).empty());
     EXPECT_TRUE(ids(Query().search("王五")).empty());
     EXPECT_EQ(ids(Query().templateName("receipt.oxf")), (std::vector<JournalJobId>{second}));
@@ -377,6 +410,87 @@ TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
     EXPECT_TRUE(ids(Query().printer("office").search("张三")).empty());
     EXPECT_TRUE(ids(Query().since(std::time(nullptr) + 60)).empty());
     EXPECT_EQ(ids(Query().until(std::time(nullptr) + 60).limit(1)), (std::vector<JournalJobId>{second}));
+}
+
+// Every text of one to three characters over a small alphabet (ASCII in both
+// cases, Chinese, punctuation) is looked for in jobs of one record each and
+// must find exactly the records with a value holding it, ASCII case aside:
+// whether the records are in the search index or not, after a prune and
+// after fields written later.
+TEST_F(JournalFile, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
+{
+    const std::vector<std::string> letters = {"a", "B", "张", "三", "-", "%"};
+    std::mt19937 random(20261209);
+    const auto value = [&] {
+        std::string text;
+        for (auto n = random() % 5; n > 0; --n)
+            text += letters[random() % letters.size()];
+        return text;
+    };
+    auto journal = open();
+    std::map<JournalJobId, JournalValues> printed; // every value of each job's record
+    const auto print = [&](bool indexLater, bool fieldsLater) {
+        JournalJobIn in = job(1);
+        in.searchIndexLater = indexLater;
+        in.records[0].fields = {{"1", value()}, {"2", value()}, {"3", value()}};
+        in.records[0].columns = {{"c", value()}};
+        in.records[0].fieldsLater = fieldsLater;
+        const JournalJobId id = journal->recordJob(in).value;
+        printed[id] = in.records[0].columns;
+        if (!fieldsLater)
+            printed[id].insert(printed[id].end(), in.records[0].fields.begin(), in.records[0].fields.end());
+        return id;
+    };
+    for (int i = 0; i < 40; ++i)
+        print(false, false);
+    // Pruned while in the index: its values must not be found any more.
+    const JournalJobId gone = print(false, false);
+    journal->finishJob(gone, JournalOutcome::Printed);
+    sql("UPDATE jobs SET created_at = 1000 WHERE id = " + std::to_string(gone));
+    ASSERT_EQ(journal->pruneBefore(2000).value, 1);
+    printed.erase(gone);
+    // Fields that follow, once in the index and once not yet.
+    const JournalJobId indexedFirst = print(false, true);
+    for (int i = 0; i < 10; ++i)
+        print(true, false);
+    const JournalJobId notIndexed = print(true, true);
+    for (const JournalJobId id : {indexedFirst, notIndexed}) {
+        const JournalValues fields = {{"1", value() + "aB三"}, {"2", value()}};
+        ASSERT_EQ(journal->setRecordFields(id, {{0, fields}}), "");
+        printed[id].insert(printed[id].end(), fields.begin(), fields.end());
+    }
+
+    const auto lower = [](std::string text) {
+        for (char& c : text)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        return text;
+    };
+    std::vector<std::string> texts;
+    std::vector<std::string> both = {"a", "A", "b", "B", "张", "三", "-", "%"};
+    for (const auto& x : both) {
+        texts.push_back(x);
+        for (const auto& y : both) {
+            texts.push_back(x + y);
+            for (const auto& z : {"a", "B", "三", "%"})
+                texts.push_back(x + y + z);
+        }
+    }
+    const auto check = [&](const char* when) {
+        for (const auto& text : texts) {
+            std::set<JournalJobId> expected;
+            for (const auto& [id, values] : printed)
+                for (const auto& v : values)
+                    if (lower(v.value).find(lower(text)) != std::string::npos)
+                        expected.insert(id);
+            std::set<JournalJobId> found;
+            for (const auto& j : journal->listJobs(Query().search(text)).value)
+                found.insert(j.id);
+            EXPECT_EQ(found, expected) << "\"" << text << "\" " << when;
+        }
+    };
+    check("with records not yet indexed");
+    ASSERT_EQ(journal->indexSearch(), "");
+    check("with every record indexed");
 }
 
 TEST_F(JournalFile, PruneDeletesOldFinishedJobsAndTheTemplatesNoneUses)
@@ -526,19 +640,7 @@ TEST_F(JournalFile, ANewerSchemaIsRefusedAndLeftAlone)
 
 TEST_F(JournalFile, MigratesAFileOfTheFirstSchemaKeepingItsJobsSearchableAndCounters)
 {
-    // The tables as the first released journal wrote them.
-    sql(R"sql(
-PRAGMA journal_mode=WAL;
-CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
-CREATE TABLE jobs(id INTEGER PRIMARY KEY, created_at INTEGER NOT NULL, finished_at INTEGER NOT NULL DEFAULT 0,
-  user TEXT NOT NULL, host TEXT NOT NULL, program TEXT NOT NULL, printer TEXT NOT NULL, template_path TEXT NOT NULL,
-  template_name TEXT NOT NULL, template_hash TEXT NOT NULL REFERENCES templates(hash), calibration TEXT NOT NULL,
-  copies INTEGER NOT NULL, outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', cups_job_ids TEXT NOT NULL DEFAULT '');
-CREATE INDEX jobs_created ON jobs(created_at);
-CREATE TABLE records(id INTEGER PRIMARY KEY, job_id INTEGER NOT NULL REFERENCES jobs(id) ON DELETE CASCADE,
-  idx INTEGER NOT NULL, number INTEGER NOT NULL, copies INTEGER NOT NULL, fields TEXT NOT NULL, columns TEXT NOT NULL,
-  outcome TEXT NOT NULL, reason TEXT NOT NULL DEFAULT '', cups_job_id INTEGER NOT NULL DEFAULT 0, UNIQUE(job_id, idx));
-CREATE TABLE counters(name TEXT PRIMARY KEY, next_value INTEGER NOT NULL);
+    sql(std::string(kFirstSchema) + R"sql(
 INSERT INTO templates VALUES ('abc', X'3c6f78662f3e', 6, 1700000000);
 INSERT INTO jobs(id, created_at, finished_at, user, host, program, printer, template_path, template_name, template_hash,
   calibration, copies, outcome, cups_job_ids) VALUES (5, 1700000000, 1700000010, 'clerk', 'desk', 'designer', 'pdf',
@@ -550,7 +652,7 @@ PRAGMA user_version = 1;
 )sql");
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 3);
+    EXPECT_EQ(journal->schemaVersion(), 4);
     const auto old = journal->job(5).value;
     ASSERT_TRUE(old.has_value());
     EXPECT_EQ(old->kind, "page");
@@ -570,6 +672,66 @@ PRAGMA user_version = 1;
     ASSERT_EQ(journal->pruneBefore(1700000001).value, 1);
     EXPECT_TRUE(journal->listJobs(Query().search("a-900")).value.empty());
     EXPECT_FALSE(journal->job(5).value.has_value());
+}
+
+// An upgraded journal starts with an empty search index, filled 20,000
+// records per call; its records are found all along, indexed or not.
+TEST_F(JournalFile, AnUpgradedJournalIsIndexedAChunkAtATimeAndSearchedThroughout)
+{
+    // 25 jobs of 1,000 records; job j's records print "客" and the j-th character from U+4E00, then "No" and their index.
+    sql(std::string(kFirstSchema) + R"sql(
+INSERT INTO templates VALUES ('abc', X'3c6f78662f3e', 6, 1700000000);
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 25)
+INSERT INTO jobs(id, created_at, finished_at, user, host, program, printer, template_path, template_name,
+  template_hash, calibration, copies, outcome)
+  SELECT i, 1700000000 + i, 1700000000 + i, 'clerk', 'desk', 'tool', 'pdf', '/f/a.oxf', 'a.oxf', 'abc', '', 1, 'printed' FROM n;
+WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 24999)
+INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome)
+  SELECT i / 1000 + 1, i % 1000, i % 1000 + 1, 1,
+    '[["收件人","客' || char(19968 + i / 1000 + 1) || '"],["单号","No' || (i % 1000) || '"]]', '[]', 'printed' FROM n;
+PRAGMA user_version = 1;
+)sql");
+    const auto mark = [](int job) { // 客 and U+4E00 + job in UTF-8
+        const int c = 0x4e00 + job;
+        return std::string("客") + static_cast<char>(0xe0 | (c >> 12)) + static_cast<char>(0x80 | ((c >> 6) & 0x3f))
+            + static_cast<char>(0x80 | (c & 0x3f));
+    };
+    auto journal = open();
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->schemaVersion(), 4);
+    const auto jobs = [&](const std::string& text) {
+        std::vector<JournalJobId> found;
+        for (const auto& j : journal->listJobs(Query().search(text)).value)
+            found.push_back(j.id);
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    const auto searches = [&](const char* when) {
+        EXPECT_EQ(jobs(mark(3)), std::vector<JournalJobId>{3}) << when;
+        EXPECT_EQ(jobs(mark(23)), std::vector<JournalJobId>{23}) << when;
+        EXPECT_EQ(jobs(mark(23).substr(3) + "N"), std::vector<JournalJobId>{}) << when; // across two values
+        EXPECT_EQ(jobs("o999").size(), 25u) << when;
+        EXPECT_EQ(jobs("客").size(), 25u) << when;
+    };
+    EXPECT_EQ(number("SELECT upto FROM search_indexed"), 0);
+    searches("before indexing");
+    ASSERT_EQ(journal->indexSearch(), "");
+    EXPECT_EQ(number("SELECT upto FROM search_indexed"), 20000);
+    searches("with 20,000 records indexed");
+    ASSERT_EQ(journal->indexSearch(), "");
+    EXPECT_EQ(number("SELECT upto FROM search_indexed"), 25000);
+    searches("with every record indexed");
+    // The index of the older schema was cleared away meanwhile.
+    EXPECT_EQ(number("SELECT count(*) FROM sqlite_master WHERE name LIKE 'record_search%'"), 0);
+
+    // Pruned jobs leave the index; a new one joins it.
+    ASSERT_EQ(journal->pruneBefore(1700000003).value, 2);
+    EXPECT_TRUE(jobs(mark(1)).empty());
+    EXPECT_EQ(jobs("No").size(), 23u);
+    const JournalJobId added = journal->recordJob(job(1)).value;
+    EXPECT_EQ(number("SELECT upto FROM search_indexed"), number("SELECT max(id) FROM records"));
+    EXPECT_EQ(jobs("Sf"), std::vector<JournalJobId>{added});
+    EXPECT_EQ(jobs("张三0"), std::vector<JournalJobId>{added});
 }
 
 TEST_F(JournalFile, IsSwitchedOffAndOnByAMarkerBesideTheFile)
