@@ -10,11 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <random>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <set>
 
 namespace fs = std::filesystem;
@@ -413,13 +413,13 @@ TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
 }
 
 // Every text of one to three characters over a small alphabet (ASCII in both
-// cases, Chinese, punctuation) is looked for in jobs of one record each and
+// cases, Chinese, LIKE's wildcard, a double quote) is looked for in jobs of one record each and
 // must find exactly the records with a value holding it, ASCII case aside:
 // whether the records are in the search index or not, after a prune and
 // after fields written later.
 TEST_F(JournalFile, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
 {
-    const std::vector<std::string> letters = {"a", "B", "张", "三", "-", "%"};
+    const std::vector<std::string> letters = {"a", "B", "张", "三", "%", "\""};
     std::mt19937 random(20261209);
     const auto value = [&] {
         std::string text;
@@ -466,7 +466,7 @@ TEST_F(JournalFile, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
         return text;
     };
     std::vector<std::string> texts;
-    std::vector<std::string> both = {"a", "A", "b", "B", "张", "三", "-", "%"};
+    const std::vector<std::string> both = {"a", "A", "b", "B", "张", "三", "%", "\""};
     for (const auto& x : both) {
         texts.push_back(x);
         for (const auto& y : both) {
