@@ -93,7 +93,8 @@ ResumePlan planResume(Journal& journal, JournalJobId id, std::chrono::millisecon
 bool printedToFile(const std::string& printer)
 {
     // An absolute path; a printer's name is never one.
-    return !printer.empty() && (printer.front() == '/' || (printer.size() > 2 && printer[1] == ':'));
+    return !printer.empty()
+        && (printer.front() == '/' || (printer.size() > 2 && printer[1] == ':' && (printer[2] == '\\' || printer[2] == '/')));
 }
 
 namespace {
@@ -126,7 +127,12 @@ std::string takeResumedFile(const std::string& printed, std::string& error)
         if (fs::exists(pathOf(name), ec) || fs::is_symlink(pathOf(name), ec))
             continue;
         // "x": fails when the file exists, however it came to.
-        if (std::FILE* file = std::fopen(name.c_str(), "wbx")) {
+#ifdef _WIN32
+        std::FILE* file = ::_wfopen(pathOf(name).c_str(), L"wbx");
+#else
+        std::FILE* file = std::fopen(name.c_str(), "wbx");
+#endif
+        if (file != nullptr) {
             std::fclose(file);
             return name;
         }
