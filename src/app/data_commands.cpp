@@ -164,7 +164,8 @@ bool MainWindow::printRecords()
         = printBatchJob(m_document, table, items, printer, this, calibration, journal.get());
     if (const std::string problem = journal->takeProblem(); !problem.empty())
         m_prompter.show(journalProblemMessage(problem));
-    settleLater(std::move(journal));
+    settleLater(std::move(journal), [this](const std::string& problem) { m_prompter.show(journalProblemMessage(problem)); },
+                this);
     if (!result.completed) {
         if (result.recordsDrawn < static_cast<int>(items.size()) && result.pages > 0) {
             const std::vector<BatchItem> drawn(items.begin(), items.begin() + result.recordsDrawn);

@@ -310,7 +310,8 @@ void MainWindow::finishJournal(std::unique_ptr<PrintJournalEntry> journal, const
         journal->failed(0, 0, JournalOutcome::Cancelled, "not printed");
     if (const std::string problem = journal->takeProblem(); !problem.empty())
         m_prompter.show(journalProblemMessage(problem));
-    settleLater(std::move(journal));
+    settleLater(std::move(journal), [this](const std::string& problem) { m_prompter.show(journalProblemMessage(problem)); },
+                this);
 }
 
 Calibration MainWindow::calibrationFor(const QPrinter& printer)

@@ -9,6 +9,7 @@
 #include "platform/prompter.h"
 
 #include <QPrinter>
+#include <QWidget>
 
 #include <unistd.h>
 
@@ -18,8 +19,9 @@ namespace {
 
 constexpr const char* kCaption = "打印文件";
 
-// Sends the plan's records to the printer the job went to (a PDF file when
-// it went to one), one printer job per run of consecutive records.
+// Sends the plan's records to the printer the job went to, one printer job
+// per run of consecutive records; a job printed to a PDF file gets new files
+// beside it, and the earlier file stays as it was.
 void resumePrint(Prompter& prompter, QWidget* parent, const std::string& journalPath, const ResumePlan& plan,
                  const Document& doc)
 {
@@ -28,39 +30,52 @@ void resumePrint(Prompter& prompter, QWidget* parent, const std::string& journal
         prompter.show(journalProblemMessage(entry->takeProblem()));
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
-    Calibration calibration;
-    if (!plan.job.printer.empty() && plan.job.printer.front() == '/') {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(plan.job.printer));
-    } else {
-        printer.setPrinterName(QString::fromStdString(plan.job.printer));
-        calibration = CalibrationStore().load(plan.job.printer).calibration.value_or(Calibration{});
-    }
-    const DataTable table = tableOfRecords(plan.records, plan.job.dataSource);
     bool stopped = false;
-    for (const auto& [first, last] : consecutiveRuns(plan.todo)) {
-        if (stopped) {
-            entry->failed(first, last, JournalOutcome::Cancelled, "not sent");
-            continue;
+    std::vector<std::string> files;
+    std::string fileError;
+    if (printedToFile(plan.job.printer)) {
+        const ResumedFiles written = resumeToFiles(plan, doc, *entry, parent);
+        stopped = !written.completed;
+        files = written.files;
+        fileError = written.error;
+    } else {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPrinterName(QString::fromStdString(plan.job.printer));
+        const Calibration calibration = CalibrationStore().load(plan.job.printer).calibration.value_or(Calibration{});
+        const DataTable table = tableOfRecords(plan.records, plan.job.dataSource);
+        for (const auto& [first, last] : consecutiveRuns(plan.todo)) {
+            if (stopped) {
+                entry->failed(first, last, JournalOutcome::Cancelled, "not sent");
+                continue;
+            }
+            // The table's rows are the job's records in order.
+            std::vector<BatchItem> items;
+            for (int index = first; index <= last; ++index) {
+                const JournalRecord& record = plan.records[static_cast<std::size_t>(index)];
+                items.push_back({index, record.number, record.copies});
+            }
+            printer.setDocName(QString::fromStdString(plan.job.templateName));
+            const BatchPrintResult result
+                = printBatchJob(doc, table, items, printer, parent, calibration, entry.get(), first);
+            stopped = !result.completed;
         }
-        // The table's rows are the job's records in order.
-        std::vector<BatchItem> items;
-        for (int index = first; index <= last; ++index) {
-            const JournalRecord& record = plan.records[static_cast<std::size_t>(index)];
-            items.push_back({index, record.number, record.copies});
-        }
-        printer.setDocName(QString::fromStdString(plan.job.templateName));
-        const BatchPrintResult result
-            = printBatchJob(doc, table, items, printer, parent, calibration, entry.get(), first);
-        stopped = !result.completed;
     }
     if (const std::string problem = entry->takeProblem(); !problem.empty())
         prompter.show(journalProblemMessage(problem));
+    if (!files.empty()) {
+        std::string names;
+        for (const auto& file : files)
+            names += (names.empty() ? "“" : "”、“") + file;
+        prompter.show(Message{"继续打印的记录存在 " + names + "”，原来的“" + plan.job.printer + "”没有改动。", kCaption,
+                              MessageIcon::Information, MessageButtons::Ok});
+    }
     if (stopped)
-        prompter.show(Message{"继续打印没有完成，没有打印的记录仍留在打印记录里。", kCaption,
-                              MessageIcon::Exclamation, MessageButtons::Ok});
-    settleLater(std::move(entry));
+        prompter.show(Message{"继续打印没有完成" + (fileError.empty() ? std::string() : "（" + fileError + "）")
+                                  + "，没有打印的记录仍留在打印记录里。",
+                              kCaption, MessageIcon::Exclamation, MessageButtons::Ok});
+    settleLater(
+        std::move(entry), [&prompter](const std::string& problem) { prompter.show(journalProblemMessage(problem)); },
+        parent);
 }
 
 } // namespace
@@ -89,10 +104,14 @@ int offerResume(Prompter& prompter, QWidget* parent, const std::string& journalP
             continue;
         journal->markResumeOffered(job.id);
         const std::string left = std::to_string(plan.todo.size());
+        // A print to a file is not written again: the records go to a new file beside it.
+        const std::string where = printedToFile(job.printer)
+            ? "存到新文件“" + resumedFileName(job.printer) + "”（原来的“" + job.printer + "”不变）"
+            : "送到“" + job.printer + "”";
         const Message question{"上次 " + formatJournalTime(job.createdAt) + " 开始的打印没有打完：“" + job.templateName
                                    + "”共 " + std::to_string(plan.records.size()) + " 条记录，还有 " + left
-                                   + " 条没有打印。\r\n现在把这 " + left + " 条记录送到“" + job.printer
-                                   + "”吗？\r\n选“否”则不再提示，以后仍可以用 ordavel-cli journal resume "
+                                   + " 条没有打印。\r\n现在把这 " + left + " 条记录" + where
+                                   + "吗？\r\n选“否”则不再提示，以后仍可以用 ordavel-cli journal resume "
                                    + std::to_string(job.id) + " 继续打印。",
                                kCaption, MessageIcon::Question, MessageButtons::YesNo};
         if (prompter.show(question) != MessageAnswer::Yes)

@@ -303,7 +303,8 @@ bool JournalWindow::reprintSelected()
     }
     if (const std::string problem = entry->takeProblem(); !problem.empty())
         m_prompter.show(journalProblemMessage(problem));
-    settleLater(std::move(entry));
+    settleLater(std::move(entry), [this](const std::string& problem) { m_prompter.show(journalProblemMessage(problem)); },
+                this);
     m_job.id = 0; // the new job comes first
     refresh();
     return printed;

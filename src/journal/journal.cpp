@@ -455,9 +455,18 @@ void appendJsonString(std::string& out, std::string_view text)
     out += '"';
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
+    std::size_t plain = 0; // start of the run of bytes copied as they are
+    const auto flush = [&](std::size_t upto) {
+        out.append(text.data() + plain, upto - plain);
+    };
     for (std::size_t i = 0; i < size;) {
         const unsigned char c = bytes[i];
         if (c < 0x80) {
+            if (c >= 0x20 && c != '"' && c != '\\') {
+                ++i;
+                continue;
+            }
+            flush(i);
             switch (c) {
             case '"': out += "\\\""; break;
             case '\\': out += "\\\\"; break;
@@ -467,26 +476,23 @@ void appendJsonString(std::string& out, std::string_view text)
             case '\r': out += "\\r"; break;
             case '\t': out += "\\t"; break;
             default:
-                if (c < 0x20) {
-                    out += "\\u00";
-                    out += kHex[c >> 4];
-                    out += kHex[c & 15];
-                } else {
-                    out += static_cast<char>(c);
-                }
+                out += "\\u00";
+                out += kHex[c >> 4];
+                out += kHex[c & 15];
             }
-            ++i;
+            plain = ++i;
             continue;
         }
         const std::size_t length = wellFormedLength(text, i);
         if (length > 0) {
-            out.append(text.data() + i, length);
             i += length;
         } else {
+            flush(i);
             out += "\xef\xbf\xbd";
-            ++i;
+            plain = ++i;
         }
     }
+    flush(size);
     out += '"';
 }
 
@@ -934,6 +940,42 @@ struct Journal::State {
         }
         return {};
     }
+
+    // The counter values of every record of a job, as takeCounters would give
+    // them record after record: each counter is advanced once by the number
+    // of values its records take, and the values are handed out in order.
+    DbError takeCounterBlocks(const std::vector<JournalRecordIn>& records,
+                              std::vector<std::vector<CounterValue>>& values)
+    {
+        values.assign(records.size(), {});
+        std::vector<std::pair<std::string, std::int64_t>> blocks; // name, values wanted, in first use
+        for (const auto& record : records)
+            for (const auto& name : record.counters) {
+                auto at = std::find_if(blocks.begin(), blocks.end(), [&](const auto& b) { return b.first == name; });
+                if (at == blocks.end())
+                    blocks.emplace_back(name, 1);
+                else
+                    ++at->second;
+            }
+        if (blocks.empty())
+            return {};
+        Statement take(kept("INSERT INTO counters(name, next_value) VALUES (?1, ?2 + 1)"
+                            " ON CONFLICT(name) DO UPDATE SET next_value = next_value + ?2 RETURNING next_value - ?2"));
+        for (auto& [name, count] : blocks) {
+            take.reset();
+            take.bind(1, name).bind(2, count);
+            if (!take.step())
+                return fail(take);
+            count = take.integer(0); // from here on: the next value to hand out
+            take.step();
+        }
+        for (std::size_t i = 0; i < records.size(); ++i)
+            for (const auto& name : records[i].counters) {
+                auto at = std::find_if(blocks.begin(), blocks.end(), [&](const auto& b) { return b.first == name; });
+                values[i].push_back({name, at->second++});
+            }
+        return {};
+    }
 };
 
 Journal::Journal(std::unique_ptr<State> state) : m_state(std::move(state)) {}
@@ -1054,14 +1096,15 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         Statement counter(s.kept("INSERT INTO record_counters(record_id, name, value) VALUES (?1, ?2, ?3)"));
         if (!record.prepared())
             return s.fail(record);
-        std::vector<CounterValue> values;
+        std::vector<std::vector<CounterValue>> taken;
+        if (DbError error = s.takeCounterBlocks(job.records, taken); error.code != SQLITE_OK)
+            return error;
         JournalRecordIn filled;
         std::string fields, columns, names, search;
         const std::string noNames = "[]";
         for (std::size_t i = 0; i < job.records.size(); ++i) {
             const JournalRecordIn* in = &job.records[i];
-            if (DbError error = s.takeCounters(in->counters, values); error.code != SQLITE_OK)
-                return error;
+            const std::vector<CounterValue>& values = taken[i];
             if (fill) {
                 filled = *in;
                 fill(i, values, filled);

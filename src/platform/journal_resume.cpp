@@ -1,8 +1,13 @@
 #include "platform/journal_resume.h"
 
 #include "data/merge.h"
+#include "platform/batch_printer.h"
 #include "platform/print_journal.h"
 
+#include <QPrinter>
+
+#include <cstdio>
+#include <filesystem>
 #include <thread>
 
 namespace ordavel {
@@ -83,6 +88,110 @@ ResumePlan planResume(Journal& journal, JournalJobId id, std::chrono::millisecon
     plan.records = std::move(records.value);
     plan.state = ResumePlan::State::ToSend;
     return plan;
+}
+
+bool printedToFile(const std::string& printer)
+{
+    // An absolute path; a printer's name is never one.
+    return !printer.empty()
+        && (printer.front() == '/' || (printer.size() > 2 && printer[1] == ':' && (printer[2] == '\\' || printer[2] == '/')));
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path pathOf(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
+
+// The n-th name a resume of `printed` may take (n from 1).
+std::string resumedCandidate(const std::string& printed, int n)
+{
+    const fs::path path = pathOf(printed);
+    const std::string suffix = "-resumed" + (n > 1 ? "-" + std::to_string(n) : std::string());
+    const auto name = (path.parent_path()
+                       / (path.stem().u8string() + std::u8string(suffix.begin(), suffix.end())
+                          + path.extension().u8string()))
+                          .u8string();
+    return std::string(name.begin(), name.end());
+}
+
+constexpr int kMaxResumedNames = 999;
+
+// Creates the first free resumed name, empty, so that no other print takes
+// it: "" when none can be created.
+std::string takeResumedFile(const std::string& printed, std::string& error)
+{
+    for (int n = 1; n <= kMaxResumedNames; ++n) {
+        const std::string name = resumedCandidate(printed, n);
+        std::error_code ec;
+        if (fs::exists(pathOf(name), ec) || fs::is_symlink(pathOf(name), ec))
+            continue;
+        // "x": fails when the file exists, however it came to.
+#ifdef _WIN32
+        std::FILE* file = ::_wfopen(pathOf(name).c_str(), L"wbx");
+#else
+        std::FILE* file = std::fopen(name.c_str(), "wbx");
+#endif
+        if (file != nullptr) {
+            std::fclose(file);
+            return name;
+        }
+        if (!fs::exists(pathOf(name), ec)) {
+            error = "cannot create \"" + name + "\"";
+            return {};
+        }
+    }
+    error = "no free name for the resumed records beside \"" + printed + "\"";
+    return {};
+}
+
+} // namespace
+
+std::string resumedFileName(const std::string& printed)
+{
+    std::error_code ec;
+    for (int n = 1; n <= kMaxResumedNames; ++n) {
+        const std::string name = resumedCandidate(printed, n);
+        if (!fs::exists(pathOf(name), ec) && !fs::is_symlink(pathOf(name), ec))
+            return name;
+    }
+    return resumedCandidate(printed, kMaxResumedNames + 1);
+}
+
+ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, PrintJournalEntry& entry,
+                           QWidget* progressParent)
+{
+    ResumedFiles result;
+    const DataTable table = tableOfRecords(plan.records, plan.job.dataSource);
+    bool stopped = false;
+    for (const auto& [first, last] : consecutiveRuns(plan.todo)) {
+        std::string file;
+        if (!stopped && (file = takeResumedFile(plan.job.printer, result.error)).empty())
+            stopped = true;
+        if (stopped) {
+            entry.failed(first, last, JournalOutcome::Cancelled, result.error.empty() ? "not sent" : result.error);
+            continue;
+        }
+        // The table's rows are the job's records in order.
+        std::vector<BatchItem> items;
+        for (int index = first; index <= last; ++index) {
+            const JournalRecord& record = plan.records[static_cast<std::size_t>(index)];
+            items.push_back({index, record.number, record.copies});
+        }
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(file));
+        printer.setDocName(QString::fromStdString(plan.job.templateName));
+        const BatchPrintResult printed = printBatchJob(doc, table, items, printer, progressParent, {}, &entry, first);
+        std::error_code ec;
+        if (printed.completed || fs::file_size(pathOf(file), ec) > 0)
+            result.files.push_back(file);
+        else
+            fs::remove(pathOf(file), ec); // nothing was written into the name taken
+        stopped = !printed.completed;
+    }
+    result.completed = !stopped;
+    return result;
 }
 
 std::vector<std::pair<int, int>> consecutiveRuns(const std::vector<int>& indices)

@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+class QWidget;
+
 namespace ordavel {
+
+class PrintJournalEntry;
 
 struct ResumePlan {
     enum class State {
@@ -33,6 +37,28 @@ struct ResumePlan {
 // `doc` and lets records that gave their counter values back take new ones
 // (their printed fields merged again). Calibration pages cannot be resumed.
 ResumePlan planResume(Journal& journal, JournalJobId id, std::chrono::milliseconds wait, Document& doc);
+
+// Whether a job's printer names a file it was printed to (a PDF) rather than a printer.
+bool printedToFile(const std::string& printer);
+
+// The file records resumed from a print to the file `printed` go to: beside
+// it, named after it with "-resumed" ("batch.pdf" -> "batch-resumed.pdf",
+// then "batch-resumed-2.pdf", ...), the first such name no file has. The
+// earlier file is never written again.
+std::string resumedFileName(const std::string& printed);
+
+// What resuming a print to a file wrote.
+struct ResumedFiles {
+    std::vector<std::string> files; // the new files, one per run of records, in order
+    bool completed = false;          // every run was written whole
+    std::string error;               // why no new file could be made, else empty
+};
+// Writes the plan's records (of a job printed to a file) to new files named
+// by resumedFileName, each taken before it is written so that no existing
+// file is overwritten, one per run of consecutive records, as records of
+// `entry`. Runs after a failed one are given up as cancelled.
+ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, PrintJournalEntry& entry,
+                           QWidget* progressParent);
 
 // The runs of consecutive indices in `indices` as [first, last] pairs:
 // each run goes to the printer as one job, so that its job-name's record

@@ -7,6 +7,7 @@
 #include "file/template_writer.h"
 #include "journal/journal_system.h"
 
+#include <QPointer>
 #include <QPrinter>
 #include <QTimer>
 
@@ -579,7 +580,8 @@ std::string journalPrinterName(const QPrinter& printer)
                                                             : printer.printerName().toStdString();
 }
 
-void settleLater(std::unique_ptr<PrintJournalEntry> entry)
+void settleLater(std::unique_ptr<PrintJournalEntry> entry, std::function<void(const std::string& problem)> report,
+                 QObject* context)
 {
     if (!entry || !entry->active())
         return;
@@ -590,17 +592,30 @@ void settleLater(std::unique_ptr<PrintJournalEntry> entry)
     timer->setInterval(0);
     auto shared = std::shared_ptr<PrintJournalEntry>(std::move(entry));
     auto rounds = std::make_shared<int>(0);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, shared, rounds] {
+    const bool guarded = context != nullptr;
+    const QPointer<QObject> alive(context);
+    auto told = std::make_shared<bool>(false);
+    // The first problem, once; none after the context is gone.
+    const auto tell = [report = std::move(report), guarded, alive, told](const std::string& problem) {
+        if (problem.empty() || *told || !report || (guarded && alive.isNull()))
+            return;
+        *told = true;
+        report(problem);
+    };
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, shared, rounds, tell] {
         if (*rounds == 0) {
             shared->flush();
             timer->setInterval(1000);
+            tell(shared->takeProblem());
         }
         std::string error;
         const int waiting = settleFromCups(*shared->journal(), shared->id(), true, error);
+        tell(error);
         if (waiting == 0 || !error.empty() || ++*rounds >= 60) {
             shared->finish();
             timer->stop();
             timer->deleteLater();
+            tell(shared->takeProblem());
         }
     });
     timer->start();

@@ -15,11 +15,13 @@
 
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class QObject;
 class QPrinter;
 
 namespace ordavel {
@@ -183,8 +185,12 @@ std::string journalPrinterName(const QPrinter& printer);
 
 // For the designer: polls CUPS on the event loop, once a second for at most
 // a minute, records what printed and finishes the entry, without holding up
-// the window. What is still in the queue then stays printing.
-void settleLater(std::unique_ptr<PrintJournalEntry> entry);
+// the window. What is still in the queue then stays printing. `report` hears
+// once of the first thing that went wrong with the journal meanwhile (what
+// the print kept could not be written); with a `context`, only while that
+// object lives.
+void settleLater(std::unique_ptr<PrintJournalEntry> entry,
+                 std::function<void(const std::string& problem)> report = {}, QObject* context = nullptr);
 
 // The designer's one message about a journal that could not be written
 // (caption "打印文件"); the print itself went ahead.

@@ -1,12 +1,16 @@
 // The designer's page and batch prints write the print journal: the values
 // and counter numbers printed, the template as printed; a damaged journal is
-// told once in a "打印文件" message and the print goes ahead.
+// told once in a "打印文件" message and the print goes ahead, and so is a
+// journal that refuses what the print wrote after the pages were handed over.
 #include "window_fixture.h"
 
 #include "designer/data_panel.h"
 #include "journal/journal.h"
+#include "platform/print_journal.h"
 
 #include <QElapsedTimer>
+
+#include <sqlite3.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -167,6 +171,37 @@ TEST_F(DesignerJournal, ADamagedJournalIsToldOnceAndThePagePrintsAnyway)
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_EQ(prompter.messages[0].caption, "打印文件");
     EXPECT_NE(prompter.messages[0].text.find("set aside"), std::string::npos) << prompter.messages[0].text;
+}
+
+TEST_F(DesignerJournal, AJournalThatRefusesWhatFollowsThePagesIsToldOnceAndTheBatchPrintsAnyway)
+{
+    const std::string data = folder.filePath(QStringLiteral("orders.csv")).toStdString();
+    std::ofstream(data) << "单号,收件人\nA1,Ann\nA2,Bob\n";
+    ASSERT_TRUE(window->openDataFile(data));
+    prompter.texts.push_back("1-2");
+    const std::string pdf = folder.filePath(QStringLiteral("batch.pdf")).toStdString();
+    ASSERT_TRUE(printTo(pdf));
+    EXPECT_NE(pdfText(pdf).find("No.002 Bob"), std::string::npos);
+    const std::size_t told = prompter.messages.size(); // the batch's own report
+
+    // The job and its records are in; the fields as printed, written on the
+    // window's next idle turn, are refused.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(journalPath().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db,
+                           "CREATE TRIGGER refuse BEFORE UPDATE OF fields ON records"
+                           " BEGIN SELECT RAISE(ABORT, 'no room left for the journal'); END",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 3000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    ASSERT_EQ(prompter.messages.size(), told + 1);
+    EXPECT_EQ(prompter.messages.back().caption, "打印文件");
+    EXPECT_EQ(prompter.messages.back().text, journalProblemMessage("no room left for the journal").text);
 }
 
 TEST_F(DesignerJournal, ASwitchedOffJournalIsNotTouchedAndCountersPrintNothing)

@@ -1,11 +1,13 @@
 // At start-up the designer offers to resume its own unfinished batch: the
 // question goes through the prompter; "是" prints exactly the records that
-// did not print (to the PDF file the batch went to), "否" leaves the job and
+// did not print (for a batch printed to a PDF file, to a new file beside it,
+// which is left as it was), "否" leaves the job and
 // is not asked again; other programs' jobs and jobs still being printed by a
 // running process are not offered.
 #include "app/resume_offer.h"
 
 #include "journal/journal.h"
+#include "platform/journal_resume.h"
 #include "support/scripted_prompter.h"
 #include "file/template_writer.h"
 
@@ -20,6 +22,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace ordavel {
@@ -121,22 +124,34 @@ protected:
     ScriptedPrompter prompter;
 };
 
-TEST_F(ResumeOffer, YesPrintsExactlyTheRecordsNotPrintedAndTheJobEndsPrinted)
+TEST_F(ResumeOffer, YesPrintsExactlyTheRecordsNotPrintedToANewFileAndTheJobEndsPrinted)
 {
     auto journal = Journal::open(journalPath).journal;
     ASSERT_TRUE(journal);
     const JournalJobId id = interruptedBatch(*journal, "designer", deadClaimant());
+    // The pages printed before the interruption.
+    const std::string earlier = "%PDF-1.4 the pages printed first\n";
+    std::ofstream(pdf, std::ios::binary) << earlier;
+    const std::string resumed = folder.filePath(QStringLiteral("batch-resumed.pdf")).toStdString();
 
     prompter.answers.push_back(MessageAnswer::Yes);
     EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 1);
-    ASSERT_EQ(prompter.messages.size(), 1u);
+    ASSERT_EQ(prompter.messages.size(), 2u);
     const Message& question = prompter.messages[0];
     EXPECT_EQ(question.caption, "打印文件");
     EXPECT_EQ(question.buttons, MessageButtons::YesNo);
     EXPECT_NE(question.text.find("“orders.oxf”共 3 条记录，还有 2 条没有打印"), std::string::npos) << question.text;
     EXPECT_NE(question.text.find("ordavel-cli journal resume " + std::to_string(id)), std::string::npos);
+    EXPECT_NE(question.text.find("新文件“" + resumed + "”"), std::string::npos) << question.text;
+    // Where the records went, and that the earlier file is as it was.
+    const Message& told = prompter.messages[1];
+    EXPECT_EQ(told.caption, "打印文件");
+    EXPECT_NE(told.text.find("“" + resumed + "”"), std::string::npos) << told.text;
+    EXPECT_NE(told.text.find("“" + pdf + "”没有改动"), std::string::npos) << told.text;
 
-    const std::string text = pdfText(pdf);
+    std::ifstream file(pdf, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), earlier);
+    const std::string text = pdfText(resumed);
     EXPECT_EQ(text.find("Order A1"), std::string::npos) << text;
     EXPECT_NE(text.find("Order A2"), std::string::npos) << text;
     EXPECT_NE(text.find("Order A3"), std::string::npos) << text;
@@ -147,7 +162,35 @@ TEST_F(ResumeOffer, YesPrintsExactlyTheRecordsNotPrintedAndTheJobEndsPrinted)
     EXPECT_EQ(job->printedCount, 3);
     // Nothing is left to offer on the next start.
     EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 0);
-    EXPECT_EQ(prompter.messages.size(), 1u);
+    EXPECT_EQ(prompter.messages.size(), 2u);
+}
+
+TEST_F(ResumeOffer, AResumedFileNeverTakesTheNameOfAnExistingFile)
+{
+    auto journal = Journal::open(journalPath).journal;
+    ASSERT_TRUE(journal);
+    const JournalJobId id = interruptedBatch(*journal, "designer", deadClaimant());
+    // An earlier resume's file, and a link where the next name would be.
+    const std::string first = folder.filePath(QStringLiteral("batch-resumed.pdf")).toStdString();
+    const std::string linked = folder.filePath(QStringLiteral("batch-resumed-2.pdf")).toStdString();
+    const std::string target = folder.filePath(QStringLiteral("elsewhere.txt")).toStdString();
+    std::ofstream(first) << "first resume";
+    std::ofstream(target) << "not to be written";
+    ASSERT_EQ(::symlink(target.c_str(), linked.c_str()), 0);
+    const std::string third = folder.filePath(QStringLiteral("batch-resumed-3.pdf")).toStdString();
+    EXPECT_EQ(resumedFileName(pdf), third);
+
+    prompter.answers.push_back(MessageAnswer::Yes);
+    EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 1);
+    EXPECT_NE(pdfText(third).find("Order A3"), std::string::npos);
+    const auto read = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    EXPECT_EQ(read(first), "first resume");
+    EXPECT_EQ(read(target), "not to be written");
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(pdf)));
+    ASSERT_TRUE(settled(*journal, id).has_value());
 }
 
 TEST_F(ResumeOffer, NoLeavesTheJobAndIsNotAskedAgainAndOtherJobsAreNotOffered)

@@ -339,6 +339,36 @@ TEST_F(JournalFile, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
     EXPECT_EQ(journal->counters().value, (std::vector<CounterValue>{{"waybill", 1000}}));
 }
 
+TEST_F(JournalFile, RecordsTakingDifferentCountersGetThemInRecordOrder)
+{
+    auto journal = open();
+    ASSERT_TRUE(journal->setNextCounterValue("parcel", 10).empty());
+    JournalJobIn in = job(4);
+    in.records[0].counters = {"order", "parcel"};
+    in.records[1].counters = {"parcel"};
+    in.records[3].counters = {"order"};
+    std::vector<std::vector<CounterValue>> given;
+    const auto id = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalRecordIn&) {
+        given.push_back(values);
+    });
+    ASSERT_TRUE(id.ok()) << id.error;
+    const std::vector<std::vector<CounterValue>> expected{
+        {{"order", 1}, {"parcel", 10}}, {{"parcel", 11}}, {}, {{"order", 2}}};
+    EXPECT_EQ(given, expected);
+    const auto records = journal->records(id.value).value;
+    ASSERT_EQ(records.size(), 4u);
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        auto stored = records[i].counters;
+        std::sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+        EXPECT_EQ(stored, expected[i]) << "record " << i;
+    }
+    EXPECT_EQ(journal->nextCounterValue("order").value, 3);
+    EXPECT_EQ(journal->nextCounterValue("parcel").value, 12);
+    // The last value taken is the newest: a failed page gives it back.
+    ASSERT_EQ(journal->setRecordOutcome(id.value, 3, 3, JournalOutcome::Failed, "jam"), "");
+    EXPECT_EQ(journal->nextCounterValue("order").value, 2);
+}
+
 #ifndef _WIN32
 TEST_F(JournalFile, TwoProcessesTakingOneCounterNeverShareANumber)
 {

@@ -299,6 +299,17 @@ int resume(Journal& journal, const Settings& s)
         return fail(entry.takeProblem());
     std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), plan.todo.size(), plan.records.size());
     std::fflush(stdout);
+    if (s.printer.empty() && printedToFile(plan.job.printer)) {
+        // The file the job went to keeps its pages; the rest go to a new file beside it.
+        const ResumedFiles written = resumeToFiles(plan, doc, entry, nullptr);
+        settleJournal(entry);
+        for (const auto& file : written.files)
+            std::printf("job %s: the resumed records are in \"%s\" (\"%s\" is left as it was)\n",
+                        s.argument.c_str(), file.c_str(), plan.job.printer.c_str());
+        if (!written.completed)
+            return fail(written.error.empty() ? "the resumed records could not all be written" : written.error);
+        return 0;
+    }
     return printRecords(doc, plan.job, plan.records, plan.todo, s, entry, false);
 }
 
