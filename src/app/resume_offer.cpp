@@ -11,8 +11,6 @@
 #include <QPrinter>
 #include <QWidget>
 
-#include <unistd.h>
-
 namespace ordavel {
 
 namespace {
@@ -83,7 +81,7 @@ void resumePrint(Prompter& prompter, QWidget* parent, const std::string& journal
 int offerResume(Prompter& prompter, QWidget* parent, const std::string& journalPath)
 {
     // Looking does not create a journal that was never written.
-    if (Journal::isOff(journalPath) || ::access(journalPath.c_str(), F_OK) != 0)
+    if (Journal::isOff(journalPath) || !journal_system::fileIdentity(journalPath))
         return 0;
     std::string error;
     const std::shared_ptr<Journal> journal = sharedJournal(journalPath, error);

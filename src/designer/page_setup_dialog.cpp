@@ -1,6 +1,8 @@
 #include "designer/page_setup_dialog.h"
 
+#ifdef ORDAVEL_WITH_SCAN
 #include "designer/scan_proposals_dialog.h"
+#endif
 #include "file/value_format.h"
 #include "model/document.h"
 #include "model/units.h"
@@ -116,6 +118,9 @@ void PageSetupDialog::build()
     m_clear->setObjectName(u("按钮_清除图片"));
     m_scan = new QPushButton(u("扫描生成..."), this);
     m_scan->setObjectName(u("按钮_扫描生成"));
+#ifndef ORDAVEL_WITH_SCAN
+    m_scan->hide(); // a build without the scan analysis (Windows)
+#endif
     m_topLeft = new QRadioButton(u("图片居于左上显示"), this);
     m_topLeft->setObjectName(u("单选框_图片显示方式_左上"));
     m_centred = new QRadioButton(u("图片居中显示"), this);
@@ -337,10 +342,12 @@ void PageSetupDialog::scanForm()
 {
     // The scan carries its own paper size and picture: what the fields here
     // say would overwrite them on OK, so the dialog ends with the scan's page.
+#ifdef ORDAVEL_WITH_SCAN
     if (scanIntoDocument(m_document, m_prompter, this)) {
         m_document.setTitle(true);
         accept();
     }
+#endif
 }
 
 void PageSetupDialog::showColor()

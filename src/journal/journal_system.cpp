@@ -5,6 +5,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 namespace ordavel::journal_system {
@@ -38,6 +40,11 @@ std::string defaultJournalPath()
     else
         base = "/tmp";
     return base + "/ordavel/journal.sqlite";
+}
+
+bool processRuns(long pid)
+{
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
 bool diskFull(const std::string& folder)

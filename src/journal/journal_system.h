@@ -13,6 +13,8 @@ std::string userName();
 // The machine's name; empty when it cannot be had.
 std::string hostName();
 long processId();
+// Whether a process with this id runs on this machine (one of another user's counts).
+bool processRuns(long pid);
 // The journal file of this user, in UTF-8.
 std::string defaultJournalPath();
 // Whether the disk holding `folder` (UTF-8) has no space left for this user.

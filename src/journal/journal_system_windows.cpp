@@ -1,5 +1,7 @@
 #include "journal/journal_system.h"
 
+#include "file/wide_names_windows.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -7,44 +9,19 @@
 
 namespace ordavel::journal_system {
 
-namespace {
-
-std::string utf8(std::wstring_view text)
-{
-    const int size = static_cast<int>(text.size());
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n <= 0)
-        return {};
-    std::string narrow(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, narrow.data(), n, nullptr, nullptr);
-    return narrow;
-}
-
-std::wstring wide(std::string_view text)
-{
-    const int size = static_cast<int>(text.size());
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    if (n <= 0)
-        return {};
-    std::wstring result(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), n);
-    return result;
-}
-
-} // namespace
 
 std::string userName()
 {
     wchar_t name[257];
     DWORD size = 257;
-    return ::GetUserNameW(name, &size) ? utf8(name) : std::string();
+    return ::GetUserNameW(name, &size) ? utf8FromWide(name) : std::string();
 }
 
 std::string hostName()
 {
     wchar_t name[256];
     DWORD size = 256;
-    return ::GetComputerNameExW(ComputerNameDnsHostname, name, &size) ? utf8(std::wstring_view(name, size))
+    return ::GetComputerNameExW(ComputerNameDnsHostname, name, &size) ? utf8FromWide(std::wstring_view(name, size))
                                                                         : std::string();
 }
 
@@ -66,19 +43,32 @@ std::string defaultJournalPath()
         while (!base.empty() && base.back() == L'\\')
             base.pop_back();
     }
-    return utf8(base) + "\\ordavel\\journal.sqlite";
+    return utf8FromWide(base) + "\\ordavel\\journal.sqlite";
+}
+
+bool processRuns(long pid)
+{
+    if (pid <= 0)
+        return false;
+    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+    if (!process)
+        return ::GetLastError() == ERROR_ACCESS_DENIED; // there, but another user's
+    DWORD status = 0;
+    const bool running = ::GetExitCodeProcess(process, &status) && status == STILL_ACTIVE;
+    ::CloseHandle(process);
+    return running;
 }
 
 bool diskFull(const std::string& folder)
 {
     ULARGE_INTEGER available{};
-    return ::GetDiskFreeSpaceExW(wide(folder).c_str(), &available, nullptr, nullptr) && available.QuadPart == 0;
+    return ::GetDiskFreeSpaceExW(wideFromUtf8(folder).c_str(), &available, nullptr, nullptr) && available.QuadPart == 0;
 }
 
 std::optional<FileIdentity> fileIdentity(const std::string& path)
 {
     // Opened for its attributes only, sharing everything, so that SQLite's own handles are not disturbed.
-    const HANDLE file = ::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+    const HANDLE file = ::CreateFileW(wideFromUtf8(path).c_str(), FILE_READ_ATTRIBUTES,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <winspool.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace ordavel {
@@ -37,9 +38,104 @@ bool finished(DWORD status)
     return (status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED | JOB_STATUS_DELETING | JOB_STATUS_COMPLETE)) != 0;
 }
 
+CupsJobState stateOf(DWORD status)
+{
+    if (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE))
+        return CupsJobState::Completed;
+    if (status & (JOB_STATUS_DELETED | JOB_STATUS_DELETING))
+        return CupsJobState::Cancelled;
+    if (status & (JOB_STATUS_ERROR | JOB_STATUS_OFFLINE | JOB_STATUS_PAPEROUT | JOB_STATUS_BLOCKED_DEVQ))
+        return CupsJobState::Stopped;
+    if (status & JOB_STATUS_PAUSED)
+        return CupsJobState::Held;
+    if (status & (JOB_STATUS_PRINTING | JOB_STATUS_SPOOLING))
+        return CupsJobState::Processing;
+    return CupsJobState::Pending;
+}
+
+// Every printer this user sees: the machine's and the connected network ones.
+std::vector<std::wstring> printerNames()
+{
+    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+    DWORD needed = 0;
+    DWORD count = 0;
+    ::EnumPrintersW(flags, nullptr, 4, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed);
+    std::vector<std::wstring> names;
+    if (needed == 0 || !::EnumPrintersW(flags, nullptr, 4, buffer.data(), needed, &needed, &count))
+        return names;
+    const auto* printers = reinterpret_cast<const PRINTER_INFO_4W*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        if (printers[i].pPrinterName != nullptr)
+            names.emplace_back(printers[i].pPrinterName);
+    return names;
+}
+
+// This user's jobs the spooler still holds for one printer, appended to `jobs`.
+void appendJobsOf(const std::wstring& printerName, std::vector<CupsJob>& jobs)
+{
+    std::wstring name = printerName;
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
+    if (!::OpenPrinterW(name.data(), &printer, &access))
+        return;
+    DWORD needed = 0;
+    DWORD count = 0;
+    ::EnumJobsW(printer, 0, 0xFFFFFFFF, 1, nullptr, 0, &needed, &count);
+    std::vector<BYTE> buffer(needed);
+    if (needed > 0 && ::EnumJobsW(printer, 0, 0xFFFFFFFF, 1, buffer.data(), needed, &needed, &count)) {
+        const auto* found = reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
+        const std::wstring me = userName();
+        for (DWORD i = 0; i < count; ++i) {
+            const JOB_INFO_1W& job = found[i];
+            if (!me.empty() && job.pUserName != nullptr && _wcsicmp(job.pUserName, me.c_str()) != 0)
+                continue;
+            CupsJob entry;
+            entry.id = static_cast<int>(job.JobId);
+            entry.title = job.pDocument != nullptr ? utf8FromWide(job.pDocument) : std::string();
+            entry.printer = utf8FromWide(printerName);
+            entry.state = stateOf(job.Status);
+            entry.created = timeOf(job.Submitted);
+            jobs.push_back(std::move(entry));
+        }
+    }
+    ::ClosePrinter(printer);
+}
+
 } // namespace
 
 std::string cupsJobRefusal() { return {}; }
+
+bool isFinished(CupsJobState state)
+{
+    return state == CupsJobState::Cancelled || state == CupsJobState::Aborted || state == CupsJobState::Completed;
+}
+
+// The spooler forgets a job once it has printed (unless the printer keeps
+// printed documents), so finished jobs are mostly absent here.
+std::vector<CupsJob> myCupsJobs()
+{
+    std::vector<CupsJob> jobs;
+    for (const auto& name : printerNames())
+        appendJobsOf(name, jobs);
+    std::sort(jobs.begin(), jobs.end(), [](const CupsJob& a, const CupsJob& b) {
+        return a.created != b.created ? a.created > b.created : a.id > b.id;
+    });
+    return jobs;
+}
+
+int cupsJobNamed(const std::string& printerName, const std::string& title, std::time_t since)
+{
+    if (printerName.empty())
+        return 0;
+    std::vector<CupsJob> jobs;
+    appendJobsOf(wideFromUtf8(printerName), jobs);
+    int newest = 0;
+    for (const auto& job : jobs)
+        if (job.title == title && job.created >= since && job.id > newest)
+            newest = job.id;
+    return newest;
+}
 
 bool cancelJobSentSince(const std::string& printerName, std::time_t sentSince)
 {

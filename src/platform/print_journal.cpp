@@ -12,8 +12,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -23,7 +21,6 @@
 #include <sstream>
 #include <thread>
 
-#include <unistd.h>
 
 namespace ordavel {
 
@@ -52,7 +49,7 @@ bool claimantRuns(const std::string& claimant)
         return false;
     if (host[0] != '\0' && journal_system::hostName() != host)
         return true; // another machine's: not ours to judge
-    return ::kill(pid, 0) == 0 || errno == EPERM;
+    return journal_system::processRuns(pid);
 }
 
 class QuietSink : public MessageSink {

@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace ordavel::cli {
 
@@ -46,6 +50,12 @@ bool isHelp(const std::string& word) { return word == "-h" || word == "--help"; 
 
 int main(int argc, char** argv)
 {
+#ifdef _WIN32
+    // PDFs and workbooks pass through standard output and input: no newline
+    // translation (text mode would turn every \n of a PDF into \r\n).
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+#endif
     if (argc < 2) {
         printUsage(stderr);
         return 1;
