@@ -103,16 +103,17 @@ namespace fs = std::filesystem;
 
 fs::path pathOf(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
 
-// The n-th name a resume of `printed` may take (n from 1).
+// The n-th name a resume of `printed` may take (n from 1). Only the file's
+// own name changes: its folder stays spelt as it was recorded.
 std::string resumedCandidate(const std::string& printed, int n)
 {
     const fs::path path = pathOf(printed);
+    const std::u8string file = path.filename().u8string();
+    const std::u8string stem = path.stem().u8string();
+    const std::u8string extension = path.extension().u8string();
     const std::string suffix = "-resumed" + (n > 1 ? "-" + std::to_string(n) : std::string());
-    const auto name = (path.parent_path()
-                       / (path.stem().u8string() + std::u8string(suffix.begin(), suffix.end())
-                          + path.extension().u8string()))
-                          .u8string();
-    return std::string(name.begin(), name.end());
+    return printed.substr(0, printed.size() - file.size()) + std::string(stem.begin(), stem.end()) + suffix
+        + std::string(extension.begin(), extension.end());
 }
 
 constexpr int kMaxResumedNames = 999;

@@ -2,6 +2,7 @@
 
 #include "platform/font_resolver.h"
 #include "platform/picture_decoder.h"
+#include "platform/text_line.h"
 
 #include <QFontMetricsF>
 #include <QPaintDevice>
@@ -81,10 +82,9 @@ double PainterSurface::devicePixel() const { return 1.0 / m_scaleY; }
 void PainterSurface::drawTextLine(int x, int y, std::string_view utf8)
 {
     const QFontMetricsF metrics(m_font, m_painter.device());
-    m_painter.setFont(m_font);
     m_painter.setPen(QPen(m_textColor));
-    const QString text = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
-    m_painter.drawText(QPointF(x * m_scaleX, y * m_scaleY + metrics.ascent()), text);
+    paintTextLine(m_painter, m_font, QPointF(x * m_scaleX, y * m_scaleY + metrics.ascent()),
+                  QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
 void PainterSurface::applyShapeTools()
@@ -152,8 +152,9 @@ void PainterSurface::fillArea(double x, double y, double width, double height, C
 
 double PainterSurface::textWidth(std::string_view utf8) const
 {
-    const QFontMetricsF metrics(m_font, m_painter.device());
-    return metrics.horizontalAdvance(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()))) / m_scaleX;
+    return textLineAdvance(m_font, m_painter.device(),
+                           QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))
+        / m_scaleX;
 }
 
 void PainterSurface::drawRotatedTextLine(double x, double y, int degrees, std::string_view utf8)
@@ -162,10 +163,9 @@ void PainterSurface::drawRotatedTextLine(double x, double y, int degrees, std::s
     m_painter.save();
     m_painter.translate(x * m_scaleX, y * m_scaleY);
     m_painter.rotate(degrees);
-    m_painter.setFont(m_font);
     m_painter.setPen(QPen(m_textColor));
-    m_painter.drawText(QPointF(0.0, metrics.ascent()),
-                       QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    paintTextLine(m_painter, m_font, QPointF(0.0, metrics.ascent()),
+                  QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
     m_painter.restore();
 }
 

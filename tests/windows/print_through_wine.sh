@@ -2,7 +2,7 @@
 # Prints the sample waybill with ordavel-cli.exe under Wine to a cups-pdf queue
 # (Wine hands its printers to CUPS through its PostScript driver), then compares
 # the ink of the page cups-pdf wrote with the Linux render of the same template
-# (compare_pdf_ink.py): each line placed within TOLERANCE millimetres. Wine's
+# (compare_pdf_ink.py): each word placed within TOLERANCE millimetres. Wine's
 # PostScript driver prints on a page size of the queue's PPD, not the custom
 # paper, and its text as outlines, so the page size and the words are not compared.
 #

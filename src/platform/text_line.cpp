@@ -1,0 +1,21 @@
+#include "platform/text_line.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+namespace ordavel {
+
+// FreeType keeps each glyph's advance in fractions of a device pixel: the
+// painter's own text layout already places glyphs where the font does.
+void paintTextLine(QPainter& painter, const QFont& font, QPointF baseline, const QString& text)
+{
+    painter.setFont(font);
+    painter.drawText(baseline, text);
+}
+
+qreal textLineAdvance(const QFont& font, const QPaintDevice* device, const QString& text)
+{
+    return QFontMetricsF(font, device).horizontalAdvance(text);
+}
+
+} // namespace ordavel

@@ -1,0 +1,20 @@
+#pragma once
+// One line of text drawn and measured at a device's resolution, so that both
+// give each glyph the same place.
+
+#include <QFont>
+#include <QPointF>
+#include <QString>
+
+class QPaintDevice;
+class QPainter;
+
+namespace ordavel {
+
+// Draws `text` in `font` with its baseline starting at `baseline`.
+void paintTextLine(QPainter& painter, const QFont& font, QPointF baseline, const QString& text);
+
+// How far `text` in `font` advances on `device`, in its pixels.
+qreal textLineAdvance(const QFont& font, const QPaintDevice* device, const QString& text);
+
+} // namespace ordavel
