@@ -5,6 +5,7 @@
 #include "platform/cups_jobs.h"
 
 #include "file/wide_names_windows.h"
+#include "journal/journal_system.h"
 
 #include <windows.h>
 #include <winspool.h>
@@ -26,12 +27,8 @@ std::time_t timeOf(const SYSTEMTIME& utc)
     return static_cast<std::time_t>(ticks / 10000000ULL) - 11644473600LL;
 }
 
-std::wstring userName()
-{
-    wchar_t name[257];
-    DWORD size = 257;
-    return ::GetUserNameW(name, &size) ? std::wstring(name) : std::wstring();
-}
+// The spooler names a job's owner as GetUserNameW does, as the journal does.
+std::wstring userName() { return wideFromUtf8(journal_system::userName()); }
 
 bool finished(DWORD status)
 {
