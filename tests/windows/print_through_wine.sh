@@ -1,22 +1,28 @@
 #!/usr/bin/env bash
-# Prints the sample waybill with ordavel-cli.exe under Wine to a cups-pdf queue
-# (Wine hands its printers to CUPS through its PostScript driver), then compares
-# the ink of the page cups-pdf wrote with the Linux render of the same template
-# (compare_pdf_ink.py): each word placed within TOLERANCE millimetres. Wine's
-# PostScript driver prints on a page size of the queue's PPD, not the custom
-# paper, and its text as outlines, so the page size and the words are not compared.
+# Prints the sample waybill under Wine to a cups-pdf queue (Wine hands its
+# printers to CUPS through its PostScript driver) twice: with ordavel-cli.exe
+# print, and with the designer's own command line, `ordavel.exe 运单.oxf -p`
+# (a template named in Chinese, the print dialog answered with Enter under
+# Xvfb). The ink of each page cups-pdf wrote is compared with the Linux render
+# of the same template (compare_pdf_ink.py): each word placed within TOLERANCE
+# millimetres. Wine's PostScript driver prints on a page size of the queue's
+# PPD, not the custom paper, and its text as outlines, so the page size and the
+# words are not compared.
 #
-#   print_through_wine.sh WINE CLI.exe LINUX-CLI TEMPLATE TOLERANCE_MM WORK-DIR
-# Needs root (its own CUPS scheduler unless one runs) and printer-driver-cups-pdf.
+#   print_through_wine.sh WINE CLI.exe DESIGNER.exe LINUX-CLI TEMPLATE TOLERANCE_MM WORK-DIR
+# Needs root (its own CUPS scheduler unless one runs), printer-driver-cups-pdf,
+# Xvfb and xdotool.
 set -euo pipefail
-wine=$1 cli=$2 linux_cli=$3 template=$4 tolerance=$5 work=$6
+wine=$1 cli=$2 designer=$3 linux_cli=$4 template=$5 tolerance=$6 work=$7
 here="$(cd "$(dirname "$0")" && pwd)"
 ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
 [ -e "$ppd" ] && [ -x /usr/sbin/cupsd ] || { echo "print_through_wine: cups-pdf is not installed" >&2; exit 1; }
 
 started_cupsd=""
 queue="ordavel-wine-$$"
+old_default=""
 cleanup() {
+  [ -z "$old_default" ] || lpadmin -d "$old_default" 2>/dev/null || true
   lpadmin -x "$queue" 2>/dev/null || true
   [ -z "$started_cupsd" ] || kill "$started_cupsd" 2>/dev/null || true
 }
@@ -34,16 +40,48 @@ out="${out:-/var/spool/cups-pdf/ANONYMOUS}"
 mkdir -p "$out" "$work"
 before="$(ls "$out"/*.pdf 2>/dev/null | sort || true)"
 
-"$linux_cli" render "$template" -o "$work/linux.pdf" >/dev/null
-"$wine" "$cli" print "Z:${template//\//\\}" --printer "$queue" --calibration none
+# Waits up to 60 s for the next PDF cups-pdf writes and moves it to WORK/NAME.
+take_printed() {
+  local pdf=""
+  for _ in $(seq 240); do
+    pdf="$(comm -13 <(echo "$before") <(ls "$out"/*.pdf 2>/dev/null | sort) | head -n1)"
+    [ -n "$pdf" ] && break
+    sleep 0.25
+  done
+  [ -n "$pdf" ] || { echo "print_through_wine: cups-pdf wrote no PDF within 60 s" >&2; return 1; }
+  sleep 1 # cups-pdf may still be closing the file
+  mv "$pdf" "$work/$1"
+}
 
-pdf=""
-for _ in $(seq 240); do
-  pdf="$(comm -13 <(echo "$before") <(ls "$out"/*.pdf 2>/dev/null | sort) | head -n1)"
-  [ -n "$pdf" ] && break
-  sleep 0.25
-done
-[ -n "$pdf" ] || { echo "print_through_wine: cups-pdf wrote no PDF within 60 s" >&2; exit 1; }
-sleep 1 # cups-pdf may still be closing the file
-mv "$pdf" "$work/wine-cups.pdf"
-python3 "$here/compare_pdf_ink.py" "$work/linux.pdf" "$work/wine-cups.pdf" "$tolerance" 0.3 --any-page-size
+"$linux_cli" render "$template" -o "$work/linux.pdf" >/dev/null
+failed=0
+
+"$wine" "$cli" print "Z:${template//\//\\}" --printer "$queue" --calibration none
+take_printed cli.pdf
+echo "print_through_wine: ordavel-cli.exe print"
+python3 "$here/compare_pdf_ink.py" "$work/linux.pdf" "$work/cli.pdf" "$tolerance" 0.3 --any-page-size || failed=1
+
+# The designer prints to the default printer, after the print dialog.
+old_default="$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')"
+lpadmin -d "$queue"
+cp "$template" "$work/运单.oxf"
+# A Wine server left from a program without a display would keep the dialog off Xvfb.
+wineserver -k 2>/dev/null || true
+wineserver -w
+xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+  cd "$1" && "$2" "$3" 运单.oxf -p &
+  designer=$!
+  for _ in $(seq 120); do
+    dialog="$(xdotool search --name "^(Print|打印)\$" 2>/dev/null | head -n1)"
+    [ -n "$dialog" ] && break
+    sleep 0.5
+  done
+  [ -n "$dialog" ] || { echo "print_through_wine: no print dialog within 60 s" >&2; kill $designer; exit 1; }
+  sleep 1
+  xdotool windowfocus --sync "$dialog" 2>/dev/null
+  xdotool key Return
+  wait $designer' _ "$work" "$wine" "$designer"
+take_printed designer.pdf
+echo "print_through_wine: ordavel.exe 运单.oxf -p"
+python3 "$here/compare_pdf_ink.py" "$work/linux.pdf" "$work/designer.pdf" "$tolerance" 0.3 --any-page-size || failed=1
+exit $failed
