@@ -7,6 +7,7 @@
 #include "designer/data_panel.h"
 #include "journal/journal.h"
 #include "platform/print_journal.h"
+#include "support/pdf_text.h"
 
 #include <QElapsedTimer>
 
@@ -21,20 +22,9 @@
 namespace ordavel {
 namespace {
 
-namespace fs = std::filesystem;
+using test::pdfText;
 
-std::string pdfText(const std::string& pdf)
-{
-    std::string text;
-    if (std::FILE* pipe = ::popen(("pdftotext -layout '" + pdf + "' -").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return text;
-}
+namespace fs = std::filesystem;
 
 class DesignerJournal : public WindowTest {
 protected:
