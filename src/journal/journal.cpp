@@ -484,6 +484,13 @@ void appendJsonString(std::string& out, std::string_view text)
             plain = ++i;
             continue;
         }
+        // Most of a Chinese text: a three-byte sequence without the lead
+        // bytes whose second byte has a narrower range.
+        if (((c >= 0xe1 && c <= 0xec) || c == 0xee || c == 0xef) && i + 2 < size
+            && (bytes[i + 1] & 0xc0) == 0x80 && (bytes[i + 2] & 0xc0) == 0x80) {
+            i += 3;
+            continue;
+        }
         const std::size_t length = wellFormedLength(text, i);
         if (length > 0) {
             i += length;
