@@ -38,13 +38,12 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
     const std::unique_ptr<QProgressDialog> progress = makePrintProgress(progressParent, static_cast<int>(items.size()));
 
     RecordMerge merge(table);
-    BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
     bool cancelled = false;
     for (const BatchItem& item : items) {
         merge.setRecord(item.row, item.number);
         if (journaled) {
             merge.setCounterValues(journal->countersOf(first + result.recordsDrawn));
-            view = journal->recordingView(merge, doc, first + result.recordsDrawn);
         }
         for (int copy = 0; copy < item.copies; ++copy) {
             if (result.pages > 0)

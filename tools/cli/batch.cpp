@@ -240,7 +240,7 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
             const BatchItem& item = batch.items[drawn];
             merge.setRecord(item.row, item.number);
             merge.setCounterValues(journal.countersOf(batch.journalIndexOf(drawn)));
-            const BoxFilter view = journal.recordingView(merge, doc, batch.journalIndexOf(drawn));
+            const BoxFilter view = viewOf(merge);
             for (int copy = 0; copy < item.copies; ++copy) {
                 if (!first)
                     printer.newPage();
@@ -290,6 +290,9 @@ void settleJournal(PrintJournalEntry& journal)
 {
     journal.settle(std::chrono::seconds(kJournalSettleSeconds));
     journal.finish();
+    // The pages are out: the search index takes in the records (a chunk of them) now.
+    if (Journal* written = journal.journal(); written != nullptr && journal.active())
+        written->indexSearch();
     if (const std::string problem = journal.takeProblem(); !problem.empty())
         std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", problem.c_str());
 }
