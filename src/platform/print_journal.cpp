@@ -229,7 +229,7 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
     recording->counters.assign(count, {});
     // Each record's fields are merged here, with the counter values just
     // taken, and written with it: the row is not written again for them.
-    // The page (or a worker's retry) draws the same merge.
+    // The print draws the same merge of the same values.
     const JournalValues pageFields = table == nullptr ? print.pageFields : JournalValues();
     const std::vector<BatchItem>* batchItems = table != nullptr ? &items : nullptr;
     // The boxes printedFields keeps whatever the record (their names made once).
