@@ -287,15 +287,18 @@ bool MainWindow::print()
         return false;
     const Calibration calibration = calibrationFor(printer);
     auto journal = std::make_unique<PrintJournalEntry>();
-    journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()), m_document,
-                   nullptr, {}, journalPrinterName(printer));
+    // The journal's commit goes on while the page is drawn, and is waited for before the page goes out.
+    journal->beginOverlapped(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()),
+                             m_document, journalPrinterName(printer));
     const DataTable none;
     RecordMerge counters(none, /*countersOnly=*/true);
     counters.setCounterValues(journal->countersOf(0));
     printer.setDocName(QString::fromStdString(journal->cupsJobName(0, 0, m_document.fileName())));
     const std::time_t began = std::time(nullptr);
-    const bool printed = printDocument(m_document, printer, this, calibration, &m_prompter,
-                                       journal->recordingView(counters, m_document, 0));
+    const bool printed = printDocument(
+        m_document, printer, this, calibration, &m_prompter,
+        [&counters](const Box& box) -> const Box& { return counters.merged(box); },
+        [&journal] { journal->awaitWritten(); });
     finishJournal(std::move(journal), printer, printed, began);
     return printed;
 }

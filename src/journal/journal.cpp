@@ -14,6 +14,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <system_error>
 #include <unordered_map>
 
@@ -483,6 +484,13 @@ void appendJsonString(std::string& out, std::string_view text)
             plain = ++i;
             continue;
         }
+        // Most of a Chinese text: a three-byte sequence without the lead
+        // bytes whose second byte has a narrower range.
+        if (((c >= 0xe1 && c <= 0xec) || c == 0xee || c == 0xef) && i + 2 < size
+            && (bytes[i + 1] & 0xc0) == 0x80 && (bytes[i + 2] & 0xc0) == 0x80) {
+            i += 3;
+            continue;
+        }
         const std::size_t length = wellFormedLength(text, i);
         if (length > 0) {
             i += length;
@@ -713,6 +721,9 @@ std::string_view kindName(JournalKind kind)
 }
 
 struct Journal::State {
+    // Every call holds it: a print may write its job from a worker thread
+    // while the window asks the same connection something.
+    std::recursive_mutex mutex;
     std::string path;
     sqlite3* db = nullptr;
     int version = 0;
@@ -922,6 +933,25 @@ struct Journal::State {
         return exec(db, kIndexSearch);
     }
 
+    // Prints leave their records out of the search index; a search first
+    // adds a chunk of them (kIndexSearch's bound). It does not wait for a
+    // lock another program holds and is skipped within a transaction: the
+    // records left out are found without the index all the same.
+    void indexBeforeSearch()
+    {
+        if (db == nullptr || nested || batchDepth > 0 || sqlite3_get_autocommit(db) == 0)
+            return;
+        Statement pending(kept("SELECT EXISTS (SELECT 1 FROM records WHERE id > (SELECT upto FROM search_indexed))"));
+        const bool any = pending.step() && pending.integer(0) != 0;
+        pending.reset();
+        if (!any)
+            return;
+        sqlite3_busy_timeout(db, 0);
+        write([&]() -> DbError { return indexSearch(); });
+        if (db != nullptr)
+            sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    }
+
     // Counter values for `names`, each taken from its counter (made at 1 when new).
     DbError takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
     {
@@ -1043,13 +1073,16 @@ int Journal::schemaVersion() const { return m_state->version; }
 
 std::string Journal::takeNotice()
 {
+    const std::lock_guard hold(m_state->mutex);
     std::string notice;
     notice.swap(m_state->notice);
     return notice;
 }
 
-JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const JournalRecordFiller& fill)
+JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const JournalRecordFiller& fill,
+                                               const std::function<void(JournalJobId)>& staged)
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<JournalJobId> result;
     if (job.records.empty()) {
         result.error = "a job needs at least one record";
@@ -1131,7 +1164,10 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         }
         result.value = id;
         if (!job.searchIndexLater)
-            return s.indexSearch();
+            if (DbError error = s.indexSearch(); error.code != SQLITE_OK)
+                return error;
+        if (staged)
+            staged(id);
         return {};
     });
     return result;
@@ -1139,12 +1175,14 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
 
 std::string Journal::indexSearch()
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError { return s.indexSearch(); });
 }
 
 std::string Journal::inOneTransaction(const std::function<std::string()>& work)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     if (s.nested)
         return work();
@@ -1161,6 +1199,7 @@ std::string Journal::inOneTransaction(const std::function<std::string()>& work)
 
 std::string Journal::setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError {
         // A record stored with its fields to follow searches by its columns' values alone.
@@ -1194,6 +1233,7 @@ std::string Journal::setRecordFields(JournalJobId id, const std::vector<std::pai
 
 std::string Journal::markResumeOffered(JournalJobId id)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError {
         Statement update(s.db, "UPDATE jobs SET resume_offered = 1 WHERE id = ?1");
@@ -1205,12 +1245,14 @@ std::string Journal::markResumeOffered(JournalJobId id)
 
 bool Journal::isCurrent() const
 {
+    const std::lock_guard hold(m_state->mutex);
     return m_state->db != nullptr && m_state->identity.has_value()
         && journal_system::fileIdentity(m_state->path) == m_state->identity;
 }
 
 JournalResult<bool> Journal::claimJob(JournalJobId id, const std::string& claimant)
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<bool> result;
     State& s = *m_state;
     result.error = s.write([&]() -> DbError {
@@ -1231,6 +1273,7 @@ JournalResult<bool> Journal::claimJob(JournalJobId id, const std::string& claima
 
 std::string Journal::markPrinting(JournalJobId id)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError {
         Statement job(s.kept("UPDATE jobs SET outcome = 'printing', claimant = ?2 WHERE id = ?1"));
@@ -1248,6 +1291,7 @@ std::string Journal::markPrinting(JournalJobId id)
 
 std::string Journal::addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, int lastIndex)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError {
         Statement read(s.kept("SELECT cups_job_ids FROM jobs WHERE id = ?1"));
@@ -1272,6 +1316,7 @@ std::string Journal::addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, 
 std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastIndex, JournalOutcome outcome,
                                       const std::string& reason)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError {
         Statement update(s.kept("UPDATE records SET outcome = ?2, reason = ?3 WHERE job_id = ?1 AND idx BETWEEN ?4 AND ?5"));
@@ -1308,6 +1353,7 @@ std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastI
 
 std::string Journal::finishJob(JournalJobId id, JournalOutcome outcome, const std::string& reason)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError {
         Statement update(s.kept("UPDATE jobs SET outcome = ?2, reason = ?3, finished_at = ?4 WHERE id = ?1"));
@@ -1322,6 +1368,7 @@ std::string Journal::finishJob(JournalJobId id, JournalOutcome outcome, const st
 
 JournalResult<int> Journal::expireQueued(JournalTime before, const std::string& reason)
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<int> result;
     State& s = *m_state;
     result.error = s.write([&]() -> DbError {
@@ -1343,6 +1390,7 @@ JournalResult<int> Journal::expireQueued(JournalTime before, const std::string& 
 
 std::string Journal::retakeCounters(JournalJobId id, const std::vector<int>& indices, const JournalRefill& refill)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError {
         for (const int index : indices) {
@@ -1402,8 +1450,11 @@ std::string Journal::retakeCounters(JournalJobId id, const std::vector<int>& ind
 
 JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& query) const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<std::vector<JournalJob>> result;
     const State& s = *m_state;
+    if (!query.search.empty())
+        m_state->indexBeforeSearch();
     std::string sql = std::string("SELECT ") + kJobColumns + " FROM jobs WHERE 1";
     if (query.since)
         sql += " AND created_at >= ?1";
@@ -1475,6 +1526,7 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
 
 JournalResult<std::optional<JournalJob>> Journal::job(JournalJobId id) const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<std::optional<JournalJob>> result;
     const State& s = *m_state;
     const std::string sql = std::string("SELECT ") + kJobColumns + " FROM jobs WHERE id = ?1";
@@ -1490,6 +1542,7 @@ JournalResult<std::optional<JournalJob>> Journal::job(JournalJobId id) const
 
 JournalResult<std::vector<JournalRecord>> Journal::records(JournalJobId id) const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<std::vector<JournalRecord>> result;
     const State& s = *m_state;
     result.error = s.read([&]() -> DbError {
@@ -1529,6 +1582,7 @@ JournalResult<std::vector<JournalRecord>> Journal::records(JournalJobId id) cons
 
 JournalResult<std::vector<JournalJob>> Journal::unfinishedJobs(const std::string& program) const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalQuery query;
     query.unfinishedOnly = true;
     query.program = program;
@@ -1539,6 +1593,7 @@ JournalResult<std::vector<JournalJob>> Journal::unfinishedJobs(const std::string
 
 std::string Journal::batch(const std::function<void()>& calls)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     if (s.db == nullptr)
         return "the journal is not open";
@@ -1571,6 +1626,7 @@ std::string Journal::batch(const std::function<void()>& calls)
 
 JournalResult<int> Journal::countUnfinished(const std::string& program) const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<int> result;
     const State& s = *m_state;
     result.error = s.read([&]() -> DbError {
@@ -1585,6 +1641,7 @@ JournalResult<int> Journal::countUnfinished(const std::string& program) const
 
 JournalResult<std::optional<std::string>> Journal::templateBytes(const std::string& hash) const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<std::optional<std::string>> result;
     const State& s = *m_state;
     result.error = s.read([&]() -> DbError {
@@ -1599,6 +1656,7 @@ JournalResult<std::optional<std::string>> Journal::templateBytes(const std::stri
 
 JournalResult<std::int64_t> Journal::nextCounterValue(const std::string& name) const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<std::int64_t> result;
     result.value = 1;
     const State& s = *m_state;
@@ -1614,6 +1672,7 @@ JournalResult<std::int64_t> Journal::nextCounterValue(const std::string& name) c
 
 std::string Journal::setNextCounterValue(const std::string& name, std::int64_t next)
 {
+    const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
     return s.write([&]() -> DbError {
         Statement set(s.db, "INSERT INTO counters(name, next_value) VALUES (?1, ?2)"
@@ -1626,6 +1685,7 @@ std::string Journal::setNextCounterValue(const std::string& name, std::int64_t n
 
 JournalResult<std::vector<CounterValue>> Journal::counters() const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<std::vector<CounterValue>> result;
     const State& s = *m_state;
     result.error = s.read([&]() -> DbError {
@@ -1639,6 +1699,7 @@ JournalResult<std::vector<CounterValue>> Journal::counters() const
 
 JournalResult<int> Journal::pruneBefore(JournalTime before)
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<int> result;
     State& s = *m_state;
     result.error = s.write([&]() -> DbError {
@@ -1660,6 +1721,7 @@ JournalResult<int> Journal::pruneBefore(JournalTime before)
 
 JournalResult<JournalStats> Journal::stats() const
 {
+    const std::lock_guard hold(m_state->mutex);
     JournalResult<JournalStats> result;
     const State& s = *m_state;
     result.error = s.read([&]() -> DbError {

@@ -79,7 +79,7 @@ struct JournalJobIn {
     JournalJobId repeats = 0;        // the job a reprint repeats, 0 for none
     std::string user;                // empty: this process's user name
     bool startPrinting = false;      // record it `printing` (this process prints it now), else `queued`
-    bool searchIndexLater = false;   // leave the records out of the search index until indexSearch()
+    bool searchIndexLater = false;   // leave the records out of the search index until indexSearch() or a search
     std::vector<JournalRecordIn> records; // at least one (a page without data is one record)
 };
 
@@ -192,10 +192,17 @@ public:
     // one transaction; each record's counters are advanced there too. One
     // commit; the records join the search index in it unless
     // job.searchIndexLater (they are found without the index meanwhile).
-    JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill = {});
+    // `staged` is called with the job's id once everything is written and
+    // before the commit: from then on the id and the counter values the
+    // filler saw stand, unless the commit fails (the result says so).
+    // Every call of a Journal may come from any thread, one at a time.
+    JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill = {},
+                                          const std::function<void(JournalJobId)>& staged = {});
     // Adds the records written since the last call to the search index, up
     // to 20,000 of them, oldest first (a journal just upgraded from an older
     // schema catches up over several calls; its records are found meanwhile).
+    // A search (listJobs) does one such chunk first when it can have the
+    // lock at once.
     std::string indexSearch();
     // The printed fields of records stored with fieldsLater, by record
     // index; a record's fields are written once, later calls leave them.

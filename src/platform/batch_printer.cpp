@@ -14,6 +14,31 @@
 
 namespace ordavel {
 
+std::size_t drawBatchItems(QPainter& painter, QPrinter& printer, const Document& doc, const Calibration& calibration,
+                           RecordMerge& merge, const std::vector<BatchItem>& items, std::size_t from, std::size_t to,
+                           const PrintJournalEntry* journal, const std::function<int(std::size_t)>& journalIndexOf,
+                           int& pages, const std::function<bool(std::size_t item)>& drawnOne)
+{
+    const bool journaled = journal != nullptr && journal->active();
+    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    std::size_t at = from;
+    while (at < to) {
+        const BatchItem& item = items[at];
+        merge.setRecord(item.row, item.number);
+        if (journaled)
+            merge.setCounterValues(journal->countersOf(journalIndexOf(at)));
+        for (int copy = 0; copy < item.copies; ++copy) {
+            if (pages > 0)
+                printer.newPage();
+            printPageOn(painter, doc, calibration, {}, view);
+            ++pages;
+        }
+        if (!drawnOne(at++))
+            break;
+    }
+    return at;
+}
+
 BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
                                QPrinter& printer, QWidget* progressParent, const Calibration& calibration,
                                PrintJournalEntry* journal, int journalFirst)
@@ -38,31 +63,20 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
     const std::unique_ptr<QProgressDialog> progress = makePrintProgress(progressParent, static_cast<int>(items.size()));
 
     RecordMerge merge(table);
-    BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
     bool cancelled = false;
-    for (const BatchItem& item : items) {
-        merge.setRecord(item.row, item.number);
-        if (journaled) {
-            merge.setCounterValues(journal->countersOf(first + result.recordsDrawn));
-            view = journal->recordingView(merge, doc, first + result.recordsDrawn);
-        }
-        for (int copy = 0; copy < item.copies; ++copy) {
-            if (result.pages > 0)
-                printer.newPage();
-            printPageOn(painter, doc, calibration, {}, view);
-            ++result.pages;
-        }
-        ++result.recordsDrawn;
-        if (progress) {
-            progress->setLabelText(QStringLiteral("正在打印... %1/%2").arg(result.recordsDrawn).arg(items.size()));
-            progress->setValue(result.recordsDrawn);
-            QCoreApplication::processEvents();
-            if (progress->wasCanceled()) {
-                cancelled = true;
-                break;
-            }
-        }
-    }
+    drawBatchItems(painter, printer, doc, calibration, merge, items, 0, items.size(), journaled ? journal : nullptr,
+                   [first](std::size_t item) { return first + static_cast<int>(item); }, result.pages,
+                   [&](std::size_t) {
+                       ++result.recordsDrawn;
+                       if (!progress)
+                           return true;
+                       progress->setLabelText(
+                           QStringLiteral("正在打印... %1/%2").arg(result.recordsDrawn).arg(items.size()));
+                       progress->setValue(result.recordsDrawn);
+                       QCoreApplication::processEvents();
+                       cancelled = progress->wasCanceled();
+                       return !cancelled;
+                   });
     result.warnings = merge.warnings();
     if (cancelled) {
         result.takenBack = abandonJob(painter, printer, began);

@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <map>
 #include <mutex>
@@ -135,7 +136,7 @@ std::shared_ptr<Journal> sharedJournal(const std::string& path, std::string& err
 }
 
 PrintJournalEntry::PrintJournalEntry(std::string path) : m_path(std::move(path)) {}
-PrintJournalEntry::~PrintJournalEntry() = default;
+PrintJournalEntry::~PrintJournalEntry() { awaitWritten(); }
 
 void PrintJournalEntry::note(const std::string& error)
 {
@@ -143,10 +144,34 @@ void PrintJournalEntry::note(const std::string& error)
         m_problem = error;
 }
 
+// What writing a print's job takes, owned together: with beginOverlapped a
+// worker thread writes it while the page is drawn.
+struct PrintJournalEntry::Recording {
+    JournalJobIn job;
+    DataTable none;
+    std::unique_ptr<RecordMerge> merge;
+    std::vector<RecordMerge::CounterValues> counters; // by record, as the filler took them
+    JournalRecordFiller fill;
+    std::future<JournalResult<JournalJobId>> done;
+};
+
 bool PrintJournalEntry::begin(const JournalPrint& print, const Document& doc, const DataTable* table,
                               const std::vector<BatchItem>& items, const std::string& printer,
                               const std::vector<std::vector<CounterValue>>& presetCounters)
 {
+    return start(print, doc, table, items, printer, presetCounters, false);
+}
+
+bool PrintJournalEntry::beginOverlapped(const JournalPrint& print, const Document& doc, const std::string& printer)
+{
+    return start(print, doc, nullptr, {}, printer, {}, true);
+}
+
+bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, const DataTable* table,
+                              const std::vector<BatchItem>& items, const std::string& printer,
+                              const std::vector<std::vector<CounterValue>>& presetCounters, bool overlapped)
+{
+    awaitWritten();
     if (Journal::isOff(m_path))
         return false;
     std::string error;
@@ -156,7 +181,8 @@ bool PrintJournalEntry::begin(const JournalPrint& print, const Document& doc, co
         return false;
     }
 
-    JournalJobIn job;
+    const auto recording = std::make_shared<Recording>();
+    JournalJobIn& job = recording->job;
     job.program = print.program;
     job.kind = print.kind;
     job.printer = printer;
@@ -171,12 +197,9 @@ bool PrintJournalEntry::begin(const JournalPrint& print, const Document& doc, co
     job.startPrinting = true;
     job.searchIndexLater = true;
 
-    const bool pageFields = table == nullptr && !print.pageFields.empty();
-    m_capture = print.fieldsFromRender && !pageFields;
     const std::vector<std::string> counters = templateCounters(doc);
-    const DataTable none;
-    const DataTable& data = table != nullptr ? *table : none;
-    RecordMerge merge(data, table == nullptr);
+    const DataTable& data = table != nullptr ? *table : recording->none;
+    recording->merge = std::make_unique<RecordMerge>(data, table == nullptr);
     const std::size_t count = table != nullptr ? items.size() : 1;
     // The columns the template uses, looked up once for all records.
     std::vector<std::pair<std::string, int>> usedNames;
@@ -184,52 +207,121 @@ bool PrintJournalEntry::begin(const JournalPrint& print, const Document& doc, co
         for (auto& name : templateFields(doc))
             if (const int column = data.columnIndex(name); column >= 0)
                 usedNames.emplace_back(std::move(name), column);
+    job.records.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         JournalRecordIn record;
         if (table != nullptr) {
             record.number = items[i].number;
             record.copies = items[i].copies;
             const int row = items[i].row;
-            if (row >= 0 && row < data.recordCount())
+            if (row >= 0 && row < data.recordCount()) {
+                record.columns.reserve(usedNames.size());
                 for (const auto& [name, column] : usedNames)
                     record.columns.push_back({name, std::string(data.value(row, column))});
+            }
         } else {
             record.copies = print.copies;
         }
         if (presetCounters.empty())
             record.counters = counters;
-        record.fieldsLater = m_capture;
         job.records.push_back(std::move(record));
     }
-    m_counters.assign(count, {});
-    m_fields.assign(m_capture ? count : 0, {});
-    m_drawn.assign(m_capture ? count : 0, 0);
-    const auto recorded = m_journal->recordJob(job, [&](std::size_t i, const std::vector<CounterValue>& values,
-                                                        JournalRecordIn& record) {
-        const std::vector<CounterValue>& used = presetCounters.empty() ? values : presetCounters[i];
-        m_counters[i] = asMergeValues(used);
-        if (pageFields) {
-            record.fields = print.pageFields;
-        } else if (!m_capture) {
-            if (table != nullptr)
-                merge.setRecord(items[i].row, items[i].number);
-            merge.setCounterValues(m_counters[i]);
-            record.fields = printedFields(doc, merge);
+    recording->counters.assign(count, {});
+    // Each record's fields are merged here, with the counter values just
+    // taken, and written with it: the row is not written again for them.
+    // The print draws the same merge of the same values.
+    const JournalValues pageFields = table == nullptr ? print.pageFields : JournalValues();
+    const std::vector<BatchItem>* batchItems = table != nullptr ? &items : nullptr;
+    // The boxes printedFields keeps whatever the record (their names made once).
+    std::vector<std::pair<int, std::string>> kept;
+    for (int slot = 1; slot <= doc.slotCount(); ++slot)
+        if (const Box& box = doc.box(slot); box.inUse && box.isPrint && (isTextBox(box.type) || !box.dataField.empty()))
+            kept.emplace_back(slot, "box " + std::to_string(slot));
+    recording->fill = [state = recording.get(), &doc, batchItems, pageFields, presetCounters, kept](
+                          std::size_t i, const std::vector<CounterValue>& values, JournalRecordIn& record) {
+        state->counters[i] = asMergeValues(presetCounters.empty() ? values : presetCounters[i]);
+        if (!pageFields.empty()) {
+            record.fields = pageFields;
+            return;
         }
+        RecordMerge& merge = *state->merge;
+        if (batchItems != nullptr)
+            merge.setRecord((*batchItems)[i].row, (*batchItems)[i].number);
+        merge.setCounterValues(state->counters[i]);
+        // As printedFields gives them.
+        record.fields.reserve(kept.size());
+        for (const auto& [slot, name] : kept) {
+            const Box& box = doc.box(slot);
+            const Box& merged = merge.merged(box);
+            if (merged.isPrint)
+                record.fields.push_back({name, isTextBox(box.type) ? merged.attributes.text : std::string(box.dataField)});
+        }
+    };
+
+    if (!overlapped) {
+        const auto recorded = m_journal->recordJob(job, recording->fill);
+        return started(recorded, std::move(recording->counters));
+    }
+
+    // The worker writes the job; this thread goes on once it is staged (its
+    // id and counter values taken), the commit still to come.
+    auto staged = std::make_shared<std::promise<std::pair<JournalJobId, std::vector<RecordMerge::CounterValues>>>>();
+    auto stagedValues = staged->get_future();
+    recording->done = std::async(std::launch::async, [recording, journal = m_journal, staged] {
+        bool told = false;
+        auto recorded = journal->recordJob(recording->job, recording->fill, [&](JournalJobId id) {
+            // Once: a journal set aside and written afresh stages the job again.
+            if (told)
+                return;
+            told = true;
+            staged->set_value({id, recording->counters});
+        });
+        if (!told)
+            staged->set_value({0, {}});
+        return recorded;
     });
+    auto [id, values] = stagedValues.get();
+    if (id == 0)
+        return started(recording->done.get(), {});
+    m_id = id;
+    m_counters = std::move(values);
+    m_pending = recording;
+    return true;
+}
+
+bool PrintJournalEntry::started(const JournalResult<JournalJobId>& recorded,
+                                std::vector<RecordMerge::CounterValues> counters)
+{
     note(m_journal->takeNotice());
     if (!recorded.ok()) {
-        m_counters.assign(count, {});
-        m_capture = false;
+        m_counters.clear();
         note("the print journal cannot be written: " + recorded.error);
         return false;
     }
     m_id = recorded.value;
+    m_counters = std::move(counters);
     return true;
+}
+
+void PrintJournalEntry::awaitWritten()
+{
+    if (!m_pending)
+        return;
+    const std::shared_ptr<Recording> recording = std::move(m_pending);
+    const JournalResult<JournalJobId> recorded = recording->done.get();
+    note(m_journal->takeNotice());
+    if (!recorded.ok()) {
+        // The page was drawn with values the journal does not keep.
+        m_id = 0;
+        note("the print journal cannot be written: " + recorded.error);
+        return;
+    }
+    m_id = recorded.value; // another id only when a damaged journal was set aside meanwhile
 }
 
 bool PrintJournalEntry::resume(JournalJobId id, const std::vector<int>& indices)
 {
+    awaitWritten();
     std::string error;
     m_journal = sharedJournal(m_path, error);
     if (!m_journal) {
@@ -269,35 +361,10 @@ std::string PrintJournalEntry::cupsJobName(int first, int last, const std::strin
     return journalCupsJobName(m_id, first + 1, last + 1, name);
 }
 
-BoxFilter PrintJournalEntry::recordingView(RecordMerge& merge, const Document& doc, int index)
-{
-    if (!active() || !m_capture || index < 0 || static_cast<std::size_t>(index) >= m_fields.size())
-        return [&merge](const Box& box) -> const Box& { return merge.merged(box); };
-    auto* fields = &m_fields[static_cast<std::size_t>(index)];
-    m_drawn[static_cast<std::size_t>(index)] = 1;
-    fields->clear();
-    int lastSlot = 0;
-    return [&merge, &doc, fields, lastSlot](const Box& box) mutable -> const Box& {
-        const Box& merged = merge.merged(box);
-        // The page draws the document's boxes in slot order; a copy starts over.
-        if (doc.slotCount() == 0)
-            return merged;
-        const Box* first = &doc.box(1);
-        if (std::less<const Box*>()(&box, first) || !std::less<const Box*>()(&box, first + doc.slotCount()))
-            return merged;
-        const auto slot = static_cast<int>(&box - first) + 1;
-        if (slot <= lastSlot)
-            fields->clear();
-        lastSlot = slot;
-        if (auto field = printedField(slot, box, merged))
-            fields->push_back(std::move(*field));
-        return merged;
-    };
-}
-
 void PrintJournalEntry::handedOver(int first, int last, bool toFile, const std::string& printer,
                                    const std::string& title, std::time_t since)
 {
+    awaitWritten();
     if (!active())
         return;
     Change change;
@@ -313,6 +380,7 @@ void PrintJournalEntry::handedOver(int first, int last, bool toFile, const std::
 
 void PrintJournalEntry::failed(int first, int last, JournalOutcome outcome, const std::string& reason)
 {
+    awaitWritten();
     if (!active())
         return;
     Change change;
@@ -327,14 +395,9 @@ void PrintJournalEntry::flush() { write(false); }
 
 void PrintJournalEntry::write(bool finishing)
 {
+    awaitWritten();
     if (!active())
         return;
-    std::vector<std::pair<int, JournalValues>> fields;
-    for (std::size_t i = 0; i < m_drawn.size(); ++i)
-        if (m_drawn[i] != 0) {
-            fields.emplace_back(static_cast<int>(i), std::move(m_fields[i]));
-            m_drawn[i] = 0;
-        }
     // The CUPS ids of the jobs handed over, asked before the transaction.
     // The scheduler stamps a job when it takes it, possibly a second before
     // the clock read at the hand-over.
@@ -344,8 +407,6 @@ void PrintJournalEntry::write(bool finishing)
             cupsIds[i] = cupsJobNamed(m_changes[i].printer, m_changes[i].title, m_changes[i].since - 1);
     note(m_journal->inOneTransaction([&] {
         std::string error;
-        if (!fields.empty())
-            error = m_journal->setRecordFields(m_id, fields);
         for (std::size_t i = 0; i < m_changes.size() && error.empty(); ++i) {
             const Change& change = m_changes[i];
             if (!change.handedOver)
@@ -355,8 +416,6 @@ void PrintJournalEntry::write(bool finishing)
             else
                 error = m_journal->addCupsJob(m_id, cupsIds[i], change.first, change.last);
         }
-        if (error.empty())
-            error = m_journal->indexSearch();
         return error.empty() && finishing ? finishFromRecords(*m_journal, m_id) : error;
     }));
     m_changes.clear();
@@ -364,6 +423,7 @@ void PrintJournalEntry::write(bool finishing)
 
 void PrintJournalEntry::settle(std::chrono::milliseconds wait)
 {
+    awaitWritten();
     if (!active())
         return;
     flush();
@@ -385,6 +445,7 @@ void PrintJournalEntry::finish()
 
 std::string PrintJournalEntry::takeProblem()
 {
+    awaitWritten();
     if (m_journal)
         note(m_journal->takeNotice());
     std::string problem;
@@ -567,7 +628,6 @@ JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibr
     what.templateBytes = templateBytesOf(doc, doc.fileName(), doc.modified());
     what.calibration = calibration.isIdentity() ? std::string() : describeCalibration(calibration);
     what.copies = copies;
-    what.fieldsFromRender = true; // the page and batch print draw through the entry's recording view
     return what;
 }
 
@@ -613,6 +673,11 @@ void settleLater(std::unique_ptr<PrintJournalEntry> entry, std::function<void(co
             timer->stop();
             timer->deleteLater();
             tell(shared->takeProblem());
+            // The search index catches up on a turn of its own.
+            QTimer::singleShot(0, [shared] {
+                if (Journal* journal = shared->journal())
+                    journal->indexSearch();
+            });
         }
     });
     timer->start();

@@ -37,17 +37,16 @@ struct JournalPrint {
     int copies = 1;
     JournalJobId repeats = 0;
     JournalValues pageFields;  // what a page without a template printed (a calibration page)
-    // The print path draws each record through recordingView(), which keeps
-    // the fields as printed; otherwise begin() merges each record for them.
-    bool fieldsFromRender = false;
 };
 
 // A print's entry in the journal. Before the first page is sent, begin()
-// writes the job and its records in one commit; that is all a print waits
-// for. What happens after the hand-over (the fields as drawn, CUPS job ids,
-// outcomes, the search index) is kept here and written in one commit by
-// flush(), which settle() and finish() call, and the designer's settleLater()
-// on its event loop.
+// writes the job and its records, each with the fields it prints, in one
+// commit; that is all a print waits for, and a page print need not wait for
+// it while the page is drawn (beginOverlapped). What happens after the
+// hand-over (CUPS job ids, outcomes) is kept here and written in one commit
+// by flush(), which settle() and finish() call, and the designer's
+// settleLater() on its event loop. The records join the search index later,
+// off the print's path (Journal::indexSearch).
 class PrintJournalEntry {
 public:
     explicit PrintJournalEntry(std::string path = Journal::defaultPath());
@@ -63,6 +62,16 @@ public:
     bool begin(const JournalPrint& print, const Document& doc, const DataTable* table,
                const std::vector<BatchItem>& items, const std::string& printer,
                const std::vector<std::vector<CounterValue>>& presetCounters = {});
+    // begin() for a page without data, its commit (the wait for the disk)
+    // left to a worker thread: returns once the job's id and counter values
+    // stand, so that the page can be drawn meanwhile. awaitWritten() must
+    // come before the page is handed over, so that the job is on the disk
+    // first; `doc` must live until then. Should the commit fail, the entry
+    // is no longer active and problem() says why; the print goes ahead.
+    bool beginOverlapped(const JournalPrint& print, const Document& doc, const std::string& printer);
+    // Waits for the commit of beginOverlapped(); nothing to do otherwise.
+    // Every later call of the entry waits for it too.
+    void awaitWritten();
     // Takes up job `id` again to print the records at `indices` (a resume):
     // they are printing again, and print the counter values the journal holds.
     bool resume(JournalJobId id, const std::vector<int>& indices);
@@ -75,18 +84,13 @@ public:
     RecordMerge::CounterValues countersOf(int index) const;
     // The CUPS job-name for records [first, last] (0-based) of this job.
     std::string cupsJobName(int first, int last, const std::string& name) const;
-    // The view that draws journal record `index`: each box as `merge` gives
-    // it, its printed text kept for the journal when the print said
-    // fieldsFromRender. `merge` and `doc` must outlive the drawing.
-    BoxFilter recordingView(RecordMerge& merge, const Document& doc, int index);
 
     // Records [first, last] were handed over: to a file (printed at once) or
     // to CUPS printer `printer` as the job named `title` sent at `since`.
     void handedOver(int first, int last, bool toFile, const std::string& printer = {}, const std::string& title = {},
                     std::time_t since = 0);
     void failed(int first, int last, JournalOutcome outcome, const std::string& reason);
-    // Writes what was kept since begin() or the last flush, in one commit,
-    // and adds the records to the search index.
+    // Writes what was kept since begin() or the last flush, in one commit.
     void flush();
     // Polls CUPS every 250 ms until each job handed over has finished, for
     // at most `wait`; what has not finished by then stays printing and is
@@ -101,6 +105,11 @@ public:
     std::string takeProblem();
 
 private:
+    struct Recording;
+    bool start(const JournalPrint& print, const Document& doc, const DataTable* table,
+               const std::vector<BatchItem>& items, const std::string& printer,
+               const std::vector<std::vector<CounterValue>>& presetCounters, bool overlapped);
+    bool started(const JournalResult<JournalJobId>& recorded, std::vector<RecordMerge::CounterValues> counters);
     void note(const std::string& error);
     // flush(), and with `finishing` finish() in the same commit.
     void write(bool finishing);
@@ -120,9 +129,7 @@ private:
     std::shared_ptr<Journal> m_journal;
     JournalJobId m_id = 0;
     std::vector<RecordMerge::CounterValues> m_counters;
-    bool m_capture = false;
-    std::vector<JournalValues> m_fields; // as drawn, by record
-    std::vector<char> m_drawn;           // whose fields are kept and not yet written
+    std::shared_ptr<Recording> m_pending; // the commit of beginOverlapped, until awaited
     std::vector<Change> m_changes;
     std::string m_problem;
 };
@@ -188,7 +195,8 @@ std::string journalPrinterName(const QPrinter& printer);
 // the window. What is still in the queue then stays printing. `report` hears
 // once of the first thing that went wrong with the journal meanwhile (what
 // the print kept could not be written); with a `context`, only while that
-// object lives.
+// object lives. Last, on another idle turn, the journal's search index takes
+// in a chunk of the records printed since it was last brought up to date.
 void settleLater(std::unique_ptr<PrintJournalEntry> entry,
                  std::function<void(const std::string& problem)> report = {}, QObject* context = nullptr);
 

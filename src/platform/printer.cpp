@@ -92,7 +92,8 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
 }
 
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
-                   const Calibration& calibration, MessageSink* sink, const BoxFilter& view)
+                   const Calibration& calibration, MessageSink* sink, const BoxFilter& view,
+                   const std::function<void()>& beforeHandOver)
 {
     configurePrinter(printer, doc.page(), calibration.pageLengthMm);
     const std::time_t began = std::time(nullptr);
@@ -115,6 +116,8 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
         QCoreApplication::processEvents();
         return !progress->wasCanceled();
     }, view);
+    if (beforeHandOver)
+        beforeHandOver();
     if (!completed) {
         abandonJob(painter, printer, began);
         return false;

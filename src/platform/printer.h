@@ -9,6 +9,7 @@
 #include <QSizeF>
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <memory>
 
@@ -41,9 +42,11 @@ void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLe
 // A calibration other than the identity corrects everything drawn and the
 // paper's height (CalibratedSurface); the identity leaves the job untouched.
 // A view draws each box as it gives it (the journal's counter values).
+// beforeHandOver, when set, runs once the page is drawn and before it goes
+// to the printer or file (or is abandoned): the journal's wait for its commit.
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,
                    const Calibration& calibration = Calibration{}, MessageSink* sink = nullptr,
-                   const BoxFilter& view = {});
+                   const BoxFilter& view = {}, const std::function<void()>& beforeHandOver = {});
 
 // The window-modal progress window `进度框_打印` ("正在打印...", Cancel "取消",
 // caption "打印文件") over `parent`, counting 0..steps; none without a parent.

@@ -6,6 +6,7 @@
 #include "designer/file_toolbar.h"
 #include "designer/journal_window.h"
 #include "journal/journal.h"
+#include "support/pdf_text.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
@@ -23,18 +24,7 @@
 namespace ordavel {
 namespace {
 
-std::string pdfText(const std::string& pdf)
-{
-    std::string text;
-    if (std::FILE* pipe = ::popen(("pdftotext -layout '" + pdf + "' -").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return text;
-}
+using test::pdfText;
 
 bool blank(const QImage& image)
 {

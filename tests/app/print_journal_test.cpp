@@ -7,8 +7,11 @@
 #include "designer/data_panel.h"
 #include "journal/journal.h"
 #include "platform/print_journal.h"
+#include "platform/printer.h"
+#include "support/pdf_text.h"
 
 #include <QElapsedTimer>
+#include <QPrinter>
 
 #include <sqlite3.h>
 
@@ -21,20 +24,9 @@
 namespace ordavel {
 namespace {
 
-namespace fs = std::filesystem;
+using test::pdfText;
 
-std::string pdfText(const std::string& pdf)
-{
-    std::string text;
-    if (std::FILE* pipe = ::popen(("pdftotext -layout '" + pdf + "' -").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return text;
-}
+namespace fs = std::filesystem;
 
 class DesignerJournal : public WindowTest {
 protected:
@@ -184,12 +176,12 @@ TEST_F(DesignerJournal, AJournalThatRefusesWhatFollowsThePagesIsToldOnceAndTheBa
     EXPECT_NE(pdfText(pdf).find("No.002 Bob"), std::string::npos);
     const std::size_t told = prompter.messages.size(); // the batch's own report
 
-    // The job and its records are in; the fields as printed, written on the
+    // The job and its records are in; their outcomes, written on the
     // window's next idle turn, are refused.
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(journalPath().c_str(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db,
-                           "CREATE TRIGGER refuse BEFORE UPDATE OF fields ON records"
+                           "CREATE TRIGGER refuse BEFORE UPDATE OF outcome ON records"
                            " BEGIN SELECT RAISE(ABORT, 'no room left for the journal'); END",
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
@@ -212,6 +204,105 @@ TEST_F(DesignerJournal, ASwitchedOffJournalIsNotTouchedAndCountersPrintNothing)
     EXPECT_FALSE(fs::exists(journalPath()));
     EXPECT_TRUE(prompter.messages.empty());
     EXPECT_EQ(pdfText(pdf).find("No.0"), std::string::npos) << pdfText(pdf);
+}
+
+// A page print whose job is written while the page is drawn, through the
+// entry itself: what the hand-over sees of the journal, and what it prints.
+class OverlappedPage : public DesignerJournal {
+protected:
+    // Prints the page to `pdf`; `jobsAtHandOver` counts the journal's jobs
+    // as another program reads them just before the page is written out.
+    bool print(const std::string& pdf, PrintJournalEntry& entry, std::int64_t& jobsAtHandOver)
+    {
+        page.box(1).attributes.text = "No.${#seq:card:000}";
+        const bool begun = entry.beginOverlapped(designerJournalPrint(page, Calibration{}, JournalKind::Page, 1), page,
+                                                 pdf);
+        const DataTable none;
+        RecordMerge counters(none, true);
+        counters.setCounterValues(entry.countersOf(0));
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        const bool printed = printDocument(
+            page, printer, nullptr, Calibration{}, nullptr,
+            [&counters](const Box& box) -> const Box& { return counters.merged(box); },
+            [&] {
+                entry.awaitWritten();
+                jobsAtHandOver = jobsOnDisk();
+            });
+        if (printed)
+            entry.handedOver(0, 0, true);
+        entry.finish();
+        return begun;
+    }
+    std::int64_t jobsOnDisk() const
+    {
+        sqlite3* db = nullptr;
+        std::int64_t count = -1;
+        if (sqlite3_open_v2(journalPath().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* stmt = nullptr;
+            sqlite3_prepare_v2(db, "SELECT count(*) FROM jobs", -1, &stmt, nullptr);
+            if (sqlite3_step(stmt) == SQLITE_ROW)
+                count = sqlite3_column_int64(stmt, 0);
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        return count;
+    }
+    void SetUp() override
+    {
+        DesignerJournal::SetUp();
+        page.addBox(BoxType::Label, 40, 60, 400, 40);
+        page.box(1).attributes.font = FontSpec{"WenQuanYi Zen Hei", 20};
+    }
+    Document page;
+};
+
+TEST_F(OverlappedPage, IsHandedOverOnlyOnceItsJobIsOnTheDiskAndKeepsTheNumberItPrinted)
+{
+    for (const char* number : {"No.001", "No.002"}) {
+        const std::string pdf = folder.filePath(QStringLiteral("%1.pdf").arg(number)).toStdString();
+        PrintJournalEntry entry(journalPath());
+        std::int64_t jobsAtHandOver = -1;
+        ASSERT_TRUE(print(pdf, entry, jobsAtHandOver));
+        EXPECT_EQ(jobsAtHandOver, number[5] - '0');
+        EXPECT_NE(pdfText(pdf).find(number), std::string::npos) << pdfText(pdf);
+        EXPECT_EQ(entry.takeProblem(), "");
+        auto journal = Journal::open(journalPath()).journal;
+        ASSERT_TRUE(journal);
+        const auto job = journal->job(entry.id()).value;
+        ASSERT_TRUE(job.has_value());
+        EXPECT_EQ(job->outcome, JournalOutcome::Printed);
+        const auto records = journal->records(entry.id()).value;
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].fields, (JournalValues{{"box 1", number}}));
+    }
+}
+
+TEST_F(OverlappedPage, ALockedJournalIsToldOnceAndThePagePrintsWithoutANumber)
+{
+    {
+        PrintJournalEntry made(journalPath());
+        std::int64_t ignored = 0;
+        ASSERT_TRUE(print(folder.filePath(QStringLiteral("first.pdf")).toStdString(), made, ignored));
+    }
+    // Another program holds the journal's write lock longer than a print waits for it.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(journalPath().c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const std::string pdf = folder.filePath(QStringLiteral("page.pdf")).toStdString();
+    PrintJournalEntry entry(journalPath());
+    std::int64_t jobsAtHandOver = -1;
+    EXPECT_FALSE(print(pdf, entry, jobsAtHandOver));
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    EXPECT_FALSE(entry.active());
+    EXPECT_EQ(jobsAtHandOver, 1);
+    EXPECT_NE(entry.takeProblem().find("cannot be written"), std::string::npos);
+    EXPECT_EQ(entry.takeProblem(), "");
+    const std::string text = pdfText(pdf);
+    EXPECT_NE(text.find("No."), std::string::npos) << text;
+    EXPECT_EQ(text.find("No.00"), std::string::npos) << text;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 
 #include "journal/journal.h"
 #include "platform/journal_resume.h"
+#include "support/pdf_text.h"
 #include "support/scripted_prompter.h"
 #include "file/template_writer.h"
 
@@ -28,18 +29,7 @@
 namespace ordavel {
 namespace {
 
-std::string pdfText(const std::string& pdf)
-{
-    std::string text;
-    if (std::FILE* pipe = ::popen(("pdftotext -layout '" + pdf + "' - 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return text;
-}
+using test::pdfText;
 
 // A process id that no process has any more.
 int deadPid()

@@ -14,8 +14,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <random>
 #include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace ordavel;
@@ -84,6 +86,27 @@ protected:
         sqlite3_close(db);
         return value;
     }
+
+    // Another program's write transaction on the journal while it lives:
+    // searches then find the journal locked and leave the index as it is.
+    class OtherWriter {
+    public:
+        explicit OtherWriter(const std::string& path)
+        {
+            sqlite3_open(path.c_str(), &m_db);
+            EXPECT_EQ(sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        ~OtherWriter()
+        {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(m_db);
+        }
+        OtherWriter(const OtherWriter&) = delete;
+        OtherWriter& operator=(const OtherWriter&) = delete;
+
+    private:
+        sqlite3* m_db = nullptr;
+    };
 
     fs::path m_dir;
     std::string m_path;
@@ -405,6 +428,71 @@ TEST_F(JournalFile, TwoProcessesTakingOneCounterNeverShareANumber)
 }
 #endif
 
+TEST_F(JournalFile, AJobIsStagedBeforeItsCommitWithTheIdAndCounterValuesItKeeps)
+{
+    auto journal = open();
+    JournalJobIn in = job(2);
+    for (auto& record : in.records)
+        record.counters = {"parcel"};
+    std::vector<std::int64_t> filled;
+    std::vector<JournalJobId> staged;
+    std::int64_t jobsSeenWhenStaged = -1;
+    const auto recorded = journal->recordJob(
+        in, [&](std::size_t, const std::vector<CounterValue>& values, JournalRecordIn&) {
+            filled.push_back(values.at(0).value);
+        },
+        [&](JournalJobId id) {
+            staged.push_back(id);
+            jobsSeenWhenStaged = number("SELECT count(*) FROM jobs"); // another connection: not committed yet
+        });
+    ASSERT_TRUE(recorded.ok()) << recorded.error;
+    EXPECT_EQ(staged, std::vector<JournalJobId>{recorded.value});
+    EXPECT_EQ(jobsSeenWhenStaged, 0);
+    EXPECT_EQ(number("SELECT count(*) FROM jobs"), 1);
+    EXPECT_EQ(filled, (std::vector<std::int64_t>{1, 2}));
+    const auto records = journal->records(recorded.value).value;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].counters, (std::vector<CounterValue>{{"parcel", 2}}));
+
+    // A job that is not written is never staged.
+    staged.clear();
+    EXPECT_FALSE(journal->recordJob(job(0), {}, [&](JournalJobId id) { staged.push_back(id); }).ok());
+    const OtherWriter locked(m_path);
+    EXPECT_FALSE(journal->recordJob(job(1), {}, [&](JournalJobId id) { staged.push_back(id); }).ok());
+    EXPECT_TRUE(staged.empty());
+}
+
+TEST_F(JournalFile, ThreadsSharingOneJournalTakeEachCounterValueOnce)
+{
+    auto journal = open();
+    constexpr int kThreads = 4;
+    constexpr int kJobs = 15;
+    std::vector<std::thread> threads;
+    std::vector<int> failures(kThreads, 0);
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kJobs; ++i) {
+                JournalJobIn in = job(1);
+                in.records[0].counters = {"shared"};
+                const auto recorded = journal->recordJob(in);
+                failures[t] += recorded.ok() ? 0 : 1;
+                // A window asking meanwhile, from the same connection.
+                if (!journal->countUnfinished("tool").ok() || !journal->listJobs(Query().search("张三")).ok())
+                    ++failures[t];
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
+    std::set<std::int64_t> values;
+    for (const auto& j : journal->listJobs().value)
+        for (const auto& record : journal->records(j.id).value)
+            for (const auto& counter : record.counters)
+                values.insert(counter.value);
+    EXPECT_EQ(values.size(), static_cast<std::size_t>(kThreads * kJobs));
+    EXPECT_EQ(*values.rbegin(), kThreads * kJobs);
+}
+
 TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
 {
     auto journal = open();
@@ -518,9 +606,13 @@ TEST_F(JournalFile, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
             EXPECT_EQ(found, expected) << "\"" << text << "\" " << when;
         }
     };
-    check("with records not yet indexed");
-    ASSERT_EQ(journal->indexSearch(), "");
-    check("with every record indexed");
+    {
+        const OtherWriter locked(m_path);
+        check("with records not yet indexed");
+    }
+    ASSERT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 11);
+    check("with every record indexed by the first search"); // the first search indexed them
+    EXPECT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 0);
 }
 
 TEST_F(JournalFile, PruneDeletesOldFinishedJobsAndTheTemplatesNoneUses)
@@ -603,7 +695,9 @@ TEST_F(JournalFile, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowOnce
     in.records[0].columns = {{"order", "ORD-5150"}};
     const JournalJobId id = journal->recordJob(in).value;
     const auto found = [&](const std::string& text) { return journal->listJobs(Query().search(text)).value.size(); };
+    std::optional<OtherWriter> locked(std::in_place, m_path);
     EXPECT_EQ(found("ord-5150"), 1u); // not yet in the index
+    locked.reset();
     EXPECT_TRUE(journal->records(id).value[0].fieldsPending);
 
     // Written once: a second write of a record's fields is ignored.
@@ -618,8 +712,10 @@ TEST_F(JournalFile, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowOnce
     // Kept as JSON: quotes, backslashes and control characters come back; a stray byte becomes U+FFFD.
     EXPECT_EQ(records[0].fields[0].value, "Ship \"fast\"\\\t\x01 to 王五 ORD-5150 \xef\xbf\xbd");
     EXPECT_TRUE(records[1].fields.empty());
+    locked.emplace(m_path);
     EXPECT_EQ(found("王五 ORD"), 1u);
     EXPECT_EQ(found("other"), 0u);
+    locked.reset();
 
     ASSERT_EQ(journal->indexSearch(), "");
     EXPECT_EQ(found("王五 ORD"), 1u);
@@ -744,11 +840,16 @@ PRAGMA user_version = 1;
         EXPECT_EQ(jobs("客").size(), 25u) << when;
     };
     EXPECT_EQ(number("SELECT upto FROM search_indexed"), 0);
+    std::optional<OtherWriter> locked(std::in_place, m_path);
     searches("before indexing");
+    locked.reset();
     ASSERT_EQ(journal->indexSearch(), "");
     EXPECT_EQ(number("SELECT upto FROM search_indexed"), 20000);
+    locked.emplace(m_path);
     searches("with 20,000 records indexed");
-    ASSERT_EQ(journal->indexSearch(), "");
+    locked.reset();
+    // Unlocked, a search first indexes the next chunk.
+    EXPECT_EQ(jobs("客").size(), 25u);
     EXPECT_EQ(number("SELECT upto FROM search_indexed"), 25000);
     searches("with every record indexed");
     // The index of the older schema was cleared away meanwhile.

@@ -2,6 +2,7 @@
 
 #include "page_output.h"
 
+#include "platform/batch_printer.h"
 #include "platform/cups_jobs.h"
 #include "template_input.h"
 
@@ -234,23 +235,13 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
         // An interruption ends the job after the record being drawn: a job
         // cannot be taken back from CUPS once begun (QPrinter::abort does not
         // stop it), so the records drawn so far are sent and reported as sent.
-        std::size_t drawn = start;
-        bool first = true;
-        while (drawn < end) {
-            const BatchItem& item = batch.items[drawn];
-            merge.setRecord(item.row, item.number);
-            merge.setCounterValues(journal.countersOf(batch.journalIndexOf(drawn)));
-            const BoxFilter view = journal.recordingView(merge, doc, batch.journalIndexOf(drawn));
-            for (int copy = 0; copy < item.copies; ++copy) {
-                if (!first)
-                    printer.newPage();
-                first = false;
-                printPageOn(painter, doc, calibration, {}, view);
-            }
-            std::fprintf(stderr, "%zu/%zu\n", ++drawn, total);
-            if (g_interrupted)
-                break;
-        }
+        int pages = 0;
+        const std::size_t drawn = drawBatchItems(
+            painter, printer, doc, calibration, merge, batch.items, start, end, &journal,
+            [&batch](std::size_t item) { return batch.journalIndexOf(item); }, pages, [total](std::size_t item) {
+                std::fprintf(stderr, "%zu/%zu\n", item + 1, total);
+                return !g_interrupted;
+            });
         const int firstRecord = batch.journalIndexOf(start);
         const int lastRecord = batch.journalIndexOf(drawn - 1);
         if (!painter.end()) {
@@ -290,6 +281,9 @@ void settleJournal(PrintJournalEntry& journal)
 {
     journal.settle(std::chrono::seconds(kJournalSettleSeconds));
     journal.finish();
+    // The pages are out: the search index takes in the records (a chunk of them) now.
+    if (Journal* written = journal.journal(); written != nullptr && journal.active())
+        written->indexSearch();
     if (const std::string problem = journal.takeProblem(); !problem.empty())
         std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", problem.c_str());
 }

@@ -139,7 +139,8 @@ std::string writePng(const Document& doc, const std::string& path, int dpi, cons
 }
 
 std::string printOn(const Document& doc, const std::string& printerName, int copies,
-                    const std::string& jobName, const Calibration& calibration, const BoxFilter& view)
+                    const std::string& jobName, const Calibration& calibration, const BoxFilter& view,
+                    const std::function<void()>& beforeHandOver)
 {
     QPrinter printer(QPrinter::HighResolution);
     if (!printerName.empty()) {
@@ -155,7 +156,7 @@ std::string printOn(const Document& doc, const std::string& printerName, int cop
     printer.setCopyCount(copies);
     printer.setDocName(QString::fromStdString(jobName));
     const std::string refused = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
-    if (!printDocument(doc, printer, nullptr, calibration, nullptr, view))
+    if (!printDocument(doc, printer, nullptr, calibration, nullptr, view, beforeHandOver))
         return refused;
     if (const std::string reason = cupsJobRefusal(); !reason.empty())
         return refused + " (" + reason + ")";

@@ -106,7 +106,6 @@ int run(const std::vector<std::string>& args)
     what.templateBytes = templateBytesOf(doc, input, false);
     what.calibration = calibration.isIdentity() ? std::string() : describeEnglish(calibration);
     what.copies = s.copies;
-    what.fieldsFromRender = true; // both paths below draw through the entry's recording view
     PrintJournalEntry journal;
     if (batchOptions.wanted()) {
         const auto batch = prepareBatch(doc, batchOptions, batchError);
@@ -120,14 +119,17 @@ int run(const std::vector<std::string>& args)
         settleJournal(journal);
         return error.empty() ? 0 : fail(error);
     }
-    journal.begin(what, doc, nullptr, {}, printerName);
+    // The journal's commit goes on while the page is drawn, and is waited for before the page goes out.
+    journal.beginOverlapped(what, doc, printerName);
     const DataTable none;
     RecordMerge counters(none, /*countersOnly=*/true);
     counters.setCounterValues(journal.countersOf(0));
     const std::string title = journal.cupsJobName(0, 0, input);
     const std::time_t handedAt = std::time(nullptr);
-    const std::string error = printOn(doc, printer, s.copies, title, calibration,
-                                      journal.recordingView(counters, doc, 0));
+    const std::string error = printOn(
+        doc, printer, s.copies, title, calibration,
+        [&counters](const Box& box) -> const Box& { return counters.merged(box); },
+        [&journal] { journal.awaitWritten(); });
     if (error.empty())
         journal.handedOver(0, 0, false, printerName, title, handedAt);
     else
