@@ -258,7 +258,10 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
         }
     };
 
-    if (!overlapped) {
+    // A page that prints serial numbers waits for its commit: drawn before it,
+    // numbers the journal then failed to keep (a full disk) would print again
+    // on the next page.
+    if (!overlapped || !counters.empty()) {
         const auto recorded = m_journal->recordJob(job, recording->fill);
         return started(recorded, std::move(recording->counters));
     }

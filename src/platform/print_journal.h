@@ -63,8 +63,9 @@ public:
                const std::vector<BatchItem>& items, const std::string& printer,
                const std::vector<std::vector<CounterValue>>& presetCounters = {});
     // begin() for a page without data, its commit (the wait for the disk)
-    // left to a worker thread: returns once the job's id and counter values
-    // stand, so that the page can be drawn meanwhile. awaitWritten() must
+    // left to a worker thread: returns once the job's id stands, so that the
+    // page can be drawn meanwhile. A page with serial numbers is written
+    // before this returns, as by begin(). awaitWritten() must
     // come before the page is handed over, so that the job is on the disk
     // first; `doc` must live until then. Should the commit fail, the entry
     // is no longer active and problem() says why; the print goes ahead.

@@ -212,11 +212,13 @@ class OverlappedPage : public DesignerJournal {
 protected:
     // Prints the page to `pdf`; `jobsAtHandOver` counts the journal's jobs
     // as another program reads them just before the page is written out.
-    bool print(const std::string& pdf, PrintJournalEntry& entry, std::int64_t& jobsAtHandOver)
+    bool print(const std::string& pdf, PrintJournalEntry& entry, std::int64_t& jobsAtHandOver,
+               const std::string& text = "No.${#seq:card:000}")
     {
-        page.box(1).attributes.text = "No.${#seq:card:000}";
+        page.box(1).attributes.text = text;
         const bool begun = entry.beginOverlapped(designerJournalPrint(page, Calibration{}, JournalKind::Page, 1), page,
                                                  pdf);
+        jobsAtBegin = jobsOnDisk();
         const DataTable none;
         RecordMerge counters(none, true);
         counters.setCounterValues(entry.countersOf(0));
@@ -256,6 +258,7 @@ protected:
         page.box(1).attributes.font = FontSpec{"WenQuanYi Zen Hei", 20};
     }
     Document page;
+    std::int64_t jobsAtBegin = -1;
 };
 
 TEST_F(OverlappedPage, IsHandedOverOnlyOnceItsJobIsOnTheDiskAndKeepsTheNumberItPrinted)
@@ -277,6 +280,19 @@ TEST_F(OverlappedPage, IsHandedOverOnlyOnceItsJobIsOnTheDiskAndKeepsTheNumberItP
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(records[0].fields, (JournalValues{{"box 1", number}}));
     }
+}
+
+TEST_F(OverlappedPage, APageWithoutNumbersMayBeDrawnBeforeItsCommitAPageWithNumbersNot)
+{
+    PrintJournalEntry plain(journalPath());
+    std::int64_t jobsAtHandOver = -1;
+    ASSERT_TRUE(print(folder.filePath(QStringLiteral("plain.pdf")).toStdString(), plain, jobsAtHandOver, "Order 7"));
+    EXPECT_EQ(jobsAtHandOver, 1);
+    // With a serial number the job is on the disk before anything is drawn.
+    PrintJournalEntry numbered(journalPath());
+    ASSERT_TRUE(print(folder.filePath(QStringLiteral("numbered.pdf")).toStdString(), numbered, jobsAtHandOver));
+    EXPECT_EQ(jobsAtBegin, 2);
+    EXPECT_EQ(jobsAtHandOver, 2);
 }
 
 TEST_F(OverlappedPage, ALockedJournalIsToldOnceAndThePagePrintsWithoutANumber)
