@@ -73,17 +73,15 @@ void PainterSurface::setBrushColor(Color color) { m_brushColor = toQColor(color)
 
 double PainterSurface::textLineHeight() const
 {
-    const QFontMetricsF metrics(m_font, m_painter.device());
-    return metrics.height() / m_scaleY;
+    return ordavel::textLineHeight(m_font, m_painter.device()) / m_scaleY;
 }
 
 double PainterSurface::devicePixel() const { return 1.0 / m_scaleY; }
 
 void PainterSurface::drawTextLine(int x, int y, std::string_view utf8)
 {
-    const QFontMetricsF metrics(m_font, m_painter.device());
     m_painter.setPen(QPen(m_textColor));
-    paintTextLine(m_painter, m_font, QPointF(x * m_scaleX, y * m_scaleY + metrics.ascent()),
+    paintTextLine(m_painter, m_font, QPointF(x * m_scaleX, y * m_scaleY + textLineAscent(m_font, m_painter.device())),
                   QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
@@ -159,12 +157,12 @@ double PainterSurface::textWidth(std::string_view utf8) const
 
 void PainterSurface::drawRotatedTextLine(double x, double y, int degrees, std::string_view utf8)
 {
-    const QFontMetricsF metrics(m_font, m_painter.device());
+    const qreal ascent = textLineAscent(m_font, m_painter.device());
     m_painter.save();
     m_painter.translate(x * m_scaleX, y * m_scaleY);
     m_painter.rotate(degrees);
     m_painter.setPen(QPen(m_textColor));
-    paintTextLine(m_painter, m_font, QPointF(0.0, metrics.ascent()),
+    paintTextLine(m_painter, m_font, QPointF(0.0, ascent),
                   QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
     m_painter.restore();
 }

@@ -18,4 +18,7 @@ qreal textLineAdvance(const QFont& font, const QPaintDevice* device, const QStri
     return QFontMetricsF(font, device).horizontalAdvance(text);
 }
 
+qreal textLineHeight(const QFont& font, const QPaintDevice* device) { return QFontMetricsF(font, device).height(); }
+qreal textLineAscent(const QFont& font, const QPaintDevice* device) { return QFontMetricsF(font, device).ascent(); }
+
 } // namespace ordavel

@@ -17,4 +17,9 @@ void paintTextLine(QPainter& painter, const QFont& font, QPointF baseline, const
 // How far `text` in `font` advances on `device`, in its pixels.
 qreal textLineAdvance(const QFont& font, const QPaintDevice* device, const QString& text);
 
+// The height of a line of `font` on `device` and, of it, the part above the
+// baseline, in its pixels.
+qreal textLineHeight(const QFont& font, const QPaintDevice* device);
+qreal textLineAscent(const QFont& font, const QPaintDevice* device);
+
 } // namespace ordavel
