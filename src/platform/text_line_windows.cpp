@@ -9,6 +9,8 @@
 #include <QTextLayout>
 #include <QTextOption>
 
+#include <algorithm>
+
 namespace ordavel {
 
 namespace {
@@ -85,6 +87,16 @@ void fillTextOutlines(QPainter& painter, const QFont& font, QPointF baseline, co
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
             outlines.addPath(raw.pathForGlyph(glyphs[i]).translated(positions[i]));
     }
+    // Underline and strike-out, which outlines do not carry, as the painter
+    // draws them: the font's line width, across the line's advance.
+    const QFontMetricsF metrics(scale.large);
+    const qreal width = laid.line.naturalTextWidth();
+    const qreal baselineY = laid.line.ascent();
+    const qreal thickness = std::max<qreal>(metrics.lineWidth(), 1.0);
+    if (font.underline())
+        outlines.addRect(QRectF(0.0, baselineY + metrics.underlinePos(), width, thickness));
+    if (font.strikeOut())
+        outlines.addRect(QRectF(0.0, baselineY - metrics.strikeOutPos(), width, thickness));
     // Glyph positions lie on the line's baseline, its ascent below the layout's top.
     QTransform place;
     place.translate(baseline.x(), baseline.y());

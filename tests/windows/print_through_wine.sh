@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Prints the sample waybill under Wine to a cups-pdf queue (Wine hands its
+# Prints a template under Wine to a cups-pdf queue (Wine hands its
 # printers to CUPS through its PostScript driver) twice: with ordavel-cli.exe
 # print, and with the designer's own command line, `ordavel.exe 运单.oxf -p`
 # (a template named in Chinese, the print dialog answered with Enter under
