@@ -144,9 +144,9 @@ END;
 )sql";
 
 // Adds up to 20,000 records above search_indexed.upto to the search index,
-// oldest first, and moves the mark past them. A print's records normally
-// join in the same call; a backlog (a journal just upgraded) is worked off
-// over several prints, each adding a bounded delay after its pages are out.
+// oldest first, and moves the mark past them. A print's records join in
+// one call after its pages are out; a backlog (a journal just upgraded) is
+// worked off over several calls, each a bounded delay.
 constexpr const char* kIndexSearch = R"sql(
 INSERT INTO record_text(rowid, search_text)
   SELECT id, search_text FROM records WHERE id > (SELECT upto FROM search_indexed) ORDER BY id LIMIT 20000;

@@ -75,27 +75,42 @@ std::string templateBytesOf(const Document& doc, const std::string& path, bool m
     return templateBytes(doc, sink).value_or(std::string());
 }
 
-std::optional<JournalValue> printedField(int slot, const Box& box, const Box& merged)
-{
-    if (!box.inUse || !box.isPrint || (!isTextBox(box.type) && box.dataField.empty()) || !merged.isPrint)
-        return std::nullopt;
-    // A box of another type that takes a column keeps the column's name.
-    return JournalValue{"box " + std::to_string(slot),
-                        isTextBox(box.type) ? merged.attributes.text : std::string(box.dataField)};
-}
+namespace {
 
-JournalValues printedFields(const Document& doc, RecordMerge& merge)
-{
-    JournalValues fields;
-    for (int index = 1; index <= doc.slotCount(); ++index) {
-        const Box& box = doc.box(index);
-        if (!box.inUse || !box.isPrint || (!isTextBox(box.type) && box.dataField.empty()))
-            continue;
-        if (auto field = printedField(index, box, merge.merged(box)))
-            fields.push_back(std::move(*field));
+// The boxes whose printed text the journal keeps, named once for a document
+// and then asked of each record: every printed text box, and a box of another
+// type that takes a column (by the column's name).
+class PrintedFieldBoxes {
+public:
+    explicit PrintedFieldBoxes(const Document& doc) : m_doc(&doc)
+    {
+        for (int slot = 1; slot <= doc.slotCount(); ++slot)
+            if (const Box& box = doc.box(slot);
+                box.inUse && box.isPrint && (isTextBox(box.type) || !box.dataField.empty()))
+                m_boxes.emplace_back(slot, "box " + std::to_string(slot));
     }
-    return fields;
-}
+
+    JournalValues of(RecordMerge& merge) const
+    {
+        JournalValues fields;
+        fields.reserve(m_boxes.size());
+        for (const auto& [slot, name] : m_boxes) {
+            const Box& box = m_doc->box(slot);
+            const Box& merged = merge.merged(box);
+            if (merged.isPrint)
+                fields.push_back({name, isTextBox(box.type) ? merged.attributes.text : std::string(box.dataField)});
+        }
+        return fields;
+    }
+
+private:
+    const Document* m_doc;
+    std::vector<std::pair<int, std::string>> m_boxes;
+};
+
+} // namespace
+
+JournalValues printedFields(const Document& doc, RecordMerge& merge) { return PrintedFieldBoxes(doc).of(merge); }
 
 DataTable tableOfRecords(const std::vector<JournalRecord>& records, const std::string& dataSource)
 {
@@ -232,13 +247,9 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
     // The print draws the same merge of the same values.
     const JournalValues pageFields = table == nullptr ? print.pageFields : JournalValues();
     const std::vector<BatchItem>* batchItems = table != nullptr ? &items : nullptr;
-    // The boxes printedFields keeps whatever the record (their names made once).
-    std::vector<std::pair<int, std::string>> kept;
-    for (int slot = 1; slot <= doc.slotCount(); ++slot)
-        if (const Box& box = doc.box(slot); box.inUse && box.isPrint && (isTextBox(box.type) || !box.dataField.empty()))
-            kept.emplace_back(slot, "box " + std::to_string(slot));
-    recording->fill = [state = recording.get(), &doc, batchItems, pageFields, presetCounters, kept](
-                          std::size_t i, const std::vector<CounterValue>& values, JournalRecordIn& record) {
+    recording->fill = [state = recording.get(), batchItems, pageFields, presetCounters,
+                       boxes = PrintedFieldBoxes(doc)](std::size_t i, const std::vector<CounterValue>& values,
+                                                       JournalRecordIn& record) {
         state->counters[i] = asMergeValues(presetCounters.empty() ? values : presetCounters[i]);
         if (!pageFields.empty()) {
             record.fields = pageFields;
@@ -248,14 +259,7 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
         if (batchItems != nullptr)
             merge.setRecord((*batchItems)[i].row, (*batchItems)[i].number);
         merge.setCounterValues(state->counters[i]);
-        // As printedFields gives them.
-        record.fields.reserve(kept.size());
-        for (const auto& [slot, name] : kept) {
-            const Box& box = doc.box(slot);
-            const Box& merged = merge.merged(box);
-            if (merged.isPrint)
-                record.fields.push_back({name, isTextBox(box.type) ? merged.attributes.text : std::string(box.dataField)});
-        }
+        record.fields = boxes.of(merge);
     };
 
     // A page that prints serial numbers waits for its commit: drawn before it,

@@ -156,8 +156,6 @@ std::string finishFromRecords(Journal& journal, JournalJobId id);
 // What the journal keeps of one record: each printed box's text as `merge`
 // gives it ("box N" by slot).
 JournalValues printedFields(const Document& doc, RecordMerge& merge);
-// The entry of box `slot` (`merged`: as it printed) among printedFields, if any.
-std::optional<JournalValue> printedField(int slot, const Box& box, const Box& merged);
 
 // The bytes a print keeps of its template: the file's own when the document
 // is as loaded from `path`, else the document written out afresh.

@@ -6,6 +6,7 @@
 #include "designer/data_panel.h"
 #include "designer/paper_panel.h"
 #include "designer/work_area.h"
+#include "support/pdf_text.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -211,14 +212,7 @@ TEST_F(DataPanelTest, PrintAsksForRecordsAndPrintsThemAsOneJob)
     EXPECT_EQ(prompter.messages.back().text, "已打印记录：3,1（共 2 页）");
     EXPECT_EQ(prompter.messages.back().icon, MessageIcon::Information);
 
-    std::string text;
-    if (std::FILE* pipe = ::popen(("pdftotext -layout '" + pdf + "' -").c_str(), "r")) {
-        char buffer[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            text.append(buffer, n);
-        ::pclose(pipe);
-    }
+    const std::string text = test::pdfText(pdf);
     // Page by page: record 3 numbered 1, then record 1 numbered 2.
     const auto cyd = text.find("Cyd 1");
     const auto page = text.find('\f');
