@@ -186,23 +186,58 @@ const std::string* RecordMerge::pictureBytes(const std::string& path)
     return &m_pictures.emplace(path, std::move(bytes)).first->second;
 }
 
+RecordMerge::Change RecordMerge::changeOf(const Box& box) const
+{
+    if (!box.inUse || !box.isPrint)
+        return Change::None;
+    const bool placeholders = isTextType(box.type) && hasPlaceholders(box.attributes.text);
+    if (m_countersOnly)
+        return placeholders && box.attributes.text.find(kCounterFieldPrefix) != std::string::npos ? Change::Text
+                                                                                                  : Change::None;
+    if (!box.dataField.empty())
+        return Change::Field;
+    return placeholders ? Change::Text : Change::None;
+}
+
+void RecordMerge::substituteText(const Box& box, std::string& out)
+{
+    out.clear();
+    const auto look = [this](std::string_view name) { return lookup(name); };
+    if (m_countersOnly)
+        substituteCounters(box.attributes.text, look, out);
+    else
+        substituteFields(box.attributes.text, look, out);
+}
+
+std::string_view RecordMerge::printedText(const Box& box, bool& printed)
+{
+    switch (changeOf(box)) {
+    case Change::None:
+        printed = box.isPrint;
+        return box.attributes.text;
+    case Change::Text:
+        printed = true;
+        substituteText(box, m_textScratch);
+        return m_textScratch;
+    case Change::Field:
+        break;
+    }
+    if (box.type != BoxType::DatePicker && box.type != BoxType::PicBox) {
+        printed = true;
+        return lookup(box.dataField);
+    }
+    const Box& whole = merged(box);
+    printed = whole.isPrint;
+    return whole.attributes.text;
+}
+
 const Box& RecordMerge::merged(const Box& box)
 {
-    const bool placeholders = isTextType(box.type) && hasPlaceholders(box.attributes.text);
-    if (m_countersOnly) {
-        if (!box.inUse || !box.isPrint || !placeholders
-            || box.attributes.text.find(kCounterFieldPrefix) == std::string::npos)
-            return box;
-        m_scratch = box;
-        m_textScratch.clear();
-        substituteCounters(box.attributes.text, [this](std::string_view name) { return lookup(name); }, m_textScratch);
-        m_scratch.attributes.text.swap(m_textScratch);
-        return m_scratch;
-    }
-    if (!box.inUse || !box.isPrint || (!placeholders && box.dataField.empty()))
+    const Change change = changeOf(box);
+    if (change == Change::None)
         return box;
     m_scratch = box;
-    if (!box.dataField.empty()) {
+    if (change == Change::Field) {
         const std::string_view value = lookup(box.dataField);
         switch (box.type) {
         case BoxType::DatePicker:
@@ -235,8 +270,7 @@ const Box& RecordMerge::merged(const Box& box)
         }
         return m_scratch;
     }
-    m_textScratch.clear();
-    substituteFields(box.attributes.text, [this](std::string_view name) { return lookup(name); }, m_textScratch);
+    substituteText(box, m_textScratch);
     m_scratch.attributes.text.swap(m_textScratch);
     return m_scratch;
 }

@@ -58,6 +58,9 @@ public:
     // `box` itself when nothing in it depends on the record; otherwise a
     // merged copy that stays valid until the next call.
     const Box& merged(const Box& box);
+    // The text merged(box) prints, without copying the box, and whether it
+    // prints at all; valid until the next call.
+    std::string_view printedText(const Box& box, bool& printed);
 
     // Problems met so far, one line each ("第 3 条记录：..."), at most
     // kMaxWarnings kept; warningCount() counts them all.
@@ -66,6 +69,11 @@ public:
     std::size_t warningCount() const { return m_warningCount; }
 
 private:
+    // What merged() changes of a box: nothing, its text, or what its data field gives.
+    enum class Change { None, Text, Field };
+    Change changeOf(const Box& box) const;
+    // The box's text with its placeholders (only counters, with countersOnly) replaced.
+    void substituteText(const Box& box, std::string& out);
     std::string_view lookup(std::string_view name) const;
     std::string_view counterText(std::string_view placeholder) const;
     void warn(const std::string& what);

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -447,6 +448,25 @@ bool isWellFormedUtf8(std::string_view text)
     return true;
 }
 
+// How appendJsonString treats each byte: copied as it is (printable ASCII),
+// escaped, the lead byte of a three-byte sequence whose second byte may be
+// any continuation byte (most of a Chinese text), or checked in full.
+enum JsonByte : unsigned char { kJsonPlain, kJsonEscape, kJsonLead3, kJsonCheck };
+constexpr std::array<unsigned char, 256> kJsonBytes = [] {
+    std::array<unsigned char, 256> kinds{};
+    for (int c = 0; c < 256; ++c) {
+        if (c < 0x20 || c == '"' || c == '\\')
+            kinds[c] = kJsonEscape;
+        else if (c < 0x80)
+            kinds[c] = kJsonPlain;
+        else if ((c >= 0xe1 && c <= 0xec) || c == 0xee || c == 0xef)
+            kinds[c] = kJsonLead3;
+        else
+            kinds[c] = kJsonCheck;
+    }
+    return kinds;
+}();
+
 // A JSON string of `text` as nlohmann::json writes it (UTF-8 kept, invalid
 // bytes as U+FFFD), without building a JSON value first: a print writes
 // thousands of these.
@@ -462,11 +482,17 @@ void appendJsonString(std::string& out, std::string_view text)
     };
     for (std::size_t i = 0; i < size;) {
         const unsigned char c = bytes[i];
-        if (c < 0x80) {
-            if (c >= 0x20 && c != '"' && c != '\\') {
-                ++i;
+        switch (kJsonBytes[c]) {
+        case kJsonPlain:
+            ++i;
+            continue;
+        case kJsonLead3:
+            if (i + 2 < size && (bytes[i + 1] & 0xc0) == 0x80 && (bytes[i + 2] & 0xc0) == 0x80) {
+                i += 3;
                 continue;
             }
+            break;
+        case kJsonEscape:
             flush(i);
             switch (c) {
             case '"': out += "\\\""; break;
@@ -483,13 +509,8 @@ void appendJsonString(std::string& out, std::string_view text)
             }
             plain = ++i;
             continue;
-        }
-        // Most of a Chinese text: a three-byte sequence without the lead
-        // bytes whose second byte has a narrower range.
-        if (((c >= 0xe1 && c <= 0xec) || c == 0xee || c == 0xef) && i + 2 < size
-            && (bytes[i + 1] & 0xc0) == 0x80 && (bytes[i + 2] & 0xc0) == 0x80) {
-            i += 3;
-            continue;
+        default:
+            break;
         }
         const std::size_t length = wellFormedLength(text, i);
         if (length > 0) {
@@ -728,7 +749,7 @@ struct Journal::State {
     sqlite3* db = nullptr;
     int version = 0;
     std::string notice;
-    StatementCache statements;
+    mutable StatementCache statements; // reads keep theirs too
     bool nested = false;         // inside inOneTransaction: writes join its transaction
     DbError nestedError;         // the first failure within it
     // The file opened, to tell when another program moved it away.
@@ -746,7 +767,7 @@ struct Journal::State {
         db = nullptr;
     }
 
-    Statement kept(const char* sql) { return Statement(statements, db, sql); }
+    Statement kept(const char* sql) const { return Statement(statements, db, sql); }
 
     // Opens the file, sets WAL and full synchronous commits and brings the
     // schema to kSchemaVersion.
@@ -1132,21 +1153,22 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         std::vector<std::vector<CounterValue>> taken;
         if (DbError error = s.takeCounterBlocks(job.records, taken); error.code != SQLITE_OK)
             return error;
-        JournalRecordIn filled;
+        JournalValues filled;
         std::string fields, columns, names, search;
         const std::string noNames = "[]";
         for (std::size_t i = 0; i < job.records.size(); ++i) {
             const JournalRecordIn* in = &job.records[i];
             const std::vector<CounterValue>& values = taken[i];
+            const JournalValues* printed = &in->fields;
             if (fill) {
-                filled = *in;
+                filled = in->fields;
                 fill(i, values, filled);
-                in = &filled;
+                printed = &filled;
             }
             // Fields that follow later are stored as '' (not yet known).
-            fields = in->fieldsLater ? std::string() : valuesJson(in->fields);
+            fields = in->fieldsLater ? std::string() : valuesJson(*printed);
             columns = valuesJson(in->columns);
-            search = searchTextOf(in->fieldsLater ? JournalValues() : in->fields, in->columns);
+            search = searchTextOf(in->fieldsLater ? JournalValues() : *printed, in->columns);
             record.reset();
             record.bind(1, id).bind(2, static_cast<std::int64_t>(i)).bind(3, in->number).bind(4, in->copies)
                 .bindStatic(5, fields).bindStatic(6, columns).bindStatic(7, outcome)
@@ -1529,9 +1551,10 @@ JournalResult<std::optional<JournalJob>> Journal::job(JournalJobId id) const
     const std::lock_guard hold(m_state->mutex);
     JournalResult<std::optional<JournalJob>> result;
     const State& s = *m_state;
-    const std::string sql = std::string("SELECT ") + kJobColumns + " FROM jobs WHERE id = ?1";
+    // Asked after every print: prepared once.
+    static const std::string sql = std::string("SELECT ") + kJobColumns + " FROM jobs WHERE id = ?1";
     result.error = s.read([&]() -> DbError {
-        Statement select(s.db, sql.c_str());
+        Statement select(s.kept(sql.c_str()));
         select.bind(1, id);
         if (select.step())
             result.value = jobFrom(select);

@@ -154,9 +154,10 @@ struct JournalResult {
 
 // Called by recordJob for each record, after its counter values were taken
 // and before it is stored, within the same transaction: the place to merge
-// the values into the record's printed fields.
+// the values into the record's printed fields (`fields` holds the record's
+// own when called, and is stored as the filler leaves it).
 using JournalRecordFiller =
-    std::function<void(std::size_t index, const std::vector<CounterValue>& counters, JournalRecordIn& record)>;
+    std::function<void(std::size_t index, const std::vector<CounterValue>& counters, JournalValues& fields)>;
 
 class Journal {
 public:

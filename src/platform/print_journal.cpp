@@ -90,16 +90,23 @@ public:
                 m_boxes.emplace_back(slot, "box " + std::to_string(slot));
     }
 
+    // Appends the boxes' printed texts for the merge's record to `fields`.
+    void into(RecordMerge& merge, JournalValues& fields) const
+    {
+        fields.reserve(fields.size() + m_boxes.size());
+        for (const auto& [slot, name] : m_boxes) {
+            const Box& box = m_doc->box(slot);
+            bool printed = false;
+            const std::string_view text = merge.printedText(box, printed);
+            if (printed)
+                fields.push_back({name, isTextBox(box.type) ? std::string(text) : box.dataField});
+        }
+    }
+
     JournalValues of(RecordMerge& merge) const
     {
         JournalValues fields;
-        fields.reserve(m_boxes.size());
-        for (const auto& [slot, name] : m_boxes) {
-            const Box& box = m_doc->box(slot);
-            const Box& merged = merge.merged(box);
-            if (merged.isPrint)
-                fields.push_back({name, isTextBox(box.type) ? merged.attributes.text : std::string(box.dataField)});
-        }
+        into(merge, fields);
         return fields;
     }
 
@@ -249,17 +256,17 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
     const std::vector<BatchItem>* batchItems = table != nullptr ? &items : nullptr;
     recording->fill = [state = recording.get(), batchItems, pageFields, presetCounters,
                        boxes = PrintedFieldBoxes(doc)](std::size_t i, const std::vector<CounterValue>& values,
-                                                       JournalRecordIn& record) {
+                                                       JournalValues& fields) {
         state->counters[i] = asMergeValues(presetCounters.empty() ? values : presetCounters[i]);
         if (!pageFields.empty()) {
-            record.fields = pageFields;
+            fields = pageFields;
             return;
         }
         RecordMerge& merge = *state->merge;
         if (batchItems != nullptr)
             merge.setRecord((*batchItems)[i].row, (*batchItems)[i].number);
         merge.setCounterValues(state->counters[i]);
-        record.fields = boxes.of(merge);
+        boxes.into(merge, fields);
     };
 
     // A page that prints serial numbers waits for its commit: drawn before it,

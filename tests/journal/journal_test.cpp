@@ -321,10 +321,10 @@ TEST_F(JournalFile, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
     for (auto& record : in.records)
         record.counters = {"waybill"};
     std::vector<std::int64_t> seen;
-    const auto first = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalRecordIn& record) {
+    const auto first = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalValues& fields) {
         ASSERT_EQ(values.size(), 1u);
         seen.push_back(values[0].value);
-        record.fields.push_back({"no", std::to_string(values[0].value)});
+        fields.push_back({"no", std::to_string(values[0].value)});
     });
     ASSERT_TRUE(first.ok()) << first.error;
     EXPECT_EQ(seen, (std::vector<std::int64_t>{1, 2, 3}));
@@ -371,7 +371,7 @@ TEST_F(JournalFile, RecordsTakingDifferentCountersGetThemInRecordOrder)
     in.records[1].counters = {"parcel"};
     in.records[3].counters = {"order"};
     std::vector<std::vector<CounterValue>> given;
-    const auto id = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalRecordIn&) {
+    const auto id = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalValues&) {
         given.push_back(values);
     });
     ASSERT_TRUE(id.ok()) << id.error;
@@ -438,7 +438,7 @@ TEST_F(JournalFile, AJobIsStagedBeforeItsCommitWithTheIdAndCounterValuesItKeeps)
     std::vector<JournalJobId> staged;
     std::int64_t jobsSeenWhenStaged = -1;
     const auto recorded = journal->recordJob(
-        in, [&](std::size_t, const std::vector<CounterValue>& values, JournalRecordIn&) {
+        in, [&](std::size_t, const std::vector<CounterValue>& values, JournalValues&) {
             filled.push_back(values.at(0).value);
         },
         [&](JournalJobId id) {
