@@ -234,5 +234,44 @@ TEST_F(MergeTest, CounterFieldsPrintTheRecordsValuesAndAPageWithoutDataKeepsItsO
     EXPECT_EQ(&page.merged(doc.box(label)), &doc.box(label));
 }
 
+// The journal keeps each box's text through printedText: it must say what
+// merged() draws, for every kind of box and record, with and without data.
+TEST_F(MergeTest, PrintedTextIsTheMergedBoxsTextWithoutCopyingIt)
+{
+    doc.box(label).attributes.text = "No.${#seq:n:000} ${姓名}";
+    const int hidden = doc.addBox(BoxType::EditBox, 0, 0);
+    doc.box(hidden).attributes.text = "${姓名}";
+    doc.box(hidden).isPrint = false;
+    const int whole = doc.addBox(BoxType::EditBox, 0, 0);
+    doc.box(whole).attributes.text = "typed ${数量}";
+    doc.box(whole).dataField = "姓名";
+    const DataTable none;
+    for (const bool countersOnly : {false, true}) {
+        RecordMerge viaBox(countersOnly ? none : table, countersOnly);
+        RecordMerge viaText(countersOnly ? none : table, countersOnly);
+        for (int row = 0; row < 3; ++row) {
+            for (RecordMerge* merge : {&viaBox, &viaText}) {
+                merge->setRecord(row, row + 1);
+                merge->setCounterValues({{"n", row + 40}});
+            }
+            for (int slot = 1; slot <= doc.slotCount(); ++slot) {
+                const Box& box = doc.box(slot);
+                bool printed = false;
+                const std::string printedText(viaText.printedText(box, printed));
+                const Box& merged = viaBox.merged(box);
+                EXPECT_EQ(printedText, merged.attributes.text) << "slot " << slot << " row " << row << " " << countersOnly;
+                EXPECT_EQ(printed, merged.isPrint) << "slot " << slot << " row " << row << " " << countersOnly;
+            }
+        }
+        EXPECT_EQ(viaText.warningCount(), viaBox.warningCount());
+    }
+    RecordMerge merge(table);
+    merge.setRecord(0, 1);
+    merge.setCounterValues({{"n", 7}});
+    bool printed = false;
+    EXPECT_EQ(merge.printedText(doc.box(label), printed), "No.007 张三");
+    EXPECT_EQ(merge.printedText(doc.box(whole), printed), "张三");
+}
+
 } // namespace
 } // namespace ordavel
