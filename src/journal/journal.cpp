@@ -15,7 +15,9 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
 #include <unordered_map>
 
@@ -31,7 +33,7 @@ constexpr int kBusyTimeoutMs = 1500;
 
 // The schema this program writes. Version 1 is the first one released; each
 // later step moves a file forward by one version.
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 
 constexpr const char* kSchemaV1 = R"sql(
 CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
@@ -142,6 +144,18 @@ WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
   INSERT INTO record_text(record_text, rowid, search_text) VALUES ('delete', old.id, old.search_text);
   INSERT INTO record_text(rowid, search_text) VALUES (new.id, new.search_text);
 END;
+)sql";
+
+// Version 5: each record's counter values in its own row (counter_values,
+// JSON [[name, value], ...], '' for none) rather than a row each in
+// record_counters, so that a print writes one row per record. Only records
+// that took counter values are rewritten by the upgrade.
+constexpr const char* kSchemaV5 = R"sql(
+ALTER TABLE records ADD COLUMN counter_values TEXT NOT NULL DEFAULT '';
+UPDATE records SET counter_values = (SELECT json_group_array(json_array(rc.name, rc.value))
+    FROM record_counters rc WHERE rc.record_id = records.id)
+  WHERE id IN (SELECT record_id FROM record_counters);
+DROP TABLE record_counters;
 )sql";
 
 // Adds up to 20,000 records above search_indexed.upto to the search index,
@@ -546,6 +560,38 @@ std::string valuesJson(const JournalValues& values)
     return text;
 }
 
+// valuesJson for the records of one job, which repeat the same names: each
+// name's JSON is kept from one record to the next, and the text is written
+// into the caller's string.
+class ValuesJsonWriter {
+public:
+    void write(const JournalValues& values, std::string& text)
+    {
+        if (m_names.size() < values.size())
+            m_names.resize(values.size());
+        text.clear();
+        text += '[';
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            auto& [name, opening] = m_names[i];
+            if (opening.empty() || name != values[i].name) {
+                name = values[i].name;
+                opening = "[";
+                appendJsonString(opening, name);
+                opening += ',';
+            }
+            if (i > 0)
+                text += ',';
+            text += opening;
+            appendJsonString(text, values[i].value);
+            text += ']';
+        }
+        text += ']';
+    }
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_names; // a name and its JSON up to the value: ["name",
+};
+
 JournalValues valuesFromJson(const std::string& text)
 {
     JournalValues values;
@@ -569,6 +615,40 @@ std::string namesJson(const std::vector<std::string>& names)
     return text + "]";
 }
 
+// A record's counter values as stored: [["name",17],...], "" for none.
+std::string countersJson(const std::vector<CounterValue>& values)
+{
+    if (values.empty())
+        return {};
+    std::string text = "[";
+    for (const auto& value : values) {
+        if (text.size() > 1)
+            text += ',';
+        text += '[';
+        appendJsonString(text, value.name);
+        text += ',';
+        text += std::to_string(value.value);
+        text += ']';
+    }
+    return text + "]";
+}
+
+// The counter values stored by countersJson, by name.
+std::vector<CounterValue> countersFromJson(const std::string& text)
+{
+    std::vector<CounterValue> values;
+    if (text.empty())
+        return values;
+    const nlohmann::json array = nlohmann::json::parse(text, nullptr, false);
+    if (!array.is_array())
+        return values;
+    for (const auto& pair : array)
+        if (pair.is_array() && pair.size() == 2 && pair[0].is_string() && pair[1].is_number_integer())
+            values.push_back({pair[0].get<std::string>(), pair[1].get<std::int64_t>()});
+    std::sort(values.begin(), values.end(), [](const CounterValue& a, const CounterValue& b) { return a.name < b.name; });
+    return values;
+}
+
 std::vector<std::string> namesFromJson(const std::string& text)
 {
     std::vector<std::string> names;
@@ -583,22 +663,35 @@ std::vector<std::string> namesFromJson(const std::string& text)
 // Every value a record printed, one a line: what --search looks through. A
 // column's value found within a printed field's text is left out: whatever
 // matches it matches the field, and the index is spared the repetition.
-std::string searchTextOf(const JournalValues& fields, const JournalValues& columns)
+void searchTextInto(const JournalValues& fields, const JournalValues& columns, std::string& text)
 {
-    std::string text;
+    text.clear();
     for (const auto& value : fields) {
         if (!text.empty())
             text += '\n';
         text += value.value;
     }
     const std::size_t printed = text.size();
+    const auto isPrinted = [&](const std::string& value) {
+        // Most often a box prints the column alone.
+        for (const auto& field : fields)
+            if (field.value == value)
+                return true;
+        return std::string_view(text).substr(0, printed).find(value) != std::string_view::npos;
+    };
     for (const auto& value : columns) {
-        if (value.value.empty() || std::string_view(text).substr(0, printed).find(value.value) != std::string_view::npos)
+        if (value.value.empty() || isPrinted(value.value))
             continue;
         if (!text.empty())
             text += '\n';
         text += value.value;
     }
+}
+
+std::string searchTextOf(const JournalValues& fields, const JournalValues& columns)
+{
+    std::string text;
+    searchTextInto(fields, columns, text);
     return text;
 }
 
@@ -834,6 +927,10 @@ struct Journal::State {
         if (error.code == SQLITE_OK && at == 3) {
             error = exec(db, kSchemaV4);
             at = 4;
+        }
+        if (error.code == SQLITE_OK && at == 4) {
+            error = exec(db, kSchemaV5);
+            at = 5;
         }
         if (error.code == SQLITE_OK)
             error = exec(db, ("PRAGMA user_version=" + std::to_string(at)).c_str());
@@ -1146,15 +1243,16 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         const JournalJobId id = sqlite3_last_insert_rowid(s.db);
 
         Statement record(s.kept("INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome,"
-                                " counter_names, search_text) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"));
-        Statement counter(s.kept("INSERT INTO record_counters(record_id, name, value) VALUES (?1, ?2, ?3)"));
+                                " counter_names, search_text, counter_values)"
+                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)"));
         if (!record.prepared())
             return s.fail(record);
         std::vector<std::vector<CounterValue>> taken;
         if (DbError error = s.takeCounterBlocks(job.records, taken); error.code != SQLITE_OK)
             return error;
         JournalValues filled;
-        std::string fields, columns, names, search;
+        ValuesJsonWriter fieldsJson, columnsJson;
+        std::string fields, columns, names, search, counterValues;
         const std::string noNames = "[]";
         for (std::size_t i = 0; i < job.records.size(); ++i) {
             const JournalRecordIn* in = &job.records[i];
@@ -1166,23 +1264,19 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
                 printed = &filled;
             }
             // Fields that follow later are stored as '' (not yet known).
-            fields = in->fieldsLater ? std::string() : valuesJson(*printed);
-            columns = valuesJson(in->columns);
-            search = searchTextOf(in->fieldsLater ? JournalValues() : *printed, in->columns);
+            if (in->fieldsLater)
+                fields.clear();
+            else
+                fieldsJson.write(*printed, fields);
+            columnsJson.write(in->columns, columns);
+            searchTextInto(in->fieldsLater ? JournalValues() : *printed, in->columns, search);
             record.reset();
             record.bind(1, id).bind(2, static_cast<std::int64_t>(i)).bind(3, in->number).bind(4, in->copies)
                 .bindStatic(5, fields).bindStatic(6, columns).bindStatic(7, outcome)
                 .bindStatic(8, in->counters.empty() ? noNames : (names = namesJson(in->counters)))
-                .bindStatic(9, search);
+                .bindStatic(9, search).bindStatic(10, counterValues = countersJson(values));
             if (record.step(), record.code() != SQLITE_OK)
                 return s.fail(record);
-            const std::int64_t recordId = sqlite3_last_insert_rowid(s.db);
-            for (const auto& value : values) {
-                counter.reset();
-                counter.bind(1, recordId).bindStatic(2, value.name).bind(3, value.value);
-                if (counter.step(), counter.code() != SQLITE_OK)
-                    return s.fail(counter);
-            }
         }
         result.value = id;
         if (!job.searchIndexLater)
@@ -1349,27 +1443,42 @@ std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastI
             || outcome == JournalOutcome::Queued)
             return {};
         // Give counter values back, the last taken first, while each is still
-        // the newest of its counter.
-        Statement held(s.kept("SELECT rc.record_id, rc.name, rc.value FROM record_counters rc JOIN records r"
-                             " ON r.id = rc.record_id WHERE r.job_id = ?1 AND r.idx BETWEEN ?2 AND ?3"
-                             " ORDER BY rc.value DESC"));
+        // the newest of its counter; a record keeps the values not given back.
+        Statement held(s.kept("SELECT id, counter_values FROM records"
+                              " WHERE job_id = ?1 AND idx BETWEEN ?2 AND ?3 AND counter_values <> ''"));
         held.bind(1, id).bind(2, firstIndex).bind(3, lastIndex);
-        Statement giveBack(s.kept("UPDATE counters SET next_value = ?2 WHERE name = ?1 AND next_value = ?2 + 1"));
-        Statement forget(s.kept("DELETE FROM record_counters WHERE record_id = ?1 AND name = ?2"));
+        std::map<std::int64_t, std::vector<CounterValue>> kept; // by record id
+        std::vector<std::pair<std::int64_t, CounterValue>> values;
         while (held.step()) {
-            const std::string name = held.text(1);
+            auto& own = kept[held.integer(0)];
+            own = countersFromJson(held.text(1));
+            for (const auto& value : own)
+                values.emplace_back(held.integer(0), value);
+        }
+        if (held.code() != SQLITE_OK)
+            return s.fail(held);
+        std::stable_sort(values.begin(), values.end(),
+                         [](const auto& a, const auto& b) { return a.second.value > b.second.value; });
+        Statement giveBack(s.kept("UPDATE counters SET next_value = ?2 WHERE name = ?1 AND next_value = ?2 + 1"));
+        std::set<std::int64_t> changed;
+        for (const auto& [recordId, value] : values) {
             giveBack.reset();
-            giveBack.bind(1, name).bind(2, held.integer(2));
+            giveBack.bind(1, value.name).bind(2, value.value);
             if (giveBack.step(), giveBack.code() != SQLITE_OK)
                 return s.fail(giveBack);
             if (sqlite3_changes(s.db) == 0)
                 continue;
+            std::erase(kept[recordId], value);
+            changed.insert(recordId);
+        }
+        Statement forget(s.kept("UPDATE records SET counter_values = ?2 WHERE id = ?1"));
+        for (const std::int64_t recordId : changed) {
             forget.reset();
-            forget.bind(1, held.integer(0)).bind(2, name);
+            forget.bind(1, recordId).bind(2, countersJson(kept[recordId]));
             if (forget.step(), forget.code() != SQLITE_OK)
                 return s.fail(forget);
         }
-        return s.fail(held);
+        return {};
     });
 }
 
@@ -1416,8 +1525,8 @@ std::string Journal::retakeCounters(JournalJobId id, const std::vector<int>& ind
     State& s = *m_state;
     return s.write([&]() -> DbError {
         for (const int index : indices) {
-            Statement read(s.db, "SELECT id, number, copies, fields, columns, counter_names, outcome, reason, cups_job_id"
-                                 " FROM records WHERE job_id = ?1 AND idx = ?2");
+            Statement read(s.db, "SELECT id, number, copies, fields, columns, counter_names, outcome, reason, cups_job_id,"
+                                 " counter_values FROM records WHERE job_id = ?1 AND idx = ?2");
             read.bind(1, id).bind(2, index);
             if (!read.step()) {
                 if (read.code() != SQLITE_OK)
@@ -1436,28 +1545,22 @@ std::string Journal::retakeCounters(JournalJobId id, const std::vector<int>& ind
             record.outcome = outcomeNamed(read.text(6)).value_or(JournalOutcome::Failed);
             record.reason = read.text(7);
             record.cupsJobId = static_cast<int>(read.integer(8));
+            record.counters = countersFromJson(read.text(9));
             read.reset();
 
-            Statement held(s.db, "SELECT name, value FROM record_counters WHERE record_id = ?1");
-            held.bind(1, record.id);
             std::vector<std::string> missing = names;
-            while (held.step()) {
-                record.counters.push_back({held.text(0), held.integer(1)});
-                std::erase(missing, held.text(0));
-            }
+            for (const auto& value : record.counters)
+                std::erase(missing, value.name);
             if (missing.empty())
                 continue;
             std::vector<CounterValue> taken;
             if (DbError error = s.takeCounters(missing, taken); error.code != SQLITE_OK)
                 return error;
-            Statement keep(s.db, "INSERT INTO record_counters(record_id, name, value) VALUES (?1, ?2, ?3)");
-            for (const auto& value : taken) {
-                keep.reset();
-                keep.bind(1, record.id).bind(2, value.name).bind(3, value.value);
-                if (keep.step(), keep.code() != SQLITE_OK)
-                    return s.fail(keep);
-                record.counters.push_back(value);
-            }
+            record.counters.insert(record.counters.end(), taken.begin(), taken.end());
+            Statement keep(s.db, "UPDATE records SET counter_values = ?2 WHERE id = ?1");
+            keep.bind(1, record.id).bind(2, countersJson(record.counters));
+            if (keep.step(), keep.code() != SQLITE_OK)
+                return s.fail(keep);
             if (!refill)
                 continue;
             refill(record);
@@ -1569,8 +1672,8 @@ JournalResult<std::vector<JournalRecord>> Journal::records(JournalJobId id) cons
     JournalResult<std::vector<JournalRecord>> result;
     const State& s = *m_state;
     result.error = s.read([&]() -> DbError {
-        Statement select(s.db, "SELECT id, idx, number, copies, fields, columns, outcome, reason, cups_job_id"
-                               " FROM records WHERE job_id = ?1 ORDER BY idx");
+        Statement select(s.db, "SELECT id, idx, number, copies, fields, columns, outcome, reason, cups_job_id,"
+                               " counter_values FROM records WHERE job_id = ?1 ORDER BY idx");
         select.bind(1, id);
         while (select.step()) {
             JournalRecord record;
@@ -1586,19 +1689,10 @@ JournalResult<std::vector<JournalRecord>> Journal::records(JournalJobId id) cons
             record.outcome = outcomeNamed(select.text(6)).value_or(JournalOutcome::Failed);
             record.reason = select.text(7);
             record.cupsJobId = static_cast<int>(select.integer(8));
+            record.counters = countersFromJson(select.text(9));
             result.value.push_back(std::move(record));
         }
-        if (select.code() != SQLITE_OK)
-            return s.fail(select);
-        Statement counters(s.db, "SELECT r.idx, rc.name, rc.value FROM record_counters rc JOIN records r"
-                                 " ON r.id = rc.record_id WHERE r.job_id = ?1 ORDER BY r.idx, rc.name");
-        counters.bind(1, id);
-        while (counters.step()) {
-            const auto index = static_cast<std::size_t>(counters.integer(0));
-            if (index < result.value.size())
-                result.value[index].counters.push_back({counters.text(1), counters.integer(2)});
-        }
-        return s.fail(counters);
+        return s.fail(select);
     });
     return result;
 }

@@ -430,9 +430,31 @@ void PrintJournalEntry::write(bool finishing)
             else
                 error = m_journal->addCupsJob(m_id, cupsIds[i], change.first, change.last);
         }
-        return error.empty() && finishing ? finishFromRecords(*m_journal, m_id) : error;
+        if (!error.empty() || !finishing)
+            return error;
+        // Every record went to a file just now: the job is printed, without counting its records again.
+        return everyRecordToFile() ? m_journal->finishJob(m_id, JournalOutcome::Printed)
+                                   : finishFromRecords(*m_journal, m_id);
     }));
     m_changes.clear();
+}
+
+bool PrintJournalEntry::everyRecordToFile() const
+{
+    std::vector<std::pair<int, int>> ranges;
+    for (const Change& change : m_changes) {
+        if (!change.handedOver || !change.toFile)
+            return false;
+        ranges.emplace_back(change.first, change.last);
+    }
+    std::sort(ranges.begin(), ranges.end());
+    int next = 0;
+    for (const auto& [first, last] : ranges) {
+        if (first > next)
+            return false;
+        next = std::max(next, last + 1);
+    }
+    return !m_counters.empty() && next >= static_cast<int>(m_counters.size());
 }
 
 void PrintJournalEntry::settle(std::chrono::milliseconds wait)

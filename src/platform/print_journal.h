@@ -114,6 +114,8 @@ private:
     void note(const std::string& error);
     // flush(), and with `finishing` finish() in the same commit.
     void write(bool finishing);
+    // Whether the changes kept hand every record of the job over to a file.
+    bool everyRecordToFile() const;
 
     struct Change {
         int first = 0;
@@ -129,7 +131,7 @@ private:
     std::string m_path;
     std::shared_ptr<Journal> m_journal;
     JournalJobId m_id = 0;
-    std::vector<RecordMerge::CounterValues> m_counters;
+    std::vector<RecordMerge::CounterValues> m_counters; // one per record of the job
     std::shared_ptr<Recording> m_pending; // the commit of beginOverlapped, until awaited
     std::vector<Change> m_changes;
     std::string m_problem;

@@ -180,7 +180,7 @@ TEST_F(JournalFile, IsCreatedInWalWithTheCurrentSchemaAndKeepsJobsAcrossOpenings
     {
         auto journal = open();
         ASSERT_TRUE(journal);
-        EXPECT_EQ(journal->schemaVersion(), 4);
+        EXPECT_EQ(journal->schemaVersion(), 5);
         auto recorded = journal->recordJob(job(3));
         ASSERT_TRUE(recorded.ok()) << recorded.error;
         id = recorded.value;
@@ -778,7 +778,7 @@ PRAGMA user_version = 1;
 )sql");
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 4);
+    EXPECT_EQ(journal->schemaVersion(), 5);
     const auto old = journal->job(5).value;
     ASSERT_TRUE(old.has_value());
     EXPECT_EQ(old->kind, "page");
@@ -798,6 +798,69 @@ PRAGMA user_version = 1;
     ASSERT_EQ(journal->pruneBefore(1700000001).value, 1);
     EXPECT_TRUE(journal->listJobs(Query().search("a-900")).value.empty());
     EXPECT_FALSE(journal->job(5).value.has_value());
+}
+
+// The fourth schema kept each record's counter values in a table of their
+// own; the upgrade moves them into their records, where a failed page still
+// gives its numbers back.
+TEST_F(JournalFile, MigratesTheCounterValuesOfTheFourthSchemaIntoTheirRecords)
+{
+    JournalJobIn in = job(3);
+    in.records[0].counters = {"parcel", "order"};
+    in.records[1].counters = {"parcel"};
+    in.records[2].counters = {"parcel"};
+    JournalJobId id = 0;
+    {
+        auto journal = open();
+        id = journal->recordJob(in).value;
+        ASSERT_GT(id, 0);
+    }
+    // Back to the fourth schema's shape (the triggers, which name the search
+    // index, are set aside while the column goes).
+    ASSERT_EQ(sql(R"sql(
+CREATE TABLE record_counters(record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE CASCADE,
+  name TEXT NOT NULL, value INTEGER NOT NULL, PRIMARY KEY(record_id, name)) WITHOUT ROWID;
+INSERT INTO record_counters SELECT r.id, json_extract(c.value, '$[0]'), json_extract(c.value, '$[1]')
+  FROM records r, json_each(r.counter_values) c WHERE r.counter_values <> '';
+DROP TRIGGER records_text_delete;
+DROP TRIGGER records_text_update;
+ALTER TABLE records DROP COLUMN counter_values;
+CREATE TRIGGER records_text_delete AFTER DELETE ON records
+WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
+  INSERT INTO record_text(record_text, rowid, search_text) VALUES ('delete', old.id, old.search_text);
+END;
+CREATE TRIGGER records_text_update AFTER UPDATE OF search_text ON records
+WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
+  INSERT INTO record_text(record_text, rowid, search_text) VALUES ('delete', old.id, old.search_text);
+  INSERT INTO record_text(rowid, search_text) VALUES (new.id, new.search_text);
+END;
+PRAGMA user_version = 4;
+)sql"), SQLITE_OK);
+    ASSERT_EQ(number("SELECT count(*) FROM record_counters"), 4);
+
+    auto journal = open();
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->schemaVersion(), 5);
+    EXPECT_EQ(number("SELECT count(*) FROM sqlite_master WHERE name = 'record_counters'"), 0);
+    auto records = journal->records(id).value;
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_EQ(records[0].counters, (std::vector<CounterValue>{{"order", 1}, {"parcel", 1}}));
+    EXPECT_EQ(records[1].counters, (std::vector<CounterValue>{{"parcel", 2}}));
+    EXPECT_EQ(records[2].counters, (std::vector<CounterValue>{{"parcel", 3}}));
+
+    // The first page fails: its parcel number is not the newest and stays
+    // used, its order number is and comes back.
+    ASSERT_EQ(journal->setRecordOutcome(id, 0, 0, JournalOutcome::Failed, "jammed"), "");
+    EXPECT_EQ(journal->nextCounterValue("order").value, 1);
+    EXPECT_EQ(journal->nextCounterValue("parcel").value, 4);
+    records = journal->records(id).value;
+    EXPECT_EQ(records[0].counters, (std::vector<CounterValue>{{"parcel", 1}}));
+    // The last two fail: both parcel numbers come back, the newest first.
+    ASSERT_EQ(journal->setRecordOutcome(id, 1, 2, JournalOutcome::Failed, "jammed"), "");
+    EXPECT_EQ(journal->nextCounterValue("parcel").value, 2);
+    records = journal->records(id).value;
+    EXPECT_TRUE(records[1].counters.empty());
+    EXPECT_TRUE(records[2].counters.empty());
 }
 
 // An upgraded journal starts with an empty search index, filled 20,000
@@ -824,7 +887,7 @@ PRAGMA user_version = 1;
     };
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 4);
+    EXPECT_EQ(journal->schemaVersion(), 5);
     const auto jobs = [&](const std::string& text) {
         std::vector<JournalJobId> found;
         for (const auto& j : journal->listJobs(Query().search(text)).value)
