@@ -1250,7 +1250,7 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         std::vector<std::vector<CounterValue>> taken;
         if (DbError error = s.takeCounterBlocks(job.records, taken); error.code != SQLITE_OK)
             return error;
-        JournalValues filled;
+        JournalValues filledFields, filledColumns;
         ValuesJsonWriter fieldsJson, columnsJson;
         std::string fields, columns, names, search, counterValues;
         const std::string noNames = "[]";
@@ -1258,18 +1258,19 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
             const JournalRecordIn* in = &job.records[i];
             const std::vector<CounterValue>& values = taken[i];
             const JournalValues* printed = &in->fields;
+            const JournalValues* used = &in->columns;
             if (fill) {
-                filled = in->fields;
-                fill(i, values, filled);
-                printed = &filled;
+                fill(i, values, filledFields, filledColumns);
+                printed = &filledFields;
+                used = &filledColumns;
             }
             // Fields that follow later are stored as '' (not yet known).
             if (in->fieldsLater)
                 fields.clear();
             else
                 fieldsJson.write(*printed, fields);
-            columnsJson.write(in->columns, columns);
-            searchTextInto(in->fieldsLater ? JournalValues() : *printed, in->columns, search);
+            columnsJson.write(*used, columns);
+            searchTextInto(in->fieldsLater ? JournalValues() : *printed, *used, search);
             record.reset();
             record.bind(1, id).bind(2, static_cast<std::int64_t>(i)).bind(3, in->number).bind(4, in->copies)
                 .bindStatic(5, fields).bindStatic(6, columns).bindStatic(7, outcome)

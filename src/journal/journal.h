@@ -153,11 +153,13 @@ struct JournalResult {
 };
 
 // Called by recordJob for each record, after its counter values were taken
-// and before it is stored, within the same transaction: the place to merge
-// the values into the record's printed fields (`fields` holds the record's
-// own when called, and is stored as the filler leaves it).
-using JournalRecordFiller =
-    std::function<void(std::size_t index, const std::vector<CounterValue>& counters, JournalValues& fields)>;
+// and before it is stored, within the same transaction: gives the record's
+// printed fields (merged with those values) and its data columns' values,
+// which are stored in place of the record's own. `fields` and `columns` are
+// the filler's from one record to the next and hold what it left at the one
+// before, so that it can overwrite them in place.
+using JournalRecordFiller = std::function<void(std::size_t index, const std::vector<CounterValue>& counters,
+                                               JournalValues& fields, JournalValues& columns)>;
 
 class Journal {
 public:

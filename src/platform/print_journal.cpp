@@ -90,17 +90,27 @@ public:
                 m_boxes.emplace_back(slot, "box " + std::to_string(slot));
     }
 
-    // Appends the boxes' printed texts for the merge's record to `fields`.
+    // The boxes' printed texts for the merge's record, written over what
+    // `fields` held (its strings are reused).
     void into(RecordMerge& merge, JournalValues& fields) const
     {
-        fields.reserve(fields.size() + m_boxes.size());
+        std::size_t count = 0;
         for (const auto& [slot, name] : m_boxes) {
             const Box& box = m_doc->box(slot);
             bool printed = false;
             const std::string_view text = merge.printedText(box, printed);
-            if (printed)
-                fields.push_back({name, isTextBox(box.type) ? std::string(text) : box.dataField});
+            if (!printed)
+                continue;
+            if (count == fields.size())
+                fields.emplace_back();
+            JournalValue& field = fields[count++];
+            field.name = name;
+            if (isTextBox(box.type))
+                field.value.assign(text);
+            else
+                field.value = box.dataField;
         }
+        fields.resize(count);
     }
 
     JournalValues of(RecordMerge& merge) const
@@ -235,12 +245,6 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
         if (table != nullptr) {
             record.number = items[i].number;
             record.copies = items[i].copies;
-            const int row = items[i].row;
-            if (row >= 0 && row < data.recordCount()) {
-                record.columns.reserve(usedNames.size());
-                for (const auto& [name, column] : usedNames)
-                    record.columns.push_back({name, std::string(data.value(row, column))});
-            }
         } else {
             record.copies = print.copies;
         }
@@ -251,13 +255,25 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
     recording->counters.assign(count, {});
     // Each record's fields are merged here, with the counter values just
     // taken, and written with it: the row is not written again for them.
-    // The print draws the same merge of the same values.
+    // The print draws the same merge of the same values. The columns' values
+    // are read here too, into strings kept from record to record.
     const JournalValues pageFields = table == nullptr ? print.pageFields : JournalValues();
     const std::vector<BatchItem>* batchItems = table != nullptr ? &items : nullptr;
-    recording->fill = [state = recording.get(), batchItems, pageFields, presetCounters,
+    recording->fill = [state = recording.get(), batchItems, pageFields, presetCounters, table = &data,
+                       usedNames = std::move(usedNames),
                        boxes = PrintedFieldBoxes(doc)](std::size_t i, const std::vector<CounterValue>& values,
-                                                       JournalValues& fields) {
+                                                       JournalValues& fields, JournalValues& columns) {
         state->counters[i] = asMergeValues(presetCounters.empty() ? values : presetCounters[i]);
+        const int row = batchItems != nullptr ? (*batchItems)[i].row : -1;
+        if (row >= 0 && row < table->recordCount()) {
+            columns.resize(usedNames.size());
+            for (std::size_t k = 0; k < usedNames.size(); ++k) {
+                columns[k].name = usedNames[k].first;
+                columns[k].value.assign(table->value(row, usedNames[k].second));
+            }
+        } else {
+            columns.clear();
+        }
         if (!pageFields.empty()) {
             fields = pageFields;
             return;

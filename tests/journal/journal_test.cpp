@@ -321,7 +321,10 @@ TEST_F(JournalFile, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
     for (auto& record : in.records)
         record.counters = {"waybill"};
     std::vector<std::int64_t> seen;
-    const auto first = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalValues& fields) {
+    const auto first = journal->recordJob(in, [&](std::size_t i, const std::vector<CounterValue>& values, JournalValues& fields,
+                                                  JournalValues& columns) {
+        fields = in.records[i].fields;
+        columns = in.records[i].columns;
         ASSERT_EQ(values.size(), 1u);
         seen.push_back(values[0].value);
         fields.push_back({"no", std::to_string(values[0].value)});
@@ -371,7 +374,7 @@ TEST_F(JournalFile, RecordsTakingDifferentCountersGetThemInRecordOrder)
     in.records[1].counters = {"parcel"};
     in.records[3].counters = {"order"};
     std::vector<std::vector<CounterValue>> given;
-    const auto id = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalValues&) {
+    const auto id = journal->recordJob(in, [&](std::size_t, const std::vector<CounterValue>& values, JournalValues&, JournalValues&) {
         given.push_back(values);
     });
     ASSERT_TRUE(id.ok()) << id.error;
@@ -438,7 +441,7 @@ TEST_F(JournalFile, AJobIsStagedBeforeItsCommitWithTheIdAndCounterValuesItKeeps)
     std::vector<JournalJobId> staged;
     std::int64_t jobsSeenWhenStaged = -1;
     const auto recorded = journal->recordJob(
-        in, [&](std::size_t, const std::vector<CounterValue>& values, JournalValues&) {
+        in, [&](std::size_t, const std::vector<CounterValue>& values, JournalValues&, JournalValues&) {
             filled.push_back(values.at(0).value);
         },
         [&](JournalJobId id) {
