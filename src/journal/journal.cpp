@@ -1251,6 +1251,7 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
         if (DbError error = s.takeCounterBlocks(job.records, taken); error.code != SQLITE_OK)
             return error;
         JournalValues filledFields, filledColumns;
+        const JournalValues noValues;
         ValuesJsonWriter fieldsJson, columnsJson;
         std::string fields, columns, names, search, counterValues;
         const std::string noNames = "[]";
@@ -1270,7 +1271,7 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
             else
                 fieldsJson.write(*printed, fields);
             columnsJson.write(*used, columns);
-            searchTextInto(in->fieldsLater ? JournalValues() : *printed, *used, search);
+            searchTextInto(in->fieldsLater ? noValues : *printed, *used, search);
             record.reset();
             record.bind(1, id).bind(2, static_cast<std::int64_t>(i)).bind(3, in->number).bind(4, in->copies)
                 .bindStatic(5, fields).bindStatic(6, columns).bindStatic(7, outcome)
