@@ -31,6 +31,12 @@ namespace fs = std::filesystem;
 // gives up and the print goes ahead without it.
 constexpr int kBusyTimeoutMs = 1500;
 
+// The write-ahead log is copied into the database file (a checkpoint, two
+// more waits for the disk) when the journal is tidied after a print
+// (Journal::indexSearch); a commit does it itself only once the log holds
+// this many pages, and a log left larger is cut back to 4 MiB afterwards.
+constexpr const char* kCheckpointPragmas[] = {"PRAGMA wal_autocheckpoint=10000", "PRAGMA journal_size_limit=4194304"};
+
 // The schema this program writes. Version 1 is the first one released; each
 // later step moves a file forward by one version.
 constexpr int kSchemaVersion = 5;
@@ -880,6 +886,9 @@ struct Journal::State {
         for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
             if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
                 return error;
+        for (const char* pragma : kCheckpointPragmas)
+            if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
+                return error;
         if (DbError error = registerSearchTokenizer(db); error.code != SQLITE_OK)
             return error;
         identity = journal_system::fileIdentity(path);
@@ -1295,7 +1304,12 @@ std::string Journal::indexSearch()
 {
     const std::lock_guard hold(m_state->mutex);
     State& s = *m_state;
-    return s.write([&]() -> DbError { return s.indexSearch(); });
+    const std::string error = s.write([&]() -> DbError { return s.indexSearch(); });
+    // What the prints left in the log goes into the database file now, as
+    // far as other programs' readers allow (never waiting for them).
+    if (error.empty() && s.db != nullptr)
+        sqlite3_wal_checkpoint_v2(s.db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    return error;
 }
 
 std::string Journal::inOneTransaction(const std::function<std::string()>& work)

@@ -203,7 +203,9 @@ public:
                                           const std::function<void(JournalJobId)>& staged = {});
     // Adds the records written since the last call to the search index, up
     // to 20,000 of them, oldest first (a journal just upgraded from an older
-    // schema catches up over several calls; its records are found meanwhile).
+    // schema catches up over several calls; its records are found meanwhile),
+    // and copies what the prints left in the write-ahead log into the
+    // database file: the tidying after a print, off its path.
     // A search (listJobs) does one such chunk first when it can have the
     // lock at once.
     std::string indexSearch();

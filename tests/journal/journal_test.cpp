@@ -931,6 +931,24 @@ PRAGMA user_version = 1;
     EXPECT_EQ(jobs("张三0"), std::vector<JournalJobId>{added});
 }
 
+// A print leaves its pages in the write-ahead log (copying them into the
+// database file means two more waits for the disk); the tidying after it
+// copies them over.
+TEST_F(JournalFile, APrintLeavesItsPagesInTheLogUntilTheJournalIsTidied)
+{
+    auto journal = open();
+    ASSERT_EQ(journal->indexSearch(), "");
+    const auto before = fs::file_size(m_path);
+    JournalJobIn in = job(5000);
+    in.searchIndexLater = true;
+    ASSERT_TRUE(journal->recordJob(in).ok());
+    EXPECT_EQ(fs::file_size(m_path), before);
+    EXPECT_GT(fs::file_size(m_path + "-wal"), 200'000u);
+    ASSERT_EQ(journal->indexSearch(), "");
+    EXPECT_GT(fs::file_size(m_path), before + 200'000);
+    EXPECT_EQ(journal->listJobs(Query().search("SF5999")).value.size(), 1u);
+}
+
 TEST_F(JournalFile, IsSwitchedOffAndOnByAMarkerBesideTheFile)
 {
     EXPECT_FALSE(Journal::isOff(m_path));
