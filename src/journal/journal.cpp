@@ -545,26 +545,6 @@ void appendJsonString(std::string& out, std::string_view text)
     out += '"';
 }
 
-std::string valuesJson(const JournalValues& values)
-{
-    std::string text;
-    std::size_t size = 2;
-    for (const auto& value : values)
-        size += value.name.size() + value.value.size() + 8;
-    text.reserve(size);
-    text += '[';
-    for (const auto& value : values) {
-        if (text.size() > 1)
-            text += ',';
-        text += '[';
-        appendJsonString(text, value.name);
-        text += ',';
-        appendJsonString(text, value.value);
-        text += ']';
-    }
-    text += ']';
-    return text;
-}
 
 // valuesJson for the records of one job, which repeat the same names: each
 // name's JSON is kept from one record to the next, and the text is written
@@ -598,15 +578,33 @@ private:
     std::vector<std::pair<std::string, std::string>> m_names; // a name and its JSON up to the value: ["name",
 };
 
+std::string valuesJson(const JournalValues& values)
+{
+    std::string text;
+    ValuesJsonWriter().write(values, text);
+    return text;
+}
+
+// Calls take(name, value) for each [name, value] pair, its name a string, of
+// the JSON array `text`; anything else in it is passed over.
+template <typename Take>
+void forEachJsonPair(const std::string& text, Take&& take)
+{
+    const nlohmann::json array = nlohmann::json::parse(text, nullptr, false);
+    if (!array.is_array())
+        return;
+    for (const auto& pair : array)
+        if (pair.is_array() && pair.size() == 2 && pair[0].is_string())
+            take(pair[0].get<std::string>(), pair[1]);
+}
+
 JournalValues valuesFromJson(const std::string& text)
 {
     JournalValues values;
-    const nlohmann::json array = nlohmann::json::parse(text, nullptr, false);
-    if (!array.is_array())
-        return values;
-    for (const auto& pair : array)
-        if (pair.is_array() && pair.size() == 2 && pair[0].is_string() && pair[1].is_string())
-            values.push_back({pair[0].get<std::string>(), pair[1].get<std::string>()});
+    forEachJsonPair(text, [&](std::string name, const nlohmann::json& value) {
+        if (value.is_string())
+            values.push_back({std::move(name), value.get<std::string>()});
+    });
     return values;
 }
 
@@ -645,12 +643,10 @@ std::vector<CounterValue> countersFromJson(const std::string& text)
     std::vector<CounterValue> values;
     if (text.empty())
         return values;
-    const nlohmann::json array = nlohmann::json::parse(text, nullptr, false);
-    if (!array.is_array())
-        return values;
-    for (const auto& pair : array)
-        if (pair.is_array() && pair.size() == 2 && pair[0].is_string() && pair[1].is_number_integer())
-            values.push_back({pair[0].get<std::string>(), pair[1].get<std::int64_t>()});
+    forEachJsonPair(text, [&](std::string name, const nlohmann::json& value) {
+        if (value.is_number_integer())
+            values.push_back({std::move(name), value.get<std::int64_t>()});
+    });
     std::sort(values.begin(), values.end(), [](const CounterValue& a, const CounterValue& b) { return a.name < b.name; });
     return values;
 }
