@@ -317,15 +317,17 @@ void BM_JournalEmptyCommit(benchmark::State& state)
 }
 BENCHMARK(BM_JournalEmptyCommit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// 1,000 jobs of 1,000 records, each record a waybill's values; one record
-// holds the order number searched for.
+// 1,000 jobs of 1,000 records, each record a waybill's values, all printed;
+// one record holds the order number searched for.
 std::unique_ptr<Journal> millionRecords()
 {
     const std::string path = journalFile("ordavel-bench-1m.sqlite");
     auto opened = Journal::open(path);
     if (!opened.journal)
         return nullptr;
-    if (opened.journal->stats().value.records >= 1000000)
+    // One of an older run whose jobs were left printing is made again: a
+    // journal's jobs are finished, and a listing reads them so.
+    if (opened.journal->stats().value.records >= 1000000 && opened.journal->countUnfinished("tool").value == 0)
         return std::move(opened.journal);
     opened.journal.reset();
     removeJournal(path);
@@ -347,8 +349,11 @@ std::unique_ptr<Journal> millionRecords()
             record.columns = {{"收件人", "李四" + n}, {"单号", "ORD-" + n}};
             job.records.push_back(std::move(record));
         }
-        if (!opened.journal->recordJob(job).ok())
+        const auto id = opened.journal->recordJob(job);
+        if (!id.ok())
             return nullptr;
+        opened.journal->setRecordOutcome(id.value, 0, 999, JournalOutcome::Printed);
+        opened.journal->finishJob(id.value, JournalOutcome::Printed);
     }
     return std::move(opened.journal);
 }
@@ -459,8 +464,10 @@ void BM_SearchNewRecords(benchmark::State& state)
     const auto start = Clock::now();
     journal.indexSearch();
     state.counters["index_1000_ms"] = msSince(start);
-    if (id.ok())
+    if (id.ok()) {
+        journal.setRecordOutcome(id.value, 0, 999, JournalOutcome::Printed);
         journal.finishJob(id.value, JournalOutcome::Printed);
+    }
 }
 BENCHMARK(BM_SearchNewRecords)->Unit(benchmark::kMillisecond);
 

@@ -184,11 +184,16 @@ constexpr const char* kClearOldIndex =
     "DELETE FROM record_search_data WHERE id IN (SELECT id FROM record_search_data WHERE id > 10 LIMIT 2000)";
 constexpr const char* kDropOldIndex = "DROP TABLE record_search";
 
+// A job's columns with its record count (from the index alone) and printed
+// count. A job finished printed has every record printed, so only other jobs
+// need their records read to count the printed ones: a listing of many jobs
+// would otherwise read every row of them.
 constexpr const char* kJobColumns =
     "id, created_at, finished_at, user, host, program, kind, printer, template_path, template_name, template_hash,"
     " calibration, copies, data_source, repeats, outcome, reason, claimant, cups_job_ids,"
     " (SELECT count(*) FROM records r WHERE r.job_id = jobs.id),"
-    " (SELECT count(*) FROM records r WHERE r.job_id = jobs.id AND r.outcome = 'printed'), resume_offered";
+    " CASE WHEN jobs.outcome = 'printed' THEN (SELECT count(*) FROM records r WHERE r.job_id = jobs.id)"
+    " ELSE (SELECT count(*) FROM records r WHERE r.job_id = jobs.id AND r.outcome = 'printed') END, resume_offered";
 
 bool isDamage(int code)
 {
