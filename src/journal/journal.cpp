@@ -31,12 +31,6 @@ namespace fs = std::filesystem;
 // gives up and the print goes ahead without it.
 constexpr int kBusyTimeoutMs = 1500;
 
-// The write-ahead log is copied into the database file (a checkpoint, two
-// more waits for the disk) when the journal is tidied after a print
-// (Journal::indexSearch); a commit does it itself only once the log holds
-// this many pages, and a log left larger is cut back to 4 MiB afterwards.
-constexpr const char* kCheckpointPragmas[] = {"PRAGMA wal_autocheckpoint=10000", "PRAGMA journal_size_limit=4194304"};
-
 // The schema this program writes. Version 1 is the first one released; each
 // later step moves a file forward by one version.
 constexpr int kSchemaVersion = 5;
@@ -550,7 +544,6 @@ void appendJsonString(std::string& out, std::string_view text)
     out += '"';
 }
 
-
 // valuesJson for the records of one job, which repeat the same names: each
 // name's JSON is kept from one record to the next, and the text is written
 // into the caller's string.
@@ -884,10 +877,12 @@ struct Journal::State {
         sqlite3_extended_result_codes(db, 1);
         sqlite3_busy_timeout(db, kBusyTimeoutMs);
         // journal_mode reads the header first: a file that is not a database fails here.
-        for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON"})
-            if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
-                return error;
-        for (const char* pragma : kCheckpointPragmas)
+        // The write-ahead log is copied into the database file (a checkpoint,
+        // two more waits for the disk) when the journal is tidied after a
+        // print (Journal::indexSearch); a commit does it itself only once the
+        // log holds 10,000 pages, and a log left larger is cut back to 4 MiB.
+        for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON",
+                                   "PRAGMA wal_autocheckpoint=10000", "PRAGMA journal_size_limit=4194304"})
             if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
                 return error;
         if (DbError error = registerSearchTokenizer(db); error.code != SQLITE_OK)
@@ -1464,10 +1459,10 @@ std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastI
         Statement held(s.kept("SELECT id, counter_values FROM records"
                               " WHERE job_id = ?1 AND idx BETWEEN ?2 AND ?3 AND counter_values <> ''"));
         held.bind(1, id).bind(2, firstIndex).bind(3, lastIndex);
-        std::map<std::int64_t, std::vector<CounterValue>> kept; // by record id
+        std::map<std::int64_t, std::vector<CounterValue>> remaining; // by record id
         std::vector<std::pair<std::int64_t, CounterValue>> values;
         while (held.step()) {
-            auto& own = kept[held.integer(0)];
+            auto& own = remaining[held.integer(0)];
             own = countersFromJson(held.text(1));
             for (const auto& value : own)
                 values.emplace_back(held.integer(0), value);
@@ -1485,13 +1480,13 @@ std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastI
                 return s.fail(giveBack);
             if (sqlite3_changes(s.db) == 0)
                 continue;
-            std::erase(kept[recordId], value);
+            std::erase(remaining[recordId], value);
             changed.insert(recordId);
         }
         Statement forget(s.kept("UPDATE records SET counter_values = ?2 WHERE id = ?1"));
         for (const std::int64_t recordId : changed) {
             forget.reset();
-            forget.bind(1, recordId).bind(2, countersJson(kept[recordId]));
+            forget.bind(1, recordId).bind(2, countersJson(remaining[recordId]));
             if (forget.step(), forget.code() != SQLITE_OK)
                 return s.fail(forget);
         }
