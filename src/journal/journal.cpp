@@ -1,6 +1,7 @@
 #include "journal/journal.h"
 
 #include "journal/journal_system.h"
+#include "journal/search_tokenizer.h"
 #include "journal/sha256.h"
 
 #include <nlohmann/json.hpp>
@@ -33,7 +34,7 @@ constexpr int kBusyTimeoutMs = 1500;
 
 // The schema this program writes. Version 1 is the first one released; each
 // later step moves a file forward by one version.
-constexpr int kSchemaVersion = 5;
+constexpr int kSchemaVersion = 6;
 
 constexpr const char* kSchemaV1 = R"sql(
 CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
@@ -127,7 +128,7 @@ END;
 // (below): no token spans two values, and a search of two characters is
 // answered from it too. It starts empty and is filled a chunk at a time by
 // kIndexSearch, and the old index (record_search) is cleared away a chunk
-// at a time by kClearOldIndex: neither the upgrade nor the first print after
+// at a time (kOldIndexes): neither the upgrade nor the first print after
 // it works through a large journal at once.
 constexpr const char* kSchemaV4 = R"sql(
 DROP TRIGGER records_search_delete;
@@ -158,35 +159,72 @@ UPDATE records SET counter_values = (SELECT json_group_array(json_array(rc.name,
 DROP TABLE record_counters;
 )sql";
 
+// Version 6: the search index keyed by job (record_words: each record's
+// key is its job's id times 2^32 plus its index in the job), so that a search
+// finds the jobs of its matches without reading a record, and a job's record
+// count kept with the job (jobs.record_count), so that a listing does not
+// count them. The index is contentless: the record's search text stays in
+// records alone. It starts empty and is filled a chunk at a time, as the
+// index of schema 4 was, which is cleared away a chunk at a time.
+constexpr const char* kSchemaV6 = R"sql(
+ALTER TABLE jobs ADD COLUMN record_count INTEGER NOT NULL DEFAULT 0;
+UPDATE jobs SET record_count = (SELECT count(*) FROM records r WHERE r.job_id = jobs.id);
+DROP TRIGGER records_text_delete;
+DROP TRIGGER records_text_update;
+CREATE VIRTUAL TABLE record_words USING fts5(search_text, content='', columnsize=0, tokenize='value_trigrams');
+UPDATE search_indexed SET upto = 0;
+CREATE TRIGGER records_words_delete AFTER DELETE ON records
+WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
+  INSERT INTO record_words(record_words, rowid, search_text) VALUES ('delete', (old.job_id << 32) + old.idx, old.search_text);
+END;
+CREATE TRIGGER records_words_update AFTER UPDATE OF search_text ON records
+WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
+  INSERT INTO record_words(record_words, rowid, search_text) VALUES ('delete', (old.job_id << 32) + old.idx, old.search_text);
+  INSERT INTO record_words(rowid, search_text) VALUES ((new.job_id << 32) + new.idx, new.search_text);
+END;
+)sql";
+
+// A record's key in the search index: its job in the high 32 bits.
+constexpr int kJobKeyShift = 32;
+
 // Adds up to 20,000 records above search_indexed.upto to the search index,
 // oldest first, and moves the mark past them. A print's records join in
 // one call after its pages are out; a backlog (a journal just upgraded) is
 // worked off over several calls, each a bounded delay.
 constexpr const char* kIndexSearch = R"sql(
-INSERT INTO record_text(rowid, search_text)
-  SELECT id, search_text FROM records WHERE id > (SELECT upto FROM search_indexed) ORDER BY id LIMIT 20000;
+INSERT INTO record_words(rowid, search_text)
+  SELECT (job_id << 32) + idx, search_text FROM records WHERE id > (SELECT upto FROM search_indexed) ORDER BY id LIMIT 20000;
 UPDATE search_indexed SET upto = coalesce((SELECT max(id) FROM (SELECT id FROM records
   WHERE id > (SELECT upto FROM search_indexed) ORDER BY id LIMIT 20000)), upto);
 )sql";
 
-// The index of schema 3, left by the upgrade: dropping it whole reads every
-// page of it (seconds for a million records). Its segments (rows above 10 of
-// its data table; 1 and 10 hold what opening the table reads) go 2,000 at a
-// time, then the emptied table is dropped.
-constexpr const char* kOldIndexLeft = "SELECT 1 FROM sqlite_master WHERE name = 'record_search_data'";
-constexpr const char* kClearOldIndex =
-    "DELETE FROM record_search_data WHERE id IN (SELECT id FROM record_search_data WHERE id > 10 LIMIT 2000)";
-constexpr const char* kDropOldIndex = "DROP TABLE record_search";
+// The indexes of schemas 3 and 4, left by the upgrades: dropping one whole
+// reads every page of it (seconds for a million records). Its segments (rows
+// above 10 of its data table; 1 and 10 hold what opening the table reads) go
+// 2,000 at a time, then the emptied table is dropped.
+struct OldIndex {
+    const char* left;
+    const char* clear;
+    const char* drop;
+};
+constexpr OldIndex kOldIndexes[] = {
+    {"SELECT 1 FROM sqlite_master WHERE name = 'record_search_data'",
+     "DELETE FROM record_search_data WHERE id IN (SELECT id FROM record_search_data WHERE id > 10 LIMIT 2000)",
+     "DROP TABLE record_search"},
+    {"SELECT 1 FROM sqlite_master WHERE name = 'record_text_data'",
+     "DELETE FROM record_text_data WHERE id IN (SELECT id FROM record_text_data WHERE id > 10 LIMIT 2000)",
+     "DROP TABLE record_text"},
+};
 
-// A job's columns with its record count (from the index alone) and printed
-// count. A job finished printed has every record printed, so only other jobs
-// need their records read to count the printed ones: a listing of many jobs
-// would otherwise read every row of them.
+// A job's columns with its record count and printed count. A job finished
+// printed has every record printed, so only other jobs need their records
+// read to count the printed ones: a listing of many jobs would otherwise
+// read every row of them.
 constexpr const char* kJobColumns =
     "id, created_at, finished_at, user, host, program, kind, printer, template_path, template_name, template_hash,"
     " calibration, copies, data_source, repeats, outcome, reason, claimant, cups_job_ids,"
-    " (SELECT count(*) FROM records r WHERE r.job_id = jobs.id),"
-    " CASE WHEN jobs.outcome = 'printed' THEN (SELECT count(*) FROM records r WHERE r.job_id = jobs.id)"
+    " record_count,"
+    " CASE WHEN jobs.outcome = 'printed' THEN record_count"
     " ELSE (SELECT count(*) FROM records r WHERE r.job_id = jobs.id AND r.outcome = 'printed') END, resume_offered";
 
 bool isDamage(int code)
@@ -333,102 +371,6 @@ DbError exec(sqlite3* db, const char* sql)
     }
     sqlite3_free(message);
     return error;
-}
-
-// The search index's tokenizer. The values of a record, joined by newlines,
-// are cut into characters as SQLite's LIKE reads them (a byte from 0xc0 up
-// with the continuation bytes after it, any other byte alone), ASCII letters
-// folded to lower case. Within each value every three adjacent characters
-// are a token, and the value's last two characters one more:
-//
-//   "ORD-5\n张三" -> "ord" "rd-" "d-5" "-5" "张三"
-//
-// A text of three characters or more then occurs in a record exactly when
-// the phrase of its three-character tokens does; a text of two characters
-// exactly when a token starts with it (a prefix query: the pair is followed
-// by a third character or ends its value). That is what LIKE '%text%'
-// finds, from an index about the size of a plain trigram one.
-//
-// No phrase runs from one value into the next: no token spans two values,
-// and a value's three-character tokens are followed by its last pair, which
-// no three-character token of a query equals. A query is cut into its
-// three-character tokens only (or its pair, when it has two characters);
-// queries holding a newline are not asked of the index (see listJobs).
-constexpr const char* kSearchTokenizer = "value_trigrams";
-
-using TokenSink = int (*)(void* context, int flags, const char* token, int size, int start, int end);
-
-int createSearchTokenizer(void*, const char**, int, Fts5Tokenizer** out)
-{
-    // Nothing to keep per table; FTS5 wants a pointer all the same.
-    static char instance;
-    *out = reinterpret_cast<Fts5Tokenizer*>(&instance);
-    return SQLITE_OK;
-}
-
-void deleteSearchTokenizer(Fts5Tokenizer*) {}
-
-int tokenizeValues(Fts5Tokenizer*, void* context, int flags, const char* text, int size, TokenSink sink)
-{
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    const bool query = (flags & FTS5_TOKENIZE_QUERY) != 0;
-    std::string token;
-    int older = -1;        // where the character before the last one starts
-    int last = -1;         // where the last character starts
-    int length = 0;        // characters of the value so far
-    const auto emit = [&](int from, int to) {
-        token.clear();
-        for (int i = from; i < to; ++i)
-            token += static_cast<char>(bytes[i] >= 'A' && bytes[i] <= 'Z' ? bytes[i] + ('a' - 'A') : bytes[i]);
-        return sink(context, 0, token.data(), static_cast<int>(token.size()), from, to);
-    };
-    // The end of a value at byte `end`: its last two characters.
-    const auto close = [&](int end) {
-        int code = SQLITE_OK;
-        if (length >= 2 && (!query || length == 2))
-            code = emit(older, end);
-        older = last = -1;
-        length = 0;
-        return code;
-    };
-    for (int at = 0; at < size;) {
-        const int start = at;
-        if (bytes[at++] >= 0xc0)
-            while (at < size && (bytes[at] & 0xc0) == 0x80)
-                ++at;
-        if (bytes[start] == '\n') {
-            if (const int code = close(start); code != SQLITE_OK)
-                return code;
-            continue;
-        }
-        if (length >= 2)
-            if (const int code = emit(older, at); code != SQLITE_OK)
-                return code;
-        older = last;
-        last = start;
-        ++length;
-    }
-    return close(size);
-}
-
-// Makes the search tokenizer known to the connection; every connection
-// needs it before the search index is touched, by a query, a write or a trigger.
-DbError registerSearchTokenizer(sqlite3* db)
-{
-    fts5_api* api = nullptr;
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &stmt, nullptr) == SQLITE_OK) {
-        sqlite3_bind_pointer(stmt, 1, static_cast<void*>(&api), "fts5_api_ptr", nullptr);
-        sqlite3_step(stmt);
-    }
-    sqlite3_finalize(stmt);
-    if (api == nullptr || api->iVersion < 2)
-        return {SQLITE_ERROR, "this SQLite has no full-text search (FTS5)"};
-    static fts5_tokenizer tokenizer = {createSearchTokenizer, deleteSearchTokenizer, tokenizeValues};
-    const int code = api->xCreateTokenizer(api, kSearchTokenizer, nullptr, &tokenizer, nullptr);
-    if (code != SQLITE_OK)
-        return {code, std::string("the search tokenizer could not be registered: ") + sqlite3_errstr(code)};
-    return {};
 }
 
 // The length of the well-formed UTF-8 sequence at text[i], 0 if there is none.
@@ -885,8 +827,8 @@ struct Journal::State {
                                    "PRAGMA wal_autocheckpoint=10000", "PRAGMA journal_size_limit=4194304"})
             if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
                 return error;
-        if (DbError error = registerSearchTokenizer(db); error.code != SQLITE_OK)
-            return error;
+        if (std::string error = registerSearchTokenizer(db); !error.empty())
+            return {SQLITE_ERROR, error};
         identity = journal_system::fileIdentity(path);
         return migrate();
     }
@@ -936,6 +878,10 @@ struct Journal::State {
         if (error.code == SQLITE_OK && at == 4) {
             error = exec(db, kSchemaV5);
             at = 5;
+        }
+        if (error.code == SQLITE_OK && at == 5) {
+            error = exec(db, kSchemaV6);
+            at = 6;
         }
         if (error.code == SQLITE_OK)
             error = exec(db, ("PRAGMA user_version=" + std::to_string(at)).c_str());
@@ -1042,16 +988,20 @@ struct Journal::State {
     // A chunk of the search index's work, in the caller's transaction.
     DbError indexSearch()
     {
-        Statement left(kept(kOldIndexLeft));
-        if (left.step()) {
+        for (const OldIndex& old : kOldIndexes) {
+            Statement left(kept(old.left));
+            if (!left.step())
+                continue;
             left.reset();
-            // Nothing reads the old index: when clearing it fails (its tables
-            // read-only in defensive mode) it goes whole, and when that fails
-            // too the next call tries again; the print's writes stand.
-            Statement clear(kept(kClearOldIndex));
+            // Nothing reads an old index. One emptied, or one that cannot be
+            // cleared (its tables read-only in defensive mode), is dropped
+            // whole and the next looked at; when dropping fails, the next
+            // call tries again. The print's writes stand either way.
+            Statement clear(kept(old.clear));
             clear.step();
-            if (clear.code() != SQLITE_OK || sqlite3_changes(db) == 0)
-                exec(db, kDropOldIndex);
+            if (clear.code() == SQLITE_OK && sqlite3_changes(db) > 0)
+                break;
+            exec(db, old.drop);
         }
         return exec(db, kIndexSearch);
     }
@@ -1073,6 +1023,40 @@ struct Journal::State {
         write([&]() -> DbError { return indexSearch(); });
         if (db != nullptr)
             sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    }
+
+    // The jobs whose indexed records match `pattern` (an index query), as a JSON
+    // array of their ids. The index gives its matches in key order, a job's
+    // together; once a job has shown a few, the rest of it is skipped by seeking
+    // the index to the next job's first key. A prefix query is not re-sought:
+    // the index answers it by merging the lists of every term it covers, and
+    // would merge them again for each seek.
+    DbError jobsMatching(const std::string& pattern, bool prefix, std::string& json) const
+    {
+        constexpr int kMatchesBeforeSkipping = 8;
+        Statement match(kept("SELECT rowid FROM record_words WHERE record_words MATCH ?1 AND rowid >= ?2"));
+        std::int64_t from = 0;
+        std::int64_t last = -1;
+        int inJob = 0;
+        json = "[";
+        match.bindStatic(1, pattern).bind(2, from);
+        while (match.step()) {
+            const std::int64_t job = match.integer(0) >> kJobKeyShift;
+            if (job != last) {
+                if (last >= 0)
+                    json += ',';
+                json += std::to_string(job);
+                last = job;
+                inJob = 0;
+            }
+            if (!prefix && ++inJob == kMatchesBeforeSkipping) {
+                from = (job + 1) << kJobKeyShift;
+                match.reset();
+                match.bindStatic(1, pattern).bind(2, from);
+            }
+        }
+        json += ']';
+        return fail(match);
     }
 
     // Counter values for `names`, each taken from its counter (made at 1 when new).
@@ -1237,12 +1221,14 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
 
         Statement insert(s.kept("INSERT INTO jobs(created_at, user, host, program, kind, printer, template_path,"
                                 " template_name, template_hash, calibration, copies, data_source, repeats, outcome,"
-                                " claimant) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15)"));
+                                " claimant, record_count)"
+                                " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16)"));
         insert.bind(1, at).bind(2, job.user.empty() ? userName() : job.user).bind(3, hostName())
             .bind(4, job.program).bind(5, kindName(job.kind)).bind(6, job.printer).bind(7, job.templatePath)
             .bind(8, job.templateName).bind(9, hash).bind(10, job.calibration).bind(11, job.copies)
             .bind(12, job.dataSource).bind(13, job.repeats).bind(14, outcome)
-            .bind(15, job.startPrinting ? runningHere() : std::string());
+            .bind(15, job.startPrinting ? runningHere() : std::string())
+            .bind(16, static_cast<std::int64_t>(job.records.size()));
         if (insert.step(), insert.code() != SQLITE_OK)
             return s.fail(insert);
         const JournalJobId id = sqlite3_last_insert_rowid(s.db);
@@ -1627,8 +1613,7 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
             pattern += length == 2 ? "\"*" : "\"";
             // Records not yet in the index (written moments ago, or a backlog
             // after an upgrade) are looked through one by one.
-            sql += " AND id IN (SELECT r.job_id FROM records r WHERE r.id IN"
-                   " (SELECT rowid FROM record_text WHERE record_text MATCH ?6)"
+            sql += " AND id IN (SELECT value FROM json_each(?6)"
                    " UNION ALL SELECT r.job_id FROM records r WHERE r.id > (SELECT upto FROM search_indexed)"
                    " AND r.search_text LIKE ?7 ESCAPE '\\')";
         } else {
@@ -1639,24 +1624,39 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
     if (query.limit > 0)
         sql += " LIMIT " + std::to_string(query.limit);
     result.error = s.read([&]() -> DbError {
-        Statement select(s.db, sql.c_str());
-        if (query.since)
-            select.bind(1, *query.since);
-        if (query.until)
-            select.bind(2, *query.until);
-        if (!query.templateName.empty())
-            select.bind(3, query.templateName);
-        if (!query.printer.empty())
-            select.bind(4, query.printer);
-        if (!query.program.empty())
-            select.bind(5, query.program);
-        if (!pattern.empty())
-            select.bind(6, pattern);
-        if (!like.empty())
-            select.bind(7, like);
-        while (select.step())
-            result.value.push_back(jobFrom(select));
-        return s.fail(select);
+        // The index and the records are read in one snapshot: a record
+        // indexed in between is found in one or the other.
+        const bool own = sqlite3_get_autocommit(s.db) != 0;
+        if (own)
+            if (DbError error = exec(s.db, "BEGIN"); error.code != SQLITE_OK)
+                return error;
+        DbError failed = [&]() -> DbError {
+            std::string found;
+            if (!pattern.empty())
+                if (DbError error = s.jobsMatching(pattern, utf8Length(query.search) == 2, found); error.code != SQLITE_OK)
+                    return error;
+            Statement select(s.db, sql.c_str());
+            if (query.since)
+                select.bind(1, *query.since);
+            if (query.until)
+                select.bind(2, *query.until);
+            if (!query.templateName.empty())
+                select.bind(3, query.templateName);
+            if (!query.printer.empty())
+                select.bind(4, query.printer);
+            if (!query.program.empty())
+                select.bind(5, query.program);
+            if (!pattern.empty())
+                select.bindStatic(6, found);
+            if (!like.empty())
+                select.bind(7, like);
+            while (select.step())
+                result.value.push_back(jobFrom(select));
+            return s.fail(select);
+        }();
+        if (own)
+            exec(s.db, "COMMIT");
+        return failed;
     });
     return result;
 }

@@ -1,5 +1,6 @@
 #include "journal/journal.h"
 #include "journal/sha256.h"
+#include "journal/search_tokenizer.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -65,6 +66,7 @@ protected:
     {
         sqlite3* db = nullptr;
         sqlite3_open(m_path.c_str(), &db);
+        registerSearchTokenizer(db);
         char* message = nullptr;
         const int code = sqlite3_exec(db, statement.c_str(), nullptr, nullptr, &message);
         if (message != nullptr)
@@ -180,12 +182,12 @@ TEST_F(JournalFile, IsCreatedInWalWithTheCurrentSchemaAndKeepsJobsAcrossOpenings
     {
         auto journal = open();
         ASSERT_TRUE(journal);
-        EXPECT_EQ(journal->schemaVersion(), 5);
+        EXPECT_EQ(journal->schemaVersion(), 6);
         auto recorded = journal->recordJob(job(3));
         ASSERT_TRUE(recorded.ok()) << recorded.error;
         id = recorded.value;
-        // The first print cleared away the search index the older schemas made.
-        EXPECT_EQ(number("SELECT count(*) FROM sqlite_master WHERE name LIKE 'record_search%'"), 0);
+        // The first print cleared away the search indexes the older schemas made.
+        EXPECT_EQ(number("SELECT count(*) FROM sqlite_master WHERE name LIKE 'record_search%' OR name LIKE 'record_text%'"), 0);
     }
     auto journal = open();
     const auto found = journal->job(id);
@@ -781,7 +783,7 @@ PRAGMA user_version = 1;
 )sql");
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 5);
+    EXPECT_EQ(journal->schemaVersion(), 6);
     const auto old = journal->job(5).value;
     ASSERT_TRUE(old.has_value());
     EXPECT_EQ(old->kind, "page");
@@ -818,16 +820,21 @@ TEST_F(JournalFile, MigratesTheCounterValuesOfTheFourthSchemaIntoTheirRecords)
         id = journal->recordJob(in).value;
         ASSERT_GT(id, 0);
     }
-    // Back to the fourth schema's shape (the triggers, which name the search
-    // index, are set aside while the column goes).
+    // Back to the fourth schema's shape: its search index keyed by record
+    // and no record counts in the jobs.
     ASSERT_EQ(sql(R"sql(
 CREATE TABLE record_counters(record_id INTEGER NOT NULL REFERENCES records(id) ON DELETE CASCADE,
   name TEXT NOT NULL, value INTEGER NOT NULL, PRIMARY KEY(record_id, name)) WITHOUT ROWID;
 INSERT INTO record_counters SELECT r.id, json_extract(c.value, '$[0]'), json_extract(c.value, '$[1]')
   FROM records r, json_each(r.counter_values) c WHERE r.counter_values <> '';
-DROP TRIGGER records_text_delete;
-DROP TRIGGER records_text_update;
+DROP TRIGGER records_words_delete;
+DROP TRIGGER records_words_update;
+DROP TABLE record_words;
 ALTER TABLE records DROP COLUMN counter_values;
+ALTER TABLE jobs DROP COLUMN record_count;
+UPDATE search_indexed SET upto = 0;
+CREATE VIRTUAL TABLE record_text USING fts5(search_text, content='records', content_rowid='id',
+  tokenize='value_trigrams', columnsize=0);
 CREATE TRIGGER records_text_delete AFTER DELETE ON records
 WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
   INSERT INTO record_text(record_text, rowid, search_text) VALUES ('delete', old.id, old.search_text);
@@ -837,14 +844,23 @@ WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
   INSERT INTO record_text(record_text, rowid, search_text) VALUES ('delete', old.id, old.search_text);
   INSERT INTO record_text(rowid, search_text) VALUES (new.id, new.search_text);
 END;
+INSERT INTO record_text(record_text) VALUES ('rebuild');
+UPDATE search_indexed SET upto = (SELECT max(id) FROM records);
 PRAGMA user_version = 4;
 )sql"), SQLITE_OK);
     ASSERT_EQ(number("SELECT count(*) FROM record_counters"), 4);
 
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 5);
+    EXPECT_EQ(journal->schemaVersion(), 6);
     EXPECT_EQ(number("SELECT count(*) FROM sqlite_master WHERE name = 'record_counters'"), 0);
+    EXPECT_EQ(journal->job(id).value->recordCount, 3);
+    EXPECT_EQ(journal->listJobs(Query().search("SF1002")).value.size(), 1u);
+    // The new index took the records over; the old one is cleared away.
+    EXPECT_EQ(number("SELECT upto FROM search_indexed"), 3);
+    ASSERT_EQ(journal->indexSearch(), "");
+    EXPECT_EQ(number("SELECT count(*) FROM sqlite_master WHERE name LIKE 'record_text%'"), 0);
+    EXPECT_EQ(journal->listJobs(Query().search("SF1002")).value.size(), 1u);
     auto records = journal->records(id).value;
     ASSERT_EQ(records.size(), 3u);
     EXPECT_EQ(records[0].counters, (std::vector<CounterValue>{{"order", 1}, {"parcel", 1}}));
@@ -890,7 +906,7 @@ PRAGMA user_version = 1;
     };
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 5);
+    EXPECT_EQ(journal->schemaVersion(), 6);
     const auto jobs = [&](const std::string& text) {
         std::vector<JournalJobId> found;
         for (const auto& j : journal->listJobs(Query().search(text)).value)
