@@ -1294,6 +1294,24 @@ std::string Journal::indexSearch()
     return error;
 }
 
+std::string Journal::indexSearchWhenBehind(std::int64_t backlog)
+{
+    {
+        const std::lock_guard hold(m_state->mutex);
+        const State& s = *m_state;
+        std::int64_t behind = 0;
+        const std::string error = s.read([&]() -> DbError {
+            Statement count(s.kept("SELECT coalesce(max(id), 0) - (SELECT upto FROM search_indexed) FROM records"));
+            if (count.step())
+                behind = count.integer(0);
+            return s.fail(count);
+        });
+        if (!error.empty() || behind < backlog)
+            return error;
+    }
+    return indexSearch();
+}
+
 std::string Journal::inOneTransaction(const std::function<std::string()>& work)
 {
     const std::lock_guard hold(m_state->mutex);

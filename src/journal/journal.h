@@ -209,6 +209,11 @@ public:
     // A search (listJobs) does one such chunk first when it can have the
     // lock at once.
     std::string indexSearch();
+    // indexSearch() once at least `backlog` records are outside the search
+    // index; "" and nothing done before. A page print leaves its record to
+    // a later one: a search looks through so few records itself, and the
+    // tidying costs more waits for the disk than the page's own commits.
+    std::string indexSearchWhenBehind(std::int64_t backlog);
     // The printed fields of records stored with fieldsLater, by record
     // index; a record's fields are written once, later calls leave them.
     std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields);

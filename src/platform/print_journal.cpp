@@ -2,6 +2,7 @@
 
 #include "platform/cups_jobs.h"
 #include "platform/journal_resume.h"
+#include "platform/journal_worker.h"
 
 #include "file/template_reader.h"
 #include "file/template_writer.h"
@@ -297,7 +298,7 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
     // id and counter values taken), the commit still to come.
     auto staged = std::make_shared<std::promise<std::pair<JournalJobId, std::vector<RecordMerge::CounterValues>>>>();
     auto stagedValues = staged->get_future();
-    recording->done = std::async(std::launch::async, [recording, journal = m_journal, staged] {
+    recording->done = JournalWorker::instance().post([recording, journal = m_journal, staged] {
         bool told = false;
         auto recorded = journal->recordJob(recording->job, recording->fill, [&](JournalJobId id) {
             // Once: a journal set aside and written afresh stages the job again.
@@ -689,6 +690,22 @@ std::string journalPrinterName(const QPrinter& printer)
                                                             : printer.printerName().toStdString();
 }
 
+// Records a print to files may leave outside the search index: a search
+// looks through a thousand in about 3 ms.
+constexpr std::int64_t kSearchBacklog = 1000;
+
+std::future<std::string> finishOnWorker(std::shared_ptr<PrintJournalEntry> entry)
+{
+    entry->awaitWritten(); // on this thread: the worker may not wait for a task behind its own
+    return JournalWorker::instance().post([entry] {
+        entry->finish();
+        std::string problem = entry->takeProblem();
+        if (Journal* journal = entry->journal())
+            journal->indexSearchWhenBehind(kSearchBacklog);
+        return problem;
+    });
+}
+
 void settleLater(std::unique_ptr<PrintJournalEntry> entry, std::function<void(const std::string& problem)> report,
                  QObject* context)
 {
@@ -711,6 +728,22 @@ void settleLater(std::unique_ptr<PrintJournalEntry> entry, std::function<void(co
         *told = true;
         report(problem);
     };
+    // A print to files has no CUPS job to ask after: the rest is written on
+    // the journal's worker, and the window only looks now and then whether
+    // it has something to tell.
+    if (shared->everyRecordToFile()) {
+        auto done = std::make_shared<std::future<std::string>>(finishOnWorker(shared));
+        timer->setInterval(20);
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, done, tell] {
+            if (done->wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+                return;
+            tell(done->get());
+            timer->stop();
+            timer->deleteLater();
+        });
+        timer->start();
+        return;
+    }
     QObject::connect(timer, &QTimer::timeout, timer, [timer, shared, rounds, tell] {
         if (*rounds == 0) {
             shared->flush();

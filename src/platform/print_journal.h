@@ -16,6 +16,7 @@
 #include <chrono>
 #include <ctime>
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,6 +106,9 @@ public:
     // own notices (a damaged file set aside); "" when nothing did. Cleared.
     std::string takeProblem();
 
+    // Whether the changes kept hand every record of the job over to a file.
+    bool everyRecordToFile() const;
+
 private:
     struct Recording;
     bool start(const JournalPrint& print, const Document& doc, const DataTable* table,
@@ -114,8 +118,6 @@ private:
     void note(const std::string& error);
     // flush(), and with `finishing` finish() in the same commit.
     void write(bool finishing);
-    // Whether the changes kept hand every record of the job over to a file.
-    bool everyRecordToFile() const;
 
     struct Change {
         int first = 0;
@@ -136,6 +138,13 @@ private:
     std::vector<Change> m_changes;
     std::string m_problem;
 };
+
+// For an entry whose records all went to files, what is left after the
+// hand-over done on the journal's worker thread (JournalWorker): what it kept
+// written and the job finished in one commit; the search index takes in the
+// records printed since it was last brought up to date once there are a
+// thousand of them. The future gives the problem to tell the user, "" for none.
+std::future<std::string> finishOnWorker(std::shared_ptr<PrintJournalEntry> entry);
 
 // The journal open at `path`, kept open for the process's later prints
 // (the designer prints many times): opened, and migrated, once. Null with
@@ -198,6 +207,8 @@ std::string journalPrinterName(const QPrinter& printer);
 // the print kept could not be written); with a `context`, only while that
 // object lives. Last, on another idle turn, the journal's search index takes
 // in a chunk of the records printed since it was last brought up to date.
+// An entry whose records all went to files is finished by finishOnWorker,
+// off the window's thread.
 void settleLater(std::unique_ptr<PrintJournalEntry> entry,
                  std::function<void(const std::string& problem)> report = {}, QObject* context = nullptr);
 

@@ -171,13 +171,10 @@ TEST_F(DesignerJournal, AJournalThatRefusesWhatFollowsThePagesIsToldOnceAndTheBa
     std::ofstream(data) << "单号,收件人\nA1,Ann\nA2,Bob\n";
     ASSERT_TRUE(window->openDataFile(data));
     prompter.texts.push_back("1-2");
-    const std::string pdf = folder.filePath(QStringLiteral("batch.pdf")).toStdString();
-    ASSERT_TRUE(printTo(pdf));
-    EXPECT_NE(pdfText(pdf).find("No.002 Bob"), std::string::npos);
-    const std::size_t told = prompter.messages.size(); // the batch's own report
 
-    // The job and its records are in; their outcomes, written on the
-    // window's next idle turn, are refused.
+    // The job and its records go in; their outcomes, written once the pages
+    // are out, are refused.
+    ASSERT_TRUE(Journal::open(journalPath()).journal);
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(journalPath().c_str(), &db), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(db,
@@ -186,6 +183,11 @@ TEST_F(DesignerJournal, AJournalThatRefusesWhatFollowsThePagesIsToldOnceAndTheBa
                            nullptr, nullptr, nullptr),
               SQLITE_OK);
     sqlite3_close(db);
+
+    const std::string pdf = folder.filePath(QStringLiteral("batch.pdf")).toStdString();
+    ASSERT_TRUE(printTo(pdf));
+    EXPECT_NE(pdfText(pdf).find("No.002 Bob"), std::string::npos);
+    const std::size_t told = prompter.messages.size(); // the batch's own report
 
     QElapsedTimer clock;
     clock.start();
