@@ -184,7 +184,8 @@ WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
 END;
 )sql";
 
-// A record's key in the search index: its job in the high 32 bits.
+// A record's key in the search index has its job in the bits above these
+// (`<< 32` in the SQL of kSchemaV6 and kIndexSearch).
 constexpr int kJobKeyShift = 32;
 
 // Adds up to 20,000 records above search_indexed.upto to the search index,
