@@ -32,6 +32,10 @@ namespace fs = std::filesystem;
 // gives up and the print goes ahead without it.
 constexpr int kBusyTimeoutMs = 1500;
 
+// Pages in the write-ahead log at which a commit copies them into the
+// database file itself, rather than leaving it to the tidying after a print.
+constexpr int kCommitCheckpointPages = 10000;
+
 // The schema this program writes. Version 1 is the first one released; each
 // later step moves a file forward by one version.
 constexpr int kSchemaVersion = 6;
@@ -793,8 +797,21 @@ struct Journal::State {
     // The last template hashed, so that printing one template again does not hash it again.
     std::string lastTemplate;
     std::string lastTemplateHash;
+    // Pages in the write-ahead log after the last commit (walHook).
+    int logPages = 0;
 
     ~State() { close(); }
+
+    // After each commit of this connection: notes the pages in the log and
+    // copies them into the database file once there are 10,000, as SQLite's
+    // own automatic checkpoint would (this hook takes its place).
+    static int walHook(void* state, sqlite3* db, const char* name, int pages)
+    {
+        static_cast<State*>(state)->logPages = pages;
+        if (pages >= kCommitCheckpointPages)
+            sqlite3_wal_checkpoint_v2(db, name, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        return SQLITE_OK;
+    }
     void close()
     {
         statements.clear();
@@ -823,11 +840,13 @@ struct Journal::State {
         // The write-ahead log is copied into the database file (a checkpoint,
         // two more waits for the disk) when the journal is tidied after a
         // print (Journal::indexSearch); a commit does it itself only once the
-        // log holds 10,000 pages, and a log left larger is cut back to 4 MiB.
+        // log holds 10,000 pages (walHook), and a log left larger is cut back
+        // to 4 MiB.
         for (const char* pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL", "PRAGMA foreign_keys=ON",
-                                   "PRAGMA wal_autocheckpoint=10000", "PRAGMA journal_size_limit=4194304"})
+                                   "PRAGMA journal_size_limit=4194304"})
             if (DbError error = exec(db, pragma); error.code != SQLITE_OK)
                 return error;
+        sqlite3_wal_hook(db, walHook, this);
         if (std::string error = registerSearchTokenizer(db); !error.empty())
             return {SQLITE_ERROR, error};
         identity = journal_system::fileIdentity(path);
@@ -1295,7 +1314,7 @@ std::string Journal::indexSearch()
     return error;
 }
 
-std::string Journal::indexSearchWhenBehind(std::int64_t backlog)
+std::string Journal::tidyWhenDue(std::int64_t backlog, int logPages)
 {
     {
         const std::lock_guard hold(m_state->mutex);
@@ -1307,7 +1326,7 @@ std::string Journal::indexSearchWhenBehind(std::int64_t backlog)
                 behind = count.integer(0);
             return s.fail(count);
         });
-        if (!error.empty() || behind < backlog)
+        if (!error.empty() || (behind < backlog && s.logPages < logPages))
             return error;
     }
     return indexSearch();

@@ -210,10 +210,13 @@ public:
     // lock at once.
     std::string indexSearch();
     // indexSearch() once at least `backlog` records are outside the search
-    // index; "" and nothing done before. A page print leaves its record to
-    // a later one: a search looks through so few records itself, and the
-    // tidying costs more waits for the disk than the page's own commits.
-    std::string indexSearchWhenBehind(std::int64_t backlog);
+    // index or this connection's last commit left at least `logPages` pages
+    // in the write-ahead log; "" and nothing done before. A page print
+    // leaves the tidying to a later one: a search looks through a few
+    // records itself, and the tidying costs more waits for the disk than the
+    // page's own commits. A log copied over is written again from its start,
+    // which is cheaper for a commit than making the file longer.
+    std::string tidyWhenDue(std::int64_t backlog, int logPages);
     // The printed fields of records stored with fieldsLater, by record
     // index; a record's fields are written once, later calls leave them.
     std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields);

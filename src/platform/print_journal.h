@@ -141,9 +141,10 @@ private:
 
 // For an entry whose records all went to files, what is left after the
 // hand-over done on the journal's worker thread (JournalWorker): what it kept
-// written and the job finished in one commit; the search index takes in the
-// records printed since it was last brought up to date once there are a
-// thousand of them. The future gives the problem to tell the user, "" for none.
+// written and the job finished in one commit; the journal is tidied
+// (Journal::tidyWhenDue) once a thousand records wait for the search index
+// or the log holds a thousand pages. The future gives the problem to tell
+// the user, "" for none.
 std::future<std::string> finishOnWorker(std::shared_ptr<PrintJournalEntry> entry);
 
 // The journal open at `path`, kept open for the process's later prints
