@@ -216,7 +216,12 @@ public:
     // records itself, and the tidying costs more waits for the disk than the
     // page's own commits. A log copied over is written again from its start,
     // which is cheaper for a commit than making the file longer.
-    std::string tidyWhenDue(std::int64_t backlog, int logPages);
+    std::string tidyWhenDue(std::int64_t backlog = kTidyBacklog, int logPages = kTidyLogPages);
+    // What a print may leave untidied: records outside the search index (a
+    // search looks through a thousand in about 3 ms) and pages in the log
+    // (as many as its file keeps when cut back: 4 MiB).
+    static constexpr std::int64_t kTidyBacklog = 1000;
+    static constexpr int kTidyLogPages = 1000;
     // The printed fields of records stored with fieldsLater, by record
     // index; a record's fields are written once, later calls leave them.
     std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields);

@@ -690,12 +690,6 @@ std::string journalPrinterName(const QPrinter& printer)
                                                             : printer.printerName().toStdString();
 }
 
-// Records a print to files may leave outside the search index (a search
-// looks through a thousand in about 3 ms), and pages in the write-ahead log
-// (as many as its file keeps when cut back: 4 MiB).
-constexpr std::int64_t kSearchBacklog = 1000;
-constexpr int kLogPages = 1000;
-
 std::future<std::string> finishOnWorker(std::shared_ptr<PrintJournalEntry> entry)
 {
     entry->awaitWritten(); // on this thread: the worker may not wait for a task behind its own
@@ -703,7 +697,7 @@ std::future<std::string> finishOnWorker(std::shared_ptr<PrintJournalEntry> entry
         entry->finish();
         std::string problem = entry->takeProblem();
         if (Journal* journal = entry->journal())
-            journal->tidyWhenDue(kSearchBacklog, kLogPages);
+            journal->tidyWhenDue();
         return problem;
     });
 }

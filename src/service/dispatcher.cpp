@@ -242,6 +242,8 @@ void Dispatcher::run()
         if (sent)
             continue;
         const bool following = inFlight() > 0;
+        if (!following)
+            m_queue.tidy();
         std::unique_lock lock(m_mutex);
         m_wake.wait_for(lock, following ? kFollowInterval : 500ms, [this] { return m_woken || m_stop.load(); });
         m_woken = false;

@@ -128,6 +128,9 @@ public:
     virtual std::optional<StoredTemplate> storedTemplate(std::int64_t job) = 0;
     // Records queued or printing, over all jobs.
     virtual std::size_t waitingRecords() = 0;
+    // Work the queue's store leaves for an idle moment (its search index, its
+    // log), done once enough of it has gathered.
+    virtual void tidy() = 0;
 };
 
 } // namespace ordavel::service

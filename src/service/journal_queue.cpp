@@ -515,4 +515,6 @@ std::size_t JournalQueue::waitingRecords()
     return m_waiting;
 }
 
+void JournalQueue::tidy() { m_journal->tidyWhenDue(); }
+
 } // namespace ordavel::service

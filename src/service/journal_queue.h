@@ -42,6 +42,9 @@ public:
     std::vector<RecordValues> recordValues(std::int64_t job) override;
     std::optional<StoredTemplate> storedTemplate(std::int64_t job) override;
     std::size_t waitingRecords() override;
+    // The journal's tidying (Journal::tidyWhenDue) once a thousand records
+    // wait for its search index or its log holds a thousand pages.
+    void tidy() override;
 
     // The journal's own notice (a damaged file set aside), once.
     std::string takeNotice();

@@ -164,6 +164,27 @@ TEST(JournalQueue, SendsInAcceptedOrderWithinThePageLimit)
     EXPECT_EQ(queue.waitingRecords(), 6u);
 }
 
+// The dispatcher tidies the queue when it has nothing in flight: the
+// journal's write-ahead log goes into the journal file once it is long.
+TEST(JournalQueue, TidyingCopiesALongLogIntoTheJournalFile)
+{
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    JobQueue& queue = *held.owned;
+    const std::filesystem::path file = held.scratch.path() / "journal.sqlite";
+    std::string error;
+    ASSERT_TRUE(queue.submit(jobOf("P", 1), error)) << error;
+    queue.tidy(); // a short log stays where it is
+    const auto before = std::filesystem::file_size(file);
+    // Each submission's commit adds its pages to the log.
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(queue.submit(jobOf("P", 1), error)) << error;
+    EXPECT_EQ(std::filesystem::file_size(file), before);
+    queue.tidy();
+    EXPECT_GT(std::filesystem::file_size(file), before);
+    EXPECT_EQ(queue.listSince("shop", 0).size(), 301u);
+}
+
 TEST(JournalQueue, AJobEndsAsItsRecordsDidAndAKeyNamesTheFirstJob)
 {
     QueueInScratch held;
