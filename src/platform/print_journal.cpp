@@ -754,10 +754,10 @@ void settleLater(std::unique_ptr<PrintJournalEntry> entry, std::function<void(co
             timer->stop();
             timer->deleteLater();
             tell(shared->takeProblem());
-            // The search index catches up on a turn of its own.
-            QTimer::singleShot(0, [shared] {
+            // The journal is tidied on its worker, off the window's thread.
+            JournalWorker::instance().post([shared] {
                 if (Journal* journal = shared->journal())
-                    journal->indexSearch();
+                    journal->tidyWhenDue();
             });
         }
     });

@@ -206,10 +206,9 @@ std::string journalPrinterName(const QPrinter& printer);
 // the window. What is still in the queue then stays printing. `report` hears
 // once of the first thing that went wrong with the journal meanwhile (what
 // the print kept could not be written); with a `context`, only while that
-// object lives. Last, on another idle turn, the journal's search index takes
-// in a chunk of the records printed since it was last brought up to date.
-// An entry whose records all went to files is finished by finishOnWorker,
-// off the window's thread.
+// object lives. Last, the journal is tidied on its worker when due
+// (Journal::tidyWhenDue). An entry whose records all went to files is
+// finished by finishOnWorker, off the window's thread.
 void settleLater(std::unique_ptr<PrintJournalEntry> entry,
                  std::function<void(const std::string& problem)> report = {}, QObject* context = nullptr);
 
