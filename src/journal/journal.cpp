@@ -188,6 +188,11 @@ WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
 END;
 )sql";
 
+// The steps from each version to the next: kSchemaSteps[v - 1] moves a file
+// from version v to v + 1.
+constexpr const char* kSchemaSteps[] = {kSchemaV2, kSchemaV3, kSchemaV4, kSchemaV5, kSchemaV6};
+static_assert(std::size(kSchemaSteps) == kSchemaVersion - 1);
+
 // A record's key in the search index has its job in the bits above these
 // (`<< 32` in the SQL of kSchemaV6 and kIndexSearch).
 constexpr int kJobKeyShift = 32;
@@ -883,26 +888,8 @@ struct Journal::State {
                 error = exec(db, kSchemaV1);
             at = 1;
         }
-        if (error.code == SQLITE_OK && at == 1) {
-            error = exec(db, kSchemaV2);
-            at = 2;
-        }
-        if (error.code == SQLITE_OK && at == 2) {
-            error = exec(db, kSchemaV3);
-            at = 3;
-        }
-        if (error.code == SQLITE_OK && at == 3) {
-            error = exec(db, kSchemaV4);
-            at = 4;
-        }
-        if (error.code == SQLITE_OK && at == 4) {
-            error = exec(db, kSchemaV5);
-            at = 5;
-        }
-        if (error.code == SQLITE_OK && at == 5) {
-            error = exec(db, kSchemaV6);
-            at = 6;
-        }
+        for (; error.code == SQLITE_OK && at < kSchemaVersion; ++at)
+            error = exec(db, kSchemaSteps[at - 1]);
         if (error.code == SQLITE_OK)
             error = exec(db, ("PRAGMA user_version=" + std::to_string(at)).c_str());
         if (error.code == SQLITE_OK)
@@ -1316,19 +1303,17 @@ std::string Journal::indexSearch()
 
 std::string Journal::tidyWhenDue(std::int64_t backlog, int logPages)
 {
-    {
-        const std::lock_guard hold(m_state->mutex);
-        const State& s = *m_state;
-        std::int64_t behind = 0;
-        const std::string error = s.read([&]() -> DbError {
-            Statement count(s.kept("SELECT coalesce(max(id), 0) - (SELECT upto FROM search_indexed) FROM records"));
-            if (count.step())
-                behind = count.integer(0);
-            return s.fail(count);
-        });
-        if (!error.empty() || (behind < backlog && s.logPages < logPages))
-            return error;
-    }
+    const std::lock_guard hold(m_state->mutex); // indexSearch takes it again
+    const State& s = *m_state;
+    std::int64_t behind = 0;
+    const std::string error = s.read([&]() -> DbError {
+        Statement count(s.kept("SELECT coalesce(max(id), 0) - (SELECT upto FROM search_indexed) FROM records"));
+        if (count.step())
+            behind = count.integer(0);
+        return s.fail(count);
+    });
+    if (!error.empty() || (behind < backlog && s.logPages < logPages))
+        return error;
     return indexSearch();
 }
 
@@ -1630,6 +1615,7 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
     if (query.unfinishedOnly)
         sql += " AND outcome IN ('queued', 'printing')";
     std::string pattern;
+    bool prefix = false; // pattern is a prefix query
     std::string like;
     if (!query.search.empty()) {
         std::string escaped;
@@ -1648,7 +1634,8 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
             pattern = "\"";
             for (const char c : query.search)
                 pattern += c == '"' ? std::string("\"\"") : std::string(1, c);
-            pattern += length == 2 ? "\"*" : "\"";
+            prefix = length == 2;
+            pattern += prefix ? "\"*" : "\"";
             // Records not yet in the index (written moments ago, or a backlog
             // after an upgrade) are looked through one by one.
             sql += " AND id IN (SELECT value FROM json_each(?6)"
@@ -1671,7 +1658,7 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
         DbError failed = [&]() -> DbError {
             std::string found;
             if (!pattern.empty())
-                if (DbError error = s.jobsMatching(pattern, utf8Length(query.search) == 2, found); error.code != SQLITE_OK)
+                if (DbError error = s.jobsMatching(pattern, prefix, found); error.code != SQLITE_OK)
                     return error;
             Statement select(s.db, sql.c_str());
             if (query.since)
