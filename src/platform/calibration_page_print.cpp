@@ -55,7 +55,7 @@ namespace {
 
 bool putCalibrationPage(QPrinter& printer, const CalibrationPage& page)
 {
-    setExactPaper(printer, QSizeF(page.widthMm, page.heightMm));
+    setExactPaper(printer, jobPaperMm(page.widthMm, page.heightMm));
 
     QPainter painter;
     if (!painter.begin(&printer))

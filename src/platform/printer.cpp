@@ -8,6 +8,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QProgressDialog>
 
@@ -67,12 +68,54 @@ bool abandonJob(QPainter& painter, QPrinter& printer, std::time_t began)
     return cancelJobSentSince(printer.printerName().toStdString(), began);
 }
 
-void setExactPaper(QPrinter& printer, std::optional<QSizeF> mm)
+QPageLayout jobPageLayout(const JobPaper& paper)
 {
-    if (mm) {
-        const auto hundredths = [](double v) { return std::round(v * 100.0) / 100.0; };
-        const QSizeF exact(hundredths(mm->width()), hundredths(mm->height()));
-        printer.setPageSize(QPageSize(exact, QPageSize::Millimeter, QString(), QPageSize::ExactMatch));
+    const QPageSize size(QSizeF(paper.widthMm(), paper.heightMm()), QPageSize::Millimeter, QString(),
+                         QPageSize::ExactMatch);
+    QPageLayout layout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    layout.setMode(QPageLayout::FullPageMode);
+    return layout;
+}
+
+namespace {
+
+#ifndef Q_OS_WIN
+// Qt's CUPS engine keeps the job options of the print dialog under this
+// property, as name, value, name, value...; it sends them with the job.
+constexpr auto kCupsOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
+void setCupsOptions(QPrinter& printer, const JobPaper& paper)
+{
+    QPrintEngine* engine = printer.printEngine();
+    if (engine == nullptr || printer.outputFormat() != QPrinter::NativeFormat)
+        return;
+    QStringList options = engine->property(kCupsOptions).toStringList();
+    for (const auto& [name, value] : paper.cupsOptions()) {
+        // Qt sends the media itself, from the page size.
+        if (name == "media")
+            continue;
+        const QString key = QString::fromStdString(name);
+        qsizetype at = 0;
+        while (at + 1 < options.size() && options[at] != key)
+            at += 2;
+        if (at + 1 < options.size())
+            options[at + 1] = QString::fromStdString(value);
+        else
+            options << key << QString::fromStdString(value);
+    }
+    engine->setProperty(kCupsOptions, options);
+}
+#endif
+
+} // namespace
+
+void setExactPaper(QPrinter& printer, const std::optional<JobPaper>& paper)
+{
+    if (paper) {
+        printer.setPageSize(jobPageLayout(*paper).pageSize());
+#ifndef Q_OS_WIN
+        setCupsOptions(printer, *paper);
+#endif
     }
     printer.setPageOrientation(QPageLayout::Portrait);
     printer.setFullPage(true);
@@ -85,10 +128,7 @@ void setExactPaper(QPrinter& printer, std::optional<QSizeF> mm)
 
 void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm)
 {
-    std::optional<QSizeF> mm;
-    if (const auto paper = paperSize(page))
-        mm = QSizeF(paper->widthHundredthsMm / 100.0, paper->heightHundredthsMm / 100.0 + pageLengthMm);
-    setExactPaper(printer, mm);
+    setExactPaper(printer, jobPaper(page, pageLengthMm));
 }
 
 bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressParent,

@@ -4,7 +4,10 @@
 #include "model/document.h"
 #include "model/message.h"
 #include "print/calibration.h"
+#include "print/job_paper.h"
 #include "print/print_job.h"
+
+#include <QPageLayout>
 
 #include <QSizeF>
 
@@ -20,15 +23,22 @@ class QWidget;
 
 namespace ordavel {
 
-// Custom paper of mm (width x height in millimetres, rounded to 0.01 mm; the
-// printer keeps its paper without one), portrait, all four margins 0, full
-// page, so that positions are measured from the sheet's edge. Every job, the
-// template's and the calibration page, sets its paper through here.
-void setExactPaper(QPrinter& printer, std::optional<QSizeF> mm);
+// A page of exactly the job's paper, as wide and as tall as the paper (a
+// landscape form stays wider than tall; the layout is never rotated), all
+// four margins 0, full page, so that positions are measured from the sheet's
+// edge. Printers and PDF writers alike take their page from here; its size's
+// key is the paper's CUPS media ("Custom.230x127mm").
+QPageLayout jobPageLayout(const JobPaper& paper);
 
-// setExactPaper with the page size as typed, to 0.01 mm (paperSize; kept as
-// the printer's paper when the size is not > 0 both ways). pageLengthMm is
-// added to the paper's height (a calibration's page-length correction).
+// The job's paper on a printer (jobPageLayout; without a paper the printer
+// keeps its own, with zero margins and full page) and, for a CUPS queue, the
+// paper's options beside the media Qt sends: no scaling, whatever else the
+// print dialog chose. Every job, the template's and the calibration page,
+// sets its paper through here.
+void setExactPaper(QPrinter& printer, const std::optional<JobPaper>& paper);
+
+// setExactPaper with the template's paper (jobPaper: the page size as typed,
+// to 0.01 mm, longer by pageLengthMm, a calibration's page-length correction).
 void configurePrinter(QPrinter& printer, const PageSettings& page, double pageLengthMm = 0.0);
 
 // Re-applies configurePrinter, then draws the page (printPage) through a

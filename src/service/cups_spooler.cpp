@@ -64,7 +64,7 @@ bool CupsSpooler::printers(std::vector<PrinterStatus>& found) const
 // for the printer and all its attributes, then create the job and send the
 // document: four round trips to the scheduler instead of one.
 int CupsSpooler::submit(const std::string& printer, const std::string& pdfPath, const std::string& title,
-                        std::string& error) const
+                        const std::optional<JobPaper>& paper, std::string& error) const
 {
     char uri[HTTP_MAX_URI];
     httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
@@ -74,6 +74,14 @@ int CupsSpooler::submit(const std::string& printer, const std::string& pdfPath, 
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "job-name", nullptr, title.c_str());
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, "application/pdf");
+    if (paper) {
+        cups_option_t* options = nullptr;
+        int count = 0;
+        for (const auto& [name, value] : paper->cupsOptions())
+            count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
+        cupsEncodeOptions2(request, count, options, IPP_TAG_JOB);
+        cupsFreeOptions(count, options);
+    }
     const std::string resource = "/printers/" + printer;
     ipp_t* response = cupsDoFileRequest(CUPS_HTTP_DEFAULT, request, resource.c_str(), pdfPath.c_str());
     int job = 0;

@@ -3,7 +3,10 @@
 // handing a PDF over as a job, what became of a job, cancelling one, and
 // the jobs the service sent before (by the name they carry).
 
+#include "print/job_paper.h"
+
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,10 +37,11 @@ class CupsSpooler {
 public:
     // The scheduler's printers; false, leaving `out` alone, when it did not answer.
     bool printers(std::vector<PrinterStatus>& out) const;
-    // Sends the PDF as one job titled `title`; its CUPS job id, or 0 with
-    // `error` set to the scheduler's reason.
+    // Sends the PDF as one job titled `title` on `paper` (its media, no
+    // scaling; without one the queue's own paper); its CUPS job id, or 0
+    // with `error` set to the scheduler's reason.
     int submit(const std::string& printer, const std::string& pdfPath, const std::string& title,
-               std::string& error) const;
+               const std::optional<JobPaper>& paper, std::string& error) const;
     // Held, pending, processing and stopped jobs count as waiting; aborted as failed.
     CupsJobStatus status(int job) const;
     bool cancel(int job) const;

@@ -308,7 +308,8 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     const std::string pdf = m_scratch + "/ordavel-service-" + std::to_string(::getpid()) + "-"
         + std::to_string(++counter) + ".pdf";
     std::string error;
-    const int drawn = m_pages.drawPdf(printer.name, batch, pdf, [this] { return m_stop.load(); }, error);
+    std::optional<JobPaper> paper;
+    const int drawn = m_pages.drawPdf(printer.name, batch, pdf, [this] { return m_stop.load(); }, paper, error);
     if (drawn < 0) {
         ::unlink(pdf.c_str());
         std::set<std::int64_t> jobs;
@@ -329,7 +330,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
         ::unlink(pdf.c_str());
         return;
     }
-    const int cupsJob = m_cups.submit(printer.name, pdf, titleOf(refs), error);
+    const int cupsJob = m_cups.submit(printer.name, pdf, titleOf(refs), paper, error);
     ::unlink(pdf.c_str());
     std::set<std::int64_t> jobs;
     for (const RecordRef& ref : refs)

@@ -2,9 +2,11 @@
 // Drawing records onto pages, behind an interface so that the queue, the
 // dispatcher and the API stay free of the toolkit that draws.
 
+#include "print/job_paper.h"
 #include "service/job_queue.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +24,11 @@ public:
     // the PDF `pdfPath`, corrected by the printer's stored calibration.
     // `stop` is asked after every page; when it says yes the drawing ends
     // there. Returns how many records were drawn whole (all their copies);
-    // -1 with `error` set when nothing usable came out.
+    // -1 with `error` set when nothing usable came out. `paper` is the
+    // paper the pages were drawn for, which the spooler must be given too.
     virtual int drawPdf(const std::string& printer, const std::vector<PendingRecord>& records,
-                        const std::string& pdfPath, const std::function<bool()>& stop, std::string& error) = 0;
+                        const std::string& pdfPath, const std::function<bool()>& stop,
+                        std::optional<JobPaper>& paper, std::string& error) = 0;
     // Whether the printer has a stored calibration.
     virtual bool calibrated(const std::string& printer) = 0;
     // One record's page without calibration: PNG at `dpi` or PDF bytes; empty

@@ -42,6 +42,33 @@ TEST(Printer, CustomPaperOfThePageSizeWithZeroMarginsAndFullPage)
     EXPECT_EQ(printer.pageLayout().pageSize().size(QPageSize::Millimeter), before);
 }
 
+TEST(Printer, TheJobsPageIsItsPaperUnturnedAndItsKeyIsTheMediaTheSpoolerIsGiven)
+{
+    for (const JobPaper paper : {JobPaper{23000, 12700}, JobPaper{21300, 29047}, JobPaper{21350, 29000}}) {
+        SCOPED_TRACE(paper.cupsMedia());
+        const QPageLayout layout = jobPageLayout(paper);
+        EXPECT_EQ(layout.pageSize().key().toStdString(), paper.cupsMedia());
+        const QRectF full = layout.fullRect(QPageLayout::Millimeter);
+        EXPECT_NEAR(full.width(), paper.widthMm(), 0.001);
+        EXPECT_NEAR(full.height(), paper.heightMm(), 0.001);
+        EXPECT_EQ(layout.mode(), QPageLayout::FullPageMode);
+        EXPECT_EQ(layout.margins(QPageLayout::Millimeter), QMarginsF(0, 0, 0, 0));
+    }
+
+    // A printer set up for a landscape waybill draws on a page wider than tall.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    configurePrinter(printer, [] {
+        PageSettings page;
+        page.pageWidth = 23.0f;
+        page.pageHeight = 12.7f;
+        return page;
+    }());
+    const QRectF full = printer.pageLayout().fullRect(QPageLayout::Millimeter);
+    EXPECT_NEAR(full.width(), 230.0, 0.001);
+    EXPECT_NEAR(full.height(), 127.0, 0.001);
+}
+
 TEST(Printer, ReportsAJobThatCannotStartOrIsCancelled)
 {
     Document doc;

@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <set>
 #include <spawn.h>
 #include <string>
@@ -199,6 +200,17 @@ inline std::string lastJobId(const std::string& queue)
 // The PDF cups-pdf writes for job `jobId` ("...-job_<id>.pdf"), once written;
 // empty after `timeout`. Other queues may print into the same folders at the
 // same time, so the job's own number picks the file.
+// A job attribute's value as the scheduler holds it ("media (keyword) =
+// Custom.230x127mm" gives "Custom.230x127mm"); empty when it has none.
+inline std::string jobAttribute(const std::string& jobId, const std::string& name)
+{
+    const auto attributes = runCommand("ipptool -tv ipp://localhost/jobs/" + jobId + " get-job-attributes.test").output;
+    std::smatch value;
+    if (!std::regex_search(attributes, value, std::regex("(^|\\s)" + name + " \\([^)]*\\) = ([^\\n]*)")))
+        return {};
+    return value[2];
+}
+
 inline fs::path waitForJobPdf(const std::vector<fs::path>& folders, const std::string& jobId,
                               std::chrono::seconds timeout = 60s)
 {

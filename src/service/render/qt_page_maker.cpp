@@ -14,8 +14,6 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QPageLayout>
-#include <QPageSize>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 
@@ -48,23 +46,13 @@ DataTable tableOf(const RecordValues& record)
     return table;
 }
 
-// The PDF's pages as configurePrinter sets a printer's: the template's exact
-// paper (longer by a calibrated page length), portrait, no margins, at the
-// resolution of a high-resolution printer. A PDF writer, not a QPrinter: a
-// QPrinter asks CUPS for the default printer and its PPD each time it is
-// made, which cost more than drawing a page.
-void configureWriter(QPdfWriter& writer, const PageSettings& page, double pageLengthMm)
+// The PDF's pages on the job's paper, as a printer's (jobPageLayout), at the
+// resolution of a high-resolution printer; A4 for a template without a size.
+// A PDF writer, not a QPrinter: a QPrinter asks CUPS for the default printer
+// and its PPD each time it is made, which cost more than drawing a page.
+void configureWriter(QPdfWriter& writer, const std::optional<JobPaper>& paper)
 {
-    QPageSize size(QPageSize::A4);
-    if (const auto paper = paperSize(page)) {
-        const auto hundredths = [](double v) { return std::round(v * 100.0) / 100.0; };
-        size = QPageSize(QSizeF(hundredths(paper->widthHundredthsMm / 100.0),
-                                hundredths(paper->heightHundredthsMm / 100.0 + pageLengthMm)),
-                         QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
-    }
-    QPageLayout layout(size, QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    layout.setMode(QPageLayout::FullPageMode);
-    writer.setPageLayout(layout);
+    writer.setPageLayout(jobPageLayout(paper.value_or(JobPaper{21000, 29700})));
     writer.setResolution(1200);
     writer.setCreator(QStringLiteral("Ordavel"));
 }
@@ -108,8 +96,10 @@ const Document* QtPageMaker::documentOf(const StoredTemplate& source, std::strin
 }
 
 int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<PendingRecord>& records,
-                         const std::string& pdfPath, const std::function<bool()>& stop, std::string& error)
+                         const std::string& pdfPath, const std::function<bool()>& stop,
+                         std::optional<JobPaper>& paper, std::string& error)
 {
+    paper.reset();
     if (records.empty())
         return 0;
     const std::lock_guard lock(m_mutex);
@@ -120,7 +110,8 @@ int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<Pendi
     int whole = 0;
     {
         QPdfWriter printer(QString::fromStdString(pdfPath));
-        configureWriter(printer, doc->page(), calibration.pageLengthMm);
+        paper = jobPaper(doc->page(), calibration.pageLengthMm);
+        configureWriter(printer, paper);
         QPainter painter;
         if (!painter.begin(&printer)) {
             error = "无法生成打印内容";
@@ -200,7 +191,7 @@ std::string QtPageMaker::preview(const StoredTemplate& source, const RecordValue
         const QString path = folder.filePath(QStringLiteral("preview.pdf"));
         {
             QPdfWriter printer(path);
-            configureWriter(printer, doc->page(), 0.0);
+            configureWriter(printer, jobPaper(doc->page()));
             QPainter painter;
             if (!painter.begin(&printer)) {
                 error = "无法生成 PDF";

@@ -20,7 +20,7 @@ public:
     QtPageMaker();
     ~QtPageMaker() override;
     int drawPdf(const std::string& printer, const std::vector<PendingRecord>& records, const std::string& pdfPath,
-                const std::function<bool()>& stop, std::string& error) override;
+                const std::function<bool()>& stop, std::optional<JobPaper>& paper, std::string& error) override;
     bool calibrated(const std::string& printer) override;
     std::string preview(const StoredTemplate& source, const RecordValues& record, bool pdf, int dpi,
                         std::string& error) override;

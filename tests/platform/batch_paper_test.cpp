@@ -1,0 +1,50 @@
+// The designer's batch print on a real cups-pdf queue: every page of the job
+// on the template's paper, a landscape waybill kept landscape.
+#include "data/data_table.h"
+#include "platform/batch_printer.h"
+#include "tools/cups_queue.h"
+#include "tools/pdf_pages.h"
+
+#include <QPrinter>
+
+#include <gtest/gtest.h>
+
+namespace ordavel {
+namespace {
+
+TEST(BatchPaper, EveryPageOfABatchIsTheWaybillsPaper)
+{
+    test::CupsPdfQueue queue;
+    if (const std::string why = queue.start(); !why.empty())
+        GTEST_SKIP() << "no CUPS scheduler: " << why;
+
+    Document doc;
+    doc.setPageSizes(23.0f, 12.7f, 869, 480);
+    const int index = doc.addBox(BoxType::ColorPicker, 0, 0);
+    doc.box(index).followsEdit = false;
+    doc.box(index).printRect = {2.00, 3.00, 3.00, 1.00};
+    doc.box(index).attributes.color = 0x0000FF;
+    DataTable table({"单号"});
+    for (const char* value : {"W1", "W2"}) {
+        table.appendCell(value);
+        table.endRecord();
+    }
+
+    const auto folders = test::cups::outputFolders();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(QString::fromStdString(queue.name));
+    printer.setDocName(QStringLiteral("waybills"));
+    const BatchPrintResult result = printBatchJob(doc, table, {{0, 1, 1}, {1, 2, 1}}, printer, nullptr);
+    ASSERT_TRUE(result.completed);
+    EXPECT_EQ(result.pages, 2);
+
+    const std::filesystem::path pdf = test::cups::waitForJobPdf(folders, test::cups::lastJobId(queue.name));
+    ASSERT_FALSE(pdf.empty()) << "no PDF from the queue";
+    test::expectPagesOf(pdf, 230, 127);
+    EXPECT_EQ(test::pdfPageSizes(pdf).size(), 2u);
+    std::error_code ignored;
+    std::filesystem::remove(pdf, ignored);
+}
+
+} // namespace
+} // namespace ordavel
