@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 
 #include "data/data_source.h"
+#include "data/format_check.h"
 #include "data/merge.h"
 #include "designer/data_panel.h"
 #include "designer/paper_panel.h"
@@ -148,6 +149,17 @@ bool MainWindow::printRecords()
         error = "没有要打印的记录";
     if (!error.empty()) {
         tell(m_prompter, error, kPrintCaption, MessageIcon::Exclamation);
+        return false;
+    }
+    std::vector<int> rows;
+    for (const auto& item : items)
+        if (item.copies > 0)
+            rows.push_back(item.row);
+    if (const auto problems = checkFieldFormats(m_document, table, rows, 10); !problems.empty()) {
+        std::string text;
+        for (const FormatProblem& problem : problems)
+            text += problem.message() + "\n";
+        tell(m_prompter, text + "没有打印。", kPrintCaption, MessageIcon::Stop);
         return false;
     }
 

@@ -1,5 +1,7 @@
 #include "data/field_text.h"
 
+#include "field_format/field_format.h"
+
 #include <algorithm>
 
 namespace ordavel {
@@ -53,7 +55,8 @@ bool hasPlaceholders(std::string_view text) { return text.find("${") != std::str
 std::vector<std::string> placeholderNames(std::string_view text)
 {
     std::vector<std::string> names;
-    scan(text, [](std::string_view) {}, [&](std::string_view name) {
+    scan(text, [](std::string_view) {}, [&](std::string_view placeholder) {
+        const std::string_view name = splitPlaceholder(placeholder).name;
         if (name != kRecordNumberField && name.substr(0, kCounterFieldPrefix.size()) != kCounterFieldPrefix
             && std::find(names.begin(), names.end(), name) == names.end())
             names.emplace_back(name);
@@ -63,6 +66,7 @@ std::vector<std::string> placeholderNames(std::string_view text)
 
 std::optional<CounterField> counterField(std::string_view placeholder)
 {
+    placeholder = splitPlaceholder(placeholder).name;
     if (placeholder.substr(0, kCounterFieldPrefix.size()) != kCounterFieldPrefix)
         return std::nullopt;
     placeholder.remove_prefix(kCounterFieldPrefix.size());
@@ -90,6 +94,17 @@ std::vector<std::string> counterNames(std::string_view text)
             names.push_back(field->name);
     });
     return names;
+}
+
+std::vector<std::string> unknownFormats(std::string_view text)
+{
+    std::vector<std::string> found;
+    scan(text, [](std::string_view) {}, [&](std::string_view placeholder) {
+        const std::string_view format = splitPlaceholder(placeholder).format;
+        if (!knownFormat(format) && std::find(found.begin(), found.end(), placeholder) == found.end())
+            found.emplace_back(placeholder);
+    });
+    return found;
 }
 
 std::string formatCounterValue(std::int64_t value, int width)

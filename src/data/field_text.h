@@ -4,6 +4,8 @@
 // "${#seq:NAME}" for the next value of the journal's counter NAME (and
 // "${#seq:NAME:000000}" for it padded with zeros to six digits), and "$${"
 // for a literal "${". A "${" without a closing "}" is plain text.
+// "${NAME|FORMAT}" gives the value in a format (field_format.h): the name is
+// what comes before the first "|", for columns and counters alike.
 
 #include <cstdint>
 #include <functional>
@@ -37,6 +39,9 @@ struct CounterField {
 std::optional<CounterField> counterField(std::string_view placeholder);
 // The counter names `text` uses, each once, in order.
 std::vector<std::string> counterNames(std::string_view text);
+// The placeholders of `text` (between "${" and "}") whose format is unknown,
+// each once, in order.
+std::vector<std::string> unknownFormats(std::string_view text);
 // `value` with at least `width` digits, zeros in front.
 std::string formatCounterValue(std::int64_t value, int width);
 

@@ -1,6 +1,7 @@
 #include "data/merge.h"
 
 #include "data/field_text.h"
+#include "field_format/field_format.h"
 #include "data/xlsx_source.h"
 #include "file/path_name.h"
 #include "file/picture.h"
@@ -16,13 +17,6 @@ namespace {
 
 constexpr std::uintmax_t kMaxPictureBytes = 64u << 20;
 constexpr std::size_t kPictureCacheBytes = 64u << 20;
-
-// Boxes whose text may hold placeholders; a barcode's text is its data.
-bool isTextType(BoxType type)
-{
-    return type == BoxType::EditBox || type == BoxType::Label || type == BoxType::ComboBox ||
-           type == BoxType::BarcodeBox;
-}
 
 void addOnce(std::vector<std::string>& names, const std::string& name)
 {
@@ -46,6 +40,12 @@ std::string joined(const std::vector<std::string>& names)
 
 } // namespace
 
+bool takesPlaceholders(BoxType type)
+{
+    return type == BoxType::EditBox || type == BoxType::Label || type == BoxType::ComboBox ||
+           type == BoxType::BarcodeBox;
+}
+
 std::vector<std::string> templateFields(const Document& doc)
 {
     std::vector<std::string> names;
@@ -53,7 +53,7 @@ std::vector<std::string> templateFields(const Document& doc)
         const Box& b = doc.box(index);
         if (!b.inUse)
             continue;
-        if (isTextType(b.type))
+        if (takesPlaceholders(b.type))
             for (const auto& name : placeholderNames(b.attributes.text))
                 addOnce(names, name);
         if (!b.dataField.empty())
@@ -67,7 +67,7 @@ std::vector<std::string> templateCounters(const Document& doc)
     std::vector<std::string> names;
     for (int index = 1; index <= doc.slotCount(); ++index) {
         const Box& b = doc.box(index);
-        if (b.inUse && b.isPrint && isTextType(b.type))
+        if (b.inUse && b.isPrint && takesPlaceholders(b.type))
             for (const auto& name : counterNames(b.attributes.text))
                 addOnce(names, name);
     }
@@ -81,6 +81,12 @@ std::string FieldCheck::message() const
         text += "数据文件里没有模板用到的列：" + joined(missing);
     if (!ambiguous.empty())
         text += (text.empty() ? "" : "\n") + std::string("数据文件里有多个同名的列：") + joined(ambiguous);
+    if (!badFormats.empty()) {
+        std::vector<std::string> placeholders;
+        for (const auto& placeholder : badFormats)
+            placeholders.push_back("${" + placeholder + "}");
+        text += (text.empty() ? "" : "\n") + std::string("模板用到未知的格式：") + joined(placeholders);
+    }
     return text;
 }
 
@@ -93,6 +99,13 @@ FieldCheck checkFields(const Document& doc, const DataTable& table)
             check.missing.push_back(name);
         else if (std::find(duplicates.begin(), duplicates.end(), name) != duplicates.end())
             check.ambiguous.push_back(name);
+    }
+    for (int index = 1; index <= doc.slotCount(); ++index) {
+        const Box& b = doc.box(index);
+        if (b.inUse && takesPlaceholders(b.type))
+            for (auto& placeholder : unknownFormats(b.attributes.text))
+                if (std::find(check.badFormats.begin(), check.badFormats.end(), placeholder) == check.badFormats.end())
+                    check.badFormats.push_back(std::move(placeholder));
     }
     return check;
 }
@@ -131,12 +144,14 @@ void RecordMerge::setRecord(int row, int number)
     m_row = row;
     m_number = number;
     m_numberText = std::to_string(number);
+    m_formattedTexts.clear();
 }
 
 void RecordMerge::setCounterValues(CounterValues values)
 {
     m_counters = std::move(values);
     m_counterTexts.clear();
+    m_formattedTexts.clear();
 }
 
 std::string_view RecordMerge::counterText(std::string_view placeholder) const
@@ -152,7 +167,21 @@ std::string_view RecordMerge::counterText(std::string_view placeholder) const
     return m_counterTexts.emplace(key, std::move(text)).first->second;
 }
 
-std::string_view RecordMerge::lookup(std::string_view name) const
+std::string_view RecordMerge::lookup(std::string_view placeholder)
+{
+    const auto [name, format] = splitPlaceholder(placeholder);
+    if (format.empty())
+        return rawValue(placeholder);
+    const std::string key(placeholder);
+    if (const auto found = m_formattedTexts.find(key); found != m_formattedTexts.end())
+        return found->second;
+    FormatResult result = formatValue(rawValue(name), trimBlanks(format));
+    if (!result.ok)
+        warn("“${" + key + "}”：" + result.reason);
+    return m_formattedTexts.emplace(key, std::move(result.text)).first->second;
+}
+
+std::string_view RecordMerge::rawValue(std::string_view name) const
 {
     if (name == kRecordNumberField)
         return m_numberText;
@@ -190,7 +219,7 @@ RecordMerge::Change RecordMerge::changeOf(const Box& box) const
 {
     if (!box.inUse || !box.isPrint)
         return Change::None;
-    const bool placeholders = isTextType(box.type) && hasPlaceholders(box.attributes.text);
+    const bool placeholders = takesPlaceholders(box.type) && hasPlaceholders(box.attributes.text);
     if (m_countersOnly)
         return placeholders && box.attributes.text.find(kCounterFieldPrefix) != std::string::npos ? Change::Text
                                                                                                   : Change::None;
@@ -224,7 +253,7 @@ std::string_view RecordMerge::printedText(const Box& box, bool& printed)
     }
     if (box.type != BoxType::DatePicker && box.type != BoxType::PicBox) {
         printed = true;
-        return lookup(box.dataField);
+        return rawValue(box.dataField);
     }
     const Box& whole = merged(box);
     printed = whole.isPrint;
@@ -238,7 +267,7 @@ const Box& RecordMerge::merged(const Box& box)
         return box;
     m_scratch = box;
     if (change == Change::Field) {
-        const std::string_view value = lookup(box.dataField);
+        const std::string_view value = rawValue(box.dataField);
         switch (box.type) {
         case BoxType::DatePicker:
             if (const auto date = dateFromField(value)) {

@@ -13,6 +13,9 @@
 
 namespace ordavel {
 
+// Boxes whose text may hold placeholders; a barcode's text is its data.
+bool takesPlaceholders(BoxType type);
+
 // The column names the document uses: the placeholders in the texts of text
 // boxes, labels and drop-down lists, and every box's dataField, each once, in
 // slot order. "#" is not a column and is left out.
@@ -26,7 +29,8 @@ std::vector<std::string> templateCounters(const Document& doc);
 struct FieldCheck {
     std::vector<std::string> missing;   // used, not a column
     std::vector<std::string> ambiguous; // used, more than one column of that name
-    bool ok() const { return missing.empty() && ambiguous.empty(); }
+    std::vector<std::string> badFormats; // placeholders whose format is unknown ("金额|大小")
+    bool ok() const { return missing.empty() && ambiguous.empty() && badFormats.empty(); }
     // The message listing both, "" when ok.
     std::string message() const;
 };
@@ -74,7 +78,10 @@ private:
     Change changeOf(const Box& box) const;
     // The box's text with its placeholders (only counters, with countersOnly) replaced.
     void substituteText(const Box& box, std::string& out);
-    std::string_view lookup(std::string_view name) const;
+    // A placeholder's value, in its format; a value the format cannot read
+    // gives nothing and a warning, once a record.
+    std::string_view lookup(std::string_view placeholder);
+    std::string_view rawValue(std::string_view name) const;
     std::string_view counterText(std::string_view placeholder) const;
     void warn(const std::string& what);
     const std::string* pictureBytes(const std::string& path);
@@ -87,6 +94,7 @@ private:
     bool m_countersOnly = false;
     CounterValues m_counters;
     mutable std::unordered_map<std::string, std::string> m_counterTexts; // by placeholder, for this record
+    std::unordered_map<std::string, std::string> m_formattedTexts;       // by placeholder, for this record
     Box m_scratch;
     std::string m_textScratch;
     // Pictures read so far, by path, up to a total size; "" marks unusable files.

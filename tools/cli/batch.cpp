@@ -7,6 +7,7 @@
 #include "template_input.h"
 
 #include "data/data_source.h"
+#include "data/format_check.h"
 #include "data/merge.h"
 #include "platform/printer.h"
 
@@ -81,6 +82,7 @@ void declareBatchOptions(OptionParser& parser, BatchOptions* target, bool withJo
     parser.option({.name = "--copies-column", .value = "COL", .help = "the column that holds each record's copies",
                    .within = "--data"},
                   into(&target->copiesColumn));
+    parser.flag("--keep-going", "print a value its format cannot read as nothing, and go on", &target->keepGoing);
     if (!withJobSize)
         return;
     parser.option({.name = "--job-size", .value = "K",
@@ -131,6 +133,19 @@ std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& optio
     if (batch.pageCount() == 0) {
         error = "没有要打印的记录";
         return std::nullopt;
+    }
+    if (!options.keepGoing) {
+        std::vector<int> rows;
+        for (const BatchItem& item : batch.items)
+            if (item.copies > 0)
+                rows.push_back(item.row);
+        const auto problems = checkFieldFormats(doc, batch.table, rows);
+        for (const FormatProblem& problem : problems)
+            error += (error.empty() ? "" : "\n") + problem.message();
+        if (!problems.empty()) {
+            error += "\n（--keep-going 照样打印，这些值留空）";
+            return std::nullopt;
+        }
     }
     return batch;
 }

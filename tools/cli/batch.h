@@ -22,6 +22,7 @@ struct BatchOptions {
     std::string records;      // --records LIST
     std::string copiesColumn; // --copies-column COL
     int jobSize = 0;          // --job-size K (print only); 0: the whole batch in one job
+    bool keepGoing = false;   // --keep-going: a value its format cannot read prints nothing, and is reported
     bool wanted() const { return !data.empty(); }
 };
 
@@ -43,7 +44,9 @@ struct Batch {
 };
 
 // Reads the data, selects the records, takes the copies and checks that the
-// template's fields are columns. Nothing, with `error` set, when any of it fails.
+// template's fields are columns and, unless keepGoing, that every formatted
+// value of the records taken can be read. Nothing, with `error` set, when
+// any of it fails.
 std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& options, std::string& error);
 
 // One page per record copy, in one PDF; or OUT-0001.png, OUT-0002.png, ...
