@@ -632,6 +632,8 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
         if (job.key.size() > 200)
             return sendError(res, 400, "bad-key", "key 最长 200 字节");
     }
+    if (!body->contains("template") || !(*body)["template"].is_string())
+        return wrongType(res, "/template", "模板名称（文字）");
     if (body->contains("printer")) {
         if (!(*body)["printer"].is_string())
             return wrongType(res, "/printer", "打印机名称（文字）");
@@ -672,10 +674,7 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     }
 
     const std::string printer = job.printer.empty() ? defaultPrinter() : job.printer;
-    const JobContent content{body->contains("template") && (*body)["template"].is_string()
-                                 ? (*body)["template"].get<std::string>()
-                                 : std::string(),
-                             printer, job.copies, 0, &sent};
+    const JobContent content{(*body)["template"].get<std::string>(), printer, job.copies, 0, &sent};
     if (!job.key.empty())
         if (const auto first = m_queue.findByKey(job.owner, job.key))
             return answerRepeat(m_queue, first->id, content, res);
