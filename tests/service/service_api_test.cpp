@@ -6,7 +6,9 @@
 
 #include "service/service.h"
 
+#include <iterator>
 #include <set>
+#include <sstream>
 
 namespace ordavel::test {
 namespace {
@@ -323,54 +325,65 @@ TEST_F(ServiceApi, EachRouteRefusesWhatItCannotDoWithItsOwnCode)
     ASSERT_TRUE(setEnabled(true));
 }
 
+std::string fileText(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs the validator of tests/service/openapi (installed into the build
+// folder from its lock file when missing or out of date) on `document`,
+// with `answers` to check against its schemas.
+RunResult validateDescription(const fs::path& document, const fs::path& answers)
+{
+    const fs::path source = fs::path(ORDAVEL_SOURCE_DIR) / "tests" / "service" / "openapi";
+    const fs::path modules = fs::path(ORDAVEL_BINARY_DIR) / "tests" / "openapi-validator";
+    if (runCommand("command -v node && command -v npm").status != 0)
+        return {1, "node and npm are needed (scripts/setup --test installs them)"};
+    if (!fs::exists(modules / "node_modules") || fileText(modules / "package-lock.json") != fileText(source / "package-lock.json")) {
+        fs::create_directories(modules);
+        for (const char* name : {"package.json", "package-lock.json"})
+            fs::copy_file(source / name, modules / name, fs::copy_options::overwrite_existing);
+        const auto installed = runCommand("cd " + shellQuoted(modules) + " && npm ci --no-audit --no-fund 2>&1");
+        if (installed.status != 0)
+            return {installed.status, "npm ci: " + installed.output};
+    }
+    return runCommand("node " + shellQuoted(source / "validate.mjs") + " " + shellQuoted(modules) + " "
+                      + shellQuoted(document) + " " + shellQuoted(answers) + " 2>&1");
+}
+
 // The served description is the installed file, valid for a real OpenAPI
-// validator, and describes exactly the routes the service has: each
-// described route is answered, none with "no such route".
+// validator, and describes exactly the routes of the service's route table;
+// each described route is answered, and the answers match its schemas.
 TEST_F(ServiceApi, TheOpenApiDescriptionIsValidAndDescribesEveryRouteTheServiceAnswers)
 {
     startService();
     const Reply served = call(service.port, "GET", "/v1/openapi.json", "");
     ASSERT_EQ(served.status, 200) << served.raw;
-    std::ifstream file(std::string(ORDAVEL_SOURCE_DIR) + "/data/api/openapi.json");
-    EXPECT_EQ(served.body, json::parse(file, nullptr, false)) << "served as installed";
+    EXPECT_EQ(served.body, json::parse(fileText(fs::path(ORDAVEL_SOURCE_DIR) / "data" / "api" / "openapi.json"), nullptr, false))
+        << "served as installed";
     EXPECT_EQ(served.body["info"]["version"], "1");
     const fs::path document = scratch.path() / "openapi.json";
     std::ofstream(document) << served.raw;
 
-    // The validator from the npm registry, installed once into the build folder.
-    ASSERT_EQ(runCommand("command -v node && command -v npm").status, 0) << "node and npm are needed (scripts/setup --test)";
-    const fs::path source = fs::path(ORDAVEL_SOURCE_DIR) / "tests" / "service" / "openapi";
-    const fs::path modules = fs::path(ORDAVEL_BINARY_DIR) / "tests" / "openapi-validator";
-    if (!fs::exists(modules / "node_modules" / "@apidevtools" / "swagger-parser" / "package.json")) {
-        fs::create_directories(modules);
-        for (const char* name : {"package.json", "package-lock.json"})
-            fs::copy_file(source / name, modules / name, fs::copy_options::overwrite_existing);
-        const auto installed = runCommand("cd " + shellQuoted(modules) + " && npm ci --no-audit --no-fund 2>&1");
-        ASSERT_EQ(installed.status, 0) << "npm ci: " << installed.output;
-    }
-    const auto checked = runCommand("node " + shellQuoted(source / "validate.mjs") + " " + shellQuoted(modules) + " "
-                                    + shellQuoted(document) + " 2>&1");
-    ASSERT_EQ(checked.status, 0) << checked.output;
-    std::istringstream lines(checked.output);
-    std::set<std::string> described;
-    std::string line;
-    while (std::getline(lines, line))
-        if (!startsWith(line, "valid "))
-            described.insert(line);
-    EXPECT_NE(checked.output.find("valid 3.1"), std::string::npos) << checked.output;
-
-    std::set<std::string> routes;
-    for (const auto& route : ordavel::service::Service::routes())
-        routes.insert(route.method + " " + route.path);
-    EXPECT_EQ(described, routes) << "every route described, every description a route";
-
     // Each described route answers, with a job to name where a route needs one.
+    std::set<std::string> described;
+    for (const auto& [path, item] : served.body["paths"].items())
+        for (const auto& [method, operation] : item.items())
+            if (method != "parameters")
+                described.insert(method + " " + path);
     const Reply sent = post("/v1/jobs", job(records(1, 1)));
     ASSERT_EQ(sent.status, 201) << sent.raw;
     const std::string id = std::to_string(sent.body["id"].get<std::int64_t>());
     httplib::Client client("127.0.0.1", service.port);
     client.set_read_timeout(20, 0);
     const httplib::Headers auth{{"Authorization", "Bearer " + shop}};
+    // What each answer is, by the schemas the description gives it.
+    const std::map<std::string, std::string> schemaOf{
+        {"get /v1/info", "Info"},       {"get /v1/printers", "Printer"},  {"get /v1/templates", "Template"},
+        {"post /v1/jobs", "Job"},       {"get /v1/jobs", "Job"},          {"get /v1/jobs/{id}", "Job"},
+        {"post /v1/jobs/{id}/cancel", "Job"}, {"post /v1/jobs/{id}/reprint", "Job"}};
+    json answers = json::object();
     for (const std::string& route : described) {
         const std::string method = route.substr(0, route.find(' '));
         std::string path = route.substr(route.find(' ') + 1);
@@ -384,18 +397,47 @@ TEST_F(ServiceApi, TheOpenApiDescriptionIsValidAndDescribesEveryRouteTheServiceA
                 body.append(data, size);
                 return false;
             });
-            status = result ? result->status : (body.empty() ? 0 : 200);
+            status = result ? result->status : (startsWith(body, "data: ") ? 200 : 0);
         } else {
             const json request = path == "/v1/preview" ? json{{"template", "card"}, {"record", {{"单号", "P"}}}}
                 : path == "/v1/jobs"                   ? job(records(2, 2))
                                                        : json::object();
-            const auto result = method == "GET" ? client.Get(path, auth)
+            const auto result = method == "get" ? client.Get(path, auth)
                                                 : client.Post(path, auth, request.dump(), "application/json");
             status = result ? result->status : 0;
             body = result ? result->body : "";
         }
         EXPECT_TRUE(status == 200 || status == 201) << route << " answered " << status << " " << body.substr(0, 200);
+        if (const auto schema = schemaOf.find(route); schema != schemaOf.end()) {
+            const json answer = json::parse(body, nullptr, false);
+            for (const json& one : answer.is_array() ? answer : json::array({answer}))
+                answers[schema->second].push_back(one);
+        }
     }
+    // Refusals answer as the description's errors say.
+    json misspelt = job(records(1, 1));
+    misspelt["copys"] = 1;
+    for (const Reply& refused : {post("/v1/jobs", misspelt), get("/v1/jobs?since=soon"), get("/v1/jobs/999999"),
+                                 call(service.port, "POST", "/v1/info", shop, "{}")})
+        answers["Error"].push_back(refused.body);
+    const fs::path answersFile = scratch.path() / "answers.json";
+    std::ofstream(answersFile) << answers.dump();
+
+    const auto checked = validateDescription(document, answersFile);
+    ASSERT_EQ(checked.status, 0) << checked.output;
+    EXPECT_NE(checked.output.find("valid 3.1"), std::string::npos) << checked.output;
+    std::istringstream lines(checked.output);
+    std::set<std::string> validated;
+    std::string line;
+    while (std::getline(lines, line))
+        if (!startsWith(line, "valid "))
+            validated.insert(line);
+
+    std::set<std::string> routes;
+    for (const auto& route : ordavel::service::Service::routes())
+        routes.insert(route.method + " " + route.path);
+    EXPECT_EQ(validated, routes) << "every route described, every description a route";
+    EXPECT_GE(answers["Job"].size(), 5u) << answers.dump();
 }
 
 } // namespace
