@@ -212,6 +212,39 @@ TEST(JournalQueue, AJobEndsAsItsRecordsDidAndAKeyNamesTheFirstJob)
     EXPECT_TRUE(queue.unfinished().empty());
 }
 
+// A job's reason is what holds it now, in memory and in the journal alike:
+// kept across a restart while it holds, gone once the records reach CUPS.
+TEST(JournalQueue, AReasonLastsWhileItHoldsAndGoesWhenTheRecordsAreSentAcrossARestart)
+{
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    const std::string path = (held.scratch.path() / "journal.sqlite").string();
+    std::string error;
+    const auto job = held.owned->submit(jobOf("P", 2), error);
+    ASSERT_TRUE(job) << error;
+    held.owned->setReason(job->id, "打印机已暂停");
+    held.owned.reset();
+    auto again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->find(job->id)->reason, "打印机已暂停") << "still queued on a stopped printer";
+
+    again->markSent({{job->id, 1}, {job->id, 2}}, 700);
+    EXPECT_EQ(again->find(job->id)->outcome, Outcome::Printing);
+    EXPECT_EQ(again->find(job->id)->reason, "");
+    again.reset();
+    again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->find(job->id)->reason, "") << "the stop before it was sent is not read back";
+
+    again->setReason(job->id, "打印任务在打印队列中被挂起");
+    again.reset();
+    again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->find(job->id)->reason, "打印任务在打印队列中被挂起");
+    again->markOutcomes({{job->id, 1}, {job->id, 2}}, Outcome::Printed);
+    EXPECT_EQ(again->find(job->id)->reason, "");
+}
+
 // Each job prints from the template bytes accepted with it, kept in the
 // journal: the same after a restart and after the job finished, one copy in
 // memory for jobs that share them. Each record's printed text is journalled,
