@@ -183,6 +183,47 @@ TEST_F(ServiceApi, AKeyRepeatsOnlyTheSameJobAndEveryAnswerIsTheWholeJob)
     EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 1}, {"R2", 2}}));
 }
 
+// Two different orders sent at once under one key: one is printed, every
+// answer names it, and the other order is refused as a conflict.
+TEST_F(ServiceApi, OneKeySentAtOnceWithTwoOrdersPrintsOnlyTheOneRecordedFirst)
+{
+    startService();
+    constexpr int kCallers = 8;
+    std::vector<Reply> replies(kCallers);
+    std::vector<std::thread> callers;
+    for (int i = 0; i < kCallers; ++i)
+        callers.emplace_back([&, i] { replies[i] = post("/v1/jobs", job(i % 2 == 0 ? records(1, 1) : records(2, 2), "race")); });
+    for (auto& caller : callers)
+        caller.join();
+    std::int64_t winner = 0;
+    int created = 0;
+    for (const Reply& reply : replies)
+        if (reply.status == 201) {
+            ++created;
+            winner = reply.body["id"];
+        }
+    ASSERT_EQ(created, 1);
+    int repeats = 0, conflicts = 0;
+    for (int i = 0; i < kCallers; ++i) {
+        const Reply& reply = replies[static_cast<std::size_t>(i)];
+        if (reply.status == 200) {
+            ++repeats;
+            EXPECT_EQ(reply.body["id"], winner);
+        } else if (reply.status == 409) {
+            ++conflicts;
+            EXPECT_EQ(reply.body["error"]["job"], winner) << reply.raw;
+        } else {
+            EXPECT_EQ(reply.status, 201) << reply.raw;
+        }
+    }
+    EXPECT_EQ(repeats, kCallers / 2 - 1) << "the same order again";
+    EXPECT_EQ(conflicts, kCallers / 2) << "the other order";
+    EXPECT_TRUE(eventually([&] { return view(winner)["state"] == "printed"; }, 60s));
+    const std::map<std::string, int> pages = printed();
+    EXPECT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages == (std::map<std::string, int>{{"R1", 1}}) || pages == (std::map<std::string, int>{{"R2", 1}}));
+}
+
 // A job's reason says what holds it back now: the stopped printer until it
 // is enabled, its CUPS job held until released, the same after a restart.
 TEST_F(ServiceApi, AReasonTellsWhatHoldsTheJobNowAcrossARestart)
