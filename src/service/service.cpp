@@ -164,9 +164,9 @@ bool sameJob(const JobSummary& first, const std::vector<RecordValues>& kept, con
         return false;
     for (std::size_t i = 0; i < kept.size(); ++i) {
         const RecordValues& sent = (*content.records)[i];
-        for (const auto& [column, value] : kept[i]) {
-            const auto it = std::find_if(sent.begin(), sent.end(), [&](const auto& cell) { return cell.first == column; });
-            if (it == sent.end() || it->second != value)
+        for (const auto& cell : kept[i]) {
+            const auto it = std::find_if(sent.begin(), sent.end(), [&](const auto& other) { return other.first == cell.first; });
+            if (it == sent.end() || it->second != cell.second)
                 return false;
         }
     }
