@@ -134,7 +134,8 @@ std::vector<CupsJobEntry> CupsSpooler::jobsTitled(const std::string& prefix, boo
         const char* title = jobs[i].title;
         if (title == nullptr || std::strncmp(title, prefix.c_str(), prefix.size()) != 0)
             continue;
-        out.push_back({jobs[i].id, title, stateOf(jobs[i].state)});
+        out.push_back({jobs[i].id, title, stateOf(jobs[i].state), jobs[i].dest != nullptr ? jobs[i].dest : "",
+                       jobs[i].state == IPP_JSTATE_HELD});
     }
     cupsFreeJobs(count, jobs);
     return out;

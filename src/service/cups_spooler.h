@@ -31,6 +31,8 @@ struct CupsJobEntry {
     int id = 0;
     std::string title;
     CupsJobState state = CupsJobState::Unknown;
+    std::string printer;
+    bool held = false; // waiting to be released (job-hold-until)
 };
 
 class CupsSpooler {

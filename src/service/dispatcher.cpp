@@ -22,12 +22,22 @@ constexpr auto kFollowInterval = 200ms;
 // carry a title that would be truncated.
 constexpr std::size_t kMaxTitle = 200;
 
+constexpr std::string_view kStopped = "打印机已暂停";
+constexpr std::string_view kRefusing = "打印机不接受任务";
+constexpr std::string_view kHeld = "打印任务在打印队列中被挂起";
+
 std::string waitReason(const PrinterStatus& printer)
 {
-    std::string reason = printer.state == "stopped" ? "打印机已暂停" : "打印机不接受任务";
+    std::string reason(printer.state == "stopped" ? kStopped : kRefusing);
     if (!printer.reason.empty())
         reason += "（" + printer.reason + "）";
     return reason;
+}
+
+// A reason that only the printer's state gave.
+bool isPrinterReason(const std::string& reason)
+{
+    return reason.rfind(kStopped, 0) == 0 || reason.rfind(kRefusing, 0) == 0;
 }
 
 bool parseInt(std::string_view text, long long& value)
@@ -120,6 +130,10 @@ void Dispatcher::start()
 {
     reconcile();
     refreshPrinters(true);
+    // Reasons kept from the last run are looked at again against the printers as they are now.
+    for (const std::string& name : m_queue.waitingPrinters())
+        m_paused.insert(name);
+    m_heldReasons.reset();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -279,6 +293,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     const auto now = Clock::now();
     if (printer.state == "stopped" || !printer.accepting) {
         const std::string reason = waitReason(printer);
+        m_paused.insert(printer.name);
         for (const JobSummary& job : m_queue.unfinished())
             if (job.printer == printer.name && job.outcome == Outcome::Queued && job.reason != reason) {
                 m_queue.setReason(job.id, reason);
@@ -286,6 +301,14 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
             }
         return;
     }
+    // Enabled again: no job waits for the printer any more, whether or not
+    // its records go out in this round.
+    if (m_paused.erase(printer.name) > 0)
+        for (const JobSummary& job : m_queue.unfinished())
+            if (job.printer == printer.name && job.outcome == Outcome::Queued && isPrinterReason(job.reason)) {
+                m_queue.setReason(job.id, {});
+                announce(job.id);
+            }
     if (const auto until = m_refusedUntil.find(printer.name); until != m_refusedUntil.end() && now < until->second)
         return;
     std::vector<PendingRecord> batch = m_queue.nextToSend(printer.name, kMaxPagesPerJob);
@@ -378,8 +401,10 @@ void Dispatcher::follow()
     // One question for every unfinished job; only those no longer in it are
     // asked about one by one.
     std::set<int> active;
-    for (const CupsJobEntry& entry : m_cups.jobsTitled(kTitlePrefix, false))
+    const std::vector<CupsJobEntry> entries = m_cups.jobsTitled(kTitlePrefix, false);
+    for (const CupsJobEntry& entry : entries)
         active.insert(entry.id);
+    holdReasons(flight, entries);
     for (const auto& [cupsJob, refs] : flight) {
         if (active.count(cupsJob))
             continue;
@@ -453,6 +478,51 @@ void Dispatcher::cancel(std::int64_t job)
         m_inFlight.erase(cupsJob);
     }
     announce(job);
+}
+
+// Why each job whose records are all in CUPS has not printed yet: its CUPS
+// job held, or its printer stopped; nothing once either is over. Jobs are
+// looked at only when that picture changed (and once after a start, so that
+// a reason kept from the last run is made current).
+void Dispatcher::holdReasons(const std::map<int, std::vector<RecordRef>>& flight,
+                             const std::vector<CupsJobEntry>& entries)
+{
+    std::vector<PrinterStatus> printers;
+    {
+        const std::lock_guard lock(m_printerMutex);
+        printers = m_printers;
+    }
+    std::map<std::int64_t, std::string> reasons;
+    for (const CupsJobEntry& entry : entries) {
+        const auto refs = flight.find(entry.id);
+        if (refs == flight.end())
+            continue;
+        std::string reason;
+        if (entry.held) {
+            reason = kHeld;
+        } else {
+            for (const PrinterStatus& p : printers)
+                if (p.name == entry.printer && p.state == "stopped")
+                    reason = waitReason(p);
+        }
+        if (reason.empty())
+            continue;
+        for (const RecordRef& ref : refs->second)
+            reasons.emplace(ref.first, reason);
+    }
+    if (m_heldReasons && *m_heldReasons == reasons)
+        return;
+    m_heldReasons = reasons;
+    for (const JobSummary& job : m_queue.unfinished()) {
+        if (job.outcome != Outcome::Printing)
+            continue;
+        const auto it = reasons.find(job.id);
+        const std::string reason = it == reasons.end() ? std::string() : it->second;
+        if (job.reason != reason) {
+            m_queue.setReason(job.id, reason);
+            announce(job.id);
+        }
+    }
 }
 
 std::size_t Dispatcher::inFlight()

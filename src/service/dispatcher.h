@@ -16,6 +16,8 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -62,6 +64,7 @@ private:
     void sendFor(const PrinterStatus& printer);
     void follow();
     void publishRecord(std::int64_t job, int n, Outcome outcome, int cupsJob);
+    void holdReasons(const std::map<int, std::vector<RecordRef>>& flight, const std::vector<CupsJobEntry>& entries);
 
     JobQueue& m_queue;
     PageMaker& m_pages;
@@ -79,6 +82,9 @@ private:
     std::vector<PrinterStatus> m_printers;
     std::chrono::steady_clock::time_point m_printersAt{};
     std::map<std::string, std::chrono::steady_clock::time_point> m_refusedUntil;
+    std::set<std::string> m_paused; // printers whose queued jobs may carry the printer's reason
+    // Job -> why CUPS has not printed it, as last seen; none before the first look.
+    std::optional<std::map<std::int64_t, std::string>> m_heldReasons;
 
     std::mutex m_sendMutex; // held while records are drawn and handed over, and by cancel
     std::mutex m_flightMutex;

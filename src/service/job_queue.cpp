@@ -30,7 +30,7 @@ void settleJob(JobSummary& summary)
             done = r.outcome;
     }
     summary.outcome = queued ? Outcome::Queued : printing ? Outcome::Printing : done;
-    if (summary.outcome == Outcome::Printed || summary.outcome == Outcome::Printing)
+    if (summary.outcome == Outcome::Printed)
         summary.reason.clear();
 }
 

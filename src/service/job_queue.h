@@ -68,7 +68,7 @@ struct JobSummary {
     std::int64_t expiresSeconds = 0;
     std::int64_t repeats = 0;
     Outcome outcome = Outcome::Queued;
-    std::string reason; // why it waits or failed; "" otherwise
+    std::string reason; // why it waits now or why it failed; "" otherwise
     std::vector<RecordState> records;
 };
 
@@ -83,7 +83,8 @@ struct PendingRecord {
 
 // Sets a job's outcome from its records: queued while any record waits
 // unsent, printing while any is in CUPS, else printed when all printed, else
-// the first of failed, cancelled, expired among them.
+// the first of failed, cancelled, expired among them. A printed job has no
+// reason; the reason of one still waiting is the dispatcher's to keep current.
 void settleJob(JobSummary& summary);
 
 struct Submitted {
@@ -113,7 +114,7 @@ public:
     // The same outcome for many records, written as one.
     virtual void markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
                               const std::string& reason = {}) = 0;
-    // Why a job still waits ("" when it no longer does).
+    // Why a job still waits ("" when it no longer does), kept across a restart.
     virtual void setReason(std::int64_t job, const std::string& reason) = 0;
 
     virtual std::optional<JobSummary> find(std::int64_t id) = 0;

@@ -176,8 +176,6 @@ std::optional<JournalQueue::Entry> JournalQueue::read(std::int64_t id, bool with
         entry.values.push_back(std::move(values));
     }
     settleJob(s);
-    if (isFinal(s.outcome) || s.outcome == Outcome::Printing)
-        s.reason = job.value->reason;
     return entry;
 }
 
@@ -380,6 +378,11 @@ void JournalQueue::markSent(const std::vector<std::pair<std::int64_t, int>>& rec
                     }
                 }
                 settleJob(entry.summary);
+                // Records reached the printer: what held the job back holds no more.
+                if (!entry.summary.reason.empty()) {
+                    entry.summary.reason.clear();
+                    m_journal->finishJob(id, JournalOutcome::Printing, {});
+                }
             }
             i = j + 1;
         }

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <regex>
 #include <set>
+#include <string_view>
 #include <sys/socket.h>
 
 namespace ordavel::service {
@@ -121,18 +123,86 @@ std::string joined(const std::vector<std::string>& names)
     return out;
 }
 
-// "since" as seconds since 1970 or as "YYYY-MM-DDTHH:MM:SSZ"; -1 when neither.
-std::time_t parseSince(const std::string& text)
+// Answers 400 `unknown-field` for the first key of `body` the API does not
+// know, so that a misspelt field is not silently left out.
+bool onlyKnownFields(const json& body, std::initializer_list<std::string_view> known, httplib::Response& res)
 {
-    long long seconds = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-    if (error == std::errc() && end == text.data() + text.size() && seconds >= 0)
-        return static_cast<std::time_t>(seconds);
-    std::tm tm{};
-    const char* rest = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &tm);
-    if (rest == nullptr || (*rest != '\0' && std::string(rest) != "Z"))
-        return -1;
-    return timegm(&tm);
+    for (const auto& [name, value] : body.items()) {
+        if (std::find(known.begin(), known.end(), name) != known.end())
+            continue;
+        sendError(res, 400, "unknown-field", "不认识的字段：" + name,
+                  {{"position", (json::json_pointer() / name).to_string()}, {"field", name}});
+        return false;
+    }
+    return true;
+}
+
+std::string withoutOxf(const std::string& name)
+{
+    const std::string suffix = ".oxf";
+    if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return name.substr(0, name.size() - suffix.size());
+    return name;
+}
+
+// A job as a key's repetition sees it: what is printed, where and how often.
+struct JobContent {
+    std::string templateName;
+    std::string printer;
+    int copies = 1;
+    std::int64_t repeats = 0;
+    const std::vector<RecordValues>* records = nullptr; // as sent: extra columns are ignored
+};
+
+// Whether `content` is the job the key first named: the same template,
+// printer, copies and repeated job, and records with the same values in
+// every column that job kept (the columns its template uses).
+bool sameJob(const JobSummary& first, const std::vector<RecordValues>& kept, const JobContent& content)
+{
+    if (withoutOxf(first.templateName) != withoutOxf(content.templateName) || first.printer != content.printer
+        || first.copies != content.copies || first.repeats != content.repeats || kept.size() != content.records->size())
+        return false;
+    for (std::size_t i = 0; i < kept.size(); ++i) {
+        const RecordValues& sent = (*content.records)[i];
+        for (const auto& cell : kept[i]) {
+            const auto it = std::find_if(sent.begin(), sent.end(), [&](const auto& other) { return other.first == cell.first; });
+            if (it == sent.end() || it->second != cell.second)
+                return false;
+        }
+    }
+    return true;
+}
+
+// The answer to a key used before: 200 with that job when `content` is the
+// same job, else 409 `key-conflict` naming it. Nothing is printed either way.
+void answerRepeat(JobQueue& queue, std::int64_t firstId, const JobContent& content, httplib::Response& res)
+{
+    const auto first = queue.find(firstId);
+    if (!first)
+        return sendError(res, 503, "journal-unavailable", "无法读取任务 " + std::to_string(firstId));
+    if (!sameJob(*first, queue.recordValues(firstId), content))
+        return sendError(res, 409, "key-conflict",
+                         "key“" + first->key + "”已用于任务 " + std::to_string(firstId) + "，内容与这次不同；这次没有打印",
+                         {{"position", "/key"}, {"job", firstId}});
+    sendJson(res, 200, jobJson(*first));
+}
+
+// A route's path as a regular expression: dots stand for themselves, "{id}"
+// for a job's number (captured for the handler when `capture`).
+std::string patternOf(const std::string& path, bool capture)
+{
+    std::string out;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path.compare(i, 4, "{id}") == 0) {
+            out += capture ? "([0-9]+)" : "[0-9]+";
+            i += 3;
+        } else {
+            if (path[i] == '.')
+                out += '\\';
+            out += path[i];
+        }
+    }
+    return out;
 }
 
 std::optional<std::int64_t> idOf(const httplib::Request& req)
@@ -224,6 +294,46 @@ void Service::stop()
     m_dispatcher.stop();
 }
 
+const std::vector<Service::Route>& Service::routes()
+{
+    static const std::vector<Route> table{
+        {"GET", "/v1/info", &Service::info},
+        {"GET", "/v1/openapi.json", &Service::description},
+        {"GET", "/v1/client.js", &Service::clientScript},
+        {"GET", "/v1/printers", &Service::printers},
+        {"GET", "/v1/templates", &Service::templates},
+        {"POST", "/v1/jobs", &Service::postJob},
+        {"GET", "/v1/jobs", &Service::listJobs},
+        {"GET", "/v1/jobs/{id}", &Service::getJob},
+        {"POST", "/v1/jobs/{id}/cancel", &Service::cancelJob},
+        {"POST", "/v1/jobs/{id}/reprint", &Service::reprintJob},
+        {"POST", "/v1/preview", &Service::preview},
+        {"GET", "/v1/events", &Service::events},
+    };
+    return table;
+}
+
+std::vector<std::string> Service::methodsFor(const std::string& path)
+{
+    // Each route's path as a pattern: "{id}" matches a job's number only.
+    static const std::vector<std::pair<std::regex, std::string>> patterns = [] {
+        std::vector<std::pair<std::regex, std::string>> out;
+        for (const Route& route : routes())
+            out.emplace_back(std::regex(patternOf(route.path, false)), route.method);
+        return out;
+    }();
+    std::vector<std::string> methods;
+    for (const auto& [pattern, method] : patterns)
+        if (std::regex_match(path, pattern)) {
+            methods.push_back(method);
+            if (method == "GET")
+                methods.emplace_back("HEAD");
+        }
+    if (!methods.empty())
+        methods.emplace_back("OPTIONS"); // every /v1 path answers a CORS preflight
+    return methods;
+}
+
 void Service::install(httplib::Server& server)
 {
     server.new_task_queue = [] { return new httplib::ThreadPool(kMaxEventStreams + 16); };
@@ -232,10 +342,19 @@ void Service::install(httplib::Server& server)
     server.set_write_timeout(m_options.readTimeoutSeconds, 0);
     server.set_keep_alive_timeout(m_options.readTimeoutSeconds);
     server.set_keep_alive_max_count(1000);
-    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& res) {
+    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty())
             return httplib::Server::HandlerResponse::Unhandled;
-        if (res.status == 413)
+        // A path the API has, asked with a method it does not answer there.
+        const std::vector<std::string> allowed = (res.status == 404 || res.status == 400) ? methodsFor(req.path)
+                                                                                          : std::vector<std::string>();
+        if (!allowed.empty()) {
+            std::string allow;
+            for (const std::string& method : allowed)
+                allow += (allow.empty() ? "" : ", ") + method;
+            res.set_header("Allow", allow);
+            sendError(res, 405, "method-not-allowed", req.path + " 只接受 " + allow, {{"allow", allowed}});
+        } else if (res.status == 413)
             sendError(res, 413, "too-large", "请求内容超过 16 MB");
         else if (res.status == 404)
             sendError(res, 404, "not-found", "没有这个接口");
@@ -246,21 +365,15 @@ void Service::install(httplib::Server& server)
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
         sendError(res, 500, "internal", "服务内部出错");
     });
-    const auto bind = [this](void (Service::*handler)(const httplib::Request&, httplib::Response&)) {
-        return [this, handler](const httplib::Request& req, httplib::Response& res) { (this->*handler)(req, res); };
-    };
-    server.Get("/v1/info", bind(&Service::info));
-    server.Get("/v1/client.js", bind(&Service::clientScript));
-    server.Get("/v1/printers", bind(&Service::printers));
-    server.Get("/v1/templates", bind(&Service::templates));
-    server.Post("/v1/jobs", bind(&Service::postJob));
-    server.Get("/v1/jobs", bind(&Service::listJobs));
-    server.Get(R"(/v1/jobs/([0-9]+))", bind(&Service::getJob));
-    server.Post(R"(/v1/jobs/([0-9]+)/cancel)", bind(&Service::cancelJob));
-    server.Post(R"(/v1/jobs/([0-9]+)/reprint)", bind(&Service::reprintJob));
-    server.Post("/v1/preview", bind(&Service::preview));
-    server.Get("/v1/events", bind(&Service::events));
-    server.Options(R"(/v1/.*)", bind(&Service::preflight));
+    for (const Route& route : routes()) {
+        const Handler handler = route.handler;
+        auto answer = [this, handler](const httplib::Request& req, httplib::Response& res) { (this->*handler)(req, res); };
+        if (route.method == "GET")
+            server.Get(patternOf(route.path, true), std::move(answer));
+        else
+            server.Post(patternOf(route.path, true), std::move(answer));
+    }
+    server.Options(R"(/v1/.*)", [this](const httplib::Request& req, httplib::Response& res) { preflight(req, res); });
 }
 
 // Token first, then the origin: a request with an Origin header is served
@@ -322,6 +435,18 @@ void Service::clientScript(const httplib::Request& req, httplib::Response& res)
         res.set_header("Vary", "Origin");
     }
     res.set_content(kClientScript, "text/javascript; charset=utf-8");
+}
+
+// The API's description: public, like /v1/info, so that tools can read it
+// before they hold a token.
+void Service::description(const httplib::Request& req, httplib::Response& res)
+{
+    const std::string origin = req.get_header_value("Origin");
+    if (!origin.empty() && m_tokens.anyAllowsOrigin(origin)) {
+        res.set_header("Access-Control-Allow-Origin", origin);
+        res.set_header("Vary", "Origin");
+    }
+    res.set_content(kApiDescription, "application/json; charset=utf-8");
 }
 
 void Service::printers(const httplib::Request& req, httplib::Response& res)
@@ -401,6 +526,8 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     const auto body = parseBody(req, res);
     if (!body)
         return;
+    if (!onlyKnownFields(*body, {"key", "template", "printer", "records", "copies", "expires"}, res))
+        return;
     NewJob job;
     job.owner = caller.token.name;
     if (body->contains("key")) {
@@ -409,35 +536,14 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
         job.key = (*body)["key"].get<std::string>();
         if (job.key.size() > 200)
             return sendError(res, 400, "bad-key", "key 最长 200 字节");
-        if (!job.key.empty())
-            if (const auto first = m_queue.findByKey(job.owner, job.key))
-                return sendJson(res, 200, jobJson(*first));
     }
-    const auto info = templateFor(m_catalog, caller.token, *body, res);
-    if (!info)
-        return;
-    job.templateName = info->name;
-    job.templatePath = info->path;
-    job.templateBytes = info->bytes;
-
+    if (!body->contains("template") || !(*body)["template"].is_string())
+        return wrongType(res, "/template", "模板名称（文字）");
     if (body->contains("printer")) {
         if (!(*body)["printer"].is_string())
             return wrongType(res, "/printer", "打印机名称（文字）");
         job.printer = (*body)["printer"].get<std::string>();
     }
-    const auto printers = m_dispatcher.printers(job.printer);
-    if (job.printer.empty()) {
-        for (const auto& p : printers)
-            if (p.isDefault)
-                job.printer = p.name;
-        if (job.printer.empty())
-            return sendError(res, 404, "no-such-printer", "没有默认打印机，请指定 printer");
-    }
-    if (!caller.token.allowsPrinter(job.printer))
-        return sendError(res, 403, "not-allowed", "此令牌不能使用打印机“" + job.printer + "”");
-    if (std::none_of(printers.begin(), printers.end(), [&](const PrinterStatus& p) { return p.name == job.printer; }))
-        return sendError(res, 404, "no-such-printer", "没有名为“" + job.printer + "”的打印机");
-
     if (body->contains("copies")) {
         const json& copies = (*body)["copies"];
         if (!copies.is_number_integer() || copies.get<long long>() < 1 || copies.get<long long>() > 999)
@@ -458,15 +564,50 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     if (records.size() > kMaxRecordsPerJob)
         return sendError(res, 413, "too-many-records",
                          "一个任务最多 " + std::to_string(kMaxRecordsPerJob) + " 条记录");
+    // More records than may ever wait at once: waiting would not help.
+    if (records.size() > m_options.maxWaitingRecords)
+        return sendError(res, 413, "job-too-large",
+                         "这个任务有 " + std::to_string(records.size()) + " 条记录，超过服务最多等待的 "
+                             + std::to_string(m_options.maxWaitingRecords) + " 条，请分成几个任务",
+                         {{"records", records.size()}, {"limit", m_options.maxWaitingRecords}});
+    std::vector<RecordValues> sent;
     for (std::size_t i = 0; i < records.size(); ++i) {
         auto record = recordOf(records[i], "/records/" + std::to_string(i), res);
         if (!record)
             return;
-        if (const auto missing = missingColumns(info->fields, *record); !missing.empty())
+        sent.push_back(std::move(*record));
+    }
+
+    const std::string printer = job.printer.empty() ? defaultPrinter() : job.printer;
+    const JobContent content{(*body)["template"].get<std::string>(), printer, job.copies, 0, &sent};
+    if (!job.key.empty())
+        if (const auto first = m_queue.findByKey(job.owner, job.key))
+            return answerRepeat(m_queue, first->id, content, res);
+
+    const auto info = templateFor(m_catalog, caller.token, *body, res);
+    if (!info)
+        return;
+    job.templateName = info->name;
+    job.templatePath = info->path;
+    job.templateBytes = info->bytes;
+
+    const auto printers = m_dispatcher.printers(job.printer);
+    if (job.printer.empty()) {
+        job.printer = printer;
+        if (job.printer.empty())
+            return sendError(res, 404, "no-such-printer", "没有默认打印机，请指定 printer");
+    }
+    if (!caller.token.allowsPrinter(job.printer))
+        return sendError(res, 403, "not-allowed", "此令牌不能使用打印机“" + job.printer + "”");
+    if (std::none_of(printers.begin(), printers.end(), [&](const PrinterStatus& p) { return p.name == job.printer; }))
+        return sendError(res, 404, "no-such-printer", "没有名为“" + job.printer + "”的打印机");
+
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        if (const auto missing = missingColumns(info->fields, sent[i]); !missing.empty())
             return sendError(res, 400, "missing-columns",
                              "第 " + std::to_string(i + 1) + " 条记录缺少列：" + joined(missing),
                              {{"record", i + 1}, {"columns", missing}});
-        job.records.push_back(usedColumns(info->fields, *record));
+        job.records.push_back(usedColumns(info->fields, sent[i]));
     }
     job.printed = m_pages.printedText(*info->doc, job.records);
     if (m_queue.waitingRecords() + job.records.size() > m_options.maxWaitingRecords) {
@@ -477,13 +618,28 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     const auto submitted = m_queue.submit(job, error);
     if (!submitted)
         return sendError(res, 503, "journal-unavailable", "无法记录任务：" + error);
-    if (!submitted->created) {
-        if (const auto first = m_queue.find(submitted->id))
-            return sendJson(res, 200, jobJson(*first));
-    }
+    // The same key sent twice at once: the other request recorded its job first.
+    if (!submitted->created)
+        return answerRepeat(m_queue, submitted->id, content, res);
     m_dispatcher.wake();
     m_dispatcher.announce(submitted->id);
-    sendJson(res, 201, {{"id", submitted->id}, {"state", "queued"}, {"records", job.records.size()}});
+    answerCreated(submitted->id, res);
+}
+
+std::string Service::defaultPrinter()
+{
+    for (const PrinterStatus& p : m_dispatcher.printers())
+        if (p.isDefault)
+            return p.name;
+    return {};
+}
+
+// A new job answers as GET /v1/jobs/{id} shows it, as a repeated key does.
+void Service::answerCreated(std::int64_t id, httplib::Response& res)
+{
+    if (const auto created = m_queue.find(id))
+        return sendJson(res, 201, jobJson(*created));
+    sendError(res, 503, "journal-unavailable", "无法读取任务 " + std::to_string(id));
 }
 
 std::optional<JobSummary> Service::callersJob(const httplib::Request& req, httplib::Response& res, Caller& caller)
@@ -515,10 +671,12 @@ void Service::listJobs(const httplib::Request& req, httplib::Response& res)
         return;
     std::time_t since = 0;
     if (req.has_param("since")) {
-        since = parseSince(req.get_param_value("since"));
-        if (since < 0)
-            return sendError(res, 400, "bad-since", "since 应为秒数或 YYYY-MM-DDTHH:MM:SSZ",
+        const auto parsed = parseIsoTime(req.get_param_value("since"));
+        if (!parsed)
+            return sendError(res, 400, "bad-since",
+                             "since 应为 ISO 8601 时间（如 2024-05-01T08:00:00+08:00）或 1970 年以来的秒数",
                              {{"position", "since"}});
+        since = *parsed;
     }
     json out = json::array();
     for (const JobSummary& job : m_queue.listSince(caller.token.name, since))
@@ -547,7 +705,7 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
     json body = json::object();
     if (!req.body.empty()) {
         const auto parsed = parseBody(req, res);
-        if (!parsed)
+        if (!parsed || !onlyKnownFields(*parsed, {"key", "records"}, res))
             return;
         body = *parsed;
     }
@@ -575,6 +733,8 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
         if (!body["key"].is_string())
             return wrongType(res, "/key", "文字");
         again.key = body["key"].get<std::string>();
+        if (again.key.size() > 200)
+            return sendError(res, 400, "bad-key", "key 最长 200 字节");
     }
     if (body.contains("records")) {
         if (!body["records"].is_array())
@@ -591,6 +751,15 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
     }
     if (again.records.empty())
         return sendError(res, 400, "no-records", "没有要打印的记录");
+    const JobContent content{again.templateName, again.printer, again.copies, id, &again.records};
+    if (!again.key.empty())
+        if (const auto first = m_queue.findByKey(again.owner, again.key))
+            return answerRepeat(m_queue, first->id, content, res);
+    if (again.records.size() > m_options.maxWaitingRecords)
+        return sendError(res, 413, "job-too-large",
+                         "这个任务有 " + std::to_string(again.records.size()) + " 条记录，超过服务最多等待的 "
+                             + std::to_string(m_options.maxWaitingRecords) + " 条，请分成几个任务",
+                         {{"records", again.records.size()}, {"limit", m_options.maxWaitingRecords}});
     if (m_queue.waitingRecords() + again.records.size() > m_options.maxWaitingRecords) {
         res.set_header("Retry-After", "10");
         return sendError(res, 429, "queue-full", "等待打印的记录已满，请稍后再试");
@@ -600,11 +769,10 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
     if (!submitted)
         return sendError(res, 503, "journal-unavailable", "无法记录任务：" + error);
     if (!submitted->created)
-        return sendJson(res, 200, jobJson(*m_queue.find(submitted->id)));
+        return answerRepeat(m_queue, submitted->id, content, res);
     m_dispatcher.wake();
     m_dispatcher.announce(submitted->id);
-    sendJson(res, 201, {{"id", submitted->id}, {"state", "queued"}, {"records", again.records.size()},
-                        {"repeats", id}});
+    answerCreated(submitted->id, res);
 }
 
 void Service::preview(const httplib::Request& req, httplib::Response& res)
@@ -614,6 +782,8 @@ void Service::preview(const httplib::Request& req, httplib::Response& res)
         return;
     const auto body = parseBody(req, res);
     if (!body)
+        return;
+    if (!onlyKnownFields(*body, {"template", "record"}, res))
         return;
     const auto info = templateFor(m_catalog, caller.token, *body, res);
     if (!info)

@@ -59,6 +59,20 @@ public:
     // finish the page it draws.
     void stop();
 
+    using Handler = void (Service::*)(const httplib::Request&, httplib::Response&);
+    // One route of the API: its method, its path as the API description
+    // writes it ("{id}" stands for a job's number) and what answers it.
+    struct Route {
+        std::string method;
+        std::string path;
+        Handler handler;
+    };
+    // Every route the service answers (CORS preflights, which any /v1 path
+    // gets, aside); the listeners are built from this table alone.
+    static const std::vector<Route>& routes();
+    // The methods the route table has for `path`, empty when no route has it.
+    static std::vector<std::string> methodsFor(const std::string& path);
+
 private:
     void install(httplib::Server& server);
     struct Caller;
@@ -66,6 +80,10 @@ private:
     // The job the request's path names, when the caller is admitted and owns it;
     // otherwise nothing, with the refusal already answered.
     std::optional<JobSummary> callersJob(const httplib::Request& req, httplib::Response& res, Caller& caller);
+
+    // The printer CUPS names as its default, "" when none.
+    std::string defaultPrinter();
+    void answerCreated(std::int64_t id, httplib::Response& res);
 
     void info(const httplib::Request& req, httplib::Response& res);
     void printers(const httplib::Request& req, httplib::Response& res);
@@ -78,6 +96,7 @@ private:
     void preview(const httplib::Request& req, httplib::Response& res);
     void events(const httplib::Request& req, httplib::Response& res);
     void clientScript(const httplib::Request& req, httplib::Response& res);
+    void description(const httplib::Request& req, httplib::Response& res);
     void preflight(const httplib::Request& req, httplib::Response& res);
 
     ServiceOptions m_options;
@@ -97,5 +116,7 @@ private:
 
 // The browser module served as /v1/client.js.
 extern const char* const kClientScript;
+// The OpenAPI description of the API served as /v1/openapi.json.
+extern const char* const kApiDescription;
 
 } // namespace ordavel::service

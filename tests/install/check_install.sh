@@ -20,6 +20,7 @@ expected=(
   share/ordavel/samples/waybill.oxf
   lib/systemd/user/ordavel-print.service
   share/ordavel/web/index.html share/ordavel/web/client.js
+  share/ordavel/api/openapi.json
   share/doc/ordavel/copyright share/doc/ordavel/changelog.gz
 )
 for size in 16 22 24 32 48 64 128 256; do

@@ -1,6 +1,7 @@
 // The service's parts that need no printer: tokens, template names,
 // the titles CUPS jobs carry and the queue's order and outcomes in a journal file.
 #include "service/dispatcher.h"
+#include "service/job_json.h"
 #include "service/journal_queue.h"
 #include "service/template_catalog.h"
 #include "service/tokens.h"
@@ -25,6 +26,59 @@ TEST(TemplateName, IsAFileNameNeverAPath)
     for (const std::string& bad : std::vector<std::string>{"", "../card", "a/b", "a\\b", "..", "a..b", ".hidden", "tab\there",
                                   std::string("nul\0x", 5), "del\x7f", std::string(256, 'a')})
         EXPECT_FALSE(isTemplateName(bad)) << bad;
+}
+
+// A time as a caller may give it: each form read to its second, anything
+// else (a word, a date that does not exist, a time out of range, a
+// trailing character) read as nothing.
+TEST(IsoTime, ReadsSecondsAndIso8601AndNothingElse)
+{
+    struct Row {
+        const char* text;
+        std::optional<std::time_t> when;
+    };
+    const Row rows[] = {
+        {"0", 0},
+        {"1714521600", 1714521600},
+        {"2024-05-01T00:00:00Z", 1714521600},
+        {"2024-05-01t00:00z", 1714521600},
+        {"2024-05-01T08:00:00+08:00", 1714521600},
+        {"2024-05-01T08:00:00+0800", 1714521600},
+        {"2024-04-30T19:30:00.999-04:30", 1714521600},
+        {"2024-05-01 02:00+02", 1714521600},
+        {"2024-02-29T00:00:00Z", 1709164800},
+        {"2024-05-01T23:59:60Z", 1714608000},
+        {"1969-12-31T23:59:59Z", 0},
+        {"", std::nullopt},
+        {"yesterday", std::nullopt},
+        {"-1", std::nullopt},
+        {"1714521600.5", std::nullopt},
+        {"99999999999999999999", std::nullopt},
+        {"2023-02-29", std::nullopt},
+        {"2024-04-31", std::nullopt},
+        {"2024-00-10", std::nullopt},
+        {"2024-5-1", std::nullopt},
+        {"2024-05-01T", std::nullopt},
+        {"2024-05-01T24:00Z", std::nullopt},
+        {"2024-05-01T12:60Z", std::nullopt},
+        {"2024-05-01T12:00:00.Z", std::nullopt},
+        {"2024-05-01T12:00+24:00", std::nullopt},
+        {"2024-05-01T12:00:00Zx", std::nullopt},
+        {"2024-05-01T12:00:00 Z", std::nullopt},
+        {" 2024-05-01", std::nullopt},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(parseIsoTime(row.text), row.when) << "\"" << row.text << "\"";
+
+    // Without a zone: the local time, a date alone at its midnight.
+    std::tm local{};
+    local.tm_year = 124;
+    local.tm_mon = 4;
+    local.tm_mday = 1;
+    local.tm_isdst = -1;
+    const std::time_t midnight = std::mktime(&local);
+    EXPECT_EQ(parseIsoTime("2024-05-01"), midnight);
+    EXPECT_EQ(parseIsoTime("2024-05-01T10:30"), midnight + 10 * 3600 + 30 * 60);
 }
 
 TEST(CupsJobTitle, NamesEveryRecordAndReadsBack)
@@ -210,6 +264,39 @@ TEST(JournalQueue, AJobEndsAsItsRecordsDidAndAKeyNamesTheFirstJob)
     EXPECT_EQ(queue.find(first->id)->outcome, Outcome::Failed) << "a final outcome stays";
     EXPECT_EQ(queue.waitingRecords(), 0u);
     EXPECT_TRUE(queue.unfinished().empty());
+}
+
+// A job's reason is what holds it now, in memory and in the journal alike:
+// kept across a restart while it holds, gone once the records reach CUPS.
+TEST(JournalQueue, AReasonLastsWhileItHoldsAndGoesWhenTheRecordsAreSentAcrossARestart)
+{
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    const std::string path = (held.scratch.path() / "journal.sqlite").string();
+    std::string error;
+    const auto job = held.owned->submit(jobOf("P", 2), error);
+    ASSERT_TRUE(job) << error;
+    held.owned->setReason(job->id, "打印机已暂停");
+    held.owned.reset();
+    auto again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->find(job->id)->reason, "打印机已暂停") << "still queued on a stopped printer";
+
+    again->markSent({{job->id, 1}, {job->id, 2}}, 700);
+    EXPECT_EQ(again->find(job->id)->outcome, Outcome::Printing);
+    EXPECT_EQ(again->find(job->id)->reason, "");
+    again.reset();
+    again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->find(job->id)->reason, "") << "the stop before it was sent is not read back";
+
+    again->setReason(job->id, "打印任务在打印队列中被挂起");
+    again.reset();
+    again = JournalQueue::open(path, error);
+    ASSERT_TRUE(again) << error;
+    EXPECT_EQ(again->find(job->id)->reason, "打印任务在打印队列中被挂起");
+    again->markOutcomes({{job->id, 1}, {job->id, 2}}, Outcome::Printed);
+    EXPECT_EQ(again->find(job->id)->reason, "");
 }
 
 // Each job prints from the template bytes accepted with it, kept in the

@@ -51,8 +51,8 @@ OptionParser declare(Settings& s)
                       return value.empty() ? std::string("--listen takes an address") : std::string();
                   });
     parser.option({.name = "--max-waiting", .value = "N",
-                   .help = "records that may wait before new jobs are refused (default "
-                       + std::to_string(service::kMaxWaitingRecords) + ")"},
+                   .help = "records that may wait at once (default " + std::to_string(service::kMaxWaitingRecords)
+                       + "): a job that would go past it is asked to come back later, a larger job is refused"},
                   [&s](const std::string& value) {
                       s.maxWaiting = parsePositive(value);
                       return s.maxWaiting == 0 ? std::string("--max-waiting takes a whole number of at least 1")
