@@ -82,12 +82,15 @@ protected:
         fs::create_directories(templates);
         if (const std::string why = queue.start("ordavel-demo", scratch.path() / "out"); !why.empty())
             GTEST_SKIP() << "no CUPS queue: " << why;
-        // A waybill: the address in a multi-line text box, the name on one line.
+        // A waybill: the name on one line, the address in a multi-line text
+        // box, a note in a wrapping label.
         const fs::path waybill = scratch.path() / "waybill.json";
         std::ofstream(waybill) << R"({"pageWidth": 16, "pageHeight": 8, "boxes": [)"
                                   R"({"cType": 1, "pPewW": false, "pX": 1, "pY": 1, "pW": 10, "pH": 0.8, "Font": "DejaVu Sans", "FontSize": 14, "wValue": "${收件人}"},)"
                                   R"({"cType": 1, "pPewW": false, "pX": 1, "pY": 3, "pW": 12, "pH": 3, "MLine": true, "Font": "DejaVu Sans", "FontSize": 14,)"
-                                  R"( "wValue": "${地址}"}]})";
+                                  R"( "wValue": "${地址}"},)"
+                                  R"({"cType": 2, "pPewW": false, "pX": 1, "pY": 6.5, "pW": 12, "pH": 1, "mLine": true,)"
+                                  R"( "wValue": "备注：${备注}"}]})";
         const auto built = tool("build " + shellQuoted(waybill) + " -o " + shellQuoted(templates / "waybill.oxf"));
         ASSERT_EQ(built.status, 0) << built.output;
         ASSERT_GT(pages.port, 0);
@@ -160,8 +163,8 @@ TEST_F(DemoPage, ServesTheClientModuleToAnyOriginButNotItsCalls)
     const Reply listed = call(service.port, "GET", "/v1/templates", web);
     ASSERT_EQ(listed.status, 200) << listed.raw;
     ASSERT_EQ(listed.body.size(), 1u);
-    EXPECT_EQ(listed.body[0]["fields"], json::array({"收件人", "地址"}));
-    EXPECT_EQ(listed.body[0]["multiline"], json::array({"地址"}));
+    EXPECT_EQ(listed.body[0]["fields"], json::array({"收件人", "地址", "备注"}));
+    EXPECT_EQ(listed.body[0]["multiline"], json::array({"地址", "备注"}));
 }
 
 // Refused in both ways a browser meets: no token lists the origin (the
@@ -221,7 +224,7 @@ TEST_F(DemoPage, AnAllowedPagePrintsATwoLineAddressFromItsMultiLineInput)
         const job = await demo.print();
         return kinds + " | " + job.state + " " + job.records.length + " " + job.printer;
     }))");
-    ASSERT_EQ(done.value("value", done.dump()), "收件人=input 地址=textarea | printed 1 " + queue.name);
+    ASSERT_EQ(done.value("value", done.dump()), "收件人=input 地址=textarea 备注=textarea | printed 1 " + queue.name);
 
     std::string text;
     ASSERT_TRUE(eventually([&] {
