@@ -6,7 +6,9 @@
 //
 // print() resolves with the job's final state, followed through the event
 // stream; every failed call rejects with an OrdavelError carrying the
-// service's error code.
+// service's error code. A call the browser blocks because the token does not
+// list this page's origin rejects with code "origin-not-allowed" and a
+// message naming the origin and the command that allows it.
 
 const FINAL = new Set(["printed", "failed", "cancelled", "expired"]);
 
@@ -18,6 +20,29 @@ export class OrdavelError extends Error {
     this.code = code;
     this.details = details || {};
   }
+}
+
+// This module loads from any page, so when it loaded and the service answers
+// for it still, a call the browser blocked was refused for the page's origin
+// (the service answers such calls without CORS headers). Otherwise the
+// service is not there.
+async function unreadable(root, cause) {
+  if (!(cause instanceof TypeError))
+    return new OrdavelError(0, "unreachable", "打印服务没有响应：" + cause.message);
+  let answers = false;
+  try {
+    answers = (await fetch(new URL("client.js", root), { cache: "no-store" })).ok;
+  } catch (ignored) {}
+  if (!answers) return new OrdavelError(0, "unreachable", "打印服务没有响应：" + cause.message);
+  const origin = self.location.origin;
+  if (origin === "null")
+    return new OrdavelError(403, "origin-not-allowed",
+      "打印服务不接受没有来源的页面（例如从文件打开的页面）：请从网址打开此页面，"
+      + "并用 ordavel-cli token add NAME --origin ORIGIN 为它的来源添加令牌");
+  return new OrdavelError(403, "origin-not-allowed",
+    "此令牌不允许来源 " + origin + " 使用打印服务。允许它的命令：ordavel-cli token add NAME --origin " + origin
+      + "，再让此页面使用它给出的令牌",
+    { origin });
 }
 
 class Client {
@@ -39,7 +64,7 @@ class Client {
         body: body === undefined ? undefined : JSON.stringify(body),
       });
     } catch (cause) {
-      throw new OrdavelError(0, "unreachable", "打印服务没有响应：" + cause.message);
+      throw await unreadable(this.root, cause);
     }
     if (!response.ok) {
       let error = { code: "http-" + response.status, message: response.statusText };
@@ -97,9 +122,9 @@ class Client {
           }
         }
         this.stream = null;
-      }).catch((cause) => {
+      }).catch(async (cause) => {
         this.stream = null;
-        reject(new OrdavelError(0, "unreachable", "打印服务没有响应：" + cause.message));
+        reject(await unreadable(this.root, cause));
       });
     });
     return this.stream;

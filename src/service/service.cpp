@@ -1,5 +1,7 @@
 #include "service/service.h"
 
+#include "data/field_text.h"
+#include "model/document.h"
 #include "service/job_json.h"
 
 #include <httplib.h>
@@ -427,13 +429,13 @@ void Service::info(const httplib::Request& req, httplib::Response& res)
     sendJson(res, 200, {{"name", "ordavel"}, {"version", m_options.version}, {"api", 1}});
 }
 
-void Service::clientScript(const httplib::Request& req, httplib::Response& res)
+// The same public module for every page, whatever its origin: it holds no
+// secret, and a page that loaded it can tell a refused origin from a service
+// that is not there. The API calls it makes are admitted as any others.
+void Service::clientScript(const httplib::Request&, httplib::Response& res)
 {
-    const std::string origin = req.get_header_value("Origin");
-    if (!origin.empty() && m_tokens.anyAllowsOrigin(origin)) {
-        res.set_header("Access-Control-Allow-Origin", origin);
-        res.set_header("Vary", "Origin");
-    }
+    res.set_header("Access-Control-Allow-Origin", "*");
+    res.set_header("Cache-Control", "no-cache");
     res.set_content(kClientScript, "text/javascript; charset=utf-8");
 }
 
@@ -467,6 +469,33 @@ void Service::printers(const httplib::Request& req, httplib::Response& res)
     sendJson(res, 200, out);
 }
 
+namespace {
+
+// The fields a multi-line text box or a wrapping label shows: a form takes
+// them as several lines.
+std::vector<std::string> multiLineFields(const Document& doc)
+{
+    std::vector<std::string> names;
+    const auto add = [&names](const std::string& name) {
+        if (std::find(names.begin(), names.end(), name) == names.end())
+            names.push_back(name);
+    };
+    for (int index = 1; index <= doc.slotCount(); ++index) {
+        const Box& box = doc.box(index);
+        const bool multiLine = (box.type == BoxType::EditBox && box.attributes.multiLine)
+            || (box.type == BoxType::Label && box.attributes.wordWrap);
+        if (!box.inUse || !multiLine)
+            continue;
+        for (const auto& name : placeholderNames(box.attributes.text))
+            add(name);
+        if (!box.dataField.empty())
+            add(box.dataField);
+    }
+    return names;
+}
+
+} // namespace
+
 void Service::templates(const httplib::Request& req, httplib::Response& res)
 {
     Caller caller;
@@ -480,7 +509,10 @@ void Service::templates(const httplib::Request& req, httplib::Response& res)
         const auto info = m_catalog.describe(name, error);
         if (!info)
             continue;
-        out.push_back({{"name", info->name}, {"paper", {info->widthMm, info->heightMm}}, {"fields", info->fields}});
+        json entry = {{"name", info->name}, {"paper", {info->widthMm, info->heightMm}}, {"fields", info->fields}};
+        if (const auto multiLine = multiLineFields(*info->doc); !multiLine.empty())
+            entry["multiline"] = multiLine;
+        out.push_back(std::move(entry));
     }
     sendJson(res, 200, out);
 }
