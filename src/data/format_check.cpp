@@ -3,6 +3,7 @@
 #include "data/field_text.h"
 #include "data/merge.h"
 #include "field_format/field_format.h"
+#include "print/cell_text.h"
 
 #include <algorithm>
 
@@ -43,6 +44,8 @@ std::vector<FormattedUse> formattedUses(const Document& doc)
 
 std::string FormatProblem::message() const
 {
+    if (placeholder.empty())
+        return "第 " + std::to_string(row + 1) + " 条记录，第 " + std::to_string(slot) + " 个框：" + reason;
     return "第 " + std::to_string(row + 1) + " 条记录，第 " + std::to_string(slot) + " 个框的“${" + placeholder
         + "}”：" + reason;
 }
@@ -52,8 +55,15 @@ std::vector<FormatProblem> checkFieldFormats(const Document& doc, const DataTabl
 {
     std::vector<FormatProblem> problems;
     const std::vector<FormattedUse> uses = formattedUses(doc);
-    if (uses.empty())
+    std::vector<int> cellBoxes;
+    for (int index = 1; index <= doc.slotCount(); ++index) {
+        const Box& b = doc.box(index);
+        if (b.inUse && b.isPrint && (b.type == BoxType::EditBox || b.type == BoxType::Label) && b.attributes.cellCount > 0)
+            cellBoxes.push_back(index);
+    }
+    if (uses.empty() && cellBoxes.empty())
         return problems;
+    RecordMerge merge(table);
     std::vector<int> columns;
     for (const FormattedUse& use : uses)
         columns.push_back(use.column.empty() ? -1 : table.columnIndex(use.column));
@@ -73,6 +83,18 @@ std::vector<FormatProblem> checkFieldFormats(const Document& doc, const DataTabl
             const FormatResult result = formatValue(value, use.format);
             if (!result.ok) {
                 problems.push_back({row, use.slot, use.placeholder, result.reason});
+                if (problems.size() >= limit)
+                    return problems;
+            }
+        }
+        merge.setRecord(row, row + 1);
+        for (const int slot : cellBoxes) {
+            const BoxAttributes& a = doc.box(slot).attributes;
+            bool printed = false;
+            const std::string_view text = merge.printedText(doc.box(slot), printed);
+            if (!cellCharacters(text, a.cellCount, a.yenBeforeFirst)) {
+                problems.push_back({row, slot, {},
+                                    "“" + std::string(text) + "”放不进 " + std::to_string(a.cellCount) + " 个格子"});
                 if (problems.size() >= limit)
                     return problems;
             }

@@ -1,7 +1,9 @@
 #pragma once
 // Before a batch prints: every formatted placeholder of every record the
-// batch prints is formatted once, so that a value its format cannot read
-// ("${金额|大写}" of "12.345") is reported before anything is printed.
+// batch prints is formatted once, and every text printed in cells is
+// counted, so that a value its format cannot read ("${金额|大写}" of
+// "12.345") or a text longer than its cells is reported before anything is
+// printed.
 
 #include "data/data_table.h"
 #include "model/document.h"
@@ -14,7 +16,7 @@ namespace ordavel {
 struct FormatProblem {
     int row = 0;   // 0-based row of the table
     int slot = 0;  // the box's slot index
-    std::string placeholder; // between "${" and "}"
+    std::string placeholder; // between "${" and "}"; empty for a text too long for its cells
     std::string reason;
     // "第 2 条记录，第 1 个框的“${金额|大写}”：金额“12.345”的小数超过两位"
     std::string message() const;

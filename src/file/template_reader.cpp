@@ -50,6 +50,8 @@ enum class Key : int {
     bgImage,
     cType,
     cboItems,
+    cellYen,
+    cells,
     dataField,
     hAlign,
     isPrint,
@@ -102,6 +104,8 @@ constexpr std::string_view kKeyNames[] = {
         "bgImage",
         "cType",
         "cboItems",
+        "cellYen",
+        "cells",
         "dataField",
         "hAlign",
         "isPrint",
@@ -316,6 +320,10 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
         break;
     }
     b.dataField = r.text(Key::dataField);
+    if (b.type == BoxType::EditBox || b.type == BoxType::Label) {
+        a.cellCount = std::clamp(r.integer(Key::cells), 0, kMaxCells);
+        a.yenBeforeFirst = a.cellCount > 0 && r.flag(Key::cellYen);
+    }
 }
 
 // New forgets the background temporary file; delete it first, since nothing else will.

@@ -116,6 +116,11 @@ void writeBox(const Box& b, XmlDocument& xml, XmlNodeId boxes)
     // A batch's column for the whole box; absent from templates without fields.
     if (!b.dataField.empty())
         w.text("dataField", b.dataField);
+    // Printing in cells, last; absent from templates that do not use it.
+    if ((b.type == BoxType::EditBox || b.type == BoxType::Label) && a.cellCount > 0) {
+        w.integer("cells", a.cellCount);
+        w.flag("cellYen", a.yenBeforeFirst);
+    }
 }
 
 } // namespace

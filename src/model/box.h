@@ -111,6 +111,9 @@ struct BarcodeSettings {
     friend bool operator==(const BarcodeSettings&, const BarcodeSettings&) = default;
 };
 
+// The most cells a text box prints its text in, one character a cell.
+inline constexpr int kMaxCells = 64;
+
 // Every attribute a box of some type can have. Only those of the box's own
 // type are meaningful; the comment names the types and the file key.
 struct BoxAttributes {
@@ -137,6 +140,8 @@ struct BoxAttributes {
     int listStyle = 0;         // ComboBox: Type
     Color color = kBlack;      // ColorPicker: Color
     BarcodeSettings barcode;   // BarcodeBox (data in text, bars in textColor, ground in bgColor)
+    int cellCount = 0;         // EditBox, Label: cells: the text one character a cell, 0 for none
+    bool yenBeforeFirst = false; // EditBox, Label: cellYen: a ¥ in the cell before the first character
     friend bool operator==(const BoxAttributes&, const BoxAttributes&) = default;
 };
 

@@ -1,6 +1,7 @@
 #include "print/box_render.h"
 
 #include "print/barcode_render.h"
+#include "print/cell_text.h"
 #include "print/print_units.h"
 
 #include <algorithm>
@@ -64,6 +65,24 @@ void writeText(Surface& surface, int x, int y, const std::string& text)
         start = end + 1;
         if (text[end] == '\r' && start < text.size() && text[start] == '\n')
             ++start;
+    }
+}
+
+// The text one character a cell (cellCharacters), each centred across its
+// cell, on the line where the box's text starts. Too long a text draws
+// nothing: the check before a batch reports it.
+void writeCells(Surface& surface, const TargetRect& r, const BoxAttributes& a)
+{
+    const auto cells = cellCharacters(a.text, a.cellCount, a.yenBeforeFirst);
+    if (!cells)
+        return;
+    const double cellWidth = static_cast<double>(r.w) / a.cellCount;
+    for (std::size_t i = 0; i < cells->size(); ++i) {
+        const std::string& one = (*cells)[i];
+        if (one.empty())
+            continue;
+        const double centre = r.x + cellWidth * (static_cast<double>(i) + 0.5);
+        surface.drawTextLine(static_cast<int>(std::lround(centre - surface.textWidth(one) / 2.0)), r.y, one);
     }
 }
 
@@ -143,7 +162,10 @@ void drawBox(const Box& box, RenderTarget target, const UnitFactors& factors, Su
     case BoxType::Label:
         surface.setFont(a.font);
         surface.setTextColor(a.textColor);
-        writeText(surface, r.x, r.y, a.text);
+        if (a.cellCount > 0)
+            writeCells(surface, r, a);
+        else
+            writeText(surface, r.x, r.y, a.text);
         break;
     case BoxType::PicBox:
         if (!a.picture.empty())

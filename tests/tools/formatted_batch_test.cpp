@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 
 namespace ordavel {
 namespace {
@@ -70,6 +71,44 @@ TEST_F(FormattedBatch, AValueItsFormatCannotReadStopsTheBatchUnlessKeepGoing)
     EXPECT_NE(text.find("人民币壹拾贰元伍角"), std::string::npos) << text;
     EXPECT_NE(text.find("贰零贰陆年零壹月壹拾伍日"), std::string::npos) << text;
     EXPECT_EQ(text.find("零贰拾日"), std::string::npos);
+}
+
+TEST_F(FormattedBatch, AnAmountInElevenCellsPutsEachDigitInTheMiddleOfItsCell)
+{
+    // Cells of 1 cm from x = 2 cm: 亿千百十万千百十元角分.
+    const fs::path json = scratch.path() / "cells.json";
+    std::ofstream(json) << R"({"pageWidth": 15, "pageHeight": 5, "boxes": [)"
+                           R"({"cType": 1, "pPewW": false, "pX": 2, "pY": 1, "pW": 11, "pH": 1,)"
+                           R"( "wValue": "${金额|金额:2}", "cells": 11, "cellYen": true}]})";
+    const fs::path cells = scratch.path() / "cells.oxf";
+    const auto built = runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(json) + " -o " + shellQuoted(cells));
+    ASSERT_EQ(built.status, 0) << built.output;
+    const auto dumped = runCommand(std::string(ORDAVEL_CLI) + " dump " + shellQuoted(cells));
+    EXPECT_NE(dumped.output.find(R"("cellYen": true)"), std::string::npos) << dumped.output;
+    EXPECT_NE(dumped.output.find(R"("cells": 11)"), std::string::npos) << dumped.output;
+
+    std::ofstream(data) << "金额\n12345.6\n123456789.00\n";
+    const auto refused = runCommand(std::string(ORDAVEL_CLI) + " render " + shellQuoted(cells) + " --data "
+                                    + shellQuoted(data) + " -o " + shellQuoted(pdf));
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("第 2 条记录，第 1 个框：“123,456,789.00”放不进 11 个格子"), std::string::npos)
+        << refused.output;
+
+    const auto rendered = runCommand(std::string(ORDAVEL_CLI) + " render " + shellQuoted(cells) + " --data "
+                                     + shellQuoted(data) + " --records 1 -o " + shellQuoted(pdf));
+    ASSERT_EQ(rendered.status, 0) << rendered.output;
+    const std::string html = runCommand("pdftotext -bbox " + shellQuoted(pdf) + " -").output;
+    const std::regex word(R"re(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+    std::vector<std::pair<std::string, double>> centres; // each word and its centre, mm
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
+        centres.emplace_back((*it)[3], (std::stod((*it)[1]) + std::stod((*it)[2])) / 2 * 25.4 / 72);
+    const std::vector<std::string> expected = {"¥", "1", "2", "3", "4", "5", "6", "0"};
+    ASSERT_EQ(centres.size(), expected.size()) << html;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(centres[i].first, expected[i]);
+        // ¥ in cell 4 (十万), the digits in cells 5 (万) to 11 (分), each 10 mm wide from 20 mm.
+        EXPECT_NEAR(centres[i].second, 20 + 10 * (3 + static_cast<double>(i)) + 5, 0.2) << expected[i];
+    }
 }
 
 } // namespace

@@ -116,7 +116,7 @@ const std::vector<Field>& typeFields(BoxType type)
 #undef ORDAVEL_FIELD
 
 const char* const kCommonKeys[] = {"index", "cType", "pPewW", "pX", "pY", "pW", "pH",
-                                   "isPrint", "wX", "wY", "wW", "wH", "dataField"};
+                                   "isPrint", "wX", "wY", "wW", "wH", "dataField", "cells", "cellYen"};
 const char* const kPageKeys[] = {"pageWidth", "pageHeight", "wWidth", "wHeight", "ImgShowType",
                                  "bgColor", "isPrintBgPic", "background", "boxes"};
 
@@ -345,6 +345,15 @@ void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolde
             readField(field, box[field.key], b);
     if (box.contains("dataField"))
         b.dataField = textValue(box["dataField"], "dataField");
+    if (type == BoxType::EditBox || type == BoxType::Label) {
+        if (box.contains("cells")) {
+            b.attributes.cellCount = intValue(box["cells"], "cells");
+            if (b.attributes.cellCount < 0 || b.attributes.cellCount > kMaxCells)
+                fail("\"cells\" must be 0 to " + std::to_string(kMaxCells));
+        }
+        if (box.contains("cellYen"))
+            b.attributes.yenBeforeFirst = b.attributes.cellCount > 0 && flagValue(box["cellYen"], "cellYen");
+    }
     if (type == BoxType::PicBox && box.contains("picture"))
         b.attributes.picture = pictureBytes(box["picture"], "picture", jsonFolder);
     if (type == BoxType::ComboBox) {
@@ -404,6 +413,10 @@ nlohmann::ordered_json documentToJson(const Document& doc, const PictureExport& 
             box["items"] = b.attributes.items;
         if (!b.dataField.empty())
             box["dataField"] = b.dataField;
+        if (b.attributes.cellCount > 0 && (b.type == BoxType::EditBox || b.type == BoxType::Label)) {
+            box["cells"] = b.attributes.cellCount;
+            box["cellYen"] = b.attributes.yenBeforeFirst;
+        }
         boxes.push_back(std::move(box));
     }
     out["boxes"] = std::move(boxes);
