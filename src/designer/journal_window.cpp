@@ -319,7 +319,14 @@ void JournalWindow::reload(bool keepChoice)
         m_jobs->item(row, kJobPrinter)->setToolTip(qs(job.printer));
         m_jobs->item(row, kJobTemplate)->setToolTip(qs(job.templatePath));
     }
-    m_jobs->resizeColumnsToContents();
+    // Each column as wide as what it shows; read again as jobs change, a
+    // column only grows, so that one the user widened stays as it is.
+    for (int column = 0; column < m_jobs->columnCount(); ++column) {
+        const int was = m_jobs->columnWidth(column);
+        m_jobs->resizeColumnToContents(column);
+        if (keepChoice && m_jobs->columnWidth(column) < was)
+            m_jobs->setColumnWidth(column, was);
+    }
     const bool same = current >= 0 && m_jobList[static_cast<std::size_t>(current)].id == chosen;
     m_jobs->setCurrentCell(current, 0);
     showJob(keepChoice && same);

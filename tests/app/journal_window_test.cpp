@@ -361,6 +361,7 @@ TEST_F(JournalWindowTest, StatesAreShownAsTheyChangeKeepingWhatIsChosen)
     w.recordList()->setCurrentCell(2, 0, QItemSelectionModel::NoUpdate);
     EXPECT_FALSE(w.pollChanges());
 
+    w.jobList()->setColumnWidth(5, 400); // widened by the user: stays so
     ASSERT_EQ(printer->setRecordOutcome(id, 1, 1, JournalOutcome::Printed), "");
     ASSERT_EQ(printer->setRecordOutcome(id, 2, 2, JournalOutcome::Failed, "卡纸\n请检查"), "");
     ASSERT_EQ(printer->finishJob(id, JournalOutcome::Failed, "1 个记录没有打印"), "");
@@ -372,6 +373,7 @@ TEST_F(JournalWindowTest, StatesAreShownAsTheyChangeKeepingWhatIsChosen)
     EXPECT_EQ(w.recordList()->item(2, 2)->toolTip(), QStringLiteral("卡纸⏎请检查"));
     EXPECT_EQ(chosenRecords(w), (std::vector<int>{1, 2}));
     EXPECT_EQ(w.recordList()->currentRow(), 2);
+    EXPECT_EQ(w.jobList()->columnWidth(5), 400);
     EXPECT_FALSE(w.pollChanges());
     EXPECT_TRUE(prompter.messages.empty());
 
