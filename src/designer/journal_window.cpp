@@ -267,10 +267,6 @@ Journal* JournalWindow::journal()
     return m_journal.get();
 }
 
-void JournalWindow::refresh()
-{
-    reload(false);
-}
 
 bool JournalWindow::pollChanges()
 {
@@ -280,11 +276,88 @@ bool JournalWindow::pollChanges()
     const auto changes = j->changeCount();
     if (!changes.ok() || changes.value == m_seenChanges)
         return false;
-    reload(true);
+    if (m_seenChanges < 0) { // the journal was just made by a print
+        refresh();
+        return true;
+    }
+    m_seenChanges = changes.value;
+    // What can have changed: the jobs written since (listed first) and the
+    // jobs not finished at the last reading. A finished job stays as it is,
+    // and a long list is not read again for every record printed.
+    JournalQuery query;
+    query.search = m_search->text().trimmed().toStdString();
+    for (const JournalJob& job : m_jobList)
+        query.after = std::max(query.after, job.id);
+    auto fresh = j->listJobs(query);
+    if (!fresh.ok())
+        fresh.value.clear();
+    bool chosenChanged = false;
+    std::vector<int> changedRows;
+    for (int row = 0; row < static_cast<int>(m_jobList.size()); ++row) {
+        JournalJob& job = m_jobList[static_cast<std::size_t>(row)];
+        if (isFinal(job.outcome))
+            continue;
+        const auto now = j->job(job.id);
+        if (!now.ok() || !now.value)
+            continue;
+        job = *now.value;
+        changedRows.push_back(row);
+        chosenChanged = chosenChanged || job.id == m_job.id;
+    }
+    const int added = static_cast<int>(fresh.value.size());
+    m_jobList.insert(m_jobList.begin(), std::make_move_iterator(fresh.value.begin()),
+                     std::make_move_iterator(fresh.value.end()));
+    {
+        const QSignalBlocker block(m_jobs);
+        const int current = m_jobs->currentRow();
+        for (int i = 0; i < added; ++i)
+            m_jobs->insertRow(0);
+        for (int row = 0; row < added; ++row)
+            fillJobRow(row);
+        for (const int row : changedRows)
+            fillJobRow(row + added);
+        sizeJobColumns(true);
+        if (current >= 0)
+            m_jobs->setCurrentCell(current + added, m_jobs->currentColumn());
+        else if (added > 0)
+            m_jobs->setCurrentCell(0, 0);
+    }
+    if (chosenChanged)
+        showJob(true);
+    else if (m_job.id == 0 && added > 0)
+        showJob();
     return true;
 }
 
-void JournalWindow::reload(bool keepChoice)
+void JournalWindow::fillJobRow(int row)
+{
+    const JournalJob& job = m_jobList[static_cast<std::size_t>(row)];
+    const QString records = job.printedCount == job.recordCount || job.outcome == JournalOutcome::Queued
+                                ? QString::number(job.recordCount)
+                                : QStringLiteral("%1/%2").arg(job.printedCount).arg(job.recordCount);
+    setRow(m_jobs, row,
+           {QString::number(job.id), qs(formatJournalTime(job.createdAt)), qs(job.user), programCaption(job.program),
+            kindCaption(job), qs(job.printer), qs(job.templateName), records, outcomeCaption(job.outcome)});
+    m_jobs->item(row, kJobNumber)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_jobs->item(row, kJobRecords)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_jobs->item(row, kJobOutcome)->setToolTip(oneLine(job.reason));
+    m_jobs->item(row, kJobPrinter)->setToolTip(qs(job.printer));
+    m_jobs->item(row, kJobTemplate)->setToolTip(qs(job.templatePath));
+}
+
+void JournalWindow::sizeJobColumns(bool growOnly)
+{
+    // Each column as wide as what it shows; read again as jobs change, a
+    // column only grows, so that one the user widened stays as it is.
+    for (int column = 0; column < m_jobs->columnCount(); ++column) {
+        const int was = m_jobs->columnWidth(column);
+        m_jobs->resizeColumnToContents(column);
+        if (growOnly && m_jobs->columnWidth(column) < was)
+            m_jobs->setColumnWidth(column, was);
+    }
+}
+
+void JournalWindow::refresh()
 {
     const JournalJobId chosen = m_job.id;
     m_jobList.clear();
@@ -303,33 +376,13 @@ void JournalWindow::reload(bool keepChoice)
     m_jobs->setRowCount(static_cast<int>(m_jobList.size()));
     int current = m_jobList.empty() ? -1 : 0;
     for (int row = 0; row < static_cast<int>(m_jobList.size()); ++row) {
-        const JournalJob& job = m_jobList[static_cast<std::size_t>(row)];
-        if (job.id == chosen)
+        if (m_jobList[static_cast<std::size_t>(row)].id == chosen)
             current = row;
-        const QString records = job.printedCount == job.recordCount || job.outcome == JournalOutcome::Queued
-                                    ? QString::number(job.recordCount)
-                                    : QStringLiteral("%1/%2").arg(job.printedCount).arg(job.recordCount);
-        setRow(m_jobs, row,
-               {QString::number(job.id), qs(formatJournalTime(job.createdAt)), qs(job.user),
-                programCaption(job.program), kindCaption(job), qs(job.printer), qs(job.templateName), records,
-                outcomeCaption(job.outcome)});
-        m_jobs->item(row, kJobNumber)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        m_jobs->item(row, kJobRecords)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        m_jobs->item(row, kJobOutcome)->setToolTip(oneLine(job.reason));
-        m_jobs->item(row, kJobPrinter)->setToolTip(qs(job.printer));
-        m_jobs->item(row, kJobTemplate)->setToolTip(qs(job.templatePath));
+        fillJobRow(row);
     }
-    // Each column as wide as what it shows; read again as jobs change, a
-    // column only grows, so that one the user widened stays as it is.
-    for (int column = 0; column < m_jobs->columnCount(); ++column) {
-        const int was = m_jobs->columnWidth(column);
-        m_jobs->resizeColumnToContents(column);
-        if (keepChoice && m_jobs->columnWidth(column) < was)
-            m_jobs->setColumnWidth(column, was);
-    }
-    const bool same = current >= 0 && m_jobList[static_cast<std::size_t>(current)].id == chosen;
+    sizeJobColumns(false);
     m_jobs->setCurrentCell(current, 0);
-    showJob(keepChoice && same);
+    showJob();
 }
 
 void JournalWindow::showJob(bool keepChoice)

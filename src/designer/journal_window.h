@@ -54,9 +54,10 @@ public:
     // Reads the jobs again with the search as it stands; the first record of
     // the chosen job that the search finds becomes the current one.
     void refresh();
-    // Reads the jobs again when another program (or this one's printing)
-    // wrote to the journal since the last reading, keeping the chosen job and
-    // records; the window's timer calls it every second. True when it read.
+    // When another program (or this one's printing) wrote to the journal
+    // since the last reading: reads the jobs written since and those that
+    // were not finished, keeping the chosen job and records; the window's
+    // timer calls it every second. True when it read.
     bool pollChanges();
     // The whole of record `row`'s 内容 (one value a line) when its cell
     // shows it cut, else empty: the cell's tooltip.
@@ -75,7 +76,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void reload(bool keepChoice);
+    void fillJobRow(int row);
+    void sizeJobColumns(bool growOnly);
     void showJob(bool keepChoice = false);
     void chooseMatchingRecord();
     void showPreview();

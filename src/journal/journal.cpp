@@ -1771,6 +1771,8 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
         sql += " AND program = ?5";
     if (query.unfinishedOnly)
         sql += " AND outcome IN ('queued', 'printing')";
+    if (query.after > 0)
+        sql += " AND id > ?7";
     if (!words.empty())
         sql += " AND id IN (SELECT value FROM json_each(?6))";
     sql += " ORDER BY created_at DESC, id DESC";
@@ -1802,6 +1804,8 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
                 select.bind(5, query.program);
             if (!words.empty())
                 select.bindStatic(6, found);
+            if (query.after > 0)
+                select.bind(7, query.after);
             while (select.step())
                 result.value.push_back(jobFrom(select));
             return s.fail(select);

@@ -135,6 +135,7 @@ struct JournalQuery {
     // job's template or printer name (case-insensitive for ASCII).
     std::string search;
     std::string program;
+    JournalJobId after = 0;           // jobs with a larger id (written later) only
     bool unfinishedOnly = false;      // queued or printing
     int limit = 0;                    // newest first; 0: all
 };

@@ -387,6 +387,20 @@ TEST_F(JournalWindowTest, StatesAreShownAsTheyChangeKeepingWhatIsChosen)
     EXPECT_EQ(cell(w, 0, 3), QStringLiteral("打印服务"));
     EXPECT_EQ(w.jobList()->currentRow(), 1);
     EXPECT_EQ(chosenRecords(w), (std::vector<int>{1, 2}));
+
+    // While searching, only the new jobs that the search finds join the list.
+    w.searchLine()->setText(QStringLiteral("front"));
+    ASSERT_EQ(w.jobs().size(), 1u);
+    printer->recordJob(in); // at the office
+    EXPECT_TRUE(w.pollChanges());
+    EXPECT_EQ(w.jobs().size(), 1u);
+    in.printer = "Front_Desk";
+    const JournalJobId front = printer->recordJob(in).value;
+    EXPECT_TRUE(w.pollChanges());
+    ASSERT_EQ(w.jobs().size(), 2u);
+    EXPECT_EQ(w.jobs().front().id, front);
+    EXPECT_EQ(w.jobList()->rowCount(), 2);
+    EXPECT_EQ(cell(w, 0, 0), QString::number(front));
     EXPECT_TRUE(prompter.messages.empty());
 }
 

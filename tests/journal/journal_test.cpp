@@ -665,6 +665,15 @@ TEST_F(JournalFile, TheChangeCountMovesWithAnotherConnectionsWrites)
     EXPECT_EQ(window->changeCount().value, seen);
     ASSERT_EQ(printer->finishJob(id, JournalOutcome::Printed), "");
     EXPECT_NE(window->changeCount().value, seen);
+
+    // What was written after a job, asked for by the job's id.
+    JournalQuery later;
+    later.after = id;
+    EXPECT_TRUE(window->listJobs(later).value.empty());
+    const JournalJobId next = printer->recordJob(job(1)).value;
+    const auto listed = window->listJobs(later).value;
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].id, next);
 }
 
 // Every text of one to three characters over a small alphabet (ASCII in both
