@@ -419,7 +419,9 @@ void JournalWindow::showJob(bool keepChoice)
     for (int i = 0; i < static_cast<int>(m_recordList.size()); ++i) {
         const JournalRecord& record = m_recordList[static_cast<std::size_t>(i)];
         setRow(m_records, i,
-               {QString::number(record.index + 1), QString::number(record.number), outcomeCaption(record.outcome),
+               {QString::number(record.index + 1),
+                record.number > 0 ? QString::number(record.number) : QString(), // a page without data: none
+                outcomeCaption(record.outcome),
                 valuesText(record.fields)});
         m_records->item(i, kRecordOutcome)->setToolTip(oneLine(record.reason));
     }
