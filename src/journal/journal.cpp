@@ -1137,7 +1137,7 @@ struct Journal::State {
         std::string pattern;
         bool prefix = false;
         bool indexed = true;
-        std::string sql = "SELECT DISTINCT job_id FROM records WHERE 1";
+        std::string sql = "WHERE 1";
         std::vector<const std::string*> likes;
         for (std::size_t k = 0; k < words.size(); ++k) {
             if ((needed & (1u << k)) == 0)
@@ -1169,8 +1169,14 @@ struct Journal::State {
             for (const JournalJobId job : *among)
                 amongJson += (amongJson.size() > 1 ? "," : "") + std::to_string(job);
             amongJson += "]";
-            sql += " AND job_id IN (SELECT value FROM json_each(?" + std::to_string(likes.size() + 1) + "))";
+            // The few records outside the index are found by their ids, not
+            // through the jobs' (the "+" keeps the jobs' index out of it).
+            sql += std::string(indexed ? " AND +job_id" : " AND job_id") + " IN (SELECT value FROM json_each(?"
+                   + std::to_string(likes.size() + 1) + "))";
         }
+        // Looking through every record, DISTINCT reads them in job order and
+        // gives each job once; the records outside the index are read by id.
+        sql = (indexed ? "SELECT job_id FROM records " : "SELECT DISTINCT job_id FROM records ") + sql;
         Statement select(db, sql.c_str());
         for (std::size_t i = 0; i < likes.size(); ++i)
             select.bindStatic(static_cast<int>(i) + 1, *likes[i]);
