@@ -2,6 +2,7 @@
 
 #include "data/merge.h"
 #include "platform/batch_printer.h"
+#include "platform/journal_worker.h"
 #include "platform/calibration_store.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
@@ -25,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -39,6 +41,7 @@ enum JobColumn { kJobNumber, kJobTime, kJobUser, kJobProgram, kJobKind, kJobPrin
                  kJobOutcome };
 enum RecordColumn { kRecordIndex, kRecordNumber, kRecordOutcome, kRecordContent };
 constexpr int kPollMs = 1000;
+constexpr int kSettleTicks = 5; // CUPS is asked about jobs left printing every fifth poll
 
 QString qs(const std::string& text)
 {
@@ -234,8 +237,11 @@ JournalWindow::JournalWindow(Prompter& prompter, std::string journalPath, QWidge
     m_poll->setObjectName(QStringLiteral("计时器_刷新"));
     m_poll->setInterval(kPollMs);
     connect(m_poll, &QTimer::timeout, this, [this] {
-        if (isVisible())
-            pollChanges();
+        if (!isVisible())
+            return;
+        pollChanges();
+        if (++m_ticks % kSettleTicks == 0)
+            settleUnfinished();
     });
     m_poll->start();
     refresh();
@@ -327,6 +333,31 @@ bool JournalWindow::pollChanges()
     else if (m_job.id == 0 && added > 0)
         showJob();
     return true;
+}
+
+std::shared_future<void> JournalWindow::settleUnfinished()
+{
+    if (m_settling.valid() && m_settling.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+        return m_settling;
+    std::vector<JournalJobId> open;
+    for (const JournalJob& job : m_jobList)
+        if (!isFinal(job.outcome))
+            open.push_back(job.id);
+    if (open.empty())
+        return {};
+    // A job of a program still running (this designer's own, the print
+    // service's) is left to it.
+    m_settling = JournalWorker::instance()
+                     .post([path = m_path, open = std::move(open)] {
+                         std::string error;
+                         const std::shared_ptr<Journal> journal = sharedJournal(path, error);
+                         if (!journal)
+                             return;
+                         for (const JournalJobId id : open)
+                             settleFromCups(*journal, id, false, error);
+                     })
+                     .share();
+    return m_settling;
 }
 
 void JournalWindow::fillJobRow(int row)

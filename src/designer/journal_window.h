@@ -16,6 +16,7 @@
 #include <QDialog>
 #include <QImage>
 
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +60,11 @@ public:
     // were not finished, keeping the chosen job and records; the window's
     // timer calls it every second. True when it read.
     bool pollChanges();
+    // Asks CUPS, on the journal's worker, how the listed jobs still printing
+    // for a program that is gone (a tool that did not wait) ended; what it
+    // writes is read at the next poll. The timer calls it every few seconds.
+    // The future of the asking (not valid when no job is left to ask about).
+    std::shared_future<void> settleUnfinished();
     // The whole of record `row`'s 内容 (one value a line) when its cell
     // shows it cut, else empty: the cell's tooltip.
     QString contentToolTip(int row) const;
@@ -95,6 +101,8 @@ private:
     DataTable m_table; // the job's records as a table, for the preview's merge
     QImage m_previewImage;
     std::int64_t m_seenChanges = -1; // the journal's change count at the last reading
+    std::shared_future<void> m_settling;
+    int m_ticks = 0;
 
     QLineEdit* m_search = nullptr;
     QTableWidget* m_jobs = nullptr;

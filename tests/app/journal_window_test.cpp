@@ -404,6 +404,40 @@ TEST_F(JournalWindowTest, StatesAreShownAsTheyChangeKeepingWhatIsChosen)
     EXPECT_TRUE(prompter.messages.empty());
 }
 
+// A job left printing by a tool that is gone, and that never reached the
+// print queue, is asked about on the window's behalf and shown failed; the
+// window's own jobs and those of a program still running are left alone.
+TEST_F(JournalWindowTest, AJobLeftPrintingByAToolThatIsGoneIsSettledFromThePrintQueue)
+{
+    auto printer = Journal::open(journalPath()).journal;
+    ASSERT_TRUE(printer);
+    JournalJobIn in;
+    in.program = "tool";
+    in.printer = "Front_Desk";
+    in.templateName = "card";
+    in.templateBytes = "<oxf/>";
+    in.records.push_back(JournalRecordIn{});
+    const JournalJobId gone = printer->recordJob(in).value;
+    ASSERT_TRUE(printer->claimJob(gone, "pid 999999999@").value); // no process has that id
+    in.startPrinting = true;
+    const JournalJobId running = printer->recordJob(in).value; // printed by this process
+    ASSERT_GT(running, gone);
+
+    JournalWindow w(prompter, journalPath());
+    prompter.messages.clear(); // "<oxf/>" cannot be previewed
+    ASSERT_EQ(w.jobs().size(), 2u);
+    EXPECT_EQ(cell(w, 1, 8), QStringLiteral("正在打印"));
+    const auto settling = w.settleUnfinished();
+    ASSERT_TRUE(settling.valid());
+    settling.wait();
+    EXPECT_TRUE(w.pollChanges());
+    EXPECT_EQ(cell(w, 1, 8), QStringLiteral("打印失败"));
+    EXPECT_EQ(cell(w, 0, 8), QStringLiteral("正在打印"));
+    ASSERT_EQ(printer->finishJob(running, JournalOutcome::Printed), "");
+    EXPECT_TRUE(w.pollChanges());
+    EXPECT_FALSE(w.settleUnfinished().valid()); // nothing left to ask about
+}
+
 // 内容 shows each record on one line (line breaks as ⏎); a cell too narrow
 // for it has the whole as its tooltip, one value a line.
 TEST_F(JournalWindowTest, ContentStaysOnOneLineAndACutCellHasTheWholeAsItsTooltip)
