@@ -1,10 +1,13 @@
 #pragma once
 // The window `窗口_打印记录` over the print journal: a search over the printed
-// values, the jobs (newest first), the records of the chosen job with their
-// values, a preview of the current record drawn from the template bytes the
-// journal keeps, "重新打印" for the chosen records, and the check box
-// "记录打印" that switches the journal on or off for the user. What it shows
-// comes from the journal alone, never from the template file on disk.
+// values and the jobs' template and printer names, the jobs (newest first,
+// their states as they change), the records of the chosen job with their
+// values (the record a search found chosen), a preview of the current record
+// drawn from the template bytes the journal keeps at the size of its pane,
+// with or without the form's background ("显示背景图片"), "重新打印" for the
+// chosen records, and the check box "记录打印" that switches the journal on
+// or off for the user. What it shows comes from the journal alone, never
+// from the template file on disk.
 
 #include "data/data_table.h"
 #include "journal/journal.h"
@@ -13,12 +16,14 @@
 #include <QDialog>
 #include <QImage>
 
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
 
 class QCheckBox;
 class QLabel;
+class QTimer;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -39,21 +44,48 @@ public:
     QTableWidget* recordList() const { return m_records; }
     QCheckBox* journalSwitch() const { return m_switch; }
     QPushButton* reprintButton() const { return m_reprint; }
+    QCheckBox* backgroundSwitch() const { return m_background; }
+    QWidget* previewPane() const { return m_preview; }
 
     // The jobs listed, in their order.
     const std::vector<JournalJob>& jobs() const { return m_jobList; }
     // The page of the current record as drawn for the preview (null when none).
     const QImage& previewImage() const { return m_previewImage; }
 
-    // Reads the jobs again with the search as it stands.
+    // Reads the jobs again with the search as it stands; the first record of
+    // the chosen job that the search finds becomes the current one.
     void refresh();
+    // When another program (or this one's printing) wrote to the journal
+    // since the last reading: reads the jobs written since and those that
+    // were not finished, keeping the chosen job and records; the window's
+    // timer calls it every second. True when it read.
+    bool pollChanges();
+    // Asks CUPS, on the journal's worker, how the listed jobs still printing
+    // for a program that is gone (a tool that did not wait) ended; what it
+    // writes is read at the next poll. The timer calls it every few seconds.
+    // The future of the asking (not valid when no job is left to ask about).
+    std::shared_future<void> settleUnfinished();
+    // The whole of record `row`'s 内容 (one value a line) when its cell
+    // shows it cut, else empty: the cell's tooltip.
+    QString contentToolTip(int row) const;
     // Prints the chosen records of the chosen job again as a new job; false
     // when nothing was printed (nothing chosen, the printer chooser declined,
     // the stored template unusable, the print failed).
     bool reprintSelected();
 
+    // The names shown for a job's or record's state, its program and its kind.
+    static QString outcomeCaption(JournalOutcome outcome);
+    static QString programCaption(const std::string& program);
+    static QString kindCaption(const JournalJob& job);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    void showJob();
+    void fillJobRow(int row);
+    void sizeJobColumns(bool growOnly);
+    void showJob(bool keepChoice = false);
+    void chooseMatchingRecord();
     void showPreview();
     void tell(const std::string& text);
     Journal* journal();
@@ -68,13 +100,18 @@ private:
     bool m_docLoaded = false;
     DataTable m_table; // the job's records as a table, for the preview's merge
     QImage m_previewImage;
+    std::int64_t m_seenChanges = -1; // the journal's change count at the last reading
+    std::shared_future<void> m_settling;
+    int m_ticks = 0;
 
     QLineEdit* m_search = nullptr;
     QTableWidget* m_jobs = nullptr;
     QTableWidget* m_records = nullptr;
-    QLabel* m_preview = nullptr;
+    QWidget* m_preview = nullptr;
     QPushButton* m_reprint = nullptr;
     QCheckBox* m_switch = nullptr;
+    QCheckBox* m_background = nullptr;
+    QTimer* m_poll = nullptr;
 };
 
 } // namespace ordavel

@@ -718,6 +718,66 @@ std::size_t utf8Length(std::string_view text)
 
 std::string offMarkerOf(const std::string& path) { return path + ".off"; }
 
+// One word of a search: what a record's search text (or a job's names) is
+// matched with by LIKE, and the index's phrase for it ("" when the index
+// cannot answer it: a single character, bytes that are not UTF-8).
+struct SearchWord {
+    std::string like;
+    std::string term;
+    bool prefix = false; // the index answers it as a prefix (two characters)
+};
+
+// A search's words: split at spaces (ASCII white space and U+3000). At most
+// 24 words; the rest are left out.
+std::vector<SearchWord> searchWords(std::string_view text)
+{
+    constexpr std::size_t kMostWords = 24;
+    std::vector<std::string> parts;
+    std::string part;
+    const auto end = [&] {
+        if (!part.empty())
+            parts.push_back(std::move(part));
+        part.clear();
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+            end();
+        } else if (text.substr(i, 3) == "\xe3\x80\x80") {
+            end();
+            i += 2;
+        } else {
+            part += c;
+        }
+    }
+    end();
+    std::vector<SearchWord> words;
+    for (const auto& word : parts) {
+        if (words.size() == kMostWords)
+            break;
+        SearchWord w;
+        w.like = "%";
+        for (const char c : word) {
+            if (c == '%' || c == '_' || c == '\\')
+                w.like += '\\';
+            w.like += c;
+        }
+        w.like += '%';
+        // The index answers a word of three characters or more as a
+        // phrase, of two as a prefix.
+        const std::size_t length = utf8Length(word);
+        if (length >= 2 && isWellFormedUtf8(word)) {
+            w.prefix = length == 2;
+            w.term = "\"";
+            for (const char c : word)
+                w.term += c == '"' ? std::string("\"\"") : std::string(1, c);
+            w.term += w.prefix ? "\"*" : "\"";
+        }
+        words.push_back(std::move(w));
+    }
+    return words;
+}
+
 JournalJob jobFrom(const Statement& row)
 {
     JournalJob job;
@@ -730,7 +790,8 @@ JournalJob jobFrom(const Statement& row)
     job.kind = row.text(6);
     job.printer = row.text(7);
     job.templatePath = row.text(8);
-    job.templateName = row.text(9);
+    // Older journals kept the designer's and the tool's names with ".oxf".
+    job.templateName = journalTemplateName(row.text(9));
     job.templateHash = row.text(10);
     job.calibration = row.text(11);
     job.copies = static_cast<int>(row.integer(12));
@@ -1066,6 +1127,104 @@ struct Journal::State {
         return fail(match);
     }
 
+    // The jobs with a record that holds every word of `words` whose bit is
+    // in `needed`, added to `found`; of `among` alone when set (sorted).
+    // The index answers when it can answer every such word, and the records
+    // not in it yet are looked through one by one.
+    DbError recordsHolding(const std::vector<SearchWord>& words, std::uint32_t needed,
+                           const std::vector<JournalJobId>* among, std::set<JournalJobId>& found) const
+    {
+        std::string pattern;
+        bool prefix = false;
+        bool indexed = true;
+        std::string sql = "WHERE 1";
+        std::vector<const std::string*> likes;
+        for (std::size_t k = 0; k < words.size(); ++k) {
+            if ((needed & (1u << k)) == 0)
+                continue;
+            const SearchWord& word = words[k];
+            indexed = indexed && !word.term.empty();
+            if (!pattern.empty())
+                pattern += " AND ";
+            pattern += word.term;
+            prefix = prefix || word.prefix;
+            likes.push_back(&word.like);
+            sql += " AND search_text LIKE ?" + std::to_string(likes.size()) + " ESCAPE '\\'";
+        }
+        const auto wanted = [among](JournalJobId job) {
+            return among == nullptr || std::binary_search(among->begin(), among->end(), job);
+        };
+        if (indexed) {
+            std::string json;
+            if (DbError error = jobsMatching(pattern, prefix, json); error.code != SQLITE_OK)
+                return error;
+            for (const JournalJobId job : splitIds(json.substr(1, json.size() - 2)))
+                if (wanted(job))
+                    found.insert(job);
+            sql += " AND id > (SELECT upto FROM search_indexed)";
+        }
+        std::string amongJson;
+        if (among != nullptr) {
+            amongJson = "[";
+            for (const JournalJobId job : *among)
+                amongJson += (amongJson.size() > 1 ? "," : "") + std::to_string(job);
+            amongJson += "]";
+            // The few records outside the index are found by their ids, not
+            // through the jobs' (the "+" keeps the jobs' index out of it).
+            sql += std::string(indexed ? " AND +job_id" : " AND job_id") + " IN (SELECT value FROM json_each(?"
+                   + std::to_string(likes.size() + 1) + "))";
+        }
+        // Looking through every record, DISTINCT reads them in job order and
+        // gives each job once; the records outside the index are read by id.
+        sql = (indexed ? "SELECT job_id FROM records " : "SELECT DISTINCT job_id FROM records ") + sql;
+        Statement select(db, sql.c_str());
+        for (std::size_t i = 0; i < likes.size(); ++i)
+            select.bindStatic(static_cast<int>(i) + 1, *likes[i]);
+        if (among != nullptr)
+            select.bindStatic(static_cast<int>(likes.size()) + 1, amongJson);
+        while (select.step())
+            found.insert(select.integer(0));
+        return fail(select);
+    }
+
+    // The jobs a search finds, as a JSON array of their ids: a job is found
+    // when one of its records holds every word, a word held by the job's
+    // template or printer name counting as held by each of its records.
+    DbError jobsSearched(const std::vector<SearchWord>& words, std::string& json) const
+    {
+        const std::uint32_t all = (1u << words.size()) - 1;
+        std::map<JournalJobId, std::uint32_t> named; // the words each job's names hold
+        Statement byName(kept("SELECT id FROM jobs WHERE template_name LIKE ?1 ESCAPE '\\' OR printer LIKE ?1 ESCAPE '\\'"));
+        for (std::size_t k = 0; k < words.size(); ++k) {
+            byName.reset();
+            byName.bindStatic(1, words[k].like);
+            while (byName.step())
+                named[byName.integer(0)] |= 1u << k;
+            if (byName.code() != SQLITE_OK)
+                return fail(byName);
+        }
+        byName.reset();
+        std::set<JournalJobId> found;
+        std::map<std::uint32_t, std::vector<JournalJobId>> groups; // by the words the names hold
+        for (const auto& [job, held] : named) {
+            if (held == all)
+                found.insert(job);
+            else
+                groups[held].push_back(job);
+        }
+        // A record holding every word matches whatever its job's names hold.
+        if (DbError error = recordsHolding(words, all, nullptr, found); error.code != SQLITE_OK)
+            return error;
+        for (const auto& [held, jobs] : groups)
+            if (DbError error = recordsHolding(words, all & ~held, &jobs, found); error.code != SQLITE_OK)
+                return error;
+        json = "[";
+        for (const JournalJobId job : found)
+            json += (json.size() > 1 ? "," : "") + std::to_string(job);
+        json += "]";
+        return {};
+    }
+
     // Counter values for `names`, each taken from its counter (made at 1 when new).
     DbError takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
     {
@@ -1274,7 +1433,8 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
             record.bind(1, id).bind(2, static_cast<std::int64_t>(i)).bind(3, in->number).bind(4, in->copies)
                 .bindStatic(5, fields).bindStatic(6, columns).bindStatic(7, outcome)
                 .bindStatic(8, in->counters.empty() ? noNames : (names = namesJson(in->counters)))
-                .bindStatic(9, search).bindStatic(10, counterValues = countersJson(values));
+                .bindStatic(9, search)
+                .bindStatic(10, counterValues = countersJson(values.empty() ? in->counterValues : values));
             if (record.step(), record.code() != SQLITE_OK)
                 return s.fail(record);
         }
@@ -1465,8 +1625,9 @@ std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastI
             return {};
         // Give counter values back, the last taken first, while each is still
         // the newest of its counter; a record keeps the values not given back.
-        Statement held(s.kept("SELECT id, counter_values FROM records"
-                              " WHERE job_id = ?1 AND idx BETWEEN ?2 AND ?3 AND counter_values <> ''"));
+        // A reprint's values (it took none: counter_names '[]') are not its to give back.
+        Statement held(s.kept("SELECT id, counter_values FROM records WHERE job_id = ?1 AND idx BETWEEN ?2 AND ?3"
+                              " AND counter_values <> '' AND counter_names <> '[]'"));
         held.bind(1, id).bind(2, firstIndex).bind(3, lastIndex);
         std::map<std::int64_t, std::vector<CounterValue>> remaining; // by record id
         std::vector<std::pair<std::int64_t, CounterValue>> values;
@@ -1599,7 +1760,8 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
     const std::lock_guard hold(m_state->mutex);
     JournalResult<std::vector<JournalJob>> result;
     const State& s = *m_state;
-    if (!query.search.empty())
+    const std::vector<SearchWord> words = searchWords(query.search);
+    if (!words.empty())
         m_state->indexBeforeSearch();
     std::string sql = std::string("SELECT ") + kJobColumns + " FROM jobs WHERE 1";
     if (query.since)
@@ -1607,47 +1769,22 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
     if (query.until)
         sql += " AND created_at < ?2";
     if (!query.templateName.empty())
-        sql += " AND template_name = ?3";
+        sql += " AND (template_name = ?3 OR (length(template_name) = length(?3) + 4"
+               " AND substr(template_name, 1, length(?3)) = ?3 AND lower(substr(template_name, -4)) = '.oxf'))";
     if (!query.printer.empty())
         sql += " AND printer = ?4";
     if (!query.program.empty())
         sql += " AND program = ?5";
     if (query.unfinishedOnly)
         sql += " AND outcome IN ('queued', 'printing')";
-    std::string pattern;
-    bool prefix = false; // pattern is a prefix query
-    std::string like;
-    if (!query.search.empty()) {
-        std::string escaped;
-        for (const char c : query.search) {
-            if (c == '%' || c == '_' || c == '\\')
-                escaped += '\\';
-            escaped += c;
-        }
-        like = "%" + escaped + "%";
-        // The index answers texts of three characters or more as a phrase,
-        // of two as a prefix. A single character, a newline (where the index
-        // has nothing) or bytes that are not UTF-8 are looked for record by
-        // record.
-        const std::size_t length = utf8Length(query.search);
-        if (length >= 2 && query.search.find('\n') == std::string::npos && isWellFormedUtf8(query.search)) {
-            pattern = "\"";
-            for (const char c : query.search)
-                pattern += c == '"' ? std::string("\"\"") : std::string(1, c);
-            prefix = length == 2;
-            pattern += prefix ? "\"*" : "\"";
-            // Records not yet in the index (written moments ago, or a backlog
-            // after an upgrade) are looked through one by one.
-            sql += " AND id IN (SELECT value FROM json_each(?6)"
-                   " UNION ALL SELECT r.job_id FROM records r WHERE r.id > (SELECT upto FROM search_indexed)"
-                   " AND r.search_text LIKE ?7 ESCAPE '\\')";
-        } else {
-            sql += " AND id IN (SELECT job_id FROM records WHERE search_text LIKE ?7 ESCAPE '\\')";
-        }
-    }
+    if (query.after > 0)
+        sql += " AND id > ?7";
+    if (!words.empty())
+        sql += " AND id IN (SELECT value FROM json_each(?6))";
     sql += " ORDER BY created_at DESC, id DESC";
     if (query.limit > 0)
         sql += " LIMIT " + std::to_string(query.limit);
+    const std::string templateName = journalTemplateName(query.templateName);
     result.error = s.read([&]() -> DbError {
         // The index and the records are read in one snapshot: a record
         // indexed in between is found in one or the other.
@@ -1657,8 +1794,8 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
                 return error;
         DbError failed = [&]() -> DbError {
             std::string found;
-            if (!pattern.empty())
-                if (DbError error = s.jobsMatching(pattern, prefix, found); error.code != SQLITE_OK)
+            if (!words.empty())
+                if (DbError error = s.jobsSearched(words, found); error.code != SQLITE_OK)
                     return error;
             Statement select(s.db, sql.c_str());
             if (query.since)
@@ -1666,15 +1803,15 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
             if (query.until)
                 select.bind(2, *query.until);
             if (!query.templateName.empty())
-                select.bind(3, query.templateName);
+                select.bind(3, templateName);
             if (!query.printer.empty())
                 select.bind(4, query.printer);
             if (!query.program.empty())
                 select.bind(5, query.program);
-            if (!pattern.empty())
+            if (!words.empty())
                 select.bindStatic(6, found);
-            if (!like.empty())
-                select.bind(7, like);
+            if (query.after > 0)
+                select.bind(7, query.after);
             while (select.step())
                 result.value.push_back(jobFrom(select));
             return s.fail(select);
@@ -1682,6 +1819,45 @@ JournalResult<std::vector<JournalJob>> Journal::listJobs(const JournalQuery& que
         if (own)
             exec(s.db, "COMMIT");
         return failed;
+    });
+    return result;
+}
+
+JournalResult<std::vector<int>> Journal::matchingRecords(JournalJobId id, const std::string& search) const
+{
+    const std::lock_guard hold(m_state->mutex);
+    JournalResult<std::vector<int>> result;
+    const State& s = *m_state;
+    const std::vector<SearchWord> words = searchWords(search);
+    std::string sql = "SELECT r.idx FROM records r JOIN jobs j ON j.id = r.job_id WHERE r.job_id = ?1";
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string at = "?" + std::to_string(i + 2);
+        sql += " AND (r.search_text LIKE " + at + " ESCAPE '\\' OR j.template_name LIKE " + at
+               + " ESCAPE '\\' OR j.printer LIKE " + at + " ESCAPE '\\')";
+    }
+    sql += " ORDER BY r.idx";
+    result.error = s.read([&]() -> DbError {
+        Statement select(s.db, sql.c_str());
+        select.bind(1, id);
+        for (std::size_t i = 0; i < words.size(); ++i)
+            select.bindStatic(static_cast<int>(i) + 2, words[i].like);
+        while (select.step())
+            result.value.push_back(static_cast<int>(select.integer(0)));
+        return s.fail(select);
+    });
+    return result;
+}
+
+JournalResult<std::int64_t> Journal::changeCount() const
+{
+    const std::lock_guard hold(m_state->mutex);
+    JournalResult<std::int64_t> result;
+    const State& s = *m_state;
+    result.error = s.read([&]() -> DbError {
+        Statement read(s.kept("PRAGMA data_version"));
+        if (read.step())
+            result.value = read.integer(0);
+        return s.fail(read);
     });
     return result;
 }
@@ -1934,6 +2110,20 @@ std::optional<CupsJobNameParts> parseJournalCupsJobName(std::string_view jobName
     return parts;
 }
 
+std::string journalTemplateName(std::string_view pathOrName)
+{
+    if (const std::size_t slash = pathOrName.find_last_of("/\\"); slash != std::string_view::npos)
+        pathOrName.remove_prefix(slash + 1);
+    if (pathOrName.size() > 4) {
+        std::string suffix(pathOrName.substr(pathOrName.size() - 4));
+        for (char& c : suffix)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (suffix == ".oxf")
+            pathOrName.remove_suffix(4);
+    }
+    return std::string(pathOrName);
+}
+
 std::string formatJournalTime(JournalTime time)
 {
     const auto t = static_cast<std::time_t>(time);
@@ -1946,6 +2136,22 @@ std::string formatJournalTime(JournalTime time)
 
 std::optional<JournalTime> parseJournalTime(std::string_view text)
 {
+    // "today" and "yesterday": the start of that day, local time.
+    if (text == "today" || text == "yesterday") {
+        const std::time_t at = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&at, &local);
+        local.tm_hour = 0;
+        local.tm_min = 0;
+        local.tm_sec = 0;
+        if (text == "yesterday")
+            --local.tm_mday; // mktime carries it into the month before
+        local.tm_isdst = -1;
+        const std::time_t start = std::mktime(&local);
+        if (start == static_cast<std::time_t>(-1))
+            return std::nullopt;
+        return static_cast<JournalTime>(start);
+    }
     // YYYY-MM-DD, then optionally " HH:MM" or "THH:MM", then optionally ":SS".
     const auto digitsAt = [&](std::initializer_list<std::size_t> at) {
         for (const std::size_t i : at)

@@ -63,6 +63,7 @@ struct JournalRecordIn {
     JournalValues fields;  // each printed field's text as printed, by box name
     JournalValues columns; // the data columns the template uses, with this record's values
     std::vector<std::string> counters; // counters (${#seq:NAME}) this record takes a value of
+    std::vector<CounterValue> counterValues = {}; // values it prints without taking them (a reprint's), kept with it
     bool fieldsLater = false; // the fields are not known yet: setRecordFields gives them once printed
 };
 
@@ -71,7 +72,7 @@ struct JournalJobIn {
     JournalKind kind = JournalKind::Page;
     std::string printer;
     std::string templatePath;        // as given (may be empty for a reprint)
-    std::string templateName;        // the file's name without folders
+    std::string templateName;        // journalTemplateName of the file
     std::string templateBytes;       // stored once per distinct SHA-256
     std::string calibration;         // how the calibration used reads, empty for none
     int copies = 1;                  // of each page
@@ -127,10 +128,14 @@ struct JournalJob {
 struct JournalQuery {
     std::optional<JournalTime> since; // created at or after
     std::optional<JournalTime> until; // created before
-    std::string templateName;         // equal to the job's template name
+    std::string templateName;         // the job's template name, with or without ".oxf"
     std::string printer;              // equal to the job's printer
-    std::string search;               // a substring of any printed value of any record (case-insensitive for ASCII)
+    // Words (split at spaces), each a
+    // substring of a printed value of one and the same record or of the
+    // job's template or printer name (case-insensitive for ASCII).
+    std::string search;
     std::string program;
+    JournalJobId after = 0;           // jobs with a larger id (written later) only
     bool unfinishedOnly = false;      // queued or printing
     int limit = 0;                    // newest first; 0: all
 };
@@ -259,6 +264,13 @@ public:
     std::string retakeCounters(JournalJobId id, const std::vector<int>& indices, const JournalRefill& refill = {});
 
     JournalResult<std::vector<JournalJob>> listJobs(const JournalQuery& query = {}) const;
+    // The indices of the records of job `id` that a search (as
+    // JournalQuery::search) finds, in order; every record for no words.
+    JournalResult<std::vector<int>> matchingRecords(JournalJobId id, const std::string& search) const;
+    // A number that changes whenever another connection (another program,
+    // or another Journal of this one) wrote to the journal: a window asks it
+    // every second to tell when to read again.
+    JournalResult<std::int64_t> changeCount() const;
     JournalResult<std::optional<JournalJob>> job(JournalJobId id) const;
     JournalResult<std::vector<JournalRecord>> records(JournalJobId id) const;
     // Jobs queued or printing, oldest first; of one program when not empty.
@@ -289,6 +301,10 @@ private:
     std::unique_ptr<State> m_state;
 };
 
+// The name a job records for its template: the file's name without folders
+// and without ".oxf" (any case), as every program records it.
+std::string journalTemplateName(std::string_view pathOrName);
+
 // The user name a job records when none is given (this process's user).
 std::string journalUserName();
 
@@ -304,7 +320,8 @@ std::optional<CupsJobNameParts> parseJournalCupsJobName(std::string_view jobName
 
 // The local time "2026-12-09 11:05:00" of a journal time, and a date or date
 // and time given on a command line ("2026-12-09", "2026-12-09 11:05",
-// "2026-12-09T11:05:00") as local time.
+// "2026-12-09T11:05:00", or "today" and "yesterday": the start of that day)
+// as local time.
 std::string formatJournalTime(JournalTime time);
 std::optional<JournalTime> parseJournalTime(std::string_view text);
 

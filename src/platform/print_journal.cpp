@@ -7,6 +7,7 @@
 #include "file/template_reader.h"
 #include "file/template_writer.h"
 #include "journal/journal_system.h"
+#include "print/box_render.h"
 
 #include <QPointer>
 #include <QPrinter>
@@ -79,15 +80,17 @@ std::string templateBytesOf(const Document& doc, const std::string& path, bool m
 namespace {
 
 // The boxes whose printed text the journal keeps, named once for a document
-// and then asked of each record: every printed text box, and a box of another
-// type that takes a column (by the column's name).
+// and then asked of each record: every printed text box, every date box (its
+// date as printed), and a box of another type that takes a column (by the
+// column's name).
 class PrintedFieldBoxes {
 public:
     explicit PrintedFieldBoxes(const Document& doc) : m_doc(&doc)
     {
         for (int slot = 1; slot <= doc.slotCount(); ++slot)
             if (const Box& box = doc.box(slot);
-                box.inUse && box.isPrint && (isTextBox(box.type) || !box.dataField.empty()))
+                box.inUse && box.isPrint
+                && (isTextBox(box.type) || box.type == BoxType::DatePicker || !box.dataField.empty()))
                 m_boxes.emplace_back(slot, "box " + std::to_string(slot));
     }
 
@@ -98,6 +101,16 @@ public:
         std::size_t count = 0;
         for (const auto& [slot, name] : m_boxes) {
             const Box& box = m_doc->box(slot);
+            if (box.type == BoxType::DatePicker) {
+                const Box& merged = merge.merged(box);
+                if (!merged.isPrint)
+                    continue;
+                if (count == fields.size())
+                    fields.emplace_back();
+                fields[count].name = name;
+                fields[count++].value = formatDate(merged.attributes.dateTime, box.dateFormat);
+                continue;
+            }
             bool printed = false;
             const std::string_view text = merge.printedText(box, printed);
             if (!printed)
@@ -220,8 +233,7 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
     job.kind = print.kind;
     job.printer = printer;
     job.templatePath = print.templatePath;
-    const auto slash = print.templatePath.rfind('/');
-    job.templateName = slash == std::string::npos ? print.templatePath : print.templatePath.substr(slash + 1);
+    job.templateName = journalTemplateName(print.templatePath);
     job.templateBytes = print.templateBytes;
     job.calibration = print.calibration;
     job.copies = print.copies;
@@ -251,6 +263,8 @@ bool PrintJournalEntry::start(const JournalPrint& print, const Document& doc, co
         }
         if (presetCounters.empty())
             record.counters = counters;
+        else if (i < presetCounters.size())
+            record.counterValues = presetCounters[i];
         job.records.push_back(std::move(record));
     }
     recording->counters.assign(count, {});

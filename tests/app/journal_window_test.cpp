@@ -1,6 +1,9 @@
-// The 打印记录 window finds jobs by their printed values, previews a record
-// from the template bytes the journal kept (not the file as it is now), and
-// prints chosen records again as a new job naming the one it repeats.
+// The 打印记录 window finds jobs by their printed values (choosing the record
+// that matched), shows them in Chinese with their number and user, their
+// states as they change, previews a record at the pane's size from the
+// template bytes the journal kept (not the file as it is now), with or
+// without the form's background, and prints chosen records again as a new
+// job naming the one it repeats.
 #include "window_fixture.h"
 
 #include "designer/file_toolbar.h"
@@ -8,16 +11,20 @@
 #include "journal/journal.h"
 #include "support/pdf_text.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableWidget>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <fstream>
 #include <optional>
 
@@ -25,6 +32,34 @@ namespace ordavel {
 namespace {
 
 using test::pdfText;
+
+// Pixels of the image close to `colour`.
+int pixelsLike(const QImage& image, QRgb colour)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            count += std::abs(qRed(p) - qRed(colour)) < 40 && std::abs(qGreen(p) - qGreen(colour)) < 40
+                     && std::abs(qBlue(p) - qBlue(colour)) < 40;
+        }
+    return count;
+}
+
+QString cell(const JournalWindow& w, int row, int column)
+{
+    const QTableWidgetItem* item = w.jobList()->item(row, column);
+    return item == nullptr ? QString() : item->text();
+}
+
+std::vector<int> chosenRecords(const JournalWindow& w)
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : w.recordList()->selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
 
 bool blank(const QImage& image)
 {
@@ -101,6 +136,17 @@ protected:
         return job;
     }
 
+    // Prints the open template's page to a file; true once the job is settled.
+    bool printPage()
+    {
+        prompter.printers.push_back(true);
+        prompter.printToFile = folder.filePath(QStringLiteral("page.pdf")).toStdString();
+        if (!window->print())
+            return false;
+        const auto job = newestFinished();
+        return job && job->outcome == JournalOutcome::Printed;
+    }
+
     // Opens the window from the arrow of the Print button.
     JournalWindow* openFromMenu()
     {
@@ -139,15 +185,37 @@ TEST_F(JournalWindowTest, SearchFindsJobsByPrintedValuesAndPreviewDrawsTheStored
     JournalWindow* w = openFromMenu();
     ASSERT_NE(w, nullptr);
     ASSERT_EQ(w->jobs().size(), 1u);
-    EXPECT_EQ(w->jobList()->item(0, 1)->text(), QStringLiteral("designer"));
-    EXPECT_EQ(w->jobList()->item(0, 3)->text(), QStringLiteral("card.oxf"));
-    EXPECT_EQ(w->jobList()->item(0, 4)->text(), QStringLiteral("3"));
-    EXPECT_EQ(w->jobList()->item(0, 5)->text(), QStringLiteral("printed"));
+    // 任务号 时间 用户 程序 类型 打印机 模板 记录 结果
+    EXPECT_EQ(cell(*w, 0, 0), QString::number(job->id));
+    EXPECT_EQ(cell(*w, 0, 1), QString::fromStdString(formatJournalTime(job->createdAt)));
+    EXPECT_EQ(cell(*w, 0, 2), QString::fromStdString(job->user));
+    EXPECT_FALSE(job->user.empty());
+    EXPECT_EQ(cell(*w, 0, 3), QStringLiteral("设计器"));
+    EXPECT_EQ(cell(*w, 0, 4), QStringLiteral("批量"));
+    EXPECT_EQ(cell(*w, 0, 6), QStringLiteral("card"));
+    EXPECT_EQ(cell(*w, 0, 7), QStringLiteral("3"));
+    EXPECT_EQ(cell(*w, 0, 8), QStringLiteral("已打印"));
     ASSERT_EQ(w->recordList()->rowCount(), 3);
+    EXPECT_EQ(w->recordList()->item(1, 2)->text(), QStringLiteral("已打印"));
     EXPECT_EQ(w->recordList()->item(1, 3)->text(), QStringLiteral("No.002 Bob"));
+    // Each column as wide as what it shows: the time is not cut or wrapped.
+    const QTableWidget* jobs = w->jobList();
+    EXPECT_FALSE(jobs->wordWrap());
+    for (const int column : {0, 1, 2, 3, 4, 6})
+        EXPECT_GE(jobs->columnWidth(column), jobs->fontMetrics().horizontalAdvance(cell(*w, 0, column)))
+            << column;
 
     w->searchLine()->setText(QStringLiteral("bob"));
     EXPECT_EQ(w->jobs().size(), 1u);
+    // The record that matched is the one chosen.
+    EXPECT_EQ(w->recordList()->currentRow(), 1);
+    EXPECT_EQ(chosenRecords(*w), std::vector<int>{1});
+    w->searchLine()->setText(QStringLiteral("card  cyd")); // the template's name and a value
+    ASSERT_EQ(w->jobs().size(), 1u);
+    EXPECT_EQ(w->recordList()->currentRow(), 2);
+    EXPECT_EQ(chosenRecords(*w), std::vector<int>{2});
+    w->searchLine()->setText(QStringLiteral("bob cyd"));
+    EXPECT_TRUE(w->jobs().empty());
     w->searchLine()->setText(QStringLiteral("Zed"));
     EXPECT_TRUE(w->jobs().empty());
     EXPECT_EQ(w->recordList()->rowCount(), 0);
@@ -164,7 +232,20 @@ TEST_F(JournalWindowTest, SearchFindsJobsByPrintedValuesAndPreviewDrawsTheStored
     ASSERT_FALSE(ann.isNull());
     EXPECT_FALSE(blank(ann));
     EXPECT_NE(ann, bob);
-    EXPECT_NEAR(ann.width(), 21.0 / 2.54 * 96.0, 1.0);
+    // Drawn at the size of its pane: the page fills it one way, keeping its proportions.
+    w->resize(1180, 720);
+    w->show();
+    QApplication::processEvents();
+    const QWidget* pane = w->previewPane();
+    const QImage shown = w->previewImage();
+    const double ratio = pane->devicePixelRatioF();
+    EXPECT_NEAR(static_cast<double>(shown.width()) / shown.height(), 21.0 / 29.0, 0.02);
+    EXPECT_LE(shown.width(), pane->width() * ratio + 1);
+    EXPECT_LE(shown.height(), pane->height() * ratio + 1);
+    EXPECT_GE(std::max(shown.width() / (pane->width() * ratio), shown.height() / (pane->height() * ratio)), 0.98);
+    w->resize(700, 450);
+    QApplication::processEvents();
+    EXPECT_LT(w->previewImage().height(), shown.height());
     EXPECT_TRUE(prompter.messages.empty());
 }
 
@@ -210,9 +291,218 @@ TEST_F(JournalWindowTest, ReprintPrintsTheChosenRecordsAsTheyWereAsANewJobNaming
     const auto records = journal->records(again->id).value;
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].fields[0].value, "No.003 Cyd");
-    // The window lists the new job first.
+    // The window lists the new job first, as a reprint of the old one.
+    w->resize(1180, 720);
+    w->show();
+    QApplication::processEvents();
     ASSERT_EQ(w->jobs().size(), 2u);
     EXPECT_EQ(w->jobs().front().id, again->id);
+    w->pollChanges(); // settled meanwhile by the designer
+    EXPECT_EQ(cell(*w, 0, 4), QStringLiteral("重新打印任务 %1").arg(job->id));
+    EXPECT_EQ(cell(*w, 0, 8), QStringLiteral("已打印"));
+    EXPECT_EQ(cell(*w, 0, 7), QStringLiteral("2"));
+
+    // Its preview shows the number the record printed, as the first print's does.
+    w->jobList()->setCurrentCell(0, 0);
+    w->recordList()->setCurrentCell(1, 0);
+    const QImage reprinted = w->previewImage();
+    w->jobList()->setCurrentCell(1, 0);
+    w->recordList()->setCurrentCell(2, 0);
+    const QImage first = w->previewImage();
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(reprinted, first);
+    w->recordList()->setCurrentCell(1, 0);
+    EXPECT_NE(w->previewImage(), first);
+
+    // For a look at the window as a clerk sees it.
+    if (const char* shot = std::getenv("ORDAVEL_JOURNAL_SCREENSHOT")) {
+        w->jobList()->setCurrentCell(0, 0);
+        w->recordList()->setCurrentCell(1, 0);
+        QApplication::processEvents();
+        EXPECT_TRUE(w->grab().save(QString::fromLocal8Bit(shot)));
+    }
+}
+
+// A job another program finishes is shown finished at the window's next
+// look (its timer's), with the records chosen kept; nothing is read again
+// while nothing changed.
+TEST_F(JournalWindowTest, StatesAreShownAsTheyChangeKeepingWhatIsChosen)
+{
+    auto printer = Journal::open(journalPath()).journal;
+    ASSERT_TRUE(printer);
+    std::ifstream file(oxf, std::ios::binary);
+    JournalJobIn in;
+    in.program = "tool";
+    in.kind = JournalKind::Batch;
+    in.printer = "Front_Desk";
+    in.templateName = "card";
+    in.templateBytes.assign(std::istreambuf_iterator<char>(file), {});
+    in.startPrinting = true;
+    for (int i = 1; i <= 3; ++i) {
+        JournalRecordIn record;
+        record.number = i;
+        record.fields = {{"box 1", "No.00" + std::to_string(i)}};
+        in.records.push_back(record);
+    }
+    const JournalJobId id = printer->recordJob(in).value;
+    ASSERT_GT(id, 0);
+    ASSERT_EQ(printer->setRecordOutcome(id, 0, 0, JournalOutcome::Printed), "");
+
+    JournalWindow w(prompter, journalPath());
+    const auto* timer = w.findChild<QTimer*>(QStringLiteral("计时器_刷新"));
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    ASSERT_EQ(w.jobs().size(), 1u);
+    EXPECT_EQ(cell(w, 0, 3), QStringLiteral("命令行工具"));
+    EXPECT_EQ(cell(w, 0, 8), QStringLiteral("正在打印"));
+    EXPECT_EQ(cell(w, 0, 7), QStringLiteral("1/3"));
+    EXPECT_EQ(w.recordList()->item(1, 2)->text(), QStringLiteral("正在打印"));
+    chooseRecords(w, {1, 2});
+    w.recordList()->setCurrentCell(2, 0, QItemSelectionModel::NoUpdate);
+    EXPECT_FALSE(w.pollChanges());
+
+    w.jobList()->setColumnWidth(5, 400); // widened by the user: stays so
+    ASSERT_EQ(printer->setRecordOutcome(id, 1, 1, JournalOutcome::Printed), "");
+    ASSERT_EQ(printer->setRecordOutcome(id, 2, 2, JournalOutcome::Failed, "卡纸\n请检查"), "");
+    ASSERT_EQ(printer->finishJob(id, JournalOutcome::Failed, "1 个记录没有打印"), "");
+    EXPECT_TRUE(w.pollChanges());
+    EXPECT_EQ(cell(w, 0, 8), QStringLiteral("打印失败"));
+    EXPECT_EQ(cell(w, 0, 7), QStringLiteral("2/3"));
+    EXPECT_EQ(w.recordList()->item(1, 2)->text(), QStringLiteral("已打印"));
+    EXPECT_EQ(w.recordList()->item(2, 2)->text(), QStringLiteral("打印失败"));
+    EXPECT_EQ(w.recordList()->item(2, 2)->toolTip(), QStringLiteral("卡纸⏎请检查"));
+    EXPECT_EQ(chosenRecords(w), (std::vector<int>{1, 2}));
+    EXPECT_EQ(w.recordList()->currentRow(), 2);
+    EXPECT_EQ(w.jobList()->columnWidth(5), 400);
+    EXPECT_FALSE(w.pollChanges());
+    EXPECT_TRUE(prompter.messages.empty());
+
+    // A job printed meanwhile comes first; the one chosen stays chosen.
+    in.program = "service";
+    in.printer = "Office";
+    const JournalJobId later = printer->recordJob(in).value;
+    EXPECT_TRUE(w.pollChanges());
+    ASSERT_EQ(w.jobs().size(), 2u);
+    EXPECT_EQ(w.jobs().front().id, later);
+    EXPECT_EQ(cell(w, 0, 3), QStringLiteral("打印服务"));
+    EXPECT_EQ(w.jobList()->currentRow(), 1);
+    EXPECT_EQ(chosenRecords(w), (std::vector<int>{1, 2}));
+
+    // While searching, only the new jobs that the search finds join the list.
+    w.searchLine()->setText(QStringLiteral("front"));
+    ASSERT_EQ(w.jobs().size(), 1u);
+    printer->recordJob(in); // at the office
+    EXPECT_TRUE(w.pollChanges());
+    EXPECT_EQ(w.jobs().size(), 1u);
+    in.printer = "Front_Desk";
+    const JournalJobId front = printer->recordJob(in).value;
+    EXPECT_TRUE(w.pollChanges());
+    ASSERT_EQ(w.jobs().size(), 2u);
+    EXPECT_EQ(w.jobs().front().id, front);
+    EXPECT_EQ(w.jobList()->rowCount(), 2);
+    EXPECT_EQ(cell(w, 0, 0), QString::number(front));
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+// A job left printing by a tool that is gone, and that never reached the
+// print queue, is asked about on the window's behalf and shown failed; the
+// window's own jobs and those of a program still running are left alone.
+TEST_F(JournalWindowTest, AJobLeftPrintingByAToolThatIsGoneIsSettledFromThePrintQueue)
+{
+    auto printer = Journal::open(journalPath()).journal;
+    ASSERT_TRUE(printer);
+    JournalJobIn in;
+    in.program = "tool";
+    in.printer = "Front_Desk";
+    in.templateName = "card";
+    in.templateBytes = "<oxf/>";
+    in.records.push_back(JournalRecordIn{});
+    const JournalJobId gone = printer->recordJob(in).value;
+    ASSERT_TRUE(printer->claimJob(gone, "pid 999999999@").value); // no process has that id
+    in.startPrinting = true;
+    const JournalJobId running = printer->recordJob(in).value; // printed by this process
+    ASSERT_GT(running, gone);
+
+    JournalWindow w(prompter, journalPath());
+    prompter.messages.clear(); // "<oxf/>" cannot be previewed
+    ASSERT_EQ(w.jobs().size(), 2u);
+    EXPECT_EQ(cell(w, 1, 8), QStringLiteral("正在打印"));
+    const auto settling = w.settleUnfinished();
+    ASSERT_TRUE(settling.valid());
+    settling.wait();
+    EXPECT_TRUE(w.pollChanges());
+    EXPECT_EQ(cell(w, 1, 8), QStringLiteral("打印失败"));
+    EXPECT_EQ(cell(w, 0, 8), QStringLiteral("正在打印"));
+    ASSERT_EQ(printer->finishJob(running, JournalOutcome::Printed), "");
+    EXPECT_TRUE(w.pollChanges());
+    EXPECT_FALSE(w.settleUnfinished().valid()); // nothing left to ask about
+}
+
+// 内容 shows each record on one line (line breaks as ⏎); a cell too narrow
+// for it has the whole as its tooltip, one value a line.
+TEST_F(JournalWindowTest, ContentStaysOnOneLineAndACutCellHasTheWholeAsItsTooltip)
+{
+    std::ifstream file(oxf, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    JournalJobIn in;
+    in.program = "designer";
+    in.printer = "pdf";
+    in.templateName = "card";
+    in.templateBytes = bytes;
+    JournalRecordIn record;
+    record.fields = {{"box 1", "张三\n北京市朝阳区建国路 88 号"}, {"box 2", "SF1001"}};
+    in.records.push_back(record);
+    record.fields = {{"box 1", "李四"}};
+    in.records.push_back(record);
+    {
+        auto journal = Journal::open(journalPath()).journal;
+        ASSERT_TRUE(journal);
+        ASSERT_GT(journal->recordJob(in).value, 0);
+    }
+    JournalWindow w(prompter, journalPath());
+    w.resize(1180, 720);
+    w.show();
+    QApplication::processEvents();
+    ASSERT_EQ(w.recordList()->rowCount(), 2);
+    EXPECT_EQ(w.recordList()->item(0, 3)->text(), QStringLiteral("张三⏎北京市朝阳区建国路 88 号 | SF1001"));
+    const QString whole = QStringLiteral("张三\n北京市朝阳区建国路 88 号\nSF1001");
+    EXPECT_EQ(w.contentToolTip(0), whole); // a value of two lines is always cut
+    EXPECT_TRUE(w.contentToolTip(1).isEmpty());
+    w.recordList()->horizontalHeader()->setStretchLastSection(false);
+    w.recordList()->setColumnWidth(3, 20);
+    EXPECT_EQ(w.contentToolTip(1), QStringLiteral("李四"));
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
+// "显示背景图片" draws the form's background under the record, though the
+// template does not print it; switched off, the record alone.
+TEST_F(JournalWindowTest, TheBackgroundSwitchDrawsTheFormUnderTheRecord)
+{
+    const std::string form = writeTemplate(QStringLiteral("form.oxf"), [](Document& d) {
+        QFile picture(QStringLiteral(ORDAVEL_TEST_DATA "/pictures/all-reds.gif"));
+        ASSERT_TRUE(picture.open(QIODevice::ReadOnly));
+        d.page().background = picture.readAll().toStdString();
+        d.page().imgShowType = 1;
+        d.page().isPrintBgPic = false;
+        label(d, "No.${#seq:card:000}");
+    });
+    ASSERT_TRUE(window->openTemplate(form));
+    ASSERT_TRUE(printPage());
+    JournalWindow* w = openFromMenu();
+    ASSERT_NE(w, nullptr);
+    w->show();
+    QApplication::processEvents();
+    ASSERT_TRUE(w->backgroundSwitch()->isChecked());
+    const QImage withForm = w->previewImage();
+    ASSERT_FALSE(withForm.isNull());
+    const int area = withForm.width() * withForm.height();
+    const QRgb white = qRgb(255, 255, 255);
+    EXPECT_LT(pixelsLike(withForm, white), area / 2); // the picture stretched over the page
+    w->backgroundSwitch()->setChecked(false);
+    const QImage alone = w->previewImage();
+    EXPECT_GT(pixelsLike(alone, white), area * 9 / 10); // the number alone
+    EXPECT_FALSE(blank(alone));
+    EXPECT_TRUE(prompter.messages.empty());
 }
 
 TEST_F(JournalWindowTest, TheCheckBoxSwitchesTheJournalOffAndOnAndNothingIsCreatedByLooking)

@@ -123,6 +123,51 @@ TEST_F(DesignerJournal, APagePrintKeepsItsTemplateAndNumberAndTheNextPageTakesTh
     EXPECT_EQ(journal->nextCounterValue("card").value, 3);
 }
 
+// A date box is journaled as it printed, so that a search for its text
+// finds the job; the template is named without ".oxf", as the tool and the
+// print service name it.
+TEST_F(DesignerJournal, DateBoxesAreRecordedAsPrintedAndTheTemplateIsNamedWithoutItsExtension)
+{
+    const std::string dated = writeTemplate(QStringLiteral("dated.oxf"), [](Document& d) {
+        const int label = d.addBox(BoxType::Label, 40, 60, 400, 40);
+        d.box(label).attributes.text = "Order";
+        const int date = d.addBox(BoxType::DatePicker, 40, 120, 300, 40);
+        d.box(date).attributes.dateTime = DateTime{2024, 5, 1, 9, 30, 0};
+        d.box(date).dateFormat = 0;
+        const int clock = d.addBox(BoxType::DatePicker, 40, 180, 300, 40);
+        d.box(clock).attributes.dateTime = DateTime{2024, 5, 1, 9, 30, 0};
+        d.box(clock).dateFormat = 6;
+        const int hidden = d.addBox(BoxType::DatePicker, 40, 240, 300, 40);
+        d.box(hidden).isPrint = false;
+    });
+    ASSERT_TRUE(window->openTemplate(dated));
+    const std::string pdf = folder.filePath(QStringLiteral("dated.pdf")).toStdString();
+    ASSERT_TRUE(printTo(pdf));
+    EXPECT_NE(pdfText(pdf).find("2024年5月1日"), std::string::npos) << pdfText(pdf);
+    const auto job = settledJob();
+    ASSERT_TRUE(job.has_value());
+    EXPECT_EQ(job->templateName, "dated");
+    EXPECT_EQ(job->templatePath, dated);
+
+    auto journal = Journal::open(journalPath()).journal;
+    ASSERT_TRUE(journal);
+    const auto records = journal->records(job->id).value;
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].fields, (JournalValues{{"box 1", "Order"}, {"box 2", "2024年5月1日"},
+                                                {"box 3", "2024-5-1 9:30:0"}}));
+    JournalQuery query;
+    for (const char* search : {"2024年", "2024年5月1日 order", "dated 9:30"}) {
+        query.search = search;
+        const auto found = journal->listJobs(query).value;
+        ASSERT_EQ(found.size(), 1u) << search;
+        EXPECT_EQ(found[0].id, job->id);
+    }
+    query.search.clear();
+    query.templateName = "dated.oxf";
+    EXPECT_EQ(journal->listJobs(query).value.size(), 1u);
+    EXPECT_TRUE(prompter.messages.empty());
+}
+
 TEST_F(DesignerJournal, ABatchPrintRecordsEveryRecordWithItsValuesAndNumber)
 {
     const std::string data = folder.filePath(QStringLiteral("orders.csv")).toStdString();

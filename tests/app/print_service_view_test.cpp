@@ -134,10 +134,10 @@ TEST_F(PrintServiceView, TheJournalWindowListsServiceJobsWithTheirPrintedValues)
 
     JournalWindow w(prompter, journal);
     ASSERT_EQ(w.jobs().size(), 1u);
-    EXPECT_EQ(w.jobList()->item(0, 1)->text(), QStringLiteral("service"));
-    EXPECT_EQ(w.jobList()->item(0, 2)->text(), QStringLiteral("front-desk"));
-    EXPECT_EQ(w.jobList()->item(0, 4)->text(), QStringLiteral("2"));
-    EXPECT_EQ(w.jobList()->item(0, 5)->text(), QStringLiteral("printed"));
+    EXPECT_EQ(w.jobList()->item(0, 3)->text(), QStringLiteral("打印服务"));
+    EXPECT_EQ(w.jobList()->item(0, 5)->text(), QStringLiteral("front-desk"));
+    EXPECT_EQ(w.jobList()->item(0, 7)->text(), QStringLiteral("2"));
+    EXPECT_EQ(w.jobList()->item(0, 8)->text(), QStringLiteral("已打印"));
     ASSERT_EQ(w.recordList()->rowCount(), 2);
     EXPECT_EQ(w.recordList()->item(1, 3)->text(), QStringLiteral("单号 S-102"));
 

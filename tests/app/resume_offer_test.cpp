@@ -130,7 +130,7 @@ TEST_F(ResumeOffer, YesPrintsExactlyTheRecordsNotPrintedToANewFileAndTheJobEndsP
     const Message& question = prompter.messages[0];
     EXPECT_EQ(question.caption, "打印文件");
     EXPECT_EQ(question.buttons, MessageButtons::YesNo);
-    EXPECT_NE(question.text.find("“orders.oxf”共 3 条记录，还有 2 条没有打印"), std::string::npos) << question.text;
+    EXPECT_NE(question.text.find("“orders”共 3 条记录，还有 2 条没有打印"), std::string::npos) << question.text;
     EXPECT_NE(question.text.find("ordavel-cli journal resume " + std::to_string(id)), std::string::npos);
     EXPECT_NE(question.text.find("新文件“" + resumed + "”"), std::string::npos) << question.text;
     // Where the records went, and that the earlier file is as it was.

@@ -525,7 +525,7 @@ TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
     EXPECT_EQ(ids(Query().search("李四")), (std::vector<JournalJobId>{second}));   // shorter than three characters
     EXPECT_EQ(ids(Query().search("\"小心\"")), (std::vector<JournalJobId>{first}));
     EXPECT_EQ(ids(Query().search("0%")), (std::vector<JournalJobId>{first}));
-    EXPECT_EQ(ids(Query().search("1\nsf")), (std::vector<JournalJobId>{first})); // across two values, as printed
+    EXPECT_EQ(ids(Query().search("1\nsf")), (std::vector<JournalJobId>{first})); // two words
     EXPECT_TRUE(ids(Query().search("%_")).empty());
     EXPECT_TRUE(ids(Query().search("王五")).empty());
     EXPECT_EQ(ids(Query().templateName("receipt.oxf")), (std::vector<JournalJobId>{second}));
@@ -533,6 +533,147 @@ TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
     EXPECT_TRUE(ids(Query().printer("office").search("张三")).empty());
     EXPECT_TRUE(ids(Query().since(std::time(nullptr) + 60)).empty());
     EXPECT_EQ(ids(Query().until(std::time(nullptr) + 60).limit(1)), (std::vector<JournalJobId>{second}));
+}
+
+// A search of several words finds the jobs with a record holding every one
+// of them, a word held by the job's template or printer name counting for
+// each of its records; the same before and after the records are indexed,
+// and the window learns which records of a job matched.
+TEST_F(JournalFile, SearchWordsMustAllMatchOneRecordOrTheJobsNames)
+{
+    auto journal = open();
+    JournalJobIn a = job(2); // printer pdf; 张三0 SF1000, 张三1 SF1001
+    a.templateName = "waybill";
+    a.searchIndexLater = true;
+    a.records[1].fields.push_back({"地址", "北京市\n朝阳区"});
+    const JournalJobId waybill = journal->recordJob(a).value;
+    JournalJobIn b = job(1);
+    b.searchIndexLater = true;
+    b.printer = "Office_Laser";
+    b.templateName = "receipt";
+    b.records[0].fields = {{"收件人", "李四"}};
+    b.records[0].columns = {{"order", "ORD-77"}};
+    const JournalJobId receipt = journal->recordJob(b).value;
+
+    const auto ids = [&](const std::string& text) {
+        std::vector<JournalJobId> found;
+        const auto listed = journal->listJobs(Query().search(text));
+        EXPECT_TRUE(listed.ok()) << listed.error;
+        for (const auto& j : listed.value)
+            found.push_back(j.id);
+        return found;
+    };
+    const std::vector<JournalJobId> none, onlyWaybill{waybill}, onlyReceipt{receipt}, both{receipt, waybill};
+    const auto check = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_EQ(ids("张三1 sf1001"), onlyWaybill);
+        EXPECT_EQ(ids("  SF1001\t张三1  "), onlyWaybill);
+        EXPECT_EQ(ids("张三1\u3000北京"), onlyWaybill); // an ideographic space between
+        EXPECT_EQ(ids("张三1 SF1000"), none);            // two records, one word each
+        EXPECT_EQ(ids("北京 朝阳区 张"), onlyWaybill);
+        EXPECT_EQ(ids("WAYBILL 张三0"), onlyWaybill);    // the template's name
+        EXPECT_EQ(ids("waybill 李四"), none);
+        EXPECT_EQ(ids("office 李四"), onlyReceipt);      // the printer's name
+        EXPECT_EQ(ids("laser receipt"), onlyReceipt);   // names alone
+        EXPECT_EQ(ids("o"), onlyReceipt);               // one character, looked for without the index
+        EXPECT_EQ(ids("f"), both);
+        EXPECT_EQ(ids("_ 李"), onlyReceipt);            // LIKE's wildcard as itself
+        EXPECT_EQ(ids("_ sf"), none);
+        EXPECT_EQ(ids("pdf office"), none);
+        EXPECT_EQ(journal->matchingRecords(waybill, "张三1").value, std::vector<int>{1});
+        EXPECT_EQ(journal->matchingRecords(waybill, "waybill sf100").value, (std::vector<int>{0, 1}));
+        EXPECT_EQ(journal->matchingRecords(waybill, "pdf 朝阳").value, std::vector<int>{1});
+        EXPECT_EQ(journal->matchingRecords(waybill, "").value, (std::vector<int>{0, 1}));
+        EXPECT_TRUE(journal->matchingRecords(waybill, "李四").value.empty());
+    };
+    {
+        const OtherWriter locked(m_path); // the first search cannot index them
+        check("not yet indexed");
+    }
+    check("indexed");
+    EXPECT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 0);
+}
+
+// Every program records a template by its file name without ".oxf"; a
+// journal that kept the name with it (older designers and tools) reads and
+// is filtered the same.
+TEST_F(JournalFile, TemplateNamesReadAndMatchWithOrWithoutTheirExtension)
+{
+    EXPECT_EQ(journalTemplateName("/forms/Waybill.OXF"), "Waybill");
+    EXPECT_EQ(journalTemplateName("C:\\forms\\运单.oxf"), "运单");
+    EXPECT_EQ(journalTemplateName("waybill"), "waybill");
+    EXPECT_EQ(journalTemplateName("waybill.oxf.bak"), "waybill.oxf.bak");
+    EXPECT_EQ(journalTemplateName(".oxf"), ".oxf");
+
+    auto journal = open();
+    JournalJobIn old = job(1);
+    old.templateName = "waybill.oxf";
+    const JournalJobId before = journal->recordJob(old).value;
+    JournalJobIn now = job(1);
+    now.templateName = "waybill";
+    const JournalJobId after = journal->recordJob(now).value;
+    JournalJobIn other = job(1);
+    other.templateName = "waybill2.oxf";
+    journal->recordJob(other);
+
+    for (const char* asked : {"waybill", "waybill.oxf"}) {
+        const auto listed = journal->listJobs(Query().templateName(asked)).value;
+        ASSERT_EQ(listed.size(), 2u) << asked;
+        EXPECT_EQ(listed[0].id, after);
+        EXPECT_EQ(listed[1].id, before);
+        EXPECT_EQ(listed[1].templateName, "waybill");
+    }
+    EXPECT_EQ(journal->job(before).value->templateName, "waybill");
+    EXPECT_TRUE(journal->listJobs(Query().templateName("waybil")).value.empty());
+}
+
+// A reprint keeps the counter values it printed (the preview shows them) and,
+// having taken none, never gives them back when it fails.
+TEST_F(JournalFile, AReprintKeepsTheNumbersItPrintedAndGivesNoneBack)
+{
+    auto journal = open();
+    JournalJobIn first = job(2);
+    for (auto& record : first.records)
+        record.counters = {"card"};
+    const JournalJobId printed = journal->recordJob(first).value;
+    ASSERT_EQ(journal->nextCounterValue("card").value, 3);
+    const auto kept = journal->records(printed).value;
+
+    JournalJobIn again = job(1);
+    again.kind = JournalKind::Reprint;
+    again.repeats = printed;
+    again.records[0].counterValues = kept[1].counters;
+    const JournalJobId reprint = journal->recordJob(again).value;
+    const auto records = journal->records(reprint).value;
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].counters, (std::vector<CounterValue>{{"card", 2}}));
+    EXPECT_EQ(journal->nextCounterValue("card").value, 3);
+    ASSERT_EQ(journal->setRecordOutcome(reprint, 0, 0, JournalOutcome::Failed, "paper jam"), "");
+    EXPECT_EQ(journal->nextCounterValue("card").value, 3);
+    EXPECT_EQ(journal->records(reprint).value[0].counters, (std::vector<CounterValue>{{"card", 2}}));
+}
+
+// Another connection's writes change the count the window watches; its own
+// reads do not.
+TEST_F(JournalFile, TheChangeCountMovesWithAnotherConnectionsWrites)
+{
+    auto window = open();
+    auto printer = open();
+    const JournalJobId id = printer->recordJob(job(1)).value;
+    const std::int64_t seen = window->changeCount().value;
+    window->listJobs(Query().search("张三"));
+    EXPECT_EQ(window->changeCount().value, seen);
+    ASSERT_EQ(printer->finishJob(id, JournalOutcome::Printed), "");
+    EXPECT_NE(window->changeCount().value, seen);
+
+    // What was written after a job, asked for by the job's id.
+    JournalQuery later;
+    later.after = id;
+    EXPECT_TRUE(window->listJobs(later).value.empty());
+    const JournalJobId next = printer->recordJob(job(1)).value;
+    const auto listed = window->listJobs(later).value;
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].id, next);
 }
 
 // Every text of one to three characters over a small alphabet (ASCII in both
@@ -554,6 +695,7 @@ TEST_F(JournalFile, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
     std::map<JournalJobId, JournalValues> printed; // every value of each job's record
     const auto print = [&](bool indexLater, bool fieldsLater) {
         JournalJobIn in = job(1);
+        in.templateName = "form"; // names, searched too, without the letters looked for
         in.searchIndexLater = indexLater;
         in.records[0].fields = {{"1", value()}, {"2", value()}, {"3", value()}};
         in.records[0].columns = {{"c", value()}};
@@ -996,6 +1138,21 @@ TEST(JournalTime, ReadsDatesAndTimesOfTheCommandLineAsLocalTime)
     EXPECT_EQ(formatJournalTime(*day), "2026-12-09 00:00:00");
     EXPECT_EQ(formatJournalTime(*parseJournalTime("2026-12-09 11:05")), "2026-12-09 11:05:00");
     EXPECT_EQ(formatJournalTime(*parseJournalTime("2026-12-09T11:05:07")), "2026-12-09 11:05:07");
-    for (const char* bad : {"", "2026-13-01", "2026-12-09x", "09.12.2026", "2026-12-09 25:00", "2026-12-09 11"})
+    for (const char* bad : {"", "2026-13-01", "2026-12-09x", "09.12.2026", "2026-12-09 25:00", "2026-12-09 11",
+                            "Today", "tomorrow"})
         EXPECT_FALSE(parseJournalTime(bad).has_value()) << bad;
+
+    // today and yesterday: the start of the local day, whatever the clock says.
+    const std::time_t at = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&at, &local);
+    char date[16];
+    std::strftime(date, sizeof date, "%Y-%m-%d", &local);
+    const auto today = parseJournalTime("today");
+    const auto yesterday = parseJournalTime("yesterday");
+    ASSERT_TRUE(today && yesterday);
+    EXPECT_EQ(formatJournalTime(*today), std::string(date) + " 00:00:00");
+    EXPECT_EQ(formatJournalTime(*yesterday).substr(11), "00:00:00");
+    EXPECT_GE(*today - *yesterday, 23 * 3600); // a day, give or take a change of summer time
+    EXPECT_LE(*today - *yesterday, 25 * 3600);
 }

@@ -245,10 +245,19 @@ TEST_F(CupsJournal, AReprintAfterTheTemplateChangedPrintsTheOldFormAndItsNumbers
     ASSERT_EQ(after.size(), 2u);
     EXPECT_EQ(after[0]["kind"], "reprint");
     EXPECT_EQ(after[0]["repeats"], jobs[0]["id"]);
-    // The reprint took no number; the search finds both by the printed value.
+    // The reprint took no number, and keeps the one it printed; the search
+    // finds both by the printed value.
     const auto next = runTool({"journal", "counter", "card"});
     EXPECT_NE(next.output.find("card: next 42"), std::string::npos) << next.output;
     EXPECT_EQ(journalJson({"--search", "OLD041"}).size(), 2u);
+    const auto shown = runTool({"journal", "show", std::to_string(after[0]["id"].get<long long>()), "--json"});
+    const nlohmann::json reprint = nlohmann::json::parse(shown.output, nullptr, false);
+    ASSERT_TRUE(reprint.is_object()) << shown.output;
+    EXPECT_EQ(reprint["recordList"][0]["counters"], (nlohmann::json{{"card", 41}})) << shown.output;
+    // The tool names the template as the designer and the service do.
+    EXPECT_EQ(jobs[0]["templateName"], "card");
+    for (const char* name : {"card", "card.oxf"})
+        EXPECT_EQ(journalJson({"--template", name}).size(), 2u) << name;
 }
 
 TEST_F(CupsJournal, TwoProcessesPrintingWithOneCounterNeverShareANumber)

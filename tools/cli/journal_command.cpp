@@ -60,15 +60,15 @@ OptionParser declare(Settings& s)
             return std::string();
         };
     };
-    parser.option({.name = "--since", .value = "DATE", .help = "jobs from this date or time on (YYYY-MM-DD[ HH:MM])"},
+    parser.option({.name = "--since", .value = "DATE", .help = "jobs from this date or time on (YYYY-MM-DD[ HH:MM], today or yesterday)"},
                   into(&s.since));
     parser.option({.name = "--until", .value = "DATE", .help = "jobs before this date or time"}, into(&s.until));
-    parser.option({.name = "--template", .value = "NAME", .help = "jobs of this template file name"},
+    parser.option({.name = "--template", .value = "NAME", .help = "jobs of this template (its file name, with or without .oxf)"},
                   into(&s.templateName));
     parser.option({.name = "--printer", .value = "NAME",
                    .help = "jobs of this printer; for resume and reprint, the printer to print on"},
                   into(&s.printer));
-    parser.option({.name = "--search", .value = "TEXT", .help = "jobs with a record that printed this text"},
+    parser.option({.name = "--search", .value = "TEXT", .help = "jobs with a record that printed each of these words, or whose template or printer name holds them"},
                   into(&s.search));
     parser.flag("--json", "list or show as JSON", &s.json);
     parser.option({.name = "--records", .value = "LIST", .help = "reprint only these records of the job (1-based)"},
@@ -98,6 +98,31 @@ std::string recordRange(const JournalJob& job)
     return std::to_string(job.printedCount) + "/" + std::to_string(job.recordCount);
 }
 
+// A job's data source: a file's name as a string; what the print service
+// keeps there (JSON) as the object it is.
+nlohmann::json dataJson(const std::string& dataSource)
+{
+    if (dataSource.starts_with('{'))
+        if (nlohmann::json parsed = nlohmann::json::parse(dataSource, nullptr, false); parsed.is_object())
+            return parsed;
+    return dataSource;
+}
+
+// A value on one line of the listing: its line breaks shown as "⏎".
+std::string oneLine(const std::string& text)
+{
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        if (text[i] == '\n' || text[i] == '\r')
+            line += "\xe2\x8f\x8e"; // ⏎
+        else
+            line += text[i];
+    }
+    return line;
+}
+
 nlohmann::json jobJson(const JournalJob& job)
 {
     return {{"id", job.id},
@@ -113,7 +138,7 @@ nlohmann::json jobJson(const JournalJob& job)
             {"sha256", job.templateHash},
             {"calibration", job.calibration},
             {"copies", job.copies},
-            {"data", job.dataSource},
+            {"data", dataJson(job.dataSource)},
             {"repeats", job.repeats},
             {"outcome", std::string(outcomeName(job.outcome))},
             {"reason", job.reason},
@@ -155,9 +180,9 @@ int list(Journal& journal, const Settings& s)
 {
     JournalQuery query;
     if (!s.since.empty() && !(query.since = parseJournalTime(s.since)))
-        return fail("--since takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not \"" + s.since + "\"");
+        return fail("--since takes YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], today or yesterday, not \"" + s.since + "\"");
     if (!s.until.empty() && !(query.until = parseJournalTime(s.until)))
-        return fail("--until takes YYYY-MM-DD or YYYY-MM-DD HH:MM[:SS], not \"" + s.until + "\"");
+        return fail("--until takes YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], today or yesterday, not \"" + s.until + "\"");
     query.templateName = s.templateName;
     query.printer = s.printer;
     query.search = s.search;
@@ -218,7 +243,7 @@ int show(Journal& journal, const Settings& s)
     std::printf("job %lld: %s, %s\n", static_cast<long long>(j.id), j.kind.c_str(),
                 std::string(outcomeName(j.outcome)).c_str());
     if (!j.reason.empty())
-        std::printf("  reason: %s\n", j.reason.c_str());
+        std::printf("  reason: %s\n", oneLine(j.reason).c_str());
     std::printf("  created: %s by %s on %s (%s)\n", formatJournalTime(j.createdAt).c_str(), j.user.c_str(),
                 j.host.c_str(), j.program.c_str());
     std::printf("  printer: %s\n  template: %s (sha256 %s)\n", j.printer.c_str(), j.templatePath.c_str(),
@@ -233,10 +258,10 @@ int show(Journal& journal, const Settings& s)
     for (const auto& record : records.value) {
         std::string values;
         for (const auto& field : record.fields)
-            values += (values.empty() ? "" : " | ") + field.value;
+            values += (values.empty() ? "" : " | ") + oneLine(field.value);
         std::printf("  %d\t#%d\t%s%s\t%s\n", record.index + 1, record.number,
                     std::string(outcomeName(record.outcome)).c_str(),
-                    record.reason.empty() ? "" : (" (" + record.reason + ")").c_str(), values.c_str());
+                    record.reason.empty() ? "" : (" (" + oneLine(record.reason) + ")").c_str(), values.c_str());
     }
     return 0;
 }
