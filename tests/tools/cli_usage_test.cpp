@@ -91,6 +91,20 @@ TEST(DesignerWithoutDisplay, HelpAnswersOnStdoutAndTheWindowRefusesCleanly)
     const Output unanswered = run("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:7391 " + std::string(ORDAVEL_APP));
     EXPECT_EQ(unanswered.status, 1) << unanswered.err;
     EXPECT_NE(unanswered.err.find("没有可用的显示"), std::string::npos) << unanswered.err;
+    // Such a display gives no message box either: the help switch answers on stdout.
+    const Output help = run("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:7391 " + std::string(ORDAVEL_APP) + " /h");
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("用法: ordavel [文件名 [-p 或 /p]]\n", 0), 0u) << help.out;
+}
+
+// With a display, --help still answers on stdout and opens no window (-h and
+// /h show the help in a message box instead: the start-up tests check that).
+TEST(DesignerWithDisplay, LongHelpAnswersOnStdoutAndEnds)
+{
+    const Output help = run("env QT_QPA_PLATFORM=offscreen " + std::string(ORDAVEL_APP) + " --help");
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("用法: ordavel [文件名 [-p 或 /p]]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("-h, --help"), std::string::npos) << help.out;
 }
 
 // The options a usage line names: "[--data FILE|- [--sheet NAME]]" -> --data, --sheet.
