@@ -46,8 +46,8 @@ inline bool programInstalled(const std::string& program)
 }
 
 // The programs a shell command line starts: the first word of each simple
-// command, after variable assignments, redirections, `env` with its options
-// and `exec`; shell keywords and builtins are left out. Quotes are removed;
+// command, after variable assignments, redirections, `env` and `nice` with
+// their options, and `exec`; shell keywords and builtins are left out. Quotes are removed;
 // what a word expands to ($VAR, $(...)) is not looked into.
 inline std::vector<std::string> programsIn(const std::string& command)
 {
@@ -57,7 +57,7 @@ inline std::vector<std::string> programsIn(const std::string& command)
                                             "done", "for", "case", "esac", "!", "type"};
     std::vector<std::string> programs;
     bool atStart = true;     // the next word starts a simple command
-    bool afterEnv = false;   // the words after `env`: options and assignments come first
+    bool afterEnv = false;   // after `env` or `nice`: their options (and assignments) come first
     bool skipValue = false;  // the value of `env -u NAME` or a redirection's target
     std::string word;
     bool inWord = false;
@@ -88,11 +88,11 @@ inline std::vector<std::string> programsIn(const std::string& command)
             return;
         }
         if (afterEnv && w[0] == '-') {
-            skipValue = w == "-u" || w == "--unset" || w == "-C" || w == "--chdir";
+            skipValue = w == "-u" || w == "--unset" || w == "-C" || w == "--chdir" || w == "-n";
             return;
         }
         if (w == "env" || w == "exec" || w == "nice" || w == "nohup") {
-            afterEnv = w == "env";
+            afterEnv = w == "env" || w == "nice";
             return;
         }
         for (const char* own : kShellOwn)

@@ -18,7 +18,7 @@ TEST(RunCommand, FindsTheProgramsOfEachSimpleCommand)
               Names{"/opt/my tools/ordavel"});
     EXPECT_EQ(programsIn("printf 'a|b;c' | ordavel-cli build - -o x.oxf && pdftotext x.pdf - >out 2>&1; lpstat -r"),
               (Names{"ordavel-cli", "pdftotext", "lpstat"}));
-    EXPECT_EQ(programsIn("cd \"$HOME\" && 2> err FOO=${BAR}x nice pdfinfo a.pdf | grep -q Page"),
+    EXPECT_EQ(programsIn("cd \"$HOME\" && 2> err FOO=${BAR}x nice -n 19 pdfinfo a.pdf | grep -q Page"),
               (Names{"pdfinfo", "grep"}));
     // Builtins start nothing; what `sh -c` runs is the inner shell's business.
     EXPECT_EQ(programsIn("command -v chromium && command -v node"), Names{});
