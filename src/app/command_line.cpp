@@ -119,18 +119,18 @@ bool isHelpSwitch(const std::string& word)
     return w == "-h" || w == "/h";
 }
 
-std::optional<int> answerWithoutWindow(int argc, char** argv)
+std::optional<int> answerWithoutWindow(int argc, char** argv, bool display, std::FILE* out)
 {
     if (argc != 2)
         return std::nullopt;
     const std::string word = argv[1];
     if (word == "--version")
-        std::printf("ordavel %s\n", ORDAVEL_VERSION);
-    else if (word == "--help" || isHelpSwitch(word))
-        std::fputs(kUsageText, stdout);
+        std::fprintf(out, "ordavel %s\n", ORDAVEL_VERSION);
+    else if (word == "--help" || (isHelpSwitch(word) && !display))
+        std::fputs(kUsageText, out);
     else
         return std::nullopt;
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return std::fflush(out) == 0 ? 0 : 1;
 }
 
 bool displayNamed(char* (*getenv)(const char*))

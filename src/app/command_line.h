@@ -2,6 +2,7 @@
 // The command line read at the end of start-up: no argument; a template file
 // name (open it); a file name and -p or /p (print it and end); -h or /h (help).
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,10 +36,11 @@ inline constexpr int kExitPrinted = 0;
 inline constexpr int kExitPrintCancelled = 1; // the print dialog was cancelled or the job failed
 inline constexpr int kExitNotPrinted = 2;     // the template did not load, or a wrong switch
 
-// `--version`, `--help` and the help switches alone on the command line are
-// answered on stdout before any window or display is needed; the exit status
-// then, nothing for every other command line.
-std::optional<int> answerWithoutWindow(int argc, char** argv);
+// `--version` and `--help` alone on the command line are answered on `out`
+// (stdout) before any window or display is needed; so are the help switches
+// when there is no display, since their message box could not be shown. The
+// exit status then, nothing for every other command line.
+std::optional<int> answerWithoutWindow(int argc, char** argv, bool display, std::FILE* out = stdout);
 
 // Whether the environment names a display for a window (through `getenv`):
 // a Qt platform plugin, an X display or a Wayland one. Other systems always

@@ -31,8 +31,10 @@ std::vector<std::string> wideArguments()
 
 int main(int argc, char** argv)
 {
-    // --version and the help switches are plain ASCII: answered before any window.
-    if (const auto status = ordavel::answerWithoutWindow(argc, argv))
+    // --version and --help are plain ASCII: answered on stdout before any
+    // window. A windowed program has no console to show -h or /h in: they
+    // take the command line's way to the help in a message box.
+    if (const auto status = ordavel::answerWithoutWindow(argc, argv, true))
         return *status;
     QApplication app(argc, argv);
     ordavel::setUpApplication(app);

@@ -1,13 +1,14 @@
 #include "app/command_line.h"
 
+#include "support/pdf_text.h"
 #include "window_fixture.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 namespace ordavel {
 namespace {
@@ -28,6 +29,39 @@ TEST(CommandLineWords, QuotedPartsKeepSpacesAndLoseTheirQuotes)
     EXPECT_EQ(splitCommandLine("\"\" x"), (Words{"", "x"}));
     EXPECT_TRUE(isPrintSwitch("-P") && isPrintSwitch("/p") && !isPrintSwitch("-pp"));
     EXPECT_TRUE(isHelpSwitch("/H") && isHelpSwitch("-h") && !isHelpSwitch("h"));
+}
+
+// What answerWithoutWindow writes for `word` alone, and its status.
+std::pair<std::optional<int>, std::string> answered(const char* word, bool display)
+{
+    std::string program = "ordavel";
+    std::string argument = word;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    std::FILE* out = std::tmpfile();
+    const std::optional<int> status = answerWithoutWindow(2, argv, display, out);
+    std::string text(4096, '\0');
+    std::rewind(out);
+    text.resize(std::fread(text.data(), 1, text.size(), out));
+    std::fclose(out);
+    return {status, text};
+}
+
+TEST(CommandLineWithoutWindow, HelpSwitchesReachTheWindowWhenThereIsADisplay)
+{
+    // With a display the help switches are the window's: nothing on stdout.
+    for (const char* word : {"-h", "/h", "/H", "-H"}) {
+        EXPECT_EQ(answered(word, true), std::make_pair(std::optional<int>(), std::string())) << word;
+        EXPECT_EQ(answered(word, false), std::make_pair(std::optional<int>(0), std::string(kUsageText))) << word;
+    }
+    // --help and --version answer on stdout with or without one.
+    for (const bool display : {true, false}) {
+        EXPECT_EQ(answered("--help", display), std::make_pair(std::optional<int>(0), std::string(kUsageText)));
+        const auto version = answered("--version", display);
+        EXPECT_EQ(version.first, 0);
+        EXPECT_EQ(version.second.rfind("ordavel ", 0), 0u) << version.second;
+        EXPECT_EQ(answered("--HELP", display).first, std::nullopt); // long options are not switches
+        EXPECT_EQ(answered("-p", display).first, std::nullopt);
+    }
 }
 
 TEST_F(CommandLineTest, HelpAndWrongSingleArgumentsWarnAndGoOn)
@@ -107,10 +141,7 @@ TEST_F(CommandLineTest, PrintSwitchPrintsTheTemplateAndReportsTheOutcome)
     prompter.printToFile = pdf;
     EXPECT_EQ(runCommandLine(*window, {path, "/p"}), kExitPrinted);
     EXPECT_TRUE(prompter.messages.empty());
-    QProcess text;
-    text.start(QStringLiteral("pdftotext"), {QString::fromStdString(pdf), QStringLiteral("-")});
-    ASSERT_TRUE(text.waitForFinished(20000));
-    EXPECT_TRUE(text.readAllStandardOutput().contains("ORDAVELPRINT"));
+    EXPECT_NE(test::pdfText(pdf).find("ORDAVELPRINT"), std::string::npos);
 }
 
 // "表单.oxf" in GBK bytes: not UTF-8, as on disks written by other systems.

@@ -38,8 +38,9 @@ TEST(Startup, PlacesTheWindowThenRunsTheCommandLine)
     const QRect frame = started.window->frameGeometry();
     EXPECT_EQ(frame, QRect(0, 0, 1024, QApplication::primaryScreen()->geometry().height() - 35));
     EXPECT_TRUE(started.window->isVisible());
+    // The help switch shows the help through the program's prompter, and the program goes on.
     ASSERT_EQ(prompter.messages.size(), 1u);
-    EXPECT_EQ(prompter.messages[0].text, kHelpText);
+    EXPECT_EQ(prompter.messages[0], (Message{kHelpText, "打开文件", MessageIcon::Exclamation, MessageButtons::Ok}));
     // The splash has given way: the main window is the only visible top-level window.
     int visible = 0;
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -476,8 +476,7 @@ TEST_F(PrintService, StopsOnSigtermKeepingTheQueue)
 // origin cannot even load the module, and prints nothing.
 TEST_F(PrintService, TheDemoPagePrintsFromAnAllowedOriginAndIsRefusedFromAnother)
 {
-    if (runCommand("command -v chromium && command -v node").status != 0)
-        GTEST_SKIP() << "needs chromium and node";
+    ASSERT_TRUE(programsInstalled("chromium; node"));
     httplib::Server pages;
     pages.set_mount_point("/", std::string(ORDAVEL_SOURCE_DIR) + "/data/web");
     const int pagePort = pages.bind_to_any_port("127.0.0.1");

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 
 namespace ordavel {
@@ -91,6 +94,20 @@ TEST(DesignerWithoutDisplay, HelpAnswersOnStdoutAndTheWindowRefusesCleanly)
     const Output unanswered = run("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:7391 " + std::string(ORDAVEL_APP));
     EXPECT_EQ(unanswered.status, 1) << unanswered.err;
     EXPECT_NE(unanswered.err.find("没有可用的显示"), std::string::npos) << unanswered.err;
+    // Such a display gives no message box either: the help switch answers on stdout.
+    const Output help = run("env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:7391 " + std::string(ORDAVEL_APP) + " /h");
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("用法: ordavel [文件名 [-p 或 /p]]\n", 0), 0u) << help.out;
+}
+
+// With a display, --help still answers on stdout and opens no window (-h and
+// /h show the help in a message box instead: the start-up tests check that).
+TEST(DesignerWithDisplay, LongHelpAnswersOnStdoutAndEnds)
+{
+    const Output help = run("env QT_QPA_PLATFORM=offscreen " + std::string(ORDAVEL_APP) + " --help");
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_EQ(help.out.rfind("用法: ordavel [文件名 [-p 或 /p]]\n", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("-h, --help"), std::string::npos) << help.out;
 }
 
 // The options a usage line names: "[--data FILE|- [--sheet NAME]]" -> --data, --sheet.
@@ -155,6 +172,137 @@ TEST(CliHelp, EachCommandPrintsItsOwnUsageAndRunsNothing)
     EXPECT_EQ(unknown.status, 1);
     EXPECT_EQ(unknown.out, "");
     EXPECT_NE(unknown.err.find("unknown command \"frobnicate\""), std::string::npos) << unknown.err;
+}
+
+// The options a command's help names: those of its usage line and those that
+// begin a line of their own ("  -o, --output OUT.pdf  ...").
+std::set<std::string> optionsOfHelp(const std::string& help)
+{
+    std::set<std::string> options;
+    std::istringstream lines(help);
+    std::string line;
+    std::getline(lines, line);
+    for (const std::string& option : optionsIn(line))
+        options.insert(option);
+    while (std::getline(lines, line)) {
+        std::istringstream words(line);
+        for (std::string word; line.rfind("  -", 0) == 0 && words >> word && word.size() > 1 && word[0] == '-';) {
+            if (word.back() == ',')
+                word.pop_back();
+            options.insert(word);
+        }
+    }
+    return options;
+}
+
+// The man page's text as it reads, roff's dashes and font changes undone:
+// the part of each ".SS COMMAND" subsection, and all the rest together.
+struct ManPage {
+    std::string general;
+    std::map<std::string, std::string> commands;
+};
+
+ManPage readManPage(const std::filesystem::path& path)
+{
+    const auto plain = [](std::string line) {
+        for (const char* escape : {"\\fB", "\\fI", "\\fR", "\\fP", "\\&", "\\%"})
+            for (std::size_t at; (at = line.find(escape)) != std::string::npos;)
+                line.erase(at, 3);
+        for (std::size_t at; (at = line.find("\\-")) != std::string::npos;)
+            line.erase(at, 1);
+        return line;
+    };
+    ManPage page;
+    std::string* part = &page.general;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+        line = plain(line);
+        if (line.rfind(".SS ", 0) == 0) {
+            std::string name = line.substr(4);
+            name.erase(std::remove(name.begin(), name.end(), '"'), name.end());
+            part = &page.commands[name];
+        } else if (line.rfind(".SH ", 0) == 0) {
+            part = &page.general;
+        }
+        *part += line + "\n";
+    }
+    return page;
+}
+
+// Whether `text` has `option` as a word of its own: "--copies" is not in "--copies-column".
+bool mentions(const std::string& text, const std::string& option)
+{
+    const auto partOfName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_'; };
+    for (std::size_t at = text.find(option); at != std::string::npos; at = text.find(option, at + 1)) {
+        const std::size_t end = at + option.size();
+        if ((at == 0 || !partOfName(text[at - 1])) && (end == text.size() || !partOfName(text[end])))
+            return true;
+    }
+    return false;
+}
+
+// Every command `ordavel-cli --help` lists has its subsection in the man page,
+// and every option its help names is described there; an option every
+// command has (the help itself) may be described once for all.
+TEST(CliManPage, DescribesEveryCommandAndOptionTheHelpLists)
+{
+    const ManPage man = readManPage(std::string(ORDAVEL_SOURCE_DIR) + "/data/man/ordavel-cli.1");
+    ASSERT_FALSE(man.commands.empty()) << "no .SS subsection for any command in the man page";
+    std::string all;
+    for (const auto& [name, text] : man.commands)
+        all += text;
+    all += man.general;
+
+    Output list = run(kCli + " --help");
+    ASSERT_EQ(list.status, 0) << list.err;
+    list.out.erase(std::remove(list.out.begin(), list.out.end(), '\r'), list.out.end());
+    std::vector<std::string> commands;
+    std::set<std::string> leftOut; // "Not in this build: scan, serve." in a build without them
+    std::istringstream lines(list.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (const std::string note = "Not in this build: "; line.rfind(note, 0) == 0) {
+            std::istringstream names(line.substr(note.size()));
+            for (std::string name; std::getline(names >> std::ws, name, ',');)
+                leftOut.insert(name.back() == '.' ? name.substr(0, name.size() - 1) : name);
+        }
+        std::istringstream words(line);
+        std::string program, command;
+        if (words >> program >> command && program == "ordavel-cli" && command[0] != '-' && command != "COMMAND")
+            commands.push_back(command);
+    }
+    ASSERT_GE(commands.size(), 5u) << list.out;
+    for (const std::string& option : optionsIn(list.out))
+        EXPECT_TRUE(mentions(all, option)) << "ordavel-cli --help lists " << option << "; the man page does not";
+
+    std::map<std::string, std::set<std::string>> options;
+    for (const std::string& command : commands) {
+        Output help = run(kCli + " " + command + " --help");
+        EXPECT_EQ(help.status, 0) << command << ": " << help.err;
+        help.out.erase(std::remove(help.out.begin(), help.out.end(), '\r'), help.out.end());
+        options[command] = optionsOfHelp(help.out);
+        EXPECT_FALSE(options[command].empty()) << help.out;
+    }
+    std::set<std::string> common = options.begin()->second;
+    for (const auto& [command, names] : options)
+        std::erase_if(common, [&names](const std::string& option) { return !names.count(option); });
+
+    for (const std::string& command : commands) {
+        SCOPED_TRACE("ordavel-cli " + command);
+        const auto section = man.commands.find(command);
+        if (section == man.commands.end()) {
+            ADD_FAILURE() << "the man page has no subsection \".SS " << command << "\"";
+            continue;
+        }
+        for (const std::string& option : options[command]) {
+            const bool described = common.count(option) ? mentions(all, option) : mentions(section->second, option);
+            EXPECT_TRUE(described) << "the help of " << command << " lists " << option
+                                   << "; its part of the man page does not";
+        }
+    }
+    // And the man page describes no command the tool does not have.
+    for (const auto& [name, text] : man.commands)
+        EXPECT_TRUE(std::find(commands.begin(), commands.end(), name) != commands.end() || leftOut.count(name))
+            << "the man page describes \"" << name << "\", which ordavel-cli --help does not list";
 }
 
 TEST(CliPrint, CopiesOfABatchComeOnlyFromItsData)

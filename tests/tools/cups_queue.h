@@ -79,9 +79,13 @@ public:
     {
         if (::geteuid() != 0)
             return "the CUPS test needs root to run its own scheduler";
-        for (const char* needed : {kCupsd, kPpd, kBackend})
-            if (!fs::exists(needed))
+        if (!programsInstalled(kCupsd)) // fails the test naming it: scripts/setup --test installs it
+            return std::string("missing ") + kCupsd;
+        for (const char* needed : {kPpd, kBackend})
+            if (!fs::exists(needed)) {
+                ADD_FAILURE() << "missing " << needed << " (printer-driver-cups-pdf; scripts/setup --test installs it)";
                 return std::string("missing ") + needed;
+            }
         if (schedulerRunning())
             return {};
         posix_spawn_file_actions_t actions;

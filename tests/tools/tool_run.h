@@ -1,7 +1,9 @@
 #pragma once
-// Running programs from the tool tests: the command line tool and poppler.
+// Running programs from the tool tests (the command line tool, poppler),
+// scratch folders and picture checks.
 
 #include "model/message.h"
+#include "support/run_command.h"
 
 #include <QImage>
 
@@ -12,29 +14,6 @@
 #include <string>
 
 namespace ordavel::test {
-
-struct RunResult {
-    int status = -1;
-    std::string output; // stdout and stderr together
-};
-
-// Runs `command` through the shell; status is the exit status (-1 when it did not run).
-inline RunResult runCommand(const std::string& command)
-{
-    RunResult result;
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr)
-        return result;
-    char buffer[4096];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.output.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return result;
-}
-
-inline std::string shellQuoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
 
 // A fresh folder under the system temporary folder, removed with the object.
 class ScratchDir {
