@@ -135,7 +135,7 @@ std::vector<CupsJobEntry> CupsSpooler::jobsTitled(const std::string& prefix, boo
         if (title == nullptr || std::strncmp(title, prefix.c_str(), prefix.size()) != 0)
             continue;
         out.push_back({jobs[i].id, title, stateOf(jobs[i].state), jobs[i].dest != nullptr ? jobs[i].dest : "",
-                       jobs[i].state == IPP_JSTATE_HELD});
+                       jobs[i].state == IPP_JSTATE_HELD, jobs[i].creation_time});
     }
     cupsFreeJobs(count, jobs);
     return out;

@@ -5,6 +5,7 @@
 
 #include "print/job_paper.h"
 
+#include <ctime>
 #include <map>
 #include <optional>
 #include <string>
@@ -33,6 +34,7 @@ struct CupsJobEntry {
     CupsJobState state = CupsJobState::Unknown;
     std::string printer;
     bool held = false; // waiting to be released (job-hold-until)
+    std::time_t created = 0; // when the scheduler took it
 };
 
 class CupsSpooler {

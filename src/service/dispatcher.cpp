@@ -196,7 +196,16 @@ void Dispatcher::refreshPrinters(bool force)
 // its records stay queued and are sent again.
 void Dispatcher::reconcile()
 {
-    std::map<RecordRef, Outcome> unsent;
+    // Each unsent record with its job's printer and creation time: a
+    // scheduler job is this journal's only when it went to that printer no
+    // earlier than the job was made. The titles name journal job and record
+    // numbers, which a journal begun anew (or another user's service) uses
+    // again: an older job of the same title printed someone else's pages.
+    struct Unsent {
+        std::string printer;
+        std::time_t created = 0;
+    };
+    std::map<RecordRef, Unsent> unsent;
     {
         const std::lock_guard lock(m_flightMutex);
         for (const JobSummary& job : m_queue.unfinished())
@@ -204,7 +213,7 @@ void Dispatcher::reconcile()
                 if (r.outcome == Outcome::Printing && r.cupsJob > 0)
                     m_inFlight[r.cupsJob].emplace_back(job.id, r.n);
                 else if (r.outcome == Outcome::Queued)
-                    unsent[{job.id, r.n}] = r.outcome;
+                    unsent[{job.id, r.n}] = {job.printer, job.created};
             }
     }
     if (unsent.empty())
@@ -213,9 +222,14 @@ void Dispatcher::reconcile()
         if (entry.state == CupsJobState::Cancelled || entry.state == CupsJobState::Failed)
             continue;
         std::vector<RecordRef> adopted;
-        for (const RecordRef& ref : recordsOfTitle(entry.title))
-            if (unsent.erase(ref) > 0)
-                adopted.push_back(ref);
+        for (const RecordRef& ref : recordsOfTitle(entry.title)) {
+            const auto it = unsent.find(ref);
+            // The journal keeps whole seconds; the scheduler's time is taken later.
+            if (it == unsent.end() || it->second.printer != entry.printer || entry.created + 1 < it->second.created)
+                continue;
+            unsent.erase(it);
+            adopted.push_back(ref);
+        }
         if (adopted.empty())
             continue;
         m_queue.markSent(adopted, entry.id);

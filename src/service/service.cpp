@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <regex>
 #include <set>
+#include <thread>
 #include <string_view>
 #include <sys/socket.h>
 
@@ -278,6 +280,12 @@ std::string Service::start()
     m_dispatcher.start();
     for (auto& server : m_servers)
         m_threads.emplace_back([s = server.get()] { s->listen_after_bind(); });
+    // The library's stop() does nothing to a server whose thread has not yet
+    // begun to accept: a SIGTERM right after the start would then wait
+    // forever for its thread. Each server is running before the start returns.
+    for (auto& server : m_servers)
+        for (int waited = 0; waited < 5000 && !server->is_running(); ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     m_started = true;
     return {};
 }

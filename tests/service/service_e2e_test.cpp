@@ -456,6 +456,25 @@ TEST_F(PrintService, KilledMidJobAndRestartedPrintsEveryRecordExactlyOnce)
     EXPECT_EQ(printed(), expected);
 }
 
+// A SIGTERM that comes right after the service says it listens stops it
+// too: no listener is left running with nothing to stop it.
+TEST_F(PrintService, StopsOnSigtermRightAfterItStartsListening)
+{
+    for (int round = 0; round < 10; ++round) {
+        startService();
+        const pid_t pid = service.pid;
+        ::kill(pid, SIGTERM);
+        int status = 0;
+        const bool exited = eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10s);
+        if (!exited)
+            ::kill(pid, SIGKILL);
+        ASSERT_TRUE(exited) << "round " << round << ": still running 10 s after SIGTERM";
+        service.pid = 0;
+        service.stop();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+    }
+}
+
 // SIGTERM stops the service with status 0 and keeps what waits: a job
 // accepted while the printer was stopped prints after the next start.
 TEST_F(PrintService, StopsOnSigtermKeepingTheQueue)
@@ -464,6 +483,34 @@ TEST_F(PrintService, StopsOnSigtermKeepingTheQueue)
     startService();
     const Reply sent = post("/v1/jobs", shop, job(records(1, 2)));
     ASSERT_EQ(sent.status, 201) << sent.raw;
+    EXPECT_EQ(service.stop(SIGTERM), 0);
+    ASSERT_EQ(runCommand("cupsenable " + queue.name).status, 0);
+    startService();
+    EXPECT_EQ(waitFor(sent.body["id"], "printed")["state"], "printed");
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 1}, {"R2", 1}}));
+}
+
+// The scheduler remembers finished jobs, titled by journal job and record
+// numbers; a journal begun anew numbers its jobs from 1 again. An old job of
+// the same title is not taken for this journal's after a restart: the
+// records print.
+TEST_F(PrintService, AnOlderSchedulerJobOfTheSameTitleIsNotTakenForThisJournals)
+{
+    const fs::path page = scratch.path() / "old.pdf";
+    ASSERT_EQ(tool("render " + shellQuoted(templates / "card.oxf") + " -o " + shellQuoted(page)).status, 0);
+    ASSERT_EQ(runCommand("lp -d " + queue.name + " -t 'ordavel-service 1:1-2' " + shellQuoted(page)).status, 0);
+    ASSERT_TRUE(eventually([&] { return runCommand("lpstat -o " + queue.name).output.empty(); }, 60s));
+    std::this_thread::sleep_for(2s); // an earlier second than the new job's
+    std::error_code ignored;
+    fs::remove_all(queue.out, ignored);
+    fs::create_directories(queue.out);
+    ::chmod(queue.out.c_str(), 0777);
+
+    ASSERT_EQ(runCommand("cupsdisable " + queue.name).status, 0);
+    startService();
+    const Reply sent = post("/v1/jobs", shop, job(records(1, 2)));
+    ASSERT_EQ(sent.status, 201) << sent.raw;
+    ASSERT_EQ(sent.body["id"], 1);
     EXPECT_EQ(service.stop(SIGTERM), 0);
     ASSERT_EQ(runCommand("cupsenable " + queue.name).status, 0);
     startService();

@@ -104,8 +104,12 @@ public:
     // Sends `signal` and waits for the exit; the exit status, or -signal.
     int stop(int signal = SIGTERM)
     {
-        if (pid <= 0)
+        if (pid <= 0) {
+            if (m_out != nullptr)
+                std::fclose(m_out);
+            m_out = nullptr;
             return 0;
+        }
         ::kill(pid, signal);
         int status = 0;
         ::waitpid(pid, &status, 0);
