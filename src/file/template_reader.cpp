@@ -1,4 +1,5 @@
 #include "file/template_reader.h"
+#include "print/sheet_layout.h"
 
 #include "file/base64.h"
 #include "file/gbk.h"
@@ -65,6 +66,7 @@ enum class Key : int {
     pageHeight,
     pageWidth,
     sType,
+    sheet,
     vAlign,
     wH,
     wHeight,
@@ -119,6 +121,7 @@ constexpr std::string_view kKeyNames[] = {
         "pageHeight",
         "pageWidth",
         "sType",
+        "sheet",
         "vAlign",
         "wH",
         "wHeight",
@@ -430,6 +433,7 @@ void readPage(Document& doc, const ElementReader& r)
     page.imgShowType = readTruncatedNumber(r.text(Key::ImgShowType));
     page.bgColor = r.color(Key::bgColor);
     page.isPrintBgPic = r.flag(Key::isPrintBgPic);
+    page.sheet = readSheetLayout(r.text(Key::sheet)).value_or(SheetLayout{});
     doc.setBoardSizeQuietly(std::clamp(readTruncatedNumber(r.text(Key::wWidth)), 0, kMaxBoardPixels),
                             std::clamp(readTruncatedNumber(r.text(Key::wHeight)), 0, kMaxBoardPixels));
 }

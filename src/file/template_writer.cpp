@@ -1,4 +1,5 @@
 #include "file/template_writer.h"
+#include "print/sheet_layout.h"
 
 #include "file/base64.h"
 #include "file/gbk.h"
@@ -141,6 +142,9 @@ std::optional<std::string> templateBytes(const Document& doc, MessageSink& sink)
     xml.setAttribute(root, "ImgShowType", formatInt(page.imgShowType));
     xml.setAttribute(root, "bgColor", formatColor(page.bgColor));
     xml.setAttribute(root, "isPrintBgPic", formatFlag(page.isPrintBgPic));
+    // Forms to a sheet, last; absent from templates of one form a sheet.
+    if (page.sheet.active())
+        xml.setAttribute(root, "sheet", sheetLayoutText(page.sheet));
 
     std::string file(page.background);
     const XmlNodeId boxes = xml.addChild(root, "boxes");

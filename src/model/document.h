@@ -18,6 +18,22 @@
 
 namespace ordavel {
 
+// Several forms printed to one sheet (columns and rows of cells); off when
+// columns or rows is 0. Lengths in cm, from the sheet's top-left edge.
+struct SheetLayout {
+    double widthCm = 0;  // the sheet's paper
+    double heightCm = 0;
+    int columns = 0;
+    int rows = 0;
+    double leftCm = 0;   // the first form's top-left corner
+    double topCm = 0;
+    double stepXCm = 0;  // from one form to the next across and down
+    double stepYCm = 0;
+    bool active() const { return columns > 0 && rows > 0 && widthCm > 0 && heightCm > 0; }
+    int cells() const { return active() ? columns * rows : 1; }
+    friend bool operator==(const SheetLayout&, const SheetLayout&) = default;
+};
+
 struct PageSettings {
     float pageWidth = 21.0f;  // cm
     float pageHeight = 29.0f; // cm
@@ -29,6 +45,7 @@ struct PageSettings {
     int imgShowType = 0;      // 0 own size top-left, 1 stretched, 2 centred
     Color bgColor = kWhite;
     bool isPrintBgPic = false;
+    SheetLayout sheet;        // file sheet: forms to a sheet, off by default
     friend bool operator==(const PageSettings&, const PageSettings&) = default;
 };
 

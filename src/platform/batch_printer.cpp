@@ -17,7 +17,7 @@ namespace ordavel {
 std::size_t drawBatchItems(QPainter& painter, QPrinter& printer, const Document& doc, const Calibration& calibration,
                            RecordMerge& merge, const std::vector<BatchItem>& items, std::size_t from, std::size_t to,
                            const PrintJournalEntry* journal, const std::function<int(std::size_t)>& journalIndexOf,
-                           int& pages, const std::function<bool(std::size_t item)>& drawnOne)
+                           int& pages, const std::function<bool(std::size_t item)>& drawnOne, int startCell)
 {
     const bool journaled = journal != nullptr && journal->active();
     const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
@@ -27,12 +27,8 @@ std::size_t drawBatchItems(QPainter& painter, QPrinter& printer, const Document&
         merge.setRecord(item.row, item.number);
         if (journaled)
             merge.setCounterValues(journal->countersOf(journalIndexOf(at)));
-        for (int copy = 0; copy < item.copies; ++copy) {
-            if (pages > 0)
-                printer.newPage();
-            printPageOn(painter, doc, calibration, {}, view);
-            ++pages;
-        }
+        for (int copy = 0; copy < item.copies; ++copy)
+            printFormOn(painter, printer, doc, calibration, view, pages++, startCell);
         if (!drawnOne(at++))
             break;
     }

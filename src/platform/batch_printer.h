@@ -30,7 +30,7 @@ namespace ordavel {
 std::size_t drawBatchItems(QPainter& painter, QPrinter& printer, const Document& doc, const Calibration& calibration,
                            RecordMerge& merge, const std::vector<BatchItem>& items, std::size_t from, std::size_t to,
                            const PrintJournalEntry* journal, const std::function<int(std::size_t)>& journalIndexOf,
-                           int& pages, const std::function<bool(std::size_t item)>& drawnOne);
+                           int& pages, const std::function<bool(std::size_t item)>& drawnOne, int startCell = 1);
 
 struct BatchPrintResult {
     bool completed = false; // every page was drawn and the job ended well

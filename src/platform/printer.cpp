@@ -3,6 +3,7 @@
 #include "platform/cups_jobs.h"
 #include "platform/painter_surface.h"
 #include "print/calibrated_surface.h"
+#include "print/sheet_layout.h"
 
 #include <QCoreApplication>
 #include <QPageLayout>
@@ -56,6 +57,37 @@ bool printPageOn(QPainter& painter, const Document& doc, const Calibration& cali
     PainterSurface surface(painter, PainterSurface::Units::HundredthsMm);
     CalibratedSurface corrected(surface, calibration);
     return printPage(doc, corrected, progress, view);
+}
+
+namespace {
+
+// The painter moved to the form's corner on its sheet. The calibration
+// corrects positions on the sheet: the corner is scaled with it, and its
+// offset is applied once, by the drawing.
+void moveToCell(QPainter& painter, const SheetSlot& slot, const Calibration& calibration)
+{
+    const double dotsPerCmX = painter.device()->logicalDpiX() / 2.54;
+    const double dotsPerCmY = painter.device()->logicalDpiY() / 2.54;
+    painter.translate(slot.leftCm * dotsPerCmX * calibration.scaleXPercent / 100.0,
+                      slot.topCm * dotsPerCmY * calibration.scaleYPercent / 100.0);
+}
+
+} // namespace
+
+bool printFormOn(QPainter& painter, QPagedPaintDevice& device, const Document& doc, const Calibration& calibration,
+                 const BoxFilter& view, int form, int startCell)
+{
+    const SheetLayout& layout = doc.page().sheet;
+    const SheetSlot slot = sheetSlot(layout, form, startCell);
+    if (form > 0 && (!layout.active() || slot.sheet != sheetSlot(layout, form - 1, startCell).sheet))
+        device.newPage();
+    if (!layout.active())
+        return printPageOn(painter, doc, calibration, {}, view);
+    painter.save();
+    moveToCell(painter, slot, calibration);
+    const bool drawn = printPageOn(painter, doc, calibration, {}, view);
+    painter.restore();
+    return drawn;
 }
 
 bool abandonJob(QPainter& painter, QPrinter& printer, std::time_t began)
@@ -149,6 +181,9 @@ bool printDocument(const Document& doc, QPrinter& printer, QWidget* progressPare
         progress->setLabelText(QStringLiteral("正在打印...\n打印机校准：")
                                + QString::fromStdString(describeCalibration(calibration)));
 
+    // A form of several to a sheet goes into the sheet's first cell.
+    if (doc.page().sheet.active())
+        moveToCell(painter, sheetSlot(doc.page().sheet, 0), calibration);
     const bool completed = printPageOn(painter, doc, calibration, [&](int index) {
         if (!progress)
             return true;

@@ -16,6 +16,7 @@
 #include <optional>
 #include <memory>
 
+class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
 class QProgressDialog;
@@ -67,6 +68,13 @@ std::unique_ptr<QProgressDialog> makePrintProgress(QWidget* parent, int steps);
 // calibration is not the identity. Returns what printPage returned.
 bool printPageOn(QPainter& painter, const Document& doc, const Calibration& calibration,
                  const PrintProgress& progress = {}, const BoxFilter& view = {});
+
+// Form number `form` (0-based) of a job: on a template of several forms to
+// a sheet, on a new page when it starts a sheet (the first form's page is
+// the job's first) and moved to its cell (cells counted from `startCell` of
+// the first sheet); otherwise on a page of its own. Drawn by printPageOn.
+bool printFormOn(QPainter& painter, QPagedPaintDevice& device, const Document& doc, const Calibration& calibration,
+                 const BoxFilter& view, int form, int startCell = 1);
 
 // Ends a job the user cancelled while it was being drawn (painter active on
 // printer since `began`). Qt sends what was drawn to a printer all the same,

@@ -29,8 +29,13 @@ std::optional<std::vector<std::string>> cellCharacters(std::string_view text, in
     if (const auto amount = readDecimalAmount(text)) {
         if (amount->negative)
             content.emplace_back("-");
-        const std::string digits = (amount->whole == "0" && !amount->fraction.empty() ? "" : amount->whole)
-            + amount->fraction;
+        // With a point, an amount of money: jiao and fen always take their two
+        // cells ("0.5" puts 5 under 角). Without one, digits as they stand.
+        std::string fraction = amount->fraction;
+        const bool money = text.find('.') != std::string_view::npos;
+        if (money && fraction.size() < 2)
+            fraction.resize(2, '0');
+        const std::string digits = (amount->whole == "0" && money ? "" : amount->whole) + fraction;
         for (const char digit : digits)
             content.emplace_back(1, digit);
     } else {

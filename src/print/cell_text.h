@@ -12,7 +12,8 @@ namespace ordavel {
 
 // What goes into each of `cells` cells, from the left; empty strings for the
 // cells left empty. An amount ("¥1,234.50", "12345.60") gives its digits
-// without separators, point or currency sign; any other text its
+// without separators, point or currency sign, at least two after the point
+// when it has one ("0.5" gives 5 and 0); any other text its
 // characters, line breaks left out. With yenBeforeFirst a "¥" takes the cell
 // before the first character. Nothing when there are more characters than
 // cells.

@@ -38,6 +38,13 @@ std::vector<std::pair<std::string, std::string>> JobPaper::cupsOptions() const
 
 std::optional<JobPaper> jobPaper(const PageSettings& page, double pageLengthMm)
 {
+    if (page.sheet.active()) {
+        const int length = hundredthsOf(std::isfinite(pageLengthMm) ? pageLengthMm : 0.0);
+        const auto sheet = jobPaperMm(page.sheet.widthCm * 10.0, page.sheet.heightCm * 10.0);
+        if (!sheet || sheet->heightHundredthsMm + length <= 0)
+            return std::nullopt;
+        return JobPaper{sheet->widthHundredthsMm, sheet->heightHundredthsMm + length};
+    }
     const auto paper = paperSize(page);
     if (!paper)
         return std::nullopt;

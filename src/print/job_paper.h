@@ -33,7 +33,8 @@ struct JobPaper {
     friend bool operator==(const JobPaper&, const JobPaper&) = default;
 };
 
-// The template's paper (each side rounded to 0.01 mm as typed) with
+// The template's paper (each side rounded to 0.01 mm as typed; the sheet's
+// when the template prints several forms to a sheet) with
 // pageLengthMm added to its height, also rounded to 0.01 mm. Nothing when
 // the template has no size (either side not > 0): the printer keeps its paper.
 std::optional<JobPaper> jobPaper(const PageSettings& page, double pageLengthMm = 0.0);

@@ -18,6 +18,9 @@ TEST(CellText, AmountsGiveTheirDigitsFromTheRightAndOtherTextsItsCharacters)
     EXPECT_EQ(cellCharacters("12345.60", 11, false), (Cells{"", "", "", "", "1", "2", "3", "4", "5", "6", "0"}));
     EXPECT_EQ(cellCharacters("¥1,234.50", 8, true), (Cells{"", "¥", "1", "2", "3", "4", "5", "0"}));
     EXPECT_EQ(cellCharacters("0.60", 3, true), (Cells{"¥", "6", "0"}));
+    EXPECT_EQ(cellCharacters("0.5", 4, false), (Cells{"", "", "5", "0"}));
+    EXPECT_EQ(cellCharacters("1000.5", 6, false), (Cells{"1", "0", "0", "0", "5", "0"}));
+    EXPECT_EQ(cellCharacters("100050", 6, false), (Cells{"1", "0", "0", "0", "5", "0"})); // digits as they stand
     EXPECT_EQ(cellCharacters("北京\n市", 4, false), (Cells{"", "北", "京", "市"}));
     EXPECT_EQ(cellCharacters("", 3, true), (Cells{"", "", ""}));
     EXPECT_EQ(cellCharacters("123", 3, false), (Cells{"1", "2", "3"}));
@@ -41,7 +44,8 @@ TEST(CellText, EachCharacterIsCentredInItsCellOnTheTextsFirstLine)
     test::RecordingSurface surface;
     drawBox(box, RenderTarget::Printer, UnitFactors::fromDpi(96.0), surface);
     // The recording surface's characters are 10 units a byte wide ("¥" is two bytes).
-    EXPECT_EQ(surface.drawn, (std::vector<std::string>{"text 240 200 ¥", "text 345 200 1", "text 445 200 5"}));
+    EXPECT_EQ(surface.drawn,
+              (std::vector<std::string>{"text 140 200 ¥", "text 245 200 1", "text 345 200 5", "text 445 200 0"}));
 
     box.attributes.text = "12345";
     test::RecordingSurface tooLong;

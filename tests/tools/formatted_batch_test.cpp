@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <tuple>
 #include <regex>
 
 namespace ordavel {
@@ -108,6 +110,52 @@ TEST_F(FormattedBatch, AnAmountInElevenCellsPutsEachDigitInTheMiddleOfItsCell)
         EXPECT_EQ(centres[i].first, expected[i]);
         // ¥ in cell 4 (十万), the digits in cells 5 (万) to 11 (分), each 10 mm wide from 20 mm.
         EXPECT_NEAR(centres[i].second, 20 + 10 * (3 + static_cast<double>(i)) + 5, 0.2) << expected[i];
+    }
+}
+
+// A 10 x 9 cm form two across and three down on A4, eight records from
+// cell 4: records 1 to 3 in cells 4 to 6 of the first sheet, 4 to 8 in
+// cells 1 to 5 of the second.
+TEST_F(FormattedBatch, ABatchFillsTheSheetsCellsFromTheStartCell)
+{
+    const fs::path json = scratch.path() / "labels.json";
+    std::ofstream(json) << R"({"pageWidth": 10, "pageHeight": 9, "sheet": "21,29.7,2,3,0.5,1,10,9.5", "boxes": [)"
+                           R"({"cType": 1, "pPewW": false, "pX": 1, "pY": 1, "pW": 8, "pH": 1, "wValue": "L${#}"}]})";
+    const fs::path labels = scratch.path() / "labels.oxf";
+    ASSERT_EQ(runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(json) + " -o " + shellQuoted(labels)).status, 0);
+    std::ofstream(data) << "x\n1\n2\n3\n4\n5\n6\n7\n8\n";
+    const std::string render = std::string(ORDAVEL_CLI) + " render " + shellQuoted(labels) + " --data "
+        + shellQuoted(data) + " -o " + shellQuoted(pdf);
+    EXPECT_NE(runCommand(render + " --start-cell 7").status, 0) << "only six cells";
+    const auto rendered = runCommand(render + " --start-cell 4");
+    ASSERT_EQ(rendered.status, 0) << rendered.output;
+
+    const std::string html = runCommand("pdftotext -bbox " + shellQuoted(pdf) + " -").output;
+    const std::regex pattern(R"re(<page width="([0-9.]+)" height="([0-9.]+)"|<word xMin="([0-9.]+)" yMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+    int page = 0;
+    std::map<std::string, std::tuple<int, double, double>> found; // text: page, x and y in cm
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), pattern); it != std::sregex_iterator(); ++it) {
+        const auto& m = *it;
+        if (m[1].matched) {
+            ++page;
+            EXPECT_NEAR(std::stod(m[1]), 210 / 25.4 * 72, 1.0);
+            EXPECT_NEAR(std::stod(m[2]), 297 / 25.4 * 72, 1.0);
+        } else {
+            found[m[5]] = {page, std::stod(m[3]) * 2.54 / 72, std::stod(m[4]) * 2.54 / 72};
+        }
+    }
+    EXPECT_EQ(page, 2);
+    ASSERT_EQ(found.size(), 8u) << html;
+    // The word's box starts a little above the box's top: measured once, on record 4 in cell 1.
+    const double above = 2.0 - std::get<2>(found["L4"]);
+    for (int record = 1; record <= 8; ++record) {
+        SCOPED_TRACE(record);
+        const int cell = (record + 2) % 6; // 0-based: 3, 4, 5, then 0 to 4
+        const auto [onPage, x, y] = found["L" + std::to_string(record)];
+        EXPECT_EQ(onPage, record <= 3 ? 1 : 2);
+        // The box at (1, 1) cm of a form whose corner is (0.5 + 10 col, 1 + 9.5 row).
+        EXPECT_NEAR(x, 0.5 + 10 * (cell % 2) + 1, 0.05);
+        EXPECT_NEAR(y + above, 1 + 9.5 * (cell / 2) + 1, 0.05);
     }
 }
 

@@ -33,6 +33,12 @@ std::atomic<bool> g_interrupted{false};
 
 extern "C" void onInterrupt(int) { g_interrupted = true; }
 
+// The cell the batch's first form goes into, within the sheet's cells.
+int startCellOf(const Document& doc, const Batch& batch)
+{
+    return std::clamp(batch.startCell, 1, doc.page().sheet.cells());
+}
+
 void reportWarnings(const RecordMerge& merge)
 {
     for (const auto& warning : merge.warnings())
@@ -83,6 +89,14 @@ void declareBatchOptions(OptionParser& parser, BatchOptions* target, bool withJo
                    .within = "--data"},
                   into(&target->copiesColumn));
     parser.flag("--keep-going", "print a value its format cannot read as nothing, and go on", &target->keepGoing);
+    parser.option({.name = "--start-cell", .value = "N",
+                   .help = "on a template of several forms to a sheet, the first form goes into cell N (across, then down)",
+                   .within = "--data"},
+                  [target](const std::string& value) {
+                      target->startCell = parsePositive(value);
+                      return target->startCell == 0 ? std::string("--start-cell takes a whole number of at least 1")
+                                                    : std::string();
+                  });
     if (!withJobSize)
         return;
     parser.option({.name = "--job-size", .value = "K",
@@ -128,6 +142,14 @@ std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& optio
         return std::nullopt;
     }
     batch.items = planBatch(batch.table, selection.rows, options.copiesColumn, error);
+    batch.startCell = options.startCell;
+    if (options.startCell > doc.page().sheet.cells()) {
+        error = doc.page().sheet.active()
+            ? "--start-cell " + std::to_string(options.startCell) + " is beyond the sheet's "
+                + std::to_string(doc.page().sheet.cells()) + " cells"
+            : std::string("--start-cell is for a template of several forms to a sheet");
+        return std::nullopt;
+    }
     if (!error.empty())
         return std::nullopt;
     if (batch.pageCount() == 0) {
@@ -161,15 +183,11 @@ std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::st
         QPainter painter;
         if (!painter.begin(&printer))
             return false;
-        bool first = true;
+        int form = 0;
         for (const BatchItem& item : batch.items) {
             merge.setRecord(item.row, item.number);
-            for (int copy = 0; copy < item.copies; ++copy) {
-                if (!first)
-                    printer.newPage();
-                first = false;
-                drawRecordPage(painter, doc, merge, calibration);
-            }
+            for (int copy = 0; copy < item.copies; ++copy)
+                printFormOn(painter, printer, doc, calibration, viewOf(merge), form++, startCellOf(doc, batch));
         }
         return painter.end();
     });
@@ -251,12 +269,13 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
         // cannot be taken back from CUPS once begun (QPrinter::abort does not
         // stop it), so the records drawn so far are sent and reported as sent.
         int pages = 0;
+        // Only the first job starts on a partly used sheet.
         const std::size_t drawn = drawBatchItems(
             painter, printer, doc, calibration, merge, batch.items, start, end, &journal,
             [&batch](std::size_t item) { return batch.journalIndexOf(item); }, pages, [total](std::size_t item) {
                 std::fprintf(stderr, "%zu/%zu\n", item + 1, total);
                 return !g_interrupted;
-            });
+            }, start == 0 ? startCellOf(doc, batch) : 1);
         const int firstRecord = batch.journalIndexOf(start);
         const int lastRecord = batch.journalIndexOf(drawn - 1);
         if (!painter.end()) {

@@ -23,6 +23,7 @@ struct BatchOptions {
     std::string copiesColumn; // --copies-column COL
     int jobSize = 0;          // --job-size K (print only); 0: the whole batch in one job
     bool keepGoing = false;   // --keep-going: a value its format cannot read prints nothing, and is reported
+    int startCell = 1;        // --start-cell N: the first form's cell on a sheet of several forms
     bool wanted() const { return !data.empty(); }
 };
 
@@ -36,6 +37,7 @@ struct Batch {
     // The journal record of each item when it is not its position (a
     // resume prints some records of a journal job); empty otherwise.
     std::vector<int> journalIndex;
+    int startCell = 1; // the first form's cell on a sheet of several forms
     int pageCount() const;
     int journalIndexOf(std::size_t item) const
     {

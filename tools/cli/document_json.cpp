@@ -1,5 +1,7 @@
 #include "document_json.h"
 
+#include "print/sheet_layout.h"
+
 #include "file/base64.h"
 #include "file/path_name.h"
 #include "file/picture.h"
@@ -118,7 +120,7 @@ const std::vector<Field>& typeFields(BoxType type)
 const char* const kCommonKeys[] = {"index", "cType", "pPewW", "pX", "pY", "pW", "pH",
                                    "isPrint", "wX", "wY", "wW", "wH", "dataField", "cells", "cellYen"};
 const char* const kPageKeys[] = {"pageWidth", "pageHeight", "wWidth", "wHeight", "ImgShowType",
-                                 "bgColor", "isPrintBgPic", "background", "boxes"};
+                                 "bgColor", "isPrintBgPic", "background", "boxes", "sheet"};
 
 std::string isoDateTime(const DateTime& d)
 {
@@ -389,6 +391,8 @@ nlohmann::ordered_json documentToJson(const Document& doc, const PictureExport& 
     out["bgColor"] = page.bgColor;
     out["isPrintBgPic"] = page.isPrintBgPic;
     out["background"] = pictureJson(page.background, pictures, "background");
+    if (page.sheet.active())
+        out["sheet"] = sheetLayoutText(page.sheet);
     ordered_json boxes = ordered_json::array();
     for (int index : doc.liveIndices()) {
         Box b = doc.box(index);
@@ -448,6 +452,12 @@ std::string documentFromJson(const nlohmann::json& in, const std::string& jsonFo
             page.isPrintBgPic = flagValue(in["isPrintBgPic"], "isPrintBgPic");
         if (in.contains("background"))
             page.background = pictureBytes(in["background"], "background", jsonFolder);
+        if (in.contains("sheet")) {
+            const auto sheet = readSheetLayout(textValue(in["sheet"], "sheet"));
+            if (!sheet)
+                fail("\"sheet\" must be \"W,H,COLUMNS,ROWS,LEFT,TOP,STEPX,STEPY\" in cm, 1 to 50 columns and rows");
+            page.sheet = *sheet;
+        }
         if (in.contains("boxes")) {
             if (!in["boxes"].is_array())
                 fail("\"boxes\" must be an array");

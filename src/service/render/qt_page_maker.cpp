@@ -117,7 +117,7 @@ int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<Pendi
             error = "无法生成打印内容";
             return -1;
         }
-        bool first = true;
+        int form = 0;
         bool stopped = false;
         for (const PendingRecord& record : records) {
             const DataTable table = tableOf(record.values);
@@ -125,10 +125,7 @@ int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<Pendi
             merge.setRecord(0, record.n);
             const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
             for (int copy = 0; copy < record.copies; ++copy) {
-                if (!first)
-                    printer.newPage();
-                first = false;
-                printPageOn(painter, *doc, calibration, {}, view);
+                printFormOn(painter, printer, *doc, calibration, view, form++);
                 // Only whole records go out: a record whose copies were cut
                 // short by a stop stays queued and is drawn again later.
                 if (stop() && copy + 1 < record.copies) {
@@ -197,7 +194,7 @@ std::string QtPageMaker::preview(const StoredTemplate& source, const RecordValue
                 error = "无法生成 PDF";
                 return {};
             }
-            printPageOn(painter, *doc, Calibration{}, {}, view);
+            printFormOn(painter, printer, *doc, Calibration{}, view, 0);
             painter.end();
         }
         QFile file(path);
