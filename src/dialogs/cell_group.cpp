@@ -10,7 +10,7 @@
 
 namespace ordavel {
 
-CellGroup::CellGroup(QWidget* parent) : QGroupBox(QStringLiteral("逐格打印"), parent)
+CellGroup::CellGroup(QWidget* parent) : QGroupBox(QStringLiteral("分格"), parent)
 {
     setObjectName(QStringLiteral("分组框_逐格打印"));
     m_cells = new QCheckBox(QStringLiteral("逐格打印"));
