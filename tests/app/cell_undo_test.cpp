@@ -27,7 +27,13 @@ protected:
         for (int i = 0; i < 3; ++i)
             QApplication::processEvents();
     }
-    void key(Qt::Key k) { QTest::keyClick(window->workArea()->focusHolder(), k, Qt::KeyboardModifiers(Qt::ControlModifier)); }
+    void key(Qt::Key k)
+    {
+        QLineEdit* holder = window->workArea()->focusHolder();
+        QTest::keyClick(holder, k, Qt::KeyboardModifiers(Qt::ControlModifier));
+        // The application would keep Ctrl as held for the tests that follow.
+        QTest::keyRelease(holder, Qt::Key_Control, Qt::NoModifier);
+    }
     // Whether the label's control shows dark ink in its first quarter.
     bool inkInFirstQuarter(int index)
     {
