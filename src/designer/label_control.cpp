@@ -2,8 +2,11 @@
 
 #include "designer/box_media.h"
 #include "designer/edit_box_control.h"
+#include "print/cell_text.h"
 
 #include <QPainter>
+
+#include <cmath>
 
 namespace ordavel {
 
@@ -43,14 +46,33 @@ void LabelControl::paintEvent(QPaintEvent* /*event*/)
     int flags = static_cast<int>(alignment(m_shown.hAlign, m_shown.vAlign));
     if (m_shown.wordWrap)
         flags |= Qt::TextWordWrap;
-    const QString caption = displayText(m_shown.text);
     const QRect area = contentsRect();
-    if (m_shown.effect == 3) {
-        painter.setPen(QColor(128, 128, 128));
-        painter.drawText(area.translated(1, 1), flags, caption);
+    const auto draw = [&](const QRect& where, int how, const QString& text) {
+        if (m_shown.effect == 3) {
+            painter.setPen(QColor(128, 128, 128));
+            painter.drawText(where.translated(1, 1), how, text);
+        }
+        painter.setPen(toQColor(m_shown.textColor));
+        painter.drawText(where, how, text);
+    };
+    if (m_shown.cellCount <= 0) {
+        draw(area, flags, displayText(m_shown.text));
+        return;
     }
-    painter.setPen(toQColor(m_shown.textColor));
-    painter.drawText(area, flags, caption);
+    // One character a cell, centred across it on the top line, as the label
+    // prints; a caption longer than its cells prints nothing and shows nothing.
+    const auto cells = cellCharacters(m_shown.text, m_shown.cellCount, m_shown.yenBeforeFirst);
+    if (!cells)
+        return;
+    const double cellWidth = static_cast<double>(area.width()) / m_shown.cellCount;
+    for (std::size_t i = 0; i < cells->size(); ++i) {
+        if ((*cells)[i].empty())
+            continue;
+        const int left = area.left() + static_cast<int>(std::lround(cellWidth * static_cast<double>(i)));
+        const int right = area.left() + static_cast<int>(std::lround(cellWidth * static_cast<double>(i + 1)));
+        draw(QRect(left, area.top(), right - left, area.height()), Qt::AlignTop | Qt::AlignHCenter,
+             QString::fromStdString((*cells)[i]));
+    }
 }
 
 } // namespace ordavel

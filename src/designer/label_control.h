@@ -1,7 +1,8 @@
 #pragma once
 // The label: caption in its font and colour on its background colour, aligned
 // and optionally word-wrapped, with the effect 0 normal, 1 sunken, 2 raised or
-// 3 shadow (the caption casts a grey shadow one pixel down and right).
+// 3 shadow (the caption casts a grey shadow one pixel down and right). With
+// cells the caption is drawn one character a cell, as it prints.
 
 #include "designer/box_control.h"
 

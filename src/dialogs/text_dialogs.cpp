@@ -1,5 +1,6 @@
 #include "dialogs/text_dialogs.h"
 
+#include "dialogs/cell_group.h"
 #include "dialogs/color_button.h"
 #include "dialogs/data_field_list.h"
 #include "dialogs/font_group.h"
@@ -58,8 +59,10 @@ TextBoxDialog::TextBoxDialog(QWidget* parent, Document& doc, int index, Prompter
     form->addRow(QStringLiteral("输入方式："), m_inputMode);
     form->addRow(m_multiLine);
     form->addRow(m_scrollBars);
+    m_cells = new CellGroup;
     ownArea()->addWidget(m_font);
     ownArea()->addWidget(style);
+    ownArea()->addWidget(m_cells);
     connect(m_multiLine, &QCheckBox::clicked, this, [this] { m_scrollBars->setEnabled(m_multiLine->isChecked()); });
 }
 
@@ -71,6 +74,7 @@ void TextBoxDialog::loadOwn()
     m_scrollBars->setEnabled(a.multiLine);
     m_scrollBars->setChecked(a.multiLine && a.scrollBars != 0);
     m_font->setChoice(FontChoice{a.font, a.textColor});
+    m_cells->load(a);
 }
 
 void TextBoxDialog::apply()
@@ -87,6 +91,7 @@ void TextBoxDialog::apply()
     a.multiLine = m_multiLine->isChecked();
     a.inputMode = m_inputMode->currentIndex() < 0 ? -1 : m_inputMode->currentData().toInt();
     a.scrollBars = m_scrollBars->isChecked() ? 3 : 0;
+    m_cells->store(a);
     finish();
 }
 
@@ -116,8 +121,10 @@ LabelDialog::LabelDialog(QWidget* parent, Document& doc, int index, Prompter& pr
     auto* captionRow = new QFormLayout;
     captionRow->addRow(QStringLiteral("标题："), m_caption);
     ownArea()->addLayout(captionRow);
+    m_cells = new CellGroup;
     ownArea()->addWidget(m_font);
     ownArea()->addWidget(style);
+    ownArea()->addWidget(m_cells);
 }
 
 void LabelDialog::loadOwn()
@@ -130,6 +137,7 @@ void LabelDialog::loadOwn()
     m_font->setChoice(FontChoice{a.font, a.textColor});
     m_background->setColor(a.bgColor);
     m_wordWrap->setChecked(a.wordWrap);
+    m_cells->load(a);
 }
 
 void LabelDialog::apply()
@@ -145,6 +153,7 @@ void LabelDialog::apply()
     a.vAlign = m_vAlign->currentIndex() < 0 ? -1 : m_vAlign->currentData().toInt();
     a.wordWrap = m_wordWrap->isChecked();
     a.text = m_caption->text().toStdString();
+    m_cells->store(a);
     storeFlags();
     finish();
 }

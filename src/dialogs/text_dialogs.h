@@ -10,6 +10,7 @@ class QLineEdit;
 
 namespace ordavel {
 
+class CellGroup;
 class FontGroup;
 class ColorButton;
 class DataFieldList;
@@ -27,6 +28,7 @@ private:
     QComboBox* m_inputMode;
     QCheckBox* m_multiLine;
     QCheckBox* m_scrollBars;
+    CellGroup* m_cells;
 };
 
 class LabelDialog : public PropertyDialog {
@@ -45,6 +47,7 @@ private:
     QComboBox* m_effect;
     ColorButton* m_background;
     QCheckBox* m_wordWrap;
+    CellGroup* m_cells;
 };
 
 class DateDialog : public PropertyDialog {
