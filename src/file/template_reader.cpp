@@ -65,6 +65,7 @@ enum class Key : int {
     pageHeight,
     pageWidth,
     sType,
+    shrinkToFit,
     vAlign,
     wH,
     wHeight,
@@ -119,6 +120,7 @@ constexpr std::string_view kKeyNames[] = {
         "pageHeight",
         "pageWidth",
         "sType",
+        "shrinkToFit",
         "vAlign",
         "wH",
         "wHeight",
@@ -323,6 +325,7 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
     if (b.type == BoxType::EditBox || b.type == BoxType::Label) {
         a.cellCount = std::clamp(r.integer(Key::cells), 0, kMaxCells);
         a.yenBeforeFirst = a.cellCount > 0 && r.flag(Key::cellYen);
+        a.shrinkToFit = std::clamp(r.integer(Key::shrinkToFit), 0, kMaxShrinkToFit);
     }
 }
 
