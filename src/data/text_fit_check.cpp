@@ -28,7 +28,7 @@ std::string misfit(const Box& box, std::string_view text, Surface& measure)
                                     printUnits(box.printRect.height));
     if (fit.fits)
         return {};
-    return "“" + std::string(text) + "”缩到 " + std::to_string(fit.size) + " 磅仍放不下";
+    return "“" + std::string(text) + "”缩到 " + std::to_string(static_cast<int>(fit.size)) + " 磅仍放不下";
 }
 
 } // namespace

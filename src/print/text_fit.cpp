@@ -37,14 +37,19 @@ bool textFits(const Surface& surface, std::string_view text, int width, int heig
 TextFit shrinkToFit(Surface& surface, std::string_view text, FontSpec font, int smallest, int width, int height)
 {
     const int own = font.size > 0 ? font.size : 9;
+    font.size = own;
     const int least = std::min(own, std::max(1, smallest));
-    for (int size = own; size >= least; --size) {
-        font.size = size;
-        surface.setFont(font);
+    const int steps = static_cast<int>((own - least) / kShrinkStep);
+    for (int step = 0; step <= steps; ++step) {
+        const double size = own - step * kShrinkStep;
+        if (step == 0)
+            surface.setFont(font);
+        else
+            surface.setFontPoints(font, size);
         if (textFits(surface, text, width, height))
             return {size, true};
     }
-    return {least, false};
+    return {static_cast<double>(least), false};
 }
 
 int printUnits(double cm) { return truncateUnits(cm * 100.0); }

@@ -20,15 +20,18 @@ std::vector<std::string_view> textLines(std::string_view text);
 // two device pixels) no taller than the height.
 bool textFits(const Surface& surface, std::string_view text, int width, int height);
 
+// Sizes are tried in steps of half a point.
+inline constexpr double kShrinkStep = 0.5;
+
 struct TextFit {
-    int size = 0;      // the point size chosen
+    double size = 0;   // the point size chosen
     bool fits = false; // false: too large even at the smallest size
 };
 
-// Sets the surface's font to `font` at the largest whole point size from its
-// own (9 when not > 0) down to `smallest` at which the text fits, or at
-// `smallest` when none does. A font already no larger than `smallest` keeps
-// its size.
+// Sets the surface's font to `font` at the largest size, in half points from
+// its own (9 when not > 0) down to `smallest`, at which the text fits, or
+// at `smallest` when none does. A font already no larger than `smallest`
+// keeps its size.
 TextFit shrinkToFit(Surface& surface, std::string_view text, FontSpec font, int smallest, int width, int height);
 
 // The size of a box's print rectangle on paper, in 0.1 mm, as it prints.

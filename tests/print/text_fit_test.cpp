@@ -19,20 +19,25 @@ public:
         m_size = f.size;
         RecordingSurface::setFont(f);
     }
-    double textWidth(std::string_view t) const override { return static_cast<double>(m_size * t.size()); }
+    void setFontPoints(const FontSpec& f, double points) override
+    {
+        m_size = points;
+        calls.push_back("font " + f.face + " " + std::to_string(points));
+    }
+    double textWidth(std::string_view t) const override { return m_size * static_cast<double>(t.size()); }
     double textLineHeight() const override { return 2.0 * m_size; }
     // The size the last text was drawn at.
-    int sizeOfLastText() const
+    double sizeOfLastText() const
     {
-        int size = 0;
+        double size = 0;
         for (const std::string& call : calls)
             if (call.rfind("font ", 0) == 0)
-                size = std::stoi(call.substr(call.rfind(' ') + 1));
+                size = std::stod(call.substr(call.rfind(' ') + 1));
         return size;
     }
 
 private:
-    int m_size = 9;
+    double m_size = 9;
 };
 
 Box textBox(const std::string& text, double widthCm, double heightCm, int fontSize, int smallest)
@@ -50,7 +55,7 @@ Box textBox(const std::string& text, double widthCm, double heightCm, int fontSi
 }
 
 struct Drawn {
-    int size = 0;
+    double size = 0;
     std::vector<std::string> text;
 };
 
@@ -63,9 +68,12 @@ Drawn draw(const Box& box)
 
 TEST(TextFit, ATextTooWideIsDrawnAtTheLargestSizeAtWhichItFits)
 {
-    // 100 x 100 printer units from (100, 200).
+    // 100 x 100 printer units from (100, 200); sizes in half points.
     EXPECT_EQ(draw(textBox("ABCDEFGHIJ", 1.0, 1.0, 12, 6)).size, 10);          // 10 x 10 = 100: fits exactly
-    EXPECT_EQ(draw(textBox("ABCDEFGHIJK", 1.0, 1.0, 12, 6)).size, 9);          // 11 x 10 > 100
+    EXPECT_EQ(draw(textBox("ABCDEFGHIJK", 1.0, 1.0, 12, 6)).size, 9);          // 11 x 9.5 > 100
+    EXPECT_EQ(draw(textBox("ABCDEFGHI", 1.0, 1.0, 12, 6)).size, 11);           // 9 x 11 = 99
+    EXPECT_EQ(draw(textBox("ABCDEFGHIJKLMNOPQRS", 1.0, 1.0, 12, 5)).size, 5);  // 19 x 5 = 95, 19 x 5.5 > 100
+    EXPECT_EQ(draw(textBox("ABCDEFGHIJKLMNOPQRSTUVWXYZ", 1.0, 1.0, 12, 2)).size, 3.5); // 26 x 3.5 = 91
     EXPECT_EQ(draw(textBox("ABCDEFGH", 1.0, 1.0, 12, 6)).size, 12);            // fits at its own size
     EXPECT_EQ(draw(textBox("ABCDEFGHIJKLMNOPQRST", 1.0, 1.0, 12, 6)).size, 6); // too wide even at 6
     EXPECT_EQ(draw(textBox("ABCDEFGHIJKLMNOPQRST", 1.0, 1.0, 12, 0)).size, 12); // no shrinking
@@ -83,8 +91,8 @@ TEST(TextFit, SeveralLinesMustEachFitTheWidthAndTogetherTheHeight)
 {
     // Each line's width counts, not the whole text's: 5 bytes wide at most.
     EXPECT_EQ(draw(textBox("ABCDE\nABC", 0.5, 1.0, 12, 4)).size, 10);
-    // Two lines of 2s units advancing by 2s + 2: 4s + 2 <= 40 gives 9.
-    EXPECT_EQ(draw(textBox("AB\r\nCD", 1.0, 0.4, 12, 4)).size, 9);
+    // Two lines of 2s units advancing by 2s + 2: 4s + 2 <= 40 gives 9.5.
+    EXPECT_EQ(draw(textBox("AB\r\nCD", 1.0, 0.4, 12, 4)).size, 9.5);
     // Three lines, the middle one empty: 6s + 4 <= 40 gives 6.
     EXPECT_EQ(draw(textBox("AB\n\nCD", 1.0, 0.4, 12, 4)).size, 6);
     const Drawn lines = draw(textBox("AB\n\nCD", 1.0, 0.4, 12, 4));

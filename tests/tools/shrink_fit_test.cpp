@@ -87,13 +87,15 @@ TEST_F(ShrinkFit, ALongNameIsDrawnInsideItsRectangleAtTheLargestSizeThatFits)
     EXPECT_LE(shrunk.xMax, 70 * kPtPerMm + 0.1);
     EXPECT_GE(shrunk.yMin, 10 * kPtPerMm - 0.5);
     EXPECT_LE(shrunk.yMax, 20 * kPtPerMm + 0.5);
-    // Drawn at a whole size below its own 20 pt, and not smaller than needed:
-    // the next size up would not have fitted.
+    // Drawn at a size in half points below its own 20 pt, and not smaller
+    // than needed: half a point more would not have fitted.
     const double size = width / perPoint;
-    EXPECT_NEAR(size, std::round(size), 0.1) << size;
+    const double halves = std::round(size * 2);
+    EXPECT_NEAR(size * 2, halves, 0.1) << size;
     EXPECT_LT(size, 19.5);
-    EXPECT_GT((std::round(size) + 1) * perPoint, rectangle) << "drawn at " << size << " pt; "
-                                                            << rectangle / perPoint << " pt would fit";
+    EXPECT_GT((halves + 1) / 2 * perPoint, rectangle) << "drawn at " << size << " pt; "
+                                                      << rectangle / perPoint << " pt would fit";
+    EXPECT_LT(rectangle / perPoint - size, 0.5);
     EXPECT_LE(width, rectangle + 0.1);
 
     // A name that fits at its own size keeps it.
