@@ -4,12 +4,14 @@
 
 #include "data/data_source.h"
 #include "data/format_check.h"
+#include "data/text_fit_check.h"
 #include "data/merge.h"
 #include "designer/data_panel.h"
 #include "designer/paper_panel.h"
 #include "designer/toolbar_icons.h"
 #include "designer/work_area.h"
 #include "file/path_name.h"
+#include "platform/print_measure.h"
 #include "platform/batch_printer.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
@@ -155,7 +157,13 @@ bool MainWindow::printRecords()
     for (const auto& item : items)
         if (item.copies > 0)
             rows.push_back(item.row);
-    if (const auto problems = checkFieldFormats(m_document, table, rows, 10); !problems.empty()) {
+    auto problems = checkFieldFormats(m_document, table, rows, 10);
+    if (problems.size() < 10) {
+        PrintMeasure measure;
+        for (FormatProblem& problem : checkTextFit(m_document, table, rows, measure.surface(), 10 - problems.size()))
+            problems.push_back(std::move(problem));
+    }
+    if (!problems.empty()) {
         std::string text;
         for (const FormatProblem& problem : problems)
             text += problem.message() + "\n";

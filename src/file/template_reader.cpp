@@ -67,6 +67,7 @@ enum class Key : int {
     pageWidth,
     sType,
     sheet,
+    shrinkToFit,
     vAlign,
     wH,
     wHeight,
@@ -122,6 +123,7 @@ constexpr std::string_view kKeyNames[] = {
         "pageWidth",
         "sType",
         "sheet",
+        "shrinkToFit",
         "vAlign",
         "wH",
         "wHeight",
@@ -326,6 +328,7 @@ void readTypeAttributes(const ElementReader& r, Box& b, const std::string& templ
     if (b.type == BoxType::EditBox || b.type == BoxType::Label) {
         a.cellCount = std::clamp(r.integer(Key::cells), 0, kMaxCells);
         a.yenBeforeFirst = a.cellCount > 0 && r.flag(Key::cellYen);
+        a.shrinkToFit = std::clamp(r.integer(Key::shrinkToFit), 0, kMaxShrinkToFit);
     }
 }
 

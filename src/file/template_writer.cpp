@@ -122,6 +122,9 @@ void writeBox(const Box& b, XmlDocument& xml, XmlNodeId boxes)
         w.integer("cells", a.cellCount);
         w.flag("cellYen", a.yenBeforeFirst);
     }
+    // The smallest size a text shrinks to, last; absent from templates that do not use it.
+    if ((b.type == BoxType::EditBox || b.type == BoxType::Label) && a.shrinkToFit > 0)
+        w.integer("shrinkToFit", a.shrinkToFit);
 }
 
 } // namespace

@@ -113,6 +113,8 @@ struct BarcodeSettings {
 
 // The most cells a text box prints its text in, one character a cell.
 inline constexpr int kMaxCells = 64;
+// The largest smallest size a text shrinks to, in points.
+inline constexpr int kMaxShrinkToFit = 200;
 
 // Every attribute a box of some type can have. Only those of the box's own
 // type are meaningful; the comment names the types and the file key.
@@ -142,6 +144,7 @@ struct BoxAttributes {
     BarcodeSettings barcode;   // BarcodeBox (data in text, bars in textColor, ground in bgColor)
     int cellCount = 0;         // EditBox, Label: cells: the text one character a cell, 0 for none
     bool yenBeforeFirst = false; // EditBox, Label: cellYen: a ¥ in the cell before the first character
+    int shrinkToFit = 0;       // EditBox, Label: shrinkToFit: the smallest point size a text too wide shrinks to, 0 for none
     friend bool operator==(const BoxAttributes&, const BoxAttributes&) = default;
 };
 

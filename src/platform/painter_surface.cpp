@@ -60,6 +60,11 @@ PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(paint
 }
 
 void PainterSurface::setFont(const FontSpec& font) { m_font = qtFont(font); }
+void PainterSurface::setFontPoints(const FontSpec& font, double points)
+{
+    m_font = qtFont(font);
+    m_font.setPointSizeF(points);
+}
 void PainterSurface::setTextColor(Color color)
 {
     m_textColorValue = color;

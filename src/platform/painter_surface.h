@@ -23,6 +23,7 @@ public:
     PainterSurface(QPainter& painter, Units units);
 
     void setFont(const FontSpec& font) override;
+    void setFontPoints(const FontSpec& font, double points) override;
     void setTextColor(Color color) override;
     void setPenStyle(int style) override;
     void setPenWidth(int width) override;

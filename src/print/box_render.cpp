@@ -3,6 +3,7 @@
 #include "print/barcode_render.h"
 #include "print/cell_text.h"
 #include "print/print_units.h"
+#include "print/text_fit.h"
 
 #include <algorithm>
 #include <cmath>
@@ -162,10 +163,13 @@ void drawBox(const Box& box, RenderTarget target, const UnitFactors& factors, Su
     case BoxType::Label:
         surface.setFont(a.font);
         surface.setTextColor(a.textColor);
-        if (a.cellCount > 0)
+        if (a.cellCount > 0) {
             writeCells(surface, r, a);
-        else
+        } else {
+            if (a.shrinkToFit > 0)
+                shrinkToFit(surface, a.text, a.font, a.shrinkToFit, r.w, r.h);
             writeText(surface, r.x, r.y, a.text);
+        }
         break;
     case BoxType::PicBox:
         if (!a.picture.empty())

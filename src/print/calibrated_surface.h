@@ -24,6 +24,7 @@ public:
     int innerY(int y) const;
 
     void setFont(const FontSpec& font) override;
+    void setFontPoints(const FontSpec& font, double points) override { m_inner.setFontPoints(font, points); }
     void setTextColor(Color color) override;
     void setPenStyle(int style) override;
     // A width below 1 draws 1 wide, as on the printer surface; widths scale

@@ -29,6 +29,14 @@ public:
     virtual ~Surface() = default;
 
     virtual void setFont(const FontSpec& font) = 0;
+    // `font` at a point size that may have a fraction (text shrunk to fit
+    // its box). A surface without fractional sizes takes the whole points.
+    virtual void setFontPoints(const FontSpec& font, double points)
+    {
+        FontSpec whole = font;
+        whole.size = static_cast<int>(points);
+        setFont(whole);
+    }
     virtual void setTextColor(Color color) = 0;
     virtual void setPenStyle(int style) = 0;   // PenStyle
     virtual void setPenWidth(int width) = 0;   // surface units

@@ -9,6 +9,8 @@
 #include "data/data_source.h"
 #include "data/format_check.h"
 #include "data/merge.h"
+#include "data/text_fit_check.h"
+#include "platform/print_measure.h"
 #include "platform/printer.h"
 
 #include <QImage>
@@ -161,7 +163,10 @@ std::optional<Batch> prepareBatch(const Document& doc, const BatchOptions& optio
         for (const BatchItem& item : batch.items)
             if (item.copies > 0)
                 rows.push_back(item.row);
-        const auto problems = checkFieldFormats(doc, batch.table, rows);
+        auto problems = checkFieldFormats(doc, batch.table, rows);
+        PrintMeasure measure;
+        for (FormatProblem& problem : checkTextFit(doc, batch.table, rows, measure.surface()))
+            problems.push_back(std::move(problem));
         for (const FormatProblem& problem : problems)
             error += (error.empty() ? "" : "\n") + problem.message();
         if (!problems.empty()) {

@@ -118,7 +118,7 @@ const std::vector<Field>& typeFields(BoxType type)
 #undef ORDAVEL_FIELD
 
 const char* const kCommonKeys[] = {"index", "cType", "pPewW", "pX", "pY", "pW", "pH",
-                                   "isPrint", "wX", "wY", "wW", "wH", "dataField", "cells", "cellYen"};
+                                   "isPrint", "wX", "wY", "wW", "wH", "dataField", "cells", "cellYen", "shrinkToFit"};
 const char* const kPageKeys[] = {"pageWidth", "pageHeight", "wWidth", "wHeight", "ImgShowType",
                                  "bgColor", "isPrintBgPic", "background", "boxes", "sheet"};
 
@@ -355,6 +355,11 @@ void readBox(const json& box, std::set<int>& taken, const std::string& jsonFolde
         }
         if (box.contains("cellYen"))
             b.attributes.yenBeforeFirst = b.attributes.cellCount > 0 && flagValue(box["cellYen"], "cellYen");
+        if (box.contains("shrinkToFit")) {
+            b.attributes.shrinkToFit = intValue(box["shrinkToFit"], "shrinkToFit");
+            if (b.attributes.shrinkToFit < 0 || b.attributes.shrinkToFit > kMaxShrinkToFit)
+                fail("\"shrinkToFit\" must be 0 to " + std::to_string(kMaxShrinkToFit));
+        }
     }
     if (type == BoxType::PicBox && box.contains("picture"))
         b.attributes.picture = pictureBytes(box["picture"], "picture", jsonFolder);
@@ -421,6 +426,8 @@ nlohmann::ordered_json documentToJson(const Document& doc, const PictureExport& 
             box["cells"] = b.attributes.cellCount;
             box["cellYen"] = b.attributes.yenBeforeFirst;
         }
+        if (b.attributes.shrinkToFit > 0 && (b.type == BoxType::EditBox || b.type == BoxType::Label))
+            box["shrinkToFit"] = b.attributes.shrinkToFit;
         boxes.push_back(std::move(box));
     }
     out["boxes"] = std::move(boxes);

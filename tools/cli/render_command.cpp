@@ -2,6 +2,8 @@
 // [--scale SX,SY] [--data ...]: the page the print command would put on paper
 // (or one page per data record), written to a file ("-" writes the PDF to
 // stdout), optionally corrected by a calibration given in mm and percent.
+// With --check instead of -o, it writes nothing and lists each record and box
+// whose text does not fit its box even at its smallest size.
 #include "batch.h"
 #include "calibration_options.h"
 #include "cli_support.h"
@@ -9,6 +11,9 @@
 #include "headless_app.h"
 #include "page_output.h"
 #include "template_input.h"
+
+#include "data/text_fit_check.h"
+#include "platform/print_measure.h"
 
 #include <cstdio>
 
@@ -40,6 +45,7 @@ struct Settings {
     std::string input;
     std::string output;
     int dpi = 300;
+    bool check = false;
     Calibration calibration;
     BatchOptions batch;
 };
@@ -51,7 +57,10 @@ OptionParser declare(Settings& s)
     parser.positional("FILE.oxf", "the template", &s.input);
     declareOutput(parser, &s.output, "OUT.pdf|OUT.png|-",
                   "the PDF or PNG to write, - for the PDF on standard output; a batch to PNG writes"
-                  " OUT-0001.png, OUT-0002.png, ...");
+                  " OUT-0001.png, OUT-0002.png, ...",
+                  /*required=*/true, /*choice=*/1);
+    parser.flag("--check", "write nothing: list each record and box whose text does not fit its box even at its"
+                " smallest size (exit 1 when any does not)", &s.check, 1);
     parser.option({.name = "--dpi", .value = "N", .help = "dots per inch of a PNG (default 300)"},
                   [&s](const std::string& value) {
                       s.dpi = parsePositive(value);
@@ -64,6 +73,40 @@ OptionParser declare(Settings& s)
     return parser;
 }
 
+// Lists on stdout each record and box whose text does not fit; 1 when any does not.
+int check(const Settings& s)
+{
+    const auto app = makeHeadlessApp();
+    Document doc;
+    if (!loadTemplate(doc, s.input))
+        return fail("cannot load \"" + s.input + "\"");
+    PrintMeasure measure;
+    std::vector<FormatProblem> problems;
+    if (s.batch.wanted()) {
+        // Values their formats cannot read are not this check's concern.
+        BatchOptions options = s.batch;
+        options.keepGoing = true;
+        std::string error;
+        const auto batch = prepareBatch(doc, options, error);
+        if (!batch)
+            return fail(error);
+        std::vector<int> rows;
+        for (const BatchItem& item : batch->items)
+            if (item.copies > 0)
+                rows.push_back(item.row);
+        problems = checkTextFit(doc, batch->table, rows, measure.surface(), rows.size() * doc.slotCount() + 1);
+    } else {
+        problems = checkTemplateTextFit(doc, measure.surface());
+    }
+    for (const FormatProblem& problem : problems) {
+        const std::string line = problem.row < 0
+            ? "第 " + std::to_string(problem.slot) + " 个框：" + problem.reason
+            : problem.message();
+        std::printf("%s\n", line.c_str());
+    }
+    return problems.empty() ? 0 : 1;
+}
+
 int run(const std::vector<std::string>& args)
 {
     Settings s;
@@ -74,6 +117,8 @@ int run(const std::vector<std::string>& args)
     const Calibration& calibration = s.calibration;
     const BatchOptions& batchOptions = s.batch;
     std::string batchError;
+    if (s.check)
+        return check(s);
     if (const auto fault = checkCalibration(calibration))
         return fail(calibrationFaultTextEnglish(*fault));
     const bool toStdout = output == "-"; // PDF on standard output
