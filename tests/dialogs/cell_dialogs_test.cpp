@@ -124,11 +124,11 @@ TEST(LabelBoardCells, CharactersSitInTheirCellsFromTheRight)
     Box box;
     box.inUse = true;
     box.type = BoxType::Label;
-    box.attributes.text = "1.5";
+    box.attributes.text = "15";
     box.attributes.font = FontSpec{"宋体", 12};
     box.attributes.textColor = kBlack;
     box.attributes.bgColor = kWhite;
-    box.attributes.cellCount = 5; // [ ][ ][¥][1][5]: the amount's digits, no point
+    box.attributes.cellCount = 5; // [ ][ ][¥][1][5]
     box.attributes.yenBeforeFirst = true;
     label.showBox(box);
     const std::vector<bool> inked = inkedColumns(label.grab().toImage());

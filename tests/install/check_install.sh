@@ -17,7 +17,7 @@ expected=(
   share/mime/packages/ordavel.xml
   share/icons/hicolor/scalable/apps/ordavel.svg
   share/man/man1/ordavel.1.gz share/man/man1/ordavel-cli.1.gz
-  share/ordavel/samples/waybill.oxf
+  share/ordavel/samples/waybill.oxf share/ordavel/samples/bank_slip.oxf share/ordavel/samples/bank_slip.csv
   lib/systemd/user/ordavel-print.service
   share/ordavel/web/index.html share/ordavel/web/client.js
   share/ordavel/api/openapi.json

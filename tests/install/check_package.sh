@@ -14,7 +14,8 @@ for path in usr/bin/ordavel usr/bin/ordavel-cli \
             usr/share/icons/hicolor/16x16/apps/ordavel.png \
             usr/share/icons/hicolor/256x256/apps/ordavel.png \
             usr/share/man/man1/ordavel.1.gz usr/share/man/man1/ordavel-cli.1.gz \
-            usr/share/ordavel/samples/waybill.oxf \
+            usr/share/ordavel/samples/waybill.oxf usr/share/ordavel/samples/bank_slip.oxf \
+            usr/share/ordavel/samples/bank_slip.csv \
             usr/share/ordavel/api/openapi.json \
             usr/share/doc/ordavel/copyright usr/share/doc/ordavel/changelog.gz; do
   grep -q " \./$path\$" <<<"$listing" || fail "the package lacks /$path"

@@ -240,6 +240,8 @@ TEST_F(ServiceApi, AReasonTellsWhatHoldsTheJobNowAcrossARestart)
     ASSERT_TRUE(setEnabled(true));
     const json printedView = waitForReason(first, [](const std::string& r) { return r.empty(); });
     EXPECT_EQ(printedView["reason"], "") << printedView.dump();
+    // Printed before CUPS is told to hold new jobs: sent after that, it would be held too.
+    EXPECT_TRUE(eventually([&] { return view(first)["state"] == "printed"; }, 60s)) << view(first).dump();
 
     // Jobs CUPS holds until released: the reason says so, not the stop before.
     const auto held = runCommand("lpadmin -p " + queue.name + " -o job-hold-until-default=indefinite 2>&1");
