@@ -75,6 +75,8 @@ protected:
     void key(Qt::Key k)
     {
         QTest::keyClick(window->workArea()->focusHolder(), k, Qt::ControlModifier);
+        // The application would keep Ctrl as held for the tests that follow.
+        QTest::keyRelease(window->workArea()->focusHolder(), Qt::Key_Control, Qt::NoModifier);
         settle();
     }
     // The preview of record `row`.
