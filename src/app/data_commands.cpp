@@ -171,6 +171,22 @@ bool MainWindow::printRecords()
         return false;
     }
 
+    // A sheet of several forms may be partly used already.
+    int startCell = 1;
+    if (const SheetLayout& sheet = m_document.page().sheet; sheet.active()) {
+        const std::string cells = std::to_string(sheet.cells());
+        const auto cell = m_prompter.askText("从第几格开始打印？（1-" + cells + "，先横后竖）", kPrintCaption, "1");
+        if (!cell)
+            return false;
+        char* end = nullptr;
+        const long value = std::strtol(cell->c_str(), &end, 10);
+        if (cell->empty() || *end != '\0' || value < 1 || value > sheet.cells()) {
+            tell(m_prompter, "格号应为 1 到 " + cells + " 的整数", kPrintCaption, MessageIcon::Exclamation);
+            return false;
+        }
+        startCell = static_cast<int>(value);
+    }
+
     QPrinter printer(QPrinter::HighResolution);
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
@@ -181,7 +197,7 @@ bool MainWindow::printRecords()
                    journalPrinterName(printer));
     printer.setDocName(QString::fromStdString(m_document.fileName()));
     const BatchPrintResult result
-        = printBatchJob(m_document, table, items, printer, this, calibration, journal.get());
+        = printBatchJob(m_document, table, items, printer, this, calibration, journal.get(), 0, startCell);
     if (const std::string problem = journal->takeProblem(); !problem.empty())
         m_prompter.show(journalProblemMessage(problem));
     settleLater(std::move(journal), [this](const std::string& problem) { m_prompter.show(journalProblemMessage(problem)); },

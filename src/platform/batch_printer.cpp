@@ -37,7 +37,7 @@ std::size_t drawBatchItems(QPainter& painter, QPrinter& printer, const Document&
 
 BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
                                QPrinter& printer, QWidget* progressParent, const Calibration& calibration,
-                               PrintJournalEntry* journal, int journalFirst)
+                               PrintJournalEntry* journal, int journalFirst, int startCell)
 {
     BatchPrintResult result;
     const bool journaled = journal != nullptr && journal->active() && !items.empty();
@@ -72,7 +72,7 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
                        QCoreApplication::processEvents();
                        cancelled = progress->wasCanceled();
                        return !cancelled;
-                   });
+                   }, startCell);
     result.warnings = merge.warnings();
     if (cancelled) {
         result.takenBack = abandonJob(painter, printer, began);

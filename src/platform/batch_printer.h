@@ -48,9 +48,11 @@ struct BatchPrintResult {
 // With an active journal entry (its records journalFirst, journalFirst + 1,
 // ... are the items) the job is named after them, prints their counter
 // values, keeps their fields as drawn, and is handed over to the entry.
+// On a template of several forms to a sheet the first form goes into cell
+// startCell of the first sheet.
 BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, const std::vector<BatchItem>& items,
                                QPrinter& printer, QWidget* progressParent,
                                const Calibration& calibration = Calibration{}, PrintJournalEntry* journal = nullptr,
-                               int journalFirst = 0);
+                               int journalFirst = 0, int startCell = 1);
 
 } // namespace ordavel

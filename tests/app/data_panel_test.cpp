@@ -224,6 +224,34 @@ TEST_F(DataPanelTest, PrintAsksForRecordsAndPrintsThemAsOneJob)
     EXPECT_EQ(text.find("Bob"), std::string::npos);
 }
 
+// Two forms across and three down: asked for the cell to start at, records
+// 1 and 2 go into cells 5 and 6 of the first sheet, record 3 onto the next.
+TEST_F(DataPanelTest, OnASheetOfSeveralFormsPrintAsksWhichCellToStartAt)
+{
+    doc().page().sheet = SheetLayout{21.0, 29.7, 2, 3, 0.0, 0.0, 10.5, 9.9};
+    ASSERT_TRUE(window->openDataFile(data));
+    const std::string pdf = folder.filePath(QStringLiteral("sheets.pdf")).toStdString();
+    prompter.texts.push_back("1-3");
+    prompter.texts.push_back("7");
+    EXPECT_FALSE(window->print());
+    EXPECT_EQ(prompter.messages.back().text, "格号应为 1 到 6 的整数");
+
+    prompter.requests.clear();
+    prompter.texts.push_back("1-3");
+    prompter.texts.push_back("5");
+    prompter.printers.push_back(true);
+    prompter.printToFile = pdf;
+    ASSERT_TRUE(window->print());
+    EXPECT_EQ(prompter.requests, (std::vector<std::string>{"text", "text", "printer", "message"}));
+    const std::string text = test::pdfText(pdf);
+    const auto page = text.find('\f');
+    ASSERT_NE(page, std::string::npos) << text;
+    EXPECT_LT(text.find("Ann 1"), page) << text;
+    EXPECT_LT(text.find("Bob 2"), page) << text;
+    EXPECT_GT(text.find("Cyd 3"), page) << text;
+    EXPECT_EQ(text.find('\f', page + 1), text.size() - 1) << "two sheets";
+}
+
 TEST_F(DataPanelTest, PrintChecksTheFieldsAndTheListFirst)
 {
     std::ofstream(data) << "单号,姓名\nA1,Ann\n";
