@@ -10,6 +10,7 @@
 #include "platform/painter_surface.h"
 #include "platform/picture_decoder.h"
 #include "platform/prompter.h"
+#include "print/sheet_layout.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -37,6 +38,12 @@ constexpr double kTiny = 1e-7;
 constexpr double kMinPaperCm = 1.0;
 constexpr double kMaxPaperCm = 500.0;
 constexpr const char* kPaperRangeWarning = "纸张的宽度和高度必须在 1 到 500 厘米之间。";
+
+constexpr const char* kSheetRangeWarning = "整张纸的宽度和高度必须在 1 到 500 厘米之间。";
+constexpr const char* kSheetCellsWarning = "每张多份的列数和行数必须是 1 到 50 之间的整数。";
+constexpr const char* kSheetPlaceWarning = "首份边距和间距不能小于0。";
+constexpr const char* kSheetStepWarning = "多于一列（一行）时，横向（纵向）间距必须大于0。";
+static_assert(kMaxSheetCells == 50, "the columns and rows warning names the largest count");
 
 bool paperInRange(float cm) { return cm >= kMinPaperCm - kTiny && cm <= kMaxPaperCm + kTiny; }
 
@@ -169,6 +176,27 @@ void PageSetupDialog::build()
     colour->addWidget(m_colorButton);
     colour->addStretch(1);
 
+    m_sheet = new QCheckBox(u("每张多份"), this);
+    m_sheet->setObjectName(u("选择框_每张多份"));
+    static constexpr std::array<const char*, 8> kSheetNames{
+        "编辑框_整张纸宽度", "编辑框_整张纸高度", "编辑框_每张列数", "编辑框_每张行数",
+        "编辑框_首份左边距", "编辑框_首份上边距", "编辑框_横向间距", "编辑框_纵向间距"};
+    static constexpr std::array<const char*, 8> kSheetLabels{
+        "整张纸宽度：", "整张纸高度：", "列数：", "行数：", "首份左边距：", "首份上边距：", "横向间距：", "纵向间距："};
+    auto* sheet = new QGridLayout;
+    sheet->addWidget(m_sheet, 0, 0, 1, 4);
+    for (std::size_t i = 0; i < m_sheetFields.size(); ++i) {
+        m_sheetFields[i] = field(kSheetNames[i], this);
+        const int row = 1 + static_cast<int>(i) / 2;
+        const int column = static_cast<int>(i) % 2 * 2;
+        sheet->addWidget(label(kSheetLabels[i], this), row, column);
+        sheet->addWidget(m_sheetFields[i], row, column + 1);
+    }
+    // The steps go from one form's corner to the next one's, not between the forms.
+    m_sheetFields[6]->setToolTip(u("从一份的左边到下一份的左边"));
+    m_sheetFields[7]->setToolTip(u("从一份的上边到下一份的上边"));
+    sheet->addWidget(label("(计量单位:厘米)", this, "标签_计量单位2"), 1, 4);
+
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_ok);
@@ -181,11 +209,13 @@ void PageSetupDialog::build()
     all->addWidget(m_fit);
     all->addWidget(m_print);
     all->addLayout(colour);
+    all->addLayout(sheet);
     all->addLayout(buttons);
 
     connect(m_paperWidth, &QLineEdit::textChanged, this, [this](const QString& t) { paperChanged(m_boardWidth, t); });
     connect(m_paperHeight, &QLineEdit::textChanged, this, [this](const QString& t) { paperChanged(m_boardHeight, t); });
     connect(m_fit, &QCheckBox::clicked, this, [this] { updateBoardFields(); });
+    connect(m_sheet, &QCheckBox::toggled, this, [this] { updateSheetFields(); });
     connect(m_choose, &QPushButton::clicked, this, [this] { choosePicture(); });
     connect(m_clear, &QPushButton::clicked, this, [this] { clearPicture(); });
     connect(m_scan, &QPushButton::clicked, this, [this] { scanForm(); });
@@ -224,6 +254,17 @@ void PageSetupDialog::load()
     m_color = page.bgColor;
     showColor();
     m_print->setChecked(page.isPrintBgPic);
+
+    // Without a sheet the fields offer one form to an A4 sheet, stepped by the form.
+    const bool sheetOn = page.sheet.active();
+    const SheetLayout shown = sheetOn ? page.sheet
+                                      : SheetLayout{21.0, 29.7, 1, 1, 0.0, 0.0, page.pageWidth, page.pageHeight};
+    const std::array<double, 8> values{shown.widthCm, shown.heightCm, double(shown.columns), double(shown.rows),
+                                       shown.leftCm,  shown.topCm,    shown.stepXCm,         shown.stepYCm};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        m_sheetFields[i]->setText(q(formatPrintValue(roundTo(values[i], 4))));
+    m_sheet->setChecked(sheetOn);
+    updateSheetFields();
 }
 
 QRadioButton* PageSetupDialog::modeButton(int mode) const
@@ -250,6 +291,39 @@ void PageSetupDialog::updateBoardFields()
     const bool fit = m_fit->isChecked();
     m_boardWidth->setEnabled(!fit);
     m_boardHeight->setEnabled(!fit);
+}
+
+void PageSetupDialog::updateSheetFields()
+{
+    for (QLineEdit* edit : m_sheetFields)
+        edit->setEnabled(m_sheet->isChecked());
+}
+
+std::optional<SheetLayout> PageSetupDialog::readSheet()
+{
+    std::array<double, 8> v{};
+    for (std::size_t i = 0; i < v.size(); ++i)
+        v[i] = readNumber(trimmed(m_sheetFields[i]));
+    const auto fail = [this](QLineEdit* edit, const char* text) -> std::optional<SheetLayout> {
+        warn(text);
+        edit->setFocus(Qt::OtherFocusReason);
+        return std::nullopt;
+    };
+    for (std::size_t i : {0u, 1u})
+        if (!(v[i] > kTiny) || !paperInRange(static_cast<float>(v[i])))
+            return fail(m_sheetFields[i], kSheetRangeWarning);
+    for (std::size_t i : {2u, 3u})
+        if (v[i] != std::floor(v[i]) || v[i] < 1 || v[i] > kMaxSheetCells)
+            return fail(m_sheetFields[i], kSheetCellsWarning);
+    for (std::size_t i : {4u, 5u, 6u, 7u})
+        if (v[i] < 0 || v[i] > kMaxPaperCm)
+            return fail(m_sheetFields[i], kSheetPlaceWarning);
+    // Two forms at one place would print over each other.
+    if (v[2] > 1 && !(v[6] > kTiny))
+        return fail(m_sheetFields[6], kSheetStepWarning);
+    if (v[3] > 1 && !(v[7] > kTiny))
+        return fail(m_sheetFields[7], kSheetStepWarning);
+    return SheetLayout{v[0], v[1], static_cast<int>(v[2]), static_cast<int>(v[3]), v[4], v[5], v[6], v[7]};
 }
 
 void PageSetupDialog::warn(const char* text)
@@ -399,6 +473,14 @@ void PageSetupDialog::applyAndClose()
         return;
     }
 
+    SheetLayout sheet;
+    if (m_sheet->isChecked()) {
+        const std::optional<SheetLayout> read = readSheet();
+        if (!read)
+            return;
+        sheet = *read;
+    }
+
     m_document.setPageSizes(paperWidth, paperHeight, boardWidth, boardHeight);
     PageSettings& page = m_document.page();
     const std::optional<std::string> bytes = path.empty() ? std::nullopt : readWholeFile(path);
@@ -413,6 +495,7 @@ void PageSetupDialog::applyAndClose()
         page.imgShowType = 2;
     page.bgColor = m_color;
     page.isPrintBgPic = m_print->isChecked();
+    page.sheet = sheet;
     m_document.notifyPageChanged();
     m_document.setTitle(true);
     accept();

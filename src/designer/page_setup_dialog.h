@@ -6,10 +6,16 @@
 // the settings to the Document; the caller lays the window out afterwards.
 // "扫描生成..." beside the picture turns a scanned form into the background
 // and boxes at once and closes the dialog as accepted.
+// "每张多份" prints the form several to a sheet: the sheet's size, columns and
+// rows, the first form's corner and the step from one form to the next.
 
 #include "model/box.h"
+#include "model/document.h"
 
 #include <QDialog>
+
+#include <array>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -20,7 +26,6 @@ class QToolButton;
 
 namespace ordavel {
 
-class Document;
 class Prompter;
 
 class PageSetupDialog : public QDialog {
@@ -36,6 +41,10 @@ public:
     QLineEdit* pathField() const { return m_path; }
     QCheckBox* fitCheck() const { return m_fit; }
     QCheckBox* printCheck() const { return m_print; }
+    QCheckBox* sheetCheck() const { return m_sheet; }
+    // The sheet fields in order: width, height, columns, rows, first form's
+    // left and top, step across and down.
+    QLineEdit* sheetField(int which) const { return m_sheetFields[which]; }
     QRadioButton* modeButton(int mode) const; // 0 top-left, 1 stretched, 2 centred
     QPushButton* chooseButton() const { return m_choose; }
     QPushButton* clearButton() const { return m_clear; }
@@ -66,6 +75,9 @@ private:
     bool checkPaperField(QLineEdit* field);
     bool checkBoardField(QLineEdit* field, double minimum);
     void updateBoardFields();
+    void updateSheetFields();
+    // The sheet as the fields give it, or nothing after a warning.
+    std::optional<SheetLayout> readSheet();
     void showColor();
     void warn(const char* text);
 
@@ -85,6 +97,8 @@ private:
     QCheckBox* m_fit = nullptr;
     QCheckBox* m_print = nullptr;
     QToolButton* m_colorButton = nullptr;
+    QCheckBox* m_sheet = nullptr;
+    std::array<QLineEdit*, 8> m_sheetFields{};
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
     Color m_color = kWhite;

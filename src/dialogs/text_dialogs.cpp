@@ -4,6 +4,7 @@
 #include "dialogs/color_button.h"
 #include "dialogs/data_field_list.h"
 #include "dialogs/font_group.h"
+#include "dialogs/shrink_group.h"
 #include "model/document.h"
 
 #include <QCheckBox>
@@ -60,9 +61,11 @@ TextBoxDialog::TextBoxDialog(QWidget* parent, Document& doc, int index, Prompter
     form->addRow(m_multiLine);
     form->addRow(m_scrollBars);
     m_cells = new CellGroup;
+    m_shrink = new ShrinkGroup;
     ownArea()->addWidget(m_font);
     ownArea()->addWidget(style);
     ownArea()->addWidget(m_cells);
+    ownArea()->addWidget(m_shrink);
     connect(m_multiLine, &QCheckBox::clicked, this, [this] { m_scrollBars->setEnabled(m_multiLine->isChecked()); });
 }
 
@@ -75,6 +78,7 @@ void TextBoxDialog::loadOwn()
     m_scrollBars->setChecked(a.multiLine && a.scrollBars != 0);
     m_font->setChoice(FontChoice{a.font, a.textColor});
     m_cells->load(a);
+    m_shrink->load(a);
 }
 
 void TextBoxDialog::apply()
@@ -92,6 +96,7 @@ void TextBoxDialog::apply()
     a.inputMode = m_inputMode->currentIndex() < 0 ? -1 : m_inputMode->currentData().toInt();
     a.scrollBars = m_scrollBars->isChecked() ? 3 : 0;
     m_cells->store(a);
+    m_shrink->store(a);
     finish();
 }
 
@@ -122,9 +127,11 @@ LabelDialog::LabelDialog(QWidget* parent, Document& doc, int index, Prompter& pr
     captionRow->addRow(QStringLiteral("标题："), m_caption);
     ownArea()->addLayout(captionRow);
     m_cells = new CellGroup;
+    m_shrink = new ShrinkGroup;
     ownArea()->addWidget(m_font);
     ownArea()->addWidget(style);
     ownArea()->addWidget(m_cells);
+    ownArea()->addWidget(m_shrink);
 }
 
 void LabelDialog::loadOwn()
@@ -138,6 +145,7 @@ void LabelDialog::loadOwn()
     m_background->setColor(a.bgColor);
     m_wordWrap->setChecked(a.wordWrap);
     m_cells->load(a);
+    m_shrink->load(a);
 }
 
 void LabelDialog::apply()
@@ -154,6 +162,7 @@ void LabelDialog::apply()
     a.wordWrap = m_wordWrap->isChecked();
     a.text = m_caption->text().toStdString();
     m_cells->store(a);
+    m_shrink->store(a);
     storeFlags();
     finish();
 }

@@ -12,6 +12,7 @@ namespace ordavel {
 
 class CellGroup;
 class FontGroup;
+class ShrinkGroup;
 class ColorButton;
 class DataFieldList;
 
@@ -29,6 +30,7 @@ private:
     QCheckBox* m_multiLine;
     QCheckBox* m_scrollBars;
     CellGroup* m_cells;
+    ShrinkGroup* m_shrink;
 };
 
 class LabelDialog : public PropertyDialog {
@@ -48,6 +50,7 @@ private:
     ColorButton* m_background;
     QCheckBox* m_wordWrap;
     CellGroup* m_cells;
+    ShrinkGroup* m_shrink;
 };
 
 class DateDialog : public PropertyDialog {
