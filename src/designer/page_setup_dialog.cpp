@@ -43,6 +43,7 @@ constexpr const char* kSheetRangeWarning = "整张纸的宽度和高度必须在
 constexpr const char* kSheetCellsWarning = "每张多份的列数和行数必须是 1 到 50 之间的整数。";
 constexpr const char* kSheetPlaceWarning = "首份边距和间距不能小于0。";
 constexpr const char* kSheetStepWarning = "多于一列（一行）时，横向（纵向）间距必须大于0。";
+constexpr const char* kSheetOverflowWarning = "按这些数值，最右一列（最下一行）的表格会超出整张纸。";
 static_assert(kMaxSheetCells == 50, "the columns and rows warning names the largest count");
 
 bool paperInRange(float cm) { return cm >= kMinPaperCm - kTiny && cm <= kMaxPaperCm + kTiny; }
@@ -299,7 +300,7 @@ void PageSetupDialog::updateSheetFields()
         edit->setEnabled(m_sheet->isChecked());
 }
 
-std::optional<SheetLayout> PageSetupDialog::readSheet()
+std::optional<SheetLayout> PageSetupDialog::readSheet(double formWidthCm, double formHeightCm)
 {
     std::array<double, 8> v{};
     for (std::size_t i = 0; i < v.size(); ++i)
@@ -323,6 +324,12 @@ std::optional<SheetLayout> PageSetupDialog::readSheet()
         return fail(m_sheetFields[6], kSheetStepWarning);
     if (v[3] > 1 && !(v[7] > kTiny))
         return fail(m_sheetFields[7], kSheetStepWarning);
+    // The last form across and down must end on the sheet, or it prints off the paper.
+    constexpr double kSlack = 0.005; // half a tenth of a millimetre, for the typed decimals
+    if (v[4] + (v[2] - 1) * v[6] + formWidthCm > v[0] + kSlack)
+        return fail(m_sheetFields[2], kSheetOverflowWarning);
+    if (v[5] + (v[3] - 1) * v[7] + formHeightCm > v[1] + kSlack)
+        return fail(m_sheetFields[3], kSheetOverflowWarning);
     return SheetLayout{v[0], v[1], static_cast<int>(v[2]), static_cast<int>(v[3]), v[4], v[5], v[6], v[7]};
 }
 
@@ -475,7 +482,7 @@ void PageSetupDialog::applyAndClose()
 
     SheetLayout sheet;
     if (m_sheet->isChecked()) {
-        const std::optional<SheetLayout> read = readSheet();
+        const std::optional<SheetLayout> read = readSheet(paperWidth, paperHeight);
         if (!read)
             return;
         sheet = *read;

@@ -77,7 +77,9 @@ private:
     void updateBoardFields();
     void updateSheetFields();
     // The sheet as the fields give it, or nothing after a warning.
-    std::optional<SheetLayout> readSheet();
+    // The sheet's fields, checked against the form's paper; nothing, after a
+    // warning at the field at fault, when they cannot be used.
+    std::optional<SheetLayout> readSheet(double formWidthCm, double formHeightCm);
     void showColor();
     void warn(const char* text);
 

@@ -109,6 +109,7 @@ TEST_F(SheetSetup, InvalidSheetsAreRefusedWithAWarningAndNothingApplied)
     const std::string cells = "每张多份的列数和行数必须是 1 到 50 之间的整数。";
     const std::string place = "首份边距和间距不能小于0。";
     const std::string step = "多于一列（一行）时，横向（纵向）间距必须大于0。";
+    const std::string overflow = "按这些数值，最右一列（最下一行）的表格会超出整张纸。";
     struct Case {
         SheetTexts texts;
         std::string message;
@@ -127,6 +128,10 @@ TEST_F(SheetSetup, InvalidSheetsAreRefusedWithAWarningAndNothingApplied)
         {{"21", "29.7", "2", "2", "0", "0", "10", "-1"}, place, 7},
         {{"21", "29.7", "2", "2", "0", "0", "0", "10"}, step, 6},
         {{"21", "29.7", "1", "3", "0", "0", "0", "0"}, step, 7},
+        // Forms 10 x 29 cm: three across end at 30 cm, three down at 69 cm.
+        {{"21", "29.7", "3", "1", "0", "0", "10", "0"}, overflow, 2},
+        {{"21", "60", "1", "3", "0", "0", "0", "20"}, overflow, 3},
+        {{"21", "29.7", "2", "1", "1.5", "0", "10", "0"}, overflow, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message + " / field " + std::to_string(c.focused));
@@ -144,9 +149,12 @@ TEST_F(SheetSetup, InvalidSheetsAreRefusedWithAWarningAndNothingApplied)
         EXPECT_EQ(doc.page().pageWidth, 21.0f);
     }
 
-    // The limits themselves are taken; one column or row needs no step.
+    // The limits themselves are taken; one column or row needs no step; a
+    // form may end exactly at the sheet's edge.
     PageSetupDialog& d = open();
     d.sheetCheck()->click();
+    d.paperWidthField()->setText("1");
+    d.paperHeightField()->setText("1");
     fill({"500", "1", "50", "1", "0", "0", "1", "0"});
     d.okButton()->click();
     EXPECT_EQ(d.result(), QDialog::Accepted);
