@@ -3,6 +3,8 @@
 // elements are matched by local name whatever their namespace prefix.
 #include "data/xlsx_source.h"
 
+#include "field_format/cheque_date.h"
+
 #include "data/zip_archive.h"
 
 #include <pugixml.hpp>
@@ -173,25 +175,6 @@ int columnOfReference(std::string_view ref)
             return -1;
     }
     return i == 0 ? -1 : column - 1;
-}
-
-struct Civil {
-    int year, month, day;
-};
-
-// Days since 1970-01-01 to a proleptic Gregorian date.
-Civil civilFromDays(long long z)
-{
-    z += 719468;
-    const long long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long long doe = z - era * 146097;
-    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long long mp = (5 * doy + 2) / 153;
-    const long long d = doy - (153 * mp + 2) / 5 + 1;
-    const long long m = mp < 10 ? mp + 3 : mp - 9;
-    const long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-    return {static_cast<int>(y), static_cast<int>(m), static_cast<int>(d)};
 }
 
 // Built-in number formats a workbook may use without declaring them.
@@ -442,7 +425,7 @@ std::string serialDateText(double serial, bool date1904, bool withTime)
     } else {
         // Serial 1 is 1900-01-01 (or 1904-01-02 in the 1904 system).
         const long long epochOffset = date1904 ? -24107 : (days < 60 ? -25568 : -25569);
-        const Civil c = civilFromDays(days + epochOffset);
+        const CalendarDate c = civilFromDays(days + epochOffset);
         std::snprintf(date, sizeof date, "%04d-%02d-%02d", c.year, c.month, c.day);
     }
     std::string text = date;

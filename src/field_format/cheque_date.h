@@ -18,6 +18,9 @@ struct CalendarDate {
 
 bool isValidDate(const CalendarDate& date);
 
+// The proleptic Gregorian date `days` days after 1970-01-01.
+CalendarDate civilFromDays(long long days);
+
 // YYYY-MM-DD, YYYY/MM/DD (months and days of one digit too), YYYYMMDD, or a
 // spreadsheet's serial date (1900 system; a fraction is the time of day).
 // Nothing when it is none of them or no day of the calendar (2026-11-31).
