@@ -70,18 +70,17 @@ std::string readPage(const std::string& pdf, const fs::path& folder, const std::
     return {};
 }
 
-class DemoPage : public ::testing::Test {
+class DemoPage : public ServiceTest {
 protected:
+    DemoPage() : ServiceTest("ordavel-demo") {}
+
     void SetUp() override
     {
         if (runCommand("command -v chromium && command -v node && command -v tesseract").status != 0)
             GTEST_SKIP() << "needs chromium, node and tesseract";
-        ::chmod(scratch.path().c_str(), 0777);
-        ::setenv("XDG_CONFIG_HOME", (scratch.path() / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (scratch.path() / "data").c_str(), 1);
-        fs::create_directories(templates);
-        if (const std::string why = queue.start("ordavel-demo", scratch.path() / "out"); !why.empty())
-            GTEST_SKIP() << "no CUPS queue: " << why;
+        ServiceTest::SetUp();
+        if (setUpStopped())
+            return;
         // A waybill: the name on one line, the address in a multi-line text
         // box, a note in a wrapping label.
         const fs::path waybill = scratch.path() / "waybill.json";
@@ -95,21 +94,7 @@ protected:
         ASSERT_EQ(built.status, 0) << built.output;
         ASSERT_GT(pages.port, 0);
         web = addToken("web --origin " + pageOrigin("127.0.0.1"));
-        ASSERT_TRUE(service.start({"--templates", templates.string()}).empty());
-    }
-
-    void TearDown() override
-    {
-        service.stop();
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::unsetenv("XDG_DATA_HOME");
-    }
-
-    std::string addToken(const std::string& args)
-    {
-        const auto added = runCommand("{ " + std::string(ORDAVEL_CLI) + " token add " + args + " 2>/dev/null; }");
-        EXPECT_EQ(added.status, 0) << added.output;
-        return added.output.substr(0, added.output.find('\n'));
+        startService();
     }
 
     std::string pageOrigin(const std::string& host) const { return "http://" + host + ":" + std::to_string(pages.port); }
@@ -132,12 +117,7 @@ protected:
         return open(host, R"(demo.ready.then(() => "connected", () => document.getElementById("log").innerText))");
     }
 
-    ScratchDir scratch{"ordavel-demo"};
-    const CupsLock lock;
-    const fs::path templates = scratch.path() / "data" / "ordavel" / "templates";
-    FolderQueue queue;
     PageServer pages;
-    ServiceProcess service;
     std::string web;
 };
 

@@ -13,55 +13,30 @@
 namespace ordavel::test {
 namespace {
 
-class ServiceApi : public ::testing::Test {
+class ServiceApi : public ServiceTest {
 protected:
+    ServiceApi() : ServiceTest("ordavel-api") {}
+
     void SetUp() override
     {
-        ::chmod(scratch.path().c_str(), 0777);
-        ::setenv("XDG_CONFIG_HOME", (scratch.path() / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (scratch.path() / "data").c_str(), 1);
-        fs::create_directories(templates);
-        if (const std::string why = queue.start("ordavel-api", scratch.path() / "out"); !why.empty())
-            GTEST_SKIP() << "no CUPS queue: " << why;
-        const fs::path card = scratch.path() / "card.json";
-        std::ofstream(card) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
-                               R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "${单号}"}]})";
-        for (const char* name : {"card", "other"}) {
-            const auto built = tool("build " + shellQuoted(card) + " -o " + shellQuoted(templates / (std::string(name) + ".oxf")));
-            ASSERT_EQ(built.status, 0) << built.output;
-        }
-        const auto added = runCommand("{ " + std::string(ORDAVEL_CLI) + " token add shop 2>/dev/null; }");
-        ASSERT_EQ(added.status, 0) << added.output;
-        shop = added.output.substr(0, added.output.find('\n'));
+        ServiceTest::SetUp();
+        if (setUpStopped())
+            return;
+        for (const char* name : {"card", "other"})
+            ASSERT_NO_FATAL_FAILURE(addCardTemplate(name));
+        shop = addToken("shop");
     }
 
     void TearDown() override
     {
-        service.stop();
+        ServiceTest::TearDown();
         runCommand("lpadmin -p " + queue.name + " -R job-hold-until-default 2>&1");
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::unsetenv("XDG_DATA_HOME");
-    }
-
-    void startService(const std::vector<std::string>& extra = {})
-    {
-        std::vector<std::string> args{"--templates", templates.string()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        const std::string why = service.start(args);
-        ASSERT_TRUE(why.empty()) << why;
     }
 
     Reply get(const std::string& path) { return call(service.port, "GET", path, shop); }
     Reply post(const std::string& path, const json& body) { return call(service.port, "POST", path, shop, body.dump()); }
     json view(std::int64_t id) { return get("/v1/jobs/" + std::to_string(id)).body; }
 
-    static json records(int from, int to)
-    {
-        json out = json::array();
-        for (int r = from; r <= to; ++r)
-            out.push_back({{"单号", "R" + std::to_string(r)}});
-        return out;
-    }
     json job(const json& recs, const std::string& key = {}) const
     {
         json body = {{"template", "card"}, {"printer", queue.name}, {"records", recs}};
@@ -81,13 +56,6 @@ protected:
         return last;
     }
 
-    std::map<std::string, int> printed()
-    {
-        eventually([&] { return runCommand("lpstat -o " + queue.name).output.empty(); }, 60s);
-        std::this_thread::sleep_for(1s); // cups-pdf may still be closing a file
-        return codesOnPages(queue.out, scratch.path());
-    }
-
     bool setEnabled(bool enabled)
     {
         const bool done = runCommand((enabled ? "cupsenable " : "cupsdisable ") + queue.name).status == 0;
@@ -95,11 +63,6 @@ protected:
         return done;
     }
 
-    ScratchDir scratch{"ordavel-api"};
-    const CupsLock lock;
-    const fs::path templates = scratch.path() / "data" / "ordavel" / "templates";
-    FolderQueue queue;
-    ServiceProcess service;
     std::string shop;
 };
 

@@ -12,48 +12,19 @@
 namespace ordavel::test {
 namespace {
 
-class PrintService : public ::testing::Test {
+class PrintService : public ServiceTest {
 protected:
+    PrintService() : ServiceTest("ordavel-service") {}
+
     void SetUp() override
     {
-        ::chmod(scratch.path().c_str(), 0777);
-        ::setenv("XDG_CONFIG_HOME", (scratch.path() / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (scratch.path() / "data").c_str(), 1);
-        fs::create_directories(templates);
-        if (const std::string why = queue.start("ordavel-service", scratch.path() / "out"); !why.empty())
-            GTEST_SKIP() << "no CUPS queue: " << why;
-        const fs::path card = scratch.path() / "card.json";
-        std::ofstream(card) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
-                               R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "${单号}"}]})";
-        for (const char* name : {"card", "other"}) {
-            const auto built = tool("build " + shellQuoted(card) + " -o " + shellQuoted(templates / (std::string(name) + ".oxf")));
-            ASSERT_EQ(built.status, 0) << built.output;
-        }
+        ServiceTest::SetUp();
+        if (setUpStopped())
+            return;
+        for (const char* name : {"card", "other"})
+            ASSERT_NO_FATAL_FAILURE(addCardTemplate(name));
         shop = addToken("shop --origin http://shop.test");
         limited = addToken("limited --template other --printer nowhere");
-    }
-
-    void TearDown() override
-    {
-        service.stop();
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::unsetenv("XDG_DATA_HOME");
-    }
-
-    std::string addToken(const std::string& args)
-    {
-        const auto added = runCommand("{ " + std::string(ORDAVEL_CLI) + " token add " + args + " 2>/dev/null; }");
-        EXPECT_EQ(added.status, 0) << added.output;
-        EXPECT_EQ(added.output.size(), 65u) << "the token alone on one line: " << added.output;
-        return added.output.substr(0, added.output.find('\n'));
-    }
-
-    void startService(const std::vector<std::string>& extra = {})
-    {
-        std::vector<std::string> args{"--templates", templates.string()};
-        args.insert(args.end(), extra.begin(), extra.end());
-        const std::string why = service.start(args);
-        ASSERT_TRUE(why.empty()) << why;
     }
 
     Reply get(const std::string& path, const std::string& token, httplib::Headers headers = {})
@@ -65,13 +36,6 @@ protected:
         return call(service.port, "POST", path, token, body.dump(), std::move(headers));
     }
 
-    static json records(int from, int to)
-    {
-        json out = json::array();
-        for (int r = from; r <= to; ++r)
-            out.push_back({{"单号", "R" + std::to_string(r)}});
-        return out;
-    }
     json job(const json& recs, const std::string& key = {}) const
     {
         json body = {{"template", "card"}, {"printer", queue.name}, {"records", recs}};
@@ -91,18 +55,6 @@ protected:
         return last;
     }
 
-    std::map<std::string, int> printed()
-    {
-        eventually([&] { return runCommand("lpstat -o " + queue.name).output.empty(); }, 60s);
-        std::this_thread::sleep_for(1s); // cups-pdf may still be closing a file
-        return codesOnPages(queue.out, scratch.path());
-    }
-
-    ScratchDir scratch{"ordavel-service"};
-    const CupsLock lock;
-    const fs::path templates = scratch.path() / "data" / "ordavel" / "templates";
-    FolderQueue queue;
-    ServiceProcess service;
     std::string shop;
     std::string limited;
 };

@@ -182,4 +182,86 @@ inline bool eventually(const std::function<bool()>& done, std::chrono::milliseco
     return done();
 }
 
+// A test of the print service: its configuration, journal and templates in
+// a scratch folder of its own, a cups-pdf queue writing into a folder of its
+// own (the test skips when there can be none), the service started on
+// demand and stopped at the end. Derived fixtures call SetUp first and
+// return when it skipped or failed.
+class ServiceTest : public ::testing::Test {
+protected:
+    explicit ServiceTest(const std::string& stem) : scratch(stem), m_stem(stem) {}
+
+    void SetUp() override
+    {
+        ::chmod(scratch.path().c_str(), 0777);
+        ::setenv("XDG_CONFIG_HOME", (scratch.path() / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (scratch.path() / "data").c_str(), 1);
+        fs::create_directories(templates);
+        if (const std::string why = queue.start(m_stem, scratch.path() / "out"); !why.empty())
+            GTEST_SKIP() << "no CUPS queue: " << why;
+    }
+
+    void TearDown() override
+    {
+        service.stop();
+        ::unsetenv("XDG_CONFIG_HOME");
+        ::unsetenv("XDG_DATA_HOME");
+    }
+
+    bool setUpStopped() const { return IsSkipped() || HasFatalFailure(); }
+
+    void startService(const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> args{"--templates", templates.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const std::string why = service.start(args);
+        ASSERT_TRUE(why.empty()) << why;
+    }
+
+    // `ordavel-cli token add ARGS`: the token it prints alone on one line.
+    std::string addToken(const std::string& args)
+    {
+        const auto added = runCommand("{ " + std::string(ORDAVEL_CLI) + " token add " + args + " 2>/dev/null; }");
+        EXPECT_EQ(added.status, 0) << added.output;
+        EXPECT_EQ(added.output.size(), 65u) << "the token alone on one line: " << added.output;
+        return added.output.substr(0, added.output.find('\n'));
+    }
+
+    // A 10 x 5 cm card template NAME.oxf printing column 单号 as a Code 128 symbol.
+    void addCardTemplate(const std::string& name)
+    {
+        const fs::path card = scratch.path() / "card.json";
+        std::ofstream(card) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
+                               R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "${单号}"}]})";
+        const auto built = tool("build " + shellQuoted(card) + " -o " + shellQuoted(templates / (name + ".oxf")));
+        ASSERT_EQ(built.status, 0) << built.output;
+    }
+
+    // Records 单号 = Rfrom..Rto.
+    static json records(int from, int to)
+    {
+        json out = json::array();
+        for (int r = from; r <= to; ++r)
+            out.push_back({{"单号", "R" + std::to_string(r)}});
+        return out;
+    }
+
+    // The code on each page the queue printed, once it is empty.
+    std::map<std::string, int> printed()
+    {
+        eventually([&] { return runCommand("lpstat -o " + queue.name).output.empty(); }, 60s);
+        std::this_thread::sleep_for(1s); // cups-pdf may still be closing a file
+        return codesOnPages(queue.out, scratch.path());
+    }
+
+    ScratchDir scratch;
+    const CupsLock lock;
+    const fs::path templates = scratch.path() / "data" / "ordavel" / "templates";
+    FolderQueue queue;
+    ServiceProcess service;
+
+private:
+    std::string m_stem;
+};
+
 } // namespace ordavel::test

@@ -10,16 +10,15 @@
 namespace ordavel::test {
 namespace {
 
-class ServicePaper : public ::testing::Test {
+class ServicePaper : public ServiceTest {
 protected:
+    ServicePaper() : ServiceTest("ordavel-paper") {}
+
     void SetUp() override
     {
-        ::chmod(scratch.path().c_str(), 0777);
-        ::setenv("XDG_CONFIG_HOME", (scratch.path() / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (scratch.path() / "data").c_str(), 1);
-        fs::create_directories(templates);
-        if (const std::string why = queue.start("ordavel-paper", scratch.path() / "out"); !why.empty())
-            GTEST_SKIP() << "no CUPS queue: " << why;
+        ServiceTest::SetUp();
+        if (setUpStopped())
+            return;
         // A waybill 23 x 12.7 cm (landscape) and a form 21.3 x 29 cm (portrait),
         // each with its record as a symbol and a red block at (2, 3) cm.
         for (const auto& [name, width, height] : {std::tuple{"waybill", "23", "12.7"}, {"tall", "21.3", "29"}}) {
@@ -32,22 +31,7 @@ protected:
                                     + shellQuoted(templates / (std::string(name) + ".oxf")));
             ASSERT_EQ(built.status, 0) << built.output;
         }
-        const auto added = runCommand("{ " + std::string(ORDAVEL_CLI) + " token add paper 2>/dev/null; }");
-        ASSERT_EQ(added.status, 0) << added.output;
-        token = added.output.substr(0, added.output.find('\n'));
-    }
-
-    void TearDown() override
-    {
-        service.stop();
-        ::unsetenv("XDG_CONFIG_HOME");
-        ::unsetenv("XDG_DATA_HOME");
-    }
-
-    void startService()
-    {
-        const std::string why = service.start({"--templates", templates.string()});
-        ASSERT_TRUE(why.empty()) << why;
+        token = addToken("paper");
     }
 
     Reply post(const std::string& path, const json& body)
@@ -74,19 +58,6 @@ protected:
         }, 90s)) << last.dump();
     }
 
-    // The queue's PDFs written since the last call, once the queue is empty.
-    std::vector<fs::path> newPdfs()
-    {
-        eventually([&] { return runCommand("lpstat -o " + queue.name).output.empty(); }, 60s);
-        std::this_thread::sleep_for(1s); // cups-pdf may still be closing a file
-        std::vector<fs::path> found;
-        std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(queue.out, ignored))
-            if (entry.path().extension() == ".pdf" && m_seen.insert(entry.path()).second)
-                found.push_back(entry.path());
-        return found;
-    }
-
     // Each page of each PDF is widthMm x heightMm within 1 pt, and the red
     // block of the first page lands at (20, 30) mm within 0.3 mm.
     void expectPaper(const std::vector<fs::path>& pdfs, double widthMm, double heightMm)
@@ -110,15 +81,7 @@ protected:
         EXPECT_NEAR(area.width(), 300, 3);
     }
 
-    ScratchDir scratch{"ordavel-paper"};
-    const CupsLock lock;
-    const fs::path templates = scratch.path() / "data" / "ordavel" / "templates";
-    FolderQueue queue;
-    ServiceProcess service;
     std::string token;
-
-private:
-    std::set<fs::path> m_seen;
 };
 
 TEST_F(ServicePaper, JobsAndReprintsGoOutOnTheTemplatesPaperInItsOrientation)
@@ -130,16 +93,16 @@ TEST_F(ServicePaper, JobsAndReprintsGoOutOnTheTemplatesPaperInItsOrientation)
     const std::string cupsJob = cups::lastJobId(queue.name);
     EXPECT_EQ(cups::jobAttribute(cupsJob, "media"), "Custom.230x127mm");
     EXPECT_EQ(cups::jobAttribute(cupsJob, "print-scaling"), "none");
-    expectPaper(newPdfs(), 230, 127);
+    expectPaper(queue.newPdfs(), 230, 127);
 
     const std::int64_t tall = submit("tall", 1);
     waitPrinted(tall);
-    expectPaper(newPdfs(), 213, 290);
+    expectPaper(queue.newPdfs(), 213, 290);
 
     const Reply again = post("/v1/jobs/" + std::to_string(waybill) + "/reprint", json::object());
     ASSERT_EQ(again.status, 201) << again.raw;
     waitPrinted(again.body["id"]);
-    expectPaper(newPdfs(), 230, 127);
+    expectPaper(queue.newPdfs(), 230, 127);
 }
 
 TEST_F(ServicePaper, AJobResumedAfterARestartKeepsItsPaper)
@@ -151,7 +114,7 @@ TEST_F(ServicePaper, AJobResumedAfterARestartKeepsItsPaper)
     ASSERT_EQ(runCommand("cupsenable " + queue.name).status, 0);
     startService();
     waitPrinted(id);
-    expectPaper(newPdfs(), 230, 127);
+    expectPaper(queue.newPdfs(), 230, 127);
 }
 
 TEST_F(ServicePaper, APdfPreviewIsAPageOfTheTemplatesPaper)

@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 
 #include <fstream>
-#include <set>
 
 namespace ordavel {
 namespace {
@@ -40,21 +39,6 @@ protected:
             + ORDAVEL_CLI + " " + args;
     }
 
-    // The queue's PDFs written since the last call, once the queue is empty.
-    std::vector<fs::path> newPdfs()
-    {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (std::chrono::steady_clock::now() < deadline && !runCommand("lpstat -o " + queue.name).output.empty())
-            std::this_thread::sleep_for(250ms);
-        std::this_thread::sleep_for(1s); // cups-pdf may still be closing a file
-        std::vector<fs::path> found;
-        std::error_code ignored;
-        for (const auto& entry : fs::recursive_directory_iterator(queue.out, ignored))
-            if (entry.path().extension() == ".pdf" && m_seen.insert(entry.path()).second)
-                found.push_back(entry.path());
-        return found;
-    }
-
     void expectWaybillPaper(const std::vector<fs::path>& pdfs)
     {
         ASSERT_FALSE(pdfs.empty()) << "no PDF from the queue";
@@ -79,9 +63,6 @@ protected:
     const fs::path oxf = scratch.path() / "waybill.oxf";
     const fs::path data = scratch.path() / "waybills.csv";
     test::cups::FolderQueue queue;
-
-private:
-    std::set<fs::path> m_seen;
 };
 
 TEST_F(CupsPaper, ABatchItsReprintAndItsResumeGoOutOnTheWaybillsPaper)
@@ -92,13 +73,13 @@ TEST_F(CupsPaper, ABatchItsReprintAndItsResumeGoOutOnTheWaybillsPaper)
     const std::string cupsJob = test::cups::lastJobId(queue.name);
     EXPECT_EQ(test::cups::jobAttribute(cupsJob, "media"), "Custom.230x127mm");
     EXPECT_EQ(test::cups::jobAttribute(cupsJob, "print-scaling"), "none");
-    expectWaybillPaper(newPdfs());
+    expectWaybillPaper(queue.newPdfs());
 
     const std::string job = lastJournalJob();
     ASSERT_FALSE(job.empty());
     const auto reprinted = runCommand(cli("journal reprint " + job + " --printer " + queue.name));
     ASSERT_EQ(reprinted.status, 0) << reprinted.output;
-    expectWaybillPaper(newPdfs());
+    expectWaybillPaper(queue.newPdfs());
 
     // A batch the queue refused is resumed once the queue takes jobs again.
     ASSERT_EQ(runCommand("cupsreject " + queue.name).status, 0);
@@ -109,14 +90,14 @@ TEST_F(CupsPaper, ABatchItsReprintAndItsResumeGoOutOnTheWaybillsPaper)
     ASSERT_NE(refusedJob, job);
     const auto resumed = runCommand(cli("journal resume " + refusedJob));
     ASSERT_EQ(resumed.status, 0) << resumed.output;
-    expectWaybillPaper(newPdfs());
+    expectWaybillPaper(queue.newPdfs());
 }
 
 TEST_F(CupsPaper, TheCalibrationPageIsOnThePaperItWasAskedFor)
 {
     const auto printed = runCommand(cli("calibration-page --paper 23,12.7 --printer " + queue.name));
     ASSERT_EQ(printed.status, 0) << printed.output;
-    expectWaybillPaper(newPdfs());
+    expectWaybillPaper(queue.newPdfs());
 }
 
 } // namespace

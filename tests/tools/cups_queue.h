@@ -268,7 +268,24 @@ public:
     std::string name;
     fs::path out;
 
+    // The PDFs written since the last call (each is handed out once), once
+    // the queue has no job left, waiting up to 60 s for that.
+    std::vector<fs::path> newPdfs()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (std::chrono::steady_clock::now() < deadline && !runCommand("lpstat -o " + name).output.empty())
+            std::this_thread::sleep_for(250ms);
+        std::this_thread::sleep_for(1s); // cups-pdf may still be closing a file
+        std::vector<fs::path> found;
+        std::error_code ignored;
+        for (const auto& entry : fs::recursive_directory_iterator(out, ignored))
+            if (entry.path().extension() == ".pdf" && m_handedOut.insert(entry.path()).second)
+                found.push_back(entry.path());
+        return found;
+    }
+
 private:
+    std::set<fs::path> m_handedOut;
     Scheduler m_scheduler; // stopped after the queue is removed
     fs::path m_conf;
     bool m_added = false;
