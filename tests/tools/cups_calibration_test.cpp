@@ -116,16 +116,6 @@ TEST_F(CupsCalibration, TheStoredCalibrationMovesThePrintAndNoneLeavesItAlone)
     EXPECT_NEAR(unshifted.top(), 20 * 20, 4);
 }
 
-// The job's media option as CUPS holds it ("media (keyword) = Custom.230x127mm").
-std::string mediaOf(const std::string& job)
-{
-    const auto attributes = runCommand("ipptool -tv ipp://localhost/jobs/" + job + " get-job-attributes.test").output;
-    std::smatch media;
-    if (!std::regex_search(attributes, media, std::regex(R"(media \(keyword\) = (\S+))")))
-        return "(no media in: " + attributes + ")";
-    return media[1];
-}
-
 TEST_F(CupsCalibration, ThePaperReachesTheSpoolAsTypedToTheHundredthOfAMillimetre)
 {
     // Single-precision sides a hair below the typed value (12.6999998, 21.2999992)
@@ -153,7 +143,9 @@ TEST_F(CupsCalibration, ThePaperReachesTheSpoolAsTypedToTheHundredthOfAMillimetr
         ASSERT_FALSE(pdf.empty()) << "no PDF from the queue";
         const std::string job = lastJobId();
         ASSERT_FALSE(job.empty());
-        EXPECT_EQ(mediaOf(job), row.media);
+        std::string type;
+        EXPECT_EQ(test::cups::jobAttribute(job, "media", &type), row.media);
+        EXPECT_EQ(type, "keyword");
     }
 
     // The calibration page of the same paper goes out with the same media.
@@ -165,7 +157,9 @@ TEST_F(CupsCalibration, ThePaperReachesTheSpoolAsTypedToTheHundredthOfAMillimetr
         std::error_code ignored;
         fs::remove(pdf, ignored);
     }
-    EXPECT_EQ(mediaOf(job), "Custom.230x127mm");
+    std::string type;
+    EXPECT_EQ(test::cups::jobAttribute(job, "media", &type), "Custom.230x127mm");
+    EXPECT_EQ(type, "keyword");
 }
 
 TEST_F(CupsCalibration, TheSpooledPdfHasThePageInWholePoints)

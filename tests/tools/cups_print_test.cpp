@@ -3,13 +3,13 @@
 #include "file/template_writer.h"
 #include "model/document.h"
 #include "cups_queue.h"
+#include "pdf_pages.h"
 #include "tool_run.h"
 
 #include <QImage>
 
 #include <gtest/gtest.h>
 
-#include <regex>
 
 namespace ordavel {
 namespace {
@@ -68,12 +68,7 @@ TEST(CupsPrint, ColourBlocksLandWithinATenthOfAMillimetrePair)
         ~RemovePdf() { std::error_code ignored; fs::remove(path, ignored); }
     } removePdf{pdf};
 
-    const auto info = runCommand("pdfinfo " + shellQuoted(pdf));
-    std::smatch size;
-    ASSERT_TRUE(std::regex_search(info.output, size, std::regex(R"re(Page size:\s+([0-9.]+) x ([0-9.]+) pts)re")))
-        << info.output;
-    EXPECT_NEAR(std::stod(size[1]), 150 / 25.4 * 72, 1.0);
-    EXPECT_NEAR(std::stod(size[2]), 100 / 25.4 * 72, 1.0);
+    test::expectPagesOf(pdf, 150, 100);
 
     // 508 dpi: a pixel is 0.05 mm, so 0.2 mm is 4 pixels.
     const fs::path prefix = scratch.path() / "page";

@@ -201,20 +201,23 @@ inline std::string lastJobId(const std::string& queue)
     return last;
 }
 
-// The PDF cups-pdf writes for job `jobId` ("...-job_<id>.pdf"), once written;
-// empty after `timeout`. Other queues may print into the same folders at the
-// same time, so the job's own number picks the file.
 // A job attribute's value as the scheduler holds it ("media (keyword) =
-// Custom.230x127mm" gives "Custom.230x127mm"); empty when it has none.
-inline std::string jobAttribute(const std::string& jobId, const std::string& name)
+// Custom.230x127mm" gives "Custom.230x127mm", and "keyword" in *type when
+// asked); empty when it has none.
+inline std::string jobAttribute(const std::string& jobId, const std::string& name, std::string* type = nullptr)
 {
     const auto attributes = runCommand("ipptool -tv ipp://localhost/jobs/" + jobId + " get-job-attributes.test").output;
     std::smatch value;
-    if (!std::regex_search(attributes, value, std::regex("(^|\\s)" + name + " \\([^)]*\\) = ([^\\n]*)")))
+    if (!std::regex_search(attributes, value, std::regex("(^|\\s)" + name + " \\(([^)]*)\\) = ([^\\n]*)")))
         return {};
-    return value[2];
+    if (type != nullptr)
+        *type = value[2];
+    return value[3];
 }
 
+// The PDF cups-pdf writes for job `jobId` ("...-job_<id>.pdf"), once written;
+// empty after `timeout`. Other queues may print into the same folders at the
+// same time, so the job's own number picks the file.
 inline fs::path waitForJobPdf(const std::vector<fs::path>& folders, const std::string& jobId,
                               std::chrono::seconds timeout = 60s)
 {
