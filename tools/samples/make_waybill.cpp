@@ -3,13 +3,11 @@
 // boxes holding the data of one consignment, placed on the form's fields.
 // Usage: make_waybill OUT.oxf [PREVIEW.png]; the preview is the printed page
 // over the form, at 150 dpi.
-#include "file/template_writer.h"
+#include "sample_form.h"
+
 #include "model/document.h"
 #include "platform/font_resolver.h"
-#include "platform/painter_surface.h"
-#include "print/print_job.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -99,26 +97,8 @@ QImage drawForm()
         caption(p, 439, 359, "收件人签名");
         caption(p, 20, 440, "本运单为示例表格，仅供演示套打。", 10);
     }
-    QRandomGenerator grain(7);
-    for (int y = 0; y < kHeight; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(form.scanLine(y));
-        for (int x = 0; x < kWidth; ++x) {
-            const int d = static_cast<int>(grain.bounded(13)) - 6;
-            const QRgb c = line[x];
-            line[x] = qRgb(std::clamp(qRed(c) + d, 0, 255), std::clamp(qGreen(c) + d, 0, 255),
-                           std::clamp(qBlue(c) + d - 2, 0, 255));
-        }
-    }
+    samples::addPaperGrain(form, 7, 0, 0, -2);
     return form;
-}
-
-std::string jpegBytes(const QImage& image)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG", 82);
-    return bytes.toStdString();
 }
 
 void text(Document& doc, BoxType type, QRect field, const char* value, int points = 11)
@@ -130,39 +110,6 @@ void text(Document& doc, BoxType type, QRect field, const char* value, int point
     box.attributes.textColor = 0x401010; // dark blue
     box.attributes.multiLine = std::string_view(value).find('\n') != std::string_view::npos;
 }
-
-// The page as printed with the background picture, to look at the result.
-bool writePreview(const Document& doc, const char* path)
-{
-    Document withForm(doc.factors());
-    withForm.page() = doc.page();
-    withForm.page().isPrintBgPic = true;
-    for (int index = 1; index <= doc.slotCount(); ++index) {
-        withForm.ensureSlotCount(index);
-        withForm.box(index) = doc.box(index);
-    }
-    constexpr int dpi = 150;
-    QImage page(static_cast<int>(kPaperWidthCm / 2.54f * dpi), static_cast<int>(kPaperHeightCm / 2.54f * dpi),
-                QImage::Format_RGB32);
-    page.setDotsPerMeterX(static_cast<int>(dpi / 0.0254));
-    page.setDotsPerMeterY(static_cast<int>(dpi / 0.0254));
-    page.fill(Qt::white);
-    {
-        QPainter painter(&page);
-        PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-        printPage(withForm, surface);
-    }
-    return page.save(QString::fromLocal8Bit(path), "PNG");
-}
-
-class StderrSink : public MessageSink {
-public:
-    MessageAnswer show(const Message& message) override
-    {
-        std::fprintf(stderr, "%s: %s\n", message.caption.c_str(), message.text.c_str());
-        return MessageAnswer::Ok;
-    }
-};
 
 } // namespace
 
@@ -177,7 +124,7 @@ int main(int argc, char** argv)
 
     Document doc(UnitFactors::fromDpi(96.0));
     doc.setPageSizes(kPaperWidthCm, kPaperHeightCm, kWidth, kHeight);
-    doc.page().background = jpegBytes(drawForm());
+    doc.page().background = samples::jpegBytes(drawForm());
     doc.page().imgShowType = 0;
     doc.page().isPrintBgPic = false;
 
@@ -201,12 +148,5 @@ int main(int argc, char** argv)
     doc.box(paid).attributes = doc.box(tick).attributes;
 
     doc.setAppMode(AppMode::EditMode);
-    StderrSink sink;
-    if (!saveDocument(doc, argv[1], sink))
-        return 1;
-    if (argc == 3 && !writePreview(doc, argv[2])) {
-        std::fprintf(stderr, "cannot write %s\n", argv[2]);
-        return 1;
-    }
-    return 0;
+    return samples::saveSample(doc, argc, argv);
 }
