@@ -5,16 +5,12 @@
 // formatted texts, drawn in the same cells: the last pair prints the same
 // pages, so it shows what formatting itself costs. Each runs five times after
 // a warm-up page; compare the medians.
+#include "batch_pdf.h"
 #include "data/merge.h"
 #include "field_format/field_format.h"
-#include "platform/painter_surface.h"
-#include "platform/printer.h"
 #include "print/print_job.h"
 
-#include <QDir>
 #include <QGuiApplication>
-#include <QPainter>
-#include <QPrinter>
 
 #include <benchmark/benchmark.h>
 
@@ -80,24 +76,7 @@ DataTable slips(int count)
     return table;
 }
 
-void batchToPdf(const Document& doc, const DataTable& table)
-{
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QDir::temp().filePath(QStringLiteral("ordavel-bench-slips.pdf")));
-    configurePrinter(printer, doc.page());
-    QPainter painter(&printer);
-    PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-    RecordMerge merge(table);
-    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
-    for (int row = 0; row < table.recordCount(); ++row) {
-        if (row > 0)
-            printer.newPage();
-        merge.setRecord(row, row + 1);
-        printPage(doc, surface, {}, view);
-    }
-    painter.end();
-}
+void batchToPdf(const Document& doc, const DataTable& table) { bench::batchToPdf(doc, table, "ordavel-bench-slips.pdf"); }
 
 void BM_SlipsFormatted(benchmark::State& state)
 {

@@ -5,6 +5,7 @@
 // runs three times after a warm-up page, so that loading the fonts once is
 // charged to neither; compare the medians. The peak RSS counter shows that
 // pages are streamed, not held.
+#include "batch_pdf.h"
 #include "data/merge.h"
 #include "file/template_reader.h"
 #include "platform/allocator_tuning.h"
@@ -76,24 +77,7 @@ void thousandAndTenThousandRecords(benchmark::internal::Benchmark* bench)
     bench->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
 }
 
-void batchToPdf(const Document& doc, const DataTable& table)
-{
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(outputPath("ordavel-bench-batch.pdf"));
-    configurePrinter(printer, doc.page());
-    QPainter painter(&printer);
-    PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-    RecordMerge merge(table);
-    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
-    for (int row = 0; row < table.recordCount(); ++row) {
-        if (row > 0)
-            printer.newPage();
-        merge.setRecord(row, row + 1);
-        printPage(doc, surface, {}, view);
-    }
-    painter.end();
-}
+void batchToPdf(const Document& doc, const DataTable& table) { bench::batchToPdf(doc, table, "ordavel-bench-batch.pdf"); }
 
 void BM_BatchToPdf(benchmark::State& state)
 {
