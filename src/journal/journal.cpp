@@ -2079,37 +2079,6 @@ JournalResult<JournalStats> Journal::stats() const
 
 std::string journalUserName() { return userName(); }
 
-std::string journalCupsJobName(JournalJobId id, int firstRecord, int lastRecord, const std::string& name)
-{
-    std::string text = "ordavel-journal " + std::to_string(id) + " records " + std::to_string(firstRecord) + "-"
-        + std::to_string(lastRecord);
-    if (!name.empty())
-        text += " " + name;
-    return text;
-}
-
-std::optional<CupsJobNameParts> parseJournalCupsJobName(std::string_view jobName)
-{
-    constexpr std::string_view prefix = "ordavel-journal ";
-    if (jobName.substr(0, prefix.size()) != prefix)
-        return std::nullopt;
-    CupsJobNameParts parts;
-    long long id = 0;
-    int first = 0;
-    int last = 0;
-    int used = 0;
-    const std::string rest(jobName.substr(prefix.size()));
-    if (std::sscanf(rest.c_str(), "%lld records %d-%d%n", &id, &first, &last, &used) != 3 || id <= 0 || first <= 0
-        || last < first)
-        return std::nullopt;
-    if (used < static_cast<int>(rest.size()) && rest[static_cast<std::size_t>(used)] != ' ')
-        return std::nullopt;
-    parts.id = id;
-    parts.firstRecord = first;
-    parts.lastRecord = last;
-    return parts;
-}
-
 std::string journalTemplateName(std::string_view pathOrName)
 {
     if (const std::size_t slash = pathOrName.find_last_of("/\\"); slash != std::string_view::npos)

@@ -308,16 +308,6 @@ std::string journalTemplateName(std::string_view pathOrName);
 // The user name a job records when none is given (this process's user).
 std::string journalUserName();
 
-// The job name CUPS gets for records [first, last] (1-based here, as shown)
-// of journal job `id`: "ordavel-journal 17 records 1-50 NAME", and back.
-std::string journalCupsJobName(JournalJobId id, int firstRecord, int lastRecord, const std::string& name);
-struct CupsJobNameParts {
-    JournalJobId id = 0;
-    int firstRecord = 0;
-    int lastRecord = 0;
-};
-std::optional<CupsJobNameParts> parseJournalCupsJobName(std::string_view jobName);
-
 // The local time "2026-12-09 11:05:00" of a journal time, and a date or date
 // and time given on a command line ("2026-12-09", "2026-12-09 11:05",
 // "2026-12-09T11:05:00", or "today" and "yesterday": the start of that day)

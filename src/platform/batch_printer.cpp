@@ -14,21 +14,20 @@
 
 namespace ordavel {
 
-std::size_t drawBatchItems(QPainter& painter, QPrinter& printer, const Document& doc, const Calibration& calibration,
-                           RecordMerge& merge, const std::vector<BatchItem>& items, std::size_t from, std::size_t to,
-                           const PrintJournalEntry* journal, const std::function<int(std::size_t)>& journalIndexOf,
-                           int& pages, const std::function<bool(std::size_t item)>& drawnOne, int startCell)
+std::size_t drawBatchItems(QPainter& painter, QPagedPaintDevice& device, const Document& doc,
+                           const Calibration& calibration, RecordMerge& merge, const std::vector<BatchItem>& items,
+                           std::size_t from, std::size_t to, const ItemCounters& countersOf, int& pages,
+                           const std::function<bool(std::size_t item)>& drawnOne, int startCell)
 {
-    const bool journaled = journal != nullptr && journal->active();
     const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
     std::size_t at = from;
     while (at < to) {
         const BatchItem& item = items[at];
         merge.setRecord(item.row, item.number);
-        if (journaled)
-            merge.setCounterValues(journal->countersOf(journalIndexOf(at)));
+        if (countersOf)
+            merge.setCounterValues(countersOf(at));
         for (int copy = 0; copy < item.copies; ++copy)
-            printFormOn(painter, printer, doc, calibration, view, pages++, startCell);
+            printFormOn(painter, device, doc, calibration, view, pages++, startCell);
         if (!drawnOne(at++))
             break;
     }
@@ -60,8 +59,10 @@ BatchPrintResult printBatchJob(const Document& doc, const DataTable& table, cons
 
     RecordMerge merge(table);
     bool cancelled = false;
-    drawBatchItems(painter, printer, doc, calibration, merge, items, 0, items.size(), journaled ? journal : nullptr,
-                   [first](std::size_t item) { return first + static_cast<int>(item); }, result.pages,
+    ItemCounters countersOf;
+    if (journaled)
+        countersOf = [journal, first](std::size_t item) { return journal->countersOf(first + static_cast<int>(item)); };
+    drawBatchItems(painter, printer, doc, calibration, merge, items, 0, items.size(), countersOf, result.pages,
                    [&](std::size_t) {
                        ++result.recordsDrawn;
                        if (!progress)

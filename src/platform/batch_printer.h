@@ -7,9 +7,13 @@
 #include "print/calibration.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
 #include <functional>
 #include <vector>
 
+class QPagedPaintDevice;
 class QPainter;
 class QPrinter;
 class QWidget;
@@ -21,16 +25,19 @@ class RecordMerge;
 
 namespace ordavel {
 
-// The batch loop of the designer and the tool: draws items [from, to) on
-// `painter`, a page per copy (a new page before each but the job's first,
-// `pages` counting the job's pages so far), each item merged by `merge`
-// with the counter values of its journal record (`journalIndexOf(item)`)
-// when `journal` is active. After each item, `drawnOne(item)` says whether
-// to go on. Returns the end of the items drawn.
-std::size_t drawBatchItems(QPainter& painter, QPrinter& printer, const Document& doc, const Calibration& calibration,
-                           RecordMerge& merge, const std::vector<BatchItem>& items, std::size_t from, std::size_t to,
-                           const PrintJournalEntry* journal, const std::function<int(std::size_t)>& journalIndexOf,
-                           int& pages, const std::function<bool(std::size_t item)>& drawnOne, int startCell = 1);
+// The counter values item N prints (those its journal record took); none
+// when no journal is kept.
+using ItemCounters = std::function<std::vector<std::pair<std::string, std::int64_t>>(std::size_t item)>;
+
+// The batch loop of every print path: draws items [from, to) on `painter`,
+// a page per copy (a new page before each but the job's first, `pages`
+// counting the job's pages so far), each item merged by `merge` with its
+// counter values (`countersOf`, when given). After each item,
+// `drawnOne(item)` says whether to go on. Returns the end of the items drawn.
+std::size_t drawBatchItems(QPainter& painter, QPagedPaintDevice& device, const Document& doc,
+                           const Calibration& calibration, RecordMerge& merge, const std::vector<BatchItem>& items,
+                           std::size_t from, std::size_t to, const ItemCounters& countersOf, int& pages,
+                           const std::function<bool(std::size_t item)>& drawnOne, int startCell = 1);
 
 struct BatchPrintResult {
     bool completed = false; // every page was drawn and the job ended well

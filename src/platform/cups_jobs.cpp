@@ -2,7 +2,6 @@
 
 #include <cups/cups.h>
 
-#include <algorithm>
 
 namespace ordavel {
 
@@ -27,25 +26,6 @@ bool cancelJobSentSince(const std::string& printerName, std::time_t sentSince)
             newest = jobs[i].id;
     cupsFreeJobs(count, jobs);
     return newest > 0 && cupsCancelJob2(CUPS_HTTP_DEFAULT, printerName.c_str(), newest, 0) == IPP_STATUS_OK;
-}
-
-bool isFinished(CupsJobState state)
-{
-    return state == CupsJobState::Cancelled || state == CupsJobState::Aborted || state == CupsJobState::Completed;
-}
-
-std::vector<CupsJob> myCupsJobs()
-{
-    cups_job_t* jobs = nullptr;
-    const int count = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, nullptr, 1, CUPS_WHICHJOBS_ALL);
-    std::vector<CupsJob> found;
-    for (int i = 0; i < count; ++i)
-        found.push_back({jobs[i].id, jobs[i].title != nullptr ? jobs[i].title : "",
-                         jobs[i].dest != nullptr ? jobs[i].dest : "", static_cast<CupsJobState>(jobs[i].state),
-                         jobs[i].creation_time});
-    cupsFreeJobs(count, jobs);
-    std::sort(found.begin(), found.end(), [](const CupsJob& a, const CupsJob& b) { return a.id > b.id; });
-    return found;
 }
 
 int cupsJobNamed(const std::string& printerName, const std::string& title, std::time_t since)

@@ -3,6 +3,8 @@
 // to the scheduler when the painter ends, drops the scheduler's answer and
 // cannot take a job back (QPrinter::abort does not stop it).
 
+#include "print_run/spool_job.h"
+
 #include <ctime>
 #include <string>
 #include <vector>
@@ -20,21 +22,11 @@ std::string cupsJobRefusal();
 // has already printed, or the printer is not a CUPS destination).
 bool cancelJobSentSince(const std::string& printerName, std::time_t sentSince);
 
-// How a CUPS job stands: the IPP job-state values.
-enum class CupsJobState { Pending = 3, Held = 4, Processing = 5, Stopped = 6, Cancelled = 7, Aborted = 8, Completed = 9 };
-bool isFinished(CupsJobState state);
-
-struct CupsJob {
-    int id = 0;
-    std::string title; // job-name
-    std::string printer;
-    CupsJobState state = CupsJobState::Pending;
-    std::time_t created = 0;
-};
-
-// This user's jobs on every printer, finished ones too (as far as the
-// scheduler keeps them), newest first. Empty when no scheduler answers.
-std::vector<CupsJob> myCupsJobs();
+#ifdef _WIN32
+// This user's jobs on every printer, newest first (the Windows spooler's
+// view: it forgets a job once printed). Empty when the spooler does not answer.
+std::vector<SpoolJob> myCupsJobs();
+#endif
 
 // The newest of this user's jobs on `printerName` named `title`, created at
 // or after `since`: the job Qt just handed over, whose id Qt does not tell.

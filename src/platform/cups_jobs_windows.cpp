@@ -35,19 +35,19 @@ bool finished(DWORD status)
     return (status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED | JOB_STATUS_DELETING | JOB_STATUS_COMPLETE)) != 0;
 }
 
-CupsJobState stateOf(DWORD status)
+SpoolJobState stateOf(DWORD status)
 {
     if (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE))
-        return CupsJobState::Completed;
+        return SpoolJobState::Completed;
     if (status & (JOB_STATUS_DELETED | JOB_STATUS_DELETING))
-        return CupsJobState::Cancelled;
+        return SpoolJobState::Cancelled;
     if (status & (JOB_STATUS_ERROR | JOB_STATUS_OFFLINE | JOB_STATUS_PAPEROUT | JOB_STATUS_BLOCKED_DEVQ))
-        return CupsJobState::Stopped;
+        return SpoolJobState::Stopped;
     if (status & JOB_STATUS_PAUSED)
-        return CupsJobState::Held;
+        return SpoolJobState::Held;
     if (status & (JOB_STATUS_PRINTING | JOB_STATUS_SPOOLING))
-        return CupsJobState::Processing;
-    return CupsJobState::Pending;
+        return SpoolJobState::Processing;
+    return SpoolJobState::Pending;
 }
 
 // Every printer this user sees: the machine's and the connected network ones.
@@ -69,7 +69,7 @@ std::vector<std::wstring> printerNames()
 }
 
 // This user's jobs the spooler still holds for one printer, appended to `jobs`.
-void appendJobsOf(const std::wstring& printerName, std::vector<CupsJob>& jobs)
+void appendJobsOf(const std::wstring& printerName, std::vector<SpoolJob>& jobs)
 {
     std::wstring name = printerName;
     HANDLE printer = nullptr;
@@ -87,7 +87,7 @@ void appendJobsOf(const std::wstring& printerName, std::vector<CupsJob>& jobs)
             const JOB_INFO_1W& job = found[i];
             if (!me.empty() && job.pUserName != nullptr && _wcsicmp(job.pUserName, me.c_str()) != 0)
                 continue;
-            CupsJob entry;
+            SpoolJob entry;
             entry.id = static_cast<int>(job.JobId);
             entry.title = job.pDocument != nullptr ? utf8FromWide(job.pDocument) : std::string();
             entry.printer = utf8FromWide(printerName);
@@ -103,19 +103,14 @@ void appendJobsOf(const std::wstring& printerName, std::vector<CupsJob>& jobs)
 
 std::string cupsJobRefusal() { return {}; }
 
-bool isFinished(CupsJobState state)
-{
-    return state == CupsJobState::Cancelled || state == CupsJobState::Aborted || state == CupsJobState::Completed;
-}
-
 // The spooler forgets a job once it has printed (unless the printer keeps
 // printed documents), so finished jobs are mostly absent here.
-std::vector<CupsJob> myCupsJobs()
+std::vector<SpoolJob> myCupsJobs()
 {
-    std::vector<CupsJob> jobs;
+    std::vector<SpoolJob> jobs;
     for (const auto& name : printerNames())
         appendJobsOf(name, jobs);
-    std::sort(jobs.begin(), jobs.end(), [](const CupsJob& a, const CupsJob& b) {
+    std::sort(jobs.begin(), jobs.end(), [](const SpoolJob& a, const SpoolJob& b) {
         return a.created != b.created ? a.created > b.created : a.id > b.id;
     });
     return jobs;
@@ -125,7 +120,7 @@ int cupsJobNamed(const std::string& printerName, const std::string& title, std::
 {
     if (printerName.empty())
         return 0;
-    std::vector<CupsJob> jobs;
+    std::vector<SpoolJob> jobs;
     appendJobsOf(wideFromUtf8(printerName), jobs);
     int newest = 0;
     for (const auto& job : jobs)

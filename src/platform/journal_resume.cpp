@@ -1,5 +1,7 @@
 #include "platform/journal_resume.h"
 
+#include "print_run/printed_fields.h"
+
 #include "data/merge.h"
 #include "platform/batch_printer.h"
 #include "platform/print_journal.h"
@@ -88,13 +90,6 @@ ResumePlan planResume(Journal& journal, JournalJobId id, std::chrono::millisecon
     plan.records = std::move(records.value);
     plan.state = ResumePlan::State::ToSend;
     return plan;
-}
-
-bool printedToFile(const std::string& printer)
-{
-    // An absolute path; a printer's name is never one.
-    return !printer.empty()
-        && (printer.front() == '/' || (printer.size() > 2 && printer[1] == ':' && (printer[2] == '\\' || printer[2] == '/')));
 }
 
 namespace {
@@ -195,17 +190,5 @@ ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, PrintJou
     return result;
 }
 
-std::vector<std::pair<int, int>> consecutiveRuns(const std::vector<int>& indices)
-{
-    std::vector<std::pair<int, int>> runs;
-    for (std::size_t i = 0; i < indices.size();) {
-        std::size_t j = i + 1;
-        while (j < indices.size() && indices[j] == indices[j - 1] + 1)
-            ++j;
-        runs.emplace_back(indices[i], indices[j - 1]);
-        i = j;
-    }
-    return runs;
-}
 
 } // namespace ordavel

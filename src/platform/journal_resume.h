@@ -38,9 +38,6 @@ struct ResumePlan {
 // (their printed fields merged again). Calibration pages cannot be resumed.
 ResumePlan planResume(Journal& journal, JournalJobId id, std::chrono::milliseconds wait, Document& doc);
 
-// Whether a job's printer names a file it was printed to (a PDF) rather than a printer.
-bool printedToFile(const std::string& printer);
-
 // The file records resumed from a print to the file `printed` go to: beside
 // it, named after it with "-resumed" ("batch.pdf" -> "batch-resumed.pdf",
 // then "batch-resumed-2.pdf", ...), the first such name no file has. The
@@ -59,10 +56,5 @@ struct ResumedFiles {
 // `entry`. Runs after a failed one are given up as cancelled.
 ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, PrintJournalEntry& entry,
                            QWidget* progressParent);
-
-// The runs of consecutive indices in `indices` as [first, last] pairs:
-// each run goes to the printer as one job, so that its job-name's record
-// range names exactly the records it holds.
-std::vector<std::pair<int, int>> consecutiveRuns(const std::vector<int>& indices);
 
 } // namespace ordavel

@@ -1,6 +1,8 @@
 #include "platform/print_journal.h"
 
+#include "platform/system_spooler.h"
 #include "platform/cups_jobs.h"
+#include "print_run/printed_fields.h"
 #include "platform/journal_resume.h"
 #include "platform/journal_worker.h"
 
@@ -29,30 +31,12 @@ namespace ordavel {
 
 namespace {
 
-bool isTextBox(BoxType type)
-{
-    return type == BoxType::EditBox || type == BoxType::Label || type == BoxType::ComboBox
-        || type == BoxType::BarcodeBox;
-}
-
 RecordMerge::CounterValues asMergeValues(const std::vector<CounterValue>& values)
 {
     RecordMerge::CounterValues merged;
     for (const auto& value : values)
         merged.emplace_back(value.name, value.value);
     return merged;
-}
-
-// Whether the process that claimed a job ("pid N@host") still runs here.
-bool claimantRuns(const std::string& claimant)
-{
-    int pid = 0;
-    char host[256] = {};
-    if (std::sscanf(claimant.c_str(), "pid %d@%255s", &pid, host) < 1 || pid <= 0)
-        return false;
-    if (host[0] != '\0' && journal_system::hostName() != host)
-        return true; // another machine's: not ours to judge
-    return journal_system::processRuns(pid);
 }
 
 class QuietSink : public MessageSink {
@@ -76,72 +60,6 @@ std::string templateBytesOf(const Document& doc, const std::string& path, bool m
     QuietSink sink;
     return templateBytes(doc, sink).value_or(std::string());
 }
-
-namespace {
-
-// The boxes whose printed text the journal keeps, named once for a document
-// and then asked of each record: every printed text box, every date box (its
-// date as printed), and a box of another type that takes a column (by the
-// column's name).
-class PrintedFieldBoxes {
-public:
-    explicit PrintedFieldBoxes(const Document& doc) : m_doc(&doc)
-    {
-        for (int slot = 1; slot <= doc.slotCount(); ++slot)
-            if (const Box& box = doc.box(slot);
-                box.inUse && box.isPrint
-                && (isTextBox(box.type) || box.type == BoxType::DatePicker || !box.dataField.empty()))
-                m_boxes.emplace_back(slot, "box " + std::to_string(slot));
-    }
-
-    // The boxes' printed texts for the merge's record, written over what
-    // `fields` held (its strings are reused).
-    void into(RecordMerge& merge, JournalValues& fields) const
-    {
-        std::size_t count = 0;
-        for (const auto& [slot, name] : m_boxes) {
-            const Box& box = m_doc->box(slot);
-            if (box.type == BoxType::DatePicker) {
-                const Box& merged = merge.merged(box);
-                if (!merged.isPrint)
-                    continue;
-                if (count == fields.size())
-                    fields.emplace_back();
-                fields[count].name = name;
-                fields[count++].value = formatDate(merged.attributes.dateTime, box.dateFormat);
-                continue;
-            }
-            bool printed = false;
-            const std::string_view text = merge.printedText(box, printed);
-            if (!printed)
-                continue;
-            if (count == fields.size())
-                fields.emplace_back();
-            JournalValue& field = fields[count++];
-            field.name = name;
-            if (isTextBox(box.type))
-                field.value.assign(text);
-            else
-                field.value = box.dataField;
-        }
-        fields.resize(count);
-    }
-
-    JournalValues of(RecordMerge& merge) const
-    {
-        JournalValues fields;
-        into(merge, fields);
-        return fields;
-    }
-
-private:
-    const Document* m_doc;
-    std::vector<std::pair<int, std::string>> m_boxes;
-};
-
-} // namespace
-
-JournalValues printedFields(const Document& doc, RecordMerge& merge) { return PrintedFieldBoxes(doc).of(merge); }
 
 DataTable tableOfRecords(const std::vector<JournalRecord>& records, const std::string& dataSource)
 {
@@ -403,7 +321,7 @@ std::string PrintJournalEntry::cupsJobName(int first, int last, const std::strin
 {
     if (!active())
         return name;
-    return journalCupsJobName(m_id, first + 1, last + 1, name);
+    return jobTitle(m_id, first + 1, last + 1, name);
 }
 
 void PrintJournalEntry::handedOver(int first, int last, bool toFile, const std::string& printer,
@@ -520,120 +438,9 @@ std::string PrintJournalEntry::takeProblem()
     return problem;
 }
 
-std::string finishFromRecords(Journal& journal, JournalJobId id)
-{
-    const auto job = journal.job(id);
-    if (!job.ok() || !job.value)
-        return job.ok() ? "no journal job " + std::to_string(id) : job.error;
-    const int total = job.value->recordCount;
-    const int printed = job.value->printedCount;
-    int cancelled = 0;
-    if (printed < total) {
-        // Only then are the records themselves looked at.
-        const auto records = journal.records(id);
-        if (!records.ok())
-            return records.error;
-        for (const auto& record : records.value) {
-            if (!isFinal(record.outcome))
-                return {};
-            cancelled += record.outcome == JournalOutcome::Cancelled ? 1 : 0;
-        }
-    }
-    const std::string missing = std::to_string(total - printed) + " of " + std::to_string(total) + " records";
-    if (printed == total)
-        return journal.finishJob(id, JournalOutcome::Printed);
-    if (cancelled + printed == total)
-        return journal.finishJob(id, JournalOutcome::Cancelled, missing + " cancelled");
-    return journal.finishJob(id, JournalOutcome::Failed, missing + " not printed");
-}
-
 int settleFromCups(Journal& journal, JournalJobId id, bool own, std::string& error)
 {
-    const auto job = journal.job(id);
-    if (!job.ok() || !job.value) {
-        error = job.ok() ? "no journal job " + std::to_string(id) : job.error;
-        return 0;
-    }
-    if (isFinal(job.value->outcome))
-        return 0;
-    if (!own && claimantRuns(job.value->claimant))
-        return 0;
-    const auto records = journal.records(id);
-    if (!records.ok()) {
-        error = records.error;
-        return 0;
-    }
-    const std::vector<CupsJob> cups = myCupsJobs();
-    std::map<int, const CupsJob*> byId;
-    for (const auto& c : cups)
-        byId[c.id] = &c;
-    // The CUPS job of a record whose id was not noted: found by its name.
-    const auto jobNamedFor = [&](int index) -> const CupsJob* {
-        for (const auto& c : cups)
-            if (const auto parts = parseJournalCupsJobName(c.title);
-                parts && parts->id == id && parts->firstRecord <= index + 1 && index + 1 <= parts->lastRecord)
-                return &c;
-        return nullptr;
-    };
-    // What each record became, applied in runs of neighbours that ended alike.
-    struct Change {
-        int index;
-        JournalOutcome outcome;
-        std::string reason;
-    };
-    std::vector<Change> changes;
-    int waiting = 0;
-    int open = 0;
-    for (const auto& record : records.value) {
-        if (isFinal(record.outcome))
-            continue;
-        if (record.outcome == JournalOutcome::Queued) {
-            ++open;
-            continue;
-        }
-        const CupsJob* found = nullptr;
-        if (record.cupsJobId > 0) {
-            const auto at = byId.find(record.cupsJobId);
-            found = at == byId.end() ? nullptr : at->second;
-        } else if ((found = jobNamedFor(record.index)) != nullptr) {
-            error = journal.addCupsJob(id, found->id, record.index, record.index);
-        }
-        if (found == nullptr) {
-            // Being drawn by this process, or a job the scheduler no longer
-            // remembers (whether it printed cannot be told): left printing.
-            if (own || record.cupsJobId > 0) {
-                ++open;
-                continue;
-            }
-            changes.push_back({record.index, JournalOutcome::Failed, "never reached the print queue"});
-            continue;
-        }
-        switch (found->state) {
-        case CupsJobState::Completed: changes.push_back({record.index, JournalOutcome::Printed, {}}); break;
-        case CupsJobState::Cancelled:
-            changes.push_back({record.index, JournalOutcome::Cancelled, "cancelled in the print queue"});
-            break;
-        case CupsJobState::Aborted:
-            changes.push_back({record.index, JournalOutcome::Failed, "aborted by the printer"});
-            break;
-        default:
-            ++waiting;
-            ++open;
-            break;
-        }
-    }
-    for (std::size_t i = 0; i < changes.size() && error.empty();) {
-        std::size_t j = i + 1;
-        while (j < changes.size() && changes[j].index == changes[j - 1].index + 1
-               && changes[j].outcome == changes[i].outcome && changes[j].reason == changes[i].reason)
-            ++j;
-        error = journal.setRecordOutcome(id, changes[i].index, changes[j - 1].index, changes[i].outcome,
-                                         changes[i].reason);
-        i = j;
-    }
-    if (open == 0 && error.empty() && !own)
-        error = finishFromRecords(journal, id);
-    return waiting;
+    return settleFromQueue(journal, id, own, *systemSpooler(), error);
 }
 
 bool loadJournalTemplate(const Journal& journal, const JournalJob& job, Document& doc, std::string& error)
@@ -698,11 +505,7 @@ JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibr
     return what;
 }
 
-std::string journalPrinterName(const QPrinter& printer)
-{
-    return printer.outputFormat() != QPrinter::NativeFormat ? printer.outputFileName().toStdString()
-                                                            : printer.printerName().toStdString();
-}
+std::string journalPrinterName(const QPrinter& printer) { return destinationOf(printer); }
 
 std::future<std::string> finishOnWorker(std::shared_ptr<PrintJournalEntry> entry)
 {

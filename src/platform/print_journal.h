@@ -12,6 +12,7 @@
 #include "model/message.h"
 #include "print/calibration.h"
 #include "print/print_job.h"
+#include "print_run/run_journal.h"
 
 #include <chrono>
 #include <ctime>
@@ -27,18 +28,6 @@ class QPrinter;
 
 namespace ordavel {
 
-// What the journal keeps of a print besides its records.
-struct JournalPrint {
-    std::string program;       // "designer", "tool"
-    JournalKind kind = JournalKind::Page;
-    std::string templatePath;
-    std::string templateBytes; // the template as printed
-    std::string calibration;   // its description, "" for none
-    std::string dataSource;
-    int copies = 1;
-    JournalJobId repeats = 0;
-    JournalValues pageFields;  // what a page without a template printed (a calibration page)
-};
 
 // A print's entry in the journal. Before the first page is sent, begin()
 // writes the job and its records, each with the fields it prints, in one
@@ -159,15 +148,6 @@ std::shared_ptr<Journal> sharedJournal(const std::string& path, std::string& err
 // machine is left alone. Finishes the job when no record is left printing.
 // Returns how many records are still in the queue (0 when all are settled).
 int settleFromCups(Journal& journal, JournalJobId id, bool own, std::string& error);
-
-// The job's outcome from its records once none is left queued or printing:
-// printed when all printed, cancelled when the rest were cancelled, else
-// failed. Empty, or the journal's error.
-std::string finishFromRecords(Journal& journal, JournalJobId id);
-
-// What the journal keeps of one record: each printed box's text as `merge`
-// gives it ("box N" by slot).
-JournalValues printedFields(const Document& doc, RecordMerge& merge);
 
 // The bytes a print keeps of its template: the file's own when the document
 // is as loaded from `path`, else the document written out afresh.

@@ -40,84 +40,7 @@ bool isPrinterReason(const std::string& reason)
     return reason.rfind(kStopped, 0) == 0 || reason.rfind(kRefusing, 0) == 0;
 }
 
-bool parseInt(std::string_view text, long long& value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && value > 0;
-}
-
 } // namespace
-
-std::string titleOf(const std::vector<RecordRef>& records)
-{
-    std::string title = kTitlePrefix;
-    std::size_t i = 0;
-    while (i < records.size()) {
-        std::size_t j = i;
-        if (i > 0)
-            title += ',';
-        // Jobs A..B of one record each (record 1): "A-B:1".
-        while (j + 1 < records.size() && records[i].second == 1 && records[j + 1].second == 1
-               && records[j + 1].first == records[j].first + 1
-               && (j + 2 >= records.size() || records[j + 2].first != records[j + 1].first))
-            ++j;
-        if (j > i) {
-            title += std::to_string(records[i].first) + "-" + std::to_string(records[j].first) + ":1";
-            i = j + 1;
-            continue;
-        }
-        // Records of one job: "J:F-L".
-        while (j + 1 < records.size() && records[j + 1].first == records[i].first
-               && records[j + 1].second == records[j].second + 1)
-            ++j;
-        title += std::to_string(records[i].first) + ":" + std::to_string(records[i].second);
-        if (j > i)
-            title += "-" + std::to_string(records[j].second);
-        i = j + 1;
-    }
-    return title;
-}
-
-std::vector<RecordRef> recordsOfTitle(const std::string& title)
-{
-    const std::string prefix = kTitlePrefix;
-    if (title.rfind(prefix, 0) != 0)
-        return {};
-    std::vector<RecordRef> out;
-    std::string_view rest(title);
-    rest.remove_prefix(prefix.size());
-    while (!rest.empty()) {
-        const auto comma = rest.find(',');
-        const std::string_view run = rest.substr(0, comma);
-        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-        if (comma != std::string_view::npos && rest.empty())
-            return {}; // a title cut short after a comma
-        const auto colon = run.find(':');
-        if (colon == std::string_view::npos)
-            return {};
-        const std::string_view jobs = run.substr(0, colon);
-        const std::string_view numbers = run.substr(colon + 1);
-        const auto jobDash = jobs.find('-');
-        const auto dash = numbers.find('-');
-        long long firstJob = 0, lastJob = 0, first = 0, last = 0;
-        if (!parseInt(jobs.substr(0, jobDash), firstJob) || !parseInt(numbers.substr(0, dash), first))
-            return {};
-        lastJob = firstJob;
-        last = first;
-        if (jobDash != std::string_view::npos && !parseInt(jobs.substr(jobDash + 1), lastJob))
-            return {};
-        if (dash != std::string_view::npos && !parseInt(numbers.substr(dash + 1), last))
-            return {};
-        // A run of jobs names record 1 of each; a run of records, one job.
-        if (last < first || last - first > 100000 || lastJob < firstJob || lastJob - firstJob > 100000
-            || (lastJob > firstJob && (first != 1 || last != 1)))
-            return {};
-        for (long long job = firstJob; job <= lastJob; ++job)
-            for (long long n = first; n <= last; ++n)
-                out.emplace_back(job, static_cast<int>(n));
-    }
-    return out;
-}
 
 Dispatcher::Dispatcher(JobQueue& queue, PageMaker& pages, EventHub& events, std::string scratchFolder)
     : m_queue(queue), m_pages(pages), m_events(events), m_scratch(std::move(scratchFolder))
@@ -179,13 +102,13 @@ void Dispatcher::refreshPrinters(bool force)
         if (!force && Clock::now() - m_printersAt < 1s)
             return;
     }
-    std::vector<PrinterStatus> fresh;
     // A scheduler too busy to answer leaves the list as it was: a printer
     // does not vanish, and jobs for it are not refused, for a missed answer.
-    if (!m_cups.printers(fresh))
+    auto fresh = m_cups.printers();
+    if (!fresh)
         return;
     const std::lock_guard lock(m_printerMutex);
-    m_printers = std::move(fresh);
+    m_printers = std::move(*fresh);
     m_printersAt = Clock::now();
 }
 
@@ -211,15 +134,15 @@ void Dispatcher::reconcile()
         for (const JobSummary& job : m_queue.unfinished())
             for (const RecordState& r : job.records) {
                 if (r.outcome == Outcome::Printing && r.cupsJob > 0)
-                    m_inFlight[r.cupsJob].emplace_back(job.id, r.n);
+                    m_follower.follow(r.cupsJob, {{job.id, r.n}});
                 else if (r.outcome == Outcome::Queued)
                     unsent[{job.id, r.n}] = {job.printer, job.created};
             }
     }
     if (unsent.empty())
         return;
-    for (const CupsJobEntry& entry : m_cups.jobsTitled(kTitlePrefix, true)) {
-        if (entry.state == CupsJobState::Cancelled || entry.state == CupsJobState::Failed)
+    for (const SpoolJob& entry : m_cups.jobs(true).value_or(std::vector<SpoolJob>())) {
+        if (entry.state == SpoolJobState::Cancelled || entry.state == SpoolJobState::Aborted)
             continue;
         std::vector<RecordRef> adopted;
         for (const RecordRef& ref : recordsOfTitle(entry.title)) {
@@ -234,8 +157,7 @@ void Dispatcher::reconcile()
             continue;
         m_queue.markSent(adopted, entry.id);
         const std::lock_guard lock(m_flightMutex);
-        auto& flight = m_inFlight[entry.id];
-        flight.insert(flight.end(), adopted.begin(), adopted.end());
+        m_follower.follow(entry.id, adopted);
     }
 }
 
@@ -333,7 +255,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     std::vector<RecordRef> refs{{batch[0].job, batch[0].n}};
     while (keep < batch.size() && batch[keep].source.hash == batch[0].source.hash) {
         refs.emplace_back(batch[keep].job, batch[keep].n);
-        if (titleOf(refs).size() > kMaxTitle) {
+        if (jobTitle(refs).size() > kMaxTitle) {
             refs.pop_back();
             break;
         }
@@ -367,7 +289,9 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
         ::unlink(pdf.c_str());
         return;
     }
-    const int cupsJob = m_cups.submit(printer.name, pdf, titleOf(refs), paper, error);
+    const ordavel::Submitted submitted = m_cups.submitFile({printer.name, jobTitle(refs), paper, 1}, pdf);
+    const int cupsJob = submitted.ok() ? submitted.jobId : 0;
+    error = submitted.error;
     ::unlink(pdf.c_str());
     std::set<std::int64_t> jobs;
     for (const RecordRef& ref : refs)
@@ -387,7 +311,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     m_queue.markSent(refs, cupsJob);
     {
         const std::lock_guard lock(m_flightMutex);
-        m_inFlight[cupsJob] = refs;
+        m_follower.follow(cupsJob, refs);
     }
     for (const RecordRef& ref : refs)
         publishRecord(ref.first, ref.second, Outcome::Printing, cupsJob);
@@ -405,48 +329,34 @@ void Dispatcher::follow()
     if (now - m_followedAt < kFollowInterval)
         return;
     m_followedAt = now;
+    std::vector<JobFollower::Ended> ended;
+    std::vector<SpoolJob> entries;
     std::map<int, std::vector<RecordRef>> flight;
     {
+        // One question for every unfinished job; only those no longer in it
+        // are asked about one by one.
         const std::lock_guard lock(m_flightMutex);
-        if (m_inFlight.empty())
+        if (m_follower.empty())
             return;
-        flight = m_inFlight;
+        ended = m_follower.poll(m_cups, &entries);
+        flight = m_follower.followed();
     }
-    // One question for every unfinished job; only those no longer in it are
-    // asked about one by one.
-    std::set<int> active;
-    const std::vector<CupsJobEntry> entries = m_cups.jobsTitled(kTitlePrefix, false);
-    for (const CupsJobEntry& entry : entries)
-        active.insert(entry.id);
     holdReasons(flight, entries);
-    for (const auto& [cupsJob, refs] : flight) {
-        if (active.count(cupsJob))
-            continue;
-        const CupsJobStatus status = m_cups.status(cupsJob);
-        Outcome outcome = Outcome::Printing;
+    for (const JobFollower::Ended& end : ended) {
+        Outcome outcome = Outcome::Printed;
         std::string reason;
-        switch (status.state) {
-        case CupsJobState::Completed: outcome = Outcome::Printed; break;
-        case CupsJobState::Cancelled:
+        if (end.job.state == SpoolJobState::Cancelled) {
             outcome = Outcome::Cancelled;
             reason = "打印任务在打印队列中被取消";
-            break;
-        case CupsJobState::Failed:
+        } else if (end.job.state == SpoolJobState::Aborted) {
             outcome = Outcome::Failed;
-            reason = status.reason.empty() ? std::string("打印任务失败") : status.reason;
-            break;
-        case CupsJobState::Waiting:
-        case CupsJobState::Unknown: continue;
+            reason = end.job.reason.empty() ? std::string("打印任务失败") : end.job.reason;
         }
         std::set<std::int64_t> jobs;
-        m_queue.markOutcomes(refs, outcome, reason);
-        for (const RecordRef& ref : refs) {
-            publishRecord(ref.first, ref.second, outcome, cupsJob);
+        m_queue.markOutcomes(end.records, outcome, reason);
+        for (const RecordRef& ref : end.records) {
+            publishRecord(ref.first, ref.second, outcome, end.spoolId);
             jobs.insert(ref.first);
-        }
-        {
-            const std::lock_guard lock(m_flightMutex);
-            m_inFlight.erase(cupsJob);
         }
         for (const auto job : jobs)
             announce(job);
@@ -476,8 +386,8 @@ void Dispatcher::cancel(std::int64_t job)
         std::vector<RecordRef> refs;
         {
             const std::lock_guard lock(m_flightMutex);
-            const auto it = m_inFlight.find(cupsJob);
-            if (it == m_inFlight.end())
+            const auto it = m_follower.followed().find(cupsJob);
+            if (it == m_follower.followed().end())
                 continue;
             refs = it->second;
         }
@@ -489,7 +399,7 @@ void Dispatcher::cancel(std::int64_t job)
         for (const RecordRef& ref : refs)
             publishRecord(ref.first, ref.second, Outcome::Cancelled, cupsJob);
         const std::lock_guard lock(m_flightMutex);
-        m_inFlight.erase(cupsJob);
+        m_follower.forget(cupsJob);
     }
     announce(job);
 }
@@ -499,7 +409,7 @@ void Dispatcher::cancel(std::int64_t job)
 // looked at only when that picture changed (and once after a start, so that
 // a reason kept from the last run is made current).
 void Dispatcher::holdReasons(const std::map<int, std::vector<RecordRef>>& flight,
-                             const std::vector<CupsJobEntry>& entries)
+                             const std::vector<SpoolJob>& entries)
 {
     std::vector<PrinterStatus> printers;
     {
@@ -507,12 +417,12 @@ void Dispatcher::holdReasons(const std::map<int, std::vector<RecordRef>>& flight
         printers = m_printers;
     }
     std::map<std::int64_t, std::string> reasons;
-    for (const CupsJobEntry& entry : entries) {
+    for (const SpoolJob& entry : entries) {
         const auto refs = flight.find(entry.id);
         if (refs == flight.end())
             continue;
         std::string reason;
-        if (entry.held) {
+        if (entry.state == SpoolJobState::Held) {
             reason = kHeld;
         } else {
             for (const PrinterStatus& p : printers)
@@ -542,7 +452,7 @@ void Dispatcher::holdReasons(const std::map<int, std::vector<RecordRef>>& flight
 std::size_t Dispatcher::inFlight()
 {
     const std::lock_guard lock(m_flightMutex);
-    return m_inFlight.size();
+    return m_follower.size();
 }
 
 void Dispatcher::publishRecord(std::int64_t job, int n, Outcome outcome, int cupsJob)

@@ -2,12 +2,14 @@
 // Sends queued records to their printers and follows them to the end. One
 // thread: per printer, in the order accepted, up to kMaxPagesPerJob pages
 // become one CUPS job whose title names the records it holds
-// ("ordavel-service 12:1-50"), so that after a crash the records that had
+// ("ordavel-journal 12:1-50"), so that after a crash the records that had
 // reached CUPS are found there instead of being sent again. A record counts
 // as printed only when CUPS reports its job completed. A printer that is
 // stopped or refuses jobs keeps its jobs queued with the reason.
 
-#include "service/cups_spooler.h"
+#include "cups/cups_spooler.h"
+#include "print_run/job_follower.h"
+#include "print_run/job_title.h"
 #include "service/event_hub.h"
 #include "service/job_queue.h"
 #include "service/page_maker.h"
@@ -26,15 +28,6 @@
 namespace ordavel::service {
 
 inline constexpr int kMaxPagesPerJob = 50;
-inline constexpr const char* kTitlePrefix = "ordavel-service ";
-
-using RecordRef = std::pair<std::int64_t, int>; // job id, record number
-
-// "ordavel-service 12:1-3,13-40:1": the records, as runs of records of one
-// job and runs of one-record jobs.
-std::string titleOf(const std::vector<RecordRef>& records);
-// The records a title names; empty when it is not one of ours.
-std::vector<RecordRef> recordsOfTitle(const std::string& title);
 
 class Dispatcher {
 public:
@@ -64,12 +57,12 @@ private:
     void sendFor(const PrinterStatus& printer);
     void follow();
     void publishRecord(std::int64_t job, int n, Outcome outcome, int cupsJob);
-    void holdReasons(const std::map<int, std::vector<RecordRef>>& flight, const std::vector<CupsJobEntry>& entries);
+    void holdReasons(const std::map<int, std::vector<RecordRef>>& flight, const std::vector<SpoolJob>& entries);
 
     JobQueue& m_queue;
     PageMaker& m_pages;
     EventHub& m_events;
-    CupsSpooler m_cups;
+    ordavel::CupsSpooler m_cups;
     std::string m_scratch;
 
     std::mutex m_mutex;
@@ -88,7 +81,7 @@ private:
 
     std::mutex m_sendMutex; // held while records are drawn and handed over, and by cancel
     std::mutex m_flightMutex;
-    std::map<int, std::vector<RecordRef>> m_inFlight; // CUPS job -> records
+    JobFollower m_follower; // the CUPS jobs handed over, with their records
     std::chrono::steady_clock::time_point m_expiredAt{};
     std::chrono::steady_clock::time_point m_followedAt{};
     std::mutex m_ownerMutex;

@@ -1116,21 +1116,6 @@ TEST_F(JournalFile, IsSwitchedOffAndOnByAMarkerBesideTheFile)
     EXPECT_FALSE(Journal::isOff(m_path));
 }
 
-TEST(JournalCupsJobName, CarriesTheJobAndRecordRangeAndIgnoresOtherNames)
-{
-    const std::string name = journalCupsJobName(17, 51, 100, "waybill.oxf");
-    EXPECT_EQ(name, "ordavel-journal 17 records 51-100 waybill.oxf");
-    const auto parts = parseJournalCupsJobName(name);
-    ASSERT_TRUE(parts.has_value());
-    EXPECT_EQ(parts->id, 17);
-    EXPECT_EQ(parts->firstRecord, 51);
-    EXPECT_EQ(parts->lastRecord, 100);
-    EXPECT_TRUE(parseJournalCupsJobName("ordavel-journal 3 records 1-1").has_value());
-    for (const char* other : {"waybill.oxf 1-50", "ordavel-journal x records 1-2", "ordavel-journal 3 records 5-4",
-                              "ordavel-journal 3 records 1-20x", "ordavel-journal 0 records 1-2"})
-        EXPECT_FALSE(parseJournalCupsJobName(other).has_value()) << other;
-}
-
 TEST(JournalTime, ReadsDatesAndTimesOfTheCommandLineAsLocalTime)
 {
     const auto day = parseJournalTime("2026-12-09");

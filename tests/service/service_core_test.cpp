@@ -81,26 +81,6 @@ TEST(IsoTime, ReadsSecondsAndIso8601AndNothingElse)
     EXPECT_EQ(parseIsoTime("2024-05-01T10:30"), midnight + 10 * 3600 + 30 * 60);
 }
 
-TEST(CupsJobTitle, NamesEveryRecordAndReadsBack)
-{
-    const std::vector<RecordRef> refs{{12, 1}, {12, 2}, {12, 3}, {13, 1}, {12, 5}, {14, 7}, {14, 8}};
-    EXPECT_EQ(titleOf(refs), "ordavel-service 12:1-3,13:1,12:5,14:7-8");
-    EXPECT_EQ(recordsOfTitle(titleOf(refs)), refs);
-    // One-record jobs in a row take one run; a job with more records ends it.
-    const std::vector<RecordRef> singles{{20, 1}, {21, 1}, {22, 1}, {23, 1}, {23, 2}, {30, 1}};
-    EXPECT_EQ(titleOf(singles), "ordavel-service 20-22:1,23:1-2,30:1");
-    EXPECT_EQ(recordsOfTitle(titleOf(singles)), singles);
-    std::vector<RecordRef> fifty;
-    for (int job = 10000; job < 10050; ++job)
-        fifty.emplace_back(job, 1);
-    EXPECT_EQ(titleOf(fifty), "ordavel-service 10000-10049:1");
-    for (const char* foreign : {"ordavel-journal 12 records 1-3", "ordavel-service ", "ordavel-service 12",
-                                "ordavel-service 12:3-1", "ordavel-service x:1", "ordavel-service 1:1,",
-                                "ordavel-service 0:1", "ordavel-service 1:1-999999999",
-                                "ordavel-service 5-3:1", "ordavel-service 3-5:2"})
-        EXPECT_TRUE(recordsOfTitle(foreign).empty()) << foreign;
-}
-
 class TokenFileTest : public ::testing::Test {
 protected:
     test::ScratchDir scratch{"ordavel-tokens"};

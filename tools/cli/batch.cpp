@@ -3,7 +3,8 @@
 #include "page_output.h"
 
 #include "platform/batch_printer.h"
-#include "platform/cups_jobs.h"
+#include "platform/form_page_device.h"
+#include "platform/system_spooler.h"
 #include "template_input.h"
 
 #include "data/data_source.h"
@@ -12,6 +13,8 @@
 #include "data/text_fit_check.h"
 #include "platform/print_measure.h"
 #include "platform/printer.h"
+#include "print/job_paper.h"
+#include "print_run/print_run.h"
 
 #include <QImage>
 #include <QPainter>
@@ -224,107 +227,126 @@ std::string writeBatchPng(const Document& doc, const Batch& batch, const std::st
     return error;
 }
 
-std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
-                       const std::string& printerName, const std::string& jobName,
-                       const Calibration& calibration, PrintJournalEntry& journal)
-{
-    const QString name = QString::fromStdString(printerName);
-    if (!printerName.empty() && !QPrinterInfo::availablePrinterNames().contains(name))
-        return "no printer named \"" + printerName + "\"";
-    g_interrupted = false;
-    const auto oldInt = std::signal(SIGINT, onInterrupt);
-    const auto oldTerm = std::signal(SIGTERM, onInterrupt);
+namespace {
 
-    const std::size_t total = batch.items.size();
-    const std::size_t jobSize = options.jobSize > 0 ? static_cast<std::size_t>(options.jobSize) : total;
-    RecordMerge merge(batch.table);
-    std::size_t sent = 0; // items in jobs the printer accepted
-    std::string error;
-    std::size_t start = 0;
-    while (start < total && error.empty()) {
-        if (g_interrupted) {
-            error = "interrupted";
-            break;
-        }
-        // A printer job holds up to jobSize items whose journal records follow each other.
-        std::size_t end = start + 1;
-        while (end < total && end - start < jobSize
-               && batch.journalIndexOf(end) == batch.journalIndexOf(end - 1) + 1)
-            ++end;
-        QPrinter printer(QPrinter::HighResolution);
-        if (!printerName.empty())
-            printer.setPrinterName(name);
-        if (!printer.isValid() || printer.printerName().isEmpty()) {
-            error = printerName.empty() ? "no default printer" : "no printer named \"" + printerName + "\"";
-            break;
-        }
-        const std::string refused = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
-        const std::string title = journal.active()
-            ? journal.cupsJobName(batch.journalIndexOf(start), batch.journalIndexOf(end - 1), jobName)
-            : jobName + " " + recordListOf({batch.items.begin() + static_cast<std::ptrdiff_t>(start), batch.items.begin() + static_cast<std::ptrdiff_t>(end)}, 0);
-        printer.setDocName(QString::fromStdString(title));
-        configurePrinter(printer, doc.page(), calibration.pageLengthMm);
-        const std::time_t handedAt = std::time(nullptr);
-        QPainter painter;
-        if (!painter.begin(&printer)) {
-            error = refused;
-            break;
-        }
-        // An interruption ends the job after the record being drawn: a job
-        // cannot be taken back from CUPS once begun (QPrinter::abort does not
-        // stop it), so the records drawn so far are sent and reported as sent.
-        int pages = 0;
-        // Only the first job starts on a partly used sheet.
-        const std::size_t drawn = drawBatchItems(
-            painter, printer, doc, calibration, merge, batch.items, start, end, &journal,
-            [&batch](std::size_t item) { return batch.journalIndexOf(item); }, pages, [total](std::size_t item) {
-                std::fprintf(stderr, "%zu/%zu\n", item + 1, total);
-                return !g_interrupted;
-            }, start == 0 ? startCellOf(doc, batch) : 1);
-        const int firstRecord = batch.journalIndexOf(start);
-        const int lastRecord = batch.journalIndexOf(drawn - 1);
-        if (!painter.end()) {
-            error = refused;
-        } else if (const std::string reason = cupsJobRefusal(); !reason.empty()) {
-            error = refused + " (" + reason + ")";
-        } else {
-            journal.handedOver(firstRecord, lastRecord, false, printer.printerName().toStdString(), title, handedAt);
-            sent = drawn;
-            if (g_interrupted && sent < total)
-                error = "interrupted";
-        }
-        if (sent < drawn)
-            journal.failed(firstRecord, lastRecord, JournalOutcome::Failed, error);
-        start = drawn;
+// The tool's side of a run: "done/total" on stderr after each record, and
+// an interruption (SIGINT, SIGTERM) stops after the record being drawn.
+class ToolReporter : public RunReporter {
+public:
+    explicit ToolReporter(bool counting) : m_counting(counting) {}
+    bool proceed(std::size_t, std::size_t) override { return !g_interrupted; }
+    void drawn(std::size_t item, std::size_t total) override
+    {
+        if (m_counting)
+            std::fprintf(stderr, "%zu/%zu\n", item + 1, total);
     }
-    std::signal(SIGINT, oldInt);
-    std::signal(SIGTERM, oldTerm);
-    // Records that were never handed over, run by run of journal records.
-    for (std::size_t at = std::max(sent, start); at < total;) {
-        std::size_t to = at + 1;
-        while (to < total && batch.journalIndexOf(to) == batch.journalIndexOf(to - 1) + 1)
-            ++to;
-        journal.failed(batch.journalIndexOf(at), batch.journalIndexOf(to - 1), JournalOutcome::Cancelled,
-                       error.empty() ? std::string("not sent") : error);
-        at = to;
-    }
-    reportWarnings(merge);
-    if (error.empty())
+
+private:
+    bool m_counting;
+};
+
+// The printer a job goes to: `name`, or the queue's default; "" with `error`.
+std::string printerNamed(const Spooler& spooler, const std::string& name, std::string& error)
+{
+    const auto printers = spooler.printers().value_or(std::vector<PrinterStatus>());
+    if (name.empty()) {
+        for (const PrinterStatus& printer : printers)
+            if (printer.isDefault)
+                return printer.name;
+        error = "no default printer";
         return {};
-    const std::string last = sent == 0 ? std::string("no record was sent")
-                                       : "the last record sent is " + std::to_string(batch.items[sent - 1].row + 1);
-    return error + "; " + last + "; to go on: --records " + recordListOf(batch.items, sent);
+    }
+    // An unknown name must not fall back to whatever printer is the default.
+    if (std::none_of(printers.begin(), printers.end(), [&](const PrinterStatus& p) { return p.name == name; }))
+        error = "no printer named \"" + name + "\"";
+    return error.empty() ? name : std::string();
 }
 
-void settleJournal(PrintJournalEntry& journal)
+// After the last job was handed over: waits for the printer, finishes the
+// journal's job and reports a journal problem as one line on stderr.
+void settle(PrintRun& run, RunJournal& journal)
 {
-    journal.settle(std::chrono::seconds(kJournalSettleSeconds));
-    journal.finish();
-    // The pages are out: the search index takes in the records (a chunk of them) now.
+    run.settle(std::chrono::seconds(kJournalSettleSeconds));
+    run.finish();
+    // The pages are out: the search index takes in the records now.
     if (Journal* written = journal.journal(); written != nullptr && journal.active())
         written->indexSearch();
     if (const std::string problem = journal.takeProblem(); !problem.empty())
         std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", problem.c_str());
+}
+
+} // namespace
+
+std::string printerOrDefault(const std::string& printerName, std::string& error)
+{
+    return printerNamed(*systemSpooler(), printerName, error);
+}
+
+std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
+                       const std::string& printerName, const std::string& jobName,
+                       const Calibration& calibration, RunJournal& journal)
+{
+    const std::unique_ptr<Spooler> queue = systemSpooler();
+    Spooler& spooler = *queue;
+    std::string error;
+    const std::string printer = printerNamed(spooler, printerName, error);
+    if (!error.empty())
+        return error;
+    g_interrupted = false;
+    const auto oldInt = std::signal(SIGINT, onInterrupt);
+    const auto oldTerm = std::signal(SIGTERM, onInterrupt);
+
+    RunPlan plan;
+    plan.printer = printer;
+    plan.name = jobName;
+    plan.paper = jobPaper(doc.page(), calibration.pageLengthMm);
+    plan.items = batch.items.size();
+    plan.jobSize = options.jobSize > 0 ? static_cast<std::size_t>(options.jobSize) : 0;
+    plan.recordOf = [&batch](std::size_t item) { return batch.journalIndexOf(item); };
+    plan.titleWithoutJournal = [&](std::size_t first, std::size_t end) {
+        return jobName + " "
+            + recordListOf({batch.items.begin() + static_cast<std::ptrdiff_t>(first),
+                            batch.items.begin() + static_cast<std::ptrdiff_t>(end)},
+                           0);
+    };
+    FormPageDevice device(doc, calibration, journal, batch.table, batch.items, plan.recordOf,
+                          startCellOf(doc, batch));
+    ToolReporter reporter(true);
+    PrintRun run(journal, spooler);
+    const RunResult result = run.print(plan, device, reporter);
+    std::signal(SIGINT, oldInt);
+    std::signal(SIGTERM, oldTerm);
+    reportWarnings(device.merge());
+    settle(run, journal);
+    if (result.ok())
+        return {};
+    const std::string last = result.sent == 0
+        ? std::string("no record was sent")
+        : "the last record sent is " + std::to_string(batch.items[result.sent - 1].row + 1);
+    return result.error + "; " + last + "; to go on: --records " + recordListOf(batch.items, result.sent);
+}
+
+std::string printPage(const Document& doc, const std::string& printerName, int copies, const std::string& jobName,
+                      const Calibration& calibration, RunJournal& journal)
+{
+    const std::unique_ptr<Spooler> queue = systemSpooler();
+    Spooler& spooler = *queue;
+    std::string error;
+    const std::string printer = printerNamed(spooler, printerName, error);
+    if (!error.empty())
+        return error;
+    RunPlan plan;
+    plan.printer = printer;
+    plan.name = jobName;
+    plan.paper = jobPaper(doc.page(), calibration.pageLengthMm);
+    plan.copies = copies;
+    FormPageDevice device(doc, calibration, journal);
+    ToolReporter reporter(false);
+    PrintRun run(journal, spooler);
+    const RunResult result = run.print(plan, device, reporter);
+    reportWarnings(device.merge());
+    settle(run, journal);
+    return result.error;
 }
 
 } // namespace ordavel::cli

@@ -7,7 +7,7 @@
 #include "data/data_table.h"
 #include "data/record_list.h"
 #include "model/document.h"
-#include "platform/print_journal.h"
+#include "print_run/run_journal.h"
 #include "print/calibration.h"
 
 #include <optional>
@@ -60,26 +60,32 @@ std::string writeBatchPdf(const Document& doc, const Batch& batch, const std::st
 std::string writeBatchPng(const Document& doc, const Batch& batch, const std::string& path, int dpi,
                           const Calibration& calibration = Calibration{});
 
-// Prints the batch in jobs of `options.jobSize` records (all in one job when
-// 0), "done/total" records on stderr after each record. A job the scheduler
-// refuses is a failure. An interruption (SIGINT, SIGTERM) ends the job being
-// drawn after its current record and sends it. On a failure or an
-// interruption the message names the last record sent and the list that
-// resumes the batch. With an active journal entry each printer job is named
-// after its journal records (and split where they are not consecutive),
-// prints the records' counter values, and what became of each record is
-// written to the journal.
+// Prints the batch through a print run on CUPS in jobs of
+// `options.jobSize` records (all in one job when 0), "done/total" records on
+// stderr after each record. A job the scheduler refuses is a failure. An
+// interruption (SIGINT, SIGTERM) ends the job being drawn after its current
+// record and sends it. On a failure or an interruption the message names the
+// last record sent and the list that resumes the batch. With an active
+// journal each printer job is titled after its journal records (and split
+// where they are not consecutive), prints the records' counter values, and
+// what became of each record is written to the journal: the tool waits for
+// the printer (at most kJournalSettleSeconds) and finishes the journal's job
+// before it returns, reporting a journal problem on stderr.
 std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
                        const std::string& printerName, const std::string& jobName,
-                       const Calibration& calibration, PrintJournalEntry& journal);
+                       const Calibration& calibration, RunJournal& journal);
+
+// One page (`copies` of it, made by the queue) through a print run, as printBatch.
+std::string printPage(const Document& doc, const std::string& printerName, int copies, const std::string& jobName,
+                      const Calibration& calibration, RunJournal& journal);
+
+// The printer a job goes to: `printerName`, or the system's default; "" with
+// `error` ("no printer named ...", "no default printer").
+std::string printerOrDefault(const std::string& printerName, std::string& error);
 
 // How long the tool waits, after the last printer job was handed over, for
 // CUPS to report each job finished before it leaves the rest to the journal
 // command to settle.
 inline constexpr int kJournalSettleSeconds = 60;
-
-// Waits for the entry's CUPS jobs (at most kJournalSettleSeconds), finishes
-// it and reports a journal problem as one line on stderr.
-void settleJournal(PrintJournalEntry& journal);
 
 } // namespace ordavel::cli

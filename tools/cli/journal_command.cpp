@@ -278,10 +278,10 @@ Calibration calibrationOf(const std::string& printer, bool skip, std::string& er
     return stored.calibration.value_or(Calibration{});
 }
 
-// Prints the journal records at `indices` of `records` for `entry`, one
+// Prints the journal records at `indices` of `records` for `journal`, one
 // page per copy, from the template in `doc`.
 int printRecords(const Document& doc, const JournalJob& job, const std::vector<JournalRecord>& records,
-                 const std::vector<int>& indices, const Settings& s, PrintJournalEntry& entry, bool reprint)
+                 const std::vector<int>& indices, const Settings& s, RunJournal& journal, bool reprint)
 {
     const std::string printer = s.printer.empty() ? job.printer : s.printer;
     std::string error;
@@ -298,10 +298,12 @@ int printRecords(const Document& doc, const JournalJob& job, const std::vector<J
         if (!reprint)
             batch.journalIndex.push_back(record.index);
     }
-    const std::string failed = printBatch(doc, batch, options, printer, job.templateName, calibration, entry);
-    settleJournal(entry);
+    const std::string failed = printBatch(doc, batch, options, printer, job.templateName, calibration, journal);
     return failed.empty() ? 0 : fail(failed);
 }
+
+// The open journal for a run, not owned by it.
+std::shared_ptr<Journal> borrowed(Journal& journal) { return std::shared_ptr<Journal>(&journal, [](Journal*) {}); }
 
 int resume(Journal& journal, const Settings& s)
 {
@@ -319,15 +321,19 @@ int resume(Journal& journal, const Settings& s)
     case ResumePlan::State::Done: std::printf("job %s: every record is printed\n", s.argument.c_str()); return 0;
     case ResumePlan::State::ToSend: break;
     }
-    PrintJournalEntry entry(journal.path());
-    if (!entry.resume(*id, plan.todo))
-        return fail(entry.takeProblem());
-    std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), plan.todo.size(), plan.records.size());
-    std::fflush(stdout);
     if (s.printer.empty() && printedToFile(plan.job.printer)) {
+        PrintJournalEntry entry(journal.path());
+        if (!entry.resume(*id, plan.todo))
+            return fail(entry.takeProblem());
+        std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), plan.todo.size(), plan.records.size());
+        std::fflush(stdout);
         // The file the job went to keeps its pages; the rest go to a new file beside it.
         const ResumedFiles written = resumeToFiles(plan, doc, entry, nullptr);
-        settleJournal(entry);
+        entry.finish();
+        if (Journal* kept = entry.journal(); kept != nullptr && entry.active())
+            kept->indexSearch();
+        if (const std::string problem = entry.takeProblem(); !problem.empty())
+            std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", problem.c_str());
         for (const auto& file : written.files)
             std::printf("job %s: the resumed records are in \"%s\" (\"%s\" is left as it was)\n",
                         s.argument.c_str(), file.c_str(), plan.job.printer.c_str());
@@ -335,6 +341,11 @@ int resume(Journal& journal, const Settings& s)
             return fail(written.error.empty() ? "the resumed records could not all be written" : written.error);
         return 0;
     }
+    RunJournal entry(borrowed(journal));
+    if (!entry.resume(*id, plan.todo))
+        return fail(entry.takeProblem());
+    std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), plan.todo.size(), plan.records.size());
+    std::fflush(stdout);
     return printRecords(doc, plan.job, plan.records, plan.todo, s, entry, false);
 }
 
@@ -368,21 +379,11 @@ int reprint(Journal& journal, const Settings& s)
     // A reprint prints the numbers the records printed the first time.
     const JournalReprint plan = planReprint(journal, *job.value, records.value, selection.rows, "tool",
                                             calibration.isIdentity() ? std::string() : describeEnglish(calibration));
-    PrintJournalEntry entry(journal.path());
+    RunJournal entry(borrowed(journal));
     if (plan.page) {
         entry.begin(plan.print, doc, nullptr, {}, printer, plan.counters);
-        const DataTable none;
-        RecordMerge merge(none, true);
-        merge.setCounterValues(entry.countersOf(0));
-        const std::string title = entry.cupsJobName(0, 0, job.value->templateName);
-        const std::time_t handedAt = std::time(nullptr);
-        const std::string failed = printOn(doc, printer, plan.records[0].copies, title, calibration,
-                                           [&merge](const Box& box) -> const Box& { return merge.merged(box); });
-        if (failed.empty())
-            entry.handedOver(0, 0, false, printer, title, handedAt);
-        else
-            entry.failed(0, 0, JournalOutcome::Failed, failed);
-        settleJournal(entry);
+        const std::string failed
+            = printPage(doc, printer, plan.records[0].copies, job.value->templateName, calibration, entry);
         return failed.empty() ? 0 : fail(failed);
     }
     entry.begin(plan.print, doc, &plan.table, plan.items, printer, plan.counters);

@@ -138,29 +138,4 @@ std::string writePng(const Document& doc, const std::string& path, int dpi, cons
     return writePngFile(image, path);
 }
 
-std::string printOn(const Document& doc, const std::string& printerName, int copies,
-                    const std::string& jobName, const Calibration& calibration, const BoxFilter& view,
-                    const std::function<void()>& beforeHandOver)
-{
-    QPrinter printer(QPrinter::HighResolution);
-    if (!printerName.empty()) {
-        // An unknown name must not fall back to whatever printer is the default.
-        const QString name = QString::fromStdString(printerName);
-        if (!QPrinterInfo::availablePrinterNames().contains(name))
-            return "no printer named \"" + printerName + "\"";
-        printer.setPrinterName(name);
-    }
-    if (!printer.isValid() || printer.printerName().isEmpty())
-        return printerName.empty() ? std::string("no default printer")
-                                   : "no printer named \"" + printerName + "\"";
-    printer.setCopyCount(copies);
-    printer.setDocName(QString::fromStdString(jobName));
-    const std::string refused = "the printer \"" + printer.printerName().toStdString() + "\" did not accept the job";
-    if (!printDocument(doc, printer, nullptr, calibration, nullptr, view, beforeHandOver))
-        return refused;
-    if (const std::string reason = cupsJobRefusal(); !reason.empty())
-        return refused + " (" + reason + ")";
-    return {};
-}
-
 } // namespace ordavel::cli

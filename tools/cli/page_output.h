@@ -43,12 +43,4 @@ std::string writePng(const Document& doc, const std::string& path, int dpi,
 // failed render writes nothing there.
 std::string writePdfToStdout(const Document& doc, const Calibration& calibration = Calibration{});
 
-// Prints on `printerName` (the default printer when empty) without a dialog,
-// as a job titled `jobName`, corrected by `calibration`.
-// `view` draws each box as it gives it (the journal's counter values);
-// `beforeHandOver` runs before the drawn page goes to the printer.
-std::string printOn(const Document& doc, const std::string& printerName, int copies,
-                    const std::string& jobName, const Calibration& calibration = Calibration{},
-                    const BoxFilter& view = {}, const std::function<void()>& beforeHandOver = {});
-
 } // namespace ordavel::cli

@@ -98,7 +98,10 @@ int run(const std::vector<std::string>& args)
             std::fflush(stdout);
         }
     }
-    const std::string printerName = printer.empty() ? QPrinterInfo::defaultPrinterName().toStdString() : printer;
+    std::string printerError;
+    const std::string printerName = printerOrDefault(printer, printerError);
+    if (!printerError.empty())
+        return fail(printerError);
     std::error_code ec;
     JournalPrint what;
     what.program = "tool";
@@ -106,7 +109,9 @@ int run(const std::vector<std::string>& args)
     what.templateBytes = templateBytesOf(doc, input, false);
     what.calibration = calibration.isIdentity() ? std::string() : describeEnglish(calibration);
     what.copies = s.copies;
-    PrintJournalEntry journal;
+    std::string journalProblem;
+    auto opened = openRunJournal(Journal::defaultPath(), journalProblem);
+    RunJournal journal(std::move(opened), journalProblem);
     if (batchOptions.wanted()) {
         const auto batch = prepareBatch(doc, batchOptions, batchError);
         if (!batch)
@@ -115,29 +120,12 @@ int run(const std::vector<std::string>& args)
         what.dataSource = batchOptions.data == "-" ? std::string("-")
                                                    : std::filesystem::absolute(batchOptions.data, ec).string();
         journal.begin(what, doc, &batch->table, batch->items, printerName);
-        const std::string error = printBatch(doc, *batch, batchOptions, printer, input, calibration, journal);
-        settleJournal(journal);
+        const std::string error = printBatch(doc, *batch, batchOptions, printerName, input, calibration, journal);
         return error.empty() ? 0 : fail(error);
     }
-    // The journal's commit goes on while the page is drawn, and is waited for before the page goes out.
-    journal.beginOverlapped(what, doc, printerName);
-    const DataTable none;
-    RecordMerge counters(none, /*countersOnly=*/true);
-    counters.setCounterValues(journal.countersOf(0));
-    const std::string title = journal.cupsJobName(0, 0, input);
-    const std::time_t handedAt = std::time(nullptr);
-    const std::string error = printOn(
-        doc, printer, s.copies, title, calibration,
-        [&counters](const Box& box) -> const Box& { return counters.merged(box); },
-        [&journal] { journal.awaitWritten(); });
-    if (error.empty())
-        journal.handedOver(0, 0, false, printerName, title, handedAt);
-    else
-        journal.failed(0, 0, JournalOutcome::Failed, error);
-    settleJournal(journal);
-    if (!error.empty())
-        return fail(error);
-    return 0;
+    journal.begin(what, doc, nullptr, {}, printerName);
+    const std::string error = printPage(doc, printerName, s.copies, input, calibration, journal);
+    return error.empty() ? 0 : fail(error);
 }
 
 const CommandRegistration registration({"print", [] { return usageOf(declare); }, run});

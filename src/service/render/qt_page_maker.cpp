@@ -9,6 +9,7 @@
 #include "platform/print_journal.h"
 #include "platform/printer.h"
 #include "print/print_job.h"
+#include "print_run/printed_fields.h"
 
 #include <QBuffer>
 #include <QFile>

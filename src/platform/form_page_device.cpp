@@ -1,0 +1,64 @@
+#include "platform/form_page_device.h"
+
+#include "platform/batch_printer.h"
+#include "platform/printer.h"
+#include "platform/system_spooler.h"
+
+#include <QPainter>
+#include <QPrinter>
+
+namespace ordavel {
+
+FormPageDevice::FormPageDevice(const Document& doc, const Calibration& calibration, const RunJournal& journal)
+    : m_doc(doc), m_calibration(calibration), m_journal(journal), m_items{{0, 0, 1}},
+      m_recordOf([](std::size_t) { return 0; }), m_merge(m_none, /*countersOnly=*/true)
+{
+}
+
+FormPageDevice::FormPageDevice(const Document& doc, const Calibration& calibration, const RunJournal& journal,
+                               const DataTable& table, const std::vector<BatchItem>& items,
+                               std::function<int(std::size_t item)> recordOf, int startCell)
+    : m_doc(doc), m_calibration(calibration), m_journal(journal), m_items(items), m_recordOf(std::move(recordOf)),
+      m_startCell(startCell), m_merge(table)
+{
+}
+
+std::optional<std::size_t> FormPageDevice::draw(SpoolDocument& document, std::size_t first, std::size_t end,
+                                                const std::function<bool(std::size_t item)>& drawnOne,
+                                                std::string& error)
+{
+    std::unique_ptr<QPrinter> pdf;
+    QPrinter& printer = pagesOf(document, pdf);
+    configurePrinter(printer, m_doc.page(), m_calibration.pageLengthMm);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        error = "the printer \"" + document.request.printer + "\" could not be opened";
+        return std::nullopt;
+    }
+    ItemCounters countersOf;
+    if (m_journal.active())
+        countersOf = [this](std::size_t item) { return m_journal.countersOf(m_recordOf(item)); };
+    int pages = 0;
+    // The merge's data holds no row for a page without data: its item is drawn as the page.
+    const bool page = m_items.size() == 1 && m_items[0].number == 0;
+    std::size_t drawn = first;
+    if (page) {
+        if (countersOf)
+            m_merge.setCounterValues(countersOf(0));
+        printFormOn(painter, printer, m_doc, m_calibration,
+                    [this](const Box& box) -> const Box& { return m_merge.merged(box); }, 0, 1);
+        drawn = first + 1;
+        drawnOne(first);
+    } else {
+        drawn = drawBatchItems(painter, printer, m_doc, m_calibration, m_merge, m_items, first, end, countersOf,
+                               pages, drawnOne, m_firstJob ? m_startCell : 1);
+    }
+    m_firstJob = false;
+    if (!painter.end()) {
+        error = "cannot write the print job's pages to \"" + document.pdfPath + "\"";
+        return std::nullopt;
+    }
+    return drawn;
+}
+
+} // namespace ordavel

@@ -1,0 +1,49 @@
+#pragma once
+// The print run's page device for a template: draws a batch's items (each
+// record merged, with the counter values its journal record took) or one
+// page, on the job's exact paper (no margins, no scaling), corrected by the
+// printer's calibration, into the queue document's PDF.
+
+#include "data/data_table.h"
+#include "data/merge.h"
+#include "data/record_list.h"
+#include "model/document.h"
+#include "print/calibration.h"
+#include "print_run/print_run.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace ordavel {
+
+class FormPageDevice : public PageDevice {
+public:
+    // One page without data (item 0), printing the counter values of journal record 0.
+    FormPageDevice(const Document& doc, const Calibration& calibration, const RunJournal& journal);
+    // Items of a batch; item N prints the counter values of journal record recordOf(N).
+    // On a template of several forms to a sheet, the first job starts in cell startCell.
+    FormPageDevice(const Document& doc, const Calibration& calibration, const RunJournal& journal,
+                   const DataTable& table, const std::vector<BatchItem>& items,
+                   std::function<int(std::size_t item)> recordOf, int startCell = 1);
+
+    std::optional<std::size_t> draw(SpoolDocument& document, std::size_t first, std::size_t end,
+                                     const std::function<bool(std::size_t item)>& drawnOne,
+                                     std::string& error) override;
+
+    // The merge drawn with, for its warnings (missing pictures, bad dates).
+    const RecordMerge& merge() const { return m_merge; }
+
+private:
+    const Document& m_doc;
+    const Calibration& m_calibration;
+    const RunJournal& m_journal;
+    const DataTable m_none;
+    std::vector<BatchItem> m_items;
+    std::function<int(std::size_t)> m_recordOf;
+    int m_startCell = 1;
+    bool m_firstJob = true;
+    RecordMerge m_merge;
+};
+
+} // namespace ordavel

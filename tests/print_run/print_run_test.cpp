@@ -1,0 +1,336 @@
+#include "print_run/print_run.h"
+
+#include "data/data_table.h"
+#include "model/document.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+using namespace ordavel;
+
+namespace {
+
+// A print queue played from the test: it takes or refuses each hand-over,
+// can stop answering, and ends jobs as told.
+class ScriptedSpooler : public Spooler {
+public:
+    std::set<int> refused;    // hand-overs (1-based) the queue refuses
+    bool answering = true;
+    bool toFile = false;      // a file: printed as it stands
+    std::map<int, SpoolJob> queue;
+    std::vector<SpoolRequest> requests;
+
+    std::optional<std::vector<PrinterStatus>> printers() const override
+    {
+        PrinterStatus slips;
+        slips.name = "slips";
+        return std::vector<PrinterStatus>{slips};
+    }
+    std::unique_ptr<SpoolDocument> open(const SpoolRequest& request, std::string&) override
+    {
+        return std::make_unique<SpoolDocument>(request);
+    }
+    Submitted submit(std::unique_ptr<SpoolDocument> document) override { return submitFile(document->request, {}); }
+    Submitted submitFile(const SpoolRequest& request, const std::string&) override
+    {
+        requests.push_back(request);
+        if (refused.count(static_cast<int>(requests.size())))
+            return {0, false, "paused", true};
+        if (toFile)
+            return {0, true, {}, false};
+        const int id = m_next++;
+        queue[id] = {id, request.title, request.printer, SpoolJobState::Pending, 0, {}};
+        return {id, false, {}, false};
+    }
+    std::optional<SpoolJob> job(int id) const override
+    {
+        const auto it = queue.find(id);
+        if (!answering || it == queue.end())
+            return std::nullopt;
+        return it->second;
+    }
+    std::optional<std::vector<SpoolJob>> jobs(bool finishedToo) const override
+    {
+        if (!answering)
+            return std::nullopt;
+        std::vector<SpoolJob> out;
+        for (const auto& [id, job] : queue)
+            if (finishedToo || !isFinished(job.state))
+                out.push_back(job);
+        return out;
+    }
+    bool cancel(int id) override
+    {
+        end(id, SpoolJobState::Cancelled);
+        return true;
+    }
+    void end(int id, SpoolJobState state, std::string reason = {})
+    {
+        queue.at(id).state = state;
+        queue.at(id).reason = std::move(reason);
+    }
+
+private:
+    int m_next = 100;
+};
+
+// Draws nothing but notes which items went into which document, and the
+// counter values each printed.
+class NotingDevice : public PageDevice {
+public:
+    explicit NotingDevice(const RunJournal& journal) : m_journal(journal) {}
+    std::optional<std::size_t> draw(SpoolDocument& document, std::size_t first, std::size_t end,
+                                    const std::function<bool(std::size_t)>& drawnOne, std::string&) override
+    {
+        std::size_t item = first;
+        while (item < end) {
+            drawn[document.request.title].push_back(item);
+            const auto counters = m_journal.countersOf(static_cast<int>(item));
+            serials.push_back(counters.empty() ? 0 : counters.front().second);
+            if (!drawnOne(item++))
+                break;
+        }
+        return item;
+    }
+    std::map<std::string, std::vector<std::size_t>> drawn;
+    std::vector<std::int64_t> serials;
+
+private:
+    const RunJournal& m_journal;
+};
+
+class StoppingReporter : public RunReporter {
+public:
+    std::optional<std::size_t> stopAt;
+    bool dieAt = false; // the process ends there instead
+    bool proceed(std::size_t item, std::size_t) override
+    {
+        if (stopAt && item >= *stopAt && dieAt)
+            throw std::runtime_error("the process ended");
+        return !stopAt || item < *stopAt;
+    }
+};
+
+class PrintRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() / ("ordavel-run-" + std::to_string(getpid()) + "-"
+                                             + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+        std::string problem;
+        m_journal = openRunJournal((m_dir / "journal.sqlite").string(), problem);
+        ASSERT_TRUE(m_journal) << problem;
+        const int box = m_doc.addBox(BoxType::EditBox, 0, 0);
+        m_doc.box(box).attributes.text = "${name} ${#seq:WB}";
+        m_table = DataTable({"name"});
+        for (const char* name : {"Ann", "Bob", "Cyd", "Dee", "Eve"}) {
+            m_table.appendCell(name);
+            m_table.endRecord();
+        }
+        for (int row = 0; row < 5; ++row)
+            m_items.push_back({row, row + 1, 1});
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    RunPlan plan(std::size_t jobSize) const
+    {
+        RunPlan plan;
+        plan.printer = "slips";
+        plan.name = "slip.oxf";
+        plan.items = m_items.size();
+        plan.jobSize = jobSize;
+        return plan;
+    }
+    bool begin(RunJournal& run)
+    {
+        JournalPrint what;
+        what.program = "tool";
+        what.kind = JournalKind::Batch;
+        what.templatePath = "/forms/slip.oxf";
+        return run.begin(what, m_doc, &m_table, m_items, "slips");
+    }
+    std::vector<JournalOutcome> outcomes(JournalJobId id) const
+    {
+        std::vector<JournalOutcome> out;
+        for (const JournalRecord& record : m_journal->records(id).value)
+            out.push_back(record.outcome);
+        return out;
+    }
+    std::string reason(JournalJobId id, int index) const
+    {
+        return m_journal->records(id).value.at(static_cast<std::size_t>(index)).reason;
+    }
+    JournalOutcome jobOutcome(JournalJobId id) const { return m_journal->job(id).value->outcome; }
+
+    fs::path m_dir;
+    std::shared_ptr<Journal> m_journal;
+    Document m_doc;
+    DataTable m_table;
+    std::vector<BatchItem> m_items;
+};
+
+using O = JournalOutcome;
+
+TEST_F(PrintRunTest, SendsJobsOfConsecutiveRecordsAndRecordsHowEachEnded)
+{
+    ScriptedSpooler spooler;
+    RunJournal journal(m_journal);
+    ASSERT_TRUE(begin(journal));
+    NotingDevice device(journal);
+    StoppingReporter reporter;
+    PrintRun run(journal, spooler);
+    const RunResult result = run.print(plan(2), device, reporter);
+    ASSERT_TRUE(result.ok()) << result.error;
+    EXPECT_EQ(result.sent, 5u);
+
+    const std::string id = std::to_string(journal.id());
+    ASSERT_EQ(spooler.requests.size(), 3u);
+    EXPECT_EQ(spooler.requests[0].title, "ordavel-journal " + id + ":1-2 slip.oxf");
+    EXPECT_EQ(spooler.requests[2].title, "ordavel-journal " + id + ":5 slip.oxf");
+    EXPECT_EQ(device.drawn[spooler.requests[1].title], (std::vector<std::size_t>{2, 3}));
+    // Each record printed the serial number the journal took for it.
+    EXPECT_EQ(device.serials, (std::vector<std::int64_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(outcomes(journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Printing, O::Printing, O::Printing}));
+    EXPECT_EQ(m_journal->records(journal.id()).value[3].cupsJobId, 101);
+
+    spooler.end(100, SpoolJobState::Completed);
+    spooler.end(101, SpoolJobState::Cancelled);
+    EXPECT_FALSE(run.follow());
+    spooler.end(102, SpoolJobState::Aborted, "out of paper");
+    EXPECT_TRUE(run.follow());
+    run.finish();
+    EXPECT_EQ(outcomes(journal.id()), (std::vector<O>{O::Printed, O::Printed, O::Cancelled, O::Cancelled, O::Failed}));
+    EXPECT_EQ(reason(journal.id(), 4), "out of paper");
+    EXPECT_EQ(jobOutcome(journal.id()), O::Failed);
+    EXPECT_EQ(journal.takeProblem(), "");
+}
+
+TEST_F(PrintRunTest, ARefusedJobFailsItsRecordsAndTheRestAreNotSent)
+{
+    ScriptedSpooler spooler;
+    spooler.refused = {2};
+    RunJournal journal(m_journal);
+    ASSERT_TRUE(begin(journal));
+    NotingDevice device(journal);
+    StoppingReporter reporter;
+    PrintRun run(journal, spooler);
+    const RunResult result = run.print(plan(2), device, reporter);
+    EXPECT_EQ(result.error, "the printer \"slips\" did not accept the job (paused)");
+    EXPECT_EQ(result.sent, 2u);
+    EXPECT_EQ(spooler.requests.size(), 2u);
+    EXPECT_EQ(outcomes(journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Failed, O::Failed, O::Cancelled}));
+    EXPECT_EQ(reason(journal.id(), 4), result.error);
+
+    spooler.end(100, SpoolJobState::Completed);
+    run.settle(std::chrono::milliseconds(0));
+    run.finish();
+    EXPECT_EQ(jobOutcome(journal.id()), O::Failed);
+}
+
+TEST_F(PrintRunTest, AQueueThatStopsAnsweringLeavesRecordsPrintingUntilItAnswersAgain)
+{
+    ScriptedSpooler spooler;
+    RunJournal journal(m_journal);
+    ASSERT_TRUE(begin(journal));
+    NotingDevice device(journal);
+    StoppingReporter reporter;
+    PrintRun run(journal, spooler);
+    ASSERT_TRUE(run.print(plan(0), device, reporter).ok());
+    spooler.end(100, SpoolJobState::Completed);
+    spooler.answering = false;
+    run.settle(std::chrono::milliseconds(30), std::chrono::milliseconds(5));
+    run.finish();
+    EXPECT_EQ(outcomes(journal.id()), std::vector<O>(5, O::Printing));
+    EXPECT_EQ(jobOutcome(journal.id()), O::Printing);
+
+    // The job is still followed: the next look once the queue answers settles it.
+    spooler.answering = true;
+    EXPECT_TRUE(run.follow());
+    run.finish();
+    EXPECT_EQ(outcomes(journal.id()), std::vector<O>(5, O::Printed));
+    EXPECT_EQ(jobOutcome(journal.id()), O::Printed);
+}
+
+TEST_F(PrintRunTest, StoppedByTheUserHandsOverWhatWasDrawnAndCancelsTheRest)
+{
+    ScriptedSpooler spooler;
+    RunJournal journal(m_journal);
+    ASSERT_TRUE(begin(journal));
+    NotingDevice device(journal);
+    StoppingReporter reporter;
+    reporter.stopAt = 3;
+    PrintRun run(journal, spooler);
+    const RunResult result = run.print(plan(0), device, reporter);
+    EXPECT_TRUE(result.interrupted);
+    EXPECT_EQ(result.sent, 3u);
+    ASSERT_EQ(spooler.requests.size(), 1u);
+    EXPECT_EQ(device.drawn[spooler.requests[0].title], (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(outcomes(journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Printing, O::Cancelled, O::Cancelled}));
+    EXPECT_EQ(reason(journal.id(), 3), "interrupted");
+    spooler.end(100, SpoolJobState::Completed);
+    run.settle(std::chrono::milliseconds(0));
+    run.finish();
+    EXPECT_EQ(jobOutcome(journal.id()), O::Cancelled);
+}
+
+TEST_F(PrintRunTest, AJobHandedOverByAProcessThatEndedBeforeWritingItIsFoundByItsTitle)
+{
+    ScriptedSpooler spooler;
+    JournalJobId id = 0;
+    {
+        RunJournal journal(m_journal);
+        ASSERT_TRUE(begin(journal));
+        id = journal.id();
+        NotingDevice device(journal);
+        StoppingReporter reporter;
+        reporter.stopAt = 2;
+        reporter.dieAt = true;
+        PrintRun run(journal, spooler);
+        EXPECT_THROW((void)run.print(plan(2), device, reporter), std::runtime_error);
+    }
+    // Nothing of the hand-over reached the journal.
+    EXPECT_EQ(m_journal->records(id).value[0].cupsJobId, 0);
+    spooler.end(100, SpoolJobState::Completed);
+    std::string error;
+    EXPECT_EQ(settleFromQueue(*m_journal, id, true, spooler, error), 0);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(outcomes(id), (std::vector<O>{O::Printed, O::Printed, O::Printing, O::Printing, O::Printing}));
+    EXPECT_EQ(m_journal->records(id).value[1].cupsJobId, 100);
+}
+
+TEST_F(PrintRunTest, AFileIsPrintedAsItStandsAndAPageWithoutJournalStillPrints)
+{
+    ScriptedSpooler spooler;
+    spooler.toFile = true;
+    RunJournal journal(m_journal);
+    ASSERT_TRUE(begin(journal));
+    NotingDevice device(journal);
+    StoppingReporter reporter;
+    PrintRun run(journal, spooler);
+    ASSERT_TRUE(run.print(plan(2), device, reporter).ok());
+    EXPECT_TRUE(run.follower().empty());
+    run.finish();
+    EXPECT_EQ(outcomes(journal.id()), std::vector<O>(5, O::Printed));
+    EXPECT_EQ(jobOutcome(journal.id()), O::Printed);
+
+    ScriptedSpooler printer;
+    RunJournal none;
+    NotingDevice page(none);
+    PrintRun untracked(none, printer);
+    RunPlan one = plan(0);
+    one.items = 1;
+    ASSERT_TRUE(untracked.print(one, page, reporter).ok());
+    ASSERT_EQ(printer.requests.size(), 1u);
+    EXPECT_EQ(printer.requests[0].title, "slip.oxf");
+    EXPECT_TRUE(untracked.follow());
+}
+
+} // namespace
