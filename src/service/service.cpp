@@ -333,9 +333,13 @@ void Service::install(httplib::Server& server)
     server.set_write_timeout(m_options.readTimeoutSeconds, 0);
     server.set_keep_alive_timeout(m_options.readTimeoutSeconds);
     server.set_keep_alive_max_count(1000);
-    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
+    // The library's own refusals (no such path, a body over the limit, a
+    // request it cannot read) name an allowed origin as the handlers do, so
+    // that a page can read them instead of seeing a refused origin.
+    server.set_error_handler(httplib::Server::HandlerWithResponse([this](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty())
             return httplib::Server::HandlerResponse::Unhandled;
+        allowOrigin(m_tokens, req.get_header_value("Origin"), res);
         // A path the API has, asked with a method it does not answer there.
         const std::vector<std::string> allowed = (res.status == 404 || res.status == 400) ? methodsFor(req.path)
                                                                                           : std::vector<std::string>();
@@ -353,7 +357,8 @@ void Service::install(httplib::Server& server)
             sendError(res, res.status, "bad-request", "请求无法处理");
         return httplib::Server::HandlerResponse::Handled;
     }));
-    server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+    server.set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
+        allowOrigin(m_tokens, req.get_header_value("Origin"), res);
         sendError(res, 500, "internal", "服务内部出错");
     });
     for (const Route& route : routes()) {
