@@ -23,8 +23,8 @@ namespace ordavel::service {
 
 // A refusal as the API answers it: {"error": {"code", "message", ...extra}}.
 struct ApiError {
-    ApiError(int status_, std::string code_, std::string message_, nlohmann::json extra_ = nlohmann::json::object())
-        : status(status_), code(std::move(code_)), message(std::move(message_)), extra(std::move(extra_))
+    ApiError(int httpStatus, std::string errorCode, std::string text, nlohmann::json more = nlohmann::json::object())
+        : status(httpStatus), code(std::move(errorCode)), message(std::move(text)), extra(std::move(more))
     {
     }
 
