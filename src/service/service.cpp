@@ -2,13 +2,13 @@
 
 #include "data/field_text.h"
 #include "model/document.h"
+#include "service/api_request.h"
 #include "service/job_json.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <regex>
 #include <set>
@@ -22,13 +22,18 @@ using nlohmann::json;
 
 namespace {
 
+void answer(httplib::Response& res, const ApiError& error)
+{
+    if (!error.retryAfter.empty())
+        res.set_header("Retry-After", error.retryAfter);
+    res.status = error.status;
+    res.set_content(errorBody(error).dump(), "application/json; charset=utf-8");
+}
+
 void sendError(httplib::Response& res, int status, const std::string& code, const std::string& message,
                json extra = json::object())
 {
-    json error = {{"code", code}, {"message", message}};
-    error.update(extra);
-    res.status = status;
-    res.set_content(json{{"error", error}}.dump(), "application/json; charset=utf-8");
+    answer(res, ApiError(status, code, message, std::move(extra)));
 }
 
 void sendJson(httplib::Response& res, int status, const json& body)
@@ -44,56 +49,6 @@ std::string bearerOf(const httplib::Request& req)
     if (header.size() <= prefix.size() || header.compare(0, prefix.size(), prefix) != 0)
         return {};
     return header.substr(prefix.size());
-}
-
-// The body as JSON; nothing after answering 400 with the byte where it
-// stops being JSON or UTF-8.
-std::optional<json> parseBody(const httplib::Request& req, httplib::Response& res)
-{
-    try {
-        json body = json::parse(req.body);
-        if (!body.is_object()) {
-            sendError(res, 400, "wrong-type", "请求内容应为一个 JSON 对象", {{"position", "/"}});
-            return std::nullopt;
-        }
-        return body;
-    } catch (const json::parse_error& e) {
-        const bool utf8 = std::string(e.what()).find("UTF-8") != std::string::npos;
-        sendError(res, 400, utf8 ? "bad-utf8" : "bad-json",
-                  (utf8 ? "请求内容不是合法的 UTF-8，位置：第 " : "请求内容不是合法的 JSON，位置：第 ")
-                      + std::to_string(e.byte) + " 字节",
-                  {{"position", e.byte}});
-        return std::nullopt;
-    }
-}
-
-void wrongType(httplib::Response& res, const std::string& where, const std::string& wanted)
-{
-    sendError(res, 400, "wrong-type", where + " 应为" + wanted, {{"position", where}});
-}
-
-// A record's values as text: strings as they are, numbers and booleans as
-// JSON writes them, null as empty. Nothing after answering 400 for anything else.
-std::optional<RecordValues> recordOf(const json& value, const std::string& where, httplib::Response& res)
-{
-    if (!value.is_object()) {
-        wrongType(res, where, "对象（列名到值）");
-        return std::nullopt;
-    }
-    RecordValues record;
-    for (const auto& [column, cell] : value.items()) {
-        if (cell.is_string())
-            record.emplace_back(column, cell.get<std::string>());
-        else if (cell.is_null())
-            record.emplace_back(column, std::string());
-        else if (cell.is_number() || cell.is_boolean())
-            record.emplace_back(column, cell.dump());
-        else {
-            wrongType(res, where + "/" + column, "文字、数字或布尔值");
-            return std::nullopt;
-        }
-    }
-    return record;
 }
 
 std::vector<std::string> missingColumns(const std::vector<std::string>& fields, const RecordValues& record)
@@ -127,18 +82,21 @@ std::string joined(const std::vector<std::string>& names)
     return out;
 }
 
-// Answers 400 `unknown-field` for the first key of `body` the API does not
-// know, so that a misspelt field is not silently left out.
-bool onlyKnownFields(const json& body, std::initializer_list<std::string_view> known, httplib::Response& res)
+// The body as a JSON object with only the `known` fields; nothing after
+// answering 400 for anything else.
+std::optional<json> parseBody(const httplib::Request& req, httplib::Response& res,
+                              std::initializer_list<std::string_view> known)
 {
-    for (const auto& [name, value] : body.items()) {
-        if (std::find(known.begin(), known.end(), name) != known.end())
-            continue;
-        sendError(res, 400, "unknown-field", "不认识的字段：" + name,
-                  {{"position", (json::json_pointer() / name).to_string()}, {"field", name}});
-        return false;
+    auto body = parseObject(req.body);
+    if (!body.ok()) {
+        answer(res, body.error());
+        return std::nullopt;
     }
-    return true;
+    if (const auto unknown = unknownField(body.value(), known)) {
+        answer(res, *unknown);
+        return std::nullopt;
+    }
+    return std::move(body).value();
 }
 
 std::string withoutOxf(const std::string& name)
@@ -191,6 +149,39 @@ void answerRepeat(JobQueue& queue, std::int64_t firstId, const JobContent& conte
     sendJson(res, 200, jobJson(*first));
 }
 
+// Queues a job when it fits beside the records already waiting, wakes the
+// dispatcher, tells the owner's event streams, and answers the job as
+// GET /v1/jobs/{id} shows it (201), as a repeated key does.
+void submitAndAnnounce(JobQueue& queue, Dispatcher& dispatcher, std::size_t maxWaitingRecords, const NewJob& job,
+                       const JobContent& content, httplib::Response& res)
+{
+    if (const auto full = queueFull(queue.waitingRecords(), job.records.size(), maxWaitingRecords))
+        return answer(res, *full);
+    std::string error;
+    const auto submitted = queue.submit(job, error);
+    if (!submitted)
+        return sendError(res, 503, "journal-unavailable", "无法记录任务：" + error);
+    // The same key sent twice at once: the other request recorded its job first.
+    if (!submitted->created)
+        return answerRepeat(queue, submitted->id, content, res);
+    dispatcher.wake();
+    dispatcher.announce(submitted->id);
+    if (const auto created = queue.find(submitted->id))
+        return sendJson(res, 201, jobJson(*created));
+    sendError(res, 503, "journal-unavailable", "无法读取任务 " + std::to_string(submitted->id));
+}
+
+// Names `origin` back in a response's CORS headers when a token allows it;
+// false, naming nothing, for any other origin or none.
+bool allowOrigin(TokenRegistry& tokens, const std::string& origin, httplib::Response& res)
+{
+    if (origin.empty() || !tokens.anyAllowsOrigin(origin))
+        return false;
+    res.set_header("Access-Control-Allow-Origin", origin);
+    res.set_header("Vary", "Origin");
+    return true;
+}
+
 // A route's path as a regular expression: dots stand for themselves, "{id}"
 // for a job's number (captured for the handler when `capture`).
 std::string patternOf(const std::string& path, bool capture)
@@ -207,16 +198,6 @@ std::string patternOf(const std::string& path, bool capture)
         }
     }
     return out;
-}
-
-std::optional<std::int64_t> idOf(const httplib::Request& req)
-{
-    std::int64_t id = 0;
-    const std::string text = req.matches[1];
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
-    if (error != std::errc() || end != text.data() + text.size() || id <= 0)
-        return std::nullopt;
-    return id;
 }
 
 } // namespace
@@ -352,9 +333,13 @@ void Service::install(httplib::Server& server)
     server.set_write_timeout(m_options.readTimeoutSeconds, 0);
     server.set_keep_alive_timeout(m_options.readTimeoutSeconds);
     server.set_keep_alive_max_count(1000);
-    server.set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request& req, httplib::Response& res) {
+    // The library's own refusals (no such path, a body over the limit, a
+    // request it cannot read) name an allowed origin as the handlers do, so
+    // that a page can read them instead of seeing a refused origin.
+    server.set_error_handler(httplib::Server::HandlerWithResponse([this](const httplib::Request& req, httplib::Response& res) {
         if (!res.body.empty())
             return httplib::Server::HandlerResponse::Unhandled;
+        allowOrigin(m_tokens, req.get_header_value("Origin"), res);
         // A path the API has, asked with a method it does not answer there.
         const std::vector<std::string> allowed = (res.status == 404 || res.status == 400) ? methodsFor(req.path)
                                                                                           : std::vector<std::string>();
@@ -372,7 +357,8 @@ void Service::install(httplib::Server& server)
             sendError(res, res.status, "bad-request", "请求无法处理");
         return httplib::Server::HandlerResponse::Handled;
     }));
-    server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
+    server.set_exception_handler([this](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
+        allowOrigin(m_tokens, req.get_header_value("Origin"), res);
         sendError(res, 500, "internal", "服务内部出错");
     });
     for (const Route& route : routes()) {
@@ -392,10 +378,7 @@ void Service::install(httplib::Server& server)
 bool Service::admit(const httplib::Request& req, httplib::Response& res, Caller& caller)
 {
     caller.origin = req.get_header_value("Origin");
-    if (!caller.origin.empty() && m_tokens.anyAllowsOrigin(caller.origin)) {
-        res.set_header("Access-Control-Allow-Origin", caller.origin);
-        res.set_header("Vary", "Origin");
-    }
+    allowOrigin(m_tokens, caller.origin, res);
     const auto token = m_tokens.find(bearerOf(req));
     if (!token) {
         sendError(res, 401, "unauthorized", "缺少有效的访问令牌");
@@ -413,13 +396,9 @@ bool Service::admit(const httplib::Request& req, httplib::Response& res, Caller&
 void Service::preflight(const httplib::Request& req, httplib::Response& res)
 {
     const std::string origin = req.get_header_value("Origin");
-    if (origin.empty() || !m_tokens.anyAllowsOrigin(origin)) {
-        sendError(res, 403, "origin-not-allowed", "来源 " + origin + " 不允许使用此服务");
-        return;
-    }
+    if (!allowOrigin(m_tokens, origin, res))
+        return sendError(res, 403, "origin-not-allowed", "来源 " + origin + " 不允许使用此服务");
     res.status = 204;
-    res.set_header("Access-Control-Allow-Origin", origin);
-    res.set_header("Vary", "Origin");
     res.set_header("Access-Control-Allow-Methods", "GET, POST, OPTIONS");
     res.set_header("Access-Control-Allow-Headers", "Authorization, Content-Type");
     res.set_header("Access-Control-Max-Age", "600");
@@ -429,11 +408,7 @@ void Service::preflight(const httplib::Request& req, httplib::Response& res)
 
 void Service::info(const httplib::Request& req, httplib::Response& res)
 {
-    const std::string origin = req.get_header_value("Origin");
-    if (!origin.empty() && m_tokens.anyAllowsOrigin(origin)) {
-        res.set_header("Access-Control-Allow-Origin", origin);
-        res.set_header("Vary", "Origin");
-    }
+    allowOrigin(m_tokens, req.get_header_value("Origin"), res);
     sendJson(res, 200, {{"name", "ordavel"}, {"version", m_options.version}, {"api", 1}});
 }
 
@@ -451,11 +426,7 @@ void Service::clientScript(const httplib::Request&, httplib::Response& res)
 // before they hold a token.
 void Service::description(const httplib::Request& req, httplib::Response& res)
 {
-    const std::string origin = req.get_header_value("Origin");
-    if (!origin.empty() && m_tokens.anyAllowsOrigin(origin)) {
-        res.set_header("Access-Control-Allow-Origin", origin);
-        res.set_header("Vary", "Origin");
-    }
+    allowOrigin(m_tokens, req.get_header_value("Origin"), res);
     res.set_content(kApiDescription, "application/json; charset=utf-8");
 }
 
@@ -532,15 +503,12 @@ namespace {
 std::optional<TemplateInfo> templateFor(const TemplateCatalog& catalog, const Token& token, const json& body,
                                         httplib::Response& res)
 {
-    if (!body.contains("template") || !body["template"].is_string()) {
-        wrongType(res, "/template", "模板名称（文字）");
+    const auto parsed = parseTemplateName(body);
+    if (!parsed.ok()) {
+        answer(res, parsed.error());
         return std::nullopt;
     }
-    const std::string name = body["template"].get<std::string>();
-    if (!isTemplateName(name)) {
-        sendError(res, 400, "bad-template-name", "“" + name + "”不是模板名称");
-        return std::nullopt;
-    }
+    const std::string& name = parsed.value();
     if (!token.allowsTemplate(name)) {
         sendError(res, 403, "not-allowed", "此令牌不能使用模板“" + name + "”");
         return std::nullopt;
@@ -563,63 +531,19 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     Caller caller;
     if (!admit(req, res, caller))
         return;
-    const auto body = parseBody(req, res);
+    const auto body = parseBody(req, res, {"key", "template", "printer", "records", "copies", "expires"});
     if (!body)
         return;
-    if (!onlyKnownFields(*body, {"key", "template", "printer", "records", "copies", "expires"}, res))
-        return;
-    NewJob job;
+    auto parsed = parseJob(*body, m_options.maxWaitingRecords);
+    if (!parsed.ok())
+        return answer(res, parsed.error());
+    NewJob job = std::move(parsed).value();
     job.owner = caller.token.name;
-    if (body->contains("key")) {
-        if (!(*body)["key"].is_string())
-            return wrongType(res, "/key", "文字");
-        job.key = (*body)["key"].get<std::string>();
-        if (job.key.size() > 200)
-            return sendError(res, 400, "bad-key", "key 最长 200 字节");
-    }
-    if (!body->contains("template") || !(*body)["template"].is_string())
-        return wrongType(res, "/template", "模板名称（文字）");
-    if (body->contains("printer")) {
-        if (!(*body)["printer"].is_string())
-            return wrongType(res, "/printer", "打印机名称（文字）");
-        job.printer = (*body)["printer"].get<std::string>();
-    }
-    if (body->contains("copies")) {
-        const json& copies = (*body)["copies"];
-        if (!copies.is_number_integer() || copies.get<long long>() < 1 || copies.get<long long>() > 999)
-            return wrongType(res, "/copies", " 1 到 999 的整数");
-        job.copies = copies.get<int>();
-    }
-    if (body->contains("expires")) {
-        const json& expires = (*body)["expires"];
-        if (!expires.is_number_integer() || expires.get<long long>() < 1)
-            return wrongType(res, "/expires", "正整数（秒）");
-        job.expiresSeconds = expires.get<std::int64_t>();
-    }
-    if (!body->contains("records") || !(*body)["records"].is_array())
-        return wrongType(res, "/records", "记录的数组");
-    const json& records = (*body)["records"];
-    if (records.empty())
-        return sendError(res, 400, "no-records", "没有要打印的记录");
-    if (records.size() > kMaxRecordsPerJob)
-        return sendError(res, 413, "too-many-records",
-                         "一个任务最多 " + std::to_string(kMaxRecordsPerJob) + " 条记录");
-    // More records than may ever wait at once: waiting would not help.
-    if (records.size() > m_options.maxWaitingRecords)
-        return sendError(res, 413, "job-too-large",
-                         "这个任务有 " + std::to_string(records.size()) + " 条记录，超过服务最多等待的 "
-                             + std::to_string(m_options.maxWaitingRecords) + " 条，请分成几个任务",
-                         {{"records", records.size()}, {"limit", m_options.maxWaitingRecords}});
-    std::vector<RecordValues> sent;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        auto record = recordOf(records[i], "/records/" + std::to_string(i), res);
-        if (!record)
-            return;
-        sent.push_back(std::move(*record));
-    }
+    const std::vector<RecordValues> sent = std::move(job.records); // as sent: extra columns included
+    job.records.clear();
 
     const std::string printer = job.printer.empty() ? defaultPrinter() : job.printer;
-    const JobContent content{(*body)["template"].get<std::string>(), printer, job.copies, 0, &sent};
+    const JobContent content{job.templateName, printer, job.copies, 0, &sent};
     if (!job.key.empty())
         if (const auto first = m_queue.findByKey(job.owner, job.key))
             return answerRepeat(m_queue, first->id, content, res);
@@ -650,20 +574,7 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
         job.records.push_back(usedColumns(info->fields, sent[i]));
     }
     job.printed = m_pages.printedText(*info->doc, job.records);
-    if (m_queue.waitingRecords() + job.records.size() > m_options.maxWaitingRecords) {
-        res.set_header("Retry-After", "10");
-        return sendError(res, 429, "queue-full", "等待打印的记录已满，请稍后再试");
-    }
-    std::string error;
-    const auto submitted = m_queue.submit(job, error);
-    if (!submitted)
-        return sendError(res, 503, "journal-unavailable", "无法记录任务：" + error);
-    // The same key sent twice at once: the other request recorded its job first.
-    if (!submitted->created)
-        return answerRepeat(m_queue, submitted->id, content, res);
-    m_dispatcher.wake();
-    m_dispatcher.announce(submitted->id);
-    answerCreated(submitted->id, res);
+    submitAndAnnounce(m_queue, m_dispatcher, m_options.maxWaitingRecords, job, content, res);
 }
 
 std::string Service::defaultPrinter()
@@ -674,19 +585,11 @@ std::string Service::defaultPrinter()
     return {};
 }
 
-// A new job answers as GET /v1/jobs/{id} shows it, as a repeated key does.
-void Service::answerCreated(std::int64_t id, httplib::Response& res)
-{
-    if (const auto created = m_queue.find(id))
-        return sendJson(res, 201, jobJson(*created));
-    sendError(res, 503, "journal-unavailable", "无法读取任务 " + std::to_string(id));
-}
-
 std::optional<JobSummary> Service::callersJob(const httplib::Request& req, httplib::Response& res, Caller& caller)
 {
     if (!admit(req, res, caller))
         return std::nullopt;
-    const auto id = idOf(req);
+    const auto id = parseJobId(req.matches[1].str());
     auto job = id ? m_queue.find(*id) : std::nullopt;
     if (!job || job->owner != caller.token.name) {
         sendError(res, 404, "no-such-job", "没有这个任务");
@@ -709,17 +612,11 @@ void Service::listJobs(const httplib::Request& req, httplib::Response& res)
     Caller caller;
     if (!admit(req, res, caller))
         return;
-    std::time_t since = 0;
-    if (req.has_param("since")) {
-        const auto parsed = parseIsoTime(req.get_param_value("since"));
-        if (!parsed)
-            return sendError(res, 400, "bad-since",
-                             "since 应为 ISO 8601 时间（如 2024-05-01T08:00:00+08:00）或 1970 年以来的秒数",
-                             {{"position", "since"}});
-        since = *parsed;
-    }
+    const auto since = parseSince(req.has_param("since") ? std::optional(req.get_param_value("since")) : std::nullopt);
+    if (!since.ok())
+        return answer(res, since.error());
     json out = json::array();
-    for (const JobSummary& job : m_queue.listSince(caller.token.name, since))
+    for (const JobSummary& job : m_queue.listSince(caller.token.name, since.value()))
         out.push_back(jobJson(job));
     sendJson(res, 200, out);
 }
@@ -744,8 +641,8 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
     const std::int64_t id = job->id;
     json body = json::object();
     if (!req.body.empty()) {
-        const auto parsed = parseBody(req, res);
-        if (!parsed || !onlyKnownFields(*parsed, {"key", "records"}, res))
+        const auto parsed = parseBody(req, res, {"key", "records"});
+        if (!parsed)
             return;
         body = *parsed;
     }
@@ -769,50 +666,24 @@ void Service::reprintJob(const httplib::Request& req, httplib::Response& res)
     again.printer = job->printer;
     again.copies = job->copies;
     again.repeats = id;
-    if (body.contains("key")) {
-        if (!body["key"].is_string())
-            return wrongType(res, "/key", "文字");
-        again.key = body["key"].get<std::string>();
-        if (again.key.size() > 200)
-            return sendError(res, 400, "bad-key", "key 最长 200 字节");
-    }
-    if (body.contains("records")) {
-        if (!body["records"].is_array())
-            return wrongType(res, "/records", "记录序号的数组");
-        for (std::size_t i = 0; i < body["records"].size(); ++i) {
-            const json& n = body["records"][i];
-            if (!n.is_number_integer() || n.get<long long>() < 1 || n.get<long long>() > static_cast<long long>(values.size()))
-                return wrongType(res, "/records/" + std::to_string(i),
-                                 " 1 到 " + std::to_string(values.size()) + " 的记录序号");
-            again.records.push_back(values[static_cast<std::size_t>(n.get<long long>() - 1)]);
-        }
+    auto asked = parseReprint(body, values.size());
+    if (!asked.ok())
+        return answer(res, asked.error());
+    again.key = asked.value().key;
+    if (const auto& picked = asked.value().records) {
+        for (const std::size_t index : *picked)
+            again.records.push_back(values[index]);
     } else {
         again.records = values;
     }
-    if (again.records.empty())
-        return sendError(res, 400, "no-records", "没有要打印的记录");
     const JobContent content{again.templateName, again.printer, again.copies, id, &again.records};
     if (!again.key.empty())
         if (const auto first = m_queue.findByKey(again.owner, again.key))
             return answerRepeat(m_queue, first->id, content, res);
-    if (again.records.size() > m_options.maxWaitingRecords)
-        return sendError(res, 413, "job-too-large",
-                         "这个任务有 " + std::to_string(again.records.size()) + " 条记录，超过服务最多等待的 "
-                             + std::to_string(m_options.maxWaitingRecords) + " 条，请分成几个任务",
-                         {{"records", again.records.size()}, {"limit", m_options.maxWaitingRecords}});
-    if (m_queue.waitingRecords() + again.records.size() > m_options.maxWaitingRecords) {
-        res.set_header("Retry-After", "10");
-        return sendError(res, 429, "queue-full", "等待打印的记录已满，请稍后再试");
-    }
+    if (const auto tooLarge = tooLargeToWait(again.records.size(), m_options.maxWaitingRecords))
+        return answer(res, *tooLarge);
     again.printed = m_pages.printedText(*info->doc, again.records);
-    const auto submitted = m_queue.submit(again, error);
-    if (!submitted)
-        return sendError(res, 503, "journal-unavailable", "无法记录任务：" + error);
-    if (!submitted->created)
-        return answerRepeat(m_queue, submitted->id, content, res);
-    m_dispatcher.wake();
-    m_dispatcher.announce(submitted->id);
-    answerCreated(submitted->id, res);
+    submitAndAnnounce(m_queue, m_dispatcher, m_options.maxWaitingRecords, again, content, res);
 }
 
 void Service::preview(const httplib::Request& req, httplib::Response& res)
@@ -820,38 +691,32 @@ void Service::preview(const httplib::Request& req, httplib::Response& res)
     Caller caller;
     if (!admit(req, res, caller))
         return;
-    const auto body = parseBody(req, res);
+    const auto body = parseBody(req, res, {"template", "record"});
     if (!body)
-        return;
-    if (!onlyKnownFields(*body, {"template", "record"}, res))
         return;
     const auto info = templateFor(m_catalog, caller.token, *body, res);
     if (!info)
         return;
     RecordValues record;
     if (body->contains("record")) {
-        auto parsed = recordOf((*body)["record"], "/record", res);
-        if (!parsed)
-            return;
-        record = std::move(*parsed);
+        auto parsed = parseRecord((*body)["record"], "/record");
+        if (!parsed.ok())
+            return answer(res, parsed.error());
+        record = std::move(parsed).value();
     }
     if (const auto missing = missingColumns(info->fields, record); !missing.empty())
         return sendError(res, 400, "missing-columns", "记录缺少列：" + joined(missing), {{"columns", missing}});
-    const std::string format = req.has_param("format") ? req.get_param_value("format") : "png";
-    if (format != "png" && format != "pdf")
-        return sendError(res, 400, "bad-format", "format 应为 png 或 pdf", {{"position", "format"}});
-    int dpi = 96;
-    if (req.has_param("dpi")) {
-        const std::string text = req.get_param_value("dpi");
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), dpi);
-        if (error != std::errc() || end != text.data() + text.size() || dpi < 10 || dpi > 600)
-            return sendError(res, 400, "bad-dpi", "dpi 应为 10 到 600 的整数", {{"position", "dpi"}});
-    }
+    const auto param = [&req](const char* name) {
+        return req.has_param(name) ? std::optional(req.get_param_value(name)) : std::nullopt;
+    };
+    const auto query = parsePreviewQuery(param("format"), param("dpi"));
+    if (!query.ok())
+        return answer(res, query.error());
     std::string error;
-    const std::string bytes = m_pages.preview({info->path, info->hash, info->bytes}, record, format == "pdf", dpi, error);
+    const std::string bytes = m_pages.preview({info->path, info->hash, info->bytes}, record, query.value().pdf, query.value().dpi, error);
     if (bytes.empty())
         return sendError(res, 500, "preview-failed", "无法绘制预览：" + error);
-    res.set_content(bytes, format == "pdf" ? "application/pdf" : "image/png");
+    res.set_content(bytes, query.value().pdf ? "application/pdf" : "image/png");
 }
 
 void Service::events(const httplib::Request& req, httplib::Response& res)

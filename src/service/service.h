@@ -83,7 +83,6 @@ private:
 
     // The printer CUPS names as its default, "" when none.
     std::string defaultPrinter();
-    void answerCreated(std::int64_t id, httplib::Response& res);
 
     void info(const httplib::Request& req, httplib::Response& res);
     void printers(const httplib::Request& req, httplib::Response& res);
