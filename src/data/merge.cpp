@@ -221,8 +221,7 @@ RecordMerge::Change RecordMerge::changeOf(const Box& box) const
         return Change::None;
     const bool placeholders = takesPlaceholders(box.type) && hasPlaceholders(box.attributes.text);
     if (m_countersOnly)
-        return placeholders && box.attributes.text.find(kCounterFieldPrefix) != std::string::npos ? Change::Text
-                                                                                                  : Change::None;
+        return placeholders ? Change::Text : Change::None;
     if (!box.dataField.empty())
         return Change::Field;
     return placeholders ? Change::Text : Change::None;
@@ -231,11 +230,18 @@ RecordMerge::Change RecordMerge::changeOf(const Box& box) const
 void RecordMerge::substituteText(const Box& box, std::string& out)
 {
     out.clear();
-    const auto look = [this](std::string_view name) { return lookup(name); };
-    if (m_countersOnly)
-        substituteCounters(box.attributes.text, look, out);
-    else
-        substituteFields(box.attributes.text, look, out);
+    if (m_countersOnly) {
+        // Without data the counters and the record number are filled in and
+        // every column prints as nothing, never as its placeholder.
+        substituteFields(box.attributes.text, [this](std::string_view placeholder) -> std::string_view {
+            const std::string_view name = splitPlaceholder(placeholder).name;
+            if (name == kRecordNumberField || name.substr(0, kCounterFieldPrefix.size()) == kCounterFieldPrefix)
+                return lookup(placeholder);
+            return {};
+        }, out);
+        return;
+    }
+    substituteFields(box.attributes.text, [this](std::string_view name) { return lookup(name); }, out);
 }
 
 std::string_view RecordMerge::printedText(const Box& box, bool& printed)

@@ -45,8 +45,9 @@ FieldCheck checkFields(const Document& doc, const DataTable& table);
 class RecordMerge {
 public:
     // The table must outlive the merge. With countersOnly (a page without
-    // data) only counter placeholders are replaced and every other text
-    // prints as it stands.
+    // data) counters and the record number are replaced, every column's
+    // placeholder prints as nothing, and boxes bound to a data field print
+    // their own text.
     explicit RecordMerge(const DataTable& table, bool countersOnly = false);
 
     // The counter values this record prints, by counter name; a counter

@@ -44,7 +44,7 @@ void PaperPanel::paintEvent(QPaintEvent*)
     const BoxFilter view = m_boxView ? m_boxView() : BoxFilter();
     for (int index = 1; index <= m_document.slotCount(); ++index) {
         const Box& box = m_document.box(index);
-        drawBox(view ? view(box) : box, RenderTarget::Preview, m_document.factors(), surface);
+        drawBox(view ? view(box) : m_withoutData.merged(box), RenderTarget::Preview, m_document.factors(), surface);
     }
 }
 

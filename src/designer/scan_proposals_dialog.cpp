@@ -1,6 +1,7 @@
 #include "designer/scan_proposals_dialog.h"
 
 #include "file/file_system.h"
+#include "file/picture.h"
 #include "model/document.h"
 #include "platform/prompter.h"
 #include "scan/caption_reader.h"
@@ -21,6 +22,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <thread>
@@ -45,6 +47,54 @@ constexpr PaperPreset kPresets[] = {
     {"A5 14.8 × 21.0 厘米", 14.8, 21.0},
 };
 constexpr int kCustom = static_cast<int>(std::size(kPresets));
+// How far a preset may be from the scan's size or proportions to be chosen for it.
+constexpr double kPaperTolerance = 0.03;
+
+// The presets in the order offered, the entry chosen (-1: the custom size)
+// and the custom size offered.
+struct PaperChoice {
+    std::vector<int> order;
+    int entry = -1;
+    scan::PaperSize custom{21.0, 29.7};
+};
+
+// The relative difference of two positive numbers: |a/b - 1|.
+double mismatch(double a, double b) { return std::abs(a / b - 1.0); }
+
+PaperChoice choosePaper(int widthPx, int heightPx, double dpiX, double dpiY)
+{
+    PaperChoice choice;
+    for (int i = 0; i < kCustom; ++i)
+        choice.order.push_back(i);
+    if (widthPx <= 0 || heightPx <= 0) {
+        choice.entry = 0;
+        return choice;
+    }
+    const double aspect = static_cast<double>(widthPx) / heightPx;
+    const auto aspectMismatch = [&](int preset) { return mismatch(kPresets[preset].widthCm / kPresets[preset].heightCm, aspect); };
+    std::stable_sort(choice.order.begin(), choice.order.end(),
+                     [&](int a, int b) { return aspectMismatch(a) < aspectMismatch(b); });
+    if (dpiX > 1 && dpiY > 1) {
+        // The scan's own size: a preset when one matches it, else the custom size.
+        const scan::PaperSize stated{widthPx / dpiX * 2.54, heightPx / dpiY * 2.54};
+        choice.custom = stated;
+        for (std::size_t k = 0; k < choice.order.size(); ++k) {
+            const PaperPreset& preset = kPresets[choice.order[k]];
+            if (mismatch(preset.widthCm, stated.widthCm) <= kPaperTolerance &&
+                mismatch(preset.heightCm, stated.heightCm) <= kPaperTolerance) {
+                choice.entry = static_cast<int>(k);
+                break;
+            }
+        }
+        return choice;
+    }
+    const PaperPreset& best = kPresets[choice.order.front()];
+    if (aspectMismatch(choice.order.front()) <= kPaperTolerance)
+        choice.entry = 0;
+    else
+        choice.custom = {best.widthCm, best.widthCm / aspect};
+    return choice;
+}
 
 void tell(Prompter& prompter, const std::string& text)
 {
@@ -115,14 +165,12 @@ std::optional<scan::ScanAnalysis> analyseWithProgress(const scan::Picture& pictu
 
 // ---------------------------------------------------------------- paper
 
-ScanPaperDialog::ScanPaperDialog(QWidget* parent) : QDialog(parent)
+ScanPaperDialog::ScanPaperDialog(int widthPx, int heightPx, double dpiX, double dpiY, QWidget* parent)
+    : QDialog(parent)
 {
     setObjectName(QStringLiteral("对话框_扫描纸张"));
     setWindowTitle(QStringLiteral("扫描件的纸张"));
     m_presets = new QComboBox(this);
-    for (const PaperPreset& preset : kPresets)
-        m_presets->addItem(QString::fromUtf8(preset.name));
-    m_presets->addItem(QStringLiteral("自定义"));
     m_width = new QDoubleSpinBox(this);
     m_height = new QDoubleSpinBox(this);
     for (QDoubleSpinBox* box : {m_width, m_height}) {
@@ -131,6 +179,11 @@ ScanPaperDialog::ScanPaperDialog(QWidget* parent) : QDialog(parent)
         box->setSingleStep(0.1);
         box->setSuffix(QStringLiteral(" 厘米"));
     }
+    const PaperChoice choice = choosePaper(widthPx, heightPx, dpiX, dpiY);
+    m_order = choice.order;
+    for (const int preset : m_order)
+        m_presets->addItem(QString::fromUtf8(kPresets[preset].name));
+    m_presets->addItem(QStringLiteral("自定义"));
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("纸张："), m_presets);
     form->addRow(QStringLiteral("宽度："), m_width);
@@ -142,7 +195,10 @@ ScanPaperDialog::ScanPaperDialog(QWidget* parent) : QDialog(parent)
     layout->addLayout(form);
     layout->addWidget(buttons);
     connect(m_presets, &QComboBox::currentIndexChanged, this, &ScanPaperDialog::choosePreset);
-    choosePreset(0);
+    if (choice.entry >= 0)
+        choosePreset(choice.entry);
+    else
+        setCustomSize(choice.custom.widthCm, choice.custom.heightCm);
 }
 
 void ScanPaperDialog::choosePreset(int index)
@@ -153,8 +209,9 @@ void ScanPaperDialog::choosePreset(int index)
     m_width->setEnabled(custom);
     m_height->setEnabled(custom);
     if (!custom && index >= 0 && index < kCustom) {
-        m_width->setValue(kPresets[index].widthCm);
-        m_height->setValue(kPresets[index].heightCm);
+        const PaperPreset& preset = kPresets[m_order[static_cast<std::size_t>(index)]];
+        m_width->setValue(preset.widthCm);
+        m_height->setValue(preset.heightCm);
     }
 }
 
@@ -164,6 +221,16 @@ void ScanPaperDialog::setCustomSize(double widthCm, double heightCm)
     m_width->setValue(widthCm);
     m_height->setValue(heightCm);
 }
+
+std::vector<std::string> ScanPaperDialog::entries() const
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < m_presets->count(); ++i)
+        names.push_back(m_presets->itemText(i).toStdString());
+    return names;
+}
+
+int ScanPaperDialog::chosenEntry() const { return m_presets->currentIndex(); }
 
 scan::PaperSize ScanPaperDialog::paper() const
 {
@@ -330,7 +397,7 @@ bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
 {
     FileChoice choice;
     choice.title = "选择扫描件";
-    choice.filter = "扫描件 (*.png *.jpg *.jpeg *.bmp *.tif *.tiff);;所有文件 (*.*)";
+    choice.filter = "扫描件(*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff)|*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff|所有文件(*.*)|*.*";
     const std::optional<std::string> path = prompter.chooseOpenFile(choice);
     if (!path)
         return false;
@@ -347,7 +414,7 @@ bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
         return false;
     }
 
-    ScanPaperDialog paperDialog(parent);
+    ScanPaperDialog paperDialog(image->picture.width, image->picture.height, image->dpiX, image->dpiY, parent);
     if (paperDialog.exec() != QDialog::Accepted)
         return false;
     const scan::PaperSize paper = paperDialog.paper();
@@ -372,8 +439,24 @@ bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
         tell(prompter, "无法把扫描件转换为背景图片。");
         return false;
     }
+    // Page setup shows the file the background came from and reads it again
+    // on OK: the scan itself when it is carried unchanged, else a temporary
+    // copy of the JPEG made from it.
+    std::string backgroundPath = *path;
+    std::string tempPath;
+    if (background != *bytes) {
+        tempPath = createBackgroundTempFile();
+        std::string writeError;
+        if (tempPath.empty() || !writeFileAtomically(tempPath, background, &writeError)) {
+            removeFileQuietly(tempPath);
+            tempPath.clear();
+        }
+        backgroundPath = tempPath;
+    }
     // All in one go after the dialogs have closed, so that it is one undo step.
-    scan::setScanPage(doc, paper, std::move(background));
+    scan::setScanPage(doc, paper, std::move(background), std::move(backgroundPath));
+    if (!tempPath.empty())
+        doc.page().backgroundTempPath = tempPath;
     scan::addFieldBoxes(doc, *analysis, kept);
     return true;
 }

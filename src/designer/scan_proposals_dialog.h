@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QImage>
 
+#include <string>
 #include <vector>
 
 class QComboBox;
@@ -20,21 +21,32 @@ namespace ordavel {
 class Document;
 class Prompter;
 
-// The paper the scan was made of: presets of the common forms and a custom size.
+// The paper the scan was made of: presets of the common forms and a custom
+// size. A scan that states its resolution gives its own size, shown as the
+// preset it matches or as the custom size. Without one the presets are
+// ordered by how well their proportions match the scan's, and the best is
+// chosen only when it matches within 3 %; otherwise the custom size is
+// chosen, at the best preset's width and the scan's proportions.
 class ScanPaperDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ScanPaperDialog(QWidget* parent = nullptr);
+    // The scan is `widthPx` x `heightPx` pixels at the stated dpi (0 for none).
+    ScanPaperDialog(int widthPx, int heightPx, double dpiX, double dpiY, QWidget* parent = nullptr);
+    explicit ScanPaperDialog(QWidget* parent = nullptr) : ScanPaperDialog(0, 0, 0, 0, parent) {}
 
-    // Chooses preset `index` of the list (the last is the custom size).
+    // Chooses entry `index` of the list as shown (the last is the custom size).
     void choosePreset(int index);
     void setCustomSize(double widthCm, double heightCm);
     scan::PaperSize paper() const;
+    // The entries as shown, and the one chosen.
+    std::vector<std::string> entries() const;
+    int chosenEntry() const;
 
 private:
     QComboBox* m_presets = nullptr;
     QDoubleSpinBox* m_width = nullptr;
     QDoubleSpinBox* m_height = nullptr;
+    std::vector<int> m_order; // preset shown at each entry
 };
 
 // The proposals outlined on the scan with their column names. A click keeps

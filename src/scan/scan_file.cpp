@@ -1,6 +1,8 @@
 // Leptonica reads and writes the scan files.
 #include "scan/scan_file.h"
 
+#include "scan/picture_resolution.h"
+
 #include <leptonica/allheaders.h>
 
 #include <fstream>
@@ -78,7 +80,16 @@ std::optional<ScanImage> readScanBytes(const std::string& bytes, std::string* er
         *error = "the file is empty";
         return std::nullopt;
     }
-    return fromPix(pixReadMem(reinterpret_cast<const l_uint8*>(bytes.data()), bytes.size()), error);
+    std::optional<ScanImage> scan = fromPix(pixReadMem(reinterpret_cast<const l_uint8*>(bytes.data()), bytes.size()), error);
+    // JPEG, PNG and BMP headers are read here (Leptonica misses Exif and
+    // Photoshop blocks); Leptonica's values stand for the other formats.
+    if (scan) {
+        if (const std::optional<Resolution> stated = statedResolution(bytes)) {
+            scan->dpiX = stated->dpiX;
+            scan->dpiY = stated->dpiY;
+        }
+    }
+    return scan;
 }
 
 std::optional<ScanImage> readScanFile(const std::string& path, std::string* error)

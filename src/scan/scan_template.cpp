@@ -11,6 +11,28 @@ namespace ordavel::scan {
 
 namespace {
 
+// A font fills this share of its line; a proposed field's font is at most
+// kMaxFontPoints, the size forms are filled in at.
+constexpr double kFontShareOfLine = 0.7;
+constexpr int kMaxFontPoints = 14;
+
+bool writtenOnOneLine(const ProposedField& field) { return field.kind == "checkbox" || field.kind == "box"; }
+
+// The height of one line of the form in cm: the median height of its fields
+// that may hold text, and never more than a line of the largest font.
+double formLineHeight(const std::vector<ProposedField>& fields, double cmPerPixel)
+{
+    const double largest = kMaxFontPoints / kFontShareOfLine / 72.0 * 2.54;
+    std::vector<int> heights;
+    for (const ProposedField& field : fields)
+        if (!writtenOnOneLine(field))
+            heights.push_back(field.rect.h);
+    if (heights.empty())
+        return largest;
+    std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
+    return std::min(largest, heights[heights.size() / 2] * cmPerPixel);
+}
+
 bool carriedAsIs(const std::string& bytes)
 {
     if (bytes.size() < 4)
@@ -29,21 +51,23 @@ std::string backgroundBytes(const std::string& fileBytes, const Picture& picture
     return encodeJpeg(picture, 90, dpi);
 }
 
-void setScanPage(Document& doc, const PaperSize& paper, std::string background)
+void setScanPage(Document& doc, const PaperSize& paper, std::string background, std::string backgroundPath)
 {
     const UnitFactors& f = doc.factors();
     doc.setPageSizes(paper.widthCm, paper.heightCm, f.boardPxX(paper.widthCm), f.boardPxY(paper.heightCm));
     PageSettings& page = doc.page();
     page.background = std::move(background);
+    page.backgroundPath = std::move(backgroundPath);
     page.imgShowType = 1; // stretched: the scan covers the board as the paper does
     page.isPrintBgPic = false;
     doc.notifyPageChanged();
 }
 
-int fittingFontSize(double heightCm)
+int fittingFontSize(double lineHeightCm)
 {
-    const double points = heightCm / 2.54 * 72.0;
-    return std::clamp(static_cast<int>(points * 0.7), 5, 36);
+    const double points = lineHeightCm / 2.54 * 72.0;
+    // The small allowance keeps a line of exactly 14 points' worth at 14 after rounding errors.
+    return std::clamp(static_cast<int>(points * kFontShareOfLine + 1e-6), 5, kMaxFontPoints);
 }
 
 std::vector<int> addFieldBoxes(Document& doc, const ScanAnalysis& analysis, const std::vector<ProposedField>& fields)
@@ -56,6 +80,7 @@ std::vector<int> addFieldBoxes(Document& doc, const ScanAnalysis& analysis, cons
     const double boardY = static_cast<double>(page.boardHeight) / analysis.height;
     const double cmX = analysis.paper.widthCm / analysis.width;
     const double cmY = analysis.paper.heightCm / analysis.height;
+    const double line = formLineHeight(fields, cmY);
     for (const ProposedField& field : fields) {
         const PixelRect& r = field.rect;
         const int left = static_cast<int>(std::lround(r.x * boardX));
@@ -66,7 +91,10 @@ std::vector<int> addFieldBoxes(Document& doc, const ScanAnalysis& analysis, cons
         Box& box = doc.box(index);
         box.printRect = {roundTo(r.x * cmX, 2), roundTo(r.y * cmY, 2), roundTo(r.w * cmX, 2), roundTo(r.h * cmY, 2)};
         box.attributes.text = "${" + field.column + "}";
-        box.attributes.font.size = fittingFontSize(r.h * cmY);
+        const double heightCm = r.h * cmY;
+        const bool tall = !writtenOnOneLine(field) && heightCm >= 2 * line;
+        box.attributes.font.size = fittingFontSize(tall ? line : heightCm);
+        box.attributes.multiLine = tall;
         doc.boxEdited(index);
         added.push_back(index);
     }

@@ -14,15 +14,19 @@ namespace ordavel::scan {
 std::string backgroundBytes(const std::string& fileBytes, const Picture& picture, double dpi);
 
 // Sets the paper, the board at the paper's size in the document's screen
-// pixels, and the background picture stretched over the board, shown and not printed.
-void setScanPage(Document& doc, const PaperSize& paper, std::string background);
+// pixels, and the background picture stretched over the board, shown and not
+// printed. `backgroundPath` is the file holding those bytes, which page setup
+// shows and reads again on OK ("" when there is none).
+void setScanPage(Document& doc, const PaperSize& paper, std::string background, std::string backgroundPath = {});
 
 // Adds a text box "${COLUMN}" over each field (a check box's column carries
-// its "√"): EditRect on the board, PrintRect on the paper. Returns the new
-// boxes' indices in field order.
+// its "√"): EditRect on the board, PrintRect on the paper. The font follows
+// the field's line height; a field at least two of the form's lines tall (the
+// median height of its fields, at most a 14-point line) is multi-line with the
+// font of one such line. Returns the new boxes' indices in field order.
 std::vector<int> addFieldBoxes(Document& doc, const ScanAnalysis& analysis, const std::vector<ProposedField>& fields);
 
-// The font size in points whose text fits a field `heightCm` tall.
-int fittingFontSize(double heightCm);
+// The font size in points for lines `lineHeightCm` tall: never above 14 points.
+int fittingFontSize(double lineHeightCm);
 
 } // namespace ordavel::scan

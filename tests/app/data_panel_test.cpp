@@ -199,6 +199,41 @@ TEST_F(DataPanelTest, PreviewShowsTheCurrentRecordAndLeavesTheTemplateAlone)
     EXPECT_FALSE(doc().modified());
 }
 
+// Without data a column's placeholder shows and prints as nothing, never as
+// "${...}": in the preview and in print from EditMode alike; the record
+// number still reads 1.
+TEST_F(DataPanelTest, WithoutDataAPlaceholderPreviewsAndPrintsAsNothing)
+{
+    ASSERT_EQ(doc().appMode(), AppMode::EditMode);
+    const std::string pdf = folder.filePath(QStringLiteral("page.pdf")).toStdString();
+    prompter.printers.push_back(true);
+    prompter.printToFile = pdf;
+    ASSERT_TRUE(window->print());
+    const std::string text = test::pdfText(pdf);
+    EXPECT_NE(text.find('1'), std::string::npos) << text;
+    EXPECT_EQ(text.find("${"), std::string::npos) << text;
+    EXPECT_EQ(text.find("收件人"), std::string::npos) << text;
+
+    window->switchMode(AppMode::PreviewMode);
+    QApplication::processEvents();
+    const QImage withPlaceholder = preview();
+    doc().box(1).attributes.text = " 1";
+    doc().boxEdited(1);
+    window->workArea()->paperPanel()->update();
+    QApplication::processEvents();
+    EXPECT_EQ(preview(), withPlaceholder);
+    doc().box(1).attributes.text = "${收件人} 1";
+    doc().boxEdited(1);
+    window->workArea()->paperPanel()->update();
+    QApplication::processEvents();
+    EXPECT_EQ(preview(), withPlaceholder);
+    doc().box(1).attributes.text = "收件人 1";
+    doc().boxEdited(1);
+    window->workArea()->paperPanel()->update();
+    QApplication::processEvents();
+    EXPECT_NE(preview(), withPlaceholder); // the preview does draw the text
+}
+
 TEST_F(DataPanelTest, PrintAsksForRecordsAndPrintsThemAsOneJob)
 {
     ASSERT_TRUE(window->openDataFile(data));

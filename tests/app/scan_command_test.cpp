@@ -5,20 +5,32 @@
 #include "designer/page_setup_dialog.h"
 #include "designer/scan_proposals_dialog.h"
 #include "designer/undo_controller.h"
+#include "platform/qt_prompter.h"
 #include "window_fixture.h"
 
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <fstream>
 #include <functional>
 
 namespace ordavel {
 namespace {
 
 const char* kScan = ORDAVEL_TEST_DATA "/scans/form_example1.png";
+
+void choosePaper(ScanPaperDialog& dialog, const std::string& name)
+{
+    const std::vector<std::string> entries = dialog.entries();
+    const auto found = std::find(entries.begin(), entries.end(), name);
+    ASSERT_NE(found, entries.end()) << name;
+    dialog.choosePreset(static_cast<int>(found - entries.begin()));
+}
 
 class ScanCommand : public WindowTest {
 protected:
@@ -71,7 +83,10 @@ TEST_F(ScanCommand, KeptProposalsBecomeBoxesOnTheScanAsOneUndoStep)
         [&](QWidget* modal) {
             if (auto* paper = qobject_cast<ScanPaperDialog*>(modal)) {
                 paperAsked = true;
-                paper->choosePreset(2); // A4
+                // The scan states 96 dpi: its own size, no preset, comes up.
+                EXPECT_EQ(paper->chosenEntry(), static_cast<int>(paper->entries().size()) - 1);
+                EXPECT_NEAR(paper->paper().widthCm, 1653 / 96.0 * 2.54, 0.05);
+                choosePaper(*paper, "A4 21.0 × 29.7 厘米");
                 EXPECT_DOUBLE_EQ(paper->paper().widthCm, 21.0);
                 EXPECT_DOUBLE_EQ(paper->paper().heightCm, 29.7);
                 paper->accept();
@@ -93,6 +108,10 @@ TEST_F(ScanCommand, KeptProposalsBecomeBoxesOnTheScanAsOneUndoStep)
     EXPECT_TRUE(paperAsked);
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(prompter.requests, (std::vector<std::string>{"open", "text"}));
+    // The chooser offers the scans' pictures, then every file.
+    ASSERT_FALSE(prompter.fileChoices.empty());
+    EXPECT_EQ(qtFileFilter(prompter.fileChoices[0].filter).toStdString(),
+              "扫描件(*.png *.jpg *.jpeg *.bmp *.tif *.tiff);;所有文件(*)");
     EXPECT_NEAR(doc().page().pageWidth, 21.0, 1e-4);
     EXPECT_NEAR(doc().page().pageHeight, 29.7, 1e-4);
     EXPECT_FALSE(doc().page().background.empty());
@@ -191,7 +210,7 @@ TEST_F(ScanCommand, PageSetupScansBesideTheBackgroundPicture)
                     scanning = false;
                 });
             } else if (auto* paper = qobject_cast<ScanPaperDialog*>(modal)) {
-                paper->choosePreset(2);
+                choosePaper(*paper, "A4 21.0 × 29.7 厘米");
                 paper->accept();
             } else if (auto* progress = qobject_cast<QProgressDialog*>(modal); progress && !cancelled) {
                 cancelled = true;
@@ -217,6 +236,83 @@ TEST_F(ScanCommand, PageSetupScansBesideTheBackgroundPicture)
     QApplication::processEvents();
     EXPECT_TRUE(boxesInUse().empty());
     EXPECT_TRUE(doc().page().background.empty());
+}
+
+// After a scan page setup names the background's file, and OK there keeps the scan.
+TEST_F(ScanCommand, PageSetupShowsTheScansBackgroundFileAfterAScan)
+{
+    // A PNG scan is carried as a JPEG made from it: a copy of that is named.
+    prompter.files = {std::string(kScan)};
+    runWith(
+        [&](QWidget* modal) {
+            if (auto* paper = qobject_cast<ScanPaperDialog*>(modal)) {
+                choosePaper(*paper, "A4 21.0 × 29.7 厘米");
+                paper->accept();
+            } else if (auto* proposals = qobject_cast<ScanProposalsDialog*>(modal)) {
+                proposals->accept();
+            }
+        },
+        [&] { window->dispatch(QStringLiteral("扫描生成...")); });
+    const std::string background = doc().page().background;
+    ASSERT_FALSE(background.empty());
+    const std::string path = doc().page().backgroundPath;
+    ASSERT_FALSE(path.empty());
+    std::ifstream copy(path, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(copy), {}), background);
+
+    bool shown = false;
+    runWith(
+        [&](QWidget* modal) {
+            if (auto* setup = qobject_cast<PageSetupDialog*>(modal)) {
+                shown = setup->pathField()->text().toStdString() == path;
+                auto* ok = setup->findChild<QPushButton*>(QStringLiteral("按钮_确定"));
+                ASSERT_NE(ok, nullptr);
+                ok->click();
+            }
+        },
+        [&] { window->dispatch(QStringLiteral("页面设置")); });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(doc().page().background, background);
+    EXPECT_EQ(doc().page().backgroundPath, path);
+}
+
+// Without a stated resolution the presets come in the order of how well
+// they fit the scan's proportions; one off by more than 3 % is not chosen.
+TEST(ScanPaper, PresetsFollowTheScansProportionsOrItsStatedSize)
+{
+    const std::string waybill = "运单 23.0 × 12.7 厘米";
+    const std::string a4 = "A4 21.0 × 29.7 厘米";
+    const std::string a5 = "A5 14.8 × 21.0 厘米";
+    const std::string custom = "自定义";
+
+    ScanPaperDialog wide(2300, 1270, 0, 0);
+    EXPECT_EQ(wide.entries(), (std::vector<std::string>{waybill, "24.1 × 14.0 厘米", a4, a5, custom}));
+    EXPECT_EQ(wide.chosenEntry(), 0);
+    EXPECT_DOUBLE_EQ(wide.paper().widthCm, 23.0);
+
+    // A4's proportions within 3 % (2.5 % off), with A5's nearly the same.
+    ScanPaperDialog tall(1000, 1450, 0, 0);
+    EXPECT_EQ(tall.entries().front(), a5);
+    EXPECT_EQ(tall.entries()[1], a4);
+    EXPECT_EQ(tall.chosenEntry(), 0);
+
+    // Square: nothing within 3 %, so the custom size at the scan's proportions.
+    ScanPaperDialog square(1000, 1000, 0, 0);
+    EXPECT_EQ(square.entries().size(), 5u);
+    EXPECT_EQ(square.chosenEntry(), 4);
+    EXPECT_NEAR(square.paper().widthCm, square.paper().heightCm, 0.05);
+    // 3.5 % wider than A4's proportions is not A4 any more.
+    ScanPaperDialog offA4(7320, 10000, 0, 0);
+    EXPECT_EQ(offA4.entries().front(), a4);
+    EXPECT_EQ(offA4.chosenEntry(), 4);
+
+    // A stated resolution gives the size itself: A4 at 150 dpi, or a size of its own.
+    ScanPaperDialog stated(1240, 1754, 150, 150);
+    EXPECT_EQ(stated.entries()[static_cast<std::size_t>(stated.chosenEntry())], a4);
+    ScanPaperDialog own(1500, 900, 150, 150);
+    EXPECT_EQ(own.chosenEntry(), 4);
+    EXPECT_NEAR(own.paper().widthCm, 25.4, 0.05);
+    EXPECT_NEAR(own.paper().heightCm, 15.2, 0.05);
 }
 
 TEST(ScanProposals, ClicksKeepDropAndRenameTheSmallestFieldUnderThePointer)

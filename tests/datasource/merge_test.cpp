@@ -213,7 +213,7 @@ TEST(DataFieldAttribute, WrittenAfterTheTypeOnlyWhenSetAndReadBack)
     EXPECT_EQ(templateBytes(doc, sink), templateBytes(none, sink));
 }
 
-TEST_F(MergeTest, CounterFieldsPrintTheRecordsValuesAndAPageWithoutDataKeepsItsOtherText)
+TEST_F(MergeTest, CounterFieldsPrintTheRecordsValuesAndAPageWithoutDataPrintsNoPlaceholder)
 {
     doc.box(text).attributes.text = "${#seq:单号:000000} to ${姓名}";
     EXPECT_EQ(templateCounters(doc), (std::vector<std::string>{"单号"}));
@@ -230,8 +230,12 @@ TEST_F(MergeTest, CounterFieldsPrintTheRecordsValuesAndAPageWithoutDataKeepsItsO
     const DataTable none;
     RecordMerge page(none, /*countersOnly=*/true);
     page.setCounterValues({{"单号", 3}});
-    EXPECT_EQ(page.merged(doc.box(text)).attributes.text, "000003 to ${姓名}");
+    EXPECT_EQ(page.merged(doc.box(text)).attributes.text, "000003 to ");
     EXPECT_EQ(&page.merged(doc.box(label)), &doc.box(label));
+    // Formatted columns, the record number and escapes, without data.
+    doc.box(text).attributes.text = "${金额|大写}|${#}|$${姓名}|${姓名";
+    EXPECT_EQ(page.merged(doc.box(text)).attributes.text, "|1|${姓名}|${姓名");
+    EXPECT_TRUE(page.warnings().empty());
 }
 
 // The journal keeps each box's text through printedText: it must say what

@@ -1,0 +1,254 @@
+// Characters joined into phrases, read as captions, and found beside a field.
+#include "scan/field_layout.h"
+
+#include "scan/caption_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace ordavel::scan::layout {
+
+namespace {
+
+// Blank columns wider than this share of the line's height are cut to it
+// before a line is read: letter-spaced captions read as words.
+constexpr double kLetterGap = 0.35;
+
+} // namespace
+
+bool endsWithColon(const std::string& text)
+{
+    std::string t = text;
+    while (!t.empty() && t.back() == ' ')
+        t.pop_back();
+    return (!t.empty() && t.back() == ':') || (t.size() >= 3 && t.compare(t.size() - 3, 3, "\xEF\xBC\x9A") == 0);
+}
+
+// Whether `text` holds a CJK ideograph (UTF-8 lead bytes E4 to E9).
+bool hasChinese(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b >= 0xE4 && b <= 0xE9;
+    });
+}
+
+bool isUnitCharacter(const std::string& text)
+{
+    static const char* const units[] = {"年", "月", "日", "时", "分", "秒", "万", "仟", "佰", "拾", "元", "角"};
+    return std::any_of(std::begin(units), std::end(units), [&](const char* u) { return text == u; });
+}
+
+void Layout::buildPhrases()
+{
+    std::vector<const Blob*> text;
+    std::vector<int> heights;
+    const int big = px(12.0);
+    for (const Blob& blob : m_ruling.blobs) {
+        if (blob.rect.w > big || blob.rect.h > big)
+            continue; // logos, stamps, pictures
+        const int container = containerOf(centreX(blob.rect), centreY(blob.rect));
+        if (inSquare(container))
+            continue; // what is written in a box is not a caption
+        if (blob.rect.w <= px(0.5) && besideVerticalRule(blob.rect))
+            continue; // what is left of a rule where it was thicker
+        if (blob.hollowSquare) {
+            m_glyphBoxes.push_back(blob.rect);
+            continue;
+        }
+        text.push_back(&blob);
+        if (blob.rect.h >= px(1.2) && blob.rect.h <= px(8.0))
+            heights.push_back(blob.rect.h);
+    }
+    if (!heights.empty()) {
+        std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
+        m_charHeight = heights[heights.size() / 2];
+    } else {
+        m_charHeight = px(3.0);
+    }
+    std::sort(text.begin(), text.end(), [](const Blob* a, const Blob* b) { return a->rect.x < b->rect.x; });
+    std::vector<int> containers(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i)
+        containers[i] = containerOf(centreX(text[i]->rect), centreY(text[i]->rect));
+    UnionFind groups(text.size());
+    const int gapMax = m_charHeight;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const PixelRect& a = text[i]->rect;
+        for (std::size_t j = i + 1; j < text.size(); ++j) {
+            const PixelRect& b = text[j]->rect;
+            if (b.x > a.right() + gapMax)
+                break;
+            if (containers[i] != containers[j])
+                continue;
+            const int overlap = verticalOverlap(a, b);
+            if (overlap * 10 >= std::min(a.h, b.h) * 4 && b.x - a.right() <= gapMax &&
+                std::abs(centreY(a) - centreY(b)) <= std::max(a.h, b.h))
+                groups.join(static_cast<int>(i), static_cast<int>(j));
+        }
+    }
+    std::map<int, std::size_t> index;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const int root = groups.find(static_cast<int>(i));
+        auto [it, fresh] = index.emplace(root, m_phrases.size());
+        if (fresh)
+            m_phrases.push_back({text[i]->rect, containers[i], 1, {text[i]->rect}});
+        else {
+            Phrase& phrase = m_phrases[it->second];
+            phrase.rect = unite(phrase.rect, text[i]->rect);
+            ++phrase.parts;
+            phrase.glyphs.push_back(text[i]->rect);
+        }
+    }
+    // Specks alone (dots of a dotted fill, dust) are no captions.
+    std::erase_if(m_phrases, [&](const Phrase& p) { return p.rect.h < m_charHeight / 2 && p.rect.w < m_charHeight; });
+    m_text.assign(m_phrases.size(), std::nullopt);
+}
+
+const std::string& Layout::textOf(std::size_t phrase)
+{
+    if (!m_text[phrase]) {
+        const PixelRect& r = m_phrases[phrase].rect;
+        const double scale = std::clamp(40.0 / std::max(1, r.h), 0.25, 4.0);
+        const int margin = std::max(2, r.h / 4);
+        const bool single = m_phrases[phrase].parts <= 3 && r.w <= r.h * 13 / 10;
+        Picture crop = cropScaled(m_ruling.grey, r, scale, margin);
+        if (!single)
+            crop = squeezeBlankColumns(crop, static_cast<int>(std::lround(r.h * scale * kLetterGap)));
+        // The Chinese model alone reads Chinese lines best: with the
+        // English one beside it, spaced or faint characters are taken for
+        // Latin letters. Lines of square characters go to it at once,
+        // others when the two models together find Chinese in them.
+        const bool chineseLine = !single && looksChinese(m_phrases[phrase]);
+        std::string read = chineseLine ? m_reader.readChinese(crop) : std::string();
+        if (!hasChinese(read))
+            read = m_reader.read(crop, single);
+        if (single && read.empty())
+            read = m_reader.read(cropScaled(m_ruling.grey, r, scale, margin), false);
+        if (!single && !chineseLine && hasChinese(read)) {
+            const std::string chinese = m_reader.readChinese(crop);
+            if (hasChinese(chinese))
+                read = chinese;
+        }
+        m_raw[phrase] = read;
+        m_text[phrase] = tidyCaption(read);
+        ++m_ocrDone;
+        if (m_progress && !m_progress(0.3 + 0.7 * std::min(1.0, m_ocrDone / m_ocrTotal)))
+            m_cancelled = true;
+    }
+    return *m_text[phrase];
+}
+
+// Whether the phrase is set as Chinese: glyphs (strokes overlapping
+// across the line joined) nearly as tall as the line and about as wide,
+// where Latin letters stand at x-height or are narrow.
+bool Layout::looksChinese(const Phrase& phrase)
+{
+    std::vector<PixelRect> glyphs = phrase.glyphs;
+    std::sort(glyphs.begin(), glyphs.end(), [](const PixelRect& a, const PixelRect& b) { return a.x < b.x; });
+    std::vector<PixelRect> units;
+    for (const PixelRect& g : glyphs) {
+        if (!units.empty() && g.x < units.back().right())
+            units.back() = unite(units.back(), g);
+        else
+            units.push_back(g);
+    }
+    const int height = phrase.rect.h;
+    if (units.empty() || height <= 0)
+        return false;
+    std::size_t tall = 0;
+    std::vector<int> widths;
+    for (const PixelRect& u : units) {
+        if (u.h * 10 >= height * 8)
+            ++tall;
+        widths.push_back(u.w);
+    }
+    std::nth_element(widths.begin(), widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 2), widths.end());
+    return tall * 10 >= units.size() * 7 && widths[widths.size() / 2] * 10 >= height * 6;
+}
+
+// The nearest phrase ending left of `x` on the line of `band`, within `reach` px.
+std::optional<std::size_t> Layout::phraseLeftOf(const PixelRect& band, int reach) const
+{
+    std::optional<std::size_t> best;
+    int bestGap = reach + 1;
+    for (std::size_t i = 0; i < m_phrases.size(); ++i) {
+        const PixelRect& r = m_phrases[i].rect;
+        const int gap = band.x - r.right();
+        if (gap < -m_charHeight / 2 || gap >= bestGap)
+            continue;
+        if (!holds({band.x - reach - r.w, band.y - 1, reach + r.w, band.h + 2}, r.x, centreY(r)))
+            continue;
+        if (centreY(r) < band.y || centreY(r) > band.bottom())
+            continue;
+        best = i;
+        bestGap = gap;
+    }
+    return best;
+}
+
+std::optional<std::size_t> Layout::phraseRightOf(const PixelRect& band, int reach) const
+{
+    std::optional<std::size_t> best;
+    int bestGap = reach + 1;
+    for (std::size_t i = 0; i < m_phrases.size(); ++i) {
+        const PixelRect& r = m_phrases[i].rect;
+        const int gap = r.x - band.right();
+        if (gap < -m_charHeight / 2 || gap >= bestGap)
+            continue;
+        if (centreY(r) < band.y - band.h / 2 || centreY(r) > band.bottom() + band.h / 2)
+            continue;
+        best = i;
+        bestGap = gap;
+    }
+    return best;
+}
+
+std::optional<std::size_t> Layout::phraseAbove(const PixelRect& area) const
+{
+    std::optional<std::size_t> best;
+    int bestGap = m_charHeight * 3;
+    for (std::size_t i = 0; i < m_phrases.size(); ++i) {
+        const PixelRect& r = m_phrases[i].rect;
+        const int gap = area.y - r.bottom();
+        if (gap < -m_charHeight / 2 || gap >= bestGap || centreX(r) < area.x || centreX(r) > area.right())
+            continue;
+        best = i;
+        bestGap = gap;
+    }
+    return best;
+}
+
+// Whether the caption as read ended with a colon (tidying takes it off).
+bool Layout::endsWithColonRaw(std::size_t phrase)
+{
+    (void)textOf(phrase);
+    if (endsWithColon(m_raw[phrase]))
+        return true;
+    return m_colon.count(phrase) != 0 ? m_colon[phrase] : checkColon(phrase);
+}
+
+bool Layout::checkColon(std::size_t phrase)
+{
+    // A colon is two dots stacked at the end of the phrase: one in its
+    // upper half, one in its lower half, in one column.
+    const PixelRect& r = m_phrases[phrase].rect;
+    std::vector<PixelRect> dots;
+    for (const Blob& blob : m_ruling.blobs) {
+        const PixelRect& b = blob.rect;
+        if (b.right() <= r.right() + m_charHeight && b.x >= r.right() - m_charHeight && b.y >= r.y && b.bottom() <= r.bottom() &&
+            b.w <= m_charHeight / 3 + 1 && b.h <= m_charHeight / 3 + 1)
+            dots.push_back(b);
+    }
+    const int middle = centreY(r);
+    bool colon = false;
+    for (const PixelRect& upper : dots)
+        for (const PixelRect& lower : dots)
+            colon = colon || (centreY(upper) < middle && centreY(lower) >= middle &&
+                              std::abs(centreX(upper) - centreX(lower)) <= std::max(upper.w, lower.w) &&
+                              lower.y - upper.bottom() >= std::max(upper.h, lower.h) / 2);
+    m_colon[phrase] = colon;
+    return colon;
+}
+
+} // namespace ordavel::scan::layout

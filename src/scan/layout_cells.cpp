@@ -1,0 +1,170 @@
+// Ruled cells: empty ones captioned beside them, captioned ones, and table columns under headers.
+#include "scan/field_layout.h"
+
+#include <algorithm>
+
+namespace ordavel::scan::layout {
+
+void Layout::cellFields()
+{
+    const auto& regions = m_ruling.regions;
+    // Table bodies first: the header cells above them are then used up.
+    std::vector<bool> done(regions.size(), false);
+    for (std::size_t i = 0; i < regions.size(); ++i)
+        if (m_isLeaf[i] && !m_isSquare[i] && columnsUnderHeader(static_cast<int>(i), done))
+            done[i] = true;
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+        if (!m_isLeaf[i] || m_isSquare[i] || done[i])
+            continue;
+        if (std::any_of(m_fields.begin(), m_fields.end(),
+                        [&](const ProposedField& f) {
+                            return f.kind == std::string("box") && holds(f.rect, centreX(regions[i].rect), centreY(regions[i].rect));
+                        }))
+            continue;
+        cell(static_cast<int>(i));
+        if (m_cancelled)
+            return;
+    }
+}
+
+void Layout::cell(int region)
+{
+    const PixelRect outer = m_ruling.regions[static_cast<std::size_t>(region)].rect;
+    const int pad = std::max(1, px(0.3));
+    const PixelRect area{outer.x + pad, outer.y + pad, outer.w - 2 * pad, outer.h - 2 * pad};
+    std::vector<std::size_t> mine;
+    for (std::size_t p = 0; p < m_phrases.size(); ++p)
+        if (m_phrases[p].container == region)
+            mine.push_back(p);
+    if (mine.empty()) {
+        // An empty cell takes the caption printed left of it, or above it.
+        std::string caption;
+        if (const auto left = phraseLeftOf(area, px(25.0)))
+            caption = textOf(*left);
+        else if (const auto above = phraseAbove(area))
+            caption = textOf(*above);
+        if (!caption.empty())
+            add(area, "cell", caption);
+        return;
+    }
+    std::sort(mine.begin(), mine.end(), [&](std::size_t a, std::size_t b) {
+        const PixelRect& ra = m_phrases[a].rect;
+        const PixelRect& rb = m_phrases[b].rect;
+        return ra.y != rb.y ? ra.y < rb.y : ra.x < rb.x;
+    });
+    // Specks (a fill printed across the rule above, dust) are no caption.
+    const auto top = std::find_if(mine.begin(), mine.end(),
+                                  [&](std::size_t p) { return m_phrases[p].rect.h * 5 >= m_charHeight * 3; });
+    if (top == mine.end())
+        return;
+    const PixelRect first = m_phrases[*top].rect;
+    const int lineHeight = std::max(first.h, m_charHeight);
+    if (area.h >= lineHeight * 5 / 2 && area.bottom() - first.bottom() >= lineHeight) {
+        // A tall cell with its caption on top: the area under the caption is written in.
+        if (first.y - area.y > lineHeight * 2)
+            return;
+        const int below = first.bottom() + pad;
+        std::string caption = textOf(*top);
+        if (!caption.empty())
+            add({area.x, below, area.w, area.bottom() - below}, "cell", caption);
+        return;
+    }
+    // One line: each gap wide enough to write in is a field, captioned by
+    // the text before it, or by the unit character after it ("__年__月").
+    // The line is the one of the tallest text in the cell: specks of a
+    // fill printed across the rule above are no line of their own.
+    const PixelRect reference = m_phrases[*std::max_element(mine.begin(), mine.end(), [&](std::size_t a, std::size_t b) {
+                                              return m_phrases[a].rect.h < m_phrases[b].rect.h;
+                                          })].rect;
+    std::vector<std::size_t> line;
+    for (const std::size_t p : mine)
+        if (centreY(m_phrases[p].rect) >= reference.y && centreY(m_phrases[p].rect) < reference.bottom())
+            line.push_back(p);
+    std::sort(line.begin(), line.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
+    const int minGap = lineHeight * 5 / 2;
+    // Where captions end in colons, each reaches to the next caption:
+    // what stands between is what was filled in.
+    std::vector<std::size_t> captions;
+    for (const std::size_t p : line)
+        if (checkColon(p))
+            captions.push_back(p);
+    // Colons too faint to see as two dots may still be read.
+    if (captions.empty() && line.size() >= 3)
+        for (const std::size_t p : line)
+            if (endsWithColonRaw(p))
+                captions.push_back(p);
+    if (!captions.empty()) {
+        for (std::size_t k = 0; k < captions.size(); ++k) {
+            const int start = m_phrases[captions[k]].rect.right() + pad;
+            const int end = k + 1 < captions.size() ? m_phrases[captions[k + 1]].rect.x - pad : area.right();
+            if (end - start < minGap)
+                continue;
+            std::string caption = textOf(captions[k]);
+            if (!caption.empty())
+                add({start, area.y, end - start, area.h}, "cell", caption);
+        }
+        return;
+    }
+    for (std::size_t k = 0; k < line.size(); ++k) {
+        const PixelRect& here = m_phrases[line[k]].rect;
+        const int start = here.right() + pad;
+        const int end = k + 1 < line.size() ? m_phrases[line[k + 1]].rect.x - pad : area.right();
+        if (end - start < minGap)
+            continue;
+        std::string caption = textOf(line[k]);
+        if (k + 1 < line.size() && isUnitCharacter(textOf(line[k + 1])))
+            caption = textOf(line[k + 1]);
+        else if (isUnitCharacter(caption) || caption.empty())
+            continue;
+        add({start, area.y, end - start, area.h}, "cell", caption);
+    }
+}
+
+// A tall cell under a row of header cells is split into one column per
+// header caption, each reaching to the next one.
+bool Layout::columnsUnderHeader(int region, std::vector<bool>& done)
+{
+    const auto& regions = m_ruling.regions;
+    const PixelRect body = regions[static_cast<std::size_t>(region)].rect;
+    if (body.h < m_charHeight * 6)
+        return false;
+    std::vector<std::size_t> headers;
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+        const PixelRect& r = regions[i].rect;
+        if (!m_isLeaf[i] || m_isSquare[i] || done[i] || std::abs(r.bottom() - body.y) > px(2.0) ||
+            r.h > m_charHeight * 4 || r.x < body.x - px(2.0) || r.right() > body.right() + px(2.0))
+            continue;
+        headers.push_back(i);
+    }
+    std::vector<std::pair<std::size_t, std::vector<std::size_t>>> columns;
+    std::size_t count = 0;
+    for (const std::size_t h : headers) {
+        std::vector<std::size_t> mine;
+        for (std::size_t p = 0; p < m_phrases.size(); ++p)
+            if (m_phrases[p].container == static_cast<int>(h))
+                mine.push_back(p);
+        std::sort(mine.begin(), mine.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
+        if (std::any_of(mine.begin(), mine.end(), [&](std::size_t p) { return checkColon(p); }))
+            return false; // captions with colons label what follows them, not columns
+        count += mine.size();
+        columns.emplace_back(h, std::move(mine));
+    }
+    if (count < 2)
+        return false;
+    const int pad = std::max(1, px(0.3));
+    const int lead = m_charHeight * 3 / 2;
+    for (const auto& [h, mine] : columns) {
+        const PixelRect& cellRect = regions[h].rect;
+        for (std::size_t k = 0; k < mine.size(); ++k) {
+            const int x0 = k == 0 ? cellRect.x + pad : m_phrases[mine[k]].rect.x - lead;
+            const int x1 = k + 1 < mine.size() ? m_phrases[mine[k + 1]].rect.x - lead : cellRect.right() - pad;
+            std::string caption = textOf(mine[k]);
+            if (!caption.empty())
+                add({x0, body.y + pad, x1 - x0, body.h - 2 * pad}, "cell", caption);
+        }
+        done[h] = true;
+    }
+    return true;
+}
+
+} // namespace ordavel::scan::layout
