@@ -96,6 +96,9 @@ bool MainWindow::openDataFile(const std::string& fileName, const std::string& sh
     m_dataPanel->setData(std::make_shared<const DataTable>(std::move(read.table)),
                          QString::fromStdString(fileName), QString::fromStdString(read.sheet));
     m_workArea->paperPanel()->setBoxView([this] { return m_dataPanel->boxView(); });
+    m_workArea->paperPanel()->setSheetRecords({[this] { return m_dataPanel->recordCount(); },
+                                               [this] { return m_dataPanel->currentRow(); },
+                                               [this](int row) { return m_dataPanel->recordView(row); }});
     showDataCheck();
     // The first time, over the lower right of the board: a floating window
     // left where it was made would sit on the toolbars.

@@ -121,11 +121,11 @@ std::string DataPanel::copiesColumn() const
     return m_copies->currentIndex() <= 0 ? std::string() : m_copies->currentText().toStdString();
 }
 
-BoxFilter DataPanel::boxView()
+BoxFilter DataPanel::recordView(int row)
 {
-    if (!m_merge || m_row < 0)
+    if (!m_merge || row < 0 || row >= recordCount())
         return {};
-    m_merge->setRecord(m_row, m_row + 1);
+    m_merge->setRecord(row, row + 1);
     return [this](const Box& box) -> const Box& { return m_merge->merged(box); };
 }
 

@@ -46,7 +46,9 @@ public:
     std::string copiesColumn() const;
 
     // Boxes as they draw for the current record (each box itself without data).
-    BoxFilter boxView();
+    BoxFilter boxView() { return recordView(m_row); }
+    // The same for record `row` (0-based); valid until the next view is asked for.
+    BoxFilter recordView(int row);
 
     // A warning under the table (what the template needs that the data lacks);
     // "" hides it.

@@ -2,11 +2,18 @@
 // The paper panel `画板_纸张背景`: sized to the board, it carries the workbench
 // and, in preview mode, shows the page as it will print: every printable box
 // drawn at its PrintRect, over the background picture when that is asked for.
+// On a template of several forms to a sheet the preview is the whole sheet:
+// the form in each cell from the start cell on (the used cells before it
+// left empty), or with data the records in the cells they print in, on the
+// sheet of the current record.
 
 #include "print/print_job.h"
 
 #include <QImage>
 #include <QWidget>
+
+#include <functional>
+#include <vector>
 
 namespace ordavel {
 
@@ -28,6 +35,27 @@ public:
     // The preview is drawn at this zoom (none: 1:1); it must outlive the panel.
     void setZoom(const BoardZoom* zoom) { m_zoom = zoom; }
 
+    // The records a sheet preview puts in its cells, asked at each paint: how
+    // many there are (0 without data), which one is current (0-based), and
+    // the boxes as they draw for one of them. Records fill the cells in
+    // their order, one form each, as a batch prints them.
+    struct SheetRecords {
+        std::function<int()> count;
+        std::function<int()> current;
+        std::function<BoxFilter(int)> view;
+    };
+    void setSheetRecords(SheetRecords records) { m_records = std::move(records); update(); }
+    // The cell (1-based, across then down) the first form goes into.
+    void setStartCell(int cell);
+    int startCell() const { return m_startCell; }
+    // Whether the preview shows a whole sheet, and its size in board pixels
+    // (unzoomed); the board's size otherwise.
+    bool showsSheet() const;
+    QSize previewSize() const;
+    // The (0-based) form of the batch drawn in each cell of the sheet shown,
+    // -1 for an empty cell; without data the form is the template itself.
+    std::vector<int> formsInCells() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -35,8 +63,12 @@ private:
     Document& m_document;
     QImage m_picture;
     int m_pictureMode = 0;
+    void paintSheet(QPainter& painter);
+
     std::function<BoxFilter()> m_boxView;
     const BoardZoom* m_zoom = nullptr;
+    SheetRecords m_records;
+    int m_startCell = 1;
 };
 
 } // namespace ordavel
