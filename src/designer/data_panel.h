@@ -44,6 +44,9 @@ public:
 
     // The column chosen for copies per record; "" for one copy each.
     std::string copiesColumn() const;
+    // Every record's row once for each copy it prints, in order, as a batch
+    // of all records prints them (one copy each when a count cannot be read).
+    std::vector<int> printedRows() const;
 
     // Boxes as they draw for the current record (each box itself without data).
     BoxFilter boxView() { return recordView(m_row); }
@@ -56,6 +59,8 @@ public:
 
 signals:
     void currentRecordChanged(int row);
+    // Another copies column was chosen.
+    void copiesColumnChanged();
 
 private:
     void showPosition();

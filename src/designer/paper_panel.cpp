@@ -46,22 +46,28 @@ QSize PaperPanel::previewSize() const
     return {f.boardPxX(page.sheet.widthCm), f.boardPxY(page.sheet.heightCm)};
 }
 
-std::vector<int> PaperPanel::formsInCells() const
+std::vector<int> PaperPanel::recordsInCells() const
 {
     const SheetLayout& layout = m_document.page().sheet;
     const int cells = layout.cells();
     const int start = std::clamp(m_startCell, 1, cells);
-    const int records = m_records.count ? m_records.count() : 0;
-    // The sheet of the current record; without data the first, every cell from the start on.
-    const int current = records > 0 && m_records.current ? std::clamp(m_records.current(), 0, records - 1) : 0;
+    const std::vector<int> rows = m_records.rows ? m_records.rows() : std::vector<int>();
+    const int forms = static_cast<int>(rows.size());
+    // The current record's first form, or the first after it when it prints none.
+    int current = 0;
+    if (forms > 0) {
+        const int row = m_records.current ? m_records.current() : 0;
+        current = static_cast<int>(std::lower_bound(rows.begin(), rows.end(), row) - rows.begin());
+        current = std::min(current, forms - 1);
+    }
     const int sheet = sheetSlot(layout, current, start).sheet;
-    std::vector<int> forms(static_cast<std::size_t>(cells), -1);
+    std::vector<int> shown(static_cast<std::size_t>(cells), -1);
     for (int cell = 0; cell < cells; ++cell) {
         const int form = sheet * cells + cell - (start - 1);
-        if (form >= 0 && (records == 0 ? sheet == 0 : form < records))
-            forms[static_cast<std::size_t>(cell)] = form;
+        if (form >= 0 && (forms == 0 ? sheet == 0 : form < forms))
+            shown[static_cast<std::size_t>(cell)] = forms == 0 ? 0 : rows[static_cast<std::size_t>(form)];
     }
-    return forms;
+    return shown;
 }
 
 void PaperPanel::paintSheet(QPainter& painter)
@@ -71,9 +77,8 @@ void PaperPanel::paintSheet(QPainter& painter)
     const PageSettings& page = m_document.page();
     const QRect board(0, 0, page.boardWidth, page.boardHeight);
     const QRectF outline(0, 0, page.pageWidth * f.boxPxPerCmX, page.pageHeight * f.boxPxPerCmY);
-    const bool withData = m_records.count && m_records.count() > 0 && m_records.view;
-    const std::vector<int> forms = formsInCells();
-    for (int cell = 0; cell < static_cast<int>(forms.size()); ++cell) {
+    const std::vector<int> records = recordsInCells();
+    for (int cell = 0; cell < static_cast<int>(records.size()); ++cell) {
         const SheetSlot slot = sheetSlot(layout, cell, 1);
         painter.save();
         painter.translate(slot.leftCm * f.boxPxPerCmX, slot.topCm * f.boxPxPerCmY);
@@ -81,11 +86,11 @@ void PaperPanel::paintSheet(QPainter& painter)
         painter.setPen(QPen(QColor(0xC0, 0xC0, 0xC0), 0, Qt::DashLine));
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(outline);
-        const int form = forms[static_cast<std::size_t>(cell)];
-        if (form >= 0) {
+        const int record = records[static_cast<std::size_t>(cell)];
+        if (record >= 0) {
             paintBackgroundPicture(painter, m_picture, m_pictureMode, board);
             PainterSurface surface(painter, PainterSurface::Units::Pixels);
-            const BoxFilter view = withData ? m_records.view(form) : BoxFilter();
+            const BoxFilter view = m_records.view ? m_records.view(record) : BoxFilter();
             for (int index = 1; index <= m_document.slotCount(); ++index) {
                 const Box& box = m_document.box(index);
                 drawBox(view ? view(box) : box, RenderTarget::Preview, f, surface);

@@ -35,12 +35,13 @@ public:
     // The preview is drawn at this zoom (none: 1:1); it must outlive the panel.
     void setZoom(const BoardZoom* zoom) { m_zoom = zoom; }
 
-    // The records a sheet preview puts in its cells, asked at each paint: how
-    // many there are (0 without data), which one is current (0-based), and
-    // the boxes as they draw for one of them. Records fill the cells in
-    // their order, one form each, as a batch prints them.
+    // The records a sheet preview puts in its cells, asked at each paint:
+    // the record (row, 0-based) of each form in print order (one form a
+    // copy; none without data), the current record, and the boxes as they
+    // draw for a record. The sheet shown is that of the current record's
+    // first form.
     struct SheetRecords {
-        std::function<int()> count;
+        std::function<std::vector<int>()> rows;
         std::function<int()> current;
         std::function<BoxFilter(int)> view;
     };
@@ -52,9 +53,9 @@ public:
     // (unzoomed); the board's size otherwise.
     bool showsSheet() const;
     QSize previewSize() const;
-    // The (0-based) form of the batch drawn in each cell of the sheet shown,
-    // -1 for an empty cell; without data the form is the template itself.
-    std::vector<int> formsInCells() const;
+    // The record (row) drawn in each cell of the sheet shown, -1 for an
+    // empty cell; without data 0 in each cell the template itself fills.
+    std::vector<int> recordsInCells() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

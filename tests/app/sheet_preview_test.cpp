@@ -7,6 +7,7 @@
 #include "designer/paper_panel.h"
 #include "designer/work_area.h"
 
+#include <QComboBox>
 #include <QSpinBox>
 
 #include <fstream>
@@ -37,7 +38,7 @@ protected:
         });
         ASSERT_TRUE(window->openTemplate(oxf));
         data = folder.filePath(QStringLiteral("names.csv")).toStdString();
-        std::ofstream(data) << "收件人\nAnn\nBob\nCyd\nDan\nEve\nFay\nGus\nHal\n";
+        std::ofstream(data) << "收件人,份数\nAnn,2\nBob,0\nCyd,1\nDan,1\nEve,1\nFay,1\nGus,1\nHal,1\n";
     }
 
     PaperPanel* paper() { return window->workArea()->paperPanel(); }
@@ -125,13 +126,13 @@ TEST_F(SheetPreviewTest, WithDataEachRecordIsInTheCellItPrintsInOnTheSheetOfTheC
     window->switchMode(AppMode::PreviewMode);
     startCell()->setValue(4);
     // Records 1 to 3 on the first sheet in cells 4 to 6, 4 to 8 on the second in cells 1 to 5.
-    EXPECT_EQ(paper()->formsInCells(), (std::vector<int>{-1, -1, -1, 0, 1, 2}));
+    EXPECT_EQ(paper()->recordsInCells(), (std::vector<int>{-1, -1, -1, 0, 1, 2}));
     const QImage first = preview();
     EXPECT_EQ(filledCells(first), (std::vector<int>{3, 4, 5}));
     EXPECT_NE(nameIn(first, 3), nameIn(first, 4)) << "each cell its own record";
 
     window->dataPanel()->setCurrentRow(4);
-    EXPECT_EQ(paper()->formsInCells(), (std::vector<int>{3, 4, 5, 6, 7, -1}));
+    EXPECT_EQ(paper()->recordsInCells(), (std::vector<int>{3, 4, 5, 6, 7, -1}));
     const QImage second = preview();
     EXPECT_EQ(filledCells(second), (std::vector<int>{0, 1, 2, 3, 4}));
     // The same sheet whichever of its records is current.
@@ -141,10 +142,24 @@ TEST_F(SheetPreviewTest, WithDataEachRecordIsInTheCellItPrintsInOnTheSheetOfTheC
     // From cell 1 the first six records share the first sheet.
     startCell()->setValue(1);
     window->dataPanel()->setCurrentRow(0);
-    EXPECT_EQ(paper()->formsInCells(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(paper()->recordsInCells(), (std::vector<int>{0, 1, 2, 3, 4, 5}));
     const QImage full = preview();
     EXPECT_EQ(filledCells(full), (std::vector<int>{0, 1, 2, 3, 4, 5}));
     EXPECT_EQ(doc().box(2).attributes.text, "${收件人}");
+
+    // With a copies column each copy takes a cell, and a record of no copies none.
+    auto* copies = window->dataPanel()->findChild<QComboBox*>(QStringLiteral("组合框_份数列"));
+    copies->setCurrentIndex(copies->findText(QStringLiteral("份数")));
+    EXPECT_EQ(paper()->recordsInCells(), (std::vector<int>{0, 0, 2, 3, 4, 5}));
+    const QImage twice = preview();
+    EXPECT_EQ(filledCells(twice), (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(nameIn(twice, 0), nameIn(full, 0));
+    EXPECT_NE(nameIn(twice, 1), nameIn(full, 1)) << "Ann's second copy where Bob was";
+    // Bob prints nothing: his sheet is that of the next record printed.
+    window->dataPanel()->setCurrentRow(1);
+    EXPECT_EQ(paper()->recordsInCells(), (std::vector<int>{0, 0, 2, 3, 4, 5}));
+    window->dataPanel()->setCurrentRow(6);
+    EXPECT_EQ(paper()->recordsInCells(), (std::vector<int>{6, 7, -1, -1, -1, -1}));
 }
 
 } // namespace
