@@ -536,6 +536,9 @@ void WorkArea::applyBoardSize()
                          m_zoom.toView(shown.width()), m_zoom.toView(shown.height()));
     m_workbench->setGeometry(0, 0, m_zoom.toView(page.boardWidth), m_zoom.toView(page.boardHeight));
     m_workbench->reloadPicture();
+    // Another template or page setup may bring or drop the sheet.
+    m_startCellBox->setRange(1, page.sheet.cells());
+    m_startCellBox->setVisible(m_paper->showsSheet());
     placePreviewTools();
 }
 
@@ -617,7 +620,6 @@ void WorkArea::showMode(AppMode mode)
             const QSignalBlocker block(m_backgroundCheck);
             m_backgroundCheck->setChecked(false);
         }
-        m_startCellBox->setRange(1, sheet.cells());
         m_paper->setStartCell(m_startCellBox->value());
         placePreviewTools();
         m_backgroundCheck->show();

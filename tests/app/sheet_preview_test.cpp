@@ -118,6 +118,13 @@ TEST_F(SheetPreviewTest, ThePreviewIsTheWholeSheetWithTheFormInEachCellFromTheSt
     EXPECT_EQ(paper()->size(), board);
     EXPECT_TRUE(startCell()->isHidden());
     EXPECT_FALSE(doc().modified());
+
+    // A template of one form a page, opened during the preview, previews its own page.
+    window->switchMode(AppMode::PreviewMode);
+    ASSERT_TRUE(window->openTemplate(writeTextTemplate(QStringLiteral("single.oxf"), "plain")));
+    window->switchMode(AppMode::PreviewMode);
+    EXPECT_EQ(paper()->size(), QSize(doc().page().boardWidth, doc().page().boardHeight));
+    EXPECT_TRUE(startCell()->isHidden());
 }
 
 TEST_F(SheetPreviewTest, WithDataEachRecordIsInTheCellItPrintsInOnTheSheetOfTheCurrentRecord)
