@@ -56,10 +56,12 @@ void MainWindow::setUpData()
     m_dataPanel = new DataPanel(this);
     m_dataPanel->setFloating(true);
     m_dataPanel->hide();
-    connect(m_dataPanel, &DataPanel::currentRecordChanged, this, [this] {
+    const auto repaintPreview = [this] {
         if (m_document.appMode() == AppMode::PreviewMode)
             m_workArea->paperPanel()->update();
-    });
+    };
+    connect(m_dataPanel, &DataPanel::currentRecordChanged, this, repaintPreview);
+    connect(m_dataPanel, &DataPanel::copiesColumnChanged, this, repaintPreview);
 }
 
 void MainWindow::chooseDataFile()
@@ -96,6 +98,9 @@ bool MainWindow::openDataFile(const std::string& fileName, const std::string& sh
     m_dataPanel->setData(std::make_shared<const DataTable>(std::move(read.table)),
                          QString::fromStdString(fileName), QString::fromStdString(read.sheet));
     m_workArea->paperPanel()->setBoxView([this] { return m_dataPanel->boxView(); });
+    m_workArea->paperPanel()->setSheetRecords({[this] { return m_dataPanel->printedRows(); },
+                                               [this] { return m_dataPanel->currentRow(); },
+                                               [this](int row) { return m_dataPanel->recordView(row); }});
     showDataCheck();
     // The first time, over the lower right of the board: a floating window
     // left where it was made would sit on the toolbars.

@@ -25,7 +25,7 @@ std::string misfit(const Box& box, std::string_view text, Surface& measure)
 {
     const BoxAttributes& a = box.attributes;
     const TextFit fit = shrinkToFit(measure, text, a.font, a.shrinkToFit, printUnits(box.printRect.width),
-                                    printUnits(box.printRect.height));
+                                    printUnits(box.printRect.height), wrapsText(box));
     if (fit.fits)
         return {};
     return "“" + std::string(text) + "”缩到 " + std::to_string(static_cast<int>(fit.size)) + " 磅仍放不下";

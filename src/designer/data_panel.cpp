@@ -2,6 +2,8 @@
 
 #include "platform/data_table_model.h"
 
+#include "data/record_list.h"
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -68,6 +70,7 @@ DataPanel::DataPanel(QWidget* parent) : QDockWidget(QStringLiteral("数据"), pa
     m_copies = new QComboBox(body);
     m_copies->setObjectName(QStringLiteral("组合框_份数列"));
     copiesRow->addWidget(m_copies, 1);
+    connect(m_copies, &QComboBox::currentIndexChanged, this, &DataPanel::copiesColumnChanged);
     layout->addLayout(copiesRow);
     setWidget(body);
     showPosition();
@@ -121,11 +124,28 @@ std::string DataPanel::copiesColumn() const
     return m_copies->currentIndex() <= 0 ? std::string() : m_copies->currentText().toStdString();
 }
 
-BoxFilter DataPanel::boxView()
+std::vector<int> DataPanel::printedRows() const
 {
-    if (!m_merge || m_row < 0)
+    std::vector<int> rows;
+    if (!m_table)
+        return rows;
+    std::vector<int> all(static_cast<std::size_t>(m_table->recordCount()));
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i] = static_cast<int>(i);
+    std::string error;
+    std::vector<BatchItem> items = planBatch(*m_table, all, copiesColumn(), error);
+    if (!error.empty())
+        items = planBatch(*m_table, all, {}, error);
+    for (const BatchItem& item : items)
+        rows.insert(rows.end(), static_cast<std::size_t>(std::max(item.copies, 0)), item.row);
+    return rows;
+}
+
+BoxFilter DataPanel::recordView(int row)
+{
+    if (!m_merge || row < 0 || row >= recordCount())
         return {};
-    m_merge->setRecord(m_row, m_row + 1);
+    m_merge->setRecord(row, row + 1);
     return [this](const Box& box) -> const Box& { return m_merge->merged(box); };
 }
 

@@ -44,9 +44,14 @@ public:
 
     // The column chosen for copies per record; "" for one copy each.
     std::string copiesColumn() const;
+    // Every record's row once for each copy it prints, in order, as a batch
+    // of all records prints them (one copy each when a count cannot be read).
+    std::vector<int> printedRows() const;
 
     // Boxes as they draw for the current record (each box itself without data).
-    BoxFilter boxView();
+    BoxFilter boxView() { return recordView(m_row); }
+    // The same for record `row` (0-based); valid until the next view is asked for.
+    BoxFilter recordView(int row);
 
     // A warning under the table (what the template needs that the data lacks);
     // "" hides it.
@@ -54,6 +59,8 @@ public:
 
 signals:
     void currentRecordChanged(int row);
+    // Another copies column was chosen.
+    void copiesColumnChanged();
 
 private:
     void showPosition();

@@ -17,6 +17,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QShortcut>
 #include <QToolBar>
 #include <QWheelEvent>
@@ -112,6 +113,16 @@ WorkArea::WorkArea(Document& document, Prompter& prompter, QWidget* parent)
     m_backgroundCheck->adjustSize();
     m_backgroundCheck->hide();
     connect(m_backgroundCheck, &QCheckBox::toggled, this, &WorkArea::showBackgroundInPreview);
+    // On a template of several forms to a sheet: the cell the preview's first form goes into.
+    m_startCellBox = new QSpinBox(m_paper);
+    m_startCellBox->setObjectName(QStringLiteral("数字框_起始格"));
+    m_startCellBox->setPrefix(QStringLiteral("从第 "));
+    m_startCellBox->setSuffix(QStringLiteral(" 格开始"));
+    m_startCellBox->setToolTip(QStringLiteral("整张纸上已用去的格子不再打印（先横后竖）"));
+    m_startCellBox->setRange(1, 1);
+    m_startCellBox->adjustSize();
+    m_startCellBox->hide();
+    connect(m_startCellBox, &QSpinBox::valueChanged, m_paper, &PaperPanel::setStartCell);
 
     m_hBar = new QScrollBar(Qt::Horizontal, this);
     m_hBar->setObjectName(QStringLiteral("横向滚动条1"));
@@ -519,11 +530,23 @@ void WorkArea::modeChanged(AppMode)
 void WorkArea::applyBoardSize()
 {
     const PageSettings& page = m_document.page();
+    // The preview of several forms to a sheet shows the whole sheet; the board stays the form.
+    const QSize shown = m_paper->previewSize();
     m_paper->setGeometry(kRulerThickness + kPaperMargin, kRulerThickness + kPaperMargin,
-                         m_zoom.toView(page.boardWidth), m_zoom.toView(page.boardHeight));
-    m_workbench->setGeometry(0, 0, m_paper->width(), m_paper->height());
+                         m_zoom.toView(shown.width()), m_zoom.toView(shown.height()));
+    m_workbench->setGeometry(0, 0, m_zoom.toView(page.boardWidth), m_zoom.toView(page.boardHeight));
     m_workbench->reloadPicture();
+    // Another template or page setup may bring or drop the sheet.
+    m_startCellBox->setRange(1, page.sheet.cells());
+    m_startCellBox->setVisible(m_paper->showsSheet());
+    placePreviewTools();
+}
+
+void WorkArea::placePreviewTools()
+{
     m_backgroundCheck->move(m_paper->width() - m_backgroundCheck->width() - 10, 1);
+    m_startCellBox->move(m_backgroundCheck->x() - m_startCellBox->width() - 6,
+                         1 + (m_backgroundCheck->height() - m_startCellBox->height()) / 2);
 }
 
 void WorkArea::pageChanged()
@@ -582,6 +605,13 @@ void WorkArea::resetScrolling()
 
 void WorkArea::showMode(AppMode mode)
 {
+    const SheetLayout& sheet = m_document.page().sheet;
+    if (sheet.active()) {
+        // The paper grows to the whole sheet in the preview and back to the form after it.
+        applyBoardSize();
+        layOut();
+    }
+    m_startCellBox->setVisible(mode == AppMode::PreviewMode && sheet.active());
     if (mode == AppMode::PreviewMode) {
         m_showBoardAfterBulk = false;
         m_workbench->hide();
@@ -590,9 +620,11 @@ void WorkArea::showMode(AppMode mode)
             const QSignalBlocker block(m_backgroundCheck);
             m_backgroundCheck->setChecked(false);
         }
-        m_backgroundCheck->move(m_paper->width() - m_backgroundCheck->width() - 10, 1);
+        m_paper->setStartCell(m_startCellBox->value());
+        placePreviewTools();
         m_backgroundCheck->show();
         m_backgroundCheck->raise();
+        m_startCellBox->raise();
         m_paper->setFocus();
         m_paper->update();
         return;

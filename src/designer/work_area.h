@@ -27,6 +27,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QScrollBar;
+class QSpinBox;
 class QToolBar;
 class QWheelEvent;
 
@@ -140,6 +141,8 @@ private:
     void showMouse(std::optional<QPoint> board);
     void showPlacement();
     void applyBoardSize();
+    // The preview's check box and start cell at the paper's top right.
+    void placePreviewTools();
     void showBackgroundInPreview(bool show);
     void syncBox(int index);
     void syncAllBoxes();
@@ -154,6 +157,7 @@ private:
     Workbench* m_workbench = nullptr;
     QLineEdit* m_focusHolder = nullptr;
     QCheckBox* m_backgroundCheck = nullptr;
+    QSpinBox* m_startCellBox = nullptr;
     QScrollBar* m_hBar = nullptr;
     QScrollBar* m_vBar = nullptr;
     QLabel* m_filler = nullptr;

@@ -59,11 +59,6 @@ bool printPageOn(QPainter& painter, const Document& doc, const Calibration& cali
     return printPage(doc, corrected, progress, view);
 }
 
-namespace {
-
-// The painter moved to the form's corner on its sheet. The calibration
-// corrects positions on the sheet: the corner is scaled with it, and its
-// offset is applied once, by the drawing.
 void moveToCell(QPainter& painter, const SheetSlot& slot, const Calibration& calibration)
 {
     const double dotsPerCmX = painter.device()->logicalDpiX() / 2.54;
@@ -71,8 +66,6 @@ void moveToCell(QPainter& painter, const SheetSlot& slot, const Calibration& cal
     painter.translate(slot.leftCm * dotsPerCmX * calibration.scaleXPercent / 100.0,
                       slot.topCm * dotsPerCmY * calibration.scaleYPercent / 100.0);
 }
-
-} // namespace
 
 bool printFormOn(QPainter& painter, QPagedPaintDevice& device, const Document& doc, const Calibration& calibration,
                  const BoxFilter& view, int form, int startCell)

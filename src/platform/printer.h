@@ -6,6 +6,7 @@
 #include "print/calibration.h"
 #include "print/job_paper.h"
 #include "print/print_job.h"
+#include "print/sheet_layout.h"
 
 #include <QPageLayout>
 
@@ -68,6 +69,11 @@ std::unique_ptr<QProgressDialog> makePrintProgress(QWidget* parent, int steps);
 // calibration is not the identity. Returns what printPage returned.
 bool printPageOn(QPainter& painter, const Document& doc, const Calibration& calibration,
                  const PrintProgress& progress = {}, const BoxFilter& view = {});
+
+// The painter moved to the form's corner on its sheet. The calibration
+// corrects positions on the sheet: the corner is scaled with it, and its
+// offset is applied once, by the drawing.
+void moveToCell(QPainter& painter, const SheetSlot& slot, const Calibration& calibration);
 
 // Form number `form` (0-based) of a job: on a template of several forms to
 // a sheet, on a new page when it starts a sheet (the first form's page is

@@ -167,8 +167,10 @@ void drawBox(const Box& box, RenderTarget target, const UnitFactors& factors, Su
             writeCells(surface, r, a);
         } else {
             if (a.shrinkToFit > 0)
-                shrinkToFit(surface, a.text, a.font, a.shrinkToFit, r.w, r.h);
-            writeText(surface, r.x, r.y, a.text);
+                writeText(surface, r.x, r.y,
+                          shrinkToFit(surface, a.text, a.font, a.shrinkToFit, r.w, r.h, wrapsText(box)).text);
+            else
+                writeText(surface, r.x, r.y, a.text);
         }
         break;
     case BoxType::PicBox:

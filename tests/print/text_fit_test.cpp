@@ -104,6 +104,63 @@ TEST(TextFit, SeveralLinesMustEachFitTheWidthAndTogetherTheHeight)
     EXPECT_EQ(textLines(""), (std::vector<std::string_view>{""}));
 }
 
+using Lines = std::vector<std::string>;
+
+Lines wrapped(std::string_view text, int width)
+{
+    SizedSurface surface;
+    surface.setFontPoints(FontSpec{}, 10); // 10 units a byte; a CJK character is 30
+    return wrapLines(surface, text, width);
+}
+
+TEST(TextFit, LinesWrapAtSpacesAndBetweenCjkCharacters)
+{
+    EXPECT_EQ(wrapped("AB CD EF", 50), (Lines{"AB CD", "EF"}));
+    EXPECT_EQ(wrapped("AB CD EF", 80), (Lines{"AB CD EF"}));
+    EXPECT_EQ(wrapped("AB   CD", 30), (Lines{"AB", "CD"}));          // the spaces at a break are dropped
+    EXPECT_EQ(wrapped("  AB CD", 40), (Lines{"  AB", "CD"}));        // leading spaces stay
+    EXPECT_EQ(wrapped("ABCDEFGH IJ", 50), (Lines{"ABCDEFGH", "IJ"})); // a long word keeps its line
+    EXPECT_EQ(wrapped("AB CD\n\nEF", 30), (Lines{"AB", "CD", "", "EF"}));
+    EXPECT_EQ(wrapped("", 30), (Lines{""}));
+    EXPECT_EQ(wrapped("中国银行北京分行", 100), (Lines{"中国银", "行北京", "分行"}));
+    EXPECT_EQ(wrapped("ABC公司", 60), (Lines{"ABC公", "司"}));
+    // No line starts with closing punctuation, nor ends with opening.
+    EXPECT_EQ(wrapped("中国，银行", 60), (Lines{"中", "国，", "银行"}));
+    EXPECT_EQ(wrapped("甲（乙）", 60), (Lines{"甲", "（乙）"}));
+    EXPECT_EQ(wrapped("100%", 10), (Lines{"100%"}));
+}
+
+TEST(TextFit, AMultiLineBoxWrapsItsTextAndShrinksUntilTheLinesFit)
+{
+    // 100 x 50 units. Two lines need 9 bytes across (s <= 11.1) and 4s + 2 down;
+    // on one line the 14 bytes need s <= 7.1.
+    Box edit = textBox("ABCD EFGH IJKL", 1.0, 0.5, 12, 4);
+    EXPECT_EQ(draw(edit).size, 7);
+    edit.attributes.multiLine = true;
+    const Drawn two = draw(edit);
+    EXPECT_EQ(two.size, 11);
+    EXPECT_EQ(two.text, (Lines{"text 100 200 ABCD EFGH", "text 100 224 IJKL"}));
+    // 30 units high, two lines would need s <= 7, where the whole text fits one line.
+    edit.printRect.height = 0.3;
+    EXPECT_EQ(draw(edit).size, 7);
+
+    Box label = textBox("ABCD EFGH IJKL", 1.0, 0.5, 12, 4);
+    label.type = BoxType::Label;
+    label.attributes.wordWrap = true;
+    EXPECT_EQ(draw(label).size, 11);
+    // A wrapping box without shrinking draws its text as it stands.
+    label.attributes.shrinkToFit = 0;
+    EXPECT_EQ(draw(label).text, (Lines{"text 100 200 ABCD EFGH IJKL"}));
+
+    // Too long even at the smallest size: drawn wrapped at that size.
+    Box tooLong = textBox("ABCDEFGHIJKLMNOPQRSTUVWXYZ ABCDEFGHIJKLMNOPQRSTUVWXYZ", 1.0, 0.5, 12, 4);
+    tooLong.attributes.multiLine = true;
+    const Drawn smallest = draw(tooLong);
+    EXPECT_EQ(smallest.size, 4);
+    ASSERT_EQ(smallest.text.size(), 2u);
+    EXPECT_EQ(smallest.text[1], "text 100 210 ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+}
+
 TEST(TextFit, TheCheckBeforeABatchNamesEachRecordAndBoxThatDoesNotFit)
 {
     DataTable table({"收款人"});
@@ -134,6 +191,21 @@ TEST(TextFit, TheCheckBeforeABatchNamesEachRecordAndBoxThatDoesNotFit)
     EXPECT_EQ(problems[2].message(), "第 4 条记录，第 3 个框：“收款人：ABCDEFGHIJKLMNOPQRSTUVWXYZ”缩到 8 磅仍放不下");
     EXPECT_EQ(checkTextFit(doc, table, {3}, measure, 1).size(), 1u);
     EXPECT_TRUE(checkTextFit(doc, table, {0, 2}, measure).empty());
+
+    // A multi-line box is measured wrapped, as it is drawn: one line of 23
+    // bytes is too wide at 6, four lines of one word each fit at 11.5.
+    DataTable words({"收款人"});
+    words.appendCell("ABCDE FGHIJ KLMNO PQRST");
+    words.endRecord();
+    Document wrapping;
+    const int box = wrapping.addBox(BoxType::EditBox, 0, 0);
+    wrapping.box(box).printRect = {1.0, 1.0, 1.0, 1.0};
+    wrapping.box(box).attributes.text = "${收款人}";
+    wrapping.box(box).attributes.font.size = 12;
+    wrapping.box(box).attributes.shrinkToFit = 6;
+    EXPECT_EQ(checkTextFit(wrapping, words, {0}, measure).size(), 1u);
+    wrapping.box(box).attributes.multiLine = true;
+    EXPECT_TRUE(checkTextFit(wrapping, words, {0}, measure).empty());
 
     // The template's own text, as a page without data prints it.
     // "${收款人}" as it stands (12 bytes) fits; 40 letters at 8 do not fit 300.

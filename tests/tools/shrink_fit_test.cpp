@@ -137,5 +137,106 @@ TEST_F(ShrinkFit, CheckListsTheRecordsThatDoNotFitAndWritesNothing)
     EXPECT_EQ(own.status, 0) << own.output;
 }
 
+// A multi-line box wraps a long payee's name at its spaces and shrinks until
+// the lines fit: 40 x 15 mm at (20, 10) mm from 20 pt down to 6 pt. The same
+// name at 10 pt on one wide line below gives each stretch of words its width.
+TEST(ShrinkFitWrapped, ALongNameWrapsAtItsSpacesAndIsNotSmallerThanNeeded)
+{
+    test::ScratchDir scratch{"ordavel-wrap"};
+    const fs::path json = scratch.path() / "payee.json";
+    const fs::path oxf = scratch.path() / "payee.oxf";
+    const fs::path data = scratch.path() / "payees.csv";
+    const fs::path pdf = scratch.path() / "payees.pdf";
+    std::ofstream(json) << R"({"pageWidth": 21, "pageHeight": 9, "boxes": [)"
+                           R"({"cType": 1, "pPewW": false, "pX": 2, "pY": 1, "pW": 4, "pH": 1.5, "FontSize": 20,)"
+                           R"( "MLine": true, "wValue": "${收款人}", "shrinkToFit": 6},)"
+                           R"({"cType": 1, "pPewW": false, "pX": 0.5, "pY": 6, "pW": 20, "pH": 1, "FontSize": 10,)"
+                           R"( "wValue": "${收款人}"}]})";
+    ASSERT_EQ(runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(json) + " -o " + shellQuoted(oxf)).status, 0);
+    const std::vector<std::string> name = {"Pudong", "Development", "Bank", "Company", "Limited", "Beijing", "Branch"};
+    std::string joined;
+    for (const std::string& word : name)
+        joined += (joined.empty() ? "" : " ") + word;
+    std::ofstream(data) << "收款人\n" << joined << "\n";
+    const std::string render = std::string(ORDAVEL_CLI) + " render " + shellQuoted(oxf) + " --data " + shellQuoted(data);
+    // The check measures it wrapped, as it is drawn: it fits.
+    const auto checked = runCommand(render + " --check");
+    EXPECT_EQ(checked.status, 0) << checked.output;
+    const auto rendered = runCommand(render + " -o " + shellQuoted(pdf));
+    ASSERT_EQ(rendered.status, 0) << rendered.output;
+
+    const std::string html = runCommand("pdftotext -bbox " + shellQuoted(pdf) + " -").output;
+    const std::regex pattern(
+        R"re(<word xMin="([0-9.]+)" yMin="([0-9.]+)" xMax="([0-9.]+)" yMax="([0-9.]+)">([^<]*)</word>)re");
+    std::map<std::string, Word> wrapped;
+    std::map<std::string, Word> reference;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), pattern); it != std::sregex_iterator(); ++it) {
+        const Word w{std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]), std::stod((*it)[4])};
+        (w.yMin < 50 * kPtPerMm ? wrapped : reference)[(*it)[5].str()] = w;
+    }
+    ASSERT_EQ(wrapped.size(), name.size()) << html;
+    ASSERT_EQ(reference.size(), name.size()) << html;
+
+    // The drawn size, from the words' widths against 10 pt, in half points.
+    double drawnWidth = 0;
+    double referenceWidth = 0;
+    for (const std::string& word : name) {
+        drawnWidth += wrapped.at(word).xMax - wrapped.at(word).xMin;
+        referenceWidth += reference.at(word).xMax - reference.at(word).xMin;
+    }
+    const double size = 10 * drawnWidth / referenceWidth;
+    EXPECT_NEAR(size * 2, std::round(size * 2), 0.1) << size;
+    EXPECT_LT(size, 19.5);
+
+    // Every word inside the rectangle.
+    const double left = 20 * kPtPerMm, right = 60 * kPtPerMm, top = 10 * kPtPerMm, bottom = 25 * kPtPerMm;
+    for (const auto& [word, w] : wrapped) {
+        EXPECT_GE(w.xMin, left - 0.1) << word;
+        EXPECT_LE(w.xMax, right + 0.1) << word;
+        EXPECT_GE(w.yMin, top - 0.5) << word;
+        EXPECT_LE(w.yMax, bottom + 0.5) << word;
+    }
+
+    // The lines as drawn: each starts at the left edge, words in order.
+    std::vector<std::vector<std::string>> lines;
+    double lastY = -1;
+    for (const std::string& word : name) {
+        const Word& w = wrapped.at(word);
+        if (lines.empty() || std::abs(w.yMin - lastY) > 0.5) {
+            EXPECT_NEAR(w.xMin, left, 0.5) << word << " starts a line";
+            lines.emplace_back();
+            lastY = w.yMin;
+        }
+        lines.back().push_back(word);
+    }
+    ASSERT_GE(lines.size(), 2u);
+    const double advance = (wrapped.at(lines[1][0]).yMin - wrapped.at(lines[0][0]).yMin) / size; // per point
+    const double lineHeight = (wrapped.at(name[0]).yMax - wrapped.at(name[0]).yMin) / size;
+
+    // The lines at size s, wrapped greedily at spaces by the reference widths.
+    const auto wrapAt = [&](double s) {
+        std::vector<std::vector<std::string>> out;
+        std::size_t first = 0;
+        for (std::size_t next = 1; next <= name.size(); ++next) {
+            const bool end = next == name.size();
+            if (!end && (reference.at(name[next]).xMax - reference.at(name[first]).xMin) * s / 10 <= right - left)
+                continue;
+            out.emplace_back(name.begin() + static_cast<long>(first), name.begin() + static_cast<long>(next));
+            first = next;
+        }
+        return out;
+    };
+    const auto fitsAt = [&](double s) {
+        const auto at = wrapAt(s);
+        for (const auto& line : at)
+            if ((reference.at(line.back()).xMax - reference.at(line.front()).xMin) * s / 10 > right - left)
+                return false;
+        return static_cast<double>(at.size() - 1) * advance * s + lineHeight * s <= bottom - top + 0.5;
+    };
+    EXPECT_EQ(lines, wrapAt(size)) << "broken at the spaces where the width runs out";
+    EXPECT_TRUE(fitsAt(size));
+    EXPECT_FALSE(fitsAt(size + 0.5)) << "drawn at " << size << " pt; half a point more would fit";
+}
+
 } // namespace
 } // namespace ordavel

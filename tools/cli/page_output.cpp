@@ -93,7 +93,7 @@ std::string writePdfToStdout(const Document& doc, const Calibration& calibration
 
 QImage paperImage(const PageSettings& page, int dpi, std::string& error)
 {
-    const PaperSize paper = paperSize(page).value_or(PaperSize{21000, 29700});
+    const JobPaper paper = jobPaper(page).value_or(JobPaper{21000, 29700});
     const auto pixels = [dpi](int hundredthsMm) {
         return static_cast<int>(std::lround(hundredthsMm * static_cast<double>(dpi) / 2540.0));
     };
@@ -125,17 +125,59 @@ std::string writePngFile(const QImage& image, const std::string& path)
     return status.ok() ? std::string() : "cannot write \"" + path + "\": " + describeFileStatus(status);
 }
 
+SheetPictures::SheetPictures(const Document& doc, int dpi, const Calibration& calibration, int startCell,
+                             std::function<std::string(int)> nameOf)
+    : m_doc(doc), m_dpi(dpi), m_calibration(calibration), m_startCell(startCell), m_nameOf(std::move(nameOf))
+{
+}
+
+SheetPictures::~SheetPictures() = default;
+
+std::string SheetPictures::writeSheet()
+{
+    if (m_image && m_error.empty())
+        m_error = writePngFile(*m_image, m_nameOf(m_sheet + 1));
+    return m_error;
+}
+
+std::string SheetPictures::add(const BoxFilter& view)
+{
+    if (!m_error.empty())
+        return m_error;
+    const SheetLayout& layout = m_doc.page().sheet;
+    const SheetSlot slot = sheetSlot(layout, m_forms++, m_startCell);
+    if (slot.sheet != m_sheet) {
+        if (!writeSheet().empty())
+            return m_error;
+        if (!m_image) {
+            QImage image = paperImage(m_doc.page(), m_dpi, m_error);
+            if (image.isNull())
+                return m_error;
+            m_image = std::make_unique<QImage>(std::move(image));
+        }
+        m_image->fill(Qt::white);
+        m_sheet = slot.sheet;
+    }
+    QPainter painter(m_image.get());
+    if (layout.active())
+        moveToCell(painter, slot, m_calibration);
+    printPageOn(painter, m_doc, m_calibration, {}, view);
+    return {};
+}
+
+std::string SheetPictures::finish()
+{
+    writeSheet();
+    m_image.reset();
+    return m_error;
+}
+
 std::string writePng(const Document& doc, const std::string& path, int dpi, const Calibration& calibration)
 {
-    std::string error;
-    QImage image = paperImage(doc.page(), dpi, error);
-    if (image.isNull())
+    SheetPictures picture(doc, dpi, calibration, 1, [&path](int) { return path; });
+    if (std::string error = picture.add(); !error.empty())
         return error;
-    {
-        QPainter painter(&image);
-        printPageOn(painter, doc, calibration);
-    }
-    return writePngFile(image, path);
+    return picture.finish();
 }
 
 } // namespace ordavel::cli

@@ -1,7 +1,8 @@
 // ordavel-cli render FILE.oxf -o OUT.pdf|OUT.png|- [--dpi N] [--offset DX,DY]
 // [--scale SX,SY] [--data ...]: the page the print command would put on paper
 // (or one page per data record), written to a file ("-" writes the PDF to
-// stdout), optionally corrected by a calibration given in mm and percent.
+// stdout), optionally corrected by a calibration given in mm and percent. On
+// a template of several forms to a sheet a PNG is a whole sheet.
 // With --check instead of -o, it writes nothing and lists each record and box
 // whose text does not fit its box even at its smallest size.
 #include "batch.h"
@@ -12,9 +13,11 @@
 #include "page_output.h"
 #include "template_input.h"
 
+#include "data/merge.h"
 #include "data/text_fit_check.h"
 #include "platform/print_measure.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ordavel::cli {
@@ -57,7 +60,7 @@ OptionParser declare(Settings& s)
     parser.positional("FILE.oxf", "the template", &s.input);
     declareOutput(parser, &s.output, "OUT.pdf|OUT.png|-",
                   "the PDF or PNG to write, - for the PDF on standard output; a batch to PNG writes"
-                  " OUT-0001.png, OUT-0002.png, ...",
+                  " OUT-0001.png, OUT-0002.png, ... (one a sheet on a template of several forms to a sheet)",
                   /*required=*/true, /*choice=*/1);
     parser.flag("--check", "write nothing: list each record and box whose text does not fit its box even at its"
                 " smallest size (exit 1 when any does not)", &s.check, 1);
@@ -71,6 +74,36 @@ OptionParser declare(Settings& s)
     declareCorrection(parser, &s.calibration);
     declareBatchOptions(parser, &s.batch, /*withJobSize=*/false);
     return parser;
+}
+
+// A batch of a template of several forms to a sheet as PNGs: one picture a
+// sheet, OUT-0001.png, OUT-0002.png, ..., each form in its cell as on paper.
+std::string writeSheetPngs(const Document& doc, const Batch& batch, const std::string& path, int dpi,
+                           const Calibration& calibration)
+{
+    const std::string stem = path.substr(0, path.size() - 4);
+    const std::string suffix = path.substr(path.size() - 4);
+    SheetPictures sheets(doc, dpi, calibration, std::clamp(batch.startCell, 1, doc.page().sheet.cells()),
+                         [&](int sheet) {
+                             char digits[16];
+                             std::snprintf(digits, sizeof digits, "-%04d", sheet);
+                             return stem + digits + suffix;
+                         });
+    RecordMerge merge(batch.table);
+    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+    std::string error;
+    for (const BatchItem& item : batch.items) {
+        merge.setRecord(item.row, item.number);
+        for (int copy = 0; copy < item.copies && error.empty(); ++copy)
+            error = sheets.add(view);
+    }
+    if (error.empty())
+        error = sheets.finish();
+    for (const std::string& warning : merge.warnings())
+        std::fprintf(stderr, "ordavel-cli: %s\n", warning.c_str());
+    if (merge.warningCount() > merge.warnings().size())
+        std::fprintf(stderr, "ordavel-cli: ... %zu warnings in all\n", merge.warningCount());
+    return error;
 }
 
 // Lists on stdout each record and box whose text does not fit; 1 when any does not.
@@ -136,8 +169,9 @@ int run(const std::vector<std::string>& args)
         const auto batch = prepareBatch(doc, batchOptions, batchError);
         if (!batch)
             return fail(batchError);
-        const std::string error = pdf ? writeBatchPdf(doc, *batch, output, calibration)
-                                      : writeBatchPng(doc, *batch, output, s.dpi, calibration);
+        const std::string error = pdf                        ? writeBatchPdf(doc, *batch, output, calibration)
+                                  : doc.page().sheet.active() ? writeSheetPngs(doc, *batch, output, s.dpi, calibration)
+                                                              : writeBatchPng(doc, *batch, output, s.dpi, calibration);
         return error.empty() ? 0 : fail(error);
     }
     const std::string error = toStdout ? writePdfToStdout(doc, calibration)
