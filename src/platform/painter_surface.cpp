@@ -56,19 +56,34 @@ PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(paint
         m_exact = dynamic_cast<const QPdfWriter*>(painter.device()) != nullptr
             || (printer != nullptr && printer->outputFormat() == QPrinter::PdfFormat);
     }
-    m_font = qtFont(FontSpec{});
+    m_fontSpec.size = -1; // differs from every spec, so the first font is made
+    useFont(FontSpec{}, 0.0);
 }
 
-void PainterSurface::setFont(const FontSpec& font) { m_font = qtFont(font); }
-void PainterSurface::setFontPoints(const FontSpec& font, double points)
+void PainterSurface::useFont(const FontSpec& font, double points)
 {
-    m_font = qtFont(font);
-    m_font.setPointSizeF(points);
+    if (font == m_fontSpec && points == m_fontPoints)
+        return;
+    QFont made = qtFont(font);
+    if (points > 0.0)
+        made.setPointSizeF(points);
+    const QPaintDevice* device = m_painter.device();
+    m_font = device != nullptr ? QFont(made, device) : made;
+    m_fontSpec = font;
+    m_fontPoints = points;
+    m_lineHeight = ordavel::textLineHeight(m_font, device);
+    m_lineAscent = ordavel::textLineAscent(m_font, device);
 }
+
+void PainterSurface::setFont(const FontSpec& font) { useFont(font, 0.0); }
+void PainterSurface::setFontPoints(const FontSpec& font, double points) { useFont(font, points); }
 void PainterSurface::setTextColor(Color color)
 {
+    if (color == m_textColorValue)
+        return;
     m_textColorValue = color;
     m_textColor = toQColor(color);
+    m_textPen = QPen(m_textColor);
 }
 void PainterSurface::setPenStyle(int style) { m_penStyle = style; }
 void PainterSurface::setPenWidth(int width) { m_penWidth = width; }
@@ -76,17 +91,14 @@ void PainterSurface::setPenColor(Color color) { m_penColor = toQColor(color); }
 void PainterSurface::setBrushStyle(int style) { m_brushStyle = style; }
 void PainterSurface::setBrushColor(Color color) { m_brushColor = toQColor(color); }
 
-double PainterSurface::textLineHeight() const
-{
-    return ordavel::textLineHeight(m_font, m_painter.device()) / m_scaleY;
-}
+double PainterSurface::textLineHeight() const { return m_lineHeight / m_scaleY; }
 
 double PainterSurface::devicePixel() const { return 1.0 / m_scaleY; }
 
 void PainterSurface::drawTextLine(int x, int y, std::string_view utf8)
 {
-    m_painter.setPen(QPen(m_textColor));
-    paintTextLine(m_painter, m_font, QPointF(x * m_scaleX, y * m_scaleY + textLineAscent(m_font, m_painter.device())),
+    m_painter.setPen(m_textPen);
+    paintTextLine(m_painter, m_font, QPointF(x * m_scaleX, y * m_scaleY + m_lineAscent),
                   QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
 }
 
@@ -101,7 +113,11 @@ void PainterSurface::applyShapeTools()
         pen.setJoinStyle(Qt::MiterJoin);
         m_painter.setPen(pen);
     }
-    m_painter.setBrush(m_brushStyle == BrushSolid ? QBrush(m_brushColor) : QBrush(Qt::NoBrush));
+    const bool solid = m_brushStyle == BrushSolid;
+    if (solid ? m_shapeBrush.style() != Qt::SolidPattern || m_shapeBrush.color() != m_brushColor
+              : m_shapeBrush.style() != Qt::NoBrush)
+        m_shapeBrush = solid ? QBrush(m_brushColor) : QBrush(Qt::NoBrush);
+    m_painter.setBrush(m_shapeBrush);
 }
 
 QRectF PainterSurface::deviceRect(int left, int top, int right, int bottom) const
@@ -162,12 +178,11 @@ double PainterSurface::textWidth(std::string_view utf8) const
 
 void PainterSurface::drawRotatedTextLine(double x, double y, int degrees, std::string_view utf8)
 {
-    const qreal ascent = textLineAscent(m_font, m_painter.device());
     m_painter.save();
     m_painter.translate(x * m_scaleX, y * m_scaleY);
     m_painter.rotate(degrees);
-    m_painter.setPen(QPen(m_textColor));
-    paintTextLine(m_painter, m_font, QPointF(0.0, ascent),
+    m_painter.setPen(m_textPen);
+    paintTextLine(m_painter, m_font, QPointF(0.0, m_lineAscent),
                   QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
     m_painter.restore();
 }

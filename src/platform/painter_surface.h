@@ -4,8 +4,10 @@
 
 #include "print/surface.h"
 
+#include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QPen>
 
 class QPainter;
 
@@ -52,13 +54,23 @@ public:
 
 private:
     void applyShapeTools();
+    void useFont(const FontSpec& font, double points);
     QRectF deviceRect(int left, int top, int right, int bottom) const;
 
     QPainter& m_painter;
     double m_scaleX = 1.0; // device pixels per unit
     double m_scaleY = 1.0;
     bool m_exact = true;
+    // The font at the device's resolution, kept while boxes ask for the same
+    // one: the painter and the metrics then share its loaded font engine
+    // instead of looking it up again for every box. Its line height and
+    // ascent in device pixels are taken once per font.
     QFont m_font;
+    FontSpec m_fontSpec;
+    double m_fontPoints = 0.0; // 0: the spec's own size
+    double m_lineHeight = 0.0;
+    double m_lineAscent = 0.0;
+    QPen m_textPen{Qt::black};
     QColor m_textColor{Qt::black};
     Color m_textColorValue = kBlack;
     int m_penStyle = PenSolid;
@@ -66,6 +78,9 @@ private:
     QColor m_penColor{Qt::black};
     int m_brushStyle = BrushHollow;
     QColor m_brushColor{Qt::white};
+    // The brush last handed to the painter: the painter tells brushes apart
+    // by identity, so a fresh one per shape would restate it in the output.
+    QBrush m_shapeBrush{Qt::NoBrush};
 };
 
 // 0x00BBGGRR -> QColor.

@@ -7,9 +7,12 @@ namespace ordavel {
 
 // FreeType keeps each glyph's advance in fractions of a device pixel: the
 // painter's own text layout already places glyphs where the font does.
+// Setting a font, even an equal one, makes the painter look its engine up
+// again at the next text; an equal font is left in place.
 void paintTextLine(QPainter& painter, const QFont& font, QPointF baseline, const QString& text)
 {
-    painter.setFont(font);
+    if (painter.font() != font)
+        painter.setFont(font);
     painter.drawText(baseline, text);
 }
 

@@ -82,5 +82,89 @@ TEST(PainterSurface, FontsKeepTheirPointSizeWhateverTheResolution)
     EXPECT_GT(lineHeightUnits[0], 84.0);
 }
 
+// The surface keeps its font, metrics and brush between boxes; each change
+// must still reach the painter, also when the painter's own state moved.
+TEST(PainterSurface, KeptFontAndBrushFollowEveryChange)
+{
+    const int dpi = 300;
+    const double pxPerMm = dpi / 25.4;
+    QImage image = page(dpi);
+    QPainter painter(&image);
+    PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
+    const FontSpec font{"黑体", 24};
+    surface.setFont(font);
+    const double height24 = surface.textLineHeight();
+    surface.setFontPoints(font, 12.0);
+    EXPECT_NEAR(surface.textLineHeight(), height24 / 2.0, 2.0);
+    surface.setFont(font);
+    EXPECT_DOUBLE_EQ(surface.textLineHeight(), height24);
+    surface.setFont(FontSpec{"黑体", 12});
+    EXPECT_NEAR(surface.textLineHeight(), height24 / 2.0, 2.0);
+    surface.setFont(font);
+
+    // Another font set on the painter, and a turned line whose save and
+    // restore bring the painter's earlier font back, leave the next line in
+    // the surface's font: a 24 pt glyph, not a 6 pt one.
+    surface.drawRotatedTextLine(100, 800, 90, "国");
+    painter.setFont(QFont(QStringLiteral("WenQuanYi Zen Hei"), 6));
+    surface.drawTextLine(300, 100, "国");
+    surface.drawRotatedTextLine(100, 800, 90, "国");
+    surface.drawTextLine(600, 100, "国");
+    const auto glyphHeightMm = [&](int leftUnits) {
+        const QImage area = image.copy(static_cast<int>(leftUnits / 10.0 * pxPerMm), 0,
+                                       static_cast<int>(25 * pxPerMm), static_cast<int>(40 * pxPerMm));
+        return inkBounds(area).height() / pxPerMm;
+    };
+    EXPECT_GT(glyphHeightMm(300), 6.5);
+    EXPECT_GT(glyphHeightMm(600), 6.5);
+
+    // Text colour back and forth.
+    surface.setTextColor(0x0000FF); // red
+    surface.drawTextLine(300, 500, "国");
+    surface.setTextColor(kBlack);
+    surface.drawTextLine(600, 500, "国");
+    // The ink's purest pixel: the one with the least green.
+    const auto inkColour = [&](int leftUnits, int topUnits) {
+        QColor purest(Qt::white);
+        for (int y = 0; y < static_cast<int>(25 * pxPerMm); ++y)
+            for (int x = 0; x < static_cast<int>(25 * pxPerMm); ++x) {
+                const QColor pixel(image.pixel(static_cast<int>(leftUnits / 10.0 * pxPerMm) + x,
+                                               static_cast<int>(topUnits / 10.0 * pxPerMm) + y));
+                if (pixel.green() < purest.green())
+                    purest = pixel;
+            }
+        return purest;
+    };
+    const QColor red = inkColour(300, 500);
+    EXPECT_GT(red.red(), 200);
+    EXPECT_LT(red.green(), 60);
+    const QColor black = inkColour(600, 500);
+    EXPECT_LT(black.red(), 60);
+
+    // Solid, solid in another colour, hollow, solid again: 1 cm squares.
+    const auto centre = [&](int leftUnits, int topUnits) {
+        return QColor(image.pixel(static_cast<int>((leftUnits + 50) / 10.0 * pxPerMm),
+                                  static_cast<int>((topUnits + 50) / 10.0 * pxPerMm)))
+            .name()
+            .toStdString();
+    };
+    const int top = 1000;
+    surface.setPenStyle(PenSolid);
+    surface.setBrushStyle(BrushSolid);
+    surface.setBrushColor(kBlack);
+    surface.drawRectangle(100, top, 200, top + 100);
+    surface.setBrushColor(0xFF0000); // blue
+    surface.drawRectangle(300, top, 400, top + 100);
+    surface.setBrushStyle(BrushHollow);
+    surface.drawRectangle(500, top, 600, top + 100);
+    surface.setBrushStyle(BrushSolid);
+    surface.drawRectangle(700, top, 800, top + 100);
+    painter.end();
+    EXPECT_EQ(centre(100, top), "#000000");
+    EXPECT_EQ(centre(300, top), "#0000ff");
+    EXPECT_EQ(centre(500, top), "#ffffff");
+    EXPECT_EQ(centre(700, top), "#0000ff");
+}
+
 } // namespace
 } // namespace ordavel
