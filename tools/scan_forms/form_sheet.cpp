@@ -42,7 +42,9 @@ QFont Sheet::font(double pt, const QString& family, bool bold) const
 
 void Sheet::line(double x1, double y1, double x2, double y2, double widthCm, Qt::PenStyle pen)
 {
-    QPen p(m_style.rule, std::max(1.0, px(widthCm > 0 ? widthCm : m_style.ruleCm)), pen, Qt::FlatCap);
+    // Dots under two pixels wide would fade to grey; leaders print as solid dots.
+    QPen p(m_style.rule, std::max(pen == Qt::DotLine ? 2.0 : 1.0, px(widthCm > 0 ? widthCm : m_style.ruleCm)), pen,
+           Qt::FlatCap);
     m_painter.setPen(p);
     m_painter.drawLine(QPointF(px(x1), px(y1)), QPointF(px(x2), px(y2)));
 }
