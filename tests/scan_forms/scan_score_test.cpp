@@ -62,6 +62,11 @@ TEST(ScanScore, CheckBoxesAndDigitCellsAreCountedApart)
     EXPECT_EQ(s.digitCells, 2); // the generator's digit_cells and the hand annotations' box alike
     EXPECT_EQ(s.digitCellsFound, 1);
     EXPECT_EQ(s.found, 3);
+    EXPECT_EQ(s.kindCount, (std::map<std::string, int>{{"box", 1}, {"checkbox", 2}, {"digit_cells", 1}, {"underline", 1}}));
+    EXPECT_EQ(s.kindFound, (std::map<std::string, int>{{"box", 1}, {"checkbox", 1}, {"digit_cells", 0}, {"underline", 1}}));
+    Score both = s;
+    both += s;
+    EXPECT_EQ(both.kindFound.at("checkbox"), 2);
 }
 
 TEST(ScanScore, CaptionsAreExactOnlyOnFoundFieldsAndByLanguage)

@@ -97,6 +97,12 @@ nlohmann::ordered_json scoreJson(const Score& s)
     j["max_seconds"] = s.maxSeconds;
     j["cpu_seconds"] = s.cpuSeconds;
     j["peak_mb"] = static_cast<double>(s.peakKb) / 1024.0;
+    nlohmann::ordered_json kinds = nlohmann::ordered_json::object();
+    for (const auto& [kind, n] : s.kindCount) {
+        const auto found = s.kindFound.find(kind);
+        kinds[kind] = {{"fields", n}, {"found", found == s.kindFound.end() ? 0 : found->second}};
+    }
+    j["kinds"] = std::move(kinds);
     return j;
 }
 
@@ -192,6 +198,10 @@ int main(int argc, char** argv)
                 total.truthCount, total.proposed, total.found, total.checkBoxesFound, total.checkBoxes,
                 total.digitCellsFound, total.digitCells, total.chineseExact, total.chineseCaptions, total.englishExact,
                 total.englishCaptions);
+    std::printf("found by kind:");
+    for (const auto& [kind, n] : total.kindCount)
+        std::printf(" %s %d/%d (%s)", kind.c_str(), total.kindFound[kind], n, percent(total.kindFound[kind], n).c_str());
+    std::printf("\n");
     if (!jsonOut.empty()) {
         nlohmann::ordered_json out;
         out["total"] = scoreJson(total);

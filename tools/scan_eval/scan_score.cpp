@@ -83,6 +83,10 @@ Score& Score::operator+=(const Score& o)
     cpuSeconds += o.cpuSeconds;
     maxSeconds = std::max(maxSeconds, o.maxSeconds);
     peakKb = std::max(peakKb, o.peakKb);
+    for (const auto& [kind, n] : o.kindCount)
+        kindCount[kind] += n;
+    for (const auto& [kind, n] : o.kindFound)
+        kindFound[kind] += n;
     return *this;
 }
 
@@ -124,6 +128,8 @@ Score score(const std::vector<TruthField>& truth, const std::vector<scan::Propos
         const TruthField& t = truth[i];
         const bool found = match[i] >= 0;
         s.found += found;
+        ++s.kindCount[t.kind];
+        s.kindFound[t.kind] += found;
         if (t.kind == "checkbox") {
             ++s.checkBoxes;
             s.checkBoxesFound += found;

@@ -5,6 +5,7 @@
 
 #include "scan/scan_analysis.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +57,8 @@ struct Score {
     double cpuSeconds = 0;   // processor time of the analysis (all threads), summed
     double maxSeconds = 0;
     long peakKb = 0;         // the largest resident size seen
+    std::map<std::string, int> kindCount; // true fields by kind
+    std::map<std::string, int> kindFound; // ... of them found
 
     Score& operator+=(const Score& other);
 };
