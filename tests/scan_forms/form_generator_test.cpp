@@ -8,6 +8,7 @@
 #include "scan/scan_file.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -84,6 +85,7 @@ TEST(FormGenerator, RulesLieOnTheEdgesOfTheFieldsTheyBound)
             SCOPED_TRACE(name + " " + f.kind + " \"" + f.caption + "\"");
             EXPECT_FALSE(f.caption.empty());
             EXPECT_EQ(f.language, families()[static_cast<std::size_t>(family)].language);
+            EXPECT_EQ(scaneval::isChinese(f.caption), f.language == "zh");
             EXPECT_TRUE(QRectF(0, 0, page.width(), page.height()).contains(r));
             const double bottom = ruledShare(page, r.bottomLeft(), r.bottomRight(), paper);
             const double right = ruledShare(page, r.topRight(), r.bottomRight(), paper);
@@ -213,6 +215,49 @@ TEST(FormGenerator, PhotographedFieldsKeepRoughlyTheirSize)
         EXPECT_LE(fields[i].rect.width(), clean.truth.fields[i].rect.width() * 1.01);
         EXPECT_TRUE(QRectF(0, 0, photo.width(), photo.height()).contains(fields[i].rect));
     }
+}
+
+// Light, blur, noise, the fold and the back page change the look, never where the fields are.
+TEST(FormGenerator, CaptureWithoutTurningLeavesFieldsInPlace)
+{
+    const GeneratedForm clean = generateForm(0, 8, kTestDpi, true);
+    Capture how;
+    how.blurSigmaPx = 1.0;
+    how.noiseSigma = 6;
+    how.lightDrop = 0.3;
+    how.foldShadow = 0.3;
+    how.bleed = 0.1;
+    Rng rng(4);
+    std::vector<TruthField> fields = clean.truth.fields;
+    const QImage worn = capture(clean.page, how, rng, fields);
+    ASSERT_EQ(worn.size(), clean.page.size());
+    ASSERT_EQ(fields.size(), clean.truth.fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        EXPECT_EQ(fields[i].rect, clean.truth.fields[i].rect);
+    // Light lost towards one corner and at the fold: the page as a whole comes out darker.
+    const auto mean = [](const QImage& image) {
+        double sum = 0;
+        for (int y = 0; y < image.height(); y += 4)
+            for (int x = 0; x < image.width(); x += 4)
+                sum += qGray(image.pixel(x, y));
+        return sum;
+    };
+    EXPECT_LT(mean(worn), mean(clean.page) * 0.97);
+}
+
+TEST(FormGenerator, FilesAreJpegOrPngAsCapturedAndFailuresAreReported)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    GeneratedForm form = generateForm(13, 2, kTestDpi, true);
+    ASSERT_TRUE(writeForm(form, dir.path().toStdString(), "lossless"));
+    EXPECT_EQ(form.truth.image, "lossless.png");
+    form.how.jpegQuality = 30;
+    ASSERT_TRUE(writeForm(form, dir.path().toStdString(), "lossy"));
+    EXPECT_EQ(form.truth.image, "lossy.jpg");
+    EXPECT_TRUE(QFile::exists(dir.filePath("lossy.jpg")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("lossy.json")));
+    EXPECT_FALSE(writeForm(form, dir.filePath("no/such/folder").toStdString(), "lost"));
 }
 
 TEST(FormGenerator, WholeFamiliesAndSomeSeedsAreKeptForMeasuring)
