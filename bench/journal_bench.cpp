@@ -115,7 +115,7 @@ struct JournalSplit {
 };
 
 // The batch to PDF, recorded in `journal` unless it is null.
-void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* journal, JournalSplit* split = nullptr)
+void batchToPdf(const Document& doc, const DataTable& table, RunJournal* journal, JournalSplit* split = nullptr)
 {
     const std::vector<BatchItem> items = itemsOf(table);
     if (journal != nullptr) {
@@ -153,7 +153,7 @@ void batchToPdf(const Document& doc, const DataTable& table, PrintJournalEntry* 
     if (journal != nullptr) {
         const auto start = Clock::now();
         const double cpu = cpuMs();
-        journal->handedOver(0, table.recordCount() - 1, true);
+        journal->handedOver(0, table.recordCount() - 1, 0, true);
         journal->finish();
         if (split != nullptr) {
             split->after = msSince(start);
@@ -193,7 +193,7 @@ void BM_BatchToPdfJournaled(benchmark::State& state)
             journal->setNextCounterValue("bench", 1);
         }
         state.ResumeTiming();
-        PrintJournalEntry journal(path);
+        RunJournal journal = *openSharedRunJournal(path);
         batchToPdf(doc, table, &journal, &split);
         if (!journal.active())
             state.SkipWithError(journal.takeProblem().c_str());
@@ -220,17 +220,17 @@ JournalPrint pagePrint(const Document& doc)
 
 // One page of the waybill printed to PDF, recorded in the journal at `path`
 // unless it is empty, as the designer does it: the template's bytes are
-// taken, the journal's commit overlaps the drawing and is waited for before
+// taken, the journal's commit comes before the drawing, and
 // the page is written out, and what is left after the hand-over goes to the
 // journal's worker, which the next page's commit queues behind.
 void pageToPdf(const Document& doc, const std::string& path, JournalSplit* split)
 {
-    std::shared_ptr<PrintJournalEntry> journal;
+    std::shared_ptr<RunJournal> journal;
     const auto start = Clock::now();
     const double cpu = cpuMs();
     if (!path.empty()) {
-        journal = std::make_shared<PrintJournalEntry>(path);
-        journal->beginOverlapped(pagePrint(doc), doc, "page.pdf");
+        journal = openSharedRunJournal(path);
+        journal->begin(pagePrint(doc), doc, nullptr, {}, "page.pdf");
         split->before += msSince(start);
         split->beforeCpu += cpuMs() - cpu;
     }
@@ -245,21 +245,16 @@ void pageToPdf(const Document& doc, const std::string& path, JournalSplit* split
     {
         QPainter painter(&printer);
         printPageOn(painter, doc, {}, {}, [&counters](const Box& box) -> const Box& { return counters.merged(box); });
-        if (journal) {
-            // What is left of the commit once the page is drawn.
-            const auto wait = Clock::now();
-            const double waitCpu = cpuMs();
-            journal->awaitWritten();
-            split->wait += msSince(wait);
-            split->before += msSince(wait);
-            split->beforeCpu += cpuMs() - waitCpu;
-        }
     }
     if (journal) {
         const auto after = Clock::now();
         const double afterCpu = cpuMs();
-        journal->handedOver(0, 0, true);
-        finishOnWorker(journal);
+        journal->handedOver(0, 0, 0, true);
+        journal->finish();
+        JournalWorker::instance().post([journal] {
+            if (Journal* written = journal->journal())
+                written->tidyWhenDue();
+        });
         split->after += msSince(after);
         split->afterCpu += cpuMs() - afterCpu;
     }
@@ -315,9 +310,9 @@ void BM_PagePrintJournalWork(benchmark::State& state)
     removeJournal(path);
     const JournalPrint what = pagePrint(doc);
     for (auto _ : state) {
-        PrintJournalEntry journal(path);
+        RunJournal journal = *openSharedRunJournal(path);
         journal.begin(what, doc, nullptr, {}, "page.pdf");
-        journal.handedOver(0, 0, true);
+        journal.handedOver(0, 0, 0, true);
         journal.finish();
         if (!journal.active())
             state.SkipWithError("the journal was not written");

@@ -15,6 +15,7 @@
 #include "platform/batch_printer.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
+#include "platform/window_print.h"
 #include "platform/file_history.h"
 #include "platform/prompter.h"
 
@@ -197,24 +198,23 @@ bool MainWindow::printRecords()
     if (!m_prompter.choosePrinter(printer))
         return false;
     const Calibration calibration = calibrationFor(printer);
-    auto journal = std::make_unique<PrintJournalEntry>();
+    const auto journal = openSharedRunJournal();
     journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Batch, 1), m_document, &table, items,
                    journalPrinterName(printer));
-    printer.setDocName(QString::fromStdString(m_document.fileName()));
-    const BatchPrintResult result
-        = printBatchJob(m_document, table, items, printer, this, calibration, journal.get(), 0, startCell);
-    if (const std::string problem = journal->takeProblem(); !problem.empty())
-        m_prompter.show(journalProblemMessage(problem));
-    settleLater(std::move(journal), [this](const std::string& problem) { m_prompter.show(journalProblemMessage(problem)); },
-                this);
+    WindowPrint batch;
+    batch.doc = &m_document;
+    batch.calibration = calibration;
+    batch.journal = journal;
+    batch.name = m_document.fileName();
+    batch.table = &table;
+    batch.items = items;
+    batch.startCell = startCell;
+    const WindowPrintResult result = printInWindow(
+        batch, printer, this, &m_prompter,
+        [this](const std::string& told) { m_prompter.show(journalProblemMessage(told)); }, this);
     if (!result.completed) {
-        if (result.recordsDrawn < static_cast<int>(items.size()) && result.pages > 0) {
-            const std::vector<BatchItem> drawn(items.begin(), items.begin() + result.recordsDrawn);
-            tell(m_prompter,
-                 result.takenBack ? std::string("打印已取消，这一批记录都没有送到打印机。")
-                                  : "打印已取消，但已画好的记录已送到打印机：" + recordListOf(drawn, 0),
-                 kPrintCaption, MessageIcon::Exclamation);
-        }
+        if (result.cancelled && result.pages > 0)
+            tell(m_prompter, "打印已取消，这一批记录都没有送到打印机。", kPrintCaption, MessageIcon::Exclamation);
         return false;
     }
     std::string text = "已打印记录：" + recordListOf(items, 0) + "（共 " + std::to_string(result.pages) + " 页）";

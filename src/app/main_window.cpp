@@ -28,6 +28,7 @@
 #include "platform/file_history.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
+#include "platform/window_print.h"
 #include "platform/prompter.h"
 
 #include <QApplication>
@@ -286,35 +287,19 @@ bool MainWindow::print()
     if (!m_prompter.choosePrinter(printer))
         return false;
     const Calibration calibration = calibrationFor(printer);
-    auto journal = std::make_unique<PrintJournalEntry>();
-    // The journal's commit goes on while the page is drawn, and is waited for before the page goes out.
-    journal->beginOverlapped(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()),
-                             m_document, journalPrinterName(printer));
-    const DataTable none;
-    RecordMerge counters(none, /*countersOnly=*/true);
-    counters.setCounterValues(journal->countersOf(0));
-    printer.setDocName(QString::fromStdString(journal->cupsJobName(0, 0, m_document.fileName())));
-    const std::time_t began = std::time(nullptr);
-    const bool printed = printDocument(
-        m_document, printer, this, calibration, &m_prompter,
-        [&counters](const Box& box) -> const Box& { return counters.merged(box); },
-        [&journal] { journal->awaitWritten(); });
-    finishJournal(std::move(journal), printer, printed, began);
-    return printed;
-}
-
-void MainWindow::finishJournal(std::unique_ptr<PrintJournalEntry> journal, const QPrinter& printer, bool printed,
-                               std::time_t began)
-{
-    if (printed)
-        journal->handedOver(0, 0, printer.outputFormat() != QPrinter::NativeFormat, printer.printerName().toStdString(),
-                            printer.docName().toStdString(), began);
-    else
-        journal->failed(0, 0, JournalOutcome::Cancelled, "not printed");
-    if (const std::string problem = journal->takeProblem(); !problem.empty())
-        m_prompter.show(journalProblemMessage(problem));
-    settleLater(std::move(journal), [this](const std::string& problem) { m_prompter.show(journalProblemMessage(problem)); },
-                this);
+    const auto journal = openSharedRunJournal();
+    journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()), m_document,
+                   nullptr, {}, journalPrinterName(printer));
+    WindowPrint page;
+    page.doc = &m_document;
+    page.calibration = calibration;
+    page.journal = journal;
+    page.name = m_document.fileName();
+    page.copies = printer.copyCount();
+    const WindowPrintResult result = printInWindow(
+        page, printer, this, &m_prompter,
+        [this](const std::string& told) { m_prompter.show(journalProblemMessage(told)); }, this);
+    return result.completed;
 }
 
 Calibration MainWindow::calibrationFor(const QPrinter& printer)

@@ -26,7 +26,6 @@ class QToolBar;
 
 namespace ordavel {
 
-class PrintJournalEntry;
 
 class BoxMenus;
 class ControlToolBar;
@@ -136,10 +135,6 @@ private:
     // The stored calibration of the chosen printer (none for a file); a stored
     // one that cannot be used is reported and printing goes on without it.
     Calibration calibrationFor(const QPrinter& printer);
-    // Hands a page print over to its journal entry, tells of a journal
-    // problem once, and leaves the entry to settle from CUPS in the background.
-    void finishJournal(std::unique_ptr<PrintJournalEntry> journal, const QPrinter& printer, bool printed,
-                       std::time_t began);
     void openAddress(const QString& address);
 
     Prompter& m_prompter;

@@ -7,6 +7,7 @@
 #include "platform/journal_resume.h"
 #include "platform/print_journal.h"
 #include "platform/prompter.h"
+#include "platform/window_print.h"
 
 #include <QPrinter>
 #include <QWidget>
@@ -23,57 +24,52 @@ constexpr const char* kCaption = "打印文件";
 void resumePrint(Prompter& prompter, QWidget* parent, const std::string& journalPath, const ResumePlan& plan,
                  const Document& doc)
 {
-    auto entry = std::make_unique<PrintJournalEntry>(journalPath);
-    if (!entry->resume(plan.job.id, plan.todo)) {
-        prompter.show(journalProblemMessage(entry->takeProblem()));
+    const auto tellProblem = [&prompter](const std::string& problem) {
+        prompter.show(journalProblemMessage(problem));
+    };
+    const auto journal = openSharedRunJournal(journalPath);
+    if (!journal->resume(plan.job.id, plan.todo)) {
+        prompter.show(journalProblemMessage(journal->takeProblem()));
         return;
     }
-    bool stopped = false;
-    std::vector<std::string> files;
-    std::string fileError;
     if (printedToFile(plan.job.printer)) {
-        const ResumedFiles written = resumeToFiles(plan, doc, *entry, parent);
-        stopped = !written.completed;
-        files = written.files;
-        fileError = written.error;
-    } else {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setPrinterName(QString::fromStdString(plan.job.printer));
-        const Calibration calibration = CalibrationStore().load(plan.job.printer).calibration.value_or(Calibration{});
-        const DataTable table = tableOfRecords(plan.records, plan.job.dataSource);
-        for (const auto& [first, last] : consecutiveRuns(plan.todo)) {
-            if (stopped) {
-                entry->failed(first, last, JournalOutcome::Cancelled, "not sent");
-                continue;
-            }
-            // The table's rows are the job's records in order.
-            std::vector<BatchItem> items;
-            for (int index = first; index <= last; ++index) {
-                const JournalRecord& record = plan.records[static_cast<std::size_t>(index)];
-                items.push_back({index, record.number, record.copies});
-            }
-            printer.setDocName(QString::fromStdString(plan.job.templateName));
-            const BatchPrintResult result
-                = printBatchJob(doc, table, items, printer, parent, calibration, entry.get(), first);
-            stopped = !result.completed;
+        const ResumedFiles written = resumeToFiles(plan, doc, *journal, parent);
+        journal->finish();
+        if (const std::string told = journal->takeProblem(); !told.empty())
+            prompter.show(journalProblemMessage(told));
+        if (!written.files.empty()) {
+            std::string names;
+            for (const auto& file : written.files)
+                names += (names.empty() ? "“" : "”、“") + file;
+            prompter.show(Message{"继续打印的记录存在 " + names + "”，原来的“" + plan.job.printer + "”没有改动。",
+                                  kCaption, MessageIcon::Information, MessageButtons::Ok});
         }
+        if (!written.completed)
+            prompter.show(Message{"继续打印没有完成"
+                                      + (written.error.empty() ? std::string() : "（" + written.error + "）")
+                                      + "，没有打印的记录仍留在打印记录里。",
+                                  kCaption, MessageIcon::Exclamation, MessageButtons::Ok});
+        return;
     }
-    if (const std::string problem = entry->takeProblem(); !problem.empty())
-        prompter.show(journalProblemMessage(problem));
-    if (!files.empty()) {
-        std::string names;
-        for (const auto& file : files)
-            names += (names.empty() ? "“" : "”、“") + file;
-        prompter.show(Message{"继续打印的记录存在 " + names + "”，原来的“" + plan.job.printer + "”没有改动。", kCaption,
-                              MessageIcon::Information, MessageButtons::Ok});
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(QString::fromStdString(plan.job.printer));
+    const DataTable table = tableOfRecords(plan.records, plan.job.dataSource);
+    // The table's rows are the job's records in order; a queue job holds a run of consecutive ones.
+    WindowPrint resumed;
+    resumed.doc = &doc;
+    resumed.calibration = CalibrationStore().load(plan.job.printer).calibration.value_or(Calibration{});
+    resumed.journal = journal;
+    resumed.name = plan.job.templateName;
+    resumed.table = &table;
+    for (const int index : plan.todo) {
+        const JournalRecord& record = plan.records[static_cast<std::size_t>(index)];
+        resumed.items.push_back({index, record.number, record.copies});
     }
-    if (stopped)
-        prompter.show(Message{"继续打印没有完成" + (fileError.empty() ? std::string() : "（" + fileError + "）")
-                                  + "，没有打印的记录仍留在打印记录里。",
-                              kCaption, MessageIcon::Exclamation, MessageButtons::Ok});
-    settleLater(
-        std::move(entry), [&prompter](const std::string& problem) { prompter.show(journalProblemMessage(problem)); },
-        parent);
+    resumed.recordOf = [&plan](std::size_t item) { return plan.todo[item]; };
+    const WindowPrintResult result = printInWindow(resumed, printer, parent, nullptr, tellProblem, parent);
+    if (!result.completed)
+        prompter.show(Message{"继续打印没有完成，没有打印的记录仍留在打印记录里。", kCaption, MessageIcon::Exclamation,
+                              MessageButtons::Ok});
 }
 
 } // namespace

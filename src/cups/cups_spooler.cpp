@@ -87,6 +87,8 @@ Submitted CupsSpooler::submit(std::unique_ptr<SpoolDocument> document)
     return submitted;
 }
 
+void CupsSpooler::discard(std::unique_ptr<SpoolDocument> document) { std::remove(document->pdfPath.c_str()); }
+
 // One Print-Job request carrying the PDF. cupsPrintFile2 would first ask
 // for the printer and all its attributes, then create the job and send the
 // document: four round trips to the scheduler instead of one.
@@ -109,6 +111,8 @@ Submitted CupsSpooler::submitFile(const SpoolRequest& spool, const std::string& 
     ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_MIMETYPE, "document-format", nullptr, "application/pdf");
     cups_option_t* options = nullptr;
     int count = 0;
+    for (const auto& [name, value] : spool.options)
+        count = cupsAddOption(name.c_str(), value.c_str(), count, &options);
     if (spool.paper)
         for (const auto& [name, value] : spool.paper->cupsOptions())
             count = cupsAddOption(name.c_str(), value.c_str(), count, &options);

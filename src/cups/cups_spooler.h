@@ -14,6 +14,7 @@ public:
     // A temporary PDF for the pages, removed once handed over.
     std::unique_ptr<SpoolDocument> open(const SpoolRequest& request, std::string& error) override;
     Submitted submit(std::unique_ptr<SpoolDocument> document) override;
+    void discard(std::unique_ptr<SpoolDocument> document) override;
     Submitted submitFile(const SpoolRequest& request, const std::string& pdfPath) override;
     std::optional<SpoolJob> job(int id) const override;
     std::optional<std::vector<SpoolJob>> jobs(bool finishedToo) const override;

@@ -5,6 +5,7 @@
 #include "platform/journal_worker.h"
 #include "platform/calibration_store.h"
 #include "platform/print_journal.h"
+#include "platform/window_print.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
 
@@ -616,37 +617,27 @@ bool JournalWindow::reprintSelected()
     const JournalReprint plan
         = planReprint(*m_journal, m_job, m_recordList, rows, "designer",
                       calibration.isIdentity() ? std::string() : describeCalibration(calibration));
-    auto entry = std::make_unique<PrintJournalEntry>(m_path);
+    const auto entry = openSharedRunJournal(m_path);
     const std::string printerName = journalPrinterName(printer);
-    bool printed = false;
+    WindowPrint again;
+    again.doc = &m_doc;
+    again.calibration = calibration;
+    again.journal = entry;
+    again.name = m_job.templateName;
     if (plan.page) {
         entry->begin(plan.print, m_doc, nullptr, {}, printerName, plan.counters);
-        const DataTable none;
-        RecordMerge merge(none, true);
-        merge.setCounterValues(entry->countersOf(0));
-        printer.setCopyCount(plan.records[0].copies);
-        printer.setDocName(qs(entry->cupsJobName(0, 0, m_job.templateName)));
-        const std::time_t began = std::time(nullptr);
-        printed = printDocument(m_doc, printer, this, calibration, &m_prompter,
-                                [&merge](const Box& box) -> const Box& { return merge.merged(box); });
-        if (printed)
-            entry->handedOver(0, 0, printer.outputFormat() != QPrinter::NativeFormat,
-                              printer.printerName().toStdString(), printer.docName().toStdString(), began);
-        else
-            entry->failed(0, 0, JournalOutcome::Cancelled, "not printed");
+        again.copies = plan.records[0].copies;
     } else {
         entry->begin(plan.print, m_doc, &plan.table, plan.items, printerName, plan.counters);
-        printer.setDocName(qs(m_job.templateName));
-        const BatchPrintResult result
-            = printBatchJob(m_doc, plan.table, plan.items, printer, this, calibration, entry.get());
-        printed = result.completed;
-        if (!printed && result.pages > 0)
-            tell("重新打印没有完成。");
+        again.table = &plan.table;
+        again.items = plan.items;
     }
-    if (const std::string problem = entry->takeProblem(); !problem.empty())
-        m_prompter.show(journalProblemMessage(problem));
-    settleLater(std::move(entry), [this](const std::string& problem) { m_prompter.show(journalProblemMessage(problem)); },
-                this);
+    const WindowPrintResult result = printInWindow(
+        again, printer, this, &m_prompter,
+        [this](const std::string& told) { m_prompter.show(journalProblemMessage(told)); }, this);
+    const bool printed = result.completed;
+    if (!plan.page && !printed && result.pages > 0)
+        tell("重新打印没有完成。");
     m_job.id = 0; // the new job comes first
     refresh();
     return printed;

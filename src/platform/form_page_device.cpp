@@ -3,6 +3,7 @@
 #include "platform/batch_printer.h"
 #include "platform/printer.h"
 #include "platform/system_spooler.h"
+#include "print/sheet_layout.h"
 
 #include <QPainter>
 #include <QPrinter>
@@ -11,7 +12,7 @@ namespace ordavel {
 
 FormPageDevice::FormPageDevice(const Document& doc, const Calibration& calibration, const RunJournal& journal)
     : m_doc(doc), m_calibration(calibration), m_journal(journal), m_items{{0, 0, 1}},
-      m_recordOf([](std::size_t) { return 0; }), m_merge(m_none, /*countersOnly=*/true)
+      m_recordOf([](std::size_t) { return 0; }), m_page(true), m_merge(m_none, /*countersOnly=*/true)
 {
 }
 
@@ -39,20 +40,25 @@ std::optional<std::size_t> FormPageDevice::draw(SpoolDocument& document, std::si
     if (m_journal.active())
         countersOf = [this](std::size_t item) { return m_journal.countersOf(m_recordOf(item)); };
     int pages = 0;
-    // The merge's data holds no row for a page without data: its item is drawn as the page.
-    const bool page = m_items.size() == 1 && m_items[0].number == 0;
     std::size_t drawn = first;
-    if (page) {
+    if (m_page) {
         if (countersOf)
             m_merge.setCounterValues(countersOf(0));
-        printFormOn(painter, printer, m_doc, m_calibration,
-                    [this](const Box& box) -> const Box& { return m_merge.merged(box); }, 0, 1);
-        drawn = first + 1;
-        drawnOne(first);
+        // A form of several to a sheet goes into the sheet's first cell.
+        if (m_doc.page().sheet.active())
+            moveToCell(painter, sheetSlot(m_doc.page().sheet, 0), m_calibration);
+        const bool complete = printPageOn(painter, m_doc, m_calibration, m_boxProgress,
+                                          [this](const Box& box) -> const Box& { return m_merge.merged(box); });
+        if (complete) {
+            drawn = first + 1;
+            pages = 1;
+            drawnOne(first);
+        }
     } else {
         drawn = drawBatchItems(painter, printer, m_doc, m_calibration, m_merge, m_items, first, end, countersOf,
                                pages, drawnOne, m_firstJob ? m_startCell : 1);
     }
+    m_pages += pages;
     m_firstJob = false;
     if (!painter.end()) {
         error = "cannot write the print job's pages to \"" + document.pdfPath + "\"";

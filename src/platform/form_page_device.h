@@ -31,6 +31,12 @@ public:
                                      const std::function<bool(std::size_t item)>& drawnOne,
                                      std::string& error) override;
 
+    // Asked after each box of a page without data; false stops the page
+    // (nothing of it counts as drawn).
+    void setBoxProgress(std::function<bool(int box)> progress) { m_boxProgress = std::move(progress); }
+    // Pages drawn so far.
+    int pages() const { return m_pages; }
+
     // The merge drawn with, for its warnings (missing pictures, bad dates).
     const RecordMerge& merge() const { return m_merge; }
 
@@ -42,7 +48,10 @@ private:
     std::vector<BatchItem> m_items;
     std::function<int(std::size_t)> m_recordOf;
     int m_startCell = 1;
+    bool m_page = false;
     bool m_firstJob = true;
+    int m_pages = 0;
+    std::function<bool(int)> m_boxProgress;
     RecordMerge m_merge;
 };
 

@@ -4,9 +4,16 @@
 
 #include "data/merge.h"
 #include "platform/batch_printer.h"
+#include "platform/form_page_device.h"
 #include "platform/print_journal.h"
+#include "platform/printer.h"
+#include "platform/window_print.h"
+#include "print/job_paper.h"
+#include "print_run/file_spooler.h"
+#include "print_run/print_run.h"
 
 #include <QPrinter>
+#include <QProgressDialog>
 
 #include <cstdio>
 #include <filesystem>
@@ -154,7 +161,7 @@ std::string resumedFileName(const std::string& printed)
     return resumedCandidate(printed, kMaxResumedNames + 1);
 }
 
-ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, PrintJournalEntry& entry,
+ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, RunJournal& journal,
                            QWidget* progressParent)
 {
     ResumedFiles result;
@@ -165,7 +172,7 @@ ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, PrintJou
         if (!stopped && (file = takeResumedFile(plan.job.printer, result.error)).empty())
             stopped = true;
         if (stopped) {
-            entry.failed(first, last, JournalOutcome::Cancelled, result.error.empty() ? "not sent" : result.error);
+            journal.failed(first, last, JournalOutcome::Cancelled, result.error.empty() ? "not sent" : result.error);
             continue;
         }
         // The table's rows are the job's records in order.
@@ -174,21 +181,28 @@ ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, PrintJou
             const JournalRecord& record = plan.records[static_cast<std::size_t>(index)];
             items.push_back({index, record.number, record.copies});
         }
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(file));
-        printer.setDocName(QString::fromStdString(plan.job.templateName));
-        const BatchPrintResult printed = printBatchJob(doc, table, items, printer, progressParent, {}, &entry, first);
+        const auto recordOf = [from = first](std::size_t item) { return from + static_cast<int>(item); };
+        FileSpooler spooler(file);
+        FormPageDevice device(doc, Calibration{}, journal, table, items, recordOf);
+        const std::unique_ptr<QProgressDialog> progress
+            = makePrintProgress(progressParent, static_cast<int>(items.size()));
+        ProgressReporter reporter(progress.get(), true);
+        RunPlan run;
+        run.printer = file;
+        run.name = plan.job.templateName;
+        run.paper = jobPaper(doc.page());
+        run.items = items.size();
+        run.recordOf = recordOf;
+        const RunResult printed = PrintRun(journal, spooler).print(run, device, reporter);
         std::error_code ec;
-        if (printed.completed || fs::file_size(pathOf(file), ec) > 0)
+        if (printed.ok() || fs::file_size(pathOf(file), ec) > 0)
             result.files.push_back(file);
         else
             fs::remove(pathOf(file), ec); // nothing was written into the name taken
-        stopped = !printed.completed;
+        stopped = !printed.ok();
     }
     result.completed = !stopped;
     return result;
 }
-
 
 } // namespace ordavel

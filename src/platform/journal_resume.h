@@ -15,7 +15,7 @@ class QWidget;
 
 namespace ordavel {
 
-class PrintJournalEntry;
+class RunJournal;
 
 struct ResumePlan {
     enum class State {
@@ -53,8 +53,8 @@ struct ResumedFiles {
 // Writes the plan's records (of a job printed to a file) to new files named
 // by resumedFileName, each taken before it is written so that no existing
 // file is overwritten, one per run of consecutive records, as records of
-// `entry`. Runs after a failed one are given up as cancelled.
-ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, PrintJournalEntry& entry,
+// `journal`. Runs after a failed one are given up as cancelled.
+ResumedFiles resumeToFiles(const ResumePlan& plan, const Document& doc, RunJournal& journal,
                            QWidget* progressParent);
 
 } // namespace ordavel

@@ -18,8 +18,6 @@
 
 namespace ordavel {
 
-namespace {
-
 Message printOutputFailed(const QPrinter& printer)
 {
     const bool toFile = !printer.outputFileName().isEmpty();
@@ -30,8 +28,6 @@ Message printOutputFailed(const QPrinter& printer)
         text += "\r\n（" + target.toStdString() + "）";
     return Message{text, "打印文件", MessageIcon::Stop, MessageButtons::Ok};
 }
-
-} // namespace
 
 std::unique_ptr<QProgressDialog> makePrintProgress(QWidget* parent, int steps)
 {
@@ -133,6 +129,25 @@ void setCupsOptions(QPrinter& printer, const JobPaper& paper)
 #endif
 
 } // namespace
+
+std::vector<std::pair<std::string, std::string>> dialogOptionsOf(QPrinter& printer)
+{
+    std::vector<std::pair<std::string, std::string>> out;
+#ifndef Q_OS_WIN
+    QPrintEngine* engine = printer.printEngine();
+    if (engine == nullptr || printer.outputFormat() != QPrinter::NativeFormat)
+        return out;
+    const QStringList options = engine->property(kCupsOptions).toStringList();
+    for (qsizetype at = 0; at + 1 < options.size(); at += 2) {
+        const std::string name = options[at].toStdString();
+        if (name != "copies" && name != "media" && name != "PageSize")
+            out.emplace_back(name, options[at + 1].toStdString());
+    }
+#else
+    (void)printer;
+#endif
+    return out;
+}
 
 void setExactPaper(QPrinter& printer, const std::optional<JobPaper>& paper)
 {

@@ -16,6 +16,9 @@
 #include <functional>
 #include <optional>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -81,6 +84,16 @@ void moveToCell(QPainter& painter, const SheetSlot& slot, const Calibration& cal
 // the first sheet); otherwise on a page of its own. Drawn by printPageOn.
 bool printFormOn(QPainter& painter, QPagedPaintDevice& device, const Document& doc, const Calibration& calibration,
                  const BoxFilter& view, int form, int startCell = 1);
+
+// The message for output that cannot be opened (caption "打印文件", a stop
+// icon): "创建文件失败，请重试。" for a file, "打开打印机失败，请重试。" for a
+// printer, each with the file's or printer's name on a second line when known.
+Message printOutputFailed(const QPrinter& printer);
+
+// The job options a print dialog set on a printer (an input tray, two-sided
+// printing), by name, for the queue; none on a file or where the platform
+// keeps none. Copies and the paper are the job's own, not among them.
+std::vector<std::pair<std::string, std::string>> dialogOptionsOf(QPrinter& printer);
 
 // Ends a job the user cancelled while it was being drawn (painter active on
 // printer since `began`). Qt sends what was drawn to a printer all the same,

@@ -58,6 +58,13 @@ public:
         submitted.jobId = cupsJobNamed(native.request.printer, native.request.title, native.since - 1);
         return submitted;
     }
+    // Qt's engine cannot take back a document it began; the spooler's job is cancelled instead.
+    void discard(std::unique_ptr<SpoolDocument> document) override
+    {
+        auto& native = static_cast<NativeDocument&>(*document);
+        native.printer.abort();
+        cancelJobSentSince(native.request.printer, native.since);
+    }
     Submitted submitFile(const SpoolRequest&, const std::string&) override
     {
         return {0, false, "the Windows spooler does not take PDF files", true};

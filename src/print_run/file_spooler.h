@@ -4,6 +4,8 @@
 
 #include "print_run/spooler.h"
 
+#include <cstdio>
+
 namespace ordavel {
 
 class FileSpooler : public Spooler {
@@ -17,6 +19,8 @@ public:
         return std::make_unique<SpoolDocument>(request, m_path);
     }
     Submitted submit(std::unique_ptr<SpoolDocument>) override { return {0, true, {}, false}; }
+    // A file whose job was cancelled is not left half written.
+    void discard(std::unique_ptr<SpoolDocument> document) override { std::remove(document->pdfPath.c_str()); }
     Submitted submitFile(const SpoolRequest&, const std::string&) override { return {0, true, {}, false}; }
     std::optional<SpoolJob> job(int) const override { return std::nullopt; }
     std::optional<std::vector<SpoolJob>> jobs(bool) const override { return std::vector<SpoolJob>(); }

@@ -18,7 +18,8 @@ RunResult PrintRun::print(const RunPlan& plan, PageDevice& device, RunReporter& 
     while (start < total && result.error.empty()) {
         if (!reporter.proceed(start, total)) {
             result.interrupted = true;
-            result.error = "interrupted";
+            result.dropped = reporter.dropsStoppedJob();
+            result.error = result.dropped ? "cancelled while printing" : "interrupted";
             break;
         }
         // A queue job holds up to jobSize items whose journal records follow each other.
@@ -29,6 +30,7 @@ RunResult PrintRun::print(const RunPlan& plan, PageDevice& device, RunReporter& 
         request.printer = plan.printer;
         request.paper = plan.paper;
         request.copies = plan.copies;
+        request.options = plan.options;
         request.title = m_journal.active() ? m_journal.title(recordOf(start), recordOf(end - 1), plan.name)
             : plan.titleWithoutJournal     ? plan.titleWithoutJournal(start, end)
                                            : plan.name;
@@ -41,17 +43,28 @@ RunResult PrintRun::print(const RunPlan& plan, PageDevice& device, RunReporter& 
         bool stopped = false;
         const auto drawn = device.draw(*document, start, end, [&](std::size_t item) {
             reporter.drawn(item, total);
-            stopped = item + 1 < end && !reporter.proceed(item + 1, total);
+            stopped = !reporter.proceed(item + 1, total);
             return !stopped;
         }, error);
-        if (!drawn || *drawn == start) {
-            result.error = drawn ? "nothing was drawn" : error;
+        if (!drawn) {
+            result.error = error;
+            break;
+        }
+        if ((stopped || *drawn == start) && reporter.dropsStoppedJob()) {
+            m_spooler.discard(std::move(document));
+            result.interrupted = result.dropped = true;
+            result.error = "cancelled while printing";
+            break;
+        }
+        if (*drawn == start) {
+            result.error = "nothing was drawn";
             break;
         }
         const int first = recordOf(start);
         const int last = recordOf(*drawn - 1);
         const Submitted submitted = m_spooler.submit(std::move(document));
         if (!submitted.ok()) {
+            result.refused = true;
             result.error = "the printer \"" + plan.printer + "\" did not accept the job"
                 + (submitted.error.empty() ? std::string() : " (" + submitted.error + ")");
             m_journal.failed(first, last, JournalOutcome::Failed, result.error);

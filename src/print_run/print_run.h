@@ -37,6 +37,9 @@ public:
     virtual bool proceed(std::size_t item, std::size_t total) = 0;
     // Item `item` of `total` is drawn.
     virtual void drawn(std::size_t /*item*/, std::size_t /*total*/) {}
+    // Whether a job stopped while it was drawn is dropped (the user cancelled
+    // it: nothing of it goes out) rather than handed over with what was drawn.
+    virtual bool dropsStoppedJob() const { return false; }
 };
 
 struct RunPlan {
@@ -44,6 +47,7 @@ struct RunPlan {
     std::string name;                // put after the records in each job's title
     std::optional<JobPaper> paper;
     int copies = 1;                  // of each page, made by the queue
+    std::vector<std::pair<std::string, std::string>> options; // further job options (SpoolRequest)
     std::size_t items = 1;           // what the device draws: a page, or a batch's items
     std::size_t jobSize = 0;         // items per queue job at most; 0: all in one
     // The journal record of each item (0-based; item i by default); a queue
@@ -56,6 +60,8 @@ struct RunPlan {
 struct [[nodiscard]] RunResult {
     std::size_t sent = 0;     // items in jobs the queue took
     bool interrupted = false; // the reporter stopped it
+    bool dropped = false;     // stopped by a user's cancel: the job being drawn, if any, was dropped
+    bool refused = false;     // the queue refused a job
     std::string error;        // "" when every item was handed over
     bool ok() const { return error.empty(); }
 };

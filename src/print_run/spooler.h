@@ -21,6 +21,9 @@ struct SpoolRequest {
     std::string title;
     std::optional<JobPaper> paper; // its media, no scaling; none: the queue's own paper
     int copies = 1;                // of each page, made by the queue
+    // Further options of the job as the print dialog set them (an input
+    // tray, two-sided printing), by name; the paper's own win over them.
+    std::vector<std::pair<std::string, std::string>> options;
 };
 
 // The document of one job while its pages are drawn. A queue that takes
@@ -59,6 +62,8 @@ public:
     virtual std::unique_ptr<SpoolDocument> open(const SpoolRequest& request, std::string& error) = 0;
     // Hands the drawn document over as one job.
     virtual Submitted submit(std::unique_ptr<SpoolDocument> document) = 0;
+    // Drops a document whose job was cancelled while it was drawn: nothing of it is handed over.
+    virtual void discard(std::unique_ptr<SpoolDocument> document) = 0;
     // Hands a PDF already written over as one job.
     virtual Submitted submitFile(const SpoolRequest& request, const std::string& pdfPath) = 0;
     // One job as the queue knows it; nothing when it knows no such job or does not answer.

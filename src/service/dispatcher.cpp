@@ -289,7 +289,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
         ::unlink(pdf.c_str());
         return;
     }
-    const ordavel::Submitted submitted = m_cups.submitFile({printer.name, jobTitle(refs), paper, 1}, pdf);
+    const ordavel::Submitted submitted = m_cups.submitFile({printer.name, jobTitle(refs), paper, 1, {}}, pdf);
     const int cupsJob = submitted.ok() ? submitted.jobId : 0;
     error = submitted.error;
     ::unlink(pdf.c_str());

@@ -6,8 +6,12 @@
 
 #include "designer/data_panel.h"
 #include "journal/journal.h"
+#include "platform/form_page_device.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
+#include "print/job_paper.h"
+#include "print_run/file_spooler.h"
+#include "print_run/print_run.h"
 #include "support/pdf_text.h"
 
 #include <QElapsedTimer>
@@ -17,6 +21,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -253,36 +258,57 @@ TEST_F(DesignerJournal, ASwitchedOffJournalIsNotTouchedAndCountersPrintNothing)
     EXPECT_EQ(pdfText(pdf).find("No.0"), std::string::npos) << pdfText(pdf);
 }
 
-// A page print whose job is written while the page is drawn, through the
-// entry itself: what the hand-over sees of the journal, and what it prints.
+// A page print through the print run to a file: what the hand-over sees of
+// the journal, and what it prints.
 class OverlappedPage : public DesignerJournal {
 protected:
+    // A file whose hand-over first counts the journal's jobs as another program reads them.
+    class CountingFile : public FileSpooler {
+    public:
+        CountingFile(const std::string& path, std::function<void()> atHandOver)
+            : FileSpooler(path), m_atHandOver(std::move(atHandOver))
+        {
+        }
+        Submitted submit(std::unique_ptr<SpoolDocument> document) override
+        {
+            m_atHandOver();
+            return FileSpooler::submit(std::move(document));
+        }
+
+    private:
+        std::function<void()> m_atHandOver;
+    };
+    class EveryPage : public RunReporter {
+    public:
+        bool proceed(std::size_t, std::size_t) override { return true; }
+    };
+
     // Prints the page to `pdf`; `jobsAtHandOver` counts the journal's jobs
-    // as another program reads them just before the page is written out.
-    bool print(const std::string& pdf, PrintJournalEntry& entry, std::int64_t& jobsAtHandOver,
+    // as another program reads them just before the page is handed over.
+    bool print(const std::string& pdf, RunJournal& entry, std::int64_t& jobsAtHandOver,
                const std::string& text = "No.${#seq:card:000}")
     {
         page.box(1).attributes.text = text;
-        const bool begun = entry.beginOverlapped(designerJournalPrint(page, Calibration{}, JournalKind::Page, 1), page,
-                                                 pdf);
+        const bool begun
+            = entry.begin(designerJournalPrint(page, Calibration{}, JournalKind::Page, 1), page, nullptr, {}, pdf);
         jobsAtBegin = jobsOnDisk();
-        const DataTable none;
-        RecordMerge counters(none, true);
-        counters.setCounterValues(entry.countersOf(0));
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf));
-        const bool printed = printDocument(
-            page, printer, nullptr, Calibration{}, nullptr,
-            [&counters](const Box& box) -> const Box& { return counters.merged(box); },
-            [&] {
-                entry.awaitWritten();
-                jobsAtHandOver = jobsOnDisk();
-            });
-        if (printed)
-            entry.handedOver(0, 0, true);
-        entry.finish();
+        CountingFile file(pdf, [&] { jobsAtHandOver = jobsOnDisk(); });
+        const Calibration none;
+        FormPageDevice device(page, none, entry);
+        RunPlan plan;
+        plan.printer = pdf;
+        plan.paper = jobPaper(page.page());
+        EveryPage reporter;
+        PrintRun run(entry, file);
+        EXPECT_TRUE(run.print(plan, device, reporter).ok());
+        run.finish();
         return begun;
+    }
+    RunJournal journalEntry()
+    {
+        std::string problem;
+        auto opened = openRunJournal(journalPath(), problem);
+        return RunJournal(std::move(opened), problem);
     }
     std::int64_t jobsOnDisk() const
     {
@@ -312,7 +338,7 @@ TEST_F(OverlappedPage, IsHandedOverOnlyOnceItsJobIsOnTheDiskAndKeepsTheNumberItP
 {
     for (const char* number : {"No.001", "No.002"}) {
         const std::string pdf = folder.filePath(QStringLiteral("%1.pdf").arg(number)).toStdString();
-        PrintJournalEntry entry(journalPath());
+        RunJournal entry = journalEntry();
         std::int64_t jobsAtHandOver = -1;
         ASSERT_TRUE(print(pdf, entry, jobsAtHandOver));
         EXPECT_EQ(jobsAtHandOver, number[5] - '0');
@@ -329,14 +355,14 @@ TEST_F(OverlappedPage, IsHandedOverOnlyOnceItsJobIsOnTheDiskAndKeepsTheNumberItP
     }
 }
 
-TEST_F(OverlappedPage, APageWithoutNumbersMayBeDrawnBeforeItsCommitAPageWithNumbersNot)
+TEST_F(OverlappedPage, EveryPageIsOnTheDiskBeforeItIsDrawnWithOrWithoutNumbers)
 {
-    PrintJournalEntry plain(journalPath());
+    RunJournal plain = journalEntry();
     std::int64_t jobsAtHandOver = -1;
     ASSERT_TRUE(print(folder.filePath(QStringLiteral("plain.pdf")).toStdString(), plain, jobsAtHandOver, "Order 7"));
+    EXPECT_EQ(jobsAtBegin, 1);
     EXPECT_EQ(jobsAtHandOver, 1);
-    // With a serial number the job is on the disk before anything is drawn.
-    PrintJournalEntry numbered(journalPath());
+    RunJournal numbered = journalEntry();
     ASSERT_TRUE(print(folder.filePath(QStringLiteral("numbered.pdf")).toStdString(), numbered, jobsAtHandOver));
     EXPECT_EQ(jobsAtBegin, 2);
     EXPECT_EQ(jobsAtHandOver, 2);
@@ -345,7 +371,7 @@ TEST_F(OverlappedPage, APageWithoutNumbersMayBeDrawnBeforeItsCommitAPageWithNumb
 TEST_F(OverlappedPage, ALockedJournalIsToldOnceAndThePagePrintsWithoutANumber)
 {
     {
-        PrintJournalEntry made(journalPath());
+        RunJournal made = journalEntry();
         std::int64_t ignored = 0;
         ASSERT_TRUE(print(folder.filePath(QStringLiteral("first.pdf")).toStdString(), made, ignored));
     }
@@ -354,7 +380,7 @@ TEST_F(OverlappedPage, ALockedJournalIsToldOnceAndThePagePrintsWithoutANumber)
     ASSERT_EQ(sqlite3_open(journalPath().c_str(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     const std::string pdf = folder.filePath(QStringLiteral("page.pdf")).toStdString();
-    PrintJournalEntry entry(journalPath());
+    RunJournal entry = journalEntry();
     std::int64_t jobsAtHandOver = -1;
     EXPECT_FALSE(print(pdf, entry, jobsAtHandOver));
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);

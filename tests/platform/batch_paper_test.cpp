@@ -1,7 +1,7 @@
 // The designer's batch print on a real cups-pdf queue: every page of the job
 // on the template's paper, a landscape waybill kept landscape.
 #include "data/data_table.h"
-#include "platform/batch_printer.h"
+#include "platform/window_print.h"
 #include "tools/cups_queue.h"
 #include "tools/pdf_pages.h"
 
@@ -34,8 +34,13 @@ TEST(BatchPaper, EveryPageOfABatchIsTheWaybillsPaper)
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrinterName(QString::fromStdString(queue.name));
     printer.setDocName(QStringLiteral("waybills"));
-    const BatchPrintResult result = printBatchJob(doc, table, {{0, 1, 1}, {1, 2, 1}}, printer, nullptr);
-    ASSERT_TRUE(result.completed);
+    WindowPrint batch;
+    batch.doc = &doc;
+    batch.name = "waybills";
+    batch.table = &table;
+    batch.items = {{0, 1, 1}, {1, 2, 1}};
+    const WindowPrintResult result = printInWindow(batch, printer, nullptr, nullptr, {}, nullptr);
+    ASSERT_TRUE(result.completed) << result.error;
     EXPECT_EQ(result.pages, 2);
 
     const std::filesystem::path pdf = test::cups::waitForJobPdf(folders, test::cups::lastJobId(queue.name));

@@ -1,8 +1,8 @@
 // The journal's worker does its tasks one after another, in the order given,
-// off the caller's thread; a print to a file is finished there, and its
-// record joins the search index only once a thousand wait for it.
+// off the caller's thread; the journal is tidied there after a print, and a
+// print's record joins the search index only once a thousand wait for it.
 #include "platform/journal_worker.h"
-#include "platform/print_journal.h"
+#include "print_run/run_journal.h"
 
 #include "journal/journal.h"
 
@@ -40,7 +40,7 @@ TEST(JournalWorker, DoesItsTasksInTheOrderGivenOffTheCallersThreadAndDrainWaitsF
         EXPECT_EQ(threads[i].get(), first);
 }
 
-class FinishOnWorker : public ::testing::Test {
+class TidyOnWorker : public ::testing::Test {
 protected:
     QTemporaryDir folder;
     std::string path = folder.filePath(QStringLiteral("journal.sqlite")).toStdString();
@@ -66,17 +66,19 @@ protected:
         print.program = "designer";
         print.templatePath = "/forms/card.oxf";
         print.templateBytes = "<card/>";
-        auto entry = std::make_shared<PrintJournalEntry>(path);
-        EXPECT_TRUE(entry->beginOverlapped(print, doc, "card.pdf"));
-        entry->awaitWritten();
-        entry->handedOver(0, 0, true);
-        EXPECT_TRUE(entry->everyRecordToFile());
-        EXPECT_EQ(finishOnWorker(entry).get(), "");
+        std::string problem;
+        auto entry = std::make_shared<RunJournal>(openRunJournal(path, problem), problem);
+        EXPECT_TRUE(entry->begin(print, doc, nullptr, {}, "card.pdf"));
+        entry->handedOver(0, 0, 0, true);
+        entry->finish();
+        EXPECT_EQ(entry->takeProblem(), "");
+        // The designer tidies the journal on the worker once a print is finished.
+        JournalWorker::instance().post([entry] { entry->journal()->tidyWhenDue(); }).get();
         return entry->id();
     }
 };
 
-TEST_F(FinishOnWorker, FinishesAPrintToAFileAndLeavesTheSearchIndexToABacklogOfAThousand)
+TEST_F(TidyOnWorker, APrintToAFileLeavesTheSearchIndexToABacklogOfAThousand)
 {
     const JournalJobId page = printPage("Ann Lee");
     auto journal = Journal::open(path).journal;

@@ -1,7 +1,6 @@
-// A print the user cancels while it is being drawn leaves nothing in the print
+// A print the user cancels while it is being drawn never reaches the print
 // queue, on a real CUPS scheduler with a cups-pdf queue that holds its jobs.
-#include "platform/batch_printer.h"
-#include "platform/printer.h"
+#include "platform/window_print.h"
 #include "tools/cups_queue.h"
 
 #include <QPrinter>
@@ -57,21 +56,32 @@ protected:
     QPrinter printer{QPrinter::HighResolution};
     Document doc;
     QWidget parent;
+
+    WindowPrintResult print(QPrinter& to, const DataTable* table = nullptr, std::vector<BatchItem> items = {})
+    {
+        WindowPrint what;
+        what.doc = &doc;
+        what.table = table;
+        what.items = std::move(items);
+        return printInWindow(what, to, &parent, nullptr, {}, nullptr);
+    }
 };
 
-TEST_F(HeldQueue, ACancelledPageIsTakenBackFromTheQueue)
+TEST_F(HeldQueue, ACancelledPageNeverReachesTheQueue)
 {
-    ASSERT_TRUE(printDocument(doc, printer, &parent));
+    ASSERT_TRUE(print(printer).completed);
     EXPECT_EQ(jobsWaitingIn(queue.name), 1) << "a page that was not cancelled waits in the queue";
 
     QPrinter cancelled(QPrinter::HighResolution);
     cancelled.setPrinterName(QString::fromStdString(queue.name));
     cancelOnNextLook();
-    EXPECT_FALSE(printDocument(doc, cancelled, &parent));
+    const WindowPrintResult result = print(cancelled);
+    EXPECT_FALSE(result.completed);
+    EXPECT_TRUE(result.cancelled);
     EXPECT_EQ(jobsWaitingIn(queue.name), 1) << "the cancelled page is still queued";
 }
 
-TEST_F(HeldQueue, ACancelledBatchIsTakenBackAndSaysSo)
+TEST_F(HeldQueue, ACancelledBatchNeverReachesTheQueue)
 {
     DataTable table(std::vector<std::string>{"name"});
     for (const char* name : {"one", "two", "three"}) {
@@ -85,16 +95,16 @@ TEST_F(HeldQueue, ACancelledBatchIsTakenBackAndSaysSo)
         if (auto* progress = parent.findChild<QProgressDialog*>())
             progress->cancel();
     });
-    const BatchPrintResult cancelled = printBatchJob(doc, table, items, printer, &parent);
+    const WindowPrintResult cancelled = print(printer, &table, items);
     EXPECT_FALSE(cancelled.completed);
-    EXPECT_LT(cancelled.recordsDrawn, 3);
-    EXPECT_TRUE(cancelled.takenBack);
+    EXPECT_EQ(cancelled.sent, 0u);
+    EXPECT_TRUE(cancelled.cancelled);
     EXPECT_EQ(jobsWaitingIn(queue.name), 0);
 
     QPrinter whole(QPrinter::HighResolution);
     whole.setPrinterName(QString::fromStdString(queue.name));
-    const BatchPrintResult printed = printBatchJob(doc, table, items, whole, &parent);
-    EXPECT_TRUE(printed.completed);
+    const WindowPrintResult printed = print(whole, &table, items);
+    EXPECT_TRUE(printed.completed) << printed.error;
     EXPECT_EQ(printed.pages, 3);
     EXPECT_EQ(jobsWaitingIn(queue.name), 1);
 }

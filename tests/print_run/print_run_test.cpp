@@ -37,6 +37,8 @@ public:
         return std::make_unique<SpoolDocument>(request);
     }
     Submitted submit(std::unique_ptr<SpoolDocument> document) override { return submitFile(document->request, {}); }
+    void discard(std::unique_ptr<SpoolDocument>) override { ++discarded; }
+    int discarded = 0;
     Submitted submitFile(const SpoolRequest& request, const std::string&) override
     {
         requests.push_back(request);
@@ -108,12 +110,14 @@ private:
 class StoppingReporter : public RunReporter {
 public:
     std::optional<std::size_t> stopAt;
-    bool dieAt = false; // the process ends there instead
-    bool proceed(std::size_t item, std::size_t) override
+    std::optional<std::size_t> dieAfter; // the process ends once this item is drawn
+    bool drops = false; // a stopped job is dropped, not handed over
+    bool dropsStoppedJob() const override { return drops; }
+    bool proceed(std::size_t item, std::size_t) override { return !stopAt || item < *stopAt; }
+    void drawn(std::size_t item, std::size_t) override
     {
-        if (stopAt && item >= *stopAt && dieAt)
+        if (dieAfter && item == *dieAfter)
             throw std::runtime_error("the process ended");
-        return !stopAt || item < *stopAt;
     }
 };
 
@@ -281,6 +285,27 @@ TEST_F(PrintRunTest, StoppedByTheUserHandsOverWhatWasDrawnAndCancelsTheRest)
     EXPECT_EQ(jobOutcome(journal.id()), O::Cancelled);
 }
 
+TEST_F(PrintRunTest, ACancelledJobIsDroppedWithNothingHandedOver)
+{
+    ScriptedSpooler spooler;
+    RunJournal journal(m_journal);
+    ASSERT_TRUE(begin(journal));
+    NotingDevice device(journal);
+    StoppingReporter reporter;
+    reporter.stopAt = 3;
+    reporter.drops = true;
+    PrintRun run(journal, spooler);
+    const RunResult result = run.print(plan(0), device, reporter);
+    EXPECT_TRUE(result.dropped);
+    EXPECT_EQ(result.sent, 0u);
+    EXPECT_EQ(spooler.discarded, 1);
+    EXPECT_TRUE(spooler.requests.empty());
+    EXPECT_EQ(outcomes(journal.id()), std::vector<O>(5, O::Cancelled));
+    EXPECT_EQ(reason(journal.id(), 0), "cancelled while printing");
+    run.finish();
+    EXPECT_EQ(jobOutcome(journal.id()), O::Cancelled);
+}
+
 TEST_F(PrintRunTest, AJobHandedOverByAProcessThatEndedBeforeWritingItIsFoundByItsTitle)
 {
     ScriptedSpooler spooler;
@@ -291,8 +316,7 @@ TEST_F(PrintRunTest, AJobHandedOverByAProcessThatEndedBeforeWritingItIsFoundByIt
         id = journal.id();
         NotingDevice device(journal);
         StoppingReporter reporter;
-        reporter.stopAt = 2;
-        reporter.dieAt = true;
+        reporter.dieAfter = 2; // the first job (records 1-2) was handed over
         PrintRun run(journal, spooler);
         EXPECT_THROW((void)run.print(plan(2), device, reporter), std::runtime_error);
     }

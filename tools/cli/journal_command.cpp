@@ -322,7 +322,7 @@ int resume(Journal& journal, const Settings& s)
     case ResumePlan::State::ToSend: break;
     }
     if (s.printer.empty() && printedToFile(plan.job.printer)) {
-        PrintJournalEntry entry(journal.path());
+        RunJournal entry(borrowed(journal));
         if (!entry.resume(*id, plan.todo))
             return fail(entry.takeProblem());
         std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), plan.todo.size(), plan.records.size());
@@ -330,8 +330,7 @@ int resume(Journal& journal, const Settings& s)
         // The file the job went to keeps its pages; the rest go to a new file beside it.
         const ResumedFiles written = resumeToFiles(plan, doc, entry, nullptr);
         entry.finish();
-        if (Journal* kept = entry.journal(); kept != nullptr && entry.active())
-            kept->indexSearch();
+        journal.indexSearch();
         if (const std::string problem = entry.takeProblem(); !problem.empty())
             std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", problem.c_str());
         for (const auto& file : written.files)
