@@ -1,13 +1,10 @@
 #include "platform/system_spooler.h"
 
-#include "cups/cups_spooler.h"
 #include "print_run/file_spooler.h"
 
 #include <QPrinter>
 
 namespace ordavel {
-
-std::unique_ptr<Spooler> systemSpooler() { return std::make_unique<CupsSpooler>(); }
 
 std::unique_ptr<Spooler> spoolerFor(const QPrinter& printer)
 {
@@ -22,7 +19,7 @@ std::string destinationOf(const QPrinter& printer)
                                                             : printer.printerName().toStdString();
 }
 
-QPrinter& pagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf)
+QPrinter& pdfPagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf)
 {
     pdf = std::make_unique<QPrinter>(QPrinter::HighResolution);
     pdf->setOutputFormat(QPrinter::PdfFormat);

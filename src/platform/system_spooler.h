@@ -1,7 +1,8 @@
 #pragma once
 // The print queue a print run hands its jobs to: the system's (CUPS on
 // Linux, the Windows spooler on Windows), or a file for a print to a file;
-// and the drawing device of a queue document.
+// and the drawing device of a queue document. system_queue.cpp is the
+// Linux queue, system_queue_windows.cpp the Windows one.
 
 #include "print_run/spooler.h"
 
@@ -23,5 +24,7 @@ std::string destinationOf(const QPrinter& printer);
 // printer (the Windows spooler's), or a PDF written to its file, kept in
 // `pdf`.
 QPrinter& pagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf);
+// The PDF the pages of `document` are written to, kept in `pdf`.
+QPrinter& pdfPagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf);
 
 } // namespace ordavel

@@ -282,24 +282,37 @@ std::string printerOrDefault(const std::string& printerName, std::string& error)
     return printerNamed(*systemSpooler(), printerName, error);
 }
 
+namespace {
+
+// One run of the tool on the system's queue: the printer looked up, the
+// pages drawn and handed over, then the printer waited for. `plan` has its
+// items; the printer, title name and paper are filled in here.
+RunResult printOnQueue(const Document& doc, const std::string& printerName, const std::string& jobName,
+                       const Calibration& calibration, RunJournal& journal, RunPlan plan, FormPageDevice& device,
+                       bool counting, std::string& error)
+{
+    const std::unique_ptr<Spooler> queue = systemSpooler();
+    plan.printer = printerNamed(*queue, printerName, error);
+    if (!error.empty())
+        return {};
+    plan.name = jobName;
+    plan.paper = jobPaper(doc.page(), calibration.pageLengthMm);
+    ToolReporter reporter(counting);
+    PrintRun run(journal, *queue);
+    const RunResult result = run.print(plan, device, reporter);
+    reportWarnings(device.merge());
+    settle(run, journal);
+    error = result.error;
+    return result;
+}
+
+} // namespace
+
 std::string printBatch(const Document& doc, const Batch& batch, const BatchOptions& options,
                        const std::string& printerName, const std::string& jobName,
                        const Calibration& calibration, RunJournal& journal)
 {
-    const std::unique_ptr<Spooler> queue = systemSpooler();
-    Spooler& spooler = *queue;
-    std::string error;
-    const std::string printer = printerNamed(spooler, printerName, error);
-    if (!error.empty())
-        return error;
-    g_interrupted = false;
-    const auto oldInt = std::signal(SIGINT, onInterrupt);
-    const auto oldTerm = std::signal(SIGTERM, onInterrupt);
-
     RunPlan plan;
-    plan.printer = printer;
-    plan.name = jobName;
-    plan.paper = jobPaper(doc.page(), calibration.pageLengthMm);
     plan.items = batch.items.size();
     plan.jobSize = options.jobSize > 0 ? static_cast<std::size_t>(options.jobSize) : 0;
     plan.recordOf = [&batch](std::size_t item) { return batch.journalIndexOf(item); };
@@ -311,42 +324,31 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
     };
     FormPageDevice device(doc, calibration, journal, batch.table, batch.items, plan.recordOf,
                           startCellOf(doc, batch));
-    ToolReporter reporter(true);
-    PrintRun run(journal, spooler);
-    const RunResult result = run.print(plan, device, reporter);
+    g_interrupted = false;
+    const auto oldInt = std::signal(SIGINT, onInterrupt);
+    const auto oldTerm = std::signal(SIGTERM, onInterrupt);
+    std::string error;
+    const RunResult result
+        = printOnQueue(doc, printerName, jobName, calibration, journal, std::move(plan), device, true, error);
     std::signal(SIGINT, oldInt);
     std::signal(SIGTERM, oldTerm);
-    reportWarnings(device.merge());
-    settle(run, journal);
-    if (result.ok())
-        return {};
+    if (error.empty() || result.error.empty())
+        return error;
     const std::string last = result.sent == 0
         ? std::string("no record was sent")
         : "the last record sent is " + std::to_string(batch.items[result.sent - 1].row + 1);
-    return result.error + "; " + last + "; to go on: --records " + recordListOf(batch.items, result.sent);
+    return error + "; " + last + "; to go on: --records " + recordListOf(batch.items, result.sent);
 }
 
 std::string printPage(const Document& doc, const std::string& printerName, int copies, const std::string& jobName,
                       const Calibration& calibration, RunJournal& journal)
 {
-    const std::unique_ptr<Spooler> queue = systemSpooler();
-    Spooler& spooler = *queue;
-    std::string error;
-    const std::string printer = printerNamed(spooler, printerName, error);
-    if (!error.empty())
-        return error;
     RunPlan plan;
-    plan.printer = printer;
-    plan.name = jobName;
-    plan.paper = jobPaper(doc.page(), calibration.pageLengthMm);
     plan.copies = copies;
     FormPageDevice device(doc, calibration, journal);
-    ToolReporter reporter(false);
-    PrintRun run(journal, spooler);
-    const RunResult result = run.print(plan, device, reporter);
-    reportWarnings(device.merge());
-    settle(run, journal);
-    return result.error;
+    std::string error;
+    (void)printOnQueue(doc, printerName, jobName, calibration, journal, std::move(plan), device, false, error);
+    return error;
 }
 
 } // namespace ordavel::cli

@@ -5,7 +5,6 @@
 #include "platform/system_spooler.h"
 
 #include "platform/cups_jobs.h"
-#include "print_run/file_spooler.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -95,28 +94,11 @@ public:
 
 std::unique_ptr<Spooler> systemSpooler() { return std::make_unique<WindowsSpooler>(); }
 
-std::unique_ptr<Spooler> spoolerFor(const QPrinter& printer)
-{
-    if (printer.outputFormat() != QPrinter::NativeFormat)
-        return std::make_unique<FileSpooler>(printer.outputFileName().toStdString());
-    return systemSpooler();
-}
-
-std::string destinationOf(const QPrinter& printer)
-{
-    return printer.outputFormat() != QPrinter::NativeFormat ? printer.outputFileName().toStdString()
-                                                            : printer.printerName().toStdString();
-}
-
 QPrinter& pagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf)
 {
     if (auto* native = dynamic_cast<NativeDocument*>(&document))
         return native->printer;
-    pdf = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    pdf->setOutputFormat(QPrinter::PdfFormat);
-    pdf->setOutputFileName(QString::fromStdString(document.pdfPath));
-    pdf->setDocName(QString::fromStdString(document.request.title));
-    return *pdf;
+    return pdfPagesOf(document, pdf);
 }
 
 } // namespace ordavel
