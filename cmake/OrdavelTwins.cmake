@@ -1,9 +1,17 @@
 # Platform twins: a file NAME_windows.cpp replaces NAME.cpp of the same folder
 # in the Windows build; on other systems every *_windows file is left out.
+# Where NAME_posix.cpp stands beside them, NAME.cpp holds the logic both
+# share and is built everywhere, NAME_posix.cpp only off Windows.
 # ordavel_pick_twins(LIST_VARIABLE) filters a list of sources in place.
 function(ordavel_pick_twins var)
   set(_picked "")
   foreach(_file IN LISTS ${var})
+    if(_file MATCHES "_posix(_test)?\\.(cpp|h)$")
+      if(NOT WIN32)
+        list(APPEND _picked ${_file})
+      endif()
+      continue()
+    endif()
     if(_file MATCHES "_windows(_test)?\\.(cpp|h)$")
       if(WIN32)
         list(APPEND _picked ${_file})
@@ -16,7 +24,8 @@ function(ordavel_pick_twins var)
       else()
         string(REGEX REPLACE "\\.cpp$" "_windows.cpp" _twin "${_file}")
       endif()
-      if(EXISTS "${_twin}")
+      string(REGEX REPLACE "_windows(_test)?\\.cpp$" "_posix\\1.cpp" _shared "${_twin}")
+      if(EXISTS "${_twin}" AND NOT EXISTS "${_shared}")
         continue()
       endif()
     endif()

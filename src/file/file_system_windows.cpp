@@ -1,7 +1,9 @@
-// Windows implementation: the wide-character (UTF-16) file API throughout, so
-// that names in any script work; the program's paths are UTF-8. System error
-// codes are those of GetLastError.
+// The Windows system calls of the file functions: the wide-character (UTF-16)
+// file API throughout, so that names in any script work; the program's paths
+// are UTF-8. System error codes are those of GetLastError. What both systems
+// share is in file_system.cpp.
 #include "file/file_system.h"
+#include "file/file_system_calls.h"
 #include "file/wide_names_windows.h"
 
 #include <atomic>
@@ -233,39 +235,6 @@ FileStatus FileStatus::fromSystemError(int code)
     }
 }
 
-std::string describeFileStatus(const FileStatus& status)
-{
-    switch (status.fault) {
-    case FileFault::None:
-        return {};
-    case FileFault::Missing:
-        return "no such file";
-    case FileFault::NoFolder:
-        return "no such folder";
-    case FileFault::IsFolder:
-        return "is a folder";
-    case FileFault::NotAFile:
-        return "not a regular file";
-    case FileFault::BrokenLink:
-        return "the symbolic link points to no file";
-    case FileFault::PermissionDenied:
-        if (status.systemError == ERROR_WRITE_PROTECT)
-            return "read-only file system";
-        if (status.systemError == ERROR_SHARING_VIOLATION || status.systemError == ERROR_LOCK_VIOLATION)
-            return "the file is in use by another program";
-        return "permission denied";
-    case FileFault::DiskFull:
-        return status.systemError == ERROR_DISK_QUOTA_EXCEEDED ? "disk quota exceeded" : "no space left on the disk";
-    case FileFault::NameTooLong:
-        return "file name too long";
-    case FileFault::TooLarge:
-        return "file too large";
-    case FileFault::Other:
-        break;
-    }
-    return status.systemError != 0 ? systemText(status.systemError) : std::string("failed");
-}
-
 std::optional<std::string> readRegularFile(const std::string& path, std::uintmax_t maxBytes, FileStatus* status)
 {
     FileStatus ignored;
@@ -437,36 +406,6 @@ FileStatus FileReplacement::commit()
     return m_status;
 }
 
-FileStatus replaceFile(const std::string& path, std::string_view bytes)
-{
-    FileReplacement replacement(path);
-    if (!replacement.status().ok())
-        return replacement.status();
-    const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(replacement.descriptor()));
-    const char* p = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const DWORD step = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
-        DWORD n = 0;
-        if (!::WriteFile(h, p, step, &n, nullptr) || n == 0) {
-            const DWORD code = n == 0 && ::GetLastError() == 0 ? ERROR_DISK_FULL : ::GetLastError();
-            replacement.abandon();
-            return FileStatus::fromSystemError(static_cast<int>(code));
-        }
-        p += n;
-        left -= n;
-    }
-    return replacement.commit();
-}
-
-bool writeFileAtomically(const std::string& path, std::string_view bytes, std::string* error)
-{
-    const FileStatus status = replaceFile(path, bytes);
-    if (!status.ok() && error)
-        *error = describeFileStatus(status);
-    return status.ok();
-}
-
 FileStatus createNewFile(const std::string& path)
 {
     std::wstring wide;
@@ -487,6 +426,30 @@ void removeFileQuietly(const std::string& path)
     const std::wstring wide = wideFromUtf8(path);
     if (!wide.empty())
         ::DeleteFileW(wide.c_str());
+}
+
+std::string file_system_calls::errorText(int code) { return systemText(code); }
+
+bool file_system_calls::isReadOnlyVolume(int code) { return code == ERROR_WRITE_PROTECT; }
+
+bool file_system_calls::isInUse(int code) { return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION; }
+
+bool file_system_calls::isQuotaExceeded(int code) { return code == ERROR_DISK_QUOTA_EXCEEDED; }
+
+int file_system_calls::writeAll(int descriptor, std::string_view bytes)
+{
+    const HANDLE h = reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
+    const char* p = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const DWORD step = left > (1u << 30) ? (1u << 30) : static_cast<DWORD>(left);
+        DWORD n = 0;
+        if (!::WriteFile(h, p, step, &n, nullptr) || n == 0)
+            return static_cast<int>(n == 0 && ::GetLastError() == 0 ? ERROR_DISK_FULL : ::GetLastError());
+        p += n;
+        left -= n;
+    }
+    return 0;
 }
 
 } // namespace ordavel
