@@ -49,7 +49,7 @@ void MainWindow::setUpData()
     m_dataBar->toggleViewAction()->setVisible(false);
     QAction* command = m_dataBar->addAction(toolbarIcon(QStringLiteral("打开")), QStringLiteral("数据"));
     command->setToolTip(QStringLiteral("打开数据文件"));
-    connect(command, &QAction::triggered, this, [this] { dispatch(QStringLiteral("数据")); });
+    connect(command, &QAction::triggered, this, [this] { dispatch(DesignerCommand::Data); });
     addToolBar(Qt::TopToolBarArea, m_dataBar);
 
     // A window of its own beside the main window, so that the work area's

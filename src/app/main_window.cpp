@@ -84,8 +84,8 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     // Drawing, selecting, moving and sizing boxes; a double click on the empty
     // board opens the page setup, one on a box its property dialog.
     m_mouse = new MouseController(m_document, *m_workArea);
-    connect(m_controlBar, &ControlToolBar::commandTriggered, m_mouse, &MouseController::chooseBoxType);
-    connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(QStringLiteral("打开")); });
+    connect(m_controlBar, &ControlToolBar::boxTypeChosen, m_mouse, &MouseController::chooseBoxType);
+    connect(m_mouse, &MouseController::openRequested, this, [this] { dispatch(DesignerCommand::Open); });
     connect(m_mouse, &MouseController::pageSetupRequested, this, &MainWindow::openPageSetup);
     connect(m_mouse, &MouseController::boxDoubleClicked, this,
             [this](int index) { openPropertyDialogFromClick(this, m_document, index, m_prompter, dataColumns()); });
@@ -432,50 +432,36 @@ void MainWindow::openAddress(const QString& address)
     QDesktopServices::openUrl(QUrl(address));
 }
 
-void MainWindow::dispatch(const QString& caption)
+void MainWindow::dispatch(DesignerCommand command)
 {
-    if (caption == QStringLiteral("新建"))
-        m_files.newDocument();
+    switch (command) {
+    case DesignerCommand::New: m_files.newDocument(); return;
+    case DesignerCommand::ScanToTemplate:
 #if ORDAVEL_WITH_SCAN
-    else if (caption == QStringLiteral("扫描生成..."))
         scanToBoxes();
 #endif
-    else if (caption == QStringLiteral("打开"))
-        m_files.open();
-    else if (caption == QStringLiteral("保存"))
-        m_files.save();
-    else if (caption == QStringLiteral("另存为(&A)..."))
-        m_files.saveAs();
-    else if (caption == QStringLiteral("设计"))
-        switchMode(AppMode::DesignMode);
-    else if (caption == QStringLiteral("编辑"))
-        switchMode(AppMode::EditMode);
-    else if (caption == QStringLiteral("预览"))
-        switchMode(AppMode::PreviewMode);
-    else if (caption == QStringLiteral("打印"))
-        print();
-    else if (caption == QStringLiteral("打印机校准..."))
-        openPrinterCalibration();
-    else if (caption == QStringLiteral("打印记录"))
-        openJournalWindow();
-    else if (caption == QStringLiteral("数据"))
-        chooseDataFile();
-    else if (caption == QStringLiteral("页面设置") || caption == QStringLiteral("页面设置(&S)..."))
-        openPageSetup();
-    else if (caption == QStringLiteral("左对齐"))
-        alignSelection(m_document, AlignCommand::Left);
-    else if (caption == QStringLiteral("帮助"))
-        showHelp();
-    else if (caption == QStringLiteral("退出"))
-        exitProgram();
-    else if (caption == QStringLiteral("关于本软件(&A)..."))
-        showAbout();
-    else if (caption == QStringLiteral("作者主页(&W)"))
-        openAddress(QString::fromUtf8(kMakerAddress));
-    else if (caption == QStringLiteral("QQ联系(&Q)"))
-        openAddress(QString::fromUtf8(kMakerAddress) + QStringLiteral("contact"));
-    else if (caption == QStringLiteral("检查更新(&F)..."))
+        return;
+    case DesignerCommand::Open: m_files.open(); return;
+    case DesignerCommand::Save: m_files.save(); return;
+    case DesignerCommand::SaveAs: m_files.saveAs(); return;
+    case DesignerCommand::DesignMode: switchMode(AppMode::DesignMode); return;
+    case DesignerCommand::EditMode: switchMode(AppMode::EditMode); return;
+    case DesignerCommand::PreviewMode: switchMode(AppMode::PreviewMode); return;
+    case DesignerCommand::Print: print(); return;
+    case DesignerCommand::PrinterCalibration: openPrinterCalibration(); return;
+    case DesignerCommand::PrintJournal: openJournalWindow(); return;
+    case DesignerCommand::Data: chooseDataFile(); return;
+    case DesignerCommand::PageSetup: openPageSetup(); return;
+    case DesignerCommand::AlignLeft: alignSelection(m_document, AlignCommand::Left); return;
+    case DesignerCommand::Help: showHelp(); return;
+    case DesignerCommand::Exit: exitProgram(); return;
+    case DesignerCommand::About: showAbout(); return;
+    case DesignerCommand::MakerPage: openAddress(QString::fromUtf8(kMakerAddress)); return;
+    case DesignerCommand::Contact: openAddress(QString::fromUtf8(kMakerAddress) + QStringLiteral("contact")); return;
+    case DesignerCommand::CheckForUpdates:
         openAddress(QString::fromUtf8(kMakerAddress) + QStringLiteral("download"));
+        return;
+    }
 }
 
 } // namespace ordavel

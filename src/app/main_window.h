@@ -1,9 +1,10 @@
 #pragma once
 // The designer's main window: owns the one Document, shows it through the two
 // toolbars, the work area and the status bar `状态条1`, and runs the commands
-// of the file toolbar (dispatched by caption) and the mode switch.
+// of the file toolbar (dispatched by command) and the mode switch.
 
 #include "app/file_commands.h"
+#include "designer/designer_command.h"
 #include "app/splash_window.h"
 #include "designer/box_menus.h"
 #include "designer/help_window.h"
@@ -77,7 +78,7 @@ public:
     // Left 0, top 0, 1024 wide, screen height - 35 high (outer frame).
     void placeOnScreen();
     // Runs the command of a toolbar button or menu entry by its caption.
-    void dispatch(const QString& caption);
+    void dispatch(DesignerCommand command);
     // The three mode buttons: toolbars, visibility, layout and box behaviour.
     void switchMode(AppMode mode);
     // The layout of the work area.

@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     } modes[] = {{"设计", "design.png", false}, {"编辑", "edit.png", false}, {"预览", "preview.png", false},
                  {"预览", "preview-background.png", true}};
     for (const auto& mode : modes) {
-        window.dispatch(QString::fromUtf8(mode.caption));
+        window.dispatch(*ordavel::commandCaptioned(QString::fromUtf8(mode.caption)));
         if (mode.background)
             window.workArea()->backgroundCheck()->setChecked(true);
         settle();
@@ -75,8 +75,8 @@ int main(int argc, char** argv)
     }
 
     // The help tips window and the about window, each on its own.
-    window.dispatch(QStringLiteral("帮助"));
-    window.dispatch(QStringLiteral("关于本软件(&A)..."));
+    window.dispatch(ordavel::DesignerCommand::Help);
+    window.dispatch(ordavel::DesignerCommand::About);
     settle();
     const std::pair<QWidget*, const char*> extras[] = {{window.helpWindow(), "help.png"},
                                                        {window.aboutWindow(), "about.png"}};

@@ -24,7 +24,12 @@ ControlToolBar::ControlToolBar(QWidget* parent) : QToolBar(parent)
         const QString text = QString::fromUtf8(caption);
         QAction* action = addAction(toolbarIcon(text), text);
         action->setToolTip(QString::fromUtf8(tooltip));
-        connect(action, &QAction::triggered, this, [this, action] { emit commandTriggered(action->text()); });
+        connect(action, &QAction::triggered, this, [this, action] {
+            if (const auto command = commandCaptioned(action->text()))
+                emit commandTriggered(*command);
+            else
+                emit boxTypeChosen(action->text());
+        });
         return action;
     };
     addSeparator();

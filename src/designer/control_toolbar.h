@@ -3,6 +3,7 @@
 // and "左对齐" with its drop-down arrow. Clicks are reported by caption; the
 // arrow of "左对齐" asks for the multi-selection menu at the arrow.
 
+#include "designer/designer_command.h"
 #include <QToolBar>
 
 class QToolButton;
@@ -21,7 +22,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
-    void commandTriggered(const QString& caption);
+    // A box type's button (its caption), to draw such boxes.
+    void boxTypeChosen(const QString& caption);
+    void commandTriggered(ordavel::DesignerCommand command);
     // The arrow of "左对齐" was pressed; `at` is the arrow's bottom-left in global coordinates.
     void alignMenuRequested(const QPoint& at);
 

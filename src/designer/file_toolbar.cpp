@@ -147,7 +147,7 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
 #if ORDAVEL_WITH_SCAN
     auto* create = new SplitCommand(toolbarIcon(QStringLiteral("新建")), QStringLiteral("新建"), m_newMenu, this);
     create->setToolTip(QStringLiteral("新建报表"));
-    connect(create, &QAction::triggered, this, [this] { emit commandTriggered(QStringLiteral("新建")); });
+    connect(create, &QAction::triggered, this, [this] { emit commandTriggered(DesignerCommand::New); });
     addAction(create);
 #else
     // Built without the scan analysis, New has nothing under an arrow.
@@ -157,7 +157,7 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
     // Save keeps its arrow, and with it Save As, usable while Save is disabled.
     auto* save = new SplitCommand(toolbarIcon(QStringLiteral("保存")), QStringLiteral("保存"), m_saveMenu, this);
     save->setToolTip(QStringLiteral("保存到文件"));
-    connect(save, &QAction::triggered, this, [this] { emit commandTriggered(QStringLiteral("保存")); });
+    connect(save, &QAction::triggered, this, [this] { emit commandTriggered(DesignerCommand::Save); });
     addAction(save);
     addSeparator();
     addCommand("页面设置", "页面设置");
@@ -176,7 +176,10 @@ FileToolBar::FileToolBar(QWidget* parent) : QToolBar(parent)
 
     auto addMenuCommand = [this](QMenu* menu, const QString& caption) {
         QAction* action = menu->addAction(caption);
-        connect(action, &QAction::triggered, this, [this, caption] { emit commandTriggered(caption); });
+        connect(action, &QAction::triggered, this, [this, caption] {
+            if (const auto command = commandCaptioned(caption))
+                emit commandTriggered(*command);
+        });
     };
     addMenuCommand(m_saveMenu, QStringLiteral("另存为(&A)..."));
     addMenuCommand(m_helpMenu, QStringLiteral("作者主页(&W)"));
@@ -214,7 +217,7 @@ void FileToolBar::addOpenCommand()
     m_openMenu->setObjectName(QStringLiteral("打开菜单"));
     auto* open = new SplitCommand(toolbarIcon(QStringLiteral("打开")), QStringLiteral("打开"), m_openMenu, this);
     open->setToolTip(QStringLiteral("打开报表"));
-    connect(open, &QAction::triggered, this, [this] { emit commandTriggered(QStringLiteral("打开")); });
+    connect(open, &QAction::triggered, this, [this] { emit commandTriggered(DesignerCommand::Open); });
     addAction(open);
     // Read when it opens, so that it shows what other windows and runs added.
     connect(m_openMenu, &QMenu::aboutToShow, this, [this] { fillOpenMenuNow(); });
@@ -232,7 +235,10 @@ QAction* FileToolBar::addCommand(const char* caption, const char* tooltip)
     const QString text = QString::fromUtf8(caption);
     QAction* action = addAction(toolbarIcon(text), text);
     action->setToolTip(QString::fromUtf8(tooltip));
-    connect(action, &QAction::triggered, this, [this, action] { emit commandTriggered(action->text()); });
+    connect(action, &QAction::triggered, this, [this, command = commandCaptioned(text)] {
+        if (command)
+            emit commandTriggered(*command);
+    });
     return action;
 }
 

@@ -6,6 +6,7 @@
 // The arrow of "保存" stays usable while Save itself is disabled, so Save As
 // is always within reach.
 
+#include "designer/designer_command.h"
 #include "model/document_observer.h"
 
 #include <QToolBar>
@@ -42,7 +43,7 @@ public:
     void showMode(AppMode mode);
 
 signals:
-    void commandTriggered(const QString& caption);
+    void commandTriggered(ordavel::DesignerCommand command);
     // A template of the Open button's menu was chosen (full path).
     void templateChosen(const QString& fileName);
 

@@ -68,7 +68,7 @@ TEST_F(BarcodeBoxTest, DrawnBoxShowsItsSymbolAndTakesTypedDataInEditMode)
     EXPECT_GT(darkPixels(shown->grab().toImage(), QRect(5, 5, 190, 60)), 500);
 
     doc().setTitle(false);
-    window->dispatch(QStringLiteral("编辑"));
+    window->dispatch(DesignerCommand::EditMode);
     ASSERT_TRUE(shown->dataEdit()->isVisible());
     EXPECT_EQ(shown->dataEdit()->text(), QStringLiteral("12345678"));
     shown->dataEdit()->setFocus();
@@ -77,7 +77,7 @@ TEST_F(BarcodeBoxTest, DrawnBoxShowsItsSymbolAndTakesTypedDataInEditMode)
     EXPECT_EQ(doc().box(1).attributes.text, "SF42");
     EXPECT_TRUE(doc().modified());
 
-    window->dispatch(QStringLiteral("设计"));
+    window->dispatch(DesignerCommand::DesignMode);
     EXPECT_FALSE(shown->dataEdit()->isVisible());
     // Keys are not data while designing.
     QTest::keyClicks(shown->dataEdit(), "x");
@@ -90,7 +90,7 @@ TEST_F(BarcodeBoxTest, PreviewShowsASymbolThatScans)
     doc().box(index).attributes.barcode.symbology = Symbology::QR;
     doc().box(index).attributes.text = "预览 ORDAVEL";
     doc().boxEdited(index);
-    window->dispatch(QStringLiteral("预览"));
+    window->dispatch(DesignerCommand::PreviewMode);
     const QImage shot = window->workArea()->paperPanel()->grab().toImage();
     const QString file = folder.filePath(QStringLiteral("preview.png"));
     ASSERT_TRUE(shot.save(file));

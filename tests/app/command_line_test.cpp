@@ -170,7 +170,7 @@ TEST_F(CommandLineTest, ANameInGbkBytesOpensThatFileAndSavesBackToIt)
     // Saving writes the file of that name, and no other.
     doc().box(1).attributes.text = "收件人";
     doc().boxEdited(1);
-    window->dispatch(QStringLiteral("保存"));
+    window->dispatch(DesignerCommand::Save);
     EXPECT_TRUE(prompter.messages.empty());
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folderBytes))

@@ -125,7 +125,7 @@ TEST_F(DataFieldWindowTest, AFieldIsSavedPreviewedPerRecordAndUndone)
     EXPECT_TRUE(doc().modified());
     EXPECT_EQ(previewOf(0), first);
 
-    window->dispatch(QStringLiteral("保存"));
+    window->dispatch(DesignerCommand::Save);
     EXPECT_FALSE(doc().modified());
     EXPECT_EQ(savedField(), "寄件日期");
     EXPECT_NE(bytes(oxf), original);
@@ -134,7 +134,7 @@ TEST_F(DataFieldWindowTest, AFieldIsSavedPreviewedPerRecordAndUndone)
     setField(QString());
     EXPECT_EQ(doc().box(1).dataField, "");
     EXPECT_TRUE(doc().modified());
-    window->dispatch(QStringLiteral("保存"));
+    window->dispatch(DesignerCommand::Save);
     EXPECT_EQ(bytes(oxf), original);
 }
 
@@ -142,14 +142,14 @@ TEST_F(DataFieldWindowTest, ATypedNameNeedsNoDataFileAndOkWithoutOneChangesNoByt
 {
     // No change of field: OK leaves the file as it was.
     setField(QString());
-    window->dispatch(QStringLiteral("保存"));
+    window->dispatch(DesignerCommand::Save);
     EXPECT_EQ(bytes(oxf), original);
 
     // A name typed before there is data to offer it, blanks around it dropped.
     const QStringList offered = setField(QStringLiteral(" 日期 "));
     EXPECT_EQ(offered, QStringList{QString()});
     EXPECT_EQ(doc().box(1).dataField, "日期");
-    window->dispatch(QStringLiteral("保存"));
+    window->dispatch(DesignerCommand::Save);
     EXPECT_EQ(savedField(), "日期");
 }
 

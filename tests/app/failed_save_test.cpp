@@ -59,7 +59,7 @@ TEST_F(FailedSaveTest, ExitAndTheCloseBoxKeepTheWindowOpen)
     const std::string path = inMissingFolder();
     makeUnsaved(path);
     prompter.answers = {MessageAnswer::Yes};
-    window->dispatch(QStringLiteral("退出"));
+    window->dispatch(DesignerCommand::Exit);
     EXPECT_EQ(prompter.messages, (std::vector<Message>{saveQuestion("退出程序"), createFailed(path)}));
     expectKept(path);
 
@@ -82,7 +82,7 @@ TEST_F(FailedSaveTest, NewKeepsTheDocumentUnderTheNameChosenForIt)
     const std::string path = existingFolder();
     prompter.answers = {MessageAnswer::Yes};
     prompter.files = {path};
-    window->dispatch(QStringLiteral("新建"));
+    window->dispatch(DesignerCommand::New);
     EXPECT_EQ(prompter.requests, (std::vector<std::string>{"message", "save", "message"}));
     EXPECT_EQ(prompter.messages, (std::vector<Message>{saveQuestion("新建文件"), createFailed(path)}));
     expectKept(path); // a failed save keeps the name it was given
@@ -96,7 +96,7 @@ TEST_F(FailedSaveTest, OpenStopsBeforeItsChooser)
     makeUnsaved(path);
     prompter.answers = {MessageAnswer::Yes};
     prompter.files = {other};
-    window->dispatch(QStringLiteral("打开"));
+    window->dispatch(DesignerCommand::Open);
     EXPECT_EQ(prompter.requests, (std::vector<std::string>{"message", "message"}));
     EXPECT_EQ(prompter.messages, (std::vector<Message>{saveQuestion("打开文件"), createFailed(path)}));
     expectKept(path);
@@ -141,7 +141,7 @@ TEST_F(FailedSaveTest, AFullDiskStopsExitNewAndOpen)
         prompter.messages.clear();
         prompter.answers = {MessageAnswer::Yes};
         prompter.files = {other};
-        window->dispatch(QString::fromUtf8(caption));
+        window->dispatch(*commandCaptioned(QString::fromUtf8(caption)));
         ASSERT_EQ(prompter.messages.size(), 2u) << caption;
         EXPECT_EQ(prompter.messages[1], createFailed(path)) << caption;
         expectKept(path);

@@ -22,14 +22,14 @@ Message saveQuestion(const char* caption)
 
 TEST_F(FileCommandsTest, NewAsksOnlyForChangesAndCancelKeepsTheDocument)
 {
-    window->dispatch(QStringLiteral("新建"));
+    window->dispatch(DesignerCommand::New);
     EXPECT_TRUE(prompter.requests.empty());
 
     doc().addBox(BoxType::Label, 10, 10);
     prompter.answers = {MessageAnswer::Cancel, MessageAnswer::No};
-    window->dispatch(QStringLiteral("新建"));
+    window->dispatch(DesignerCommand::New);
     EXPECT_EQ(doc().liveBoxCount(), 1);
-    window->dispatch(QStringLiteral("新建"));
+    window->dispatch(DesignerCommand::New);
     EXPECT_EQ(doc().liveBoxCount(), 0);
     EXPECT_FALSE(doc().modified());
     ASSERT_EQ(prompter.messages.size(), 2u);
@@ -40,7 +40,7 @@ TEST_F(FileCommandsTest, OpenStopsWhenTheSaveChooserIsCancelled)
 {
     doc().addBox(BoxType::Label, 10, 10);
     prompter.answers = {MessageAnswer::Yes};
-    window->dispatch(QStringLiteral("打开"));
+    window->dispatch(DesignerCommand::Open);
     EXPECT_EQ(prompter.requests, (std::vector<std::string>{"message", "save"}));
     EXPECT_EQ(prompter.fileChoices[0].title, "保存文件");
     EXPECT_EQ(prompter.fileChoices[0].filter, "Ordavel文件(*.oxf)|*.oxf|所有文件(*.*)|*.*");
@@ -51,14 +51,14 @@ TEST_F(FileCommandsTest, OpeningTheFileAlreadyOpenDoesNothing)
 {
     const std::string path = writeTextTemplate(QStringLiteral("a.oxf"), "原文");
     prompter.files = {path};
-    window->dispatch(QStringLiteral("打开"));
+    window->dispatch(DesignerCommand::Open);
     ASSERT_EQ(doc().fileName(), path);
     doc().box(1).attributes.text = "改过";
     doc().boxEdited(1);
 
     prompter.answers = {MessageAnswer::No};
     prompter.files = {path};
-    window->dispatch(QStringLiteral("打开"));
+    window->dispatch(DesignerCommand::Open);
     EXPECT_EQ(doc().box(1).attributes.text, "改过"); // not reloaded
     EXPECT_TRUE(doc().modified());
 }
@@ -68,7 +68,7 @@ TEST_F(FileCommandsTest, SaveAsWritesTheChosenNameAndSaveStateFollows)
     doc().addBox(BoxType::EditBox, 10, 10);
     const std::string path = folder.filePath(QStringLiteral("copy.oxf")).toStdString();
     prompter.files = {path};
-    window->dispatch(QStringLiteral("另存为(&A)..."));
+    window->dispatch(DesignerCommand::SaveAs);
     EXPECT_EQ(prompter.fileChoices.back().title, "另存为...");
     EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Ordavel v1.65 - ") + QString::fromStdString(path));
@@ -76,7 +76,7 @@ TEST_F(FileCommandsTest, SaveAsWritesTheChosenNameAndSaveStateFollows)
     EXPECT_FALSE(save->isEnabled());
     doc().setProperty(1, "顶边", 50);
     EXPECT_TRUE(save->isEnabled());
-    window->dispatch(QStringLiteral("保存")); // named: no chooser
+    window->dispatch(DesignerCommand::Save); // named: no chooser
     EXPECT_EQ(prompter.fileChoices.size(), 1u);
     EXPECT_FALSE(save->isEnabled());
 }
@@ -126,7 +126,7 @@ TEST_F(FileCommandsTest, NewAndOpenDeleteTheBackgroundTempFileTheyReplace)
     EXPECT_NE(first, second);
     EXPECT_FALSE(QFile::exists(first));
 
-    window->dispatch(QStringLiteral("新建"));
+    window->dispatch(DesignerCommand::New);
     EXPECT_TRUE(doc().page().backgroundTempPath.empty());
     EXPECT_FALSE(QFile::exists(second));
 }
@@ -137,7 +137,7 @@ TEST_F(FileCommandsTest, ExitSavesAnUntitledDocumentThroughTheChooserThenCloses)
     const std::string path = folder.filePath(QStringLiteral("exit.oxf")).toStdString();
     prompter.answers = {MessageAnswer::Yes};
     prompter.files = {path};
-    window->dispatch(QStringLiteral("退出"));
+    window->dispatch(DesignerCommand::Exit);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(path)));
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(prompter.messages.size(), 1u); // the close box did not ask again
@@ -152,22 +152,22 @@ TEST_F(FileCommandsTest, ChoosersStartAtTheOpenTemplateElseTheLastFolderElseTheD
     const std::string elsewhere = folder.filePath(QStringLiteral("elsewhere")).toStdString();
     const std::string path = writeTextTemplate(QStringLiteral("forms/a.oxf"), "x");
 
-    window->dispatch(QStringLiteral("打开")); // cancelled
+    window->dispatch(DesignerCommand::Open); // cancelled
     ASSERT_EQ(prompter.fileChoices.size(), 1u);
     EXPECT_EQ(prompter.fileChoices[0].initialFolder, documentsFolder());
 
     prompter.files = {path};
-    window->dispatch(QStringLiteral("打开"));
+    window->dispatch(DesignerCommand::Open);
     ASSERT_EQ(doc().fileName(), path);
-    window->dispatch(QStringLiteral("另存为(&A)..."));
+    window->dispatch(DesignerCommand::SaveAs);
     EXPECT_EQ(prompter.fileChoices.back().initialFolder, forms);
 
     // Saved elsewhere: that is now the template's folder and the last one.
     prompter.files = {elsewhere + "/b.oxf"};
-    window->dispatch(QStringLiteral("另存为(&A)..."));
+    window->dispatch(DesignerCommand::SaveAs);
     ASSERT_EQ(doc().fileName(), elsewhere + "/b.oxf");
-    window->dispatch(QStringLiteral("新建"));
-    window->dispatch(QStringLiteral("打开"));
+    window->dispatch(DesignerCommand::New);
+    window->dispatch(DesignerCommand::Open);
     EXPECT_EQ(prompter.fileChoices.back().initialFolder, elsewhere);
     // Kept for the next run as well.
     EXPECT_EQ(FileHistory().lastFolder(), elsewhere);
@@ -180,7 +180,7 @@ TEST_F(FileCommandsTest, TheOpenArrowListsRecentTemplatesAndDropsMissingOnesWith
         paths.push_back(writeTextTemplate(QString::fromUtf8(name), name));
     for (const std::string& path : paths) {
         prompter.files = {path};
-        window->dispatch(QStringLiteral("打开"));
+        window->dispatch(DesignerCommand::Open);
     }
     ASSERT_EQ(doc().fileName(), paths[2]);
     FileToolBar* bar = window->fileToolBar();

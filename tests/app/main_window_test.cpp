@@ -74,7 +74,7 @@ TEST_F(MainWindowTest, ModesSetToolbarsVisibilityAndLayout)
     };
     const QRect designPanel = area->geometry();
     for (const Expect& m : modes) {
-        window->dispatch(QString::fromUtf8(m.caption));
+        window->dispatch(*commandCaptioned(QString::fromUtf8(m.caption)));
         SCOPED_TRACE(m.caption);
         for (int i : {FileToolBar::Design, FileToolBar::Edit, FileToolBar::Preview})
             EXPECT_EQ(bar->entry(i)->isChecked(), i == m.checked);
@@ -152,7 +152,7 @@ TEST_F(MainWindowTest, WheelScrollsTwelvePixelsWithinTheBarsRange)
 
     // Over a box in design mode: the view keeps the wheel and the page takes one step.
     const int index = doc().addBox(BoxType::EditBox, 20, 20, 120, 28);
-    window->dispatch(QStringLiteral("设计"));
+    window->dispatch(DesignerCommand::DesignMode);
     ASSERT_TRUE(bar->isVisible());
     turn(window->workArea()->boxView(index)->control(), -120);
     EXPECT_EQ(bar->value(), 1 + 12);
@@ -176,7 +176,7 @@ TEST_F(MainWindowTest, TypingIntoATextBoxEntersTextOnlyInEditMode)
     EXPECT_EQ(doc().box(index).attributes.text, "编辑框");
     EXPECT_FALSE(doc().modified());
 
-    window->dispatch(QStringLiteral("编辑"));
+    window->dispatch(DesignerCommand::EditMode);
     edit->setFocus();
     QTest::keyClicks(edit, "x");
     EXPECT_EQ(doc().box(index).attributes.text, "编辑框x");
@@ -200,16 +200,16 @@ TEST_F(MainWindowTest, PreviewDrawsExactlyThePrintableBoxesAndNoEarlierTrace)
     doc().box(blue).attributes.color = 0xFF0000;
     doc().box(blue).isPrint = false;
 
-    window->dispatch(QStringLiteral("预览"));
+    window->dispatch(DesignerCommand::PreviewMode);
     EXPECT_EQ(previewColourAt(*window, doc().box(red)), QColor(Qt::red));
     EXPECT_EQ(previewColourAt(*window, doc().box(blue)), QColor(Qt::white));
     EXPECT_FALSE(window->workArea()->backgroundCheck()->isChecked());
 
     const Box removed = doc().box(red);
-    window->dispatch(QStringLiteral("设计"));
+    window->dispatch(DesignerCommand::DesignMode);
     doc().deleteBox(red);
-    window->dispatch(QStringLiteral("预览"));
-    window->dispatch(QStringLiteral("预览"));
+    window->dispatch(DesignerCommand::PreviewMode);
+    window->dispatch(DesignerCommand::PreviewMode);
     EXPECT_EQ(previewColourAt(*window, removed), QColor(Qt::white));
 }
 
@@ -222,7 +222,7 @@ TEST_F(MainWindowTest, PreviewShowsTheBackgroundPictureOnlyWhileChecked)
         d.page().imgShowType = 1; // stretched over the board
     });
     ASSERT_TRUE(window->openTemplate(path));
-    window->dispatch(QStringLiteral("预览"));
+    window->dispatch(DesignerCommand::PreviewMode);
     PaperPanel* paper = window->workArea()->paperPanel();
     const QPoint middle(paper->width() / 2, paper->height() / 2);
     EXPECT_EQ(paper->grab().toImage().pixelColor(middle), QColor(Qt::white));
@@ -265,7 +265,7 @@ namespace {
 
 TEST_F(MainWindowTest, AboutWindowShowsTheCloseLabelAndClosesOnAClick)
 {
-    window->dispatch(QStringLiteral("关于本软件(&A)..."));
+    window->dispatch(DesignerCommand::About);
     QPointer<SplashWindow> about = window->aboutWindow();
     ASSERT_TRUE(about);
     EXPECT_TRUE(about->aboutMode());
@@ -275,7 +275,7 @@ TEST_F(MainWindowTest, AboutWindowShowsTheCloseLabelAndClosesOnAClick)
     QApplication::processEvents();
     EXPECT_TRUE(about.isNull()); // closed and deleted
 
-    window->dispatch(QStringLiteral("关于本软件(&A)..."));
+    window->dispatch(DesignerCommand::About);
     about = window->aboutWindow();
     ASSERT_TRUE(about);
     QTest::mouseClick(about, Qt::LeftButton, {}, QPoint(20, 20));
@@ -285,13 +285,13 @@ TEST_F(MainWindowTest, AboutWindowShowsTheCloseLabelAndClosesOnAClick)
 
 TEST_F(MainWindowTest, HelpButtonOpensOneNonModalTipsWindow)
 {
-    window->dispatch(QStringLiteral("帮助"));
+    window->dispatch(DesignerCommand::Help);
     HelpWindow* help = window->helpWindow();
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_FALSE(help->isModal());
     help->next();
-    window->dispatch(QStringLiteral("帮助"));
+    window->dispatch(DesignerCommand::Help);
     EXPECT_EQ(window->helpWindow(), help); // the open window comes to the front
     EXPECT_EQ(help->tipIndex(), 2);
 }
@@ -299,7 +299,7 @@ TEST_F(MainWindowTest, HelpButtonOpensOneNonModalTipsWindow)
 TEST_F(MainWindowTest, PrintToAFileThatCannotBeCreatedIsReported)
 {
     doc().addBox(BoxType::EditBox, 10, 10);
-    window->dispatch(QStringLiteral("编辑"));
+    window->dispatch(DesignerCommand::EditMode);
     const std::string pdf = folder.filePath(QStringLiteral("no such folder/out.pdf")).toStdString();
     prompter.printers.push_back(true);
     prompter.printToFile = pdf;

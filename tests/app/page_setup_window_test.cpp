@@ -25,7 +25,7 @@ TEST_F(PageSetupWindow, ToolbarButtonOpensTheModalDialogAndOkLaysTheBoardOut)
         dialog->boardWidthField()->setText("600");
         dialog->okButton()->click();
     });
-    window->dispatch(QStringLiteral("页面设置"));
+    window->dispatch(DesignerCommand::PageSetup);
     EXPECT_TRUE(seen);
     EXPECT_EQ(doc().page().boardWidth, 600);
     EXPECT_EQ(window->statusPanel(PanelBoard)->text().toStdString(), "画板:600x1096像素");

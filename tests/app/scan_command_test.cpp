@@ -146,7 +146,7 @@ TEST_F(ScanCommand, CancelLeavesTheDocumentUnchanged)
     runWith([](QWidget* modal) {
         if (auto* paper = qobject_cast<ScanPaperDialog*>(modal))
             paper->reject();
-    }, [&] { window->dispatch(QStringLiteral("扫描生成...")); });
+    }, [&] { window->dispatch(DesignerCommand::ScanToTemplate); });
 
     // Cancelled while the analysis runs: the proposals never come up.
     prompter.files = {std::string(kScan)};
@@ -167,7 +167,7 @@ TEST_F(ScanCommand, CancelLeavesTheDocumentUnchanged)
                 qobject_cast<QDialog*>(modal)->accept();
             }
         },
-        [&] { window->dispatch(QStringLiteral("扫描生成...")); });
+        [&] { window->dispatch(DesignerCommand::ScanToTemplate); });
 
     EXPECT_TRUE(cancelled);
     EXPECT_FALSE(proposalsShown);
@@ -221,7 +221,7 @@ TEST_F(ScanCommand, PageSetupScansBesideTheBackgroundPicture)
                 proposals->accept();
             }
         },
-        [&] { window->dispatch(QStringLiteral("页面设置")); });
+        [&] { window->dispatch(DesignerCommand::PageSetup); });
 
     EXPECT_TRUE(cancelled);
     EXPECT_TRUE(unchangedAfterCancel);
@@ -252,7 +252,7 @@ TEST_F(ScanCommand, PageSetupShowsTheScansBackgroundFileAfterAScan)
                 proposals->accept();
             }
         },
-        [&] { window->dispatch(QStringLiteral("扫描生成...")); });
+        [&] { window->dispatch(DesignerCommand::ScanToTemplate); });
     const std::string background = doc().page().background;
     ASSERT_FALSE(background.empty());
     const std::string path = doc().page().backgroundPath;
@@ -270,7 +270,7 @@ TEST_F(ScanCommand, PageSetupShowsTheScansBackgroundFileAfterAScan)
                 ok->click();
             }
         },
-        [&] { window->dispatch(QStringLiteral("页面设置")); });
+        [&] { window->dispatch(DesignerCommand::PageSetup); });
     EXPECT_TRUE(shown);
     EXPECT_EQ(doc().page().background, background);
     EXPECT_EQ(doc().page().backgroundPath, path);

@@ -63,7 +63,7 @@ TEST(Startup, DirectPrintEndsWithTheStatusAndRemovesTheBackgroundCopy)
         doc.page().background = picture.readAll().toStdString();
         doc.addBox(BoxType::Label, 10, 10);
         prompter.files = {path};
-        maker.window->dispatch(QStringLiteral("保存"));
+        maker.window->dispatch(DesignerCommand::Save);
     }
     // A temporary folder of its own: tests running beside this one make and
     // remove background copies in the shared one.

@@ -142,7 +142,7 @@ TEST_F(UndoTest, DeletedBoxReturnsToItsSlotAndTheSavedStateIsCleanAgain)
     settle();
     const std::string path = folder.filePath(QStringLiteral("saved.oxf")).toStdString();
     prompter.files = {path};
-    window->dispatch(QStringLiteral("保存"));
+    window->dispatch(DesignerCommand::Save);
     ASSERT_FALSE(doc().modified());
 
     doc().clearSelection();
@@ -175,7 +175,7 @@ TEST_F(UndoTest, NewAndOpenStartAnEmptyHistoryAndEditModeKeepsItsOwnUndo)
     settle();
     EXPECT_EQ(history().undoCount(), 1u);
     prompter.answers = {MessageAnswer::No};
-    window->dispatch(QStringLiteral("新建"));
+    window->dispatch(DesignerCommand::New);
     EXPECT_FALSE(history().canUndo());
 
     doc().addBox(BoxType::Label, 10, 10);

@@ -137,8 +137,8 @@ TEST(PrintMenu, OffersPrinterCalibrationAndThePrintJournalOnThePrintButtonsArrow
     bar.printMenu()->actions().at(0)->trigger();
     bar.printMenu()->actions().at(1)->trigger();
     ASSERT_EQ(spy.size(), 2);
-    EXPECT_EQ(spy.at(0).at(0).toString().toStdString(), "打印机校准...");
-    EXPECT_EQ(spy.at(1).at(0).toString().toStdString(), "打印记录");
+    EXPECT_EQ(spy.at(0).at(0).value<DesignerCommand>(), DesignerCommand::PrinterCalibration);
+    EXPECT_EQ(spy.at(1).at(0).value<DesignerCommand>(), DesignerCommand::PrintJournal);
 }
 
 } // namespace

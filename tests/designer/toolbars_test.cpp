@@ -12,7 +12,7 @@
 namespace ordavel {
 namespace {
 
-TEST(FileToolBar, ReportsButtonsAndMenuEntriesByCaption)
+TEST(FileToolBar, ReportsButtonsAndMenuEntriesAsTheirCommands)
 {
     FileToolBar bar;
     ASSERT_EQ(bar.actions().size(), FileToolBar::Count);
@@ -23,9 +23,9 @@ TEST(FileToolBar, ReportsButtonsAndMenuEntriesByCaption)
     bar.saveMenu()->actions().constFirst()->trigger();
     bar.helpMenu()->actions().constLast()->trigger();
     ASSERT_EQ(spy.size(), 3);
-    EXPECT_EQ(spy[0][0].toString(), QStringLiteral("预览"));
-    EXPECT_EQ(spy[1][0].toString(), QStringLiteral("另存为(&A)..."));
-    EXPECT_EQ(spy[2][0].toString(), QStringLiteral("关于本软件(&A)..."));
+    EXPECT_EQ(spy[0][0].value<DesignerCommand>(), DesignerCommand::PreviewMode);
+    EXPECT_EQ(spy[1][0].value<DesignerCommand>(), DesignerCommand::SaveAs);
+    EXPECT_EQ(spy[2][0].value<DesignerCommand>(), DesignerCommand::About);
     for (int index : {FileToolBar::Save, FileToolBar::Help}) {
         auto* button = qobject_cast<QToolButton*>(bar.widgetForAction(bar.entry(index)));
         ASSERT_NE(button, nullptr);
@@ -62,12 +62,12 @@ TEST(FileToolBar, SaveArrowStaysLiveWhileSaveIsDisabled)
     chooseFirstEntryOfNextMenu();
     QTest::mouseClick(button, Qt::LeftButton, {}, arrow);
     ASSERT_EQ(spy.size(), 1);
-    EXPECT_EQ(spy[0][0].toString(), QStringLiteral("另存为(&A)..."));
+    EXPECT_EQ(spy[0][0].value<DesignerCommand>(), DesignerCommand::SaveAs);
 
     save->setEnabled(true);
     QTest::mouseClick(button, Qt::LeftButton, {}, commandPart);
     ASSERT_EQ(spy.size(), 2);
-    EXPECT_EQ(spy[1][0].toString(), QStringLiteral("保存"));
+    EXPECT_EQ(spy[1][0].value<DesignerCommand>(), DesignerCommand::Save);
 }
 
 TEST(ControlToolBar, AlignArrowAsksForTheMenuAndTheButtonPartAligns)
@@ -86,7 +86,7 @@ TEST(ControlToolBar, AlignArrowAsksForTheMenuAndTheButtonPartAligns)
     EXPECT_EQ(command.size(), 0);
     QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
     ASSERT_EQ(command.size(), 1);
-    EXPECT_EQ(command[0][0].toString(), QStringLiteral("左对齐"));
+    EXPECT_EQ(command[0][0].value<DesignerCommand>(), DesignerCommand::AlignLeft);
 }
 
 } // namespace

@@ -32,7 +32,7 @@ TEST(DesignerOnWindows, OpensTheSampleWithItsTitleShowsPreviewAndClosesWithoutAQ
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Ordavel v" ORDAVEL_VERSION " - ") + QString::fromStdString(sample));
     EXPECT_EQ(window.document().appMode(), AppMode::EditMode);
 
-    window.dispatch(QStringLiteral("预览"));
+    window.dispatch(DesignerCommand::PreviewMode);
     QApplication::processEvents();
     EXPECT_EQ(window.document().appMode(), AppMode::PreviewMode);
     EXPECT_FALSE(window.document().modified());
