@@ -50,12 +50,17 @@ private:
 };
 
 // The proposals outlined on the scan with their column names. A click keeps
-// or drops a proposal, a double click renames it.
+// or drops a proposal, a double click renames it. Where the analysis missed a
+// field, a click inside a ruled cell adds one filling the cell, and a drag
+// along a printed line adds an underline field over it.
 class ScanProposalsDialog : public QDialog {
     Q_OBJECT
 public:
     ScanProposalsDialog(const QImage& scan, std::vector<scan::ProposedField> fields, Prompter& prompter,
                         QWidget* parent = nullptr);
+
+    // The rules the analysis found, which the adding tools work from.
+    void useRules(const scan::ScanAnalysis& analysis);
 
     const std::vector<scan::ProposedField>& fields() const { return m_fields; }
     bool isKept(int index) const { return m_kept[static_cast<std::size_t>(index)]; }
@@ -69,10 +74,20 @@ public:
     int fieldAt(QPoint viewPoint) const;
     void toggle(int index);
     void rename(int index);
+    // Adds the field a click at a point of the view would: false when the
+    // point is in no ruled cell.
+    bool addCellAt(QPoint viewPoint);
+    // Adds the underline field of a drag between two points of the view:
+    // false when the drag follows no line.
+    bool addUnderlineAlong(QPoint from, QPoint to);
+    // A point of the scan as given, in the coordinates of the view.
+    QPoint toView(QPoint scanPoint) const;
 
 private:
     friend class ScanView;
     QRectF viewRect(int index) const;
+    QPoint toScan(QPoint viewPoint) const;
+    void addField(const scan::PixelRect& rect, const char* kind);
 
     QImage m_scan;
     std::vector<scan::ProposedField> m_fields;
@@ -80,6 +95,10 @@ private:
     Prompter& m_prompter;
     QWidget* m_view = nullptr;
     double m_scale = 1.0;
+    std::vector<scan::PixelRect> m_cells;
+    std::vector<scan::PixelRect> m_lines;
+    int m_ruleWidth = 1;
+    double m_pxPerMm = 0;
 };
 
 // The whole command on `doc`. Returns true when boxes were added; nothing of

@@ -32,6 +32,12 @@ struct ScanAnalysis {
     PaperSize paper;
     double skewDegrees = 0;
     std::vector<ProposedField> fields; // top to bottom, left to right
+    // The rules found, in pixels of the scan as given, for the review tools:
+    // the areas the rules enclose (up to the rules' inner edges) and the
+    // horizontal rules long enough to write on.
+    std::vector<PixelRect> cells;
+    std::vector<PixelRect> lines;
+    int ruleWidth = 1; // the usual thickness of a rule, in pixels
     bool cancelled = false;
 };
 
