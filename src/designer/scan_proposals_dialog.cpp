@@ -289,14 +289,28 @@ protected:
         if (m_afterDoubleClick)
             return;
         const QPoint at = event->position().toPoint();
+        const int index = m_dialog.fieldAt(at);
+        const Qt::KeyboardModifiers keys = event->modifiers();
         if ((at - m_pressAt).manhattanLength() >= 2 * QApplication::startDragDistance()) {
-            m_dialog.addUnderlineAlong(m_pressAt, at);
+            if (keys & Qt::ControlModifier) {
+                const int from = m_dialog.fieldAt(m_pressAt);
+                if (from >= 0 && index >= 0 && from != index)
+                    m_dialog.merge(from, index);
+            } else {
+                m_dialog.addUnderlineAlong(m_pressAt, at);
+            }
             return;
         }
-        if (const int index = m_dialog.fieldAt(at); index >= 0)
-            m_dialog.toggle(index);
-        else
+        if (index < 0) {
             m_dialog.addCellAt(at);
+            return;
+        }
+        if (keys & Qt::ShiftModifier)
+            m_dialog.nameFromCaption(index);
+        else if (keys & Qt::ControlModifier)
+            m_dialog.split(index, at);
+        else
+            m_dialog.toggle(index);
     }
 
     void mouseDoubleClickEvent(QMouseEvent* event) override
@@ -346,7 +360,8 @@ ScanProposalsDialog::ScanProposalsDialog(const QImage& scan, std::vector<scan::P
     if (!m_scan.isNull())
         m_scale = std::min({1.0, 900.0 / m_scan.width(), 640.0 / m_scan.height()});
     m_view = new ScanView(*this);
-    auto* hint = new QLabel(QStringLiteral("单击框格保留或去掉，双击改名；单击表格中空着的格子加入框格，沿横线拖动加入下划线框格；"
+    auto* hint = new QLabel(QStringLiteral("单击框格保留或去掉，双击改名，Shift+单击按旁边的标题命名；Ctrl+单击拆分框格，"
+                                           "Ctrl+拖到相邻的框格上合并；单击表格中空着的格子加入框格，沿横线拖动加入下划线框格。"
                                            "确定后保留的框格加入报表。"),
                             this);
     hint->setWordWrap(true);
@@ -365,8 +380,11 @@ QRectF ScanProposalsDialog::viewRect(int index) const
     return {r.x * m_scale, r.y * m_scale, r.w * m_scale, r.h * m_scale};
 }
 
+ScanProposalsDialog::~ScanProposalsDialog() = default;
+
 void ScanProposalsDialog::useRules(const scan::ScanAnalysis& analysis)
 {
+    m_captions = analysis.captions;
     m_cells = analysis.cells;
     m_lines = analysis.lines;
     m_ruleWidth = analysis.ruleWidth;
@@ -423,6 +441,73 @@ bool ScanProposalsDialog::addUnderlineAlong(QPoint from, QPoint to)
     if (!field)
         return false;
     addField(*field, "underline");
+    return true;
+}
+
+bool ScanProposalsDialog::nameFromCaption(int index)
+{
+    scan::ProposedField& field = m_fields[static_cast<std::size_t>(index)];
+    std::vector<scan::PixelRect> rects;
+    for (const scan::PrintedCaption& caption : m_captions)
+        rects.push_back(caption.rect);
+    const double mm = m_pxPerMm > 0 ? m_pxPerMm : 4.0;
+    // Far enough for a caption at the left end of a wide label cell.
+    const int found = scanreview::captionFor(rects, field.rect, static_cast<int>(std::lround(60.0 * mm)));
+    if (found < 0)
+        return false;
+    scan::PrintedCaption& caption = m_captions[static_cast<std::size_t>(found)];
+    if (caption.text.empty()) {
+        if (m_grey.empty()) {
+            const QImage grey = m_scan.convertToFormat(QImage::Format_Grayscale8);
+            m_grey.width = grey.width();
+            m_grey.height = grey.height();
+            for (int y = 0; y < grey.height(); ++y)
+                m_grey.pixels.insert(m_grey.pixels.end(), grey.constScanLine(y), grey.constScanLine(y) + grey.width());
+        }
+        if (!m_reader)
+            m_reader = std::make_unique<scan::CaptionReader>();
+        caption.text = scanreview::readCaption(*m_reader, m_grey, caption.rect);
+        if (caption.text.empty())
+            return false;
+    }
+    field.caption = caption.text;
+    field.column = scan::columnNameFor(caption.text);
+    m_view->update();
+    return true;
+}
+
+bool ScanProposalsDialog::split(int index, QPoint viewPoint)
+{
+    const QPoint at = toScan(viewPoint);
+    const auto i = static_cast<std::size_t>(index);
+    const double mm = m_pxPerMm > 0 ? m_pxPerMm : 4.0;
+    const auto parts = scanreview::splitAt(m_fields[i].rect, at.x(), at.y(), static_cast<int>(std::lround(2.0 * mm)));
+    if (!parts)
+        return false;
+    scan::ProposedField second = m_fields[i];
+    m_fields[i].rect = parts->first;
+    second.rect = parts->second;
+    m_fields.insert(m_fields.begin() + index + 1, std::move(second));
+    m_kept.insert(m_kept.begin() + index + 1, bool(m_kept[i]));
+    m_view->update();
+    return true;
+}
+
+bool ScanProposalsDialog::merge(int into, int other)
+{
+    if (into == other)
+        return false;
+    scan::ProposedField& kept = m_fields[static_cast<std::size_t>(into)];
+    const scan::PixelRect& gone = m_fields[static_cast<std::size_t>(other)].rect;
+    const bool sameRow = std::min(kept.rect.bottom(), gone.bottom()) > std::max(kept.rect.y, gone.y);
+    const bool sameColumn = std::min(kept.rect.right(), gone.right()) > std::max(kept.rect.x, gone.x);
+    if (!sameRow && !sameColumn)
+        return false;
+    kept.rect = scan::unite(kept.rect, gone);
+    m_kept[static_cast<std::size_t>(into)] = true;
+    m_fields.erase(m_fields.begin() + other);
+    m_kept.erase(m_kept.begin() + other);
+    m_view->update();
     return true;
 }
 

@@ -1,6 +1,11 @@
 #include "designer/scan_review.h"
 
+#include "scan/caption_reader.h"
+#include "scan/ruling.h"
+#include "scan/scan_analysis.h"
+
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace ordavel::scanreview {
@@ -48,6 +53,72 @@ std::optional<scan::PixelRect> underlineAlong(const std::vector<scan::PixelRect>
     if (end - start < 2)
         return std::nullopt;
     return scan::PixelRect{start, best->y - height, end - start, height};
+}
+
+int captionFor(const std::vector<scan::PixelRect>& captions, const scan::PixelRect& field, int reach)
+{
+    // Specks and pieces of strokes are no captions: at least half as tall as the usual phrase.
+    std::vector<int> heights;
+    for (const scan::PixelRect& c : captions)
+        heights.push_back(c.h);
+    if (heights.empty())
+        return -1;
+    std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
+    const int lowest = heights[heights.size() / 2] / 2;
+    int best = -1;
+    int bestDistance = 0;
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        const scan::PixelRect& c = captions[i];
+        if (c.h < lowest)
+            continue;
+        const int overlapY = std::min(c.bottom(), field.bottom()) - std::max(c.y, field.y);
+        const int overlapX = std::min(c.right(), field.right()) - std::max(c.x, field.x);
+        int distance = -1;
+        // Left on its line: most of the caption's height beside the field,
+        // its middle before the field's start (a caption inside a cell's left end counts).
+        if (overlapY * 2 >= std::min(c.h, field.h) && c.x + c.w / 2 < field.x)
+            distance = std::max(0, field.x - c.right());
+        // Above, over the field's width.
+        else if (overlapX > 0 && c.y + c.h / 2 < field.y)
+            distance = std::max(0, field.y - c.bottom());
+        if (distance < 0 || distance > reach)
+            continue;
+        if (best < 0 || distance < bestDistance) {
+            best = static_cast<int>(i);
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+std::string readCaption(scan::CaptionReader& reader, const scan::Picture& grey, const scan::PixelRect& rect)
+{
+    const scan::PixelRect r = scan::intersect(rect, {0, 0, grey.width, grey.height});
+    if (r.empty())
+        return {};
+    // Read at about 40 pixels a line, as the analysis reads its captions.
+    const double scale = std::clamp(40.0 / std::max(1, r.h), 0.25, 4.0);
+    const scan::Picture crop = scan::cropScaled(grey, r, scale, std::max(2, r.h / 4));
+    std::string text = reader.readChinese(crop);
+    if (scan::tidyCaption(text).empty())
+        text = reader.read(crop);
+    return scan::tidyCaption(text);
+}
+
+std::optional<std::pair<scan::PixelRect, scan::PixelRect>> splitAt(const scan::PixelRect& field, int x, int y, int least)
+{
+    const int floor = std::max(1, least);
+    if (field.w >= field.h) {
+        const int cut = x - field.x;
+        if (cut < floor || field.w - cut < floor)
+            return std::nullopt;
+        return std::pair{scan::PixelRect{field.x, field.y, cut, field.h},
+                         scan::PixelRect{x, field.y, field.w - cut, field.h}};
+    }
+    const int cut = y - field.y;
+    if (cut < floor || field.h - cut < floor)
+        return std::nullopt;
+    return std::pair{scan::PixelRect{field.x, field.y, field.w, cut}, scan::PixelRect{field.x, y, field.w, field.h - cut}};
 }
 
 } // namespace ordavel::scanreview

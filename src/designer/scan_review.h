@@ -6,7 +6,12 @@
 #include "scan/scan_image.h"
 
 #include <optional>
+#include <string>
 #include <vector>
+
+namespace ordavel::scan {
+class CaptionReader;
+}
 
 namespace ordavel::scanreview {
 
@@ -25,5 +30,17 @@ struct Point {
 };
 std::optional<scan::PixelRect> underlineAlong(const std::vector<scan::PixelRect>& lines, Point from, Point to,
                                               int reach, int height);
+
+// The caption that names `field`: of `captions`, the nearest ending left of
+// it on its line or above it over its width, within `reach`, leaving out
+// those under half the usual phrase's height; -1 when none.
+int captionFor(const std::vector<scan::PixelRect>& captions, const scan::PixelRect& field, int reach);
+
+// The text of the caption at `rect` of a grey scan, tidied ("" when nothing is read).
+std::string readCaption(scan::CaptionReader& reader, const scan::Picture& grey, const scan::PixelRect& rect);
+
+// `field` cut in two at (x, y): across at x when it is wider than tall, else at y.
+// Nothing when either part would be narrower than `least`.
+std::optional<std::pair<scan::PixelRect, scan::PixelRect>> splitAt(const scan::PixelRect& field, int x, int y, int least);
 
 } // namespace ordavel::scanreview

@@ -113,6 +113,12 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
             analysis.cancelled = true;
             return analysis;
         }
+        for (PrintedCaption& caption : layout.printedCaptions()) {
+            caption.rect = backToScan(caption.rect, ruling, part->width, part->height);
+            caption.rect.y += top;
+            if (!caption.rect.empty())
+                analysis.captions.push_back(std::move(caption));
+        }
         for (ProposedField& field : *found) {
             field.rect = backToScan(field.rect, ruling, part->width, part->height);
             field.rect.y += top;

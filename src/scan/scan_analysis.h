@@ -21,6 +21,13 @@ struct ProposedField {
     std::string column;  // the data column: the caption cleaned, unique in the list
 };
 
+// A phrase printed on the form and its caption as read ("" where the
+// analysis did not read it).
+struct PrintedCaption {
+    PixelRect rect;
+    std::string text;
+};
+
 struct PaperSize {
     double widthCm = 0;
     double heightCm = 0;
@@ -38,6 +45,7 @@ struct ScanAnalysis {
     std::vector<PixelRect> cells;
     std::vector<PixelRect> lines;
     int ruleWidth = 1; // the usual thickness of a rule, in pixels
+    std::vector<PrintedCaption> captions; // the printed phrases, for naming fields
     bool cancelled = false;
 };
 

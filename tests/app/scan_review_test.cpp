@@ -170,6 +170,98 @@ TEST_F(ScanReviewOnForm, ADragAlongALineAddsAnUnderlineFieldStandingOnIt)
     EXPECT_EQ(dialog->fields().size(), before + 2);
 }
 
+// The table with captions in its left column and a caption before a line.
+QImage captionedForm()
+{
+    QImage form = drawnForm();
+    QPainter painter(&form);
+    painter.fillRect(0, 500, 900, 100, Qt::white); // the lower line goes
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setPixelSize(30);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QRect(80, 63, 200, 117), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("姓名"));
+    painter.drawText(QRect(80, 183, 200, 117), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("电话"));
+    painter.fillRect(0, 440, 900, 20, Qt::white);
+    painter.drawText(QRect(600, 380, 250, 40), Qt::AlignLeft | Qt::AlignBottom, QStringLiteral("Address"));
+    return form;
+}
+
+TEST(ScanReviewCaptions, ShiftClickNamesAFieldAfterTheCaptionLeftOfItOrAbove)
+{
+    const QImage form = captionedForm();
+    scan::ScanAnalysis analysis = scan::analyseScan(pictureOf(form), {15.0, 10.0});
+    ASSERT_GE(analysis.captions.size(), 3u);
+    // Every caption read again from the scan, as for one the analysis had no use for.
+    for (scan::PrintedCaption& caption : analysis.captions)
+        caption.text.clear();
+    // The two empty cells, the blank under "Address", a box under the table's
+    // lowest caption, and one with no caption beside it or above it.
+    std::vector<scan::ProposedField> fields{{{306, 66, 531, 111}, "cell", "", "字段"},
+                                            {{306, 186, 531, 111}, "cell", "", "字段"},
+                                            {{560, 440, 300, 50}, "box", "", "字段"},
+                                            {{90, 330, 100, 30}, "box", "", "字段"},
+                                            {{20, 500, 30, 30}, "box", "", "字段"}};
+    ScriptedPrompter prompter;
+    ScanProposalsDialog dialog(form.convertToFormat(QImage::Format_RGB888), fields, prompter);
+    dialog.useRules(analysis);
+    dialog.show();
+    for (int i = 0; i < static_cast<int>(fields.size()); ++i)
+        QTest::mouseClick(dialog.view(), Qt::LeftButton, Qt::ShiftModifier, dialog.centreOnView(i));
+    std::vector<std::string> columns;
+    for (const scan::ProposedField& field : dialog.fields())
+        columns.push_back(field.column);
+    EXPECT_EQ(columns, (std::vector<std::string>{"姓名", "电话", "Address", "电话", "字段"}));
+    EXPECT_TRUE(dialog.isKept(0));
+    EXPECT_TRUE(prompter.requests.empty());
+}
+
+TEST(ScanReviewSplitMerge, CtrlClickSplitsAProposalAndCtrlDragMergesNeighbours)
+{
+    ScriptedPrompter prompter;
+    QImage blank(600, 400, QImage::Format_RGB888);
+    blank.fill(Qt::white);
+    std::vector<scan::ProposedField> fields{{{100, 100, 400, 40}, "cell", "金额", "金额"},
+                                            {{100, 200, 40, 150}, "cell", "备注", "备注"},
+                                            {{300, 300, 100, 40}, "underline", "日期", "日期"}};
+    ScanProposalsDialog dialog(blank, fields, prompter);
+    dialog.show();
+    const auto ctrlDrag = [&](QPoint from, QPoint to) {
+        QTest::mousePress(dialog.view(), Qt::LeftButton, Qt::ControlModifier, dialog.toView(from));
+        QTest::mouseRelease(dialog.view(), Qt::LeftButton, Qt::ControlModifier, dialog.toView(to));
+    };
+
+    // Wide: cut across where clicked, both halves kept, named as before.
+    QTest::mouseClick(dialog.view(), Qt::LeftButton, Qt::ControlModifier, dialog.toView({300, 120}));
+    ASSERT_EQ(dialog.fields().size(), 4u);
+    EXPECT_EQ(dialog.fields()[0].rect, (scan::PixelRect{100, 100, 200, 40}));
+    EXPECT_EQ(dialog.fields()[1].rect, (scan::PixelRect{300, 100, 200, 40}));
+    EXPECT_EQ(dialog.fields()[1].column, "金额");
+    EXPECT_TRUE(dialog.isKept(1));
+    // Tall: cut along; too near an edge to leave a usable part: no cut.
+    QTest::mouseClick(dialog.view(), Qt::LeftButton, Qt::ControlModifier, dialog.toView({120, 250}));
+    ASSERT_EQ(dialog.fields().size(), 5u);
+    EXPECT_EQ(dialog.fields()[2].rect, (scan::PixelRect{100, 200, 40, 50}));
+    EXPECT_EQ(dialog.fields()[3].rect, (scan::PixelRect{100, 250, 40, 100}));
+    QTest::mouseClick(dialog.view(), Qt::LeftButton, Qt::ControlModifier, dialog.toView({302, 320}));
+    EXPECT_EQ(dialog.fields().size(), 5u);
+
+    // The right half dragged onto the left one: one field again, the left one's name.
+    dialog.toggle(1);
+    ctrlDrag({400, 120}, {150, 120});
+    ASSERT_EQ(dialog.fields().size(), 4u);
+    EXPECT_EQ(dialog.fields()[0].rect, (scan::PixelRect{100, 100, 400, 40}));
+    EXPECT_EQ(dialog.fields()[0].column, "金额");
+    EXPECT_TRUE(dialog.isKept(0));
+    // Fields sharing neither a row nor a column stay apart.
+    ctrlDrag({120, 220}, {350, 320});
+    EXPECT_EQ(dialog.fields().size(), 4u);
+    // A drag without Ctrl is no merge.
+    QTest::mousePress(dialog.view(), Qt::LeftButton, {}, dialog.toView({120, 220}));
+    QTest::mouseRelease(dialog.view(), Qt::LeftButton, {}, dialog.toView({120, 300}));
+    EXPECT_EQ(dialog.fields().size(), 4u);
+}
+
 TEST(ScanReviewTools, CellsAndLinesChosenByThePointer)
 {
     // Nested cells: the smallest holding the point; too small to inset: none.
