@@ -20,6 +20,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -358,19 +360,25 @@ ScanProposalsDialog::ScanProposalsDialog(const QImage& scan, std::vector<scan::P
     setObjectName(QStringLiteral("对话框_扫描生成"));
     setWindowTitle(QString::fromUtf8(kTitle));
     if (!m_scan.isNull())
-        m_scale = std::min({1.0, 900.0 / m_scan.width(), 640.0 / m_scan.height()});
+        // Wide enough to point at a cell or a line; a tall page scrolls.
+        m_scale = std::min(1.0, 900.0 / m_scan.width());
     m_view = new ScanView(*this);
-    auto* hint = new QLabel(QStringLiteral("单击框格保留或去掉，双击改名，Shift+单击按旁边的标题命名；Ctrl+单击拆分框格，"
-                                           "Ctrl+拖到相邻的框格上合并；单击表格中空着的格子加入框格，沿横线拖动加入下划线框格。"
-                                           "确定后保留的框格加入报表。"),
+    auto* hint = new QLabel(QStringLiteral("单击框格保留或去掉，双击改名，Shift+单击按左边或上面的标题命名；"
+                                           "Ctrl+单击拆分框格，Ctrl+拖到相邻的框格上合并。\n"
+                                           "单击表格中空着的格子加入框格，沿横线拖动加入下划线框格；确定后保留的框格加入报表。"),
                             this);
-    hint->setWordWrap(true);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(hint);
-    layout->addWidget(m_view, 0, Qt::AlignCenter);
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("滚动区_扫描件"));
+    scroller->setWidget(m_view);
+    scroller->setAlignment(Qt::AlignCenter);
+    const int frame = 2 * scroller->frameWidth() + scroller->verticalScrollBar()->sizeHint().width();
+    scroller->setMinimumSize(std::min(m_view->width(), 900) + frame, std::min(m_view->height(), 560) + frame);
+    layout->addWidget(scroller, 1);
     layout->addWidget(buttons);
 }
 
