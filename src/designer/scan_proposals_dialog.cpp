@@ -460,11 +460,13 @@ bool ScanProposalsDialog::nameFromCaption(int index)
         rects.push_back(caption.rect);
     const double mm = m_pxPerMm > 0 ? m_pxPerMm : 4.0;
     // Far enough for a caption at the left end of a wide label cell.
-    const int found = scanreview::captionFor(rects, field.rect, static_cast<int>(std::lround(60.0 * mm)));
-    if (found < 0)
+    const std::optional<scanreview::CaptionSpot> spot =
+        scanreview::captionFor(rects, field.rect, static_cast<int>(std::lround(60.0 * mm)));
+    if (!spot)
         return false;
-    scan::PrintedCaption& caption = m_captions[static_cast<std::size_t>(found)];
-    if (caption.text.empty()) {
+    scan::PrintedCaption& chosen = m_captions[static_cast<std::size_t>(spot->index)];
+    std::string text = spot->rect == chosen.rect ? chosen.text : std::string();
+    if (text.empty()) {
         if (m_grey.empty()) {
             const QImage grey = m_scan.convertToFormat(QImage::Format_Grayscale8);
             m_grey.width = grey.width();
@@ -474,12 +476,14 @@ bool ScanProposalsDialog::nameFromCaption(int index)
         }
         if (!m_reader)
             m_reader = std::make_unique<scan::CaptionReader>();
-        caption.text = scanreview::readCaption(*m_reader, m_grey, caption.rect);
-        if (caption.text.empty())
+        text = scanreview::readCaption(*m_reader, m_grey, spot->rect);
+        if (text.empty())
             return false;
+        if (spot->rect == chosen.rect)
+            chosen.text = text;
     }
-    field.caption = caption.text;
-    field.column = scan::columnNameFor(caption.text);
+    field.caption = text;
+    field.column = scan::columnNameFor(text);
     m_view->update();
     return true;
 }

@@ -55,40 +55,67 @@ std::optional<scan::PixelRect> underlineAlong(const std::vector<scan::PixelRect>
     return scan::PixelRect{start, best->y - height, end - start, height};
 }
 
-int captionFor(const std::vector<scan::PixelRect>& captions, const scan::PixelRect& field, int reach)
+std::optional<CaptionSpot> captionFor(const std::vector<scan::PixelRect>& captions, const scan::PixelRect& field,
+                                      int reach)
 {
     // Specks and pieces of strokes are no captions: at least half as tall as the usual phrase.
     std::vector<int> heights;
     for (const scan::PixelRect& c : captions)
         heights.push_back(c.h);
     if (heights.empty())
-        return -1;
+        return std::nullopt;
     std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
     const int lowest = heights[heights.size() / 2] / 2;
-    int best = -1;
-    int bestDistance = 0;
+    const auto besideLine = [&](const scan::PixelRect& c, const scan::PixelRect& line) {
+        const int overlapY = std::min(c.bottom(), line.bottom()) - std::max(c.y, line.y);
+        return overlapY * 2 >= std::min(c.h, line.h);
+    };
+    int left = -1, above = -1;
+    int leftDistance = 0, aboveDistance = 0;
     for (std::size_t i = 0; i < captions.size(); ++i) {
         const scan::PixelRect& c = captions[i];
         if (c.h < lowest)
             continue;
-        const int overlapY = std::min(c.bottom(), field.bottom()) - std::max(c.y, field.y);
         const int overlapX = std::min(c.right(), field.right()) - std::max(c.x, field.x);
-        int distance = -1;
         // Left on its line: most of the caption's height beside the field,
         // its middle before the field's start (a caption inside a cell's left end counts).
-        if (overlapY * 2 >= std::min(c.h, field.h) && c.x + c.w / 2 < field.x)
-            distance = std::max(0, field.x - c.right());
-        // Above, over the field's width.
-        else if (overlapX > 0 && c.y + c.h / 2 < field.y)
-            distance = std::max(0, field.y - c.bottom());
-        if (distance < 0 || distance > reach)
-            continue;
-        if (best < 0 || distance < bestDistance) {
-            best = static_cast<int>(i);
-            bestDistance = distance;
+        if (besideLine(c, field) && c.x + c.w / 2 < field.x) {
+            const int distance = std::max(0, field.x - c.right());
+            if (distance <= reach && (left < 0 || distance < leftDistance)) {
+                left = static_cast<int>(i);
+                leftDistance = distance;
+            }
+        } else if (overlapX > 0 && c.y + c.h / 2 < field.y) {
+            // Above, over the field's width.
+            const int distance = std::max(0, field.y - c.bottom());
+            if (distance <= reach && (above < 0 || distance < aboveDistance)) {
+                above = static_cast<int>(i);
+                aboveDistance = distance;
+            }
         }
     }
-    return best;
+    // A caption on the field's line names it before one above it, except for
+    // a field of several lines (a table's column), named by its header.
+    const bool tall = field.h >= 3 * heights[heights.size() / 2];
+    const int chosen = tall && above >= 0 ? above : left >= 0 ? left : above;
+    if (chosen < 0)
+        return std::nullopt;
+    // The pieces of the same caption on its line (characters the analysis
+    // kept apart) join it: each no further from the next than a line's height.
+    CaptionSpot spot{chosen, captions[static_cast<std::size_t>(chosen)]};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const scan::PixelRect& c : captions) {
+            if (c.h < lowest || !besideLine(c, spot.rect) || scan::intersect(c, spot.rect) == c)
+                continue;
+            const int gap = std::max(c.x - spot.rect.right(), spot.rect.x - c.right());
+            if (gap > std::max(c.h, spot.rect.h) || (chosen == left && c.right() > field.x + field.w / 2))
+                continue;
+            spot.rect = scan::unite(spot.rect, c);
+            grew = true;
+        }
+    }
+    return spot;
 }
 
 std::string readCaption(scan::CaptionReader& reader, const scan::Picture& grey, const scan::PixelRect& rect)

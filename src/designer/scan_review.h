@@ -32,9 +32,16 @@ std::optional<scan::PixelRect> underlineAlong(const std::vector<scan::PixelRect>
                                               int reach, int height);
 
 // The caption that names `field`: of `captions`, the nearest ending left of
-// it on its line or above it over its width, within `reach`, leaving out
-// those under half the usual phrase's height; -1 when none.
-int captionFor(const std::vector<scan::PixelRect>& captions, const scan::PixelRect& field, int reach);
+// it on its line, else the nearest above it over its width (above first for a
+// field three lines tall or more: a table's column), within `reach`,
+// leaving out those under half the usual phrase's height. Pieces of the same
+// caption on its line are joined to it. Nothing when none is found.
+struct CaptionSpot {
+    int index = -1;        // the caption chosen
+    scan::PixelRect rect;  // it with the pieces joined to it
+};
+std::optional<CaptionSpot> captionFor(const std::vector<scan::PixelRect>& captions, const scan::PixelRect& field,
+                                      int reach);
 
 // The text of the caption at `rect` of a grey scan, tidied ("" when nothing is read).
 std::string readCaption(scan::CaptionReader& reader, const scan::Picture& grey, const scan::PixelRect& rect);

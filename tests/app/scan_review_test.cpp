@@ -279,6 +279,28 @@ TEST(ScanReviewTools, CellsAndLinesChosenByThePointer)
     EXPECT_EQ(scanreview::underlineAlong(lines, {10, 80}, {90, 130}, 8, 20), std::nullopt);
 }
 
+TEST(ScanReviewTools, TheCaptionOnAFieldsLineComesBeforeOneAboveAndItsPiecesAreJoined)
+{
+    const scan::PixelRect field{300, 100, 200, 30};
+    // A caption in two pieces left of the field, a nearer one above it, a speck
+    // between, and a caption beyond the field's end.
+    const std::vector<scan::PixelRect> captions{{100, 100, 60, 28}, {170, 102, 40, 26}, {300, 60, 150, 28},
+                                                {250, 110, 4, 4}, {520, 100, 60, 28}};
+    const auto spot = scanreview::captionFor(captions, field, 200);
+    ASSERT_TRUE(spot);
+    EXPECT_EQ(spot->index, 1);
+    EXPECT_EQ(spot->rect, (scan::PixelRect{100, 100, 110, 28}));
+    // Out of reach on the left: the one above.
+    const auto above = scanreview::captionFor(captions, field, 60);
+    ASSERT_TRUE(above);
+    EXPECT_EQ(above->index, 2);
+    EXPECT_EQ(scanreview::captionFor(captions, {0, 300, 50, 30}, 200), std::nullopt);
+    // A table's column is named by its header above it.
+    const auto column = scanreview::captionFor(captions, {300, 100, 200, 120}, 200);
+    ASSERT_TRUE(column);
+    EXPECT_EQ(column->index, 2);
+}
+
 // A second scan on a template with boxes: Yes replaces them, No adds to
 // them, Cancel stops before the scan is chosen.
 class ScanAgain : public WindowTest {
