@@ -1,9 +1,9 @@
 #include "designer/scan_proposals_dialog.h"
 
+#include "designer/scan_review.h"
 #include "file/file_system.h"
 #include "file/picture.h"
 #include "model/document.h"
-#include "designer/scan_review.h"
 #include "platform/prompter.h"
 #include "scan/caption_reader.h"
 #include "scan/scan_file.h"
