@@ -1,5 +1,6 @@
 #include "designer/scan_proposals_dialog.h"
 
+#include "designer/scan_review.h"
 #include "file/file_system.h"
 #include "file/picture.h"
 #include "model/document.h"
@@ -19,6 +20,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -32,6 +35,8 @@ namespace ordavel {
 namespace {
 
 constexpr const char* kTitle = "扫描生成";
+constexpr const char* kReplaceQuestion =
+    "报表中已有框格。\r\n选“是”用扫描生成的框格替换原有的框格，选“否”把扫描生成的框格加到原有的框格中，选“取消”不扫描。";
 constexpr std::uintmax_t kMaxScanBytes = std::uintmax_t{512} << 20;
 
 struct PaperPreset {
@@ -240,7 +245,8 @@ scan::PaperSize ScanPaperDialog::paper() const
 // ---------------------------------------------------------------- proposals
 
 // The scan scaled to the view with each proposal outlined: kept ones in blue
-// with their column name, dropped ones grey and dashed.
+// with their column name, dropped ones as a thin grey dashed outline only, so
+// the print under them stays readable.
 class ScanView : public QWidget {
 public:
     explicit ScanView(ScanProposalsDialog& dialog) : QWidget(&dialog), m_dialog(dialog)
@@ -259,14 +265,20 @@ protected:
         font.setPixelSize(12);
         painter.setFont(font);
         for (int i = 0; i < static_cast<int>(m_dialog.m_fields.size()); ++i) {
-            const bool kept = m_dialog.isKept(i);
             const QRectF r = m_dialog.viewRect(i);
-            painter.setPen(QPen(kept ? QColor(0, 90, 220) : QColor(150, 150, 150), kept ? 2 : 1,
-                                kept ? Qt::SolidLine : Qt::DashLine));
-            painter.setBrush(kept ? QColor(0, 90, 220, 40) : Qt::NoBrush);
+            if (!m_dialog.isKept(i)) {
+                QPen pen(QColor(150, 150, 150), 0, Qt::DashLine);
+                pen.setCosmetic(true);
+                painter.setPen(pen);
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(r);
+                continue;
+            }
+            painter.setPen(QPen(QColor(0, 90, 220), 2));
+            painter.setBrush(QColor(0, 90, 220, 40));
             painter.drawRect(r);
             const QString name = QString::fromStdString(m_dialog.m_fields[static_cast<std::size_t>(i)].column);
-            painter.setPen(kept ? QColor(0, 60, 170) : QColor(130, 130, 130));
+            painter.setPen(QColor(0, 60, 170));
             painter.drawText(r.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, name);
         }
     }
@@ -278,7 +290,28 @@ protected:
         // The releases of a double click are no clicks of their own.
         if (m_afterDoubleClick)
             return;
-        if (const int index = m_dialog.fieldAt(event->position().toPoint()); index >= 0)
+        const QPoint at = event->position().toPoint();
+        const int index = m_dialog.fieldAt(at);
+        const Qt::KeyboardModifiers keys = event->modifiers();
+        if ((at - m_pressAt).manhattanLength() >= 2 * QApplication::startDragDistance()) {
+            if (keys & Qt::ControlModifier) {
+                const int from = m_dialog.fieldAt(m_pressAt);
+                if (from >= 0 && index >= 0 && from != index)
+                    m_dialog.merge(from, index);
+            } else {
+                m_dialog.addUnderlineAlong(m_pressAt, at);
+            }
+            return;
+        }
+        if (index < 0) {
+            m_dialog.addCellAt(at);
+            return;
+        }
+        if (keys & Qt::ShiftModifier)
+            m_dialog.nameFromCaption(index);
+        else if (keys & Qt::ControlModifier)
+            m_dialog.split(index, at);
+        else
             m_dialog.toggle(index);
     }
 
@@ -300,7 +333,8 @@ protected:
         if (event->button() != Qt::LeftButton)
             return;
         // A press starts a gesture unless it is the second of a double click.
-        const int index = m_dialog.fieldAt(event->position().toPoint());
+        m_pressAt = event->position().toPoint();
+        const int index = m_dialog.fieldAt(m_pressAt);
         if (index != m_pressed || !m_sincePress.isValid() ||
             m_sincePress.elapsed() > QApplication::doubleClickInterval()) {
             m_pressed = index;
@@ -315,6 +349,7 @@ private:
     bool m_afterDoubleClick = false;
     int m_pressed = -1;       // the field the gesture began on
     bool m_keptBefore = true; // its state then
+    QPoint m_pressAt;
     QElapsedTimer m_sincePress;
 };
 
@@ -325,15 +360,25 @@ ScanProposalsDialog::ScanProposalsDialog(const QImage& scan, std::vector<scan::P
     setObjectName(QStringLiteral("对话框_扫描生成"));
     setWindowTitle(QString::fromUtf8(kTitle));
     if (!m_scan.isNull())
-        m_scale = std::min({1.0, 900.0 / m_scan.width(), 640.0 / m_scan.height()});
+        // Wide enough to point at a cell or a line; a tall page scrolls.
+        m_scale = std::min(1.0, 900.0 / m_scan.width());
     m_view = new ScanView(*this);
-    auto* hint = new QLabel(QStringLiteral("单击框格保留或去掉，双击改名；确定后保留的框格加入报表。"), this);
+    auto* hint = new QLabel(QStringLiteral("单击框格保留或去掉，双击改名，Shift+单击按左边或上面的标题命名；"
+                                           "Ctrl+单击拆分框格，Ctrl+拖到相邻的框格上合并。\n"
+                                           "单击表格中空着的格子加入框格，沿横线拖动加入下划线框格；确定后保留的框格加入报表。"),
+                            this);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(hint);
-    layout->addWidget(m_view, 0, Qt::AlignCenter);
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("滚动区_扫描件"));
+    scroller->setWidget(m_view);
+    scroller->setAlignment(Qt::AlignCenter);
+    const int frame = 2 * scroller->frameWidth() + scroller->verticalScrollBar()->sizeHint().width();
+    scroller->setMinimumSize(std::min(m_view->width(), 900) + frame, std::min(m_view->height(), 560) + frame);
+    layout->addWidget(scroller, 1);
     layout->addWidget(buttons);
 }
 
@@ -341,6 +386,141 @@ QRectF ScanProposalsDialog::viewRect(int index) const
 {
     const scan::PixelRect& r = m_fields[static_cast<std::size_t>(index)].rect;
     return {r.x * m_scale, r.y * m_scale, r.w * m_scale, r.h * m_scale};
+}
+
+ScanProposalsDialog::~ScanProposalsDialog() = default;
+
+void ScanProposalsDialog::useRules(const scan::ScanAnalysis& analysis)
+{
+    m_captions = analysis.captions;
+    m_cells = analysis.cells;
+    m_lines = analysis.lines;
+    m_ruleWidth = analysis.ruleWidth;
+    if (analysis.paper.widthCm > 0)
+        m_pxPerMm = analysis.width / analysis.paper.widthCm / 10.0;
+}
+
+QPoint ScanProposalsDialog::toView(QPoint scanPoint) const
+{
+    return (QPointF(scanPoint) * m_scale).toPoint();
+}
+
+QPoint ScanProposalsDialog::toScan(QPoint viewPoint) const
+{
+    return (QPointF(viewPoint) / m_scale).toPoint();
+}
+
+void ScanProposalsDialog::addField(const scan::PixelRect& rect, const char* kind)
+{
+    m_fields.push_back(scan::ProposedField{rect, kind, {}, scan::columnNameFor({})});
+    m_kept.push_back(true);
+    m_view->update();
+}
+
+bool ScanProposalsDialog::addCellAt(QPoint viewPoint)
+{
+    const QPoint at = toScan(viewPoint);
+    const std::optional<scan::PixelRect> cell = scanreview::cellFieldAt(m_cells, m_ruleWidth, at.x(), at.y());
+    if (!cell)
+        return false;
+    addField(*cell, "cell");
+    return true;
+}
+
+bool ScanProposalsDialog::addUnderlineAlong(QPoint from, QPoint to)
+{
+    // The reach covers a hand's wobble around the line; writing on it is as
+    // tall as the form's other underline fields, else as a 6 mm line.
+    const double mm = m_pxPerMm > 0 ? m_pxPerMm : 4.0;
+    std::vector<int> heights;
+    for (const scan::ProposedField& field : m_fields)
+        if (field.kind == "underline")
+            heights.push_back(field.rect.h);
+    int height = static_cast<int>(std::lround(6.0 * mm));
+    if (!heights.empty()) {
+        std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
+        height = heights[heights.size() / 2];
+    }
+    const int reach = std::max(static_cast<int>(std::lround(1.5 * mm)), static_cast<int>(std::lround(4 / m_scale)));
+    const QPoint a = toScan(from);
+    const QPoint b = toScan(to);
+    const std::optional<scan::PixelRect> field =
+        scanreview::underlineAlong(m_lines, {a.x(), a.y()}, {b.x(), b.y()}, reach, height);
+    if (!field)
+        return false;
+    addField(*field, "underline");
+    return true;
+}
+
+bool ScanProposalsDialog::nameFromCaption(int index)
+{
+    scan::ProposedField& field = m_fields[static_cast<std::size_t>(index)];
+    std::vector<scan::PixelRect> rects;
+    for (const scan::PrintedCaption& caption : m_captions)
+        rects.push_back(caption.rect);
+    const double mm = m_pxPerMm > 0 ? m_pxPerMm : 4.0;
+    // Far enough for a caption at the left end of a wide label cell.
+    const std::optional<scanreview::CaptionSpot> spot =
+        scanreview::captionFor(rects, field.rect, static_cast<int>(std::lround(60.0 * mm)));
+    if (!spot)
+        return false;
+    scan::PrintedCaption& chosen = m_captions[static_cast<std::size_t>(spot->index)];
+    std::string text = spot->rect == chosen.rect ? chosen.text : std::string();
+    if (text.empty()) {
+        if (m_grey.empty()) {
+            const QImage grey = m_scan.convertToFormat(QImage::Format_Grayscale8);
+            m_grey.width = grey.width();
+            m_grey.height = grey.height();
+            for (int y = 0; y < grey.height(); ++y)
+                m_grey.pixels.insert(m_grey.pixels.end(), grey.constScanLine(y), grey.constScanLine(y) + grey.width());
+        }
+        if (!m_reader)
+            m_reader = std::make_unique<scan::CaptionReader>();
+        text = scanreview::readCaption(*m_reader, m_grey, spot->rect);
+        if (text.empty())
+            return false;
+        if (spot->rect == chosen.rect)
+            chosen.text = text;
+    }
+    field.caption = text;
+    field.column = scan::columnNameFor(text);
+    m_view->update();
+    return true;
+}
+
+bool ScanProposalsDialog::split(int index, QPoint viewPoint)
+{
+    const QPoint at = toScan(viewPoint);
+    const auto i = static_cast<std::size_t>(index);
+    const double mm = m_pxPerMm > 0 ? m_pxPerMm : 4.0;
+    const auto parts = scanreview::splitAt(m_fields[i].rect, at.x(), at.y(), static_cast<int>(std::lround(2.0 * mm)));
+    if (!parts)
+        return false;
+    scan::ProposedField second = m_fields[i];
+    m_fields[i].rect = parts->first;
+    second.rect = parts->second;
+    m_fields.insert(m_fields.begin() + index + 1, std::move(second));
+    m_kept.insert(m_kept.begin() + index + 1, bool(m_kept[i]));
+    m_view->update();
+    return true;
+}
+
+bool ScanProposalsDialog::merge(int into, int other)
+{
+    if (into == other)
+        return false;
+    scan::ProposedField& kept = m_fields[static_cast<std::size_t>(into)];
+    const scan::PixelRect& gone = m_fields[static_cast<std::size_t>(other)].rect;
+    const bool sameRow = std::min(kept.rect.bottom(), gone.bottom()) > std::max(kept.rect.y, gone.y);
+    const bool sameColumn = std::min(kept.rect.right(), gone.right()) > std::max(kept.rect.x, gone.x);
+    if (!sameRow && !sameColumn)
+        return false;
+    kept.rect = scan::unite(kept.rect, gone);
+    m_kept[static_cast<std::size_t>(into)] = true;
+    m_fields.erase(m_fields.begin() + other);
+    m_kept.erase(m_kept.begin() + other);
+    m_view->update();
+    return true;
 }
 
 QPoint ScanProposalsDialog::centreOnView(int index) const
@@ -395,6 +575,15 @@ std::vector<scan::ProposedField> ScanProposalsDialog::keptFields() const
 
 bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
 {
+    // A template that has boxes already: the scan's boxes replace them or join them.
+    bool replace = false;
+    if (doc.liveBoxCount() > 0) {
+        const MessageAnswer answer =
+            prompter.show(Message{kReplaceQuestion, kTitle, MessageIcon::Question, MessageButtons::YesNoCancel});
+        if (answer != MessageAnswer::Yes && answer != MessageAnswer::No)
+            return false;
+        replace = answer == MessageAnswer::Yes;
+    }
     FileChoice choice;
     choice.title = "选择扫描件";
     choice.filter = "扫描件(*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff)|*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff|所有文件(*.*)|*.*";
@@ -428,6 +617,7 @@ bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
     }
 
     ScanProposalsDialog proposals(toImage(image->picture), analysis->fields, prompter, parent);
+    proposals.useRules(*analysis);
     if (proposals.exec() != QDialog::Accepted)
         return false;
     std::vector<scan::ProposedField> kept = proposals.keptFields();
@@ -454,6 +644,12 @@ bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
         backgroundPath = tempPath;
     }
     // All in one go after the dialogs have closed, so that it is one undo step.
+    if (replace) {
+        for (int i = 1; i <= doc.slotCount(); ++i)
+            if (doc.box(i).inUse)
+                doc.deleteBox(i);
+        doc.clearSelection();
+    }
     scan::setScanPage(doc, paper, std::move(background), std::move(backgroundPath));
     if (!tempPath.empty())
         doc.page().backgroundTempPath = tempPath;

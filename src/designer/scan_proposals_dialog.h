@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QImage>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,10 @@ class QComboBox;
 class QDoubleSpinBox;
 
 namespace ordavel {
+
+namespace scan {
+class CaptionReader;
+}
 
 class Document;
 class Prompter;
@@ -50,12 +55,20 @@ private:
 };
 
 // The proposals outlined on the scan with their column names. A click keeps
-// or drops a proposal, a double click renames it.
+// or drops a proposal, a double click renames it. Where the analysis missed a
+// field, a click inside a ruled cell adds one filling the cell, and a drag
+// along a printed line adds an underline field over it. Shift+click names a
+// proposal after the caption printed left of it or above it, Ctrl+click
+// splits it where clicked, and a Ctrl+drag onto its neighbour merges the two.
 class ScanProposalsDialog : public QDialog {
     Q_OBJECT
 public:
     ScanProposalsDialog(const QImage& scan, std::vector<scan::ProposedField> fields, Prompter& prompter,
                         QWidget* parent = nullptr);
+    ~ScanProposalsDialog() override;
+
+    // The rules the analysis found, which the adding tools work from.
+    void useRules(const scan::ScanAnalysis& analysis);
 
     const std::vector<scan::ProposedField>& fields() const { return m_fields; }
     bool isKept(int index) const { return m_kept[static_cast<std::size_t>(index)]; }
@@ -69,10 +82,27 @@ public:
     int fieldAt(QPoint viewPoint) const;
     void toggle(int index);
     void rename(int index);
+    // Adds the field a click at a point of the view would: false when the
+    // point is in no ruled cell.
+    bool addCellAt(QPoint viewPoint);
+    // Adds the underline field of a drag between two points of the view:
+    // false when the drag follows no line.
+    bool addUnderlineAlong(QPoint from, QPoint to);
+    // Names field `index` after its caption; false when none is found or read.
+    bool nameFromCaption(int index);
+    // Cuts field `index` in two at a point of the view: false when a part would be too small.
+    bool split(int index, QPoint viewPoint);
+    // Field `into` grown over field `other`, which goes: false unless the two
+    // share a row or a column.
+    bool merge(int into, int other);
+    // A point of the scan as given, in the coordinates of the view.
+    QPoint toView(QPoint scanPoint) const;
 
 private:
     friend class ScanView;
     QRectF viewRect(int index) const;
+    QPoint toScan(QPoint viewPoint) const;
+    void addField(const scan::PixelRect& rect, const char* kind);
 
     QImage m_scan;
     std::vector<scan::ProposedField> m_fields;
@@ -80,6 +110,13 @@ private:
     Prompter& m_prompter;
     QWidget* m_view = nullptr;
     double m_scale = 1.0;
+    std::vector<scan::PixelRect> m_cells;
+    std::vector<scan::PixelRect> m_lines;
+    int m_ruleWidth = 1;
+    double m_pxPerMm = 0;
+    std::vector<scan::PrintedCaption> m_captions;
+    scan::Picture m_grey;                          // made on the first caption read
+    std::unique_ptr<scan::CaptionReader> m_reader; // loaded on the first caption read
 };
 
 // The whole command on `doc`. Returns true when boxes were added; nothing of

@@ -24,6 +24,14 @@ std::optional<std::vector<ProposedField>> Layout::run()
     return std::move(m_fields);
 }
 
+std::vector<PrintedCaption> Layout::printedCaptions() const
+{
+    std::vector<PrintedCaption> captions;
+    for (std::size_t p = 0; p < m_phrases.size(); ++p)
+        captions.push_back({m_phrases[p].rect, m_text[p].value_or(std::string())});
+    return captions;
+}
+
 void Layout::add(const PixelRect& rect, const char* kind, std::string caption)
 {
     if (rect.w < px(2.0) || rect.h < px(2.0))

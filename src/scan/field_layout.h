@@ -67,6 +67,8 @@ public:
 
     // The fields found, nullopt when the progress callback stopped the work.
     std::optional<std::vector<ProposedField>> run();
+    // The phrases printed on the band, with their captions where they were read.
+    std::vector<PrintedCaption> printedCaptions() const;
 
 private:
     int px(double millimetres) const { return static_cast<int>(std::lround(millimetres * m_mm)); }

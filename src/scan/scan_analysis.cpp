@@ -15,6 +15,9 @@ namespace {
 
 using layout::centreY;
 
+// A horizontal rule shorter than this (in mm) is no line to write on.
+constexpr double kShortestLineMm = 10.0;
+
 // Deskewed rectangle -> the same size centred on its place in the scan as given.
 PixelRect backToScan(const PixelRect& r, const Ruling& ruling, int width, int height)
 {
@@ -63,6 +66,7 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
     // Each band ruled at its own slant is levelled and read on its own.
     const auto bands = skewBands(image, pxPerMm);
     std::vector<ProposedField> fields;
+    std::vector<int> thickness;
     int tallest = 0;
     for (std::size_t k = 0; k < bands.size(); ++k) {
         const auto [top, bottom] = bands[k];
@@ -81,6 +85,20 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
             part = &band;
         }
         const Ruling ruling = findRuling(*part, pxPerMm);
+        for (const Region& region : ruling.regions) {
+            PixelRect r = backToScan(region.rect, ruling, part->width, part->height);
+            r.y += top;
+            analysis.cells.push_back(r);
+        }
+        for (const Rule& rule : ruling.rules) {
+            if (rule.horizontal)
+                thickness.push_back(rule.rect.h);
+            if (!rule.horizontal || rule.rect.w < pxPerMm * kShortestLineMm)
+                continue;
+            PixelRect r = backToScan(rule.rect, ruling, part->width, part->height);
+            r.y += top;
+            analysis.lines.push_back(r);
+        }
         if (bottom - top > tallest) {
             tallest = bottom - top;
             analysis.skewDegrees = ruling.skewDegrees;
@@ -95,6 +113,12 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
             analysis.cancelled = true;
             return analysis;
         }
+        for (PrintedCaption& caption : layout.printedCaptions()) {
+            caption.rect = backToScan(caption.rect, ruling, part->width, part->height);
+            caption.rect.y += top;
+            if (!caption.rect.empty())
+                analysis.captions.push_back(std::move(caption));
+        }
         for (ProposedField& field : *found) {
             field.rect = backToScan(field.rect, ruling, part->width, part->height);
             field.rect.y += top;
@@ -102,6 +126,12 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
             fields.push_back(std::move(field));
         }
     }
+    if (!thickness.empty()) {
+        std::nth_element(thickness.begin(), thickness.begin() + static_cast<std::ptrdiff_t>(thickness.size() / 2), thickness.end());
+        analysis.ruleWidth = std::max(1, thickness[thickness.size() / 2]);
+    }
+    std::erase_if(analysis.cells, [](const PixelRect& r) { return r.empty(); });
+    std::erase_if(analysis.lines, [](const PixelRect& r) { return r.empty(); });
     std::erase_if(fields, [](const ProposedField& f) { return f.rect.empty(); });
     orderFields(fields);
     makeColumnsUnique(fields);

@@ -21,6 +21,13 @@ struct ProposedField {
     std::string column;  // the data column: the caption cleaned, unique in the list
 };
 
+// A phrase printed on the form and its caption as read ("" where the
+// analysis did not read it).
+struct PrintedCaption {
+    PixelRect rect;
+    std::string text;
+};
+
 struct PaperSize {
     double widthCm = 0;
     double heightCm = 0;
@@ -32,6 +39,13 @@ struct ScanAnalysis {
     PaperSize paper;
     double skewDegrees = 0;
     std::vector<ProposedField> fields; // top to bottom, left to right
+    // The rules found, in pixels of the scan as given, for the review tools:
+    // the areas the rules enclose (up to the rules' inner edges) and the
+    // horizontal rules long enough to write on.
+    std::vector<PixelRect> cells;
+    std::vector<PixelRect> lines;
+    int ruleWidth = 1; // the usual thickness of a rule, in pixels
+    std::vector<PrintedCaption> captions; // the printed phrases, for naming fields
     bool cancelled = false;
 };
 
