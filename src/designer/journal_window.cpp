@@ -631,6 +631,7 @@ bool JournalWindow::reprintSelected()
         entry->begin(plan.print, m_doc, &plan.table, plan.items, printerName, plan.counters);
         again.table = &plan.table;
         again.items = plan.items;
+        again.cells = plan.cells;
     }
     const WindowPrintResult result = printInWindow(
         again, printer, this, &m_prompter,

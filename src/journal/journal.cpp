@@ -38,7 +38,7 @@ constexpr int kCommitCheckpointPages = 10000;
 
 // The schema this program writes. Version 1 is the first one released; each
 // later step moves a file forward by one version.
-constexpr int kSchemaVersion = 6;
+constexpr int kSchemaVersion = 7;
 
 constexpr const char* kSchemaV1 = R"sql(
 CREATE TABLE templates(hash TEXT PRIMARY KEY, bytes BLOB NOT NULL, size INTEGER NOT NULL, first_seen INTEGER NOT NULL);
@@ -188,9 +188,17 @@ WHEN old.id <= (SELECT upto FROM search_indexed) BEGIN
 END;
 )sql";
 
+// Version 7: where each record's (first) form was drawn on a template of
+// several forms to a sheet: the sheet within its print and the cell on it,
+// both from 1; 0 for a record not on a sheet, as every older one reads.
+constexpr const char* kSchemaV7 = R"sql(
+ALTER TABLE records ADD COLUMN sheet INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE records ADD COLUMN cell INTEGER NOT NULL DEFAULT 0;
+)sql";
+
 // The steps from each version to the next: kSchemaSteps[v - 1] moves a file
 // from version v to v + 1.
-constexpr const char* kSchemaSteps[] = {kSchemaV2, kSchemaV3, kSchemaV4, kSchemaV5, kSchemaV6};
+constexpr const char* kSchemaSteps[] = {kSchemaV2, kSchemaV3, kSchemaV4, kSchemaV5, kSchemaV6, kSchemaV7};
 static_assert(std::size(kSchemaSteps) == kSchemaVersion - 1);
 
 // A record's key in the search index has its job in the bits above these
@@ -1610,6 +1618,22 @@ std::string Journal::addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, 
     });
 }
 
+std::string Journal::setRecordPlaces(JournalJobId id, const std::vector<JournalPlace>& places)
+{
+    const std::lock_guard hold(m_state->mutex);
+    State& s = *m_state;
+    return s.write([&]() -> DbError {
+        Statement update(s.kept("UPDATE records SET sheet = ?3, cell = ?4 WHERE job_id = ?1 AND idx = ?2"));
+        for (const JournalPlace& place : places) {
+            update.bind(1, id).bind(2, place.index).bind(3, place.sheet).bind(4, place.cell);
+            if (update.step(), update.code() != SQLITE_OK)
+                return s.fail(update);
+            update.reset();
+        }
+        return {};
+    });
+}
+
 std::string Journal::setRecordOutcome(JournalJobId id, int firstIndex, int lastIndex, JournalOutcome outcome,
                                       const std::string& reason)
 {
@@ -1886,7 +1910,7 @@ JournalResult<std::vector<JournalRecord>> Journal::records(JournalJobId id) cons
     const State& s = *m_state;
     result.error = s.read([&]() -> DbError {
         Statement select(s.db, "SELECT id, idx, number, copies, fields, columns, outcome, reason, cups_job_id,"
-                               " counter_values FROM records WHERE job_id = ?1 ORDER BY idx");
+                               " counter_values, sheet, cell FROM records WHERE job_id = ?1 ORDER BY idx");
         select.bind(1, id);
         while (select.step()) {
             JournalRecord record;
@@ -1903,6 +1927,8 @@ JournalResult<std::vector<JournalRecord>> Journal::records(JournalJobId id) cons
             record.reason = select.text(7);
             record.cupsJobId = static_cast<int>(select.integer(8));
             record.counters = countersFromJson(select.text(9));
+            record.sheet = static_cast<int>(select.integer(10));
+            record.cell = static_cast<int>(select.integer(11));
             result.value.push_back(std::move(record));
         }
         return s.fail(select);

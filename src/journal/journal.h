@@ -97,6 +97,19 @@ struct JournalRecord {
     JournalOutcome outcome = JournalOutcome::Queued;
     std::string reason;
     int cupsJobId = 0;  // the CUPS job it went out in, 0 when not known
+    // On a template of several forms to a sheet, where its (first) form was
+    // drawn: the sheet within its print and the cell (across, then down),
+    // both from 1; 0 when not on a sheet.
+    int sheet = 0;
+    int cell = 0;
+};
+
+// Where record `index` (0-based) of a job was drawn on its sheet.
+struct JournalPlace {
+    int index = 0;
+    int sheet = 0;
+    int cell = 0;
+    bool operator==(const JournalPlace&) const = default;
 };
 
 struct JournalJob {
@@ -247,6 +260,8 @@ public:
     // Adds CUPS job ids to the job (kept in order, each once); records
     // [first, last] went out in `cupsJobId` when it is not 0.
     std::string addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, int lastIndex);
+    // Where records were drawn on their sheets (JournalRecord::sheet, cell).
+    std::string setRecordPlaces(JournalJobId id, const std::vector<JournalPlace>& places);
     // The outcome of records [first, last] (0-based, inclusive). A record that
     // fails or is cancelled gives back its counter values when no later value
     // was taken, so that a failed page does not use a number up.

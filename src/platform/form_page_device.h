@@ -20,16 +20,21 @@ namespace ordavel {
 class FormPageDevice : public PageDevice {
 public:
     // One page without data (item 0), printing the counter values of journal record 0.
-    FormPageDevice(const Document& doc, const Calibration& calibration, const RunJournal& journal);
+    FormPageDevice(const Document& doc, const Calibration& calibration, RunJournal& journal);
     // Items of a batch; item N prints the counter values of journal record recordOf(N).
     // On a template of several forms to a sheet, the first job starts in cell startCell.
-    FormPageDevice(const Document& doc, const Calibration& calibration, const RunJournal& journal,
+    FormPageDevice(const Document& doc, const Calibration& calibration, RunJournal& journal,
                    const DataTable& table, const std::vector<BatchItem>& items,
                    std::function<int(std::size_t item)> recordOf, int startCell = 1);
 
     std::optional<std::size_t> draw(SpoolDocument& document, std::size_t first, std::size_t end,
                                      const std::function<bool(std::size_t item)>& drawnOne,
                                      std::string& error) override;
+
+    // On a template of several forms to a sheet: the cell (from 1) each item
+    // goes into, a new sheet whenever it does not come after the last one's;
+    // 0 for an item that takes the next cell. Without it every item takes the next.
+    void setCells(std::vector<int> cells) { m_cells = std::move(cells); }
 
     // Asked after each box of a page without data; false stops the page
     // (nothing of it counts as drawn).
@@ -43,7 +48,7 @@ public:
 private:
     const Document& m_doc;
     const Calibration& m_calibration;
-    const RunJournal& m_journal;
+    RunJournal& m_journal;
     const DataTable m_none;
     std::vector<BatchItem> m_items;
     std::function<int(std::size_t)> m_recordOf;
@@ -51,6 +56,8 @@ private:
     bool m_page = false;
     bool m_firstJob = true;
     int m_pages = 0;
+    std::vector<int> m_cells;
+    int m_sheets = 0; // the sheets of the jobs drawn so far: each job starts a new one
     std::function<bool(int)> m_boxProgress;
     RecordMerge m_merge;
 };

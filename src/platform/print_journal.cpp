@@ -120,7 +120,8 @@ bool loadJournalTemplate(const Journal& journal, const JournalJob& job, Document
 }
 
 JournalReprint planReprint(const Journal& journal, const JournalJob& job, const std::vector<JournalRecord>& records,
-                           const std::vector<int>& rows, const std::string& program, const std::string& calibration)
+                           const std::vector<int>& rows, const std::string& program, const std::string& calibration,
+                           bool pack)
 {
     JournalReprint plan;
     plan.print.program = program;
@@ -142,6 +143,9 @@ JournalReprint planReprint(const Journal& journal, const JournalJob& job, const 
     plan.table = tableOfRecords(plan.records, job.dataSource);
     for (std::size_t i = 0; i < plan.records.size(); ++i)
         plan.items.push_back({static_cast<int>(i), plan.records[i].number, plan.records[i].copies});
+    if (!pack && std::any_of(plan.records.begin(), plan.records.end(), [](const auto& r) { return r.cell > 0; }))
+        for (const JournalRecord& record : plan.records)
+            plan.cells.push_back(record.cell);
     return plan;
 }
 

@@ -61,11 +61,17 @@ struct JournalReprint {
     DataTable table;                    // their columns, one row each
     std::vector<BatchItem> items;       // one per record, its stored copies
     std::vector<std::vector<CounterValue>> counters; // what each printed the first time
+    // On a template of several forms to a sheet, the cell each record goes
+    // into (FormPageDevice::setCells): the one it first had, or 0 to take the
+    // next (packed, and a record journalled without its cell); empty when all are packed.
+    std::vector<int> cells;
     bool page = false;                  // a page without data: print it without a table
 };
 // `rows` are 0-based positions in `records` (all of the job's records).
+// Unless `pack`, each record goes back into the cell it first had.
 JournalReprint planReprint(const Journal& journal, const JournalJob& job, const std::vector<JournalRecord>& records,
-                           const std::vector<int>& rows, const std::string& program, const std::string& calibration);
+                           const std::vector<int>& rows, const std::string& program, const std::string& calibration,
+                           bool pack = false);
 
 // A designer print of `doc` for the journal (its bytes as printed).
 JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibration, JournalKind kind, int copies);

@@ -106,6 +106,8 @@ WindowPrintResult printInWindow(const WindowPrint& print, QPrinter& printer, QWi
             print.recordOf ? print.recordOf : [](std::size_t item) { return static_cast<int>(item); }, print.startCell);
     else
         device = std::make_unique<FormPageDevice>(doc, print.calibration, journal);
+    if (print.table != nullptr)
+        device->setCells(print.cells);
 
     const std::unique_ptr<QProgressDialog> progress = makePrintProgress(
         progressParent, print.table != nullptr ? static_cast<int>(print.items.size()) : doc.slotCount());

@@ -50,6 +50,7 @@ struct WindowPrint {
     std::vector<BatchItem> items;
     std::function<int(std::size_t item)> recordOf;
     int startCell = 1;
+    std::vector<int> cells; // each item's own cell on a sheet (FormPageDevice::setCells)
     int copies = 1;
 };
 

@@ -189,6 +189,12 @@ void RunJournal::handedOver(int first, int last, int spoolId, bool toFile)
     m_changes.push_back(std::move(change));
 }
 
+void RunJournal::placed(int record, int sheet, int cell)
+{
+    if (active())
+        m_places.push_back({record, sheet, cell});
+}
+
 void RunJournal::failed(int first, int last, JournalOutcome outcome, const std::string& reason)
 {
     settled(first, last, outcome, reason);
@@ -215,7 +221,7 @@ void RunJournal::write(bool finishing)
     if (!active())
         return;
     note(m_journal->inOneTransaction([&] {
-        std::string error;
+        std::string error = m_places.empty() ? std::string() : m_journal->setRecordPlaces(m_id, m_places);
         for (std::size_t i = 0; i < m_changes.size() && error.empty(); ++i) {
             const Change& change = m_changes[i];
             switch (change.kind) {
@@ -237,6 +243,7 @@ void RunJournal::write(bool finishing)
                                    : finishFromRecords(*m_journal, m_id);
     }));
     m_changes.clear();
+    m_places.clear();
 }
 
 bool RunJournal::everyRecordToFile() const

@@ -68,6 +68,9 @@ public:
     // file (printed as it stands).
     void handedOver(int first, int last, int spoolId, bool toFile);
     void failed(int first, int last, JournalOutcome outcome, const std::string& reason);
+    // Record `record` (0-based) was drawn on sheet `sheet` of this print in
+    // cell `cell` (both from 1); written with the next flush.
+    void placed(int record, int sheet, int cell);
     // What the queue said of records that were handed over.
     void settled(int first, int last, JournalOutcome outcome, const std::string& reason);
     // Writes what was kept since begin() or the last flush, in one commit.
@@ -97,6 +100,7 @@ private:
     JournalJobId m_id = 0;
     std::vector<RecordMerge::CounterValues> m_counters; // one per record of the job
     std::vector<Change> m_changes;
+    std::vector<JournalPlace> m_places;
     std::string m_problem;
 };
 

@@ -26,7 +26,9 @@
 #include <filesystem>
 #include <iterator>
 #include <fstream>
+#include <map>
 #include <optional>
+#include <regex>
 
 namespace ordavel {
 namespace {
@@ -321,6 +323,72 @@ TEST_F(JournalWindowTest, ReprintPrintsTheChosenRecordsAsTheyWereAsANewJobNaming
         QApplication::processEvents();
         EXPECT_TRUE(w->grab().save(QString::fromLocal8Bit(shot)));
     }
+}
+
+// On a template of several forms to a sheet the window's reprint puts each
+// chosen record back into the cell it first had: record 2 into cell 5, and
+// records 5 and 6 into cells 2 and 3 of a second sheet.
+TEST_F(JournalWindowTest, AReprintOnASheetOfSeveralFormsPutsEachRecordBackIntoItsCell)
+{
+    oxf = writeTemplate(QStringLiteral("labels.oxf"), [](Document& d) {
+        d.setPageSizes(10.0, 9.0, 378, 340);
+        d.page().sheet = SheetLayout{21.0, 29.7, 2, 3, 0.5, 1.0, 10.0, 9.5};
+        const int index = d.addBox(BoxType::Label, 0, 0, 300, 40);
+        d.box(index).followsEdit = false;
+        d.box(index).printRect = {1.0, 1.0, 8.0, 1.0};
+        d.box(index).attributes.text = "L${单号}";
+        d.box(index).attributes.font = FontSpec{"DejaVu Sans", 12};
+    });
+    ASSERT_TRUE(window->openTemplate(oxf));
+    const std::string data = folder.filePath(QStringLiteral("labels.csv")).toStdString();
+    std::ofstream(data) << "单号\n1\n2\n3\n4\n5\n6\n7\n8\n";
+    ASSERT_TRUE(window->openDataFile(data));
+    prompter.texts.push_back("1-8");
+    prompter.texts.push_back("4");
+    prompter.printers.push_back(true);
+    prompter.printToFile = folder.filePath(QStringLiteral("labels.pdf")).toStdString();
+    ASSERT_TRUE(window->print());
+    prompter.messages.clear();
+    const auto job = newestFinished();
+    ASSERT_TRUE(job.has_value());
+
+    JournalWindow* w = openFromMenu();
+    ASSERT_NE(w, nullptr);
+    chooseRecords(*w, {1, 4, 5});
+    const std::string pdf = folder.filePath(QStringLiteral("again.pdf")).toStdString();
+    prompter.printers.push_back(true);
+    prompter.printToFile = pdf;
+    ASSERT_TRUE(w->reprintSelected());
+
+    // Each label's page, and its cell from where its box starts on the sheet.
+    const std::string html = test::runCommand("pdftotext -bbox " + test::shellQuoted(pdf) + " -").output;
+    const std::regex pattern(R"re(<page |<word xMin="([0-9.]+)" yMin="([0-9.]+)"[^>]*>([^<]*)</word>)re");
+    std::map<std::string, std::pair<int, int>> found;
+    int page = 0;
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), pattern); it != std::sregex_iterator(); ++it) {
+        if (!(*it)[1].matched) {
+            ++page;
+            continue;
+        }
+        const double x = std::stod((*it)[1]) * 2.54 / 72;
+        const double y = std::stod((*it)[2]) * 2.54 / 72;
+        const int column = static_cast<int>(std::lround((x - 1.5) / 10));
+        const int row = static_cast<int>(std::lround((y - 2.0) / 9.5));
+        EXPECT_NEAR(x, 1.5 + 10 * column, 0.05) << (*it)[3];
+        found[(*it)[3]] = {page, row * 2 + column + 1};
+    }
+    EXPECT_EQ(found, (std::map<std::string, std::pair<int, int>>{{"L2", {1, 5}}, {"L5", {2, 2}}, {"L6", {2, 3}}}))
+        << html;
+
+    const auto again = newestFinished();
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(again->repeats, job->id);
+    auto journal = Journal::open(journalPath()).journal;
+    ASSERT_TRUE(journal);
+    std::vector<std::pair<int, int>> places;
+    for (const JournalRecord& record : journal->records(again->id).value)
+        places.emplace_back(record.sheet, record.cell);
+    EXPECT_EQ(places, (std::vector<std::pair<int, int>>{{1, 5}, {2, 2}, {2, 3}}));
 }
 
 // A job another program finishes is shown finished at the window's next

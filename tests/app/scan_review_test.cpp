@@ -320,7 +320,7 @@ protected:
             }
         });
         driver.start();
-        window->dispatch(QStringLiteral("扫描生成..."));
+        window->dispatch(DesignerCommand::ScanToTemplate);
         driver.stop();
         QApplication::processEvents();
     }

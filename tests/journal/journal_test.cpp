@@ -182,7 +182,7 @@ TEST_F(JournalFile, IsCreatedInWalWithTheCurrentSchemaAndKeepsJobsAcrossOpenings
     {
         auto journal = open();
         ASSERT_TRUE(journal);
-        EXPECT_EQ(journal->schemaVersion(), 6);
+        EXPECT_EQ(journal->schemaVersion(), 7);
         auto recorded = journal->recordJob(job(3));
         ASSERT_TRUE(recorded.ok()) << recorded.error;
         id = recorded.value;
@@ -925,7 +925,7 @@ PRAGMA user_version = 1;
 )sql");
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 6);
+    EXPECT_EQ(journal->schemaVersion(), 7);
     const auto old = journal->job(5).value;
     ASSERT_TRUE(old.has_value());
     EXPECT_EQ(old->kind, "page");
@@ -973,6 +973,8 @@ DROP TRIGGER records_words_delete;
 DROP TRIGGER records_words_update;
 DROP TABLE record_words;
 ALTER TABLE records DROP COLUMN counter_values;
+ALTER TABLE records DROP COLUMN sheet;
+ALTER TABLE records DROP COLUMN cell;
 ALTER TABLE jobs DROP COLUMN record_count;
 UPDATE search_indexed SET upto = 0;
 CREATE VIRTUAL TABLE record_text USING fts5(search_text, content='records', content_rowid='id',
@@ -994,7 +996,7 @@ PRAGMA user_version = 4;
 
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 6);
+    EXPECT_EQ(journal->schemaVersion(), 7);
     EXPECT_EQ(number("SELECT count(*) FROM sqlite_master WHERE name = 'record_counters'"), 0);
     EXPECT_EQ(journal->job(id).value->recordCount, 3);
     EXPECT_EQ(journal->listJobs(Query().search("SF1002")).value.size(), 1u);
@@ -1024,6 +1026,44 @@ PRAGMA user_version = 4;
     EXPECT_TRUE(records[2].counters.empty());
 }
 
+// The sixth schema knew nothing of sheets: its records read as not on a
+// sheet once upgraded, and the upgraded file keeps where new records went.
+TEST_F(JournalFile, MigratesTheSixthSchemaWithItsRecordsOnNoSheetAndKeepsPlacesFromThenOn)
+{
+    JournalJobId old = 0;
+    {
+        auto journal = open();
+        old = journal->recordJob(job(2)).value;
+        ASSERT_GT(old, 0);
+    }
+    ASSERT_EQ(sql("ALTER TABLE records DROP COLUMN sheet; ALTER TABLE records DROP COLUMN cell;"
+                  " PRAGMA user_version = 6;"),
+              SQLITE_OK);
+
+    auto journal = open();
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->schemaVersion(), 7);
+    auto records = journal->records(old).value;
+    ASSERT_EQ(records.size(), 2u);
+    for (const auto& record : records) {
+        EXPECT_EQ(record.sheet, 0);
+        EXPECT_EQ(record.cell, 0);
+        EXPECT_EQ(record.columns, job(2).records[static_cast<std::size_t>(record.index)].columns);
+    }
+
+    // Places written in one call, each to its own record; the others stay off the sheet.
+    const JournalJobId added = journal->recordJob(job(4)).value;
+    ASSERT_EQ(journal->setRecordPlaces(added, {{0, 1, 6}, {1, 2, 1}, {3, 2, 3}}), "");
+    records = journal->records(added).value;
+    ASSERT_EQ(records.size(), 4u);
+    const std::vector<std::pair<int, int>> expected{{1, 6}, {2, 1}, {0, 0}, {2, 3}};
+    for (std::size_t i = 0; i < records.size(); ++i)
+        EXPECT_EQ(std::make_pair(records[i].sheet, records[i].cell), expected[i]) << i;
+    EXPECT_EQ(journal->records(old).value[0].cell, 0);
+    // A job that is not there changes nothing and is no error of the journal's.
+    EXPECT_EQ(journal->setRecordPlaces(added + 100, {{0, 1, 1}}), "");
+}
+
 // An upgraded journal starts with an empty search index, filled 20,000
 // records per call; its records are found all along, indexed or not.
 TEST_F(JournalFile, AnUpgradedJournalIsIndexedAChunkAtATimeAndSearchedThroughout)
@@ -1048,7 +1088,7 @@ PRAGMA user_version = 1;
     };
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 6);
+    EXPECT_EQ(journal->schemaVersion(), 7);
     const auto jobs = [&](const std::string& text) {
         std::vector<JournalJobId> found;
         for (const auto& j : journal->listJobs(Query().search(text)).value)

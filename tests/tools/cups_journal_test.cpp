@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <sstream>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -159,6 +161,41 @@ protected:
         return seen;
     }
 
+    // Every page of the queue's PDFs, once the queue is empty, as the symbols
+    // on it (sorted, joined by ","); the pages sorted.
+    std::vector<std::string> pagesArrived()
+    {
+        // Only the pages of this call are looked at.
+        std::error_code ignored;
+        std::vector<fs::path> earlier;
+        for (const auto& entry : fs::directory_iterator(scratch.path(), ignored))
+            if (entry.is_directory() && entry.path().filename().string().rfind("pages", 0) == 0)
+                earlier.push_back(entry.path());
+        for (const auto& folder : earlier)
+            fs::remove_all(folder, ignored);
+        (void)symbolsArrived();
+        std::vector<std::string> pages;
+        for (const auto& entry : fs::recursive_directory_iterator(scratch.path(), ignored)) {
+            const std::string name = entry.path().filename().string();
+            if (entry.path().extension() != ".png" || name.rfind("page", 0) != 0)
+                continue;
+            const std::string raw
+                = runCommand("{ zbarimg --nodbus --raw -q " + shellQuoted(entry.path()) + " 2>/dev/null; }").output;
+            std::vector<std::string> codes;
+            std::istringstream lines(raw);
+            for (std::string line; std::getline(lines, line);)
+                if (!line.empty())
+                    codes.push_back(line);
+            std::sort(codes.begin(), codes.end());
+            std::string page;
+            for (const auto& code : codes)
+                page += (page.empty() ? "" : ",") + code;
+            pages.push_back(page);
+        }
+        std::sort(pages.begin(), pages.end());
+        return pages;
+    }
+
     // Moves the PDFs that arrived so far out of the way.
     void clearArrived()
     {
@@ -258,6 +295,66 @@ TEST_F(CupsJournal, AReprintAfterTheTemplateChangedPrintsTheOldFormAndItsNumbers
     EXPECT_EQ(jobs[0]["templateName"], "card");
     for (const char* name : {"card", "card.oxf"})
         EXPECT_EQ(journalJson({"--template", name}).size(), 2u) << name;
+}
+
+// Several forms to a sheet: the journal shows each record's sheet and cell,
+// and a reprint of records 2, 5 and 6 puts each into the cell it first had
+// (two sheets), or with --pack into cells 1 to 3 of one.
+TEST_F(CupsJournal, ASheetBatchKeepsEachRecordsCellAndAReprintGoesBackIntoThemOrIsPacked)
+{
+    const fs::path json = scratch.path() / "labels.json";
+    std::ofstream(json) << R"({"pageWidth": 10, "pageHeight": 9, "sheet": "21,29.7,2,3,0.5,1,10,9.5", "boxes": [)"
+                           R"({"cType": 8, "pPewW": false, "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128",)"
+                           R"( "wValue": "${单号}"}]})";
+    const auto built = runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(json) + " -o " + shellQuoted(oxf));
+    ASSERT_EQ(built.status, 0) << built.output;
+    writeData(8);
+    const auto printed = runTool(printArgs({"--data", data.string(), "--start-cell", "4"}));
+    ASSERT_EQ(printed.status, 0) << printed.output;
+    EXPECT_EQ(pagesArrived(), (std::vector<std::string>{"R01,R02,R03", "R04,R05,R06,R07,R08"}));
+    const nlohmann::json jobs = journalJson({});
+    ASSERT_EQ(jobs.size(), 1u) << jobs.dump();
+    const std::string id = std::to_string(jobs[0]["id"].get<long long>());
+
+    const auto places = [&](const std::string& job) {
+        std::vector<std::pair<int, int>> found;
+        const nlohmann::json shown = journalJson({"show", job});
+        for (const auto& record : shown["recordList"])
+            found.emplace_back(record.value("sheet", 0), record.value("cell", 0));
+        return found;
+    };
+    EXPECT_EQ(places(id), (std::vector<std::pair<int, int>>{{1, 4}, {1, 5}, {1, 6}, {2, 1}, {2, 2}, {2, 3}, {2, 4},
+                                                            {2, 5}}));
+    const auto text = runTool({"journal", "show", id});
+    EXPECT_NE(text.output.find("  1\t#1\tprinted\tsheet 1 cell 4\t"), std::string::npos) << text.output;
+    EXPECT_NE(text.output.find("  8\t#8\tprinted\tsheet 2 cell 5\t"), std::string::npos) << text.output;
+
+    clearArrived();
+    const auto reprinted = runTool({"journal", "reprint", id, "--records", "2,5,6"});
+    ASSERT_EQ(reprinted.status, 0) << reprinted.output;
+    EXPECT_EQ(pagesArrived(), (std::vector<std::string>{"R02", "R05,R06"}));
+    const nlohmann::json afterReprint = journalJson({});
+    ASSERT_EQ(afterReprint.size(), 2u);
+    EXPECT_EQ(places(std::to_string(afterReprint[0]["id"].get<long long>())),
+              (std::vector<std::pair<int, int>>{{1, 5}, {2, 2}, {2, 3}}));
+
+    clearArrived();
+    const auto packed = runTool({"journal", "reprint", id, "--records", "2,5,6", "--pack"});
+    ASSERT_EQ(packed.status, 0) << packed.output;
+    EXPECT_EQ(pagesArrived(), (std::vector<std::string>{"R02,R05,R06"}));
+    const nlohmann::json afterPack = journalJson({});
+    ASSERT_EQ(afterPack.size(), 3u);
+    EXPECT_EQ(places(std::to_string(afterPack[0]["id"].get<long long>())),
+              (std::vector<std::pair<int, int>>{{1, 1}, {1, 2}, {1, 3}}));
+
+    // Sheets are numbered through the print: each printer job starts a new one.
+    clearArrived();
+    const auto inJobs = runTool(printArgs({"--data", data.string(), "--start-cell", "4", "--job-size", "4"}));
+    ASSERT_EQ(inJobs.status, 0) << inJobs.output;
+    const nlohmann::json afterJobs = journalJson({});
+    ASSERT_EQ(afterJobs.size(), 4u);
+    EXPECT_EQ(places(std::to_string(afterJobs[0]["id"].get<long long>())),
+              (std::vector<std::pair<int, int>>{{1, 4}, {1, 5}, {1, 6}, {2, 1}, {3, 1}, {3, 2}, {3, 3}, {3, 4}}));
 }
 
 TEST_F(CupsJournal, TwoProcessesPrintingWithOneCounterNeverShareANumber)

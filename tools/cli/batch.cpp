@@ -324,6 +324,7 @@ std::string printBatch(const Document& doc, const Batch& batch, const BatchOptio
     };
     FormPageDevice device(doc, calibration, journal, batch.table, batch.items, plan.recordOf,
                           startCellOf(doc, batch));
+    device.setCells(batch.cells);
     g_interrupted = false;
     const auto oldInt = std::signal(SIGINT, onInterrupt);
     const auto oldTerm = std::signal(SIGTERM, onInterrupt);

@@ -38,6 +38,7 @@ struct Batch {
     // resume prints some records of a journal job); empty otherwise.
     std::vector<int> journalIndex;
     int startCell = 1; // the first form's cell on a sheet of several forms
+    std::vector<int> cells; // each item's own cell on a sheet (a reprint's), 0: the next; empty: all the next
     int pageCount() const;
     int journalIndexOf(std::size_t item) const
     {

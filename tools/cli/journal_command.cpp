@@ -44,6 +44,7 @@ struct Settings {
     bool off = false;
     bool on = false;
     bool noCalibration = false;
+    bool pack = false;
     int jobSize = 0;
 };
 
@@ -85,6 +86,8 @@ OptionParser declare(Settings& s)
                       s.noCalibration = true;
                       return value == "none" ? std::string() : std::string("--calibration takes only \"none\"");
                   });
+    parser.flag("--pack", "reprint the records of a sheet of several forms from its first cell on, not each in the cell it first had",
+                &s.pack);
     parser.option({.name = "--prune-before", .value = "DATE", .help = "delete the finished jobs before this date"},
                   into(&s.pruneBefore));
     parser.flag("--stats", "the journal's size and contents", &s.stats);
@@ -225,15 +228,21 @@ int show(Journal& journal, const Settings& s)
             nlohmann::json counters = nlohmann::json::object();
             for (const auto& counter : record.counters)
                 counters[counter.name] = counter.value;
-            list.push_back({{"record", record.index + 1},
-                            {"number", record.number},
-                            {"copies", record.copies},
-                            {"outcome", std::string(outcomeName(record.outcome))},
-                            {"reason", record.reason},
-                            {"cupsJob", record.cupsJobId},
-                            {"fields", valuesJson(record.fields)},
-                            {"columns", valuesJson(record.columns)},
-                            {"counters", counters}});
+            nlohmann::json entry = {{"record", record.index + 1},
+                                    {"number", record.number},
+                                    {"copies", record.copies},
+                                    {"outcome", std::string(outcomeName(record.outcome))},
+                                    {"reason", record.reason},
+                                    {"cupsJob", record.cupsJobId},
+                                    {"fields", valuesJson(record.fields)},
+                                    {"columns", valuesJson(record.columns)},
+                                    {"counters", counters}};
+            // Where it went on a sheet of several forms; nothing for a form a page.
+            if (record.sheet > 0) {
+                entry["sheet"] = record.sheet;
+                entry["cell"] = record.cell;
+            }
+            list.push_back(std::move(entry));
         }
         out["recordList"] = list;
         std::printf("%s\n", dump(out).c_str());
@@ -259,9 +268,13 @@ int show(Journal& journal, const Settings& s)
         std::string values;
         for (const auto& field : record.fields)
             values += (values.empty() ? "" : " | ") + oneLine(field.value);
-        std::printf("  %d\t#%d\t%s%s\t%s\n", record.index + 1, record.number,
+        const std::string place = record.sheet > 0
+            ? "\tsheet " + std::to_string(record.sheet) + " cell " + std::to_string(record.cell)
+            : std::string();
+        std::printf("  %d\t#%d\t%s%s%s\t%s\n", record.index + 1, record.number,
                     std::string(outcomeName(record.outcome)).c_str(),
-                    record.reason.empty() ? "" : (" (" + oneLine(record.reason) + ")").c_str(), values.c_str());
+                    record.reason.empty() ? "" : (" (" + oneLine(record.reason) + ")").c_str(), place.c_str(),
+                    values.c_str());
     }
     return 0;
 }
@@ -281,7 +294,8 @@ Calibration calibrationOf(const std::string& printer, bool skip, std::string& er
 // Prints the journal records at `indices` of `records` for `journal`, one
 // page per copy, from the template in `doc`.
 int printRecords(const Document& doc, const JournalJob& job, const std::vector<JournalRecord>& records,
-                 const std::vector<int>& indices, const Settings& s, RunJournal& journal, bool reprint)
+                 const std::vector<int>& indices, const Settings& s, RunJournal& journal, bool reprint,
+                 std::vector<int> cells = {})
 {
     const std::string printer = s.printer.empty() ? job.printer : s.printer;
     std::string error;
@@ -298,6 +312,7 @@ int printRecords(const Document& doc, const JournalJob& job, const std::vector<J
         if (!reprint)
             batch.journalIndex.push_back(record.index);
     }
+    batch.cells = std::move(cells);
     const std::string failed = printBatch(doc, batch, options, printer, job.templateName, calibration, journal);
     return failed.empty() ? 0 : fail(failed);
 }
@@ -377,7 +392,8 @@ int reprint(Journal& journal, const Settings& s)
         return fail(error);
     // A reprint prints the numbers the records printed the first time.
     const JournalReprint plan = planReprint(journal, *job.value, records.value, selection.rows, "tool",
-                                            calibration.isIdentity() ? std::string() : describeEnglish(calibration));
+                                            calibration.isIdentity() ? std::string() : describeEnglish(calibration),
+                                            s.pack);
     RunJournal entry(borrowed(journal));
     if (plan.page) {
         entry.begin(plan.print, doc, nullptr, {}, printer, plan.counters);
@@ -389,7 +405,7 @@ int reprint(Journal& journal, const Settings& s)
     std::vector<int> all(plan.records.size());
     for (std::size_t i = 0; i < all.size(); ++i)
         all[i] = static_cast<int>(i);
-    return printRecords(doc, *job.value, plan.records, all, s, entry, true);
+    return printRecords(doc, *job.value, plan.records, all, s, entry, true, plan.cells);
 }
 
 int counter(Journal& journal, const Settings& s)
