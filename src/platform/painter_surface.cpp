@@ -56,7 +56,7 @@ PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(paint
         m_exact = dynamic_cast<const QPdfWriter*>(painter.device()) != nullptr
             || (printer != nullptr && printer->outputFormat() == QPrinter::PdfFormat);
     }
-    m_fontSpec.size = -1; // differs from every spec, so the first font is made
+    m_fontSpec.size = -1; // differs from every font asked for, so the first one is made
     useFont(FontSpec{}, 0.0);
 }
 

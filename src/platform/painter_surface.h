@@ -67,7 +67,7 @@ private:
     // ascent in device pixels are taken once per font.
     QFont m_font;
     FontSpec m_fontSpec;
-    double m_fontPoints = 0.0; // 0: the spec's own size
+    double m_fontPoints = 0.0; // 0: the font's own size
     double m_lineHeight = 0.0;
     double m_lineAscent = 0.0;
     QPen m_textPen{Qt::black};
