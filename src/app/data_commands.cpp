@@ -15,6 +15,7 @@
 #include "platform/batch_printer.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
+#include "platform/system_spooler.h"
 #include "platform/window_print.h"
 #include "platform/file_history.h"
 #include "platform/prompter.h"
@@ -200,7 +201,7 @@ bool MainWindow::printRecords()
     const Calibration calibration = calibrationFor(printer);
     const auto journal = openSharedRunJournal();
     journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Batch, 1), m_document, &table, items,
-                   journalPrinterName(printer));
+                   destinationOf(printer));
     WindowPrint batch;
     batch.doc = &m_document;
     batch.calibration = calibration;

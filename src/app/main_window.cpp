@@ -28,6 +28,7 @@
 #include "platform/file_history.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
+#include "platform/system_spooler.h"
 #include "platform/window_print.h"
 #include "platform/prompter.h"
 
@@ -289,7 +290,7 @@ bool MainWindow::print()
     const Calibration calibration = calibrationFor(printer);
     const auto journal = openSharedRunJournal();
     journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()), m_document,
-                   nullptr, {}, journalPrinterName(printer));
+                   nullptr, {}, destinationOf(printer));
     WindowPrint page;
     page.doc = &m_document;
     page.calibration = calibration;

@@ -7,6 +7,7 @@
 #include "platform/print_journal.h"
 #include "platform/window_print.h"
 #include "platform/printer.h"
+#include "platform/system_spooler.h"
 #include "platform/prompter.h"
 
 #include <QCheckBox>
@@ -618,7 +619,7 @@ bool JournalWindow::reprintSelected()
         = planReprint(*m_journal, m_job, m_recordList, rows, "designer",
                       calibration.isIdentity() ? std::string() : describeCalibration(calibration));
     const auto entry = openSharedRunJournal(m_path);
-    const std::string printerName = journalPrinterName(printer);
+    const std::string printerName = destinationOf(printer);
     WindowPrint again;
     again.doc = &m_doc;
     again.calibration = calibration;

@@ -11,11 +11,6 @@
 
 namespace ordavel {
 
-// Call right after QPainter::end() on a printer (not a file): empty when the
-// scheduler accepted the job, otherwise its reason ("Destination \"Q\" is not
-// accepting jobs."). The answer is the calling thread's last CUPS status.
-std::string cupsJobRefusal();
-
 // Cancels this user's newest job on `printerName` that was sent at or after
 // `sentSince` and has not finished yet: a print the user cancelled after Qt
 // sent it. True when such a job was cancelled; false when there was none (it
@@ -26,11 +21,11 @@ bool cancelJobSentSince(const std::string& printerName, std::time_t sentSince);
 // This user's jobs on every printer, newest first (the Windows spooler's
 // view: it forgets a job once printed). Empty when the spooler does not answer.
 std::vector<SpoolJob> myCupsJobs();
-#endif
 
 // The newest of this user's jobs on `printerName` named `title`, created at
 // or after `since`: the job Qt just handed over, whose id Qt does not tell.
 // 0 when there is none.
 int cupsJobNamed(const std::string& printerName, const std::string& title, std::time_t since);
+#endif
 
 } // namespace ordavel

@@ -101,8 +101,6 @@ void appendJobsOf(const std::wstring& printerName, std::vector<SpoolJob>& jobs)
 
 } // namespace
 
-std::string cupsJobRefusal() { return {}; }
-
 // The spooler forgets a job once it has printed (unless the printer keeps
 // printed documents), so finished jobs are mostly absent here.
 std::vector<SpoolJob> myCupsJobs()

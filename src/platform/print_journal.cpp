@@ -7,7 +7,6 @@
 #include "journal/journal_system.h"
 #include "print/box_render.h"
 
-#include <QPrinter>
 
 #include <algorithm>
 #include <cstdio>
@@ -160,8 +159,6 @@ JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibr
     what.copies = copies;
     return what;
 }
-
-std::string journalPrinterName(const QPrinter& printer) { return destinationOf(printer); }
 
 Message journalProblemMessage(const std::string& problem)
 {

@@ -18,8 +18,6 @@
 #include <string>
 #include <vector>
 
-class QPrinter;
-
 namespace ordavel {
 
 // The journal open at `path`, kept open for the process's later prints
@@ -75,8 +73,6 @@ JournalReprint planReprint(const Journal& journal, const JournalJob& job, const 
 
 // A designer print of `doc` for the journal (its bytes as printed).
 JournalPrint designerJournalPrint(const Document& doc, const Calibration& calibration, JournalKind kind, int copies);
-// The printer a job went to as the journal names it: the file of a print to a file.
-std::string journalPrinterName(const QPrinter& printer);
 
 // The designer's one message about a journal that could not be written
 // (caption "打印文件"); the print itself went ahead.
