@@ -13,18 +13,25 @@
 namespace ordavel {
 namespace {
 
-TEST(BatchPaper, EveryPageOfABatchIsTheWaybillsPaper)
+// A landscape 23 x 12.7 cm waybill with one blue block.
+Document waybill()
 {
-    test::CupsPdfQueue queue;
-    if (const std::string why = queue.start(); !why.empty())
-        GTEST_SKIP() << "no CUPS scheduler: " << why;
-
     Document doc;
     doc.setPageSizes(23.0f, 12.7f, 869, 480);
     const int index = doc.addBox(BoxType::ColorPicker, 0, 0);
     doc.box(index).followsEdit = false;
     doc.box(index).printRect = {2.00, 3.00, 3.00, 1.00};
     doc.box(index).attributes.color = 0x0000FF;
+    return doc;
+}
+
+TEST(BatchPaper, EveryPageOfABatchIsTheWaybillsPaper)
+{
+    test::CupsPdfQueue queue;
+    if (const std::string why = queue.start(); !why.empty())
+        GTEST_SKIP() << "no CUPS scheduler: " << why;
+
+    const Document doc = waybill();
     DataTable table({"单号"});
     for (const char* value : {"W1", "W2"}) {
         table.appendCell(value);
@@ -58,12 +65,7 @@ TEST(BatchPaper, ADesignerPageAndItsCopiesAreTheWaybillsPaper)
     if (const std::string why = queue.start(); !why.empty())
         GTEST_SKIP() << "no CUPS scheduler: " << why;
 
-    Document doc;
-    doc.setPageSizes(23.0f, 12.7f, 869, 480);
-    const int index = doc.addBox(BoxType::ColorPicker, 0, 0);
-    doc.box(index).followsEdit = false;
-    doc.box(index).printRect = {2.00, 3.00, 3.00, 1.00};
-    doc.box(index).attributes.color = 0x0000FF;
+    const Document doc = waybill();
 
     const auto folders = test::cups::outputFolders();
     QPrinter printer(QPrinter::HighResolution);

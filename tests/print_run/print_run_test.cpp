@@ -183,127 +183,117 @@ protected:
 
 using O = JournalOutcome;
 
+// A print of the fixture's batch: the scripted queue, and the run with its journal, device and reporter.
+struct Printing {
+    explicit Printing(std::shared_ptr<Journal> opened) : journal(std::move(opened)), device(journal), run(journal, spooler) {}
+    ScriptedSpooler spooler;
+    RunJournal journal;
+    NotingDevice device;
+    StoppingReporter reporter;
+    PrintRun run;
+};
+
 TEST_F(PrintRunTest, SendsJobsOfConsecutiveRecordsAndRecordsHowEachEnded)
 {
-    ScriptedSpooler spooler;
-    RunJournal journal(m_journal);
-    ASSERT_TRUE(begin(journal));
-    NotingDevice device(journal);
-    StoppingReporter reporter;
-    PrintRun run(journal, spooler);
-    const RunResult result = run.print(plan(2), device, reporter);
+    Printing p(m_journal);
+    ASSERT_TRUE(begin(p.journal));
+    const RunResult result = p.run.print(plan(2), p.device, p.reporter);
     ASSERT_TRUE(result.ok()) << result.error;
     EXPECT_EQ(result.sent, 5u);
 
-    const std::string id = std::to_string(journal.id());
-    ASSERT_EQ(spooler.requests.size(), 3u);
-    EXPECT_EQ(spooler.requests[0].title, "ordavel-journal " + id + ":1-2 slip.oxf");
-    EXPECT_EQ(spooler.requests[2].title, "ordavel-journal " + id + ":5 slip.oxf");
-    EXPECT_EQ(device.drawn[spooler.requests[1].title], (std::vector<std::size_t>{2, 3}));
+    const std::string id = std::to_string(p.journal.id());
+    ASSERT_EQ(p.spooler.requests.size(), 3u);
+    EXPECT_EQ(p.spooler.requests[0].title, "ordavel-journal " + id + ":1-2 slip.oxf");
+    EXPECT_EQ(p.spooler.requests[2].title, "ordavel-journal " + id + ":5 slip.oxf");
+    EXPECT_EQ(p.device.drawn[p.spooler.requests[1].title], (std::vector<std::size_t>{2, 3}));
     // Each record printed the serial number the journal took for it.
-    EXPECT_EQ(device.serials, (std::vector<std::int64_t>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(outcomes(journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Printing, O::Printing, O::Printing}));
-    EXPECT_EQ(m_journal->records(journal.id()).value[3].cupsJobId, 101);
+    EXPECT_EQ(p.device.serials, (std::vector<std::int64_t>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(outcomes(p.journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Printing, O::Printing, O::Printing}));
+    EXPECT_EQ(m_journal->records(p.journal.id()).value[3].cupsJobId, 101);
 
-    spooler.end(100, SpoolJobState::Completed);
-    spooler.end(101, SpoolJobState::Cancelled);
-    EXPECT_FALSE(run.follow());
-    spooler.end(102, SpoolJobState::Aborted, "out of paper");
-    EXPECT_TRUE(run.follow());
-    run.finish();
-    EXPECT_EQ(outcomes(journal.id()), (std::vector<O>{O::Printed, O::Printed, O::Cancelled, O::Cancelled, O::Failed}));
-    EXPECT_EQ(reason(journal.id(), 4), "out of paper");
-    EXPECT_EQ(jobOutcome(journal.id()), O::Failed);
-    EXPECT_EQ(journal.takeProblem(), "");
+    p.spooler.end(100, SpoolJobState::Completed);
+    p.spooler.end(101, SpoolJobState::Cancelled);
+    EXPECT_FALSE(p.run.follow());
+    p.spooler.end(102, SpoolJobState::Aborted, "out of paper");
+    EXPECT_TRUE(p.run.follow());
+    p.run.finish();
+    EXPECT_EQ(outcomes(p.journal.id()), (std::vector<O>{O::Printed, O::Printed, O::Cancelled, O::Cancelled, O::Failed}));
+    EXPECT_EQ(reason(p.journal.id(), 4), "out of paper");
+    EXPECT_EQ(jobOutcome(p.journal.id()), O::Failed);
+    EXPECT_EQ(p.journal.takeProblem(), "");
 }
 
 TEST_F(PrintRunTest, ARefusedJobFailsItsRecordsAndTheRestAreNotSent)
 {
-    ScriptedSpooler spooler;
-    spooler.refused = {2};
-    RunJournal journal(m_journal);
-    ASSERT_TRUE(begin(journal));
-    NotingDevice device(journal);
-    StoppingReporter reporter;
-    PrintRun run(journal, spooler);
-    const RunResult result = run.print(plan(2), device, reporter);
+    Printing p(m_journal);
+    ASSERT_TRUE(begin(p.journal));
+    p.spooler.refused = {2};
+    const RunResult result = p.run.print(plan(2), p.device, p.reporter);
     EXPECT_EQ(result.error, "the printer \"slips\" did not accept the job (paused)");
     EXPECT_EQ(result.sent, 2u);
-    EXPECT_EQ(spooler.requests.size(), 2u);
-    EXPECT_EQ(outcomes(journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Failed, O::Failed, O::Cancelled}));
-    EXPECT_EQ(reason(journal.id(), 4), result.error);
+    EXPECT_EQ(p.spooler.requests.size(), 2u);
+    EXPECT_EQ(outcomes(p.journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Failed, O::Failed, O::Cancelled}));
+    EXPECT_EQ(reason(p.journal.id(), 4), result.error);
 
-    spooler.end(100, SpoolJobState::Completed);
-    run.settle(std::chrono::milliseconds(0));
-    run.finish();
-    EXPECT_EQ(jobOutcome(journal.id()), O::Failed);
+    p.spooler.end(100, SpoolJobState::Completed);
+    p.run.settle(std::chrono::milliseconds(0));
+    p.run.finish();
+    EXPECT_EQ(jobOutcome(p.journal.id()), O::Failed);
 }
 
 TEST_F(PrintRunTest, AQueueThatStopsAnsweringLeavesRecordsPrintingUntilItAnswersAgain)
 {
-    ScriptedSpooler spooler;
-    RunJournal journal(m_journal);
-    ASSERT_TRUE(begin(journal));
-    NotingDevice device(journal);
-    StoppingReporter reporter;
-    PrintRun run(journal, spooler);
-    ASSERT_TRUE(run.print(plan(0), device, reporter).ok());
-    spooler.end(100, SpoolJobState::Completed);
-    spooler.answering = false;
-    run.settle(std::chrono::milliseconds(30), std::chrono::milliseconds(5));
-    run.finish();
-    EXPECT_EQ(outcomes(journal.id()), std::vector<O>(5, O::Printing));
-    EXPECT_EQ(jobOutcome(journal.id()), O::Printing);
+    Printing p(m_journal);
+    ASSERT_TRUE(begin(p.journal));
+    ASSERT_TRUE(p.run.print(plan(0), p.device, p.reporter).ok());
+    p.spooler.end(100, SpoolJobState::Completed);
+    p.spooler.answering = false;
+    p.run.settle(std::chrono::milliseconds(30), std::chrono::milliseconds(5));
+    p.run.finish();
+    EXPECT_EQ(outcomes(p.journal.id()), std::vector<O>(5, O::Printing));
+    EXPECT_EQ(jobOutcome(p.journal.id()), O::Printing);
 
     // The job is still followed: the next look once the queue answers settles it.
-    spooler.answering = true;
-    EXPECT_TRUE(run.follow());
-    run.finish();
-    EXPECT_EQ(outcomes(journal.id()), std::vector<O>(5, O::Printed));
-    EXPECT_EQ(jobOutcome(journal.id()), O::Printed);
+    p.spooler.answering = true;
+    EXPECT_TRUE(p.run.follow());
+    p.run.finish();
+    EXPECT_EQ(outcomes(p.journal.id()), std::vector<O>(5, O::Printed));
+    EXPECT_EQ(jobOutcome(p.journal.id()), O::Printed);
 }
 
 TEST_F(PrintRunTest, StoppedByTheUserHandsOverWhatWasDrawnAndCancelsTheRest)
 {
-    ScriptedSpooler spooler;
-    RunJournal journal(m_journal);
-    ASSERT_TRUE(begin(journal));
-    NotingDevice device(journal);
-    StoppingReporter reporter;
-    reporter.stopAt = 3;
-    PrintRun run(journal, spooler);
-    const RunResult result = run.print(plan(0), device, reporter);
+    Printing p(m_journal);
+    ASSERT_TRUE(begin(p.journal));
+    p.reporter.stopAt = 3;
+    const RunResult result = p.run.print(plan(0), p.device, p.reporter);
     EXPECT_TRUE(result.interrupted);
     EXPECT_EQ(result.sent, 3u);
-    ASSERT_EQ(spooler.requests.size(), 1u);
-    EXPECT_EQ(device.drawn[spooler.requests[0].title], (std::vector<std::size_t>{0, 1, 2}));
-    EXPECT_EQ(outcomes(journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Printing, O::Cancelled, O::Cancelled}));
-    EXPECT_EQ(reason(journal.id(), 3), "interrupted");
-    spooler.end(100, SpoolJobState::Completed);
-    run.settle(std::chrono::milliseconds(0));
-    run.finish();
-    EXPECT_EQ(jobOutcome(journal.id()), O::Cancelled);
+    ASSERT_EQ(p.spooler.requests.size(), 1u);
+    EXPECT_EQ(p.device.drawn[p.spooler.requests[0].title], (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(outcomes(p.journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Printing, O::Cancelled, O::Cancelled}));
+    EXPECT_EQ(reason(p.journal.id(), 3), "interrupted");
+    p.spooler.end(100, SpoolJobState::Completed);
+    p.run.settle(std::chrono::milliseconds(0));
+    p.run.finish();
+    EXPECT_EQ(jobOutcome(p.journal.id()), O::Cancelled);
 }
 
 TEST_F(PrintRunTest, ACancelledJobIsDroppedWithNothingHandedOver)
 {
-    ScriptedSpooler spooler;
-    RunJournal journal(m_journal);
-    ASSERT_TRUE(begin(journal));
-    NotingDevice device(journal);
-    StoppingReporter reporter;
-    reporter.stopAt = 3;
-    reporter.drops = true;
-    PrintRun run(journal, spooler);
-    const RunResult result = run.print(plan(0), device, reporter);
+    Printing p(m_journal);
+    ASSERT_TRUE(begin(p.journal));
+    p.reporter.stopAt = 3;
+    p.reporter.drops = true;
+    const RunResult result = p.run.print(plan(0), p.device, p.reporter);
     EXPECT_TRUE(result.dropped);
     EXPECT_EQ(result.sent, 0u);
-    EXPECT_EQ(spooler.discarded, 1);
-    EXPECT_TRUE(spooler.requests.empty());
-    EXPECT_EQ(outcomes(journal.id()), std::vector<O>(5, O::Cancelled));
-    EXPECT_EQ(reason(journal.id(), 0), "cancelled while printing");
-    run.finish();
-    EXPECT_EQ(jobOutcome(journal.id()), O::Cancelled);
+    EXPECT_EQ(p.spooler.discarded, 1);
+    EXPECT_TRUE(p.spooler.requests.empty());
+    EXPECT_EQ(outcomes(p.journal.id()), std::vector<O>(5, O::Cancelled));
+    EXPECT_EQ(reason(p.journal.id(), 0), "cancelled while printing");
+    p.run.finish();
+    EXPECT_EQ(jobOutcome(p.journal.id()), O::Cancelled);
 }
 
 TEST_F(PrintRunTest, AJobHandedOverByAProcessThatEndedBeforeWritingItIsFoundByItsTitle)
@@ -332,18 +322,14 @@ TEST_F(PrintRunTest, AJobHandedOverByAProcessThatEndedBeforeWritingItIsFoundByIt
 
 TEST_F(PrintRunTest, AFileIsPrintedAsItStandsAndAPageWithoutJournalStillPrints)
 {
-    ScriptedSpooler spooler;
-    spooler.toFile = true;
-    RunJournal journal(m_journal);
-    ASSERT_TRUE(begin(journal));
-    NotingDevice device(journal);
-    StoppingReporter reporter;
-    PrintRun run(journal, spooler);
-    ASSERT_TRUE(run.print(plan(2), device, reporter).ok());
-    EXPECT_TRUE(run.follower().empty());
-    run.finish();
-    EXPECT_EQ(outcomes(journal.id()), std::vector<O>(5, O::Printed));
-    EXPECT_EQ(jobOutcome(journal.id()), O::Printed);
+    Printing p(m_journal);
+    ASSERT_TRUE(begin(p.journal));
+    p.spooler.toFile = true;
+    ASSERT_TRUE(p.run.print(plan(2), p.device, p.reporter).ok());
+    EXPECT_TRUE(p.run.follower().empty());
+    p.run.finish();
+    EXPECT_EQ(outcomes(p.journal.id()), std::vector<O>(5, O::Printed));
+    EXPECT_EQ(jobOutcome(p.journal.id()), O::Printed);
 
     ScriptedSpooler printer;
     RunJournal none;
@@ -351,7 +337,7 @@ TEST_F(PrintRunTest, AFileIsPrintedAsItStandsAndAPageWithoutJournalStillPrints)
     PrintRun untracked(none, printer);
     RunPlan one = plan(0);
     one.items = 1;
-    ASSERT_TRUE(untracked.print(one, page, reporter).ok());
+    ASSERT_TRUE(untracked.print(one, page, p.reporter).ok());
     ASSERT_EQ(printer.requests.size(), 1u);
     EXPECT_EQ(printer.requests[0].title, "slip.oxf");
     EXPECT_TRUE(untracked.follow());
