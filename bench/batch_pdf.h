@@ -11,10 +11,14 @@
 #include <QPainter>
 #include <QPrinter>
 
+#include <functional>
+
 namespace ordavel::bench {
 
-// Writes the batch to `name` in the temporary folder.
-inline void batchToPdf(const Document& doc, const DataTable& table, const char* name)
+// Writes the batch to `name` in the temporary folder; with `countersOf`,
+// record `row` prints those counter values.
+inline void batchToPdf(const Document& doc, const DataTable& table, const char* name,
+                       const std::function<RecordMerge::CounterValues(int row)>& countersOf = {})
 {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -28,6 +32,8 @@ inline void batchToPdf(const Document& doc, const DataTable& table, const char* 
         if (row > 0)
             printer.newPage();
         merge.setRecord(row, row + 1);
+        if (countersOf)
+            merge.setCounterValues(countersOf(row));
         printPage(doc, surface, {}, view);
     }
     painter.end();

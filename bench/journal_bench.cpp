@@ -11,6 +11,7 @@
 // index, and the search index brought up to date after an upgrade. The
 // journal files lie in the current folder, so that full synchronous commits
 // reach a real disk.
+#include "batch_pdf.h"
 #include "data/merge.h"
 #include "file/template_reader.h"
 #include "journal/journal.h"
@@ -132,24 +133,10 @@ void batchToPdf(const Document& doc, const DataTable& table, RunJournal* journal
             split->beforeCpu = cpuMs() - cpu;
         }
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QDir::temp().filePath(QStringLiteral("ordavel-bench-journal.pdf")));
-    configurePrinter(printer, doc.page());
-    QPainter painter(&printer);
-    PainterSurface surface(painter, PainterSurface::Units::TenthsMm);
-    RecordMerge merge(table);
-    const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
-    for (int row = 0; row < table.recordCount(); ++row) {
-        if (row > 0)
-            printer.newPage();
-        merge.setRecord(row, row + 1);
-        // Without the journal, the counter values it would give, so that both cases draw the same pages.
-        merge.setCounterValues(journal != nullptr ? journal->countersOf(row)
-                                                  : RecordMerge::CounterValues{{"bench", row + 1}});
-        printPage(doc, surface, {}, view);
-    }
-    painter.end();
+    // Without the journal, the counter values it would give, so that both cases draw the same pages.
+    bench::batchToPdf(doc, table, "ordavel-bench-journal.pdf", [journal](int row) {
+        return journal != nullptr ? journal->countersOf(row) : RecordMerge::CounterValues{{"bench", row + 1}};
+    });
     if (journal != nullptr) {
         const auto start = Clock::now();
         const double cpu = cpuMs();

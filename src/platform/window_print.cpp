@@ -97,7 +97,7 @@ WindowPrintResult printInWindow(const WindowPrint& print, QPrinter& printer, QWi
     plan.copies = print.table != nullptr ? 1 : std::max(1, print.copies);
     plan.items = print.table != nullptr ? print.items.size() : 1;
     plan.recordOf = print.recordOf;
-    const std::vector<std::pair<std::string, std::string>> options = dialogOptionsOf(printer);
+    plan.options = dialogOptionsOf(printer);
 
     std::unique_ptr<FormPageDevice> device;
     if (print.table != nullptr)
@@ -139,7 +139,6 @@ WindowPrintResult printInWindow(const WindowPrint& print, QPrinter& printer, QWi
 
     ProgressReporter reporter(progress.get(), print.table != nullptr);
     following->run = std::make_unique<PrintRun>(journal, *following->spooler);
-    plan.options = options;
     const RunResult run = following->run->print(plan, *device, reporter);
 
     WindowPrintResult result;

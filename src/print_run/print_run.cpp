@@ -13,6 +13,13 @@ RunResult PrintRun::print(const RunPlan& plan, PageDevice& device, RunReporter& 
     };
     const std::size_t total = plan.items;
     const std::size_t jobSize = plan.jobSize > 0 ? plan.jobSize : total;
+    // The end of the run of at most `most` items from `from` whose journal records follow each other.
+    const auto runEnd = [&](std::size_t from, std::size_t most) {
+        std::size_t to = from + 1;
+        while (to < total && to - from < most && recordOf(to) == recordOf(to - 1) + 1)
+            ++to;
+        return to;
+    };
     RunResult result;
     std::size_t start = 0;
     while (start < total && result.error.empty()) {
@@ -23,9 +30,7 @@ RunResult PrintRun::print(const RunPlan& plan, PageDevice& device, RunReporter& 
             break;
         }
         // A queue job holds up to jobSize items whose journal records follow each other.
-        std::size_t end = start + 1;
-        while (end < total && end - start < jobSize && recordOf(end) == recordOf(end - 1) + 1)
-            ++end;
+        const std::size_t end = runEnd(start, jobSize);
         SpoolRequest request;
         request.printer = plan.printer;
         request.paper = plan.paper;
@@ -86,9 +91,7 @@ RunResult PrintRun::print(const RunPlan& plan, PageDevice& device, RunReporter& 
     }
     // Records that were never handed over, run by run of journal records.
     for (std::size_t at = std::max(result.sent, start); at < total;) {
-        std::size_t to = at + 1;
-        while (to < total && recordOf(to) == recordOf(to - 1) + 1)
-            ++to;
+        const std::size_t to = runEnd(at, total);
         m_journal.failed(recordOf(at), recordOf(to - 1), JournalOutcome::Cancelled,
                          result.error.empty() ? std::string("not sent") : result.error);
         at = to;
