@@ -1,36 +1,13 @@
 // The demo page and client.js in real headless Chromium against `ordavel-cli
 // serve` and a cups-pdf queue: a page whose origin the token does not list
 // learns why and how to allow it; a page it lists prints a multi-line box.
+#include "page_server.h"
 #include "service_fixture.h"
 
 #include <sstream>
 
 namespace ordavel::test {
 namespace {
-
-// The files of data/web, served on a loopback port of their own, so that the
-// page has an origin other than the service's.
-class PageServer {
-public:
-    PageServer()
-    {
-        m_server.set_mount_point("/", std::string(ORDAVEL_SOURCE_DIR) + "/data/web");
-        port = m_server.bind_to_any_port("127.0.0.1");
-        if (port > 0)
-            m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~PageServer()
-    {
-        m_server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    int port = 0;
-
-private:
-    httplib::Server m_server;
-    std::thread m_thread;
-};
 
 // The text on the page of `pdf`, read by OCR in the first of the four ways
 // the page can be turned in which it shows `word`; "" when none does. The

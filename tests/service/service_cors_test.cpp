@@ -3,34 +3,11 @@
 // handlers' answers: an allowed origin is named back, so that a page reads
 // the refusal instead of taking it for a refused origin; any other origin
 // is never named.
+#include "service/page_server.h"
 #include "service/service_fixture.h"
 
 namespace ordavel::test {
 namespace {
-
-// data/web served on a loopback port of its own: a page with an origin other
-// than the service's.
-class PageServer {
-public:
-    PageServer()
-    {
-        m_server.set_mount_point("/", std::string(ORDAVEL_SOURCE_DIR) + "/data/web");
-        port = m_server.bind_to_any_port("127.0.0.1");
-        if (port > 0)
-            m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~PageServer()
-    {
-        m_server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-    int port = 0;
-
-private:
-    httplib::Server m_server;
-    std::thread m_thread;
-};
 
 class ServiceCors : public ServiceTest {
 protected:
