@@ -1,4 +1,5 @@
 #include "print_run/print_run.h"
+#include "print_run/job_title.h"
 
 #include "data/data_table.h"
 #include "model/document.h"
@@ -318,6 +319,34 @@ TEST_F(PrintRunTest, AJobHandedOverByAProcessThatEndedBeforeWritingItIsFoundByIt
     EXPECT_EQ(error, "");
     EXPECT_EQ(outcomes(id), (std::vector<O>{O::Printed, O::Printed, O::Printing, O::Printing, O::Printing}));
     EXPECT_EQ(m_journal->records(id).value[1].cupsJobId, 100);
+}
+
+TEST_F(PrintRunTest, AnotherJournalsJobWithTheSameTitleIsNotTakenForThisOnesRecords)
+{
+    JournalJobId id = 0;
+    {
+        RunJournal journal(m_journal);
+        ASSERT_TRUE(begin(journal));
+        id = journal.id();
+    }
+    ASSERT_EQ(m_journal->setRecordOutcome(id, 0, 4, O::Printing), ""); // drawn and handed over
+    const std::time_t recorded = static_cast<std::time_t>(m_journal->job(id).value->createdAt);
+    // Jobs of another journal whose ids match: on another printer, and one
+    // the queue took a day before this job was recorded.
+    ScriptedSpooler spooler;
+    spooler.queue[7] = {7, jobTitle(id, 1, 2), "labels", SpoolJobState::Completed, recorded, {}};
+    spooler.queue[8] = {8, jobTitle(id, 3, 5), "slips", SpoolJobState::Completed, recorded - 86400, {}};
+    std::string error;
+    EXPECT_EQ(settleFromQueue(*m_journal, id, true, spooler, error), 0);
+    EXPECT_EQ(error, "");
+    for (const JournalRecord& record : m_journal->records(id).value)
+        EXPECT_EQ(record.cupsJobId, 0);
+    EXPECT_EQ(outcomes(id), std::vector<O>(5, O::Printing));
+
+    // The same title on this printer, taken after the job was recorded, is this job's.
+    spooler.queue[9] = {9, jobTitle(id, 1, 2), "slips", SpoolJobState::Completed, recorded, {}};
+    EXPECT_EQ(settleFromQueue(*m_journal, id, true, spooler, error), 0);
+    EXPECT_EQ(outcomes(id), (std::vector<O>{O::Printed, O::Printed, O::Printing, O::Printing, O::Printing}));
 }
 
 TEST_F(PrintRunTest, AFileIsPrintedAsItStandsAndAPageWithoutJournalStillPrints)
