@@ -129,4 +129,12 @@ std::vector<RecordRef> recordsOfTitle(std::string_view title)
     return parseRuns(runs);
 }
 
+bool mayBeJobOf(const SpoolJob& queued, const std::string& printer, std::time_t recorded)
+{
+    // The journal keeps whole seconds; the queue's time is taken later. A
+    // queue that does not say when it took a job (0) is believed.
+    const bool samePrinter = queued.printer.empty() || printer.empty() || queued.printer == printer;
+    return samePrinter && (queued.created == 0 || queued.created + 1 >= recorded);
+}
+
 } // namespace ordavel

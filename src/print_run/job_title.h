@@ -8,6 +8,9 @@
 // "ordavel-service 12:1-3,13:1") are read as well.
 
 #include "journal/journal.h"
+#include "print_run/spool_job.h"
+
+#include <ctime>
 
 #include <string>
 #include <string_view>
@@ -27,5 +30,11 @@ std::string jobTitle(const std::vector<RecordRef>& records, const std::string& n
 std::string jobTitle(JournalJobId job, int first, int last, const std::string& name = {});
 // The records a title names, in order; empty when it is not one of ours.
 std::vector<RecordRef> recordsOfTitle(std::string_view title);
+
+// Whether a queue job whose title names a journal job can be that job's:
+// it went to the job's printer no earlier than the job was recorded. Other
+// journals (one begun anew, another user's) number their jobs from 1 too,
+// so an older job of the same title printed someone else's pages.
+bool mayBeJobOf(const SpoolJob& queued, const std::string& printer, std::time_t recorded);
 
 } // namespace ordavel

@@ -321,17 +321,11 @@ int settleFromQueue(Journal& journal, JournalJobId id, bool own, const Spooler& 
     std::map<int, const SpoolJob*> byId;
     for (const auto& entry : queue)
         byId[entry.id] = &entry;
-    // The queue job of a record whose id was not written: found by its title.
-    // Other journals (another user's, an earlier file's) number their jobs
-    // from 1 too, so a title counts only on this job's printer and when the
-    // queue took it after the job was recorded; a print to a file never had
-    // a queue job.
+    // The queue job of a record whose id was not written: found by its
+    // title. A print to a file never had a queue job.
     const bool throughQueue = !printedToFile(job.value->printer);
     const auto oursByTitle = [&](const SpoolJob& entry) {
-        if (!entry.printer.empty() && !job.value->printer.empty() && entry.printer != job.value->printer)
-            return false;
-        constexpr std::time_t clockSlack = 60; // the journal's and the queue's clocks
-        return entry.created == 0 || entry.created + clockSlack >= job.value->createdAt;
+        return mayBeJobOf(entry, job.value->printer, static_cast<std::time_t>(job.value->createdAt));
     };
     const auto jobTitledFor = [&](int index) -> const SpoolJob* {
         if (!throughQueue)

@@ -119,11 +119,8 @@ void Dispatcher::refreshPrinters(bool force)
 // its records stay queued and are sent again.
 void Dispatcher::reconcile()
 {
-    // Each unsent record with its job's printer and creation time: a
-    // scheduler job is this journal's only when it went to that printer no
-    // earlier than the job was made. The titles name journal job and record
-    // numbers, which a journal begun anew (or another user's service) uses
-    // again: an older job of the same title printed someone else's pages.
+    // Each unsent record with its job's printer and creation time, which
+    // tell whether a scheduler job of the same title can be this journal's.
     struct Unsent {
         std::string printer;
         std::time_t created = 0;
@@ -147,8 +144,7 @@ void Dispatcher::reconcile()
         std::vector<RecordRef> adopted;
         for (const RecordRef& ref : recordsOfTitle(entry.title)) {
             const auto it = unsent.find(ref);
-            // The journal keeps whole seconds; the scheduler's time is taken later.
-            if (it == unsent.end() || it->second.printer != entry.printer || entry.created + 1 < it->second.created)
+            if (it == unsent.end() || !mayBeJobOf(entry, it->second.printer, it->second.created))
                 continue;
             unsent.erase(it);
             adopted.push_back(ref);
