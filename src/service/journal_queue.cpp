@@ -323,9 +323,29 @@ std::vector<PendingRecord> JournalQueue::nextToSend(const std::string& printer, 
     const std::lock_guard lock(m_mutex);
     std::vector<PendingRecord> out;
     int pages = 0;
-    for (const auto& [id, entry] : m_open) {
-        if (entry.summary.printer != printer || entry.summary.outcome != Outcome::Queued)
+    for (auto it = m_open.begin(); it != m_open.end();) {
+        const auto& [id, entry] = *it;
+        if (entry.summary.printer != printer || entry.summary.outcome != Outcome::Queued) {
+            ++it;
             continue;
+        }
+        // The job is taken before any of it is drawn: one that another
+        // process took meanwhile (a journal command resuming it) is theirs
+        // to print, and leaves this queue.
+        if (!it->second.claimed) {
+            const auto claimed = m_journal->claimJob(id, claimant());
+            if (!claimed.ok()) {
+                ++it;
+                continue;
+            }
+            if (!claimed.value) {
+                for (const auto& r : entry.summary.records)
+                    m_waiting -= isFinal(r.outcome) ? 0 : 1;
+                it = m_open.erase(it);
+                continue;
+            }
+            it->second.claimed = true;
+        }
         for (const auto& r : entry.summary.records) {
             if (r.outcome != Outcome::Queued)
                 continue;
@@ -335,6 +355,7 @@ std::vector<PendingRecord> JournalQueue::nextToSend(const std::string& printer, 
                            entry.values[static_cast<std::size_t>(r.n - 1)]});
             pages += entry.summary.copies;
         }
+        ++it;
     }
     return out;
 }
@@ -365,10 +386,6 @@ void JournalQueue::markSent(const std::vector<std::pair<std::int64_t, int>>& rec
             const auto it = m_open.find(id);
             if (it != m_open.end()) {
                 Entry& entry = it->second;
-                if (!entry.claimed) {
-                    m_journal->claimJob(id, claimant());
-                    entry.claimed = true;
-                }
                 m_journal->addCupsJob(id, cupsJob, records[i].second - 1, records[j].second - 1);
                 for (std::size_t k = i; k <= j; ++k) {
                     RecordState& r = entry.summary.records[static_cast<std::size_t>(records[k].second - 1)];
@@ -434,8 +451,26 @@ void JournalQueue::setReason(std::int64_t job, const std::string& reason)
     if (it == m_open.end() || it->second.summary.reason == reason)
         return;
     it->second.summary.reason = reason;
-    // The job's outcome in the journal stays as it is; only the reason changes.
-    m_journal->finishJob(job, it->second.claimed ? JournalOutcome::Printing : JournalOutcome::Queued, reason);
+    // The job's outcome in the journal stays as it is; only the reason
+    // changes. A job still queued here is read and written in one
+    // transaction, so that a claim by another process meanwhile is never
+    // written over: that job is theirs, and leaves this queue.
+    const bool claimed = it->second.claimed;
+    bool taken = false;
+    m_journal->inOneTransaction([&] {
+        if (!claimed) {
+            const auto now = m_journal->job(job);
+            taken = now.ok() && now.value && now.value->outcome != JournalOutcome::Queued;
+            if (taken)
+                return std::string();
+        }
+        return m_journal->finishJob(job, claimed ? JournalOutcome::Printing : JournalOutcome::Queued, reason);
+    });
+    if (taken) {
+        for (const auto& r : it->second.summary.records)
+            m_waiting -= isFinal(r.outcome) ? 0 : 1;
+        m_open.erase(it);
+    }
 }
 
 std::optional<JobSummary> JournalQueue::find(std::int64_t id)

@@ -6,7 +6,8 @@
 // the service needs (token, key, expiry) as JSON.
 //
 // A record is unsent while it has no CUPS job id and is not final; a job is
-// claimed (`printing`) when its first records go out. What the service asks
+// claimed (`printing`) before its first records are drawn, and one another
+// process claimed first leaves the queue. What the service asks
 // often (the next records, the waiting count) comes from a copy in memory of
 // the unfinished jobs, which this class alone changes.
 

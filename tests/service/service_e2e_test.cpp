@@ -2,6 +2,7 @@
 // cups-pdf queue writing into a folder of its own, HTTP on loopback. Each
 // page carries its record as a Code 128 symbol, read back with zbarimg.
 #include "service_fixture.h"
+#include "journal/journal.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -440,6 +441,29 @@ TEST_F(PrintService, StopsOnSigtermKeepingTheQueue)
     startService();
     EXPECT_EQ(waitFor(sent.body["id"], "printed")["state"], "printed");
     EXPECT_EQ(printed(), (std::map<std::string, int>{{"R1", 1}, {"R2", 1}}));
+}
+
+// A queued job that another process took meanwhile (a journal command
+// resuming it) is that process's to print: the service leaves it alone and
+// goes on with the next one.
+TEST_F(PrintService, AJobAnotherProcessClaimedIsNotPrintedByTheService)
+{
+    ASSERT_EQ(runCommand("cupsdisable " + queue.name).status, 0);
+    startService();
+    const Reply taken = post("/v1/jobs", shop, job(records(1, 2)));
+    ASSERT_EQ(taken.status, 201) << taken.raw;
+    {
+        auto journal = Journal::open(Journal::defaultPath()).journal;
+        ASSERT_TRUE(journal);
+        const auto claimed = journal->claimJob(taken.body["id"].get<int>(), "pid " + std::to_string(::getpid()) + "@here");
+        ASSERT_TRUE(claimed.ok()) << claimed.error;
+        ASSERT_TRUE(claimed.value);
+    }
+    ASSERT_EQ(runCommand("cupsenable " + queue.name).status, 0);
+    const Reply next = post("/v1/jobs", shop, job(records(3, 3)));
+    ASSERT_EQ(next.status, 201) << next.raw;
+    EXPECT_EQ(waitFor(next.body["id"], "printed")["state"], "printed");
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"R3", 1}}));
 }
 
 // The scheduler remembers finished jobs, titled by journal job and record
