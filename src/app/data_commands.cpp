@@ -199,13 +199,14 @@ bool MainWindow::printRecords()
     if (!m_prompter.choosePrinter(printer))
         return false;
     const Calibration calibration = calibrationFor(printer);
-    const auto journal = openSharedRunJournal();
+    const auto journal = m_journalSession.runJournal();
     journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Batch, 1), m_document, &table, items,
                    destinationOf(printer));
     WindowPrint batch;
     batch.doc = &m_document;
     batch.calibration = calibration;
     batch.journal = journal;
+    batch.worker = m_journalSession.worker();
     batch.name = m_document.fileName();
     batch.table = &table;
     batch.items = items;

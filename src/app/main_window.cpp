@@ -288,13 +288,14 @@ bool MainWindow::print()
     if (!m_prompter.choosePrinter(printer))
         return false;
     const Calibration calibration = calibrationFor(printer);
-    const auto journal = openSharedRunJournal();
+    const auto journal = m_journalSession.runJournal();
     journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()), m_document,
                    nullptr, {}, destinationOf(printer));
     WindowPrint page;
     page.doc = &m_document;
     page.calibration = calibration;
     page.journal = journal;
+    page.worker = m_journalSession.worker();
     page.name = m_document.fileName();
     page.copies = printer.copyCount();
     const WindowPrintResult result = printInWindow(
@@ -343,7 +344,7 @@ void MainWindow::openJournalWindow()
         open->activateWindow();
         return;
     }
-    auto* window = new JournalWindow(m_prompter, Journal::defaultPath(), this);
+    auto* window = new JournalWindow(m_prompter, m_journalSession, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
 }

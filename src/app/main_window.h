@@ -9,6 +9,7 @@
 #include "designer/box_menus.h"
 #include "designer/help_window.h"
 #include "model/document.h"
+#include "platform/journal_session.h"
 #include "print/calibration.h"
 
 #include <QMainWindow>
@@ -49,6 +50,8 @@ public:
     ~MainWindow() override;
 
     Document& document() { return m_document; }
+    // The print journal this window prints into and shows.
+    JournalSession& journalSession() { return m_journalSession; }
     Prompter& prompter() { return m_prompter; }
     FileToolBar* fileToolBar() const { return m_fileBar; }
     ControlToolBar* controlToolBar() const { return m_controlBar; }
@@ -140,6 +143,7 @@ private:
 
     Prompter& m_prompter;
     Document m_document;
+    JournalSession m_journalSession;
     FileToolBar* m_fileBar = nullptr;
     ControlToolBar* m_controlBar = nullptr;
     WorkArea* m_workArea = nullptr;

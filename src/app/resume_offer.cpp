@@ -21,13 +21,13 @@ constexpr const char* kCaption = "打印文件";
 // Sends the plan's records to the printer the job went to, one printer job
 // per run of consecutive records; a job printed to a PDF file gets new files
 // beside it, and the earlier file stays as it was.
-void resumePrint(Prompter& prompter, QWidget* parent, const std::string& journalPath, const ResumePlan& plan,
+void resumePrint(Prompter& prompter, QWidget* parent, JournalSession& session, const ResumePlan& plan,
                  const Document& doc)
 {
     const auto tellProblem = [&prompter](const std::string& problem) {
         prompter.show(journalProblemMessage(problem));
     };
-    const auto journal = openSharedRunJournal(journalPath);
+    const auto journal = session.runJournal();
     if (!journal->resume(plan.job.id, plan.todo)) {
         prompter.show(journalProblemMessage(journal->takeProblem()));
         return;
@@ -59,6 +59,7 @@ void resumePrint(Prompter& prompter, QWidget* parent, const std::string& journal
     resumed.doc = &doc;
     resumed.calibration = CalibrationStore().load(plan.job.printer).calibration.value_or(Calibration{});
     resumed.journal = journal;
+    resumed.worker = session.worker();
     resumed.name = plan.job.templateName;
     resumed.table = &table;
     for (const int index : plan.todo) {
@@ -74,13 +75,13 @@ void resumePrint(Prompter& prompter, QWidget* parent, const std::string& journal
 
 } // namespace
 
-int offerResume(Prompter& prompter, QWidget* parent, const std::string& journalPath)
+int offerResume(Prompter& prompter, QWidget* parent, JournalSession& session)
 {
-    // Looking does not create a journal that was never written.
-    if (Journal::isOff(journalPath) || !journal_system::fileIdentity(journalPath))
+    if (session.isOff())
         return 0;
+    // Looking does not create a journal that was never written.
     std::string error;
-    const std::shared_ptr<Journal> journal = sharedJournal(journalPath, error);
+    const std::shared_ptr<Journal> journal = session.journal(error, false);
     if (!journal)
         return 0;
     const auto open = journal->unfinishedJobs("designer");
@@ -110,7 +111,7 @@ int offerResume(Prompter& prompter, QWidget* parent, const std::string& journalP
                                kCaption, MessageIcon::Question, MessageButtons::YesNo};
         if (prompter.show(question) != MessageAnswer::Yes)
             continue;
-        resumePrint(prompter, parent, journalPath, plan, doc);
+        resumePrint(prompter, parent, session, plan, doc);
         ++resumed;
     }
     return resumed;

@@ -5,9 +5,7 @@
 // as `ordavel-cli journal resume JOB` does. Each job is asked about once:
 // after "否" it stays as it is and can still be resumed with the tool.
 
-#include "journal/journal.h"
-
-#include <string>
+#include "platform/journal_session.h"
 
 class QWidget;
 
@@ -17,6 +15,6 @@ class Prompter;
 
 // Asks about each such job, oldest first, and prints those the user wants.
 // The number of jobs resumed.
-int offerResume(Prompter& prompter, QWidget* parent, const std::string& journalPath = Journal::defaultPath());
+int offerResume(Prompter& prompter, QWidget* parent, JournalSession& session);
 
 } // namespace ordavel

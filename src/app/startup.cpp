@@ -36,7 +36,7 @@ Startup startDesigner(Prompter& prompter, const std::vector<std::string>& args,
         window.removeBackgroundTempFile();
     } else {
         // A batch the designer left unfinished (killed, switched off) is offered again.
-        offerResume(prompter, &window);
+        offerResume(prompter, &window, window.journalSession());
     }
     return started;
 }

@@ -160,8 +160,8 @@ QString JournalWindow::kindCaption(const JournalJob& job)
     return qs(job.kind);
 }
 
-JournalWindow::JournalWindow(Prompter& prompter, std::string journalPath, QWidget* parent)
-    : QDialog(parent), m_prompter(prompter), m_path(std::move(journalPath))
+JournalWindow::JournalWindow(Prompter& prompter, JournalSession& session, QWidget* parent)
+    : QDialog(parent), m_prompter(prompter), m_session(session), m_path(session.path())
 {
     setObjectName(QStringLiteral("窗口_打印记录"));
     setWindowTitle(QString::fromUtf8(kCaption));
@@ -349,12 +349,13 @@ std::shared_future<void> JournalWindow::settleUnfinished()
         return {};
     // A job of a program still running (this designer's own, the print
     // service's) is left to it.
-    m_settling = JournalWorker::instance()
-                     .post([path = m_path, open = std::move(open)] {
+    std::string problem;
+    const std::shared_ptr<Journal> journal = m_session.journal(problem);
+    if (!journal)
+        return {};
+    m_settling = m_session.worker()
+                     ->post([journal, open = std::move(open)] {
                          std::string error;
-                         const std::shared_ptr<Journal> journal = sharedJournal(path, error);
-                         if (!journal)
-                             return;
                          for (const JournalJobId id : open)
                              settleFromCups(*journal, id, false, error);
                      })
@@ -618,12 +619,13 @@ bool JournalWindow::reprintSelected()
     const JournalReprint plan
         = planReprint(*m_journal, m_job, m_recordList, rows, "designer",
                       calibration.isIdentity() ? std::string() : describeCalibration(calibration));
-    const auto entry = openSharedRunJournal(m_path);
+    const auto entry = m_session.runJournal();
     const std::string printerName = destinationOf(printer);
     WindowPrint again;
     again.doc = &m_doc;
     again.calibration = calibration;
     again.journal = entry;
+    again.worker = m_session.worker();
     again.name = m_job.templateName;
     if (plan.page) {
         entry->begin(plan.print, m_doc, nullptr, {}, printerName, plan.counters);

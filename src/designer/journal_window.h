@@ -11,6 +11,7 @@
 
 #include "data/data_table.h"
 #include "journal/journal.h"
+#include "platform/journal_session.h"
 #include "model/document.h"
 
 #include <QDialog>
@@ -35,8 +36,9 @@ class Prompter;
 class JournalWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit JournalWindow(Prompter& prompter, std::string journalPath = Journal::defaultPath(),
-                           QWidget* parent = nullptr);
+    // Shows the session's journal through a connection of its own, so that
+    // the program's own prints count among the changes it polls for.
+    JournalWindow(Prompter& prompter, JournalSession& session, QWidget* parent = nullptr);
     ~JournalWindow() override;
 
     QLineEdit* searchLine() const { return m_search; }
@@ -91,7 +93,8 @@ private:
     Journal* journal();
 
     Prompter& m_prompter;
-    std::string m_path;
+    JournalSession& m_session;
+    const std::string m_path;
     std::unique_ptr<Journal> m_journal;
     std::vector<JournalJob> m_jobList;
     std::vector<JournalRecord> m_recordList;

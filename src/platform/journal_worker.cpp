@@ -35,12 +35,6 @@ struct JournalWorker::Queue {
     }
 };
 
-JournalWorker& JournalWorker::instance()
-{
-    static JournalWorker worker;
-    return worker;
-}
-
 JournalWorker::JournalWorker() : m_queue(std::make_unique<Queue>())
 {
     m_queue->thread = std::thread([queue = m_queue.get()] { queue->run(); });

@@ -11,11 +11,11 @@
 namespace ordavel {
 
 // Runs the tasks posted to it one after another, in the order posted, on one
-// thread that lives as long as the process. Tasks posted before the process
-// ends are all done before it ends.
+// thread that lives as long as the worker. Tasks posted before it is
+// destroyed are all done before it is.
 class JournalWorker {
 public:
-    static JournalWorker& instance();
+    JournalWorker();
 
     // Runs `work` on the worker; the future gives its result.
     template <typename Work>
@@ -35,7 +35,6 @@ public:
     JournalWorker& operator=(const JournalWorker&) = delete;
 
 private:
-    JournalWorker();
     void enqueue(std::function<void()> task);
     struct Queue;
     std::unique_ptr<Queue> m_queue;

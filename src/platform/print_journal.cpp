@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <sstream>
 
 namespace ordavel {
@@ -60,33 +59,6 @@ DataTable tableOfRecords(const std::vector<JournalRecord>& records, const std::s
     const auto slash = dataSource.rfind('/');
     table.folder = slash == std::string::npos ? std::string() : dataSource.substr(0, slash);
     return table;
-}
-
-std::shared_ptr<Journal> sharedJournal(const std::string& path, std::string& error)
-{
-    static std::mutex guard;
-    static std::shared_ptr<Journal> kept;
-    const std::lock_guard lock(guard);
-    if (kept && kept->path() == path && kept->isCurrent())
-        return kept;
-    kept.reset();
-    Journal::Opened opened = Journal::open(path);
-    if (!opened.journal) {
-        error = opened.error;
-        return nullptr;
-    }
-    kept = std::shared_ptr<Journal>(std::move(opened.journal));
-    return kept;
-}
-
-std::shared_ptr<RunJournal> openSharedRunJournal(const std::string& path)
-{
-    if (Journal::isOff(path))
-        return std::make_shared<RunJournal>();
-    std::string error;
-    std::shared_ptr<Journal> journal = sharedJournal(path, error);
-    return std::make_shared<RunJournal>(journal,
-                                        journal ? std::string() : "the print journal cannot be opened: " + error);
 }
 
 int settleFromCups(Journal& journal, JournalJobId id, bool own, std::string& error)

@@ -20,16 +20,6 @@
 
 namespace ordavel {
 
-// The journal open at `path`, kept open for the process's later prints
-// (the designer prints many times): opened, and migrated, once. Null with
-// `error` when it cannot be opened.
-std::shared_ptr<Journal> sharedJournal(const std::string& path, std::string& error);
-
-// A run's journal at `path` from the process's open journal (sharedJournal),
-// or none when the journal is switched off; what kept it from opening is its
-// problem.
-std::shared_ptr<RunJournal> openSharedRunJournal(const std::string& path = Journal::defaultPath());
-
 // Asks CUPS how the records of job `id` still printing ended: completed ->
 // printed, cancelled or aborted -> failed; a record of a CUPS job that is not
 // known at all was never handed over -> failed. Jobs still in the queue stay

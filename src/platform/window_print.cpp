@@ -23,11 +23,14 @@ struct Following {
     std::unique_ptr<Spooler> spooler;
     std::shared_ptr<RunJournal> journal;
     std::unique_ptr<PrintRun> run;
+    std::shared_ptr<JournalWorker> worker;
 };
 
-void tidyOnWorker(const std::shared_ptr<RunJournal>& journal)
+void tidyOnWorker(const Following& following)
 {
-    JournalWorker::instance().post([journal] {
+    if (!following.worker)
+        return;
+    following.worker->post([journal = following.journal] {
         if (Journal* written = journal->journal())
             written->tidyWhenDue();
     });
@@ -57,7 +60,7 @@ void followLater(const std::shared_ptr<Following>& following, const std::functio
         timer->stop();
         timer->deleteLater();
         tell(following->journal->takeProblem());
-        tidyOnWorker(following->journal);
+        tidyOnWorker(*following);
     });
     timer->start();
 }
@@ -88,6 +91,7 @@ WindowPrintResult printInWindow(const WindowPrint& print, QPrinter& printer, QWi
     auto following = std::make_shared<Following>();
     following->spooler = spoolerFor(printer);
     following->journal = print.journal ? print.journal : std::make_shared<RunJournal>();
+    following->worker = print.worker;
     RunJournal& journal = *following->journal;
 
     RunPlan plan;

@@ -10,6 +10,7 @@
 #include "model/document.h"
 #include "model/message.h"
 #include "print/calibration.h"
+#include "platform/journal_worker.h"
 #include "print_run/print_run.h"
 #include "print_run/run_journal.h"
 
@@ -52,6 +53,8 @@ struct WindowPrint {
     int startCell = 1;
     std::vector<int> cells; // each item's own cell on a sheet (FormPageDevice::setCells)
     int copies = 1;
+    // Where the journal is tidied once the print is followed to its end; none: not tidied.
+    std::shared_ptr<JournalWorker> worker;
 };
 
 struct WindowPrintResult {

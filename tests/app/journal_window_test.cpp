@@ -416,7 +416,8 @@ TEST_F(JournalWindowTest, StatesAreShownAsTheyChangeKeepingWhatIsChosen)
     ASSERT_GT(id, 0);
     ASSERT_EQ(printer->setRecordOutcome(id, 0, 0, JournalOutcome::Printed), "");
 
-    JournalWindow w(prompter, journalPath());
+    JournalSession session(journalPath());
+    JournalWindow w(prompter, session);
     const auto* timer = w.findChild<QTimer*>(QStringLiteral("计时器_刷新"));
     ASSERT_NE(timer, nullptr);
     EXPECT_TRUE(timer->isActive());
@@ -491,7 +492,8 @@ TEST_F(JournalWindowTest, AJobLeftPrintingByAToolThatIsGoneIsSettledFromThePrint
     const JournalJobId running = printer->recordJob(in).value; // printed by this process
     ASSERT_GT(running, gone);
 
-    JournalWindow w(prompter, journalPath());
+    JournalSession session(journalPath());
+    JournalWindow w(prompter, session);
     prompter.messages.clear(); // "<oxf/>" cannot be previewed
     ASSERT_EQ(w.jobs().size(), 2u);
     EXPECT_EQ(cell(w, 1, 8), QStringLiteral("正在打印"));
@@ -527,7 +529,8 @@ TEST_F(JournalWindowTest, ContentStaysOnOneLineAndACutCellHasTheWholeAsItsToolti
         ASSERT_TRUE(journal);
         ASSERT_GT(journal->recordJob(in).value, 0);
     }
-    JournalWindow w(prompter, journalPath());
+    JournalSession session(journalPath());
+    JournalWindow w(prompter, session);
     w.resize(1180, 720);
     w.show();
     QApplication::processEvents();
@@ -575,7 +578,8 @@ TEST_F(JournalWindowTest, TheBackgroundSwitchDrawsTheFormUnderTheRecord)
 
 TEST_F(JournalWindowTest, TheCheckBoxSwitchesTheJournalOffAndOnAndNothingIsCreatedByLooking)
 {
-    JournalWindow w(prompter, journalPath());
+    JournalSession session(journalPath());
+    JournalWindow w(prompter, session);
     EXPECT_TRUE(w.jobs().empty());
     EXPECT_FALSE(std::filesystem::exists(journalPath()));
     ASSERT_TRUE(w.journalSwitch()->isChecked());

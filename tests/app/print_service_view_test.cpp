@@ -132,7 +132,8 @@ TEST_F(PrintServiceView, TheJournalWindowListsServiceJobsWithTheirPrintedValues)
         d.box(d.addBox(BoxType::Label, 40, 60, 400, 40)).attributes.text = "CHANGED";
     });
 
-    JournalWindow w(prompter, journal);
+    JournalSession session(journal);
+    JournalWindow w(prompter, session);
     ASSERT_EQ(w.jobs().size(), 1u);
     EXPECT_EQ(w.jobList()->item(0, 3)->text(), QStringLiteral("打印服务"));
     EXPECT_EQ(w.jobList()->item(0, 5)->text(), QStringLiteral("front-desk"));

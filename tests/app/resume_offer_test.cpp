@@ -90,6 +90,13 @@ protected:
         return id.value;
     }
 
+    // What the designer does when it starts: a session of its own on the journal.
+    int offerOnStart()
+    {
+        JournalSession session(journalPath);
+        return offerResume(prompter, nullptr, session);
+    }
+
     std::string deadClaimant() const { return "pid " + std::to_string(deadPid()) + "@" + hostName(); }
 
     // Runs the event loop until job `id` has finished (the designer settles it there).
@@ -125,7 +132,7 @@ TEST_F(ResumeOffer, YesPrintsExactlyTheRecordsNotPrintedToANewFileAndTheJobEndsP
     const std::string resumed = folder.filePath(QStringLiteral("batch-resumed.pdf")).toStdString();
 
     prompter.answers.push_back(MessageAnswer::Yes);
-    EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 1);
+    EXPECT_EQ(offerOnStart(), 1);
     ASSERT_EQ(prompter.messages.size(), 2u);
     const Message& question = prompter.messages[0];
     EXPECT_EQ(question.caption, "打印文件");
@@ -151,7 +158,7 @@ TEST_F(ResumeOffer, YesPrintsExactlyTheRecordsNotPrintedToANewFileAndTheJobEndsP
     EXPECT_EQ(job->outcome, JournalOutcome::Printed);
     EXPECT_EQ(job->printedCount, 3);
     // Nothing is left to offer on the next start.
-    EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 0);
+    EXPECT_EQ(offerOnStart(), 0);
     EXPECT_EQ(prompter.messages.size(), 2u);
 }
 
@@ -171,7 +178,7 @@ TEST_F(ResumeOffer, AResumedFileNeverTakesTheNameOfAnExistingFile)
     EXPECT_EQ(resumedFileName(pdf), third);
 
     prompter.answers.push_back(MessageAnswer::Yes);
-    EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 1);
+    EXPECT_EQ(offerOnStart(), 1);
     EXPECT_NE(pdfText(third).find("Order A3"), std::string::npos);
     const auto read = [](const std::string& path) {
         std::ifstream file(path, std::ios::binary);
@@ -194,7 +201,7 @@ TEST_F(ResumeOffer, NoLeavesTheJobAndIsNotAskedAgainAndOtherJobsAreNotOffered)
         = interruptedBatch(*journal, "designer", "pid " + std::to_string(::getpid()) + "@" + hostName());
 
     prompter.answers.push_back(MessageAnswer::No);
-    EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 0);
+    EXPECT_EQ(offerOnStart(), 0);
     ASSERT_EQ(prompter.messages.size(), 1u);
     EXPECT_NE(prompter.messages[0].text.find("resume " + std::to_string(declined)), std::string::npos);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(pdf)));
@@ -207,13 +214,13 @@ TEST_F(ResumeOffer, NoLeavesTheJobAndIsNotAskedAgainAndOtherJobsAreNotOffered)
     EXPECT_EQ(journal->job(running).value->outcome, JournalOutcome::Printing);
 
     // The next start asks nothing.
-    EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 0);
+    EXPECT_EQ(offerOnStart(), 0);
     EXPECT_EQ(prompter.messages.size(), 1u);
 }
 
 TEST_F(ResumeOffer, NoJournalFileIsCreatedByLooking)
 {
-    EXPECT_EQ(offerResume(prompter, nullptr, journalPath), 0);
+    EXPECT_EQ(offerOnStart(), 0);
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(journalPath)));
     EXPECT_TRUE(prompter.messages.empty());
 }

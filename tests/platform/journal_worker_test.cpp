@@ -20,7 +20,7 @@ namespace {
 
 TEST(JournalWorker, DoesItsTasksInTheOrderGivenOffTheCallersThreadAndDrainWaitsForThem)
 {
-    JournalWorker& worker = JournalWorker::instance();
+    JournalWorker worker;
     std::vector<int> done;
     std::vector<std::future<std::thread::id>> threads;
     for (int i = 0; i < 50; ++i)
@@ -73,7 +73,7 @@ protected:
         entry->finish();
         EXPECT_EQ(entry->takeProblem(), "");
         // The designer tidies the journal on the worker once a print is finished.
-        JournalWorker::instance().post([entry] { entry->journal()->tidyWhenDue(); }).get();
+        JournalWorker().post([entry] { entry->journal()->tidyWhenDue(); }).get();
         return entry->id();
     }
 };
