@@ -15,7 +15,7 @@
 #include "data/merge.h"
 #include "file/template_reader.h"
 #include "journal/journal.h"
-#include "platform/journal_worker.h"
+#include "platform/journal_session.h"
 #include "platform/painter_surface.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
@@ -33,6 +33,8 @@
 #include <ctime>
 #include <time.h>
 #include <filesystem>
+#include <map>
+#include <memory>
 
 namespace {
 
@@ -115,6 +117,16 @@ struct JournalSplit {
     double afterCpu = 0;
 };
 
+// The journal session at `path`, kept for the process as the designer keeps its own.
+JournalSession& sessionAt(const std::string& path)
+{
+    static std::map<std::string, std::unique_ptr<JournalSession>> sessions;
+    auto& session = sessions[path];
+    if (!session)
+        session = std::make_unique<JournalSession>(path);
+    return *session;
+}
+
 // The batch to PDF, recorded in `journal` unless it is null.
 void batchToPdf(const Document& doc, const DataTable& table, RunJournal* journal, JournalSplit* split = nullptr)
 {
@@ -173,14 +185,14 @@ void BM_BatchToPdfJournaled(benchmark::State& state)
         // journal does, and both draw the very same pages.
         state.PauseTiming();
         std::string error;
-        if (const auto journal = sharedJournal(path, error); journal) {
+        if (const auto journal = sessionAt(path).journal(error); journal) {
             const auto tidy = Clock::now();
             journal->indexSearch();
             tidyMs = msSince(tidy);
             journal->setNextCounterValue("bench", 1);
         }
         state.ResumeTiming();
-        RunJournal journal = *openSharedRunJournal(path);
+        RunJournal journal = *sessionAt(path).runJournal();
         batchToPdf(doc, table, &journal, &split);
         if (!journal.active())
             state.SkipWithError(journal.takeProblem().c_str());
@@ -216,7 +228,7 @@ void pageToPdf(const Document& doc, const std::string& path, JournalSplit* split
     const auto start = Clock::now();
     const double cpu = cpuMs();
     if (!path.empty()) {
-        journal = openSharedRunJournal(path);
+        journal = sessionAt(path).runJournal();
         journal->begin(pagePrint(doc), doc, nullptr, {}, "page.pdf");
         split->before += msSince(start);
         split->beforeCpu += cpuMs() - cpu;
@@ -238,7 +250,7 @@ void pageToPdf(const Document& doc, const std::string& path, JournalSplit* split
         const double afterCpu = cpuMs();
         journal->handedOver(0, 0, 0, true);
         journal->finish();
-        JournalWorker::instance().post([journal] {
+        sessionAt(path).worker()->post([journal] {
             if (Journal* written = journal->journal())
                 written->tidyWhenDue();
         });
@@ -266,14 +278,14 @@ void BM_PagePrint(benchmark::State& state)
     for (auto _ : state) {
         if (spaced && !path.empty()) {
             state.PauseTiming();
-            JournalWorker::instance().drain();
+            sessionAt(path).worker()->drain();
             state.ResumeTiming();
         }
         pageToPdf(doc, path, &split);
     }
     if (!path.empty()) {
         // The last page's finish, untimed: one of a few hundred pages.
-        JournalWorker::instance().drain();
+        sessionAt(path).worker()->drain();
         // Per page: the journal's milliseconds before the page is sent and after.
         state.counters["journal_before_ms"] = split.before / static_cast<double>(state.iterations());
         state.counters["journal_wait_ms"] = split.wait / static_cast<double>(state.iterations());
@@ -297,7 +309,7 @@ void BM_PagePrintJournalWork(benchmark::State& state)
     removeJournal(path);
     const JournalPrint what = pagePrint(doc);
     for (auto _ : state) {
-        RunJournal journal = *openSharedRunJournal(path);
+        RunJournal journal = *sessionAt(path).runJournal();
         journal.begin(what, doc, nullptr, {}, "page.pdf");
         journal.handedOver(0, 0, 0, true);
         journal.finish();

@@ -8,6 +8,8 @@
 //             accepted, refused (429), failed (anything else), handed_per_s, duplicates (records
 //             in more than one CUPS job, must be 0) and peak_rss_mb.
 // Needs root (its own scheduler) like the CUPS tests; run by hand.
+#include "cups/cups_spooler.h"
+#include "print_run/job_title.h"
 #include "service/journal_queue.h"
 #include "service/render/qt_page_maker.h"
 #include "service/service.h"
@@ -178,9 +180,9 @@ void Load(benchmark::State& state)
             while (!s.handedOver(id))
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-        std::map<service::RecordRef, int> seen;
-        for (const auto& entry : service::CupsSpooler().jobsTitled(service::kTitlePrefix, true))
-            for (const auto& ref : service::recordsOfTitle(entry.title))
+        std::map<RecordRef, int> seen;
+        for (const auto& entry : CupsSpooler().jobs(true).value_or(std::vector<SpoolJob>()))
+            for (const auto& ref : recordsOfTitle(entry.title))
                 ++seen[ref];
         int duplicates = 0;
         for (const auto id : ids)
