@@ -375,7 +375,8 @@ void JournalQueue::markSent(const std::vector<std::pair<std::int64_t, int>>& rec
     const std::lock_guard lock(m_mutex);
     // One commit for the whole CUPS job, within it one write per run of
     // consecutive records of one job.
-    m_journal->batch([&] {
+    Writes writes;
+    {
         std::size_t i = 0;
         while (i < records.size()) {
             std::size_t j = i;
@@ -386,7 +387,9 @@ void JournalQueue::markSent(const std::vector<std::pair<std::int64_t, int>>& rec
             const auto it = m_open.find(id);
             if (it != m_open.end()) {
                 Entry& entry = it->second;
-                m_journal->addCupsJob(id, cupsJob, records[i].second - 1, records[j].second - 1);
+                const int first = records[i].second - 1;
+                const int last = records[j].second - 1;
+                writes.push_back([this, id, cupsJob, first, last] { return m_journal->addCupsJob(id, cupsJob, first, last); });
                 for (std::size_t k = i; k <= j; ++k) {
                     RecordState& r = entry.summary.records[static_cast<std::size_t>(records[k].second - 1)];
                     if (r.outcome == Outcome::Queued) {
@@ -398,31 +401,35 @@ void JournalQueue::markSent(const std::vector<std::pair<std::int64_t, int>>& rec
                 // Records reached the printer: what held the job back holds no more.
                 if (!entry.summary.reason.empty()) {
                     entry.summary.reason.clear();
-                    m_journal->finishJob(id, JournalOutcome::Printing, {});
+                    writes.push_back([this, id] { return m_journal->finishJob(id, JournalOutcome::Printing, {}); });
                 }
             }
             i = j + 1;
         }
-    });
+    }
+    writeLocked(std::move(writes));
 }
 
 void JournalQueue::markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason)
 {
     const std::lock_guard lock(m_mutex);
-    markOutcomeLocked(job, n, outcome, reason);
+    Writes writes;
+    markOutcomeLocked(job, n, outcome, reason, writes);
+    writeLocked(std::move(writes));
 }
 
 void JournalQueue::markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
                                 const std::string& reason)
 {
     const std::lock_guard lock(m_mutex);
-    m_journal->batch([&] {
-        for (const auto& [job, n] : records)
-            markOutcomeLocked(job, n, outcome, reason);
-    });
+    Writes writes;
+    for (const auto& [job, n] : records)
+        markOutcomeLocked(job, n, outcome, reason, writes);
+    writeLocked(std::move(writes));
 }
 
-void JournalQueue::markOutcomeLocked(std::int64_t job, int n, Outcome outcome, const std::string& reason)
+void JournalQueue::markOutcomeLocked(std::int64_t job, int n, Outcome outcome, const std::string& reason,
+                                     Writes& writes)
 {
     const auto it = m_open.find(job);
     if (it == m_open.end() || n < 1 || n > static_cast<int>(it->second.summary.records.size()))
@@ -431,7 +438,9 @@ void JournalQueue::markOutcomeLocked(std::int64_t job, int n, Outcome outcome, c
     RecordState& r = s.records[static_cast<std::size_t>(n - 1)];
     if (isFinal(r.outcome))
         return;
-    m_journal->setRecordOutcome(job, n - 1, n - 1, toJournal(outcome), reason);
+    writes.push_back([this, job, n, outcome, reason] {
+        return m_journal->setRecordOutcome(job, n - 1, n - 1, toJournal(outcome), reason);
+    });
     r.outcome = outcome;
     if (isFinal(outcome))
         --m_waiting;
@@ -439,7 +448,10 @@ void JournalQueue::markOutcomeLocked(std::int64_t job, int n, Outcome outcome, c
         s.reason = reason;
     settleJob(s);
     if (isFinal(s.outcome)) {
-        m_journal->finishJob(job, toJournal(s.outcome), s.outcome == Outcome::Printed ? std::string() : s.reason);
+        const JournalOutcome ended = toJournal(s.outcome);
+        const std::string why = s.outcome == Outcome::Printed ? std::string() : s.reason;
+        writes.push_back([this, job, ended, why] { return m_journal->finishJob(job, ended, why); });
+        m_ended[job] = s; // shown as it ended until the journal has it
         m_open.erase(it);
     }
 }
@@ -456,17 +468,19 @@ void JournalQueue::setReason(std::int64_t job, const std::string& reason)
     // transaction, so that a claim by another process meanwhile is never
     // written over: that job is theirs, and leaves this queue.
     const bool claimed = it->second.claimed;
-    bool taken = false;
-    m_journal->inOneTransaction([&] {
-        if (!claimed) {
-            const auto now = m_journal->job(job);
-            taken = now.ok() && now.value && now.value->outcome != JournalOutcome::Queued;
-            if (taken)
-                return std::string();
-        }
-        return m_journal->finishJob(job, claimed ? JournalOutcome::Printing : JournalOutcome::Queued, reason);
-    });
-    if (taken) {
+    auto taken = std::make_shared<bool>(false);
+    writeLocked({[this, job, claimed, reason, taken] {
+        return m_journal->inOneTransaction([&] {
+            if (!claimed) {
+                const auto now = m_journal->job(job);
+                *taken = now.ok() && now.value && now.value->outcome != JournalOutcome::Queued;
+                if (*taken)
+                    return std::string();
+            }
+            return m_journal->finishJob(job, claimed ? JournalOutcome::Printing : JournalOutcome::Queued, reason);
+        });
+    }});
+    if (*taken) {
         for (const auto& r : it->second.summary.records)
             m_waiting -= isFinal(r.outcome) ? 0 : 1;
         m_open.erase(it);
@@ -478,6 +492,8 @@ std::optional<JobSummary> JournalQueue::find(std::int64_t id)
     const std::lock_guard lock(m_mutex);
     if (const auto it = m_open.find(id); it != m_open.end())
         return it->second.summary;
+    if (const auto it = m_ended.find(id); it != m_ended.end())
+        return it->second;
     if (auto entry = read(id, false))
         return entry->summary;
     return std::nullopt;
@@ -512,6 +528,8 @@ std::vector<JobSummary> JournalQueue::listSince(const std::string& owner, std::t
             continue;
         if (const auto it = m_open.find(job.id); it != m_open.end())
             out.push_back(it->second.summary);
+        else if (const auto ended = m_ended.find(job.id); ended != m_ended.end())
+            out.push_back(ended->second);
         else if (auto entry = read(job.id, false))
             out.push_back(entry->summary);
     }
@@ -553,6 +571,74 @@ std::size_t JournalQueue::waitingRecords()
     return m_waiting;
 }
 
-void JournalQueue::tidy() { m_journal->tidyWhenDue(); }
+void JournalQueue::tidy()
+{
+    const std::lock_guard lock(m_mutex);
+    flushLocked();
+    if (const std::string error = m_journal->tidyWhenDue(); !error.empty())
+        tellLocked("the print journal could not be tidied: " + error);
+}
+
+void JournalQueue::setProblemSink(std::function<void(const std::string&)> tell)
+{
+    const std::lock_guard lock(m_mutex);
+    m_tell = std::move(tell);
+}
+
+std::size_t JournalQueue::unwrittenChanges()
+{
+    const std::lock_guard lock(m_mutex);
+    return m_unwritten.size();
+}
+
+void JournalQueue::tellLocked(const std::string& problem)
+{
+    if (m_tell)
+        m_tell(problem);
+}
+
+bool JournalQueue::flushLocked()
+{
+    while (!m_unwritten.empty()) {
+        if (const std::string error = m_unwritten.front()(); !error.empty())
+            return false;
+        m_unwritten.pop_front();
+        if (m_unwritten.empty())
+            tellLocked("the print journal is written again");
+    }
+    m_ended.clear();
+    return true;
+}
+
+void JournalQueue::writeLocked(Writes writes)
+{
+    if (writes.empty())
+        return;
+    // Changes wait behind those not yet written, so that the journal takes them in order.
+    if (!flushLocked()) {
+        for (auto& write : writes)
+            m_unwritten.push_back(std::move(write));
+        return;
+    }
+    // One commit for all of them; from the first that fails on, they wait.
+    std::size_t failedAt = writes.size();
+    std::string error;
+    const std::string uncommitted = m_journal->batch([&] {
+        for (std::size_t i = 0; i < writes.size() && failedAt == writes.size(); ++i)
+            if (error = writes[i](); !error.empty())
+                failedAt = i;
+    });
+    if (!uncommitted.empty()) {
+        failedAt = 0;
+        error = uncommitted;
+    }
+    if (failedAt == writes.size()) {
+        m_ended.clear();
+        return;
+    }
+    tellLocked("the print journal could not be written (" + error + "); the change is kept and written again");
+    for (std::size_t i = failedAt; i < writes.size(); ++i)
+        m_unwritten.push_back(std::move(writes[i]));
+}
 
 } // namespace ordavel::service

@@ -16,6 +16,8 @@
 #include "journal/journal.h"
 
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -50,6 +52,12 @@ public:
     // The journal's own notice (a damaged file set aside), once.
     std::string takeNotice();
 
+    // Where the queue tells of journal writes that failed and were written
+    // again later (the service's log); called with the queue's lock held.
+    void setProblemSink(std::function<void(const std::string&)> tell);
+    // Changes made in memory that the journal has not taken yet.
+    std::size_t unwrittenChanges();
+
 private:
     explicit JournalQueue(std::unique_ptr<Journal> journal);
     struct Entry {
@@ -71,7 +79,16 @@ private:
     };
     void commit(const std::vector<Pending*>& batch);
     void load();
-    void markOutcomeLocked(std::int64_t job, int n, Outcome outcome, const std::string& reason);
+    // A journal write; "" when written, else why not.
+    using Writes = std::vector<std::function<std::string()>>;
+    void markOutcomeLocked(std::int64_t job, int n, Outcome outcome, const std::string& reason, Writes& writes);
+    // Writes `writes` in one commit after those still waiting; what fails
+    // waits, in order, to be written again before any later change (the
+    // queue in memory never keeps a change the journal will not get).
+    void writeLocked(Writes writes);
+    // Writes what waits; false when the journal still refuses.
+    bool flushLocked();
+    void tellLocked(const std::string& problem);
     // The job as stored; with `withBytes` its template's bytes too.
     std::optional<Entry> read(std::int64_t id, bool withBytes);
     // One copy in memory of each template's bytes, however many jobs use it.
@@ -84,6 +101,9 @@ private:
     std::map<std::pair<std::string, std::string>, std::int64_t> m_keys;
     std::size_t m_waiting = 0;
     std::map<std::string, std::weak_ptr<const std::string>> m_bytes; // by hash
+    std::deque<std::function<std::string()>> m_unwritten;
+    std::map<std::int64_t, JobSummary> m_ended; // ended here, not yet in the journal
+    std::function<void(const std::string&)> m_tell;
 
     std::mutex m_groupMutex;
     std::condition_variable m_groupDone;

@@ -11,6 +11,7 @@
 #include "tools/tool_run.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 #include <set>
@@ -244,6 +245,46 @@ TEST(JournalQueue, AJobEndsAsItsRecordsDidAndAKeyNamesTheFirstJob)
     EXPECT_EQ(queue.find(first->id)->outcome, Outcome::Failed) << "a final outcome stays";
     EXPECT_EQ(queue.waitingRecords(), 0u);
     EXPECT_TRUE(queue.unfinished().empty());
+}
+
+// Another program holding the journal longer than a write waits: what the
+// queue did meanwhile (records sent, printed, the job ended) is told once,
+// kept in order and written as soon as the journal takes writes again.
+TEST(JournalQueue, ChangesTheJournalRefusedAreWrittenInOrderOnceItTakesWritesAgain)
+{
+    QueueInScratch held;
+    ASSERT_TRUE(held.owned) << held.error;
+    JournalQueue& queue = *held.owned;
+    std::vector<std::string> told;
+    queue.setProblemSink([&told](const std::string& problem) { told.push_back(problem); });
+    std::string error;
+    const auto job = queue.submit(jobOf("P", 2), error);
+    ASSERT_TRUE(job) << error;
+    ASSERT_EQ(queue.nextToSend("P", 10).size(), 2u); // claims it
+
+    const std::string path = (held.scratch.path() / "journal.sqlite").string();
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    queue.markSent({{job->id, 1}, {job->id, 2}}, 812);
+    queue.markOutcomes({{job->id, 1}, {job->id, 2}}, Outcome::Printed);
+    EXPECT_EQ(queue.find(job->id)->outcome, Outcome::Printed);
+    EXPECT_GT(queue.unwrittenChanges(), 0u);
+    ASSERT_EQ(told.size(), 1u) << "one failure is told once, not per change";
+    EXPECT_NE(told[0].find("could not be written"), std::string::npos) << told[0];
+    ASSERT_EQ(sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+
+    queue.tidy();
+    EXPECT_EQ(queue.unwrittenChanges(), 0u);
+    EXPECT_EQ(told.back(), "the print journal is written again");
+    auto journal = Journal::open(path).journal;
+    ASSERT_TRUE(journal);
+    const auto stored = journal->job(job->id).value;
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->outcome, JournalOutcome::Printed);
+    EXPECT_EQ(stored->cupsJobIds, std::vector<int>{812});
+    EXPECT_EQ(stored->printedCount, 2);
 }
 
 // A job's reason is what holds it now, in memory and in the journal alike:

@@ -108,6 +108,7 @@ int run(const std::vector<std::string>& args)
         return fail("cannot open the print journal: " + error);
     if (const std::string notice = queue->takeNotice(); !notice.empty())
         std::fprintf(stderr, "ordavel-cli serve: %s\n", notice.c_str());
+    queue->setProblemSink([](const std::string& problem) { std::fprintf(stderr, "ordavel-cli serve: %s\n", problem.c_str()); });
     // One service per journal; the lock also tells the designer it runs.
     ServicePresence presence;
     if (!presence.take(Journal::defaultPath(), error))
