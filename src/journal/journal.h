@@ -1,9 +1,11 @@
 #pragma once
 // The print journal: every job printed, each of its records with the values it
-// printed, the template bytes it printed from, and named counters. One SQLite
-// file per user, $XDG_DATA_HOME/ordavel/journal.sqlite, shared by every
-// program of the user (designer, tool, print service) at once: WAL, full
-// synchronous commits, a short wait on a lock held by another process.
+// printed, the template bytes it printed from, and named counters. By default
+// one SQLite file per user, $XDG_DATA_HOME/ordavel/journal.sqlite, shared by
+// every program of the user (designer, tool, print service) at once: WAL,
+// full synchronous commits, a short wait on a lock held by another process.
+// A shop of several stations keeps one journal in a PostgreSQL database
+// (Journal::openShop); both behave alike through this class.
 //
 // A job's life: recordJob (queued, or printing at once) -> markPrinting (a
 // queued job picked up, claimJob for another process) -> setCupsJobIds as the
@@ -193,6 +195,12 @@ public:
     // and migrates its schema forward. A newer schema than this program knows
     // is an error (the file is left alone).
     static Opened open(const std::string& path = defaultPath());
+    // Opens the journal of a shop: the PostgreSQL database at `url` (a
+    // connection URI or a string of keyword=value settings) whose tables
+    // initShopJournal made. Connecting waits at most 2 s (less when the URL
+    // says so), each statement as long. A schema older or newer than this
+    // program's is an error, as is a database without one.
+    static Opened openShop(const std::string& url);
 
     // Whether the user switched the journal off (a marker beside the file).
     // Printing code checks this before opening the journal.
@@ -315,6 +323,12 @@ private:
     explicit Journal(std::unique_ptr<State> state);
     std::unique_ptr<State> m_state;
 };
+
+// Creates the tables of a shop's journal in the database at `url` (as
+// Journal::openShop takes it), or brings an older schema forward; a newer
+// schema than this program knows is refused and left alone. The schema
+// version on success.
+JournalResult<int> initShopJournal(const std::string& url);
 
 // The name a job records for its template: the file's name without folders
 // and without ".oxf" (any case), as every program records it.
