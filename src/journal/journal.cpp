@@ -5,6 +5,7 @@
 #include "journal/sqlite/sqlite_engine.h"
 #if ORDAVEL_POSTGRES
 #include "journal/postgres/pg_engine.h"
+#include "journal/postgres/pg_schema.h"
 #endif
 
 #include <algorithm>

@@ -40,6 +40,8 @@ namespace {
 // The journal's two engines: the user's SQLite file, a shop's PostgreSQL database.
 enum class Engine { SQLite, PostgreSQL };
 
+void PrintTo(Engine engine, std::ostream* out) { *out << (engine == Engine::SQLite ? "SQLite" : "PostgreSQL"); }
+
 class JournalFile : public ::testing::Test {
 protected:
     void SetUp() override
@@ -845,7 +847,9 @@ TEST_P(JournalEngines, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
         const OtherWriter locked(*this);
         check("with records not yet indexed");
     }
-    ASSERT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 11);
+    if (onFile()) {
+        ASSERT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 11);
+    }
     check("with every record indexed by the first search"); // the first search indexed them
     if (onFile()) {
         EXPECT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 0);
@@ -1344,7 +1348,7 @@ TEST_F(JournalShop, StationsTakingCountersAtOnceGetEveryValueOnce)
             });
     for (auto& thread : threads)
         thread.join();
-    ASSERT_EQ(failures, 0);
+    ASSERT_EQ(failures.load(), 0);
     std::vector<std::int64_t> waybills, parcels;
     for (const auto& j : second->listJobs().value)
         for (const auto& record : second->records(j.id).value)
@@ -1407,7 +1411,7 @@ TEST_F(JournalShop, AQueuedJobIsClaimedByExactlyOneOfManyStations)
     for (auto& thread : threads)
         thread.join();
     for (std::size_t j = 0; j < queued.size(); ++j) {
-        EXPECT_EQ(wins[j], 1) << "job " << queued[j];
+        EXPECT_EQ(wins[j].load(), 1) << "job " << queued[j];
         const auto claimed = recorder->job(queued[j]).value;
         ASSERT_TRUE(claimed.has_value());
         EXPECT_EQ(claimed->claimant, winner[j]);
@@ -1493,7 +1497,7 @@ TEST_F(JournalShop, AStationConnectsAgainOnceTheServerIsBack)
     const bool current = journal->isCurrent();
     ASSERT_EQ(m_server->start(), "");
     EXPECT_FALSE(lost.ok());
-    EXPECT_FALSE(current);
+    EXPECT_FALSE(current) << lost.error;
     const auto again = journal->recordJob(job(1));
     EXPECT_TRUE(again.ok()) << again.error;
     EXPECT_TRUE(journal->isCurrent());
