@@ -142,7 +142,39 @@ std::string PostgresServer::init()
              << "fsync = off\nfull_page_writes = off\n"
              << "max_connections = 60\nshared_buffers = 32MB\n";
     }
-    return start();
+    std::string error = start();
+    if (error.empty())
+        watch();
+    return error;
+}
+
+// A process of its own that stops the server and removes its folder once
+// this program is gone, however it ended: a test program that crashes
+// leaves no server behind. It waits for the end of a pipe that only this
+// program holds open.
+void PostgresServer::watch()
+{
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return;
+    const RunAs as = runAs();
+    const std::string script = "read _; \"$0\" -D \"$1\" -m immediate -w -t 30 stop >/dev/null 2>&1; rm -rf \"$2\"";
+    const std::string pgCtl = std::string(kBin) + "pg_ctl";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(ends[0], 0);
+        ::setsid();
+        if (::chdir("/") != 0 || (as.switchUser && (::setgid(as.gid) != 0 || ::setuid(as.uid) != 0)))
+            ::_exit(1);
+        ::execl("/bin/sh", "sh", "-c", script.c_str(), pgCtl.c_str(), m_data.c_str(), m_folder.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(ends[0]);
+    if (pid < 0)
+        ::close(ends[1]);
+    else
+        m_watcher = ends[1];
 }
 
 std::string PostgresServer::start()
@@ -169,6 +201,8 @@ PostgresServer::~PostgresServer()
     std::error_code ec;
     if (!m_folder.empty())
         fs::remove_all(m_folder, ec);
+    if (m_watcher >= 0)
+        ::close(m_watcher);
 }
 
 std::string PostgresServer::urlOf(const std::string& name) const

@@ -33,11 +33,13 @@ public:
 private:
     PostgresServer() = default;
     std::string init();
+    void watch();
 
     std::string m_folder;
     std::string m_data;
     int m_databases = 0;
     bool m_running = false;
+    int m_watcher = -1; // the end of the watcher's pipe
 };
 
 // Runs SQL statements (no parameters) on the database at `url`; "" or why not.
