@@ -1276,6 +1276,38 @@ TEST(JournalTime, ReadsDatesAndTimesOfTheCommandLineAsLocalTime)
     EXPECT_LE(*today - *yesterday, 25 * 3600);
 }
 
+// Every value comes back byte for byte, whatever characters it holds, and a
+// job of thousands of records keeps their order and counter values.
+TEST_P(JournalEngines, ValuesComeBackAsPrintedInJobsOfAnySize)
+{
+    auto journal = open();
+    const std::vector<std::string> odd = {"", "NULL", "{a,b}", "\"quoted\", and \\ back", "两行\n第二行",
+                                          "tab\tand \x01", "🚚 emoji", " spaced ", "}{\\\""};
+    JournalJobIn in = job(2600);
+    for (std::size_t i = 0; i < in.records.size(); ++i) {
+        auto& record = in.records[i];
+        record.fields.push_back({odd[i % odd.size()], odd[(i + 1) % odd.size()]});
+        record.columns.push_back({"c", odd[(i + 2) % odd.size()]});
+        record.counters = {"WB"};
+    }
+    const auto recorded = journal->recordJob(in);
+    ASSERT_TRUE(recorded.ok()) << recorded.error;
+    const auto records = journal->records(recorded.value).value;
+    ASSERT_EQ(records.size(), in.records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].index, static_cast<int>(i));
+        EXPECT_EQ(records[i].number, static_cast<int>(i) + 1);
+        EXPECT_EQ(records[i].fields, in.records[i].fields) << i;
+        EXPECT_EQ(records[i].columns, in.records[i].columns) << i;
+        EXPECT_EQ(records[i].counters, (std::vector<CounterValue>{{"WB", static_cast<std::int64_t>(i) + 1}}));
+        if (::testing::Test::HasFailure())
+            break;
+    }
+    EXPECT_EQ(journal->job(recorded.value).value->recordCount, 2600);
+    EXPECT_EQ(journal->listJobs(Query().search("{a,b}")).value.size(), 1u);
+    EXPECT_EQ(journal->matchingRecords(recorded.value, "SF3599").value, std::vector<int>{2599});
+}
+
 namespace {
 
 std::vector<Engine> engines()

@@ -16,6 +16,55 @@ namespace {
 // The search text as the shop keeps it: ASCII letters folded, as a search's words are.
 std::string searchTextKept(std::string_view text) { return foldAscii(wellFormedText(text)); }
 
+// Records go to the server this many at a time, in one statement each.
+constexpr int kRowsPerInsert = 2000;
+
+// `text` as an element of an array's text form: quoted, with its quotes and
+// backslashes escaped (the array travels as one parameter).
+void appendElement(std::string& array, std::string_view text)
+{
+    array += array.empty() ? "{\"" : ",\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            array += '\\';
+        array += c;
+    }
+    array += '"';
+}
+
+// A job's records gathered column by column, written by one INSERT that
+// takes each column as an array.
+struct RecordRows {
+    int count = 0;
+    std::string idx, number, copies, fields, columns, names, search, values;
+
+    void add(std::int64_t index, int recordNumber, int recordCopies, std::string_view fieldsText,
+             std::string_view columnsText, std::string_view namesText, std::string_view searchText,
+             std::string_view valuesText)
+    {
+        appendElement(idx, std::to_string(index));
+        appendElement(number, std::to_string(recordNumber));
+        appendElement(copies, std::to_string(recordCopies));
+        appendElement(fields, fieldsText);
+        appendElement(columns, columnsText);
+        appendElement(names, namesText);
+        appendElement(search, searchText);
+        appendElement(values, valuesText);
+        ++count;
+    }
+
+    EngineError insert(PgConnection& connection, JournalJobId job, std::string_view outcome)
+    {
+        for (std::string* array : {&idx, &number, &copies, &fields, &columns, &names, &search, &values})
+            *array += '}';
+        return connection.execute(
+            "INSERT INTO records(job_id, outcome, idx, number, copies, fields, columns, counter_names, search_text,"
+            " counter_values) SELECT $1, $2, * FROM unnest($3::integer[], $4::integer[], $5::integer[], $6::text[],"
+            " $7::text[], $8::text[], $9::text[], $10::text[])",
+            {job, outcome, idx, number, copies, fields, columns, names, search, values});
+    }
+};
+
 } // namespace
 
 EngineError PgEngine::takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
@@ -98,6 +147,7 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
         const JournalValues noValues;
         ValuesJsonWriter fieldsJson, columnsJson;
         std::string fields, columns, search;
+        RecordRows rows;
         for (std::size_t i = 0; i < job.records.size(); ++i) {
             const JournalRecordIn& in = job.records[i];
             const std::vector<CounterValue>& values = taken[i];
@@ -115,14 +165,14 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
                 fieldsJson.write(*printed, fields);
             columnsJson.write(*used, columns);
             searchTextInto(in.fieldsLater ? noValues : *printed, *used, search);
-            if (EngineError error = m_connection.execute(
-                    "INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome, counter_names,"
-                    " search_text, counter_values) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10)",
-                    {id, static_cast<std::int64_t>(i), in.number, in.copies, fields, columns, outcome,
+            rows.add(static_cast<std::int64_t>(i), in.number, in.copies, fields, columns,
                      in.counters.empty() ? std::string("[]") : namesJson(in.counters), searchTextKept(search),
-                     countersJson(values.empty() ? in.counterValues : values)});
-                error.failed())
-                return error;
+                     countersJson(values.empty() ? in.counterValues : values));
+            if (rows.count == kRowsPerInsert || i + 1 == job.records.size()) {
+                if (EngineError error = rows.insert(m_connection, id, outcome); error.failed())
+                    return error;
+                rows = RecordRows();
+            }
         }
         result.value = id;
         if (staged)
