@@ -94,6 +94,9 @@ private:
 
     mutable PgConnection m_connection;
     int m_version = 0;
+    // The last template hashed, so that printing one template again does not hash it again.
+    std::string m_lastTemplate;
+    std::string m_lastTemplateHash;
 };
 
 } // namespace ordavel::postgres_journal

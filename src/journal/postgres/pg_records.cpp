@@ -113,7 +113,11 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
                                                 const std::function<void(JournalJobId)>& staged)
 {
     JournalResult<JournalJobId> result;
-    const std::string hash = sha256Hex(job.templateBytes);
+    if (m_lastTemplateHash.empty() || m_lastTemplate != job.templateBytes) {
+        m_lastTemplate = job.templateBytes;
+        m_lastTemplateHash = sha256Hex(job.templateBytes);
+    }
+    const std::string& hash = m_lastTemplateHash;
     const std::string_view outcome = outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued);
     const JournalTime at = now();
     result.error = write([&]() -> EngineError {
