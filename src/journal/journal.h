@@ -15,7 +15,7 @@
 //
 // Every call returns its error as a value (empty when it worked) and never
 // throws. A file that is not a database or is damaged is set aside under a
-// new name (Journal::open, and any later call that meets the damage) and a
+// new name (Journal::open, and any later write that meets the damage) and a
 // fresh journal is started; JournalNotice says so once.
 
 #include <cstdint>
@@ -224,7 +224,8 @@ public:
     // `staged` is called with the job's id once everything is written and
     // before the commit: from then on the id and the counter values the
     // filler saw stand, unless the commit fails (the result says so).
-    // Every call of a Journal may come from any thread, one at a time.
+    // Every call of a Journal may come from any thread, one at a time;
+    // `fill` and `staged` run while the journal is held and must not call it.
     JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill = {},
                                           const std::function<void(JournalJobId)>& staged = {});
     // Adds the records written since the last call to the search index, up
@@ -252,7 +253,8 @@ public:
     // index; a record's fields are written once, later calls leave them.
     std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields);
     // Runs `work`, whose writes join one transaction (one commit); its error
-    // or the first write's error rolls all of them back.
+    // or the first write's error rolls all of them back. Other threads'
+    // calls wait until it ends (as they do for batch).
     std::string inOneTransaction(const std::function<std::string()>& work);
     // The designer asked about resuming the job (whatever the answer).
     std::string markResumeOffered(JournalJobId id);

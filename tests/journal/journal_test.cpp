@@ -1276,6 +1276,36 @@ TEST(JournalTime, ReadsDatesAndTimesOfTheCommandLineAsLocalTime)
     EXPECT_LE(*today - *yesterday, 25 * 3600);
 }
 
+// While one thread's transaction is open, another thread's calls wait for
+// its end and never join it: they stand when it is undone.
+TEST_P(JournalEngines, AnotherThreadsWritesWaitForAnOpenTransactionAndStandAlone)
+{
+    auto journal = open();
+    std::atomic<bool> calling{false};
+    JournalResult<JournalJobId> theirs;
+    std::thread other;
+    const std::string undone = journal->inOneTransaction([&] {
+        const JournalJobId mine = journal->recordJob(job(1)).value;
+        other = std::thread([&] {
+            calling = true;
+            theirs = journal->recordJob(job(2));
+        });
+        while (!calling)
+            std::this_thread::yield();
+        EXPECT_EQ(journal->finishJob(mine, JournalOutcome::Printed), "");
+        EXPECT_EQ(journal->listJobs().value.size(), 1u);
+        return std::string("changed my mind");
+    });
+    other.join();
+    EXPECT_EQ(undone, "changed my mind");
+    ASSERT_TRUE(theirs.ok()) << theirs.error;
+    const auto jobs = journal->listJobs().value;
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].id, theirs.value);
+    EXPECT_EQ(jobs[0].recordCount, 2);
+    EXPECT_EQ(jobs[0].outcome, JournalOutcome::Queued);
+}
+
 // Every value comes back byte for byte, whatever characters it holds, and a
 // job of thousands of records keeps their order and counter values.
 TEST_P(JournalEngines, ValuesComeBackAsPrintedInJobsOfAnySize)
