@@ -1441,6 +1441,30 @@ TEST_F(JournalShop, ANumberComesBackOnlyWhileNoOtherStationTookALaterOne)
     EXPECT_TRUE(second->records(theirs).value[0].counters.empty());
 }
 
+// A counter another station holds (its transaction open) makes a print give
+// up after the statement time-out rather than wait on; the number it would
+// have taken is not used up.
+TEST_F(JournalShop, APrintGivesUpOnACounterHeldTooLongAndSkipsNoNumber)
+{
+    auto journal = open();
+    JournalJobIn in = job(1);
+    in.records[0].counters = {"WB"};
+    ASSERT_TRUE(journal->recordJob(in).ok());
+    PGconn* other = PQconnectdb(m_url.c_str());
+    PGresult* held = PQexec(other, "BEGIN; SELECT next_value FROM counters WHERE name = 'WB' FOR UPDATE");
+    EXPECT_EQ(PQresultStatus(held), PGRES_TUPLES_OK) << PQerrorMessage(other);
+    PQclear(held);
+    const auto waited = journal->recordJob(in);
+    PQclear(PQexec(other, "ROLLBACK"));
+    PQfinish(other);
+    EXPECT_FALSE(waited.ok());
+    EXPECT_NE(waited.error.find("statement timeout"), std::string::npos) << waited.error;
+    const auto next = journal->recordJob(in);
+    ASSERT_TRUE(next.ok()) << next.error;
+    EXPECT_EQ(journal->records(next.value).value[0].counters, (std::vector<CounterValue>{{"WB", 2}}));
+    EXPECT_EQ(journal->listJobs().value.size(), 2u);
+}
+
 // Several stations try to claim each queued job at once: exactly one gets
 // it, and the job and its records say so.
 TEST_F(JournalShop, AQueuedJobIsClaimedByExactlyOneOfManyStations)
