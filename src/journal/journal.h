@@ -1,9 +1,11 @@
 #pragma once
 // The print journal: every job printed, each of its records with the values it
-// printed, the template bytes it printed from, and named counters. One SQLite
-// file per user, $XDG_DATA_HOME/ordavel/journal.sqlite, shared by every
-// program of the user (designer, tool, print service) at once: WAL, full
-// synchronous commits, a short wait on a lock held by another process.
+// printed, the template bytes it printed from, and named counters. By default
+// one SQLite file per user, $XDG_DATA_HOME/ordavel/journal.sqlite, shared by
+// every program of the user (designer, tool, print service) at once: WAL,
+// full synchronous commits, a short wait on a lock held by another process.
+// A shop of several stations keeps one journal in a PostgreSQL database
+// (Journal::openShop); both behave alike through this class.
 //
 // A job's life: recordJob (queued, or printing at once) -> markPrinting (a
 // queued job picked up, claimJob for another process) -> setCupsJobIds as the
@@ -13,7 +15,7 @@
 //
 // Every call returns its error as a value (empty when it worked) and never
 // throws. A file that is not a database or is damaged is set aside under a
-// new name (Journal::open, and any later call that meets the damage) and a
+// new name (Journal::open, and any later write that meets the damage) and a
 // fresh journal is started; JournalNotice says so once.
 
 #include <cstdint>
@@ -193,6 +195,12 @@ public:
     // and migrates its schema forward. A newer schema than this program knows
     // is an error (the file is left alone).
     static Opened open(const std::string& path = defaultPath());
+    // Opens the journal of a shop: the PostgreSQL database at `url` (a
+    // connection URI or a string of keyword=value settings) whose tables
+    // initShopJournal made. Connecting waits at most 2 s (less when the URL
+    // says so), each statement as long. A schema older or newer than this
+    // program's is an error, as is a database without one.
+    static Opened openShop(const std::string& url);
 
     // Whether the user switched the journal off (a marker beside the file).
     // Printing code checks this before opening the journal.
@@ -216,7 +224,8 @@ public:
     // `staged` is called with the job's id once everything is written and
     // before the commit: from then on the id and the counter values the
     // filler saw stand, unless the commit fails (the result says so).
-    // Every call of a Journal may come from any thread, one at a time.
+    // Every call of a Journal may come from any thread, one at a time;
+    // `fill` and `staged` run while the journal is held and must not call it.
     JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill = {},
                                           const std::function<void(JournalJobId)>& staged = {});
     // Adds the records written since the last call to the search index, up
@@ -244,7 +253,8 @@ public:
     // index; a record's fields are written once, later calls leave them.
     std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields);
     // Runs `work`, whose writes join one transaction (one commit); its error
-    // or the first write's error rolls all of them back.
+    // or the first write's error rolls all of them back. Other threads'
+    // calls wait until it ends (as they do for batch).
     std::string inOneTransaction(const std::function<std::string()>& work);
     // The designer asked about resuming the job (whatever the answer).
     std::string markResumeOffered(JournalJobId id);
@@ -315,6 +325,12 @@ private:
     explicit Journal(std::unique_ptr<State> state);
     std::unique_ptr<State> m_state;
 };
+
+// Creates the tables of a shop's journal in the database at `url` (as
+// Journal::openShop takes it), or brings an older schema forward; a newer
+// schema than this program knows is refused and left alone. The schema
+// version on success.
+JournalResult<int> initShopJournal(const std::string& url);
 
 // The name a job records for its template: the file's name without folders
 // and without ".oxf" (any case), as every program records it.

@@ -1,6 +1,14 @@
 #include "journal/journal.h"
 #include "journal/sha256.h"
 #include "journal/search_tokenizer.h"
+#if ORDAVEL_POSTGRES
+#include "support/postgres_server.h"
+
+#include <arpa/inet.h>
+#include <libpq-fe.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#endif
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -11,10 +19,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
+#include <numeric>
 #include <optional>
 #include <random>
 #include <set>
@@ -24,6 +36,11 @@ namespace fs = std::filesystem;
 using namespace ordavel;
 
 namespace {
+
+// The journal's two engines: the user's SQLite file, a shop's PostgreSQL database.
+enum class Engine { SQLite, PostgreSQL };
+
+void PrintTo(Engine engine, std::ostream* out) { *out << (engine == Engine::SQLite ? "SQLite" : "PostgreSQL"); }
 
 class JournalFile : public ::testing::Test {
 protected:
@@ -37,9 +54,32 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
+    bool onFile() const { return m_engine == Engine::SQLite; }
+
+    // The journal under test becomes a shop's, in a database of its own on
+    // the test program's PostgreSQL server.
+    void startShop()
+    {
+#if ORDAVEL_POSTGRES
+        m_engine = Engine::PostgreSQL;
+        std::string error;
+        m_server = test::PostgresServer::shared(error);
+        ASSERT_NE(m_server, nullptr) << error;
+        m_url = m_server->createDatabase(error);
+        ASSERT_FALSE(m_url.empty()) << error;
+        const JournalResult<int> made = initShopJournal(m_url);
+        ASSERT_TRUE(made.ok()) << made.error;
+#else
+        FAIL() << "this build has no PostgreSQL engine";
+#endif
+    }
+
+    // Another opening of the journal under test, as another program's.
+    Journal::Opened openAgain() const { return onFile() ? Journal::open(m_path) : Journal::openShop(m_url); }
+
     std::unique_ptr<Journal> open()
     {
-        Journal::Opened opened = Journal::open(m_path);
+        Journal::Opened opened = openAgain();
         EXPECT_TRUE(opened.error.empty()) << opened.error;
         return std::move(opened.journal);
     }
@@ -64,6 +104,14 @@ protected:
 
     int sql(const std::string& statement)
     {
+#if ORDAVEL_POSTGRES
+        if (!onFile()) {
+            const std::string error = test::runSql(m_url, statement);
+            if (!error.empty())
+                ADD_FAILURE() << error;
+            return error.empty() ? SQLITE_OK : SQLITE_ERROR;
+        }
+#endif
         sqlite3* db = nullptr;
         sqlite3_open(m_path.c_str(), &db);
         registerSearchTokenizer(db);
@@ -79,6 +127,10 @@ protected:
     // One number read by a connection of its own (the search index's tables are not touched).
     std::int64_t number(const std::string& query)
     {
+#if ORDAVEL_POSTGRES
+        if (!onFile())
+            return test::queryNumber(m_url, query);
+#endif
         sqlite3* db = nullptr;
         sqlite3_open(m_path.c_str(), &db);
         sqlite3_stmt* stmt = nullptr;
@@ -90,16 +142,33 @@ protected:
     }
 
     // Another program's write transaction on the journal while it lives:
-    // searches then find the journal locked and leave the index as it is.
+    // searches then find the journal locked and leave the index as it is,
+    // and a write waits for it until it gives up.
     class OtherWriter {
     public:
-        explicit OtherWriter(const std::string& path)
+        explicit OtherWriter(const JournalFile& test)
         {
-            sqlite3_open(path.c_str(), &m_db);
+#if ORDAVEL_POSTGRES
+            if (!test.onFile()) {
+                m_conn = PQconnectdb(test.m_url.c_str());
+                PGresult* result = PQexec(m_conn, "BEGIN; LOCK TABLE jobs, records, counters IN EXCLUSIVE MODE");
+                EXPECT_EQ(PQresultStatus(result), PGRES_COMMAND_OK) << PQerrorMessage(m_conn);
+                PQclear(result);
+                return;
+            }
+#endif
+            sqlite3_open(test.m_path.c_str(), &m_db);
             EXPECT_EQ(sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         }
         ~OtherWriter()
         {
+#if ORDAVEL_POSTGRES
+            if (m_conn != nullptr) {
+                PQclear(PQexec(m_conn, "ROLLBACK"));
+                PQfinish(m_conn);
+                return;
+            }
+#endif
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
             sqlite3_close(m_db);
         }
@@ -108,10 +177,29 @@ protected:
 
     private:
         sqlite3* m_db = nullptr;
+#if ORDAVEL_POSTGRES
+        PGconn* m_conn = nullptr;
+#endif
     };
 
     fs::path m_dir;
     std::string m_path;
+    Engine m_engine = Engine::SQLite;
+    std::string m_url; // the shop's database, for PostgreSQL
+#if ORDAVEL_POSTGRES
+    test::PostgresServer* m_server = nullptr;
+#endif
+};
+
+// What both engines must do alike: each test runs on each of them.
+class JournalEngines : public JournalFile, public ::testing::WithParamInterface<Engine> {
+protected:
+    void SetUp() override
+    {
+        JournalFile::SetUp();
+        if (GetParam() == Engine::PostgreSQL)
+            startShop();
+    }
 };
 
 // The tables as the first released journal wrote them.
@@ -211,7 +299,7 @@ TEST_F(JournalFile, IsCreatedInWalWithTheCurrentSchemaAndKeepsJobsAcrossOpenings
     sqlite3_close(db);
 }
 
-TEST_F(JournalFile, StoresEachTemplateOnceAndKeepsTheBytesAJobPrintedFrom)
+TEST_P(JournalEngines, StoresEachTemplateOnceAndKeepsTheBytesAJobPrintedFrom)
 {
     auto journal = open();
     const auto first = journal->recordJob(job(1, "version one"));
@@ -226,7 +314,7 @@ TEST_F(JournalFile, StoresEachTemplateOnceAndKeepsTheBytesAJobPrintedFrom)
     EXPECT_EQ(journal->templateBytes(sha256Hex("never stored")).value, std::nullopt);
 }
 
-TEST_F(JournalFile, FollowsAJobThroughItsOutcomesAndCupsJobs)
+TEST_P(JournalEngines, FollowsAJobThroughItsOutcomesAndCupsJobs)
 {
     auto journal = open();
     const JournalJobId id = journal->recordJob(job(4)).value;
@@ -258,7 +346,7 @@ TEST_F(JournalFile, FollowsAJobThroughItsOutcomesAndCupsJobs)
     EXPECT_FALSE(journal->markPrinting(id + 100).empty());
 }
 
-TEST_F(JournalFile, AQueuedJobIsClaimedByOneProcessOnlyAndOldOnesExpire)
+TEST_P(JournalEngines, AQueuedJobIsClaimedByOneProcessOnlyAndOldOnesExpire)
 {
     auto journal = open();
     const JournalJobId queued = journal->recordJob(job(2)).value;
@@ -278,7 +366,7 @@ TEST_F(JournalFile, AQueuedJobIsClaimedByOneProcessOnlyAndOldOnesExpire)
 
 // A batch is one commit: another connection sees none of it until the end,
 // then all of it, except a call that failed, which is undone alone.
-TEST_F(JournalFile, ABatchCommitsItsWritesTogetherAndUndoesAFailedOneAlone)
+TEST_P(JournalEngines, ABatchCommitsItsWritesTogetherAndUndoesAFailedOneAlone)
 {
     auto journal = open();
     auto other = open();
@@ -316,7 +404,7 @@ TEST_F(JournalFile, ABatchCommitsItsWritesTogetherAndUndoesAFailedOneAlone)
     EXPECT_EQ(other->countUnfinished("designer").value, 0);
 }
 
-TEST_F(JournalFile, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
+TEST_P(JournalEngines, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
 {
     auto journal = open();
     JournalJobIn in = job(3);
@@ -367,7 +455,7 @@ TEST_F(JournalFile, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
     EXPECT_EQ(journal->counters().value, (std::vector<CounterValue>{{"waybill", 1000}}));
 }
 
-TEST_F(JournalFile, RecordsTakingDifferentCountersGetThemInRecordOrder)
+TEST_P(JournalEngines, RecordsTakingDifferentCountersGetThemInRecordOrder)
 {
     auto journal = open();
     ASSERT_TRUE(journal->setNextCounterValue("parcel", 10).empty());
@@ -398,7 +486,7 @@ TEST_F(JournalFile, RecordsTakingDifferentCountersGetThemInRecordOrder)
 }
 
 #ifndef _WIN32
-TEST_F(JournalFile, TwoProcessesTakingOneCounterNeverShareANumber)
+TEST_P(JournalEngines, TwoProcessesTakingOneCounterNeverShareANumber)
 {
     open(); // created before the children race to create it
     constexpr int kPerChild = 60;
@@ -406,7 +494,7 @@ TEST_F(JournalFile, TwoProcessesTakingOneCounterNeverShareANumber)
     for (int child = 0; child < 2; ++child) {
         const pid_t pid = fork();
         if (pid == 0) {
-            auto opened = Journal::open(m_path);
+            auto opened = openAgain();
             int failures = opened.journal ? 0 : 100;
             for (int i = 0; i < kPerChild && opened.journal; ++i) {
                 JournalJobIn in = job(1);
@@ -433,7 +521,7 @@ TEST_F(JournalFile, TwoProcessesTakingOneCounterNeverShareANumber)
 }
 #endif
 
-TEST_F(JournalFile, AJobIsStagedBeforeItsCommitWithTheIdAndCounterValuesItKeeps)
+TEST_P(JournalEngines, AJobIsStagedBeforeItsCommitWithTheIdAndCounterValuesItKeeps)
 {
     auto journal = open();
     JournalJobIn in = job(2);
@@ -462,12 +550,12 @@ TEST_F(JournalFile, AJobIsStagedBeforeItsCommitWithTheIdAndCounterValuesItKeeps)
     // A job that is not written is never staged.
     staged.clear();
     EXPECT_FALSE(journal->recordJob(job(0), {}, [&](JournalJobId id) { staged.push_back(id); }).ok());
-    const OtherWriter locked(m_path);
+    const OtherWriter locked(*this);
     EXPECT_FALSE(journal->recordJob(job(1), {}, [&](JournalJobId id) { staged.push_back(id); }).ok());
     EXPECT_TRUE(staged.empty());
 }
 
-TEST_F(JournalFile, ThreadsSharingOneJournalTakeEachCounterValueOnce)
+TEST_P(JournalEngines, ThreadsSharingOneJournalTakeEachCounterValueOnce)
 {
     auto journal = open();
     constexpr int kThreads = 4;
@@ -498,7 +586,7 @@ TEST_F(JournalFile, ThreadsSharingOneJournalTakeEachCounterValueOnce)
     EXPECT_EQ(*values.rbegin(), kThreads * kJobs);
 }
 
-TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
+TEST_P(JournalEngines, SearchFindsAnyPrintedValueAndFiltersCombine)
 {
     auto journal = open();
     JournalJobIn a = job(2);
@@ -539,7 +627,7 @@ TEST_F(JournalFile, SearchFindsAnyPrintedValueAndFiltersCombine)
 // of them, a word held by the job's template or printer name counting for
 // each of its records; the same before and after the records are indexed,
 // and the window learns which records of a job matched.
-TEST_F(JournalFile, SearchWordsMustAllMatchOneRecordOrTheJobsNames)
+TEST_P(JournalEngines, SearchWordsMustAllMatchOneRecordOrTheJobsNames)
 {
     auto journal = open();
     JournalJobIn a = job(2); // printer pdf; 张三0 SF1000, 张三1 SF1001
@@ -587,17 +675,19 @@ TEST_F(JournalFile, SearchWordsMustAllMatchOneRecordOrTheJobsNames)
         EXPECT_TRUE(journal->matchingRecords(waybill, "李四").value.empty());
     };
     {
-        const OtherWriter locked(m_path); // the first search cannot index them
+        const OtherWriter locked(*this); // the first search cannot index them
         check("not yet indexed");
     }
     check("indexed");
-    EXPECT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 0);
+    if (onFile()) {
+        EXPECT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 0);
+    }
 }
 
 // Every program records a template by its file name without ".oxf"; a
 // journal that kept the name with it (older designers and tools) reads and
 // is filtered the same.
-TEST_F(JournalFile, TemplateNamesReadAndMatchWithOrWithoutTheirExtension)
+TEST_P(JournalEngines, TemplateNamesReadAndMatchWithOrWithoutTheirExtension)
 {
     EXPECT_EQ(journalTemplateName("/forms/Waybill.OXF"), "Waybill");
     EXPECT_EQ(journalTemplateName("C:\\forms\\运单.oxf"), "运单");
@@ -629,7 +719,7 @@ TEST_F(JournalFile, TemplateNamesReadAndMatchWithOrWithoutTheirExtension)
 
 // A reprint keeps the counter values it printed (the preview shows them) and,
 // having taken none, never gives them back when it fails.
-TEST_F(JournalFile, AReprintKeepsTheNumbersItPrintedAndGivesNoneBack)
+TEST_P(JournalEngines, AReprintKeepsTheNumbersItPrintedAndGivesNoneBack)
 {
     auto journal = open();
     JournalJobIn first = job(2);
@@ -655,7 +745,7 @@ TEST_F(JournalFile, AReprintKeepsTheNumbersItPrintedAndGivesNoneBack)
 
 // Another connection's writes change the count the window watches; its own
 // reads do not.
-TEST_F(JournalFile, TheChangeCountMovesWithAnotherConnectionsWrites)
+TEST_P(JournalEngines, TheChangeCountMovesWithAnotherConnectionsWrites)
 {
     auto window = open();
     auto printer = open();
@@ -681,7 +771,7 @@ TEST_F(JournalFile, TheChangeCountMovesWithAnotherConnectionsWrites)
 // must find exactly the records with a value holding it, ASCII case aside:
 // whether the records are in the search index or not, after a prune and
 // after fields written later.
-TEST_F(JournalFile, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
+TEST_P(JournalEngines, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
 {
     const std::vector<std::string> letters = {"a", "B", "张", "三", "%", "\""};
     std::mt19937 random(20261209);
@@ -754,15 +844,19 @@ TEST_F(JournalFile, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
         }
     };
     {
-        const OtherWriter locked(m_path);
+        const OtherWriter locked(*this);
         check("with records not yet indexed");
     }
-    ASSERT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 11);
+    if (onFile()) {
+        ASSERT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 11);
+    }
     check("with every record indexed by the first search"); // the first search indexed them
-    EXPECT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 0);
+    if (onFile()) {
+        EXPECT_EQ(number("SELECT count(*) FROM records WHERE id > (SELECT upto FROM search_indexed)"), 0);
+    }
 }
 
-TEST_F(JournalFile, PruneDeletesOldFinishedJobsAndTheTemplatesNoneUses)
+TEST_P(JournalEngines, PruneDeletesOldFinishedJobsAndTheTemplatesNoneUses)
 {
     auto journal = open();
     const JournalJobId done = journal->recordJob(job(2, "old form")).value;
@@ -824,7 +918,7 @@ TEST_F(JournalFile, DamageFoundWhileWritingSetsTheFileAsideAndTheWriteGoesToANew
     EXPECT_TRUE(fs::exists(m_path));
 }
 
-TEST_F(JournalFile, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowOnce)
+TEST_P(JournalEngines, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowOnce)
 {
     auto journal = open();
     // Indexed, then pruned: the ids of the next records are below the index's old mark.
@@ -842,7 +936,7 @@ TEST_F(JournalFile, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowOnce
     in.records[0].columns = {{"order", "ORD-5150"}};
     const JournalJobId id = journal->recordJob(in).value;
     const auto found = [&](const std::string& text) { return journal->listJobs(Query().search(text)).value.size(); };
-    std::optional<OtherWriter> locked(std::in_place, m_path);
+    std::optional<OtherWriter> locked(std::in_place, *this);
     EXPECT_EQ(found("ord-5150"), 1u); // not yet in the index
     locked.reset();
     EXPECT_TRUE(journal->records(id).value[0].fieldsPending);
@@ -859,7 +953,7 @@ TEST_F(JournalFile, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowOnce
     // Kept as JSON: quotes, backslashes and control characters come back; a stray byte becomes U+FFFD.
     EXPECT_EQ(records[0].fields[0].value, "Ship \"fast\"\\\t\x01 to 王五 ORD-5150 \xef\xbf\xbd");
     EXPECT_TRUE(records[1].fields.empty());
-    locked.emplace(m_path);
+    locked.emplace(*this);
     EXPECT_EQ(found("王五 ORD"), 1u);
     EXPECT_EQ(found("other"), 0u);
     locked.reset();
@@ -877,7 +971,7 @@ TEST_F(JournalFile, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowOnce
     EXPECT_EQ(found("ord-6000"), 1u); // the column, not repeated in the field, is still found
 }
 
-TEST_F(JournalFile, WritesInOneTransactionStandOrFallTogether)
+TEST_P(JournalEngines, WritesInOneTransactionStandOrFallTogether)
 {
     auto journal = open();
     const JournalJobId id = journal->recordJob(job(2)).value;
@@ -1104,12 +1198,12 @@ PRAGMA user_version = 1;
         EXPECT_EQ(jobs("客").size(), 25u) << when;
     };
     EXPECT_EQ(number("SELECT upto FROM search_indexed"), 0);
-    std::optional<OtherWriter> locked(std::in_place, m_path);
+    std::optional<OtherWriter> locked(std::in_place, *this);
     searches("before indexing");
     locked.reset();
     ASSERT_EQ(journal->indexSearch(), "");
     EXPECT_EQ(number("SELECT upto FROM search_indexed"), 20000);
-    locked.emplace(m_path);
+    locked.emplace(*this);
     searches("with 20,000 records indexed");
     locked.reset();
     // Unlocked, a search first indexes the next chunk.
@@ -1181,3 +1275,320 @@ TEST(JournalTime, ReadsDatesAndTimesOfTheCommandLineAsLocalTime)
     EXPECT_GE(*today - *yesterday, 23 * 3600); // a day, give or take a change of summer time
     EXPECT_LE(*today - *yesterday, 25 * 3600);
 }
+
+// While one thread's transaction is open, another thread's calls wait for
+// its end and never join it: they stand when it is undone.
+TEST_P(JournalEngines, AnotherThreadsWritesWaitForAnOpenTransactionAndStandAlone)
+{
+    auto journal = open();
+    std::atomic<bool> calling{false};
+    JournalResult<JournalJobId> theirs;
+    std::thread other;
+    const std::string undone = journal->inOneTransaction([&] {
+        const JournalJobId mine = journal->recordJob(job(1)).value;
+        other = std::thread([&] {
+            calling = true;
+            theirs = journal->recordJob(job(2));
+        });
+        while (!calling)
+            std::this_thread::yield();
+        EXPECT_EQ(journal->finishJob(mine, JournalOutcome::Printed), "");
+        EXPECT_EQ(journal->listJobs().value.size(), 1u);
+        return std::string("changed my mind");
+    });
+    other.join();
+    EXPECT_EQ(undone, "changed my mind");
+    ASSERT_TRUE(theirs.ok()) << theirs.error;
+    const auto jobs = journal->listJobs().value;
+    ASSERT_EQ(jobs.size(), 1u);
+    EXPECT_EQ(jobs[0].id, theirs.value);
+    EXPECT_EQ(jobs[0].recordCount, 2);
+    EXPECT_EQ(jobs[0].outcome, JournalOutcome::Queued);
+}
+
+// Every value comes back byte for byte, whatever characters it holds, and a
+// job of thousands of records keeps their order and counter values.
+TEST_P(JournalEngines, ValuesComeBackAsPrintedInJobsOfAnySize)
+{
+    auto journal = open();
+    const std::vector<std::string> odd = {"", "NULL", "{a,b}", "\"quoted\", and \\ back", "两行\n第二行",
+                                          "tab\tand \x01", "🚚 emoji", " spaced ", "}{\\\""};
+    JournalJobIn in = job(2600);
+    for (std::size_t i = 0; i < in.records.size(); ++i) {
+        auto& record = in.records[i];
+        record.fields.push_back({odd[i % odd.size()], odd[(i + 1) % odd.size()]});
+        record.columns.push_back({"c", odd[(i + 2) % odd.size()]});
+        record.counters = {"WB"};
+    }
+    const auto recorded = journal->recordJob(in);
+    ASSERT_TRUE(recorded.ok()) << recorded.error;
+    const auto records = journal->records(recorded.value).value;
+    ASSERT_EQ(records.size(), in.records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        EXPECT_EQ(records[i].index, static_cast<int>(i));
+        EXPECT_EQ(records[i].number, static_cast<int>(i) + 1);
+        EXPECT_EQ(records[i].fields, in.records[i].fields) << i;
+        EXPECT_EQ(records[i].columns, in.records[i].columns) << i;
+        EXPECT_EQ(records[i].counters, (std::vector<CounterValue>{{"WB", static_cast<std::int64_t>(i) + 1}}));
+        if (::testing::Test::HasFailure())
+            break;
+    }
+    EXPECT_EQ(journal->job(recorded.value).value->recordCount, 2600);
+    EXPECT_EQ(journal->listJobs(Query().search("{a,b}")).value.size(), 1u);
+    EXPECT_EQ(journal->matchingRecords(recorded.value, "SF3599").value, std::vector<int>{2599});
+}
+
+namespace {
+
+std::vector<Engine> engines()
+{
+#if ORDAVEL_POSTGRES
+    return {Engine::SQLite, Engine::PostgreSQL};
+#else
+    return {Engine::SQLite};
+#endif
+}
+
+std::string engineName(const ::testing::TestParamInfo<Engine>& engine)
+{
+    return engine.param == Engine::SQLite ? "SQLite" : "PostgreSQL";
+}
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Journal, JournalEngines, ::testing::ValuesIn(engines()), engineName);
+
+
+#if ORDAVEL_POSTGRES
+// What a shop's journal adds: several stations (connections, processes) on
+// one database, a schema of its own, and a server that may not answer.
+class JournalShop : public JournalFile {
+protected:
+    void SetUp() override
+    {
+        JournalFile::SetUp();
+        startShop();
+    }
+
+    static std::vector<std::int64_t> sorted(std::vector<std::int64_t> values)
+    {
+        std::sort(values.begin(), values.end());
+        return values;
+    }
+    static std::vector<std::int64_t> oneTo(std::int64_t last)
+    {
+        std::vector<std::int64_t> values(static_cast<std::size_t>(last));
+        std::iota(values.begin(), values.end(), 1);
+        return values;
+    }
+};
+
+// Two stations, each printing from several threads, take values of two
+// counters at once: every value is taken exactly once and none is skipped.
+TEST_F(JournalShop, StationsTakingCountersAtOnceGetEveryValueOnce)
+{
+    auto first = open();
+    auto second = open();
+    ASSERT_TRUE(first && second);
+    constexpr int kThreads = 3;
+    constexpr int kJobs = 15;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (Journal* station : {first.get(), second.get()})
+        for (int t = 0; t < kThreads; ++t)
+            threads.emplace_back([&, station] {
+                for (int i = 0; i < kJobs; ++i) {
+                    JournalJobIn in = job(2);
+                    in.records[0].counters = {"WB", "parcel"};
+                    in.records[1].counters = {"WB"};
+                    const auto recorded = station->recordJob(in);
+                    if (!recorded.ok()) {
+                        ADD_FAILURE() << recorded.error;
+                        ++failures;
+                    }
+                }
+            });
+    for (auto& thread : threads)
+        thread.join();
+    ASSERT_EQ(failures.load(), 0);
+    std::vector<std::int64_t> waybills, parcels;
+    for (const auto& j : second->listJobs().value)
+        for (const auto& record : second->records(j.id).value)
+            for (const auto& counter : record.counters)
+                (counter.name == "WB" ? waybills : parcels).push_back(counter.value);
+    constexpr int kAllJobs = 2 * kThreads * kJobs;
+    EXPECT_EQ(sorted(waybills), oneTo(2 * kAllJobs));
+    EXPECT_EQ(sorted(parcels), oneTo(kAllJobs));
+    EXPECT_EQ(first->nextCounterValue("WB").value, 2 * kAllJobs + 1);
+}
+
+// A failed page gives its number back only while no station took a later one.
+TEST_F(JournalShop, ANumberComesBackOnlyWhileNoOtherStationTookALaterOne)
+{
+    auto first = open();
+    auto second = open();
+    JournalJobIn in = job(2);
+    for (auto& record : in.records)
+        record.counters = {"WB"};
+    const JournalJobId mine = first->recordJob(in).value;
+    const JournalJobId theirs = second->recordJob(in).value;
+    ASSERT_GT(mine, 0);
+    ASSERT_GT(theirs, 0);
+    ASSERT_EQ(first->setRecordOutcome(mine, 1, 1, JournalOutcome::Failed, "jam"), "");
+    EXPECT_EQ(first->records(mine).value[1].counters, (std::vector<CounterValue>{{"WB", 2}}));
+    ASSERT_EQ(second->setRecordOutcome(theirs, 0, 1, JournalOutcome::Failed, "jam"), "");
+    EXPECT_EQ(first->nextCounterValue("WB").value, 3);
+    EXPECT_TRUE(second->records(theirs).value[0].counters.empty());
+}
+
+// A counter another station holds (its transaction open) makes a print give
+// up after the statement time-out rather than wait on; the number it would
+// have taken is not used up.
+TEST_F(JournalShop, APrintGivesUpOnACounterHeldTooLongAndSkipsNoNumber)
+{
+    auto journal = open();
+    JournalJobIn in = job(1);
+    in.records[0].counters = {"WB"};
+    ASSERT_TRUE(journal->recordJob(in).ok());
+    PGconn* other = PQconnectdb(m_url.c_str());
+    PGresult* held = PQexec(other, "BEGIN; SELECT next_value FROM counters WHERE name = 'WB' FOR UPDATE");
+    EXPECT_EQ(PQresultStatus(held), PGRES_TUPLES_OK) << PQerrorMessage(other);
+    PQclear(held);
+    const auto waited = journal->recordJob(in);
+    PQclear(PQexec(other, "ROLLBACK"));
+    PQfinish(other);
+    EXPECT_FALSE(waited.ok());
+    EXPECT_NE(waited.error.find("statement timeout"), std::string::npos) << waited.error;
+    const auto next = journal->recordJob(in);
+    ASSERT_TRUE(next.ok()) << next.error;
+    EXPECT_EQ(journal->records(next.value).value[0].counters, (std::vector<CounterValue>{{"WB", 2}}));
+    EXPECT_EQ(journal->listJobs().value.size(), 2u);
+}
+
+// Several stations try to claim each queued job at once: exactly one gets
+// it, and the job and its records say so.
+TEST_F(JournalShop, AQueuedJobIsClaimedByExactlyOneOfManyStations)
+{
+    auto recorder = open();
+    std::vector<JournalJobId> queued;
+    for (int i = 0; i < 12; ++i)
+        queued.push_back(recorder->recordJob(job(2)).value);
+    constexpr int kStations = 4;
+    std::vector<std::unique_ptr<Journal>> stations;
+    for (int k = 0; k < kStations; ++k)
+        stations.push_back(open());
+    std::vector<std::atomic<int>> wins(queued.size());
+    std::vector<std::string> winner(queued.size());
+    std::mutex noted;
+    std::vector<std::thread> threads;
+    for (int k = 0; k < kStations; ++k)
+        threads.emplace_back([&, k] {
+            for (std::size_t j = 0; j < queued.size(); ++j) {
+                const std::string name = "station:" + std::to_string(k);
+                const auto claimed = stations[static_cast<std::size_t>(k)]->claimJob(queued[j], name);
+                EXPECT_TRUE(claimed.ok()) << claimed.error;
+                if (claimed.value) {
+                    ++wins[j];
+                    const std::lock_guard hold(noted);
+                    winner[j] = name;
+                }
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    for (std::size_t j = 0; j < queued.size(); ++j) {
+        EXPECT_EQ(wins[j].load(), 1) << "job " << queued[j];
+        const auto claimed = recorder->job(queued[j]).value;
+        ASSERT_TRUE(claimed.has_value());
+        EXPECT_EQ(claimed->claimant, winner[j]);
+        EXPECT_EQ(claimed->outcome, JournalOutcome::Printing);
+        for (const auto& record : recorder->records(queued[j]).value)
+            EXPECT_EQ(record.outcome, JournalOutcome::Printing);
+    }
+}
+
+// The schema is made once (making it again changes nothing), refused when
+// newer than this program's, and never laid over tables of another program.
+TEST_F(JournalShop, ASchemaIsMadeOnceAndANewerOrAForeignOneIsRefused)
+{
+    auto journal = open();
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->schemaVersion(), 1);
+    // The test server has pg_trgm: searches are answered from a trigram index.
+    EXPECT_EQ(number("SELECT count(*) FROM pg_indexes WHERE indexname = 'records_search'"), 1);
+    const JournalJobId kept = journal->recordJob(job(1)).value;
+    const auto again = initShopJournal(m_url);
+    ASSERT_TRUE(again.ok()) << again.error;
+    EXPECT_EQ(again.value, 1);
+    EXPECT_TRUE(journal->job(kept).value.has_value());
+
+    ASSERT_EQ(sql("UPDATE journal_schema SET version = 99"), 0);
+    const Journal::Opened newer = Journal::openShop(m_url);
+    EXPECT_FALSE(newer.journal);
+    EXPECT_NE(newer.error.find("newer"), std::string::npos) << newer.error;
+    const auto upgrade = initShopJournal(m_url);
+    EXPECT_FALSE(upgrade.ok());
+    EXPECT_NE(upgrade.error.find("newer"), std::string::npos) << upgrade.error;
+    EXPECT_EQ(number("SELECT version FROM journal_schema"), 99);
+
+    std::string error;
+    const std::string empty = m_server->createDatabase(error);
+    ASSERT_FALSE(empty.empty()) << error;
+    const Journal::Opened none = Journal::openShop(empty);
+    EXPECT_FALSE(none.journal);
+    EXPECT_NE(none.error.find("no shop's journal"), std::string::npos) << none.error;
+    ASSERT_EQ(test::runSql(empty, "CREATE TABLE jobs(id integer)"), "");
+    const auto foreign = initShopJournal(empty);
+    EXPECT_FALSE(foreign.ok());
+    EXPECT_EQ(test::queryNumber(empty, "SELECT count(*) FROM pg_tables WHERE tablename = 'records'"), 0);
+}
+
+// No server at the address, or one that takes the connection and never
+// answers: opening fails with what went wrong, waiting 2 s at most even when
+// the address asks for longer.
+TEST_F(JournalShop, AServerThatDoesNotAnswerFailsWithinTheTimeOut)
+{
+    const Journal::Opened absent = Journal::openShop("host=" + m_dir.string() + " port=5432 dbname=shop user=station");
+    EXPECT_FALSE(absent.journal);
+    EXPECT_NE(absent.error.find("cannot be reached"), std::string::npos) << absent.error;
+    EXPECT_FALSE(initShopJournal("host=" + m_dir.string() + " dbname=shop").ok());
+
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string silent = "postgresql://station@127.0.0.1:" + std::to_string(ntohs(address.sin_port))
+        + "/shop?connect_timeout=30";
+    const auto before = std::chrono::steady_clock::now();
+    const Journal::Opened waited = Journal::openShop(silent);
+    const auto took = std::chrono::steady_clock::now() - before;
+    ::close(listener);
+    EXPECT_FALSE(waited.journal);
+    EXPECT_NE(waited.error.find("timeout"), std::string::npos) << waited.error;
+    EXPECT_LT(took, std::chrono::seconds(4));
+}
+
+// The server goes away and comes back: the call meanwhile fails, the next
+// one connects again and writes.
+TEST_F(JournalShop, AStationConnectsAgainOnceTheServerIsBack)
+{
+    auto journal = open();
+    ASSERT_TRUE(journal->recordJob(job(1)).ok());
+    EXPECT_TRUE(journal->isCurrent());
+    ASSERT_EQ(m_server->stop(), "");
+    const auto lost = journal->recordJob(job(1));
+    const bool current = journal->isCurrent();
+    ASSERT_EQ(m_server->start(), "");
+    EXPECT_FALSE(lost.ok());
+    EXPECT_FALSE(current) << lost.error;
+    const auto again = journal->recordJob(job(1));
+    EXPECT_TRUE(again.ok()) << again.error;
+    EXPECT_TRUE(journal->isCurrent());
+    EXPECT_EQ(journal->listJobs().value.size(), 2u);
+}
+#endif

@@ -1,0 +1,167 @@
+#include "journal/postgres/pg_connection.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace ordavel::postgres_journal {
+
+namespace {
+
+std::string trimmed(const char* message)
+{
+    std::string text = message != nullptr ? message : "";
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+// The connect_timeout to use: the URL's when it is set and shorter, else kTimeoutSeconds.
+std::string connectTimeoutFor(const std::string& url)
+{
+    int seconds = kTimeoutSeconds;
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(url.c_str(), &error);
+    PQfreemem(error);
+    for (PQconninfoOption* option = options; option != nullptr && option->keyword != nullptr; ++option)
+        if (std::strcmp(option->keyword, "connect_timeout") == 0 && option->val != nullptr) {
+            const int asked = std::atoi(option->val);
+            if (asked > 0 && asked < seconds)
+                seconds = asked;
+        }
+    PQconninfoFree(options);
+    return std::to_string(seconds);
+}
+
+} // namespace
+
+bool PgResult::ok() const
+{
+    if (!m_result)
+        return false;
+    const ExecStatusType status = PQresultStatus(m_result.get());
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+std::string PgResult::text(int row, int column) const
+{
+    if (!m_result || PQgetisnull(m_result.get(), row, column))
+        return {};
+    return std::string(PQgetvalue(m_result.get(), row, column),
+                       static_cast<std::size_t>(PQgetlength(m_result.get(), row, column)));
+}
+
+std::int64_t PgResult::integer(int row, int column) const
+{
+    if (!m_result || PQgetisnull(m_result.get(), row, column))
+        return 0;
+    return std::strtoll(PQgetvalue(m_result.get(), row, column), nullptr, 10);
+}
+
+std::int64_t PgResult::changed() const
+{
+    return m_result ? std::strtoll(PQcmdTuples(m_result.get()), nullptr, 10) : 0;
+}
+
+std::string PgResult::field(int code) const
+{
+    const char* value = m_result ? PQresultErrorField(m_result.get(), code) : nullptr;
+    return value != nullptr ? value : "";
+}
+
+std::string PgResult::error() const
+{
+    return m_result ? trimmed(PQresultErrorMessage(m_result.get())) : std::string();
+}
+
+PgConnection::~PgConnection()
+{
+    if (m_conn != nullptr)
+        PQfinish(m_conn);
+}
+
+EngineError PgConnection::connect(const std::string& url)
+{
+    m_url = url;
+    m_broken = false;
+    if (m_conn != nullptr)
+        PQfinish(m_conn);
+    // The URL first, expanded; the time-out after it takes precedence.
+    const std::string timeout = connectTimeoutFor(url);
+    const char* keywords[] = {"dbname", "connect_timeout", nullptr};
+    const char* values[] = {url.c_str(), timeout.c_str(), nullptr};
+    m_conn = PQconnectdbParams(keywords, values, 1);
+    if (m_conn == nullptr)
+        return {kNoServer, "the shop's database cannot be reached: out of memory"};
+    if (PQstatus(m_conn) != CONNECTION_OK) {
+        EngineError error{kNoServer, "the shop's database cannot be reached: " + trimmed(PQerrorMessage(m_conn))};
+        PQfinish(m_conn);
+        m_conn = nullptr;
+        return error;
+    }
+    m_name = std::string("host=") + PQhost(m_conn) + " port=" + PQport(m_conn) + " dbname=" + PQdb(m_conn)
+        + " user=" + PQuser(m_conn);
+    if (EngineError error = execute("SET client_encoding = 'UTF8'"); error.failed())
+        return error;
+    // No print waits longer than this for the shop: a lock held elsewhere included.
+    return execute("SET statement_timeout = 2000");
+}
+
+EngineError PgConnection::reconnect()
+{
+    if (connected())
+        return {};
+    return connect(m_url);
+}
+
+PgResult PgConnection::run(const char* sql, const PgParams& params, bool binary)
+{
+    if (m_conn == nullptr)
+        return PgResult();
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+    std::vector<int> formats;
+    for (const PgParam& param : params) {
+        values.push_back(param.text.c_str());
+        lengths.push_back(static_cast<int>(param.text.size()));
+        formats.push_back(param.binary ? 1 : 0);
+    }
+    return PgResult(PQexecParams(m_conn, sql, static_cast<int>(params.size()), nullptr, values.data(),
+                                 lengths.data(), formats.data(), binary ? 1 : 0));
+}
+
+EngineError PgConnection::failure(const PgResult& result) const
+{
+    if (result.ok())
+        return {};
+    // A server shutting down or crashed says so (class 57P, FATAL) before
+    // it closes the connection, and a failure without the server's code is
+    // libpq's own (the connection is gone); libpq may not know that yet.
+    const std::string state = result.field(PG_DIAG_SQLSTATE);
+    const std::string severity = result.field(PG_DIAG_SEVERITY_NONLOCALIZED);
+    if (state.empty() || state.rfind("57P", 0) == 0 || state.rfind("08", 0) == 0 || severity == "FATAL"
+        || severity == "PANIC")
+        m_broken = true;
+    if (!connected()) {
+        const std::string message = result.error();
+        return {kNoServer, "the shop's database went away: "
+                               + (!message.empty() ? message
+                                  : m_conn != nullptr ? trimmed(PQerrorMessage(m_conn))
+                                                      : std::string("not connected"))};
+    }
+    const std::string message = result.error();
+    return {kFailed, message.empty() ? trimmed(PQerrorMessage(m_conn)) : message};
+}
+
+EngineError PgConnection::script(const char* sql)
+{
+    if (m_conn == nullptr)
+        return {kNoServer, "the shop's database is not connected"};
+    return failure(PgResult(PQexec(m_conn, sql)));
+}
+
+EngineError PgConnection::execute(const char* sql, const PgParams& params)
+{
+    return failure(run(sql, params));
+}
+
+} // namespace ordavel::postgres_journal

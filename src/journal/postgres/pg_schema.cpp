@@ -1,0 +1,170 @@
+#include "journal/postgres/pg_schema.h"
+
+#include <array>
+
+namespace ordavel::postgres_journal {
+
+namespace {
+
+// Each job keeps its station ('' until stations are named); each record its
+// values as the SQLite journal keeps them (JSON text), and its search text
+// with ASCII letters in lower case, so that LIKE finds what the SQLite
+// journal's case-blind LIKE finds. `changes` holds a count per connection
+// that each of its writing statements raises: their sum changes with every
+// write, and no two connections wait for one row.
+constexpr const char* kSchemaV1 = R"sql(
+CREATE TABLE journal_schema(version integer NOT NULL);
+CREATE TABLE templates(hash text PRIMARY KEY, bytes bytea NOT NULL, size bigint NOT NULL, first_seen bigint NOT NULL);
+CREATE TABLE jobs(
+  id bigserial PRIMARY KEY,
+  created_at bigint NOT NULL,
+  finished_at bigint NOT NULL DEFAULT 0,
+  user_name text NOT NULL,
+  host text NOT NULL,
+  station text NOT NULL DEFAULT '',
+  program text NOT NULL,
+  kind text NOT NULL,
+  printer text NOT NULL,
+  template_path text NOT NULL,
+  template_name text NOT NULL,
+  template_hash text NOT NULL REFERENCES templates(hash),
+  calibration text NOT NULL,
+  copies integer NOT NULL,
+  data_source text NOT NULL DEFAULT '',
+  repeats bigint NOT NULL DEFAULT 0,
+  outcome text NOT NULL,
+  reason text NOT NULL DEFAULT '',
+  claimant text NOT NULL DEFAULT '',
+  cups_job_ids text NOT NULL DEFAULT '',
+  record_count integer NOT NULL,
+  resume_offered boolean NOT NULL DEFAULT false);
+CREATE INDEX jobs_created ON jobs(created_at);
+CREATE INDEX jobs_unfinished ON jobs(program) WHERE outcome IN ('queued', 'printing');
+CREATE INDEX jobs_template ON jobs(template_hash);
+CREATE TABLE records(
+  id bigserial PRIMARY KEY,
+  job_id bigint NOT NULL REFERENCES jobs(id) ON DELETE CASCADE,
+  idx integer NOT NULL,
+  number integer NOT NULL,
+  copies integer NOT NULL,
+  fields text NOT NULL,
+  columns text NOT NULL,
+  outcome text NOT NULL,
+  reason text NOT NULL DEFAULT '',
+  cups_job_id integer NOT NULL DEFAULT 0,
+  counter_names text NOT NULL DEFAULT '[]',
+  counter_values text NOT NULL DEFAULT '',
+  search_text text NOT NULL DEFAULT '',
+  sheet integer NOT NULL DEFAULT 0,
+  cell integer NOT NULL DEFAULT 0,
+  UNIQUE(job_id, idx));
+CREATE TABLE counters(name text PRIMARY KEY, next_value bigint NOT NULL);
+CREATE TABLE changes(backend integer PRIMARY KEY, count bigint NOT NULL);
+CREATE FUNCTION journal_changed() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  INSERT INTO changes(backend, count) VALUES (pg_backend_pid(), 1)
+    ON CONFLICT (backend) DO UPDATE SET count = changes.count + 1;
+  RETURN NULL;
+END $$;
+CREATE TRIGGER jobs_changed AFTER INSERT OR UPDATE OR DELETE ON jobs FOR EACH STATEMENT EXECUTE FUNCTION journal_changed();
+CREATE TRIGGER records_changed AFTER INSERT OR UPDATE OR DELETE ON records FOR EACH STATEMENT EXECUTE FUNCTION journal_changed();
+CREATE TRIGGER counters_changed AFTER INSERT OR UPDATE OR DELETE ON counters FOR EACH STATEMENT EXECUTE FUNCTION journal_changed();
+INSERT INTO journal_schema(version) VALUES (1);
+)sql";
+
+// The steps from each version to the next: kSchemaSteps[v - 1] moves a
+// database from version v to v + 1 (none yet).
+constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{};
+
+// Two programs initialising one shop at once take turns on this lock.
+constexpr const char* kInitLock = "SELECT pg_advisory_xact_lock(7406853110)";
+
+JournalResult<int> versionOf(PgConnection& connection)
+{
+    JournalResult<int> result;
+    PgResult exists = connection.run("SELECT to_regclass('journal_schema') IS NOT NULL");
+    if (EngineError error = connection.failure(exists); error.failed())
+        return {0, error.message};
+    if (!exists.boolean(0, 0))
+        return result; // 0: none
+    PgResult version = connection.run("SELECT max(version) FROM journal_schema");
+    if (EngineError error = connection.failure(version); error.failed())
+        return {0, error.message};
+    result.value = static_cast<int>(version.integer(0, 0));
+    return result;
+}
+
+std::string newerMessage(int version)
+{
+    return "the shop's journal was written by a newer program (schema " + std::to_string(version) + ")";
+}
+
+} // namespace
+
+JournalResult<int> initSchema(const std::string& url)
+{
+    PgConnection connection;
+    if (EngineError error = connection.connect(url); error.failed())
+        return {0, error.message};
+    // Making the tables may take longer than a print may wait.
+    if (EngineError error = connection.execute("SET statement_timeout = 0"); error.failed())
+        return {0, error.message};
+    if (EngineError error = connection.execute("BEGIN"); error.failed())
+        return {0, error.message};
+    const auto fail = [&](const std::string& message) {
+        connection.execute("ROLLBACK");
+        return JournalResult<int>{0, message};
+    };
+    if (EngineError error = connection.execute(kInitLock); error.failed())
+        return fail(error.message);
+    JournalResult<int> version = versionOf(connection);
+    if (!version.ok())
+        return fail(version.error);
+    if (version.value > kSchemaVersion)
+        return fail(newerMessage(version.value));
+    if (version.value == 0) {
+        PgResult tables = connection.run("SELECT count(*) FROM pg_tables WHERE schemaname = current_schema()"
+                                         " AND tablename IN ('jobs', 'records', 'templates', 'counters')");
+        if (EngineError error = connection.failure(tables); error.failed())
+            return fail(error.message);
+        if (tables.integer(0, 0) != 0)
+            return fail("the database holds tables of that name that are not a shop's journal");
+        if (EngineError error = connection.script(kSchemaV1); error.failed())
+            return fail(error.message);
+        // A trigram index lets a search skip the records that cannot match;
+        // without the extension (not installed, or not allowed) a search reads them all.
+        connection.execute("SAVEPOINT trigrams");
+        if (connection.execute("CREATE EXTENSION IF NOT EXISTS pg_trgm").failed()
+            || connection.execute("CREATE INDEX records_search ON records USING gin (search_text gin_trgm_ops)").failed())
+            connection.execute("ROLLBACK TO trigrams");
+        connection.execute("RELEASE trigrams");
+        version.value = 1;
+    }
+    for (; version.value < kSchemaVersion; ++version.value) {
+        if (EngineError error = connection.script(kSchemaSteps[version.value - 1]); error.failed())
+            return fail(error.message);
+        if (EngineError error = connection.execute("UPDATE journal_schema SET version = $1", {version.value + 1});
+            error.failed())
+            return fail(error.message);
+    }
+    if (EngineError error = connection.execute("COMMIT"); error.failed())
+        return {0, error.message};
+    return version;
+}
+
+JournalResult<int> checkSchema(PgConnection& connection)
+{
+    JournalResult<int> version = versionOf(connection);
+    if (!version.ok())
+        return version;
+    if (version.value == 0)
+        return {0, "the database holds no shop's journal (" + connection.name() + ")"};
+    if (version.value > kSchemaVersion)
+        return {0, newerMessage(version.value)};
+    if (version.value < kSchemaVersion)
+        return {0, "the shop's journal has an older schema (" + std::to_string(version.value)
+                       + "): it must be brought forward first"};
+    return version;
+}
+
+} // namespace ordavel::postgres_journal
