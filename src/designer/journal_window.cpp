@@ -3,6 +3,7 @@
 #include "data/merge.h"
 #include "platform/batch_printer.h"
 #include "platform/journal_worker.h"
+#include "shop/users_journal.h"
 #include "platform/calibration_store.h"
 #include "platform/print_journal.h"
 #include "platform/window_print.h"
@@ -32,6 +33,7 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <utility>
 #include <functional>
 
 namespace ordavel {
@@ -261,14 +263,18 @@ Journal* JournalWindow::journal()
     if (m_journal)
         return m_journal.get();
     // Looking does not create a journal that was never written.
+    const auto shop = joinedShop();
     std::error_code ec;
-    if (!std::filesystem::exists(m_path, ec))
+    if (shop.ok() && !shop.value() && !std::filesystem::exists(m_path, ec))
         return nullptr;
-    auto opened = Journal::open(m_path);
+    auto opened = openUsersJournal(m_path);
     if (!opened.journal) {
-        tell("无法打开打印记录：" + opened.error);
+        // Asked again at every refresh: told once.
+        if (!std::exchange(m_toldUnopened, true))
+            tell("无法打开打印记录：" + opened.error);
         return nullptr;
     }
+    m_toldUnopened = false;
     m_journal = std::move(opened.journal);
     if (const std::string notice = m_journal->takeNotice(); !notice.empty())
         tell(notice);

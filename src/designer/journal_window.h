@@ -96,6 +96,7 @@ private:
     JournalSession& m_session;
     const std::string m_path;
     std::unique_ptr<Journal> m_journal;
+    bool m_toldUnopened = false; // the journal could not be opened, and the user was told
     std::vector<JournalJob> m_jobList;
     std::vector<JournalRecord> m_recordList;
     JournalJob m_job;

@@ -96,16 +96,17 @@ Journal::Opened Journal::open(const std::string& path)
     return opened;
 }
 
-Journal::Opened Journal::openShop(const std::string& url)
+Journal::Opened Journal::openShop(const std::string& url, const std::string& station)
 {
 #if ORDAVEL_POSTGRES
     auto state = std::make_unique<State>();
-    Opened opened = postgres_journal::PgEngine::open(url, state->engine);
+    Opened opened = postgres_journal::PgEngine::open(url, station, state->engine);
     if (state->engine)
         opened.journal.reset(new Journal(std::move(state)));
     return opened;
 #else
     (void)url;
+    (void)station;
     return {nullptr, "this build of the program cannot reach a shop's database (no PostgreSQL)", {}};
 #endif
 }
@@ -342,6 +343,24 @@ JournalResult<JournalStats> Journal::stats() const
 {
     const auto hold = m_state->enter();
     return m_state->engine->stats();
+}
+
+std::string Journal::joinStation(const std::string& name)
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->joinStation(name);
+}
+
+std::string Journal::station() const
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->station();
+}
+
+JournalResult<std::vector<JournalStation>> Journal::stations() const
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->stations();
 }
 
 } // namespace ordavel

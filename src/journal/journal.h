@@ -120,6 +120,7 @@ struct JournalJob {
     JournalTime finishedAt = 0; // 0 while unfinished
     std::string user;
     std::string host;
+    std::string station;        // the shop's station that printed it; "" in a station's own journal
     std::string program;
     std::string kind;
     std::string printer;
@@ -145,6 +146,7 @@ struct JournalQuery {
     std::optional<JournalTime> until; // created before
     std::string templateName;         // the job's template name, with or without ".oxf"
     std::string printer;              // equal to the job's printer
+    std::string station;              // printed by this station of the shop
     // Words (split at spaces), each a
     // substring of a printed value of one and the same record or of the
     // job's template or printer name (case-insensitive for ASCII).
@@ -153,6 +155,15 @@ struct JournalQuery {
     JournalJobId after = 0;           // jobs with a larger id (written later) only
     bool unfinishedOnly = false;      // queued or printing
     int limit = 0;                    // newest first; 0: all
+};
+
+// A station of a shop: who joined it from where, and when it last printed.
+struct JournalStation {
+    std::string name;
+    std::string user;
+    std::string host;
+    JournalTime joinedAt = 0;
+    JournalTime lastPrinted = 0; // 0: never
 };
 
 struct JournalStats {
@@ -200,7 +211,8 @@ public:
     // initShopJournal made. Connecting waits at most 2 s (less when the URL
     // says so), each statement as long. A schema older or newer than this
     // program's is an error, as is a database without one.
-    static Opened openShop(const std::string& url);
+    // Jobs recorded through it are `station`'s ("" for none).
+    static Opened openShop(const std::string& url, const std::string& station = {});
 
     // Whether the user switched the journal off (a marker beside the file).
     // Printing code checks this before opening the journal.
@@ -319,6 +331,14 @@ public:
     // and the templates no job uses any more; the number of jobs deleted.
     JournalResult<int> pruneBefore(JournalTime before);
     JournalResult<JournalStats> stats() const;
+
+    // The shop's stations: `name` is this user on this machine from now on,
+    // unless another user or machine joined under that name (an error).
+    // A station's own journal has none.
+    std::string joinStation(const std::string& name);
+    JournalResult<std::vector<JournalStation>> stations() const;
+    // The station whose jobs this journal records; "" outside a shop.
+    std::string station() const;
 
 private:
     struct State;

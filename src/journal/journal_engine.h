@@ -67,6 +67,14 @@ public:
     virtual JournalResult<std::vector<CounterValue>> counters() = 0;
     virtual JournalResult<int> pruneBefore(JournalTime before) = 0;
     virtual JournalResult<JournalStats> stats() = 0;
+    // A shop's stations; an engine of one station's journal has none.
+    virtual std::string joinStation(const std::string& name)
+    {
+        (void)name;
+        return "a station's own journal has no stations";
+    }
+    virtual JournalResult<std::vector<JournalStation>> stations() { return {}; }
+    virtual std::string station() const { return {}; }
 
     // Whether a transaction is open (its writes join it).
     bool inTransaction() const { return !m_scopes.empty(); }

@@ -1,6 +1,7 @@
 #include "platform/journal_session.h"
 
 #include "journal/journal_system.h"
+#include "shop/users_journal.h"
 
 #include <utility>
 
@@ -23,9 +24,10 @@ std::shared_ptr<Journal> JournalSession::journal(std::string& error, bool create
         return m_journal;
     m_journal.reset();
     // Looking does not create a journal that was never written.
-    if (!create && !journal_system::fileIdentity(m_path))
+    const auto shop = joinedShop();
+    if (!create && shop.ok() && !shop.value() && !journal_system::fileIdentity(m_path))
         return nullptr;
-    Journal::Opened opened = Journal::open(m_path);
+    Journal::Opened opened = openUsersJournal(m_path);
     if (!opened.journal) {
         error = opened.error;
         return nullptr;

@@ -4,6 +4,7 @@
 #include "print_run/spooler.h"
 
 #include "journal/journal_system.h"
+#include "shop/users_journal.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,7 +40,7 @@ std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& pr
 {
     if (Journal::isOff(path))
         return nullptr;
-    Journal::Opened opened = Journal::open(path);
+    Journal::Opened opened = openUsersJournal(path);
     if (!opened.journal) {
         problem = "the print journal cannot be opened: " + opened.error;
         return nullptr;

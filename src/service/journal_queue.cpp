@@ -1,5 +1,7 @@
 #include "service/journal_queue.h"
 
+#include "shop/users_journal.h"
+
 #include "journal/sha256.h"
 
 #include <nlohmann/json.hpp>
@@ -86,7 +88,7 @@ std::string fileBytes(const std::string& path)
 
 std::unique_ptr<JournalQueue> JournalQueue::open(const std::string& path, std::string& error)
 {
-    Journal::Opened opened = Journal::open(path);
+    Journal::Opened opened = openUsersJournal(path);
     if (!opened.journal) {
         error = opened.error;
         return nullptr;
@@ -96,7 +98,10 @@ std::unique_ptr<JournalQueue> JournalQueue::open(const std::string& path, std::s
     return queue;
 }
 
-JournalQueue::JournalQueue(std::unique_ptr<Journal> journal) : m_journal(std::move(journal)) {}
+JournalQueue::JournalQueue(std::unique_ptr<Journal> journal)
+    : m_journal(std::move(journal)), m_station(m_journal->station())
+{
+}
 
 std::string JournalQueue::takeNotice()
 {
@@ -136,7 +141,8 @@ std::shared_ptr<const std::string> JournalQueue::storedBytes(const std::string& 
 std::optional<JournalQueue::Entry> JournalQueue::read(std::int64_t id, bool withBytes)
 {
     const auto job = m_journal->job(id);
-    if (!job.ok() || !job.value || job.value->program != "service")
+    // In a shop, another station's jobs are that station's service's.
+    if (!job.ok() || !job.value || job.value->program != "service" || job.value->station != m_station)
         return std::nullopt;
     const auto data = serviceDataOf(job.value->dataSource);
     if (!data)
@@ -184,13 +190,14 @@ void JournalQueue::load()
     const std::lock_guard lock(m_mutex);
     JournalQuery everything;
     everything.program = "service";
+    everything.station = m_station;
     if (const auto jobs = m_journal->listJobs(everything); jobs.ok())
         for (const JournalJob& job : jobs.value)
             if (const auto data = serviceDataOf(job.dataSource); data && !data->key.empty())
                 m_keys.emplace(std::make_pair(data->owner, data->key), job.id);
     if (const auto open = m_journal->unfinishedJobs("service"); open.ok())
         for (const JournalJob& job : open.value)
-            if (auto entry = read(job.id, true)) {
+            if (auto entry = job.station == m_station ? read(job.id, true) : std::optional<Entry>()) {
                 for (const auto& r : entry->summary.records)
                     m_waiting += isFinal(r.outcome) ? 0 : 1;
                 m_open.emplace(job.id, std::move(*entry));
@@ -517,6 +524,7 @@ std::vector<JobSummary> JournalQueue::listSince(const std::string& owner, std::t
     const std::lock_guard lock(m_mutex);
     JournalQuery query;
     query.program = "service";
+    query.station = m_station;
     query.since = since;
     std::vector<JobSummary> out;
     const auto jobs = m_journal->listJobs(query);

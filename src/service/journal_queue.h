@@ -97,6 +97,7 @@ private:
 
     std::mutex m_mutex;
     std::unique_ptr<Journal> m_journal;
+    const std::string m_station; // in a shop, the station whose jobs this queue prints
     std::map<std::int64_t, Entry> m_open; // unfinished jobs
     std::map<std::pair<std::string, std::string>, std::int64_t> m_keys;
     std::size_t m_waiting = 0;

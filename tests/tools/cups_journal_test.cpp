@@ -7,6 +7,10 @@
 #include "cups_queue.h"
 #include "tool_run.h"
 
+#if ORDAVEL_POSTGRES
+#include "support/postgres_server.h"
+#endif
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -300,6 +304,56 @@ TEST_F(CupsJournal, AReprintAfterTheTemplateChangedPrintsTheOldFormAndItsNumbers
 // Several forms to a sheet: the journal shows each record's sheet and cell,
 // and a reprint of records 2, 5 and 6 puts each into the cell it first had
 // (two sheets), or with --pack into cells 1 to 3 of one.
+#if ORDAVEL_POSTGRES
+// Two stations of a shop print 20-record batches of one numbered form at
+// once: the 40 pages carry the numbers 1 to 40, each once, and the shop's
+// journal tells which station printed which job.
+TEST_F(CupsJournal, TwoStationsOfAShopPrintingAtOnceNeverShareANumber)
+{
+    std::string error;
+    test::PostgresServer* server = test::PostgresServer::shared(error);
+    ASSERT_NE(server, nullptr) << error;
+    const std::string url = server->createDatabase(error);
+    ASSERT_FALSE(url.empty()) << error;
+    const std::string cli = ORDAVEL_CLI;
+    ASSERT_EQ(runCommand(cli + " shop init " + shellQuoted(url)).status, 0);
+    const auto as = [&](const std::string& station) {
+        return "XDG_CONFIG_HOME=" + shellQuoted(scratch.path() / station) + " " + cli + " ";
+    };
+    for (const std::string station : {"east", "west"}) {
+        const auto joined = runCommand("{ " + as(station) + "shop join " + shellQuoted(url) + " --station " + station + " 2>&1; }");
+        ASSERT_EQ(joined.status, 0) << joined.output;
+    }
+    buildCard("${#seq:WB:000000}");
+    writeData(20);
+    std::vector<test::RunResult> runs(2);
+    const auto printAs = [&](int which, const std::string& station) {
+        runs[static_cast<std::size_t>(which)] = runCommand("{ " + as(station) + "print " + shellQuoted(oxf) + " --printer "
+                                                           + queue.name + " --calibration none --data " + shellQuoted(data)
+                                                           + " 2>&1; }");
+    };
+    std::thread east(printAs, 0, "east");
+    std::thread west(printAs, 1, "west");
+    east.join();
+    west.join();
+    ASSERT_EQ(runs[0].status, 0) << runs[0].output;
+    ASSERT_EQ(runs[1].status, 0) << runs[1].output;
+
+    std::map<std::string, int> expected;
+    for (int n = 1; n <= 40; ++n) {
+        const std::string digits = std::to_string(n);
+        expected[std::string(6 - digits.size(), '0') + digits] = 1;
+    }
+    EXPECT_EQ(symbolsArrived(), expected);
+    const auto listed = runCommand("{ " + as("west") + "journal --station east --json 2>/dev/null; }");
+    const nlohmann::json jobs = nlohmann::json::parse(listed.output, nullptr, false);
+    ASSERT_TRUE(jobs.is_array()) << listed.output;
+    ASSERT_EQ(jobs.size(), 1u) << listed.output;
+    EXPECT_EQ(jobs[0]["station"], "east");
+    EXPECT_EQ(jobs[0]["outcome"], "printed") << listed.output;
+}
+#endif
+
 TEST_F(CupsJournal, ASheetBatchKeepsEachRecordsCellAndAReprintGoesBackIntoThemOrIsPacked)
 {
     const fs::path json = scratch.path() / "labels.json";

@@ -14,6 +14,7 @@
 #include "platform/calibration_store.h"
 #include "platform/journal_resume.h"
 #include "platform/print_journal.h"
+#include "shop/users_journal.h"
 
 #include <QPrinterInfo>
 
@@ -38,7 +39,7 @@ int fail(const std::string& message)
 struct Settings {
     std::string action; // "", show, resume, reprint, counter
     std::string argument;
-    std::string since, until, templateName, printer, search, records, set, pruneBefore;
+    std::string since, until, templateName, printer, station, search, records, set, pruneBefore;
     bool json = false;
     bool stats = false;
     bool off = false;
@@ -69,6 +70,8 @@ OptionParser declare(Settings& s)
     parser.option({.name = "--printer", .value = "NAME",
                    .help = "jobs of this printer; for resume and reprint, the printer to print on"},
                   into(&s.printer));
+    parser.option({.name = "--station", .value = "NAME", .help = "jobs printed by this station of the shop"},
+                  into(&s.station));
     parser.option({.name = "--search", .value = "TEXT", .help = "jobs with a record that printed each of these words, or whose template or printer name holds them"},
                   into(&s.search));
     parser.flag("--json", "list or show as JSON", &s.json);
@@ -133,6 +136,7 @@ nlohmann::json jobJson(const JournalJob& job)
             {"finished", job.finishedAt > 0 ? formatJournalTime(job.finishedAt) : std::string()},
             {"user", job.user},
             {"host", job.host},
+            {"station", job.station},
             {"program", job.program},
             {"kind", job.kind},
             {"printer", job.printer},
@@ -188,6 +192,7 @@ int list(Journal& journal, const Settings& s)
         return fail("--until takes YYYY-MM-DD, YYYY-MM-DD HH:MM[:SS], today or yesterday, not \"" + s.until + "\"");
     query.templateName = s.templateName;
     query.printer = s.printer;
+    query.station = s.station;
     query.search = s.search;
     settleUnfinished(journal);
     const auto jobs = journal.listJobs(query);
@@ -200,11 +205,12 @@ int list(Journal& journal, const Settings& s)
         std::printf("%s\n", dump(array).c_str());
         return 0;
     }
+    // A shop's jobs name the station that printed them after the user.
     for (const auto& job : jobs.value)
-        std::printf("%lld\t%s\t%s\t%s\t%s\t%s\t%s printed\t%s\n", static_cast<long long>(job.id),
+        std::printf("%lld\t%s\t%s\t%s\t%s\t%s\t%s printed\t%s%s\n", static_cast<long long>(job.id),
                     formatJournalTime(job.createdAt).c_str(), job.kind.c_str(),
                     std::string(outcomeName(job.outcome)).c_str(), job.printer.c_str(), job.templateName.c_str(),
-                    recordRange(job).c_str(), job.user.c_str());
+                    recordRange(job).c_str(), job.user.c_str(), job.station.empty() ? "" : ("@" + job.station).c_str());
     return 0;
 }
 
@@ -439,9 +445,11 @@ int run(const std::vector<std::string>& args)
         std::printf("the print journal is %s\n", s.off ? "off" : "on");
         return 0;
     }
-    Journal::Opened opened = Journal::open(path);
+    const auto shop = joinedShop();
+    const bool inShop = shop.ok() && shop.value();
+    Journal::Opened opened = openUsersJournal(path);
     if (!opened.journal)
-        return fail(path + ": " + opened.error);
+        return fail(inShop || !shop.ok() ? opened.error : path + ": " + opened.error);
     Journal& journal = *opened.journal;
     if (const std::string notice = journal.takeNotice(); !notice.empty())
         std::fprintf(stderr, "ordavel-cli journal: %s\n", notice.c_str());

@@ -10,10 +10,12 @@ namespace ordavel::postgres_journal {
 
 using namespace journal_detail;
 
-Journal::Opened PgEngine::open(const std::string& url, std::unique_ptr<JournalEngine>& engine)
+Journal::Opened PgEngine::open(const std::string& url, const std::string& station,
+                               std::unique_ptr<JournalEngine>& engine)
 {
     Journal::Opened opened;
     std::unique_ptr<PgEngine> made(new PgEngine);
+    made->m_station = station;
     if (EngineError error = made->m_connection.connect(url); error.failed()) {
         opened.error = error.message;
         return opened;
@@ -290,6 +292,45 @@ JournalResult<JournalStats> PgEngine::stats()
             result.value.newest = select.integer(0, 5);
             result.value.fileBytes = select.integer(0, 6);
         }
+        return m_connection.failure(select);
+    });
+    return result;
+}
+
+std::string PgEngine::joinStation(const std::string& name)
+{
+    std::string holder;
+    std::string error = write([&]() -> EngineError {
+        if (EngineError failed = m_connection.execute(
+                "INSERT INTO stations(name, user_name, host, joined_at) VALUES ($1, $2, $3, $4) ON CONFLICT (name) DO NOTHING",
+                {name, userName(), hostName(), now()});
+            failed.failed())
+            return failed;
+        PgResult row = m_connection.run("SELECT user_name, host FROM stations WHERE name = $1", {name});
+        if (EngineError failed = m_connection.failure(row); failed.failed())
+            return failed;
+        if (row.rows() > 0 && (row.text(0, 0) != userName() || row.text(0, 1) != hostName()))
+            holder = row.text(0, 0) + "@" + row.text(0, 1);
+        return {};
+    });
+    if (error.empty() && !holder.empty())
+        error = "the shop has a station named “" + name + "” already (" + holder + ")";
+    if (error.empty())
+        m_station = name;
+    return error;
+}
+
+JournalResult<std::vector<JournalStation>> PgEngine::stations()
+{
+    JournalResult<std::vector<JournalStation>> result;
+    result.error = read([&] {
+        PgResult select = m_connection.run(
+            "SELECT s.name, s.user_name, s.host, s.joined_at,"
+            " coalesce((SELECT max(j.created_at) FROM jobs j WHERE j.station = s.name), 0)"
+            " FROM stations s ORDER BY s.name");
+        for (int row = 0; row < select.rows(); ++row)
+            result.value.push_back({select.text(row, 0), select.text(row, 1), select.text(row, 2),
+                                    select.integer(row, 3), select.integer(row, 4)});
         return m_connection.failure(select);
     });
     return result;

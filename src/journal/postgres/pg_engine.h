@@ -16,7 +16,8 @@ namespace ordavel::postgres_journal {
 
 class PgEngine final : public JournalEngine {
 public:
-    static Journal::Opened open(const std::string& url, std::unique_ptr<JournalEngine>& engine);
+    static Journal::Opened open(const std::string& url, const std::string& station,
+                                std::unique_ptr<JournalEngine>& engine);
 
     const std::string& location() const override { return m_connection.name(); }
     int schemaVersion() const override { return m_version; }
@@ -53,6 +54,9 @@ public:
     JournalResult<std::vector<CounterValue>> counters() override;
     JournalResult<int> pruneBefore(JournalTime before) override;
     JournalResult<JournalStats> stats() override;
+    std::string joinStation(const std::string& name) override;
+    JournalResult<std::vector<JournalStation>> stations() override;
+    std::string station() const override { return m_station; }
 
 protected:
     EngineError beginOutermost() override;
@@ -94,6 +98,7 @@ private:
 
     mutable PgConnection m_connection;
     int m_version = 0;
+    std::string m_station; // the station whose jobs it records
     // The last template hashed, so that printing one template again does not hash it again.
     std::string m_lastTemplate;
     std::string m_lastTemplateHash;

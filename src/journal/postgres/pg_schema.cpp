@@ -59,6 +59,8 @@ CREATE TABLE records(
   cell integer NOT NULL DEFAULT 0,
   UNIQUE(job_id, idx));
 CREATE TABLE counters(name text PRIMARY KEY, next_value bigint NOT NULL);
+CREATE TABLE stations(name text PRIMARY KEY, user_name text NOT NULL, host text NOT NULL, joined_at bigint NOT NULL);
+CREATE INDEX jobs_station ON jobs(station, created_at);
 CREATE TABLE changes(backend integer PRIMARY KEY, count bigint NOT NULL);
 CREATE FUNCTION journal_changed() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN

@@ -42,7 +42,8 @@ const char* const kJobColumns =
     " j.template_name, j.template_hash, j.calibration, j.copies, j.data_source, j.repeats, j.outcome, j.reason,"
     " j.claimant, j.cups_job_ids, j.record_count,"
     " CASE WHEN j.outcome = 'printed' THEN j.record_count"
-    " ELSE (SELECT count(*) FROM records r WHERE r.job_id = j.id AND r.outcome = 'printed') END, j.resume_offered";
+    " ELSE (SELECT count(*) FROM records r WHERE r.job_id = j.id AND r.outcome = 'printed') END, j.resume_offered,"
+    " j.station";
 
 JournalJob jobFromRow(const PgResult& result, int row)
 {
@@ -69,6 +70,7 @@ JournalJob jobFromRow(const PgResult& result, int row)
     job.recordCount = static_cast<int>(result.integer(row, 19));
     job.printedCount = static_cast<int>(result.integer(row, 20));
     job.resumeOffered = result.boolean(row, 21);
+    job.station = result.text(row, 22);
     return job;
 }
 
@@ -102,6 +104,8 @@ JournalResult<std::vector<JournalJob>> PgEngine::listJobs(const JournalQuery& qu
     }
     if (!query.printer.empty())
         where += " AND j.printer = " + next(text(query.printer));
+    if (!query.station.empty())
+        where += " AND j.station = " + next(text(query.station));
     if (!query.program.empty())
         where += " AND j.program = " + next(text(query.program));
     if (query.unfinishedOnly)

@@ -210,6 +210,9 @@ std::string SqliteEngine::tidyWhenDue(std::int64_t backlog, int logPages)
 JournalResult<std::vector<JournalJob>> SqliteEngine::listJobs(const JournalQuery& query)
 {
     JournalResult<std::vector<JournalJob>> result;
+    // A station's own journal: no job was printed by a named station of a shop.
+    if (!query.station.empty())
+        return result;
     const std::vector<SearchWord> words = searchWords(query.search);
     if (!words.empty())
         indexBeforeSearch();

@@ -1,0 +1,113 @@
+// ordavel-cli shop on a PostgreSQL server of the tests' own: init makes the
+// shop's journal once, join checks the database and the station's name
+// before it keeps anything (never a password), status tells the shop's
+// stations, leave makes the station print into its own journal again.
+#include "tool_run.h"
+
+#if ORDAVEL_POSTGRES
+#include "support/postgres_server.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace ordavel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::runCommand;
+using test::shellQuoted;
+
+class ShopCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        server = test::PostgresServer::shared(error);
+        ASSERT_NE(server, nullptr) << error;
+        url = server->createDatabase(error);
+        ASSERT_FALSE(url.empty()) << error;
+    }
+
+    // The tool with this station's configuration and journal folders.
+    test::RunResult shop(const std::string& args, const std::string& station = "a")
+    {
+        const fs::path home = scratch.path() / station;
+        return runCommand("{ XDG_CONFIG_HOME=" + shellQuoted(home / "config") + " XDG_DATA_HOME="
+                          + shellQuoted(home / "data") + " " + ORDAVEL_CLI + " " + args + " 2>&1; }");
+    }
+
+    test::ScratchDir scratch{"ordavel-shop"};
+    test::PostgresServer* server = nullptr;
+    std::string url;
+};
+
+TEST_F(ShopCommand, InitJoinStatusAndLeave)
+{
+    const auto notYet = shop("shop join " + shellQuoted(url) + " --station desk");
+    EXPECT_EQ(notYet.status, 1);
+    EXPECT_NE(notYet.output.find("no shop's journal"), std::string::npos) << notYet.output;
+
+    const auto made = shop("shop init " + shellQuoted(url));
+    ASSERT_EQ(made.status, 0) << made.output;
+    EXPECT_NE(made.output.find("schema 1"), std::string::npos) << made.output;
+    EXPECT_EQ(shop("shop init " + shellQuoted(url)).status, 0) << "init again changes nothing";
+
+    // A password given in the URL is used for the check and never kept.
+    const auto joined = shop("shop join " + shellQuoted(url + " password=unused") + " --station desk");
+    ASSERT_EQ(joined.status, 0) << joined.output;
+    EXPECT_NE(joined.output.find("password is not kept"), std::string::npos) << joined.output;
+    std::ifstream ini(scratch.path() / "a" / "config" / "ordavel" / "shop.ini");
+    const std::string kept((std::istreambuf_iterator<char>(ini)), {});
+    EXPECT_NE(kept.find("station=desk"), std::string::npos) << kept;
+    EXPECT_EQ(kept.find("password"), std::string::npos) << kept;
+
+    // A name another user or machine holds is refused, and nothing is kept for it.
+    ASSERT_EQ(test::runSql(url, "INSERT INTO stations VALUES ('front', 'ann', 'counter-pc', 0)"), "");
+    const auto taken = shop("shop join " + shellQuoted(url) + " --station front", "b");
+    EXPECT_EQ(taken.status, 1);
+    EXPECT_NE(taken.output.find("ann@counter-pc"), std::string::npos) << taken.output;
+    EXPECT_FALSE(fs::exists(scratch.path() / "b" / "config" / "ordavel" / "shop.ini"));
+    EXPECT_EQ(shop("shop join " + shellQuoted(url) + " --station a/b", "b").status, 1);
+
+    const auto status = shop("shop status --json");
+    ASSERT_EQ(status.status, 0) << status.output;
+    const auto shown = nlohmann::json::parse(status.output, nullptr, false);
+    ASSERT_TRUE(shown.is_object()) << status.output;
+    EXPECT_EQ(shown["station"], "desk");
+    EXPECT_EQ(shown["schema"], 1);
+    ASSERT_EQ(shown["stations"].size(), 2u) << status.output;
+    EXPECT_EQ(shown["stations"][0]["name"], "desk");
+    EXPECT_EQ(shown["stations"][0]["lastPrinted"], "");
+
+    // The journal command reads the shop's journal now.
+    const auto listed = shop("journal --json");
+    EXPECT_EQ(listed.status, 0) << listed.output;
+    EXPECT_EQ(nlohmann::json::parse(listed.output, nullptr, false), nlohmann::json::array()) << listed.output;
+
+    ASSERT_EQ(shop("shop leave").status, 0);
+    const auto alone = shop("shop status");
+    EXPECT_NE(alone.output.find("in no shop"), std::string::npos) << alone.output;
+    EXPECT_EQ(shop("shop leave").status, 1);
+}
+
+TEST_F(ShopCommand, AStationWhoseShopCannotBeReachedSaysWhichDatabase)
+{
+    ASSERT_EQ(shop("shop init " + shellQuoted(url)).status, 0);
+    ASSERT_EQ(shop("shop join " + shellQuoted(url) + " --station desk").status, 0);
+    // The shop.ini now names a database that is gone.
+    const fs::path ini = scratch.path() / "a" / "config" / "ordavel" / "shop.ini";
+    std::ofstream(ini) << "[shop]\nconnection=host=" << (scratch.path() / "nowhere").string()
+                       << " dbname=none connect_timeout=1\nstation=desk\n";
+    const auto listed = shop("journal");
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_NE(listed.output.find("the shop's journal (host=" + (scratch.path() / "nowhere").string()), std::string::npos)
+        << listed.output;
+}
+
+} // namespace
+} // namespace ordavel
+#endif
