@@ -118,10 +118,9 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     m_scanReview = new ScanReviewState(m_document, this);
     m_mouse->setReview(m_scanReview);
     connect(m_scanReview, &ScanReviewState::presentChanged, this, [this](bool present) {
-        const QString hint = present ? ScanReviewState::gestureHint() : QString();
-        m_workArea->workbench()->setToolTip(hint);
+        m_workArea->workbench()->setToolTip(present ? ScanReviewState::gestureHint() : QString());
         if (present)
-            statusBar()->showMessage(hint, 20000);
+            statusBar()->showMessage(ScanReviewState::gestureSummary(), 20000);
         else
             statusBar()->clearMessage();
     });

@@ -61,9 +61,18 @@ ScanReviewState::~ScanReviewState() { m_doc.removeObserver(this); }
 
 QString ScanReviewState::gestureHint()
 {
-    return QStringLiteral("扫描件整理：双击表格中空着的格子加入框格，按住Ctrl沿横线拖动加入下划线框格，"
-                          "Shift+双击框格按左边或上面的标题命名，Ctrl+双击框格在该处拆分，"
-                          "按住Ctrl把框格拖到同一行或同一列的框格上合并。");
+    return QStringLiteral("扫描件整理：\n"
+                          "双击表格中空着的格子：加入填满格子的框格\n"
+                          "按住Ctrl沿横线拖动：加入下划线框格\n"
+                          "Shift+双击框格：按左边或上面的标题命名\n"
+                          "Ctrl+双击框格：在该处拆分\n"
+                          "按住Ctrl把框格拖到同一行或同一列的框格上：合并");
+}
+
+QString ScanReviewState::gestureSummary()
+{
+    return QStringLiteral("扫描件整理：双击格子加框格，Ctrl+沿横线拖动加下划线框格，Shift+双击命名，"
+                          "Ctrl+双击拆分，Ctrl+拖到相邻框格上合并");
 }
 
 void ScanReviewState::keep(const scan::ScanAnalysis& analysis, const scan::Picture& picture)

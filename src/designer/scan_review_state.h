@@ -38,8 +38,10 @@ public:
     // document has just taken as its background.
     void keep(const scan::ScanAnalysis& analysis, const scan::Picture& picture);
     void drop();
-    // How the gestures go, for the status bar and the board's tooltip.
+    // How the gestures go: a line each for the board's tooltip, and all in
+    // one short line for the status bar.
     static QString gestureHint();
+    static QString gestureSummary();
 
     // A box's place on the board in pixels of the scan, and back.
     scan::PixelRect toScan(const Rect& board) const;

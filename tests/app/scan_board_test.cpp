@@ -166,7 +166,7 @@ TEST_F(ScanBoard, ADoubleClickInARuledCellAddsABoxFillingItAsOneUndoStep)
     scanEmpty(form());
     // The gestures are told as they become available.
     EXPECT_EQ(bench()->toolTip(), ScanReviewState::gestureHint());
-    EXPECT_EQ(window->statusBar()->currentMessage(), ScanReviewState::gestureHint());
+    EXPECT_EQ(window->statusBar()->currentMessage(), ScanReviewState::gestureSummary());
 
     const std::size_t steps = undo().history().undoCount();
     doubleClick(bench(), at({150, 120}));
