@@ -96,9 +96,9 @@ void ScanReviewState::keep(const scan::ScanAnalysis& analysis, const scan::Pictu
     }
     m_grey = greyOf(picture);
     m_background = hashOf(m_doc.page().background);
-    const bool was = m_present;
+    const bool wasPresent = m_present;
     m_present = m_width > 0 && m_height > 0 && m_paper.widthCm > 0 && !m_doc.page().background.empty();
-    if (m_present != was || m_present)
+    if (m_present || wasPresent)
         emit presentChanged(m_present);
 }
 
@@ -116,9 +116,11 @@ void ScanReviewState::drop()
 
 void ScanReviewState::pageChanged()
 {
-    // Setting the page up again with the same picture keeps the state; another
-    // picture, or none, ends it (undoing the scan's step as well).
-    if (m_present && hashOf(m_doc.page().background) != m_background)
+    // Setting the page up again with the same picture stretched over the board
+    // keeps the state; another picture, or none, or the picture placed
+    // otherwise ends it (undoing the scan's step as well).
+    const PageSettings& page = m_doc.page();
+    if (m_present && (page.imgShowType != 1 || hashOf(page.background) != m_background))
         drop();
 }
 

@@ -328,7 +328,14 @@ TEST_F(ScanBoard, TheToolsGoWithTheScanAndTheBoardWorksAsBefore)
     EXPECT_EQ(pageSetup.count(), 1);
     EXPECT_EQ(doc().liveBoxCount(), 0);
 
-    // A new document drops them as well.
+    // The scan placed otherwise than over the whole board drops them, and so
+    // does a new document; page setup with the scan as it was keeps them.
+    scanEmpty(form());
+    doc().notifyPageChanged();
+    EXPECT_TRUE(window->scanReview()->present());
+    doc().page().imgShowType = 0;
+    doc().notifyPageChanged();
+    EXPECT_FALSE(window->scanReview()->present());
     scanEmpty(form());
     window->resetDocument();
     EXPECT_FALSE(window->scanReview()->present());
