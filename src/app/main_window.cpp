@@ -15,6 +15,7 @@
 #include "designer/printer_calibration_dialog.h"
 #if ORDAVEL_WITH_SCAN
 #include "designer/scan_proposals_dialog.h"
+#include "designer/scan_review_state.h"
 #endif
 #include "designer/slot_tab_order.h"
 #include "designer/undo_controller.h"
@@ -111,6 +112,19 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     };
     buildStatusBar();
     m_workArea->addPlacementTools(m_controlBar);
+#if ORDAVEL_WITH_SCAN
+    // After a scan became boxes, the board's review tools work from what its
+    // analysis found; the gestures are told when they become available.
+    m_scanReview = new ScanReviewState(m_document, this);
+    m_mouse->setReview(m_scanReview);
+    connect(m_scanReview, &ScanReviewState::presentChanged, this, [this](bool present) {
+        m_workArea->workbench()->setToolTip(present ? ScanReviewState::gestureHint() : QString());
+        if (present)
+            statusBar()->showMessage(ScanReviewState::gestureSummary(), 20000);
+        else
+            statusBar()->clearMessage();
+    });
+#endif
 
     // Long walks over the boxes let painting happen every few boxes; user input
     // waits until the walk is over, so nothing re-enters it. The one exception
@@ -331,7 +345,7 @@ void MainWindow::scanToBoxes()
     // Boxes are added in the designer, where the step can be undone.
     if (m_document.appMode() != AppMode::DesignMode)
         switchMode(AppMode::DesignMode);
-    scanIntoDocument(m_document, m_prompter, this);
+    scanIntoDocument(m_document, m_prompter, this, m_scanReview);
 }
 #endif
 

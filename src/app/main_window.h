@@ -37,6 +37,7 @@ class FileToolBar;
 class LoadProgress;
 class MouseController;
 class Prompter;
+class ScanReviewState;
 class SlotTabOrder;
 class UndoController;
 class WorkArea;
@@ -94,6 +95,8 @@ public:
 #if ORDAVEL_WITH_SCAN
     // "扫描生成...": boxes proposed from a scanned form, added as one undo step.
     void scanToBoxes();
+    // What the last scan's analysis found while that scan is the background.
+    ScanReviewState* scanReview() const { return m_scanReview; }
 #endif
     // "打印记录": the print journal's window, one at a time.
     void openJournalWindow();
@@ -164,6 +167,9 @@ private:
     bool m_dataPanelPlaced = false; // given its first size and place, beside the board
     QToolBar* m_dataBar = nullptr;
     bool m_exitConfirmed = false; // Exit asked already; the close box must not ask again
+#if ORDAVEL_WITH_SCAN
+    ScanReviewState* m_scanReview = nullptr; // child of the window
+#endif
 };
 
 } // namespace ordavel

@@ -1,5 +1,6 @@
 #include "designer/mouse_controller.h"
 
+#include "designer/board_review.h"
 #include "designer/box_view.h"
 #include "designer/paper_panel.h"
 #include "designer/rubber_band.h"
@@ -135,6 +136,30 @@ int MouseController::draggedBox() const { return m_drag ? m_drag->index : 0; }
 
 bool MouseController::designMode() const { return m_doc.appMode() == AppMode::DesignMode; }
 
+bool MouseController::reviewing() const
+{
+    return designMode() && m_pendingBoxType == -1 && m_review && m_review->present();
+}
+
+int MouseController::boxAt(const QPoint& at, int except) const
+{
+    int best = 0;
+    long long bestArea = 0;
+    for (int index = 1; index <= m_doc.slotCount(); ++index) {
+        const Box& box = m_doc.box(index);
+        const Rect& r = box.editRect;
+        if (index == except || !box.inUse || !box.visible || at.x() < r.left || at.x() >= r.right() || at.y() < r.top
+            || at.y() >= r.bottom())
+            continue;
+        const long long area = static_cast<long long>(r.width) * r.height;
+        if (best == 0 || area < bestArea) {
+            best = index;
+            bestArea = area;
+        }
+    }
+    return best;
+}
+
 QPoint MouseController::toBoard(const QPointF& view) const
 {
     const BoardZoom& zoom = m_area.zoom();
@@ -200,6 +225,19 @@ bool MouseController::workbenchMouse(QMouseEvent* event)
         if (dragEnd(event->globalPosition(), event->modifiers()))
             return true;
         if (m_bandActive && designMode()) {
+            // Ctrl+drag along a printed line of the scan: an underline box, no selection.
+            if (event->modifiers().testFlag(Qt::ControlModifier) && reviewing()) {
+                const QPoint from(m_bandStartX, m_bandStartY);
+                const QPoint to = onWorkbench(event->globalPosition());
+                if (from != to && m_review->addUnderlineAlong(from, to) != 0) {
+                    m_workbench->releaseMouse();
+                    m_band->finish();
+                    m_bandActive = false;
+                    m_bandStartX = 0;
+                    m_bandStartY = 0;
+                    return true;
+                }
+            }
             bandEnd(shiftHeld(event));
             return true;
         }
@@ -231,6 +269,8 @@ bool MouseController::workbenchMouse(QMouseEvent* event)
     if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton) {
         if (m_pendingBoxType != -1) {
             cancelDrawing();
+        } else if (reviewing() && m_review->addCellAt(toBoard(event->position())) != 0) {
+            // A ruled cell of the scan: its box, in place of the page setup.
         } else {
             m_doc.clearSelection();
             emit pageSetupRequested();
@@ -292,11 +332,30 @@ void MouseController::controlMouse(int index, QMouseEvent* event)
             boxClick(index, shiftHeld(event), event->globalPosition());
         break;
     case QEvent::MouseButtonDblClick:
+        if (event->button() == Qt::LeftButton && reviewDoubleClick(index, event))
+            break;
         if (event->button() == Qt::LeftButton && designMode() && !m_drag)
             emit boxDoubleClicked(index);
         break;
     default: break;
     }
+}
+
+bool MouseController::reviewDoubleClick(int index, QMouseEvent* event)
+{
+    const bool shift = event->modifiers().testFlag(Qt::ShiftModifier);
+    const bool ctrl = event->modifiers().testFlag(Qt::ControlModifier);
+    if (shift == ctrl || !reviewing() || index < 1 || index > m_doc.slotCount() || !m_doc.box(index).inUse)
+        return false;
+    // The press before it may have begun moving the box; that ends where it began.
+    if (m_drag)
+        dragEnd(event->globalPosition(), event->modifiers());
+    if (shift) {
+        m_review->nameFromCaption(index);
+        return true;
+    }
+    m_review->split(index, onWorkbench(event->globalPosition()));
+    return true;
 }
 
 void MouseController::handleMouse(int index, int which, QMouseEvent* event)
@@ -462,11 +521,23 @@ bool MouseController::dragEnd(const QPointF& global, Qt::KeyboardModifiers modif
     if (!dragTrack(global, modifiers))
         return false;
     m_area.snapGuides()->showGuides(std::nullopt, std::nullopt);
-    const int index = m_drag->index;
+    const Drag drag = *m_drag;
     m_drag.reset();
     m_area.setDraggedBox(0);
     m_workbench->releaseMouse();
-    m_doc.endDrag(index);
+    // A box moved with Ctrl onto a neighbour of its row or column merges with
+    // it from where it started; otherwise it stays where it was dropped.
+    if (drag.hitCode == HitCaption && modifiers.testFlag(Qt::ControlModifier) && reviewing()
+        && !(m_doc.box(drag.index).editRect == drag.startRect)) {
+        if (const int other = boxAt(onWorkbench(global), drag.index); other != 0) {
+            const Rect dropped = m_doc.box(drag.index).editRect;
+            m_doc.setEditRect(drag.index, drag.startRect);
+            if (m_review->merge(drag.index, other))
+                return true;
+            m_doc.setEditRect(drag.index, dropped);
+        }
+    }
+    m_doc.endDrag(drag.index);
     return true;
 }
 

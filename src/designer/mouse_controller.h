@@ -9,6 +9,14 @@
 // sizing snap to the grid and the other boxes as the work area is set, with a
 // guide line where they snapped, and place freely while Alt is held.
 //
+// Over a scan whose analysis is still at hand (BoardReview), the board also
+// offers review gestures: a double click in an empty ruled cell adds a box
+// filling it, a Ctrl+drag along a printed line an underline box over it,
+// Shift+double click on a box names it from its caption, Ctrl+double click
+// splits it there and a Ctrl+drag of a box onto a neighbour in its row or
+// column merges the two. Where no cell, line or neighbour is under the
+// pointer the gestures do what they did without the scan.
+//
 // It also takes the right clicks and double clicks of the workbench, the paper
 // panel and the background panel. What those open (page menu, page setup,
 // property dialogs) belongs to other parts of the designer and is reported
@@ -29,6 +37,7 @@ class QWidget;
 
 namespace ordavel {
 
+class BoardReview;
 class BoxView;
 class Document;
 class RubberBand;
@@ -77,6 +86,9 @@ public:
     // Where the last right press on the workbench happened (workbench px), for the page menu.
     QPoint menuPoint() const { return m_menuPoint; }
     const RubberBand& rubberBand() const { return *m_band; }
+    // The review tools of the scan behind the board; none: no review gestures.
+    // Not owned; it must outlive the controller or be unset first.
+    void setReview(BoardReview* review) { m_review = review; }
 
 signals:
     // Double click on a box in DesignMode: its property dialog is to open.
@@ -130,6 +142,11 @@ private:
     // A position in workbench view px -> board px.
     QPoint toBoard(const QPointF& view) const;
     bool designMode() const;
+    bool reviewing() const;
+    // The review gestures of a double click on box `index`; false when none applies.
+    bool reviewDoubleClick(int index, QMouseEvent* event);
+    // The box other than `except` under `at` (board px), the smallest; 0 when none.
+    int boxAt(const QPoint& at, int except) const;
 
     Document& m_doc;
     WorkArea& m_area;
@@ -141,6 +158,7 @@ private:
     int m_bandStartY = 0;
     std::optional<Drag> m_drag;
     QPoint m_menuPoint;
+    BoardReview* m_review = nullptr;
 };
 
 } // namespace ordavel

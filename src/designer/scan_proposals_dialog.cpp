@@ -1,6 +1,7 @@
 #include "designer/scan_proposals_dialog.h"
 
 #include "designer/scan_review.h"
+#include "designer/scan_review_state.h"
 #include "file/file_system.h"
 #include "file/picture.h"
 #include "model/document.h"
@@ -573,7 +574,7 @@ std::vector<scan::ProposedField> ScanProposalsDialog::keptFields() const
 
 // ---------------------------------------------------------------- command
 
-bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
+bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent, ScanReviewState* review)
 {
     // A template that has boxes already: the scan's boxes replace them or join them.
     bool replace = false;
@@ -654,6 +655,8 @@ bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent)
     if (!tempPath.empty())
         doc.page().backgroundTempPath = tempPath;
     scan::addFieldBoxes(doc, *analysis, kept);
+    if (review)
+        review->keep(*analysis, image->picture);
     return true;
 }
 

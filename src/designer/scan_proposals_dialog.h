@@ -25,6 +25,7 @@ class CaptionReader;
 
 class Document;
 class Prompter;
+class ScanReviewState;
 
 // The paper the scan was made of: presets of the common forms and a custom
 // size. A scan that states its resolution gives its own size, shown as the
@@ -121,6 +122,7 @@ private:
 
 // The whole command on `doc`. Returns true when boxes were added; nothing of
 // the document changes when the user cancels at any step or the scan cannot be read.
-bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent);
+// `review`, when given, keeps what the analysis found for the board's review tools.
+bool scanIntoDocument(Document& doc, Prompter& prompter, QWidget* parent, ScanReviewState* review = nullptr);
 
 } // namespace ordavel
