@@ -10,6 +10,7 @@
 #include "designer/help_window.h"
 #include "designer/journal_window.h"
 #include "designer/service_queue_label.h"
+#include "designer/shop_station_label.h"
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
 #include "designer/printer_calibration_dialog.h"
@@ -194,6 +195,7 @@ void MainWindow::buildStatusBar()
     // Centimetres of the mouse and the current box, and the zoom of the board.
     bar->addWidget(m_workArea->placementStatus(), 1);
     bar->addPermanentWidget(m_workArea->zoomBox());
+    bar->addPermanentWidget(new ShopStationLabel(ShopConfig(), bar));
     bar->addPermanentWidget(new ServiceQueueLabel(Journal::defaultPath(), bar));
 }
 

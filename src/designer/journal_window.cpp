@@ -12,6 +12,7 @@
 #include "platform/prompter.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -42,7 +43,7 @@ namespace {
 constexpr const char* kCaption = "打印记录";
 // The jobs' columns and the records'.
 enum JobColumn { kJobNumber, kJobTime, kJobUser, kJobProgram, kJobKind, kJobPrinter, kJobTemplate, kJobRecords,
-                 kJobOutcome };
+                 kJobOutcome, kJobStation };
 enum RecordColumn { kRecordIndex, kRecordNumber, kRecordOutcome, kRecordContent };
 constexpr int kPollMs = 1000;
 constexpr int kSettleTicks = 5; // CUPS is asked about jobs left printing every fifth poll
@@ -181,8 +182,13 @@ JournalWindow::JournalWindow(Prompter& prompter, JournalSession& session, QWidge
     m_jobs = makeTable("列表_打印任务",
                        {QStringLiteral("任务号"), QStringLiteral("时间"), QStringLiteral("用户"),
                         QStringLiteral("程序"), QStringLiteral("类型"), QStringLiteral("打印机"),
-                        QStringLiteral("模板"), QStringLiteral("记录"), QStringLiteral("结果")},
+                        QStringLiteral("模板"), QStringLiteral("记录"), QStringLiteral("结果"),
+                        QStringLiteral("站点")},
                        this);
+    // A shop's stations: a column and a filter, shown only in a shop.
+    m_station = new QComboBox(this);
+    m_station->setObjectName(QStringLiteral("下拉框_站点"));
+    m_station->addItem(QStringLiteral("全部站点"));
     m_jobs->setSelectionMode(QAbstractItemView::SingleSelection);
     m_records = makeTable("列表_记录",
                           {QStringLiteral("序号"), QStringLiteral("记录"), QStringLiteral("结果"),
@@ -201,6 +207,7 @@ JournalWindow::JournalWindow(Prompter& prompter, JournalSession& session, QWidge
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_search, 1);
+    top->addWidget(m_station);
     top->addWidget(m_switch);
     top->addWidget(m_reprint);
     auto* previewBox = new QWidget(this);
@@ -223,6 +230,7 @@ JournalWindow::JournalWindow(Prompter& prompter, JournalSession& session, QWidge
     layout->addWidget(split, 1);
 
     connect(m_search, &QLineEdit::textChanged, this, [this] { refresh(); });
+    connect(m_station, &QComboBox::currentIndexChanged, this, [this] { refresh(); });
     connect(m_jobs, &QTableWidget::currentCellChanged, this, [this](int row, int, int previous) {
         if (row != previous)
             showJob();
@@ -300,6 +308,7 @@ bool JournalWindow::pollChanges()
     // and a long list is not read again for every record printed.
     JournalQuery query;
     query.search = m_search->text().trimmed().toStdString();
+    query.station = chosenStation();
     for (const JournalJob& job : m_jobList)
         query.after = std::max(query.after, job.id);
     auto fresh = j->listJobs(query);
@@ -369,6 +378,29 @@ std::shared_future<void> JournalWindow::settleUnfinished()
     return m_settling;
 }
 
+std::string JournalWindow::chosenStation() const
+{
+    return m_station->currentIndex() > 0 ? m_station->currentText().toStdString() : std::string();
+}
+
+void JournalWindow::showStations(Journal& journal)
+{
+    // Outside a shop there are none: no column, no filter.
+    const auto stations = journal.stations();
+    const bool inShop = !journal.station().empty() || (stations.ok() && !stations.value.empty());
+    m_jobs->setColumnHidden(kJobStation, !inShop);
+    m_station->setVisible(inShop);
+    if (!inShop)
+        return;
+    const QString chosen = m_station->currentText();
+    const QSignalBlocker block(m_station);
+    while (m_station->count() > 1)
+        m_station->removeItem(1);
+    for (const JournalStation& station : stations.value)
+        m_station->addItem(qs(station.name));
+    m_station->setCurrentIndex(std::max(0, m_station->findText(chosen)));
+}
+
 void JournalWindow::fillJobRow(int row)
 {
     const JournalJob& job = m_jobList[static_cast<std::size_t>(row)];
@@ -377,7 +409,8 @@ void JournalWindow::fillJobRow(int row)
                                 : QStringLiteral("%1/%2").arg(job.printedCount).arg(job.recordCount);
     setRow(m_jobs, row,
            {QString::number(job.id), qs(formatJournalTime(job.createdAt)), qs(job.user), programCaption(job.program),
-            kindCaption(job), qs(job.printer), qs(job.templateName), records, outcomeCaption(job.outcome)});
+            kindCaption(job), qs(job.printer), qs(job.templateName), records, outcomeCaption(job.outcome),
+            qs(job.station)});
     m_jobs->item(row, kJobNumber)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_jobs->item(row, kJobRecords)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_jobs->item(row, kJobOutcome)->setToolTip(oneLine(job.reason));
@@ -405,8 +438,10 @@ void JournalWindow::refresh()
         // Read before the listing: a write in between is read at the next poll.
         if (const auto changes = j->changeCount(); changes.ok())
             m_seenChanges = changes.value;
+        showStations(*j);
         JournalQuery query;
         query.search = m_search->text().trimmed().toStdString();
+        query.station = chosenStation();
         auto listed = j->listJobs(query);
         if (!listed.ok())
             tell("无法读取打印记录：" + listed.error);

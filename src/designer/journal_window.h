@@ -23,6 +23,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QTimer;
 class QLineEdit;
@@ -85,6 +86,9 @@ protected:
 
 private:
     void fillJobRow(int row);
+    // The shop's stations in the filter (and the column shown), or neither outside a shop.
+    void showStations(Journal& journal);
+    std::string chosenStation() const;
     void sizeJobColumns(bool growOnly);
     void showJob(bool keepChoice = false);
     void chooseMatchingRecord();
@@ -109,6 +113,7 @@ private:
     int m_ticks = 0;
 
     QLineEdit* m_search = nullptr;
+    QComboBox* m_station = nullptr; // the shop's stations, to list one station's jobs
     QTableWidget* m_jobs = nullptr;
     QTableWidget* m_records = nullptr;
     QWidget* m_preview = nullptr;
