@@ -202,6 +202,8 @@ bool MainWindow::printRecords()
     const auto journal = m_journalSession.runJournal();
     journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Batch, 1), m_document, &table, items,
                    destinationOf(printer));
+    if (refusedByJournal(*journal))
+        return false;
     WindowPrint batch;
     batch.doc = &m_document;
     batch.calibration = calibration;

@@ -295,6 +295,14 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
+bool MainWindow::refusedByJournal(const RunJournal& journal)
+{
+    if (journal.refusal().empty())
+        return false;
+    m_prompter.show(Message{journal.refusal(), "打印文件", MessageIcon::Stop, MessageButtons::Ok});
+    return true;
+}
+
 bool MainWindow::print()
 {
     if (m_dataPanel->hasData())
@@ -307,6 +315,8 @@ bool MainWindow::print()
     const auto journal = m_journalSession.runJournal();
     journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()), m_document,
                    nullptr, {}, destinationOf(printer));
+    if (refusedByJournal(*journal))
+        return false;
     WindowPrint page;
     page.doc = &m_document;
     page.calibration = calibration;

@@ -90,6 +90,9 @@ public:
     // The Print command: print dialog, then the print job, corrected by the
     // chosen printer's stored calibration (none for a file). True when printed.
     bool print();
+    // Tells, captioned "打印文件", why the journal refused the print (a station whose shop
+    // cannot be reached, printing a template with counters); false when it did not.
+    bool refusedByJournal(const RunJournal& journal);
     // The modal dialog "打印机校准" of the Print button's menu.
     void openPrinterCalibration();
 #if ORDAVEL_WITH_SCAN

@@ -1,6 +1,7 @@
 #include "platform/journal_session.h"
 
 #include "journal/journal_system.h"
+#include "shop/connection_string.h"
 #include "shop/users_journal.h"
 
 #include <utility>
@@ -42,7 +43,10 @@ std::shared_ptr<RunJournal> JournalSession::runJournal()
         return std::make_shared<RunJournal>();
     std::string error;
     std::shared_ptr<Journal> opened = journal(error);
-    return std::make_shared<RunJournal>(opened, opened ? std::string() : "the print journal cannot be opened: " + error);
+    auto run = std::make_shared<RunJournal>(opened, opened ? std::string() : "the print journal cannot be opened: " + error);
+    if (const auto shop = joinedShop(); !opened && shop.ok() && shop.value())
+        run->setUnreachableShop(describeConnection(shop.value()->connection));
+    return run;
 }
 
 } // namespace ordavel

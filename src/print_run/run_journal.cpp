@@ -4,6 +4,7 @@
 #include "print_run/spooler.h"
 
 #include "journal/journal_system.h"
+#include "shop/connection_string.h"
 #include "shop/users_journal.h"
 
 #include <algorithm>
@@ -36,12 +37,14 @@ bool claimantRuns(const std::string& claimant)
 
 } // namespace
 
-std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& problem)
+std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& problem, std::string* unreachableShop)
 {
     if (Journal::isOff(path))
         return nullptr;
     Journal::Opened opened = openUsersJournal(path);
     if (!opened.journal) {
+        if (const auto shop = joinedShop(); unreachableShop != nullptr && shop.ok() && shop.value())
+            *unreachableShop = describeConnection(shop.value()->connection);
         problem = "the print journal cannot be opened: " + opened.error;
         return nullptr;
     }
@@ -63,8 +66,12 @@ bool RunJournal::begin(const JournalPrint& print, const Document& doc, const Dat
                        const std::vector<BatchItem>& items, const std::string& printer,
                        const std::vector<std::vector<CounterValue>>& presetCounters)
 {
-    if (!m_journal)
+    if (!m_journal) {
+        if (!m_unreachableShop.empty() && presetCounters.empty() && !templateCounters(doc).empty())
+            m_refusal = "共享的打印记录“" + m_unreachableShop
+                + "”连不上，用到计数器的模板现在不能打印：离线取的编号可能与其他站点的重复。";
         return false;
+    }
     JournalJobIn job;
     job.program = print.program;
     job.kind = print.kind;

@@ -34,9 +34,12 @@ struct JournalPrint {
     JournalValues pageFields;  // what a page without a template printed (a calibration page)
 };
 
-// The journal at `path` opened for a run, or null when it is switched off;
-// `problem` says why it could not be opened.
-std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& problem);
+// The journal at `path` (or the shop's, for a station of a shop) opened for a
+// run, or null when it is switched off; `problem` says why it could not be
+// opened, and `unreachableShop` (when given) names the shop's database when
+// that was what could not be reached.
+std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& problem,
+                                        std::string* unreachableShop = nullptr);
 
 class RunJournal {
 public:
@@ -53,6 +56,13 @@ public:
     // Takes up job `id` again to print the records at `indices` (a resume):
     // they are printing again, with the counter values the journal holds.
     bool resume(JournalJobId id, const std::vector<int>& indices);
+
+    // The shop's database could not be reached: a template with counters is
+    // refused by begin(), since a number taken offline could be another
+    // station's too.
+    void setUnreachableShop(std::string database) { m_unreachableShop = std::move(database); }
+    // Why begin() refused to print at all; "" when it did not.
+    const std::string& refusal() const { return m_refusal; }
 
     bool active() const { return m_journal != nullptr && m_id > 0; }
     JournalJobId id() const { return m_id; }
@@ -102,6 +112,8 @@ private:
     std::vector<Change> m_changes;
     std::vector<JournalPlace> m_places;
     std::string m_problem;
+    std::string m_unreachableShop;
+    std::string m_refusal;
 };
 
 // The job's outcome from its records once none is left queued or printing:

@@ -352,6 +352,31 @@ TEST_F(CupsJournal, TwoStationsOfAShopPrintingAtOnceNeverShareANumber)
     EXPECT_EQ(jobs[0]["station"], "east");
     EXPECT_EQ(jobs[0]["outcome"], "printed") << listed.output;
 }
+
+// A station whose shop's database cannot be reached: a template with
+// counters is refused, naming the database (a number taken offline could be
+// another station's); one without counters prints, and the journal's
+// problem is told.
+TEST_F(CupsJournal, AStationCutOffFromItsShopRefusesCountersAndPrintsTheRest)
+{
+    const fs::path config = scratch.path() / "cut-off";
+    fs::create_directories(config / "ordavel");
+    const std::string database = "host=" + (scratch.path() / "no-server").string() + " dbname=shop connect_timeout=1";
+    std::ofstream(config / "ordavel" / "shop.ini") << "[shop]\nconnection=" << database << "\nstation=east\n";
+    const std::string as = "XDG_CONFIG_HOME=" + shellQuoted(config) + " " + ORDAVEL_CLI + " ";
+    const std::string print = "print " + shellQuoted(oxf) + " --printer " + queue.name + " --calibration none";
+
+    buildCard("${#seq:WB:000000}");
+    const auto refused = runCommand("{ " + as + print + " 2>&1; }");
+    EXPECT_EQ(refused.status, 1) << refused.output;
+    EXPECT_NE(refused.output.find("“" + database + "”连不上"), std::string::npos) << refused.output;
+
+    buildCard("PLAIN");
+    const auto plain = runCommand("{ " + as + print + " 2>&1; }");
+    EXPECT_EQ(plain.status, 0) << plain.output;
+    EXPECT_NE(plain.output.find("print journal"), std::string::npos) << plain.output;
+    EXPECT_EQ(symbolsArrived(), (std::map<std::string, int>{{"PLAIN", 1}}));
+}
 #endif
 
 TEST_F(CupsJournal, ASheetBatchKeepsEachRecordsCellAndAReprintGoesBackIntoThemOrIsPacked)

@@ -110,8 +110,10 @@ int run(const std::vector<std::string>& args)
     what.calibration = calibration.isIdentity() ? std::string() : describeEnglish(calibration);
     what.copies = s.copies;
     std::string journalProblem;
-    auto opened = openRunJournal(Journal::defaultPath(), journalProblem);
+    std::string unreachableShop;
+    auto opened = openRunJournal(Journal::defaultPath(), journalProblem, &unreachableShop);
     RunJournal journal(std::move(opened), journalProblem);
+    journal.setUnreachableShop(unreachableShop);
     if (batchOptions.wanted()) {
         const auto batch = prepareBatch(doc, batchOptions, batchError);
         if (!batch)
@@ -120,10 +122,14 @@ int run(const std::vector<std::string>& args)
         what.dataSource = batchOptions.data == "-" ? std::string("-")
                                                    : std::filesystem::absolute(batchOptions.data, ec).string();
         journal.begin(what, doc, &batch->table, batch->items, printerName);
+        if (!journal.refusal().empty())
+            return fail(journal.refusal());
         const std::string error = printBatch(doc, *batch, batchOptions, printerName, input, calibration, journal);
         return error.empty() ? 0 : fail(error);
     }
     journal.begin(what, doc, nullptr, {}, printerName);
+    if (!journal.refusal().empty())
+        return fail(journal.refusal());
     const std::string error = printPage(doc, printerName, s.copies, input, calibration, journal);
     return error.empty() ? 0 : fail(error);
 }
