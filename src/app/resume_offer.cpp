@@ -97,7 +97,8 @@ int offerResume(Prompter& prompter, QWidget* parent, JournalSession& session)
         const ResumePlan plan = planResume(*journal, job.id, std::chrono::milliseconds(0), doc);
         if (plan.state != ResumePlan::State::ToSend)
             continue;
-        journal->markResumeOffered(job.id);
+        // Not kept (the journal refused the write): asked again at the next start.
+        (void)journal->markResumeOffered(job.id);
         const std::string left = std::to_string(plan.todo.size());
         // A print to a file is not written again: the records go to a new file beside it.
         const std::string where = printedToFile(job.printer)

@@ -177,7 +177,7 @@ struct JournalStats {
 };
 
 template <typename T>
-struct JournalResult {
+struct [[nodiscard]] JournalResult {
     T value{};
     std::string error; // empty when it worked
     bool ok() const { return error.empty(); }
@@ -247,7 +247,7 @@ public:
     // database file: the tidying after a print, off its path.
     // A search (listJobs) does one such chunk first when it can have the
     // lock at once.
-    std::string indexSearch();
+    [[nodiscard]] std::string indexSearch();
     // indexSearch() once at least `backlog` records are outside the search
     // index or this connection's last commit left at least `logPages` pages
     // in the write-ahead log; "" and nothing done before. A page print
@@ -255,7 +255,7 @@ public:
     // records itself, and the tidying costs more waits for the disk than the
     // page's own commits. A log copied over is written again from its start,
     // which is cheaper for a commit than making the file longer.
-    std::string tidyWhenDue(std::int64_t backlog = kTidyBacklog, int logPages = kTidyLogPages);
+    [[nodiscard]] std::string tidyWhenDue(std::int64_t backlog = kTidyBacklog, int logPages = kTidyLogPages);
     // What a print may leave untidied: records outside the search index (a
     // search looks through a thousand in about 3 ms) and pages in the log
     // (as many as its file keeps when cut back: 4 MiB).
@@ -263,13 +263,13 @@ public:
     static constexpr int kTidyLogPages = 1000;
     // The printed fields of records stored with fieldsLater, by record
     // index; a record's fields are written once, later calls leave them.
-    std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields);
+    [[nodiscard]] std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields);
     // Runs `work`, whose writes join one transaction (one commit); its error
     // or the first write's error rolls all of them back. Other threads'
     // calls wait until it ends (as they do for batch).
-    std::string inOneTransaction(const std::function<std::string()>& work);
+    [[nodiscard]] std::string inOneTransaction(const std::function<std::string()>& work);
     // The designer asked about resuming the job (whatever the answer).
-    std::string markResumeOffered(JournalJobId id);
+    [[nodiscard]] std::string markResumeOffered(JournalJobId id);
     // Whether the file this journal opened is still at its path (not moved
     // aside or deleted by another program).
     bool isCurrent() const;
@@ -278,19 +278,19 @@ public:
     // this call moved it from queued to printing, false when another took it.
     JournalResult<bool> claimJob(JournalJobId id, const std::string& claimant);
     // queued -> printing for this process (records too).
-    std::string markPrinting(JournalJobId id);
+    [[nodiscard]] std::string markPrinting(JournalJobId id);
     // Adds CUPS job ids to the job (kept in order, each once); records
     // [first, last] went out in `cupsJobId` when it is not 0.
-    std::string addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, int lastIndex);
+    [[nodiscard]] std::string addCupsJob(JournalJobId id, int cupsJobId, int firstIndex, int lastIndex);
     // Where records were drawn on their sheets (JournalRecord::sheet, cell).
-    std::string setRecordPlaces(JournalJobId id, const std::vector<JournalPlace>& places);
+    [[nodiscard]] std::string setRecordPlaces(JournalJobId id, const std::vector<JournalPlace>& places);
     // The outcome of records [first, last] (0-based, inclusive). A record that
     // fails or is cancelled gives back its counter values when no later value
     // was taken, so that a failed page does not use a number up.
-    std::string setRecordOutcome(JournalJobId id, int firstIndex, int lastIndex, JournalOutcome outcome,
+    [[nodiscard]] std::string setRecordOutcome(JournalJobId id, int firstIndex, int lastIndex, JournalOutcome outcome,
                                  const std::string& reason = {});
     // The job's own outcome and reason; a final outcome also sets finishedAt.
-    std::string finishJob(JournalJobId id, JournalOutcome outcome, const std::string& reason = {});
+    [[nodiscard]] std::string finishJob(JournalJobId id, JournalOutcome outcome, const std::string& reason = {});
     // Queued jobs older than `before` become expired, with their records.
     JournalResult<int> expireQueued(JournalTime before, const std::string& reason);
     // Before a resume: records of job `id` at `indices` that gave their
@@ -298,7 +298,7 @@ public:
     // set) is called for each record that got new values and may rewrite its
     // fields, which are stored again.
     using JournalRefill = std::function<void(JournalRecord& record)>;
-    std::string retakeCounters(JournalJobId id, const std::vector<int>& indices, const JournalRefill& refill = {});
+    [[nodiscard]] std::string retakeCounters(JournalJobId id, const std::vector<int>& indices, const JournalRefill& refill = {});
 
     JournalResult<std::vector<JournalJob>> listJobs(const JournalQuery& query = {}) const;
     // The indices of the records of job `id` that a search (as
@@ -315,7 +315,7 @@ public:
     // Runs `calls` (writes of this journal) in one transaction: one commit,
     // so one wait for the disk, for many small changes. Each call is undone
     // alone when it fails; the others stand. Empty, or why nothing was kept.
-    std::string batch(const std::function<void()>& calls);
+    [[nodiscard]] std::string batch(const std::function<void()>& calls);
     // How many jobs of `program` are queued or printing: one cheap question
     // for a window that shows it every few seconds.
     JournalResult<int> countUnfinished(const std::string& program) const;
@@ -324,7 +324,7 @@ public:
 
     // The next value the counter gives (1 for a new one).
     JournalResult<std::int64_t> nextCounterValue(const std::string& name) const;
-    std::string setNextCounterValue(const std::string& name, std::int64_t next);
+    [[nodiscard]] std::string setNextCounterValue(const std::string& name, std::int64_t next);
     JournalResult<std::vector<CounterValue>> counters() const; // name and next value
 
     // Deletes jobs created before `before` that are finished, their records
@@ -335,7 +335,7 @@ public:
     // The shop's stations: `name` is this user on this machine from now on,
     // unless another user or machine joined under that name (an error).
     // A station's own journal has none.
-    std::string joinStation(const std::string& name);
+    [[nodiscard]] std::string joinStation(const std::string& name);
     JournalResult<std::vector<JournalStation>> stations() const;
     // The station whose jobs this journal records; "" outside a shop.
     std::string station() const;

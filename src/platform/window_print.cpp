@@ -31,8 +31,9 @@ void tidyOnWorker(const Following& following)
     if (!following.worker)
         return;
     following.worker->post([journal = following.journal] {
+        // Tidying that fails is done again after the next print.
         if (Journal* written = journal->journal())
-            written->tidyWhenDue();
+            (void)written->tidyWhenDue();
     });
 }
 

@@ -460,7 +460,7 @@ TEST_F(JournalWindowTest, StatesAreShownAsTheyChangeKeepingWhatIsChosen)
     // While searching, only the new jobs that the search finds join the list.
     w.searchLine()->setText(QStringLiteral("front"));
     ASSERT_EQ(w.jobs().size(), 1u);
-    printer->recordJob(in); // at the office
+    ASSERT_TRUE(printer->recordJob(in).ok()); // at the office
     EXPECT_TRUE(w.pollChanges());
     EXPECT_EQ(w.jobs().size(), 1u);
     in.printer = "Front_Desk";

@@ -303,7 +303,7 @@ TEST_P(JournalEngines, StoresEachTemplateOnceAndKeepsTheBytesAJobPrintedFrom)
 {
     auto journal = open();
     const auto first = journal->recordJob(job(1, "version one"));
-    journal->recordJob(job(1, "version one"));
+    ASSERT_TRUE(journal->recordJob(job(1, "version one")).ok());
     const auto changed = journal->recordJob(job(1, "version two"));
     ASSERT_TRUE(first.ok() && changed.ok());
     const auto stats = journal->stats();
@@ -426,13 +426,13 @@ TEST_P(JournalEngines, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
     EXPECT_EQ(journal->records(first.value).value[2].fields.back().value, "3");
 
     // The last two pages fail: their numbers are the newest, so both come back.
-    journal->setRecordOutcome(first.value, 1, 2, JournalOutcome::Failed, "jam");
+    ASSERT_EQ(journal->setRecordOutcome(first.value, 1, 2, JournalOutcome::Failed, "jam"), "");
     EXPECT_EQ(journal->nextCounterValue("waybill").value, 2);
 
     // Once another job took a number, a failed page cannot give its own back.
     const auto second = journal->recordJob(in);
     EXPECT_EQ(journal->records(second.value).value[0].counters[0].value, 2);
-    journal->setRecordOutcome(second.value, 0, 0, JournalOutcome::Cancelled);
+    ASSERT_EQ(journal->setRecordOutcome(second.value, 0, 0, JournalOutcome::Cancelled), "");
     EXPECT_EQ(journal->nextCounterValue("waybill").value, 5);
     EXPECT_EQ(journal->records(second.value).value[0].counters.size(), 1u);
     EXPECT_EQ(journal->records(second.value).value[1].counters[0].value, 3);
@@ -704,7 +704,7 @@ TEST_P(JournalEngines, TemplateNamesReadAndMatchWithOrWithoutTheirExtension)
     const JournalJobId after = journal->recordJob(now).value;
     JournalJobIn other = job(1);
     other.templateName = "waybill2.oxf";
-    journal->recordJob(other);
+    ASSERT_TRUE(journal->recordJob(other).ok());
 
     for (const char* asked : {"waybill", "waybill.oxf"}) {
         const auto listed = journal->listJobs(Query().templateName(asked)).value;
@@ -751,7 +751,7 @@ TEST_P(JournalEngines, TheChangeCountMovesWithAnotherConnectionsWrites)
     auto printer = open();
     const JournalJobId id = printer->recordJob(job(1)).value;
     const std::int64_t seen = window->changeCount().value;
-    window->listJobs(Query().search("张三"));
+    ASSERT_TRUE(window->listJobs(Query().search("张三")).ok());
     EXPECT_EQ(window->changeCount().value, seen);
     ASSERT_EQ(printer->finishJob(id, JournalOutcome::Printed), "");
     EXPECT_NE(window->changeCount().value, seen);
@@ -800,7 +800,7 @@ TEST_P(JournalEngines, SearchFindsExactlyTheRecordsWithAValueHoldingTheText)
         print(false, false);
     // Pruned while in the index: its values must not be found any more.
     const JournalJobId gone = print(false, false);
-    journal->finishJob(gone, JournalOutcome::Printed);
+    ASSERT_EQ(journal->finishJob(gone, JournalOutcome::Printed), "");
     sql("UPDATE jobs SET created_at = 1000 WHERE id = " + std::to_string(gone));
     ASSERT_EQ(journal->pruneBefore(2000).value, 1);
     printed.erase(gone);
@@ -860,11 +860,11 @@ TEST_P(JournalEngines, PruneDeletesOldFinishedJobsAndTheTemplatesNoneUses)
 {
     auto journal = open();
     const JournalJobId done = journal->recordJob(job(2, "old form")).value;
-    journal->finishJob(done, JournalOutcome::Printed);
+    ASSERT_EQ(journal->finishJob(done, JournalOutcome::Printed), "");
     const JournalJobId open_ = journal->recordJob(job(1, "queued form")).value;
     sql("UPDATE jobs SET created_at = 1000");
     const JournalJobId recent = journal->recordJob(job(1, "new form")).value;
-    journal->finishJob(recent, JournalOutcome::Printed);
+    ASSERT_EQ(journal->finishJob(recent, JournalOutcome::Printed), "");
 
     const auto pruned = journal->pruneBefore(2000);
     ASSERT_TRUE(pruned.ok()) << pruned.error;
@@ -899,7 +899,7 @@ TEST_F(JournalFile, DamageFoundWhileWritingSetsTheFileAsideAndTheWriteGoesToANew
     {
         auto journal = open();
         for (int i = 0; i < 30; ++i)
-            journal->recordJob(job(20));
+            ASSERT_TRUE(journal->recordJob(job(20)).ok());
     }
     // Scribble over the pages after the first (the schema stays readable).
     {
@@ -923,7 +923,7 @@ TEST_P(JournalEngines, RecordsOutsideTheSearchIndexAreFoundAndTheirFieldsFollowO
     auto journal = open();
     // Indexed, then pruned: the ids of the next records are below the index's old mark.
     const JournalJobId old = journal->recordJob(job(3)).value;
-    journal->finishJob(old, JournalOutcome::Printed);
+    ASSERT_EQ(journal->finishJob(old, JournalOutcome::Printed), "");
     sql("UPDATE jobs SET created_at = 1000");
     ASSERT_EQ(journal->pruneBefore(2000).value, 1);
 

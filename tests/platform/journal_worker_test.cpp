@@ -73,7 +73,7 @@ protected:
         entry->finish();
         EXPECT_EQ(entry->takeProblem(), "");
         // The designer tidies the journal on the worker once a print is finished.
-        JournalWorker().post([entry] { entry->journal()->tidyWhenDue(); }).get();
+        EXPECT_EQ(JournalWorker().post([entry] { return entry->journal()->tidyWhenDue(); }).get(), "");
         return entry->id();
     }
 };

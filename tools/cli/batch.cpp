@@ -268,9 +268,10 @@ void settle(PrintRun& run, RunJournal& journal)
 {
     run.settle(std::chrono::seconds(kJournalSettleSeconds));
     run.finish();
-    // The pages are out: the search index takes in the records now.
+    // The pages are out: the search index takes in the records now (or the
+    // next search does, when this fails).
     if (Journal* written = journal.journal(); written != nullptr && journal.active())
-        written->indexSearch();
+        (void)written->indexSearch();
     if (const std::string problem = journal.takeProblem(); !problem.empty())
         std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", problem.c_str());
 }

@@ -351,7 +351,7 @@ int resume(Journal& journal, const Settings& s)
         // The file the job went to keeps its pages; the rest go to a new file beside it.
         const ResumedFiles written = resumeToFiles(plan, doc, entry, nullptr);
         entry.finish();
-        journal.indexSearch();
+        (void)journal.indexSearch(); // or the next search takes them in
         if (const std::string problem = entry.takeProblem(); !problem.empty())
             std::fprintf(stderr, "ordavel-cli: print journal: %s (the print went ahead)\n", problem.c_str());
         for (const auto& file : written.files)
