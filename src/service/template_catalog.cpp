@@ -98,20 +98,40 @@ std::optional<TemplateInfo> TemplateCatalog::fromLibrary(const std::string& name
     Journal* journal = library();
     if (journal == nullptr)
         return std::nullopt;
+    const std::string path = (fs::path(m_folder) / (name + ".oxf")).string();
+    const auto named = [&](TemplateInfo info, int revision) {
+        // Named as the folder's file would be, so that pictures beside it are found alike.
+        info.name = name;
+        info.path = path;
+        info.libraryRevision = revision;
+        return info;
+    };
+    // The latest revisions without their bytes first: a template loaded
+    // before is not sent again.
+    const auto listed = journal->libraryTemplates();
+    if (!listed.ok()) {
+        libraryFailed();
+        return std::nullopt;
+    }
+    const auto latest = std::find_if(listed.value.begin(), listed.value.end(),
+                                     [&](const LibraryRevision& r) { return r.name == name; });
+    if (latest == listed.value.end())
+        return std::nullopt;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const auto it = m_byHash.find(latest->hash); it != m_byHash.end())
+            return named(it->second, latest->revision);
+    }
     auto found = journal->libraryTemplate(name);
     if (!found.ok())
         libraryFailed();
     if (!found.ok() || !found.value)
         return std::nullopt;
-    // Named as the folder's file would be, so that pictures beside it are found alike.
     std::string error;
-    auto info = fromBytes(name, (fs::path(m_folder) / (name + ".oxf")).string(),
-                          std::make_shared<const std::string>(std::move(found.value->bytes)), error);
+    auto info = fromBytes(name, path, std::make_shared<const std::string>(std::move(found.value->bytes)), error);
     if (!info)
         return std::nullopt;
-    info->name = name;
-    info->libraryRevision = found.value->revision.revision;
-    return info;
+    return named(std::move(*info), found.value->revision.revision);
 }
 
 std::vector<std::string> TemplateCatalog::names() const
