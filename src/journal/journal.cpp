@@ -363,4 +363,23 @@ JournalResult<std::vector<JournalStation>> Journal::stations() const
     return m_state->engine->stations();
 }
 
+JournalResult<LibraryRevision> Journal::publishTemplate(const std::string& name, const std::string& bytes,
+                                                        const std::string& note)
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->publishTemplate(name, bytes, note);
+}
+
+JournalResult<std::vector<LibraryRevision>> Journal::libraryTemplates() const
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->libraryTemplates();
+}
+
+JournalResult<std::optional<LibraryTemplate>> Journal::libraryTemplate(const std::string& name, int revision) const
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->libraryTemplate(name, revision);
+}
+
 } // namespace ordavel

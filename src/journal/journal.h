@@ -80,6 +80,7 @@ struct JournalJobIn {
     int copies = 1;                  // of each page
     std::string dataSource;          // the data file of a batch, empty without data
     JournalJobId repeats = 0;        // the job a reprint repeats, 0 for none
+    int libraryRevision = 0;         // the shop's library revision the template came from, 0 for none
     std::string user;                // empty: this process's user name
     bool startPrinting = false;      // record it `printing` (this process prints it now), else `queued`
     bool searchIndexLater = false;   // leave the records out of the search index until indexSearch() or a search
@@ -131,6 +132,7 @@ struct JournalJob {
     int copies = 1;
     std::string dataSource;
     JournalJobId repeats = 0;
+    int libraryRevision = 0;    // the library revision of templateName it printed, 0 when not from the library
     JournalOutcome outcome = JournalOutcome::Queued;
     std::string reason;
     std::string claimant;       // the process printing it, "" before it is picked up
@@ -164,6 +166,25 @@ struct JournalStation {
     std::string host;
     JournalTime joinedAt = 0;
     JournalTime lastPrinted = 0; // 0: never
+};
+
+// One revision of a template in a shop's library. Revisions never change:
+// each name's are numbered from 1 in the order they were published.
+struct LibraryRevision {
+    std::string name;
+    int revision = 0;
+    std::string hash;         // SHA-256 of its bytes, hex
+    JournalTime publishedAt = 0;
+    std::string user;         // who published it, from which machine and station
+    std::string host;
+    std::string station;
+    std::string note;
+};
+
+// A revision with its bytes.
+struct LibraryTemplate {
+    LibraryRevision revision;
+    std::string bytes;
 };
 
 struct JournalStats {
@@ -339,6 +360,17 @@ public:
     JournalResult<std::vector<JournalStation>> stations() const;
     // The station whose jobs this journal records; "" outside a shop.
     std::string station() const;
+
+    // The shop's template library. publishTemplate stores `bytes` as the
+    // next revision of `name` unless they are the bytes of its latest
+    // revision already; either way the revision that holds them. A station's
+    // own journal has no library (an error).
+    JournalResult<LibraryRevision> publishTemplate(const std::string& name, const std::string& bytes,
+                                                   const std::string& note);
+    // The latest revision of each name, by name.
+    JournalResult<std::vector<LibraryRevision>> libraryTemplates() const;
+    // Revision `revision` of `name` (its latest for 0); nothing when there is none.
+    JournalResult<std::optional<LibraryTemplate>> libraryTemplate(const std::string& name, int revision = 0) const;
 
 private:
     struct State;

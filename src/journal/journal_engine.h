@@ -75,6 +75,20 @@ public:
     }
     virtual JournalResult<std::vector<JournalStation>> stations() { return {}; }
     virtual std::string station() const { return {}; }
+    // A shop's template library; an engine of one station's journal has none.
+    virtual JournalResult<LibraryRevision> publishTemplate(const std::string& name, const std::string& bytes,
+                                                           const std::string& note)
+    {
+        (void)name, (void)bytes, (void)note;
+        return {{}, kNoLibrary};
+    }
+    virtual JournalResult<std::vector<LibraryRevision>> libraryTemplates() { return {{}, kNoLibrary}; }
+    virtual JournalResult<std::optional<LibraryTemplate>> libraryTemplate(const std::string& name, int revision)
+    {
+        (void)name, (void)revision;
+        return {{}, kNoLibrary};
+    }
+    static constexpr const char* kNoLibrary = "a station's own journal has no template library";
 
     // Whether a transaction is open (its writes join it).
     bool inTransaction() const { return !m_scopes.empty(); }

@@ -41,6 +41,7 @@ struct NewJob {
     std::string templatePath;
     // The template's bytes as accepted; read from templatePath when null.
     std::shared_ptr<const std::string> templateBytes;
+    int libraryRevision = 0; // the shop library's revision of the template, 0 for a file
     std::string printer;
     int copies = 1;
     std::int64_t expiresSeconds = 0; // 0: never

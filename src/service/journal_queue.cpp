@@ -223,6 +223,7 @@ std::optional<Submitted> JournalQueue::submit(const NewJob& job, std::string& er
     in.copies = job.copies;
     in.dataSource = dataSourceOf(job);
     in.repeats = job.repeats;
+    in.libraryRevision = job.libraryRevision;
     for (std::size_t i = 0; i < job.records.size(); ++i) {
         JournalRecordIn record;
         record.number = static_cast<int>(i) + 1;

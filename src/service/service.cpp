@@ -4,6 +4,7 @@
 #include "model/document.h"
 #include "service/api_request.h"
 #include "service/job_json.h"
+#include "shop/users_journal.h"
 
 #include <httplib.h>
 #include <nlohmann/json.hpp>
@@ -215,6 +216,9 @@ Service::Service(ServiceOptions options, JobQueue& queue, PageMaker& pages)
       m_catalog(m_options.templatesFolder),
       m_dispatcher(queue, pages, m_events, m_options.scratchFolder)
 {
+    // A station of a shop prints the shop library's templates.
+    if (const auto shop = joinedShop(); shop.ok() && shop.value())
+        m_catalog.useLibrary(shop.value()->connection, shop.value()->station);
 }
 
 Service::~Service() { stop(); }
@@ -554,6 +558,7 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     job.templateName = info->name;
     job.templatePath = info->path;
     job.templateBytes = info->bytes;
+    job.libraryRevision = info->libraryRevision;
 
     const auto printers = m_dispatcher.printers(job.printer);
     if (job.printer.empty()) {

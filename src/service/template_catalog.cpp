@@ -3,11 +3,13 @@
 #include "data/merge.h"
 #include "file/file_system.h"
 #include "file/template_reader.h"
+#include "journal/journal.h"
 #include "journal/sha256.h"
 #include "model/document.h"
 #include "print/print_job.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
@@ -56,9 +58,93 @@ std::string TemplateCatalog::defaultFolder()
 
 TemplateCatalog::TemplateCatalog(std::string folder) : m_folder(std::move(folder)) {}
 
+TemplateCatalog::~TemplateCatalog() = default;
+
+void TemplateCatalog::useLibrary(std::string connection, std::string station)
+{
+    const std::lock_guard lock(m_libraryMutex);
+    m_libraryConnection = std::move(connection);
+    m_libraryStation = std::move(station);
+    m_library.reset();
+}
+
+Journal* TemplateCatalog::library() const
+{
+    const std::lock_guard lock(m_libraryMutex);
+    if (m_libraryConnection.empty() || std::chrono::steady_clock::now() < m_libraryRetry)
+        return nullptr;
+    if (!m_library)
+        m_library = Journal::openShop(m_libraryConnection, m_libraryStation).journal;
+    if (!m_library)
+        libraryFailedLocked();
+    return m_library.get();
+}
+
+void TemplateCatalog::libraryFailed() const
+{
+    const std::lock_guard lock(m_libraryMutex);
+    libraryFailedLocked();
+}
+
+void TemplateCatalog::libraryFailedLocked() const
+{
+    // Each attempt may wait for the server's time-out: a shop that cannot be
+    // reached is left alone a while, and the folder's files serve meanwhile.
+    m_libraryRetry = std::chrono::steady_clock::now() + kLibraryRetry;
+}
+
+std::optional<TemplateInfo> TemplateCatalog::fromLibrary(const std::string& name) const
+{
+    Journal* journal = library();
+    if (journal == nullptr)
+        return std::nullopt;
+    const std::string path = (fs::path(m_folder) / (name + ".oxf")).string();
+    const auto named = [&](TemplateInfo info, int revision) {
+        // Named as the folder's file would be, so that pictures beside it are found alike.
+        info.name = name;
+        info.path = path;
+        info.libraryRevision = revision;
+        return info;
+    };
+    // The latest revisions without their bytes first: a template loaded
+    // before is not sent again.
+    const auto listed = journal->libraryTemplates();
+    if (!listed.ok()) {
+        libraryFailed();
+        return std::nullopt;
+    }
+    const auto latest = std::find_if(listed.value.begin(), listed.value.end(),
+                                     [&](const LibraryRevision& r) { return r.name == name; });
+    if (latest == listed.value.end())
+        return std::nullopt;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (const auto it = m_byHash.find(latest->hash); it != m_byHash.end())
+            return named(it->second, latest->revision);
+    }
+    auto found = journal->libraryTemplate(name);
+    if (!found.ok())
+        libraryFailed();
+    if (!found.ok() || !found.value)
+        return std::nullopt;
+    std::string error;
+    auto info = fromBytes(name, path, std::make_shared<const std::string>(std::move(found.value->bytes)), error);
+    if (!info)
+        return std::nullopt;
+    return named(std::move(*info), found.value->revision.revision);
+}
+
 std::vector<std::string> TemplateCatalog::names() const
 {
     std::vector<std::string> out;
+    if (Journal* journal = library()) {
+        const auto listed = journal->libraryTemplates();
+        if (!listed.ok())
+            libraryFailed();
+        for (const LibraryRevision& revision : listed.value)
+            if (isTemplateName(revision.name))
+                out.push_back(revision.name);
+    }
     std::error_code error;
     const fs::path root = fs::weakly_canonical(m_folder, error);
     for (const auto& entry : fs::directory_iterator(m_folder, error)) {
@@ -74,6 +160,7 @@ std::vector<std::string> TemplateCatalog::names() const
             out.push_back(name);
     }
     std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
 }
 
@@ -83,6 +170,8 @@ std::optional<TemplateInfo> TemplateCatalog::describe(const std::string& name, s
         error = "bad-template-name";
         return std::nullopt;
     }
+    if (auto fromShop = fromLibrary(name))
+        return fromShop;
     // The same files names() offers: regular, directly in the folder (a link
     // leading elsewhere is not one of them).
     TemplateInfo info;

@@ -3,6 +3,9 @@
 // page carries its record as a Code 128 symbol, read back with zbarimg.
 #include "service_fixture.h"
 #include "journal/journal.h"
+#if ORDAVEL_POSTGRES
+#include "support/postgres_server.h"
+#endif
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -162,6 +165,64 @@ TEST_F(PrintService, ReprintsFromTheKeptTemplateAndJournalsWhatEachRecordPrinted
     ASSERT_EQ(found.size(), 1u) << found.dump();
     EXPECT_EQ(found[0]["id"], fresh.body["id"]);
 }
+
+#if ORDAVEL_POSTGRES
+// On a station of a shop the service prints the library's latest revision of
+// a name before the folder's file of that name, the folder's file for names
+// the library lacks, and each job records the revision it printed.
+TEST_F(PrintService, InAShopPrintsTheLibrarysTemplateAndRecordsItsRevision)
+{
+    std::string error;
+    PostgresServer* server = PostgresServer::shared(error);
+    ASSERT_NE(server, nullptr) << error;
+    const std::string url = server->createDatabase(error);
+    ASSERT_FALSE(url.empty()) << error;
+    ASSERT_EQ(tool("shop init " + shellQuoted(url)).status, 0);
+    ASSERT_EQ(tool("shop join " + shellQuoted(url) + " --station desk").status, 0);
+    // The library's card is 12 cm wide and prints "L" before the number.
+    const fs::path source = scratch.path() / "library.json";
+    const fs::path card = scratch.path() / "library" / "card.oxf";
+    fs::create_directories(card.parent_path());
+    std::ofstream(source) << R"({"pageWidth": 12, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
+                             R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "L${单号}"}]})";
+    ASSERT_EQ(tool("build " + shellQuoted(source) + " -o " + shellQuoted(card)).status, 0);
+    ASSERT_EQ(tool("shop publish " + shellQuoted(card)).status, 0);
+    startService();
+
+    const Reply listed = get("/v1/templates", shop);
+    EXPECT_EQ(listed.body, json::parse(R"([{"name":"card","paper":[120.0,50.0],"fields":["单号"]},)"
+                                       R"({"name":"other","paper":[100.0,50.0],"fields":["单号"]}])"));
+    const Reply fromLibrary = post("/v1/jobs", shop, job(records(1, 2)));
+    ASSERT_EQ(fromLibrary.status, 201) << fromLibrary.raw;
+    ASSERT_EQ(waitFor(fromLibrary.body["id"], "printed")["state"], "printed");
+    json fromFolder = job(records(3, 3));
+    fromFolder["template"] = "other";
+    const Reply folder = post("/v1/jobs", shop, fromFolder);
+    ASSERT_EQ(folder.status, 201) << folder.raw;
+    ASSERT_EQ(waitFor(folder.body["id"], "printed")["state"], "printed");
+
+    // A revision published while the service runs is what its next job prints.
+    std::ofstream(source) << R"({"pageWidth": 12, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
+                             R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "M${单号}"}]})";
+    ASSERT_EQ(tool("build " + shellQuoted(source) + " -o " + shellQuoted(card)).status, 0);
+    ASSERT_EQ(tool("shop publish " + shellQuoted(card)).status, 0);
+    const Reply revised = post("/v1/jobs", shop, job(records(4, 4)));
+    ASSERT_EQ(revised.status, 201) << revised.raw;
+    ASSERT_EQ(waitFor(revised.body["id"], "printed")["state"], "printed");
+    EXPECT_EQ(printed(), (std::map<std::string, int>{{"LR1", 1}, {"LR2", 1}, {"R3", 1}, {"MR4", 1}}));
+
+    const json journal = json::parse(tool("journal --json").output, nullptr, false);
+    ASSERT_TRUE(journal.is_array() && journal.size() == 3u) << journal.dump();
+    std::map<std::int64_t, int> revisions; // by job id; 0: no revision shown
+    for (const json& j : journal) {
+        revisions[j["id"].get<std::int64_t>()] = j.value("revision", 0);
+        EXPECT_EQ(j["station"], "desk");
+    }
+    EXPECT_EQ(revisions, (std::map<std::int64_t, int>{{fromLibrary.body["id"].get<std::int64_t>(), 1},
+                                                      {folder.body["id"].get<std::int64_t>(), 0},
+                                                      {revised.body["id"].get<std::int64_t>(), 2}}));
+}
+#endif
 
 TEST_F(PrintService, RefusesMissingRevokedAndForeignCallersAndNamesOnlyAllowedOrigins)
 {

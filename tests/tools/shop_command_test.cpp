@@ -5,6 +5,7 @@
 #include "tool_run.h"
 
 #if ORDAVEL_POSTGRES
+#include "journal/journal.h"
 #include "support/postgres_server.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <unistd.h>
 
 namespace ordavel {
 namespace {
@@ -38,6 +40,22 @@ protected:
         const fs::path home = scratch.path() / station;
         return runCommand("{ XDG_CONFIG_HOME=" + shellQuoted(home / "config") + " XDG_DATA_HOME="
                           + shellQuoted(home / "data") + " " + ORDAVEL_CLI + " " + args + " 2>&1; }");
+    }
+
+    // A template built from `json` at `out`; its bytes.
+    std::string buildTemplate(const std::string& json, const fs::path& out)
+    {
+        const fs::path in = scratch.path() / "in.json";
+        std::ofstream(in) << json;
+        const auto built = runCommand(std::string(ORDAVEL_CLI) + " build " + shellQuoted(in) + " -o " + shellQuoted(out));
+        EXPECT_EQ(built.status, 0) << built.output;
+        return bytesOf(out);
+    }
+
+    static std::string bytesOf(const fs::path& file)
+    {
+        std::ifstream in(file, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), {});
     }
 
     test::ScratchDir scratch{"ordavel-shop"};
@@ -106,6 +124,83 @@ TEST_F(ShopCommand, AStationWhoseShopCannotBeReachedSaysWhichDatabase)
     EXPECT_EQ(listed.status, 1);
     EXPECT_NE(listed.output.find("the shop's journal (host=" + (scratch.path() / "nowhere").string()), std::string::npos)
         << listed.output;
+}
+
+TEST_F(ShopCommand, PublishedTemplatesComeBackByteForByteInEveryRevision)
+{
+    const fs::path form = scratch.path() / "waybill.oxf";
+    const std::string first = buildTemplate(R"({"pageWidth": 10, "pageHeight": 5})", form);
+    const auto outside = shop("shop publish " + shellQuoted(form));
+    EXPECT_EQ(outside.status, 1);
+    EXPECT_NE(outside.output.find("in no shop"), std::string::npos) << outside.output;
+
+    ASSERT_EQ(shop("shop init " + shellQuoted(url)).status, 0);
+    ASSERT_EQ(shop("shop join " + shellQuoted(url) + " --station desk").status, 0);
+    const auto published = shop("shop publish " + shellQuoted(form) + " --note " + shellQuoted("第一版"));
+    ASSERT_EQ(published.status, 0) << published.output;
+    EXPECT_NE(published.output.find("waybill revision 1"), std::string::npos) << published.output;
+    const auto again = shop("shop publish " + shellQuoted(form) + " --note again");
+    EXPECT_EQ(again.status, 0) << again.output;
+    EXPECT_NE(again.output.find("waybill revision 1"), std::string::npos) << again.output;
+
+    const std::string second = buildTemplate(R"({"pageWidth": 21, "pageHeight": 5})", form);
+    ASSERT_NE(first, second);
+    const auto changed = shop("shop publish " + shellQuoted(form));
+    ASSERT_EQ(changed.status, 0) << changed.output;
+    EXPECT_NE(changed.output.find("waybill revision 2"), std::string::npos) << changed.output;
+    ASSERT_EQ(shop("shop publish " + shellQuoted(form) + " --name " + shellQuoted("收据")).status, 0);
+
+    const auto listed = shop("shop templates --json");
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    const auto shown = nlohmann::json::parse(listed.output, nullptr, false);
+    ASSERT_TRUE(shown.is_array()) << listed.output;
+    ASSERT_EQ(shown.size(), 2u) << listed.output;
+    const nlohmann::json& waybill = shown[0]["name"] == "waybill" ? shown[0] : shown[1];
+    EXPECT_EQ(waybill.size(), 6u) << waybill.dump();
+    EXPECT_EQ(waybill["revision"], 2);
+    EXPECT_EQ(waybill["sha256"].get<std::string>().size(), 64u);
+    EXPECT_EQ(waybill["note"], "");
+    EXPECT_NE(waybill["by"].get<std::string>().find("(desk)"), std::string::npos) << waybill.dump();
+    EXPECT_TRUE(parseJournalTime(waybill["published"].get<std::string>()).has_value()) << waybill.dump();
+
+    const fs::path out = scratch.path() / "back.oxf";
+    const auto old = shop("shop get waybill --revision 1 -o " + shellQuoted(out));
+    ASSERT_EQ(old.status, 0) << old.output;
+    EXPECT_EQ(bytesOf(out), first);
+    ASSERT_EQ(shop("shop get waybill -o " + shellQuoted(out)).status, 0);
+    EXPECT_EQ(bytesOf(out), second);
+    EXPECT_EQ(shop("shop get waybill --revision 3 -o " + shellQuoted(out)).status, 1);
+    EXPECT_EQ(shop("shop get nothing -o " + shellQuoted(out)).status, 1);
+    EXPECT_EQ(bytesOf(out), second) << "a failed get leaves the file alone";
+}
+
+TEST_F(ShopCommand, RefusesWhatIsNoTemplateAndFilesItMayNotWrite)
+{
+    ASSERT_EQ(shop("shop init " + shellQuoted(url)).status, 0);
+    ASSERT_EQ(shop("shop join " + shellQuoted(url) + " --station desk").status, 0);
+    const fs::path text = scratch.path() / "notes.oxf";
+    std::ofstream(text) << "not a template";
+    EXPECT_EQ(shop("shop publish " + shellQuoted(text)).status, 1);
+    EXPECT_EQ(shop("shop publish " + shellQuoted(scratch.path() / "missing.oxf")).status, 1);
+    const fs::path form = scratch.path() / "form.oxf";
+    buildTemplate("{}", form);
+    EXPECT_EQ(shop("shop publish " + shellQuoted(form) + " --name a/b").status, 1);
+    EXPECT_EQ(shop("shop publish " + shellQuoted(form) + " --name ..x").status, 1);
+    const auto listed = shop("shop templates --json");
+    EXPECT_EQ(nlohmann::json::parse(listed.output, nullptr, false), nlohmann::json::array()) << listed.output;
+
+    ASSERT_EQ(shop("shop publish " + shellQuoted(form)).status, 0);
+    const fs::path locked = scratch.path() / "locked.oxf";
+    std::ofstream(locked) << "old";
+    fs::permissions(locked, fs::perms::owner_read);
+    if (::geteuid() != 0) {
+        EXPECT_EQ(shop("shop get form -o " + shellQuoted(locked)).status, 1);
+        EXPECT_EQ(bytesOf(locked), "old");
+    }
+    const fs::path dangling = scratch.path() / "dangling.oxf";
+    fs::create_symlink(scratch.path() / "nowhere" / "x.oxf", dangling);
+    EXPECT_EQ(shop("shop get form -o " + shellQuoted(dangling)).status, 1);
+    EXPECT_FALSE(fs::exists(scratch.path() / "nowhere"));
 }
 
 } // namespace

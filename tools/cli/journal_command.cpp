@@ -131,27 +131,31 @@ std::string oneLine(const std::string& text)
 
 nlohmann::json jobJson(const JournalJob& job)
 {
-    return {{"id", job.id},
-            {"created", formatJournalTime(job.createdAt)},
-            {"finished", job.finishedAt > 0 ? formatJournalTime(job.finishedAt) : std::string()},
-            {"user", job.user},
-            {"host", job.host},
-            {"station", job.station},
-            {"program", job.program},
-            {"kind", job.kind},
-            {"printer", job.printer},
-            {"template", job.templatePath},
-            {"templateName", job.templateName},
-            {"sha256", job.templateHash},
-            {"calibration", job.calibration},
-            {"copies", job.copies},
-            {"data", dataJson(job.dataSource)},
-            {"repeats", job.repeats},
-            {"outcome", std::string(outcomeName(job.outcome))},
-            {"reason", job.reason},
-            {"cupsJobs", job.cupsJobIds},
-            {"records", job.recordCount},
-            {"printed", job.printedCount}};
+    nlohmann::json out{{"id", job.id},
+                       {"created", formatJournalTime(job.createdAt)},
+                       {"finished", job.finishedAt > 0 ? formatJournalTime(job.finishedAt) : std::string()},
+                       {"user", job.user},
+                       {"host", job.host},
+                       {"station", job.station},
+                       {"program", job.program},
+                       {"kind", job.kind},
+                       {"printer", job.printer},
+                       {"template", job.templatePath},
+                       {"templateName", job.templateName},
+                       {"sha256", job.templateHash},
+                       {"calibration", job.calibration},
+                       {"copies", job.copies},
+                       {"data", dataJson(job.dataSource)},
+                       {"repeats", job.repeats},
+                       {"outcome", std::string(outcomeName(job.outcome))},
+                       {"reason", job.reason},
+                       {"cupsJobs", job.cupsJobIds},
+                       {"records", job.recordCount},
+                       {"printed", job.printedCount}};
+    // The shop's library revision its template came from, when it did.
+    if (job.libraryRevision > 0)
+        out["revision"] = job.libraryRevision;
+    return out;
 }
 
 nlohmann::json valuesJson(const JournalValues& values)

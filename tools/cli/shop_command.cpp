@@ -1,7 +1,16 @@
-// ordavel-cli shop init URL | join URL [--station NAME] | leave | status [--json]:
-// a shop of several stations printing into one journal on PostgreSQL.
+// ordavel-cli shop init URL | join URL [--station NAME] | leave | status [--json]
+// | publish FILE.oxf [--name NAME] [--note TEXT] | templates [--json]
+// | get NAME [--revision N] -o FILE.oxf:
+// a shop of several stations printing into one journal on PostgreSQL, with
+// one library of templates.
+#include "cli_support.h"
 #include "command.h"
 #include "option_parser.h"
+#include "template_input.h"
+
+#include "file/file_system.h"
+#include "file/template_reader.h"
+#include "model/document.h"
 
 #include "journal/journal.h"
 #include "journal/journal_system.h"
@@ -12,6 +21,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
+#include <memory>
 
 namespace ordavel::cli {
 
@@ -19,25 +29,59 @@ namespace {
 
 struct Settings {
     std::string action;
-    std::string url;
+    std::string url; // or the template file (publish), or the library's name (get)
     std::string station;
+    std::string name;
+    std::string note;
+    std::string revision;
+    std::string output;
     bool json = false;
 };
+
+// A name of the library: what a file name may be without its folder.
+bool isLibraryName(const std::string& name)
+{
+    if (name.empty() || name.size() > 255 || name.front() == '.')
+        return false;
+    for (const unsigned char c : name)
+        if (c < 0x20 || c == 0x7f || c == '/' || c == '\\')
+            return false;
+    return true;
+}
 
 OptionParser declare(Settings& s)
 {
     OptionParser parser("shop", "Makes a shop's journal in a PostgreSQL database (init), makes this user on this"
-                                " machine one of its stations (join) or none (leave), and tells how the shop stands"
-                                " (status).");
-    parser.positional("init|join|leave|status", "what to do", &s.action);
-    parser.positional("URL", "the shop's database: a connection URI or keyword=value settings (init, join)", &s.url,
-                      /*required=*/false);
+                                " machine one of its stations (join) or none (leave), tells how the shop stands"
+                                " (status), and keeps the shop's template library (publish, templates, get).");
+    parser.positional("init|join|leave|status|publish|templates|get", "what to do", &s.action);
+    parser.positional("URL|FILE|NAME",
+                      "the shop's database: a connection URI or keyword=value settings (init, join); the template"
+                      " to publish (publish); the library's template (get)",
+                      &s.url, /*required=*/false);
     parser.option({.name = "--station", .value = "NAME", .help = "this station's name in the shop (join; default: the host name)"},
                   [&s](const std::string& value) {
                       s.station = value;
                       return stationNameProblem(value);
                   });
-    parser.flag("--json", "status as JSON", &s.json);
+    parser.flag("--json", "status or templates as JSON", &s.json);
+    parser.option({.name = "--name", .value = "NAME", .help = "the name it is published under (publish; default: the"
+                                                              " file's name without .oxf)"},
+                  [&s](const std::string& value) {
+                      s.name = value;
+                      return isLibraryName(value) ? std::string() : "\"" + value + "\" cannot name a template";
+                  });
+    parser.option({.name = "--note", .value = "TEXT", .help = "what changed (publish)"},
+                  [&s](const std::string& value) {
+                      s.note = value;
+                      return std::string();
+                  });
+    parser.option({.name = "--revision", .value = "N", .help = "that revision (get; default: the latest)"},
+                  [&s](const std::string& value) {
+                      s.revision = value;
+                      return parsePositive(value) > 0 ? std::string() : "--revision takes a number from 1";
+                  });
+    declareOutput(parser, &s.output, "FILE.oxf", "where the template is written (get)", /*required=*/false);
     return parser;
 }
 
@@ -46,6 +90,7 @@ int fail(const std::string& message)
     std::fprintf(stderr, "ordavel-cli shop: %s\n", message.c_str());
     return 1;
 }
+
 
 std::string timeOrNever(JournalTime time)
 {
@@ -146,6 +191,101 @@ int status(const Settings& s)
     return 0;
 }
 
+// The shop's journal of the station this user is on this machine.
+std::unique_ptr<Journal> openJoinedShop()
+{
+    const auto shop = joinedShop();
+    if (!shop.ok()) {
+        fail(shop.error());
+        return nullptr;
+    }
+    if (!shop.value()) {
+        fail("this station is in no shop (ordavel-cli shop join URL)");
+        return nullptr;
+    }
+    Journal::Opened opened = Journal::openShop(shop.value()->connection, shop.value()->station);
+    if (!opened.journal)
+        fail(describeConnection(shop.value()->connection) + ": " + opened.error);
+    return std::move(opened.journal);
+}
+
+std::string revisionBy(const LibraryRevision& revision)
+{
+    std::string by = revision.user + "@" + revision.host;
+    if (!revision.station.empty())
+        by += " (" + revision.station + ")";
+    return by;
+}
+
+int publish(const Settings& s)
+{
+    // Only a template this program can open goes into the library.
+    Document doc;
+    if (!loadTemplate(doc, s.url))
+        return fail("\"" + s.url + "\" is not published");
+    FileStatus status;
+    const auto bytes = readRegularFile(s.url, kMaxTemplateBytes, &status);
+    if (!bytes)
+        return fail("cannot read \"" + s.url + "\": " + describeFileStatus(status));
+    const std::string name = s.name.empty() ? journalTemplateName(s.url) : s.name;
+    if (!isLibraryName(name))
+        return fail("\"" + name + "\" cannot name a template (give one with --name)");
+    const auto journal = openJoinedShop();
+    if (!journal)
+        return 1;
+    const auto published = journal->publishTemplate(name, *bytes, s.note);
+    if (!published.ok())
+        return fail(published.error);
+    const LibraryRevision& made = published.value;
+    std::printf("%s revision %d (%s)\n", made.name.c_str(), made.revision, made.hash.c_str());
+    return 0;
+}
+
+int templates(const Settings& s)
+{
+    const auto journal = openJoinedShop();
+    if (!journal)
+        return 1;
+    const auto listed = journal->libraryTemplates();
+    if (!listed.ok())
+        return fail(listed.error);
+    if (s.json) {
+        nlohmann::json out = nlohmann::json::array();
+        for (const LibraryRevision& r : listed.value)
+            out.push_back({{"name", r.name}, {"revision", r.revision}, {"sha256", r.hash},
+                           {"published", formatJournalTime(r.publishedAt)}, {"by", revisionBy(r)}, {"note", r.note}});
+        std::printf("%s\n", out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        return 0;
+    }
+    if (listed.value.empty())
+        std::printf("the shop's library holds no templates\n");
+    for (const LibraryRevision& r : listed.value)
+        std::printf("%s\trevision %d\t%s\t%s%s%s\n", r.name.c_str(), r.revision, formatJournalTime(r.publishedAt).c_str(),
+                    revisionBy(r).c_str(), r.note.empty() ? "" : "\t", r.note.c_str());
+    return 0;
+}
+
+int get(const Settings& s)
+{
+    if (s.output.empty())
+        return fail("get needs -o FILE.oxf");
+    const auto journal = openJoinedShop();
+    if (!journal)
+        return 1;
+    const int revision = s.revision.empty() ? 0 : parsePositive(s.revision);
+    const auto found = journal->libraryTemplate(s.url, revision);
+    if (!found.ok())
+        return fail(found.error);
+    if (!found.value)
+        return fail(revision > 0 ? "the library has no revision " + std::to_string(revision) + " of \"" + s.url + "\""
+                                 : "the library has no template \"" + s.url + "\"");
+    if (const FileStatus written = replaceFile(s.output, found.value->bytes); !written.ok())
+        return fail("cannot write \"" + s.output + "\": " + describeFileStatus(written));
+    std::printf("%s revision %d written to %s\n", found.value->revision.name.c_str(), found.value->revision.revision,
+                s.output.c_str());
+    return 0;
+}
+
 int run(const std::vector<std::string>& args)
 {
     Settings s;
@@ -154,12 +294,26 @@ int run(const std::vector<std::string>& args)
     const bool needsUrl = s.action == "init" || s.action == "join";
     if (needsUrl && s.url.empty())
         return fail(s.action + " needs the shop database's URL");
-    if (!needsUrl && !s.url.empty())
+    if (s.action == "publish" && s.url.empty())
+        return fail("publish needs the template file");
+    if (s.action == "get" && s.url.empty())
+        return fail("get needs the library's name of the template");
+    if (!needsUrl && s.action != "publish" && s.action != "get" && !s.url.empty())
         return fail(s.action + " takes no URL");
     if (!s.station.empty() && s.action != "join")
         return fail("--station goes with join");
-    if (s.json && s.action != "status")
-        return fail("--json goes with status");
+    if (s.json && s.action != "status" && s.action != "templates")
+        return fail("--json goes with status or templates");
+    if ((!s.name.empty() || !s.note.empty()) && s.action != "publish")
+        return fail("--name and --note go with publish");
+    if ((!s.revision.empty() || !s.output.empty()) && s.action != "get")
+        return fail("--revision and -o go with get");
+    if (s.action == "publish")
+        return publish(s);
+    if (s.action == "templates")
+        return templates(s);
+    if (s.action == "get")
+        return get(s);
     if (s.action == "init")
         return init(s);
     if (s.action == "join")
@@ -168,7 +322,7 @@ int run(const std::vector<std::string>& args)
         return leave();
     if (s.action == "status")
         return status(s);
-    return fail("\"" + s.action + "\" is not init, join, leave or status");
+    return fail("\"" + s.action + "\" is not init, join, leave, status, publish, templates or get");
 }
 
 const CommandRegistration registration({"shop", [] { return usageOf(declare); }, run});

@@ -270,7 +270,8 @@ JournalResult<int> PgEngine::pruneBefore(JournalTime before)
         if (EngineError error = m_connection.failure(jobs); error.failed())
             return error;
         result.value = static_cast<int>(jobs.changed());
-        return m_connection.execute("DELETE FROM templates t WHERE NOT EXISTS (SELECT 1 FROM jobs j WHERE j.template_hash = t.hash)");
+        return m_connection.execute("DELETE FROM templates t WHERE NOT EXISTS (SELECT 1 FROM jobs j WHERE j.template_hash = t.hash)"
+                                     " AND NOT EXISTS (SELECT 1 FROM library l WHERE l.template_hash = t.hash)");
     });
     return result;
 }

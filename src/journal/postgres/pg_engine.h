@@ -57,6 +57,10 @@ public:
     std::string joinStation(const std::string& name) override;
     JournalResult<std::vector<JournalStation>> stations() override;
     std::string station() const override { return m_station; }
+    JournalResult<LibraryRevision> publishTemplate(const std::string& name, const std::string& bytes,
+                                                   const std::string& note) override;
+    JournalResult<std::vector<LibraryRevision>> libraryTemplates() override;
+    JournalResult<std::optional<LibraryTemplate>> libraryTemplate(const std::string& name, int revision) override;
 
 protected:
     EngineError beginOutermost() override;

@@ -134,12 +134,13 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
 
         PgResult insert = m_connection.run(
             "INSERT INTO jobs(created_at, user_name, host, program, kind, printer, template_path, template_name,"
-            " template_hash, calibration, copies, data_source, repeats, outcome, claimant, record_count, station)"
-            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17) RETURNING id",
+            " template_hash, calibration, copies, data_source, repeats, outcome, claimant, record_count, station,"
+            " library_revision)"
+            " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18) RETURNING id",
             {at, text(job.user.empty() ? userName() : job.user), text(hostName()), text(job.program), kindName(job.kind),
              text(job.printer), text(job.templatePath), text(job.templateName), hash, text(job.calibration), job.copies,
              text(job.dataSource), job.repeats, outcome, text(job.startPrinting ? runningHere() : std::string()),
-             static_cast<std::int64_t>(job.records.size()), text(m_station)});
+             static_cast<std::int64_t>(job.records.size()), text(m_station), job.libraryRevision});
         if (EngineError error = m_connection.failure(insert); error.failed())
             return error;
         const JournalJobId id = insert.integer(0, 0);

@@ -11,7 +11,9 @@ namespace {
 // with ASCII letters in lower case, so that LIKE finds what the SQLite
 // journal's case-blind LIKE finds. `changes` holds a count per connection
 // that each of its writing statements raises: their sum changes with every
-// write, and no two connections wait for one row.
+// write, and no two connections wait for one row. The template library's
+// revisions keep their bytes in `templates` beside the jobs' and are never
+// changed or removed once written.
 constexpr const char* kSchemaV1 = R"sql(
 CREATE TABLE journal_schema(version integer NOT NULL);
 CREATE TABLE templates(hash text PRIMARY KEY, bytes bytea NOT NULL, size bigint NOT NULL, first_seen bigint NOT NULL);
@@ -37,7 +39,8 @@ CREATE TABLE jobs(
   claimant text NOT NULL DEFAULT '',
   cups_job_ids text NOT NULL DEFAULT '',
   record_count integer NOT NULL,
-  resume_offered boolean NOT NULL DEFAULT false);
+  resume_offered boolean NOT NULL DEFAULT false,
+  library_revision integer NOT NULL DEFAULT 0);
 CREATE INDEX jobs_created ON jobs(created_at);
 CREATE INDEX jobs_unfinished ON jobs(program) WHERE outcome IN ('queued', 'printing');
 CREATE INDEX jobs_template ON jobs(template_hash);
@@ -61,6 +64,21 @@ CREATE TABLE records(
 CREATE TABLE counters(name text PRIMARY KEY, next_value bigint NOT NULL);
 CREATE TABLE stations(name text PRIMARY KEY, user_name text NOT NULL, host text NOT NULL, joined_at bigint NOT NULL);
 CREATE INDEX jobs_station ON jobs(station, created_at);
+CREATE TABLE library(
+  name text NOT NULL,
+  revision integer NOT NULL CHECK (revision > 0),
+  template_hash text NOT NULL REFERENCES templates(hash),
+  published_at bigint NOT NULL,
+  user_name text NOT NULL,
+  host text NOT NULL,
+  station text NOT NULL DEFAULT '',
+  note text NOT NULL DEFAULT '',
+  PRIMARY KEY (name, revision));
+CREATE FUNCTION library_unchangeable() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  RAISE EXCEPTION 'a revision of the template library cannot be changed or removed';
+END $$;
+CREATE TRIGGER library_kept BEFORE UPDATE OR DELETE ON library FOR EACH ROW EXECUTE FUNCTION library_unchangeable();
 CREATE TABLE changes(backend integer PRIMARY KEY, count bigint NOT NULL);
 CREATE FUNCTION journal_changed() RETURNS trigger LANGUAGE plpgsql AS $$
 BEGIN

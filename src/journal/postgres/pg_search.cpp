@@ -43,7 +43,7 @@ const char* const kJobColumns =
     " j.claimant, j.cups_job_ids, j.record_count,"
     " CASE WHEN j.outcome = 'printed' THEN j.record_count"
     " ELSE (SELECT count(*) FROM records r WHERE r.job_id = j.id AND r.outcome = 'printed') END, j.resume_offered,"
-    " j.station";
+    " j.station, j.library_revision";
 
 JournalJob jobFromRow(const PgResult& result, int row)
 {
@@ -71,6 +71,7 @@ JournalJob jobFromRow(const PgResult& result, int row)
     job.printedCount = static_cast<int>(result.integer(row, 20));
     job.resumeOffered = result.boolean(row, 21);
     job.station = result.text(row, 22);
+    job.libraryRevision = static_cast<int>(result.integer(row, 23));
     return job;
 }
 
