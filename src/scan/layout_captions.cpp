@@ -1,6 +1,7 @@
 // Characters joined into phrases, read as captions, and found beside a field.
 #include "scan/field_layout.h"
 
+#include "scan/caption_dictionary.h"
 #include "scan/caption_reader.h"
 
 #include <algorithm>
@@ -131,7 +132,7 @@ const std::string& Layout::textOf(std::size_t phrase)
                 read = chinese;
         }
         m_raw[phrase] = read;
-        m_text[phrase] = tidyCaption(read);
+        m_text[phrase] = CaptionDictionary::common().correct(tidyCaption(read));
         ++m_ocrDone;
         if (m_progress && !m_progress(0.3 + 0.7 * std::min(1.0, m_ocrDone / m_ocrTotal)))
             m_cancelled = true;
