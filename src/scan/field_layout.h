@@ -82,6 +82,9 @@ private:
     bool inSquare(int container) const { return container >= 0 && m_isSquare[static_cast<std::size_t>(container)]; }
     bool textBetween(const PixelRect& a, const PixelRect& b) const;
     bool framed(int x, int y) const;
+    // The columns [left, right) the paper covers: all of them on a scan,
+    // less the background around the sheet on a photograph.
+    std::pair<int, int> paperSpan() const;
 
     // Phrases and their captions (layout_captions.cpp).
     void buildPhrases();
@@ -92,6 +95,7 @@ private:
     std::optional<std::size_t> phraseAbove(const PixelRect& area) const;
     bool endsWithColonRaw(std::size_t phrase);
     bool checkColon(std::size_t phrase);
+    bool colonAfter(std::size_t phrase);
 
     // Box rows, check boxes, underlines and open blanks (layout_blanks.cpp).
     void squareFields();
@@ -105,6 +109,7 @@ private:
     void cellFields();
     void cell(int region);
     bool columnsUnderHeader(int region, std::vector<bool>& done);
+    std::optional<std::size_t> columnHead(int region) const;
 
     const Ruling& m_ruling;
     CaptionReader& m_reader;

@@ -37,10 +37,13 @@ void Layout::cell(int region)
         if (m_phrases[p].container == region)
             mine.push_back(p);
     if (mine.empty()) {
-        // An empty cell takes the caption printed left of it, or above it.
+        // An empty cell takes the caption printed left of it, that of the
+        // head of its table column, or the caption above it.
         std::string caption;
         if (const auto left = phraseLeftOf(area, px(25.0)))
             caption = textOf(*left);
+        else if (const auto head = columnHead(region))
+            caption = textOf(*head);
         else if (const auto above = phraseAbove(area))
             caption = textOf(*above);
         if (!caption.empty())
@@ -59,7 +62,9 @@ void Layout::cell(int region)
         return;
     const PixelRect first = m_phrases[*top].rect;
     const int lineHeight = std::max(first.h, m_charHeight);
-    if (area.h >= lineHeight * 5 / 2 && area.bottom() - first.bottom() >= lineHeight) {
+    // A caption standing higher in its cell than its middle heads the area below it.
+    const bool onTop = first.y - area.y < area.bottom() - first.bottom() - lineHeight;
+    if (area.h >= lineHeight * 5 / 2 && area.bottom() - first.bottom() >= lineHeight && onTop) {
         // A tall cell with its caption on top: the area under the caption is written in.
         if (first.y - area.y > lineHeight * 2)
             return;
@@ -105,6 +110,10 @@ void Layout::cell(int region)
         }
         return;
     }
+    // A caption centred or set right in its cell labels the cell beside or
+    // under it; the space around it is no field.
+    if (line.size() == 1 && m_phrases[line[0]].rect.x - area.x >= (area.right() - m_phrases[line[0]].rect.right()) / 2)
+        return;
     for (std::size_t k = 0; k < line.size(); ++k) {
         const PixelRect& here = m_phrases[line[k]].rect;
         const int start = here.right() + pad;
@@ -118,6 +127,38 @@ void Layout::cell(int region)
             continue;
         add({start, area.y, end - start, area.h}, "cell", caption);
     }
+}
+
+// The one phrase in the cell heading the column `region` stands in: the
+// cells above it, each under the next with the same sides, empty up to a
+// cell a few lines high holding one caption.
+std::optional<std::size_t> Layout::columnHead(int region) const
+{
+    const auto& regions = m_ruling.regions;
+    const int slack = px(1.5);
+    PixelRect here = regions[static_cast<std::size_t>(region)].rect;
+    for (int steps = 0; steps < 50; ++steps) {
+        std::optional<std::size_t> above;
+        for (std::size_t i = 0; i < regions.size(); ++i) {
+            const PixelRect& r = regions[i].rect;
+            if (m_isLeaf[i] && std::abs(r.bottom() - here.y) <= slack && std::abs(r.x - here.x) <= slack &&
+                std::abs(r.right() - here.right()) <= slack)
+                above = i;
+        }
+        if (!above)
+            return std::nullopt;
+        std::optional<std::size_t> phrase;
+        int count = 0;
+        for (std::size_t p = 0; p < m_phrases.size(); ++p)
+            if (m_phrases[p].container == static_cast<int>(*above)) {
+                phrase = p;
+                ++count;
+            }
+        if (count > 0)
+            return count == 1 && regions[*above].rect.h <= m_charHeight * 6 ? phrase : std::nullopt;
+        here = regions[*above].rect;
+    }
+    return std::nullopt;
 }
 
 // A tall cell under a row of header cells is split into one column per

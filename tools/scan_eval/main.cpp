@@ -273,7 +273,7 @@ int main(int argc, char** argv)
                 outline(drawn, {r.x + width, r.y + width, r.w - 2 * width, r.h - 2 * width}, matched ? 0 : 230, 0, matched ? 230 : 0, width);
             }
             fs::create_directories(drawFolder);
-            std::ofstream(fs::path(drawFolder) / (file.stem().string() + ".jpg"), std::ios::binary) << scan::encodeJpeg(drawn, 80, 0);
+            std::ofstream(fs::path(drawFolder) / (file.stem().string() + ".png"), std::ios::binary) << scan::encodePng(drawn);
         }
         nlohmann::ordered_json p = scoreJson(s);
         p["truth"] = file.filename().string();
