@@ -275,6 +275,15 @@ void Layout::openPageFields()
                     end = std::min(end, rule.rect.x - px(0.5));
             if (end - start < lineHeight * 3)
                 continue;
+            // Room to write in: print close above or below it makes the
+            // caption a heading of the lines under it ("Note:" and a list).
+            const PixelRect room{start, centreY(phrase.rect) - lineHeight * 13 / 10, end - start, lineHeight * 13 / 5};
+            const bool crowded = std::any_of(m_phrases.begin(), m_phrases.end(), [&](const Phrase& other) {
+                return &other != &phrase && other.rect.h >= m_charHeight / 2 && !intersect(other.rect, room).empty() &&
+                       verticalOverlap(other.rect, phrase.rect) * 2 < std::min(other.rect.h, phrase.rect.h);
+            });
+            if (crowded)
+                continue;
         }
         const PixelRect blank{start, centreY(phrase.rect) - lineHeight * 9 / 10, end - start, lineHeight * 9 / 5};
         // Nothing ruled in the way: that belongs to the boxes and cells.
