@@ -88,6 +88,7 @@ private:
 
     // Phrases and their captions (layout_captions.cpp).
     void buildPhrases();
+    void dropPalePhrases();
     const std::string& textOf(std::size_t phrase);
     static bool looksChinese(const Phrase& phrase);
     std::optional<std::size_t> phraseLeftOf(const PixelRect& band, int reach) const;
@@ -106,7 +107,14 @@ private:
     void openPageFields();
 
     // Ruled cells (layout_cells.cpp).
+    struct LineField {
+        PixelRect rect;
+        std::string caption;
+        bool sure = false; // after a colon or before a unit character
+    };
     void cellFields();
+    std::vector<LineField> lineFields(const std::vector<std::size_t>& line, const PixelRect& band, int lineHeight);
+    bool colonStyle();
     void cell(int region);
     bool columnsUnderHeader(int region, std::vector<bool>& done);
     std::optional<std::size_t> columnHead(int region) const;
@@ -122,7 +130,9 @@ private:
     std::map<std::size_t, bool> m_colon;
     std::map<std::size_t, std::string> m_raw;
     std::vector<PixelRect> m_glyphBoxes;
+    std::vector<PixelRect> m_leaders; // rows of dots found as ink, not as rules
     std::vector<ProposedField> m_fields;
+    std::optional<bool> m_colonStyle;
     int m_charHeight = 0;
     double m_ocrDone = 0;
     double m_ocrTotal = 1;

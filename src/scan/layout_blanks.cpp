@@ -160,6 +160,8 @@ void Layout::underlineFields()
     for (const Rule& rule : m_ruling.rules)
         if (rule.horizontal && rule.rect.w >= px(1.0))
             free.push_back(rule);
+    for (const PixelRect& leader : m_leaders)
+        free.push_back({leader, true, false, false});
     std::sort(free.begin(), free.end(), [](const Rule& a, const Rule& b) { return a.rect.x < b.rect.x; });
     for (std::size_t i = 0; i < free.size(); ++i) {
         for (std::size_t j = i + 1; j < free.size() && free[i].rect.w > 0; ++j) {

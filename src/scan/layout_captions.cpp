@@ -15,6 +15,8 @@ namespace {
 // Blank columns wider than this share of the line's height are cut to it
 // before a line is read: letter-spaced captions read as words.
 constexpr double kLetterGap = 0.35;
+// Print whose darkest strokes are paler than this share of the rules' darkness is background.
+constexpr double kPaleShare = 0.45;
 
 } // namespace
 
@@ -37,7 +39,7 @@ bool hasChinese(const std::string& text)
 
 bool isUnitCharacter(const std::string& text)
 {
-    static const char* const units[] = {"年", "月", "日", "时", "分", "秒", "万", "仟", "佰", "拾", "元", "角"};
+    static const char* const units[] = {"年", "月", "日", "时", "分", "秒", "万", "仟", "佰", "拾", "元", "角", "省", "市", "区", "县"};
     return std::any_of(std::begin(units), std::end(units), [&](const char* u) { return text == u; });
 }
 
@@ -101,9 +103,47 @@ void Layout::buildPhrases()
             phrase.glyphs.push_back(text[i]->rect);
         }
     }
-    // Specks alone (dots of a dotted fill, dust) are no captions.
-    std::erase_if(m_phrases, [&](const Phrase& p) { return p.rect.h < m_charHeight / 2 && p.rect.w < m_charHeight; });
+    dropPalePhrases();
+    // A row of dots too faint or fine for a rule is a leader to write on;
+    // specks alone (dust) are no captions either.
+    std::erase_if(m_phrases, [&](const Phrase& p) {
+        const bool dots = p.rect.h <= m_charHeight / 2 && p.parts >= 5 && p.rect.w >= px(5.0) &&
+                          std::all_of(p.glyphs.begin(), p.glyphs.end(), [&](const PixelRect& g) { return g.w <= m_charHeight / 2; });
+        if (dots)
+            m_leaders.push_back(p.rect);
+        return dots || (p.rect.h < m_charHeight / 2 && p.rect.w < m_charHeight);
+    });
     m_text.assign(m_phrases.size(), std::nullopt);
+}
+
+// Print far paler than the form's rules (a watermark, a pattern under the
+// form) is no caption: a phrase whose darkest strokes fall short of a
+// share of the rules' darkness goes.
+void Layout::dropPalePhrases()
+{
+    const Picture& grey = m_ruling.grey;
+    if (m_ruling.ruleDarkness <= 0 || grey.empty())
+        return;
+    std::vector<std::uint8_t> values;
+    auto percentile = [&](double share) {
+        const auto at = values.begin() + static_cast<std::ptrdiff_t>(static_cast<double>(values.size() - 1) * share);
+        std::nth_element(values.begin(), at, values.end());
+        return static_cast<double>(*at);
+    };
+    std::erase_if(m_phrases, [&](const Phrase& phrase) {
+        const PixelRect around = intersect({phrase.rect.x - m_charHeight / 2, phrase.rect.y - m_charHeight / 2,
+                                            phrase.rect.w + m_charHeight, phrase.rect.h + m_charHeight},
+                                           {0, 0, grey.width, grey.height});
+        if (around.empty())
+            return false;
+        values.clear();
+        for (int y = around.y; y < around.bottom(); ++y)
+            for (int x = around.x; x < around.right(); ++x)
+                values.push_back(grey.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(grey.width) + static_cast<std::size_t>(x)]);
+        const double paper = percentile(0.9);
+        const double ink = percentile(0.02);
+        return paper - ink < m_ruling.ruleDarkness * kPaleShare;
+    });
 }
 
 const std::string& Layout::textOf(std::size_t phrase)

@@ -62,6 +62,43 @@ void Layout::cell(int region)
         return;
     const PixelRect first = m_phrases[*top].rect;
     const int lineHeight = std::max(first.h, m_charHeight);
+    // Two lines of captions or more, each with room to write after a colon
+    // or before a unit ("__省__市__区" over "详细地址："): each line is a row
+    // of fields across the cell. (A value filled in below a caption is no
+    // such line.)
+    std::vector<std::vector<std::size_t>> lines;
+    for (auto it = top; it != mine.end(); ++it) {
+        const PixelRect& r = m_phrases[*it].rect;
+        if (r.h * 5 < m_charHeight * 3)
+            continue;
+        if (lines.empty() || centreY(r) >= m_phrases[lines.back().front()].rect.bottom())
+            lines.emplace_back();
+        lines.back().push_back(*it);
+    }
+    if (lines.size() >= 2) {
+        std::vector<LineField> all;
+        int sureLines = 0;
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            auto bottomOf = [&](const std::vector<std::size_t>& l) {
+                int b = 0;
+                for (const std::size_t p : l)
+                    b = std::max(b, m_phrases[p].rect.bottom());
+                return b;
+            };
+            const int y0 = k == 0 ? area.y : (bottomOf(lines[k - 1]) + m_phrases[lines[k].front()].rect.y) / 2;
+            const int y1 = k + 1 == lines.size() ? area.bottom() : (bottomOf(lines[k]) + m_phrases[lines[k + 1].front()].rect.y) / 2;
+            std::sort(lines[k].begin(), lines[k].end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
+            std::vector<LineField> found = lineFields(lines[k], {area.x, y0, area.w, y1 - y0}, lineHeight);
+            std::erase_if(found, [](const LineField& f) { return !f.sure; });
+            sureLines += found.empty() ? 0 : 1;
+            all.insert(all.end(), found.begin(), found.end());
+        }
+        if (sureLines >= 2) {
+            for (LineField& f : all)
+                add(f.rect, "cell", std::move(f.caption));
+            return;
+        }
+    }
     // A caption standing higher in its cell than its middle heads the area below it.
     const bool onTop = first.y - area.y < area.bottom() - first.bottom() - lineHeight;
     if (area.h >= lineHeight * 5 / 2 && area.bottom() - first.bottom() >= lineHeight && onTop) {
@@ -74,9 +111,7 @@ void Layout::cell(int region)
             add({area.x, below, area.w, area.bottom() - below}, "cell", caption);
         return;
     }
-    // One line: each gap wide enough to write in is a field, captioned by
-    // the text before it, or by the unit character after it ("__年__月").
-    // The line is the one of the tallest text in the cell: specks of a
+    // One line: the line of the tallest text in the cell; specks of a
     // fill printed across the rule above are no line of their own.
     const PixelRect reference = m_phrases[*std::max_element(mine.begin(), mine.end(), [&](std::size_t a, std::size_t b) {
                                               return m_phrases[a].rect.h < m_phrases[b].rect.h;
@@ -86,6 +121,20 @@ void Layout::cell(int region)
         if (centreY(m_phrases[p].rect) >= reference.y && centreY(m_phrases[p].rect) < reference.bottom())
             line.push_back(p);
     std::sort(line.begin(), line.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
+    for (LineField& f : lineFields(line, area, lineHeight))
+        if (f.sure || !colonStyle())
+            add(f.rect, "cell", std::move(f.caption));
+}
+
+// The fields of one line of captions across `band`: each gap wide enough
+// to write in, captioned by the text before it, or by the unit character
+// after it ("__年__月"). Fields after a colon or before a unit are sure.
+std::vector<Layout::LineField> Layout::lineFields(const std::vector<std::size_t>& line, const PixelRect& band, int lineHeight)
+{
+    std::vector<LineField> out;
+    if (line.empty())
+        return out;
+    const int pad = std::max(1, px(0.3));
     const int minGap = lineHeight * 5 / 2;
     // Where captions end in colons, each reaches to the next caption:
     // what stands between is what was filled in.
@@ -101,32 +150,61 @@ void Layout::cell(int region)
     if (!captions.empty()) {
         for (std::size_t k = 0; k < captions.size(); ++k) {
             const int start = m_phrases[captions[k]].rect.right() + pad;
-            const int end = k + 1 < captions.size() ? m_phrases[captions[k + 1]].rect.x - pad : area.right();
+            const int end = k + 1 < captions.size() ? m_phrases[captions[k + 1]].rect.x - pad : band.right();
             if (end - start < minGap)
                 continue;
             std::string caption = textOf(captions[k]);
             if (!caption.empty())
-                add({start, area.y, end - start, area.h}, "cell", caption);
+                out.push_back({{start, band.y, end - start, band.h}, std::move(caption), true});
         }
-        return;
+        return out;
     }
     // A caption centred or set right in its cell labels the cell beside or
     // under it; the space around it is no field.
-    if (line.size() == 1 && m_phrases[line[0]].rect.x - area.x >= (area.right() - m_phrases[line[0]].rect.right()) / 2)
-        return;
+    if (line.size() == 1 && m_phrases[line[0]].rect.x - band.x >= (band.right() - m_phrases[line[0]].rect.right()) / 2)
+        return out;
+    // A run of units may start with a blank ("__省__市").
+    if (const PixelRect& head = m_phrases[line[0]].rect; head.x - pad - band.x >= minGap && isUnitCharacter(textOf(line[0])))
+        out.push_back({{band.x, band.y, head.x - pad - band.x, band.h}, textOf(line[0]), true});
     for (std::size_t k = 0; k < line.size(); ++k) {
         const PixelRect& here = m_phrases[line[k]].rect;
         const int start = here.right() + pad;
-        const int end = k + 1 < line.size() ? m_phrases[line[k + 1]].rect.x - pad : area.right();
+        const int end = k + 1 < line.size() ? m_phrases[line[k + 1]].rect.x - pad : band.right();
         if (end - start < minGap)
             continue;
         std::string caption = textOf(line[k]);
-        if (k + 1 < line.size() && isUnitCharacter(textOf(line[k + 1])))
+        bool sure = false;
+        if (k + 1 < line.size() && isUnitCharacter(textOf(line[k + 1]))) {
             caption = textOf(line[k + 1]);
-        else if (isUnitCharacter(caption) || caption.empty())
+            sure = true;
+        } else if (isUnitCharacter(caption) || caption.empty()) {
             continue;
-        add({start, area.y, end - start, area.h}, "cell", caption);
+        } else {
+            // A colon too faint to see as two dots may still be read.
+            sure = endsWithColonRaw(line[k]);
+        }
+        out.push_back({{start, band.y, end - start, band.h}, std::move(caption), sure});
     }
+    return out;
+}
+
+// Whether the form ends its captions with colons, so that a phrase without
+// one before a blank space is a heading, not a caption: three colons seen
+// at least, and on a fifth of the phrases.
+bool Layout::colonStyle()
+{
+    if (!m_colonStyle) {
+        std::size_t colons = 0;
+        std::size_t count = 0;
+        for (std::size_t p = 0; p < m_phrases.size(); ++p) {
+            if (m_phrases[p].rect.h * 5 < m_charHeight * 3)
+                continue;
+            ++count;
+            colons += checkColon(p);
+        }
+        m_colonStyle = colons >= 3 && colons * 5 >= count;
+    }
+    return *m_colonStyle;
 }
 
 // The one phrase in the cell heading the column `region` stands in: the
