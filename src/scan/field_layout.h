@@ -91,6 +91,8 @@ private:
     void dropPalePhrases();
     const std::string& textOf(std::size_t phrase);
     static bool looksChinese(const Phrase& phrase);
+    bool chinesePage();
+    Picture cleanedCrop(std::size_t phrase) const;
     std::optional<std::size_t> phraseLeftOf(const PixelRect& band, int reach) const;
     std::optional<std::size_t> phraseRightOf(const PixelRect& band, int reach) const;
     std::optional<std::size_t> phraseAbove(const PixelRect& area) const;
@@ -133,6 +135,7 @@ private:
     std::vector<PixelRect> m_leaders; // rows of dots found as ink, not as rules
     std::vector<ProposedField> m_fields;
     std::optional<bool> m_colonStyle;
+    std::optional<bool> m_chinesePage;
     int m_charHeight = 0;
     double m_ocrDone = 0;
     double m_ocrTotal = 1;

@@ -157,8 +157,15 @@ void Layout::underlineFields()
     // Free rules on one line with short breaks (writing across a dashed
     // line breaks it) are one underline.
     std::vector<Rule> free;
+    // A stroke through the middle of a line of print ("一") is no rule.
+    auto stroke = [&](const PixelRect& r) {
+        return std::any_of(m_phrases.begin(), m_phrases.end(), [&](const Phrase& p) {
+            const int across = std::min(r.right(), p.rect.right()) - std::max(r.x, p.rect.x);
+            return across * 2 >= r.w && centreY(r) > p.rect.y + p.rect.h / 5 && centreY(r) < p.rect.bottom() - p.rect.h / 5;
+        });
+    };
     for (const Rule& rule : m_ruling.rules)
-        if (rule.horizontal && rule.rect.w >= px(1.0))
+        if (rule.horizontal && rule.rect.w >= px(1.0) && !stroke(rule.rect))
             free.push_back(rule);
     for (const PixelRect& leader : m_leaders)
         free.push_back({leader, true, false, false});
@@ -272,8 +279,10 @@ void Layout::openPageFields()
             for (const Region& r : m_ruling.regions)
                 if (!intersect(r.rect, line).empty() && !inside(line, r.rect) && r.rect.x > start)
                     end = std::min(end, r.rect.x - px(0.5));
+            // (Strokes of characters written in the blank are found as short
+            // rules; a cell's side is taller than the line.)
             for (const Rule& rule : m_ruling.rules)
-                if (!rule.horizontal && !intersect(rule.rect, line).empty() && rule.rect.x > start)
+                if (!rule.horizontal && rule.rect.h >= lineHeight * 3 / 2 && !intersect(rule.rect, line).empty() && rule.rect.x > start)
                     end = std::min(end, rule.rect.x - px(0.5));
             if (end - start < lineHeight * 3)
                 continue;
