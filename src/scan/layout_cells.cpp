@@ -55,6 +55,23 @@ void Layout::cell(int region)
         const PixelRect& rb = m_phrases[b].rect;
         return ra.y != rb.y ? ra.y < rb.y : ra.x < rb.x;
     });
+    // A value filled in a table's body, set off the cell's middle (a label
+    // stands in the middle of its cell): the cell is the field, named by
+    // the head of its column.
+    if (const auto head = columnHead(region)) {
+        PixelRect text = m_phrases[mine.front()].rect;
+        for (const std::size_t p : mine)
+            text = unite(text, m_phrases[p].rect);
+        const int before = text.x - area.x;
+        const int after = area.right() - text.right();
+        const bool centred = std::abs(before - after) <= std::max(before, after) / 2;
+        const bool oneLine = text.h <= m_charHeight * 3 / 2;
+        if (!centred && oneLine && std::none_of(mine.begin(), mine.end(), [&](std::size_t p) { return colonAfter(p); })) {
+            if (std::string caption = textOf(*head); !caption.empty())
+                add(area, "cell", std::move(caption));
+            return;
+        }
+    }
     // Specks (a fill printed across the rule above, dust) are no caption.
     const auto top = std::find_if(mine.begin(), mine.end(),
                                   [&](std::size_t p) { return m_phrases[p].rect.h * 5 >= m_charHeight * 3; });
@@ -207,15 +224,17 @@ bool Layout::colonStyle()
     return *m_colonStyle;
 }
 
-// The one phrase in the cell heading the column `region` stands in: the
-// cells above it, each under the next with the same sides, empty up to a
-// cell a few lines high holding one caption.
+// The caption heading the table column `region` stands in: the top cell of
+// the column of cells above it, each under the next with the same sides,
+// when that cell holds one phrase set in its middle (a head), a few lines
+// high at most. What the cells between hold was filled in.
 std::optional<std::size_t> Layout::columnHead(int region) const
 {
     const auto& regions = m_ruling.regions;
     const int slack = px(1.5);
+    std::optional<std::size_t> top;
     PixelRect here = regions[static_cast<std::size_t>(region)].rect;
-    for (int steps = 0; steps < 50; ++steps) {
+    for (int steps = 0; steps < 60; ++steps) {
         std::optional<std::size_t> above;
         for (std::size_t i = 0; i < regions.size(); ++i) {
             const PixelRect& r = regions[i].rect;
@@ -224,19 +243,25 @@ std::optional<std::size_t> Layout::columnHead(int region) const
                 above = i;
         }
         if (!above)
-            return std::nullopt;
-        std::optional<std::size_t> phrase;
-        int count = 0;
-        for (std::size_t p = 0; p < m_phrases.size(); ++p)
-            if (m_phrases[p].container == static_cast<int>(*above)) {
-                phrase = p;
-                ++count;
-            }
-        if (count > 0)
-            return count == 1 && regions[*above].rect.h <= m_charHeight * 6 ? phrase : std::nullopt;
+            break;
+        top = above;
         here = regions[*above].rect;
     }
-    return std::nullopt;
+    if (!top || here.h > m_charHeight * 6)
+        return std::nullopt;
+    std::optional<std::size_t> phrase;
+    int count = 0;
+    for (std::size_t p = 0; p < m_phrases.size(); ++p)
+        if (m_phrases[p].container == static_cast<int>(*top) && m_phrases[p].rect.h * 5 >= m_charHeight * 3) {
+            phrase = p;
+            ++count;
+        }
+    if (count != 1)
+        return std::nullopt;
+    const PixelRect& r = m_phrases[*phrase].rect;
+    const int before = r.x - here.x;
+    const int after = here.right() - r.right();
+    return std::abs(before - after) <= std::max(before, after) / 2 + m_charHeight ? phrase : std::nullopt;
 }
 
 // A tall cell under a row of header cells is split into one column per
