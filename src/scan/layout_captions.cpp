@@ -51,6 +51,8 @@ void Layout::buildPhrases()
     for (const Blob& blob : m_ruling.blobs) {
         if (blob.rect.w > big || blob.rect.h > big)
             continue; // logos, stamps, pictures
+        if (blob.rect.w >= px(2.0) && blob.rect.h >= px(2.0) && blob.ink * 10 >= blob.rect.area() * 7)
+            continue; // solid marks: punched holes, bullets
         const int container = containerOf(centreX(blob.rect), centreY(blob.rect));
         if (inSquare(container))
             continue; // what is written in a box is not a caption
@@ -142,12 +144,23 @@ void Layout::dropPalePhrases()
                                            {0, 0, grey.width, grey.height});
         if (around.empty())
             return false;
+        auto collect = [&](const PixelRect& r) {
+            const PixelRect in = intersect(r, {0, 0, grey.width, grey.height});
+            for (int y = in.y; y < in.bottom(); ++y)
+                for (int x = in.x; x < in.right(); ++x)
+                    values.push_back(grey.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(grey.width) + static_cast<std::size_t>(x)]);
+        };
         values.clear();
-        for (int y = around.y; y < around.bottom(); ++y)
-            for (int x = around.x; x < around.right(); ++x)
-                values.push_back(grey.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(grey.width) + static_cast<std::size_t>(x)]);
+        collect(around);
         const double paper = percentile(0.9);
-        const double ink = percentile(0.02);
+        // The strokes' grey within the characters' own boxes: a rule passing
+        // by is a thin share of them.
+        values.clear();
+        for (const PixelRect& g : phrase.glyphs)
+            collect(g);
+        if (values.empty())
+            return false;
+        const double ink = percentile(0.1);
         return paper - ink < m_ruling.ruleDarkness * kPaleShare;
     });
 }

@@ -39,12 +39,13 @@ void Layout::cell(int region)
     if (mine.empty()) {
         // An empty cell takes the caption printed left of it, that of the
         // head of its table column, or the caption above it.
+        // The first of them that reads as something.
         std::string caption;
         if (const auto left = phraseLeftOf(area, px(25.0)))
             caption = textOf(*left);
-        else if (const auto head = columnHead(region))
+        if (const auto head = caption.empty() ? columnHead(region) : std::nullopt)
             caption = textOf(*head);
-        else if (const auto above = phraseAbove(area))
+        if (const auto above = caption.empty() ? phraseAbove(area) : std::nullopt)
             caption = textOf(*above);
         if (!caption.empty())
             add(area, "cell", caption);
