@@ -247,6 +247,7 @@ void Layout::openPageFields()
         }
         std::sort(after.begin(), after.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
         const int start = phrase.rect.right() + px(0.5);
+        if (std::getenv("DBG") && phrase.rect.y > 4000) { std::fprintf(stderr, "p %s [%d,%d %dx%d] after:", textOf(p).c_str(), phrase.rect.x, phrase.rect.y, phrase.rect.w, phrase.rect.h); for (auto q : after) std::fprintf(stderr, " %s", textOf(q).c_str()); std::fprintf(stderr, "\n"); }
         // A blank before a unit character ("__月__日") holds two figures or more.
         const bool beforeUnit = !after.empty() && isUnitCharacter(textOf(after.front()));
         std::string caption = textOf(p);
@@ -256,9 +257,22 @@ void Layout::openPageFields()
             end = m_phrases[after.front()].rect.x - px(0.5);
             if (!isUnitCharacter(caption) && !endsWithColonRaw(p))
                 continue;
-            caption = textOf(after.front());
             if (end - start < lineHeight * 2)
                 continue;
+            // A run starting with a blank ("__年__月"): a blank as wide as
+            // this one stands before its first unit, when that space is clear.
+            if (isUnitCharacter(caption)) {
+                const PixelRect before{phrase.rect.x - px(0.5) - (end - start), centreY(phrase.rect) - lineHeight * 9 / 10, end - start,
+                                       lineHeight * 9 / 5};
+                const bool clear = before.x >= 0 && std::none_of(m_phrases.begin(), m_phrases.end(), [&](const Phrase& other) {
+                    return &other != &phrase && !intersect(other.rect, before).empty();
+                });
+                if (clear && std::none_of(m_ruling.regions.begin(), m_ruling.regions.end(), [&](const Region& r) {
+                        return !intersect(r.rect, before).empty() && !inside(before, r.rect);
+                    }))
+                    add(before, "cell", caption);
+            }
+            caption = textOf(after.front());
         } else {
             if (!colonAfter(p))
                 continue;

@@ -180,7 +180,8 @@ const std::string& Layout::textOf(std::size_t phrase)
         // Squeezing takes the blank margins too; the Chinese model reads
         // better with them given back (the mixed one then sees brackets in
         // the edges of Latin words).
-        const Picture padded = single ? crop : cropScaled(crop, {0, 0, crop.width, crop.height}, 1.0, static_cast<int>(std::lround(margin * scale)));
+        const Picture padded = single ? cropScaled(cleaned, inner, scale, r.h / 2)
+                                      : cropScaled(crop, {0, 0, crop.width, crop.height}, 1.0, static_cast<int>(std::lround(margin * scale)));
         // The Chinese model alone reads Chinese lines best: with the
         // English one beside it, spaced or faint characters are taken for
         // Latin letters. Lines of square characters go to it at once,
@@ -188,7 +189,8 @@ const std::string& Layout::textOf(std::size_t phrase)
         // On a form printed in Chinese every caption goes to it first, the
         // short ones too, which the two models together often read as letters.
         const bool chineseLine = (!single && looksChinese(m_phrases[phrase])) || chinesePage();
-        std::string read = chineseLine ? m_reader.readChinese(padded, single) : std::string();
+        // (The Chinese model reads a character alone best as a line.)
+        std::string read = chineseLine ? m_reader.readChinese(padded) : std::string();
         if (!hasChinese(read))
             read = m_reader.read(crop, single);
         if (single && read.empty())

@@ -68,6 +68,9 @@ std::string proposals(const Result& r)
     for (const scan::ProposedField& f : r.analysis.fields)
         out += "\n  " + f.kind + " " + f.caption + " at " + std::to_string(f.rect.x) + "," + std::to_string(f.rect.y) + " " +
                std::to_string(f.rect.w) + "x" + std::to_string(f.rect.h);
+    out += "\nprinted:";
+    for (const scan::PrintedCaption& c : r.analysis.captions)
+        out += " [" + c.text + " at " + std::to_string(c.rect.x) + "," + std::to_string(c.rect.y) + "]";
     return out;
 }
 
@@ -101,6 +104,20 @@ TEST(ScanLayout, OpenBlanksReachPastFilledValuesToTheNextCaptionOrTheMargin)
     const Result r = analyse(sheet);
     expectAllFound(r);
     EXPECT_EQ(r.analysis.fields.size(), r.truth.size());
+}
+
+TEST(ScanLayout, BlanksBetweenUnitsAreNamedByTheUnitAfterThemTheFirstOneToo)
+{
+    ASSERT_TRUE(reader().ok());
+    SheetStyle small = style("Noto Sans CJK SC");
+    small.captionPt = 9;
+    Sheet sheet(21.0, 4.0, kDpi, small);
+    // "____年____月____日" with no lines: the first blank has no caption before
+    // it. (At 9 pt: the long strokes of "年" in larger print are taken for rules.)
+    sheet.unitRun(9.0, 2.0, {"年", "月", "日"}, 1.6, false);
+    const Result r = analyse(sheet);
+    expectAllFound(r);
+    EXPECT_EQ(r.analysis.fields.size(), 3u);
 }
 
 TEST(ScanLayout, TableColumnsTakeTheirHeadsCaptionsAndHeadCellsProposeNothing)
