@@ -115,6 +115,7 @@ private:
         bool sure = false; // after a colon or before a unit character
     };
     void cellFields();
+    void narrowCellRows(std::vector<bool>& done);
     std::vector<LineField> lineFields(const std::vector<std::size_t>& line, const PixelRect& band, int lineHeight);
     bool colonStyle();
     void cell(int region);

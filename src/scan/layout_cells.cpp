@@ -13,6 +13,7 @@ void Layout::cellFields()
     for (std::size_t i = 0; i < regions.size(); ++i)
         if (m_isLeaf[i] && !m_isSquare[i] && columnsUnderHeader(static_cast<int>(i), done))
             done[i] = true;
+    narrowCellRows(done);
     for (std::size_t i = 0; i < regions.size(); ++i) {
         if (!m_isLeaf[i] || m_isSquare[i] || done[i])
             continue;
@@ -24,6 +25,54 @@ void Layout::cellFields()
         cell(static_cast<int>(i));
         if (m_cancelled)
             return;
+    }
+}
+
+// A row of four narrow empty cells or more, side by side and alike (the
+// digits of an amount under 亿 千 百 十 ... 元 角 分): one row of boxes.
+void Layout::narrowCellRows(std::vector<bool>& done)
+{
+    const auto& regions = m_ruling.regions;
+    const int slack = px(1.0);
+    std::vector<std::size_t> narrow;
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+        const PixelRect& r = regions[i].rect;
+        if (!m_isLeaf[i] || m_isSquare[i] || done[i] || r.w > r.h * 13 / 10 || r.w > px(10.0) || r.h > px(15.0))
+            continue;
+        const bool empty = std::none_of(m_phrases.begin(), m_phrases.end(), [&](const Phrase& p) {
+            return p.container == static_cast<int>(i) && p.rect.h * 5 >= m_charHeight * 3;
+        });
+        if (empty)
+            narrow.push_back(i);
+    }
+    std::sort(narrow.begin(), narrow.end(), [&](std::size_t a, std::size_t b) { return regions[a].rect.x < regions[b].rect.x; });
+    std::vector<bool> used(narrow.size(), false);
+    for (std::size_t k = 0; k < narrow.size(); ++k) {
+        if (used[k])
+            continue;
+        std::vector<std::size_t> row{k};
+        PixelRect last = regions[narrow[k]].rect;
+        for (std::size_t j = k + 1; j < narrow.size(); ++j) {
+            const PixelRect& r = regions[narrow[j]].rect;
+            if (used[j] || std::abs(r.y - last.y) > slack || std::abs(r.h - last.h) > slack)
+                continue;
+            if (r.x - last.right() > px(1.5))
+                break;
+            row.push_back(j);
+            last = r;
+        }
+        if (row.size() < 4)
+            continue;
+        PixelRect rect = regions[narrow[row.front()]].rect;
+        for (const std::size_t j : row) {
+            used[j] = true;
+            done[narrow[j]] = true;
+            rect = unite(rect, regions[narrow[j]].rect);
+        }
+        std::string caption;
+        if (const auto left = phraseLeftOf(rect, px(30.0)))
+            caption = textOf(*left);
+        add(rect, "box", std::move(caption));
     }
 }
 
@@ -119,7 +168,8 @@ void Layout::cell(int region)
     }
     // A caption standing higher in its cell than its middle heads the area below it.
     const bool onTop = first.y - area.y < area.bottom() - first.bottom() - lineHeight;
-    if (area.h >= lineHeight * 5 / 2 && area.bottom() - first.bottom() >= lineHeight && onTop) {
+    // (A cell a few characters wide holds a label set down it, not room to write.)
+    if (area.h >= lineHeight * 5 / 2 && area.bottom() - first.bottom() >= lineHeight && onTop && area.w >= lineHeight * 4) {
         // A tall cell with its caption on top: the area under the caption is written in.
         if (first.y - area.y > lineHeight * 2)
             return;

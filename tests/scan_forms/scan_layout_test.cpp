@@ -139,6 +139,24 @@ TEST(ScanLayout, TableColumnsTakeTheirHeadsCaptionsAndHeadCellsProposeNothing)
     EXPECT_EQ(r.analysis.fields.size(), r.truth.size());
 }
 
+TEST(ScanLayout, NarrowCellsSideBySideUnderUnitsAreOneRowOfBoxes)
+{
+    ASSERT_TRUE(reader().ok());
+    Sheet sheet(21.0, 6.0, kDpi, style("Noto Sans CJK SC"));
+    // The digits of an amount: a cell per unit, ruled apart, too narrow for
+    // squares, the heads in a row above.
+    const char* units[] = {"千", "百", "十", "万", "千", "百", "十", "元", "角", "分"};
+    for (int k = 0; k < 10; ++k) {
+        sheet.labelCell({8.0 + k * 0.5, 2.3, 0.5, 0.3}, units[k], 6);
+        sheet.frame({8.0 + k * 0.5, 2.6, 0.5, 0.9});
+    }
+    sheet.labelCell({2.0, 2.25, 6.0, 1.25}, "金额");
+    sheet.addField({8.0, 2.6, 5.0, 0.9}, "digit_cells", "金额");
+    const Result r = analyse(sheet);
+    expectAllFound(r);
+    EXPECT_EQ(r.analysis.fields.size(), 1u) << proposals(r);
+}
+
 TEST(ScanLayout, DottedLeadersAreLinesToWriteOn)
 {
     ASSERT_TRUE(reader().ok());
