@@ -127,8 +127,18 @@ void Layout::stretchAlongRules(PixelRect& rect, int& count) const
     };
     const PixelRect top = along(rect.y);
     const PixelRect bottom = along(rect.bottom());
-    const int left = std::max(top.x, bottom.x);
-    const int right = std::min(top.right(), bottom.right());
+    int left = std::max(top.x, bottom.x);
+    int right = std::min(top.right(), bottom.right());
+    // A rule taller than the row crossing it is the side of the cell the
+    // row stands in (the rules above and below run on past it, along the table).
+    for (const Rule& rule : m_ruling.rules) {
+        if (rule.horizontal || rule.rect.h * 2 < rect.h * 3 || rule.rect.y > centreY(rect) || rule.rect.bottom() < centreY(rect))
+            continue;
+        if (rule.rect.right() <= rect.x + near)
+            left = std::max(left, rule.rect.right());
+        else if (rule.rect.x >= rect.right() - near)
+            right = std::min(right, rule.rect.x);
+    }
     if (left < rect.x - near || right > rect.right() + near) {
         const int pitch = std::max(1, rect.h);
         count += (rect.x - left + right - rect.right()) / pitch;
