@@ -139,7 +139,15 @@ bool CaptionDictionary::similarWords(std::u32string_view read, std::string_view 
 
 std::string CaptionDictionary::correct(std::string_view caption) const
 {
-    const std::u32string read = decodeUtf8(caption);
+    std::u32string read = decodeUtf8(caption);
+    // A printed caption starts with a capital; a reader takes a capital "I"
+    // or "S" in some faces for the small one ("item" is "Item").
+    if (!read.empty() && read[0] >= 'a' && read[0] <= 'z' && std::none_of(read.begin(), read.end(), isCjk)) {
+        read[0] -= 'a' - 'A';
+        const std::string capital = encodeUtf8(read);
+        if (capital != caption)
+            return correct(capital);
+    }
     // A remark in brackets is matched apart: only the caption before it is mended.
     std::size_t head = read.size();
     for (std::size_t i = 0; i < read.size(); ++i)

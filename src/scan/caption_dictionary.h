@@ -20,7 +20,8 @@ public:
     // are equally near. Near is within allowedEdits() and at most one
     // character longer or shorter, never an entry with characters added. A remark in brackets is kept as read and only the
     // caption before it is matched. Letters compare regardless of case; a
-    // mended English caption keeps the case of the words as read.
+    // mended English caption keeps the case of the words as read, but for
+    // its first letter, which is a capital.
     std::string correct(std::string_view caption) const;
 
     // How many characters of a caption of `length` characters may be wrong

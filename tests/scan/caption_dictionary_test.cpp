@@ -50,8 +50,11 @@ TEST(CaptionDictionary, LeavesCaptionsAloneWhenUnsure)
     EXPECT_EQ(common.correct("其他医保支付"), "其他医保支付");
     EXPECT_EQ(common.correct("收款人签"), "收款人签");
     EXPECT_EQ(common.correct("Mobile no"), "Mobile no");
-    // Case alone is no misreading.
+    // Case alone is no misreading, but a caption starts with a capital.
     EXPECT_EQ(common.correct("ACCOUNT NUMBER"), "ACCOUNT NUMBER");
+    EXPECT_EQ(common.correct("item"), "Item");
+    EXPECT_EQ(common.correct("road name"), "Road name");
+    EXPECT_EQ(common.correct("¥"), "¥");
 }
 
 TEST(CaptionDictionary, ReadsItsOwnLinesSkippingNotesAndBlanks)
@@ -62,7 +65,7 @@ TEST(CaptionDictionary, ReadsItsOwnLinesSkippingNotesAndBlanks)
     // 开户行 is one edit from 开户银 and so is 开户银行: not sure.
     EXPECT_EQ(small.correct("开户银"), "开户银");
     EXPECT_EQ(small.correct("Unit Prise"), "Unit Price");
-    EXPECT_EQ(small.correct("a note"), "a note");
+    EXPECT_EQ(small.correct("A note"), "A note");
 }
 
 TEST(CaptionDictionary, AllowsOneEditInThreeChineseCharactersAndOneInFourLetters)
