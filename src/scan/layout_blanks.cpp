@@ -257,7 +257,6 @@ void Layout::openPageFields()
         }
         std::sort(after.begin(), after.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
         const int start = phrase.rect.right() + px(0.5);
-        if (std::getenv("DBG") && phrase.rect.y > 4000) { std::fprintf(stderr, "p %s [%d,%d %dx%d] after:", textOf(p).c_str(), phrase.rect.x, phrase.rect.y, phrase.rect.w, phrase.rect.h); for (auto q : after) std::fprintf(stderr, " %s", textOf(q).c_str()); std::fprintf(stderr, "\n"); }
         // A blank before a unit character ("__月__日") holds two figures or more.
         const bool beforeUnit = !after.empty() && isUnitCharacter(textOf(after.front()));
         std::string caption = textOf(p);
