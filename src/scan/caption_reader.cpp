@@ -77,7 +77,7 @@ std::string CaptionReader::read(const Picture& crop, bool singleCharacter)
     return readLine(m_engine->api, crop, singleCharacter);
 }
 
-std::string CaptionReader::readChinese(const Picture& crop)
+std::string CaptionReader::readChinese(const Picture& crop, bool singleCharacter)
 {
     if (!m_engine->ok || crop.empty() || crop.channels != 1)
         return {};
@@ -87,7 +87,7 @@ std::string CaptionReader::readChinese(const Picture& crop)
         if (m_chinese->ok)
             m_chinese->api.SetVariable("debug_file", "/dev/null");
     }
-    return m_chinese->ok ? readLine(m_chinese->api, crop, false) : std::string();
+    return m_chinese->ok ? readLine(m_chinese->api, crop, singleCharacter) : std::string();
 }
 
 } // namespace ordavel::scan

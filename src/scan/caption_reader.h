@@ -22,9 +22,9 @@ public:
     // The text of a grey crop holding one line, or one character when
     // `singleCharacter`; "" when nothing is read. Lines are joined by spaces.
     std::string read(const Picture& crop, bool singleCharacter = false);
-    // The same line read with the Chinese model alone, whose engine is
-    // started on first use.
-    std::string readChinese(const Picture& crop);
+    // The same read with the Chinese model alone, whose engine is started
+    // on first use.
+    std::string readChinese(const Picture& crop, bool singleCharacter = false);
 
 private:
     struct Engine;

@@ -1,5 +1,6 @@
 // Captions and column names: plain text rules on UTF-8.
 #include "scan/scan_analysis.h"
+#include "scan/utf8.h"
 
 #include <algorithm>
 #include <map>
@@ -7,10 +8,7 @@
 
 namespace ordavel::scan {
 
-namespace {
-
-// Code points of `text`; invalid bytes pass as U+FFFD.
-std::u32string decode(std::string_view text)
+std::u32string decodeUtf8(std::string_view text)
 {
     std::u32string out;
     for (std::size_t i = 0; i < text.size();) {
@@ -34,7 +32,7 @@ std::u32string decode(std::string_view text)
     return out;
 }
 
-std::string encode(const std::u32string& text)
+std::string encodeUtf8(std::u32string_view text)
 {
     std::string out;
     for (const char32_t c : text) {
@@ -56,6 +54,8 @@ std::string encode(const std::u32string& text)
     }
     return out;
 }
+
+namespace {
 
 bool isBlank(char32_t c) { return c == ' ' || c == '\t' || c == 0x3000 || c == 0xA0; }
 bool isWide(char32_t c) { return c >= 0x2E80 && !(c >= 0xFF01 && c <= 0xFF5E); }
@@ -85,7 +85,7 @@ void trim(std::u32string& text)
 
 std::string tidyCaption(std::string_view text)
 {
-    std::u32string in = decode(text);
+    std::u32string in = decodeUtf8(text);
     for (char32_t& c : in) {
         if (c >= 0xFF01 && c <= 0xFF5E && !isColon(c) && c != 0xFF08 && c != 0xFF09)
             c -= 0xFEE0;
@@ -128,12 +128,12 @@ std::string tidyCaption(std::string_view text)
     const auto opened = std::count(out.begin(), out.end(), U'(') - std::count(out.begin(), out.end(), U')');
     if (opened == 1 && !out.empty() && out.back() != '(')
         out.push_back(')');
-    return encode(out);
+    return encodeUtf8(out);
 }
 
 std::string columnNameFor(std::string_view caption)
 {
-    const std::u32string in = decode(tidyCaption(caption));
+    const std::u32string in = decodeUtf8(tidyCaption(caption));
     std::u32string out;
     int depth = 0;
     for (const char32_t c : in) {
@@ -152,7 +152,7 @@ std::string columnNameFor(std::string_view caption)
         out.push_back(isBlank(c) ? U' ' : c);
     }
     trim(out);
-    return out.empty() ? std::string("字段") : encode(out);
+    return out.empty() ? std::string("字段") : encodeUtf8(out);
 }
 
 void makeColumnsUnique(std::vector<ProposedField>& fields)

@@ -82,16 +82,23 @@ private:
     bool inSquare(int container) const { return container >= 0 && m_isSquare[static_cast<std::size_t>(container)]; }
     bool textBetween(const PixelRect& a, const PixelRect& b) const;
     bool framed(int x, int y) const;
+    // The columns [left, right) the paper covers: all of them on a scan,
+    // less the background around the sheet on a photograph.
+    std::pair<int, int> paperSpan() const;
 
     // Phrases and their captions (layout_captions.cpp).
     void buildPhrases();
+    void dropPalePhrases();
     const std::string& textOf(std::size_t phrase);
     static bool looksChinese(const Phrase& phrase);
+    bool chinesePage();
+    Picture cleanedCrop(std::size_t phrase) const;
     std::optional<std::size_t> phraseLeftOf(const PixelRect& band, int reach) const;
     std::optional<std::size_t> phraseRightOf(const PixelRect& band, int reach) const;
     std::optional<std::size_t> phraseAbove(const PixelRect& area) const;
     bool endsWithColonRaw(std::size_t phrase);
     bool checkColon(std::size_t phrase);
+    bool colonAfter(std::size_t phrase);
 
     // Box rows, check boxes, underlines and open blanks (layout_blanks.cpp).
     void squareFields();
@@ -102,9 +109,18 @@ private:
     void openPageFields();
 
     // Ruled cells (layout_cells.cpp).
+    struct LineField {
+        PixelRect rect;
+        std::string caption;
+        bool sure = false; // after a colon or before a unit character
+    };
     void cellFields();
+    void narrowCellRows(std::vector<bool>& done);
+    std::vector<LineField> lineFields(const std::vector<std::size_t>& line, const PixelRect& band, int lineHeight);
+    bool colonStyle();
     void cell(int region);
     bool columnsUnderHeader(int region, std::vector<bool>& done);
+    std::optional<std::size_t> columnHead(int region) const;
 
     const Ruling& m_ruling;
     CaptionReader& m_reader;
@@ -117,7 +133,10 @@ private:
     std::map<std::size_t, bool> m_colon;
     std::map<std::size_t, std::string> m_raw;
     std::vector<PixelRect> m_glyphBoxes;
+    std::vector<PixelRect> m_leaders; // rows of dots found as ink, not as rules
     std::vector<ProposedField> m_fields;
+    std::optional<bool> m_colonStyle;
+    std::optional<bool> m_chinesePage;
     int m_charHeight = 0;
     double m_ocrDone = 0;
     double m_ocrTotal = 1;

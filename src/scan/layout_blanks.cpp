@@ -46,8 +46,11 @@ void Layout::squareFields()
         ordered.push_back(group.second);
     // Writing across a box's sides hides it; the rows' common top and
     // bottom rules show where a row really starts and ends.
+    // A lone square is not stretched: rules through a seal or a table's
+    // corner would make it a row.
     for (auto& [rect, count] : ordered)
-        stretchAlongRules(rect, count);
+        if (count >= 2)
+            stretchAlongRules(rect, count);
     std::sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
         return a.first.y != b.first.y ? a.first.y < b.first.y : a.first.x < b.first.x;
     });
@@ -124,8 +127,18 @@ void Layout::stretchAlongRules(PixelRect& rect, int& count) const
     };
     const PixelRect top = along(rect.y);
     const PixelRect bottom = along(rect.bottom());
-    const int left = std::max(top.x, bottom.x);
-    const int right = std::min(top.right(), bottom.right());
+    int left = std::max(top.x, bottom.x);
+    int right = std::min(top.right(), bottom.right());
+    // A rule taller than the row crossing it is the side of the cell the
+    // row stands in (the rules above and below run on past it, along the table).
+    for (const Rule& rule : m_ruling.rules) {
+        if (rule.horizontal || rule.rect.h * 2 < rect.h * 3 || rule.rect.y > centreY(rect) || rule.rect.bottom() < centreY(rect))
+            continue;
+        if (rule.rect.right() <= rect.x + near)
+            left = std::max(left, rule.rect.right());
+        else if (rule.rect.x >= rect.right() - near)
+            right = std::min(right, rule.rect.x);
+    }
     if (left < rect.x - near || right > rect.right() + near) {
         const int pitch = std::max(1, rect.h);
         count += (rect.x - left + right - rect.right()) / pitch;
@@ -154,9 +167,18 @@ void Layout::underlineFields()
     // Free rules on one line with short breaks (writing across a dashed
     // line breaks it) are one underline.
     std::vector<Rule> free;
+    // A stroke through the middle of a line of print ("一") is no rule.
+    auto stroke = [&](const PixelRect& r) {
+        return std::any_of(m_phrases.begin(), m_phrases.end(), [&](const Phrase& p) {
+            const int across = std::min(r.right(), p.rect.right()) - std::max(r.x, p.rect.x);
+            return across * 2 >= r.w && centreY(r) > p.rect.y + p.rect.h / 5 && centreY(r) < p.rect.bottom() - p.rect.h / 5;
+        });
+    };
     for (const Rule& rule : m_ruling.rules)
-        if (rule.horizontal && rule.rect.w >= px(1.0))
+        if (rule.horizontal && rule.rect.w >= px(1.0) && !stroke(rule.rect))
             free.push_back(rule);
+    for (const PixelRect& leader : m_leaders)
+        free.push_back({leader, true, false, false});
     std::sort(free.begin(), free.end(), [](const Rule& a, const Rule& b) { return a.rect.x < b.rect.x; });
     for (std::size_t i = 0; i < free.size(); ++i) {
         for (std::size_t j = i + 1; j < free.size() && free[i].rect.w > 0; ++j) {
@@ -200,34 +222,103 @@ void Layout::underlineFields()
     }
 }
 
+// Whether the phrase is a caption ending in a colon: two dots seen, or read.
+bool Layout::colonAfter(std::size_t phrase)
+{
+    return checkColon(phrase) || endsWithColonRaw(phrase);
+}
+
 void Layout::openPageFields()
 {
+    // Margins mirror each other: a blank with no caption after it runs to
+    // the right margin, as far from the paper's edge as the text is on the left.
+    const auto [paperLeft, paperRight] = paperSpan();
+    int textLeft = paperRight;
+    for (const Phrase& phrase : m_phrases)
+        if (phrase.container < 0)
+            textLeft = std::min(textLeft, phrase.rect.x);
+    const int textRight = paperRight - std::max(0, textLeft - paperLeft);
     for (std::size_t p = 0; p < m_phrases.size(); ++p) {
         const Phrase& phrase = m_phrases[p];
         if (phrase.container >= 0 && m_isLeaf[static_cast<std::size_t>(phrase.container)])
             continue;
         if (phrase.rect.h > m_charHeight * 2)
             continue;
-        // The next phrase on the same line, in the same region.
-        std::optional<std::size_t> next;
+        const int lineHeight = std::max(phrase.rect.h, m_charHeight);
+        // The phrases after it on the same line, in the same region, left to right.
+        std::vector<std::size_t> after;
         for (std::size_t q = 0; q < m_phrases.size(); ++q) {
             const Phrase& other = m_phrases[q];
             if (q == p || other.container != phrase.container || other.rect.x <= phrase.rect.right())
                 continue;
             if (verticalOverlap(other.rect, phrase.rect) * 2 < std::min(other.rect.h, phrase.rect.h))
                 continue;
-            if (!next || other.rect.x < m_phrases[*next].rect.x)
-                next = q;
+            after.push_back(q);
         }
-        if (!next)
-            continue;
+        std::sort(after.begin(), after.end(), [&](std::size_t a, std::size_t b) { return m_phrases[a].rect.x < m_phrases[b].rect.x; });
         const int start = phrase.rect.right() + px(0.5);
-        const int end = m_phrases[*next].rect.x - px(0.5);
-        const int lineHeight = std::max(phrase.rect.h, m_charHeight);
         // A blank before a unit character ("__月__日") holds two figures or more.
-        const bool beforeUnit = isUnitCharacter(textOf(*next));
-        if (end - start < lineHeight * (beforeUnit ? 2 : 3))
-            continue;
+        const bool beforeUnit = !after.empty() && isUnitCharacter(textOf(after.front()));
+        std::string caption = textOf(p);
+        int end = 0;
+        if (beforeUnit) {
+            // A blank between unit characters is named by the one after it.
+            end = m_phrases[after.front()].rect.x - px(0.5);
+            if (!isUnitCharacter(caption) && !endsWithColonRaw(p))
+                continue;
+            if (end - start < lineHeight * 2)
+                continue;
+            // A run starting with a blank ("__年__月"): a blank as wide as
+            // this one stands before its first unit, when that space is clear.
+            if (isUnitCharacter(caption)) {
+                const PixelRect before{phrase.rect.x - px(0.5) - (end - start), centreY(phrase.rect) - lineHeight * 9 / 10, end - start,
+                                       lineHeight * 9 / 5};
+                const bool clear = before.x >= 0 && std::none_of(m_phrases.begin(), m_phrases.end(), [&](const Phrase& other) {
+                    return &other != &phrase && !intersect(other.rect, before).empty();
+                });
+                if (clear && std::none_of(m_ruling.regions.begin(), m_ruling.regions.end(), [&](const Region& r) {
+                        return !intersect(r.rect, before).empty() && !inside(before, r.rect);
+                    }))
+                    add(before, "cell", caption);
+            }
+            caption = textOf(after.front());
+        } else {
+            if (!colonAfter(p))
+                continue;
+            // The blank reaches to the next caption on the line, past what
+            // was filled in; the last one on a line to the margin.
+            const auto stop = std::find_if(after.begin(), after.end(), [&](std::size_t q) { return colonAfter(q); });
+            if (stop != after.end())
+                end = m_phrases[*stop].rect.x - px(0.5);
+            else if (phrase.container >= 0)
+                end = m_ruling.regions[static_cast<std::size_t>(phrase.container)].rect.right() - px(0.5);
+            else
+                end = textRight;
+            // A box to tick or a rule across the line ends it too.
+            const PixelRect line{start, centreY(phrase.rect) - lineHeight / 2, std::max(0, end - start), lineHeight};
+            for (const PixelRect& glyph : m_glyphBoxes)
+                if (!intersect(glyph, line).empty())
+                    end = std::min(end, glyph.x - px(0.5));
+            for (const Region& r : m_ruling.regions)
+                if (!intersect(r.rect, line).empty() && !inside(line, r.rect) && r.rect.x > start)
+                    end = std::min(end, r.rect.x - px(0.5));
+            // (Strokes of characters written in the blank are found as short
+            // rules; a cell's side is taller than the line.)
+            for (const Rule& rule : m_ruling.rules)
+                if (!rule.horizontal && rule.rect.h >= lineHeight * 3 / 2 && !intersect(rule.rect, line).empty() && rule.rect.x > start)
+                    end = std::min(end, rule.rect.x - px(0.5));
+            if (end - start < lineHeight * 3)
+                continue;
+            // Room to write in: print close above or below it makes the
+            // caption a heading of the lines under it ("Note:" and a list).
+            const PixelRect room{start, centreY(phrase.rect) - lineHeight * 13 / 10, end - start, lineHeight * 13 / 5};
+            const bool crowded = std::any_of(m_phrases.begin(), m_phrases.end(), [&](const Phrase& other) {
+                return &other != &phrase && other.rect.h >= m_charHeight / 2 && !intersect(other.rect, room).empty() &&
+                       verticalOverlap(other.rect, phrase.rect) * 2 < std::min(other.rect.h, phrase.rect.h);
+            });
+            if (crowded)
+                continue;
+        }
         const PixelRect blank{start, centreY(phrase.rect) - lineHeight * 9 / 10, end - start, lineHeight * 9 / 5};
         // Nothing ruled in the way: that belongs to the boxes and cells.
         if (std::any_of(m_ruling.regions.begin(), m_ruling.regions.end(),
@@ -235,14 +326,6 @@ void Layout::openPageFields()
             continue;
         if (std::any_of(m_fields.begin(), m_fields.end(), [&](const ProposedField& f) { return !intersect(f.rect, blank).empty(); }))
             continue;
-        // A caption ending in a colon names the blank after it; a blank
-        // between unit characters is named by the one after it.
-        std::string caption = textOf(p);
-        if (!endsWithColonRaw(p)) {
-            if (!beforeUnit || !isUnitCharacter(caption))
-                continue;
-            caption = textOf(*next);
-        }
         add(blank, "cell", caption);
         if (m_cancelled)
             return;

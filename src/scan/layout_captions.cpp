@@ -1,6 +1,7 @@
 // Characters joined into phrases, read as captions, and found beside a field.
 #include "scan/field_layout.h"
 
+#include "scan/caption_dictionary.h"
 #include "scan/caption_reader.h"
 
 #include <algorithm>
@@ -14,6 +15,8 @@ namespace {
 // Blank columns wider than this share of the line's height are cut to it
 // before a line is read: letter-spaced captions read as words.
 constexpr double kLetterGap = 0.35;
+// Print whose darkest strokes are paler than this share of the rules' darkness is background.
+constexpr double kPaleShare = 0.45;
 
 } // namespace
 
@@ -36,7 +39,7 @@ bool hasChinese(const std::string& text)
 
 bool isUnitCharacter(const std::string& text)
 {
-    static const char* const units[] = {"年", "月", "日", "时", "分", "秒", "万", "仟", "佰", "拾", "元", "角"};
+    static const char* const units[] = {"年", "月", "日", "时", "分", "秒", "万", "仟", "佰", "拾", "元", "角", "省", "市", "区", "县"};
     return std::any_of(std::begin(units), std::end(units), [&](const char* u) { return text == u; });
 }
 
@@ -48,6 +51,8 @@ void Layout::buildPhrases()
     for (const Blob& blob : m_ruling.blobs) {
         if (blob.rect.w > big || blob.rect.h > big)
             continue; // logos, stamps, pictures
+        if (blob.rect.w >= px(2.0) && blob.rect.h >= px(2.0) && blob.ink * 10 >= blob.rect.area() * 7)
+            continue; // solid marks: punched holes, bullets
         const int container = containerOf(centreX(blob.rect), centreY(blob.rect));
         if (inSquare(container))
             continue; // what is written in a box is not a caption
@@ -85,6 +90,12 @@ void Layout::buildPhrases()
             if (overlap * 10 >= std::min(a.h, b.h) * 4 && b.x - a.right() <= gapMax &&
                 std::abs(centreY(a) - centreY(b)) <= std::max(a.h, b.h))
                 groups.join(static_cast<int>(i), static_cast<int>(j));
+            // Parts of one character set one above the other ("是", "李");
+            // not slivers, which are what is left of a broken rule.
+            const int across = std::min(a.right(), b.right()) - std::max(a.x, b.x);
+            if (across * 2 >= std::min(a.w, b.w) && std::min(a.w, b.w) * 3 >= m_charHeight && -overlap <= m_charHeight / 3 &&
+                unite(a, b).h <= m_charHeight * 13 / 10)
+                groups.join(static_cast<int>(i), static_cast<int>(j));
         }
     }
     std::map<int, std::size_t> index;
@@ -100,9 +111,58 @@ void Layout::buildPhrases()
             phrase.glyphs.push_back(text[i]->rect);
         }
     }
-    // Specks alone (dots of a dotted fill, dust) are no captions.
-    std::erase_if(m_phrases, [&](const Phrase& p) { return p.rect.h < m_charHeight / 2 && p.rect.w < m_charHeight; });
+    dropPalePhrases();
+    // A row of dots too faint or fine for a rule is a leader to write on;
+    // specks alone (dust) are no captions either.
+    std::erase_if(m_phrases, [&](const Phrase& p) {
+        const bool dots = p.rect.h <= m_charHeight / 2 && p.parts >= 5 && p.rect.w >= px(5.0) &&
+                          std::all_of(p.glyphs.begin(), p.glyphs.end(), [&](const PixelRect& g) { return g.w <= m_charHeight / 2; });
+        if (dots)
+            m_leaders.push_back(p.rect);
+        return dots || (p.rect.h < m_charHeight / 2 && p.rect.w < m_charHeight);
+    });
     m_text.assign(m_phrases.size(), std::nullopt);
+}
+
+// Print far paler than the form's rules (a watermark, a pattern under the
+// form) is no caption: a phrase whose darkest strokes fall short of a
+// share of the rules' darkness goes.
+void Layout::dropPalePhrases()
+{
+    const Picture& grey = m_ruling.grey;
+    if (m_ruling.ruleDarkness <= 0 || grey.empty())
+        return;
+    std::vector<std::uint8_t> values;
+    auto percentile = [&](double share) {
+        const auto at = values.begin() + static_cast<std::ptrdiff_t>(static_cast<double>(values.size() - 1) * share);
+        std::nth_element(values.begin(), at, values.end());
+        return static_cast<double>(*at);
+    };
+    std::erase_if(m_phrases, [&](const Phrase& phrase) {
+        const PixelRect around = intersect({phrase.rect.x - m_charHeight / 2, phrase.rect.y - m_charHeight / 2,
+                                            phrase.rect.w + m_charHeight, phrase.rect.h + m_charHeight},
+                                           {0, 0, grey.width, grey.height});
+        if (around.empty())
+            return false;
+        auto collect = [&](const PixelRect& r) {
+            const PixelRect in = intersect(r, {0, 0, grey.width, grey.height});
+            for (int y = in.y; y < in.bottom(); ++y)
+                for (int x = in.x; x < in.right(); ++x)
+                    values.push_back(grey.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(grey.width) + static_cast<std::size_t>(x)]);
+        };
+        values.clear();
+        collect(around);
+        const double paper = percentile(0.9);
+        // The strokes' grey within the characters' own boxes: a rule passing
+        // by is a thin share of them.
+        values.clear();
+        for (const PixelRect& g : phrase.glyphs)
+            collect(g);
+        if (values.empty())
+            return false;
+        const double ink = percentile(0.1);
+        return paper - ink < m_ruling.ruleDarkness * kPaleShare;
+    });
 }
 
 const std::string& Layout::textOf(std::size_t phrase)
@@ -112,31 +172,109 @@ const std::string& Layout::textOf(std::size_t phrase)
         const double scale = std::clamp(40.0 / std::max(1, r.h), 0.25, 4.0);
         const int margin = std::max(2, r.h / 4);
         const bool single = m_phrases[phrase].parts <= 3 && r.w <= r.h * 13 / 10;
-        Picture crop = cropScaled(m_ruling.grey, r, scale, margin);
+        const Picture cleaned = cleanedCrop(phrase);
+        const PixelRect inner{margin, margin, r.w, r.h};
+        Picture crop = cropScaled(cleaned, inner, scale, margin);
         if (!single)
             crop = squeezeBlankColumns(crop, static_cast<int>(std::lround(r.h * scale * kLetterGap)));
+        // Squeezing takes the blank margins too; the Chinese model reads
+        // better with them given back (the mixed one then sees brackets in
+        // the edges of Latin words).
+        const Picture padded = single ? cropScaled(cleaned, inner, scale, r.h / 2)
+                                      : cropScaled(crop, {0, 0, crop.width, crop.height}, 1.0, static_cast<int>(std::lround(margin * scale)));
         // The Chinese model alone reads Chinese lines best: with the
         // English one beside it, spaced or faint characters are taken for
         // Latin letters. Lines of square characters go to it at once,
         // others when the two models together find Chinese in them.
-        const bool chineseLine = !single && looksChinese(m_phrases[phrase]);
-        std::string read = chineseLine ? m_reader.readChinese(crop) : std::string();
+        // On a form printed in Chinese every caption goes to it first, the
+        // short ones too, which the two models together often read as letters.
+        const bool chineseLine = (!single && looksChinese(m_phrases[phrase])) || chinesePage();
+        // (The Chinese model reads a character alone best as a line.)
+        std::string read = chineseLine ? m_reader.readChinese(padded) : std::string();
         if (!hasChinese(read))
             read = m_reader.read(crop, single);
         if (single && read.empty())
-            read = m_reader.read(cropScaled(m_ruling.grey, r, scale, margin), false);
+            read = m_reader.read(cropScaled(cleaned, inner, scale, margin), false);
         if (!single && !chineseLine && hasChinese(read)) {
-            const std::string chinese = m_reader.readChinese(crop);
+            const std::string chinese = m_reader.readChinese(padded);
             if (hasChinese(chinese))
                 read = chinese;
         }
         m_raw[phrase] = read;
-        m_text[phrase] = tidyCaption(read);
+        m_text[phrase] = CaptionDictionary::common().correct(tidyCaption(read));
         ++m_ocrDone;
         if (m_progress && !m_progress(0.3 + 0.7 * std::min(1.0, m_ocrDone / m_ocrTotal)))
             m_cancelled = true;
     }
     return *m_text[phrase];
+}
+
+// The phrase with a margin of a quarter of its height around it, cleaned
+// of rules: where a rule runs through it (a cell's side, the line under it)
+// the paper's grey is painted over, so that the reader sees the caption alone.
+Picture Layout::cleanedCrop(std::size_t phrase) const
+{
+    const Phrase& p = m_phrases[phrase];
+    const Picture& grey = m_ruling.grey;
+    const int margin = std::max(2, p.rect.h / 4);
+    const int grow = std::max(1, m_charHeight / 10);
+    Picture out;
+    out.width = p.rect.w + 2 * margin;
+    out.height = p.rect.h + 2 * margin;
+    out.channels = 1;
+    out.pixels.assign(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height), 255);
+    std::vector<std::uint8_t> keep(out.pixels.size(), 1);
+    for (const Rule& rule : m_ruling.rules) {
+        const PixelRect& g = rule.rect;
+        // A long stroke of a character is found as a rule too; a rule of the
+        // form runs on past the phrase.
+        if ((rule.horizontal ? g.w : g.h) < m_charHeight * 2 || inside(g, p.rect) || intersect(g, p.rect).empty())
+            continue;
+        for (int y = std::max(0, g.y - grow - p.rect.y + margin); y < std::min(out.height, g.bottom() + grow - p.rect.y + margin); ++y)
+            for (int x = std::max(0, g.x - grow - p.rect.x + margin); x < std::min(out.width, g.right() + grow - p.rect.x + margin); ++x)
+                keep[static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) + static_cast<std::size_t>(x)] = 0;
+    }
+    // The paper: the lightest tenth of what lies in the crop.
+    std::vector<std::uint8_t> seen;
+    for (int y = 0; y < out.height; ++y) {
+        const int gy = p.rect.y - margin + y;
+        if (gy < 0 || gy >= grey.height)
+            continue;
+        for (int x = 0; x < out.width; ++x) {
+            const int gx = p.rect.x - margin + x;
+            if (gx < 0 || gx >= grey.width)
+                continue;
+            const std::uint8_t v = grey.pixels[static_cast<std::size_t>(gy) * static_cast<std::size_t>(grey.width) + static_cast<std::size_t>(gx)];
+            seen.push_back(v);
+            out.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(out.width) + static_cast<std::size_t>(x)] = v;
+        }
+    }
+    if (seen.empty())
+        return out;
+    const auto at = seen.begin() + static_cast<std::ptrdiff_t>((seen.size() - 1) * 9 / 10);
+    std::nth_element(seen.begin(), at, seen.end());
+    const std::uint8_t paper = *at;
+    for (std::size_t i = 0; i < out.pixels.size(); ++i)
+        if (keep[i] == 0)
+            out.pixels[i] = paper;
+    return out;
+}
+
+// Whether most phrases of the band are set as Chinese.
+bool Layout::chinesePage()
+{
+    if (!m_chinesePage) {
+        std::size_t count = 0;
+        std::size_t chinese = 0;
+        for (const Phrase& phrase : m_phrases) {
+            if (phrase.rect.h * 5 < m_charHeight * 3)
+                continue;
+            ++count;
+            chinese += looksChinese(phrase) ? 1 : 0;
+        }
+        m_chinesePage = count > 0 && chinese * 2 >= count;
+    }
+    return *m_chinesePage;
 }
 
 // Whether the phrase is set as Chinese: glyphs (strokes overlapping
@@ -241,12 +379,21 @@ bool Layout::checkColon(std::size_t phrase)
             dots.push_back(b);
     }
     const int middle = centreY(r);
+    // The dots end the phrase: no other stroke reaches past them (a
+    // character's own dots, as in "冷" or "伟"'s strokes, have ink beside them).
+    const auto& glyphs = m_phrases[phrase].glyphs;
+    auto last = [&](const PixelRect& upper, const PixelRect& lower) {
+        const int left = std::min(upper.x, lower.x);
+        return std::none_of(glyphs.begin(), glyphs.end(), [&](const PixelRect& g) {
+            return g != upper && g != lower && g.right() > left + 1;
+        });
+    };
     bool colon = false;
     for (const PixelRect& upper : dots)
         for (const PixelRect& lower : dots)
             colon = colon || (centreY(upper) < middle && centreY(lower) >= middle &&
                               std::abs(centreX(upper) - centreX(lower)) <= std::max(upper.w, lower.w) &&
-                              lower.y - upper.bottom() >= std::max(upper.h, lower.h) / 2);
+                              lower.y - upper.bottom() >= std::max(upper.h, lower.h) / 2 && last(upper, lower));
     m_colon[phrase] = colon;
     return colon;
 }

@@ -65,4 +65,33 @@ bool Layout::framed(int x, int y) const
     });
 }
 
+std::pair<int, int> Layout::paperSpan() const
+{
+    const Picture& grey = m_ruling.grey;
+    if (grey.empty())
+        return {0, 0};
+    std::vector<double> mean(static_cast<std::size_t>(grey.width), 0.0);
+    const int step = std::max(1, grey.height / 200);
+    int rows = 0;
+    for (int y = 0; y < grey.height; y += step, ++rows) {
+        const std::uint8_t* row = grey.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(grey.width);
+        for (int x = 0; x < grey.width; ++x)
+            mean[static_cast<std::size_t>(x)] += row[x];
+    }
+    for (double& m : mean)
+        m /= std::max(1, rows);
+    const auto [low, high] = std::minmax_element(mean.begin(), mean.end());
+    // Paper is much lighter than what lies around it; a scan has nothing around it.
+    if (*high - *low < 60)
+        return {0, grey.width};
+    const double cut = (*low + *high) / 2;
+    int left = 0;
+    while (left < grey.width && mean[static_cast<std::size_t>(left)] < cut)
+        ++left;
+    int right = grey.width;
+    while (right > left && mean[static_cast<std::size_t>(right - 1)] < cut)
+        --right;
+    return {left, right};
+}
+
 } // namespace ordavel::scan::layout

@@ -136,7 +136,32 @@ double medianAngle(std::vector<LongRule> rules)
     return rules.back().degrees;
 }
 
-double skewOf(const cv::Mat& horizontalRules, int minLength) { return medianAngle(longRulesOf(horizontalRules, minLength)); }
+// The long horizontal rules of `grey`, found at half its resolution when
+// that is still 100 dpi or more: their angles and places need no more,
+// and the work and memory are a quarter.
+std::vector<LongRule> longRulesOfGrey(const cv::Mat& grey, double pxPerMm)
+{
+    cv::Mat small;
+    const bool halve = pxPerMm >= 8.0;
+    if (halve) {
+        cv::resize(grey, small, cv::Size(), 0.5, 0.5, cv::INTER_AREA);
+        pxPerMm /= 2;
+    }
+    const cv::Mat& picture = halve ? small : grey;
+    std::vector<LongRule> rules;
+    {
+        const cv::Mat ink = inkOf(picture, pxPerMm);
+        // A short kernel: a thin rule a few degrees off level still has runs that long.
+        const cv::Mat horizontal = rulesOf(ink, true, mm(pxPerMm, 2.0), mm(pxPerMm, 1.2), mm(pxPerMm, 6.0), mm(pxPerMm, 0.7));
+        rules = longRulesOf(horizontal, mm(pxPerMm, 40.0));
+    }
+    if (halve)
+        for (LongRule& rule : rules) {
+            rule.y *= 2;
+            rule.width *= 2;
+        }
+    return rules;
+}
 
 PixelRect rectOf(const cv::Mat& stats, int i)
 {
@@ -179,6 +204,7 @@ struct FormInk {
     cv::Mat darkness;   // how much darker than the paper around it each pixel is
     cv::Mat strongNear; // pixels of the form's strength and those touching them
     double threshold = 0;
+    double strength = 0; // of the form's rules, grey levels below the paper
     bool faintFill = false;
 };
 
@@ -233,32 +259,105 @@ FormInk formInkOf(const cv::Mat& grey, const cv::Mat& ink, const cv::Mat& horizo
             break;
         }
     }
+    out.strength = strength;
     out.threshold = strength * kFaintShare;
 
     cv::Mat strong = out.darkness >= out.threshold;
     cv::dilate(strong, out.strongNear, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
     // Ink pieces with no pixel of the form's strength, by area, leaving out
     // every run long enough for a rule (rules, blocks of a logo or a stamp).
-    cv::Mat labels, stats, centroids;
-    const int n = cv::connectedComponentsWithStats(ink & ~(horizontal | vertical), labels, stats, centroids, 8, CV_32S);
-    std::vector<std::uint8_t> peak(static_cast<std::size_t>(n), 0);
-    for (int y = 0; y < labels.rows; ++y) {
-        const int* label = labels.ptr<int>(y);
-        const std::uint8_t* dark = out.darkness.ptr<std::uint8_t>(y);
-        for (int x = 0; x < labels.cols; ++x) {
-            std::uint8_t& p = peak[static_cast<std::size_t>(label[x])];
-            p = std::max(p, dark[x]);
-        }
-    }
+    // Taken in strips, so that the labels take little memory; a piece cut
+    // by a strip's edge counts as two, which barely moves the share.
     long long faint = 0;
     long long total = 0;
-    for (int i = 1; i < n; ++i) {
-        const int area = stats.at<int>(i, cv::CC_STAT_AREA);
-        total += area;
-        if (peak[static_cast<std::size_t>(i)] < out.threshold)
-            faint += area;
+    const int strip = 256;
+    for (int top = 0; top < grey.rows; top += strip) {
+        const cv::Rect rows(0, top, grey.cols, std::min(strip, grey.rows - top));
+        const cv::Mat rest = ink(rows) & ~(horizontal(rows) | vertical(rows));
+        cv::Mat labels, stats, centroids;
+        const int n = cv::connectedComponentsWithStats(rest, labels, stats, centroids, 8, CV_32S);
+        std::vector<std::uint8_t> peak(static_cast<std::size_t>(n), 0);
+        for (int y = 0; y < labels.rows; ++y) {
+            const int* label = labels.ptr<int>(y);
+            const std::uint8_t* dark = out.darkness.ptr<std::uint8_t>(top + y);
+            for (int x = 0; x < labels.cols; ++x) {
+                std::uint8_t& p = peak[static_cast<std::size_t>(label[x])];
+                p = std::max(p, dark[x]);
+            }
+        }
+        for (int i = 1; i < n; ++i) {
+            const int area = stats.at<int>(i, cv::CC_STAT_AREA);
+            total += area;
+            if (peak[static_cast<std::size_t>(i)] < out.threshold)
+                faint += area;
+        }
     }
     out.faintFill = total > 0 && faint * 100 >= total * kFaintFillPercent;
+    return out;
+}
+
+struct OpenArea {
+    PixelRect rect;
+    long long pixels = 0;
+};
+
+// The areas (4-connected) left clear by `fat`, in the order of their first
+// pixel, top to bottom. Labelled in strips joined where they meet, so that
+// the labels take a strip's memory rather than the page's.
+std::vector<OpenArea> openAreasOf(const cv::Mat& fat)
+{
+    constexpr int strip = 256;
+    std::vector<OpenArea> areas; // one per strip label, numbered through the strips
+    std::vector<int> parent;
+    auto find = [&](int i) {
+        while (parent[static_cast<std::size_t>(i)] != i)
+            i = parent[static_cast<std::size_t>(i)] = parent[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)])];
+        return i;
+    };
+    std::vector<int> previousRow; // global numbers along the last row of the strip above, -1 for none
+    for (int top = 0; top < fat.rows; top += strip) {
+        const cv::Rect rows(0, top, fat.cols, std::min(strip, fat.rows - top));
+        const cv::Mat open = ~fat(rows);
+        cv::Mat labels, stats, centroids;
+        const int n = cv::connectedComponentsWithStats(open, labels, stats, centroids, 4, CV_32S);
+        const int first = static_cast<int>(areas.size()) - 1; // label i is number first + i
+        for (int i = 1; i < n; ++i) {
+            PixelRect r = rectOf(stats, i);
+            r.y += top;
+            areas.push_back({r, stats.at<int>(i, cv::CC_STAT_AREA)});
+            parent.push_back(static_cast<int>(parent.size()));
+        }
+        if (!previousRow.empty()) {
+            const int* label = labels.ptr<int>(0);
+            for (int x = 0; x < fat.cols; ++x) {
+                const int above = previousRow[static_cast<std::size_t>(x)];
+                if (above < 0 || label[x] == 0)
+                    continue;
+                const int a = find(above);
+                const int b = find(first + label[x]);
+                if (a != b)
+                    parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b); // the earlier one stays the root
+            }
+        }
+        previousRow.assign(static_cast<std::size_t>(fat.cols), -1);
+        const int* last = labels.ptr<int>(rows.height - 1);
+        for (int x = 0; x < fat.cols; ++x)
+            if (last[x] != 0)
+                previousRow[static_cast<std::size_t>(x)] = first + last[x];
+    }
+    std::vector<OpenArea> out;
+    std::vector<int> slot(areas.size(), -1);
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        const auto root = static_cast<std::size_t>(find(static_cast<int>(i)));
+        if (slot[root] < 0) {
+            slot[root] = static_cast<int>(out.size());
+            out.push_back(areas[i]);
+        } else {
+            OpenArea& merged = out[static_cast<std::size_t>(slot[root])];
+            merged.rect = unite(merged.rect, areas[i].rect);
+            merged.pixels += areas[i].pixels;
+        }
+    }
     return out;
 }
 
@@ -277,12 +376,7 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     const int thin = mm(pxPerMm, 0.7);
 
     // Skew from the long horizontal rules, then the picture turned level.
-    {
-        const cv::Mat ink = inkOf(grey, pxPerMm);
-        // A short kernel: a thin rule a few degrees off level still has runs that long.
-        const cv::Mat horizontal = rulesOf(ink, true, mm(pxPerMm, 2.0), gap, dottedLength, thin);
-        ruling.skewDegrees = skewOf(horizontal, mm(pxPerMm, 40.0));
-    }
+    ruling.skewDegrees = medianAngle(longRulesOfGrey(grey, pxPerMm));
     if (std::abs(ruling.skewDegrees) >= 0.05) {
         const cv::Point2f centre(static_cast<float>(grey.cols) / 2.0f, static_cast<float>(grey.rows) / 2.0f);
         const cv::Mat level = cv::getRotationMatrix2D(centre, ruling.skewDegrees, 1.0);
@@ -296,8 +390,8 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     }
 
     const cv::Mat ink = inkOf(grey, pxPerMm);
-    const cv::Mat horizontal = rulesOf(ink, true, solidLength, gap, dottedLength, thin);
-    const cv::Mat vertical = rulesOf(ink, false, solidLength, gap, dottedLength, thin);
+    cv::Mat horizontal = rulesOf(ink, true, solidLength, gap, dottedLength, thin);
+    cv::Mat vertical = rulesOf(ink, false, solidLength, gap, dottedLength, thin);
     const int reach = mm(pxPerMm, 0.8);
     const int maxThickness = mm(pxPerMm, 1.0);
     collectRules(horizontal, vertical, true, reach, maxThickness, ruling.rules);
@@ -307,6 +401,7 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     // across captions and rules) is no part of the form: where there is much
     // of it, it is left out of the rules, the captions and the text read.
     const FormInk formInk = formInkOf(grey, ink, horizontal, vertical, ruling.rules, pxPerMm);
+    ruling.ruleDarkness = formInk.strength;
     if (formInk.faintFill) {
         std::erase_if(ruling.rules, [&](const Rule& rule) {
             const cv::Rect area(rule.rect.x, rule.rect.y, rule.rect.w, rule.rect.h);
@@ -325,13 +420,13 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     }
     cv::Mat fat;
     cv::dilate(grid, fat, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)), cv::Point(-1, -1), 2);
+    grid.release();
+    horizontal.release();
+    vertical.release();
     {
-        cv::Mat open = ~fat;
-        cv::Mat labels, stats, centroids;
-        const int n = cv::connectedComponentsWithStats(open, labels, stats, centroids, 4, CV_32S);
         const int minSide = mm(pxPerMm, 2.5);
-        for (int i = 1; i < n; ++i) {
-            const PixelRect r = rectOf(stats, i);
+        for (const OpenArea& area : openAreasOf(fat)) {
+            const PixelRect& r = area.rect;
             if (r.x <= 0 || r.y <= 0 || r.right() >= grey.cols || r.bottom() >= grey.rows)
                 continue;
             if (r.w < minSide || r.h < minSide)
@@ -339,7 +434,7 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
             // The fattening is given back so the region reaches to its rules.
             Region region;
             region.rect = {r.x - 2, r.y - 2, r.w + 4, r.h + 4};
-            region.fill = static_cast<double>(stats.at<int>(i, cv::CC_STAT_AREA)) / static_cast<double>(r.area());
+            region.fill = static_cast<double>(area.pixels) / static_cast<double>(r.area());
             ruling.regions.push_back(region);
         }
     }
@@ -395,10 +490,7 @@ std::vector<std::pair<int, int>> skewBands(const Picture& picture, double pxPerM
     std::vector<std::pair<int, int>> bands{{0, picture.height}};
     if (picture.empty())
         return bands;
-    const cv::Mat grey = greyOf(picture);
-    const cv::Mat ink = inkOf(grey, pxPerMm);
-    const cv::Mat horizontal = rulesOf(ink, true, mm(pxPerMm, 2.0), mm(pxPerMm, 1.2), mm(pxPerMm, 6.0), mm(pxPerMm, 0.7));
-    std::vector<LongRule> rules = longRulesOf(horizontal, mm(pxPerMm, 40.0));
+    std::vector<LongRule> rules = longRulesOfGrey(greyOf(picture), pxPerMm);
     std::sort(rules.begin(), rules.end(), [](const LongRule& a, const LongRule& b) { return a.y < b.y; });
     // Runs of rules, top to bottom, that agree on their angle within 0.3 degrees.
     std::vector<std::vector<LongRule>> runs;

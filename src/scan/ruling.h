@@ -38,6 +38,9 @@ struct Blob {
 struct Ruling {
     double skewDegrees = 0; // angle of the rules in the scan as given, clockwise positive
     double pxPerMm = 0;     // the scale the thresholds were taken at
+    // How much darker than the paper the form's long rules are (grey
+    // levels); 0 when there are too few to tell.
+    double ruleDarkness = 0;
     Picture grey;           // the deskewed scan, grey
     // Deskewed -> given coordinates: x' = m[0] x + m[1] y + m[2], y' = m[3] x + m[4] y + m[5].
     std::array<double, 6> toScan{1, 0, 0, 0, 1, 0};

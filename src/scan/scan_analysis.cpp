@@ -9,6 +9,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace ordavel::scan {
 
 namespace {
@@ -17,6 +21,19 @@ using layout::centreY;
 
 // A horizontal rule shorter than this (in mm) is no line to write on.
 constexpr double kShortestLineMm = 10.0;
+
+// The analysis holds a few pictures of the page's size at a time and
+// drops many more. glibc raises its threshold for mapping a block of its
+// own each time such a block is freed, after which freed pictures stay in
+// the heap and the process keeps their memory; a fixed threshold gives each
+// back as it is freed.
+void keepBigBlocksMapped()
+{
+#if defined(__GLIBC__)
+    static const bool once = [] { return mallopt(M_MMAP_THRESHOLD, 1 << 20) == 1; }();
+    (void)once;
+#endif
+}
 
 // Deskewed rectangle -> the same size centred on its place in the scan as given.
 PixelRect backToScan(const PixelRect& r, const Ruling& ruling, int width, int height)
@@ -58,6 +75,7 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
     analysis.paper = paper;
     if (image.empty() || paper.widthCm <= 0 || paper.heightCm <= 0)
         return analysis;
+    keepBigBlocksMapped();
     if (progress && !progress(0.0)) {
         analysis.cancelled = true;
         return analysis;

@@ -103,9 +103,10 @@ std::optional<ScanImage> readScanFile(const std::string& path, std::string* erro
     return readScanBytes(bytes, error);
 }
 
-std::string encodeJpeg(const Picture& picture, int quality, double dpi)
+namespace {
+
+PixPtr pixOf(const Picture& picture)
 {
-    quietLeptonica();
     if (picture.empty() || (picture.channels != 1 && picture.channels != 3))
         return {};
     PixPtr pix(pixCreate(picture.width, picture.height, picture.channels == 3 ? 32 : 8));
@@ -124,15 +125,42 @@ std::string encodeJpeg(const Picture& picture, int quality, double dpi)
             }
         }
     }
+    return pix;
+}
+
+std::string takeBytes(l_uint8* data, size_t size)
+{
+    std::string bytes(reinterpret_cast<const char*>(data), size);
+    lept_free(data);
+    return bytes;
+}
+
+} // namespace
+
+std::string encodeJpeg(const Picture& picture, int quality, double dpi)
+{
+    quietLeptonica();
+    PixPtr pix = pixOf(picture);
+    if (!pix)
+        return {};
     if (dpi > 0)
         pixSetResolution(pix.get(), static_cast<l_int32>(dpi + 0.5), static_cast<l_int32>(dpi + 0.5));
     l_uint8* data = nullptr;
     size_t size = 0;
     if (pixWriteMemJpeg(&data, &size, pix.get(), quality, 0) != 0 || data == nullptr)
         return {};
-    std::string bytes(reinterpret_cast<const char*>(data), size);
-    lept_free(data);
-    return bytes;
+    return takeBytes(data, size);
+}
+
+std::string encodePng(const Picture& picture)
+{
+    quietLeptonica();
+    PixPtr pix = pixOf(picture);
+    l_uint8* data = nullptr;
+    size_t size = 0;
+    if (!pix || pixWriteMemPng(&data, &size, pix.get(), 0.0f) != 0 || data == nullptr)
+        return {};
+    return takeBytes(data, size);
 }
 
 } // namespace ordavel::scan

@@ -15,5 +15,7 @@ std::optional<ScanImage> readScanFile(const std::string& path, std::string* erro
 std::optional<ScanImage> readScanBytes(const std::string& bytes, std::string* error);
 // JPEG file bytes of a grey or RGB picture at `quality` (1..100), "" on failure.
 std::string encodeJpeg(const Picture& picture, int quality, double dpi);
+// PNG file bytes of a grey or RGB picture, "" on failure.
+std::string encodePng(const Picture& picture);
 
 } // namespace ordavel::scan

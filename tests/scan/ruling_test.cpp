@@ -123,6 +123,30 @@ TEST(Ruling, BoxesEncloseRegionsAndHollowSquaresAreFoundAmongCharacters)
     EXPECT_EQ(square->rect.x, 100);
 }
 
+TEST(Ruling, RegionsTallerThanTheLabellingStripsAreWhole)
+{
+    // A frame 900 px tall, with a rule from its left side stopping short of
+    // its right one: the area is one region, a "U" round the rule's end,
+    // however the picture is cut while it is labelled; the cell beside it
+    // is one region too.
+    Picture page = whitePage(1000, 1200);
+    frame(page, 100, 100, 500, 900, 3);
+    fillRect(page, 100, 550, 400, 3);
+    frame(page, 597, 100, 300, 900, 3);
+    const Ruling r = findRuling(page, kPxPerMm);
+    const auto tall = std::count_if(r.regions.begin(), r.regions.end(), [](const Region& g) { return g.rect.h >= 880; });
+    ASSERT_EQ(tall, 2);
+    const auto u = std::find_if(r.regions.begin(), r.regions.end(), [](const Region& g) { return g.rect.h >= 880 && g.rect.x < 200; });
+    ASSERT_NE(u, r.regions.end());
+    EXPECT_NEAR(u->rect.x, 103, 2);
+    EXPECT_NEAR(u->rect.w, 494, 4);
+    // What the rule takes from the rectangle (400 x 3 plus its fattening) is all it misses.
+    EXPECT_GT(u->fill, 0.98);
+    EXPECT_LT(u->fill, 1.0);
+    // The regions come in the order of their first pixels, row by row.
+    EXPECT_LT(u, std::find_if(r.regions.begin(), r.regions.end(), [](const Region& g) { return g.rect.h >= 880 && g.rect.x > 590; }));
+}
+
 TEST(Ruling, CropsAreScaledWithAWhiteMargin)
 {
     Picture page = whitePage(100, 50);

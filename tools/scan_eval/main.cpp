@@ -1,14 +1,19 @@
-// scan_eval [--split tune|measure] [--json OUT.json] [--quiet] TRUTH.json|FOLDER...:
+// scan_eval [--split tune|measure] [--json OUT.json] [--quiet] [--explain]
+//           [--draw FOLDER] TRUTH.json|FOLDER...:
 // runs the scan analysis on each picture named by a truth file and reports
 // fields found (recall), proposals true (precision) at IoU >= 0.5, check
 // boxes, digit cells, captions read exactly (Chinese and English apart),
 // analysis time (on the clock, and the processor time of all its threads)
-// and peak memory: per picture, per family and in total.
+// and peak memory: per picture, per family and in total. --explain lists,
+// per picture, the true fields missed, the proposals matching none and the
+// captions misread; --draw writes each picture with the true fields (green)
+// and the proposals (red where false, blue where true) outlined.
 #include "scan_score.h"
 
 #include "scan/caption_reader.h"
 #include "scan/scan_analysis.h"
 #include "scan/scan_file.h"
+#include "scan/scan_image.h"
 
 #include <nlohmann/json.hpp>
 
@@ -108,8 +113,70 @@ nlohmann::ordered_json scoreJson(const Score& s)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: scan_eval [--split tune|measure] [--json OUT.json] [--quiet] TRUTH.json|FOLDER...\n");
+    std::fprintf(stderr, "usage: scan_eval [--split tune|measure] [--json OUT.json] [--quiet] [--explain] [--draw FOLDER] "
+                         "TRUTH.json|FOLDER...\n");
     return 2;
+}
+
+void outline(scan::Picture& picture, const scan::PixelRect& r, std::uint8_t red, std::uint8_t green, std::uint8_t blue, int width)
+{
+    const scan::PixelRect clipped = scan::intersect(r, {0, 0, picture.width, picture.height});
+    if (clipped.empty() || picture.channels != 3)
+        return;
+    auto put = [&](int x, int y) {
+        if (x < 0 || y < 0 || x >= picture.width || y >= picture.height)
+            return;
+        std::uint8_t* p = &picture.pixels[(static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width) + static_cast<std::size_t>(x)) * 3];
+        p[0] = red;
+        p[1] = green;
+        p[2] = blue;
+    };
+    for (int k = 0; k < width; ++k) {
+        for (int x = clipped.x; x < clipped.right(); ++x) {
+            put(x, clipped.y + k);
+            put(x, clipped.bottom() - 1 - k);
+        }
+        for (int y = clipped.y; y < clipped.bottom(); ++y) {
+            put(clipped.x + k, y);
+            put(clipped.right() - 1 - k, y);
+        }
+    }
+}
+
+std::string rectText(const scan::PixelRect& r)
+{
+    return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.w) + "x" + std::to_string(r.h);
+}
+
+void explain(const std::vector<scaneval::TruthField>& truth, const std::vector<scan::ProposedField>& proposed)
+{
+    const std::vector<int> match = scaneval::matchFields(truth, proposed);
+    std::vector<bool> used(proposed.size(), false);
+    for (std::size_t t = 0; t < truth.size(); ++t) {
+        if (match[t] < 0) {
+            // The proposal overlapping it most, to tell a wrong size from nothing at all.
+            double best = 0;
+            int nearest = -1;
+            for (std::size_t p = 0; p < proposed.size(); ++p)
+                if (const double v = scan::iou(truth[t].rect, proposed[p].rect); v > best) {
+                    best = v;
+                    nearest = static_cast<int>(p);
+                }
+            std::printf("  missed  %-11s %-22s %s", truth[t].kind.c_str(), truth[t].caption.c_str(), rectText(truth[t].rect).c_str());
+            if (nearest >= 0)
+                std::printf("  (nearest %s %s, IoU %.2f)", proposed[static_cast<std::size_t>(nearest)].kind.c_str(),
+                            rectText(proposed[static_cast<std::size_t>(nearest)].rect).c_str(), best);
+            std::printf("\n");
+            continue;
+        }
+        used[static_cast<std::size_t>(match[t])] = true;
+        const scan::ProposedField& p = proposed[static_cast<std::size_t>(match[t])];
+        if (scaneval::normalisedCaption(p.caption) != scaneval::normalisedCaption(truth[t].caption))
+            std::printf("  misread %-11s %-22s as %s\n", truth[t].kind.c_str(), truth[t].caption.c_str(), p.caption.c_str());
+    }
+    for (std::size_t p = 0; p < proposed.size(); ++p)
+        if (!used[p])
+            std::printf("  false   %-11s %-22s %s\n", proposed[p].kind.c_str(), proposed[p].caption.c_str(), rectText(proposed[p].rect).c_str());
 }
 
 } // namespace
@@ -119,6 +186,8 @@ int main(int argc, char** argv)
     std::string split;
     std::string jsonOut;
     bool quiet = false;
+    bool explainAll = false;
+    std::string drawFolder;
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -128,6 +197,10 @@ int main(int argc, char** argv)
             jsonOut = argv[++i];
         else if (a == "--quiet")
             quiet = true;
+        else if (a == "--explain")
+            explainAll = true;
+        else if (a == "--draw" && i + 1 < argc)
+            drawFolder = argv[++i];
         else if (a.rfind("--", 0) == 0)
             return usage();
         else if (fs::is_directory(a)) {
@@ -180,6 +253,28 @@ int main(int argc, char** argv)
         total += s;
         if (!quiet)
             std::printf("%-28s %-30s %s\n", file.filename().string().c_str(), truth->family.c_str(), figures(s).c_str());
+        if (explainAll)
+            explain(truth->fields, analysis.fields);
+        if (!drawFolder.empty()) {
+            scan::Picture drawn = image->picture;
+            if (drawn.channels == 1) {
+                drawn.channels = 3;
+                drawn.pixels.clear();
+                for (const std::uint8_t v : image->picture.pixels)
+                    drawn.pixels.insert(drawn.pixels.end(), {v, v, v});
+            }
+            const int width = std::max(1, drawn.width / 800);
+            for (const auto& t : truth->fields)
+                outline(drawn, t.rect, 0, 200, 0, width);
+            const std::vector<int> match = scaneval::matchFields(truth->fields, analysis.fields);
+            for (std::size_t p = 0; p < analysis.fields.size(); ++p) {
+                const bool matched = std::find(match.begin(), match.end(), static_cast<int>(p)) != match.end();
+                const scan::PixelRect r = analysis.fields[p].rect;
+                outline(drawn, {r.x + width, r.y + width, r.w - 2 * width, r.h - 2 * width}, matched ? 0 : 230, 0, matched ? 230 : 0, width);
+            }
+            fs::create_directories(drawFolder);
+            std::ofstream(fs::path(drawFolder) / (file.stem().string() + ".png"), std::ios::binary) << scan::encodePng(drawn);
+        }
         nlohmann::ordered_json p = scoreJson(s);
         p["truth"] = file.filename().string();
         p["family"] = truth->family;
