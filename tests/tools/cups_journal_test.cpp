@@ -353,6 +353,48 @@ TEST_F(CupsJournal, TwoStationsOfAShopPrintingAtOnceNeverShareANumber)
     EXPECT_EQ(jobs[0]["outcome"], "printed") << listed.output;
 }
 
+// A job one station printed is found by another station's search and
+// reprinted there from the template the shop kept, after the file changed:
+// the old form prints, with the numbers it had.
+TEST_F(CupsJournal, AnotherStationReprintsAShopJobFromTheTemplateAsItWas)
+{
+    std::string error;
+    test::PostgresServer* server = test::PostgresServer::shared(error);
+    ASSERT_NE(server, nullptr) << error;
+    const std::string url = server->createDatabase(error);
+    ASSERT_FALSE(url.empty()) << error;
+    const std::string cli = ORDAVEL_CLI;
+    ASSERT_EQ(runCommand(cli + " shop init " + shellQuoted(url)).status, 0);
+    const auto as = [&](const std::string& station) {
+        return "XDG_CONFIG_HOME=" + shellQuoted(scratch.path() / station) + " " + cli + " ";
+    };
+    for (const std::string station : {"east", "west"})
+        ASSERT_EQ(runCommand(as(station) + "shop join " + shellQuoted(url) + " --station " + station).status, 0);
+
+    buildCard("OLD${#seq:card:000}");
+    const auto printed = runCommand("{ " + as("east") + "print " + shellQuoted(oxf) + " --printer " + queue.name
+                                    + " --calibration none 2>&1; }");
+    ASSERT_EQ(printed.status, 0) << printed.output;
+    EXPECT_EQ(symbolsArrived(), (std::map<std::string, int>{{"OLD001", 1}}));
+    clearArrived();
+    buildCard("NEW${#seq:card:000}");
+
+    const auto found = runCommand("{ " + as("west") + "journal --search OLD001 --json 2>/dev/null; }");
+    const nlohmann::json jobs = nlohmann::json::parse(found.output, nullptr, false);
+    ASSERT_TRUE(jobs.is_array() && jobs.size() == 1u) << found.output;
+    EXPECT_EQ(jobs[0]["station"], "east");
+    const std::string id = std::to_string(jobs[0]["id"].get<long long>());
+    const auto reprinted = runCommand("{ " + as("west") + "journal reprint " + id + " --printer " + queue.name
+                                      + " --calibration none 2>&1; }");
+    ASSERT_EQ(reprinted.status, 0) << reprinted.output;
+    EXPECT_EQ(symbolsArrived(), (std::map<std::string, int>{{"OLD001", 1}}));
+    const auto west = runCommand("{ " + as("west") + "journal --station west --json 2>/dev/null; }");
+    const nlohmann::json again = nlohmann::json::parse(west.output, nullptr, false);
+    ASSERT_TRUE(again.is_array() && again.size() == 1u) << west.output;
+    EXPECT_EQ(again[0]["kind"], "reprint");
+    EXPECT_EQ(again[0]["repeats"], jobs[0]["id"]);
+}
+
 // A station whose shop's database cannot be reached: a template with
 // counters is refused, naming the database (a number taken offline could be
 // another station's); one without counters prints, and the journal's
