@@ -1,5 +1,7 @@
 #include "designer/service_queue_label.h"
 
+#include "shop/users_journal.h"
+
 #include "platform/print_service_presence.h"
 
 #include <QTimer>
@@ -25,11 +27,20 @@ int ServiceQueueLabel::refresh()
 {
     int waiting = -1;
     if (serviceRuns(m_path)) {
+        // The service records into the journal this user prints into: in a
+        // shop, the shop's, where only this station's jobs are its.
         if (!m_journal)
-            m_journal = Journal::open(m_path).journal;
-        if (m_journal) {
+            m_journal = openUsersJournal(m_path).journal;
+        if (m_journal && m_journal->station().empty()) {
             const auto counted = m_journal->countUnfinished("service");
             waiting = counted.ok() ? counted.value : -1;
+        } else if (m_journal) {
+            JournalQuery ours;
+            ours.program = "service";
+            ours.station = m_journal->station();
+            ours.unfinishedOnly = true;
+            const auto listed = m_journal->listJobs(ours);
+            waiting = listed.ok() ? static_cast<int>(listed.value.size()) : -1;
         }
     } else {
         m_journal.reset();
