@@ -301,29 +301,43 @@ TEST_F(CupsJournal, AReprintAfterTheTemplateChangedPrintsTheOldFormAndItsNumbers
         EXPECT_EQ(journalJson({"--template", name}).size(), 2u) << name;
 }
 
-// Several forms to a sheet: the journal shows each record's sheet and cell,
-// and a reprint of records 2, 5 and 6 puts each into the cell it first had
-// (two sheets), or with --pack into cells 1 to 3 of one.
 #if ORDAVEL_POSTGRES
+// A shop on the tests' own PostgreSQL server with two stations, east and
+// west: this user with a configuration folder for each.
+class CupsShop : public CupsJournal {
+protected:
+    void SetUp() override
+    {
+        CupsJournal::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        std::string error;
+        test::PostgresServer* server = test::PostgresServer::shared(error);
+        ASSERT_NE(server, nullptr) << error;
+        url = server->createDatabase(error);
+        ASSERT_FALSE(url.empty()) << error;
+        ASSERT_EQ(runCommand(cli + " shop init " + shellQuoted(url)).status, 0);
+        for (const std::string station : {"east", "west"}) {
+            const auto joined = runCommand("{ " + as(station) + "shop join " + shellQuoted(url) + " --station " + station + " 2>&1; }");
+            ASSERT_EQ(joined.status, 0) << joined.output;
+        }
+    }
+
+    // The tool run as `station`, up to its arguments.
+    std::string as(const std::string& station) const
+    {
+        return "XDG_CONFIG_HOME=" + shellQuoted(scratch.path() / station) + " " + cli + " ";
+    }
+
+    const std::string cli = ORDAVEL_CLI;
+    std::string url;
+};
+
 // Two stations of a shop print 20-record batches of one numbered form at
 // once: the 40 pages carry the numbers 1 to 40, each once, and the shop's
 // journal tells which station printed which job.
-TEST_F(CupsJournal, TwoStationsOfAShopPrintingAtOnceNeverShareANumber)
+TEST_F(CupsShop, TwoStationsPrintingAtOnceNeverShareANumber)
 {
-    std::string error;
-    test::PostgresServer* server = test::PostgresServer::shared(error);
-    ASSERT_NE(server, nullptr) << error;
-    const std::string url = server->createDatabase(error);
-    ASSERT_FALSE(url.empty()) << error;
-    const std::string cli = ORDAVEL_CLI;
-    ASSERT_EQ(runCommand(cli + " shop init " + shellQuoted(url)).status, 0);
-    const auto as = [&](const std::string& station) {
-        return "XDG_CONFIG_HOME=" + shellQuoted(scratch.path() / station) + " " + cli + " ";
-    };
-    for (const std::string station : {"east", "west"}) {
-        const auto joined = runCommand("{ " + as(station) + "shop join " + shellQuoted(url) + " --station " + station + " 2>&1; }");
-        ASSERT_EQ(joined.status, 0) << joined.output;
-    }
     buildCard("${#seq:WB:000000}");
     writeData(20);
     std::vector<test::RunResult> runs(2);
@@ -356,21 +370,8 @@ TEST_F(CupsJournal, TwoStationsOfAShopPrintingAtOnceNeverShareANumber)
 // A job one station printed is found by another station's search and
 // reprinted there from the template the shop kept, after the file changed:
 // the old form prints, with the numbers it had.
-TEST_F(CupsJournal, AnotherStationReprintsAShopJobFromTheTemplateAsItWas)
+TEST_F(CupsShop, AnotherStationReprintsAJobFromTheTemplateAsItWas)
 {
-    std::string error;
-    test::PostgresServer* server = test::PostgresServer::shared(error);
-    ASSERT_NE(server, nullptr) << error;
-    const std::string url = server->createDatabase(error);
-    ASSERT_FALSE(url.empty()) << error;
-    const std::string cli = ORDAVEL_CLI;
-    ASSERT_EQ(runCommand(cli + " shop init " + shellQuoted(url)).status, 0);
-    const auto as = [&](const std::string& station) {
-        return "XDG_CONFIG_HOME=" + shellQuoted(scratch.path() / station) + " " + cli + " ";
-    };
-    for (const std::string station : {"east", "west"})
-        ASSERT_EQ(runCommand(as(station) + "shop join " + shellQuoted(url) + " --station " + station).status, 0);
-
     buildCard("OLD${#seq:card:000}");
     const auto printed = runCommand("{ " + as("east") + "print " + shellQuoted(oxf) + " --printer " + queue.name
                                     + " --calibration none 2>&1; }");
@@ -421,6 +422,9 @@ TEST_F(CupsJournal, AStationCutOffFromItsShopRefusesCountersAndPrintsTheRest)
 }
 #endif
 
+// Several forms to a sheet: the journal shows each record's sheet and cell,
+// and a reprint of records 2, 5 and 6 puts each into the cell it first had
+// (two sheets), or with --pack into cells 1 to 3 of one.
 TEST_F(CupsJournal, ASheetBatchKeepsEachRecordsCellAndAReprintGoesBackIntoThemOrIsPacked)
 {
     const fs::path json = scratch.path() / "labels.json";
