@@ -351,6 +351,18 @@ std::string Journal::joinStation(const std::string& name)
     return m_state->engine->joinStation(name);
 }
 
+JournalResult<bool> Journal::markUploaded(JournalJobId localId)
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->markUploaded(localId);
+}
+
+JournalResult<JournalJobId> Journal::lastUploaded() const
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->lastUploaded();
+}
+
 std::string Journal::station() const
 {
     const auto hold = m_state->enter();

@@ -82,6 +82,7 @@ struct JournalJobIn {
     JournalJobId repeats = 0;        // the job a reprint repeats, 0 for none
     int libraryRevision = 0;         // the shop's library revision the template came from, 0 for none
     std::string user;                // empty: this process's user name
+    JournalTime createdAt = 0;       // 0: now; else when it was first recorded (a job uploaded later)
     bool startPrinting = false;      // record it `printing` (this process prints it now), else `queued`
     bool searchIndexLater = false;   // leave the records out of the search index until indexSearch() or a search
     std::vector<JournalRecordIn> records; // at least one (a page without data is one record)
@@ -360,6 +361,12 @@ public:
     JournalResult<std::vector<JournalStation>> stations() const;
     // The station whose jobs this journal records; "" outside a shop.
     std::string station() const;
+    // A job of this station's own journal uploaded to the shop: true when
+    // `localId` was not uploaded before and now counts as uploaded (to be
+    // called in the transaction that records it), false when it was.
+    JournalResult<bool> markUploaded(JournalJobId localId);
+    // The newest of this station's own jobs uploaded, 0 for none.
+    JournalResult<JournalJobId> lastUploaded() const;
 
     // The shop's template library. publishTemplate stores `bytes` as the
     // next revision of `name` unless they are the bytes of its latest

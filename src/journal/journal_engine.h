@@ -75,6 +75,12 @@ public:
     }
     virtual JournalResult<std::vector<JournalStation>> stations() { return {}; }
     virtual std::string station() const { return {}; }
+    virtual JournalResult<bool> markUploaded(JournalJobId localId)
+    {
+        (void)localId;
+        return {false, "a station's own journal takes no uploads"};
+    }
+    virtual JournalResult<JournalJobId> lastUploaded() { return {0, "a station's own journal takes no uploads"}; }
     // A shop's template library; an engine of one station's journal has none.
     virtual JournalResult<LibraryRevision> publishTemplate(const std::string& name, const std::string& bytes,
                                                            const std::string& note)

@@ -43,10 +43,21 @@ std::shared_ptr<RunJournal> JournalSession::runJournal()
         return std::make_shared<RunJournal>();
     std::string error;
     std::shared_ptr<Journal> opened = journal(error);
-    auto run = std::make_shared<RunJournal>(opened, opened ? std::string() : "the print journal cannot be opened: " + error);
-    if (const auto shop = joinedShop(); !opened && shop.ok() && shop.value())
+    if (opened)
+        return std::make_shared<RunJournal>(opened);
+    // A station cut off from its shop keeps the print in its own journal
+    // file, for `ordavel-cli shop sync` to upload once the shop answers.
+    if (const auto shop = joinedShop(); shop.ok() && shop.value()) {
+        std::shared_ptr<RunJournal> run;
+        if (Journal::Opened own = Journal::open(m_path); own.journal)
+            run = std::make_shared<RunJournal>(std::shared_ptr<Journal>(std::move(own.journal)),
+                                               error + "; the print is kept in this station's own journal until ordavel-cli shop sync");
+        else
+            run = std::make_shared<RunJournal>(nullptr, "the print journal cannot be opened: " + error);
         run->setUnreachableShop(describeConnection(shop.value()->connection));
-    return run;
+        return run;
+    }
+    return std::make_shared<RunJournal>(nullptr, "the print journal cannot be opened: " + error);
 }
 
 } // namespace ordavel

@@ -43,8 +43,16 @@ std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& pr
         return nullptr;
     Journal::Opened opened = openUsersJournal(path);
     if (!opened.journal) {
-        if (const auto shop = joinedShop(); unreachableShop != nullptr && shop.ok() && shop.value())
-            *unreachableShop = describeConnection(shop.value()->connection);
+        // A station cut off from its shop keeps the print in its own
+        // journal file, for `shop sync` to upload once the shop answers.
+        if (const auto shop = joinedShop(); shop.ok() && shop.value()) {
+            if (unreachableShop != nullptr)
+                *unreachableShop = describeConnection(shop.value()->connection);
+            if (Journal::Opened own = Journal::open(path); own.journal) {
+                problem = opened.error + "; the print is kept in this station's own journal until ordavel-cli shop sync";
+                return std::shared_ptr<Journal>(std::move(own.journal));
+            }
+        }
         problem = "the print journal cannot be opened: " + opened.error;
         return nullptr;
     }
@@ -66,12 +74,13 @@ bool RunJournal::begin(const JournalPrint& print, const Document& doc, const Dat
                        const std::vector<BatchItem>& items, const std::string& printer,
                        const std::vector<std::vector<CounterValue>>& presetCounters)
 {
-    if (!m_journal) {
-        if (!m_unreachableShop.empty() && presetCounters.empty() && !templateCounters(doc).empty())
-            m_refusal = "共享的打印记录“" + m_unreachableShop
-                + "”连不上，用到计数器的模板现在不能打印：离线取的编号可能与其他站点的重复。";
+    if (!m_unreachableShop.empty() && presetCounters.empty() && !templateCounters(doc).empty()) {
+        m_refusal = "共享的打印记录“" + m_unreachableShop
+            + "”连不上，用到计数器的模板现在不能打印：离线取的编号可能与其他站点的重复。";
         return false;
     }
+    if (!m_journal)
+        return false;
     JournalJobIn job;
     job.program = print.program;
     job.kind = print.kind;

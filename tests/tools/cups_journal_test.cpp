@@ -396,6 +396,41 @@ TEST_F(CupsShop, AnotherStationReprintsAJobFromTheTemplateAsItWas)
     EXPECT_EQ(again[0]["repeats"], jobs[0]["id"]);
 }
 
+// The shop's database stops: a numbered form is refused, a plain one prints
+// and is kept in the station's own journal; once the database is back,
+// shop sync uploads it exactly once, with its station.
+TEST_F(CupsShop, WhatPrintedWhileTheShopWasDownIsUploadedOnceItAnswers)
+{
+    std::string error;
+    test::PostgresServer* server = test::PostgresServer::shared(error);
+    ASSERT_NE(server, nullptr) << error;
+    ASSERT_EQ(server->stop(), "");
+    const std::string print = "print " + shellQuoted(oxf) + " --printer " + queue.name + " --calibration none 2>&1; }";
+    buildCard("${#seq:WB:000000}");
+    const auto refused = runCommand("{ " + as("east") + print);
+    EXPECT_EQ(refused.status, 1) << refused.output;
+    buildCard("OFFLINE");
+    const auto printed = runCommand("{ " + as("east") + print);
+    EXPECT_EQ(printed.status, 0) << printed.output;
+    EXPECT_NE(printed.output.find("kept in this station's own journal"), std::string::npos) << printed.output;
+    EXPECT_EQ(symbolsArrived(), (std::map<std::string, int>{{"OFFLINE", 1}}));
+    ASSERT_EQ(server->start(), "");
+
+    const auto status = runCommand("{ " + as("east") + "shop status --json 2>/dev/null; }");
+    EXPECT_EQ(nlohmann::json::parse(status.output, nullptr, false).value("waitingUpload", -1), 1) << status.output;
+    const auto synced = runCommand("{ " + as("east") + "shop sync 2>&1; }");
+    ASSERT_EQ(synced.status, 0) << synced.output;
+    EXPECT_NE(synced.output.find("1 jobs uploaded"), std::string::npos) << synced.output;
+    const auto again = runCommand("{ " + as("east") + "shop sync 2>&1; }");
+    EXPECT_NE(again.output.find("0 jobs uploaded"), std::string::npos) << again.output;
+
+    const auto listed = runCommand("{ " + as("west") + "journal --search OFFLINE --json 2>/dev/null; }");
+    const nlohmann::json jobs = nlohmann::json::parse(listed.output, nullptr, false);
+    ASSERT_TRUE(jobs.is_array() && jobs.size() == 1u) << listed.output;
+    EXPECT_EQ(jobs[0]["station"], "east");
+    EXPECT_EQ(jobs[0]["outcome"], "printed") << listed.output;
+}
+
 // A station whose shop's database cannot be reached: a template with
 // counters is refused, naming the database (a number taken offline could be
 // another station's); one without counters prints, and the journal's

@@ -15,6 +15,7 @@
 #include "journal/journal.h"
 #include "journal/journal_system.h"
 #include "shop/connection_string.h"
+#include "shop/own_journal_upload.h"
 #include "shop/shop_config.h"
 #include "shop/users_journal.h"
 
@@ -54,7 +55,7 @@ OptionParser declare(Settings& s)
     OptionParser parser("shop", "Makes a shop's journal in a PostgreSQL database (init), makes this user on this"
                                 " machine one of its stations (join) or none (leave), tells how the shop stands"
                                 " (status), and keeps the shop's template library (publish, templates, get).");
-    parser.positional("init|join|leave|status|publish|templates|get", "what to do", &s.action);
+    parser.positional("init|join|leave|status|sync|import|publish|templates|get", "what to do", &s.action);
     parser.positional("URL|FILE|NAME",
                       "the shop's database: a connection URI or keyword=value settings (init, join); the template"
                       " to publish (publish); the library's template (get)",
@@ -141,6 +142,22 @@ int leave()
     return 0;
 }
 
+// How many jobs of this station's own journal the shop lacks (shop sync uploads them).
+int waitingUpload(Journal& shop)
+{
+    const std::string path = Journal::defaultPath();
+    if (!journal_system::fileIdentity(path))
+        return 0;
+    Journal::Opened own = Journal::open(path);
+    const auto last = shop.lastUploaded();
+    if (!own.journal || !last.ok())
+        return 0;
+    JournalQuery newer;
+    newer.after = last.value;
+    const auto jobs = own.journal->listJobs(newer);
+    return jobs.ok() ? static_cast<int>(jobs.value.size()) : 0;
+}
+
 int status(const Settings& s)
 {
     const auto shop = joinedShop();
@@ -170,7 +187,7 @@ int status(const Settings& s)
                            {"schema", journal.schemaVersion()},
                            {"stations", nlohmann::json::array()},
                            {"counters", nlohmann::json::object()},
-                           {"waitingUpload", 0}};
+                           {"waitingUpload", waitingUpload(journal)}};
         for (const JournalStation& st : stations.value)
             out["stations"].push_back({{"name", st.name}, {"user", st.user}, {"host", st.host},
                                        {"joined", timeOrNever(st.joinedAt)}, {"lastPrinted", timeOrNever(st.lastPrinted)}});
@@ -187,7 +204,7 @@ int status(const Settings& s)
     std::printf("counters:\n");
     for (const CounterValue& counter : counters.value)
         std::printf("  %s: next %lld\n", counter.name.c_str(), static_cast<long long>(counter.value));
-    std::printf("waiting to be uploaded: 0 jobs\n");
+    std::printf("waiting to be uploaded: %d jobs\n", waitingUpload(journal));
     return 0;
 }
 
@@ -286,6 +303,33 @@ int get(const Settings& s)
     return 0;
 }
 
+// Uploads what this station printed into its own journal (while the shop
+// could not be reached, or before it joined) that the shop lacks.
+int sync()
+{
+    const auto shop = joinedShop();
+    if (!shop.ok())
+        return fail(shop.error());
+    if (!shop.value())
+        return fail("this station is in no shop");
+    const std::string path = Journal::defaultPath();
+    if (!journal_system::fileIdentity(path)) {
+        std::printf("0 jobs uploaded: this station has no journal of its own\n");
+        return 0;
+    }
+    Journal::Opened own = Journal::open(path);
+    if (!own.journal)
+        return fail(path + ": " + own.error);
+    Journal::Opened opened = Journal::openShop(shop.value()->connection, shop.value()->station);
+    if (!opened.journal)
+        return fail(describeConnection(shop.value()->connection) + ": " + opened.error);
+    const OwnJournalUpload upload = uploadOwnJournal(*opened.journal, *own.journal);
+    std::printf("%d jobs uploaded\n", upload.uploaded);
+    if (upload.waiting > 0)
+        std::printf("%d jobs wait until the first of them has finished printing\n", upload.waiting);
+    return upload.error.empty() ? 0 : fail(upload.error);
+}
+
 int run(const std::vector<std::string>& args)
 {
     Settings s;
@@ -322,7 +366,9 @@ int run(const std::vector<std::string>& args)
         return leave();
     if (s.action == "status")
         return status(s);
-    return fail("\"" + s.action + "\" is not init, join, leave, status, publish, templates or get");
+    if (s.action == "sync" || s.action == "import")
+        return sync();
+    return fail("\"" + s.action + "\" is not init, join, leave, status, sync, import, publish, templates or get");
 }
 
 const CommandRegistration registration({"shop", [] { return usageOf(declare); }, run});

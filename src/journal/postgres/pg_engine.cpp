@@ -337,4 +337,31 @@ JournalResult<std::vector<JournalStation>> PgEngine::stations()
     return result;
 }
 
+JournalResult<bool> PgEngine::markUploaded(JournalJobId localId)
+{
+    JournalResult<bool> result;
+    result.error = write([&]() -> EngineError {
+        PgResult taken = m_connection.run("INSERT INTO uploads(station, local_id, uploaded_at) VALUES ($1, $2, $3)"
+                                          " ON CONFLICT DO NOTHING RETURNING local_id",
+                                          {m_station, localId, now()});
+        if (EngineError error = m_connection.failure(taken); error.failed())
+            return error;
+        result.value = taken.rows() == 1;
+        return {};
+    });
+    return result;
+}
+
+JournalResult<JournalJobId> PgEngine::lastUploaded()
+{
+    JournalResult<JournalJobId> result;
+    result.error = read([&] {
+        PgResult last = m_connection.run("SELECT coalesce(max(local_id), 0) FROM uploads WHERE station = $1", {m_station});
+        if (last.rows() > 0)
+            result.value = last.integer(0, 0);
+        return m_connection.failure(last);
+    });
+    return result;
+}
+
 } // namespace ordavel::postgres_journal

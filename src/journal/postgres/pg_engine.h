@@ -57,6 +57,8 @@ public:
     std::string joinStation(const std::string& name) override;
     JournalResult<std::vector<JournalStation>> stations() override;
     std::string station() const override { return m_station; }
+    JournalResult<bool> markUploaded(JournalJobId localId) override;
+    JournalResult<JournalJobId> lastUploaded() override;
     JournalResult<LibraryRevision> publishTemplate(const std::string& name, const std::string& bytes,
                                                    const std::string& note) override;
     JournalResult<std::vector<LibraryRevision>> libraryTemplates() override;

@@ -119,7 +119,7 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
     }
     const std::string& hash = m_lastTemplateHash;
     const std::string_view outcome = outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued);
-    const JournalTime at = now();
+    const JournalTime at = job.createdAt > 0 ? job.createdAt : now();
     result.error = write([&]() -> EngineError {
         // The bytes are sent only when the shop does not hold them yet.
         PgResult known = m_connection.run("SELECT 1 FROM templates WHERE hash = $1", {hash});

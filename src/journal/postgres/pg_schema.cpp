@@ -62,6 +62,8 @@ CREATE TABLE records(
   cell integer NOT NULL DEFAULT 0,
   UNIQUE(job_id, idx));
 CREATE TABLE counters(name text PRIMARY KEY, next_value bigint NOT NULL);
+CREATE TABLE uploads(station text NOT NULL, local_id bigint NOT NULL, uploaded_at bigint NOT NULL,
+  PRIMARY KEY(station, local_id));
 CREATE TABLE stations(name text PRIMARY KEY, user_name text NOT NULL, host text NOT NULL, joined_at bigint NOT NULL);
 CREATE INDEX jobs_station ON jobs(station, created_at);
 CREATE TABLE library(

@@ -80,7 +80,7 @@ JournalResult<JournalJobId> SqliteEngine::recordJob(const JournalJobIn& job, con
     }
     const std::string& hash = m_lastTemplateHash;
     const std::string_view outcome = outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued);
-    const JournalTime at = journal_detail::now();
+    const JournalTime at = job.createdAt > 0 ? job.createdAt : journal_detail::now();
     result.error = write([&]() -> DbError {
         // The bytes are bound only when the template is new to the journal.
         Statement known(kept("SELECT 1 FROM templates WHERE hash = ?1"));

@@ -1,0 +1,120 @@
+#include "shop/own_journal_upload.h"
+
+#include <algorithm>
+
+namespace ordavel {
+
+namespace {
+
+JournalKind kindNamed(const std::string& name)
+{
+    for (const JournalKind kind : {JournalKind::Page, JournalKind::Batch, JournalKind::Calibration, JournalKind::Reprint})
+        if (kindName(kind) == name)
+            return kind;
+    return JournalKind::Page;
+}
+
+// The job as the shop records it, with its records as they printed.
+JournalJobIn uploadOf(const JournalJob& job, const std::vector<JournalRecord>& records, std::string bytes)
+{
+    JournalJobIn in;
+    in.program = job.program;
+    in.kind = kindNamed(job.kind);
+    in.printer = job.printer;
+    in.templatePath = job.templatePath;
+    in.templateName = job.templateName;
+    in.templateBytes = std::move(bytes);
+    in.calibration = job.calibration;
+    in.copies = job.copies;
+    in.dataSource = job.dataSource;
+    in.user = job.user;
+    in.createdAt = job.createdAt;
+    in.startPrinting = true;
+    for (const JournalRecord& record : records) {
+        JournalRecordIn out;
+        out.number = record.number;
+        out.copies = record.copies;
+        out.fields = record.fields;
+        out.columns = record.columns;
+        out.counterValues = record.counters;
+        in.records.push_back(std::move(out));
+    }
+    return in;
+}
+
+// Records the job in the shop with each record's outcome and place, and its own.
+std::string recordUpload(Journal& shop, const JournalJob& job, const std::vector<JournalRecord>& records,
+                         const JournalJobIn& in)
+{
+    const auto id = shop.recordJob(in);
+    if (!id.ok())
+        return id.error;
+    std::vector<JournalPlace> places;
+    for (std::size_t i = 0; i < records.size();) {
+        std::size_t j = i + 1;
+        while (j < records.size() && records[j].outcome == records[i].outcome && records[j].reason == records[i].reason)
+            ++j;
+        if (std::string error = shop.setRecordOutcome(id.value, static_cast<int>(i), static_cast<int>(j - 1),
+                                                      records[i].outcome, records[i].reason);
+            !error.empty())
+            return error;
+        i = j;
+    }
+    for (const JournalRecord& record : records)
+        if (record.sheet > 0)
+            places.push_back({record.index, record.sheet, record.cell});
+    if (!places.empty())
+        if (std::string error = shop.setRecordPlaces(id.value, places); !error.empty())
+            return error;
+    return shop.finishJob(id.value, job.outcome, job.reason);
+}
+
+} // namespace
+
+OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own)
+{
+    OwnJournalUpload result;
+    const auto last = shop.lastUploaded();
+    if (!last.ok()) {
+        result.error = last.error;
+        return result;
+    }
+    JournalQuery newer;
+    newer.after = last.value;
+    auto jobs = own.listJobs(newer);
+    if (!jobs.ok()) {
+        result.error = jobs.error;
+        return result;
+    }
+    std::sort(jobs.value.begin(), jobs.value.end(), [](const JournalJob& a, const JournalJob& b) { return a.id < b.id; });
+    for (std::size_t n = 0; n < jobs.value.size(); ++n) {
+        const JournalJob& job = jobs.value[n];
+        // In order: a job still printing holds back the ones after it.
+        if (!isFinal(job.outcome)) {
+            result.waiting = static_cast<int>(jobs.value.size() - n);
+            break;
+        }
+        const auto records = own.records(job.id);
+        const auto bytes = own.templateBytes(job.templateHash);
+        if (!records.ok() || !bytes.ok()) {
+            result.error = records.ok() ? bytes.error : records.error;
+            break;
+        }
+        const JournalJobIn in = uploadOf(job, records.value, bytes.value.value_or(std::string()));
+        bool fresh = false;
+        result.error = shop.inOneTransaction([&]() -> std::string {
+            const auto marked = shop.markUploaded(job.id);
+            if (!marked.ok())
+                return marked.error;
+            if (!(fresh = marked.value))
+                return {}; // uploaded before, by another run
+            return recordUpload(shop, job, records.value, in);
+        });
+        if (!result.error.empty())
+            break;
+        result.uploaded += fresh ? 1 : 0;
+    }
+    return result;
+}
+
+} // namespace ordavel
