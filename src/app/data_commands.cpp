@@ -198,24 +198,11 @@ bool MainWindow::printRecords()
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
         return false;
-    const Calibration calibration = calibrationFor(printer);
-    const auto journal = m_journalSession.runJournal();
-    journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Batch, 1), m_document, &table, items,
-                   destinationOf(printer));
-    if (refusedByJournal(*journal))
+    std::optional<WindowPrint> batch = beginPrint(printer, JournalKind::Batch, &table, items);
+    if (!batch)
         return false;
-    WindowPrint batch;
-    batch.doc = &m_document;
-    batch.calibration = calibration;
-    batch.journal = journal;
-    batch.worker = m_journalSession.worker();
-    batch.name = m_document.fileName();
-    batch.table = &table;
-    batch.items = items;
-    batch.startCell = startCell;
-    const WindowPrintResult result = printInWindow(
-        batch, printer, this, &m_prompter,
-        [this](const std::string& told) { m_prompter.show(journalProblemMessage(told)); }, this);
+    batch->startCell = startCell;
+    const WindowPrintResult result = printInThisWindow(*batch, printer);
     if (!result.completed) {
         if (result.cancelled && result.pages > 0)
             tell(m_prompter, "打印已取消，这一批记录都没有送到打印机。", kPrintCaption, MessageIcon::Exclamation);

@@ -295,12 +295,32 @@ void MainWindow::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-bool MainWindow::refusedByJournal(const RunJournal& journal)
+std::optional<WindowPrint> MainWindow::beginPrint(const QPrinter& printer, JournalKind kind, const DataTable* table,
+                                                  const std::vector<BatchItem>& items)
 {
-    if (journal.refusal().empty())
-        return false;
-    m_prompter.show(Message{journal.refusal(), "打印文件", MessageIcon::Stop, MessageButtons::Ok});
-    return true;
+    WindowPrint print;
+    print.doc = &m_document;
+    print.calibration = calibrationFor(printer);
+    print.journal = m_journalSession.runJournal();
+    print.worker = m_journalSession.worker();
+    print.name = m_document.fileName();
+    print.table = table;
+    print.items = items;
+    print.copies = table != nullptr ? 1 : printer.copyCount();
+    print.journal->begin(designerJournalPrint(m_document, print.calibration, kind, print.copies), m_document, table,
+                         items, destinationOf(printer));
+    if (const std::string& refusal = print.journal->refusal(); !refusal.empty()) {
+        m_prompter.show(Message{refusal, "打印文件", MessageIcon::Stop, MessageButtons::Ok});
+        return std::nullopt;
+    }
+    return print;
+}
+
+WindowPrintResult MainWindow::printInThisWindow(const WindowPrint& print, QPrinter& printer)
+{
+    return printInWindow(
+        print, printer, this, &m_prompter,
+        [this](const std::string& told) { m_prompter.show(journalProblemMessage(told)); }, this);
 }
 
 bool MainWindow::print()
@@ -311,23 +331,8 @@ bool MainWindow::print()
     configurePrinter(printer, m_document.page());
     if (!m_prompter.choosePrinter(printer))
         return false;
-    const Calibration calibration = calibrationFor(printer);
-    const auto journal = m_journalSession.runJournal();
-    journal->begin(designerJournalPrint(m_document, calibration, JournalKind::Page, printer.copyCount()), m_document,
-                   nullptr, {}, destinationOf(printer));
-    if (refusedByJournal(*journal))
-        return false;
-    WindowPrint page;
-    page.doc = &m_document;
-    page.calibration = calibration;
-    page.journal = journal;
-    page.worker = m_journalSession.worker();
-    page.name = m_document.fileName();
-    page.copies = printer.copyCount();
-    const WindowPrintResult result = printInWindow(
-        page, printer, this, &m_prompter,
-        [this](const std::string& told) { m_prompter.show(journalProblemMessage(told)); }, this);
-    return result.completed;
+    const std::optional<WindowPrint> page = beginPrint(printer, JournalKind::Page, nullptr, {});
+    return page && printInThisWindow(*page, printer).completed;
 }
 
 Calibration MainWindow::calibrationFor(const QPrinter& printer)

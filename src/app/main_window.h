@@ -10,6 +10,7 @@
 #include "designer/help_window.h"
 #include "model/document.h"
 #include "platform/journal_session.h"
+#include "platform/window_print.h"
 #include "print/calibration.h"
 
 #include <QMainWindow>
@@ -19,6 +20,7 @@
 #include <array>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,9 +92,14 @@ public:
     // The Print command: print dialog, then the print job, corrected by the
     // chosen printer's stored calibration (none for a file). True when printed.
     bool print();
-    // Tells, captioned "打印文件", why the journal refused the print (a station whose shop
-    // cannot be reached, printing a template with counters); false when it did not.
-    bool refusedByJournal(const RunJournal& journal);
+    // The designer's print of the document on `printer` (a batch of `items`
+    // of `table`, or the page), begun in the journal; nothing when the
+    // journal refuses it (a station cut off from its shop, a template with
+    // counters), which is told under "打印文件".
+    std::optional<WindowPrint> beginPrint(const QPrinter& printer, JournalKind kind, const DataTable* table,
+                                          const std::vector<BatchItem>& items);
+    // Prints it with a progress window, telling journal problems through the prompter.
+    WindowPrintResult printInThisWindow(const WindowPrint& print, QPrinter& printer);
     // The modal dialog "打印机校准" of the Print button's menu.
     void openPrinterCalibration();
 #if ORDAVEL_WITH_SCAN
