@@ -1,7 +1,6 @@
 #include "platform/journal_session.h"
 
 #include "journal/journal_system.h"
-#include "shop/connection_string.h"
 #include "shop/users_journal.h"
 
 #include <utility>
@@ -45,19 +44,12 @@ std::shared_ptr<RunJournal> JournalSession::runJournal()
     std::shared_ptr<Journal> opened = journal(error);
     if (opened)
         return std::make_shared<RunJournal>(opened);
-    // A station cut off from its shop keeps the print in its own journal
-    // file, for `ordavel-cli shop sync` to upload once the shop answers.
-    if (const auto shop = joinedShop(); shop.ok() && shop.value()) {
-        std::shared_ptr<RunJournal> run;
-        if (Journal::Opened own = Journal::open(m_path); own.journal)
-            run = std::make_shared<RunJournal>(std::shared_ptr<Journal>(std::move(own.journal)),
-                                               error + "; the print is kept in this station's own journal until ordavel-cli shop sync");
-        else
-            run = std::make_shared<RunJournal>(nullptr, "the print journal cannot be opened: " + error);
-        run->setUnreachableShop(describeConnection(shop.value()->connection));
-        return run;
-    }
-    return std::make_shared<RunJournal>(nullptr, "the print journal cannot be opened: " + error);
+    std::string problem;
+    std::string unreachableShop;
+    std::shared_ptr<Journal> own = journalWhenUnopened(m_path, error, problem, &unreachableShop);
+    auto run = std::make_shared<RunJournal>(std::move(own), problem);
+    run->setUnreachableShop(unreachableShop);
+    return run;
 }
 
 } // namespace ordavel

@@ -42,21 +42,26 @@ std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& pr
     if (Journal::isOff(path))
         return nullptr;
     Journal::Opened opened = openUsersJournal(path);
-    if (!opened.journal) {
-        // A station cut off from its shop keeps the print in its own
-        // journal file, for `shop sync` to upload once the shop answers.
-        if (const auto shop = joinedShop(); shop.ok() && shop.value()) {
-            if (unreachableShop != nullptr)
-                *unreachableShop = describeConnection(shop.value()->connection);
-            if (Journal::Opened own = Journal::open(path); own.journal) {
-                problem = opened.error + "; the print is kept in this station's own journal until ordavel-cli shop sync";
-                return std::shared_ptr<Journal>(std::move(own.journal));
-            }
-        }
-        problem = "the print journal cannot be opened: " + opened.error;
-        return nullptr;
-    }
+    if (!opened.journal)
+        return journalWhenUnopened(path, opened.error, problem, unreachableShop);
     return std::shared_ptr<Journal>(std::move(opened.journal));
+}
+
+std::shared_ptr<Journal> journalWhenUnopened(const std::string& path, const std::string& error, std::string& problem,
+                                             std::string* unreachableShop)
+{
+    // A station cut off from its shop keeps the print in its own journal
+    // file, for `shop sync` to upload once the shop answers.
+    if (const auto shop = joinedShop(); shop.ok() && shop.value()) {
+        if (unreachableShop != nullptr)
+            *unreachableShop = describeConnection(shop.value()->connection);
+        if (Journal::Opened own = Journal::open(path); own.journal) {
+            problem = error + "; the print is kept in this station's own journal until ordavel-cli shop sync";
+            return std::shared_ptr<Journal>(std::move(own.journal));
+        }
+    }
+    problem = "the print journal cannot be opened: " + error;
+    return nullptr;
 }
 
 RunJournal::RunJournal(std::shared_ptr<Journal> journal, std::string problem)

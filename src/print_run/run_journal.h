@@ -40,6 +40,10 @@ struct JournalPrint {
 // that was what could not be reached.
 std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& problem,
                                         std::string* unreachableShop = nullptr);
+// What a run records into when the user's journal could not be opened
+// (`error`): for a station of a shop, its own journal file at `path`; else none.
+std::shared_ptr<Journal> journalWhenUnopened(const std::string& path, const std::string& error, std::string& problem,
+                                             std::string* unreachableShop);
 
 class RunJournal {
 public:
