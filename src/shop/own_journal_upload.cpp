@@ -71,22 +71,26 @@ std::string recordUpload(Journal& shop, const JournalJob& job, const std::vector
 
 } // namespace
 
-OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own)
+JournalResult<std::vector<JournalJob>> jobsTheShopLacks(Journal& shop, Journal& own)
 {
-    OwnJournalUpload result;
     const auto last = shop.lastUploaded();
-    if (!last.ok()) {
-        result.error = last.error;
-        return result;
-    }
+    if (!last.ok())
+        return {{}, last.error};
     JournalQuery newer;
     newer.after = last.value;
     auto jobs = own.listJobs(newer);
+    std::sort(jobs.value.begin(), jobs.value.end(), [](const JournalJob& a, const JournalJob& b) { return a.id < b.id; });
+    return jobs;
+}
+
+OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own)
+{
+    OwnJournalUpload result;
+    const auto jobs = jobsTheShopLacks(shop, own);
     if (!jobs.ok()) {
         result.error = jobs.error;
         return result;
     }
-    std::sort(jobs.value.begin(), jobs.value.end(), [](const JournalJob& a, const JournalJob& b) { return a.id < b.id; });
     for (std::size_t n = 0; n < jobs.value.size(); ++n) {
         const JournalJob& job = jobs.value[n];
         // In order: a job still printing holds back the ones after it.

@@ -23,4 +23,7 @@ struct OwnJournalUpload {
 // shop is taken or given back).
 OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own);
 
+// The jobs of `own` newer than the last one `shop` has of this station, oldest first.
+JournalResult<std::vector<JournalJob>> jobsTheShopLacks(Journal& shop, Journal& own);
+
 } // namespace ordavel

@@ -142,19 +142,25 @@ int leave()
     return 0;
 }
 
-// How many jobs of this station's own journal the shop lacks (shop sync uploads them).
-int waitingUpload(Journal& shop)
+// This station's own journal; none when it never printed into one.
+Journal::Opened ownJournal()
 {
     const std::string path = Journal::defaultPath();
     if (!journal_system::fileIdentity(path))
-        return 0;
+        return {};
     Journal::Opened own = Journal::open(path);
-    const auto last = shop.lastUploaded();
-    if (!own.journal || !last.ok())
+    if (!own.journal)
+        own.error = path + ": " + own.error;
+    return own;
+}
+
+// How many jobs of this station's own journal the shop lacks (shop sync uploads them).
+int waitingUpload(Journal& shop)
+{
+    const Journal::Opened own = ownJournal();
+    if (!own.journal)
         return 0;
-    JournalQuery newer;
-    newer.after = last.value;
-    const auto jobs = own.journal->listJobs(newer);
+    const auto jobs = jobsTheShopLacks(shop, *own.journal);
     return jobs.ok() ? static_cast<int>(jobs.value.size()) : 0;
 }
 
@@ -312,14 +318,13 @@ int sync()
         return fail(shop.error());
     if (!shop.value())
         return fail("this station is in no shop");
-    const std::string path = Journal::defaultPath();
-    if (!journal_system::fileIdentity(path)) {
+    Journal::Opened own = ownJournal();
+    if (!own.journal && own.error.empty()) {
         std::printf("0 jobs uploaded: this station has no journal of its own\n");
         return 0;
     }
-    Journal::Opened own = Journal::open(path);
     if (!own.journal)
-        return fail(path + ": " + own.error);
+        return fail(own.error);
     Journal::Opened opened = Journal::openShop(shop.value()->connection, shop.value()->station);
     if (!opened.journal)
         return fail(describeConnection(shop.value()->connection) + ": " + opened.error);
