@@ -1,6 +1,7 @@
 #include "shop/own_journal_upload.h"
 
 #include <algorithm>
+#include <map>
 
 namespace ordavel {
 
@@ -83,6 +84,19 @@ JournalResult<std::vector<JournalJob>> jobsTheShopLacks(Journal& shop, Journal& 
     return jobs;
 }
 
+// A job read from the station's own journal, ready for the shop.
+struct PendingUpload {
+    const JournalJob* job = nullptr;
+    std::vector<JournalRecord> records;
+    JournalJobIn in;
+};
+
+// Jobs go to the shop this many at a time (or as many as hold this many
+// records), each group in one transaction: one durable commit for many small
+// jobs, and never more than a moment's work undone when the shop goes away.
+constexpr std::size_t kJobsPerCommit = 200;
+constexpr std::size_t kRecordsPerCommit = 5000;
+
 OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own)
 {
     OwnJournalUpload result;
@@ -91,32 +105,61 @@ OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own)
         result.error = jobs.error;
         return result;
     }
-    for (std::size_t n = 0; n < jobs.value.size(); ++n) {
-        const JournalJob& job = jobs.value[n];
-        // In order: a job still printing holds back the ones after it.
-        if (!isFinal(job.outcome)) {
-            result.waiting = static_cast<int>(jobs.value.size() - n);
-            break;
+    std::map<std::string, std::string> templates; // bytes by hash, read once each
+    std::size_t n = 0;
+    while (n < jobs.value.size() && result.error.empty()) {
+        std::vector<PendingUpload> group;
+        std::size_t records = 0;
+        for (; n < jobs.value.size() && group.size() < kJobsPerCommit && records < kRecordsPerCommit; ++n) {
+            const JournalJob& job = jobs.value[n];
+            // In order: a job still printing holds back the ones after it.
+            if (!isFinal(job.outcome)) {
+                result.waiting = static_cast<int>(jobs.value.size() - n);
+                break;
+            }
+            auto read = own.records(job.id);
+            if (!read.ok()) {
+                result.error = read.error;
+                break;
+            }
+            auto bytes = templates.find(job.templateHash);
+            if (bytes == templates.end()) {
+                const auto stored = own.templateBytes(job.templateHash);
+                if (!stored.ok()) {
+                    result.error = stored.error;
+                    break;
+                }
+                bytes = templates.emplace(job.templateHash, stored.value.value_or(std::string())).first;
+            }
+            records += read.value.size();
+            PendingUpload upload{&job, std::move(read.value), {}};
+            upload.in = uploadOf(job, upload.records, bytes->second);
+            group.push_back(std::move(upload));
         }
-        const auto records = own.records(job.id);
-        const auto bytes = own.templateBytes(job.templateHash);
-        if (!records.ok() || !bytes.ok()) {
-            result.error = records.ok() ? bytes.error : records.error;
+        if (!result.error.empty() || group.empty())
             break;
-        }
-        const JournalJobIn in = uploadOf(job, records.value, bytes.value.value_or(std::string()));
-        bool fresh = false;
-        result.error = shop.inOneTransaction([&]() -> std::string {
-            const auto marked = shop.markUploaded(job.id);
-            if (!marked.ok())
-                return marked.error;
-            if (!(fresh = marked.value))
-                return {}; // uploaded before, by another run
-            return recordUpload(shop, job, records.value, in);
+        int fresh = 0;
+        const std::string error = shop.inOneTransaction([&]() -> std::string {
+            fresh = 0;
+            for (const PendingUpload& upload : group) {
+                const auto marked = shop.markUploaded(upload.job->id);
+                if (!marked.ok())
+                    return marked.error;
+                if (!marked.value)
+                    continue; // uploaded before, by another run
+                if (std::string failed = recordUpload(shop, *upload.job, upload.records, upload.in); !failed.empty())
+                    return failed;
+                ++fresh;
+            }
+            return {};
         });
-        if (!result.error.empty())
+        if (!error.empty()) {
+            result.error = error;
             break;
-        result.uploaded += fresh ? 1 : 0;
+        }
+        result.uploaded += fresh;
+        if (result.waiting > 0)
+            break;
     }
     return result;
 }
