@@ -15,7 +15,7 @@
 namespace ordavel {
 namespace {
 
-class OwnJournalUploadTest : public ::testing::Test {
+class UploadInGroups : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -86,7 +86,7 @@ protected:
     std::filesystem::path folder;
 };
 
-TEST_F(OwnJournalUploadTest, ManyJobsArriveInOrderOnceEachWithTheirTemplates)
+TEST_F(UploadInGroups, ManyJobsArriveInOrderOnceEachWithTheirTemplates)
 {
     // More jobs, and more records, than one commit takes.
     std::vector<std::string> expected;
@@ -117,7 +117,7 @@ TEST_F(OwnJournalUploadTest, ManyJobsArriveInOrderOnceEachWithTheirTemplates)
     }
 }
 
-TEST_F(OwnJournalUploadTest, AJobStillPrintingHoldsBackTheOnesAfterItUntilItEnds)
+TEST_F(UploadInGroups, AJobStillPrintingHoldsBackTheOnesAfterItUntilItEnds)
 {
     for (int j = 0; j < 5; ++j)
         printOffline(j, 1);
@@ -143,7 +143,7 @@ TEST_F(OwnJournalUploadTest, AJobStillPrintingHoldsBackTheOnesAfterItUntilItEnds
     EXPECT_EQ(fields[9], "job 8 record 0");
 }
 
-TEST_F(OwnJournalUploadTest, AShopThatGoesAwayMidwayKeepsNoHalfOfAGroupAndTakesTheRestLater)
+TEST_F(UploadInGroups, AShopThatGoesAwayMidwayKeepsNoHalfOfAGroupAndTakesTheRestLater)
 {
     for (int j = 0; j < 300; ++j)
         printOffline(j, 1);
