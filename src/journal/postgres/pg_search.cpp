@@ -33,6 +33,11 @@ std::string heldBy(const std::string& at, bool names, bool text)
     return "(" + condition + ")";
 }
 
+// How long a search of the records may take.
+constexpr int kSearchTimeoutMs = 20000;
+
+std::string statementTimeout(int ms) { return "SET statement_timeout = " + std::to_string(ms); }
+
 } // namespace
 
 // A job finished printed has every record printed, so only other jobs need
@@ -118,7 +123,10 @@ JournalResult<std::vector<JournalJob>> PgEngine::listJobs(const JournalQuery& qu
         // A job is found when one of its records holds every word, a word
         // its template or printer name holds counting as held by each
         // record: records holding them all (what the trigram index answers),
-        // or records of the jobs whose names hold one at least.
+        // or records of the jobs whose names hold one at least. The first
+        // gives each job once: the planner keeps a few job ids in memory,
+        // where a word in every record would have it read the records again
+        // for each job.
         std::vector<std::string> at;
         for (const auto& pattern : patterns)
             at.push_back(next(pattern));
@@ -128,13 +136,26 @@ JournalResult<std::vector<JournalJob>> PgEngine::listJobs(const JournalQuery& qu
             anyInNames += (k > 0 ? " OR " : "") + heldBy(at[k], true, false);
             eachAnywhere += " AND " + heldBy(at[k], true, true);
         }
-        where += " AND (j.id IN (SELECT r.job_id FROM records r WHERE " + allInText + ") OR ((" + anyInNames
+        where += " AND (j.id IN (SELECT DISTINCT r.job_id FROM records r WHERE " + allInText + ") OR ((" + anyInNames
                  + ") AND EXISTS (SELECT 1 FROM records r WHERE r.job_id = j.id" + eachAnywhere + ")))";
     }
     std::string tail = " ORDER BY j.created_at DESC, j.id DESC";
     if (query.limit > 0)
         tail += " LIMIT " + next(query.limit);
-    result.error = read([&] { return jobsWhere(where, params, tail, result.value); });
+    result.error = read([&]() -> EngineError {
+        // A word no index answers is looked for in every record: a search
+        // may take longer than a print may wait, and no print waits for it.
+        const bool longer = !patterns.empty() && !inTransaction();
+        if (longer)
+            if (EngineError error = m_connection.execute(statementTimeout(kSearchTimeoutMs).c_str()); error.failed())
+                return error;
+        EngineError error = jobsWhere(where, params, tail, result.value);
+        if (longer)
+            if (EngineError reset = m_connection.execute(statementTimeout(kTimeoutSeconds * 1000).c_str());
+                !error.failed())
+                error = reset;
+        return error;
+    });
     return result;
 }
 
