@@ -187,5 +187,21 @@ TEST(ScanLayout, ACellWithTwoLinesOfCaptionsIsARowOfFieldsPerLine)
     EXPECT_EQ(r.analysis.fields.size(), 3u);
 }
 
+TEST(ScanLayout, LongStrokesOfLargeCharactersAreNoRules)
+{
+    ASSERT_TRUE(reader().ok());
+    // At 14 pt the strokes of "区", "市" and "年" run past the shortest rule;
+    // taken for rules, they are cut out of the characters, which are then
+    // misread or lost, and the blanks before them go uncaptioned.
+    SheetStyle large = style("Noto Sans CJK SC");
+    large.captionPt = 14;
+    Sheet sheet(21.0, 6.0, kDpi, large);
+    sheet.unitRun(2.0, 2.0, {"省", "市", "区"}, 2.5, false);
+    sheet.unitRun(2.0, 4.0, {"年", "月", "日"}, 2.0, false);
+    const Result r = analyse(sheet);
+    expectAllFound(r);
+    EXPECT_EQ(r.analysis.fields.size(), r.truth.size()) << proposals(r);
+}
+
 } // namespace
 } // namespace ordavel::scanforms
