@@ -89,6 +89,7 @@ private:
     // Phrases and their captions (layout_captions.cpp).
     void buildPhrases();
     void dropPalePhrases();
+    bool paperInMiddle(const PixelRect& rect) const;
     const std::string& textOf(std::size_t phrase);
     static bool looksChinese(const Phrase& phrase);
     bool chinesePage();

@@ -51,7 +51,8 @@ void Layout::buildPhrases()
     for (const Blob& blob : m_ruling.blobs) {
         if (blob.rect.w > big || blob.rect.h > big)
             continue; // logos, stamps, pictures
-        if (blob.rect.w >= px(2.0) && blob.rect.h >= px(2.0) && blob.ink * 10 >= blob.rect.area() * 7)
+        if (blob.rect.w >= px(2.0) && blob.rect.h >= px(2.0) && blob.ink * 10 >= blob.rect.area() * 7 &&
+            !paperInMiddle(blob.rect))
             continue; // solid marks: punched holes, bullets
         const int container = containerOf(centreX(blob.rect), centreY(blob.rect));
         if (inSquare(container))
@@ -122,6 +123,37 @@ void Layout::buildPhrases()
         return dots || (p.rect.h < m_charHeight / 2 && p.rect.w < m_charHeight);
     });
     m_text.assign(m_phrases.size(), std::nullopt);
+}
+
+// Whether the middle of `rect` shows paper between strokes: a bold or
+// blurred character fills most of its box, as a punched hole or a bullet
+// does, but only the character has lighter gaps within it. Paper is what
+// is nearer the lightest grey around the box than the darkest within it.
+bool Layout::paperInMiddle(const PixelRect& rect) const
+{
+    const Picture& grey = m_ruling.grey;
+    const PixelRect page{0, 0, grey.width, grey.height};
+    const int grow = std::max(2, rect.h / 4);
+    const PixelRect around = intersect({rect.x - grow, rect.y - grow, rect.w + 2 * grow, rect.h + 2 * grow}, page);
+    const PixelRect middle = intersect({rect.x + rect.w / 4, rect.y + rect.h / 4, rect.w / 2, rect.h / 2}, page);
+    if (around.empty() || middle.empty())
+        return true;
+    auto at = [&](int x, int y) { return grey.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(grey.width) + static_cast<std::size_t>(x)]; };
+    int paper = 0;
+    int ink = 255;
+    for (int y = around.y; y < around.bottom(); ++y)
+        for (int x = around.x; x < around.right(); ++x)
+            paper = std::max(paper, static_cast<int>(at(x, y)));
+    for (int y = middle.y; y < middle.bottom(); ++y)
+        for (int x = middle.x; x < middle.right(); ++x)
+            ink = std::min(ink, static_cast<int>(at(x, y)));
+    const int light = (paper + ink) / 2;
+    long long lit = 0;
+    for (int y = middle.y; y < middle.bottom(); ++y)
+        for (int x = middle.x; x < middle.right(); ++x)
+            lit += at(x, y) > light ? 1 : 0;
+    // A few light pixels are the scanner's noise on a solid mark.
+    return paper - ink >= 32 && lit * 50 >= static_cast<long long>(middle.area());
 }
 
 // Print far paler than the form's rules (a watermark, a pattern under the
