@@ -91,6 +91,7 @@ private:
     void dropPalePhrases();
     bool paperInMiddle(const PixelRect& rect) const;
     const std::string& textOf(std::size_t phrase);
+    std::string readAgain(std::size_t phrase, std::string first);
     static bool looksChinese(const Phrase& phrase);
     bool chinesePage();
     Picture cleanedCrop(std::size_t phrase) const;

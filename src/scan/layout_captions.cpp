@@ -3,6 +3,7 @@
 
 #include "scan/caption_dictionary.h"
 #include "scan/caption_reader.h"
+#include "scan/utf8.h"
 
 #include <algorithm>
 #include <cmath>
@@ -233,12 +234,54 @@ const std::string& Layout::textOf(std::size_t phrase)
                 read = chinese;
         }
         m_raw[phrase] = read;
-        m_text[phrase] = CaptionDictionary::common().correct(tidyCaption(read));
+        std::string text = CaptionDictionary::common().correct(tidyCaption(read));
+        if (hasChinese(text) && !CaptionDictionary::common().isEntry(text))
+            text = readAgain(phrase, std::move(text));
+        m_text[phrase] = std::move(text);
         ++m_ocrDone;
         if (m_progress && !m_progress(0.3 + 0.7 * std::min(1.0, m_ocrDone / m_ocrTotal)))
             m_cancelled = true;
     }
     return *m_text[phrase];
+}
+
+// A Chinese caption that reads as no caption of the dictionary, read again
+// by the Chinese model: larger, where strokes run together at the usual
+// size; then from the crop as scanned, neither cleaned nor squeezed, since
+// painting rules over and closing gaps can cost a character a stroke (数量
+// read as 数曹). A second reading is kept when it is a caption, or ends in
+// one where the first did not.
+std::string Layout::readAgain(std::size_t phrase, std::string first)
+{
+    const CaptionDictionary& dictionary = CaptionDictionary::common();
+    const PixelRect& r = m_phrases[phrase].rect;
+    const double scale = std::clamp(40.0 / std::max(1, r.h), 0.25, 4.0);
+    const int margin = std::max(2, r.h / 4);
+    const bool single = m_phrases[phrase].parts <= 3 && r.w <= r.h * 13 / 10;
+    auto reading = [&](const Picture& crop) { return dictionary.correct(tidyCaption(m_reader.readChinese(crop))); };
+
+    const double larger = scale * 1.5;
+    const Picture cleaned = cleanedCrop(phrase);
+    const PixelRect inner{margin, margin, r.w, r.h};
+    Picture crop = cropScaled(cleaned, inner, larger, single ? r.h / 2 : margin);
+    if (!single) {
+        crop = squeezeBlankColumns(crop, static_cast<int>(std::lround(r.h * larger * kLetterGap)));
+        crop = cropScaled(crop, {0, 0, crop.width, crop.height}, 1.0, static_cast<int>(std::lround(margin * larger)));
+    }
+    if (std::string again = reading(crop); dictionary.isEntry(again))
+        return again;
+
+    const PixelRect around{r.x - margin, r.y - margin, r.w + 2 * margin, r.h + 2 * margin};
+    std::string scanned = reading(cropScaled(m_ruling.grey, around, scale, margin));
+    if (dictionary.isEntry(scanned))
+        return scanned;
+    if (!dictionary.entryEnding(first).empty())
+        return first;
+    // What stands before the caption is a rule or a speck read as a
+    // character, unless it is more than one.
+    if (std::string ending = dictionary.entryEnding(scanned); !ending.empty())
+        return decodeUtf8(scanned).size() <= decodeUtf8(ending).size() + 1 ? ending : scanned;
+    return first;
 }
 
 // The phrase with a margin of a quarter of its height around it, cleaned
