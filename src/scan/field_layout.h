@@ -121,6 +121,7 @@ private:
     std::vector<LineField> lineFields(const std::vector<std::size_t>& line, const PixelRect& band, int lineHeight);
     bool colonStyle();
     void cell(int region);
+    std::optional<std::string> valueBesideCaption(int region, const PixelRect& area, const std::vector<std::size_t>& mine);
     bool columnsUnderHeader(int region, std::vector<bool>& done);
     std::optional<std::size_t> columnHead(int region) const;
 

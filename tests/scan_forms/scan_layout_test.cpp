@@ -230,5 +230,26 @@ TEST(ScanLayout, LongStrokesOfLargeCharactersAreNoRules)
     EXPECT_EQ(r.analysis.fields.size(), r.truth.size()) << proposals(r);
 }
 
+TEST(ScanLayout, AValueFilledInBesideACaptionsCellIsNamedByTheCaption)
+{
+    ASSERT_TRUE(reader().ok());
+    Sheet sheet(21.0, 8.0, kDpi, style("Noto Sans CJK SC"));
+    // A phone, an amount and a name printed in the cells right of their
+    // captions: each cell is the field, named by its caption, not by what
+    // was filled in.
+    const char* captions[] = {"联系电话", "金额", "姓名"};
+    const char* values[] = {"3812345678", "350.00", "张伟"};
+    std::mt19937 rng(3);
+    for (int row = 0; row < 3; ++row) {
+        const double y = 1.5 + row * 1.2;
+        sheet.labelCell({2.0, y, 4.0, 1.2}, captions[row]);
+        sheet.valueCell({6.0, y, 10.0, 1.2}, captions[row]);
+        sheet.fillValue(sheet.pxRect({6.0, y, 10.0, 1.2}), QString::fromUtf8(values[row]), false, rng);
+    }
+    const Result r = analyse(sheet);
+    expectAllFound(r);
+    EXPECT_EQ(r.analysis.fields.size(), r.truth.size()) << proposals(r);
+}
+
 } // namespace
 } // namespace ordavel::scanforms
