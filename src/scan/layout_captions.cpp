@@ -235,7 +235,10 @@ const std::string& Layout::textOf(std::size_t phrase)
         }
         m_raw[phrase] = read;
         std::string text = CaptionDictionary::common().correct(tidyCaption(read));
-        if (hasChinese(text) && !CaptionDictionary::common().isEntry(text))
+        // Only what could be a caption of the dictionary is read again: two
+        // characters to seven. One alone leaves too little to tell.
+        if (const std::size_t length = decodeUtf8(text).size();
+            hasChinese(text) && length >= 2 && length <= 7 && !CaptionDictionary::common().isEntry(text))
             text = readAgain(phrase, std::move(text));
         m_text[phrase] = std::move(text);
         ++m_ocrDone;
