@@ -109,6 +109,35 @@ const CaptionDictionary& CaptionDictionary::common()
     return dictionary;
 }
 
+namespace {
+
+// The caption before a remark in brackets, as a key.
+std::u32string headKeyOf(std::string_view caption)
+{
+    const std::u32string read = decodeUtf8(caption);
+    const auto head = std::find_if(read.begin(), read.end(), [](char32_t c) { return c == '(' || c == 0xFF08; });
+    return keyOf(std::u32string_view(read.data(), static_cast<std::size_t>(head - read.begin())));
+}
+
+} // namespace
+
+bool CaptionDictionary::isEntry(std::string_view caption) const
+{
+    const std::u32string key = headKeyOf(caption);
+    return !key.empty() && std::any_of(m_entries.begin(), m_entries.end(), [&](const Entry& e) { return e.key == key; });
+}
+
+std::string CaptionDictionary::entryEnding(std::string_view caption) const
+{
+    const std::u32string key = keyOf(decodeUtf8(caption));
+    const Entry* best = nullptr;
+    for (const Entry& entry : m_entries)
+        if (entry.key.size() >= 2 && entry.key.size() <= key.size() && key.ends_with(entry.key) &&
+            (best == nullptr || entry.key.size() > best->key.size()))
+            best = &entry;
+    return best != nullptr ? best->text : std::string();
+}
+
 int CaptionDictionary::allowedEdits(int length, bool chinese)
 {
     // Two Chinese characters or three letters leave too little to tell a

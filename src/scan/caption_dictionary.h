@@ -24,6 +24,12 @@ public:
     // its first letter, which is a capital.
     std::string correct(std::string_view caption) const;
 
+    // Whether `caption` (tidied, a remark in brackets aside) is an entry, blanks and case aside.
+    bool isEntry(std::string_view caption) const;
+    // The longest entry `caption` ends in, as the entry is written; "" when
+    // it ends in none. Entries of one character are not looked for.
+    std::string entryEnding(std::string_view caption) const;
+
     // How many characters of a caption of `length` characters may be wrong
     // for it still to be mended: none below three, one in three after that.
     static int allowedEdits(int length, bool chinese);

@@ -89,7 +89,9 @@ private:
     // Phrases and their captions (layout_captions.cpp).
     void buildPhrases();
     void dropPalePhrases();
+    bool paperInMiddle(const PixelRect& rect) const;
     const std::string& textOf(std::size_t phrase);
+    std::string readAgain(std::size_t phrase, std::string first);
     static bool looksChinese(const Phrase& phrase);
     bool chinesePage();
     Picture cleanedCrop(std::size_t phrase) const;
@@ -119,6 +121,7 @@ private:
     std::vector<LineField> lineFields(const std::vector<std::size_t>& line, const PixelRect& band, int lineHeight);
     bool colonStyle();
     void cell(int region);
+    std::optional<std::string> valueBesideCaption(int region, const PixelRect& area, const std::vector<std::size_t>& mine);
     bool columnsUnderHeader(int region, std::vector<bool>& done);
     std::optional<std::size_t> columnHead(int region) const;
 

@@ -3,6 +3,7 @@
 
 #include "scan/caption_dictionary.h"
 #include "scan/caption_reader.h"
+#include "scan/utf8.h"
 
 #include <algorithm>
 #include <cmath>
@@ -51,7 +52,8 @@ void Layout::buildPhrases()
     for (const Blob& blob : m_ruling.blobs) {
         if (blob.rect.w > big || blob.rect.h > big)
             continue; // logos, stamps, pictures
-        if (blob.rect.w >= px(2.0) && blob.rect.h >= px(2.0) && blob.ink * 10 >= blob.rect.area() * 7)
+        if (blob.rect.w >= px(2.0) && blob.rect.h >= px(2.0) && blob.ink * 10 >= blob.rect.area() * 7 &&
+            !paperInMiddle(blob.rect))
             continue; // solid marks: punched holes, bullets
         const int container = containerOf(centreX(blob.rect), centreY(blob.rect));
         if (inSquare(container))
@@ -122,6 +124,37 @@ void Layout::buildPhrases()
         return dots || (p.rect.h < m_charHeight / 2 && p.rect.w < m_charHeight);
     });
     m_text.assign(m_phrases.size(), std::nullopt);
+}
+
+// Whether the middle of `rect` shows paper between strokes: a bold or
+// blurred character fills most of its box, as a punched hole or a bullet
+// does, but only the character has lighter gaps within it. Paper is what
+// is nearer the lightest grey around the box than the darkest within it.
+bool Layout::paperInMiddle(const PixelRect& rect) const
+{
+    const Picture& grey = m_ruling.grey;
+    const PixelRect page{0, 0, grey.width, grey.height};
+    const int grow = std::max(2, rect.h / 4);
+    const PixelRect around = intersect({rect.x - grow, rect.y - grow, rect.w + 2 * grow, rect.h + 2 * grow}, page);
+    const PixelRect middle = intersect({rect.x + rect.w / 4, rect.y + rect.h / 4, rect.w / 2, rect.h / 2}, page);
+    if (around.empty() || middle.empty())
+        return true;
+    auto at = [&](int x, int y) { return grey.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(grey.width) + static_cast<std::size_t>(x)]; };
+    int paper = 0;
+    int ink = 255;
+    for (int y = around.y; y < around.bottom(); ++y)
+        for (int x = around.x; x < around.right(); ++x)
+            paper = std::max(paper, static_cast<int>(at(x, y)));
+    for (int y = middle.y; y < middle.bottom(); ++y)
+        for (int x = middle.x; x < middle.right(); ++x)
+            ink = std::min(ink, static_cast<int>(at(x, y)));
+    const int light = (paper + ink) / 2;
+    long long lit = 0;
+    for (int y = middle.y; y < middle.bottom(); ++y)
+        for (int x = middle.x; x < middle.right(); ++x)
+            lit += at(x, y) > light ? 1 : 0;
+    // A few light pixels are the scanner's noise on a solid mark.
+    return paper - ink >= 32 && lit * 50 >= static_cast<long long>(middle.area());
 }
 
 // Print far paler than the form's rules (a watermark, a pattern under the
@@ -201,12 +234,57 @@ const std::string& Layout::textOf(std::size_t phrase)
                 read = chinese;
         }
         m_raw[phrase] = read;
-        m_text[phrase] = CaptionDictionary::common().correct(tidyCaption(read));
+        std::string text = CaptionDictionary::common().correct(tidyCaption(read));
+        // Only what could be a caption of the dictionary is read again: two
+        // characters to seven. One alone leaves too little to tell.
+        if (const std::size_t length = decodeUtf8(text).size();
+            hasChinese(text) && length >= 2 && length <= 7 && !CaptionDictionary::common().isEntry(text))
+            text = readAgain(phrase, std::move(text));
+        m_text[phrase] = std::move(text);
         ++m_ocrDone;
         if (m_progress && !m_progress(0.3 + 0.7 * std::min(1.0, m_ocrDone / m_ocrTotal)))
             m_cancelled = true;
     }
     return *m_text[phrase];
+}
+
+// A Chinese caption that reads as no caption of the dictionary, read again
+// by the Chinese model: larger, where strokes run together at the usual
+// size; then from the crop as scanned, neither cleaned nor squeezed, since
+// painting rules over and closing gaps can cost a character a stroke (数量
+// read as 数曹). A second reading is kept when it is a caption, or ends in
+// one where the first did not.
+std::string Layout::readAgain(std::size_t phrase, std::string first)
+{
+    const CaptionDictionary& dictionary = CaptionDictionary::common();
+    const PixelRect& r = m_phrases[phrase].rect;
+    const double scale = std::clamp(40.0 / std::max(1, r.h), 0.25, 4.0);
+    const int margin = std::max(2, r.h / 4);
+    const bool single = m_phrases[phrase].parts <= 3 && r.w <= r.h * 13 / 10;
+    auto reading = [&](const Picture& crop) { return dictionary.correct(tidyCaption(m_reader.readChinese(crop))); };
+
+    const double larger = scale * 1.5;
+    const Picture cleaned = cleanedCrop(phrase);
+    const PixelRect inner{margin, margin, r.w, r.h};
+    Picture crop = cropScaled(cleaned, inner, larger, single ? r.h / 2 : margin);
+    if (!single) {
+        crop = squeezeBlankColumns(crop, static_cast<int>(std::lround(r.h * larger * kLetterGap)));
+        crop = cropScaled(crop, {0, 0, crop.width, crop.height}, 1.0, static_cast<int>(std::lround(margin * larger)));
+    }
+    if (std::string again = reading(crop); dictionary.isEntry(again))
+        return again;
+
+    const PixelRect around{r.x - margin, r.y - margin, r.w + 2 * margin, r.h + 2 * margin};
+    std::string scanned = reading(cropScaled(m_ruling.grey, around, scale, margin));
+    if (dictionary.isEntry(scanned))
+        return scanned;
+    if (!dictionary.entryEnding(first).empty())
+        return first;
+    // What stands before the caption is a rule or a speck read as a
+    // character, unless it is more than one.
+    if (std::string ending = dictionary.entryEnding(scanned); !ending.empty())
+        return decodeUtf8(scanned).size() <= decodeUtf8(ending).size() + 1 ? ending : scanned;
+    return first;
 }
 
 // The phrase with a margin of a quarter of its height around it, cleaned

@@ -1,6 +1,9 @@
 // Ruled cells: empty ones captioned beside them, captioned ones, and table columns under headers.
 #include "scan/field_layout.h"
 
+#include "scan/caption_dictionary.h"
+#include "scan/utf8.h"
+
 #include <algorithm>
 
 namespace ordavel::scan::layout {
@@ -76,6 +79,60 @@ void Layout::narrowCellRows(std::vector<bool>& done)
     }
 }
 
+namespace {
+
+// Whether `text` reads as a value filled in rather than a printed caption:
+// mostly figures (a phone, an amount, a date with its units), or a short
+// Chinese name that no form prints as a caption.
+bool readsAsValue(const std::string& text)
+{
+    const std::u32string t = decodeUtf8(text);
+    int figures = 0;
+    int chinese = 0;
+    int other = 0;
+    for (const char32_t c : t) {
+        if (c >= '0' && c <= '9')
+            ++figures;
+        else if (c == ' ' || std::u32string_view(U".,:-/+()¥$%年月日元号").find(c) != std::u32string_view::npos)
+            continue;
+        else if (c >= 0x4E00 && c <= 0x9FFF)
+            ++chinese;
+        else
+            ++other;
+    }
+    if (figures >= 3)
+        return figures * 2 >= figures + chinese + other;
+    return figures == 0 && other == 0 && chinese >= 2 && chinese <= 3 && !CaptionDictionary::common().isEntry(text);
+}
+
+} // namespace
+
+// The caption of the cell left of `region` when all `region` holds is one
+// line read as a value and that caption reads as none.
+std::optional<std::string> Layout::valueBesideCaption(int region, const PixelRect& area, const std::vector<std::size_t>& mine)
+{
+    PixelRect text = m_phrases[mine.front()].rect;
+    for (const std::size_t p : mine)
+        text = unite(text, m_phrases[p].rect);
+    if (text.h > m_charHeight * 3 / 2)
+        return std::nullopt;
+    const auto left = phraseLeftOf(area, px(25.0));
+    if (!left || m_phrases[*left].container < 0 || m_phrases[*left].container == region)
+        return std::nullopt;
+    std::string value;
+    for (const std::size_t p : mine) {
+        if (colonAfter(p))
+            return std::nullopt;
+        value += textOf(p);
+    }
+    if (!readsAsValue(value))
+        return std::nullopt;
+    std::string caption = textOf(*left);
+    if (caption.empty() || readsAsValue(caption))
+        return std::nullopt;
+    return caption;
+}
+
 void Layout::cell(int region)
 {
     const PixelRect outer = m_ruling.regions[static_cast<std::size_t>(region)].rect;
@@ -121,6 +178,12 @@ void Layout::cell(int region)
                 add(area, "cell", std::move(caption));
             return;
         }
+    }
+    // A value filled in beside a caption's cell (a phone, an amount, a
+    // date, a name) makes its cell the field, named by that caption.
+    if (const auto caption = valueBesideCaption(region, area, mine)) {
+        add(area, "cell", *caption);
+        return;
     }
     // Specks (a fill printed across the rule above, dust) are no caption.
     const auto top = std::find_if(mine.begin(), mine.end(),

@@ -296,6 +296,103 @@ FormInk formInkOf(const cv::Mat& grey, const cv::Mat& ink, const cv::Mat& horizo
     return out;
 }
 
+// Whether a straight stroke across the middle of the space between the
+// parallel runs `a` and `b` joins them, as the bar of "日" does: the sides of
+// a box of the form hold nothing of the kind, a tick or a cross at most.
+bool strokeBetween(const cv::Mat& ink, const PixelRect& a, const PixelRect& b, bool horizontal)
+{
+    // Across: from the inner edge of one run to that of the other; along:
+    // the middle of their overlap, away from the corners.
+    const int from = horizontal ? std::min(a.bottom(), b.bottom()) : std::min(a.right(), b.right());
+    const int to = horizontal ? std::max(a.y, b.y) : std::max(a.x, b.x);
+    const int start = horizontal ? std::max(a.x, b.x) : std::max(a.y, b.y);
+    const int end = horizontal ? std::min(a.right(), b.right()) : std::min(a.bottom(), b.bottom());
+    const int inset = (end - start) / 6;
+    if (to - from < 2 || end - start - 2 * inset < 1)
+        return false;
+    const cv::Rect gap = horizontal ? cv::Rect(start + inset, from, end - start - 2 * inset, to - from)
+                                    : cv::Rect(from, start + inset, to - from, end - start - 2 * inset);
+    if ((gap & cv::Rect(0, 0, ink.cols, ink.rows)) != gap)
+        return false;
+    // Lines across the gap (columns between horizontal runs, rows between vertical ones) nearly all ink.
+    cv::Mat counts;
+    cv::reduce(ink(gap) / 255, counts, horizontal ? 0 : 1, cv::REDUCE_SUM, CV_32S);
+    const int full = to - from;
+    for (int i = 0; i < static_cast<int>(counts.total()); ++i)
+        if (counts.at<int>(i) * 10 >= full * 9)
+            return true;
+    return false;
+}
+
+// Whether rule `k` of `rules` is a long stroke of a large character (区, 市,
+// 年) rather than a rule of the form: shorter than `shortLength`, touched by
+// other print that ends within the run's length of it, and neither meeting
+// a long rule, nor facing a parallel twin closed with it into a box (the
+// sides of a check box or a digit cell: near square, where the halves of
+// "日" are flat, and empty), nor touched only by faint fill.
+bool isCharacterStroke(const std::vector<Rule>& rules, std::size_t k, const cv::Mat& ink, const cv::Mat& horizontal,
+                       const cv::Mat& vertical, const FormInk& formInk, int shortLength, int reach)
+{
+    const Rule& rule = rules[k];
+    const PixelRect& r = rule.rect;
+    const int length = rule.horizontal ? r.w : r.h;
+    if (length >= shortLength)
+        return false;
+    const PixelRect near{r.x - reach, r.y - reach, r.w + 2 * reach, r.h + 2 * reach};
+    for (std::size_t j = 0; j < rules.size(); ++j) {
+        if (j == k)
+            continue;
+        const Rule& other = rules[j];
+        const PixelRect& o = other.rect;
+        const int otherLength = other.horizontal ? o.w : o.h;
+        if (otherLength >= shortLength && !intersect(near, o).empty())
+            return false;
+        if (other.horizontal != rule.horizontal || std::abs(otherLength - length) * 4 > std::max(length, otherLength))
+            continue;
+        const int along = rule.horizontal ? std::min(r.right(), o.right()) - std::max(r.x, o.x)
+                                          : std::min(r.bottom(), o.bottom()) - std::max(r.y, o.y);
+        const int across = rule.horizontal ? std::abs((r.y + r.h / 2) - (o.y + o.h / 2)) : std::abs((r.x + r.w / 2) - (o.x + o.w / 2));
+        if (along * 10 >= std::min(length, otherLength) * 7 && across * 10 >= length * 6 && across <= length * 3 / 2 && rule.joinedAtStart &&
+            rule.joinedAtEnd && other.joinedAtStart && other.joinedAtEnd && !strokeBetween(ink, r, o, rule.horizontal))
+            return false;
+    }
+    // The print touching the run, with the run itself taken out, in a
+    // window reaching the run's length around it: a piece reaching the
+    // window's edge runs on farther.
+    const cv::Rect page(0, 0, ink.cols, ink.rows);
+    const cv::Rect window = cv::Rect(r.x - length, r.y - length, r.w + 2 * length, r.h + 2 * length) & page;
+    const cv::Rect own = cv::Rect(r.x, r.y, r.w, r.h) & page;
+    cv::Mat local = ink(window).clone();
+    const cv::Mat runMask = (rule.horizontal ? horizontal : vertical)(own);
+    local(own - window.tl()).setTo(0, runMask);
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(local, labels, stats, centroids, 8, CV_32S);
+    const cv::Rect ring = (cv::Rect(own.x - 1, own.y - 1, own.width + 2, own.height + 2) & page) - window.tl();
+    std::vector<std::uint8_t> touching(static_cast<std::size_t>(n), 0);
+    for (int y = ring.y; y < ring.y + ring.height; ++y)
+        for (int x = ring.x; x < ring.x + ring.width; ++x)
+            touching[static_cast<std::size_t>(labels.at<int>(y, x))] = 1;
+    bool touched = false;
+    bool strong = formInk.strongNear.empty() || !formInk.faintFill;
+    for (int i = 1; i < n; ++i) {
+        if (touching[static_cast<std::size_t>(i)] == 0)
+            continue;
+        const int x = stats.at<int>(i, cv::CC_STAT_LEFT);
+        const int y = stats.at<int>(i, cv::CC_STAT_TOP);
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH);
+        const int h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        if ((x == 0 && window.x > 0) || (y == 0 && window.y > 0) || (x + w == window.width && window.br().x < ink.cols) ||
+            (y + h == window.height && window.br().y < ink.rows))
+            return false;
+        touched = true;
+        if (!strong) {
+            const cv::Mat piece = labels(cv::Rect(x, y, w, h)) == i;
+            strong = cv::countNonZero(formInk.strongNear(cv::Rect(x, y, w, h) + window.tl()) & piece) > 0;
+        }
+    }
+    return touched && strong;
+}
+
 struct OpenArea {
     PixelRect rect;
     long long pixels = 0;
@@ -408,6 +505,17 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
             const cv::Mat mask = (rule.horizontal ? horizontal : vertical)(area);
             return cv::mean(formInk.darkness(area), mask)[0] < formInk.threshold * kFaintRuleShare;
         });
+    }
+
+    // Long strokes of large characters are given back to the characters.
+    {
+        const int shortLength = mm(pxPerMm, 8.0);
+        std::vector<std::uint8_t> stroke(ruling.rules.size(), 0);
+        for (std::size_t k = 0; k < ruling.rules.size(); ++k) {
+            stroke[k] = isCharacterStroke(ruling.rules, k, ink, horizontal, vertical, formInk, shortLength, reach) ? 1 : 0;
+        }
+        std::size_t k = 0;
+        std::erase_if(ruling.rules, [&](const Rule&) { return stroke[k++] != 0; });
     }
 
     // The rules drawn again without thick blocks, slightly fattened so that

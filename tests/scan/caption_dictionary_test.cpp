@@ -68,6 +68,25 @@ TEST(CaptionDictionary, ReadsItsOwnLinesSkippingNotesAndBlanks)
     EXPECT_EQ(small.correct("A note"), "A note");
 }
 
+TEST(CaptionDictionary, TellsEntriesAndTheEntryACaptionEndsIn)
+{
+    const CaptionDictionary small("开户银行\n银行\nUnit Price\n行\n");
+    // Blanks and case aside, a remark in brackets aside too.
+    EXPECT_TRUE(small.isEntry("开户 银行"));
+    EXPECT_TRUE(small.isEntry("unit price"));
+    EXPECT_TRUE(small.isEntry("开户银行(必填)"));
+    EXPECT_FALSE(small.isEntry("开户银"));
+    EXPECT_FALSE(small.isEntry("(开户银行)"));
+    EXPECT_FALSE(small.isEntry(""));
+    // The longest entry ending the caption, as the entry is written; one
+    // character alone is too little to tell.
+    EXPECT_EQ(small.entryEnding("一开户银行"), "开户银行");
+    EXPECT_EQ(small.entryEnding("中国银行"), "银行");
+    EXPECT_EQ(small.entryEnding("the unitprice"), "Unit Price");
+    EXPECT_EQ(small.entryEnding("单行"), "");
+    EXPECT_EQ(small.entryEnding("行"), "");
+}
+
 TEST(CaptionDictionary, AllowsOneEditInThreeChineseCharactersAndOneInFourLetters)
 {
     EXPECT_EQ(CaptionDictionary::allowedEdits(2, true), 0);
