@@ -71,7 +71,7 @@ TEST_F(ShopCommand, InitJoinStatusAndLeave)
 
     const auto made = shop("shop init " + shellQuoted(url));
     ASSERT_EQ(made.status, 0) << made.output;
-    EXPECT_NE(made.output.find("schema 1"), std::string::npos) << made.output;
+    EXPECT_NE(made.output.find("schema 2"), std::string::npos) << made.output;
     EXPECT_EQ(shop("shop init " + shellQuoted(url)).status, 0) << "init again changes nothing";
 
     // A password given in the URL is used for the check and never kept.
