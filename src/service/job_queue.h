@@ -91,6 +91,15 @@ struct PendingRecord {
 // reason; the reason of one still waiting is the dispatcher's to keep current.
 void settleJob(JobSummary& summary);
 
+// A printer or pool of a shop, as every station's service lists it.
+struct ShopTarget {
+    std::string name;    // "STATION/PRINTER", or the pool's name
+    std::string station; // "" for a pool
+    std::string state;   // "idle", "printing" or "stopped"; a pool: "stopped" when no member takes work
+    bool accepting = true;
+    std::vector<std::string> members; // a pool's, in the order tried
+};
+
 struct Submitted {
     std::int64_t id = 0;
     bool created = false; // false: the owner's job with this key already existed
@@ -167,6 +176,8 @@ public:
         (void)printer;
         return {};
     }
+    // The printers and pools of the shop; none outside a shop.
+    virtual std::vector<ShopTarget> shopTargets() { return {}; }
 };
 
 } // namespace ordavel::service

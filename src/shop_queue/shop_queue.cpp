@@ -351,7 +351,7 @@ std::vector<std::string> ShopQueue::waitingPrinters()
 {
     const std::lock_guard lock(m_dbMutex);
     std::vector<std::string> printers;
-    if (m_db.reconnect().failed())
+    if (m_db.reconnect().failed() || !flushLocked())
         return printers;
     const std::string sql = sqlWith(
         "SELECT printer FROM print_queue WHERE holder = $1 AND state = 'claimed'"
@@ -435,8 +435,13 @@ void ShopQueue::reconciled()
 void ShopQueue::markSent(const Refs& records, int cupsJob)
 {
     const std::lock_guard lock(m_dbMutex);
+    writeLocked([this, records, cupsJob] { return sentLocked(records, cupsJob); });
+}
+
+bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
+{
     const auto [jobs, indices] = arraysOf(records);
-    transaction([&]() -> EngineError {
+    return transaction([&]() -> EngineError {
         if (EngineError e = m_db.execute(
                 "UPDATE print_queue q SET state = CASE WHEN q.state = 'uncertain' THEN 'uncertain' ELSE 'handed' END,"
                 " cups_job = $3 FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
@@ -469,8 +474,31 @@ void ShopQueue::markOutcomes(const Refs& records, Outcome outcome, const std::st
     if (records.empty())
         return;
     const std::lock_guard lock(m_dbMutex);
+    writeLocked([this, records, outcome, reason] { return outcomesLocked(records, outcome, reason); });
+    for (const auto& ref : records)
+        m_attempts.erase(ref);
+}
+
+// A write the database did not take waits, in order, and goes before any
+// later one: what the spooler said of a record is never lost to a moment
+// without the database.
+void ShopQueue::writeLocked(std::function<bool()> write)
+{
+    if (!flushLocked() || !write())
+        m_unwritten.push_back(std::move(write));
+}
+
+bool ShopQueue::flushLocked()
+{
+    while (!m_unwritten.empty() && m_unwritten.front()())
+        m_unwritten.pop_front();
+    return m_unwritten.empty();
+}
+
+bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::string& reason)
+{
     const auto [jobs, indices] = arraysOf(records);
-    transaction([&]() -> EngineError {
+    return transaction([&]() -> EngineError {
         if (EngineError e = m_db.execute("UPDATE records r SET outcome = $3, reason = $4"
                                          " FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
                                          " WHERE r.job_id = w.job_id AND r.idx = w.idx"
@@ -486,8 +514,6 @@ void ShopQueue::markOutcomes(const Refs& records, Outcome outcome, const std::st
                 return e;
         return settleJobs(records, reason);
     });
-    for (const auto& ref : records)
-        m_attempts.erase(ref);
 }
 
 EngineError ShopQueue::settleJobs(const Refs& records, const std::string& reason)
@@ -689,9 +715,10 @@ void ShopQueue::printersSeen(const std::vector<PrinterStatus>& printers)
     const auto same = [](const PrinterStatus& a, const PrinterStatus& b) {
         return a.name == b.name && a.state == b.state && a.accepting == b.accepting && a.reason == b.reason;
     };
-    if (!std::equal(printers.begin(), printers.end(), m_printers.begin(), m_printers.end(), same))
+    if (!m_printersKnown || !std::equal(printers.begin(), printers.end(), m_printers.begin(), m_printers.end(), same))
         m_printersChanged = true;
     m_printers = printers;
+    m_printersKnown = true;
 }
 
 std::string ShopQueue::targetOf(const std::string& printer)
@@ -718,6 +745,31 @@ std::string ShopQueue::targetOf(const std::string& printer)
     return pool.rows() > 0 ? printer : full;
 }
 
+std::vector<ShopTarget> ShopQueue::shopTargets()
+{
+    const std::lock_guard lock(m_dbMutex);
+    std::vector<ShopTarget> targets;
+    if (m_db.reconnect().failed())
+        return targets;
+    PgResult printers = m_db.run("SELECT station, printer, CASE WHEN updated > now() - interval '15 seconds' THEN state"
+                                 " ELSE 'stopped' END, accepting FROM shop_printers ORDER BY station, printer");
+    for (int row = 0; row < printers.rows(); ++row) {
+        const std::string station = printers.text(row, 0);
+        targets.push_back({station + "/" + printers.text(row, 1), station, printers.text(row, 2),
+                           printers.boolean(row, 3), {}});
+    }
+    PgResult pools = m_db.run(sqlWith("SELECT p.name, p.members::text, ", " IS NOT NULL FROM shop_pools p ORDER BY p.name")
+                                  .c_str());
+    for (int row = 0; row < pools.rows(); ++row) {
+        ShopTarget pool{pools.text(row, 0), "", pools.boolean(row, 2) ? "idle" : "stopped", pools.boolean(row, 2), {}};
+        PgResult members = m_db.run("SELECT unnest(members) FROM shop_pools WHERE name = $1", {pool.name});
+        for (int m = 0; m < members.rows(); ++m)
+            pool.members.push_back(members.text(m, 0));
+        targets.push_back(std::move(pool));
+    }
+    return targets;
+}
+
 void ShopQueue::keepUp()
 {
     const std::lock_guard keep(m_keepMutex);
@@ -739,6 +791,9 @@ void ShopQueue::keepUp()
     std::vector<PrinterStatus> printers;
     {
         const std::lock_guard lock(m_stateMutex);
+        // Until the spooler has answered, the printers published last stay.
+        if (!m_printersKnown)
+            return;
         printers = m_printers;
         m_printersChanged = false;
     }

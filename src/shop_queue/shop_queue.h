@@ -84,6 +84,9 @@ public:
     // "STATION/PRINTER" and pool names as they are; a bare name is this
     // station's printer. "" for a name the shop knows no printer or pool by.
     std::string targetOf(const std::string& printer) override;
+    // Every station's published printers (a station silent for 15 s shows
+    // them stopped) and the pools, by name.
+    std::vector<ShopTarget> shopTargets() override;
 
     const std::string& holder() const { return m_holder; }
     // Renews this run's leases, returns what ran out to the queue (as
@@ -101,6 +104,11 @@ private:
     std::vector<StoredTemplate> templatesOf(const std::vector<std::string>& hashes);
     std::shared_ptr<const std::string> bytesOf(const std::string& hash);
     std::optional<std::int64_t> jobOfKey(const std::string& owner, const std::string& key);
+    void writeLocked(std::function<bool()> write);
+    // Writes what waits; false while the database still refuses.
+    bool flushLocked();
+    bool sentLocked(const Refs& records, int cupsJob);
+    bool outcomesLocked(const Refs& records, Outcome outcome, const std::string& reason);
     // Settles the jobs of `records` from their records, on m_db in the transaction open.
     ordavel::EngineError settleJobs(const Refs& records, const std::string& reason);
     std::optional<JobSummary> readJob(std::int64_t id);
@@ -118,11 +126,13 @@ private:
     Db m_db;
     std::map<std::pair<std::int64_t, int>, int> m_attempts; // claims of this run: record -> attempt
     std::map<std::string, std::weak_ptr<const std::string>> m_bytes;
+    std::deque<std::function<bool()>> m_unwritten; // writes waiting for the database, in order
 
     std::mutex m_stateMutex;
     std::function<void()> m_wake;
     std::vector<PrinterStatus> m_printers;
     bool m_printersChanged = false;
+    bool m_printersKnown = false; // the spooler has told them once
 
     std::mutex m_keepMutex; // one keepUp at a time, on m_keeper
     Db m_keeper;

@@ -250,5 +250,25 @@ TEST_F(ShopQueueTest, AStationStartedAgainTakesBackItsRowsAndReconciles)
     EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 2);
 }
 
+// The database restarted while records are in the spooler: what the
+// spooler said meanwhile is written once the database is back, in order,
+// and nothing is claimed twice.
+TEST_F(ShopQueueTest, WritesTheDatabaseMissedWhileItRestartedAreWrittenOnceItIsBack)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 2));
+    const auto batch = back->nextToSend("laser", 50);
+    ASSERT_TRUE(back->mayHandOver(refsOf(batch)));
+    ASSERT_EQ(m_server->stop(), "");
+    back->markSent(refsOf(batch), 12);
+    back->markOutcome(id, 1, Outcome::Printed);
+    EXPECT_TRUE(back->waitingPrinters().empty());
+    ASSERT_EQ(m_server->start(), "");
+    EXPECT_TRUE(back->waitingPrinters().empty()) << "nothing left to claim";
+    EXPECT_EQ(number("SELECT count(*) FROM records WHERE cups_job_id = 12"), 2);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 1);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE state = 'handed' AND cups_job = 12 AND idx = 1"), 1);
+    EXPECT_EQ(number("SELECT count(*) FROM records WHERE outcome = 'printed'"), 1);
+}
+
 } // namespace
 } // namespace ordavel::service
