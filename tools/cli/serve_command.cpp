@@ -18,6 +18,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <pthread.h>
 
 namespace ordavel::cli {
@@ -117,7 +118,11 @@ int run(const std::vector<std::string>& args)
         return fail(shop.error());
     if (shop.value()) {
 #if ORDAVEL_SHOP_QUEUE
-        // Before the queue takes back what this station's last run held.
+        // Before the queue takes back what this station's last run held;
+        // the lock lies beside the station's own journal file, which a
+        // station of a shop may never have made.
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(Journal::defaultPath()).parent_path(), ignored);
         if (!presence.take(Journal::defaultPath(), error))
             return fail(error);
         queue = service::ShopQueue::open({shop.value()->connection, shop.value()->station, s.leaseSeconds}, error);
