@@ -9,7 +9,6 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <set>
 #include <sys/select.h>
 #include <unistd.h>
 
@@ -239,7 +238,8 @@ std::optional<Submitted> ShopQueue::submit(const NewJob& job, std::string& error
     JournalJobIn in;
     in.program = "service";
     in.kind = job.repeats > 0 ? JournalKind::Reprint : JournalKind::Batch;
-    const std::string target = targetOf(job.printer);
+    // The service names the target already; a bare name is looked up.
+    const std::string target = job.printer.find('/') == std::string::npos ? targetOf(job.printer) : job.printer;
     in.printer = target.empty() ? job.printer : target;
     in.templatePath = job.templatePath;
     in.templateName = job.templateName;
@@ -516,37 +516,28 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
     });
 }
 
+// settleJob in one statement for every job of `records`: queued while a
+// record waits unsent, printing while one is in a spooler, else printed, or
+// the first of failed, cancelled, expired in record order.
 EngineError ShopQueue::settleJobs(const Refs& records, const std::string& reason)
 {
-    std::set<std::int64_t> ids;
+    std::vector<std::int64_t> ids;
     for (const auto& ref : records)
-        ids.insert(ref.first);
-    for (const std::int64_t id : ids) {
-        PgResult rows = m_db.run("SELECT r.outcome, r.cups_job_id, j.reason FROM records r JOIN jobs j ON j.id = r.job_id"
-                                 " WHERE r.job_id = $1 ORDER BY r.idx",
-                                 {id});
-        if (EngineError e = m_db.failure(rows); e.failed())
-            return e;
-        JobSummary s;
-        for (int row = 0; row < rows.rows(); ++row) {
-            Outcome o = outcomeNamed(rows.text(row, 0));
-            if (!isFinal(o))
-                o = rows.integer(row, 1) > 0 ? Outcome::Printing : Outcome::Queued;
-            s.records.push_back({row + 1, o, static_cast<int>(rows.integer(row, 1))});
-            s.reason = rows.text(row, 2);
-        }
-        if (!reason.empty())
-            s.reason = reason;
-        settleJob(s);
-        const bool final = isFinal(s.outcome);
-        if (EngineError e = m_db.execute(
-                "UPDATE jobs SET outcome = $2, reason = $3,"
-                " finished_at = CASE WHEN $4 THEN extract(epoch FROM now())::bigint ELSE 0 END WHERE id = $1",
-                {id, outcomeName(s.outcome), s.reason, final ? "true" : "false"});
-            e.failed())
-            return e;
-    }
-    return {};
+        ids.push_back(ref.first);
+    return m_db.execute(
+        "WITH s AS (SELECT r.job_id,"
+        "   bool_or(r.outcome IN ('queued', 'printing') AND r.cups_job_id = 0) AS waiting,"
+        "   bool_or(r.outcome IN ('queued', 'printing') AND r.cups_job_id > 0) AS spooled,"
+        "   (array_agg(r.outcome ORDER BY r.idx) FILTER (WHERE r.outcome NOT IN ('queued', 'printing', 'printed')))[1]"
+        "     AS ended"
+        "   FROM records r WHERE r.job_id = ANY($1::bigint[]) GROUP BY r.job_id)"
+        " UPDATE jobs j SET"
+        " outcome = CASE WHEN s.waiting THEN 'queued' WHEN s.spooled THEN 'printing' ELSE coalesce(s.ended, 'printed') END,"
+        " reason = CASE WHEN NOT s.waiting AND NOT s.spooled AND s.ended IS NULL THEN ''"
+        "   WHEN $2 <> '' THEN $2 ELSE j.reason END,"
+        " finished_at = CASE WHEN s.waiting OR s.spooled THEN 0 ELSE extract(epoch FROM now())::bigint END"
+        " FROM s WHERE j.id = s.job_id",
+        {numbersOf(ids), reason});
 }
 
 void ShopQueue::setReason(std::int64_t job, const std::string& reason)
