@@ -815,6 +815,15 @@ void ShopQueue::keepUp()
                          {m_holder, arrayOf(stopped)});
 }
 
+// Called under the lock that setWakeUp takes: a dispatcher that stopped
+// is never woken after it said so.
+void ShopQueue::wakeUp()
+{
+    const std::lock_guard lock(m_stateMutex);
+    if (m_wake)
+        m_wake();
+}
+
 void ShopQueue::listen(Db& listener, bool& listening)
 {
     if (!listening) {
@@ -838,15 +847,8 @@ void ShopQueue::listen(Db& listener, bool& listening)
         listening = false;
         return;
     }
-    if (notes.empty())
-        return;
-    std::function<void()> wake;
-    {
-        const std::lock_guard lock(m_stateMutex);
-        wake = m_wake;
-    }
-    if (wake)
-        wake();
+    if (!notes.empty())
+        wakeUp();
 }
 
 void ShopQueue::run()
@@ -875,13 +877,7 @@ void ShopQueue::run()
         }
         if (now - polledAt >= kPollEvery) {
             polledAt = now;
-            std::function<void()> wake;
-            {
-                const std::lock_guard lock(m_stateMutex);
-                wake = m_wake;
-            }
-            if (wake)
-                wake();
+            wakeUp();
         }
     }
 }

@@ -101,6 +101,7 @@ private:
     std::string takeBack();
     void run();
     void listen(Db& listener, bool& listening);
+    void wakeUp();
     std::vector<StoredTemplate> templatesOf(const std::vector<std::string>& hashes);
     std::shared_ptr<const std::string> bytesOf(const std::string& hash);
     std::optional<std::int64_t> jobOfKey(const std::string& owner, const std::string& key);

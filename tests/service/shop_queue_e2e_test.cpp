@@ -6,6 +6,8 @@
 #if ORDAVEL_POSTGRES
 #include "support/postgres_server.h"
 
+#include <algorithm>
+
 namespace ordavel::test {
 namespace {
 
@@ -118,6 +120,13 @@ TEST_F(ShopStations, AJobPostedToOneStationPrintsOnAnothersPrinterOnce)
     ASSERT_NO_FATAL_FAILURE(start(b));
     const std::string target = "back/" + queueB.name;
     ASSERT_TRUE(eventually([&] { return number("SELECT count(*) FROM shop_printers WHERE station = 'back'") > 0; }, 10s));
+    const Reply printers = call(a.process.port, "GET", "/v1/printers", a.token);
+    ASSERT_EQ(printers.status, 200) << printers.raw;
+    const auto listed = std::find_if(printers.body.begin(), printers.body.end(),
+                                     [&](const json& p) { return p.value("name", "") == target; });
+    ASSERT_NE(listed, printers.body.end()) << printers.raw;
+    EXPECT_EQ((*listed)["station"], "back");
+    EXPECT_EQ((*listed)["state"], "idle");
 
     const Reply posted = post(a, cards(target, records(1, 3)));
     ASSERT_EQ(posted.status, 201) << posted.raw;
