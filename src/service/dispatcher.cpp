@@ -57,6 +57,7 @@ void Dispatcher::start()
     for (const std::string& name : m_queue.waitingPrinters())
         m_paused.insert(name);
     m_heldReasons.reset();
+    m_queue.setWakeUp([this] { wake(); });
     m_thread = std::thread([this] { run(); });
 }
 
@@ -64,8 +65,10 @@ void Dispatcher::stop()
 {
     m_stop = true;
     wake();
-    if (m_thread.joinable())
+    if (m_thread.joinable()) {
         m_thread.join();
+        m_queue.setWakeUp({});
+    }
 }
 
 void Dispatcher::wake()
@@ -107,6 +110,7 @@ void Dispatcher::refreshPrinters(bool force)
     auto fresh = m_cups.printers();
     if (!fresh)
         return;
+    m_queue.printersSeen(*fresh);
     const std::lock_guard lock(m_printerMutex);
     m_printers = std::move(*fresh);
     m_printersAt = Clock::now();
@@ -118,6 +122,12 @@ void Dispatcher::refreshPrinters(bool force)
 // was cancelled or aborted (the hand-over broken off) printed nothing, so
 // its records stay queued and are sent again.
 void Dispatcher::reconcile()
+{
+    adoptSpooled();
+    m_queue.reconciled();
+}
+
+void Dispatcher::adoptSpooled()
 {
     // Each unsent record with its job's printer and creation time, which
     // tell whether a scheduler job of the same title can be this journal's.
@@ -281,7 +291,8 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
         return;
     }
     refs.resize(static_cast<std::size_t>(drawn));
-    if (refs.empty()) {
+    // A claim taken over while the pages were drawn: another station prints them now.
+    if (refs.empty() || !m_queue.mayHandOver(refs)) {
         ::unlink(pdf.c_str());
         return;
     }
@@ -296,6 +307,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
         // Refused (the queue stopped accepting since the last look, or the
         // scheduler is away): the records stay queued and are tried again.
         m_refusedUntil[printer.name] = now + 2s;
+        m_queue.handOverRefused(refs);
         refreshPrinters(true);
         for (const auto job : jobs) {
             m_queue.setReason(job, "打印机拒绝了任务（" + error + "）");

@@ -52,6 +52,7 @@ public:
 private:
     void run();
     void reconcile();
+    void adoptSpooled();
     void refreshPrinters(bool force);
     void expire();
     void sendFor(const PrinterStatus& printer);

@@ -5,8 +5,11 @@
 // job, each record's outcome, and jobs found by id, by token and key, or
 // listed since a time. The dispatcher and the API see only this interface.
 
+#include "print_run/spool_job.h"
+
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -88,6 +91,15 @@ struct PendingRecord {
 // reason; the reason of one still waiting is the dispatcher's to keep current.
 void settleJob(JobSummary& summary);
 
+// A printer or pool of a shop, as every station's service lists it.
+struct ShopTarget {
+    std::string name;    // "STATION/PRINTER", or the pool's name
+    std::string station; // "" for a pool
+    std::string state;   // "idle", "printing" or "stopped"; a pool: "stopped" when no member takes work
+    bool accepting = true;
+    std::vector<std::string> members; // a pool's, in the order tried
+};
+
 struct Submitted {
     std::int64_t id = 0;
     bool created = false; // false: the owner's job with this key already existed
@@ -133,6 +145,39 @@ public:
     // Work the queue's store leaves for an idle moment (its search index, its
     // log), done once enough of it has gathered.
     virtual void tidy() = 0;
+
+    // What a queue shared by several stations needs of the dispatcher; a
+    // station's own queue keeps the defaults, which change nothing.
+
+    // Called with the dispatcher's wake-up when it starts (empty when it
+    // stops): the queue calls it when another station may have left work.
+    virtual void setWakeUp(std::function<void()> wake) { (void)wake; }
+    // Just before drawn records go to the spooler: whether this station may
+    // still hand them over. False when the claim on any of them was taken
+    // over meanwhile; then none of them is handed over.
+    virtual bool mayHandOver(const std::vector<std::pair<std::int64_t, int>>& records)
+    {
+        (void)records;
+        return true;
+    }
+    // The spooler refused records that mayHandOver let go: nothing of them
+    // printed, and they wait again.
+    virtual void handOverRefused(const std::vector<std::pair<std::int64_t, int>>& records) { (void)records; }
+    // The start's reconciliation with the spooler is done: records the last
+    // run may have handed over and the spooler does not hold may print again.
+    virtual void reconciled() {}
+    // The station's printers as the spooler last told them.
+    virtual void printersSeen(const std::vector<PrinterStatus>& printers) { (void)printers; }
+    // The name a job for `printer` is recorded with when the queue knows the
+    // printer beyond this station (a shop's printer or pool); "" when only
+    // this station's own printers decide.
+    virtual std::string targetOf(const std::string& printer)
+    {
+        (void)printer;
+        return {};
+    }
+    // The printers and pools of the shop; none outside a shop.
+    virtual std::vector<ShopTarget> shopTargets() { return {}; }
 };
 
 } // namespace ordavel::service

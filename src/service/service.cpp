@@ -212,7 +212,7 @@ Service::Service(ServiceOptions options, JobQueue& queue, PageMaker& pages)
     : m_options(std::move(options)),
       m_queue(queue),
       m_pages(pages),
-      m_tokens(TokenFile(m_options.tokenFile)),
+      m_tokens(m_options.tokenStore ? m_options.tokenStore : std::make_shared<TokenFile>(m_options.tokenFile)),
       m_catalog(m_options.templatesFolder),
       m_dispatcher(queue, pages, m_events, m_options.scratchFolder)
 {
@@ -449,6 +449,18 @@ void Service::printers(const httplib::Request& req, httplib::Response& res)
                        {"state", p.state},
                        {"accepting", p.accepting}});
     }
+    // In a shop: every station's printers as STATION/PRINTER, and the pools.
+    for (const ShopTarget& t : m_queue.shopTargets()) {
+        if (!caller.token.allowsPrinter(t.name))
+            continue;
+        json entry = {{"name", t.name},         {"default", false}, {"calibrated", false},
+                      {"state", t.state},       {"accepting", t.accepting}};
+        if (t.station.empty())
+            entry["members"] = t.members;
+        else
+            entry["station"] = t.station;
+        out.push_back(std::move(entry));
+    }
     sendJson(res, 200, out);
 }
 
@@ -546,7 +558,10 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     const std::vector<RecordValues> sent = std::move(job.records); // as sent: extra columns included
     job.records.clear();
 
-    const std::string printer = job.printer.empty() ? defaultPrinter() : job.printer;
+    const std::string asked = job.printer.empty() ? defaultPrinter() : job.printer;
+    // In a shop, the name the shop's queue knows the printer by.
+    const std::string target = m_queue.targetOf(asked);
+    const std::string printer = target.empty() ? asked : target;
     const JobContent content{job.templateName, printer, job.copies, 0, &sent};
     if (!job.key.empty())
         if (const auto first = m_queue.findByKey(job.owner, job.key))
@@ -560,16 +575,18 @@ void Service::postJob(const httplib::Request& req, httplib::Response& res)
     job.templateBytes = info->bytes;
     job.libraryRevision = info->libraryRevision;
 
-    const auto printers = m_dispatcher.printers(job.printer);
+    const auto printers = target.empty() ? m_dispatcher.printers(job.printer) : std::vector<PrinterStatus>();
     if (job.printer.empty()) {
-        job.printer = printer;
+        job.printer = asked;
         if (job.printer.empty())
             return sendError(res, 404, "no-such-printer", "没有默认打印机，请指定 printer");
     }
-    if (!caller.token.allowsPrinter(job.printer))
+    if (!caller.token.allowsPrinter(job.printer) && !caller.token.allowsPrinter(printer))
         return sendError(res, 403, "not-allowed", "此令牌不能使用打印机“" + job.printer + "”");
-    if (std::none_of(printers.begin(), printers.end(), [&](const PrinterStatus& p) { return p.name == job.printer; }))
+    if (target.empty()
+        && std::none_of(printers.begin(), printers.end(), [&](const PrinterStatus& p) { return p.name == job.printer; }))
         return sendError(res, 404, "no-such-printer", "没有名为“" + job.printer + "”的打印机");
+    job.printer = printer;
 
     for (std::size_t i = 0; i < sent.size(); ++i) {
         if (const auto missing = missingColumns(info->fields, sent[i]); !missing.empty())

@@ -38,6 +38,8 @@ struct ServiceOptions {
     std::vector<std::string> addresses{"127.0.0.1", "::1"};
     std::string templatesFolder = TemplateCatalog::defaultFolder();
     std::string tokenFile = TokenFile::defaultPath();
+    // Where the tokens are kept instead of tokenFile (a shop's database); null: the file.
+    std::shared_ptr<TokenStore> tokenStore;
     std::string scratchFolder = "/tmp";
     std::size_t maxWaitingRecords = kMaxWaitingRecords;
     int readTimeoutSeconds = 5;

@@ -193,7 +193,7 @@ std::string TokenFile::write(const std::vector<Token>& tokens) const
     return {};
 }
 
-std::string TokenFile::add(const Token& rights, std::string& error)
+std::string TokenStore::add(const Token& rights, std::string& error)
 {
     if (!validName(rights.name)) {
         error = "a token's name is 1 to 64 letters, digits, '.', '_' or '-'";
@@ -210,13 +210,6 @@ std::string TokenFile::add(const Token& rights, std::string& error)
                 error = "printer and template names are not empty and on one line";
                 return {};
             }
-    auto tokens = load(error);
-    if (!tokens)
-        return {};
-    if (std::any_of(tokens->begin(), tokens->end(), [&](const Token& t) { return t.name == rights.name; })) {
-        error = "a token named \"" + rights.name + "\" exists already (token revoke removes it)";
-        return {};
-    }
     const std::string secret = newSecret();
     if (secret.empty()) {
         error = "the system gave no random bytes";
@@ -224,10 +217,23 @@ std::string TokenFile::add(const Token& rights, std::string& error)
     }
     Token token = rights;
     token.hash = ordavel::sha256Hex(secret);
-    tokens->push_back(token);
-    error = write(*tokens);
+    error = insert(token);
     return error.empty() ? secret : std::string();
 }
+
+std::string TokenFile::insert(const Token& token)
+{
+    std::string error;
+    auto tokens = load(error);
+    if (!tokens)
+        return error;
+    if (std::any_of(tokens->begin(), tokens->end(), [&](const Token& t) { return t.name == token.name; }))
+        return "a token named \"" + token.name + "\" exists already (token revoke removes it)";
+    tokens->push_back(token);
+    return write(*tokens);
+}
+
+long long TokenFile::stamp() const { return stampOf(m_path); }
 
 std::string TokenFile::revoke(const std::string& name)
 {
@@ -264,21 +270,24 @@ std::string newSecret()
     return secret;
 }
 
-TokenRegistry::TokenRegistry(TokenFile file) : m_file(std::move(file)) {}
+TokenRegistry::TokenRegistry(TokenFile file) : m_store(std::make_shared<TokenFile>(std::move(file))) {}
+
+TokenRegistry::TokenRegistry(std::shared_ptr<TokenStore> store) : m_store(std::move(store)) {}
 
 void TokenRegistry::refresh()
 {
     const std::time_t now = std::time(nullptr);
-    if (m_stamp >= 0 && now == m_checked)
+    if (m_loaded && now == m_checked)
         return;
     m_checked = now;
-    const long long stamp = stampOf(m_file.path());
-    if (stamp == m_stamp)
+    const long long stamp = m_store->stamp();
+    if (m_loaded && stamp >= 0 && stamp == m_stamp)
         return;
     std::string error;
-    if (auto tokens = m_file.load(error)) {
+    if (auto tokens = m_store->load(error)) {
         m_tokens = std::move(*tokens);
         m_stamp = stamp;
+        m_loaded = true;
     }
 }
 

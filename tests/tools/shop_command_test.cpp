@@ -63,6 +63,38 @@ protected:
     std::string url;
 };
 
+// Pools and tokens are the shop's: kept in its database whichever station
+// changes them, and seen by every station.
+TEST_F(ShopCommand, PoolsAndTokensAreKeptForTheWholeShop)
+{
+    ASSERT_EQ(shop("shop init " + shellQuoted(url)).status, 0);
+    ASSERT_EQ(shop("shop join " + shellQuoted(url) + " --station desk", "a").status, 0);
+    ASSERT_EQ(shop("shop join " + shellQuoted(url) + " --station back", "b").status, 0);
+
+    const auto added = shop("shop pool add cards back/laser desk/pdf", "a");
+    ASSERT_EQ(added.status, 0) << added.output;
+    EXPECT_EQ(shop("shop pool add labels back/zebra", "b").status, 0);
+    const auto refused = shop("shop pool add cards laser", "a");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("STATION/PRINTER"), std::string::npos) << refused.output;
+    const auto listed = shop("shop pool list --json", "b");
+    ASSERT_EQ(listed.status, 0) << listed.output;
+    EXPECT_EQ(nlohmann::json::parse(listed.output, nullptr, false),
+              nlohmann::json::parse(R"([{"name":"cards","members":["back/laser","desk/pdf"]},)"
+                                    R"({"name":"labels","members":["back/zebra"]}])"));
+    EXPECT_EQ(shop("shop pool remove labels", "a").status, 0);
+    EXPECT_EQ(shop("shop pool remove labels", "b").status, 1);
+    EXPECT_NE(shop("shop pool list", "b").output.find("cards: back/laser desk/pdf"), std::string::npos);
+
+    const auto token = shop("token add orders --printer cards", "a");
+    ASSERT_EQ(token.status, 0) << token.output;
+    EXPECT_NE(shop("token list", "b").output.find("orders"), std::string::npos) << "the other station sees it";
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM shop_tokens WHERE printers = '{cards}'"), 1);
+    EXPECT_EQ(shop("token add orders", "b").status, 1) << "one name in the whole shop";
+    EXPECT_EQ(shop("token revoke orders", "b").status, 0);
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM shop_tokens"), 0);
+}
+
 TEST_F(ShopCommand, InitJoinStatusAndLeave)
 {
     const auto notYet = shop("shop join " + shellQuoted(url) + " --station desk");
@@ -71,7 +103,7 @@ TEST_F(ShopCommand, InitJoinStatusAndLeave)
 
     const auto made = shop("shop init " + shellQuoted(url));
     ASSERT_EQ(made.status, 0) << made.output;
-    EXPECT_NE(made.output.find("schema 1"), std::string::npos) << made.output;
+    EXPECT_NE(made.output.find("schema 2"), std::string::npos) << made.output;
     EXPECT_EQ(shop("shop init " + shellQuoted(url)).status, 0) << "init again changes nothing";
 
     // A password given in the URL is used for the check and never kept.
@@ -96,7 +128,7 @@ TEST_F(ShopCommand, InitJoinStatusAndLeave)
     const auto shown = nlohmann::json::parse(status.output, nullptr, false);
     ASSERT_TRUE(shown.is_object()) << status.output;
     EXPECT_EQ(shown["station"], "desk");
-    EXPECT_EQ(shown["schema"], 1);
+    EXPECT_EQ(shown["schema"], 2);
     ASSERT_EQ(shown["stations"].size(), 2u) << status.output;
     EXPECT_EQ(shown["stations"][0]["name"], "desk");
     EXPECT_EQ(shown["stations"][0]["lastPrinted"], "");

@@ -9,10 +9,16 @@
 #include "service/journal_queue.h"
 #include "service/render/qt_page_maker.h"
 #include "service/service.h"
+#include "shop/users_journal.h"
+#if ORDAVEL_SHOP_QUEUE
+#include "shop_queue/shop_queue.h"
+#include "shop_queue/shop_tokens.h"
+#endif
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <pthread.h>
 
 namespace ordavel::cli {
@@ -24,6 +30,7 @@ struct Settings {
     std::string templates;
     std::string listen;
     int maxWaiting = static_cast<int>(service::kMaxWaitingRecords);
+    int leaseSeconds = 60;
 };
 
 OptionParser declare(Settings& s)
@@ -58,6 +65,15 @@ OptionParser declare(Settings& s)
                       return s.maxWaiting == 0 ? std::string("--max-waiting takes a whole number of at least 1")
                                                : std::string();
                   });
+    parser.option({.name = "--lease", .value = "SECONDS",
+                   .help = "in a shop, how long the records this station claimed stay its own without a word"
+                           " from it (default 60): then another station may print what it did not hand over"},
+                  [&s](const std::string& value) {
+                      s.leaseSeconds = parsePositive(value);
+                      return s.leaseSeconds < 5 || s.leaseSeconds > 3600
+                          ? std::string("--lease takes a number of seconds from 5 to 3600")
+                          : std::string();
+                  });
     return parser;
 }
 
@@ -80,16 +96,6 @@ int run(const std::vector<std::string>& args)
         options.templatesFolder = s.templates;
     if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && tmp[0] == '/')
         options.scratchFolder = tmp;
-    if (!s.listen.empty()) {
-        // Anyone on that network could print: only with tokens to ask for.
-        std::string error;
-        const auto tokens = service::TokenFile(options.tokenFile).load(error);
-        if (!tokens)
-            return fail(error);
-        if (tokens->empty())
-            return fail("--listen needs at least one token (ordavel-cli token add NAME)");
-        options.addresses = {s.listen};
-    }
 
     // Signals are taken by this thread alone (sigwait below); every thread
     // started from here on inherits the mask.
@@ -101,18 +107,54 @@ int run(const std::vector<std::string>& args)
     std::signal(SIGPIPE, SIG_IGN);
 
     // The queue is the print journal: without it nothing accepted would
-    // survive a restart, so the service does not run without it.
+    // survive a restart, so the service does not run without it. In a shop
+    // it is the shop's queue, which every station's service shares.
     std::string error;
-    const auto queue = service::JournalQueue::open(Journal::defaultPath(), error);
-    if (!queue)
-        return fail("cannot open the print journal: " + error);
-    if (const std::string notice = queue->takeNotice(); !notice.empty())
-        std::fprintf(stderr, "ordavel-cli serve: %s\n", notice.c_str());
-    queue->setProblemSink([](const std::string& problem) { std::fprintf(stderr, "ordavel-cli serve: %s\n", problem.c_str()); });
+    std::unique_ptr<service::JobQueue> queue;
     // One service per journal; the lock also tells the designer it runs.
     ServicePresence presence;
-    if (!presence.take(Journal::defaultPath(), error))
-        return fail(error);
+    const auto shop = joinedShop();
+    if (!shop.ok())
+        return fail(shop.error());
+    if (shop.value()) {
+#if ORDAVEL_SHOP_QUEUE
+        // Before the queue takes back what this station's last run held;
+        // the lock lies beside the station's own journal file, which a
+        // station of a shop may never have made.
+        std::error_code ignored;
+        std::filesystem::create_directories(std::filesystem::path(Journal::defaultPath()).parent_path(), ignored);
+        if (!presence.take(Journal::defaultPath(), error))
+            return fail(error);
+        queue = service::ShopQueue::open({shop.value()->connection, shop.value()->station, s.leaseSeconds}, error);
+        if (!queue)
+            return fail("cannot open the shop's print queue: " + error);
+        options.tokenStore = std::make_shared<service::ShopTokens>(shop.value()->connection, options.tokenFile);
+#else
+        return fail("this build of the program cannot reach a shop's database (no PostgreSQL)");
+#endif
+    } else {
+        auto own = service::JournalQueue::open(Journal::defaultPath(), error);
+        if (!own)
+            return fail("cannot open the print journal: " + error);
+        if (const std::string notice = own->takeNotice(); !notice.empty())
+            std::fprintf(stderr, "ordavel-cli serve: %s\n", notice.c_str());
+        own->setProblemSink([](const std::string& problem) { std::fprintf(stderr, "ordavel-cli serve: %s\n", problem.c_str()); });
+        queue = std::move(own);
+        if (!presence.take(Journal::defaultPath(), error))
+            return fail(error);
+    }
+    if (!s.listen.empty()) {
+        // Anyone on that network could print: only with tokens to ask for.
+        const std::shared_ptr<service::TokenStore> store = options.tokenStore
+            ? options.tokenStore
+            : std::make_shared<service::TokenFile>(options.tokenFile);
+        const auto tokens = store->load(error);
+        if (!tokens)
+            return fail(error);
+        if (tokens->empty())
+            return fail("--listen needs at least one token (ordavel-cli token add NAME)");
+        options.addresses = {s.listen};
+    }
 
     const auto app = makeHeadlessApp();
     service::QtPageMaker pages;

@@ -1,11 +1,12 @@
 // ordavel-cli shop init URL | join URL [--station NAME] | leave | status [--json]
 // | publish FILE.oxf [--name NAME] [--note TEXT] | templates [--json]
-// | get NAME [--revision N] -o FILE.oxf:
+// | get NAME [--revision N] -o FILE.oxf | pool add|remove|list (pool_command.h):
 // a shop of several stations printing into one journal on PostgreSQL, with
 // one library of templates.
 #include "cli_support.h"
 #include "command.h"
 #include "option_parser.h"
+#include "pool_command.h"
 #include "template_input.h"
 
 #include "file/file_system.h"
@@ -55,7 +56,8 @@ OptionParser declare(Settings& s)
     OptionParser parser("shop", "Makes a shop's journal in a PostgreSQL database (init), makes this user on this"
                                 " machine one of its stations (join) or none (leave), tells how the shop stands"
                                 " (status), and keeps the shop's template library (publish, templates, get).");
-    parser.positional("init|join|leave|status|sync|import|publish|templates|get", "what to do", &s.action);
+    parser.positional("init|join|leave|status|sync|import|publish|templates|get|pool", "what to do (pool: shop pool"
+                      " add NAME STATION/PRINTER... | pool remove NAME | pool list [--json])", &s.action);
     parser.positional("URL|FILE|NAME",
                       "the shop's database: a connection URI or keyword=value settings (init, join); the template"
                       " to publish (publish); the library's template (get)",
@@ -337,6 +339,9 @@ int sync()
 
 int run(const std::vector<std::string>& args)
 {
+    // A pool takes any number of members: its arguments are its own.
+    if (!args.empty() && args[0] == "pool")
+        return poolCommand(args);
     Settings s;
     if (const auto status = parseInto(s, declare, args))
         return *status;

@@ -1,9 +1,14 @@
 // ordavel-cli token add NAME [--origin URL]... [--printer NAME]... [--template NAME]...
-// | token list | token revoke NAME: the print service's access tokens.
+// | token list | token revoke NAME: the print service's access tokens; on a
+// station of a shop, the shop's (a revoke also finds the station's own file's).
 #include "command.h"
 #include "option_parser.h"
 
 #include "service/tokens.h"
+#include "shop/users_journal.h"
+#if ORDAVEL_SHOP_QUEUE
+#include "shop_queue/shop_tokens.h"
+#endif
 
 #include <cstdio>
 
@@ -60,7 +65,20 @@ int run(const std::vector<std::string>& args)
     Settings s;
     if (const auto status = parseInto(s, declare, args))
         return *status;
-    service::TokenFile file;
+    std::unique_ptr<service::TokenStore> store = std::make_unique<service::TokenFile>();
+    bool inShop = false;
+    const auto shop = joinedShop();
+    if (!shop.ok())
+        return fail(shop.error());
+    if (shop.value()) {
+#if ORDAVEL_SHOP_QUEUE
+        store = std::make_unique<service::ShopTokens>(shop.value()->connection);
+        inShop = true;
+#else
+        return fail("this build of the program cannot reach a shop's database (no PostgreSQL)");
+#endif
+    }
+    service::TokenStore& file = *store;
     if (s.action == "list") {
         if (!s.name.empty())
             return fail("list takes no name");
@@ -89,7 +107,11 @@ int run(const std::vector<std::string>& args)
     if (s.action == "revoke") {
         if (!s.rights.origins.empty() || !s.rights.printers.empty() || !s.rights.templates.empty())
             return fail("revoke takes only the NAME");
-        if (const std::string error = file.revoke(s.name); !error.empty())
+        std::string error = file.revoke(s.name);
+        // A token of the station's own file, made before it joined the shop.
+        if (!error.empty() && inShop && service::TokenFile().revoke(s.name).empty())
+            error.clear();
+        if (!error.empty())
             return fail(error);
         return 0;
     }

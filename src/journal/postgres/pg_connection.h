@@ -86,6 +86,12 @@ public:
     // Runs a statement whose result is not read.
     EngineError execute(const char* sql, const PgParams& params = {});
 
+    // The connection's socket, to wait on for notifications; -1 when not connected.
+    int socket() const;
+    // Reads what the server sent and returns the payloads of the
+    // notifications received since the last call (after LISTEN).
+    std::vector<std::string> notifications();
+
 private:
     PGconn* m_conn = nullptr;
     std::string m_url;

@@ -94,9 +94,102 @@ CREATE TRIGGER counters_changed AFTER INSERT OR UPDATE OR DELETE ON counters FOR
 INSERT INTO journal_schema(version) VALUES (1);
 )sql";
 
+// Version 2: the shop's print queue. Every station publishes its printers
+// (`shop_printers`, refreshed while its service runs); a pool names shop
+// printers "STATION/PRINTER" tried in order; tokens are kept once for the
+// whole shop, as SHA-256 like the station's token file keeps them.
+//
+// A job of the service posted to the shop's queue says so in its data
+// source ({"service": {"queue": "shop", ...}}). Recording it gives, in the
+// same transaction, its key (unique per token across the shop) and one
+// `print_queue` row per record, and notifies channel `print_queue` with the
+// target: the notification only says where to look. A row is `queued`,
+// `claimed` by a holder under a lease (attempt rises with each claim),
+// `handed` once its holder may have given it to its spooler, or `uncertain`
+// when that holder's lease ran out after the hand-over. A finished record's
+// row is deleted: the journal's tables keep the history.
+constexpr const char* kSchemaV2 = R"sql(
+CREATE TABLE shop_printers(
+  station text NOT NULL,
+  printer text NOT NULL,
+  state text NOT NULL,
+  accepting boolean NOT NULL,
+  reason text NOT NULL DEFAULT '',
+  updated timestamptz NOT NULL DEFAULT now(),
+  PRIMARY KEY (station, printer));
+CREATE TABLE shop_pools(
+  name text PRIMARY KEY CHECK (name <> '' AND strpos(name, '/') = 0),
+  members text[] NOT NULL CHECK (cardinality(members) > 0));
+CREATE TABLE shop_tokens(
+  name text PRIMARY KEY,
+  hash text NOT NULL UNIQUE,
+  origins text[] NOT NULL DEFAULT '{}',
+  printers text[] NOT NULL DEFAULT '{}',
+  templates text[] NOT NULL DEFAULT '{}',
+  created_at bigint NOT NULL);
+CREATE TABLE service_keys(
+  owner text NOT NULL,
+  key text NOT NULL,
+  job_id bigint NOT NULL REFERENCES jobs(id) ON DELETE CASCADE,
+  PRIMARY KEY (owner, key));
+CREATE TABLE print_queue(
+  job_id bigint NOT NULL REFERENCES jobs(id) ON DELETE CASCADE,
+  idx integer NOT NULL,
+  target text NOT NULL,
+  state text NOT NULL DEFAULT 'queued' CHECK (state IN ('queued', 'claimed', 'handed', 'uncertain')),
+  station text NOT NULL DEFAULT '',
+  printer text NOT NULL DEFAULT '',
+  holder text NOT NULL DEFAULT '',
+  attempt integer NOT NULL DEFAULT 0,
+  lease_until timestamptz,
+  cups_job integer NOT NULL DEFAULT 0,
+  PRIMARY KEY (job_id, idx));
+CREATE INDEX print_queue_waiting ON print_queue(target, job_id, idx) WHERE state = 'queued';
+CREATE INDEX print_queue_held ON print_queue(holder) WHERE state IN ('claimed', 'handed');
+CREATE INDEX print_queue_station ON print_queue(station) WHERE state <> 'queued';
+CREATE FUNCTION shop_queue_of(program text, data_source text) RETURNS jsonb LANGUAGE plpgsql IMMUTABLE AS $$
+BEGIN
+  IF program <> 'service' OR left(data_source, 1) <> '{' THEN
+    RETURN NULL;
+  END IF;
+  IF (data_source::jsonb #>> '{service,queue}') IS DISTINCT FROM 'shop' THEN
+    RETURN NULL;
+  END IF;
+  RETURN data_source::jsonb -> 'service';
+END $$;
+CREATE FUNCTION service_key_taken() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+  s jsonb := shop_queue_of(NEW.program, NEW.data_source);
+BEGIN
+  IF s IS NOT NULL AND coalesce(s ->> 'key', '') <> '' THEN
+    INSERT INTO service_keys(owner, key, job_id) VALUES (s ->> 'token', s ->> 'key', NEW.id);
+  END IF;
+  RETURN NULL;
+END $$;
+CREATE TRIGGER jobs_keyed AFTER INSERT ON jobs FOR EACH ROW EXECUTE FUNCTION service_key_taken();
+CREATE FUNCTION print_queue_filled() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+  t text;
+BEGIN
+  FOR t IN
+    WITH added AS (
+      INSERT INTO print_queue(job_id, idx, target)
+      SELECT n.job_id, n.idx, j.printer FROM new_records n JOIN jobs j ON j.id = n.job_id
+      WHERE n.outcome = 'queued' AND shop_queue_of(j.program, j.data_source) IS NOT NULL
+      RETURNING target)
+    SELECT DISTINCT target FROM added
+  LOOP
+    PERFORM pg_notify('print_queue', t);
+  END LOOP;
+  RETURN NULL;
+END $$;
+CREATE TRIGGER records_queued AFTER INSERT ON records REFERENCING NEW TABLE AS new_records
+  FOR EACH STATEMENT EXECUTE FUNCTION print_queue_filled();
+)sql";
+
 // The steps from each version to the next: kSchemaSteps[v - 1] moves a
-// database from version v to v + 1 (none yet).
-constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{};
+// database from version v to v + 1.
+constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{kSchemaV2};
 
 // Two programs initialising one shop at once take turns on this lock.
 constexpr const char* kInitLock = "SELECT pg_advisory_xact_lock(7406853110)";
@@ -123,8 +216,10 @@ std::string newerMessage(int version)
 
 } // namespace
 
-JournalResult<int> initSchema(const std::string& url)
+JournalResult<int> initSchema(const std::string& url, int upTo)
 {
+    if (upTo < 1 || upTo > kSchemaVersion)
+        return {0, "no schema version " + std::to_string(upTo)};
     PgConnection connection;
     if (EngineError error = connection.connect(url); error.failed())
         return {0, error.message};
@@ -162,7 +257,7 @@ JournalResult<int> initSchema(const std::string& url)
         connection.execute("RELEASE trigrams");
         version.value = 1;
     }
-    for (; version.value < kSchemaVersion; ++version.value) {
+    for (; version.value < upTo; ++version.value) {
         if (EngineError error = connection.script(kSchemaSteps[version.value - 1]); error.failed())
             return fail(error.message);
         if (EngineError error = connection.execute("UPDATE journal_schema SET version = $1", {version.value + 1});

@@ -8,10 +8,15 @@
 namespace ordavel::postgres_journal {
 
 // The schema this program writes. Version 1 is the first one; each later
-// step moves a database forward by one version.
-constexpr int kSchemaVersion = 1;
+// step moves a database forward by one version. Version 2 adds the shop's
+// print queue, its printers, pools and tokens.
+constexpr int kSchemaVersion = 2;
 
-JournalResult<int> initSchema(const std::string& url);
+// Makes the shop's tables, or brings older ones forward, up to version
+// `upTo` (the current one unless a test asks for an older shop). A database
+// already at or beyond `upTo` is left as it is (beyond this program's
+// version: an error). The version it holds afterwards, or the error.
+JournalResult<int> initSchema(const std::string& url, int upTo = kSchemaVersion);
 // The schema version of the connected database; an error when it holds no
 // shop journal or one of another version than kSchemaVersion.
 JournalResult<int> checkSchema(PgConnection& connection);

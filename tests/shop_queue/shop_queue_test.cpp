@@ -1,0 +1,274 @@
+// The shop's print queue with two stations ("front" and "back") played by
+// two queues on one real PostgreSQL database: who claims what, keys across
+// stations, the fence of a claim taken over, leases that run out and a
+// station that starts again.
+
+#include "shop_queue/shop_queue.h"
+
+#include "journal/journal.h"
+#include "support/postgres_server.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <thread>
+
+namespace ordavel::service {
+namespace {
+
+using Refs = std::vector<std::pair<std::int64_t, int>>;
+
+class ShopQueueTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        m_server = test::PostgresServer::shared(error);
+        ASSERT_NE(m_server, nullptr) << error;
+        m_url = m_server->createDatabase(error);
+        ASSERT_FALSE(m_url.empty()) << error;
+        ASSERT_TRUE(initShopJournal(m_url).ok());
+        front = station("front", {"pdf"});
+        back = station("back", {"laser", "label"});
+        ASSERT_TRUE(front && back);
+    }
+
+    std::unique_ptr<ShopQueue> station(const std::string& name, const std::vector<std::string>& printers)
+    {
+        std::string error;
+        auto queue = ShopQueue::open({m_url, name, 60}, error);
+        EXPECT_TRUE(queue) << error;
+        if (!queue)
+            return queue;
+        std::vector<PrinterStatus> seen;
+        for (const std::string& p : printers)
+            seen.push_back({p, false, "idle", true, ""});
+        queue->printersSeen(seen);
+        queue->keepUp();
+        return queue;
+    }
+
+    static NewJob job(const std::string& printer, int records, const std::string& key = {})
+    {
+        NewJob j;
+        j.owner = "orders";
+        j.key = key;
+        j.templateName = "card";
+        j.templatePath = "/forms/card.oxf";
+        j.templateBytes = std::make_shared<const std::string>("<oxf card/>");
+        j.printer = printer;
+        for (int i = 1; i <= records; ++i)
+            j.records.push_back({{"单号", "R" + std::to_string(i)}});
+        return j;
+    }
+
+    std::int64_t submit(ShopQueue& queue, const NewJob& j)
+    {
+        std::string error;
+        const auto submitted = queue.submit(j, error);
+        EXPECT_TRUE(submitted) << error;
+        return submitted ? submitted->id : 0;
+    }
+
+    std::int64_t number(const std::string& query) { return test::queryNumber(m_url, query); }
+    void sql(const std::string& statements) { ASSERT_EQ(test::runSql(m_url, statements), ""); }
+
+    // The holder's leases end now, as when its station stopped answering.
+    void leaseEnds(const ShopQueue& holder)
+    {
+        sql("UPDATE print_queue SET lease_until = now() - interval '1 second' WHERE holder = '" + holder.holder() + "'");
+    }
+
+    static Refs refsOf(const std::vector<PendingRecord>& records)
+    {
+        Refs refs;
+        for (const PendingRecord& r : records)
+            refs.emplace_back(r.job, r.n);
+        return refs;
+    }
+
+    test::PostgresServer* m_server = nullptr;
+    std::string m_url;
+    std::unique_ptr<ShopQueue> front, back;
+};
+
+TEST_F(ShopQueueTest, AStationClaimsOnlyForItsOwnPrintersInTheOrderAccepted)
+{
+    EXPECT_EQ(front->targetOf("pdf"), "front/pdf");
+    EXPECT_EQ(front->targetOf("back/laser"), "back/laser");
+    EXPECT_EQ(front->targetOf("laser"), "") << "a bare name is a printer of the station posted to";
+    EXPECT_EQ(front->targetOf("side/laser"), "");
+
+    const std::int64_t first = submit(*front, job("back/laser", 3));
+    const std::int64_t second = submit(*front, job("back/laser", 1));
+    submit(*front, job("back/label", 1));
+    EXPECT_TRUE(front->waitingPrinters().empty());
+    EXPECT_TRUE(front->nextToSend("laser", 50).empty()) << "front has no printer called laser in the shop";
+    EXPECT_EQ(back->waitingPrinters(), (std::vector<std::string>{"label", "laser"}));
+    EXPECT_EQ(back->waitingRecords(), 5u);
+
+    const auto batch = back->nextToSend("laser", 3);
+    ASSERT_EQ(batch.size(), 3u);
+    EXPECT_EQ(refsOf(batch), (Refs{{first, 1}, {first, 2}, {first, 3}}));
+    EXPECT_EQ(batch[1].values, (RecordValues{{"单号", "R2"}}));
+    ASSERT_TRUE(batch[0].source.bytes);
+    EXPECT_EQ(*batch[0].source.bytes, "<oxf card/>");
+    // Asked again before handing over, the same claims come back first.
+    EXPECT_EQ(refsOf(back->nextToSend("laser", 4)), (Refs{{first, 1}, {first, 2}, {first, 3}, {second, 1}}));
+    EXPECT_EQ(number("SELECT count(DISTINCT attempt) FROM print_queue WHERE state = 'claimed'"), 1);
+    EXPECT_EQ(number("SELECT max(attempt) FROM print_queue"), 1) << "a claim is counted once, however often it is read";
+}
+
+TEST_F(ShopQueueTest, RecordsHandedOverAndPrintedLeaveTheQueueAndSettleTheJob)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 2));
+    const auto batch = back->nextToSend("laser", 50);
+    ASSERT_TRUE(back->mayHandOver(refsOf(batch)));
+    back->markSent(refsOf(batch), 41);
+    auto seen = front->find(id);
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->outcome, Outcome::Printing);
+    EXPECT_EQ(seen->records[1].cupsJob, 41);
+    EXPECT_EQ(seen->printer, "back/laser");
+
+    back->markOutcome(id, 1, Outcome::Printed);
+    EXPECT_EQ(front->find(id)->outcome, Outcome::Printing);
+    back->markOutcome(id, 2, Outcome::Failed, "卡纸");
+    seen = front->find(id);
+    EXPECT_EQ(seen->outcome, Outcome::Failed);
+    EXPECT_EQ(seen->reason, "卡纸");
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
+    EXPECT_EQ(number("SELECT count(*) FROM jobs WHERE outcome = 'failed' AND finished_at > 0"), 1);
+    EXPECT_EQ(back->waitingRecords(), 0u);
+}
+
+TEST_F(ShopQueueTest, TheSameKeyPostedToTwoStationsAtOnceMakesOneJob)
+{
+    for (int round = 0; round < 5; ++round) {
+        const std::string key = "order-" + std::to_string(round);
+        std::optional<Submitted> a, b;
+        std::string errorA, errorB;
+        std::thread ta([&] { a = front->submit(job("back/laser", 2, key), errorA); });
+        std::thread tb([&] { b = back->submit(job("back/laser", 2, key), errorB); });
+        ta.join();
+        tb.join();
+        ASSERT_TRUE(a && b) << errorA << errorB;
+        EXPECT_EQ(a->id, b->id);
+        EXPECT_NE(a->created, b->created);
+    }
+    EXPECT_EQ(number("SELECT count(*) FROM jobs"), 5);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 10);
+    EXPECT_EQ(front->findByKey("orders", "order-3")->id, back->findByKey("orders", "order-3")->id);
+    EXPECT_FALSE(front->findByKey("others", "order-3"));
+}
+
+// A pool goes to its first member that takes work: the next one once the
+// first stops, refuses jobs, or its station stops publishing.
+TEST_F(ShopQueueTest, APoolGoesToItsFirstUsableMember)
+{
+    sql("INSERT INTO shop_pools(name, members) VALUES ('lasers', '{back/laser,front/pdf}')");
+    EXPECT_EQ(front->targetOf("lasers"), "lasers");
+    const std::int64_t id = submit(*front, job("lasers", 2));
+    EXPECT_TRUE(front->waitingPrinters().empty());
+    EXPECT_EQ(back->waitingPrinters(), (std::vector<std::string>{"laser"}));
+    // Back claims one record, then its printer stops: what it claimed for the pool is given up.
+    ASSERT_EQ(back->nextToSend("laser", 1).size(), 1u);
+    back->printersSeen({{"laser", false, "stopped", true, "paused"}, {"label", false, "idle", true, ""}});
+    back->keepUp();
+    EXPECT_TRUE(back->waitingPrinters().empty());
+    EXPECT_EQ(front->waitingPrinters(), (std::vector<std::string>{"pdf"}));
+    EXPECT_EQ(refsOf(front->nextToSend("pdf", 50)), (Refs{{id, 1}, {id, 2}}));
+
+    // A station that stops publishing leads no pool.
+    back->printersSeen({{"laser", false, "idle", true, ""}, {"label", false, "idle", true, ""}});
+    back->keepUp();
+    const std::int64_t later = submit(*front, job("lasers", 1));
+    EXPECT_EQ(back->waitingPrinters(), (std::vector<std::string>{"laser"}));
+    sql("UPDATE shop_printers SET updated = now() - interval '1 minute' WHERE station = 'back'");
+    EXPECT_EQ(refsOf(front->nextToSend("pdf", 50)), (Refs{{id, 1}, {id, 2}, {later, 1}}));
+}
+
+// A claim taken over is fenced: the station hands none of its records over.
+// Handed-over records whose lease ran out are uncertain, never claimed again;
+// records only claimed go back to the queue.
+TEST_F(ShopQueueTest, ALeaseThatRunsOutFencesTheHolderAndLeavesHandedRecordsUncertain)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 3));
+    const auto batch = back->nextToSend("laser", 50);
+    ASSERT_EQ(batch.size(), 3u);
+    ASSERT_TRUE(back->mayHandOver({{id, 1}}));
+    back->markSent({{id, 1}}, 7);
+
+    leaseEnds(*back);
+    front->keepUp();
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE state = 'uncertain' AND idx = 0"), 1);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE state = 'queued'"), 2);
+    EXPECT_FALSE(back->mayHandOver({{id, 2}})) << "its claim ran out";
+    EXPECT_NE(front->find(id)->reason.find("不确定"), std::string::npos);
+
+    // Claimed again, by the same station: the fence is the attempt, not the name.
+    const auto again = back->nextToSend("laser", 50);
+    EXPECT_EQ(refsOf(again), (Refs{{id, 2}, {id, 3}}));
+    EXPECT_EQ(number("SELECT min(attempt) FROM print_queue WHERE state = 'claimed'"), 2);
+    back->keepUp();
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE state = 'uncertain'"), 1) << "never claimed again";
+    EXPECT_TRUE(back->mayHandOver(refsOf(again)));
+}
+
+// The station started again takes back its rows: what it only claimed waits
+// again, what it handed over is followed or, not found in its spooler,
+// waits again after the reconciliation.
+TEST_F(ShopQueueTest, AStationStartedAgainTakesBackItsRowsAndReconciles)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 4));
+    ASSERT_EQ(back->nextToSend("laser", 50).size(), 4u);
+    ASSERT_TRUE(back->mayHandOver({{id, 1}, {id, 2}, {id, 3}}));
+    back->markSent({{id, 1}, {id, 2}}, 9); // record 3 handed over, its spooler job not recorded
+    const std::string died = back->holder();
+    // Gone, and its lease runs out before it is back.
+    back.reset();
+    sql("UPDATE print_queue SET lease_until = now() - interval '1 second'");
+    front->keepUp();
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE state = 'uncertain'"), 3);
+
+    auto again = station("back", {"laser", "label"});
+    ASSERT_TRUE(again);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE holder = '" + died + "'"), 0);
+    const auto mine = again->unfinished();
+    ASSERT_EQ(mine.size(), 1u);
+    EXPECT_EQ(mine[0].printer, "laser");
+    ASSERT_EQ(mine[0].records.size(), 4u);
+    EXPECT_EQ(mine[0].records[0].outcome, Outcome::Printing);
+    EXPECT_EQ(mine[0].records[1].cupsJob, 9);
+    EXPECT_EQ(mine[0].records[2].outcome, Outcome::Queued) << "in doubt: the reconciliation looks for it";
+    EXPECT_EQ(mine[0].records[3].outcome, Outcome::Queued);
+
+    again->reconciled();
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE state = 'handed'"), 2);
+    EXPECT_EQ(refsOf(again->nextToSend("laser", 50)), (Refs{{id, 3}, {id, 4}}));
+    again->markOutcomes({{id, 1}, {id, 2}}, Outcome::Printed);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 2);
+}
+
+// The database restarted while records are in the spooler: what the
+// spooler said meanwhile is written once the database is back, in order,
+// and nothing is claimed twice.
+TEST_F(ShopQueueTest, WritesTheDatabaseMissedWhileItRestartedAreWrittenOnceItIsBack)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 2));
+    const auto batch = back->nextToSend("laser", 50);
+    ASSERT_TRUE(back->mayHandOver(refsOf(batch)));
+    ASSERT_EQ(m_server->stop(), "");
+    back->markSent(refsOf(batch), 12);
+    back->markOutcome(id, 1, Outcome::Printed);
+    EXPECT_TRUE(back->waitingPrinters().empty());
+    ASSERT_EQ(m_server->start(), "");
+    EXPECT_TRUE(back->waitingPrinters().empty()) << "nothing left to claim";
+    EXPECT_EQ(number("SELECT count(*) FROM records WHERE cups_job_id = 12"), 2);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 1);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE state = 'handed' AND cups_job = 12 AND idx = 1"), 1);
+    EXPECT_EQ(number("SELECT count(*) FROM records WHERE outcome = 'printed'"), 1);
+}
+
+} // namespace
+} // namespace ordavel::service
