@@ -11,6 +11,7 @@
 #include "designer/journal_window.h"
 #include "designer/service_queue_label.h"
 #include "designer/shop_station_label.h"
+#include "designer/upload_waiting_label.h"
 #include "designer/mouse_controller.h"
 #include "designer/page_setup_dialog.h"
 #include "designer/printer_calibration_dialog.h"
@@ -33,6 +34,8 @@
 #include "platform/system_spooler.h"
 #include "platform/window_print.h"
 #include "platform/prompter.h"
+#include "shop/library_copy.h"
+#include "shop/users_journal.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -80,6 +83,13 @@ MainWindow::MainWindow(Prompter& prompter, const UnitFactors& factors, QWidget* 
     connect(m_fileBar, &FileToolBar::templateChosen, this,
             [this](const QString& fileName) { m_files.openRecent(fileName.toStdString()); });
     addAction(m_fileBar->saveMenu()->actions().constFirst()); // its shortcut, also while the Save button is off
+    m_fileBar->setLibrary({[] {
+                               const auto shop = joinedShop();
+                               return shop.ok() && shop.value().has_value();
+                           },
+                           [this] { return libraryTemplates(); }});
+    connect(m_fileBar, &FileToolBar::libraryTemplateChosen, this,
+            [this](const QString& name, int revision) { openFromLibrary(name.toStdString(), revision); });
 
     // The work area is placed by the layout arithmetic, not by QMainWindow's
     // own layout, so it is a plain child and the window has no central widget.
@@ -197,6 +207,37 @@ void MainWindow::buildStatusBar()
     bar->addPermanentWidget(m_workArea->zoomBox());
     bar->addPermanentWidget(new ShopStationLabel(ShopConfig(), bar));
     bar->addPermanentWidget(new ServiceQueueLabel(Journal::defaultPath(), bar));
+    bar->addPermanentWidget(new UploadWaitingLabel(m_journalSession, bar));
+}
+
+JournalResult<std::vector<LibraryRevision>> MainWindow::libraryTemplates()
+{
+    std::string error;
+    const std::shared_ptr<Journal> shop = m_journalSession.journal(error);
+    if (!shop)
+        return {{}, error};
+    if (shop->station().empty())
+        return {{}, "this station is in no shop"};
+    return shop->libraryTemplates();
+}
+
+bool MainWindow::openFromLibrary(const std::string& name, int revision)
+{
+    if (!m_files.confirmDiscard("打开文件"))
+        return false;
+    std::string error;
+    const std::shared_ptr<Journal> shop = m_journalSession.journal(error);
+    LibraryCopy copy;
+    if (!shop)
+        copy.error = error;
+    else
+        copy = copyFromLibrary(*shop, name, revision, libraryCopyFolder(m_journalSession.path()));
+    if (!copy.error.empty()) {
+        m_prompter.show(Message{"无法从模板库取出“" + name + "”：" + copy.error, "模板库", MessageIcon::Exclamation,
+                                MessageButtons::Ok});
+        return false;
+    }
+    return openTemplate(copy.path);
 }
 
 void MainWindow::placeOnScreen()

@@ -113,6 +113,11 @@ public:
     // Replaces the document with the template `fileName` (New, then the reader,
     // whose messages go to the prompter) and shows it in EditMode. True when loaded.
     bool openTemplate(const std::string& fileName);
+    // A template of the shop's library ("模板库" under Open's arrow): after
+    // asking to save changes, revision `revision` of `name` is written to the
+    // station's library folder and opened from there. True when loaded; a
+    // failure to take it out is told under "模板库".
+    bool openFromLibrary(const std::string& name, int revision);
     void showHelp();
     // Deletes the temporary copy of the loaded background picture, if any.
     void removeBackgroundTempFile();
@@ -140,6 +145,8 @@ protected:
 
 private:
     void buildStatusBar();
+    // The library's templates, latest revision of each, from the shop's journal.
+    JournalResult<std::vector<LibraryRevision>> libraryTemplates();
     // The data toolbar and panel, and the preview of the current record.
     void setUpData();
     // Print with a data file open: which records, the print dialog, one job.

@@ -1,5 +1,6 @@
 #include "designer/file_toolbar.h"
 
+#include "designer/library_menu.h"
 #include "designer/recent_menu.h"
 #include "designer/toolbar_icons.h"
 #include "platform/file_history.h"
@@ -11,6 +12,8 @@
 #include <QStylePainter>
 #include <QToolButton>
 #include <QWidgetAction>
+
+#include <utility>
 
 namespace ordavel {
 
@@ -228,6 +231,26 @@ void FileToolBar::fillOpenMenuNow()
 {
     fillOpenMenu(*m_openMenu, FileHistory().recentTemplates(), sampleTemplates(),
                  [this](const std::string& file) { emit templateChosen(QString::fromStdString(file)); });
+    // The menu's clearing leaves the submenus themselves behind.
+    for (QMenu* old : m_openMenu->findChildren<QMenu*>(QStringLiteral("模板库菜单"), Qt::FindDirectChildrenOnly))
+        delete old;
+    if (!m_library.inShop || !m_library.list || !m_library.inShop())
+        return;
+    // The library is read only when its submenu opens: the shop is not
+    // asked each time the Open menu shows.
+    QMenu* library = m_openMenu->addMenu(QStringLiteral("模板库"));
+    library->setObjectName(QStringLiteral("模板库菜单"));
+    connect(library, &QMenu::aboutToShow, this, [this, library] {
+        fillLibraryMenu(*library, m_library.list(), [this](const std::string& name, int revision) {
+            emit libraryTemplateChosen(QString::fromStdString(name), revision);
+        });
+    });
+}
+
+void FileToolBar::setLibrary(LibrarySource source)
+{
+    m_library = std::move(source);
+    fillOpenMenuNow();
 }
 
 QAction* FileToolBar::addCommand(const char* caption, const char* tooltip)

@@ -7,9 +7,14 @@
 // is always within reach.
 
 #include "designer/designer_command.h"
+#include "journal/journal.h"
 #include "model/document_observer.h"
 
 #include <QToolBar>
+
+#include <functional>
+#include <string>
+#include <vector>
 
 class QActionGroup;
 class QMenu;
@@ -38,6 +43,15 @@ public:
     QMenu* newMenu() const { return m_newMenu; }
     void fillOpenMenuNow();
 
+    // The shop's template library under the Open button's arrow ("模板库",
+    // `模板库菜单`): shown while `inShop` says this station is in a shop, its
+    // templates read from `list` when the submenu opens.
+    struct LibrarySource {
+        std::function<bool()> inShop;
+        std::function<JournalResult<std::vector<LibraryRevision>>()> list;
+    };
+    void setLibrary(LibrarySource source);
+
     // Enabled and checked states of a mode: page setup only in design, print
     // never in design, the mode's own button checked.
     void showMode(AppMode mode);
@@ -46,6 +60,8 @@ signals:
     void commandTriggered(ordavel::DesignerCommand command);
     // A template of the Open button's menu was chosen (full path).
     void templateChosen(const QString& fileName);
+    // A template of the library was chosen: its name and revision.
+    void libraryTemplateChosen(const QString& name, int revision);
 
 private:
     QAction* addCommand(const char* caption, const char* tooltip);
@@ -57,6 +73,7 @@ private:
     QMenu* m_openMenu = nullptr;
     QMenu* m_newMenu = nullptr;
     QActionGroup* m_modeGroup = nullptr;
+    LibrarySource m_library;
 };
 
 } // namespace ordavel

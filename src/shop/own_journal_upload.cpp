@@ -1,5 +1,7 @@
 #include "shop/own_journal_upload.h"
 
+#include "journal/journal_system.h"
+
 #include <algorithm>
 #include <map>
 
@@ -82,6 +84,16 @@ JournalResult<std::vector<JournalJob>> jobsTheShopLacks(Journal& shop, Journal& 
     auto jobs = own.listJobs(newer);
     std::sort(jobs.value.begin(), jobs.value.end(), [](const JournalJob& a, const JournalJob& b) { return a.id < b.id; });
     return jobs;
+}
+
+Journal::Opened openOwnJournal(const std::string& path)
+{
+    if (!journal_system::fileIdentity(path))
+        return {};
+    Journal::Opened own = Journal::open(path);
+    if (!own.journal)
+        own.error = path + ": " + own.error;
+    return own;
 }
 
 // A job read from the station's own journal, ready for the shop.

@@ -26,4 +26,8 @@ OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own);
 // The jobs of `own` newer than the last one `shop` has of this station, oldest first.
 JournalResult<std::vector<JournalJob>> jobsTheShopLacks(Journal& shop, Journal& own);
 
+// This station's own journal file at `path`, never created here: none and no
+// error when the station never printed into one.
+Journal::Opened openOwnJournal(const std::string& path = Journal::defaultPath());
+
 } // namespace ordavel

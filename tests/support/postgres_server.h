@@ -29,6 +29,7 @@ public:
     // Stops the server at once (as a crash would) and starts it again.
     std::string stop();
     std::string start();
+    bool running() const { return m_running; }
 
 private:
     PostgresServer() = default;

@@ -23,6 +23,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <spawn.h>
@@ -429,6 +430,116 @@ TEST_F(CupsShop, WhatPrintedWhileTheShopWasDownIsUploadedOnceItAnswers)
     ASSERT_TRUE(jobs.is_array() && jobs.size() == 1u) << listed.output;
     EXPECT_EQ(jobs[0]["station"], "east");
     EXPECT_EQ(jobs[0]["outcome"], "printed") << listed.output;
+}
+
+// The tool's runs (runTool) as `station` while the object lives.
+struct AsStation {
+    AsStation(const fs::path& scratch, const std::string& station)
+    {
+        if (const char* set = std::getenv("XDG_CONFIG_HOME"))
+            old = set;
+        ::setenv("XDG_CONFIG_HOME", (scratch / station).c_str(), 1);
+    }
+    ~AsStation() { old ? ::setenv("XDG_CONFIG_HOME", old->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME"); }
+    std::optional<std::string> old;
+};
+
+// Every record of every job in the shop, as the text it printed, counted.
+std::map<std::string, int> recordsInTheShop(const std::function<nlohmann::json(const std::vector<std::string>&)>& journal)
+{
+    std::map<std::string, int> seen;
+    const nlohmann::json jobs = journal({});
+    for (const nlohmann::json& job : jobs) {
+        const nlohmann::json shown = journal({"show", std::to_string(job["id"].get<long long>())});
+        for (const nlohmann::json& record : shown["recordList"])
+            for (const auto& field : record["fields"].items())
+                ++seen[field.value().get<std::string>()];
+    }
+    return seen;
+}
+
+// The shop's database stops (as a crash would) while a station prints a
+// batch: the batch prints to its end, a numbered form is refused, a plain
+// one prints into the station's own journal; once the database is back and
+// shop sync ran, every record printed is in the shop exactly once.
+TEST_F(CupsShop, TheShopStoppingMidBatchLeavesEveryRecordInItOnceAfterSync)
+{
+    std::string error;
+    test::PostgresServer* server = test::PostgresServer::shared(error);
+    ASSERT_NE(server, nullptr) << error;
+    constexpr int kRecords = 12;
+    buildCard("${单号}");
+    writeData(kRecords);
+    const AsStation east(scratch.path(), "east");
+    std::mt19937 random(static_cast<unsigned>(std::random_device{}()));
+    const int stopAt = std::uniform_int_distribution<int>(2, kRecords - 2)(random);
+    bool stopped = false;
+    const auto batch = runTool(printArgs({"--data", data.string(), "--job-size", "2"}), [&](const std::string& line, pid_t) {
+        if (!stopped && line == std::to_string(stopAt) + "/" + std::to_string(kRecords) + "\n") {
+            EXPECT_EQ(server->stop(), "");
+            stopped = true;
+        }
+    });
+    ASSERT_TRUE(stopped) << batch.output;
+    EXPECT_EQ(batch.status, 0) << "stopped at record " << stopAt << ": " << batch.output;
+
+    buildCard("N${#seq:WB:000}");
+    const auto refused = runTool(printArgs());
+    EXPECT_EQ(refused.status, 1) << refused.output;
+    EXPECT_NE(refused.output.find("连不上，用到计数器的模板现在不能打印"), std::string::npos) << refused.output;
+    buildCard("OFFLINE");
+    const auto offline = runTool(printArgs());
+    EXPECT_EQ(offline.status, 0) << offline.output;
+    EXPECT_NE(offline.output.find("kept in this station's own journal"), std::string::npos) << offline.output;
+
+    ASSERT_EQ(server->start(), "");
+    const auto synced = runTool({"shop", "sync"});
+    ASSERT_EQ(synced.status, 0) << synced.output;
+    EXPECT_NE(synced.output.find("1 jobs uploaded"), std::string::npos) << synced.output;
+
+    std::map<std::string, int> expected{{"OFFLINE", 1}};
+    for (int r = 1; r <= kRecords; ++r)
+        expected[std::string("R") + (r < 10 ? "0" : "") + std::to_string(r)] = 1;
+    EXPECT_EQ(symbolsArrived(), expected) << "stopped at record " << stopAt;
+    const auto journal = [&](const std::vector<std::string>& args) { return journalJson(args); };
+    EXPECT_EQ(recordsInTheShop(journal), expected) << "stopped at record " << stopAt;
+    for (const nlohmann::json& job : journalJson({}))
+        EXPECT_EQ(job["station"], "east");
+}
+
+// A station's numbered batch killed at a random record is resumed from the
+// shop's journal: every record prints once, each with the number it took.
+TEST_F(CupsShop, ABatchKilledMidWayIsResumedFromTheShopAndEveryRecordPrintsOnce)
+{
+    constexpr int kRecords = 12;
+    buildCard("${单号}N${#seq:WB:000}");
+    writeData(kRecords);
+    const AsStation east(scratch.path(), "east");
+    std::mt19937 random(static_cast<unsigned>(std::random_device{}()));
+    const int killAt = std::uniform_int_distribution<int>(1, kRecords - 1)(random);
+    bool killed = false;
+    const auto first = runTool(printArgs({"--data", data.string(), "--job-size", "2"}), [&](const std::string& line, pid_t pid) {
+        if (!killed && line == std::to_string(killAt) + "/" + std::to_string(kRecords) + "\n") {
+            ::kill(pid, SIGKILL);
+            killed = true;
+        }
+    });
+    ASSERT_TRUE(killed) << first.output;
+    const nlohmann::json jobs = journalJson({});
+    ASSERT_TRUE(jobs.is_array() && jobs.size() == 1) << jobs.dump();
+    EXPECT_EQ(jobs[0]["station"], "east");
+    const std::string id = std::to_string(jobs[0]["id"].get<long long>());
+    const auto resumed = runTool({"journal", "resume", id});
+    ASSERT_EQ(resumed.status, 0) << "killed at record " << killAt << ": " << resumed.output;
+
+    // Each record once, with the number the shop gave it when the batch began.
+    std::map<std::string, int> expected;
+    for (int r = 1; r <= kRecords; ++r) {
+        const std::string digits = std::to_string(r);
+        expected[std::string("R") + (r < 10 ? "0" : "") + digits + "N" + std::string(3 - digits.size(), '0') + digits] = 1;
+    }
+    EXPECT_EQ(symbolsArrived(), expected) << "killed at record " << killAt;
+    EXPECT_EQ(journalJson({"show", id})["outcome"], "printed");
 }
 
 // A station whose shop's database cannot be reached: a template with

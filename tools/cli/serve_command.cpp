@@ -9,6 +9,7 @@
 #include "service/journal_queue.h"
 #include "service/render/qt_page_maker.h"
 #include "service/service.h"
+#include "shop/own_journal_uploader.h"
 #include "shop/users_journal.h"
 #if ORDAVEL_SHOP_QUEUE
 #include "shop_queue/shop_queue.h"
@@ -20,6 +21,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <pthread.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace ordavel::cli {
 
@@ -82,6 +88,49 @@ int fail(const std::string& message)
     std::fprintf(stderr, "ordavel-cli serve: %s\n", message.c_str());
     return 1;
 }
+
+// In a shop, what this station printed into its own journal file while the
+// shop could not be reached (the designer's and the tool's prints) is
+// uploaded every few seconds while the service runs, on a thread of its
+// own; it ends when the object does.
+class OwnJournalUploadLoop {
+public:
+    static constexpr auto kEvery = std::chrono::seconds(2);
+
+    OwnJournalUploadLoop()
+        : m_thread([this] {
+              OwnJournalUploader uploader;
+              std::unique_lock lock(m_mutex);
+              while (!m_stop) {
+                  lock.unlock();
+                  const UploadPass pass = uploader.run();
+                  if (pass.uploaded > 0)
+                      std::fprintf(stderr, "ordavel-cli serve: %d jobs of this station's own journal uploaded to the shop\n",
+                                   pass.uploaded);
+                  lock.lock();
+                  m_wake.wait_for(lock, kEvery, [this] { return m_stop; });
+              }
+          })
+    {
+    }
+    ~OwnJournalUploadLoop()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    OwnJournalUploadLoop(const OwnJournalUploadLoop&) = delete;
+    OwnJournalUploadLoop& operator=(const OwnJournalUploadLoop&) = delete;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::thread m_thread; // last: started once the rest is made
+};
 
 int run(const std::vector<std::string>& args)
 {
@@ -166,6 +215,7 @@ int run(const std::vector<std::string>& args)
         std::printf("listening on http://%s%s%s:%d\n", v6 ? "[" : "", address.c_str(), v6 ? "]" : "", server.port());
     }
     std::fflush(stdout);
+    const OwnJournalUploadLoop upload;
     int signal = 0;
     sigwait(&stopping, &signal);
     std::fprintf(stderr, "ordavel-cli serve: stopping\n");

@@ -16,6 +16,7 @@
 #include "journal/journal.h"
 #include "journal/journal_system.h"
 #include "shop/connection_string.h"
+#include "shop/library_copy.h"
 #include "shop/own_journal_upload.h"
 #include "shop/shop_config.h"
 #include "shop/users_journal.h"
@@ -39,17 +40,6 @@ struct Settings {
     std::string output;
     bool json = false;
 };
-
-// A name of the library: what a file name may be without its folder.
-bool isLibraryName(const std::string& name)
-{
-    if (name.empty() || name.size() > 255 || name.front() == '.')
-        return false;
-    for (const unsigned char c : name)
-        if (c < 0x20 || c == 0x7f || c == '/' || c == '\\')
-            return false;
-    return true;
-}
 
 OptionParser declare(Settings& s)
 {
@@ -144,22 +134,10 @@ int leave()
     return 0;
 }
 
-// This station's own journal; none when it never printed into one.
-Journal::Opened ownJournal()
-{
-    const std::string path = Journal::defaultPath();
-    if (!journal_system::fileIdentity(path))
-        return {};
-    Journal::Opened own = Journal::open(path);
-    if (!own.journal)
-        own.error = path + ": " + own.error;
-    return own;
-}
-
 // How many jobs of this station's own journal the shop lacks (shop sync uploads them).
 int waitingUpload(Journal& shop)
 {
-    const Journal::Opened own = ownJournal();
+    const Journal::Opened own = openOwnJournal();
     if (!own.journal)
         return 0;
     const auto jobs = jobsTheShopLacks(shop, *own.journal);
@@ -320,7 +298,7 @@ int sync()
         return fail(shop.error());
     if (!shop.value())
         return fail("this station is in no shop");
-    Journal::Opened own = ownJournal();
+    Journal::Opened own = openOwnJournal();
     if (!own.journal && own.error.empty()) {
         std::printf("0 jobs uploaded: this station has no journal of its own\n");
         return 0;
