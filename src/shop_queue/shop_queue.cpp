@@ -406,7 +406,10 @@ bool ShopQueue::mayHandOver(const Refs& records)
 void ShopQueue::handOverRefused(const Refs& records)
 {
     const std::lock_guard lock(m_dbMutex);
-    const auto [jobs, indices] = arraysOf(records);
+    // Named, not bound: lambdas may not capture structured bindings before clang 16.
+    const auto arrays = arraysOf(records);
+    const std::string& jobs = arrays.first;
+    const std::string& indices = arrays.second;
     if (m_db.reconnect().failed())
         return;
     // Free for the next member of a pool; this station claims its own printer's again.
@@ -440,7 +443,10 @@ void ShopQueue::markSent(const Refs& records, int cupsJob)
 
 bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
 {
-    const auto [jobs, indices] = arraysOf(records);
+    // Named, not bound: lambdas may not capture structured bindings before clang 16.
+    const auto arrays = arraysOf(records);
+    const std::string& jobs = arrays.first;
+    const std::string& indices = arrays.second;
     return transaction([&]() -> EngineError {
         if (EngineError e = m_db.execute(
                 "UPDATE print_queue q SET state = CASE WHEN q.state = 'uncertain' THEN 'uncertain' ELSE 'handed' END,"
@@ -497,7 +503,10 @@ bool ShopQueue::flushLocked()
 
 bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::string& reason)
 {
-    const auto [jobs, indices] = arraysOf(records);
+    // Named, not bound: lambdas may not capture structured bindings before clang 16.
+    const auto arrays = arraysOf(records);
+    const std::string& jobs = arrays.first;
+    const std::string& indices = arrays.second;
     return transaction([&]() -> EngineError {
         if (EngineError e = m_db.execute("UPDATE records r SET outcome = $3, reason = $4"
                                          " FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
