@@ -8,6 +8,7 @@ namespace ordavel::service {
 
 using ordavel::postgres_journal::PgConnection;
 using ordavel::postgres_journal::PgResult;
+using ordavel::postgres_journal::textArray;
 
 namespace {
 
@@ -22,22 +23,6 @@ std::string connected(PgConnection& db, const std::string& url)
         return error.message;
     const auto version = ordavel::postgres_journal::checkSchema(db);
     return version.ok() ? std::string() : version.error;
-}
-
-// A PostgreSQL array's text form.
-std::string arrayOf(const std::vector<std::string>& items)
-{
-    std::string array = "{";
-    for (const std::string& item : items) {
-        array += array.size() > 1 ? ",\"" : "\"";
-        for (const char c : item) {
-            if (c == '"' || c == '\\')
-                array += '\\';
-            array += c;
-        }
-        array += '"';
-    }
-    return array + "}";
 }
 
 } // namespace
@@ -82,7 +67,7 @@ std::string addPool(const std::string& url, const ShopPool& pool)
     return db
         .execute("INSERT INTO shop_pools(name, members) VALUES ($1, $2::text[])"
                  " ON CONFLICT (name) DO UPDATE SET members = excluded.members",
-                 {pool.name, arrayOf(pool.members)})
+                 {pool.name, textArray(pool.members)})
         .message;
 }
 

@@ -8,23 +8,9 @@
 namespace ordavel::service {
 
 using ordavel::postgres_journal::PgResult;
+using ordavel::postgres_journal::textArray;
 
 namespace {
-
-std::string arrayOf(const std::vector<std::string>& items)
-{
-    std::string array = "{";
-    for (const std::string& item : items) {
-        array += array.size() > 1 ? ",\"" : "\"";
-        for (const char c : item) {
-            if (c == '"' || c == '\\')
-                array += '\\';
-            array += c;
-        }
-        array += '"';
-    }
-    return array + "}";
-}
 
 std::vector<std::string> listOf(const std::string& jsonText)
 {
@@ -82,8 +68,8 @@ std::string ShopTokens::insert(const Token& token)
         return error;
     PgResult added = m_db.run("INSERT INTO shop_tokens(name, hash, origins, printers, templates, created_at)"
                               " VALUES ($1, $2, $3::text[], $4::text[], $5::text[], $6) ON CONFLICT (name) DO NOTHING",
-                              {token.name, token.hash, arrayOf(token.origins), arrayOf(token.printers),
-                               arrayOf(token.templates), static_cast<std::int64_t>(std::time(nullptr))});
+                              {token.name, token.hash, textArray(token.origins), textArray(token.printers),
+                               textArray(token.templates), static_cast<std::int64_t>(std::time(nullptr))});
     if (const auto failed = m_db.failure(added); failed.failed())
         return failed.message;
     return added.changed() == 0 ? "a token named \"" + token.name + "\" exists already (token revoke removes it)"

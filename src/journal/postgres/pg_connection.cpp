@@ -183,4 +183,21 @@ std::vector<std::string> PgConnection::notifications()
     return payloads;
 }
 
+std::string textArray(const std::vector<std::string>& items)
+{
+    std::string array = "{";
+    for (const std::string& item : items) {
+        if (array.size() > 1)
+            array += ',';
+        array += '"';
+        for (const char c : item) {
+            if (c == '"' || c == '\\')
+                array += '\\';
+            array += c;
+        }
+        array += '"';
+    }
+    return array + "}";
+}
+
 } // namespace ordavel::postgres_journal

@@ -99,4 +99,8 @@ private:
     mutable bool m_broken = false; // the server said it closes the connection
 };
 
+// The text form of a PostgreSQL array of texts (a parameter cast to text[]),
+// each element quoted.
+std::string textArray(const std::vector<std::string>& items);
+
 } // namespace ordavel::postgres_journal
