@@ -1,5 +1,6 @@
 #include "service/journal_queue.h"
 
+#include "service/service_job_data.h"
 #include "shop/users_journal.h"
 
 #include "journal/sha256.h"
@@ -213,28 +214,7 @@ std::optional<Submitted> JournalQueue::submit(const NewJob& job, std::string& er
     mine.job = &job;
     mine.bytes = job.templateBytes ? job.templateBytes : std::make_shared<const std::string>(fileBytes(job.templatePath));
     mine.hash = sha256Hex(*mine.bytes);
-    JournalJobIn& in = mine.in;
-    in.program = "service";
-    in.kind = job.repeats > 0 ? JournalKind::Reprint : JournalKind::Batch;
-    in.printer = job.printer;
-    in.templatePath = job.templatePath;
-    in.templateName = job.templateName;
-    in.templateBytes = *mine.bytes;
-    in.copies = job.copies;
-    in.dataSource = dataSourceOf(job);
-    in.repeats = job.repeats;
-    in.libraryRevision = job.libraryRevision;
-    for (std::size_t i = 0; i < job.records.size(); ++i) {
-        JournalRecordIn record;
-        record.number = static_cast<int>(i) + 1;
-        record.copies = job.copies;
-        for (const auto& [column, value] : job.records[i])
-            record.columns.push_back({column, value});
-        if (i < job.printed.size())
-            for (const auto& [box, text] : job.printed[i])
-                record.fields.push_back({box, text});
-        in.records.push_back(std::move(record));
-    }
+    mine.in = journalJobOf(job, *mine.bytes, job.printer, dataSourceOf(job));
 
     std::unique_lock group(m_groupMutex);
     m_group.push_back(&mine);

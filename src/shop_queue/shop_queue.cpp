@@ -2,6 +2,7 @@
 
 #include "journal/sha256.h"
 #include "journal/stored_values.h"
+#include "service/service_job_data.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,6 +18,7 @@ namespace ordavel::service {
 using ordavel::EngineError;
 using ordavel::postgres_journal::PgParams;
 using ordavel::postgres_journal::PgResult;
+using ordavel::postgres_journal::textArray;
 
 namespace {
 
@@ -38,24 +40,6 @@ constexpr const char* kFirstUsable = R"sql(
    ORDER BY u.o LIMIT 1))sql";
 
 std::string sqlWith(const char* before, const char* after) { return std::string(before) + kFirstUsable + after; }
-
-// A PostgreSQL array's text form, each element quoted.
-std::string arrayOf(const std::vector<std::string>& items)
-{
-    std::string array = "{";
-    for (const std::string& item : items) {
-        if (array.size() > 1)
-            array += ',';
-        array += '"';
-        for (const char c : item) {
-            if (c == '"' || c == '\\')
-                array += '\\';
-            array += c;
-        }
-        array += '"';
-    }
-    return array + "}";
-}
 
 template <typename Number>
 std::string numbersOf(const std::vector<Number>& items)
@@ -235,30 +219,9 @@ std::optional<Submitted> ShopQueue::submit(const NewJob& job, std::string& error
         if (const auto id = jobOfKey(job.owner, job.key))
             return Submitted{*id, false};
     const std::string bytes = job.templateBytes ? *job.templateBytes : fileBytes(job.templatePath);
-    JournalJobIn in;
-    in.program = "service";
-    in.kind = job.repeats > 0 ? JournalKind::Reprint : JournalKind::Batch;
     // The service names the target already; a bare name is looked up.
     const std::string target = job.printer.find('/') == std::string::npos ? targetOf(job.printer) : job.printer;
-    in.printer = target.empty() ? job.printer : target;
-    in.templatePath = job.templatePath;
-    in.templateName = job.templateName;
-    in.templateBytes = bytes;
-    in.copies = job.copies;
-    in.dataSource = dataSourceOf(job);
-    in.repeats = job.repeats;
-    in.libraryRevision = job.libraryRevision;
-    for (std::size_t i = 0; i < job.records.size(); ++i) {
-        JournalRecordIn record;
-        record.number = static_cast<int>(i) + 1;
-        record.copies = job.copies;
-        for (const auto& [column, value] : job.records[i])
-            record.columns.push_back({column, value});
-        if (i < job.printed.size())
-            for (const auto& [box, text] : job.printed[i])
-                record.fields.push_back({box, text});
-        in.records.push_back(std::move(record));
-    }
+    const JournalJobIn in = journalJobOf(job, bytes, target.empty() ? job.printer : target, dataSourceOf(job));
     JournalResult<JournalJobId> recorded;
     {
         const std::lock_guard lock(m_journalMutex);
@@ -811,9 +774,9 @@ void ShopQueue::keepUp()
                      " FROM unnest($2::text[], $3::text[], $4::boolean[], $5::text[]) AS u(n, s, a, r)"
                      " ON CONFLICT (station, printer) DO UPDATE SET state = excluded.state,"
                      " accepting = excluded.accepting, reason = excluded.reason, updated = excluded.updated",
-                     {m_options.station, arrayOf(names), arrayOf(states), arrayOf(accepting), arrayOf(reasons)});
+                     {m_options.station, textArray(names), textArray(states), textArray(accepting), textArray(reasons)});
     m_keeper.execute("DELETE FROM shop_printers WHERE station = $1 AND NOT (printer = ANY($2::text[]))",
-                     {m_options.station, arrayOf(names)});
+                     {m_options.station, textArray(names)});
     // A printer of this station that stopped gives up what it claimed for
     // pools: their next member takes it.
     if (!stopped.empty())
@@ -821,7 +784,7 @@ void ShopQueue::keepUp()
                          " printer = '' WHERE q.holder = $1 AND q.state = 'claimed' AND q.printer = ANY($2::text[])"
                          " AND EXISTS (SELECT 1 FROM shop_pools p WHERE p.name = q.target) RETURNING q.target)"
                          " SELECT count(pg_notify('print_queue', target)) FROM (SELECT DISTINCT target FROM freed) t",
-                         {m_holder, arrayOf(stopped)});
+                         {m_holder, textArray(stopped)});
 }
 
 // Called under the lock that setWakeUp takes: a dispatcher that stopped
