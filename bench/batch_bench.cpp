@@ -6,6 +6,7 @@
 // charged to neither; compare the medians. The peak RSS counter shows that
 // pages are streamed, not held.
 #include "batch_pdf.h"
+#include "bench_waybill.h"
 #include "data/merge.h"
 #include "file/template_reader.h"
 #include "platform/allocator_tuning.h"
@@ -29,40 +30,14 @@ namespace {
 
 using namespace ordavel;
 
-const char* const kColumns[] = {"寄件人", "收件人", "寄件电话", "收件电话", "寄件地址", "收件地址", "物品", "数量"};
+using bench::waybillRecords;
 
 QString outputPath(const char* name) { return QDir::temp().filePath(QString::fromLatin1(name)); }
 
-class Quiet : public MessageSink {
-public:
-    MessageAnswer show(const Message&) override { return MessageAnswer::Ok; }
-};
-
 // The sample waybill with boxes 1 to 8 reading ${column}.
-Document waybill()
-{
-    Document doc;
-    Quiet quiet;
-    loadDocument(doc, ORDAVEL_SOURCE_DIR "/samples/waybill.oxf", quiet);
-    doc.page().isPrintBgPic = false;
-    for (int index = 1; index <= 8 && index <= doc.slotCount(); ++index)
-        doc.box(index).attributes.text = std::string("${") + kColumns[index - 1] + "}";
-    return doc;
-}
+Document waybill() { return bench::waybill(false); }
 
-DataTable records(int count)
-{
-    DataTable table(std::vector<std::string>(std::begin(kColumns), std::end(kColumns)));
-    for (int i = 0; i < count; ++i) {
-        const std::string n = std::to_string(i);
-        for (const std::string& value : {"张三" + n, "李四" + n, "010-5555 " + n, "021-5555 " + n,
-                                         "北京市海淀区中关村大街" + n + "号", "上海市浦东新区世纪大道" + n + "号",
-                                         "图书" + n, std::to_string(i % 5 + 1)})
-            table.appendCell(value);
-        table.endRecord();
-    }
-    return table;
-}
+DataTable records(int count) { return waybillRecords(count); }
 
 double peakRssMb()
 {

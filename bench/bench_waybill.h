@@ -4,6 +4,7 @@
 
 #include "data/data_table.h"
 #include "file/template_reader.h"
+#include "journal/journal.h"
 #include "data/record_list.h"
 #include "print/print_job.h"
 
@@ -21,8 +22,9 @@ public:
     MessageAnswer show(const Message&) override { return MessageAnswer::Ok; }
 };
 
-// The sample waybill with boxes 1 to 8 reading ${column}; box 8 also prints a counter.
-inline Document waybill()
+// The sample waybill with boxes 1 to 8 reading ${column}; with
+// `serialNumber`, box 8 also prints a counter.
+inline Document waybill(bool serialNumber = true)
 {
     Document doc;
     QuietSink quiet;
@@ -30,7 +32,8 @@ inline Document waybill()
     doc.page().isPrintBgPic = false;
     for (int index = 1; index <= 8 && index <= doc.slotCount(); ++index)
         doc.box(index).attributes.text = std::string("${") + kWaybillColumns[index - 1] + "}";
-    doc.box(8).attributes.text += " No.${#seq:bench:000000}";
+    if (serialNumber)
+        doc.box(8).attributes.text += " No.${#seq:bench:000000}";
     return doc;
 }
 
@@ -54,6 +57,29 @@ inline std::vector<BatchItem> itemsOf(const DataTable& table)
     for (int row = 0; row < table.recordCount(); ++row)
         items.push_back({row, row + 1, 1});
     return items;
+}
+
+// Job `j` (from 0) of a journal of 1,000,000 records: 1,000 printed records
+// of waybill values, record r holding the order number ORD-(1000 j + r).
+inline JournalJobIn millionRecordsJob(int j)
+{
+    JournalJobIn job;
+    job.program = "tool";
+    job.kind = JournalKind::Batch;
+    job.printer = "office";
+    job.templateName = "waybill.oxf";
+    job.templateBytes = "<waybill/>";
+    job.startPrinting = true;
+    for (int r = 0; r < 1000; ++r) {
+        const std::string n = std::to_string(j * 1000 + r);
+        JournalRecordIn record;
+        record.number = r + 1;
+        record.fields = {{"box 1", "张三" + n}, {"box 2", "李四" + n}, {"box 3", "010-5555 " + n},
+                         {"box 5", "北京市海淀区中关村大街" + n + "号"}, {"box 7", "ORD-" + n}};
+        record.columns = {{"收件人", "李四" + n}, {"单号", "ORD-" + n}};
+        job.records.push_back(std::move(record));
+    }
+    return job;
 }
 
 } // namespace ordavel::bench

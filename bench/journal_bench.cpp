@@ -322,23 +322,7 @@ std::unique_ptr<Journal> millionRecords()
     removeJournal(path);
     opened = Journal::open(path);
     for (int j = 0; j < 1000; ++j) {
-        JournalJobIn job;
-        job.program = "tool";
-        job.kind = JournalKind::Batch;
-        job.printer = "office";
-        job.templateName = "waybill.oxf";
-        job.templateBytes = "<waybill/>";
-        job.startPrinting = true;
-        for (int r = 0; r < 1000; ++r) {
-            const std::string n = std::to_string(j * 1000 + r);
-            JournalRecordIn record;
-            record.number = r + 1;
-            record.fields = {{"box 1", "张三" + n}, {"box 2", "李四" + n}, {"box 3", "010-5555 " + n},
-                             {"box 5", "北京市海淀区中关村大街" + n + "号"}, {"box 7", "ORD-" + n}};
-            record.columns = {{"收件人", "李四" + n}, {"单号", "ORD-" + n}};
-            job.records.push_back(std::move(record));
-        }
-        const auto id = opened.journal->recordJob(job);
+        const auto id = opened.journal->recordJob(bench::millionRecordsJob(j));
         if (!id.ok() || !opened.journal->setRecordOutcome(id.value, 0, 999, JournalOutcome::Printed).empty()
             || !opened.journal->finishJob(id.value, JournalOutcome::Printed).empty())
             return nullptr;

@@ -87,6 +87,17 @@ std::shared_ptr<Journal> openStation(const std::string& url, const std::string& 
     return std::shared_ptr<Journal>(std::move(opened.journal));
 }
 
+// A new journal: the station's own file at `file`, or a new shop's.
+std::shared_ptr<Journal> fileOrShop(bool shop, const std::string& file)
+{
+    if (shop) {
+        const std::string url = newShop();
+        return url.empty() ? nullptr : openStation(url, "bench");
+    }
+    removeJournal(file);
+    return std::shared_ptr<Journal>(Journal::open(file).journal);
+}
+
 // The batch to PDF, recorded through `journal` as the tool records it.
 bool batchToPdf(const Document& doc, const DataTable& table, const std::shared_ptr<Journal>& journal,
                 const std::string& pdf)
@@ -111,14 +122,8 @@ void BM_BatchToPdf(benchmark::State& state)
 {
     const Document doc = bench::waybill();
     const DataTable table = bench::waybillRecords(1000);
-    std::shared_ptr<Journal> journal;
     const std::string file = journalFile("ordavel-bench-shop-batch.sqlite");
-    if (state.range(0) == 0) {
-        removeJournal(file);
-        journal = std::shared_ptr<Journal>(Journal::open(file).journal);
-    } else if (const std::string url = newShop(); !url.empty()) {
-        journal = openStation(url, "bench");
-    }
+    std::shared_ptr<Journal> journal = fileOrShop(state.range(0) != 0, file);
     if (!journal) {
         state.SkipWithError("the journal could not be opened");
         return;
@@ -154,14 +159,8 @@ BENCHMARK(BM_BatchToPdf)
 void BM_PageJournalWork(benchmark::State& state)
 {
     const Document doc = bench::waybill();
-    std::shared_ptr<Journal> journal;
     const std::string file = journalFile("ordavel-bench-shop-page.sqlite");
-    if (state.range(0) == 0) {
-        removeJournal(file);
-        journal = std::shared_ptr<Journal>(Journal::open(file).journal);
-    } else if (const std::string url = newShop(); !url.empty()) {
-        journal = openStation(url, "bench");
-    }
+    std::shared_ptr<Journal> journal = fileOrShop(state.range(0) != 0, file);
     if (!journal) {
         state.SkipWithError("the journal could not be opened");
         return;
@@ -286,30 +285,17 @@ Journal* millionRecordShop()
         if (stations.size() != 5)
             return nullptr;
         for (int j = 0; j < 1000; ++j) {
-            JournalJobIn job;
-            job.program = "tool";
-            job.kind = JournalKind::Batch;
-            job.printer = "office";
-            job.templateName = "waybill.oxf";
-            job.templateBytes = "<waybill/>";
-            job.startPrinting = true;
-            for (int r = 0; r < 1000; ++r) {
-                const std::string n = std::to_string(j * 1000 + r);
-                JournalRecordIn record;
-                record.number = r + 1;
-                record.fields = {{"box 1", "张三" + n}, {"box 2", "李四" + n}, {"box 3", "010-5555 " + n},
-                                 {"box 5", "北京市海淀区中关村大街" + n + "号"}, {"box 7", "ORD-" + n}};
-                record.columns = {{"收件人", "李四" + n}, {"单号", "ORD-" + n}};
-                job.records.push_back(std::move(record));
-            }
             Journal& station = *stations[static_cast<std::size_t>(j % 5)];
-            const auto id = station.recordJob(job);
-            if (!id.ok()) {
-                std::fprintf(stderr, "%s\n", id.error.c_str());
+            const auto id = station.recordJob(bench::millionRecordsJob(j));
+            std::string failed = id.error;
+            if (failed.empty())
+                failed = station.setRecordOutcome(id.value, 0, 999, JournalOutcome::Printed);
+            if (failed.empty())
+                failed = station.finishJob(id.value, JournalOutcome::Printed);
+            if (!failed.empty()) {
+                std::fprintf(stderr, "%s\n", failed.c_str());
                 return nullptr;
             }
-            (void)station.setRecordOutcome(id.value, 0, 999, JournalOutcome::Printed);
-            (void)station.finishJob(id.value, JournalOutcome::Printed);
         }
         test::runSql(url, "VACUUM ANALYZE");
         return stations.front();
