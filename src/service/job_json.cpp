@@ -115,6 +115,10 @@ nlohmann::json jobJson(const JobSummary& job)
     for (const auto& r : job.records) {
         nlohmann::json record = {{"n", r.n}, {"state", outcomeName(r.outcome)}};
         record["cupsJob"] = r.cupsJob > 0 ? nlohmann::json(r.cupsJob) : nlohmann::json(nullptr);
+        if (!r.station.empty()) {
+            record["station"] = r.station;
+            record["printer"] = r.printer;
+        }
         records.push_back(std::move(record));
     }
     nlohmann::json out = {{"id", job.id},

@@ -59,6 +59,9 @@ struct RecordState {
     int n = 0; // 1-based number within its job
     Outcome outcome = Outcome::Queued;
     int cupsJob = 0; // 0 until sent
+    // In a shop: the station and its printer the record was handed to; "" before.
+    std::string station;
+    std::string printer;
 };
 
 struct JobSummary {

@@ -285,7 +285,7 @@ void JournalQueue::commit(const std::vector<Pending*>& batch)
         s.expiresSeconds = job.expiresSeconds;
         s.repeats = job.repeats;
         for (std::size_t i = 0; i < job.records.size(); ++i)
-            s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0});
+            s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0, {}, {}});
         entry.source.path = job.templatePath;
         entry.source.hash = p->hash;
         entry.source.bytes = shared(p->hash, p->bytes);

@@ -1,5 +1,7 @@
 #include "shop_queue/shop_queue.h"
 
+#include "shop_queue/pool_failover.h"
+
 #include "journal/sha256.h"
 #include "journal/stored_values.h"
 #include "service/service_job_data.h"
@@ -30,16 +32,6 @@ using namespace std::chrono_literals;
 constexpr auto kPublishEvery = 2s;
 // Polling when no notification comes.
 constexpr auto kPollEvery = 2s;
-
-// The first member of a pool that takes work now: published lately,
-// accepting jobs and not stopped.
-constexpr const char* kFirstUsable = R"sql(
-(SELECT u.m FROM unnest(p.members) WITH ORDINALITY AS u(m, o)
-   JOIN shop_printers s ON s.station || '/' || s.printer = u.m
-   WHERE s.accepting AND s.state <> 'stopped' AND s.updated > now() - interval '15 seconds'
-   ORDER BY u.o LIMIT 1))sql";
-
-std::string sqlWith(const char* before, const char* after) { return std::string(before) + kFirstUsable + after; }
 
 template <typename Number>
 std::string numbersOf(const std::vector<Number>& items)
@@ -251,14 +243,16 @@ std::vector<PendingRecord> ShopQueue::nextToSend(const std::string& printer, int
     if (!held.ok())
         return out;
     if (const std::int64_t more = limit - held.integer(0, 0); more > 0) {
-        const std::string claim = sqlWith(
+        // A pool's row goes to the first usable member that has not failed its job.
+        const std::string claim =
             "UPDATE print_queue q SET state = 'claimed', holder = $1, station = $2, printer = $3,"
             " attempt = q.attempt + 1, lease_until = now() + make_interval(secs => $5)"
-            " FROM (SELECT job_id, idx FROM print_queue WHERE state = 'queued' AND (target = $2 || '/' || $3"
-            "   OR target IN (SELECT p.name FROM shop_pools p WHERE ",
-            " = $2 || '/' || $3))"
-            "   ORDER BY job_id, idx LIMIT $4 FOR UPDATE SKIP LOCKED) w"
-            " WHERE q.job_id = w.job_id AND q.idx = w.idx");
+            " FROM (SELECT r.job_id, r.idx FROM print_queue r WHERE r.state = 'queued' AND (r.target = $2 || '/' || $3"
+            "   OR (r.target IN (SELECT name FROM shop_pools) AND (SELECT "
+            + firstUsableMember("r.failed_on")
+            + " FROM shop_pools p WHERE p.name = r.target) = $2 || '/' || $3))"
+              "   ORDER BY r.job_id, r.idx LIMIT $4 FOR UPDATE SKIP LOCKED) w"
+              " WHERE q.job_id = w.job_id AND q.idx = w.idx";
         m_db.execute(claim.c_str(), {m_holder, m_options.station, printer, more, m_options.leaseSeconds});
     }
     PgResult rows = m_db.run("SELECT q.job_id, q.idx, q.attempt, j.template_path, j.template_hash, j.copies, r.columns"
@@ -316,14 +310,15 @@ std::vector<std::string> ShopQueue::waitingPrinters()
     std::vector<std::string> printers;
     if (m_db.reconnect().failed() || !flushLocked())
         return printers;
-    const std::string sql = sqlWith(
+    const std::string sql =
         "SELECT printer FROM print_queue WHERE holder = $1 AND state = 'claimed'"
         " UNION SELECT substr(target, length($2) + 2) FROM print_queue"
         "   WHERE state = 'queued' AND left(target, length($2) + 1) = $2 || '/'"
-        " UNION SELECT substr(f.first, length($2) + 2) FROM (SELECT p.name, ",
-        " AS first FROM shop_pools p) f"
-        "   WHERE left(f.first, length($2) + 1) = $2 || '/'"
-        "   AND EXISTS (SELECT 1 FROM print_queue q WHERE q.state = 'queued' AND q.target = f.name)");
+        " UNION SELECT substr(f.first, length($2) + 2) FROM (SELECT DISTINCT (SELECT "
+        + firstUsableMember("r.failed_on")
+        + " FROM shop_pools p WHERE p.name = r.target) AS first"
+          "   FROM print_queue r WHERE r.state = 'queued' AND r.target IN (SELECT name FROM shop_pools)) f"
+          "   WHERE left(f.first, length($2) + 1) = $2 || '/'";
     PgResult rows = m_db.run(sql.c_str(), {m_holder, m_options.station});
     for (int row = 0; row < rows.rows(); ++row)
         printers.push_back(rows.text(row, 0));
@@ -373,15 +368,29 @@ void ShopQueue::handOverRefused(const Refs& records)
     const auto arrays = arraysOf(records);
     const std::string& jobs = arrays.first;
     const std::string& indices = arrays.second;
-    if (m_db.reconnect().failed())
-        return;
-    // Free for the next member of a pool; this station claims its own printer's again.
-    m_db.execute("WITH freed AS (UPDATE print_queue q SET state = 'queued', holder = '', station = '', printer = ''"
-                 " FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
-                 " WHERE q.job_id = w.job_id AND q.idx = w.idx AND q.holder = $3 AND q.state = 'handed'"
-                 " AND q.cups_job = 0 RETURNING q.target)"
-                 " SELECT count(pg_notify('print_queue', target)) FROM (SELECT DISTINCT target FROM freed) t",
-                 {jobs, indices, m_holder});
+    // The spooler refused them: a pool's next member takes them and the
+    // rest of their job; a station's own printer gets them again.
+    transaction([&]() -> EngineError {
+        std::int64_t moved = 0;
+        std::string member;
+        const std::string reason = "打印队列拒收了打印任务";
+        if (EngineError e = failOver(m_db, jobs, indices, m_holder, reason, moved, member); e.failed())
+            return e;
+        if (EngineError e = m_db.execute(
+                "WITH freed AS (UPDATE print_queue q SET state = 'queued', holder = '', station = '', printer = ''"
+                " FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
+                " WHERE q.job_id = w.job_id AND q.idx = w.idx AND q.holder = $3 AND q.state = 'handed'"
+                " AND q.cups_job = 0 RETURNING q.target)"
+                " SELECT count(pg_notify('print_queue', target)) FROM (SELECT DISTINCT target FROM freed) t",
+                {jobs, indices, m_holder});
+            e.failed())
+            return e;
+        if (member.empty())
+            return {};
+        if (EngineError e = failWhereNoMemberIsLeft(m_db, jobs, reason); e.failed())
+            return e;
+        return settleJobs(records, "");
+    });
     for (const auto& ref : records)
         m_attempts.erase(ref);
 }
@@ -419,10 +428,11 @@ bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
             e.failed())
             return e;
         if (EngineError e = m_db.execute(
-                "UPDATE records r SET cups_job_id = $3, outcome = 'printing'"
+                "UPDATE records r SET cups_job_id = $3, outcome = 'printing', station = $4, printed_on = q.printer"
                 " FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
+                " JOIN print_queue q ON q.job_id = w.job_id AND q.idx = w.idx"
                 " WHERE r.job_id = w.job_id AND r.idx = w.idx AND r.outcome IN ('queued', 'printing')",
-                {jobs, indices, cupsJob});
+                {jobs, indices, cupsJob, m_options.station});
             e.failed())
             return e;
         // The job is printing; what held it back holds no more.
@@ -471,6 +481,15 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
     const std::string& jobs = arrays.first;
     const std::string& indices = arrays.second;
     return transaction([&]() -> EngineError {
+        std::string told = reason;
+        if (outcome == Outcome::Failed) {
+            std::int64_t moved = 0;
+            std::string member;
+            if (EngineError e = failOver(m_db, jobs, indices, m_holder, reason, moved, member); e.failed())
+                return e;
+            if (moved > 0)
+                told = member + " 打印失败：" + reason + "；其余记录改由池中的下一台打印机打印";
+        }
         if (EngineError e = m_db.execute("UPDATE records r SET outcome = $3, reason = $4"
                                          " FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
                                          " WHERE r.job_id = w.job_id AND r.idx = w.idx"
@@ -484,7 +503,7 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
                                              {jobs, indices});
                 e.failed())
                 return e;
-        return settleJobs(records, reason);
+        return settleJobs(records, told);
     });
 }
 
@@ -531,7 +550,8 @@ std::optional<JobSummary> ShopQueue::readJob(std::int64_t id)
     if (!job.ok() || job.rows() == 0)
         return std::nullopt;
     JobSummary s = summaryOf(job, 0);
-    PgResult rows = m_db.run("SELECT outcome, cups_job_id FROM records WHERE job_id = $1 ORDER BY idx", {id});
+    PgResult rows = m_db.run("SELECT outcome, cups_job_id, station, printed_on FROM records WHERE job_id = $1 ORDER BY idx",
+                             {id});
     if (!rows.ok())
         return std::nullopt;
     for (int row = 0; row < rows.rows(); ++row) {
@@ -539,7 +559,7 @@ std::optional<JobSummary> ShopQueue::readJob(std::int64_t id)
         const int cups = static_cast<int>(rows.integer(row, 1));
         if (!isFinal(o))
             o = cups > 0 ? Outcome::Printing : Outcome::Queued;
-        s.records.push_back({row + 1, o, cups});
+        s.records.push_back({row + 1, o, cups, rows.text(row, 2), rows.text(row, 3)});
     }
     settleJob(s);
     if (job.integer(0, 10) > 0 && s.reason.empty())
@@ -616,7 +636,7 @@ std::vector<JobSummary> ShopQueue::unfinished()
         const int cups = static_cast<int>(rows.integer(row, 3));
         const bool inSpooler = (state == "handed" || state == "uncertain") && cups > 0;
         out.back().records.push_back({static_cast<int>(rows.integer(row, 1)) + 1,
-                                      inSpooler ? Outcome::Printing : Outcome::Queued, inSpooler ? cups : 0});
+                                      inSpooler ? Outcome::Printing : Outcome::Queued, inSpooler ? cups : 0, {}, {}});
     }
     for (JobSummary& s : out) {
         const std::string reason = s.reason;
@@ -721,8 +741,9 @@ std::vector<ShopTarget> ShopQueue::shopTargets()
         targets.push_back({station + "/" + printers.text(row, 1), station, printers.text(row, 2),
                            printers.boolean(row, 3), {}});
     }
-    PgResult pools = m_db.run(sqlWith("SELECT p.name, p.members::text, ", " IS NOT NULL FROM shop_pools p ORDER BY p.name")
-                                  .c_str());
+    PgResult pools = m_db.run(
+        ("SELECT p.name, p.members::text, " + firstUsableMember("'{}'") + " IS NOT NULL FROM shop_pools p ORDER BY p.name")
+            .c_str());
     for (int row = 0; row < pools.rows(); ++row) {
         ShopTarget pool{pools.text(row, 0), "", pools.boolean(row, 2) ? "idle" : "stopped", pools.boolean(row, 2), {}};
         PgResult members = m_db.run("SELECT unnest(members) FROM shop_pools WHERE name = $1", {pool.name});

@@ -2,6 +2,7 @@
 #include "journal/sha256.h"
 #include "journal/search_tokenizer.h"
 #if ORDAVEL_POSTGRES
+#include "journal/postgres/pg_schema.h"
 #include "support/postgres_server.h"
 
 #include <arpa/inet.h>
@@ -1513,13 +1514,13 @@ TEST_F(JournalShop, ASchemaIsMadeOnceAndANewerOrAForeignOneIsRefused)
 {
     auto journal = open();
     ASSERT_TRUE(journal);
-    EXPECT_EQ(journal->schemaVersion(), 2);
+    EXPECT_EQ(journal->schemaVersion(), postgres_journal::kSchemaVersion);
     // The test server has pg_trgm: searches are answered from a trigram index.
     EXPECT_EQ(number("SELECT count(*) FROM pg_indexes WHERE indexname = 'records_search'"), 1);
     const JournalJobId kept = journal->recordJob(job(1)).value;
     const auto again = initShopJournal(m_url);
     ASSERT_TRUE(again.ok()) << again.error;
-    EXPECT_EQ(again.value, 2);
+    EXPECT_EQ(again.value, postgres_journal::kSchemaVersion);
     EXPECT_TRUE(journal->job(kept).value.has_value());
 
     ASSERT_EQ(sql("UPDATE journal_schema SET version = 99"), 0);

@@ -76,13 +76,13 @@ INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome) VALUE
 
     const auto forward = initShopJournal(m_url);
     ASSERT_TRUE(forward.ok()) << forward.error;
-    EXPECT_EQ(forward.value, 2);
-    EXPECT_EQ(number("SELECT version FROM journal_schema"), 2);
+    EXPECT_EQ(forward.value, postgres_journal::kSchemaVersion);
+    EXPECT_EQ(number("SELECT version FROM journal_schema"), postgres_journal::kSchemaVersion);
     EXPECT_EQ(number("SELECT count(*) FROM jobs"), 1);
     EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0) << "a job from before the queue stays its station's";
     const Journal::Opened opened = Journal::openShop(m_url, "desk");
     ASSERT_TRUE(opened.journal) << opened.error;
-    EXPECT_EQ(opened.journal->schemaVersion(), 2);
+    EXPECT_EQ(opened.journal->schemaVersion(), postgres_journal::kSchemaVersion);
     EXPECT_EQ(opened.journal->records(1).value.size(), 1u);
 }
 

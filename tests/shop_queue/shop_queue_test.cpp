@@ -188,6 +188,48 @@ TEST_F(ShopQueueTest, APoolGoesToItsFirstUsableMember)
     EXPECT_EQ(refsOf(front->nextToSend("pdf", 50)), (Refs{{id, 1}, {id, 2}, {later, 1}}));
 }
 
+// A member that fails a job (its spooler ended the pages in error, the
+// printer still enabled) loses the rest of that job to the next member,
+// and never gets it back; a job every member failed ends failed. Each
+// record names the station and printer it was handed to.
+TEST_F(ShopQueueTest, APoolMemberThatFailsAJobHandsTheRestToTheNextMember)
+{
+    sql("INSERT INTO shop_pools(name, members) VALUES ('lasers', '{back/laser,front/pdf}')");
+    const std::int64_t id = submit(*front, job("lasers", 4));
+    ASSERT_EQ(refsOf(back->nextToSend("laser", 1)), (Refs{{id, 1}}));
+    ASSERT_TRUE(back->mayHandOver({{id, 1}}));
+    back->markSent({{id, 1}}, 11);
+    ASSERT_EQ(back->nextToSend("laser", 1).size(), 1u) << "record 2 claimed, not handed over";
+    back->markOutcomes({{id, 1}}, Outcome::Failed, "paper jam");
+
+    EXPECT_TRUE(back->waitingPrinters().empty()) << "the laser failed this job";
+    EXPECT_FALSE(back->mayHandOver({{id, 2}})) << "its claim was given up";
+    EXPECT_EQ(refsOf(front->nextToSend("pdf", 50)), (Refs{{id, 2}, {id, 3}, {id, 4}}));
+    const auto failing = front->find(id);
+    ASSERT_TRUE(failing);
+    EXPECT_EQ(failing->records[0].outcome, Outcome::Failed);
+    EXPECT_NE(failing->reason.find("back/laser"), std::string::npos) << failing->reason;
+    EXPECT_EQ(failing->records[0].station, "back");
+    EXPECT_EQ(failing->records[0].printer, "laser");
+
+    // Another job of the pool still starts on the first member.
+    const std::int64_t other = submit(*front, job("lasers", 1));
+    EXPECT_EQ(refsOf(back->nextToSend("laser", 50)), (Refs{{other, 1}}));
+
+    ASSERT_TRUE(front->mayHandOver({{id, 2}, {id, 3}, {id, 4}}));
+    front->markSent({{id, 2}}, 12);
+    front->handOverRefused({{id, 3}, {id, 4}});
+    front->markOutcomes({{id, 2}}, Outcome::Failed, "toner");
+    EXPECT_TRUE(front->nextToSend("pdf", 50).empty());
+    EXPECT_TRUE(back->nextToSend("laser", 50).size() == 1u) << "only the other job";
+    const auto failed = front->find(id);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->outcome, Outcome::Failed);
+    EXPECT_EQ(failed->records[3].outcome, Outcome::Failed);
+    EXPECT_EQ(failed->records[1].station, "front");
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE job_id = " + std::to_string(id)), 0);
+}
+
 // A claim taken over is fenced: the station hands none of its records over.
 // Handed-over records whose lease ran out are uncertain, never claimed again;
 // records only claimed go back to the queue.

@@ -187,9 +187,18 @@ CREATE TRIGGER records_queued AFTER INSERT ON records REFERENCING NEW TABLE AS n
   FOR EACH STATEMENT EXECUTE FUNCTION print_queue_filled();
 )sql";
 
+// Version 3: where each record of the shop's queue went, and failover.
+// A record keeps the station and printer it was handed to, for the history
+// after its queue row is gone; a queue row keeps the pool members that
+// failed its job, which it is no longer offered to.
+constexpr const char* kSchemaV3 = R"sql(
+ALTER TABLE records ADD COLUMN station text NOT NULL DEFAULT '', ADD COLUMN printed_on text NOT NULL DEFAULT '';
+ALTER TABLE print_queue ADD COLUMN failed_on text[] NOT NULL DEFAULT '{}';
+)sql";
+
 // The steps from each version to the next: kSchemaSteps[v - 1] moves a
 // database from version v to v + 1.
-constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{kSchemaV2};
+constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{kSchemaV2, kSchemaV3};
 
 // Two programs initialising one shop at once take turns on this lock.
 constexpr const char* kInitLock = "SELECT pg_advisory_xact_lock(7406853110)";
