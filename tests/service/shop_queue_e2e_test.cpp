@@ -234,6 +234,41 @@ TEST_F(ShopStations, AStationKilledForGoodLeavesItsHandedRecordsUncertainAndTheR
     EXPECT_NE(job(a, id).value("reason", "").find("不确定"), std::string::npos) << job(a, id).dump();
 }
 
+// The shop's database stopped at once (as a crash would) while a 120-record
+// job prints on the back's printer, and started again: the stations go on,
+// nothing is lost and nothing printed twice, and each record names the
+// station and printer that printed it.
+TEST_F(ShopStations, TheDatabaseRestartedMidJobLosesNothingAndPrintsNothingTwice)
+{
+    if (setUpStopped())
+        return;
+    ASSERT_NO_FATAL_FAILURE(start(a));
+    ASSERT_NO_FATAL_FAILURE(start(b));
+    ASSERT_TRUE(eventually([&] { return number("SELECT count(*) FROM shop_printers WHERE station = 'back'") > 0; }, 10s));
+    const Reply posted = post(a, cards("back/" + queueB.name, records(1, 120)));
+    ASSERT_EQ(posted.status, 201) << posted.raw;
+    const std::int64_t id = posted.body["id"];
+    ASSERT_TRUE(eventually([&] { return number("SELECT count(*) FROM print_queue WHERE cups_job > 0") > 0; }, 60s));
+
+    EXPECT_GT(number("SELECT count(*) FROM print_queue"), 0) << "stopped before the job was done";
+    std::string error;
+    PostgresServer* server = PostgresServer::shared(error);
+    ASSERT_NE(server, nullptr) << error;
+    ASSERT_EQ(server->stop(), "");
+    std::this_thread::sleep_for(3s);
+    ASSERT_EQ(server->start(), "");
+
+    ASSERT_TRUE(eventually([&] { return job(a, id).value("state", "") == "printed"; }, 120s)) << job(a, id).dump();
+    EXPECT_EQ(printedEverywhere(), onceEach(1, 120));
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
+    const json done = job(a, id);
+    ASSERT_EQ(done["records"].size(), 120u);
+    for (const json& record : done["records"]) {
+        EXPECT_EQ(record.value("station", ""), "back") << record.dump();
+        EXPECT_EQ(record.value("printer", ""), queueB.name) << record.dump();
+    }
+}
+
 } // namespace
 } // namespace ordavel::test
 #endif
