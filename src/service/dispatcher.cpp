@@ -58,6 +58,8 @@ void Dispatcher::start()
         m_paused.insert(name);
     m_heldReasons.reset();
     m_queue.setWakeUp([this] { wake(); });
+    // Events of this token from the other stations of a shop reach this station's streams.
+    m_queue.setEventSink([this](const std::string& owner, const std::string& json) { m_events.publish(owner, json); });
     m_thread = std::thread([this] { run(); });
 }
 
@@ -68,6 +70,7 @@ void Dispatcher::stop()
     if (m_thread.joinable()) {
         m_thread.join();
         m_queue.setWakeUp({});
+        m_queue.setEventSink({});
     }
 }
 
@@ -483,7 +486,7 @@ void Dispatcher::publishRecord(std::int64_t job, int n, Outcome outcome, int cup
     }
     nlohmann::json event = {{"type", "record"}, {"job", job}, {"n", n}, {"state", outcomeName(outcome)}};
     event["cupsJob"] = cupsJob > 0 ? nlohmann::json(cupsJob) : nlohmann::json(nullptr);
-    m_events.publish(owner, event.dump());
+    publish(owner, event.dump());
 }
 
 void Dispatcher::announce(std::int64_t job)
@@ -501,7 +504,13 @@ void Dispatcher::announce(std::int64_t job)
                                   {"reason", summary->reason},
                                   {"records", summary->records.size()},
                                   {"printed", printed}};
-    m_events.publish(summary->owner, event.dump());
+    publish(summary->owner, event.dump());
+}
+
+void Dispatcher::publish(const std::string& owner, const std::string& json)
+{
+    m_events.publish(owner, json);
+    m_queue.shareEvent(owner, json);
 }
 
 } // namespace ordavel::service

@@ -58,6 +58,8 @@ private:
     void sendFor(const PrinterStatus& printer);
     void follow();
     void publishRecord(std::int64_t job, int n, Outcome outcome, int cupsJob);
+    // To the owner's streams here and, in a shop, on every station.
+    void publish(const std::string& owner, const std::string& json);
     void holdReasons(const std::map<int, std::vector<RecordRef>>& flight, const std::vector<SpoolJob>& entries);
 
     JobQueue& m_queue;

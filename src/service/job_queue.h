@@ -181,6 +181,19 @@ public:
     }
     // The printers and pools of the shop; none outside a shop.
     virtual std::vector<ShopTarget> shopTargets() { return {}; }
+    // An event of token `owner` this station published (one line of JSON),
+    // for the streams of the other stations.
+    virtual void shareEvent(const std::string& owner, const std::string& json)
+    {
+        (void)owner;
+        (void)json;
+    }
+    // Where the events other stations share are published on this one
+    // (empty when the service stops).
+    virtual void setEventSink(std::function<void(const std::string& owner, const std::string& json)> sink)
+    {
+        (void)sink;
+    }
 };
 
 } // namespace ordavel::service

@@ -32,6 +32,10 @@ using namespace std::chrono_literals;
 constexpr auto kPublishEvery = 2s;
 // Polling when no notification comes.
 constexpr auto kPollEvery = 2s;
+// A notification's payload must stay under 8,000 bytes; an event is far smaller.
+constexpr std::size_t kMaxPayload = 7900;
+// Events kept while the database is away, the oldest dropped first.
+constexpr std::size_t kMaxOutgoing = 10000;
 
 template <typename Number>
 std::string numbersOf(const std::vector<Number>& items)
@@ -817,10 +821,59 @@ void ShopQueue::wakeUp()
         m_wake();
 }
 
+void ShopQueue::shareEvent(const std::string& owner, const std::string& json)
+{
+    const std::string payload =
+        nlohmann::json{{"from", m_holder}, {"owner", owner}, {"event", nlohmann::json::parse(json, nullptr, false)}}
+            .dump();
+    if (payload.size() > kMaxPayload)
+        return;
+    const std::lock_guard lock(m_stateMutex);
+    if (m_outgoing.size() >= kMaxOutgoing)
+        m_outgoing.pop_front();
+    m_outgoing.push_back(payload);
+}
+
+void ShopQueue::setEventSink(std::function<void(const std::string&, const std::string&)> sink)
+{
+    const std::lock_guard lock(m_stateMutex);
+    m_eventSink = std::move(sink);
+}
+
+void ShopQueue::sendEvents(Db& listener)
+{
+    std::vector<std::string> payloads;
+    {
+        const std::lock_guard lock(m_stateMutex);
+        payloads.assign(m_outgoing.begin(), m_outgoing.end());
+    }
+    if (payloads.empty() || listener.reconnect().failed())
+        return;
+    // One statement for all of them: notifications of one transaction arrive in order.
+    if (listener.execute("SELECT count(pg_notify('shop_events', p)) FROM unnest($1::text[]) AS p",
+                         {ordavel::postgres_journal::textArray(payloads)})
+            .failed())
+        return;
+    const std::lock_guard lock(m_stateMutex);
+    m_outgoing.erase(m_outgoing.begin(),
+                     m_outgoing.begin() + static_cast<std::ptrdiff_t>(std::min(payloads.size(), m_outgoing.size())));
+}
+
+void ShopQueue::receiveEvent(const std::string& payload)
+{
+    const auto note = nlohmann::json::parse(payload, nullptr, false);
+    if (!note.is_object() || note.value("from", "") == m_holder || !note.contains("event"))
+        return;
+    const std::lock_guard lock(m_stateMutex);
+    if (m_eventSink)
+        m_eventSink(note.value("owner", ""), note["event"].dump());
+}
+
 void ShopQueue::listen(Db& listener, bool& listening)
 {
     if (!listening) {
-        if (listener.reconnect().failed() || listener.execute("LISTEN print_queue").failed())
+        if (listener.reconnect().failed() || listener.execute("LISTEN print_queue").failed()
+            || listener.execute("LISTEN shop_events").failed())
             return;
         listening = true;
     }
@@ -840,7 +893,14 @@ void ShopQueue::listen(Db& listener, bool& listening)
         listening = false;
         return;
     }
-    if (!notes.empty())
+    bool work = false;
+    for (const auto& note : notes) {
+        if (note.channel == "shop_events")
+            receiveEvent(note.payload);
+        else
+            work = true;
+    }
+    if (work)
         wakeUp();
 }
 
@@ -856,6 +916,8 @@ void ShopQueue::run()
     auto polledAt = Clock::now();
     while (!m_stop) {
         listen(listener, listening);
+        if (listening)
+            sendEvents(listener);
         if (!listening)
             std::this_thread::sleep_for(200ms);
         const auto now = Clock::now();

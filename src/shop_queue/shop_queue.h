@@ -87,6 +87,10 @@ public:
     // Every station's published printers (a station silent for 15 s shows
     // them stopped) and the pools, by name.
     std::vector<ShopTarget> shopTargets() override;
+    // Events go out in the order published, a few at a time, as
+    // notifications of channel `shop_events` the other stations listen to.
+    void shareEvent(const std::string& owner, const std::string& json) override;
+    void setEventSink(std::function<void(const std::string& owner, const std::string& json)> sink) override;
 
     const std::string& holder() const { return m_holder; }
     // Renews this run's leases, returns what ran out to the queue (as
@@ -101,6 +105,9 @@ private:
     std::string takeBack();
     void run();
     void listen(Db& listener, bool& listening);
+    // Sends the events shared since the last call; kept when the database is away.
+    void sendEvents(Db& listener);
+    void receiveEvent(const std::string& payload);
     void wakeUp();
     std::vector<StoredTemplate> templatesOf(const std::vector<std::string>& hashes);
     std::shared_ptr<const std::string> bytesOf(const std::string& hash);
@@ -131,6 +138,8 @@ private:
 
     std::mutex m_stateMutex;
     std::function<void()> m_wake;
+    std::function<void(const std::string&, const std::string&)> m_eventSink;
+    std::deque<std::string> m_outgoing; // shared events not sent yet, as notification payloads
     std::vector<PrinterStatus> m_printers;
     bool m_printersChanged = false;
     bool m_printersKnown = false; // the spooler has told them once

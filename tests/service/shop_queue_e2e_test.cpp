@@ -7,6 +7,7 @@
 #include "support/postgres_server.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace ordavel::test {
 namespace {
@@ -128,11 +129,28 @@ TEST_F(ShopStations, AJobPostedToOneStationPrintsOnAnothersPrinterOnce)
     EXPECT_EQ((*listed)["station"], "back");
     EXPECT_EQ((*listed)["state"], "idle");
 
+    // The front's event stream tells what the back printed.
+    std::string stream;
+    std::atomic<bool> seen{false};
+    std::thread listener([&] {
+        httplib::Client client("127.0.0.1", a.process.port);
+        client.set_read_timeout(60, 0);
+        client.Get("/v1/events", {{"Authorization", "Bearer " + a.token}}, [&](const char* data, std::size_t size) {
+            stream.append(data, size);
+            seen = stream.find(R"("state":"printed","type":"job")") != std::string::npos;
+            return !seen;
+        });
+    });
+    std::this_thread::sleep_for(300ms);
     const Reply posted = post(a, cards(target, records(1, 3)));
     ASSERT_EQ(posted.status, 201) << posted.raw;
     const std::int64_t id = posted.body["id"];
     ASSERT_TRUE(eventually([&] { return job(a, id).value("state", "") == "printed"; }, 60s)) << job(a, id).dump();
     EXPECT_EQ(job(b, id).value("state", ""), "printed") << "every station sees the shop's jobs";
+    listener.join();
+    EXPECT_TRUE(seen) << stream;
+    EXPECT_NE(stream.find(R"("n":3,"state":"printed","type":"record")"), std::string::npos) << stream;
+    EXPECT_EQ(job(a, id)["records"][0].value("station", ""), "back");
 
     std::optional<Reply> first, second;
     std::thread fromA([&] { first = post(a, cards(target, records(4, 5), "order-7")); });

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -228,6 +230,44 @@ TEST_F(ShopQueueTest, APoolMemberThatFailsAJobHandsTheRestToTheNextMember)
     EXPECT_EQ(failed->records[3].outcome, Outcome::Failed);
     EXPECT_EQ(failed->records[1].station, "front");
     EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE job_id = " + std::to_string(id)), 0);
+}
+
+// An event one station shares reaches the other stations' streams in the
+// order shared, with its token, and never comes back to its own.
+TEST_F(ShopQueueTest, EventsSharedByOneStationReachTheOthersInOrder)
+{
+    std::mutex mutex;
+    std::vector<std::pair<std::string, std::string>> onFront, onBack;
+    front->setEventSink([&](const std::string& owner, const std::string& json) {
+        const std::lock_guard lock(mutex);
+        onFront.emplace_back(owner, json);
+    });
+    back->setEventSink([&](const std::string& owner, const std::string& json) {
+        const std::lock_guard lock(mutex);
+        onBack.emplace_back(owner, json);
+    });
+    for (int n = 1; n <= 3; ++n)
+        back->shareEvent("orders", R"({"job":7,"n":)" + std::to_string(n) + R"(,"state":"printed","type":"record"})");
+    back->shareEvent("audit", R"({"type":"job","reason":"引号\"与换行\n"})");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+        {
+            const std::lock_guard lock(mutex);
+            if (onFront.size() >= 4)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const std::lock_guard lock(mutex);
+    ASSERT_EQ(onFront.size(), 4u);
+    EXPECT_EQ(onFront[0], (std::pair<std::string, std::string>{"orders", R"({"job":7,"n":1,"state":"printed","type":"record"})"}));
+    EXPECT_EQ(onFront[2].second, R"({"job":7,"n":3,"state":"printed","type":"record"})");
+    EXPECT_EQ(onFront[3].first, "audit");
+    EXPECT_EQ(onFront[3].second, R"({"reason":"引号\"与换行\n","type":"job"})");
+    EXPECT_TRUE(onBack.empty());
+    front->setEventSink({});
+    back->setEventSink({});
 }
 
 // A claim taken over is fenced: the station hands none of its records over.

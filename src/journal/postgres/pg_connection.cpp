@@ -169,15 +169,15 @@ EngineError PgConnection::execute(const char* sql, const PgParams& params)
 
 int PgConnection::socket() const { return m_conn != nullptr ? PQsocket(m_conn) : -1; }
 
-std::vector<std::string> PgConnection::notifications()
+std::vector<PgConnection::Notification> PgConnection::notifications()
 {
-    std::vector<std::string> payloads;
+    std::vector<Notification> payloads;
     if (m_conn == nullptr)
         return payloads;
     if (PQconsumeInput(m_conn) == 0)
         m_broken = true;
     while (PGnotify* note = PQnotifies(m_conn)) {
-        payloads.emplace_back(note->extra != nullptr ? note->extra : "");
+        payloads.push_back({note->relname != nullptr ? note->relname : "", note->extra != nullptr ? note->extra : ""});
         PQfreemem(note);
     }
     return payloads;

@@ -88,9 +88,13 @@ public:
 
     // The connection's socket, to wait on for notifications; -1 when not connected.
     int socket() const;
-    // Reads what the server sent and returns the payloads of the
-    // notifications received since the last call (after LISTEN).
-    std::vector<std::string> notifications();
+    struct Notification {
+        std::string channel;
+        std::string payload;
+    };
+    // Reads what the server sent and returns the notifications received
+    // since the last call (after LISTEN).
+    std::vector<Notification> notifications();
 
 private:
     PGconn* m_conn = nullptr;
