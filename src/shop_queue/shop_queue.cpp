@@ -1,6 +1,7 @@
 #include "shop_queue/shop_queue.h"
 
 #include "shop_queue/pool_failover.h"
+#include "shop_queue/queued_job_settle.h"
 
 #include "journal/sha256.h"
 #include "journal/stored_values.h"
@@ -511,28 +512,12 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
     });
 }
 
-// settleJob in one statement for every job of `records`: queued while a
-// record waits unsent, printing while one is in a spooler, else printed, or
-// the first of failed, cancelled, expired in record order.
 EngineError ShopQueue::settleJobs(const Refs& records, const std::string& reason)
 {
     std::vector<std::int64_t> ids;
     for (const auto& ref : records)
         ids.push_back(ref.first);
-    return m_db.execute(
-        "WITH s AS (SELECT r.job_id,"
-        "   bool_or(r.outcome IN ('queued', 'printing') AND r.cups_job_id = 0) AS waiting,"
-        "   bool_or(r.outcome IN ('queued', 'printing') AND r.cups_job_id > 0) AS spooled,"
-        "   (array_agg(r.outcome ORDER BY r.idx) FILTER (WHERE r.outcome NOT IN ('queued', 'printing', 'printed')))[1]"
-        "     AS ended"
-        "   FROM records r WHERE r.job_id = ANY($1::bigint[]) GROUP BY r.job_id)"
-        " UPDATE jobs j SET"
-        " outcome = CASE WHEN s.waiting THEN 'queued' WHEN s.spooled THEN 'printing' ELSE coalesce(s.ended, 'printed') END,"
-        " reason = CASE WHEN NOT s.waiting AND NOT s.spooled AND s.ended IS NULL THEN ''"
-        "   WHEN $2 <> '' THEN $2 ELSE j.reason END,"
-        " finished_at = CASE WHEN s.waiting OR s.spooled THEN 0 ELSE extract(epoch FROM now())::bigint END"
-        " FROM s WHERE j.id = s.job_id",
-        {numbersOf(ids), reason});
+    return settleQueuedJobs(m_db, numbersOf(ids), reason);
 }
 
 void ShopQueue::setReason(std::int64_t job, const std::string& reason)

@@ -250,6 +250,25 @@ TEST_F(ShopStations, AStationKilledForGoodLeavesItsHandedRecordsUncertainAndTheR
         onFront += n;
     EXPECT_EQ(onFront, 200 - uncertain);
     EXPECT_NE(job(a, id).value("reason", "").find("不确定"), std::string::npos) << job(a, id).dump();
+
+    // The operator asks the front station's journal: resume prints nothing of
+    // a shop queue's job, lists the uncertain records, and records what the
+    // paper shows.
+    use(a);
+    const auto listed = tool("journal resume " + std::to_string(id));
+    EXPECT_EQ(listed.status, 1);
+    EXPECT_NE(listed.output.find("records are uncertain"), std::string::npos) << listed.output;
+    EXPECT_NE(listed.output.find("back/" + queueB.name), std::string::npos) << listed.output;
+    const auto settled = tool("journal resume " + std::to_string(id) + " --uncertain printed");
+    EXPECT_EQ(settled.status, 0) << settled.output;
+    EXPECT_NE(settled.output.find(std::to_string(uncertain) + " uncertain records recorded as printed"), std::string::npos)
+        << settled.output;
+    EXPECT_EQ(job(a, id).value("state", ""), "printed") << job(a, id).dump();
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
+    int onFrontAfter = 0;
+    for (const auto& [code, n] : codesOnPages(queue.out, scratch.path() / "front-after"))
+        onFrontAfter += n;
+    EXPECT_EQ(onFrontAfter, onFront) << "resume printed nothing";
 }
 
 // The shop's database stopped at once (as a crash would) while a 120-record

@@ -4,6 +4,7 @@
 // station that starts again.
 
 #include "shop_queue/shop_queue.h"
+#include "shop_queue/uncertain_records.h"
 
 #include "journal/journal.h"
 #include "support/postgres_server.h"
@@ -268,6 +269,47 @@ TEST_F(ShopQueueTest, EventsSharedByOneStationReachTheOthersInOrder)
     EXPECT_TRUE(onBack.empty());
     front->setEventSink({});
     back->setEventSink({});
+}
+
+// The operator settles uncertain records as the paper shows: some came out
+// and are printed; the others go back to the queue and print once more.
+TEST_F(ShopQueueTest, TheOperatorSettlesUncertainRecordsAsPrintedOrPrintsThemAgain)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 3));
+    ASSERT_EQ(back->nextToSend("laser", 50).size(), 3u);
+    ASSERT_TRUE(back->mayHandOver({{id, 1}, {id, 2}, {id, 3}}));
+    back->markSent({{id, 1}, {id, 2}, {id, 3}}, 21);
+    leaseEnds(*back);
+    front->keepUp();
+
+    std::string error;
+    const auto state = queuedJobState(m_url, id, error);
+    ASSERT_TRUE(state) << error;
+    EXPECT_EQ(state->waiting, 0);
+    ASSERT_EQ(state->uncertain.size(), 3u);
+    EXPECT_EQ(state->uncertain[1].n, 2);
+    EXPECT_EQ(state->uncertain[1].station, "back");
+    EXPECT_EQ(state->uncertain[1].printer, "laser");
+    EXPECT_EQ(state->uncertain[1].spoolJob, 21);
+
+    EXPECT_EQ(decideUncertain(m_url, id, {1, 3}, UncertainDecision::Printed, error), 2) << error;
+    EXPECT_EQ(decideUncertain(m_url, id, {1}, UncertainDecision::Printed, error), 0) << "decided already";
+    EXPECT_EQ(decideUncertain(m_url, id, {}, UncertainDecision::PrintAgain, error), 1) << error;
+    const auto again = front->find(id);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->records[0].outcome, Outcome::Printed);
+    EXPECT_EQ(again->records[1].outcome, Outcome::Queued);
+    EXPECT_EQ(again->outcome, Outcome::Queued);
+
+    // A fresh claim prints it once more; nothing of the job is uncertain now.
+    std::unique_ptr<ShopQueue> restarted = station("back", {"laser"});
+    ASSERT_TRUE(restarted);
+    EXPECT_EQ(refsOf(restarted->nextToSend("laser", 50)), (Refs{{id, 2}}));
+    ASSERT_TRUE(restarted->mayHandOver({{id, 2}}));
+    restarted->markSent({{id, 2}}, 22);
+    restarted->markOutcomes({{id, 2}}, Outcome::Printed);
+    EXPECT_EQ(front->find(id)->outcome, Outcome::Printed);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
 }
 
 // A claim taken over is fenced: the station hands none of its records over.

@@ -15,6 +15,9 @@
 #include "platform/journal_resume.h"
 #include "platform/print_journal.h"
 #include "shop/users_journal.h"
+#if ORDAVEL_SHOP_QUEUE
+#include "shop_queue/uncertain_records.h"
+#endif
 
 #include <QPrinterInfo>
 
@@ -40,6 +43,8 @@ struct Settings {
     std::string action; // "", show, resume, reprint, counter
     std::string argument;
     std::string since, until, templateName, printer, station, search, records, set, pruneBefore;
+    std::string uncertain; // resume of a shop queue's job: "printed" or "again"
+    std::string shopUrl;   // the shop this station joined, if any
     bool json = false;
     bool stats = false;
     bool off = false;
@@ -77,6 +82,14 @@ OptionParser declare(Settings& s)
     parser.flag("--json", "list or show as JSON", &s.json);
     parser.option({.name = "--records", .value = "LIST", .help = "reprint only these records of the job (1-based)"},
                   into(&s.records));
+    parser.option({.name = "--uncertain", .value = "printed|again",
+                   .help = "resume of a job of the shop's print queue: its uncertain records came out (printed), or print them once more (again)"},
+                  [&s](const std::string& value) {
+                      s.uncertain = value;
+                      return value == "printed" || value == "again"
+                          ? std::string()
+                          : std::string("--uncertain takes \"printed\" or \"again\"");
+                  });
     parser.option({.name = "--set", .value = "N", .help = "the next value the counter gives"}, into(&s.set));
     parser.option({.name = "--job-size", .value = "K", .help = "K records per printer job on resume or reprint"},
                   [&s](const std::string& value) {
@@ -330,11 +343,71 @@ int printRecords(const Document& doc, const JournalJob& job, const std::vector<J
 // The open journal for a run, not owned by it.
 std::shared_ptr<Journal> borrowed(Journal& journal) { return std::shared_ptr<Journal>(&journal, [](Journal*) {}); }
 
+#if ORDAVEL_SHOP_QUEUE
+// A job of the shop's print queue is printed by the station that drives its
+// printer, never by resume here: what resume does is let the operator settle
+// its uncertain records, as the paper shows.
+int resumeShopQueued(const JournalJob& job, const Settings& s)
+{
+    std::string error;
+    const auto state = service::queuedJobState(s.shopUrl, job.id, error);
+    if (!state)
+        return fail(error);
+    if (state->uncertain.empty()) {
+        if (state->waiting > 0)
+            return fail(std::to_string(state->waiting) + " records of job " + s.argument
+                        + " wait or print in the shop's print queue; the station that drives its printer prints them");
+        if (!s.uncertain.empty())
+            return fail("job " + s.argument + " has no uncertain records");
+        std::printf("job %s: nothing of it is left in the shop's print queue\n", s.argument.c_str());
+        return 0;
+    }
+    if (s.uncertain.empty()) {
+        std::printf("job %s: %zu records are uncertain: they were handed to the printer of a station that then"
+                    " stopped answering, and may have printed\n",
+                    s.argument.c_str(), state->uncertain.size());
+        for (const service::UncertainRecord& r : state->uncertain)
+            std::printf("  record %d: %s/%s, its print job %d\n", r.n, r.station.c_str(), r.printer.c_str(),
+                        r.spoolJob);
+        return fail("look at the paper, then resume with --uncertain printed (they came out) or --uncertain again"
+                    " (print them once more), and --records LIST for some of them only");
+    }
+    std::vector<int> chosen;
+    if (!s.records.empty()) {
+        const RecordSelection selection = parseRecordList(s.records, job.recordCount);
+        if (!selection.error.empty())
+            return fail(selection.error);
+        for (const int row : selection.rows)
+            chosen.push_back(row + 1);
+    }
+    const bool printed = s.uncertain == "printed";
+    const auto decided = service::decideUncertain(
+        s.shopUrl, job.id, chosen,
+        printed ? service::UncertainDecision::Printed : service::UncertainDecision::PrintAgain, error);
+    if (!decided)
+        return fail(error);
+    if (*decided == 0)
+        return fail("none of these records of job " + s.argument + " is uncertain");
+    std::printf("job %s: %d uncertain records %s\n", s.argument.c_str(), *decided,
+                printed ? "recorded as printed" : "put back into the shop's print queue, to print once more");
+    return 0;
+}
+#endif
+
 int resume(Journal& journal, const Settings& s)
 {
     const auto id = jobNumber(s.argument);
     if (!id)
         return fail("resume takes a job number");
+#if ORDAVEL_SHOP_QUEUE
+    if (!s.shopUrl.empty()) {
+        const auto job = journal.job(*id);
+        if (job.ok() && job.value && service::inShopQueue(*job.value))
+            return resumeShopQueued(*job.value, s);
+    }
+#endif
+    if (!s.uncertain.empty())
+        return fail("--uncertain is for a job of the shop's print queue");
     const auto app = makeHeadlessApp();
     Document doc;
     const ResumePlan plan = planResume(journal, *id, std::chrono::seconds(kJournalSettleSeconds), doc);
@@ -451,6 +524,8 @@ int run(const std::vector<std::string>& args)
     }
     const auto shop = joinedShop();
     const bool inShop = shop.ok() && shop.value();
+    if (inShop)
+        s.shopUrl = shop.value()->connection;
     Journal::Opened opened = openUsersJournal(path);
     if (!opened.journal)
         return fail(inShop || !shop.ok() ? opened.error : path + ": " + opened.error);
