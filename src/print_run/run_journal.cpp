@@ -24,11 +24,15 @@ RecordMerge::CounterValues asMergeValues(const std::vector<CounterValue>& values
 }
 
 // Whether the process that claimed a job ("pid N@host") still runs here.
+// A claimant is "pid N@HOST" (a program of one station), or the holder of
+// a shop's queue, "STATION pid N@HOST STARTED": its spooler job ids are its
+// own host's, never to be looked up in another's.
 bool claimantRuns(const std::string& claimant)
 {
     int pid = 0;
     char host[256] = {};
-    if (std::sscanf(claimant.c_str(), "pid %d@%255s", &pid, host) < 1 || pid <= 0)
+    const auto at = claimant.rfind("pid ");
+    if (at == std::string::npos || std::sscanf(claimant.c_str() + at, "pid %d@%255s", &pid, host) < 1 || pid <= 0)
         return false;
     if (host[0] != '\0' && journal_system::hostName() != host)
         return true; // another machine's: not ours to judge

@@ -5,6 +5,7 @@
 #include "model/document.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -347,6 +348,34 @@ TEST_F(PrintRunTest, AnotherJournalsJobWithTheSameTitleIsNotTakenForThisOnesReco
     spooler.queue[9] = {9, jobTitle(id, 1, 2), "slips", SpoolJobState::Completed, recorded, {}};
     EXPECT_EQ(settleFromQueue(*m_journal, id, true, spooler, error), 0);
     EXPECT_EQ(outcomes(id), (std::vector<O>{O::Printed, O::Printed, O::Printing, O::Printing, O::Printing}));
+}
+
+// A job handed over by a shop station's service on another machine: its
+// spooler job ids are that machine's, and a job of the same id here says
+// nothing of it.
+TEST_F(PrintRunTest, AJobClaimedByAShopStationOnAnotherMachineIsNotSettledFromThisSpooler)
+{
+    JournalJobId id = 0;
+    {
+        RunJournal journal(m_journal);
+        ASSERT_TRUE(begin(journal));
+        id = journal.id();
+    }
+    ASSERT_EQ(m_journal->setRecordOutcome(id, 0, 4, O::Printing), "");
+    ASSERT_EQ(m_journal->addCupsJob(id, 7, 0, 4), "");
+    // Written as the shop's queue writes the station holding it.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((m_dir / "journal.sqlite").string().c_str(), &db), SQLITE_OK);
+    const std::string claim = "UPDATE jobs SET claimant = 'back pid 4242@packing-2.example 1765380000000' WHERE id = "
+        + std::to_string(id);
+    EXPECT_EQ(sqlite3_exec(db, claim.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    ScriptedSpooler spooler;
+    spooler.queue[7] = {7, "letter", "slips", SpoolJobState::Completed, 0, {}};
+    std::string error;
+    EXPECT_EQ(settleFromQueue(*m_journal, id, false, spooler, error), 0);
+    EXPECT_EQ(error, "");
+    EXPECT_EQ(outcomes(id), std::vector<O>(5, O::Printing));
 }
 
 TEST_F(PrintRunTest, AFileIsPrintedAsItStandsAndAPageWithoutJournalStillPrints)
