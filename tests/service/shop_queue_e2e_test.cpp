@@ -1,6 +1,6 @@
-// The shop's print queue end to end: two stations, each an `ordavel-cli
-// serve` process with its own configuration and its own cups-pdf queue, on
-// one PostgreSQL database. Each page carries its record as a Code 128
+// The shop's print queue end to end: up to three stations, each an
+// `ordavel-cli serve` process with its own configuration and its own
+// cups-pdf queue, on one PostgreSQL database. Each page carries its record as a Code 128
 // symbol, read back from the PDFs.
 #include "service_fixture.h"
 #if ORDAVEL_POSTGRES
@@ -30,6 +30,8 @@ protected:
             return;
         if (const std::string why = queueB.start("ordavel-shopqb", scratch.path() / "outb"); !why.empty())
             GTEST_SKIP() << "no second CUPS queue: " << why;
+        if (const std::string why = queueC.start("ordavel-shopqc", scratch.path() / "outc"); !why.empty())
+            GTEST_SKIP() << "no third CUPS queue: " << why;
         ASSERT_NO_FATAL_FAILURE(addCardTemplate("card"));
         std::string error;
         PostgresServer* server = PostgresServer::shared(error);
@@ -37,7 +39,7 @@ protected:
         url = server->createDatabase(error);
         ASSERT_FALSE(url.empty()) << error;
         ASSERT_EQ(tool("shop init " + shellQuoted(url)).status, 0);
-        for (Station* s : {&a, &b}) {
+        for (Station* s : {&a, &b, &c}) {
             s->home = scratch.path() / s->name;
             use(*s);
             ASSERT_EQ(tool("shop join " + shellQuoted(url) + " --station " + s->name).status, 0);
@@ -45,6 +47,7 @@ protected:
         // Added on the back station, the shop's token works on the front's too.
         b.token = addToken("orders");
         a.token = b.token;
+        c.token = b.token;
         EXPECT_NE(tool("token add orders").status, 0) << "one token of that name in the whole shop";
     }
 
@@ -52,6 +55,7 @@ protected:
     {
         a.process.stop();
         b.process.stop();
+        c.process.stop();
         ServiceTest::TearDown();
     }
 
@@ -88,11 +92,13 @@ protected:
     // The codes printed on both queues, once both are empty.
     std::map<std::string, int> printedEverywhere()
     {
-        for (const FolderQueue* q : {&queue, &queueB})
+        for (const FolderQueue* q : {&queue, &queueB, &queueC})
             eventually([&] { return runCommand("lpstat -o " + q->name).output.empty(); }, 90s);
         std::this_thread::sleep_for(1s);
         auto seen = codesOnPages(queue.out, scratch.path() / "a");
         for (const auto& [code, n] : codesOnPages(queueB.out, scratch.path() / "b"))
+            seen[code] += n;
+        for (const auto& [code, n] : codesOnPages(queueC.out, scratch.path() / "c"))
             seen[code] += n;
         return seen;
     }
@@ -105,20 +111,23 @@ protected:
         return codes;
     }
 
-    FolderQueue queueB;
+    FolderQueue queueB, queueC;
     std::string url;
     Station a{"front", {}, {}, {}};
     Station b{"back", {}, {}, {}};
+    Station c{"side", {}, {}, {}};
 };
 
-// Posted to the front station for the back station's printer, it prints
-// there; the same key posted to both stations at once makes one job.
+// Three stations: posted to the front station for the back station's
+// printer, it prints there, while the side station prints nothing; the same
+// key posted to all three at once makes one job.
 TEST_F(ShopStations, AJobPostedToOneStationPrintsOnAnothersPrinterOnce)
 {
     if (setUpStopped())
         return;
     ASSERT_NO_FATAL_FAILURE(start(a));
     ASSERT_NO_FATAL_FAILURE(start(b));
+    ASSERT_NO_FATAL_FAILURE(start(c));
     const std::string target = "back/" + queueB.name;
     ASSERT_TRUE(eventually([&] { return number("SELECT count(*) FROM shop_printers WHERE station = 'back'") > 0; }, 10s));
     const Reply printers = call(a.process.port, "GET", "/v1/printers", a.token);
@@ -152,19 +161,24 @@ TEST_F(ShopStations, AJobPostedToOneStationPrintsOnAnothersPrinterOnce)
     EXPECT_NE(stream.find(R"("n":3,"state":"printed","type":"record")"), std::string::npos) << stream;
     EXPECT_EQ(job(a, id)["records"][0].value("station", ""), "back");
 
-    std::optional<Reply> first, second;
+    std::optional<Reply> first, second, third;
     std::thread fromA([&] { first = post(a, cards(target, records(4, 5), "order-7")); });
     std::thread fromB([&] { second = post(b, cards(target, records(4, 5), "order-7")); });
+    std::thread fromC([&] { third = post(c, cards(target, records(4, 5), "order-7")); });
     fromA.join();
     fromB.join();
-    ASSERT_TRUE(first && second);
-    ASSERT_TRUE(first->body.contains("id") && second->body.contains("id")) << first->raw << second->raw;
+    fromC.join();
+    ASSERT_TRUE(first && second && third);
+    ASSERT_TRUE(first->body.contains("id") && second->body.contains("id") && third->body.contains("id"))
+        << first->raw << second->raw << third->raw;
     EXPECT_EQ(first->body["id"], second->body["id"]);
+    EXPECT_EQ(first->body["id"], third->body["id"]);
     const std::int64_t keyed = first->body["id"];
     ASSERT_TRUE(eventually([&] { return job(a, keyed).value("state", "") == "printed"; }, 60s));
 
     EXPECT_EQ(printedEverywhere(), onceEach(1, 5));
     EXPECT_TRUE(codesOnPages(queue.out, scratch.path() / "front-only").empty()) << "nothing on the front's printer";
+    EXPECT_TRUE(codesOnPages(queueC.out, scratch.path() / "side-only").empty()) << "nothing on the side's printer";
     EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
 }
 
@@ -272,19 +286,23 @@ TEST_F(ShopStations, AStationKilledForGoodLeavesItsHandedRecordsUncertainAndTheR
 }
 
 // The shop's database stopped at once (as a crash would) while a 120-record
-// job prints on the back's printer, and started again: the stations go on,
-// nothing is lost and nothing printed twice, and each record names the
-// station and printer that printed it.
+// job prints on the back's printer and a 60-record one on the side's, and
+// started again: the stations go on, nothing is lost and nothing printed
+// twice, and each record names the station and printer that printed it.
 TEST_F(ShopStations, TheDatabaseRestartedMidJobLosesNothingAndPrintsNothingTwice)
 {
     if (setUpStopped())
         return;
     ASSERT_NO_FATAL_FAILURE(start(a));
     ASSERT_NO_FATAL_FAILURE(start(b));
+    ASSERT_NO_FATAL_FAILURE(start(c));
     ASSERT_TRUE(eventually([&] { return number("SELECT count(*) FROM shop_printers WHERE station = 'back'") > 0; }, 10s));
     const Reply posted = post(a, cards("back/" + queueB.name, records(1, 120)));
     ASSERT_EQ(posted.status, 201) << posted.raw;
     const std::int64_t id = posted.body["id"];
+    const Reply toSide = post(a, cards("side/" + queueC.name, records(121, 180)));
+    ASSERT_EQ(toSide.status, 201) << toSide.raw;
+    const std::int64_t sideId = toSide.body["id"];
     ASSERT_TRUE(eventually([&] { return number("SELECT count(*) FROM print_queue WHERE cups_job > 0") > 0; }, 60s));
 
     EXPECT_GT(number("SELECT count(*) FROM print_queue"), 0) << "stopped before the job was done";
@@ -296,8 +314,11 @@ TEST_F(ShopStations, TheDatabaseRestartedMidJobLosesNothingAndPrintsNothingTwice
     ASSERT_EQ(server->start(), "");
 
     ASSERT_TRUE(eventually([&] { return job(a, id).value("state", "") == "printed"; }, 120s)) << job(a, id).dump();
-    EXPECT_EQ(printedEverywhere(), onceEach(1, 120));
+    ASSERT_TRUE(eventually([&] { return job(a, sideId).value("state", "") == "printed"; }, 120s))
+        << job(a, sideId).dump();
+    EXPECT_EQ(printedEverywhere(), onceEach(1, 180));
     EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
+    EXPECT_EQ(codesOnPages(queueC.out, scratch.path() / "side-only"), onceEach(121, 180));
     const json done = job(a, id);
     ASSERT_EQ(done["records"].size(), 120u);
     for (const json& record : done["records"]) {
