@@ -1,0 +1,337 @@
+// The shop's print queue as a shop runs it: three `ordavel-cli serve`
+// processes (stations front, back and side, each with its own configuration
+// and its own cups-pdf queue) on one private PostgreSQL database. CUPS holds
+// the jobs, so that what is timed is the stations' part, and a sweeper notes
+// each held job's title and cancels it: CUPS keeps at most 500 jobs.
+//   AcrossStations: one one-record job at a time posted to the front for the
+//             back's printer, until the back has recorded it handed to its
+//             CUPS; counters median_ms and p99_ms.
+//   Load:     10,000 one-record jobs from 20 clients, each posting to one of
+//             the three stations for one of the three printers; counters
+//             accepted, refused (429), failed, handed_per_s, duplicates (records in more
+//             than one CUPS job, must be 0), missing (accepted, never
+//             handed over), and the queue table's rows and size before, after
+//             the held jobs were cancelled and settled, and after a vacuum.
+// Needs root (its own scheduler) like the CUPS tests; run by hand.
+#include "print_run/job_title.h"
+#include "cups/cups_spooler.h"
+
+#include "service/service_fixture.h"
+#include "support/postgres_server.h"
+
+#include <benchmark/benchmark.h>
+
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+
+namespace {
+
+using namespace ordavel;
+using namespace ordavel::test;
+using Clock = std::chrono::steady_clock;
+
+struct Station {
+    std::string name;
+    fs::path home;
+    FolderQueue queue;
+    ServiceProcess process;
+};
+
+// The scheduler, three held queues, the shop, its token and three stations, once.
+struct Setup {
+    ScratchDir scratch{"ordavel-shop-stations-bench"};
+    CupsLock lock;
+    std::vector<std::unique_ptr<Station>> stations;
+    std::string url;
+    std::string token;
+    std::string error;
+    PGconn* db = nullptr;
+
+    Setup()
+    {
+        ::chmod(scratch.path().c_str(), 0777);
+        PostgresServer* server = PostgresServer::shared(error);
+        if (server == nullptr)
+            return;
+        url = server->createDatabase(error);
+        if (url.empty())
+            return;
+        const fs::path templates = scratch.path() / "templates";
+        fs::create_directories(templates);
+        const fs::path card = scratch.path() / "card.json";
+        std::ofstream(card) << R"({"pageWidth": 10, "pageHeight": 5, "boxes": [{"cType": 8, "pPewW": false,)"
+                               R"( "pX": 1, "pY": 1, "pW": 7, "pH": 2.5, "bcType": "Code128", "wValue": "${单号}"}]})";
+        tool("build " + shellQuoted(card) + " -o " + shellQuoted(templates / "card.oxf"));
+        if (const auto made = tool("shop init " + shellQuoted(url)); made.status != 0) {
+            error = "shop init: " + made.output;
+            return;
+        }
+        for (const char* name : {"front", "back", "side"}) {
+            auto s = std::make_unique<Station>();
+            s->name = name;
+            s->home = scratch.path() / name;
+            if (error = s->queue.start(std::string("ordavel-bench-") + name, scratch.path() / ("out-" + s->name));
+                !error.empty())
+                return;
+            runCommand("lpadmin -p " + s->queue.name + " -o job-hold-until-default=indefinite");
+            use(*s);
+            if (const auto joined = tool("shop join " + shellQuoted(url) + " --station " + s->name); joined.status != 0) {
+                error = "shop join: " + joined.output;
+                return;
+            }
+            stations.push_back(std::move(s));
+        }
+        const auto added = runCommand("{ " + std::string(ORDAVEL_CLI) + " token add bench 2>/dev/null; }");
+        token = added.output.substr(0, added.output.find('\n'));
+        if (token.size() != 64) {
+            error = "token add: " + added.output;
+            return;
+        }
+        for (auto& s : stations) {
+            use(*s);
+            if (error = s->process.start({"--templates", templates.string()}); !error.empty())
+                return;
+        }
+        db = PQconnectdb(url.c_str());
+        if (PQstatus(db) != CONNECTION_OK) {
+            error = PQerrorMessage(db);
+            return;
+        }
+        // Every station's printers are published before anything is posted.
+        const auto deadline = Clock::now() + std::chrono::seconds(20);
+        while (number("SELECT count(DISTINCT station) FROM shop_printers") < 3 && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ~Setup()
+    {
+        for (auto& s : stations) {
+            s->process.stop();
+            runCommand("cancel -a " + s->queue.name);
+        }
+        if (db != nullptr)
+            PQfinish(db);
+    }
+
+    void use(const Station& s)
+    {
+        ::setenv("XDG_CONFIG_HOME", (s.home / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (s.home / "data").c_str(), 1);
+    }
+
+    std::int64_t number(const std::string& query)
+    {
+        PGresult* r = PQexec(db, query.c_str());
+        const std::int64_t value = PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 && !PQgetisnull(r, 0, 0)
+            ? std::stoll(PQgetvalue(r, 0, 0))
+            : -1;
+        PQclear(r);
+        return value;
+    }
+
+    std::string target(std::size_t station) const
+    {
+        return stations[station]->name + "/" + stations[station]->queue.name;
+    }
+    std::string body(std::size_t printerStation, int n) const
+    {
+        return json{{"template", "card"}, {"printer", target(printerStation)}, {"records", {{{"单号", "R" + std::to_string(n)}}}}}
+            .dump();
+    }
+    // Recorded as handed to its station's CUPS.
+    bool handedOver(std::int64_t id)
+    {
+        return number("SELECT cups_job_id FROM records WHERE job_id = " + std::to_string(id) + " AND idx = 0") > 0;
+    }
+};
+
+// Notes the title of every job CUPS holds and cancels it, a few times a
+// second, until stopped; the titles say which records each job carried.
+class Sweeper {
+public:
+    Sweeper()
+        : m_thread([this] {
+              while (!m_stop) {
+                  sweep();
+                  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+              }
+              sweep();
+          })
+    {
+    }
+    ~Sweeper() { stop(); }
+    void stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // How many spooler jobs carried each record.
+    std::map<RecordRef, int> carried()
+    {
+        std::map<RecordRef, int> seen;
+        const std::lock_guard lock(m_mutex);
+        for (const auto& [id, title] : m_titles)
+            for (const auto& ref : recordsOfTitle(title))
+                ++seen[ref];
+        return seen;
+    }
+
+private:
+    void sweep()
+    {
+        const auto held = CupsSpooler().jobs(false).value_or(std::vector<SpoolJob>());
+        std::string ids;
+        {
+            const std::lock_guard lock(m_mutex);
+            for (const auto& entry : held) {
+                m_titles.emplace(entry.id, entry.title);
+                ids += " " + std::to_string(entry.id);
+            }
+        }
+        if (!ids.empty())
+            runCommand("cancel" + ids);
+    }
+    std::mutex m_mutex;
+    std::map<int, std::string> m_titles;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+std::unique_ptr<Setup> g_setup;
+
+Setup& setup()
+{
+    if (!g_setup)
+        g_setup = std::make_unique<Setup>();
+    return *g_setup;
+}
+
+double percentile(std::vector<double> values, double p)
+{
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+void AcrossStations(benchmark::State& state)
+{
+    Setup& s = setup();
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    Sweeper sweeper;
+    httplib::Client client("127.0.0.1", s.stations[0]->process.port);
+    const httplib::Headers auth{{"Authorization", "Bearer " + s.token}};
+    std::vector<double> ms;
+    int n = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const auto reply = client.Post("/v1/jobs", auth, s.body(1, ++n), "application/json");
+        if (!reply || reply->status != 201) {
+            state.SkipWithError("the job was not accepted");
+            return;
+        }
+        const std::int64_t id = json::parse(reply->body)["id"];
+        while (!s.handedOver(id))
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // idle between jobs
+    }
+    state.counters["median_ms"] = percentile(ms, 0.5);
+    state.counters["p99_ms"] = percentile(ms, 0.99);
+}
+BENCHMARK(AcrossStations)->Iterations(200)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void Load(benchmark::State& state)
+{
+    Setup& s = setup();
+    if (!s.error.empty()) {
+        state.SkipWithError(s.error.c_str());
+        return;
+    }
+    constexpr int kJobs = 10000;
+    constexpr int kClients = 20;
+    for (auto _ : state) {
+        const std::int64_t rowsBefore = s.number("SELECT count(*) FROM print_queue");
+        const std::int64_t kbBefore = s.number("SELECT pg_total_relation_size('print_queue') / 1024");
+        std::atomic<int> next{0}, accepted{0}, refused{0}, failed{0};
+        std::mutex idsMutex;
+        std::vector<std::int64_t> ids;
+        Sweeper sweeper;
+        const auto start = Clock::now();
+        std::vector<std::thread> clients;
+        for (int c = 0; c < kClients; ++c)
+            clients.emplace_back([&, c] {
+                httplib::Client client("127.0.0.1", s.stations[static_cast<std::size_t>(c % 3)]->process.port);
+                client.set_read_timeout(30, 0);
+                const httplib::Headers auth{{"Authorization", "Bearer " + s.token}};
+                for (int n; (n = next++) < kJobs;) {
+                    const auto reply =
+                        client.Post("/v1/jobs", auth, s.body(static_cast<std::size_t>(n % 3), 100000 + n), "application/json");
+                    if (reply && reply->status == 201) {
+                        ++accepted;
+                        const std::lock_guard lock(idsMutex);
+                        ids.push_back(json::parse(reply->body)["id"].get<std::int64_t>());
+                    } else if (reply && reply->status == 429) {
+                        ++refused;
+                    } else if (failed++ < 5) {
+                        std::fprintf(stderr, "job %d: %s\n", n,
+                                     reply ? (std::to_string(reply->status) + " " + reply->body).c_str()
+                                           : httplib::to_string(reply.error()).c_str());
+                    }
+                }
+            });
+        for (auto& client : clients)
+            client.join();
+        // Every accepted record handed over (or given up after ten minutes).
+        const auto deadline = Clock::now() + std::chrono::minutes(10);
+        const std::string waiting = "SELECT count(*) FROM records r JOIN jobs j ON j.id = r.job_id"
+                                    " WHERE j.program = 'service' AND r.cups_job_id = 0";
+        while (s.number(waiting) > 0 && Clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        sweeper.stop();
+        std::map<RecordRef, int> seen = sweeper.carried();
+        int duplicates = 0;
+        int missing = 0;
+        for (const auto id : ids) {
+            const int times = seen[{id, 1}];
+            duplicates += times > 1 ? 1 : 0;
+            missing += times == 0 ? 1 : 0;
+        }
+        // The stations settle the cancelled jobs, and their rows leave the queue table.
+        const auto settled = Clock::now() + std::chrono::minutes(3);
+        while (s.number("SELECT count(*) FROM print_queue") > 0 && Clock::now() < settled)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        state.counters["accepted"] = accepted.load();
+        state.counters["refused"] = refused.load();
+        state.counters["failed"] = failed.load();
+        state.counters["handed_per_s"] = accepted.load() / seconds;
+        state.counters["duplicates"] = duplicates;
+        state.counters["missing"] = missing;
+        state.counters["queue_rows_before"] = static_cast<double>(rowsBefore);
+        state.counters["queue_kb_before"] = static_cast<double>(kbBefore);
+        state.counters["queue_rows_after"] = static_cast<double>(s.number("SELECT count(*) FROM print_queue"));
+        state.counters["queue_kb_after"] =
+            static_cast<double>(s.number("SELECT pg_total_relation_size('print_queue') / 1024"));
+        // What autovacuum does in time, done now.
+        s.number("VACUUM print_queue");
+        state.counters["queue_kb_vacuumed"] =
+            static_cast<double>(s.number("SELECT pg_total_relation_size('print_queue') / 1024"));
+    }
+}
+BENCHMARK(Load)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_setup.reset(); // the stations stopped, held jobs cancelled, the queues and our scheduler removed
+    return 0;
+}
