@@ -1,0 +1,197 @@
+#include "shop_queue/shop_queue.h"
+
+#include "journal/stored_values.h"
+
+#include <nlohmann/json.hpp>
+
+// What the service reads of the shop's jobs: summaries, values, templates.
+namespace ordavel::service {
+
+using ordavel::postgres_journal::PgResult;
+
+namespace {
+
+Outcome outcomeNamed(const std::string& name)
+{
+    for (const Outcome o : {Outcome::Queued, Outcome::Printing, Outcome::Printed, Outcome::Failed, Outcome::Cancelled,
+                            Outcome::Expired})
+        if (name == outcomeName(o))
+            return o;
+    return Outcome::Failed;
+}
+
+// The columns of a job that a summary shows, for readJob and listSince.
+constexpr const char* kSummaryColumns =
+    "j.id, j.data_source, j.template_name, j.printer, j.copies, j.created_at, j.repeats, j.reason,"
+    " j.template_path, j.template_hash";
+
+JobSummary summaryOf(const PgResult& r, int row)
+{
+    JobSummary s;
+    s.id = r.integer(row, 0);
+    const auto data = nlohmann::json::parse(r.text(row, 1), nullptr, false);
+    if (data.is_object() && data.contains("service") && data["service"].is_object()) {
+        s.owner = data["service"].value("token", "");
+        s.key = data["service"].value("key", "");
+        s.expiresSeconds = data["service"].value("expires", std::int64_t{0});
+    }
+    s.templateName = r.text(row, 2);
+    s.printer = r.text(row, 3);
+    s.copies = static_cast<int>(r.integer(row, 4));
+    s.created = static_cast<std::time_t>(r.integer(row, 5));
+    s.repeats = r.integer(row, 6);
+    s.reason = r.text(row, 7);
+    return s;
+}
+
+constexpr const char* kUncertain = "有记录交给了已停止的工作站的打印机，是否打印出不确定";
+
+} // namespace
+
+std::optional<JobSummary> ShopQueue::readJob(std::int64_t id)
+{
+    PgResult job = m_db.run((std::string("SELECT ") + kSummaryColumns
+                             + ", (SELECT count(*) FROM print_queue q WHERE q.job_id = j.id AND q.state = 'uncertain')"
+                               " FROM jobs j WHERE j.id = $1 AND shop_queue_of(j.program, j.data_source) IS NOT NULL")
+                                .c_str(),
+                            {id});
+    if (!job.ok() || job.rows() == 0)
+        return std::nullopt;
+    JobSummary s = summaryOf(job, 0);
+    PgResult rows = m_db.run("SELECT outcome, cups_job_id, station, printed_on FROM records WHERE job_id = $1 ORDER BY idx",
+                             {id});
+    if (!rows.ok())
+        return std::nullopt;
+    for (int row = 0; row < rows.rows(); ++row) {
+        Outcome o = outcomeNamed(rows.text(row, 0));
+        const int cups = static_cast<int>(rows.integer(row, 1));
+        if (!isFinal(o))
+            o = cups > 0 ? Outcome::Printing : Outcome::Queued;
+        s.records.push_back({row + 1, o, cups, rows.text(row, 2), rows.text(row, 3)});
+    }
+    settleJob(s);
+    if (job.integer(0, 10) > 0 && s.reason.empty())
+        s.reason = kUncertain;
+    return s;
+}
+
+std::optional<JobSummary> ShopQueue::find(std::int64_t id)
+{
+    const std::lock_guard lock(m_dbMutex);
+    if (m_db.reconnect().failed())
+        return std::nullopt;
+    return readJob(id);
+}
+
+std::optional<JobSummary> ShopQueue::findByKey(const std::string& owner, const std::string& key)
+{
+    if (key.empty())
+        return std::nullopt;
+    const auto id = jobOfKey(owner, key);
+    return id ? find(*id) : std::nullopt;
+}
+
+std::vector<JobSummary> ShopQueue::listSince(const std::string& owner, std::time_t since)
+{
+    const std::lock_guard lock(m_dbMutex);
+    std::vector<JobSummary> out;
+    if (m_db.reconnect().failed())
+        return out;
+    PgResult ids = m_db.run("SELECT id FROM jobs j WHERE created_at >= $2 AND program = 'service'"
+                            " AND shop_queue_of(j.program, j.data_source) ->> 'token' = $1 ORDER BY id DESC",
+                            {owner, static_cast<std::int64_t>(since)});
+    for (int row = 0; row < ids.rows(); ++row)
+        if (auto s = readJob(ids.integer(row, 0)))
+            out.push_back(std::move(*s));
+    return out;
+}
+
+std::vector<JobSummary> ShopQueue::unfinished()
+{
+    const std::lock_guard lock(m_dbMutex);
+    std::vector<JobSummary> out;
+    if (m_db.reconnect().failed())
+        return out;
+    // This station's records: claimed ones wait, handed ones are in its
+    // spooler when their job is known (else the reconciliation looks for
+    // them); and records waiting for one of its own printers.
+    PgResult rows = m_db.run(
+        "SELECT q.job_id, q.idx, q.state, q.cups_job, CASE WHEN q.state = 'queued' THEN substr(q.target, length($1) + 2)"
+        " ELSE q.printer END, j.created_at, j.data_source, j.reason, j.copies"
+        " FROM print_queue q JOIN jobs j ON j.id = q.job_id"
+        " WHERE (q.station = $1 AND q.state <> 'queued')"
+        " OR (q.state = 'queued' AND left(q.target, length($1) + 1) = $1 || '/')"
+        " ORDER BY q.job_id, q.idx",
+        {m_options.station});
+    for (int row = 0; row < rows.rows(); ++row) {
+        const std::int64_t id = rows.integer(row, 0);
+        if (out.empty() || out.back().id != id) {
+            JobSummary s;
+            s.id = id;
+            s.printer = rows.text(row, 4);
+            s.created = static_cast<std::time_t>(rows.integer(row, 5));
+            const auto data = nlohmann::json::parse(rows.text(row, 6), nullptr, false);
+            if (data.is_object() && data.contains("service") && data["service"].is_object()) {
+                s.owner = data["service"].value("token", "");
+                s.key = data["service"].value("key", "");
+                s.expiresSeconds = data["service"].value("expires", std::int64_t{0});
+            }
+            s.reason = rows.text(row, 7);
+            s.copies = static_cast<int>(rows.integer(row, 8));
+            out.push_back(std::move(s));
+        }
+        const std::string state = rows.text(row, 2);
+        const int cups = static_cast<int>(rows.integer(row, 3));
+        const bool inSpooler = (state == "handed" || state == "uncertain") && cups > 0;
+        out.back().records.push_back({static_cast<int>(rows.integer(row, 1)) + 1,
+                                      inSpooler ? Outcome::Printing : Outcome::Queued, inSpooler ? cups : 0, {}, {}});
+    }
+    for (JobSummary& s : out) {
+        const std::string reason = s.reason;
+        settleJob(s);
+        s.reason = reason;
+    }
+    return out;
+}
+
+std::vector<RecordValues> ShopQueue::recordValues(std::int64_t job)
+{
+    const std::lock_guard lock(m_dbMutex);
+    std::vector<RecordValues> out;
+    if (m_db.reconnect().failed())
+        return out;
+    PgResult rows = m_db.run("SELECT columns FROM records WHERE job_id = $1 ORDER BY idx", {job});
+    for (int row = 0; row < rows.rows(); ++row) {
+        RecordValues values;
+        for (const JournalValue& v : journal_detail::valuesFromJson(rows.text(row, 0)))
+            values.emplace_back(v.name, v.value);
+        out.push_back(std::move(values));
+    }
+    return out;
+}
+
+std::optional<StoredTemplate> ShopQueue::storedTemplate(std::int64_t job)
+{
+    const std::lock_guard lock(m_dbMutex);
+    if (m_db.reconnect().failed())
+        return std::nullopt;
+    PgResult row = m_db.run("SELECT template_path, template_hash FROM jobs WHERE id = $1", {job});
+    if (!row.ok() || row.rows() == 0)
+        return std::nullopt;
+    StoredTemplate source{row.text(0, 0), row.text(0, 1), nullptr};
+    source.bytes = bytesOf(source.hash);
+    return source;
+}
+
+std::size_t ShopQueue::waitingRecords()
+{
+    const std::lock_guard lock(m_dbMutex);
+    if (m_db.reconnect().failed())
+        return 0;
+    PgResult count = m_db.run("SELECT count(*) FROM print_queue WHERE state IN ('queued', 'claimed')");
+    return static_cast<std::size_t>(count.integer(0, 0));
+}
+
+void ShopQueue::tidy() {}
+
+} // namespace ordavel::service
