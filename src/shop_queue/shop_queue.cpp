@@ -1,8 +1,8 @@
 #include "shop_queue/shop_queue.h"
 
 #include "shop_queue/pool_failover.h"
-#include "shop_queue/queued_job_settle.h"
 
+#include "journal/postgres/pg_print_queue.h"
 #include "journal/sha256.h"
 #include "journal/stored_values.h"
 #include "service/service_job_data.h"
@@ -470,7 +470,7 @@ EngineError ShopQueue::settleJobs(const Refs& records, const std::string& reason
     std::vector<std::int64_t> ids;
     for (const auto& ref : records)
         ids.push_back(ref.first);
-    return settleQueuedJobs(m_db, numbersOf(ids), reason);
+    return ordavel::postgres_journal::settleQueuedJobs(m_db, numbersOf(ids), reason);
 }
 
 void ShopQueue::setReason(std::int64_t job, const std::string& reason)

@@ -4,7 +4,7 @@
 // station that starts again.
 
 #include "shop_queue/shop_queue.h"
-#include "shop_queue/uncertain_records.h"
+#include "journal/postgres/pg_print_queue.h"
 
 #include "journal/journal.h"
 #include "support/postgres_server.h"
@@ -283,7 +283,7 @@ TEST_F(ShopQueueTest, TheOperatorSettlesUncertainRecordsAsPrintedOrPrintsThemAga
     front->keepUp();
 
     std::string error;
-    const auto state = queuedJobState(m_url, id, error);
+    const auto state = postgres_journal::queuedJobState(m_url, id, error);
     ASSERT_TRUE(state) << error;
     EXPECT_EQ(state->waiting, 0);
     ASSERT_EQ(state->uncertain.size(), 3u);
@@ -292,9 +292,9 @@ TEST_F(ShopQueueTest, TheOperatorSettlesUncertainRecordsAsPrintedOrPrintsThemAga
     EXPECT_EQ(state->uncertain[1].printer, "laser");
     EXPECT_EQ(state->uncertain[1].spoolJob, 21);
 
-    EXPECT_EQ(decideUncertain(m_url, id, {1, 3}, UncertainDecision::Printed, error), 2) << error;
-    EXPECT_EQ(decideUncertain(m_url, id, {1}, UncertainDecision::Printed, error), 0) << "decided already";
-    EXPECT_EQ(decideUncertain(m_url, id, {}, UncertainDecision::PrintAgain, error), 1) << error;
+    EXPECT_EQ(postgres_journal::decideUncertain(m_url, id, {1, 3}, postgres_journal::UncertainDecision::Printed, error), 2) << error;
+    EXPECT_EQ(postgres_journal::decideUncertain(m_url, id, {1}, postgres_journal::UncertainDecision::Printed, error), 0) << "decided already";
+    EXPECT_EQ(postgres_journal::decideUncertain(m_url, id, {}, postgres_journal::UncertainDecision::PrintAgain, error), 1) << error;
     const auto again = front->find(id);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->records[0].outcome, Outcome::Printed);

@@ -15,8 +15,8 @@
 #include "platform/journal_resume.h"
 #include "platform/print_journal.h"
 #include "shop/users_journal.h"
-#if ORDAVEL_SHOP_QUEUE
-#include "shop_queue/uncertain_records.h"
+#if ORDAVEL_SHOP_JOURNAL
+#include "journal/postgres/pg_print_queue.h"
 #endif
 
 #include <QPrinterInfo>
@@ -343,14 +343,14 @@ int printRecords(const Document& doc, const JournalJob& job, const std::vector<J
 // The open journal for a run, not owned by it.
 std::shared_ptr<Journal> borrowed(Journal& journal) { return std::shared_ptr<Journal>(&journal, [](Journal*) {}); }
 
-#if ORDAVEL_SHOP_QUEUE
+#if ORDAVEL_SHOP_JOURNAL
 // A job of the shop's print queue is printed by the station that drives its
 // printer, never by resume here: what resume does is let the operator settle
 // its uncertain records, as the paper shows.
 int resumeShopQueued(const JournalJob& job, const Settings& s)
 {
     std::string error;
-    const auto state = service::queuedJobState(s.shopUrl, job.id, error);
+    const auto state = postgres_journal::queuedJobState(s.shopUrl, job.id, error);
     if (!state)
         return fail(error);
     if (state->uncertain.empty()) {
@@ -366,7 +366,7 @@ int resumeShopQueued(const JournalJob& job, const Settings& s)
         std::printf("job %s: %zu records are uncertain: they were handed to the printer of a station that then"
                     " stopped answering, and may have printed\n",
                     s.argument.c_str(), state->uncertain.size());
-        for (const service::UncertainRecord& r : state->uncertain)
+        for (const postgres_journal::UncertainRecord& r : state->uncertain)
             std::printf("  record %d: %s/%s, its print job %d\n", r.n, r.station.c_str(), r.printer.c_str(),
                         r.spoolJob);
         return fail("look at the paper, then resume with --uncertain printed (they came out) or --uncertain again"
@@ -381,9 +381,9 @@ int resumeShopQueued(const JournalJob& job, const Settings& s)
             chosen.push_back(row + 1);
     }
     const bool printed = s.uncertain == "printed";
-    const auto decided = service::decideUncertain(
+    const auto decided = postgres_journal::decideUncertain(
         s.shopUrl, job.id, chosen,
-        printed ? service::UncertainDecision::Printed : service::UncertainDecision::PrintAgain, error);
+        printed ? postgres_journal::UncertainDecision::Printed : postgres_journal::UncertainDecision::PrintAgain, error);
     if (!decided)
         return fail(error);
     if (*decided == 0)
@@ -399,10 +399,10 @@ int resume(Journal& journal, const Settings& s)
     const auto id = jobNumber(s.argument);
     if (!id)
         return fail("resume takes a job number");
-#if ORDAVEL_SHOP_QUEUE
+#if ORDAVEL_SHOP_JOURNAL
     if (!s.shopUrl.empty()) {
         const auto job = journal.job(*id);
-        if (job.ok() && job.value && service::inShopQueue(*job.value))
+        if (job.ok() && job.value && postgres_journal::inShopQueue(*job.value))
             return resumeShopQueued(*job.value, s);
     }
 #endif

@@ -1,15 +1,30 @@
-#include "shop_queue/uncertain_records.h"
+#include "journal/postgres/pg_print_queue.h"
 
 #include "journal/postgres/pg_connection.h"
-#include "shop_queue/queued_job_settle.h"
 
 #include <nlohmann/json.hpp>
 
-namespace ordavel::service {
+namespace ordavel::postgres_journal {
 
 using ordavel::EngineError;
-using ordavel::postgres_journal::PgConnection;
-using ordavel::postgres_journal::PgResult;
+
+EngineError settleQueuedJobs(PgConnection& db, const std::string& jobs, const std::string& reason)
+{
+    return db.execute(
+        "WITH s AS (SELECT r.job_id,"
+        "   bool_or(r.outcome IN ('queued', 'printing') AND r.cups_job_id = 0) AS waiting,"
+        "   bool_or(r.outcome IN ('queued', 'printing') AND r.cups_job_id > 0) AS spooled,"
+        "   (array_agg(r.outcome ORDER BY r.idx) FILTER (WHERE r.outcome NOT IN ('queued', 'printing', 'printed')))[1]"
+        "     AS ended"
+        "   FROM records r WHERE r.job_id = ANY($1::bigint[]) GROUP BY r.job_id)"
+        " UPDATE jobs j SET"
+        " outcome = CASE WHEN s.waiting THEN 'queued' WHEN s.spooled THEN 'printing' ELSE coalesce(s.ended, 'printed') END,"
+        " reason = CASE WHEN NOT s.waiting AND NOT s.spooled AND s.ended IS NULL THEN ''"
+        "   WHEN $2 <> '' THEN $2 ELSE j.reason END,"
+        " finished_at = CASE WHEN s.waiting OR s.spooled THEN 0 ELSE extract(epoch FROM now())::bigint END"
+        " FROM s WHERE j.id = s.job_id",
+        {jobs, reason});
+}
 
 bool inShopQueue(const JournalJob& job)
 {
@@ -117,4 +132,4 @@ std::optional<int> decideUncertain(const std::string& url, std::int64_t job, con
     return decided;
 }
 
-} // namespace ordavel::service
+} // namespace ordavel::postgres_journal

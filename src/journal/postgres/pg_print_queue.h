@@ -3,16 +3,26 @@
 // wait or print on a station's service, and the `uncertain` ones (handed to
 // the spooler of a station whose lease then ran out, so that no one knows
 // whether they came out). The paper tells: they came out, or they are put
-// back into the queue and print again on the job's printer or pool.
+// back into the queue and print again on the job's printer or pool. Only
+// where the journal reaches PostgreSQL (ORDAVEL_SHOP_JOURNAL).
 
 #include "journal/journal.h"
+#include "journal/journal_engine.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace ordavel::service {
+namespace ordavel::postgres_journal {
+
+class PgConnection;
+
+// For every job of `jobs` (an SQL bigint[]): queued while a record waits
+// unsent, printing while one is in a spooler, else printed, or the first of
+// failed, cancelled, expired in record order. `reason` ("" to keep the
+// job's) goes with a job not printed whole. Runs in the caller's transaction.
+ordavel::EngineError settleQueuedJobs(PgConnection& db, const std::string& jobs, const std::string& reason);
 
 // Whether `job` was posted to the shop's print queue (a service job marked so).
 bool inShopQueue(const JournalJob& job);
@@ -44,4 +54,4 @@ enum class UncertainDecision {
 std::optional<int> decideUncertain(const std::string& url, std::int64_t job, const std::vector<int>& records,
                                    UncertainDecision decision, std::string& error);
 
-} // namespace ordavel::service
+} // namespace ordavel::postgres_journal
