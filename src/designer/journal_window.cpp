@@ -10,6 +10,9 @@
 #include "platform/printer.h"
 #include "platform/system_spooler.h"
 #include "platform/prompter.h"
+#if ORDAVEL_SHOP_JOURNAL
+#include "journal/postgres/pg_print_queue.h"
+#endif
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -178,6 +181,9 @@ JournalWindow::JournalWindow(Prompter& prompter, JournalSession& session, QWidge
     m_switch->setChecked(!Journal::isOff(m_path));
     m_reprint = new QPushButton(QStringLiteral("重新打印"), this);
     m_reprint->setObjectName(QStringLiteral("按钮_重新打印"));
+    m_settleUncertain = new QPushButton(QStringLiteral("处理不确定的记录"), this);
+    m_settleUncertain->setObjectName(QStringLiteral("按钮_处理不确定的记录"));
+    m_settleUncertain->hide();
 
     m_jobs = makeTable("列表_打印任务",
                        {QStringLiteral("任务号"), QStringLiteral("时间"), QStringLiteral("用户"),
@@ -209,6 +215,7 @@ JournalWindow::JournalWindow(Prompter& prompter, JournalSession& session, QWidge
     top->addWidget(m_search, 1);
     top->addWidget(m_station);
     top->addWidget(m_switch);
+    top->addWidget(m_settleUncertain);
     top->addWidget(m_reprint);
     auto* previewBox = new QWidget(this);
     auto* previewLayout = new QVBoxLayout(previewBox);
@@ -240,6 +247,7 @@ JournalWindow::JournalWindow(Prompter& prompter, JournalSession& session, QWidge
             showPreview();
     });
     connect(m_reprint, &QPushButton::clicked, this, [this] { reprintSelected(); });
+    connect(m_settleUncertain, &QPushButton::clicked, this, [this] { settleUncertain(); });
     connect(m_background, &QCheckBox::toggled, this, [this] { showPreview(); });
     connect(m_switch, &QCheckBox::toggled, this, [this](bool on) {
         if (const std::string error = Journal::setOff(!on, m_path); !error.empty())
@@ -489,6 +497,7 @@ void JournalWindow::showJob(bool keepChoice)
     } else {
         m_docLoaded = false;
     }
+    readUncertain();
     const QSignalBlocker block(m_records);
     m_records->setRowCount(static_cast<int>(m_recordList.size()));
     for (int i = 0; i < static_cast<int>(m_recordList.size()); ++i) {
@@ -499,6 +508,11 @@ void JournalWindow::showJob(bool keepChoice)
                 outcomeCaption(record.outcome),
                 valuesText(record.fields)});
         m_records->item(i, kRecordOutcome)->setToolTip(oneLine(record.reason));
+        if (const auto where = m_uncertain.find(record.index + 1); where != m_uncertain.end()) {
+            m_records->item(i, kRecordOutcome)->setText(QStringLiteral("不确定"));
+            m_records->item(i, kRecordOutcome)
+                ->setToolTip(QString::fromStdString("交给了 " + where->second + " 后，该工作站停止了应答"));
+        }
     }
     m_records->resizeColumnToContents(kRecordIndex);
     m_records->resizeColumnToContents(kRecordNumber);
@@ -623,6 +637,70 @@ void JournalWindow::showPreview()
     m_previewImage = image;
     image.setDevicePixelRatio(ratio);
     pane->image = image;
+}
+
+// The shop this station joined: where a shop queue's job is decided.
+std::string JournalWindow::shopUrl() const
+{
+    const auto shop = joinedShop();
+    return shop.ok() && shop.value() ? shop.value()->connection : std::string();
+}
+
+void JournalWindow::readUncertain()
+{
+    m_uncertain.clear();
+#if ORDAVEL_SHOP_JOURNAL
+    if (m_job.id != 0 && postgres_journal::inShopQueue(m_job) && !isFinal(m_job.outcome))
+        if (const std::string url = shopUrl(); !url.empty()) {
+            std::string error;
+            if (const auto state = postgres_journal::queuedJobState(url, m_job.id, error))
+                for (const postgres_journal::UncertainRecord& r : state->uncertain)
+                    m_uncertain[r.n] = r.station + "/" + r.printer;
+        }
+#endif
+    m_settleUncertain->setVisible(!m_uncertain.empty());
+}
+
+bool JournalWindow::settleUncertain()
+{
+#if ORDAVEL_SHOP_JOURNAL
+    if (m_uncertain.empty())
+        return false;
+    std::vector<int> chosen;
+    for (const QModelIndex& index : m_records->selectionModel()->selectedRows()) {
+        const int n = m_recordList[static_cast<std::size_t>(index.row())].index + 1;
+        if (m_uncertain.count(n) > 0)
+            chosen.push_back(n);
+    }
+    std::sort(chosen.begin(), chosen.end());
+    const std::size_t count = chosen.empty() ? m_uncertain.size() : chosen.size();
+    const std::string where = m_uncertain.at(chosen.empty() ? m_uncertain.begin()->first : chosen.front());
+    const MessageAnswer answer = m_prompter.show(
+        Message{"任务 " + std::to_string(m_job.id) + " 有 " + std::to_string(count) + " 条记录交给了 " + where
+                    + " 后，该工作站停止了应答，不知道是否打印出来。\r\n请看过纸张再选择：选“是”记为已打印；选“否”放回打印队列，再打印一次。",
+                kCaption, MessageIcon::Question, MessageButtons::YesNoCancel});
+    if (answer != MessageAnswer::Yes && answer != MessageAnswer::No)
+        return false;
+    std::string error;
+    const auto decided = postgres_journal::decideUncertain(
+        shopUrl(), m_job.id, chosen,
+        answer == MessageAnswer::Yes ? postgres_journal::UncertainDecision::Printed
+                                     : postgres_journal::UncertainDecision::PrintAgain,
+        error);
+    if (!decided) {
+        tell("无法处理不确定的记录：" + error);
+        return false;
+    }
+    const JournalJobId id = m_job.id;
+    refresh();
+    // The same job stays chosen, to see what became of its records.
+    for (int row = 0; row < static_cast<int>(m_jobList.size()); ++row)
+        if (m_jobList[static_cast<std::size_t>(row)].id == id)
+            m_jobs->setCurrentCell(row, 0);
+    return *decided > 0;
+#else
+    return false;
+#endif
 }
 
 bool JournalWindow::reprintSelected()

@@ -5,8 +5,9 @@
 // values (the record a search found chosen), a preview of the current record
 // drawn from the template bytes the journal keeps at the size of its pane,
 // with or without the form's background ("显示背景图片"), "重新打印" for the
-// chosen records, and the check box "记录打印" that switches the journal on
-// or off for the user. What it shows comes from the journal alone, never
+// chosen records, "处理不确定的记录" for the uncertain records of a job of
+// the shop's print queue, and the check box "记录打印" that switches the
+// journal on or off for the user. What it shows comes from the journal alone, never
 // from the template file on disk.
 
 #include "data/data_table.h"
@@ -18,6 +19,7 @@
 #include <QImage>
 
 #include <future>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,6 +49,7 @@ public:
     QTableWidget* recordList() const { return m_records; }
     QCheckBox* journalSwitch() const { return m_switch; }
     QPushButton* reprintButton() const { return m_reprint; }
+    QPushButton* uncertainButton() const { return m_settleUncertain; }
     QCheckBox* backgroundSwitch() const { return m_background; }
     QWidget* previewPane() const { return m_preview; }
 
@@ -75,6 +78,10 @@ public:
     // when nothing was printed (nothing chosen, the printer chooser declined,
     // the stored template unusable, the print failed).
     bool reprintSelected();
+    // Asks what the paper shows of the chosen job's uncertain records (those
+    // chosen, or all of them): printed, or back into the shop's queue to print
+    // once more; false when nothing was decided.
+    bool settleUncertain();
 
     // The names shown for a job's or record's state, its program and its kind.
     static QString outcomeCaption(JournalOutcome outcome);
@@ -95,6 +102,9 @@ private:
     void showPreview();
     void tell(const std::string& text);
     Journal* journal();
+    // The chosen job's uncertain records when it is one of the shop's queue.
+    void readUncertain();
+    std::string shopUrl() const;
 
     Prompter& m_prompter;
     JournalSession& m_session;
@@ -118,6 +128,8 @@ private:
     QTableWidget* m_records = nullptr;
     QWidget* m_preview = nullptr;
     QPushButton* m_reprint = nullptr;
+    QPushButton* m_settleUncertain = nullptr; // shown for a shop queue's job with uncertain records
+    std::map<int, std::string> m_uncertain;    // its record numbers (1-based) -> where they went
     QCheckBox* m_switch = nullptr;
     QCheckBox* m_background = nullptr;
     QTimer* m_poll = nullptr;

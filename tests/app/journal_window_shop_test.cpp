@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -111,6 +112,88 @@ TEST(JournalWindowInAShop, ListsEveryStationsJobsWithTheirStationAndFiltersByOne
     ShopStationLabel label;
     EXPECT_FALSE(label.isHidden());
     EXPECT_TRUE(label.text().startsWith(QStringLiteral("站点：west（"))) << label.text().toStdString();
+}
+
+// A job of the shop's print queue whose station stopped answering after it
+// handed two of three records to its printer: the window marks them
+// uncertain, and the operator records one printed and sends the other back
+// to the queue.
+TEST(JournalWindowInAShop, TheOperatorSettlesAQueuedJobsUncertainRecords)
+{
+    std::string error;
+    test::PostgresServer* server = test::PostgresServer::shared(error);
+    ASSERT_NE(server, nullptr) << error;
+    const std::string url = server->createDatabase(error);
+    ASSERT_FALSE(url.empty()) << error;
+    ASSERT_TRUE(initShopJournal(url).ok());
+    Document card;
+    card.box(card.addBox(BoxType::Label, 40, 60, 400, 40)).attributes.text = "${单号}";
+    ScriptedPrompter quiet;
+    const std::string bytes = templateBytes(card, quiet).value_or(std::string());
+    auto journal = Journal::openShop(url).journal;
+    ASSERT_TRUE(journal);
+    ASSERT_EQ(journal->joinStation("front"), "");
+    JournalJobIn in;
+    in.program = "service";
+    in.printer = "back/laser";
+    in.templateName = "card";
+    in.templateBytes = bytes;
+    in.dataSource = R"({"service":{"token":"orders","key":"","expires":0,"queue":"shop"}})";
+    for (int n = 1; n <= 3; ++n)
+        in.records.push_back({.number = n, .copies = 1, .fields = {}, .columns = {{"单号", "R" + std::to_string(n)}},
+                              .counters = {}});
+    const auto id = journal->recordJob(in);
+    ASSERT_TRUE(id.ok()) << id.error;
+    const std::string job = std::to_string(id.value);
+    ASSERT_EQ(test::runSql(url, "UPDATE print_queue SET state = 'uncertain', station = 'back', printer = 'laser',"
+                                " holder = 'back pid 1@gone 1', cups_job = 9 WHERE idx < 2 AND job_id = " + job
+                                    + "; UPDATE records SET outcome = 'printing', cups_job_id = 9 WHERE idx < 2;"
+                                      " UPDATE jobs SET outcome = 'printing'"),
+              "");
+
+    QTemporaryDir folder;
+    const ConfigHome home(folder.filePath(QStringLiteral("config")).toStdString());
+    ASSERT_EQ(ShopConfig().save({url, "front"}), "");
+    ScriptedPrompter prompter;
+    JournalSession session(folder.filePath(QStringLiteral("journal.sqlite")).toStdString());
+    JournalWindow w(prompter, session);
+    ASSERT_EQ(w.jobList()->rowCount(), 1);
+    w.jobList()->setCurrentCell(0, 0);
+    ASSERT_FALSE(w.uncertainButton()->isHidden());
+    ASSERT_EQ(w.recordList()->rowCount(), 3);
+    EXPECT_EQ(w.recordList()->item(0, 2)->text(), QStringLiteral("不确定"));
+    EXPECT_EQ(w.recordList()->item(1, 2)->text(), QStringLiteral("不确定"));
+    EXPECT_NE(w.recordList()->item(2, 2)->text(), QStringLiteral("不确定"));
+
+    // The first came out.
+    w.recordList()->clearSelection();
+    w.recordList()->selectRow(0);
+    prompter.answers.push_back(MessageAnswer::Yes);
+    EXPECT_TRUE(w.settleUncertain());
+    ASSERT_FALSE(prompter.messages.empty());
+    EXPECT_NE(prompter.messages.back().text.find("1 条记录交给了 back/laser"), std::string::npos)
+        << prompter.messages.back().text;
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM records WHERE outcome = 'printed' AND idx = 0"), 1);
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM print_queue WHERE idx = 0"), 0);
+
+    // The other did not: back into the queue; nothing of the job is uncertain now.
+    ASSERT_FALSE(w.uncertainButton()->isHidden());
+    w.recordList()->clearSelection();
+    prompter.answers.push_back(MessageAnswer::No);
+    EXPECT_TRUE(w.settleUncertain());
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM print_queue WHERE idx = 1 AND state = 'queued'"), 1);
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM records WHERE idx = 1 AND outcome = 'queued'"), 1);
+    EXPECT_TRUE(w.uncertainButton()->isHidden());
+
+    // Cancelled, nothing is decided.
+    ASSERT_EQ(test::runSql(url, "UPDATE print_queue SET state = 'uncertain', station = 'back', printer = 'laser'"
+                                " WHERE idx = 2"),
+              "");
+    w.refresh();
+    w.jobList()->setCurrentCell(0, 0);
+    prompter.answers.push_back(MessageAnswer::Cancel);
+    EXPECT_FALSE(w.settleUncertain());
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM print_queue WHERE state = 'uncertain'"), 1);
 }
 #endif
 
