@@ -14,6 +14,7 @@
 #include "service/render/qt_page_maker.h"
 #include "service/service.h"
 
+#include "bench_clients.h"
 #include "service/service_fixture.h"
 
 #include <QGuiApplication>
@@ -146,35 +147,12 @@ void Load(benchmark::State& state)
     constexpr int kJobs = 10000;
     constexpr int kClients = 20;
     for (auto _ : state) {
-        std::atomic<int> next{0}, accepted{0}, refused{0}, failed{0};
-        std::mutex idsMutex;
-        std::vector<std::int64_t> ids;
+        bench::Posted posted;
         const auto start = Clock::now();
-        std::vector<std::thread> clients;
-        for (int c = 0; c < kClients; ++c)
-            clients.emplace_back([&] {
-                httplib::Client client("127.0.0.1", s.server->port());
-                client.set_read_timeout(30, 0);
-                const httplib::Headers auth{{"Authorization", "Bearer " + s.token}};
-                for (int n; (n = next++) < kJobs;) {
-                    const auto reply = client.Post("/v1/jobs", auth, s.body(100000 + n), "application/json");
-                    if (reply && reply->status == 201) {
-                        ++accepted;
-                        const std::lock_guard lock(idsMutex);
-                        ids.push_back(json::parse(reply->body)["id"].get<std::int64_t>());
-                    } else if (reply && reply->status == 429) {
-                        ++refused;
-                    } else {
-                        // Anything else is a fault of the service; say what it was.
-                        if (failed++ < 5)
-                            std::fprintf(stderr, "job %d: %s\n", n,
-                                         reply ? (std::to_string(reply->status) + " " + reply->body).c_str()
-                                               : httplib::to_string(reply.error()).c_str());
-                    }
-                }
-            });
-        for (auto& client : clients)
-            client.join();
+        bench::postJobs(
+            kJobs, kClients, [&](int) { return s.server->port(); }, [&](int n) { return s.body(100000 + n); }, s.token,
+            posted);
+        const std::vector<std::int64_t>& ids = posted.ids;
         // Every accepted record handed over, each in one CUPS job only.
         for (const auto id : ids)
             while (!s.handedOver(id))
@@ -187,10 +165,10 @@ void Load(benchmark::State& state)
         int duplicates = 0;
         for (const auto id : ids)
             duplicates += seen[{id, 1}] == 1 ? 0 : 1;
-        state.counters["accepted"] = accepted.load();
-        state.counters["refused"] = refused.load();
-        state.counters["failed"] = failed.load();
-        state.counters["handed_per_s"] = accepted.load() / seconds;
+        state.counters["accepted"] = posted.accepted.load();
+        state.counters["refused"] = posted.refused.load();
+        state.counters["failed"] = posted.failed.load();
+        state.counters["handed_per_s"] = posted.accepted.load() / seconds;
         state.counters["duplicates"] = duplicates;
         state.counters["peak_rss_mb"] = peakRssMb();
     }

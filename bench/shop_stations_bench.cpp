@@ -16,6 +16,7 @@
 #include "print_run/job_title.h"
 #include "cups/cups_spooler.h"
 
+#include "bench_clients.h"
 #include "service/service_fixture.h"
 #include "support/postgres_server.h"
 
@@ -257,35 +258,13 @@ void Load(benchmark::State& state)
     for (auto _ : state) {
         const std::int64_t rowsBefore = s.number("SELECT count(*) FROM print_queue");
         const std::int64_t kbBefore = s.number("SELECT pg_total_relation_size('print_queue') / 1024");
-        std::atomic<int> next{0}, accepted{0}, refused{0}, failed{0};
-        std::mutex idsMutex;
-        std::vector<std::int64_t> ids;
+        bench::Posted posted;
         Sweeper sweeper;
         const auto start = Clock::now();
-        std::vector<std::thread> clients;
-        for (int c = 0; c < kClients; ++c)
-            clients.emplace_back([&, c] {
-                httplib::Client client("127.0.0.1", s.stations[static_cast<std::size_t>(c % 3)]->process.port);
-                client.set_read_timeout(30, 0);
-                const httplib::Headers auth{{"Authorization", "Bearer " + s.token}};
-                for (int n; (n = next++) < kJobs;) {
-                    const auto reply =
-                        client.Post("/v1/jobs", auth, s.body(static_cast<std::size_t>(n % 3), 100000 + n), "application/json");
-                    if (reply && reply->status == 201) {
-                        ++accepted;
-                        const std::lock_guard lock(idsMutex);
-                        ids.push_back(json::parse(reply->body)["id"].get<std::int64_t>());
-                    } else if (reply && reply->status == 429) {
-                        ++refused;
-                    } else if (failed++ < 5) {
-                        std::fprintf(stderr, "job %d: %s\n", n,
-                                     reply ? (std::to_string(reply->status) + " " + reply->body).c_str()
-                                           : httplib::to_string(reply.error()).c_str());
-                    }
-                }
-            });
-        for (auto& client : clients)
-            client.join();
+        bench::postJobs(
+            kJobs, kClients, [&](int c) { return s.stations[static_cast<std::size_t>(c % 3)]->process.port; },
+            [&](int n) { return s.body(static_cast<std::size_t>(n % 3), 100000 + n); }, s.token, posted);
+        const std::vector<std::int64_t>& ids = posted.ids;
         // Every accepted record handed over (or given up after ten minutes).
         const auto deadline = Clock::now() + std::chrono::minutes(10);
         const std::string waiting = "SELECT count(*) FROM records r JOIN jobs j ON j.id = r.job_id"
@@ -306,10 +285,10 @@ void Load(benchmark::State& state)
         const auto settled = Clock::now() + std::chrono::minutes(3);
         while (s.number("SELECT count(*) FROM print_queue") > 0 && Clock::now() < settled)
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        state.counters["accepted"] = accepted.load();
-        state.counters["refused"] = refused.load();
-        state.counters["failed"] = failed.load();
-        state.counters["handed_per_s"] = accepted.load() / seconds;
+        state.counters["accepted"] = posted.accepted.load();
+        state.counters["refused"] = posted.refused.load();
+        state.counters["failed"] = posted.failed.load();
+        state.counters["handed_per_s"] = posted.accepted.load() / seconds;
         state.counters["duplicates"] = duplicates;
         state.counters["missing"] = missing;
         state.counters["queue_rows_before"] = static_cast<double>(rowsBefore);

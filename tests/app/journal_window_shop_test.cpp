@@ -43,6 +43,29 @@ QString cell(const JournalWindow& w, int row, int column)
     return item ? item->text() : QString();
 }
 
+#if ORDAVEL_POSTGRES
+// A shop of its own on the tests' server.
+void newShop(std::string& url)
+{
+    std::string error;
+    test::PostgresServer* server = test::PostgresServer::shared(error);
+    ASSERT_NE(server, nullptr) << error;
+    url = server->createDatabase(error);
+    ASSERT_FALSE(url.empty()) << error;
+    ASSERT_TRUE(initShopJournal(url).ok());
+}
+
+// The bytes of a card template with one label of `text`.
+void cardBytes(const std::string& text, std::string& bytes)
+{
+    Document card;
+    card.box(card.addBox(BoxType::Label, 40, 60, 400, 40)).attributes.text = text;
+    ScriptedPrompter quiet;
+    bytes = templateBytes(card, quiet).value_or(std::string());
+    ASSERT_FALSE(bytes.empty());
+}
+#endif
+
 TEST(JournalWindowOutsideAShop, ShowsNoStationColumnNorFilterAndTheStatusBarSaysNothing)
 {
     QTemporaryDir folder;
@@ -63,17 +86,9 @@ TEST(JournalWindowOutsideAShop, ShowsNoStationColumnNorFilterAndTheStatusBarSays
 #if ORDAVEL_POSTGRES
 TEST(JournalWindowInAShop, ListsEveryStationsJobsWithTheirStationAndFiltersByOne)
 {
-    std::string error;
-    test::PostgresServer* server = test::PostgresServer::shared(error);
-    ASSERT_NE(server, nullptr) << error;
-    const std::string url = server->createDatabase(error);
-    ASSERT_FALSE(url.empty()) << error;
-    ASSERT_TRUE(initShopJournal(url).ok());
-    Document card;
-    card.box(card.addBox(BoxType::Label, 40, 60, 400, 40)).attributes.text = "No.001";
-    ScriptedPrompter quiet;
-    const std::string bytes = templateBytes(card, quiet).value_or(std::string());
-    ASSERT_FALSE(bytes.empty());
+    std::string url, bytes;
+    ASSERT_NO_FATAL_FAILURE(newShop(url));
+    ASSERT_NO_FATAL_FAILURE(cardBytes("No.001", bytes));
     for (const std::string station : {"east", "west"}) {
         auto journal = Journal::openShop(url).journal;
         ASSERT_TRUE(journal);
@@ -120,16 +135,9 @@ TEST(JournalWindowInAShop, ListsEveryStationsJobsWithTheirStationAndFiltersByOne
 // to the queue.
 TEST(JournalWindowInAShop, TheOperatorSettlesAQueuedJobsUncertainRecords)
 {
-    std::string error;
-    test::PostgresServer* server = test::PostgresServer::shared(error);
-    ASSERT_NE(server, nullptr) << error;
-    const std::string url = server->createDatabase(error);
-    ASSERT_FALSE(url.empty()) << error;
-    ASSERT_TRUE(initShopJournal(url).ok());
-    Document card;
-    card.box(card.addBox(BoxType::Label, 40, 60, 400, 40)).attributes.text = "${单号}";
-    ScriptedPrompter quiet;
-    const std::string bytes = templateBytes(card, quiet).value_or(std::string());
+    std::string url, bytes;
+    ASSERT_NO_FATAL_FAILURE(newShop(url));
+    ASSERT_NO_FATAL_FAILURE(cardBytes("${单号}", bytes));
     auto journal = Journal::openShop(url).journal;
     ASSERT_TRUE(journal);
     ASSERT_EQ(journal->joinStation("front"), "");
