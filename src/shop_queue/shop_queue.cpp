@@ -177,8 +177,10 @@ std::optional<Submitted> ShopQueue::submit(const NewJob& job, std::string& error
         const std::lock_guard lock(m_journalMutex);
         recorded = m_journal->recordJob(in);
     }
-    if (recorded.ok())
+    if (recorded.ok()) {
+        m_takenSinceCount += job.records.size();
         return Submitted{recorded.value, true};
+    }
     // Another station recorded the same key first: the key names its job.
     if (!job.key.empty())
         if (const auto id = jobOfKey(job.owner, job.key))

@@ -31,6 +31,7 @@
 #include "journal/postgres/pg_connection.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -135,6 +136,9 @@ private:
     std::map<std::pair<std::int64_t, int>, int> m_attempts; // claims of this run: record -> attempt
     std::map<std::string, std::weak_ptr<const std::string>> m_bytes;
     std::deque<std::function<bool()>> m_unwritten; // writes waiting for the database, in order
+    std::size_t m_waitingCount = 0;                 // the shop's waiting records when last counted
+    std::chrono::steady_clock::time_point m_waitingCountedAt{};
+    std::atomic<std::size_t> m_takenSinceCount{0}; // records this station took since
 
     std::mutex m_stateMutex;
     std::function<void()> m_wake;

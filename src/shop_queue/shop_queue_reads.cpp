@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <chrono>
+
 // What the service reads of the shop's jobs: summaries, values, templates.
 namespace ordavel::service {
 
@@ -185,11 +187,22 @@ std::optional<StoredTemplate> ShopQueue::storedTemplate(std::int64_t job)
 
 std::size_t ShopQueue::waitingRecords()
 {
+    // Asked at every post: counted at most four times a second, with what
+    // this station took since then added (the whole shop's count is a bound,
+    // not a ledger).
+    const auto now = std::chrono::steady_clock::now();
     const std::lock_guard lock(m_dbMutex);
+    if (now - m_waitingCountedAt < std::chrono::milliseconds(250))
+        return m_waitingCount + m_takenSinceCount.load();
     if (m_db.reconnect().failed())
         return 0;
+    m_takenSinceCount = 0;
     PgResult count = m_db.run("SELECT count(*) FROM print_queue WHERE state IN ('queued', 'claimed')");
-    return static_cast<std::size_t>(count.integer(0, 0));
+    if (!count.ok())
+        return 0;
+    m_waitingCount = static_cast<std::size_t>(count.integer(0, 0));
+    m_waitingCountedAt = now;
+    return m_waitingCount;
 }
 
 void ShopQueue::tidy() {}
