@@ -13,23 +13,30 @@
 
 namespace ordavel {
 
-void GlyphRuns::clear() { m_runs.clear(); }
+void GlyphRuns::clear() { m_used = 0; }
 
 void GlyphRuns::append(const QRawFont& font, quint32 glyph, QPointF position)
 {
-    if (m_runs.empty() || !(m_runs.back().font == font))
-        m_runs.push_back({font, {}, {}});
-    m_runs.back().glyphs.append(glyph);
-    m_runs.back().positions.append(position);
+    if (m_used == 0 || !(m_runs[m_used - 1].font == font)) {
+        // Runs are reused with the room their lists already have.
+        if (m_used == m_runs.size())
+            m_runs.emplace_back();
+        Run& run = m_runs[m_used++];
+        run.font = font;
+        run.glyphs.clear();
+        run.positions.clear();
+    }
+    m_runs[m_used - 1].glyphs.append(glyph);
+    m_runs[m_used - 1].positions.append(position);
 }
 
 void GlyphRuns::draw(QPainter& painter) const
 {
-    for (const Run& run : m_runs) {
+    for (std::size_t i = 0; i < m_used; ++i) {
         QGlyphRun glyphs;
-        glyphs.setRawFont(run.font);
-        glyphs.setGlyphIndexes(run.glyphs);
-        glyphs.setPositions(run.positions);
+        glyphs.setRawFont(m_runs[i].font);
+        glyphs.setGlyphIndexes(m_runs[i].glyphs);
+        glyphs.setPositions(m_runs[i].positions);
         painter.drawGlyphRun(QPointF(0.0, 0.0), glyphs);
     }
 }

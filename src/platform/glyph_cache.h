@@ -31,7 +31,7 @@ namespace ordavel {
 class GlyphRuns {
 public:
     void clear();
-    bool empty() const { return m_runs.empty(); }
+    bool empty() const { return m_used == 0; }
     void append(const QRawFont& font, quint32 glyph, QPointF position);
     // Draws every run in the painter's pen.
     void draw(QPainter& painter) const;
@@ -43,6 +43,7 @@ private:
         QList<QPointF> positions;
     };
     std::vector<Run> m_runs;
+    std::size_t m_used = 0; // runs in use, from the first
 };
 
 class GlyphCache {
