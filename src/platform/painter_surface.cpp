@@ -83,7 +83,7 @@ void PainterSurface::useFont(const FontSpec& font, double points)
     made->font = device != nullptr ? QFont(asked, device) : asked;
     made->lineHeight = ordavel::textLineHeight(made->font, device);
     made->lineAscent = ordavel::textLineAscent(made->font, device);
-    if (!made->font.underline() && !made->font.strikeOut() && !made->font.overline())
+    if (keptGlyphsDrawAsLines(device) && !made->font.underline() && !made->font.strikeOut() && !made->font.overline())
         made->glyphs = GlyphCache::shared(made->font, device);
     m_font = made.get();
     m_fonts.push_back(std::move(made));

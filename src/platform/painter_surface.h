@@ -79,7 +79,8 @@ private:
         QFont font;
         double lineHeight = 0.0;
         double lineAscent = 0.0;
-        // Null for underlined, struck-out or overlined fonts, which Qt draws.
+        // Null for underlined, struck-out or overlined fonts, and where lines
+        // are not the painter's own layout (keptGlyphsDrawAsLines): drawn as lines.
         std::shared_ptr<GlyphCache> glyphs;
     };
     std::vector<std::unique_ptr<Font>> m_fonts;
