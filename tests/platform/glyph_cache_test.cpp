@@ -40,8 +40,8 @@ TEST(GlyphCache, ComposedTextsTakeQtsOwnWidths)
         {{"宋体", 9}, "人民币壹仟零叁拾柒元壹角伍分", true},
         {{"宋体", 12, true}, "贰零贰陆年零壹月零壹日", true},
         {{"黑体", 6}, "收件人4711", true},
-        {{"宋体", 9}, "One Thousand and 07/100", false},
-        {{"宋体", 9}, "¥1,234.50", false},
+        {{"宋体", 9}, "One Thousand and 07/100", true},
+        {{"宋体", 9}, "¥1,234.50", true},
         {{"DejaVu Sans", 10}, "AVATAR Today", false},
         {{"DejaVu Sans", 10}, "office", false},
     };
