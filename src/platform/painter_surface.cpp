@@ -56,23 +56,37 @@ PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(paint
         m_exact = dynamic_cast<const QPdfWriter*>(painter.device()) != nullptr
             || (printer != nullptr && printer->outputFormat() == QPrinter::PdfFormat);
     }
-    m_fontSpec.size = -1; // differs from every font asked for, so the first one is made
     useFont(FontSpec{}, 0.0);
 }
 
 void PainterSurface::useFont(const FontSpec& font, double points)
 {
-    if (font == m_fontSpec && points == m_fontPoints)
+    if (m_font != nullptr && font == m_font->spec && points == m_font->points)
         return;
-    QFont made = qtFont(font);
+    for (const auto& kept : m_fonts)
+        if (kept->spec == font && kept->points == points) {
+            m_font = kept.get();
+            return;
+        }
+    // A template uses a handful of fonts; a run of shrinking texts may try
+    // many sizes. Past this many, start afresh rather than keep them all.
+    constexpr std::size_t kKeptFonts = 64;
+    if (m_fonts.size() >= kKeptFonts)
+        m_fonts.clear();
+    auto made = std::make_unique<Font>();
+    QFont asked = qtFont(font);
     if (points > 0.0)
-        made.setPointSizeF(points);
+        asked.setPointSizeF(points);
     const QPaintDevice* device = m_painter.device();
-    m_font = device != nullptr ? QFont(made, device) : made;
-    m_fontSpec = font;
-    m_fontPoints = points;
-    m_lineHeight = ordavel::textLineHeight(m_font, device);
-    m_lineAscent = ordavel::textLineAscent(m_font, device);
+    made->spec = font;
+    made->points = points;
+    made->font = device != nullptr ? QFont(asked, device) : asked;
+    made->lineHeight = ordavel::textLineHeight(made->font, device);
+    made->lineAscent = ordavel::textLineAscent(made->font, device);
+    if (keptGlyphsDrawAsLines(device) && !made->font.underline() && !made->font.strikeOut() && !made->font.overline())
+        made->glyphs = GlyphCache::shared(made->font, device);
+    m_font = made.get();
+    m_fonts.push_back(std::move(made));
 }
 
 void PainterSurface::setFont(const FontSpec& font) { useFont(font, 0.0); }
@@ -91,28 +105,56 @@ void PainterSurface::setPenColor(Color color) { m_penColor = toQColor(color); }
 void PainterSurface::setBrushStyle(int style) { m_brushStyle = style; }
 void PainterSurface::setBrushColor(Color color) { m_brushColor = toQColor(color); }
 
-double PainterSurface::textLineHeight() const { return m_lineHeight / m_scaleY; }
+double PainterSurface::textLineHeight() const { return m_font->lineHeight / m_scaleY; }
 
 double PainterSurface::devicePixel() const { return 1.0 / m_scaleY; }
 
-void PainterSurface::drawTextLine(int x, int y, std::string_view utf8)
+void PainterSurface::drawText(QPointF baseline, std::string_view utf8)
 {
     m_painter.setPen(m_textPen);
-    paintTextLine(m_painter, m_font, QPointF(x * m_scaleX, y * m_scaleY + m_lineAscent),
-                  QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    m_runs.clear();
+    if (m_font->glyphs && m_font->glyphs->layOut(utf8, baseline, m_runs)) {
+        m_runs.draw(m_painter);
+        return;
+    }
+    paintTextLine(m_painter, m_font->font, baseline, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+void PainterSurface::drawTextLine(int x, int y, std::string_view utf8)
+{
+    drawText(QPointF(x * m_scaleX, y * m_scaleY + m_font->lineAscent), utf8);
+}
+
+void PainterSurface::drawTextPieces(int y, std::span<const TextPiece> pieces)
+{
+    m_runs.clear();
+    const double baseline = y * m_scaleY + m_font->lineAscent;
+    for (const TextPiece& piece : pieces) {
+        if (!m_font->glyphs || !m_font->glyphs->layOut(piece.utf8, QPointF(piece.x * m_scaleX, baseline), m_runs)) {
+            Surface::drawTextPieces(y, pieces);
+            return;
+        }
+    }
+    m_painter.setPen(m_textPen);
+    m_runs.draw(m_painter);
 }
 
 void PainterSurface::applyShapeTools()
 {
     const Qt::PenStyle style = qtPenStyle(m_penStyle);
-    if (style == Qt::NoPen) {
-        m_painter.setPen(Qt::NoPen);
-    } else {
-        QPen pen(m_penColor, std::max(1, m_penWidth) * m_scaleY, style);
-        pen.setCapStyle(Qt::FlatCap);
-        pen.setJoinStyle(Qt::MiterJoin);
-        m_painter.setPen(pen);
+    const qreal width = std::max(1, m_penWidth) * m_scaleY;
+    // Made anew only when a setting changed: a page of frames then hands the
+    // painter one pen, which it recognises without comparing.
+    if (m_shapePen.style() != style || (style != Qt::NoPen && (m_shapePen.widthF() != width || m_shapePen.color() != m_penColor))) {
+        if (style == Qt::NoPen) {
+            m_shapePen = QPen(Qt::NoPen);
+        } else {
+            m_shapePen = QPen(m_penColor, width, style);
+            m_shapePen.setCapStyle(Qt::FlatCap);
+            m_shapePen.setJoinStyle(Qt::MiterJoin);
+        }
     }
+    m_painter.setPen(m_shapePen);
     const bool solid = m_brushStyle == BrushSolid;
     if (solid ? m_shapeBrush.style() != Qt::SolidPattern || m_shapeBrush.color() != m_brushColor
               : m_shapeBrush.style() != Qt::NoBrush)
@@ -171,7 +213,10 @@ void PainterSurface::fillArea(double x, double y, double width, double height, C
 
 double PainterSurface::textWidth(std::string_view utf8) const
 {
-    return textLineAdvance(m_font, m_painter.device(),
+    if (m_font->glyphs)
+        if (const std::optional<qreal> advance = m_font->glyphs->advance(utf8))
+            return *advance / m_scaleX;
+    return textLineAdvance(m_font->font, m_painter.device(),
                            QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())))
         / m_scaleX;
 }
@@ -182,7 +227,7 @@ void PainterSurface::drawRotatedTextLine(double x, double y, int degrees, std::s
     m_painter.translate(x * m_scaleX, y * m_scaleY);
     m_painter.rotate(degrees);
     m_painter.setPen(m_textPen);
-    paintTextLine(m_painter, m_font, QPointF(0.0, m_lineAscent),
+    paintTextLine(m_painter, m_font->font, QPointF(0.0, m_font->lineAscent),
                   QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
     m_painter.restore();
 }

@@ -2,12 +2,16 @@
 // The drawing surface over a QPainter: the printer and PDF/PNG output in units
 // of 0.1 mm, widget painting in pixels.
 
+#include "platform/glyph_cache.h"
 #include "print/surface.h"
 
 #include <QBrush>
 #include <QColor>
 #include <QFont>
 #include <QPen>
+
+#include <memory>
+#include <vector>
 
 class QPainter;
 
@@ -35,6 +39,8 @@ public:
     double textLineHeight() const override;
     double devicePixel() const override;
     void drawTextLine(int x, int y, std::string_view utf8) override;
+    // Drawn as one run of glyphs when every piece is drawn from kept glyphs.
+    void drawTextPieces(int y, std::span<const TextPiece> pieces) override;
     void drawRectangle(int left, int top, int right, int bottom) override;
     void drawEllipse(int left, int top, int right, int bottom) override;
     void drawRoundedRectangle(int left, int top, int right, int bottom, int cornerWidth,
@@ -55,21 +61,31 @@ public:
 private:
     void applyShapeTools();
     void useFont(const FontSpec& font, double points);
+    void drawText(QPointF baseline, std::string_view utf8);
     QRectF deviceRect(int left, int top, int right, int bottom) const;
 
     QPainter& m_painter;
     double m_scaleX = 1.0; // device pixels per unit
     double m_scaleY = 1.0;
     bool m_exact = true;
-    // The font at the device's resolution, kept while boxes ask for the same
-    // one: the painter and the metrics then share its loaded font engine
-    // instead of looking it up again for every box. Its line height and
-    // ascent in device pixels are taken once per font.
-    QFont m_font;
-    FontSpec m_fontSpec;
-    double m_fontPoints = 0.0; // 0: the font's own size
-    double m_lineHeight = 0.0;
-    double m_lineAscent = 0.0;
+    // A font at the device's resolution with its line height and ascent in
+    // device pixels and the glyphs of its characters, made once per font and
+    // size: the painter and the metrics then share its loaded font engine,
+    // and texts in it are drawn from kept glyphs (shrinking text to fit
+    // tries several sizes of one font; a page uses a few fonts over and over).
+    struct Font {
+        FontSpec spec;
+        double points = 0.0; // 0: the font's own size
+        QFont font;
+        double lineHeight = 0.0;
+        double lineAscent = 0.0;
+        // Null for underlined, struck-out or overlined fonts, and where lines
+        // are not the painter's own layout (keptGlyphsDrawAsLines): drawn as lines.
+        std::shared_ptr<GlyphCache> glyphs;
+    };
+    std::vector<std::unique_ptr<Font>> m_fonts;
+    Font* m_font = nullptr;
+    GlyphRuns m_runs; // the glyphs of the line being drawn
     QPen m_textPen{Qt::black};
     QColor m_textColor{Qt::black};
     Color m_textColorValue = kBlack;
@@ -81,6 +97,7 @@ private:
     // The brush last handed to the painter: the painter tells brushes apart
     // by identity, so a fresh one per shape would restate it in the output.
     QBrush m_shapeBrush{Qt::NoBrush};
+    QPen m_shapePen{Qt::NoPen}; // the pen last made for shapes
 };
 
 // 0x00BBGGRR -> QColor.

@@ -16,6 +16,8 @@ void paintTextLine(QPainter& painter, const QFont& font, QPointF baseline, const
     painter.drawText(baseline, text);
 }
 
+bool keptGlyphsDrawAsLines(const QPaintDevice*) { return true; }
+
 qreal textLineAdvance(const QFont& font, const QPaintDevice* device, const QString& text)
 {
     return QFontMetricsF(font, device).horizontalAdvance(text);

@@ -14,6 +14,11 @@ namespace ordavel {
 // Draws `text` in `font` with its baseline starting at `baseline`.
 void paintTextLine(QPainter& painter, const QFont& font, QPointF baseline, const QString& text);
 
+// Whether lines on `device` may be drawn and measured from glyphs kept per
+// character (GlyphCache), which places them as the painter's own layout does:
+// true wherever paintTextLine is that layout.
+bool keptGlyphsDrawAsLines(const QPaintDevice* device);
+
 // How far `text` in `font` advances on `device`, in its pixels.
 qreal textLineAdvance(const QFont& font, const QPaintDevice* device, const QString& text);
 

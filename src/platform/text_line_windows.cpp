@@ -118,6 +118,9 @@ void paintTextLine(QPainter& painter, const QFont& font, QPointF baseline, const
         laid.layout.draw(&painter, QPointF(baseline.x(), baseline.y() - laid.line.ascent()));
 }
 
+// Lines here are laid out by design metrics, or filled as outlines.
+bool keptGlyphsDrawAsLines(const QPaintDevice*) { return false; }
+
 qreal textLineAdvance(const QFont& font, const QPaintDevice* device, const QString& text)
 {
     if (isPrinterDriver(device)) {

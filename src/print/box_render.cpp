@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace ordavel {
 
@@ -78,13 +79,15 @@ void writeCells(Surface& surface, const TargetRect& r, const BoxAttributes& a)
     if (!cells)
         return;
     const double cellWidth = static_cast<double>(r.w) / a.cellCount;
+    std::vector<TextPiece> pieces;
     for (std::size_t i = 0; i < cells->size(); ++i) {
         const std::string& one = (*cells)[i];
         if (one.empty())
             continue;
         const double centre = r.x + cellWidth * (static_cast<double>(i) + 0.5);
-        surface.drawTextLine(static_cast<int>(std::lround(centre - surface.textWidth(one) / 2.0)), r.y, one);
+        pieces.push_back({static_cast<int>(std::lround(centre - surface.textWidth(one) / 2.0)), one});
     }
+    surface.drawTextPieces(r.y, pieces);
 }
 
 // After a shape, a colour block or an empty picture box.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace ordavel {
 
@@ -45,6 +46,14 @@ double CalibratedSurface::devicePixel() const { return m_inner.devicePixel() / m
 void CalibratedSurface::drawTextLine(int x, int y, std::string_view utf8)
 {
     m_inner.drawTextLine(innerX(x), innerY(y), utf8);
+}
+
+void CalibratedSurface::drawTextPieces(int y, std::span<const TextPiece> pieces)
+{
+    std::vector<TextPiece> inner(pieces.begin(), pieces.end());
+    for (TextPiece& piece : inner)
+        piece.x = innerX(piece.x);
+    m_inner.drawTextPieces(innerY(y), inner);
 }
 
 void CalibratedSurface::drawRectangle(int left, int top, int right, int bottom)

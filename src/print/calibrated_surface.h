@@ -41,6 +41,7 @@ public:
     double devicePixel() const override;
 
     void drawTextLine(int x, int y, std::string_view utf8) override;
+    void drawTextPieces(int y, std::span<const TextPiece> pieces) override;
     void drawRectangle(int left, int top, int right, int bottom) override;
     void drawEllipse(int left, int top, int right, int bottom) override;
     void drawRoundedRectangle(int left, int top, int right, int bottom, int cornerWidth,

@@ -8,6 +8,7 @@
 #include "model/box.h"
 
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace ordavel {
@@ -22,6 +23,12 @@ struct PixelSize {
     int width = 0;
     int height = 0;
     friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+
+// One of several texts drawn on one line: the left edge of its cell.
+struct TextPiece {
+    int x = 0;
+    std::string_view utf8;
 };
 
 class Surface {
@@ -52,6 +59,13 @@ public:
     // One line of UTF-8 text in the current font and text colour, the top-left
     // corner of its cell at (x, y). No clipping, no wrapping.
     virtual void drawTextLine(int x, int y, std::string_view utf8) = 0;
+    // Texts side by side on the line whose top is at y, as drawTextLine
+    // draws each (a row of digit cells); a surface may draw them together.
+    virtual void drawTextPieces(int y, std::span<const TextPiece> pieces)
+    {
+        for (const TextPiece& piece : pieces)
+            drawTextLine(piece.x, y, piece.utf8);
+    }
     // Outlined with the pen and filled with the brush; edges given as corners.
     virtual void drawRectangle(int left, int top, int right, int bottom) = 0;
     virtual void drawEllipse(int left, int top, int right, int bottom) = 0;

@@ -128,6 +128,8 @@ TEST(CalibratedSurface, TransformsEveryPrimitiveFromTheSheetCorner)
     RecordingSurface inner(200.0, 2.5);
     CalibratedSurface surface(inner, Calibration{1.5, -0.8, 100.2, 99.8, 0.0});
     surface.drawTextLine(100, 200, "Sender");
+    const TextPiece cells[] = {{100, "1"}, {200, "2"}};
+    surface.drawTextPieces(200, cells);
     surface.drawRectangle(0, 0, 2129, 2900);
     surface.drawEllipse(-10, 5, 15, 24);
     surface.drawRoundedRectangle(100, 100, 600, 400, 50, 50);
@@ -139,6 +141,8 @@ TEST(CalibratedSurface, TransformsEveryPrimitiveFromTheSheetCorner)
     surface.setTextColor(0x0000FF);
     const std::vector<std::string> expected{
         "text 1152 1916 Sender",
+        "text 1152 1916 1",
+        "text 2154 1916 2",                        // 150 + 2004
         "rect 150 -80 21483 28862",                // 150 + 21332.58
         "ellipse 50 -30 300 160",                  // 150 - 100.2 = 49.8; -80 + 49.9 = -30.1
         "roundRect 1152 918 6162 3912 501 499",
