@@ -1,5 +1,6 @@
 #include "journal/postgres/pg_engine.h"
 
+#include "journal/postgres/pg_search_keys.h"
 #include "journal/postgres/pg_values.h"
 #include "journal/sha256.h"
 
@@ -12,9 +13,6 @@ namespace ordavel::postgres_journal {
 using namespace journal_detail;
 
 namespace {
-
-// The search text as the shop keeps it: ASCII letters folded, as a search's words are.
-std::string searchTextKept(std::string_view text) { return foldAscii(wellFormedText(text)); }
 
 // Records go to the server this many at a time, in one statement each.
 constexpr int kRowsPerInsert = 2000;
@@ -53,19 +51,39 @@ struct RecordRows {
         ++count;
     }
 
-    EngineError insert(PgConnection& connection, JournalJobId job, std::string_view outcome)
+    // Inserts the rows; with `keys`, the last rows of the job also set its search keys.
+    EngineError insert(PgConnection& connection, JournalJobId job, std::string_view outcome,
+                       const SearchKeys* keys = nullptr)
     {
         for (std::string* array : {&idx, &number, &copies, &fields, &columns, &names, &search, &values})
             *array += '}';
-        return connection.execute(
-            "INSERT INTO records(job_id, outcome, idx, number, copies, fields, columns, counter_names, search_text,"
-            " counter_values) SELECT $1, $2, * FROM unnest($3::integer[], $4::integer[], $5::integer[], $6::text[],"
-            " $7::text[], $8::text[], $9::text[], $10::text[])",
-            {job, outcome, idx, number, copies, fields, columns, names, search, values});
+        PgParams params{job, outcome, idx, number, copies, fields, columns, names, search, values};
+        std::string sql;
+        if (keys != nullptr && !keys->empty()) {
+            sql = "WITH keyed AS (UPDATE jobs SET search_keys = $11::text[] WHERE id = $1) ";
+            params.push_back(textArray(keys->list()));
+        }
+        sql += "INSERT INTO records(job_id, outcome, idx, number, copies, fields, columns, counter_names, search_text,"
+               " counter_values) SELECT $1, $2, * FROM unnest($3::integer[], $4::integer[], $5::integer[], $6::text[],"
+               " $7::text[], $8::text[], $9::text[], $10::text[])";
+        return connection.execute(sql.c_str(), params);
     }
 };
 
 } // namespace
+
+// A record's search text changed: its job holds the keys of the new text
+// too (those of the old one stay; a search reads the records to be sure).
+EngineError PgEngine::addSearchKeys(JournalJobId id, std::string_view search)
+{
+    SearchKeys keys;
+    keys.add(search);
+    if (keys.empty())
+        return {};
+    return m_connection.execute("UPDATE jobs SET search_keys = ARRAY(SELECT DISTINCT k FROM unnest(search_keys || $2::text[]) k)"
+                                " WHERE id = $1 AND NOT search_keys @> $2::text[]",
+                                {id, textArray(keys.list())});
+}
 
 EngineError PgEngine::takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
 {
@@ -109,28 +127,34 @@ EngineError PgEngine::takeCounterBlocks(const std::vector<JournalRecordIn>& reco
     return {};
 }
 
+EngineError PgEngine::storeTemplate(const std::string& bytes, JournalTime at, std::string& hash)
+{
+    if (m_lastTemplateHash.empty() || m_lastTemplate != bytes) {
+        m_lastTemplate = bytes;
+        m_lastTemplateHash = sha256Hex(bytes);
+    }
+    hash = m_lastTemplateHash;
+    // The bytes are sent only when the shop does not hold them yet.
+    PgResult known = m_connection.run("SELECT 1 FROM templates WHERE hash = $1", {hash});
+    if (EngineError error = m_connection.failure(known); error.failed())
+        return error;
+    if (known.rows() > 0)
+        return {};
+    return m_connection.execute(
+        "INSERT INTO templates(hash, bytes, size, first_seen) VALUES ($1, $2, $3, $4) ON CONFLICT (hash) DO NOTHING",
+        {hash, PgParam::bytes(bytes), static_cast<std::int64_t>(bytes.size()), at});
+}
+
 JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const JournalRecordFiller& fill,
                                                 const std::function<void(JournalJobId)>& staged)
 {
     JournalResult<JournalJobId> result;
-    if (m_lastTemplateHash.empty() || m_lastTemplate != job.templateBytes) {
-        m_lastTemplate = job.templateBytes;
-        m_lastTemplateHash = sha256Hex(job.templateBytes);
-    }
-    const std::string& hash = m_lastTemplateHash;
     const std::string_view outcome = outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued);
     const JournalTime at = job.createdAt > 0 ? job.createdAt : now();
     result.error = write([&]() -> EngineError {
-        // The bytes are sent only when the shop does not hold them yet.
-        PgResult known = m_connection.run("SELECT 1 FROM templates WHERE hash = $1", {hash});
-        if (EngineError error = m_connection.failure(known); error.failed())
+        std::string hash;
+        if (EngineError error = storeTemplate(job.templateBytes, at, hash); error.failed())
             return error;
-        if (known.rows() == 0)
-            if (EngineError error = m_connection.execute(
-                    "INSERT INTO templates(hash, bytes, size, first_seen) VALUES ($1, $2, $3, $4) ON CONFLICT (hash) DO NOTHING",
-                    {hash, PgParam::bytes(job.templateBytes), static_cast<std::int64_t>(job.templateBytes.size()), at});
-                error.failed())
-                return error;
 
         PgResult insert = m_connection.run(
             "INSERT INTO jobs(created_at, user_name, host, program, kind, printer, template_path, template_name,"
@@ -151,8 +175,9 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
         JournalValues filledFields, filledColumns;
         const JournalValues noValues;
         ValuesJsonWriter fieldsJson, columnsJson;
-        std::string fields, columns, search;
+        std::string fields, columns, search, kept;
         RecordRows rows;
+        SearchKeys keys;
         for (std::size_t i = 0; i < job.records.size(); ++i) {
             const JournalRecordIn& in = job.records[i];
             const std::vector<CounterValue>& values = taken[i];
@@ -170,11 +195,14 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
                 fieldsJson.write(*printed, fields);
             columnsJson.write(*used, columns);
             searchTextInto(in.fieldsLater ? noValues : *printed, *used, search);
+            kept = searchTextKept(search);
+            keys.add(kept);
             rows.add(static_cast<std::int64_t>(i), in.number, in.copies, fields, columns,
-                     in.counters.empty() ? std::string("[]") : namesJson(in.counters), searchTextKept(search),
+                     in.counters.empty() ? std::string("[]") : namesJson(in.counters), kept,
                      countersJson(values.empty() ? in.counterValues : values));
-            if (rows.count == kRowsPerInsert || i + 1 == job.records.size()) {
-                if (EngineError error = rows.insert(m_connection, id, outcome); error.failed())
+            const bool last = i + 1 == job.records.size();
+            if (rows.count == kRowsPerInsert || last) {
+                if (EngineError error = rows.insert(m_connection, id, outcome, last ? &keys : nullptr); error.failed())
                     return error;
                 rows = RecordRows();
             }
@@ -201,10 +229,12 @@ std::string PgEngine::setRecordFields(JournalJobId id, const std::vector<std::pa
                 return error;
             if (read.rows() == 0 || !read.boolean(0, 1))
                 continue; // a record's fields are written once
-            const std::string search = searchTextWithFields(values, read.text(0, 2));
+            const std::string search = searchTextKept(searchTextWithFields(values, read.text(0, 2)));
             if (EngineError error = m_connection.execute("UPDATE records SET fields = $2, search_text = $3 WHERE id = $1",
-                                                         {read.integer(0, 0), valuesJson(values), searchTextKept(search)});
+                                                         {read.integer(0, 0), valuesJson(values), search});
                 error.failed())
+                return error;
+            if (EngineError error = addSearchKeys(id, search); error.failed())
                 return error;
         }
         return {};
@@ -305,10 +335,12 @@ std::string PgEngine::retakeCounters(JournalJobId id, const std::vector<int>& in
             if (!refill)
                 continue;
             refill(record);
-            if (EngineError error = m_connection.execute(
-                    "UPDATE records SET fields = $2, search_text = $3 WHERE id = $1",
-                    {record.id, valuesJson(record.fields), searchTextKept(searchTextOf(record.fields, record.columns))});
+            const std::string search = searchTextKept(searchTextOf(record.fields, record.columns));
+            if (EngineError error = m_connection.execute("UPDATE records SET fields = $2, search_text = $3 WHERE id = $1",
+                                                         {record.id, valuesJson(record.fields), search});
                 error.failed())
+                return error;
+            if (EngineError error = addSearchKeys(id, search); error.failed())
                 return error;
         }
         return {};

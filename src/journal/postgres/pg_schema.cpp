@@ -196,9 +196,29 @@ ALTER TABLE records ADD COLUMN station text NOT NULL DEFAULT '', ADD COLUMN prin
 ALTER TABLE print_queue ADD COLUMN failed_on text[] NOT NULL DEFAULT '{}';
 )sql";
 
+// Version 4: each job keeps the search keys of its records' texts (see
+// pg_search_keys.h), written with its records, so that a search for words
+// beyond ASCII reads only the records of the jobs holding their keys. The
+// jobs already recorded get theirs from their records here, as the program
+// makes them: each character beyond ASCII, and each pair of neighbours of
+// which one is, neither a line break.
+constexpr const char* kSchemaV4 = R"sql(
+ALTER TABLE jobs ADD COLUMN search_keys text[] NOT NULL DEFAULT '{}';
+UPDATE jobs j SET search_keys = k.keys FROM (
+  SELECT r.job_id, array_agg(DISTINCT v.key) AS keys
+  FROM records r
+  CROSS JOIN LATERAL regexp_split_to_array(r.search_text, '') AS c
+  CROSS JOIN LATERAL generate_series(1, cardinality(c)) AS i
+  CROSS JOIN LATERAL (VALUES (c[i]), (c[i] || c[i + 1])) AS v(key)
+  WHERE octet_length(v.key) > length(v.key) AND strpos(v.key, E'\n') = 0
+  GROUP BY r.job_id) k
+WHERE k.job_id = j.id;
+CREATE INDEX jobs_search_keys ON jobs USING gin (search_keys);
+)sql";
+
 // The steps from each version to the next: kSchemaSteps[v - 1] moves a
 // database from version v to v + 1.
-constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{kSchemaV2, kSchemaV3};
+constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{kSchemaV2, kSchemaV3, kSchemaV4};
 
 // Two programs initialising one shop at once take turns on this lock.
 constexpr const char* kInitLock = "SELECT pg_advisory_xact_lock(7406853110)";
