@@ -59,6 +59,7 @@ public:
     std::string station() const override { return m_station; }
     JournalResult<bool> markUploaded(JournalJobId localId) override;
     JournalResult<JournalJobId> lastUploaded() override;
+    JournalResult<int> recordUploads(const std::vector<JournalUpload>& uploads) override;
     JournalResult<LibraryRevision> publishTemplate(const std::string& name, const std::string& bytes,
                                                    const std::string& note) override;
     JournalResult<std::vector<LibraryRevision>> libraryTemplates() override;
