@@ -17,47 +17,80 @@ namespace {
 // Records go to the server this many at a time, in one statement each.
 constexpr int kRowsPerInsert = 2000;
 
-// `text` as an element of an array's text form: quoted, with its quotes and
-// backslashes escaped (the array travels as one parameter).
-void appendElement(std::string& array, std::string_view text)
-{
-    array += array.empty() ? "{\"" : ",\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            array += '\\';
-        array += c;
+// An array parameter in the server's binary form, which it reads without
+// parsing quotes and escapes: one dimension, no NULLs, the element type,
+// the length and lower bound 1, then each element as its length and bytes.
+// Every number in network byte order.
+class BinaryArray {
+public:
+    static constexpr std::uint32_t kInteger = 23; // int4
+    static constexpr std::uint32_t kText = 25;
+
+    explicit BinaryArray(std::uint32_t elementType) : m_type(elementType) {}
+
+    void add(std::string_view text)
+    {
+        put(m_elements, static_cast<std::uint32_t>(text.size()));
+        m_elements.append(text);
+        ++m_count;
     }
-    array += '"';
-}
+    void add(std::int64_t number)
+    {
+        put(m_elements, 4);
+        put(m_elements, static_cast<std::uint32_t>(static_cast<std::int32_t>(number)));
+        ++m_count;
+    }
+    PgParam param() const
+    {
+        std::string bytes;
+        bytes.reserve(20 + m_elements.size());
+        for (const std::uint32_t word : {1u, 0u, m_type, m_count, 1u})
+            put(bytes, word);
+        bytes += m_elements;
+        return PgParam::bytes(bytes);
+    }
+
+private:
+    static void put(std::string& out, std::uint32_t word)
+    {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += static_cast<char>((word >> shift) & 0xff);
+    }
+
+    std::uint32_t m_type;
+    std::uint32_t m_count = 0;
+    std::string m_elements;
+};
 
 // A job's records gathered column by column, written by one INSERT that
 // takes each column as an array.
 struct RecordRows {
     int count = 0;
-    std::string idx, number, copies, fields, columns, names, search, values;
+    BinaryArray idx{BinaryArray::kInteger}, number{BinaryArray::kInteger}, copies{BinaryArray::kInteger};
+    BinaryArray fields{BinaryArray::kText}, columns{BinaryArray::kText}, names{BinaryArray::kText},
+        search{BinaryArray::kText}, values{BinaryArray::kText};
 
     void add(std::int64_t index, int recordNumber, int recordCopies, std::string_view fieldsText,
              std::string_view columnsText, std::string_view namesText, std::string_view searchText,
              std::string_view valuesText)
     {
-        appendElement(idx, std::to_string(index));
-        appendElement(number, std::to_string(recordNumber));
-        appendElement(copies, std::to_string(recordCopies));
-        appendElement(fields, fieldsText);
-        appendElement(columns, columnsText);
-        appendElement(names, namesText);
-        appendElement(search, searchText);
-        appendElement(values, valuesText);
+        idx.add(index);
+        number.add(std::int64_t{recordNumber});
+        copies.add(std::int64_t{recordCopies});
+        fields.add(fieldsText);
+        columns.add(columnsText);
+        names.add(namesText);
+        search.add(searchText);
+        values.add(valuesText);
         ++count;
     }
 
-    // Inserts the rows; with `keys`, the last rows of the job also set its search keys.
+// Inserts the rows; with `keys`, the last rows of the job also set its search keys.
     EngineError insert(PgConnection& connection, JournalJobId job, std::string_view outcome,
                        const SearchKeys* keys = nullptr)
     {
-        for (std::string* array : {&idx, &number, &copies, &fields, &columns, &names, &search, &values})
-            *array += '}';
-        PgParams params{job, outcome, idx, number, copies, fields, columns, names, search, values};
+        PgParams params{job,           outcome,         idx.param(),    number.param(), copies.param(),
+                        fields.param(), columns.param(), names.param(), search.param(), values.param()};
         std::string sql;
         if (keys != nullptr && !keys->empty()) {
             sql = "WITH keyed AS (UPDATE jobs SET search_keys = $11::text[] WHERE id = $1) ";
