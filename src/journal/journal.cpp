@@ -357,6 +357,12 @@ JournalResult<bool> Journal::markUploaded(JournalJobId localId)
     return m_state->engine->markUploaded(localId);
 }
 
+JournalResult<int> Journal::recordUploads(const std::vector<JournalUpload>& uploads)
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->recordUploads(uploads);
+}
+
 JournalResult<JournalJobId> Journal::lastUploaded() const
 {
     const auto hold = m_state->enter();

@@ -116,6 +116,16 @@ struct JournalPlace {
     bool operator==(const JournalPlace&) const = default;
 };
 
+// A finished job of a station's own journal, to be recorded in the shop as
+// it ended there.
+struct JournalUpload {
+    JournalJobId localId = 0;           // its id in the station's own journal
+    JournalJobIn job;                   // what the shop records: its values, template and counter values
+    std::vector<JournalRecord> records; // each record's outcome, reason and place, in the order of job.records
+    JournalOutcome outcome = JournalOutcome::Printed;
+    std::string reason;
+};
+
 struct JournalJob {
     JournalJobId id = 0;
     JournalTime createdAt = 0;
@@ -367,6 +377,10 @@ public:
     JournalResult<bool> markUploaded(JournalJobId localId);
     // The newest of this station's own jobs uploaded, 0 for none.
     JournalResult<JournalJobId> lastUploaded() const;
+    // Records the uploads whose local ids were not uploaded before, marking
+    // them uploaded, all in one transaction (or within the one open): the
+    // number recorded, or an error and none. The jobs' ids follow their order.
+    JournalResult<int> recordUploads(const std::vector<JournalUpload>& uploads);
 
     // The shop's template library. publishTemplate stores `bytes` as the
     // next revision of `name` unless they are the bytes of its latest

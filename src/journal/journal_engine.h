@@ -81,6 +81,11 @@ public:
         return {false, "a station's own journal takes no uploads"};
     }
     virtual JournalResult<JournalJobId> lastUploaded() { return {0, "a station's own journal takes no uploads"}; }
+    virtual JournalResult<int> recordUploads(const std::vector<JournalUpload>& uploads)
+    {
+        (void)uploads;
+        return {0, "a station's own journal takes no uploads"};
+    }
     // A shop's template library; an engine of one station's journal has none.
     virtual JournalResult<LibraryRevision> publishTemplate(const std::string& name, const std::string& bytes,
                                                            const std::string& note)

@@ -31,6 +31,7 @@ std::vector<SearchWord> searchWords(std::string_view text)
         if (words.size() == kMostWords)
             break;
         SearchWord w;
+        w.text = word;
         w.like = "%";
         for (const char c : word) {
             if (c == '%' || c == '_' || c == '\\')

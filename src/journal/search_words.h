@@ -13,6 +13,7 @@ namespace ordavel::journal_detail {
 // matched with by LIKE, and the index's phrase for it ("" when the index
 // cannot answer it: a single character, bytes that are not UTF-8).
 struct SearchWord {
+    std::string text; // the word as typed
     std::string like;
     std::string term;
     bool prefix = false; // the index answers it as a prefix (two characters)

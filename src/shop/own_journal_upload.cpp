@@ -45,33 +45,6 @@ JournalJobIn uploadOf(const JournalJob& job, const std::vector<JournalRecord>& r
     return in;
 }
 
-// Records the job in the shop with each record's outcome and place, and its own.
-std::string recordUpload(Journal& shop, const JournalJob& job, const std::vector<JournalRecord>& records,
-                         const JournalJobIn& in)
-{
-    const auto id = shop.recordJob(in);
-    if (!id.ok())
-        return id.error;
-    std::vector<JournalPlace> places;
-    for (std::size_t i = 0; i < records.size();) {
-        std::size_t j = i + 1;
-        while (j < records.size() && records[j].outcome == records[i].outcome && records[j].reason == records[i].reason)
-            ++j;
-        if (std::string error = shop.setRecordOutcome(id.value, static_cast<int>(i), static_cast<int>(j - 1),
-                                                      records[i].outcome, records[i].reason);
-            !error.empty())
-            return error;
-        i = j;
-    }
-    for (const JournalRecord& record : records)
-        if (record.sheet > 0)
-            places.push_back({record.index, record.sheet, record.cell});
-    if (!places.empty())
-        if (std::string error = shop.setRecordPlaces(id.value, places); !error.empty())
-            return error;
-    return shop.finishJob(id.value, job.outcome, job.reason);
-}
-
 } // namespace
 
 JournalResult<std::vector<JournalJob>> jobsTheShopLacks(Journal& shop, Journal& own)
@@ -96,13 +69,6 @@ Journal::Opened openOwnJournal(const std::string& path)
     return own;
 }
 
-// A job read from the station's own journal, ready for the shop.
-struct PendingUpload {
-    const JournalJob* job = nullptr;
-    std::vector<JournalRecord> records;
-    JournalJobIn in;
-};
-
 // Jobs go to the shop this many at a time (or as many as hold this many
 // records), each group in one transaction: one durable commit for many small
 // jobs, and never more than a moment's work undone when the shop goes away.
@@ -120,7 +86,7 @@ OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own)
     std::map<std::string, std::string> templates; // bytes by hash, read once each
     std::size_t n = 0;
     while (n < jobs.value.size() && result.error.empty()) {
-        std::vector<PendingUpload> group;
+        std::vector<JournalUpload> group;
         std::size_t records = 0;
         for (; n < jobs.value.size() && group.size() < kJobsPerCommit && records < kRecordsPerCommit; ++n) {
             const JournalJob& job = jobs.value[n];
@@ -144,32 +110,23 @@ OwnJournalUpload uploadOwnJournal(Journal& shop, Journal& own)
                 bytes = templates.emplace(job.templateHash, stored.value.value_or(std::string())).first;
             }
             records += read.value.size();
-            PendingUpload upload{&job, std::move(read.value), {}};
-            upload.in = uploadOf(job, upload.records, bytes->second);
+            JournalUpload upload;
+            upload.localId = job.id;
+            upload.job = uploadOf(job, read.value, bytes->second);
+            upload.records = std::move(read.value);
+            upload.outcome = job.outcome;
+            upload.reason = job.reason;
             group.push_back(std::move(upload));
         }
         if (!result.error.empty() || group.empty())
             break;
-        int fresh = 0;
-        const std::string error = shop.inOneTransaction([&]() -> std::string {
-            fresh = 0;
-            for (const PendingUpload& upload : group) {
-                const auto marked = shop.markUploaded(upload.job->id);
-                if (!marked.ok())
-                    return marked.error;
-                if (!marked.value)
-                    continue; // uploaded before, by another run
-                if (std::string failed = recordUpload(shop, *upload.job, upload.records, upload.in); !failed.empty())
-                    return failed;
-                ++fresh;
-            }
-            return {};
-        });
-        if (!error.empty()) {
-            result.error = error;
+        // Jobs uploaded before, by another run, are left out.
+        const auto recorded = shop.recordUploads(group);
+        if (!recorded.ok()) {
+            result.error = recorded.error;
             break;
         }
-        result.uploaded += fresh;
+        result.uploaded += recorded.value;
         if (result.waiting > 0)
             break;
     }

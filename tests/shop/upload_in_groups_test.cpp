@@ -169,6 +169,79 @@ TEST_F(UploadInGroups, AShopThatGoesAwayMidwayKeepsNoHalfOfAGroupAndTakesTheRest
         EXPECT_EQ(fields[static_cast<std::size_t>(j)], "job " + std::to_string(j) + " record 0");
 }
 
+// A job arrives as it ended: each record's outcome, reason, place and the
+// counter values it printed, the job's outcome, reason, user and time. The
+// shop's counters are not taken, and a record that ended queued joins no
+// queue of the shop.
+TEST_F(UploadInGroups, AJobArrivesAsItEndedRecordByRecord)
+{
+    JournalJobIn job;
+    job.program = "service";
+    job.kind = JournalKind::Batch;
+    job.printer = "office";
+    job.templateName = "waybill";
+    job.templateBytes = "<waybill/>";
+    job.dataSource = R"({"service":{"token":"orders","key":"k7","expires":0,"queue":"shop"}})";
+    job.user = "clerk";
+    job.createdAt = 1700000000;
+    job.startPrinting = true;
+    for (int r = 0; r < 4; ++r) {
+        JournalRecordIn record;
+        record.number = r + 1;
+        record.fields = {{"box 1", "收件人" + std::to_string(r)}};
+        record.counters = {"seq"};
+        job.records.push_back(record);
+    }
+    const auto id = own->recordJob(job);
+    ASSERT_TRUE(id.ok()) << id.error;
+    ASSERT_EQ(own->setRecordPlaces(id.value, {{0, 1, 1}, {1, 1, 2}}), "");
+    ASSERT_EQ(own->setRecordOutcome(id.value, 0, 0, JournalOutcome::Printed), "");
+    ASSERT_EQ(own->setRecordOutcome(id.value, 1, 2, JournalOutcome::Failed, "paper jam"), "");
+    ASSERT_EQ(own->setRecordOutcome(id.value, 3, 3, JournalOutcome::Queued), "");
+    ASSERT_EQ(own->finishJob(id.value, JournalOutcome::Failed, "jammed"), "");
+    const std::vector<JournalRecord> ownRecords = own->records(id.value).value;
+    ASSERT_EQ(ownRecords.size(), 4u);
+
+    const OwnJournalUpload upload = uploadOwnJournal(*shop, *own);
+    ASSERT_EQ(upload.error, "");
+    ASSERT_EQ(upload.uploaded, 1);
+    const auto jobs = shop->listJobs(JournalQuery{});
+    ASSERT_TRUE(jobs.ok() && jobs.value.size() == 1u) << jobs.error;
+    const JournalJob& there = jobs.value.front();
+    EXPECT_EQ(there.outcome, JournalOutcome::Failed);
+    EXPECT_EQ(there.reason, "jammed");
+    EXPECT_EQ(there.user, "clerk");
+    EXPECT_EQ(there.createdAt, 1700000000);
+    EXPECT_GT(there.finishedAt, 0);
+    EXPECT_EQ(there.station, "desk");
+    EXPECT_EQ(there.recordCount, 4);
+    EXPECT_EQ(there.printedCount, 1);
+    EXPECT_EQ(there.dataSource, job.dataSource);
+    const std::vector<JournalRecord> records = shop->records(there.id).value;
+    ASSERT_EQ(records.size(), 4u);
+    for (std::size_t r = 0; r < records.size(); ++r) {
+        SCOPED_TRACE(r);
+        EXPECT_EQ(records[r].index, static_cast<int>(r));
+        EXPECT_EQ(records[r].number, ownRecords[r].number);
+        EXPECT_EQ(records[r].fields, ownRecords[r].fields);
+        EXPECT_EQ(records[r].outcome, ownRecords[r].outcome);
+        EXPECT_EQ(records[r].reason, ownRecords[r].reason);
+        EXPECT_EQ(records[r].sheet, ownRecords[r].sheet);
+        EXPECT_EQ(records[r].cell, ownRecords[r].cell);
+        EXPECT_EQ(records[r].counters, ownRecords[r].counters);
+        EXPECT_FALSE(records[r].counters.empty());
+    }
+    EXPECT_EQ(records[1].reason, "paper jam");
+    EXPECT_EQ(records[1].cell, 2);
+    EXPECT_EQ(records[3].outcome, JournalOutcome::Queued);
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM print_queue"), 0);
+    EXPECT_EQ(test::queryNumber(url, "SELECT count(*) FROM service_keys WHERE key = 'k7'"), 1);
+    EXPECT_EQ(shop->nextCounterValue("seq").value, 1) << "no counter of the shop is taken";
+    JournalQuery search;
+    search.search = "收件人2";
+    EXPECT_EQ(shop->listJobs(search).value.size(), 1u);
+}
+
 } // namespace
 } // namespace ordavel
 

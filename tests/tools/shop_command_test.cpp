@@ -6,6 +6,7 @@
 
 #if ORDAVEL_POSTGRES
 #include "journal/journal.h"
+#include "journal/postgres/pg_schema.h"
 #include "support/postgres_server.h"
 
 #include <gtest/gtest.h>
@@ -103,7 +104,8 @@ TEST_F(ShopCommand, InitJoinStatusAndLeave)
 
     const auto made = shop("shop init " + shellQuoted(url));
     ASSERT_EQ(made.status, 0) << made.output;
-    EXPECT_NE(made.output.find("schema 2"), std::string::npos) << made.output;
+    EXPECT_NE(made.output.find("schema " + std::to_string(postgres_journal::kSchemaVersion)), std::string::npos)
+        << made.output;
     EXPECT_EQ(shop("shop init " + shellQuoted(url)).status, 0) << "init again changes nothing";
 
     // A password given in the URL is used for the check and never kept.
@@ -128,7 +130,7 @@ TEST_F(ShopCommand, InitJoinStatusAndLeave)
     const auto shown = nlohmann::json::parse(status.output, nullptr, false);
     ASSERT_TRUE(shown.is_object()) << status.output;
     EXPECT_EQ(shown["station"], "desk");
-    EXPECT_EQ(shown["schema"], 2);
+    EXPECT_EQ(shown["schema"], postgres_journal::kSchemaVersion);
     ASSERT_EQ(shown["stations"].size(), 2u) << status.output;
     EXPECT_EQ(shown["stations"][0]["name"], "desk");
     EXPECT_EQ(shown["stations"][0]["lastPrinted"], "");

@@ -59,6 +59,7 @@ public:
     std::string station() const override { return m_station; }
     JournalResult<bool> markUploaded(JournalJobId localId) override;
     JournalResult<JournalJobId> lastUploaded() override;
+    JournalResult<int> recordUploads(const std::vector<JournalUpload>& uploads) override;
     JournalResult<LibraryRevision> publishTemplate(const std::string& name, const std::string& bytes,
                                                    const std::string& note) override;
     JournalResult<std::vector<LibraryRevision>> libraryTemplates() override;
@@ -98,6 +99,9 @@ private:
     EngineError takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values);
     EngineError takeCounterBlocks(const std::vector<JournalRecordIn>& records,
                                   std::vector<std::vector<CounterValue>>& values);
+    EngineError addSearchKeys(JournalJobId id, std::string_view search);
+    // The hash of `bytes`, stored in the shop's templates unless it holds them already.
+    EngineError storeTemplate(const std::string& bytes, JournalTime at, std::string& hash);
     EngineError giveCountersBack(JournalJobId id, int firstIndex, int lastIndex);
     EngineError jobsWhere(const std::string& where, const PgParams& params, const std::string& tail,
                           std::vector<JournalJob>& jobs);

@@ -1,5 +1,6 @@
 #include "journal/postgres/pg_engine.h"
 
+#include "journal/postgres/pg_search_keys.h"
 #include "journal/postgres/pg_values.h"
 #include "journal/sha256.h"
 
@@ -13,59 +14,109 @@ using namespace journal_detail;
 
 namespace {
 
-// The search text as the shop keeps it: ASCII letters folded, as a search's words are.
-std::string searchTextKept(std::string_view text) { return foldAscii(wellFormedText(text)); }
-
 // Records go to the server this many at a time, in one statement each.
 constexpr int kRowsPerInsert = 2000;
 
-// `text` as an element of an array's text form: quoted, with its quotes and
-// backslashes escaped (the array travels as one parameter).
-void appendElement(std::string& array, std::string_view text)
-{
-    array += array.empty() ? "{\"" : ",\"";
-    for (const char c : text) {
-        if (c == '"' || c == '\\')
-            array += '\\';
-        array += c;
+// An array parameter in the server's binary form, which it reads without
+// parsing quotes and escapes: one dimension, no NULLs, the element type,
+// the length and lower bound 1, then each element as its length and bytes.
+// Every number in network byte order.
+class BinaryArray {
+public:
+    static constexpr std::uint32_t kInteger = 23; // int4
+    static constexpr std::uint32_t kText = 25;
+
+    explicit BinaryArray(std::uint32_t elementType) : m_type(elementType) {}
+
+    void add(std::string_view text)
+    {
+        put(m_elements, static_cast<std::uint32_t>(text.size()));
+        m_elements.append(text);
+        ++m_count;
     }
-    array += '"';
-}
+    void add(std::int64_t number)
+    {
+        put(m_elements, 4);
+        put(m_elements, static_cast<std::uint32_t>(static_cast<std::int32_t>(number)));
+        ++m_count;
+    }
+    PgParam param() const
+    {
+        std::string bytes;
+        bytes.reserve(20 + m_elements.size());
+        for (const std::uint32_t word : {1u, 0u, m_type, m_count, 1u})
+            put(bytes, word);
+        bytes += m_elements;
+        return PgParam::bytes(bytes);
+    }
+
+private:
+    static void put(std::string& out, std::uint32_t word)
+    {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out += static_cast<char>((word >> shift) & 0xff);
+    }
+
+    std::uint32_t m_type;
+    std::uint32_t m_count = 0;
+    std::string m_elements;
+};
 
 // A job's records gathered column by column, written by one INSERT that
 // takes each column as an array.
 struct RecordRows {
     int count = 0;
-    std::string idx, number, copies, fields, columns, names, search, values;
+    BinaryArray idx{BinaryArray::kInteger}, number{BinaryArray::kInteger}, copies{BinaryArray::kInteger};
+    BinaryArray fields{BinaryArray::kText}, columns{BinaryArray::kText}, names{BinaryArray::kText},
+        search{BinaryArray::kText}, values{BinaryArray::kText};
 
     void add(std::int64_t index, int recordNumber, int recordCopies, std::string_view fieldsText,
              std::string_view columnsText, std::string_view namesText, std::string_view searchText,
              std::string_view valuesText)
     {
-        appendElement(idx, std::to_string(index));
-        appendElement(number, std::to_string(recordNumber));
-        appendElement(copies, std::to_string(recordCopies));
-        appendElement(fields, fieldsText);
-        appendElement(columns, columnsText);
-        appendElement(names, namesText);
-        appendElement(search, searchText);
-        appendElement(values, valuesText);
+        idx.add(index);
+        number.add(std::int64_t{recordNumber});
+        copies.add(std::int64_t{recordCopies});
+        fields.add(fieldsText);
+        columns.add(columnsText);
+        names.add(namesText);
+        search.add(searchText);
+        values.add(valuesText);
         ++count;
     }
 
-    EngineError insert(PgConnection& connection, JournalJobId job, std::string_view outcome)
+// Inserts the rows; with `keys`, the last rows of the job also set its search keys.
+    EngineError insert(PgConnection& connection, JournalJobId job, std::string_view outcome,
+                       const SearchKeys* keys = nullptr)
     {
-        for (std::string* array : {&idx, &number, &copies, &fields, &columns, &names, &search, &values})
-            *array += '}';
-        return connection.execute(
-            "INSERT INTO records(job_id, outcome, idx, number, copies, fields, columns, counter_names, search_text,"
-            " counter_values) SELECT $1, $2, * FROM unnest($3::integer[], $4::integer[], $5::integer[], $6::text[],"
-            " $7::text[], $8::text[], $9::text[], $10::text[])",
-            {job, outcome, idx, number, copies, fields, columns, names, search, values});
+        PgParams params{job,           outcome,         idx.param(),    number.param(), copies.param(),
+                        fields.param(), columns.param(), names.param(), search.param(), values.param()};
+        std::string sql;
+        if (keys != nullptr && !keys->empty()) {
+            sql = "WITH keyed AS (UPDATE jobs SET search_keys = $11::text[] WHERE id = $1) ";
+            params.push_back(textArray(keys->list()));
+        }
+        sql += "INSERT INTO records(job_id, outcome, idx, number, copies, fields, columns, counter_names, search_text,"
+               " counter_values) SELECT $1, $2, * FROM unnest($3::integer[], $4::integer[], $5::integer[], $6::text[],"
+               " $7::text[], $8::text[], $9::text[], $10::text[])";
+        return connection.execute(sql.c_str(), params);
     }
 };
 
 } // namespace
+
+// A record's search text changed: its job holds the keys of the new text
+// too (those of the old one stay; a search reads the records to be sure).
+EngineError PgEngine::addSearchKeys(JournalJobId id, std::string_view search)
+{
+    SearchKeys keys;
+    keys.add(search);
+    if (keys.empty())
+        return {};
+    return m_connection.execute("UPDATE jobs SET search_keys = ARRAY(SELECT DISTINCT k FROM unnest(search_keys || $2::text[]) k)"
+                                " WHERE id = $1 AND NOT search_keys @> $2::text[]",
+                                {id, textArray(keys.list())});
+}
 
 EngineError PgEngine::takeCounters(const std::vector<std::string>& names, std::vector<CounterValue>& values)
 {
@@ -109,28 +160,34 @@ EngineError PgEngine::takeCounterBlocks(const std::vector<JournalRecordIn>& reco
     return {};
 }
 
+EngineError PgEngine::storeTemplate(const std::string& bytes, JournalTime at, std::string& hash)
+{
+    if (m_lastTemplateHash.empty() || m_lastTemplate != bytes) {
+        m_lastTemplate = bytes;
+        m_lastTemplateHash = sha256Hex(bytes);
+    }
+    hash = m_lastTemplateHash;
+    // The bytes are sent only when the shop does not hold them yet.
+    PgResult known = m_connection.run("SELECT 1 FROM templates WHERE hash = $1", {hash});
+    if (EngineError error = m_connection.failure(known); error.failed())
+        return error;
+    if (known.rows() > 0)
+        return {};
+    return m_connection.execute(
+        "INSERT INTO templates(hash, bytes, size, first_seen) VALUES ($1, $2, $3, $4) ON CONFLICT (hash) DO NOTHING",
+        {hash, PgParam::bytes(bytes), static_cast<std::int64_t>(bytes.size()), at});
+}
+
 JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const JournalRecordFiller& fill,
                                                 const std::function<void(JournalJobId)>& staged)
 {
     JournalResult<JournalJobId> result;
-    if (m_lastTemplateHash.empty() || m_lastTemplate != job.templateBytes) {
-        m_lastTemplate = job.templateBytes;
-        m_lastTemplateHash = sha256Hex(job.templateBytes);
-    }
-    const std::string& hash = m_lastTemplateHash;
     const std::string_view outcome = outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued);
     const JournalTime at = job.createdAt > 0 ? job.createdAt : now();
     result.error = write([&]() -> EngineError {
-        // The bytes are sent only when the shop does not hold them yet.
-        PgResult known = m_connection.run("SELECT 1 FROM templates WHERE hash = $1", {hash});
-        if (EngineError error = m_connection.failure(known); error.failed())
+        std::string hash;
+        if (EngineError error = storeTemplate(job.templateBytes, at, hash); error.failed())
             return error;
-        if (known.rows() == 0)
-            if (EngineError error = m_connection.execute(
-                    "INSERT INTO templates(hash, bytes, size, first_seen) VALUES ($1, $2, $3, $4) ON CONFLICT (hash) DO NOTHING",
-                    {hash, PgParam::bytes(job.templateBytes), static_cast<std::int64_t>(job.templateBytes.size()), at});
-                error.failed())
-                return error;
 
         PgResult insert = m_connection.run(
             "INSERT INTO jobs(created_at, user_name, host, program, kind, printer, template_path, template_name,"
@@ -151,8 +208,9 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
         JournalValues filledFields, filledColumns;
         const JournalValues noValues;
         ValuesJsonWriter fieldsJson, columnsJson;
-        std::string fields, columns, search;
+        std::string fields, columns, search, kept;
         RecordRows rows;
+        SearchKeys keys;
         for (std::size_t i = 0; i < job.records.size(); ++i) {
             const JournalRecordIn& in = job.records[i];
             const std::vector<CounterValue>& values = taken[i];
@@ -170,11 +228,14 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
                 fieldsJson.write(*printed, fields);
             columnsJson.write(*used, columns);
             searchTextInto(in.fieldsLater ? noValues : *printed, *used, search);
+            kept = searchTextKept(search);
+            keys.add(kept);
             rows.add(static_cast<std::int64_t>(i), in.number, in.copies, fields, columns,
-                     in.counters.empty() ? std::string("[]") : namesJson(in.counters), searchTextKept(search),
+                     in.counters.empty() ? std::string("[]") : namesJson(in.counters), kept,
                      countersJson(values.empty() ? in.counterValues : values));
-            if (rows.count == kRowsPerInsert || i + 1 == job.records.size()) {
-                if (EngineError error = rows.insert(m_connection, id, outcome); error.failed())
+            const bool last = i + 1 == job.records.size();
+            if (rows.count == kRowsPerInsert || last) {
+                if (EngineError error = rows.insert(m_connection, id, outcome, last ? &keys : nullptr); error.failed())
                     return error;
                 rows = RecordRows();
             }
@@ -201,10 +262,12 @@ std::string PgEngine::setRecordFields(JournalJobId id, const std::vector<std::pa
                 return error;
             if (read.rows() == 0 || !read.boolean(0, 1))
                 continue; // a record's fields are written once
-            const std::string search = searchTextWithFields(values, read.text(0, 2));
+            const std::string search = searchTextKept(searchTextWithFields(values, read.text(0, 2)));
             if (EngineError error = m_connection.execute("UPDATE records SET fields = $2, search_text = $3 WHERE id = $1",
-                                                         {read.integer(0, 0), valuesJson(values), searchTextKept(search)});
+                                                         {read.integer(0, 0), valuesJson(values), search});
                 error.failed())
+                return error;
+            if (EngineError error = addSearchKeys(id, search); error.failed())
                 return error;
         }
         return {};
@@ -305,10 +368,12 @@ std::string PgEngine::retakeCounters(JournalJobId id, const std::vector<int>& in
             if (!refill)
                 continue;
             refill(record);
-            if (EngineError error = m_connection.execute(
-                    "UPDATE records SET fields = $2, search_text = $3 WHERE id = $1",
-                    {record.id, valuesJson(record.fields), searchTextKept(searchTextOf(record.fields, record.columns))});
+            const std::string search = searchTextKept(searchTextOf(record.fields, record.columns));
+            if (EngineError error = m_connection.execute("UPDATE records SET fields = $2, search_text = $3 WHERE id = $1",
+                                                         {record.id, valuesJson(record.fields), search});
                 error.failed())
+                return error;
+            if (EngineError error = addSearchKeys(id, search); error.failed())
                 return error;
         }
         return {};

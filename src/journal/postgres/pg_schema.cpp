@@ -196,9 +196,66 @@ ALTER TABLE records ADD COLUMN station text NOT NULL DEFAULT '', ADD COLUMN prin
 ALTER TABLE print_queue ADD COLUMN failed_on text[] NOT NULL DEFAULT '{}';
 )sql";
 
+// Version 4: each job keeps the search keys of its records' texts (see
+// pg_search_keys.h), written with its records, so that a search for words
+// beyond ASCII reads only the records of the jobs holding their keys. The
+// jobs already recorded get theirs from their records here, as the program
+// makes them: each character beyond ASCII, and each pair of neighbours of
+// which one is, neither a line break.
+//
+// A batch's records are written once and updated once, when they are handed
+// over: half of each page is left for that update, so that it rewrites no
+// index (the trigram index above all). And a record's job is checked once a
+// statement, over all the records it writes, instead of once a record: the
+// jobs are locked as a foreign key locks them (a job cannot go while records
+// are written for it), a record's job cannot change, and a job removed
+// takes its records with it.
+constexpr const char* kSchemaV4 = R"sql(
+ALTER TABLE jobs ADD COLUMN search_keys text[] NOT NULL DEFAULT '{}';
+UPDATE jobs j SET search_keys = k.keys FROM (
+  SELECT r.job_id, array_agg(DISTINCT v.key) AS keys
+  FROM records r
+  CROSS JOIN LATERAL regexp_split_to_array(r.search_text, '') AS c
+  CROSS JOIN LATERAL generate_series(1, cardinality(c)) AS i
+  CROSS JOIN LATERAL (VALUES (c[i]), (c[i] || c[i + 1])) AS v(key)
+  WHERE octet_length(v.key) > length(v.key) AND strpos(v.key, E'\n') = 0
+  GROUP BY r.job_id) k
+WHERE k.job_id = j.id;
+CREATE INDEX jobs_search_keys ON jobs USING gin (search_keys);
+ALTER TABLE records SET (fillfactor = 50);
+ALTER TABLE records DROP CONSTRAINT records_job_id_fkey;
+CREATE FUNCTION records_job_held() RETURNS trigger LANGUAGE plpgsql AS $$
+DECLARE
+  held bigint[] := ARRAY(SELECT DISTINCT job_id FROM new_records ORDER BY job_id);
+  found integer;
+BEGIN
+  WITH locked AS (SELECT id FROM jobs WHERE id = ANY (held) ORDER BY id FOR KEY SHARE)
+  SELECT count(*) INTO found FROM locked;
+  IF found < cardinality(held) THEN
+    RAISE EXCEPTION 'a record of no job' USING ERRCODE = 'foreign_key_violation';
+  END IF;
+  RETURN NULL;
+END $$;
+CREATE TRIGGER records_held AFTER INSERT ON records REFERENCING NEW TABLE AS new_records
+  FOR EACH STATEMENT EXECUTE FUNCTION records_job_held();
+CREATE FUNCTION records_job_kept() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  RAISE EXCEPTION 'a record stays with its job' USING ERRCODE = 'foreign_key_violation';
+END $$;
+CREATE TRIGGER records_kept BEFORE UPDATE ON records FOR EACH ROW WHEN (OLD.job_id IS DISTINCT FROM NEW.job_id)
+  EXECUTE FUNCTION records_job_kept();
+CREATE FUNCTION jobs_records_removed() RETURNS trigger LANGUAGE plpgsql AS $$
+BEGIN
+  DELETE FROM records WHERE job_id IN (SELECT id FROM old_jobs);
+  RETURN NULL;
+END $$;
+CREATE TRIGGER jobs_removed AFTER DELETE ON jobs REFERENCING OLD TABLE AS old_jobs
+  FOR EACH STATEMENT EXECUTE FUNCTION jobs_records_removed();
+)sql";
+
 // The steps from each version to the next: kSchemaSteps[v - 1] moves a
 // database from version v to v + 1.
-constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{kSchemaV2, kSchemaV3};
+constexpr std::array<const char*, kSchemaVersion - 1> kSchemaSteps{kSchemaV2, kSchemaV3, kSchemaV4};
 
 // Two programs initialising one shop at once take turns on this lock.
 constexpr const char* kInitLock = "SELECT pg_advisory_xact_lock(7406853110)";

@@ -10,8 +10,9 @@ namespace ordavel::postgres_journal {
 // The schema this program writes. Version 1 is the first one; each later
 // step moves a database forward by one version. Version 2 adds the shop's
 // print queue, its printers, pools and tokens; version 3 where each queued
-// record printed and the pool members that failed a job.
-constexpr int kSchemaVersion = 3;
+// record printed and the pool members that failed a job; version 4 the
+// jobs' search keys for words beyond ASCII.
+constexpr int kSchemaVersion = 4;
 
 // Makes the shop's tables, or brings older ones forward, up to version
 // `upTo` (the current one unless a test asks for an older shop). A database

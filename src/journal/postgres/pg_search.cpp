@@ -1,7 +1,10 @@
 #include "journal/postgres/pg_engine.h"
 
+#include "journal/postgres/pg_search_keys.h"
 #include "journal/postgres/pg_values.h"
 #include "journal/search_words.h"
+
+#include <algorithm>
 
 namespace ordavel::postgres_journal {
 
@@ -20,6 +23,37 @@ std::vector<std::string> searchPatterns(const std::string& search)
     for (const SearchWord& word : searchWords(search))
         patterns.push_back(foldAscii(wellFormedText(word.like)));
     return patterns;
+}
+
+// Whether the trigram index answers `word`: it holds a run of three ASCII
+// letters or digits (the only characters the index sees).
+bool trigramsAnswer(std::string_view word)
+{
+    int run = 0;
+    for (const char c : word) {
+        const bool seen = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        run = seen ? run + 1 : 0;
+        if (run == 3)
+            return true;
+    }
+    return false;
+}
+
+// The keys a job's records must hold to hold every word, when they are
+// what best narrows the search: some word has keys, and no word without
+// keys is one the trigram index answers. Otherwise none.
+std::vector<std::string> jobKeysOf(const std::string& search)
+{
+    std::vector<std::string> keys;
+    for (const SearchWord& word : searchWords(search)) {
+        const std::vector<std::string> own = wordKeys(foldAscii(wellFormedText(word.text)));
+        if (own.empty() && trigramsAnswer(word.text))
+            return {};
+        keys.insert(keys.end(), own.begin(), own.end());
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    return keys;
 }
 
 // Word `k` (1-based parameter $at) held by a record's text or by its job's names.
@@ -136,8 +170,17 @@ JournalResult<std::vector<JournalJob>> PgEngine::listJobs(const JournalQuery& qu
             anyInNames += (k > 0 ? " OR " : "") + heldBy(at[k], true, false);
             eachAnywhere += " AND " + heldBy(at[k], true, true);
         }
-        where += " AND (j.id IN (SELECT DISTINCT r.job_id FROM records r WHERE " + allInText + ") OR ((" + anyInNames
-                 + ") AND EXISTS (SELECT 1 FROM records r WHERE r.job_id = j.id" + eachAnywhere + ")))";
+        const std::string byNames =
+            "((" + anyInNames + ") AND EXISTS (SELECT 1 FROM records r WHERE r.job_id = j.id" + eachAnywhere + "))";
+        if (const std::vector<std::string> keys = jobKeysOf(query.search); !keys.empty()) {
+            // Words beyond ASCII: only the jobs holding their keys are read,
+            // each up to its first record holding every word, so that a word
+            // in every record costs a record a job.
+            where += " AND ((j.search_keys @> " + next(textArray(keys)) + "::text[] AND EXISTS (SELECT 1 FROM records r"
+                     " WHERE r.job_id = j.id AND " + allInText + ")) OR " + byNames + ")";
+        } else {
+            where += " AND (j.id IN (SELECT DISTINCT r.job_id FROM records r WHERE " + allInText + ") OR " + byNames + ")";
+        }
     }
     std::string tail = " ORDER BY j.created_at DESC, j.id DESC";
     if (query.limit > 0)
