@@ -37,10 +37,6 @@ void CaptionReader::start(Engine& engine, const char* languages)
     if (!engine.ok)
         return;
     engine.api.SetVariable("debug_file", "/dev/null");
-    // Captions are dark on light (crops are stretched to black on white):
-    // a line read with little confidence is not worth reading again inverted,
-    // which would cost a second pass of the network.
-    engine.api.SetVariable("tessedit_do_invert", "0");
 }
 
 CaptionReader::CaptionReader() : m_engine(std::make_unique<Engine>()), m_chinese(std::make_unique<Engine>())
@@ -96,6 +92,12 @@ std::string CaptionReader::readLine(Engine& engine, const Picture& crop, bool si
     omp_set_max_active_levels(0);
     ++m_readings;
     api.SetPageSegMode(singleCharacter ? tesseract::PSM_SINGLE_CHAR : tesseract::PSM_SINGLE_LINE);
+    // A line read with little confidence is read again inverted, and the
+    // surer reading kept. Captions are dark on light (crops are stretched to
+    // black on white), so a line of several characters is not worth that
+    // second pass of the network; a character alone, whose reading has no
+    // neighbours to lean on, is, and costs little.
+    api.SetVariable("tessedit_do_invert", crop.width * 2 <= crop.height * 3 ? "1" : "0");
     api.SetImage(crop.pixels.data(), crop.width, crop.height, 1, crop.width);
     api.SetSourceResolution(300);
     std::unique_ptr<char[]> text(api.GetUTF8Text());
