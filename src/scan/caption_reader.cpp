@@ -5,6 +5,7 @@
 #include <tesseract/resultiterator.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace ordavel::scan {
@@ -88,6 +89,11 @@ std::string CaptionReader::readChinese(const Picture& crop, bool singleCharacter
 
 std::string CaptionReader::readLine(Engine& engine, const Picture& crop, bool singleCharacter)
 {
+    // A crop of one grey holds nothing to read; read inverted, a square one
+    // would come back as a character.
+    m_sureness = 0;
+    if (std::all_of(crop.pixels.begin(), crop.pixels.end(), [&](std::uint8_t v) { return v == crop.pixels.front(); }))
+        return {};
     tesseract::TessBaseAPI& api = engine.api;
     omp_set_max_active_levels(0);
     ++m_readings;
@@ -101,7 +107,6 @@ std::string CaptionReader::readLine(Engine& engine, const Picture& crop, bool si
     api.SetImage(crop.pixels.data(), crop.width, crop.height, 1, crop.width);
     api.SetSourceResolution(300);
     std::unique_ptr<char[]> text(api.GetUTF8Text());
-    m_sureness = 0;
     if (std::unique_ptr<tesseract::ResultIterator> symbols(api.GetIterator()); symbols && !symbols->Empty(tesseract::RIL_SYMBOL)) {
         double least = 100;
         do

@@ -41,12 +41,16 @@ TEST(CaptionReader, ClearPrintIsReadSurelyAndABlankNotAtAll)
     EXPECT_GE(reader.sureness(), 95.0);
     EXPECT_EQ(reader.read(line("Unit price")), "Unit price");
     EXPECT_GE(reader.sureness(), 90.0);
-    // Nothing read: not sure at all, whatever the reading before.
+    EXPECT_EQ(reader.readings(), 2);
+    // A blank crop, square enough to be read inverted too, and no picture at
+    // all: nothing read, not sure at all whatever the reading before, no
+    // reading counted.
     EXPECT_EQ(reader.readChinese(line("")), "");
     EXPECT_EQ(reader.sureness(), 0.0);
-    EXPECT_EQ(reader.readings(), 3);
-    // No picture: nothing read, no reading counted.
     EXPECT_EQ(reader.read(Picture{}), "");
+    EXPECT_EQ(reader.readings(), 2);
+    // One character alone is read.
+    EXPECT_EQ(reader.readChinese(line("月")), "月");
     EXPECT_EQ(reader.readings(), 3);
 }
 
