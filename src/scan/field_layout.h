@@ -48,6 +48,10 @@ bool endsWithColon(const std::string& text);
 bool hasChinese(const std::string& text);
 // Whether `text` is one of the units a blank stands before ("__年__月").
 bool isUnitCharacter(const std::string& text);
+// Whether a caption read (tidied and mended) as `text`, with the reader's
+// `sureness` (0 to 100), from a phrase `height` px tall on a page whose
+// characters stand `charHeight` px, is worth reading again.
+bool worthReadingAgain(const std::string& text, double sureness, int height, int charHeight);
 
 struct UnionFind {
     std::vector<int> parent;

@@ -18,6 +18,10 @@ namespace {
 constexpr double kLetterGap = 0.35;
 // Print whose darkest strokes are paler than this share of the rules' darkness is background.
 constexpr double kPaleShare = 0.45;
+// A reading whose least certain character is this sure is taken as read:
+// a caption read so surely that is no entry of the dictionary is printed
+// so (医疗机构类型), and reading it again finds the same.
+constexpr double kSureReading = 95.0;
 
 } // namespace
 
@@ -42,6 +46,17 @@ bool isUnitCharacter(const std::string& text)
 {
     static const char* const units[] = {"年", "月", "日", "时", "分", "秒", "万", "仟", "佰", "拾", "元", "角", "省", "市", "区", "县"};
     return std::any_of(std::begin(units), std::end(units), [&](const char* u) { return text == u; });
+}
+
+// Only what could be a caption of the dictionary is read again: two
+// characters to seven, read with some doubt. One alone leaves too little to
+// tell; a phrase far shorter or taller than the page's characters (specks,
+// a stamp) is no caption.
+bool worthReadingAgain(const std::string& text, double sureness, int height, int charHeight)
+{
+    const std::size_t length = decodeUtf8(text).size();
+    return hasChinese(text) && length >= 2 && length <= 7 && sureness < kSureReading && height * 2 >= charHeight &&
+           height <= charHeight * 2 && !CaptionDictionary::common().isEntry(text);
 }
 
 void Layout::buildPhrases()
@@ -224,21 +239,25 @@ const std::string& Layout::textOf(std::size_t phrase)
         const bool chineseLine = (!single && looksChinese(m_phrases[phrase])) || chinesePage();
         // (The Chinese model reads a character alone best as a line.)
         std::string read = chineseLine ? m_reader.readChinese(padded) : std::string();
-        if (!hasChinese(read))
+        double sureness = m_reader.sureness();
+        if (!hasChinese(read)) {
             read = m_reader.read(crop, single);
-        if (single && read.empty())
+            sureness = m_reader.sureness();
+        }
+        if (single && read.empty()) {
             read = m_reader.read(cropScaled(cleaned, inner, scale, margin), false);
+            sureness = m_reader.sureness();
+        }
         if (!single && !chineseLine && hasChinese(read)) {
             const std::string chinese = m_reader.readChinese(padded);
-            if (hasChinese(chinese))
+            if (hasChinese(chinese)) {
                 read = chinese;
+                sureness = m_reader.sureness();
+            }
         }
         m_raw[phrase] = read;
         std::string text = CaptionDictionary::common().correct(tidyCaption(read));
-        // Only what could be a caption of the dictionary is read again: two
-        // characters to seven. One alone leaves too little to tell.
-        if (const std::size_t length = decodeUtf8(text).size();
-            hasChinese(text) && length >= 2 && length <= 7 && !CaptionDictionary::common().isEntry(text))
+        if (worthReadingAgain(text, sureness, r.h, m_charHeight))
             text = readAgain(phrase, std::move(text));
         m_text[phrase] = std::move(text);
         ++m_ocrDone;
@@ -248,7 +267,7 @@ const std::string& Layout::textOf(std::size_t phrase)
     return *m_text[phrase];
 }
 
-// A Chinese caption that reads as no caption of the dictionary, read again
+// A Chinese caption read with some doubt as no caption of the dictionary, read again
 // by the Chinese model: larger, where strokes run together at the usual
 // size; then from the crop as scanned, neither cleaned nor squeezed, since
 // painting rules over and closing gaps can cost a character a stroke (数量

@@ -46,34 +46,54 @@ cv::Mat inkOf(const cv::Mat& grey, double pxPerMm)
     return ink;
 }
 
+// The pieces of ink thin enough across a rule's direction to be its dots
+// and dashes, for horizontal rules and (when `vertical`) for vertical ones:
+// one labelling serves both.
+struct ThinPieces {
+    cv::Mat horizontal;
+    cv::Mat vertical;
+};
+
+ThinPieces thinPiecesOf(const cv::Mat& ink, int thin, bool vertical)
+{
+    ThinPieces out;
+    out.horizontal = cv::Mat::zeros(ink.size(), CV_8U);
+    if (vertical)
+        out.vertical = cv::Mat::zeros(ink.size(), CV_8U);
+    cv::Mat labels, stats, centroids;
+    const int n = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
+    // Per label: bit 0 a horizontal piece, bit 1 a vertical one.
+    std::vector<std::uint8_t> kind(static_cast<std::size_t>(n), 0);
+    for (int i = 1; i < n; ++i) {
+        const int w = stats.at<int>(i, cv::CC_STAT_WIDTH);
+        const int h = stats.at<int>(i, cv::CC_STAT_HEIGHT);
+        kind[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((h <= thin && w >= h ? 1 : 0) | (w <= thin && h >= w ? 2 : 0));
+    }
+    for (int y = 0; y < ink.rows; ++y) {
+        const int* label = labels.ptr<int>(y);
+        std::uint8_t* across = out.horizontal.ptr<std::uint8_t>(y);
+        std::uint8_t* down = vertical ? out.vertical.ptr<std::uint8_t>(y) : nullptr;
+        for (int x = 0; x < ink.cols; ++x) {
+            const std::uint8_t k = kind[static_cast<std::size_t>(label[x])];
+            across[x] = (k & 1) != 0 ? 255 : 0;
+            if (down != nullptr)
+                down[x] = (k & 2) != 0 ? 255 : 0;
+        }
+    }
+    return out;
+}
+
 // Runs of ink at least `length` long in one direction; dotted and dashed
 // rules count when their gaps are below `gap` and they run `dottedLength`.
-cv::Mat rulesOf(const cv::Mat& ink, bool horizontal, int length, int gap, int dottedLength, int thin)
+// Dots and dashes are `pieces`, thinner than a character across the rule's
+// direction; only they are joined, so that the feet of letters never make a rule.
+cv::Mat rulesOf(const cv::Mat& ink, const cv::Mat& pieces, bool horizontal, int length, int gap, int dottedLength)
 {
     auto kernel = [&](int n) {
         return cv::getStructuringElement(cv::MORPH_RECT, horizontal ? cv::Size(n, 1) : cv::Size(1, n));
     };
     cv::Mat solid, closed, dotted;
     cv::morphologyEx(ink, solid, cv::MORPH_OPEN, kernel(length));
-    // Dots and dashes are pieces thinner than a character across the rule's
-    // direction; only they are joined, so that the feet of letters never make a rule.
-    cv::Mat pieces = cv::Mat::zeros(ink.size(), CV_8U);
-    {
-        cv::Mat labels, stats, centroids;
-        const int n = cv::connectedComponentsWithStats(ink, labels, stats, centroids, 8, CV_32S);
-        std::vector<std::uint8_t> keep(static_cast<std::size_t>(n), 0);
-        for (int i = 1; i < n; ++i) {
-            const int across = stats.at<int>(i, horizontal ? cv::CC_STAT_HEIGHT : cv::CC_STAT_WIDTH);
-            const int along = stats.at<int>(i, horizontal ? cv::CC_STAT_WIDTH : cv::CC_STAT_HEIGHT);
-            keep[static_cast<std::size_t>(i)] = across <= thin && along >= across ? 255 : 0;
-        }
-        for (int y = 0; y < ink.rows; ++y) {
-            const int* label = labels.ptr<int>(y);
-            std::uint8_t* out = pieces.ptr<std::uint8_t>(y);
-            for (int x = 0; x < ink.cols; ++x)
-                out[x] = keep[static_cast<std::size_t>(label[x])];
-        }
-    }
     cv::morphologyEx(pieces, closed, cv::MORPH_CLOSE, kernel(gap));
     cv::morphologyEx(closed, dotted, cv::MORPH_OPEN, kernel(dottedLength));
     return solid | dotted;
@@ -152,7 +172,8 @@ std::vector<LongRule> longRulesOfGrey(const cv::Mat& grey, double pxPerMm)
     {
         const cv::Mat ink = inkOf(picture, pxPerMm);
         // A short kernel: a thin rule a few degrees off level still has runs that long.
-        const cv::Mat horizontal = rulesOf(ink, true, mm(pxPerMm, 2.0), mm(pxPerMm, 1.2), mm(pxPerMm, 6.0), mm(pxPerMm, 0.7));
+        const cv::Mat pieces = thinPiecesOf(ink, mm(pxPerMm, 0.7), false).horizontal;
+        const cv::Mat horizontal = rulesOf(ink, pieces, true, mm(pxPerMm, 2.0), mm(pxPerMm, 1.2), mm(pxPerMm, 6.0));
         rules = longRulesOf(horizontal, mm(pxPerMm, 40.0));
     }
     if (halve)
@@ -487,8 +508,12 @@ Ruling findRuling(const Picture& picture, double pxPerMm)
     }
 
     const cv::Mat ink = inkOf(grey, pxPerMm);
-    cv::Mat horizontal = rulesOf(ink, true, solidLength, gap, dottedLength, thin);
-    cv::Mat vertical = rulesOf(ink, false, solidLength, gap, dottedLength, thin);
+    cv::Mat horizontal, vertical;
+    {
+        const ThinPieces pieces = thinPiecesOf(ink, thin, true);
+        horizontal = rulesOf(ink, pieces.horizontal, true, solidLength, gap, dottedLength);
+        vertical = rulesOf(ink, pieces.vertical, false, solidLength, gap, dottedLength);
+    }
     const int reach = mm(pxPerMm, 0.8);
     const int maxThickness = mm(pxPerMm, 1.0);
     collectRules(horizontal, vertical, true, reach, maxThickness, ruling.rules);

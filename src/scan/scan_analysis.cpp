@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -86,25 +87,36 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
     std::vector<ProposedField> fields;
     std::vector<int> thickness;
     int tallest = 0;
-    for (std::size_t k = 0; k < bands.size(); ++k) {
-        const auto [top, bottom] = bands[k];
-        const double share = 1.0 / static_cast<double>(bands.size());
-        const double base = share * static_cast<double>(k);
-        const ScanProgress bandProgress = [&](double done) { return !progress || progress(base + share * done); };
-        Picture band;
-        const Picture* part = &image;
-        if (bands.size() > 1) {
+    // The next band's ruling is found on another thread while this band's
+    // captions are read.
+    auto rulingOf = [&](std::size_t k) {
+        return std::async(std::launch::async, [&image, &bands, pxPerMm, k] {
+            const auto [top, bottom] = bands[k];
+            if (bands.size() == 1)
+                return findRuling(image, pxPerMm);
+            Picture band;
             band.width = image.width;
             band.height = bottom - top;
             band.channels = image.channels;
             const std::size_t row = static_cast<std::size_t>(image.width) * image.channels;
             band.pixels.assign(image.pixels.begin() + static_cast<std::ptrdiff_t>(row * top),
                                image.pixels.begin() + static_cast<std::ptrdiff_t>(row * bottom));
-            part = &band;
-        }
-        const Ruling ruling = findRuling(*part, pxPerMm);
+            return findRuling(band, pxPerMm);
+        });
+    };
+    std::future<Ruling> nextRuling = rulingOf(0);
+    for (std::size_t k = 0; k < bands.size(); ++k) {
+        const auto [top, bottom] = bands[k];
+        const double share = 1.0 / static_cast<double>(bands.size());
+        const double base = share * static_cast<double>(k);
+        const ScanProgress bandProgress = [&](double done) { return !progress || progress(base + share * done); };
+        const Ruling ruling = nextRuling.get();
+        if (k + 1 < bands.size())
+            nextRuling = rulingOf(k + 1);
+        const int bandWidth = image.width;
+        const int bandHeight = bottom - top;
         for (const Region& region : ruling.regions) {
-            PixelRect r = backToScan(region.rect, ruling, part->width, part->height);
+            PixelRect r = backToScan(region.rect, ruling, bandWidth, bandHeight);
             r.y += top;
             analysis.cells.push_back(r);
         }
@@ -113,7 +125,7 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
                 thickness.push_back(rule.rect.h);
             if (!rule.horizontal || rule.rect.w < pxPerMm * kShortestLineMm)
                 continue;
-            PixelRect r = backToScan(rule.rect, ruling, part->width, part->height);
+            PixelRect r = backToScan(rule.rect, ruling, bandWidth, bandHeight);
             r.y += top;
             analysis.lines.push_back(r);
         }
@@ -132,13 +144,13 @@ ScanAnalysis analyseScan(const Picture& image, PaperSize paper, CaptionReader& r
             return analysis;
         }
         for (PrintedCaption& caption : layout.printedCaptions()) {
-            caption.rect = backToScan(caption.rect, ruling, part->width, part->height);
+            caption.rect = backToScan(caption.rect, ruling, bandWidth, bandHeight);
             caption.rect.y += top;
             if (!caption.rect.empty())
                 analysis.captions.push_back(std::move(caption));
         }
         for (ProposedField& field : *found) {
-            field.rect = backToScan(field.rect, ruling, part->width, part->height);
+            field.rect = backToScan(field.rect, ruling, bandWidth, bandHeight);
             field.rect.y += top;
             field.column = columnNameFor(field.caption);
             fields.push_back(std::move(field));

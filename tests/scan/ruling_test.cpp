@@ -100,6 +100,27 @@ TEST(Ruling, FaintDottedRulesCountButTheFeetOfLettersDoNot)
     EXPECT_EQ(letters, 22);
 }
 
+// Dots join along their own direction only: a dotted column is a vertical
+// rule, while a row of upright bars (the strokes of "lll") is no horizontal one.
+TEST(Ruling, DotsJoinIntoRulesAlongTheirDirectionOnly)
+{
+    Picture page = whitePage(1000, 600);
+    for (int y = 100; y < 500; y += 8)
+        fillRect(page, 700, y, 2, 3);
+    for (int x = 100; x < 500; x += 7)
+        fillRect(page, x, 420, 2, 14);
+    const Ruling r = findRuling(page, kPxPerMm);
+    EXPECT_TRUE(horizontalRules(r, 100).empty());
+    std::vector<Rule> vertical;
+    for (const Rule& rule : r.rules)
+        if (!rule.horizontal && rule.rect.h >= 100)
+            vertical.push_back(rule);
+    ASSERT_EQ(vertical.size(), 1u);
+    EXPECT_NEAR(vertical[0].rect.x, 700, 3);
+    EXPECT_NEAR(vertical[0].rect.y, 100, 12);
+    EXPECT_NEAR(vertical[0].rect.bottom(), 500, 12);
+}
+
 TEST(Ruling, BoxesEncloseRegionsAndHollowSquaresAreFoundAmongCharacters)
 {
     Picture page = whitePage(1000, 600);

@@ -5,10 +5,14 @@
 #include "scan_score.h"
 
 #include "scan/caption_reader.h"
+#include "scan/ruling.h"
 #include "scan/scan_analysis.h"
 
 #include <gtest/gtest.h>
 
+#include <QPainter>
+
+#include <algorithm>
 #include <random>
 
 namespace ordavel::scanforms {
@@ -249,6 +253,44 @@ TEST(ScanLayout, AValueFilledInBesideACaptionsCellIsNamedByTheCaption)
     const Result r = analyse(sheet);
     expectAllFound(r);
     EXPECT_EQ(r.analysis.fields.size(), r.truth.size()) << proposals(r);
+}
+
+// Two forms on one sheet at slants a degree apart: each band is ruled (the
+// next one while this one's captions are read) and every field of both is
+// found; stopped in the first band, the analysis ends cancelled.
+TEST(ScanLayout, FormsAtTwoSlantsOnOneSheetAreEachReadAndCanBeStopped)
+{
+    ASSERT_TRUE(reader().ok());
+    auto form = [](const std::vector<const char*>& captions) {
+        Sheet sheet(21.0, 7.0, kDpi, style("Noto Sans CJK SC"));
+        for (std::size_t k = 0; k < captions.size(); ++k)
+            sheet.underline(2.0, 2.0 + 1.5 * static_cast<double>(k), 19.0, captions[k]);
+        return sheet.finish().convertToFormat(QImage::Format_Grayscale8);
+    };
+    const QImage upper = form({"姓名", "联系电话", "地址"});
+    const QImage lower = form({"开户银行", "金额", "备注"});
+    QImage page(upper.width(), upper.height() + lower.height(), QImage::Format_Grayscale8);
+    page.fill(255);
+    {
+        QPainter painter(&page);
+        painter.drawImage(0, 0, upper);
+        painter.translate(lower.width() / 2.0, upper.height() + lower.height() / 2.0);
+        painter.rotate(1.0);
+        painter.drawImage(QPointF(-lower.width() / 2.0, -lower.height() / 2.0), lower);
+    }
+    const scan::Picture picture = pictureOf(page);
+    const scan::PaperSize paper{21.0, 14.0};
+    ASSERT_EQ(scan::skewBands(picture, picture.width / 210.0).size(), 2u);
+    const scan::ScanAnalysis analysis = scan::analyseScan(picture, paper, reader());
+    EXPECT_LT(analysis.skewDegrees, 0.5); // the bands are as tall; the upper one is level
+    std::vector<std::string> captions;
+    for (const scan::ProposedField& f : analysis.fields)
+        captions.push_back(f.caption);
+    for (const char* caption : {"姓名", "联系电话", "地址", "开户银行", "金额", "备注"})
+        EXPECT_NE(std::find(captions.begin(), captions.end(), caption), captions.end()) << caption;
+    const scan::ScanAnalysis stopped = scan::analyseScan(picture, paper, reader(), [](double done) { return done < 0.4; });
+    EXPECT_TRUE(stopped.cancelled);
+    EXPECT_TRUE(stopped.fields.empty());
 }
 
 } // namespace

@@ -103,10 +103,11 @@ int runScan(const std::vector<std::string>& args)
         std::fprintf(stderr, "ordavel-cli scan: paper size from the scan's resolution (%g x %g dpi): %.2f x %.2f cm\n",
                      image->dpiX, image->dpiY, s.paper.widthCm, s.paper.heightCm);
     }
+    // The models load while the ruling is found; whether they loaded is known after.
     scan::CaptionReader reader;
+    const scan::ScanAnalysis analysis = scan::analyseScan(image->picture, s.paper, reader);
     if (!reader.ok())
         std::fprintf(stderr, "ordavel-cli scan: the Chinese and English OCR models are missing; captions are not read\n");
-    const scan::ScanAnalysis analysis = scan::analyseScan(image->picture, s.paper, reader);
 
     if (s.json) {
         const std::string text = analysisJson(analysis).dump(1) + "\n";
