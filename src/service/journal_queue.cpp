@@ -255,6 +255,10 @@ void JournalQueue::commit(const std::vector<Pending*>& batch)
                     continue;
                 }
             }
+            // The time the journal keeps is the time the job shows: a clock
+            // read again later may be a second on, and "since" its own
+            // creation would then miss the job.
+            p->in.createdAt = static_cast<JournalTime>(std::time(nullptr));
             const auto recorded = m_journal->recordJob(p->in);
             if (!recorded.ok()) {
                 p->error = recorded.error;
@@ -281,7 +285,7 @@ void JournalQueue::commit(const std::vector<Pending*>& batch)
         s.templateName = job.templateName;
         s.printer = job.printer;
         s.copies = job.copies;
-        s.created = std::time(nullptr);
+        s.created = static_cast<std::time_t>(p->in.createdAt);
         s.expiresSeconds = job.expiresSeconds;
         s.repeats = job.repeats;
         for (std::size_t i = 0; i < job.records.size(); ++i)
