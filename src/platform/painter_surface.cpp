@@ -61,10 +61,10 @@ PainterSurface::PainterSurface(QPainter& painter, Units units) : m_painter(paint
 
 void PainterSurface::useFont(const FontSpec& font, double points)
 {
-    if (m_font != nullptr && font == m_font->spec && points == m_font->points)
+    if (m_font != nullptr && font == m_font->requested && points == m_font->points)
         return;
     for (const auto& kept : m_fonts)
-        if (kept->spec == font && kept->points == points) {
+        if (kept->requested == font && kept->points == points) {
             m_font = kept.get();
             return;
         }
@@ -78,7 +78,7 @@ void PainterSurface::useFont(const FontSpec& font, double points)
     if (points > 0.0)
         asked.setPointSizeF(points);
     const QPaintDevice* device = m_painter.device();
-    made->spec = font;
+    made->requested = font;
     made->points = points;
     made->font = device != nullptr ? QFont(asked, device) : asked;
     made->lineHeight = ordavel::textLineHeight(made->font, device);

@@ -74,7 +74,7 @@ private:
     // and texts in it are drawn from kept glyphs (shrinking text to fit
     // tries several sizes of one font; a page uses a few fonts over and over).
     struct Font {
-        FontSpec spec;
+        FontSpec requested; // as the box asks for it
         double points = 0.0; // 0: the font's own size
         QFont font;
         double lineHeight = 0.0;
