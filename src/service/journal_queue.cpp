@@ -5,8 +5,6 @@
 
 #include "journal/sha256.h"
 
-#include <nlohmann/json.hpp>
-
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -40,31 +38,6 @@ JournalOutcome toJournal(Outcome outcome)
     case Outcome::Expired: return JournalOutcome::Expired;
     }
     return JournalOutcome::Queued;
-}
-
-// What the service keeps in a journal job's data source.
-struct ServiceData {
-    std::string owner;
-    std::string key;
-    std::int64_t expires = 0;
-};
-
-std::string dataSourceOf(const NewJob& job)
-{
-    return nlohmann::json{{"service", {{"token", job.owner}, {"key", job.key}, {"expires", job.expiresSeconds}}}}.dump();
-}
-
-std::optional<ServiceData> serviceDataOf(const std::string& dataSource)
-{
-    const auto parsed = nlohmann::json::parse(dataSource, nullptr, false);
-    if (!parsed.is_object() || !parsed.contains("service") || !parsed["service"].is_object())
-        return std::nullopt;
-    const auto& s = parsed["service"];
-    ServiceData data;
-    data.owner = s.value("token", "");
-    data.key = s.value("key", "");
-    data.expires = s.value("expires", std::int64_t{0});
-    return data;
 }
 
 // "pid N@host", as the other print paths name themselves: a journal command
@@ -214,7 +187,7 @@ std::optional<Submitted> JournalQueue::submit(const NewJob& job, std::string& er
     mine.job = &job;
     mine.bytes = job.templateBytes ? job.templateBytes : std::make_shared<const std::string>(fileBytes(job.templatePath));
     mine.hash = sha256Hex(*mine.bytes);
-    mine.in = journalJobOf(job, *mine.bytes, job.printer, dataSourceOf(job));
+    mine.in = journalJobOf(job, *mine.bytes, job.printer, false);
 
     std::unique_lock group(m_groupMutex);
     m_group.push_back(&mine);

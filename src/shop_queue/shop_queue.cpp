@@ -7,8 +7,6 @@
 #include "journal/stored_values.h"
 #include "service/service_job_data.h"
 
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
 #include <chrono>
 #include <fstream>
@@ -48,13 +46,6 @@ std::pair<std::string, std::string> arraysOf(const std::vector<std::pair<std::in
         indices.push_back(n - 1);
     }
     return {numbersOf(jobs), numbersOf(indices)};
-}
-
-std::string dataSourceOf(const NewJob& job)
-{
-    return nlohmann::json{
-        {"service", {{"token", job.owner}, {"key", job.key}, {"expires", job.expiresSeconds}, {"queue", "shop"}}}}
-        .dump();
 }
 
 std::string fileBytes(const std::string& path)
@@ -171,7 +162,7 @@ std::optional<Submitted> ShopQueue::submit(const NewJob& job, std::string& error
     const std::string bytes = job.templateBytes ? *job.templateBytes : fileBytes(job.templatePath);
     // The service names the target already; a bare name is looked up.
     const std::string target = job.printer.find('/') == std::string::npos ? targetOf(job.printer) : job.printer;
-    const JournalJobIn in = journalJobOf(job, bytes, target.empty() ? job.printer : target, dataSourceOf(job));
+    const JournalJobIn in = journalJobOf(job, bytes, target.empty() ? job.printer : target, true);
     JournalResult<JournalJobId> recorded;
     {
         const std::lock_guard lock(m_journalMutex);

@@ -1,8 +1,7 @@
 #include "shop_queue/shop_queue.h"
 
 #include "journal/stored_values.h"
-
-#include <nlohmann/json.hpp>
+#include "service/service_job_data.h"
 
 #include <chrono>
 
@@ -27,16 +26,21 @@ constexpr const char* kSummaryColumns =
     "j.id, j.data_source, j.template_name, j.printer, j.copies, j.created_at, j.repeats, j.reason,"
     " j.template_path, j.template_hash";
 
+// The token, key and expiry a job's data source keeps, into `s`.
+void serviceFields(const std::string& dataSource, JobSummary& s)
+{
+    if (const auto data = serviceDataOf(dataSource)) {
+        s.owner = data->owner;
+        s.key = data->key;
+        s.expiresSeconds = data->expires;
+    }
+}
+
 JobSummary summaryOf(const PgResult& r, int row)
 {
     JobSummary s;
     s.id = r.integer(row, 0);
-    const auto data = nlohmann::json::parse(r.text(row, 1), nullptr, false);
-    if (data.is_object() && data.contains("service") && data["service"].is_object()) {
-        s.owner = data["service"].value("token", "");
-        s.key = data["service"].value("key", "");
-        s.expiresSeconds = data["service"].value("expires", std::int64_t{0});
-    }
+    serviceFields(r.text(row, 1), s);
     s.templateName = r.text(row, 2);
     s.printer = r.text(row, 3);
     s.copies = static_cast<int>(r.integer(row, 4));
@@ -132,12 +136,7 @@ std::vector<JobSummary> ShopQueue::unfinished()
             s.id = id;
             s.printer = rows.text(row, 4);
             s.created = static_cast<std::time_t>(rows.integer(row, 5));
-            const auto data = nlohmann::json::parse(rows.text(row, 6), nullptr, false);
-            if (data.is_object() && data.contains("service") && data["service"].is_object()) {
-                s.owner = data["service"].value("token", "");
-                s.key = data["service"].value("key", "");
-                s.expiresSeconds = data["service"].value("expires", std::int64_t{0});
-            }
+            serviceFields(rows.text(row, 6), s);
             s.reason = rows.text(row, 7);
             s.copies = static_cast<int>(rows.integer(row, 8));
             out.push_back(std::move(s));
