@@ -1,10 +1,15 @@
 #pragma once
 // Web order systems played by threads: each posts one-record jobs to a
-// print service until the jobs run out, as the service benchmarks load it.
+// print service until the jobs run out, as the service benchmarks load it;
+// and one order at a time, timed until its record is handed over.
 
 #include "service/service_fixture.h"
 
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -51,6 +56,37 @@ inline void postJobs(int jobs, int clients, const std::function<int(int)>& portO
         });
     for (auto& thread : threads)
         thread.join();
+}
+
+// Posts one job at a time (body bodyOf(n), n from 1) to the service on
+// `port` for every iteration of `state`, timing each until handedOver(its
+// id), asked every `poll`; counters median_ms and p99_ms.
+inline void timeHandOvers(benchmark::State& state, int port, const std::string& token,
+                          const std::function<std::string(int)>& bodyOf,
+                          const std::function<bool(std::int64_t)>& handedOver, std::chrono::microseconds poll)
+{
+    using Clock = std::chrono::steady_clock;
+    httplib::Client client("127.0.0.1", port);
+    const httplib::Headers auth{{"Authorization", "Bearer " + token}};
+    std::vector<double> ms;
+    int n = 0;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        const auto reply = client.Post("/v1/jobs", auth, bodyOf(++n), "application/json");
+        if (!reply || reply->status != 201) {
+            state.SkipWithError("the job was not accepted");
+            return;
+        }
+        const std::int64_t id = test::json::parse(reply->body)["id"];
+        while (!handedOver(id))
+            std::this_thread::sleep_for(poll);
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // idle between jobs
+    }
+    std::sort(ms.begin(), ms.end());
+    const auto at = [&](double p) { return ms[static_cast<std::size_t>(p * static_cast<double>(ms.size() - 1))]; };
+    state.counters["median_ms"] = at(0.5);
+    state.counters["p99_ms"] = at(0.99);
 }
 
 } // namespace ordavel::bench

@@ -102,12 +102,6 @@ Setup& setup()
     return *g_setup;
 }
 
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
-}
-
 void HandOver(benchmark::State& state)
 {
     Setup& s = setup();
@@ -115,25 +109,9 @@ void HandOver(benchmark::State& state)
         state.SkipWithError(s.error.c_str());
         return;
     }
-    httplib::Client client("127.0.0.1", s.server->port());
-    const httplib::Headers auth{{"Authorization", "Bearer " + s.token}};
-    std::vector<double> ms;
-    int n = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        const auto reply = client.Post("/v1/jobs", auth, s.body(++n), "application/json");
-        if (!reply || reply->status != 201) {
-            state.SkipWithError("the job was not accepted");
-            return;
-        }
-        const std::int64_t id = json::parse(reply->body)["id"];
-        while (!s.handedOver(id))
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // idle between jobs
-    }
-    state.counters["median_ms"] = percentile(ms, 0.5);
-    state.counters["p99_ms"] = percentile(ms, 0.99);
+    bench::timeHandOvers(
+        state, s.server->port(), s.token, [&](int n) { return s.body(n); },
+        [&](std::int64_t id) { return s.handedOver(id); }, std::chrono::microseconds(200));
 }
 BENCHMARK(HandOver)->Iterations(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -210,12 +210,6 @@ Setup& setup()
     return *g_setup;
 }
 
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
-}
-
 void AcrossStations(benchmark::State& state)
 {
     Setup& s = setup();
@@ -224,25 +218,9 @@ void AcrossStations(benchmark::State& state)
         return;
     }
     Sweeper sweeper;
-    httplib::Client client("127.0.0.1", s.stations[0]->process.port);
-    const httplib::Headers auth{{"Authorization", "Bearer " + s.token}};
-    std::vector<double> ms;
-    int n = 0;
-    for (auto _ : state) {
-        const auto start = Clock::now();
-        const auto reply = client.Post("/v1/jobs", auth, s.body(1, ++n), "application/json");
-        if (!reply || reply->status != 201) {
-            state.SkipWithError("the job was not accepted");
-            return;
-        }
-        const std::int64_t id = json::parse(reply->body)["id"];
-        while (!s.handedOver(id))
-            std::this_thread::sleep_for(std::chrono::microseconds(500));
-        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
-        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // idle between jobs
-    }
-    state.counters["median_ms"] = percentile(ms, 0.5);
-    state.counters["p99_ms"] = percentile(ms, 0.99);
+    bench::timeHandOvers(
+        state, s.stations[0]->process.port, s.token, [&](int n) { return s.body(1, n); },
+        [&](std::int64_t id) { return s.handedOver(id); }, std::chrono::microseconds(500));
 }
 BENCHMARK(AcrossStations)->Iterations(200)->Unit(benchmark::kMillisecond)->UseRealTime();
 
