@@ -28,10 +28,7 @@ using Clock = std::chrono::steady_clock;
 std::string freshShop()
 {
     std::string error;
-    test::PostgresServer* server = test::PostgresServer::shared(error);
-    if (server == nullptr)
-        return {};
-    const std::string url = server->createDatabase(error);
+    const std::string url = test::PostgresServer::newDatabase(error);
     if (url.empty() || !initShopJournal(url).ok())
         return {};
     return url;

@@ -54,10 +54,7 @@ struct Setup {
     Setup()
     {
         ::chmod(scratch.path().c_str(), 0777);
-        PostgresServer* server = PostgresServer::shared(error);
-        if (server == nullptr)
-            return;
-        url = server->createDatabase(error);
+        url = PostgresServer::newDatabase(error);
         if (url.empty())
             return;
         const fs::path templates = scratch.path() / "templates";

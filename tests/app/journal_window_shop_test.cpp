@@ -48,9 +48,7 @@ QString cell(const JournalWindow& w, int row, int column)
 void newShop(std::string& url)
 {
     std::string error;
-    test::PostgresServer* server = test::PostgresServer::shared(error);
-    ASSERT_NE(server, nullptr) << error;
-    url = server->createDatabase(error);
+    url = test::PostgresServer::newDatabase(error);
     ASSERT_FALSE(url.empty()) << error;
     ASSERT_TRUE(initShopJournal(url).ok());
 }

@@ -23,9 +23,7 @@ protected:
     void SetUp() override
     {
         std::string error;
-        m_server = test::PostgresServer::shared(error);
-        ASSERT_NE(m_server, nullptr) << error;
-        m_url = m_server->createDatabase(error);
+        m_url = test::PostgresServer::newDatabase(error);
         ASSERT_FALSE(m_url.empty()) << error;
     }
 
@@ -49,7 +47,6 @@ protected:
         return in;
     }
 
-    test::PostgresServer* m_server = nullptr;
     std::string m_url;
 };
 

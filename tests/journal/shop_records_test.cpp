@@ -21,9 +21,7 @@ protected:
     void SetUp() override
     {
         std::string error;
-        test::PostgresServer* server = test::PostgresServer::shared(error);
-        ASSERT_NE(server, nullptr) << error;
-        m_url = server->createDatabase(error);
+        m_url = test::PostgresServer::newDatabase(error);
         ASSERT_FALSE(m_url.empty()) << error;
         ASSERT_TRUE(initShopJournal(m_url).ok());
         Journal::Opened opened = Journal::openShop(m_url, "desk");

@@ -109,9 +109,7 @@ protected:
     void SetUp() override
     {
         std::string error;
-        m_server = test::PostgresServer::shared(error);
-        ASSERT_NE(m_server, nullptr) << error;
-        m_url = m_server->createDatabase(error);
+        m_url = test::PostgresServer::newDatabase(error);
         ASSERT_FALSE(m_url.empty()) << error;
     }
 
@@ -126,7 +124,6 @@ protected:
         return rows;
     }
 
-    test::PostgresServer* m_server = nullptr;
     std::string m_url;
 };
 

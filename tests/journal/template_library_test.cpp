@@ -41,9 +41,7 @@ protected:
     void SetUp() override
     {
         std::string error;
-        test::PostgresServer* server = test::PostgresServer::shared(error);
-        ASSERT_NE(server, nullptr) << error;
-        url = server->createDatabase(error);
+        url = test::PostgresServer::newDatabase(error);
         ASSERT_FALSE(url.empty()) << error;
         const auto made = initShopJournal(url);
         ASSERT_TRUE(made.ok()) << made.error;

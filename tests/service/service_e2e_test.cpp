@@ -173,9 +173,7 @@ TEST_F(PrintService, ReprintsFromTheKeptTemplateAndJournalsWhatEachRecordPrinted
 TEST_F(PrintService, InAShopPrintsTheLibrarysTemplateAndRecordsItsRevision)
 {
     std::string error;
-    PostgresServer* server = PostgresServer::shared(error);
-    ASSERT_NE(server, nullptr) << error;
-    const std::string url = server->createDatabase(error);
+    const std::string url = PostgresServer::newDatabase(error);
     ASSERT_FALSE(url.empty()) << error;
     ASSERT_EQ(tool("shop init " + shellQuoted(url)).status, 0);
     ASSERT_EQ(tool("shop join " + shellQuoted(url) + " --station desk").status, 0);

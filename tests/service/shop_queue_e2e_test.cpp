@@ -34,9 +34,7 @@ protected:
             GTEST_SKIP() << "no third CUPS queue: " << why;
         ASSERT_NO_FATAL_FAILURE(addCardTemplate("card"));
         std::string error;
-        PostgresServer* server = PostgresServer::shared(error);
-        ASSERT_NE(server, nullptr) << error;
-        url = server->createDatabase(error);
+        url = PostgresServer::newDatabase(error);
         ASSERT_FALSE(url.empty()) << error;
         ASSERT_EQ(tool("shop init " + shellQuoted(url)).status, 0);
         for (Station* s : {&a, &b, &c}) {

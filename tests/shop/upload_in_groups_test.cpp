@@ -20,9 +20,7 @@ protected:
     void SetUp() override
     {
         std::string error;
-        test::PostgresServer* server = test::PostgresServer::shared(error);
-        ASSERT_NE(server, nullptr) << error;
-        url = server->createDatabase(error);
+        url = test::PostgresServer::newDatabase(error);
         ASSERT_FALSE(url.empty()) << error;
         ASSERT_TRUE(initShopJournal(url).ok());
         Journal::Opened opened = Journal::openShop(url, "desk");

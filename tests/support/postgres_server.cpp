@@ -210,6 +210,12 @@ std::string PostgresServer::urlOf(const std::string& name) const
     return "host=" + m_folder + " port=5432 user=" + kSuperuser + " dbname=" + name;
 }
 
+std::string PostgresServer::newDatabase(std::string& error)
+{
+    PostgresServer* server = shared(error);
+    return server != nullptr ? server->createDatabase(error) : std::string();
+}
+
 std::string PostgresServer::createDatabase(std::string& error)
 {
     const std::string name = "test" + std::to_string(++m_databases);

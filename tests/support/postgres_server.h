@@ -22,6 +22,8 @@ public:
 
     // A new empty database; its connection string, or "" with why in `error`.
     std::string createDatabase(std::string& error);
+    // The same on the program's server, started on first use.
+    static std::string newDatabase(std::string& error);
     // The connection string of database `name` on this server.
     std::string urlOf(const std::string& name) const;
     const std::string& socketFolder() const { return m_folder; }

@@ -313,9 +313,7 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         std::string error;
-        test::PostgresServer* server = test::PostgresServer::shared(error);
-        ASSERT_NE(server, nullptr) << error;
-        url = server->createDatabase(error);
+        url = test::PostgresServer::newDatabase(error);
         ASSERT_FALSE(url.empty()) << error;
         ASSERT_EQ(runCommand(cli + " shop init " + shellQuoted(url)).status, 0);
         for (const std::string station : {"east", "west"}) {
