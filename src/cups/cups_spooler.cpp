@@ -70,7 +70,10 @@ std::optional<std::vector<PrinterStatus>> CupsSpooler::printers() const
 std::unique_ptr<SpoolDocument> CupsSpooler::open(const SpoolRequest& request, std::string& error)
 {
     const char* folder = std::getenv("TMPDIR");
-    std::string path = std::string(folder != nullptr && *folder != '\0' ? folder : "/tmp") + "/ordavel-job-XXXXXX";
+    std::string path = (!m_scratch.empty()                          ? m_scratch
+                            : folder != nullptr && *folder != '\0' ? std::string(folder)
+                                                                   : std::string("/tmp"))
+        + "/ordavel-job-XXXXXX";
     const int fd = mkstemp(path.data());
     if (fd < 0) {
         error = "cannot make a temporary file for the print job in " + path.substr(0, path.rfind('/'));

@@ -6,10 +6,16 @@
 
 #include "print_run/spooler.h"
 
+#include <string>
+#include <utility>
+
 namespace ordavel {
 
 class CupsSpooler : public Spooler {
 public:
+    // Jobs' PDFs are made in `scratchFolder`; "" for $TMPDIR, else /tmp.
+    explicit CupsSpooler(std::string scratchFolder = {}) : m_scratch(std::move(scratchFolder)) {}
+
     std::optional<std::vector<PrinterStatus>> printers() const override;
     // A temporary PDF for the pages, removed once handed over.
     std::unique_ptr<SpoolDocument> open(const SpoolRequest& request, std::string& error) override;
@@ -22,6 +28,9 @@ public:
 
     // The system's default printer, "" when there is none.
     static std::string defaultPrinter();
+
+private:
+    std::string m_scratch;
 };
 
 } // namespace ordavel

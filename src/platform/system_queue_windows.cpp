@@ -18,7 +18,8 @@ namespace {
 class NativeDocument : public SpoolDocument {
 public:
     explicit NativeDocument(const SpoolRequest& spoolRequest)
-        : SpoolDocument(spoolRequest), printer(QPrinter::HighResolution), since(std::time(nullptr))
+        : SpoolDocument(spoolRequest), printer(QPrinter::HighResolution), since(std::time(nullptr)),
+          docName(spoolRequest.title)
     {
         printer.setPrinterName(QString::fromStdString(spoolRequest.printer));
         printer.setDocName(QString::fromStdString(spoolRequest.title));
@@ -26,6 +27,8 @@ public:
     }
     QPrinter printer;
     std::time_t since;
+    // The spooler's document name, fixed when the job began (a job cut short keeps it).
+    std::string docName;
 };
 
 class WindowsSpooler : public Spooler {
@@ -54,7 +57,7 @@ public:
         const auto& native = static_cast<const NativeDocument&>(*document);
         Submitted submitted;
         // The spooler stamps a job when it takes it, possibly a second before the clock read.
-        submitted.jobId = cupsJobNamed(native.request.printer, native.request.title, native.since - 1);
+        submitted.jobId = cupsJobNamed(native.request.printer, native.docName, native.since - 1);
         return submitted;
     }
     // Qt's engine cannot take back a document it began; the spooler's job is cancelled instead.

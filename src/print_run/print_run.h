@@ -1,12 +1,14 @@
 #pragma once
-// The one print sequence: the journal's job and counters first, then the
-// pages in queue jobs of consecutive records, each handed over and its
-// hand-over recorded, then the jobs followed until they end. A front end
-// gives the run a page device (what to draw for items [first, end)) and a
-// reporter (progress, and whether to go on); the run owns the rest.
+// The one print sequence: the pages in queue jobs of consecutive records,
+// each handed over and its hand-over recorded in the run's ledger (a journal
+// job whose records and counters were written first, or the print service's
+// queue), then the jobs followed until they end. A front end gives the run a
+// page device (what to draw for items [first, end)) and a reporter
+// (progress, and whether to go on); the run owns the rest.
 
 #include "print_run/job_follower.h"
 #include "print_run/run_journal.h"
+#include "print_run/run_ledger.h"
 #include "print_run/spooler.h"
 
 #include <chrono>
@@ -62,21 +64,25 @@ struct [[nodiscard]] RunResult {
     bool interrupted = false; // the reporter stopped it
     bool dropped = false;     // stopped by a user's cancel: the job being drawn, if any, was dropped
     bool refused = false;     // the queue refused a job
+    std::string refusal;      // the queue's own reason for refusing it
+    bool takenOver = false;   // the ledger would not let drawn records go out: another claims them
     std::string error;        // "" when every item was handed over
     bool ok() const { return error.empty(); }
 };
 
 class PrintRun {
 public:
-    PrintRun(RunJournal& journal, Spooler& spooler);
+    PrintRun(RunLedger& ledger, Spooler& spooler);
 
-    // Draws and hands over every item of `plan`; items never handed over are
-    // recorded cancelled (with the reason) and the journal is written.
+    // Draws and hands over every item of `plan`; the ledger is told of items
+    // never handed over (a journal records them cancelled, or failed where
+    // their job was refused, with the reason) and is written.
     RunResult print(const RunPlan& plan, PageDevice& device, RunReporter& reporter);
 
     // One look at the queue: the records of jobs that ended are recorded.
-    // True when no job is left to follow.
-    bool follow();
+    // True when no job is left to follow. `unfinished`, when given, receives
+    // the queue's list of unfinished jobs.
+    bool follow(std::vector<SpoolJob>* unfinished = nullptr);
     // Follows until every job ended or `wait` passed (what is still in the
     // queue then stays printing), sleeping `interval` between looks.
     void settle(std::chrono::milliseconds wait,
@@ -84,10 +90,13 @@ public:
     // Writes what is left and gives the job its outcome from its records.
     void finish();
 
+    // The jobs followed: a long-lived run (the print service's) adopts jobs
+    // found in the queue, and forgets those it takes back.
     const JobFollower& follower() const { return m_follower; }
+    JobFollower& follower() { return m_follower; }
 
 private:
-    RunJournal& m_journal;
+    RunLedger& m_ledger;
     Spooler& m_spooler;
     JobFollower m_follower;
 };

@@ -226,6 +226,27 @@ void RunJournal::failed(int first, int last, JournalOutcome outcome, const std::
     settled(first, last, outcome, reason);
 }
 
+void RunJournal::notHandedOver(int first, int last, NotHandedOver why, const std::string& reason)
+{
+    failed(first, last, why == NotHandedOver::Refused ? JournalOutcome::Failed : JournalOutcome::Cancelled, reason);
+}
+
+void RunJournal::ended(const JobFollower::Ended& job)
+{
+    // A queue job's records are one run of this job's records.
+    if (!job.records.empty())
+        settled(job.records.front().second - 1, job.records.back().second - 1, job.outcome.outcome,
+                job.outcome.reason);
+}
+
+std::vector<RecordRef> RunJournal::refsOf(int first, int last) const
+{
+    std::vector<RecordRef> refs;
+    for (int index = first; index <= last; ++index)
+        refs.emplace_back(m_id, index + 1);
+    return refs;
+}
+
 void RunJournal::settled(int first, int last, JournalOutcome outcome, const std::string& reason)
 {
     if (!active())

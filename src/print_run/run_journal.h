@@ -13,6 +13,7 @@
 #include "model/document.h"
 #include "data/record_list.h"
 #include "print_run/job_title.h"
+#include "print_run/run_ledger.h"
 
 #include <memory>
 #include <string>
@@ -45,7 +46,7 @@ std::shared_ptr<Journal> openRunJournal(const std::string& path, std::string& pr
 std::shared_ptr<Journal> journalWhenUnopened(const std::string& path, const std::string& error, std::string& problem,
                                              std::string* unreachableShop);
 
-class RunJournal {
+class RunJournal : public RunLedger {
 public:
     // `journal` null: the run keeps no journal.
     explicit RunJournal(std::shared_ptr<Journal> journal = nullptr, std::string problem = {});
@@ -80,17 +81,27 @@ public:
 
     // Records [first, last] were handed over as queue job `spoolId`, or to a
     // file (printed as it stands).
-    void handedOver(int first, int last, int spoolId, bool toFile);
+    void handedOver(int first, int last, int spoolId, bool toFile) override;
     void failed(int first, int last, JournalOutcome outcome, const std::string& reason);
+    // A refused job's records failed; what else was not handed over is cancelled.
+    void notHandedOver(int first, int last, NotHandedOver why, const std::string& reason) override;
+    void ended(const JobFollower::Ended& job) override;
+    bool keepsRecords() const override { return active(); }
+    std::string titleOf(int first, int last, const std::string& name) const override
+    {
+        return title(first, last, name);
+    }
+    // Record i of this job is (id, i + 1).
+    std::vector<RecordRef> refsOf(int first, int last) const override;
     // Record `record` (0-based) was drawn on sheet `sheet` of this print in
     // cell `cell` (both from 1); written with the next flush.
     void placed(int record, int sheet, int cell);
     // What the queue said of records that were handed over.
     void settled(int first, int last, JournalOutcome outcome, const std::string& reason);
     // Writes what was kept since begin() or the last flush, in one commit.
-    void flush();
+    void flush() override;
     // flush(), then the job's outcome from its records (finishFromRecords).
-    void finish();
+    void finish() override;
 
     // The first thing that went wrong with the journal, with the journal's
     // own notices (a damaged file set aside); "" when nothing did. Cleared.

@@ -3,10 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <charconv>
-#include <cstdio>
 #include <set>
-#include <unistd.h>
 
 namespace ordavel::service {
 
@@ -43,7 +40,10 @@ bool isPrinterReason(const std::string& reason)
 } // namespace
 
 Dispatcher::Dispatcher(JobQueue& queue, PageMaker& pages, EventHub& events, std::string scratchFolder)
-    : m_queue(queue), m_pages(pages), m_events(events), m_scratch(std::move(scratchFolder))
+    : m_queue(queue), m_pages(pages), m_events(events), m_cups(std::move(scratchFolder)),
+      m_ledger(queue, [this](const RecordRef& record, Outcome outcome,
+                             int spoolId) { publishRecord(record.first, record.second, outcome, spoolId); }),
+      m_run(m_ledger, m_cups)
 {
 }
 
@@ -144,7 +144,7 @@ void Dispatcher::adoptSpooled()
         for (const JobSummary& job : m_queue.unfinished())
             for (const RecordState& r : job.records) {
                 if (r.outcome == Outcome::Printing && r.cupsJob > 0)
-                    m_follower.follow(r.cupsJob, {{job.id, r.n}});
+                    m_run.follower().follow(r.cupsJob, {{job.id, r.n}});
                 else if (r.outcome == Outcome::Queued)
                     unsent[{job.id, r.n}] = {job.printer, job.created};
             }
@@ -166,7 +166,7 @@ void Dispatcher::adoptSpooled()
             continue;
         m_queue.markSent(adopted, entry.id);
         const std::lock_guard lock(m_flightMutex);
-        m_follower.follow(entry.id, adopted);
+        m_run.follower().follow(entry.id, adopted);
     }
 }
 
@@ -272,64 +272,28 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     }
     batch.resize(keep);
 
-    static std::atomic<unsigned> counter{0};
-    const std::string pdf = m_scratch + "/ordavel-service-" + std::to_string(::getpid()) + "-"
-        + std::to_string(++counter) + ".pdf";
-    std::string error;
-    std::optional<JobPaper> paper;
-    const int drawn = m_pages.drawPdf(printer.name, batch, pdf, [this] { return m_stop.load(); }, paper, error);
-    if (drawn < 0) {
-        ::unlink(pdf.c_str());
-        std::set<std::int64_t> jobs;
-        std::vector<RecordRef> failed;
-        for (const PendingRecord& r : batch)
-            failed.emplace_back(r.job, r.n);
-        m_queue.markOutcomes(failed, Outcome::Failed, error);
-        for (const PendingRecord& r : batch) {
-            publishRecord(r.job, r.n, Outcome::Failed, 0);
-            jobs.insert(r.job);
-        }
-        for (const auto job : jobs)
-            announce(job);
-        return;
-    }
-    refs.resize(static_cast<std::size_t>(drawn));
-    // A claim taken over while the pages were drawn: another station prints them now.
-    if (refs.empty() || !m_queue.mayHandOver(refs)) {
-        ::unlink(pdf.c_str());
-        return;
-    }
-    const ordavel::Submitted submitted = m_cups.submitFile({printer.name, jobTitle(refs), paper, 1, {}}, pdf);
-    const int cupsJob = submitted.ok() ? submitted.jobId : 0;
-    error = submitted.error;
-    ::unlink(pdf.c_str());
-    std::set<std::int64_t> jobs;
-    for (const RecordRef& ref : refs)
-        jobs.insert(ref.first);
-    if (cupsJob == 0) {
+    m_ledger.setBatch(refs);
+    RunPlan plan;
+    plan.printer = printer.name;
+    plan.items = refs.size();
+    QueuePages pages(m_pages, printer.name, batch, m_stop);
+    QueueReporter reporter(m_stop);
+    const RunResult result = m_run.print(plan, pages, reporter);
+    const std::set<std::int64_t> jobs = m_ledger.takeChangedJobs();
+    if (result.refused) {
         // Refused (the queue stopped accepting since the last look, or the
         // scheduler is away): the records stay queued and are tried again.
         m_refusedUntil[printer.name] = now + 2s;
-        m_queue.handOverRefused(refs);
         refreshPrinters(true);
-        for (const auto job : jobs) {
-            m_queue.setReason(job, "打印机拒绝了任务（" + error + "）");
-            announce(job);
-        }
-        return;
+        for (const auto job : jobs)
+            m_queue.setReason(job, "打印机拒绝了任务（" + result.refusal + "）");
+    } else if (result.sent > 0) {
+        m_refusedUntil.erase(printer.name);
+        for (const auto job : jobs)
+            m_queue.setReason(job, {});
     }
-    m_refusedUntil.erase(printer.name);
-    m_queue.markSent(refs, cupsJob);
-    {
-        const std::lock_guard lock(m_flightMutex);
-        m_follower.follow(cupsJob, refs);
-    }
-    for (const RecordRef& ref : refs)
-        publishRecord(ref.first, ref.second, Outcome::Printing, cupsJob);
-    for (const auto job : jobs) {
-        m_queue.setReason(job, {});
+    for (const auto job : jobs)
         announce(job);
-    }
 }
 
 void Dispatcher::follow()
@@ -340,38 +304,20 @@ void Dispatcher::follow()
     if (now - m_followedAt < kFollowInterval)
         return;
     m_followedAt = now;
-    std::vector<JobFollower::Ended> ended;
     std::vector<SpoolJob> entries;
     std::map<int, std::vector<RecordRef>> flight;
     {
         // One question for every unfinished job; only those no longer in it
-        // are asked about one by one.
+        // are asked about one by one. The ledger records how each ended.
         const std::lock_guard lock(m_flightMutex);
-        if (m_follower.empty())
+        if (m_run.follower().empty())
             return;
-        ended = m_follower.poll(m_cups, &entries);
-        flight = m_follower.followed();
+        (void)m_run.follow(&entries);
+        flight = m_run.follower().followed();
     }
     holdReasons(flight, entries);
-    for (const JobFollower::Ended& end : ended) {
-        Outcome outcome = Outcome::Printed;
-        std::string reason;
-        if (end.job.state == SpoolJobState::Cancelled) {
-            outcome = Outcome::Cancelled;
-            reason = "打印任务在打印队列中被取消";
-        } else if (end.job.state == SpoolJobState::Aborted) {
-            outcome = Outcome::Failed;
-            reason = end.job.reason.empty() ? std::string("打印任务失败") : end.job.reason;
-        }
-        std::set<std::int64_t> jobs;
-        m_queue.markOutcomes(end.records, outcome, reason);
-        for (const RecordRef& ref : end.records) {
-            publishRecord(ref.first, ref.second, outcome, end.spoolId);
-            jobs.insert(ref.first);
-        }
-        for (const auto job : jobs)
-            announce(job);
-    }
+    for (const auto job : m_ledger.takeChangedJobs())
+        announce(job);
 }
 
 void Dispatcher::cancel(std::int64_t job)
@@ -397,8 +343,9 @@ void Dispatcher::cancel(std::int64_t job)
         std::vector<RecordRef> refs;
         {
             const std::lock_guard lock(m_flightMutex);
-            const auto it = m_follower.followed().find(cupsJob);
-            if (it == m_follower.followed().end())
+            const auto& followed = m_run.follower().followed();
+            const auto it = followed.find(cupsJob);
+            if (it == followed.end())
                 continue;
             refs = it->second;
         }
@@ -410,7 +357,7 @@ void Dispatcher::cancel(std::int64_t job)
         for (const RecordRef& ref : refs)
             publishRecord(ref.first, ref.second, Outcome::Cancelled, cupsJob);
         const std::lock_guard lock(m_flightMutex);
-        m_follower.forget(cupsJob);
+        (void)m_run.follower().forget(cupsJob);
     }
     announce(job);
 }
@@ -463,7 +410,7 @@ void Dispatcher::holdReasons(const std::map<int, std::vector<RecordRef>>& flight
 std::size_t Dispatcher::inFlight()
 {
     const std::lock_guard lock(m_flightMutex);
-    return m_follower.size();
+    return m_run.follower().size();
 }
 
 void Dispatcher::publishRecord(std::int64_t job, int n, Outcome outcome, int cupsJob)

@@ -1,15 +1,15 @@
 #pragma once
 // Sends queued records to their printers and follows them to the end. One
 // thread: per printer, in the order accepted, up to kMaxPagesPerJob pages
-// become one CUPS job whose title names the records it holds
+// become one CUPS job through the print run, whose title names the records it holds
 // ("ordavel-journal 12:1-50"), so that after a crash the records that had
 // reached CUPS are found there instead of being sent again. A record counts
 // as printed only when CUPS reports its job completed. A printer that is
 // stopped or refuses jobs keeps its jobs queued with the reason.
 
 #include "cups/cups_spooler.h"
-#include "print_run/job_follower.h"
-#include "print_run/job_title.h"
+#include "print_run/print_run.h"
+#include "service/queue_ledger.h"
 #include "service/event_hub.h"
 #include "service/job_queue.h"
 #include "service/page_maker.h"
@@ -66,7 +66,6 @@ private:
     PageMaker& m_pages;
     EventHub& m_events;
     ordavel::CupsSpooler m_cups;
-    std::string m_scratch;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -83,8 +82,12 @@ private:
     std::optional<std::map<std::int64_t, std::string>> m_heldReasons;
 
     std::mutex m_sendMutex; // held while records are drawn and handed over, and by cancel
+    // Held while the run's follower is read or changed: by the dispatcher's
+    // thread when it follows, and by cancel (which also holds the send lock,
+    // so the run's hand-overs never meet it).
     std::mutex m_flightMutex;
-    JobFollower m_follower; // the CUPS jobs handed over, with their records
+    QueueLedger m_ledger;
+    PrintRun m_run; // the CUPS jobs handed over are its follower's
     std::chrono::steady_clock::time_point m_expiredAt{};
     std::chrono::steady_clock::time_point m_followedAt{};
     std::mutex m_ownerMutex;

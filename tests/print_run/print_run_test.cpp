@@ -272,7 +272,11 @@ TEST_F(PrintRunTest, StoppedByTheUserHandsOverWhatWasDrawnAndCancelsTheRest)
     EXPECT_TRUE(result.interrupted);
     EXPECT_EQ(result.sent, 3u);
     ASSERT_EQ(p.spooler.requests.size(), 1u);
-    EXPECT_EQ(p.device.drawn[p.spooler.requests[0].title], (std::vector<std::size_t>{0, 1, 2}));
+    ASSERT_EQ(p.device.drawn.size(), 1u);
+    EXPECT_EQ(p.device.drawn.begin()->second, (std::vector<std::size_t>{0, 1, 2}));
+    // The job cut short names only the records it holds: after a restart
+    // records 4 and 5 must not be taken for printed in it.
+    EXPECT_EQ(p.spooler.requests[0].title, "ordavel-journal " + std::to_string(p.journal.id()) + ":1-3 slip.oxf");
     EXPECT_EQ(outcomes(p.journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Printing, O::Cancelled, O::Cancelled}));
     EXPECT_EQ(reason(p.journal.id(), 3), "interrupted");
     p.spooler.end(100, SpoolJobState::Completed);
@@ -376,6 +380,117 @@ TEST_F(PrintRunTest, AJobClaimedByAShopStationOnAnotherMachineIsNotSettledFromTh
     EXPECT_EQ(settleFromQueue(*m_journal, id, false, spooler, error), 0);
     EXPECT_EQ(error, "");
     EXPECT_EQ(outcomes(id), std::vector<O>(5, O::Printing));
+}
+
+// A page device whose drawing fails on the item given.
+class FailingDevice : public PageDevice {
+public:
+    std::optional<std::size_t> draw(SpoolDocument&, std::size_t first, std::size_t end,
+                                    const std::function<bool(std::size_t)>& drawnOne, std::string& error) override
+    {
+        for (std::size_t item = first; item < end; ++item) {
+            if (item == failsAt) {
+                error = "the template's picture is unreadable";
+                return std::nullopt;
+            }
+            drawnOne(item);
+        }
+        return end;
+    }
+    std::size_t failsAt = 0;
+};
+
+TEST_F(PrintRunTest, ADocumentThatCouldNotBeDrawnIsDiscardedAndItsRecordsCancelled)
+{
+    Printing p(m_journal);
+    ASSERT_TRUE(begin(p.journal));
+    FailingDevice failing;
+    failing.failsAt = 3;
+    const RunResult result = p.run.print(plan(2), failing, p.reporter);
+    EXPECT_EQ(result.error, "the template's picture is unreadable");
+    EXPECT_EQ(result.sent, 2u);
+    // The queue's document for records 3-4 is given back (a temporary PDF is not left behind).
+    EXPECT_EQ(p.spooler.discarded, 1);
+    EXPECT_EQ(p.spooler.requests.size(), 1u);
+    EXPECT_EQ(outcomes(p.journal.id()), (std::vector<O>{O::Printing, O::Printing, O::Cancelled, O::Cancelled, O::Cancelled}));
+    EXPECT_EQ(reason(p.journal.id(), 4), result.error);
+}
+
+// A ledger that notes what the run tells it, and may refuse hand-overs.
+class NotingLedger : public RunLedger {
+public:
+    bool keepsRecords() const override { return true; }
+    std::string titleOf(int first, int last, const std::string&) const override
+    {
+        return jobTitle(refsOf(first, last));
+    }
+    std::vector<RecordRef> refsOf(int first, int last) const override
+    {
+        std::vector<RecordRef> refs;
+        for (int record = first; record <= last; ++record)
+            refs.emplace_back(900, record + 1);
+        return refs;
+    }
+    bool mayHandOver(int, int) override { return handOver; }
+    void handedOver(int first, int last, int spoolId, bool) override
+    {
+        notes.push_back("sent " + range(first, last) + " as " + std::to_string(spoolId));
+    }
+    void notHandedOver(int first, int last, NotHandedOver why, const std::string& reason) override
+    {
+        const char* const names[] = {"refused", "not drawn", "stopped", "taken over"};
+        notes.push_back(std::string(names[static_cast<int>(why)]) + " " + range(first, last) + ": " + reason);
+    }
+    void ended(const JobFollower::Ended& job) override
+    {
+        notes.push_back("ended " + std::to_string(job.spoolId) + " with " + std::to_string(job.records.size()));
+    }
+    static std::string range(int first, int last) { return std::to_string(first) + "-" + std::to_string(last); }
+    bool handOver = true;
+    std::vector<std::string> notes;
+};
+
+TEST_F(PrintRunTest, ALedgerHearsWhyEachRecordWasNotHandedOver)
+{
+    ScriptedSpooler spooler;
+    RunJournal none;
+    NotingDevice device(none);
+    StoppingReporter reporter;
+    {
+        NotingLedger ledger;
+        PrintRun run(ledger, spooler);
+        spooler.refused = {2};
+        (void)run.print(plan(2), device, reporter);
+        EXPECT_EQ(ledger.notes, (std::vector<std::string>{
+                                    "sent 0-1 as 100", "refused 2-3: the printer \"slips\" did not accept the job (paused)",
+                                    "stopped 4-4: the printer \"slips\" did not accept the job (paused)"}));
+        EXPECT_EQ(spooler.requests[1].title, "ordavel-journal 900:3-4");
+        spooler.end(100, SpoolJobState::Completed);
+        EXPECT_TRUE(run.follow());
+        EXPECT_EQ(ledger.notes.back(), "ended 100 with 2");
+    }
+    {
+        // Another claims the records now: what was drawn is dropped, nothing is marked.
+        NotingLedger ledger;
+        ledger.handOver = false;
+        PrintRun run(ledger, spooler);
+        const int discarded = spooler.discarded;
+        const std::size_t requests = spooler.requests.size();
+        const RunResult result = run.print(plan(0), device, reporter);
+        EXPECT_TRUE(result.takenOver);
+        EXPECT_EQ(spooler.discarded, discarded + 1);
+        EXPECT_EQ(spooler.requests.size(), requests);
+        EXPECT_EQ(ledger.notes, (std::vector<std::string>{"taken over 0-4: taken over by another"}));
+    }
+    {
+        // Stopped before anything was drawn: nothing goes out, the records are only not sent.
+        NotingLedger ledger;
+        PrintRun run(ledger, spooler);
+        reporter.stopAt = 0;
+        const RunResult result = run.print(plan(0), device, reporter);
+        EXPECT_TRUE(result.interrupted);
+        EXPECT_EQ(ledger.notes, (std::vector<std::string>{"stopped 0-4: interrupted"}));
+    }
 }
 
 TEST_F(PrintRunTest, AFileIsPrintedAsItStandsAndAPageWithoutJournalStillPrints)
