@@ -10,6 +10,8 @@
 #include "designer/journal_window.h"
 #include "journal/journal.h"
 #include "support/pdf_text.h"
+#include "tools/cups_queue.h"
+#include "tools/pdf_pages.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -323,6 +325,35 @@ TEST_F(JournalWindowTest, ReprintPrintsTheChosenRecordsAsTheyWereAsANewJobNaming
         QApplication::processEvents();
         EXPECT_TRUE(w->grab().save(QString::fromLocal8Bit(shot)));
     }
+}
+
+TEST_F(JournalWindowTest, AReprintToAPrinterGoesOutOnThePaperTheRecordsFirstHad)
+{
+    test::CupsPdfQueue queue;
+    if (const std::string why = queue.start(); !why.empty())
+        GTEST_SKIP() << "no CUPS scheduler: " << why;
+    oxf = writeTemplate(QStringLiteral("waybill.oxf"), [](Document& d) {
+        d.setPageSizes(23.0, 12.7, 869, 480);
+        label(d, "No.${#seq:card:000} ${收件人}");
+    });
+    ASSERT_TRUE(window->openTemplate(oxf));
+    const auto job = printBatch();
+    ASSERT_TRUE(job.has_value());
+    JournalWindow* w = openFromMenu();
+    ASSERT_NE(w, nullptr);
+
+    chooseRecords(*w, {1});
+    const auto folders = test::cups::outputFolders();
+    prompter.printers.push_back(true);
+    prompter.printToFile.clear();
+    prompter.printerName = queue.name;
+    ASSERT_TRUE(w->reprintSelected());
+    const std::filesystem::path pdf = test::cups::waitForJobPdf(folders, test::cups::lastJobId(queue.name));
+    ASSERT_FALSE(pdf.empty()) << "no PDF from the queue";
+    test::expectPagesOf(pdf, 230, 127);
+    EXPECT_EQ(test::pdfPageSizes(pdf).size(), 1u);
+    std::error_code ignored;
+    std::filesystem::remove(pdf, ignored);
 }
 
 // On a template of several forms to a sheet the window's reprint puts each

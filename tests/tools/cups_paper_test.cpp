@@ -93,6 +93,13 @@ TEST_F(CupsPaper, ABatchItsReprintAndItsResumeGoOutOnTheWaybillsPaper)
     expectWaybillPaper(queue.newPdfs());
 }
 
+TEST_F(CupsPaper, APageGoesOutOnTheWaybillsPaper)
+{
+    const auto printed = runCommand(cli("print " + shellQuoted(oxf) + " --printer " + queue.name));
+    ASSERT_EQ(printed.status, 0) << printed.output;
+    expectWaybillPaper(queue.newPdfs());
+}
+
 TEST_F(CupsPaper, TheCalibrationPageIsOnThePaperItWasAskedFor)
 {
     const auto printed = runCommand(cli("calibration-page --paper 23,12.7 --printer " + queue.name));
