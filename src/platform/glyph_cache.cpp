@@ -9,7 +9,6 @@
 #include <QTextLayout>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 namespace ordavel {
@@ -180,19 +179,10 @@ std::shared_ptr<GlyphCache> GlyphCache::shared(const QFont& font, const QPaintDe
 
 const GlyphCache::Glyph& GlyphCache::glyph(char32_t c)
 {
-    // Code points come from nextCodePoint, so never past U+10FFFF.
-    constexpr std::size_t kBlocks = 0x110000 / 256;
-    if (m_blocks.empty())
-        m_blocks.resize(kBlocks);
-    std::unique_ptr<Block>& block = m_blocks[c >> 8];
-    if (!block)
-        block = std::make_unique<Block>(Block{});
-    quint32& slot = (*block)[c & 0xFF];
-    if (slot != 0)
-        return m_glyphs[slot - 1];
+    const auto found = m_glyphs.find(c);
+    if (found != m_glyphs.end())
+        return found->second;
     Glyph made;
-    made.c = c;
-    made.kept = static_cast<quint32>(m_glyphs.size());
     if (!laidOutApart(c)) {
         const QString text = codePoints({c});
         const std::vector<Placed> glyphs = shaped(text, m_font);
@@ -207,38 +197,18 @@ const GlyphCache::Glyph& GlyphCache::glyph(char32_t c)
             made.simple = true;
         }
     }
-    m_glyphs.push_back(made);
-    slot = made.kept + 1;
-    return m_glyphs.back();
+    return m_glyphs.emplace(c, made).first->second;
 }
 
-namespace {
-
-// The slot of `key` in a table of 2^bits keys: Fibonacci hashing, then
-// the next slots in turn.
-std::size_t pairSlot(const std::vector<quint64>& keys, quint64 key)
+bool GlyphCache::pairComposes(char32_t first, char32_t second)
 {
-    const std::size_t mask = keys.size() - 1;
-    const int bits = std::countr_zero(keys.size());
-    std::size_t at = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ULL) >> (64 - bits));
-    while (keys[at] != 0 && keys[at] != key)
-        at = (at + 1) & mask;
-    return at;
-}
-
-} // namespace
-
-bool GlyphCache::pairComposes(const Glyph& a, const Glyph& b)
-{
-    // The places are below 2^32 - 1 (a font has fewer characters), so a key
-    // is never 0.
-    const quint64 key = (static_cast<quint64>(a.kept + 1) << 32) | (b.kept + 1);
-    if (!m_pairKeys.empty()) {
-        const std::size_t at = pairSlot(m_pairKeys, key);
-        if (m_pairKeys[at] == key)
-            return m_pairVerdicts[at];
-    }
-    const QString text = codePoints({a.c, b.c});
+    const quint64 key = (static_cast<quint64>(first) << 32) | second;
+    const auto found = m_pairs.find(key);
+    if (found != m_pairs.end())
+        return found->second;
+    const Glyph& a = glyph(first);
+    const Glyph& b = glyph(second);
+    const QString text = codePoints({first, second});
     const std::vector<Placed> glyphs = shaped(text, m_font);
     const bool composes = glyphs.size() == 2 && glyphs[0].font == m_fonts[static_cast<std::size_t>(a.font)]
         && glyphs[1].font == m_fonts[static_cast<std::size_t>(b.font)] && glyphs[0].index == a.index
@@ -246,43 +216,24 @@ bool GlyphCache::pairComposes(const Glyph& a, const Glyph& b)
         && same(glyphs[0].position.y(), a.offset.y()) && same(glyphs[1].position.x(), a.advance + b.offset.x())
         && same(glyphs[1].position.y(), b.offset.y())
         && same(QFontMetricsF(m_font).horizontalAdvance(text), a.advance + b.advance);
-    if (2 * (m_pairCount + 1) > m_pairKeys.size()) {
-        // Twice the room, every verdict moved to its slot there.
-        std::vector<quint64> keys(std::max<std::size_t>(64, 2 * m_pairKeys.size()), 0);
-        std::vector<bool> verdicts(keys.size());
-        for (std::size_t i = 0; i < m_pairKeys.size(); ++i)
-            if (m_pairKeys[i] != 0) {
-                const std::size_t at = pairSlot(keys, m_pairKeys[i]);
-                keys[at] = m_pairKeys[i];
-                verdicts[at] = m_pairVerdicts[i];
-            }
-        m_pairKeys = std::move(keys);
-        m_pairVerdicts = std::move(verdicts);
-    }
-    const std::size_t at = pairSlot(m_pairKeys, key);
-    m_pairKeys[at] = key;
-    m_pairVerdicts[at] = composes;
-    ++m_pairCount;
+    m_pairs.emplace(key, composes);
     return composes;
 }
 
 bool GlyphCache::simpleText(std::string_view text)
 {
-    if (!m_lineText.empty() && text == m_lineText)
-        return m_lineSimple;
-    m_lineText.assign(text);
-    m_lineSimple = false;
     m_line.clear();
+    char32_t previous = 0;
     for (std::size_t at = 0; at < text.size();) {
         const std::optional<char32_t> c = nextCodePoint(text, at);
         if (!c)
             return false;
         const Glyph& one = glyph(*c);
-        if (!one.simple || (!m_line.empty() && !pairComposes(*m_line.back(), one)))
+        if (!one.simple || (!m_line.empty() && !pairComposes(previous, *c)))
             return false;
         m_line.push_back(&one);
+        previous = *c;
     }
-    m_lineSimple = true;
     return true;
 }
 

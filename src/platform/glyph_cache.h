@@ -16,12 +16,10 @@
 #include <QPointF>
 #include <QRawFont>
 
-#include <array>
-#include <deque>
 #include <memory>
 #include <optional>
-#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class QPaintDevice;
@@ -68,8 +66,6 @@ public:
 
 private:
     struct Glyph {
-        char32_t c = 0;
-        quint32 kept = 0;    // its place in m_glyphs
         bool simple = false; // shapes alone to one glyph
         int font = 0;        // index into m_fonts
         quint32 index = 0;
@@ -78,30 +74,17 @@ private:
     };
 
     const Glyph& glyph(char32_t c);
-    bool pairComposes(const Glyph& first, const Glyph& second);
+    bool pairComposes(char32_t first, char32_t second);
     // The code points of `text` with their glyphs; false at the first one
     // that needs Qt's own layout.
     bool simpleText(std::string_view text);
 
     QFont m_font;
     std::vector<QRawFont> m_fonts;
-    // Every character shaped so far, in the order first met; a deque, so
-    // that m_line's pointers stay valid as more are added.
-    std::deque<Glyph> m_glyphs;
-    // Code point -> 1 + its place in m_glyphs (0: not shaped yet), in blocks
-    // of 256 code points made as texts reach them: a page's characters are
-    // found without hashing.
-    using Block = std::array<quint32, 256>;
-    std::vector<std::unique_ptr<Block>> m_blocks;
-    // Neighbours already checked, by the places of their two glyphs: an
-    // open-addressed table (key 0 free) of keys and verdicts, at most half full.
-    std::vector<quint64> m_pairKeys;
-    std::vector<bool> m_pairVerdicts;
-    std::size_t m_pairCount = 0;
-    // The text last checked by simpleText and its verdict, a glyph per code
-    // point: a width asked before drawing the same text checks it once.
-    std::string m_lineText;
-    bool m_lineSimple = false;
+    // Nodes stay put as others are added: m_line points into them.
+    std::unordered_map<char32_t, Glyph> m_glyphs;
+    std::unordered_map<quint64, bool> m_pairs;
+    // The text last checked by simpleText, a glyph per code point.
     std::vector<const Glyph*> m_line;
 };
 

@@ -78,7 +78,7 @@ TEST(GlyphCache, KernedPairsAreLeftToQt)
 }
 
 // Characters far apart in the code space and hundreds of neighbour pairs
-// kept in one cache: every verdict and width holds as the tables grow, and a
+// kept in one cache: every verdict and width holds as more are kept, and a
 // text asked twice in a row (a width, then the drawing) gets the same answer.
 TEST(GlyphCache, VerdictsHoldAsTheKeptCharactersAndPairsGrow)
 {
@@ -88,9 +88,9 @@ TEST(GlyphCache, VerdictsHoldAsTheKeptCharactersAndPairsGrow)
     GlyphCache cache(font);
     EXPECT_FALSE(cache.advance("AV").has_value());
     ASSERT_TRUE(cache.advance("A").has_value());
-    // 296 CJK characters, each next to the one before it: 295 pairs, several
-    // times the table's first room; Latin-1 with the block after it and a
-    // character past U+FFFF each on their own (Qt places them apart from CJK).
+    // 296 CJK characters, each next to the one before it: 295 pairs; Latin-1
+    // with the block after it and a character past U+FFFF each on their own
+    // (Qt places them apart from CJK).
     QString manyText;
     for (char32_t c = 0x4E00; c < 0x4E00 + 280; ++c)
         manyText += QChar(static_cast<char16_t>(c));
