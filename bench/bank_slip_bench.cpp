@@ -8,6 +8,7 @@
 #include "batch_pdf.h"
 #include "data/merge.h"
 #include "field_format/field_format.h"
+#include "platform/allocator_tuning.h"
 #include "print/print_job.h"
 
 #include <QGuiApplication>
@@ -113,6 +114,8 @@ BENCHMARK(BM_SlipsFormatted)->Apply(fiveRuns);
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The tool and the designer print with this setting, so the batches here do too.
+    keepFreedMemoryForReuse();
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     // One page each first: font files are opened once per process.

@@ -77,6 +77,55 @@ TEST(GlyphCache, KernedPairsAreLeftToQt)
     EXPECT_TRUE(cache.advance("").has_value());
 }
 
+// Characters far apart in the code space and hundreds of neighbour pairs
+// kept in one cache: every verdict and width holds as more are kept, and a
+// text asked twice in a row (a width, then the drawing) gets the same answer.
+TEST(GlyphCache, VerdictsHoldAsTheKeptCharactersAndPairsGrow)
+{
+    const QImage device = page(1200);
+    const QFont font(qtFont(FontSpec{"DejaVu Sans", 10}), &device);
+    const QFontMetricsF metrics(font);
+    GlyphCache cache(font);
+    EXPECT_FALSE(cache.advance("AV").has_value());
+    ASSERT_TRUE(cache.advance("A").has_value());
+    // 296 CJK characters, each next to the one before it: 295 pairs; Latin-1
+    // with the block after it and a character past U+FFFF each on their own
+    // (Qt places them apart from CJK).
+    QString manyText;
+    for (char32_t c = 0x4E00; c < 0x4E00 + 280; ++c)
+        manyText += QChar(static_cast<char16_t>(c));
+    manyText += QString::fromUtf8("壹贰叁肆伍陆柒捌玖拾佰仟万元角分");
+    const std::string many = manyText.toStdString();
+    for (int round = 0; round < 2; ++round) {
+        const std::optional<qreal> width = cache.advance(many);
+        ASSERT_TRUE(width.has_value());
+        EXPECT_DOUBLE_EQ(*width, metrics.horizontalAdvance(manyText));
+        EXPECT_FALSE(cache.advance("AV").has_value());
+        EXPECT_FALSE(cache.advance("AV").has_value());
+        const std::optional<qreal> a = cache.advance("A");
+        ASSERT_TRUE(a.has_value());
+        EXPECT_DOUBLE_EQ(*a, metrics.horizontalAdvance(QStringLiteral("A")));
+        const std::optional<qreal> latin = cache.advance("1é2ÿ3Ā4ā");
+        ASSERT_TRUE(latin.has_value());
+        EXPECT_DOUBLE_EQ(*latin, metrics.horizontalAdvance(QString::fromUtf8("1é2ÿ3Ā4ā")));
+        if (const std::optional<qreal> far = cache.advance("\xF0\xA0\x80\x80")) {
+            EXPECT_DOUBLE_EQ(*far, metrics.horizontalAdvance(QString::fromUtf8("\xF0\xA0\x80\x80")));
+        }
+        const std::optional<qreal> twoWords = cache.advance("AX VA");
+        if (twoWords) {
+            EXPECT_DOUBLE_EQ(*twoWords, metrics.horizontalAdvance(QStringLiteral("AX VA")));
+        }
+    }
+    // Laid out right after its width was asked: the glyphs of the same text.
+    GlyphRuns runs;
+    ASSERT_TRUE(cache.advance("壹贰叁").has_value());
+    ASSERT_TRUE(cache.layOut("壹贰叁", QPointF(10.0, 20.0), runs));
+    EXPECT_FALSE(runs.empty());
+    GlyphRuns none;
+    EXPECT_FALSE(cache.layOut("AV", QPointF(10.0, 20.0), none));
+    EXPECT_TRUE(none.empty());
+}
+
 // Glyphs drawn from the cache land where Qt's drawText puts them: the same
 // pixels on a page, for two fonts and sizes drawn in turn through one
 // surface and through a plain painter.
