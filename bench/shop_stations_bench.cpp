@@ -12,7 +12,9 @@
 //             than one CUPS job, must be 0), missing (accepted, never
 //             handed over), and the queue table's rows and size before, after
 //             the held jobs were cancelled and settled, and after a vacuum.
-// Needs root (its own scheduler) like the CUPS tests; run by hand.
+// Needs root (its own scheduler) like the CUPS tests; run by hand. With
+// ORDAVEL_BENCH_STATEMENTS=1 the server loads pg_stat_statements and the
+// statements that took its time during Load are told on stderr.
 #include "print_run/job_title.h"
 #include "cups/cups_spooler.h"
 
@@ -26,6 +28,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 namespace {
@@ -54,9 +57,13 @@ struct Setup {
     Setup()
     {
         ::chmod(scratch.path().c_str(), 0777);
+        if (profiled() && !loadStatements())
+            return;
         url = PostgresServer::newDatabase(error);
         if (url.empty())
             return;
+        if (profiled())
+            runSql(url, "CREATE EXTENSION pg_stat_statements");
         const fs::path templates = scratch.path() / "templates";
         fs::create_directories(templates);
         const fs::path card = scratch.path() / "card.json";
@@ -111,6 +118,41 @@ struct Setup {
         }
         if (db != nullptr)
             PQfinish(db);
+    }
+
+    static bool profiled() { return std::getenv("ORDAVEL_BENCH_STATEMENTS") != nullptr; }
+
+    // The server started again with pg_stat_statements loaded.
+    bool loadStatements()
+    {
+        PostgresServer* server = PostgresServer::shared(error);
+        if (server == nullptr)
+            return false;
+        const std::string postgres = server->urlOf("postgres");
+        // Statements run by triggers are counted on their own too.
+        error = runSql(postgres, "ALTER SYSTEM SET shared_preload_libraries = 'pg_stat_statements'");
+        if (error.empty())
+            error = server->stop();
+        if (error.empty())
+            error = server->start();
+        // Known once the library is loaded.
+        if (error.empty())
+            error = runSql(postgres, "ALTER SYSTEM SET pg_stat_statements.track = 'all'");
+        if (error.empty())
+            error = runSql(postgres, "SELECT pg_reload_conf()");
+        return error.empty();
+    }
+
+    // The statements that took the server's time since the last reset, most first.
+    void tellStatements()
+    {
+        PGresult* r = PQexec(db, "SELECT calls, round(total_exec_time)::bigint, rows, left(regexp_replace(query, '\\s+', ' ', 'g'), 160)"
+                                 " FROM pg_stat_statements ORDER BY total_exec_time DESC LIMIT 40");
+        std::fprintf(stderr, "%8s %8s %8s  statement\n", "calls", "ms", "rows");
+        for (int row = 0; PQresultStatus(r) == PGRES_TUPLES_OK && row < PQntuples(r); ++row)
+            std::fprintf(stderr, "%8s %8s %8s  %s\n", PQgetvalue(r, row, 0), PQgetvalue(r, row, 1), PQgetvalue(r, row, 2),
+                         PQgetvalue(r, row, 3));
+        PQclear(r);
     }
 
     void use(const Station& s)
@@ -233,6 +275,8 @@ void Load(benchmark::State& state)
     for (auto _ : state) {
         const std::int64_t rowsBefore = s.number("SELECT count(*) FROM print_queue");
         const std::int64_t kbBefore = s.number("SELECT pg_total_relation_size('print_queue') / 1024");
+        if (Setup::profiled())
+            s.number("SELECT 1 FROM pg_stat_statements_reset()");
         bench::Posted posted;
         Sweeper sweeper;
         const auto start = Clock::now();
@@ -247,6 +291,8 @@ void Load(benchmark::State& state)
         while (s.number(waiting) > 0 && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (Setup::profiled())
+            s.tellStatements();
         sweeper.stop();
         std::map<RecordRef, int> seen = sweeper.carried();
         int duplicates = 0;

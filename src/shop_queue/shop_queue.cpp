@@ -427,20 +427,43 @@ bool ShopQueue::flushLocked()
 
 bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::string& reason)
 {
-    // Named, not bound: lambdas may not capture structured bindings before clang 16.
-    const auto arrays = arraysOf(records);
-    const std::string& jobs = arrays.first;
-    const std::string& indices = arrays.second;
     return transaction([&]() -> EngineError {
         std::string told = reason;
+        Refs ended = records;
         if (outcome == Outcome::Failed) {
+            const auto all = arraysOf(records);
             std::int64_t moved = 0;
             std::string member;
-            if (EngineError e = failOver(m_db, jobs, indices, m_holder, reason, moved, member); e.failed())
+            if (EngineError e = failOver(m_db, all.first, all.second, m_holder, reason, moved, member); e.failed())
                 return e;
-            if (moved > 0)
-                told = member + " 打印失败：" + reason + "；其余记录改由池中的下一台打印机打印";
+            // The spooler ended these records' job in error, so they did not
+            // print: a pool's records wait for its next member with the rest
+            // of their job, rather than end failed while a member is left.
+            // (Posted to one printer, a record fails for good.)
+            const std::string movedOn = member + " 打印失败：" + reason + "；未打印的记录改由池中的下一台打印机打印";
+            PgResult again = m_db.run(
+                "WITH again AS (UPDATE print_queue q SET state = 'queued', holder = '', station = '', printer = '',"
+                "   cups_job = 0, lease_until = NULL FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
+                "   WHERE q.job_id = w.job_id AND q.idx = w.idx AND q.holder = $3 AND EXISTS (SELECT 1 FROM shop_pools p"
+                "     WHERE p.name = q.target AND NOT p.members <@ q.failed_on) RETURNING q.job_id, q.idx, q.target),"
+                " reset AS (UPDATE records r SET outcome = 'queued', cups_job_id = 0, station = '', printed_on = '',"
+                "   reason = $4 FROM again WHERE r.job_id = again.job_id AND r.idx = again.idx RETURNING r.job_id)"
+                " SELECT job_id, idx, (SELECT count(*) FROM reset),"
+                " (SELECT count(pg_notify('print_queue', t)) FROM (SELECT DISTINCT target AS t FROM again) d) FROM again",
+                {all.first, all.second, m_holder, movedOn});
+            if (EngineError e = m_db.failure(again); e.failed())
+                return e;
+            for (int row = 0; row < again.rows(); ++row) {
+                const std::pair<std::int64_t, int> ref{again.integer(row, 0), static_cast<int>(again.integer(row, 1)) + 1};
+                ended.erase(std::remove(ended.begin(), ended.end(), ref), ended.end());
+            }
+            if (moved > 0 || again.rows() > 0)
+                told = movedOn;
         }
+        // Named, not bound: lambdas may not capture structured bindings before clang 16.
+        const auto arrays = arraysOf(ended);
+        const std::string& jobs = arrays.first;
+        const std::string& indices = arrays.second;
         if (EngineError e = m_db.execute("UPDATE records r SET outcome = $3, reason = $4"
                                          " FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
                                          " WHERE r.job_id = w.job_id AND r.idx = w.idx"

@@ -3,6 +3,8 @@
 #include "journal/stored_values.h"
 #include "service/service_job_data.h"
 
+#include <nlohmann/json.hpp>
+
 #include <chrono>
 
 // What the service reads of the shop's jobs: summaries, values, templates.
@@ -56,24 +58,33 @@ constexpr const char* kUncertain = "有记录交给了已停止的工作站的�
 
 std::optional<JobSummary> ShopQueue::readJob(std::int64_t id)
 {
+    // One statement: the job, its uncertain rows and its records as arrays
+    // in record order. Asked after every change a station announces.
     PgResult job = m_db.run((std::string("SELECT ") + kSummaryColumns
-                             + ", (SELECT count(*) FROM print_queue q WHERE q.job_id = j.id AND q.state = 'uncertain')"
-                               " FROM jobs j WHERE j.id = $1 AND shop_queue_of(j.program, j.data_source) IS NOT NULL")
+                             + ", (SELECT count(*) FROM print_queue q WHERE q.job_id = j.id AND q.state = 'uncertain'),"
+                               " (SELECT coalesce(json_agg(json_build_array(outcome, cups_job_id, station, printed_on)"
+                               "   ORDER BY idx), '[]') FROM records WHERE job_id = j.id)"
+                               " FROM jobs j"
+                               " WHERE j.id = $1 AND shop_queue_of(j.program, j.data_source) IS NOT NULL")
                                 .c_str(),
                             {id});
     if (!job.ok() || job.rows() == 0)
         return std::nullopt;
     JobSummary s = summaryOf(job, 0);
-    PgResult rows = m_db.run("SELECT outcome, cups_job_id, station, printed_on FROM records WHERE job_id = $1 ORDER BY idx",
-                             {id});
-    if (!rows.ok())
+    // Each record as [outcome, CUPS job, station, printer].
+    const auto records = nlohmann::json::parse(job.text(0, 11), nullptr, false);
+    if (!records.is_array())
         return std::nullopt;
-    for (int row = 0; row < rows.rows(); ++row) {
-        Outcome o = outcomeNamed(rows.text(row, 0));
-        const int cups = static_cast<int>(rows.integer(row, 1));
+    int n = 0;
+    for (const auto& r : records) {
+        if (!r.is_array() || r.size() != 4 || !r[0].is_string() || !r[1].is_number_integer() || !r[2].is_string()
+            || !r[3].is_string())
+            return std::nullopt;
+        Outcome o = outcomeNamed(r[0].get<std::string>());
+        const int cups = r[1].get<int>();
         if (!isFinal(o))
             o = cups > 0 ? Outcome::Printing : Outcome::Queued;
-        s.records.push_back({row + 1, o, cups, rows.text(row, 2), rows.text(row, 3)});
+        s.records.push_back({++n, o, cups, r[2].get<std::string>(), r[3].get<std::string>()});
     }
     settleJob(s);
     if (job.integer(0, 10) > 0 && s.reason.empty())

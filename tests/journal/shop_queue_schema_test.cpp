@@ -83,6 +83,43 @@ INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome) VALUE
     EXPECT_EQ(opened.journal->records(1).value.size(), 1u);
 }
 
+// A session that recorded its first records while the shop had few jobs
+// goes on finding a record's job by its key once there are thousands: the
+// check of a statement's jobs is planned for each statement, not once for
+// the table as it was then.
+TEST_F(ShopQueueSchema, RecordsFindTheirJobByItsKeyHoweverTheJobsGrewInTheSession)
+{
+    ASSERT_TRUE(initShopJournal(m_url).ok());
+    std::string session = R"sql(
+INSERT INTO templates(hash, bytes, size, first_seen) VALUES ('h1', '\x3c3e', 2, 1);
+INSERT INTO jobs(created_at, user_name, host, station, program, kind, printer, template_path, template_name,
+  template_hash, calibration, copies, data_source, outcome, record_count)
+  SELECT g, 'u', 'h', 'desk', 'designer', 'batch', 'pdf', '/f.oxf', 'f.oxf', 'h1', '', 1, '', 'queued', 1
+  FROM generate_series(1, 2) g;
+)sql";
+    const auto recordOf = [](int job, int idx) {
+        return "INSERT INTO records(job_id, idx, number, copies, fields, columns, outcome) VALUES (" + std::to_string(job)
+            + ", " + std::to_string(idx) + ", 1, 1, '[]', '[]', 'queued');\n";
+    };
+    // More than the five statements after which a session may keep one plan.
+    for (int idx = 0; idx < 10; ++idx)
+        session += recordOf(1 + idx % 2, idx);
+    session += R"sql(
+INSERT INTO jobs(created_at, user_name, host, station, program, kind, printer, template_path, template_name,
+  template_hash, calibration, copies, data_source, outcome, record_count)
+  SELECT g, 'u', 'h', 'desk', 'designer', 'batch', 'pdf', '/f.oxf', 'f.oxf', 'h1', '', 1, '', 'queued', 1
+  FROM generate_series(3, 20000) g;
+CREATE TABLE scans AS SELECT seq_scan FROM pg_stat_xact_user_tables WHERE relname = 'jobs';
+)sql";
+    for (int job = 19000; job < 19020; ++job)
+        session += recordOf(job, 0);
+    session += "UPDATE scans SET seq_scan = (SELECT seq_scan FROM pg_stat_xact_user_tables WHERE relname = 'jobs')"
+               " - seq_scan;\n";
+    ASSERT_EQ(test::runSql(m_url, session), "");
+    EXPECT_EQ(number("SELECT count(*) FROM records"), 30);
+    EXPECT_EQ(number("SELECT seq_scan FROM scans"), 0) << "the jobs were read whole for records once they were many";
+}
+
 TEST_F(ShopQueueSchema, AQueuedServiceJobGetsItsRowsItsKeyAndANotificationInItsTransaction)
 {
     ASSERT_TRUE(initShopJournal(m_url).ok());

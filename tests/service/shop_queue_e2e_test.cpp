@@ -205,6 +205,88 @@ TEST_F(ShopStations, APoolPrintsOnItsSecondMemberWhenTheFirstIsDisabled)
     EXPECT_TRUE(codesOnPages(queueB.out, scratch.path() / "back").empty());
 }
 
+// A CUPS queue whose every job fails: its device is a serial port that does
+// not exist, so the backend fails at once, and with the abort-job policy CUPS
+// aborts the job and leaves the printer idle and accepting (the default
+// policy would stop the printer instead). Removed with its jobs at the end.
+class FailingQueue {
+public:
+    std::string start(const std::string& stem)
+    {
+        name = stem + "-" + std::to_string(::getpid());
+        const auto added = runCommand("lpadmin -p " + name + " -E -v serial:/dev/" + name + " -P " + cups::kPpd
+                                      + " -o printer-error-policy=abort-job");
+        if (added.status != 0)
+            return "lpadmin could not add the queue: " + added.output;
+        m_added = true;
+        return {};
+    }
+    ~FailingQueue()
+    {
+        if (m_added) {
+            runCommand("cancel -a " + name);
+            runCommand("lpadmin -x " + name);
+        }
+    }
+    std::string name;
+
+private:
+    bool m_added = false;
+};
+
+// A pool whose first member's CUPS aborts every job: the records it was
+// handed print once on the next member, and the job's state as announced
+// names the member that failed.
+TEST_F(ShopStations, APoolMemberWhoseSpoolerAbortsItsJobsHandsTheRecordsToTheNextMember)
+{
+    if (setUpStopped())
+        return;
+    FailingQueue broken;
+    ASSERT_EQ(broken.start("ordavel-shopq-broken"), "");
+    const std::string failing = "back/" + broken.name;
+    ASSERT_EQ(runSql(url, "INSERT INTO shop_pools(name, members) VALUES ('cards', '{" + failing + ",front/" + queue.name
+                              + "}')"),
+              "");
+    ASSERT_NO_FATAL_FAILURE(start(a));
+    ASSERT_NO_FATAL_FAILURE(start(b));
+    ASSERT_TRUE(eventually([&] {
+        return number("SELECT count(*) FROM shop_printers WHERE station = 'back' AND printer = '" + broken.name + "'") > 0
+            && number("SELECT count(*) FROM shop_printers WHERE station = 'front'") > 0;
+    }, 10s));
+
+    // The front's stream hears what the back announced of the job.
+    std::string stream;
+    std::atomic<bool> named{false};
+    std::thread listener([&] {
+        httplib::Client client("127.0.0.1", a.process.port);
+        client.set_read_timeout(60, 0);
+        client.Get("/v1/events", {{"Authorization", "Bearer " + a.token}}, [&](const char* data, std::size_t size) {
+            stream.append(data, size);
+            named = stream.find(failing + " 打印失败") != std::string::npos;
+            return !named;
+        });
+    });
+    std::this_thread::sleep_for(300ms);
+    const Reply posted = post(a, cards("cards", records(1, 60)));
+    ASSERT_EQ(posted.status, 201) << posted.raw;
+    const std::int64_t id = posted.body["id"];
+    ASSERT_TRUE(eventually([&] { return job(a, id).value("state", "") == "printed"; }, 90s)) << job(a, id).dump();
+    listener.join();
+    EXPECT_TRUE(named) << stream;
+
+    // CUPS really had the job and aborted it.
+    const std::string history = runCommand("lpstat -W completed -o " + broken.name).output;
+    EXPECT_NE(history.find(broken.name + "-"), std::string::npos) << history;
+    EXPECT_EQ(printedEverywhere(), onceEach(1, 60));
+    const json done = job(a, id);
+    ASSERT_EQ(done["records"].size(), 60u);
+    for (const json& record : done["records"]) {
+        EXPECT_EQ(record.value("station", ""), "front") << record.dump();
+        EXPECT_EQ(record.value("printer", ""), queue.name) << record.dump();
+    }
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
+}
+
 // The back station killed in the middle of a 200-record job and started
 // again: every record prints exactly once, and none is left uncertain.
 TEST_F(ShopStations, AStationKilledMidJobAndStartedAgainPrintsEveryRecordOnce)

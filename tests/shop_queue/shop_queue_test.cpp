@@ -207,30 +207,51 @@ TEST_F(ShopQueueTest, APoolMemberThatFailsAJobHandsTheRestToTheNextMember)
 
     EXPECT_TRUE(back->waitingPrinters().empty()) << "the laser failed this job";
     EXPECT_FALSE(back->mayHandOver({{id, 2}})) << "its claim was given up";
-    EXPECT_EQ(refsOf(front->nextToSend("pdf", 50)), (Refs{{id, 2}, {id, 3}, {id, 4}}));
+    // The record the laser's spooler failed did not print: it goes on with the rest.
+    EXPECT_EQ(refsOf(front->nextToSend("pdf", 50)), (Refs{{id, 1}, {id, 2}, {id, 3}, {id, 4}}));
     const auto failing = front->find(id);
     ASSERT_TRUE(failing);
-    EXPECT_EQ(failing->records[0].outcome, Outcome::Failed);
+    EXPECT_EQ(failing->outcome, Outcome::Queued);
+    EXPECT_EQ(failing->records[0].outcome, Outcome::Queued);
+    EXPECT_EQ(failing->records[0].cupsJob, 0);
     EXPECT_NE(failing->reason.find("back/laser"), std::string::npos) << failing->reason;
-    EXPECT_EQ(failing->records[0].station, "back");
-    EXPECT_EQ(failing->records[0].printer, "laser");
 
     // Another job of the pool still starts on the first member.
     const std::int64_t other = submit(*front, job("lasers", 1));
     EXPECT_EQ(refsOf(back->nextToSend("laser", 50)), (Refs{{other, 1}}));
 
-    ASSERT_TRUE(front->mayHandOver({{id, 2}, {id, 3}, {id, 4}}));
-    front->markSent({{id, 2}}, 12);
+    ASSERT_TRUE(front->mayHandOver({{id, 1}, {id, 2}, {id, 3}, {id, 4}}));
+    front->markSent({{id, 1}, {id, 2}}, 12);
     front->handOverRefused({{id, 3}, {id, 4}});
-    front->markOutcomes({{id, 2}}, Outcome::Failed, "toner");
+    // Every member failed the job: nothing goes round again.
+    front->markOutcomes({{id, 1}, {id, 2}}, Outcome::Failed, "toner");
     EXPECT_TRUE(front->nextToSend("pdf", 50).empty());
     EXPECT_TRUE(back->nextToSend("laser", 50).size() == 1u) << "only the other job";
     const auto failed = front->find(id);
     ASSERT_TRUE(failed);
     EXPECT_EQ(failed->outcome, Outcome::Failed);
+    EXPECT_EQ(failed->records[0].outcome, Outcome::Failed);
     EXPECT_EQ(failed->records[3].outcome, Outcome::Failed);
+    EXPECT_EQ(failed->records[0].station, "front");
     EXPECT_EQ(failed->records[1].station, "front");
     EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE job_id = " + std::to_string(id)), 0);
+}
+
+// A record its own printer's spooler failed ends failed: only a pool has
+// another printer to offer it to.
+TEST_F(ShopQueueTest, ARecordFailedOnAPrinterOfItsOwnEndsFailed)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 2));
+    ASSERT_EQ(refsOf(back->nextToSend("laser", 50)), (Refs{{id, 1}, {id, 2}}));
+    ASSERT_TRUE(back->mayHandOver({{id, 1}, {id, 2}}));
+    back->markSent({{id, 1}, {id, 2}}, 21);
+    back->markOutcomes({{id, 1}}, Outcome::Failed, "paper jam");
+    EXPECT_TRUE(back->nextToSend("laser", 50).empty());
+    const auto s = back->find(id);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->records[0].outcome, Outcome::Failed);
+    EXPECT_EQ(s->records[1].outcome, Outcome::Printing);
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue WHERE job_id = " + std::to_string(id)), 1);
 }
 
 // An event one station shares reaches the other stations' streams in the

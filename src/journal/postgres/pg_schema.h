@@ -12,7 +12,7 @@ namespace ordavel::postgres_journal {
 // print queue, its printers, pools and tokens; version 3 where each queued
 // record printed and the pool members that failed a job; version 4 the
 // jobs' search keys for words beyond ASCII.
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 
 // Makes the shop's tables, or brings older ones forward, up to version
 // `upTo` (the current one unless a test asks for an older shop). A database
