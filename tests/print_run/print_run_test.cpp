@@ -144,7 +144,11 @@ protected:
         for (int row = 0; row < 5; ++row)
             m_items.push_back({row, row + 1, 1});
     }
-    void TearDown() override { fs::remove_all(m_dir); }
+    void TearDown() override
+    {
+        m_journal.reset(); // Windows removes no open file
+        fs::remove_all(m_dir);
+    }
 
     RunPlan plan(std::size_t jobSize) const
     {
