@@ -5,6 +5,7 @@
 #include "platform/system_spooler.h"
 
 #include "platform/cups_jobs.h"
+#include "platform/printer_paper.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -50,6 +51,12 @@ public:
         SpoolRequest named = request;
         if (named.printer.empty())
             named.printer = QPrinterInfo::defaultPrinterName().toStdString();
+        // The form of the paper exists before the job's printer is set up, so
+        // that Qt finds it among the driver's papers and selects it by size.
+        // One that cannot be made leaves the custom size, which the front
+        // ends have checked with the user.
+        if (named.paper)
+            (void)preparePaperForm(named.printer, *named.paper);
         return std::make_unique<NativeDocument>(named);
     }
     Submitted submit(std::unique_ptr<SpoolDocument> document) override

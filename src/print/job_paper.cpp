@@ -26,10 +26,12 @@ int hundredthsOf(double mm) { return static_cast<int>(std::lround(mm * 100.0)); 
 
 } // namespace
 
-std::string JobPaper::cupsMedia() const
+std::string JobPaper::sizeName() const
 {
-    return "Custom." + millimetres(widthHundredthsMm) + "x" + millimetres(heightHundredthsMm) + "mm";
+    return millimetres(widthHundredthsMm) + "x" + millimetres(heightHundredthsMm) + "mm";
 }
+
+std::string JobPaper::cupsMedia() const { return "Custom." + sizeName(); }
 
 std::vector<std::pair<std::string, std::string>> JobPaper::cupsOptions() const
 {

@@ -22,8 +22,10 @@ struct JobPaper {
     double widthMm() const { return widthHundredthsMm / 100.0; }
     double heightMm() const { return heightHundredthsMm / 100.0; }
     bool landscape() const { return widthHundredthsMm > heightHundredthsMm; }
-    // The CUPS media keyword for the size, e.g. "Custom.230x127mm",
-    // "Custom.213x290.47mm": shortest decimals, as the scheduler prints it.
+    // The size in millimetres with the shortest decimals, "230x127mm",
+    // "213x290.47mm", as the scheduler prints it.
+    std::string sizeName() const;
+    // The CUPS media keyword for the size, e.g. "Custom.230x127mm".
     std::string cupsMedia() const;
     // The job options a spooler is given beside the document: the media and
     // no scaling, so the page is neither fitted to the queue's default paper

@@ -1,4 +1,4 @@
-// ordavel-cli print FILE.oxf [--printer NAME] [--copies N] [--calibration none]
+// ordavel-cli print FILE.oxf [--printer NAME] [--copies N] [--calibration none] [--allow-paper-mismatch]
 // [--data ...]: prints the template (or one page per data record) without a
 // dialog, with the same print code as the designer, corrected by the printer's
 // stored calibration unless told not to. Each print is written to the user's
@@ -14,6 +14,7 @@
 
 #include "platform/calibration_store.h"
 #include "platform/print_journal.h"
+#include "platform/printer_paper.h"
 
 #include <filesystem>
 
@@ -39,6 +40,7 @@ struct Settings {
     int copies = 1;
     bool copiesGiven = false;
     bool useCalibration = true;
+    bool allowPaperMismatch = false;
     BatchOptions batch;
 };
 
@@ -63,6 +65,8 @@ OptionParser declare(Settings& s)
                           ? std::string()
                           : std::string("--calibration takes only \"none\" (the stored calibration applies otherwise)");
                   });
+    parser.flag("--allow-paper-mismatch", "print even when the printer's driver will use another paper than the"
+                " template's (Windows)", &s.allowPaperMismatch);
     declareBatchOptions(parser, &s.batch, /*withJobSize=*/true);
     return parser;
 }
@@ -102,6 +106,11 @@ int run(const std::vector<std::string>& args)
     const std::string printerName = printerOrDefault(printer, printerError);
     if (!printerError.empty())
         return fail(printerError);
+    // A driver that puts the form through on another sheet wastes every form:
+    // said before anything prints.
+    if (const auto warning = paperWarning(printerName, jobPaper(doc.page(), calibration.pageLengthMm));
+        warning && !s.allowPaperMismatch)
+        return fail(*warning + " (--allow-paper-mismatch prints all the same)");
     std::error_code ec;
     JournalPrint what;
     what.program = "tool";
