@@ -41,6 +41,7 @@ mkdir -p "$out" "$work"
 before="$(ls "$out"/*.pdf 2>/dev/null | sort || true)"
 
 # Waits up to 60 s for the next PDF cups-pdf writes and moves it to WORK/NAME.
+failed=0
 take_printed() {
   local pdf=""
   for _ in $(seq 240); do
@@ -54,9 +55,23 @@ take_printed() {
 }
 
 "$linux_cli" render "$template" -o "$work/linux.pdf" >/dev/null
-failed=0
 
-"$wine" "$cli" print "Z:${template//\//\\}" --printer "$queue" --calibration none
+# Wine's PostScript driver puts a custom size on a sheet of the PPD (it lists
+# no spooler forms): the tool says so with both sizes and prints nothing,
+# until told to print all the same.
+if "$wine" "$cli" print "Z:${template//\//\\}" --printer "$queue" --calibration none 2>"$work/mismatch.txt"; then
+  echo "print_through_wine: the tool printed on a sheet its driver does not have" >&2
+  failed=1
+elif ! grep -q "将使用 .* 毫米的纸张，模板的纸张是 .* 毫米" "$work/mismatch.txt"; then
+  echo "print_through_wine: no paper mismatch told: $(cat "$work/mismatch.txt")" >&2
+  failed=1
+fi
+sleep 2
+if [ -n "$(comm -13 <(echo "$before") <(ls "$out"/*.pdf 2>/dev/null | sort))" ]; then
+  echo "print_through_wine: a page came out although the paper was refused" >&2
+  failed=1
+fi
+"$wine" "$cli" print "Z:${template//\//\\}" --printer "$queue" --calibration none --allow-paper-mismatch
 take_printed cli.pdf
 echo "print_through_wine: ordavel-cli.exe print"
 python3 "$here/compare_pdf_ink.py" "$work/linux.pdf" "$work/cli.pdf" "$tolerance" 0.3 --any-page-size || failed=1
@@ -79,6 +94,16 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   [ -n "$dialog" ] || { echo "print_through_wine: no print dialog within 60 s" >&2; kill $designer; exit 1; }
   sleep 1
   xdotool windowfocus --sync "$dialog" 2>/dev/null
+  xdotool key Return
+  # The driver'"'"'s sheet is not the paper: the designer asks before printing.
+  for _ in $(seq 60); do
+    question="$(xdotool search --name "^打印文件\$" 2>/dev/null | head -n1)"
+    [ -n "$question" ] && break
+    sleep 0.5
+  done
+  [ -n "$question" ] || { echo "print_through_wine: the designer did not ask about the paper" >&2; kill $designer; exit 1; }
+  sleep 1
+  xdotool windowfocus --sync "$question" 2>/dev/null
   xdotool key Return
   wait $designer' _ "$work" "$wine" "$designer"
 take_printed designer.pdf
