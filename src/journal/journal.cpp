@@ -162,6 +162,12 @@ JournalResult<JournalJobId> Journal::recordJob(const JournalJobIn& job, const Jo
     return m_state->engine->recordJob(job, fill, staged);
 }
 
+std::string Journal::awaitCommit()
+{
+    const auto hold = m_state->enter();
+    return m_state->engine->awaitCommit();
+}
+
 std::string Journal::indexSearch()
 {
     const auto hold = m_state->enter();

@@ -85,6 +85,10 @@ struct JournalJobIn {
     JournalTime createdAt = 0;       // 0: now; else when it was first recorded (a job uploaded later)
     bool startPrinting = false;      // record it `printing` (this process prints it now), else `queued`
     bool searchIndexLater = false;   // leave the records out of the search index until indexSearch() or a search
+    // Let the commit of the records go on while the caller draws its pages
+    // (a shop's server writes them meanwhile); awaitCommit() tells how it
+    // ended. The file journal commits at once.
+    bool commitLater = false;
     std::vector<JournalRecordIn> records; // at least one (a page without data is one record)
 };
 
@@ -272,6 +276,10 @@ public:
     // `fill` and `staged` run while the journal is held and must not call it.
     JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill = {},
                                           const std::function<void(JournalJobId)>& staged = {});
+    // Waits for the commit a recordJob with commitLater left going: "" when
+    // the job and its records (and counter values) stand, else why not (then
+    // none of it was written). "" when nothing was left going.
+    std::string awaitCommit();
     // Adds the records written since the last call to the search index, up
     // to 20,000 of them, oldest first (a journal just upgraded from an older
     // schema catches up over several calls; its records are found meanwhile),

@@ -40,6 +40,8 @@ public:
 
     virtual JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill,
                                                   const std::function<void(JournalJobId)>& staged) = 0;
+    // The commit a recordJob with commitLater left going; engines that commit at once have none.
+    virtual std::string awaitCommit() { return {}; }
     virtual std::string indexSearch() = 0;
     virtual std::string tidyWhenDue(std::int64_t backlog, int logPages) = 0;
     virtual std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields) = 0;

@@ -89,7 +89,7 @@ RunResult PrintRun::print(const RunPlan& plan, PageDevice& device, RunReporter& 
         if (!m_ledger.mayHandOver(first, last)) {
             m_spooler.discard(std::move(document));
             result.takenOver = true;
-            fail(*drawn, NotHandedOver::TakenOver, "taken over by another");
+            fail(*drawn, NotHandedOver::TakenOver, m_ledger.heldBack());
             break;
         }
         const Submitted submitted = m_spooler.submit(std::move(document));

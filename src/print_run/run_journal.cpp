@@ -103,6 +103,7 @@ bool RunJournal::begin(const JournalPrint& print, const Document& doc, const Dat
     job.repeats = print.repeats;
     job.startPrinting = true;
     job.searchIndexLater = true;
+    job.commitLater = true;
 
     const std::vector<std::string> counters = templateCounters(doc);
     const DataTable none;
@@ -165,7 +166,30 @@ bool RunJournal::begin(const JournalPrint& print, const Document& doc, const Dat
     }
     m_id = recorded.value;
     m_counters = std::move(taken);
+    m_commitPending = true;
+    m_tookCounters = presetCounters.empty() && !counters.empty();
     return true;
+}
+
+bool RunJournal::committed()
+{
+    if (!m_commitPending)
+        return true;
+    m_commitPending = false;
+    const std::string error = m_journal->awaitCommit();
+    if (error.empty())
+        return true;
+    note("the print journal cannot be written: " + error);
+    m_id = 0;
+    return false;
+}
+
+bool RunJournal::mayHandOver(int, int)
+{
+    if (committed() || !m_tookCounters)
+        return true;
+    m_heldBack = "the print journal could not record the job, so its serial numbers are not the shop's: nothing was printed";
+    return false;
 }
 
 bool RunJournal::resume(JournalJobId id, const std::vector<int>& indices)
@@ -265,7 +289,7 @@ void RunJournal::finish() { write(true); }
 
 void RunJournal::write(bool finishing)
 {
-    if (!active())
+    if (!active() || !committed())
         return;
     note(m_journal->inOneTransaction([&] {
         std::string error = m_places.empty() ? std::string() : m_journal->setRecordPlaces(m_id, m_places);

@@ -86,6 +86,12 @@ public:
     // A refused job's records failed; what else was not handed over is cancelled.
     void notHandedOver(int first, int last, NotHandedOver why, const std::string& reason) override;
     void ended(const JobFollower::Ended& job) override;
+    // The journal's commit of the job, left going while the first pages are
+    // drawn, has to stand before anything goes out. When it failed the print
+    // goes on without the journal, unless its records took counter values:
+    // those were not recorded, and could be printed again by another station.
+    bool mayHandOver(int first, int last) override;
+    std::string heldBack() const override { return m_heldBack; }
     bool keepsRecords() const override { return active(); }
     std::string titleOf(int first, int last, const std::string& name) const override
     {
@@ -109,6 +115,8 @@ public:
 
 private:
     void note(const std::string& error);
+    // Waits for the commit begin() left going; false when it failed (the job is then not kept).
+    bool committed();
     void write(bool finishing);
     bool everyRecordToFile() const;
 
@@ -129,6 +137,9 @@ private:
     std::string m_problem;
     std::string m_unreachableShop;
     std::string m_refusal;
+    bool m_commitPending = false; // begin()'s commit is still going on
+    bool m_tookCounters = false;  // begin() took counter values for the records
+    std::string m_heldBack;
 };
 
 // The job's outcome from its records once none is left queued or printing:

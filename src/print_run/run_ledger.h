@@ -32,6 +32,8 @@ public:
     virtual std::vector<RecordRef> refsOf(int first, int last) const = 0;
     // Asked just before records [first, last] are handed over.
     virtual bool mayHandOver(int /*first*/, int /*last*/) { return true; }
+    // Why mayHandOver said no.
+    virtual std::string heldBack() const { return "taken over by another"; }
     // Records [first, last] went to queue job `spoolId`, or to a file (printed as it stands).
     virtual void handedOver(int first, int last, int spoolId, bool toFile) = 0;
     virtual void notHandedOver(int first, int last, NotHandedOver why, const std::string& reason) = 0;

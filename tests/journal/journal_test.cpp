@@ -405,6 +405,61 @@ TEST_P(JournalEngines, ABatchCommitsItsWritesTogetherAndUndoesAFailedOneAlone)
     EXPECT_EQ(other->countUnfinished("designer").value, 0);
 }
 
+TEST_P(JournalEngines, AJobWhoseCommitWasLeftGoingStandsOnceAwaitedAndToEveryReader)
+{
+    auto journal = open();
+    JournalJobIn in = job(300);
+    for (auto& record : in.records)
+        record.counters = {"waybill"};
+    in.commitLater = true;
+    const auto first = journal->recordJob(in);
+    ASSERT_TRUE(first.ok()) << first.error;
+    // A read before the wait waits for the commit itself.
+    EXPECT_EQ(journal->records(first.value).value.size(), 300u);
+    EXPECT_EQ(journal->awaitCommit(), "");
+    EXPECT_EQ(journal->awaitCommit(), "");
+
+    const auto second = journal->recordJob(in);
+    ASSERT_TRUE(second.ok()) << second.error;
+    EXPECT_EQ(journal->awaitCommit(), "");
+    EXPECT_EQ(journal->records(second.value).value[0].counters, (std::vector<CounterValue>{{"waybill", 301}}));
+    EXPECT_EQ(openAgain().journal->nextCounterValue("waybill").value, 601);
+}
+
+#if ORDAVEL_POSTGRES
+TEST_F(JournalFile, ACommitLeftGoingThatFailsKeepsNeitherTheJobNorItsNumbers)
+{
+    startShop();
+    auto journal = open();
+    JournalJobIn in = job(20);
+    for (auto& record : in.records)
+        record.counters = {"waybill"};
+    ASSERT_TRUE(journal->recordJob(in).ok());
+
+    // Another program holds the records table: the records sent with the
+    // commit wait for it until the statement gives up, while the print
+    // already has its job and numbers to draw with.
+    std::unique_ptr<PGconn, void (*)(PGconn*)> other(PQconnectdb(m_url.c_str()), PQfinish);
+    PQclear(PQexec(other.get(), "BEGIN; LOCK TABLE records IN ACCESS EXCLUSIVE MODE"));
+    in.commitLater = true;
+    const auto held = journal->recordJob(in);
+    ASSERT_TRUE(held.ok()) << held.error;
+    const std::string failed = journal->awaitCommit();
+    PQclear(PQexec(other.get(), "ROLLBACK"));
+    EXPECT_NE(failed, "");
+
+    EXPECT_FALSE(journal->job(held.value).ok() && journal->job(held.value).value.has_value());
+    EXPECT_EQ(journal->nextCounterValue("waybill").value, 21);
+    // The connection goes on as before.
+    const auto next = journal->recordJob(in);
+    ASSERT_TRUE(next.ok()) << next.error;
+    EXPECT_EQ(journal->awaitCommit(), "");
+    const auto records = journal->records(next.value);
+    ASSERT_EQ(records.value.size(), 20u) << records.error;
+    EXPECT_EQ(records.value[0].counters, (std::vector<CounterValue>{{"waybill", 21}}));
+}
+#endif
+
 TEST_P(JournalEngines, CountersGiveConsecutiveValuesAndAFailedPageGivesItsBack)
 {
     auto journal = open();

@@ -6,6 +6,11 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#if ORDAVEL_POSTGRES
+#include "support/postgres_server.h"
+
+#include <libpq-fe.h>
+#endif
 #include <unistd.h>
 
 #include <filesystem>
@@ -496,6 +501,58 @@ TEST_F(PrintRunTest, ALedgerHearsWhyEachRecordWasNotHandedOver)
         EXPECT_EQ(ledger.notes, (std::vector<std::string>{"stopped 0-4: interrupted"}));
     }
 }
+
+#if ORDAVEL_POSTGRES
+// The shop's commit of a job goes on while its pages are drawn. When it
+// fails, the serial numbers the pages carry were never the shop's: another
+// station may print them too, so none of those pages goes out. A print
+// without numbers goes on, as it does whenever the journal fails.
+TEST_F(PrintRunTest, AShopJobWhoseCommitFailsHandsNoNumberedPageOver)
+{
+    std::string error;
+    const std::string url = test::PostgresServer::newDatabase(error);
+    ASSERT_FALSE(url.empty()) << error;
+    ASSERT_TRUE(initShopJournal(url).ok());
+    Journal::Opened opened = Journal::openShop(url);
+    ASSERT_TRUE(opened.journal) << opened.error;
+    const std::shared_ptr<Journal> shop(std::move(opened.journal));
+    std::unique_ptr<PGconn, void (*)(PGconn*)> other(PQconnectdb(url.c_str()), PQfinish);
+    const auto holdRecords = [&] { PQclear(PQexec(other.get(), "BEGIN; LOCK TABLE records IN ACCESS EXCLUSIVE MODE")); };
+    const auto release = [&] { PQclear(PQexec(other.get(), "ROLLBACK")); };
+
+    holdRecords();
+    Printing numbered(shop);
+    ASSERT_TRUE(begin(numbered.journal));
+    const RunResult held = numbered.run.print(plan(0), numbered.device, numbered.reporter);
+    release();
+    EXPECT_TRUE(numbered.spooler.requests.empty());
+    EXPECT_EQ(numbered.spooler.discarded, 1);
+    EXPECT_NE(held.error.find("serial numbers"), std::string::npos) << held.error;
+    EXPECT_NE(numbered.journal.takeProblem(), "");
+    EXPECT_EQ(shop->nextCounterValue("WB").value, 1);
+
+    m_doc.box(1).attributes.text = "${name}";
+    holdRecords();
+    Printing plain(shop);
+    ASSERT_TRUE(begin(plain.journal));
+    const RunResult printed = plain.run.print(plan(0), plain.device, plain.reporter);
+    release();
+    EXPECT_TRUE(printed.ok()) << printed.error;
+    EXPECT_EQ(plain.spooler.requests.size(), 1u);
+    EXPECT_NE(plain.journal.takeProblem(), "");
+
+    // With the shop answering, the numbered job is recorded and printed.
+    Printing again(shop);
+    m_doc.box(1).attributes.text = "${name} ${#seq:WB}";
+    ASSERT_TRUE(begin(again.journal));
+    const RunResult recorded = again.run.print(plan(0), again.device, again.reporter);
+    EXPECT_TRUE(recorded.ok()) << recorded.error;
+    again.run.finish();
+    EXPECT_EQ(again.journal.takeProblem(), "");
+    EXPECT_EQ(shop->records(again.journal.id()).value.size(), 5u);
+    EXPECT_EQ(shop->nextCounterValue("WB").value, 6);
+}
+#endif
 
 TEST_F(PrintRunTest, AFileIsPrintedAsItStandsAndAPageWithoutJournalStillPrints)
 {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace ordavel::postgres_journal {
 
@@ -83,6 +84,7 @@ EngineError PgConnection::connect(const std::string& url)
 {
     m_url = url;
     m_broken = false;
+    m_sent = 0; // a pipeline of the connection closed went with it
     if (m_conn != nullptr)
         PQfinish(m_conn);
     // The URL first, expanded; the time-out after it takes precedence.
@@ -116,20 +118,120 @@ EngineError PgConnection::reconnect()
     return connect(m_url);
 }
 
+namespace {
+
+// A statement's values as libpq takes them; they point into `params`.
+struct ParamArrays {
+    explicit ParamArrays(const PgParams& params)
+    {
+        for (const PgParam& param : params) {
+            values.push_back(param.text.c_str());
+            lengths.push_back(static_cast<int>(param.text.size()));
+            formats.push_back(param.binary ? 1 : 0);
+        }
+    }
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+    std::vector<int> formats;
+};
+
+} // namespace
+
 PgResult PgConnection::run(const char* sql, const PgParams& params, bool binary)
 {
     if (m_conn == nullptr)
         return PgResult();
-    std::vector<const char*> values;
-    std::vector<int> lengths;
-    std::vector<int> formats;
-    for (const PgParam& param : params) {
-        values.push_back(param.text.c_str());
-        lengths.push_back(static_cast<int>(param.text.size()));
-        formats.push_back(param.binary ? 1 : 0);
+    settleFirst();
+    const ParamArrays arrays(params);
+    return PgResult(PQexecParams(m_conn, sql, static_cast<int>(params.size()), nullptr, arrays.values.data(),
+                                 arrays.lengths.data(), arrays.formats.data(), binary ? 1 : 0));
+}
+
+EngineError PgConnection::send(const char* sql, const PgParams& params)
+{
+    if (m_conn == nullptr)
+        return {kNoServer, "the shop's database is not connected"};
+    if (m_sent == 0 && PQenterPipelineMode(m_conn) != 1)
+        return {kFailed, trimmed(PQerrorMessage(m_conn))};
+    const ParamArrays arrays(params);
+    if (PQsendQueryParams(m_conn, sql, static_cast<int>(params.size()), nullptr, arrays.values.data(),
+                          arrays.lengths.data(), arrays.formats.data(), 0)
+        != 1) {
+        EngineError error = m_sent > 0 ? settle() : EngineError{};
+        if (m_sent == 0)
+            PQexitPipelineMode(m_conn);
+        m_broken = true;
+        return error.failed() ? error : EngineError{kNoServer, "the shop's database went away: " + trimmed(PQerrorMessage(m_conn))};
     }
-    return PgResult(PQexecParams(m_conn, sql, static_cast<int>(params.size()), nullptr, values.data(),
-                                 lengths.data(), formats.data(), binary ? 1 : 0));
+    ++m_sent;
+    return {};
+}
+
+EngineError PgConnection::flush()
+{
+    if (m_sent == 0)
+        return {};
+    if (PQpipelineSync(m_conn) != 1) {
+        m_broken = true;
+        return {kNoServer, "the shop's database went away: " + trimmed(PQerrorMessage(m_conn))};
+    }
+    return {};
+}
+
+EngineError PgConnection::settle()
+{
+    EngineError first = std::exchange(m_settled, EngineError{});
+    if (m_sent == 0)
+        return first;
+    (void)flush();
+    // Each statement's results end with a null; the pipeline's with its sync.
+    for (bool synced = false; !synced && m_conn != nullptr;) {
+        PGresult* raw = PQgetResult(m_conn);
+        if (raw == nullptr) {
+            if (PQstatus(m_conn) != CONNECTION_OK) {
+                m_broken = true;
+                if (!first.failed())
+                    first = {kNoServer, "the shop's database went away: " + trimmed(PQerrorMessage(m_conn))};
+                break;
+            }
+            continue;
+        }
+        const ExecStatusType status = PQresultStatus(raw);
+        PgResult result(raw);
+        if (status == PGRES_PIPELINE_SYNC)
+            synced = true;
+        else if (status == PGRES_PIPELINE_ABORTED) {
+            if (!first.failed())
+                first = {kFailed, "a statement before this one failed"};
+        } else if (EngineError error = failure(result); error.failed() && !first.failed())
+            first = error;
+    }
+    m_sent = 0;
+    // The sync's own end (the server ready again) comes as one more null.
+    while (m_conn != nullptr && PQstatus(m_conn) == CONNECTION_OK) {
+        PGresult* rest = PQgetResult(m_conn);
+        if (rest == nullptr)
+            break;
+        PQclear(rest);
+    }
+    if (m_conn != nullptr && PQexitPipelineMode(m_conn) != 1) {
+        m_broken = true; // connected again before the next statement
+        if (!first.failed())
+            first = {kNoServer, "the shop's database connection was left busy: " + trimmed(PQerrorMessage(m_conn))};
+        return first;
+    }
+    if (m_conn != nullptr && PQtransactionStatus(m_conn) == PQTRANS_INERROR)
+        PQclear(PQexec(m_conn, "ROLLBACK"));
+    return first;
+}
+
+void PgConnection::settleFirst()
+{
+    if (m_sent == 0)
+        return;
+    EngineError error = settle();
+    if (error.failed())
+        m_settled = error;
 }
 
 EngineError PgConnection::failure(const PgResult& result) const
@@ -159,6 +261,7 @@ EngineError PgConnection::script(const char* sql)
 {
     if (m_conn == nullptr)
         return {kNoServer, "the shop's database is not connected"};
+    settleFirst();
     return failure(PgResult(PQexec(m_conn, sql)));
 }
 

@@ -86,6 +86,18 @@ public:
     // Runs a statement whose result is not read.
     EngineError execute(const char* sql, const PgParams& params = {});
 
+    // Sends a statement in the connection's pipeline and goes on without
+    // waiting for it: the server works on it while the caller does other
+    // work. flush() sends what was put in the pipeline; settle() reads its
+    // results. Any other statement settles the pipeline first.
+    EngineError send(const char* sql, const PgParams& params = {});
+    EngineError flush();
+    // Reads the results of what was sent: the first failure, or one that an
+    // earlier statement met while settling it; none when nothing was sent.
+    // A transaction the failure left open is rolled back.
+    EngineError settle();
+    bool sending() const { return m_sent > 0; }
+
     // The connection's socket, to wait on for notifications; -1 when not connected.
     int socket() const;
     struct Notification {
@@ -101,6 +113,10 @@ private:
     std::string m_url;
     std::string m_name;
     mutable bool m_broken = false; // the server said it closes the connection
+    int m_sent = 0;                // statements in the pipeline whose results are not read
+    EngineError m_settled;         // a failure met settling the pipeline before another statement
+    // Settles the pipeline before another statement, keeping its failure for settle().
+    void settleFirst();
 };
 
 // The text form of a PostgreSQL array of texts (a parameter cast to text[]),

@@ -30,6 +30,24 @@ Journal::Opened PgEngine::open(const std::string& url, const std::string& statio
     return opened;
 }
 
+// A job's records sent in the pipeline go with their commit, and the
+// caller goes on; awaitCommit() reads how it ended.
+EngineError PgEngine::commitOutermost()
+{
+    if (!m_connection.sending())
+        return m_connection.execute("COMMIT");
+    if (EngineError error = m_connection.send("COMMIT"); error.failed())
+        return error;
+    return m_connection.flush();
+}
+
+// What was sent is read first, so that its failure is not taken for a later one's.
+EngineError PgEngine::rollbackOutermost()
+{
+    (void)m_connection.settle();
+    return m_connection.execute("ROLLBACK");
+}
+
 EngineError PgEngine::beginOutermost()
 {
     if (EngineError error = m_connection.reconnect(); error.failed())

@@ -27,6 +27,7 @@ public:
     JournalResult<JournalJobId> recordJob(const JournalJobIn& job, const JournalRecordFiller& fill,
                                           const std::function<void(JournalJobId)>& staged) override;
     // The server keeps its indexes as it writes: nothing is left to tidy.
+    std::string awaitCommit() override { return m_connection.settle().message; }
     std::string indexSearch() override { return {}; }
     std::string tidyWhenDue(std::int64_t, int) override { return {}; }
     std::string setRecordFields(JournalJobId id, const std::vector<std::pair<int, JournalValues>>& fields) override;
@@ -67,8 +68,8 @@ public:
 
 protected:
     EngineError beginOutermost() override;
-    EngineError commitOutermost() override { return m_connection.execute("COMMIT"); }
-    EngineError rollbackOutermost() override { return m_connection.execute("ROLLBACK"); }
+    EngineError commitOutermost() override;
+    EngineError rollbackOutermost() override;
     EngineError savepoint(int depth) override;
     EngineError releaseSavepoint(int depth) override;
     EngineError rollbackToSavepoint(int depth) override;

@@ -87,7 +87,7 @@ struct RecordRows {
 
 // Inserts the rows; with `keys`, the last rows of the job also set its search keys.
     EngineError insert(PgConnection& connection, JournalJobId job, std::string_view outcome,
-                       const SearchKeys* keys = nullptr)
+                       const SearchKeys* keys, bool later)
     {
         PgParams params{job,           outcome,         idx.param(),    number.param(), copies.param(),
                         fields.param(), columns.param(), names.param(), search.param(), values.param()};
@@ -99,7 +99,7 @@ struct RecordRows {
         sql += "INSERT INTO records(job_id, outcome, idx, number, copies, fields, columns, counter_names, search_text,"
                " counter_values) SELECT $1, $2, * FROM unnest($3::integer[], $4::integer[], $5::integer[], $6::text[],"
                " $7::text[], $8::text[], $9::text[], $10::text[])";
-        return connection.execute(sql.c_str(), params);
+        return later ? connection.send(sql.c_str(), params) : connection.execute(sql.c_str(), params);
     }
 };
 
@@ -184,6 +184,8 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
     JournalResult<JournalJobId> result;
     const std::string_view outcome = outcomeName(job.startPrinting ? JournalOutcome::Printing : JournalOutcome::Queued);
     const JournalTime at = job.createdAt > 0 ? job.createdAt : now();
+    // Records of a job of its own go to the server with the commit, not waited for.
+    const bool later = job.commitLater && !inTransaction();
     result.error = write([&]() -> EngineError {
         std::string hash;
         if (EngineError error = storeTemplate(job.templateBytes, at, hash); error.failed())
@@ -235,7 +237,8 @@ JournalResult<JournalJobId> PgEngine::recordJob(const JournalJobIn& job, const J
                      countersJson(values.empty() ? in.counterValues : values));
             const bool last = i + 1 == job.records.size();
             if (rows.count == kRowsPerInsert || last) {
-                if (EngineError error = rows.insert(m_connection, id, outcome, last ? &keys : nullptr); error.failed())
+                if (EngineError error = rows.insert(m_connection, id, outcome, last ? &keys : nullptr, later);
+                    error.failed())
                     return error;
                 rows = RecordRows();
             }
