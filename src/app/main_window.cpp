@@ -31,7 +31,7 @@
 #include "platform/file_history.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
-#include "platform/printer_paper.h"
+#include "platform/paper_question.h"
 #include "platform/system_spooler.h"
 #include "platform/window_print.h"
 #include "platform/prompter.h"
@@ -351,13 +351,8 @@ std::optional<WindowPrint> MainWindow::beginPrint(const QPrinter& printer, Journ
     print.copies = table != nullptr ? 1 : printer.copyCount();
     // The driver's own sheet, when it is not the template's paper, is told
     // before anything prints, and the user decides.
-    if (printer.outputFormat() == QPrinter::NativeFormat && printer.outputFileName().isEmpty()) {
-        const auto warning = paperWarning(printer.printerName().toStdString(),
-                                          jobPaper(m_document.page(), print.calibration.pageLengthMm));
-        if (warning && m_prompter.show(Message{*warning + "\r\n仍然打印吗？", "打印文件", MessageIcon::Exclamation,
-                                               MessageButtons::YesNo}) != MessageAnswer::Yes)
-            return std::nullopt;
-    }
+    if (!paperAccepted(printer, jobPaper(m_document.page(), print.calibration.pageLengthMm), m_prompter))
+        return std::nullopt;
     print.journal->begin(designerJournalPrint(m_document, print.calibration, kind, print.copies), m_document, table,
                          items, destinationOf(printer));
     if (const std::string& refusal = print.journal->refusal(); !refusal.empty()) {

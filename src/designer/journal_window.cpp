@@ -7,6 +7,7 @@
 #include "platform/calibration_store.h"
 #include "platform/print_journal.h"
 #include "platform/window_print.h"
+#include "platform/paper_question.h"
 #include "platform/printer.h"
 #include "platform/system_spooler.h"
 #include "platform/prompter.h"
@@ -735,6 +736,8 @@ bool JournalWindow::reprintSelected()
             tell("打印机校准无法使用，本次不校准打印：" + stored.error);
         calibration = stored.calibration.value_or(Calibration{});
     }
+    if (!paperAccepted(printer, jobPaper(m_doc.page(), calibration.pageLengthMm), m_prompter))
+        return false;
     const JournalReprint plan
         = planReprint(*m_journal, m_job, m_recordList, rows, "designer",
                       calibration.isIdentity() ? std::string() : describeCalibration(calibration));
