@@ -1,6 +1,7 @@
 #include "shop_queue/shop_queue.h"
 
 #include "shop_queue/pool_failover.h"
+#include "shop_queue/queued_targets.h"
 
 #include "journal/postgres/pg_print_queue.h"
 #include "journal/sha256.h"
@@ -261,14 +262,17 @@ std::vector<std::string> ShopQueue::waitingPrinters()
     std::vector<std::string> printers;
     if (m_db.reconnect().failed() || !flushLocked())
         return printers;
+    // The queued rows are looked at per target; a pool's per target and the
+    // members that failed its job, where its first usable member is found.
     const std::string sql =
-        "SELECT printer FROM print_queue WHERE holder = $1 AND state = 'claimed'"
-        " UNION SELECT substr(target, length($2) + 2) FROM print_queue"
-        "   WHERE state = 'queued' AND left(target, length($2) + 1) = $2 || '/'"
-        " UNION SELECT substr(f.first, length($2) + 2) FROM (SELECT DISTINCT (SELECT "
+        std::string("WITH RECURSIVE ") + kQueuedTargets
+        + " SELECT printer FROM print_queue WHERE holder = $1 AND state = 'claimed'"
+          " UNION SELECT substr(target, length($2) + 2) FROM targets WHERE left(target, length($2) + 1) = $2 || '/'"
+          " UNION SELECT substr(f.first, length($2) + 2) FROM (SELECT (SELECT "
         + firstUsableMember("r.failed_on")
         + " FROM shop_pools p WHERE p.name = r.target) AS first"
-          "   FROM print_queue r WHERE r.state = 'queued' AND r.target IN (SELECT name FROM shop_pools)) f"
+          "   FROM (SELECT DISTINCT target, failed_on FROM print_queue WHERE state = 'queued'"
+          "     AND target IN (SELECT t.target FROM targets t JOIN shop_pools s ON s.name = t.target)) r) f"
           "   WHERE left(f.first, length($2) + 1) = $2 || '/'";
     PgResult rows = m_db.run(sql.c_str(), {m_holder, m_options.station});
     for (int row = 0; row < rows.rows(); ++row)
@@ -370,7 +374,7 @@ bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
     const auto arrays = arraysOf(records);
     const std::string& jobs = arrays.first;
     const std::string& indices = arrays.second;
-    return transaction([&]() -> EngineError {
+    const bool done = transaction([&]() -> EngineError {
         if (EngineError e = m_db.execute(
                 "UPDATE print_queue q SET state = CASE WHEN q.state = 'uncertain' THEN 'uncertain' ELSE 'handed' END,"
                 " cups_job = $3 FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
@@ -392,6 +396,13 @@ bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
                             " WHERE id = ANY($1::bigint[]) AND outcome IN ('queued', 'printing')",
                             {jobs, m_holder, std::to_string(cupsJob)});
     });
+    if (done) {
+        if (m_reasonCleared.size() > 4096)
+            m_reasonCleared.clear();
+        for (const auto& ref : records)
+            m_reasonCleared.insert(ref.first);
+    }
+    return done;
 }
 
 void ShopQueue::markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason)
@@ -492,6 +503,11 @@ EngineError ShopQueue::settleJobs(const Refs& records, const std::string& reason
 void ShopQueue::setReason(std::int64_t job, const std::string& reason)
 {
     const std::lock_guard lock(m_dbMutex);
+    // Marking its records sent just cleared the job's reason: clearing it
+    // again, as the dispatcher does after each hand-over, would only cost a
+    // statement.
+    if (m_reasonCleared.erase(job) > 0 && reason.empty())
+        return;
     if (m_db.reconnect().failed())
         return;
     m_db.execute("UPDATE jobs SET reason = $2 WHERE id = $1 AND outcome IN ('queued', 'printing') AND reason <> $2",

@@ -211,6 +211,12 @@ void ShopQueue::receiveEvent(const std::string& payload)
         m_eventSink(note.value("owner", ""), note["event"].dump());
 }
 
+bool targetConcerns(const std::string& target, const std::string& station)
+{
+    const std::size_t slash = target.find('/');
+    return slash == std::string::npos || target.compare(0, slash, station) == 0;
+}
+
 void ShopQueue::listen(Db& listener, bool& listening)
 {
     if (!listening) {
@@ -240,7 +246,7 @@ void ShopQueue::listen(Db& listener, bool& listening)
         if (note.channel == "shop_events")
             receiveEvent(note.payload);
         else
-            work = true;
+            work = work || targetConcerns(note.payload, m_options.station);
     }
     if (work)
         wakeUp();
