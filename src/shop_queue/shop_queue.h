@@ -26,6 +26,7 @@
 // method here is a statement or a short transaction of its own.
 
 #include "service/job_queue.h"
+#include "service/service_job_data.h"
 
 #include "journal/journal.h"
 #include "journal/postgres/pg_connection.h"
@@ -40,6 +41,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace ordavel::service {
@@ -146,6 +148,9 @@ private:
     std::map<std::string, std::weak_ptr<const std::string>> m_bytes;
     std::deque<std::function<bool()>> m_unwritten; // writes waiting for the database, in order
     std::set<std::int64_t> m_reasonCleared;         // jobs whose reason marking them sent cleared since
+    // Jobs' tokens, keys and expiry as read from their data sources, which
+    // never change: unfinished() is asked every second for hundreds of rows.
+    std::unordered_map<std::int64_t, ServiceData> m_serviceData;
     std::size_t m_waitingCount = 0;                 // the shop's waiting records when last counted
     std::chrono::steady_clock::time_point m_waitingCountedAt{};
     std::atomic<std::size_t> m_takenSinceCount{0}; // records this station took since

@@ -58,20 +58,21 @@ std::string ShopQueue::targetOf(const std::string& printer)
     if (m_db.reconnect().failed())
         return {};
     const std::string full = printer.find('/') == std::string::npos ? m_options.station + "/" + printer : printer;
-    PgResult known = m_db.run("SELECT (SELECT count(*) FROM shop_pools WHERE name = $1)"
-                              " + (SELECT count(*) FROM shop_printers WHERE station || '/' || printer = $2)",
-                              {printer, full});
-    if (!known.ok())
+    const std::size_t slash = full.find('/');
+    // Asked at every post: one statement, the printer found by its key.
+    PgResult known = m_db.run("SELECT CASE WHEN EXISTS (SELECT 1 FROM shop_pools WHERE name = $1) THEN $1"
+                              " WHEN EXISTS (SELECT 1 FROM shop_printers WHERE station = $3 AND printer = $4) THEN $2"
+                              " ELSE '' END",
+                              {printer, full, full.substr(0, slash), full.substr(slash + 1)});
+    if (!known.ok() || known.rows() == 0)
         return {};
-    if (known.integer(0, 0) == 0) {
-        // A printer of this station that it has not published yet.
-        const std::lock_guard state(m_stateMutex);
-        const bool own = std::any_of(m_printers.begin(), m_printers.end(),
-                                     [&](const PrinterStatus& p) { return m_options.station + "/" + p.name == full; });
-        return own ? full : std::string();
-    }
-    PgResult pool = m_db.run("SELECT 1 FROM shop_pools WHERE name = $1", {printer});
-    return pool.rows() > 0 ? printer : full;
+    if (std::string name = known.text(0, 0); !name.empty())
+        return name;
+    // A printer of this station that it has not published yet.
+    const std::lock_guard state(m_stateMutex);
+    const bool own = std::any_of(m_printers.begin(), m_printers.end(),
+                                 [&](const PrinterStatus& p) { return m_options.station + "/" + p.name == full; });
+    return own ? full : std::string();
 }
 
 std::vector<ShopTarget> ShopQueue::shopTargets()

@@ -190,7 +190,15 @@ std::vector<JobSummary> ShopQueue::unfinished()
             s.id = id;
             s.printer = rows.text(row, 4);
             s.created = static_cast<std::time_t>(rows.integer(row, 5));
-            serviceFields(rows.text(row, 6), s);
+            auto data = m_serviceData.find(id);
+            if (data == m_serviceData.end()) {
+                if (m_serviceData.size() >= 100000)
+                    m_serviceData.clear();
+                data = m_serviceData.emplace(id, serviceDataOf(rows.text(row, 6)).value_or(ServiceData{})).first;
+            }
+            s.owner = data->second.owner;
+            s.key = data->second.key;
+            s.expiresSeconds = data->second.expires;
             s.reason = rows.text(row, 7);
             s.copies = static_cast<int>(rows.integer(row, 8));
             out.push_back(std::move(s));

@@ -424,7 +424,9 @@ TEST_F(ShopQueueTest, WaitingPrintersAndUnfinishedTellAStationsTargetsFromThoseS
     auto frontier = station("frontier", {"pdf"});
     ASSERT_TRUE(frontier);
     sql("INSERT INTO shop_pools(name, members) VALUES ('lasers', '{back/label,front/pdf}')");
-    const std::int64_t mine = submit(*front, job("front/pdf", 1));
+    NewJob expiring = job("front/pdf", 1, "mine");
+    expiring.expiresSeconds = 30;
+    const std::int64_t mine = submit(*front, expiring);
     const std::int64_t theirs = submit(*front, job("frontier/pdf", 2));
     const std::int64_t laser = submit(*front, job("back/laser", 1));
     const std::int64_t pooled = submit(*front, job("lasers", 2));
@@ -436,6 +438,13 @@ TEST_F(ShopQueueTest, WaitingPrintersAndUnfinishedTellAStationsTargetsFromThoseS
     ASSERT_EQ(frontJobs.size(), 1u);
     EXPECT_EQ(frontJobs[0].id, mine);
     EXPECT_EQ(frontJobs[0].printer, "pdf");
+    EXPECT_EQ(frontJobs[0].owner, "orders");
+    EXPECT_EQ(frontJobs[0].key, "mine");
+    EXPECT_EQ(frontJobs[0].expiresSeconds, 30);
+    const auto again = front->unfinished();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].key, "mine") << "the job's token, key and expiry are read once, then kept";
+    EXPECT_EQ(again[0].expiresSeconds, 30);
     const auto frontierJobs = frontier->unfinished();
     ASSERT_EQ(frontierJobs.size(), 1u);
     EXPECT_EQ(frontierJobs[0].id, theirs);
