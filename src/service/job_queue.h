@@ -106,6 +106,8 @@ struct ShopTarget {
 struct Submitted {
     std::int64_t id = 0;
     bool created = false; // false: the owner's job with this key already existed
+    // The job as recorded, when the queue knows it without reading it back.
+    std::optional<JobSummary> recorded;
 };
 
 class JobQueue {

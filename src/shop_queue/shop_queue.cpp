@@ -159,11 +159,12 @@ std::optional<Submitted> ShopQueue::submit(const NewJob& job, std::string& error
 {
     if (!job.key.empty())
         if (const auto id = jobOfKey(job.owner, job.key))
-            return Submitted{*id, false};
+            return Submitted{*id, false, {}};
     const std::string bytes = job.templateBytes ? *job.templateBytes : fileBytes(job.templatePath);
     // The service names the target already; a bare name is looked up.
     const std::string target = job.printer.find('/') == std::string::npos ? targetOf(job.printer) : job.printer;
-    const JournalJobIn in = journalJobOf(job, bytes, target.empty() ? job.printer : target, true);
+    JournalJobIn in = journalJobOf(job, bytes, target.empty() ? job.printer : target, true);
+    in.createdAt = journal_detail::now();
     JournalResult<JournalJobId> recorded;
     {
         const std::lock_guard lock(m_journalMutex);
@@ -171,12 +172,27 @@ std::optional<Submitted> ShopQueue::submit(const NewJob& job, std::string& error
     }
     if (recorded.ok()) {
         m_takenSinceCount += job.records.size();
-        return Submitted{recorded.value, true};
+        // The job as committed, every record queued: the service announces
+        // and answers it without reading it back.
+        JobSummary s;
+        s.id = recorded.value;
+        s.owner = job.owner;
+        s.key = job.key;
+        s.templateName = in.templateName;
+        s.printer = in.printer;
+        s.copies = in.copies;
+        s.created = static_cast<std::time_t>(in.createdAt);
+        s.expiresSeconds = job.expiresSeconds;
+        s.repeats = job.repeats;
+        for (std::size_t i = 0; i < job.records.size(); ++i)
+            s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0, {}, {}});
+        settleJob(s);
+        return Submitted{recorded.value, true, std::move(s)};
     }
     // Another station recorded the same key first: the key names its job.
     if (!job.key.empty())
         if (const auto id = jobOfKey(job.owner, job.key))
-            return Submitted{*id, false};
+            return Submitted{*id, false, {}};
     error = recorded.error;
     return std::nullopt;
 }

@@ -515,6 +515,46 @@ TEST_F(ShopQueueTest, AReasonIsKeptAsSetAroundAHandOver)
     EXPECT_EQ(front->find(id)->reason, "打印机不接受任务");
 }
 
+// A job's submission tells it as committed, without asking the database:
+// the same summary any station reads.
+TEST_F(ShopQueueTest, AJobJustRecordedIsToldAsEveryStationReadsIt)
+{
+    NewJob posted = job("back/laser", 2, "k1");
+    posted.copies = 2;
+    posted.expiresSeconds = 90;
+    std::string error;
+    const auto submitted = front->submit(posted, error);
+    ASSERT_TRUE(submitted) << error;
+    const std::int64_t id = submitted->id;
+    const auto& mine = submitted->recorded;
+    const auto theirs = back->find(id);
+    ASSERT_TRUE(mine && theirs);
+    EXPECT_EQ(mine->id, theirs->id);
+    EXPECT_EQ(mine->owner, theirs->owner);
+    EXPECT_EQ(mine->key, theirs->key);
+    EXPECT_EQ(mine->templateName, theirs->templateName);
+    EXPECT_EQ(mine->printer, theirs->printer);
+    EXPECT_EQ(mine->copies, theirs->copies);
+    EXPECT_EQ(mine->created, theirs->created);
+    EXPECT_EQ(mine->expiresSeconds, theirs->expiresSeconds);
+    EXPECT_EQ(mine->repeats, theirs->repeats);
+    EXPECT_EQ(mine->outcome, theirs->outcome);
+    EXPECT_EQ(mine->reason, theirs->reason);
+    ASSERT_EQ(mine->records.size(), theirs->records.size());
+    for (std::size_t i = 0; i < mine->records.size(); ++i) {
+        EXPECT_EQ(mine->records[i].n, theirs->records[i].n);
+        EXPECT_EQ(mine->records[i].outcome, theirs->records[i].outcome);
+    }
+    EXPECT_EQ(front->find(id)->created, mine->created);
+
+    // The same key again names the first job and tells nothing recorded.
+    const auto again = front->submit(posted, error);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->id, id);
+    EXPECT_FALSE(again->created);
+    EXPECT_FALSE(again->recorded);
+}
+
 TEST(ShopQueueNotification, WakesAStationForItsOwnPrintersPoolsAndNoName)
 {
     EXPECT_TRUE(targetConcerns("front/pdf", "front"));
