@@ -12,6 +12,8 @@
 //             than one CUPS job, must be 0), missing (accepted, never
 //             handed over), and the queue table's rows and size before, after
 //             the held jobs were cancelled and settled, and after a vacuum.
+//             Each duplicate is told on stderr with its spooler jobs and those
+//             its job recorded as handed over.
 // Needs root (its own scheduler) like the CUPS tests; run by hand. With
 // ORDAVEL_BENCH_STATEMENTS=1 the server loads pg_stat_statements and the
 // statements that took its time during Load are told on stderr.
@@ -208,14 +210,14 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    // How many spooler jobs carried each record.
-    std::map<RecordRef, int> carried()
+    // The spooler jobs that carried each record.
+    std::map<RecordRef, std::vector<int>> carriers()
     {
-        std::map<RecordRef, int> seen;
+        std::map<RecordRef, std::vector<int>> seen;
         const std::lock_guard lock(m_mutex);
         for (const auto& [id, title] : m_titles)
             for (const auto& ref : recordsOfTitle(title))
-                ++seen[ref];
+                seen[ref].push_back(id);
         return seen;
     }
 
@@ -294,13 +296,27 @@ void Load(benchmark::State& state)
         if (Setup::profiled())
             s.tellStatements();
         sweeper.stop();
-        std::map<RecordRef, int> seen = sweeper.carried();
+        std::map<RecordRef, std::vector<int>> seen = sweeper.carriers();
         int duplicates = 0;
         int missing = 0;
         for (const auto id : ids) {
-            const int times = seen[{id, 1}];
-            duplicates += times > 1 ? 1 : 0;
-            missing += times == 0 ? 1 : 0;
+            const std::vector<int>& carriers = seen[{id, 1}];
+            missing += carriers.empty() ? 1 : 0;
+            if (carriers.size() < 2)
+                continue;
+            ++duplicates;
+            // Whether each spooler job was recorded as handed over, or only
+            // seen in the spooler (made, then its hand-over broken off).
+            std::string jobs;
+            for (const int carrier : carriers)
+                jobs += " " + std::to_string(carrier);
+            PGresult* r = PQexec(s.db, ("SELECT cups_job_ids || ' (' || outcome || ', ' || claimant || ')' FROM jobs"
+                                        " WHERE id = " + std::to_string(id))
+                                           .c_str());
+            std::fprintf(stderr, "record %lld:1 in spooler jobs%s; recorded as handed over in %s\n",
+                         static_cast<long long>(id), jobs.c_str(),
+                         PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "?");
+            PQclear(r);
         }
         // The stations settle the cancelled jobs, and their rows leave the queue table.
         const auto settled = Clock::now() + std::chrono::minutes(3);
