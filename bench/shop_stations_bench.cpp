@@ -32,6 +32,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 
 namespace {
 
@@ -173,6 +174,14 @@ struct Setup {
         return value;
     }
 
+    std::set<std::string> queues() const
+    {
+        std::set<std::string> names;
+        for (const auto& station : stations)
+            names.insert(station->queue.name);
+        return names;
+    }
+
     std::string target(std::size_t station) const
     {
         return stations[station]->name + "/" + stations[station]->queue.name;
@@ -189,12 +198,14 @@ struct Setup {
     }
 };
 
-// Notes the title of every job CUPS holds and cancels it, a few times a
-// second, until stopped; the titles say which records each job carried.
+// Notes the title of every job the stations' queues hold and cancels it, a
+// few times a second, until stopped; the titles say which records each job
+// carried. Jobs of other queues (another program printing meanwhile, whose
+// journal numbers its jobs from 1 too) are left alone.
 class Sweeper {
 public:
-    Sweeper()
-        : m_thread([this] {
+    explicit Sweeper(std::set<std::string> queues)
+        : m_queues(std::move(queues)), m_thread([this] {
               while (!m_stop) {
                   sweep();
                   std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -229,6 +240,8 @@ private:
         {
             const std::lock_guard lock(m_mutex);
             for (const auto& entry : held) {
+                if (m_queues.count(entry.printer) == 0)
+                    continue;
                 m_titles.emplace(entry.id, entry.title);
                 ids += " " + std::to_string(entry.id);
             }
@@ -239,6 +252,7 @@ private:
     std::mutex m_mutex;
     std::map<int, std::string> m_titles;
     std::atomic<bool> m_stop{false};
+    const std::set<std::string> m_queues;
     std::thread m_thread;
 };
 
@@ -258,7 +272,7 @@ void AcrossStations(benchmark::State& state)
         state.SkipWithError(s.error.c_str());
         return;
     }
-    Sweeper sweeper;
+    Sweeper sweeper(s.queues());
     bench::timeHandOvers(
         state, s.stations[0]->process.port, s.token, [&](int n) { return s.body(1, n); },
         [&](std::int64_t id) { return s.handedOver(id); }, std::chrono::microseconds(500));
@@ -280,7 +294,7 @@ void Load(benchmark::State& state)
         if (Setup::profiled())
             s.number("SELECT 1 FROM pg_stat_statements_reset()");
         bench::Posted posted;
-        Sweeper sweeper;
+        Sweeper sweeper(s.queues());
         const auto start = Clock::now();
         bench::postJobs(
             kJobs, kClients, [&](int c) { return s.stations[static_cast<std::size_t>(c % 3)]->process.port; },
