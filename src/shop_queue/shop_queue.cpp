@@ -498,12 +498,14 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
                                          {jobs, indices, outcomeName(outcome), reason});
             e.failed())
             return e;
-        if (isFinal(outcome))
+        if (isFinal(outcome)) {
             if (EngineError e = m_db.execute("DELETE FROM print_queue q USING unnest($1::bigint[], $2::integer[])"
                                              " AS w(job_id, idx) WHERE q.job_id = w.job_id AND q.idx = w.idx",
                                              {jobs, indices});
                 e.failed())
                 return e;
+            m_endedSinceVacuum += ended.size();
+        }
         return settleJobs(records, told);
     });
 }

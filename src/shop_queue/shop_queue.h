@@ -154,6 +154,7 @@ private:
     std::size_t m_waitingCount = 0;                 // the shop's waiting records when last counted
     std::chrono::steady_clock::time_point m_waitingCountedAt{};
     std::atomic<std::size_t> m_takenSinceCount{0}; // records this station took since
+    std::atomic<std::size_t> m_endedSinceVacuum{0}; // queue rows this station ended since it last vacuumed
 
     std::mutex m_stateMutex;
     std::function<void()> m_wake;

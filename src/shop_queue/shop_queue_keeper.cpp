@@ -29,6 +29,10 @@ constexpr auto kPollEvery = 2s;
 constexpr std::size_t kMaxPayload = 7900;
 // Events kept while the database is away, the oldest dropped first.
 constexpr std::size_t kMaxOutgoing = 10000;
+// Queue rows a station ends before it vacuums the queue table: each record
+// leaves four or five dead row versions there and in its indexes, which
+// autovacuum (once a minute at most) leaves to pile up at full speed.
+constexpr std::size_t kVacuumAfter = 2000;
 
 } // namespace
 
@@ -119,6 +123,13 @@ void ShopQueue::keepUp()
                      " WHERE state IN ('claimed', 'handed') AND lease_until < now() RETURNING state, target)"
                      " SELECT count(pg_notify('print_queue', target))"
                      " FROM (SELECT DISTINCT target FROM ended WHERE state = 'queued') t");
+    // The space of ended rows is made free for the rows to come, so that
+    // the table keeps its size under load. Only its owner may vacuum it: for
+    // another role this does nothing; one station's vacuum skips another's.
+    if (m_endedSinceVacuum >= kVacuumAfter) {
+        m_endedSinceVacuum = 0;
+        m_keeper.script("VACUUM (SKIP_LOCKED) print_queue");
+    }
     std::vector<PrinterStatus> printers;
     {
         const std::lock_guard lock(m_stateMutex);

@@ -555,6 +555,29 @@ TEST_F(ShopQueueTest, AJobJustRecordedIsToldAsEveryStationReadsIt)
     EXPECT_FALSE(again->recorded);
 }
 
+// The queue table's ended rows are vacuumed by the station that ended
+// them, once it ended enough of them, so that their space serves the next.
+TEST_F(ShopQueueTest, AStationVacuumsTheQueueOnceItEndedEnoughRows)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 2000));
+    Refs all;
+    for (int n = 1; n <= 2000; ++n)
+        all.emplace_back(id, n);
+    const std::string vacuums = "SELECT vacuum_count FROM pg_stat_user_tables WHERE relname = 'print_queue'";
+    const std::int64_t before = number(vacuums);
+    back->markOutcomes({all.begin(), all.end() - 1}, Outcome::Cancelled, "已取消");
+    back->keepUp();
+    front->keepUp();
+    EXPECT_EQ(number(vacuums), before) << "1,999 rows ended: not yet";
+    back->markOutcomes({all.back()}, Outcome::Cancelled, "已取消");
+    back->keepUp();
+    EXPECT_EQ(number(vacuums), before + 1);
+    back->keepUp();
+    EXPECT_EQ(number(vacuums), before + 1) << "counted again from none";
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
+    EXPECT_EQ(front->find(id)->outcome, Outcome::Cancelled);
+}
+
 TEST(ShopQueueNotification, WakesAStationForItsOwnPrintersPoolsAndNoName)
 {
     EXPECT_TRUE(targetConcerns("front/pdf", "front"));
