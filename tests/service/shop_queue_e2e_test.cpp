@@ -376,7 +376,10 @@ TEST_F(ShopStations, TheDatabaseRestartedMidJobLosesNothingAndPrintsNothingTwice
     ASSERT_NO_FATAL_FAILURE(start(a));
     ASSERT_NO_FATAL_FAILURE(start(b));
     ASSERT_NO_FATAL_FAILURE(start(c));
-    ASSERT_TRUE(eventually([&] { return number("SELECT count(*) FROM shop_printers WHERE station = 'back'") > 0; }, 10s));
+    // Both printers posted to are known to the shop first.
+    ASSERT_TRUE(eventually(
+        [&] { return number("SELECT count(DISTINCT station) FROM shop_printers WHERE station IN ('back', 'side')") == 2; },
+        10s));
     const Reply posted = post(a, cards("back/" + queueB.name, records(1, 120)));
     ASSERT_EQ(posted.status, 201) << posted.raw;
     const std::int64_t id = posted.body["id"];
