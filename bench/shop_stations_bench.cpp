@@ -12,6 +12,8 @@
 //             than one CUPS job, must be 0), missing (accepted, never
 //             handed over), and the queue table's rows and size before, after
 //             the held jobs were cancelled and settled, and after a vacuum.
+//             Each duplicate is told on stderr with its spooler jobs and those
+//             its job recorded as handed over.
 // Needs root (its own scheduler) like the CUPS tests; run by hand. With
 // ORDAVEL_BENCH_STATEMENTS=1 the server loads pg_stat_statements and the
 // statements that took its time during Load are told on stderr.
@@ -30,6 +32,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 
 namespace {
 
@@ -171,6 +174,14 @@ struct Setup {
         return value;
     }
 
+    std::set<std::string> queues() const
+    {
+        std::set<std::string> names;
+        for (const auto& station : stations)
+            names.insert(station->queue.name);
+        return names;
+    }
+
     std::string target(std::size_t station) const
     {
         return stations[station]->name + "/" + stations[station]->queue.name;
@@ -187,12 +198,14 @@ struct Setup {
     }
 };
 
-// Notes the title of every job CUPS holds and cancels it, a few times a
-// second, until stopped; the titles say which records each job carried.
+// Notes the title of every job the stations' queues hold and cancels it, a
+// few times a second, until stopped; the titles say which records each job
+// carried. Jobs of other queues (another program printing meanwhile, whose
+// journal numbers its jobs from 1 too) are left alone.
 class Sweeper {
 public:
-    Sweeper()
-        : m_thread([this] {
+    explicit Sweeper(std::set<std::string> queues)
+        : m_queues(std::move(queues)), m_thread([this] {
               while (!m_stop) {
                   sweep();
                   std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -208,14 +221,14 @@ public:
         if (m_thread.joinable())
             m_thread.join();
     }
-    // How many spooler jobs carried each record.
-    std::map<RecordRef, int> carried()
+    // The spooler jobs that carried each record.
+    std::map<RecordRef, std::vector<int>> carriers()
     {
-        std::map<RecordRef, int> seen;
+        std::map<RecordRef, std::vector<int>> seen;
         const std::lock_guard lock(m_mutex);
         for (const auto& [id, title] : m_titles)
             for (const auto& ref : recordsOfTitle(title))
-                ++seen[ref];
+                seen[ref].push_back(id);
         return seen;
     }
 
@@ -227,6 +240,8 @@ private:
         {
             const std::lock_guard lock(m_mutex);
             for (const auto& entry : held) {
+                if (m_queues.count(entry.printer) == 0)
+                    continue;
                 m_titles.emplace(entry.id, entry.title);
                 ids += " " + std::to_string(entry.id);
             }
@@ -237,6 +252,7 @@ private:
     std::mutex m_mutex;
     std::map<int, std::string> m_titles;
     std::atomic<bool> m_stop{false};
+    const std::set<std::string> m_queues;
     std::thread m_thread;
 };
 
@@ -256,7 +272,7 @@ void AcrossStations(benchmark::State& state)
         state.SkipWithError(s.error.c_str());
         return;
     }
-    Sweeper sweeper;
+    Sweeper sweeper(s.queues());
     bench::timeHandOvers(
         state, s.stations[0]->process.port, s.token, [&](int n) { return s.body(1, n); },
         [&](std::int64_t id) { return s.handedOver(id); }, std::chrono::microseconds(500));
@@ -278,7 +294,7 @@ void Load(benchmark::State& state)
         if (Setup::profiled())
             s.number("SELECT 1 FROM pg_stat_statements_reset()");
         bench::Posted posted;
-        Sweeper sweeper;
+        Sweeper sweeper(s.queues());
         const auto start = Clock::now();
         bench::postJobs(
             kJobs, kClients, [&](int c) { return s.stations[static_cast<std::size_t>(c % 3)]->process.port; },
@@ -294,13 +310,27 @@ void Load(benchmark::State& state)
         if (Setup::profiled())
             s.tellStatements();
         sweeper.stop();
-        std::map<RecordRef, int> seen = sweeper.carried();
+        std::map<RecordRef, std::vector<int>> seen = sweeper.carriers();
         int duplicates = 0;
         int missing = 0;
         for (const auto id : ids) {
-            const int times = seen[{id, 1}];
-            duplicates += times > 1 ? 1 : 0;
-            missing += times == 0 ? 1 : 0;
+            const std::vector<int>& carriers = seen[{id, 1}];
+            missing += carriers.empty() ? 1 : 0;
+            if (carriers.size() < 2)
+                continue;
+            ++duplicates;
+            // Whether each spooler job was recorded as handed over, or only
+            // seen in the spooler (made, then its hand-over broken off).
+            std::string jobs;
+            for (const int carrier : carriers)
+                jobs += " " + std::to_string(carrier);
+            PGresult* r = PQexec(s.db, ("SELECT cups_job_ids || ' (' || outcome || ', ' || claimant || ')' FROM jobs"
+                                        " WHERE id = " + std::to_string(id))
+                                           .c_str());
+            std::fprintf(stderr, "record %lld:1 in spooler jobs%s; recorded as handed over in %s\n",
+                         static_cast<long long>(id), jobs.c_str(),
+                         PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) > 0 ? PQgetvalue(r, 0, 0) : "?");
+            PQclear(r);
         }
         // The stations settle the cancelled jobs, and their rows leave the queue table.
         const auto settled = Clock::now() + std::chrono::minutes(3);

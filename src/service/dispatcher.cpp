@@ -272,6 +272,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     }
     batch.resize(keep);
 
+    learnOwners(refs);
     m_ledger.setBatch(refs);
     RunPlan plan;
     plan.printer = printer.name;
@@ -292,8 +293,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
         for (const auto job : jobs)
             m_queue.setReason(job, {});
     }
-    for (const auto job : jobs)
-        announce(job);
+    announce(jobs);
 }
 
 void Dispatcher::follow()
@@ -316,8 +316,7 @@ void Dispatcher::follow()
         flight = m_run.follower().followed();
     }
     holdReasons(flight, entries);
-    for (const auto job : m_ledger.takeChangedJobs())
-        announce(job);
+    announce(m_ledger.takeChangedJobs());
 }
 
 void Dispatcher::cancel(std::int64_t job)
@@ -395,6 +394,7 @@ void Dispatcher::holdReasons(const std::map<int, std::vector<RecordRef>>& flight
     if (m_heldReasons && *m_heldReasons == reasons)
         return;
     m_heldReasons = reasons;
+    std::set<std::int64_t> changed;
     for (const JobSummary& job : m_queue.unfinished()) {
         if (job.outcome != Outcome::Printing)
             continue;
@@ -402,9 +402,10 @@ void Dispatcher::holdReasons(const std::map<int, std::vector<RecordRef>>& flight
         const std::string reason = it == reasons.end() ? std::string() : it->second;
         if (job.reason != reason) {
             m_queue.setReason(job.id, reason);
-            announce(job.id);
+            changed.insert(job.id);
         }
     }
+    announce(changed);
 }
 
 std::size_t Dispatcher::inFlight()
@@ -436,22 +437,52 @@ void Dispatcher::publishRecord(std::int64_t job, int n, Outcome outcome, int cup
     publish(owner, event.dump());
 }
 
+void Dispatcher::learnOwners(const std::vector<RecordRef>& records)
+{
+    std::vector<std::int64_t> unknown;
+    {
+        const std::lock_guard lock(m_ownerMutex);
+        for (const RecordRef& ref : records)
+            if (m_owners.count(ref.first) == 0 && std::find(unknown.begin(), unknown.end(), ref.first) == unknown.end())
+                unknown.push_back(ref.first);
+    }
+    if (unknown.empty())
+        return;
+    const std::vector<JobSummary> found = m_queue.findAll(unknown);
+    const std::lock_guard lock(m_ownerMutex);
+    if (m_owners.size() > 100000)
+        m_owners.clear();
+    for (const JobSummary& job : found)
+        m_owners[job.id] = job.owner;
+}
+
 void Dispatcher::announce(std::int64_t job)
 {
-    const auto summary = m_queue.find(job);
-    if (!summary)
+    if (const auto summary = m_queue.find(job))
+        announce(*summary);
+}
+
+void Dispatcher::announce(const std::set<std::int64_t>& jobs)
+{
+    if (jobs.empty())
         return;
+    for (const JobSummary& summary : m_queue.findAll({jobs.begin(), jobs.end()}))
+        announce(summary);
+}
+
+void Dispatcher::announce(const JobSummary& summary)
+{
     int printed = 0;
-    for (const auto& r : summary->records)
+    for (const auto& r : summary.records)
         printed += r.outcome == Outcome::Printed ? 1 : 0;
     const nlohmann::json event = {{"type", "job"},
-                                  {"id", summary->id},
-                                  {"key", summary->key},
-                                  {"state", outcomeName(summary->outcome)},
-                                  {"reason", summary->reason},
-                                  {"records", summary->records.size()},
+                                  {"id", summary.id},
+                                  {"key", summary.key},
+                                  {"state", outcomeName(summary.outcome)},
+                                  {"reason", summary.reason},
+                                  {"records", summary.records.size()},
                                   {"printed", printed}};
-    publish(summary->owner, event.dump());
+    publish(summary.owner, event.dump());
 }
 
 void Dispatcher::publish(const std::string& owner, const std::string& json)

@@ -48,6 +48,9 @@ public:
     void cancel(std::int64_t job);
     // Publishes a job's state to its owner's event streams.
     void announce(std::int64_t job);
+    // The same for a job just read, and for several jobs read in one go.
+    void announce(const JobSummary& job);
+    void announce(const std::set<std::int64_t>& jobs);
 
 private:
     void run();
@@ -58,6 +61,8 @@ private:
     void sendFor(const PrinterStatus& printer);
     void follow();
     void publishRecord(std::int64_t job, int n, Outcome outcome, int cupsJob);
+    // Learns the owners of the jobs of `records` not known yet, in one read.
+    void learnOwners(const std::vector<RecordRef>& records);
     // To the owner's streams here and, in a shop, on every station.
     void publish(const std::string& owner, const std::string& json);
     void holdReasons(const std::map<int, std::vector<RecordRef>>& flight, const std::vector<SpoolJob>& entries);

@@ -106,6 +106,8 @@ struct ShopTarget {
 struct Submitted {
     std::int64_t id = 0;
     bool created = false; // false: the owner's job with this key already existed
+    // The job as recorded, when the queue knows it without reading it back.
+    std::optional<JobSummary> recorded;
 };
 
 class JobQueue {
@@ -134,6 +136,16 @@ public:
     virtual void setReason(std::int64_t job, const std::string& reason) = 0;
 
     virtual std::optional<JobSummary> find(std::int64_t id) = 0;
+    // Several jobs, in the order of `ids`; one not found is left out. A
+    // shared queue reads them in one go.
+    virtual std::vector<JobSummary> findAll(const std::vector<std::int64_t>& ids)
+    {
+        std::vector<JobSummary> found;
+        for (const std::int64_t id : ids)
+            if (auto job = find(id))
+                found.push_back(std::move(*job));
+        return found;
+    }
     virtual std::optional<JobSummary> findByKey(const std::string& owner, const std::string& key) = 0;
     // The owner's jobs created at or after `since`, newest first.
     virtual std::vector<JobSummary> listSince(const std::string& owner, std::time_t since) = 0;

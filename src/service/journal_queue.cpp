@@ -220,7 +220,7 @@ void JournalQueue::commit(const std::vector<Pending*>& batch)
             const NewJob& job = *p->job;
             if (!job.key.empty()) {
                 if (const auto it = m_keys.find({job.owner, job.key}); it != m_keys.end()) {
-                    p->result = Submitted{it->second, false};
+                    p->result = Submitted{it->second, false, {}};
                     continue;
                 }
                 if (const auto it = keyed.find({job.owner, job.key}); it != keyed.end()) {
@@ -271,11 +271,11 @@ void JournalQueue::commit(const std::vector<Pending*>& batch)
         if (!job.key.empty())
             m_keys[{job.owner, job.key}] = s.id;
         m_open.emplace(s.id, std::move(entry));
-        p->result = Submitted{p->id, true};
+        p->result = Submitted{p->id, true, {}};
     }
     for (auto& [p, first] : repeats) {
         if (first->result)
-            p->result = Submitted{first->id, false};
+            p->result = Submitted{first->id, false, {}};
         else
             p->error = first->error;
     }

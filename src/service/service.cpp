@@ -166,10 +166,12 @@ void submitAndAnnounce(JobQueue& queue, Dispatcher& dispatcher, std::size_t maxW
     if (!submitted->created)
         return answerRepeat(queue, submitted->id, content, res);
     dispatcher.wake();
-    dispatcher.announce(submitted->id);
-    if (const auto created = queue.find(submitted->id))
-        return sendJson(res, 201, jobJson(*created));
-    sendError(res, 503, "journal-unavailable", "无法读取任务 " + std::to_string(submitted->id));
+    // Read once (or known as recorded): announced and answered as the same state.
+    const auto created = submitted->recorded ? submitted->recorded : queue.find(submitted->id);
+    if (!created)
+        return sendError(res, 503, "journal-unavailable", "无法读取任务 " + std::to_string(submitted->id));
+    dispatcher.announce(*created);
+    sendJson(res, 201, jobJson(*created));
 }
 
 // Names `origin` back in a response's CORS headers when a token allows it;

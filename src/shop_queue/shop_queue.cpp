@@ -1,6 +1,7 @@
 #include "shop_queue/shop_queue.h"
 
 #include "shop_queue/pool_failover.h"
+#include "shop_queue/queued_targets.h"
 
 #include "journal/postgres/pg_print_queue.h"
 #include "journal/sha256.h"
@@ -158,11 +159,12 @@ std::optional<Submitted> ShopQueue::submit(const NewJob& job, std::string& error
 {
     if (!job.key.empty())
         if (const auto id = jobOfKey(job.owner, job.key))
-            return Submitted{*id, false};
+            return Submitted{*id, false, {}};
     const std::string bytes = job.templateBytes ? *job.templateBytes : fileBytes(job.templatePath);
     // The service names the target already; a bare name is looked up.
     const std::string target = job.printer.find('/') == std::string::npos ? targetOf(job.printer) : job.printer;
-    const JournalJobIn in = journalJobOf(job, bytes, target.empty() ? job.printer : target, true);
+    JournalJobIn in = journalJobOf(job, bytes, target.empty() ? job.printer : target, true);
+    in.createdAt = journal_detail::now();
     JournalResult<JournalJobId> recorded;
     {
         const std::lock_guard lock(m_journalMutex);
@@ -170,12 +172,27 @@ std::optional<Submitted> ShopQueue::submit(const NewJob& job, std::string& error
     }
     if (recorded.ok()) {
         m_takenSinceCount += job.records.size();
-        return Submitted{recorded.value, true};
+        // The job as committed, every record queued: the service announces
+        // and answers it without reading it back.
+        JobSummary s;
+        s.id = recorded.value;
+        s.owner = job.owner;
+        s.key = job.key;
+        s.templateName = in.templateName;
+        s.printer = in.printer;
+        s.copies = in.copies;
+        s.created = static_cast<std::time_t>(in.createdAt);
+        s.expiresSeconds = job.expiresSeconds;
+        s.repeats = job.repeats;
+        for (std::size_t i = 0; i < job.records.size(); ++i)
+            s.records.push_back({static_cast<int>(i) + 1, Outcome::Queued, 0, {}, {}});
+        settleJob(s);
+        return Submitted{recorded.value, true, std::move(s)};
     }
     // Another station recorded the same key first: the key names its job.
     if (!job.key.empty())
         if (const auto id = jobOfKey(job.owner, job.key))
-            return Submitted{*id, false};
+            return Submitted{*id, false, {}};
     error = recorded.error;
     return std::nullopt;
 }
@@ -261,14 +278,17 @@ std::vector<std::string> ShopQueue::waitingPrinters()
     std::vector<std::string> printers;
     if (m_db.reconnect().failed() || !flushLocked())
         return printers;
+    // The queued rows are looked at per target; a pool's per target and the
+    // members that failed its job, where its first usable member is found.
     const std::string sql =
-        "SELECT printer FROM print_queue WHERE holder = $1 AND state = 'claimed'"
-        " UNION SELECT substr(target, length($2) + 2) FROM print_queue"
-        "   WHERE state = 'queued' AND left(target, length($2) + 1) = $2 || '/'"
-        " UNION SELECT substr(f.first, length($2) + 2) FROM (SELECT DISTINCT (SELECT "
+        std::string("WITH RECURSIVE ") + kQueuedTargets
+        + " SELECT printer FROM print_queue WHERE holder = $1 AND state = 'claimed'"
+          " UNION SELECT substr(target, length($2) + 2) FROM targets WHERE left(target, length($2) + 1) = $2 || '/'"
+          " UNION SELECT substr(f.first, length($2) + 2) FROM (SELECT (SELECT "
         + firstUsableMember("r.failed_on")
         + " FROM shop_pools p WHERE p.name = r.target) AS first"
-          "   FROM print_queue r WHERE r.state = 'queued' AND r.target IN (SELECT name FROM shop_pools)) f"
+          "   FROM (SELECT DISTINCT target, failed_on FROM print_queue WHERE state = 'queued'"
+          "     AND target IN (SELECT t.target FROM targets t JOIN shop_pools s ON s.name = t.target)) r) f"
           "   WHERE left(f.first, length($2) + 1) = $2 || '/'";
     PgResult rows = m_db.run(sql.c_str(), {m_holder, m_options.station});
     for (int row = 0; row < rows.rows(); ++row)
@@ -370,7 +390,7 @@ bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
     const auto arrays = arraysOf(records);
     const std::string& jobs = arrays.first;
     const std::string& indices = arrays.second;
-    return transaction([&]() -> EngineError {
+    const bool done = transaction([&]() -> EngineError {
         if (EngineError e = m_db.execute(
                 "UPDATE print_queue q SET state = CASE WHEN q.state = 'uncertain' THEN 'uncertain' ELSE 'handed' END,"
                 " cups_job = $3 FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
@@ -392,6 +412,13 @@ bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
                             " WHERE id = ANY($1::bigint[]) AND outcome IN ('queued', 'printing')",
                             {jobs, m_holder, std::to_string(cupsJob)});
     });
+    if (done) {
+        if (m_reasonCleared.size() > 4096)
+            m_reasonCleared.clear();
+        for (const auto& ref : records)
+            m_reasonCleared.insert(ref.first);
+    }
+    return done;
 }
 
 void ShopQueue::markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason)
@@ -471,12 +498,14 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
                                          {jobs, indices, outcomeName(outcome), reason});
             e.failed())
             return e;
-        if (isFinal(outcome))
+        if (isFinal(outcome)) {
             if (EngineError e = m_db.execute("DELETE FROM print_queue q USING unnest($1::bigint[], $2::integer[])"
                                              " AS w(job_id, idx) WHERE q.job_id = w.job_id AND q.idx = w.idx",
                                              {jobs, indices});
                 e.failed())
                 return e;
+            m_endedSinceVacuum += ended.size();
+        }
         return settleJobs(records, told);
     });
 }
@@ -492,6 +521,11 @@ EngineError ShopQueue::settleJobs(const Refs& records, const std::string& reason
 void ShopQueue::setReason(std::int64_t job, const std::string& reason)
 {
     const std::lock_guard lock(m_dbMutex);
+    // Marking its records sent just cleared the job's reason: clearing it
+    // again, as the dispatcher does after each hand-over, would only cost a
+    // statement.
+    if (m_reasonCleared.erase(job) > 0 && reason.empty())
+        return;
     if (m_db.reconnect().failed())
         return;
     m_db.execute("UPDATE jobs SET reason = $2 WHERE id = $1 AND outcome IN ('queued', 'printing') AND reason <> $2",

@@ -26,6 +26,7 @@
 // method here is a statement or a short transaction of its own.
 
 #include "service/job_queue.h"
+#include "service/service_job_data.h"
 
 #include "journal/journal.h"
 #include "journal/postgres/pg_connection.h"
@@ -37,8 +38,10 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace ordavel::service {
@@ -48,6 +51,11 @@ struct ShopQueueOptions {
     std::string station; // this station's name in the shop
     int leaseSeconds = 60;
 };
+
+// Whether a notification of the queue naming `target` may bring `station`
+// work: a printer of its own, a pool (its first usable member may be here),
+// or no name. A printer of another station does not.
+bool targetConcerns(const std::string& target, const std::string& station);
 
 class ShopQueue final : public JobQueue {
 public:
@@ -67,6 +75,7 @@ public:
                       const std::string& reason = {}) override;
     void setReason(std::int64_t job, const std::string& reason) override;
     std::optional<JobSummary> find(std::int64_t id) override;
+    std::vector<JobSummary> findAll(const std::vector<std::int64_t>& ids) override;
     std::optional<JobSummary> findByKey(const std::string& owner, const std::string& key) override;
     std::vector<JobSummary> listSince(const std::string& owner, std::time_t since) override;
     // The jobs with records this station holds, or that wait for one of its
@@ -121,6 +130,8 @@ private:
     // Settles the jobs of `records` from their records, on m_db in the transaction open.
     ordavel::EngineError settleJobs(const Refs& records, const std::string& reason);
     std::optional<JobSummary> readJob(std::int64_t id);
+    // The shop's jobs of `ids` in that order, in one statement; those not found left out.
+    std::vector<JobSummary> readJobs(const std::vector<std::int64_t>& ids);
     // Runs `work` in one transaction on m_db; false when it failed.
     template <typename Work>
     bool transaction(Work&& work);
@@ -136,9 +147,14 @@ private:
     std::map<std::pair<std::int64_t, int>, int> m_attempts; // claims of this run: record -> attempt
     std::map<std::string, std::weak_ptr<const std::string>> m_bytes;
     std::deque<std::function<bool()>> m_unwritten; // writes waiting for the database, in order
+    std::set<std::int64_t> m_reasonCleared;         // jobs whose reason marking them sent cleared since
+    // Jobs' tokens, keys and expiry as read from their data sources, which
+    // never change: unfinished() is asked every second for hundreds of rows.
+    std::unordered_map<std::int64_t, ServiceData> m_serviceData;
     std::size_t m_waitingCount = 0;                 // the shop's waiting records when last counted
     std::chrono::steady_clock::time_point m_waitingCountedAt{};
     std::atomic<std::size_t> m_takenSinceCount{0}; // records this station took since
+    std::atomic<std::size_t> m_endedSinceVacuum{0}; // queue rows this station ended since it last vacuumed
 
     std::mutex m_stateMutex;
     std::function<void()> m_wake;

@@ -1,11 +1,14 @@
 #include "shop_queue/shop_queue.h"
 
+#include "shop_queue/queued_targets.h"
+
 #include "journal/stored_values.h"
 #include "service/service_job_data.h"
 
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <map>
 
 // What the service reads of the shop's jobs: summaries, values, templates.
 namespace ordavel::service {
@@ -54,25 +57,13 @@ JobSummary summaryOf(const PgResult& r, int row)
 
 constexpr const char* kUncertain = "有记录交给了已停止的工作站的打印机，是否打印出不确定";
 
-} // namespace
-
-std::optional<JobSummary> ShopQueue::readJob(std::int64_t id)
+// A row of the summary columns followed by the job's uncertain rows and its
+// records as a JSON array of [outcome, CUPS job, station, printer];
+// nothing when the records cannot be read.
+std::optional<JobSummary> summaryWithRecords(const PgResult& job, int row)
 {
-    // One statement: the job, its uncertain rows and its records as arrays
-    // in record order. Asked after every change a station announces.
-    PgResult job = m_db.run((std::string("SELECT ") + kSummaryColumns
-                             + ", (SELECT count(*) FROM print_queue q WHERE q.job_id = j.id AND q.state = 'uncertain'),"
-                               " (SELECT coalesce(json_agg(json_build_array(outcome, cups_job_id, station, printed_on)"
-                               "   ORDER BY idx), '[]') FROM records WHERE job_id = j.id)"
-                               " FROM jobs j"
-                               " WHERE j.id = $1 AND shop_queue_of(j.program, j.data_source) IS NOT NULL")
-                                .c_str(),
-                            {id});
-    if (!job.ok() || job.rows() == 0)
-        return std::nullopt;
-    JobSummary s = summaryOf(job, 0);
-    // Each record as [outcome, CUPS job, station, printer].
-    const auto records = nlohmann::json::parse(job.text(0, 11), nullptr, false);
+    JobSummary s = summaryOf(job, row);
+    const auto records = nlohmann::json::parse(job.text(row, 11), nullptr, false);
     if (!records.is_array())
         return std::nullopt;
     int n = 0;
@@ -87,9 +78,56 @@ std::optional<JobSummary> ShopQueue::readJob(std::int64_t id)
         s.records.push_back({++n, o, cups, r[2].get<std::string>(), r[3].get<std::string>()});
     }
     settleJob(s);
-    if (job.integer(0, 10) > 0 && s.reason.empty())
+    if (job.integer(row, 10) > 0 && s.reason.empty())
         s.reason = kUncertain;
     return s;
+}
+
+} // namespace
+
+std::optional<JobSummary> ShopQueue::readJob(std::int64_t id)
+{
+    std::vector<JobSummary> found = readJobs({id});
+    if (found.empty())
+        return std::nullopt;
+    return std::move(found.front());
+}
+
+std::vector<JobSummary> ShopQueue::readJobs(const std::vector<std::int64_t>& ids)
+{
+    std::vector<JobSummary> out;
+    if (ids.empty())
+        return out;
+    std::string idArray = "{";
+    for (const std::int64_t id : ids)
+        idArray += (idArray.size() > 1 ? "," : "") + std::to_string(id);
+    idArray += "}";
+    // One statement: each job, its uncertain rows and its records as arrays
+    // in record order. Asked after every change a station announces.
+    PgResult jobs = m_db.run((std::string("SELECT ") + kSummaryColumns
+                              + ", (SELECT count(*) FROM print_queue q WHERE q.job_id = j.id AND q.state = 'uncertain'),"
+                                " (SELECT coalesce(json_agg(json_build_array(outcome, cups_job_id, station, printed_on)"
+                                "   ORDER BY idx), '[]') FROM records WHERE job_id = j.id)"
+                                " FROM jobs j"
+                                " WHERE j.id = ANY($1::bigint[]) AND shop_queue_of(j.program, j.data_source) IS NOT NULL")
+                                 .c_str(),
+                             {idArray});
+    std::map<std::int64_t, JobSummary> byId;
+    for (int row = 0; row < jobs.rows(); ++row)
+        if (auto s = summaryWithRecords(jobs, row))
+            byId.emplace(s->id, std::move(*s));
+    for (const std::int64_t id : ids)
+        if (const auto it = byId.find(id); it != byId.end())
+            out.push_back(it->second);
+    return out;
+}
+
+std::vector<JobSummary> ShopQueue::findAll(const std::vector<std::int64_t>& ids)
+{
+    const std::lock_guard lock(m_dbMutex);
+    if (m_db.reconnect().failed())
+        return {};
+    return readJobs(ids);
 }
 
 std::optional<JobSummary> ShopQueue::find(std::int64_t id)
@@ -132,14 +170,19 @@ std::vector<JobSummary> ShopQueue::unfinished()
     // This station's records: claimed ones wait, handed ones are in its
     // spooler when their job is known (else the reconciliation looks for
     // them); and records waiting for one of its own printers.
-    PgResult rows = m_db.run(
-        "SELECT q.job_id, q.idx, q.state, q.cups_job, CASE WHEN q.state = 'queued' THEN substr(q.target, length($1) + 2)"
-        " ELSE q.printer END, j.created_at, j.data_source, j.reason, j.copies"
-        " FROM print_queue q JOIN jobs j ON j.id = q.job_id"
-        " WHERE (q.station = $1 AND q.state <> 'queued')"
-        " OR (q.state = 'queued' AND left(q.target, length($1) + 1) = $1 || '/')"
-        " ORDER BY q.job_id, q.idx",
-        {m_options.station});
+    // Two parts that each use an index: an OR of them, or a prefix of the
+    // target, read the whole table (its dead rows too) at every call.
+    const std::string columns = "SELECT q.job_id, q.idx, q.state, q.cups_job,"
+                                " CASE WHEN q.state = 'queued' THEN substr(q.target, length($1) + 2) ELSE q.printer END,"
+                                " j.created_at, j.data_source, j.reason, j.copies"
+                                " FROM print_queue q JOIN jobs j ON j.id = q.job_id";
+    PgResult rows = m_db.run((std::string("WITH RECURSIVE ") + kQueuedTargets + " " + columns
+                              + " WHERE q.station = $1 AND q.state <> 'queued' UNION ALL " + columns
+                              + " WHERE q.state = 'queued' AND q.target IN (SELECT target FROM targets"
+                                "   WHERE left(target, length($1) + 1) = $1 || '/')"
+                                " ORDER BY 1, 2")
+                                 .c_str(),
+                             {m_options.station});
     for (int row = 0; row < rows.rows(); ++row) {
         const std::int64_t id = rows.integer(row, 0);
         if (out.empty() || out.back().id != id) {
@@ -147,7 +190,15 @@ std::vector<JobSummary> ShopQueue::unfinished()
             s.id = id;
             s.printer = rows.text(row, 4);
             s.created = static_cast<std::time_t>(rows.integer(row, 5));
-            serviceFields(rows.text(row, 6), s);
+            auto data = m_serviceData.find(id);
+            if (data == m_serviceData.end()) {
+                if (m_serviceData.size() >= 100000)
+                    m_serviceData.clear();
+                data = m_serviceData.emplace(id, serviceDataOf(rows.text(row, 6)).value_or(ServiceData{})).first;
+            }
+            s.owner = data->second.owner;
+            s.key = data->second.key;
+            s.expiresSeconds = data->second.expires;
             s.reason = rows.text(row, 7);
             s.copies = static_cast<int>(rows.integer(row, 8));
             out.push_back(std::move(s));

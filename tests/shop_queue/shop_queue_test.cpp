@@ -415,5 +415,179 @@ TEST_F(ShopQueueTest, WritesTheDatabaseMissedWhileItRestartedAreWrittenOnceItIsB
     EXPECT_EQ(number("SELECT count(*) FROM records WHERE outcome = 'printed'"), 1);
 }
 
+// The queued rows are read target by target: a station whose name begins
+// another's ("front", "frontier") sees only its own printers, claimed rows
+// count wherever they were queued, and a pool's rows go to the first member
+// that did not fail them, per row.
+TEST_F(ShopQueueTest, WaitingPrintersAndUnfinishedTellAStationsTargetsFromThoseSharingItsPrefix)
+{
+    auto frontier = station("frontier", {"pdf"});
+    ASSERT_TRUE(frontier);
+    sql("INSERT INTO shop_pools(name, members) VALUES ('lasers', '{back/label,front/pdf}')");
+    NewJob expiring = job("front/pdf", 1, "mine");
+    expiring.expiresSeconds = 30;
+    const std::int64_t mine = submit(*front, expiring);
+    const std::int64_t theirs = submit(*front, job("frontier/pdf", 2));
+    const std::int64_t laser = submit(*front, job("back/laser", 1));
+    const std::int64_t pooled = submit(*front, job("lasers", 2));
+
+    EXPECT_EQ(front->waitingPrinters(), (std::vector<std::string>{"pdf"}));
+    EXPECT_EQ(frontier->waitingPrinters(), (std::vector<std::string>{"pdf"}));
+    EXPECT_EQ(back->waitingPrinters(), (std::vector<std::string>{"label", "laser"}));
+    const auto frontJobs = front->unfinished();
+    ASSERT_EQ(frontJobs.size(), 1u);
+    EXPECT_EQ(frontJobs[0].id, mine);
+    EXPECT_EQ(frontJobs[0].printer, "pdf");
+    EXPECT_EQ(frontJobs[0].owner, "orders");
+    EXPECT_EQ(frontJobs[0].key, "mine");
+    EXPECT_EQ(frontJobs[0].expiresSeconds, 30);
+    const auto again = front->unfinished();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].key, "mine") << "the job's token, key and expiry are read once, then kept";
+    EXPECT_EQ(again[0].expiresSeconds, 30);
+    const auto frontierJobs = frontier->unfinished();
+    ASSERT_EQ(frontierJobs.size(), 1u);
+    EXPECT_EQ(frontierJobs[0].id, theirs);
+    EXPECT_EQ(frontierJobs[0].records.size(), 2u);
+
+    // Claimed, the laser's record is back's by its station, no longer by its target.
+    ASSERT_EQ(back->nextToSend("laser", 50).size(), 1u);
+    EXPECT_EQ(back->waitingPrinters(), (std::vector<std::string>{"label", "laser"}));
+    const auto backJobs = back->unfinished();
+    ASSERT_EQ(backJobs.size(), 1u) << "the pool's rows wait for whichever member claims them";
+    EXPECT_EQ(backJobs[0].id, laser);
+    EXPECT_EQ(backJobs[0].printer, "laser");
+
+    // The pool's second record failed on back/label: that record alone waits for front.
+    sql("UPDATE print_queue SET failed_on = '{back/label}' WHERE job_id = " + std::to_string(pooled) + " AND idx = 1");
+    EXPECT_EQ(back->waitingPrinters(), (std::vector<std::string>{"label", "laser"}));
+    EXPECT_EQ(front->waitingPrinters(), (std::vector<std::string>{"pdf"}));
+    EXPECT_EQ(refsOf(back->nextToSend("label", 50)), (Refs{{pooled, 1}}));
+    EXPECT_EQ(back->waitingPrinters(), (std::vector<std::string>{"label", "laser"})) << "claimed, not handed over";
+    EXPECT_EQ(refsOf(front->nextToSend("pdf", 50)), (Refs{{mine, 1}, {pooled, 2}}));
+    EXPECT_EQ(frontier->nextToSend("pdf", 0).size(), 1u) << "at least one record when any waits";
+}
+
+TEST_F(ShopQueueTest, FindAllReadsJobsInTheOrderAskedAndLeavesOutThoseNotFound)
+{
+    const std::int64_t a = submit(*front, job("back/laser", 2, "a"));
+    const std::int64_t b = submit(*front, job("front/pdf", 1, "b"));
+    const auto batch = back->nextToSend("laser", 1);
+    ASSERT_TRUE(back->mayHandOver(refsOf(batch)));
+    back->markSent(refsOf(batch), 17);
+
+    const auto found = front->findAll({b, a + b + 1000, a, b});
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].id, b);
+    EXPECT_EQ(found[0].key, "b");
+    EXPECT_EQ(found[0].owner, "orders");
+    EXPECT_EQ(found[1].id, a);
+    EXPECT_EQ(found[1].printer, "back/laser");
+    ASSERT_EQ(found[1].records.size(), 2u);
+    EXPECT_EQ(found[1].records[0].cupsJob, 17);
+    EXPECT_EQ(found[1].records[0].outcome, Outcome::Printing);
+    EXPECT_EQ(found[1].records[1].outcome, Outcome::Queued);
+    EXPECT_EQ(found[1].outcome, Outcome::Queued) << "a record still waits";
+    EXPECT_EQ(found[2].id, b);
+    EXPECT_TRUE(front->findAll({}).empty());
+}
+
+// Marking records sent clears their job's reason, so the dispatcher's
+// clearing after the hand-over is not written again; any other reason,
+// and any later clearing, is.
+TEST_F(ShopQueueTest, AReasonIsKeptAsSetAroundAHandOver)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 2));
+    back->setReason(id, "打印机已暂停");
+    EXPECT_EQ(front->find(id)->reason, "打印机已暂停");
+    const auto batch = back->nextToSend("laser", 1);
+    ASSERT_TRUE(back->mayHandOver(refsOf(batch)));
+    back->markSent(refsOf(batch), 5);
+    EXPECT_EQ(front->find(id)->reason, "");
+    back->setReason(id, "");
+    back->setReason(id, "打印任务在打印队列中被挂起");
+    EXPECT_EQ(front->find(id)->reason, "打印任务在打印队列中被挂起");
+    back->setReason(id, "");
+    EXPECT_EQ(front->find(id)->reason, "") << "cleared once more after a hand-over's clearing was skipped";
+    back->setReason(id, "打印机已暂停");
+    back->markSent(refsOf(batch), 5);
+    back->setReason(id, "打印机不接受任务");
+    EXPECT_EQ(front->find(id)->reason, "打印机不接受任务");
+}
+
+// A job's submission tells it as committed, without asking the database:
+// the same summary any station reads.
+TEST_F(ShopQueueTest, AJobJustRecordedIsToldAsEveryStationReadsIt)
+{
+    NewJob posted = job("back/laser", 2, "k1");
+    posted.copies = 2;
+    posted.expiresSeconds = 90;
+    std::string error;
+    const auto submitted = front->submit(posted, error);
+    ASSERT_TRUE(submitted) << error;
+    const std::int64_t id = submitted->id;
+    const auto& mine = submitted->recorded;
+    const auto theirs = back->find(id);
+    ASSERT_TRUE(mine && theirs);
+    EXPECT_EQ(mine->id, theirs->id);
+    EXPECT_EQ(mine->owner, theirs->owner);
+    EXPECT_EQ(mine->key, theirs->key);
+    EXPECT_EQ(mine->templateName, theirs->templateName);
+    EXPECT_EQ(mine->printer, theirs->printer);
+    EXPECT_EQ(mine->copies, theirs->copies);
+    EXPECT_EQ(mine->created, theirs->created);
+    EXPECT_EQ(mine->expiresSeconds, theirs->expiresSeconds);
+    EXPECT_EQ(mine->repeats, theirs->repeats);
+    EXPECT_EQ(mine->outcome, theirs->outcome);
+    EXPECT_EQ(mine->reason, theirs->reason);
+    ASSERT_EQ(mine->records.size(), theirs->records.size());
+    for (std::size_t i = 0; i < mine->records.size(); ++i) {
+        EXPECT_EQ(mine->records[i].n, theirs->records[i].n);
+        EXPECT_EQ(mine->records[i].outcome, theirs->records[i].outcome);
+    }
+    EXPECT_EQ(front->find(id)->created, mine->created);
+
+    // The same key again names the first job and tells nothing recorded.
+    const auto again = front->submit(posted, error);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->id, id);
+    EXPECT_FALSE(again->created);
+    EXPECT_FALSE(again->recorded);
+}
+
+// The queue table's ended rows are vacuumed by the station that ended
+// them, once it ended enough of them, so that their space serves the next.
+TEST_F(ShopQueueTest, AStationVacuumsTheQueueOnceItEndedEnoughRows)
+{
+    const std::int64_t id = submit(*front, job("back/laser", 2000));
+    Refs all;
+    for (int n = 1; n <= 2000; ++n)
+        all.emplace_back(id, n);
+    const std::string vacuums = "SELECT vacuum_count FROM pg_stat_user_tables WHERE relname = 'print_queue'";
+    const std::int64_t before = number(vacuums);
+    back->markOutcomes({all.begin(), all.end() - 1}, Outcome::Cancelled, "已取消");
+    back->keepUp();
+    front->keepUp();
+    EXPECT_EQ(number(vacuums), before) << "1,999 rows ended: not yet";
+    back->markOutcomes({all.back()}, Outcome::Cancelled, "已取消");
+    back->keepUp();
+    EXPECT_EQ(number(vacuums), before + 1);
+    back->keepUp();
+    EXPECT_EQ(number(vacuums), before + 1) << "counted again from none";
+    EXPECT_EQ(number("SELECT count(*) FROM print_queue"), 0);
+    EXPECT_EQ(front->find(id)->outcome, Outcome::Cancelled);
+}
+
+TEST(ShopQueueNotification, WakesAStationForItsOwnPrintersPoolsAndNoName)
+{
+    EXPECT_TRUE(targetConcerns("front/pdf", "front"));
+    EXPECT_TRUE(targetConcerns("lasers", "front")) << "a pool's first member may be here";
+    EXPECT_TRUE(targetConcerns("", "front"));
+    EXPECT_FALSE(targetConcerns("back/pdf", "front"));
+    EXPECT_FALSE(targetConcerns("frontier/pdf", "front"));
+    EXPECT_FALSE(targetConcerns("fro/pdf", "front"));
+    EXPECT_FALSE(targetConcerns("/pdf", "front"));
+}
+
 } // namespace
 } // namespace ordavel::service

@@ -10,6 +10,8 @@ using ordavel::EngineError;
 
 EngineError settleQueuedJobs(PgConnection& db, const std::string& jobs, const std::string& reason)
 {
+    // The jobs are named twice: joined only to the grouped records, they
+    // were found by reading the whole jobs table.
     return db.execute(
         "WITH s AS (SELECT r.job_id,"
         "   bool_or(r.outcome IN ('queued', 'printing') AND r.cups_job_id = 0) AS waiting,"
@@ -22,7 +24,7 @@ EngineError settleQueuedJobs(PgConnection& db, const std::string& jobs, const st
         " reason = CASE WHEN NOT s.waiting AND NOT s.spooled AND s.ended IS NULL THEN ''"
         "   WHEN $2 <> '' THEN $2 ELSE j.reason END,"
         " finished_at = CASE WHEN s.waiting OR s.spooled THEN 0 ELSE extract(epoch FROM now())::bigint END"
-        " FROM s WHERE j.id = s.job_id",
+        " FROM s WHERE j.id = s.job_id AND j.id = ANY($1::bigint[])",
         {jobs, reason});
 }
 
