@@ -2,34 +2,24 @@
 
 #include "file/file_system.h"
 #include "shop/connection_string.h"
+#include "shop/shop_config_folder.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace ordavel {
 
 namespace {
 
-constexpr std::size_t kMaxStationBytes = 63;
+namespace fs = std::filesystem;
 
-std::string configFolder()
-{
-#ifdef _WIN32
-    if (const char* appData = std::getenv("APPDATA"); appData != nullptr && appData[0] != '\0')
-        return std::string(appData) + "\\ordavel\\";
-#endif
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config != nullptr && config[0] == '/')
-        return std::string(config) + "/ordavel/";
-    if (const char* home = std::getenv("HOME"); home != nullptr)
-        return std::string(home) + "/.config/ordavel/";
-    return ".config/ordavel/";
-}
+constexpr std::size_t kMaxStationBytes = 63;
+// Far beyond any hand-written shop.ini.
+constexpr std::uintmax_t kMaxConfigBytes = 64 * 1024;
+
+// Paths are UTF-8; built from char8_t they name the same file on every system.
+fs::path pathOf(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
 
 } // namespace
 
@@ -51,19 +41,22 @@ std::string stationNameProblem(std::string_view name)
 
 std::string ShopConfig::defaultPath()
 {
-    return configFolder() + "shop.ini";
+    return shopConfigFolder() + "shop.ini";
 }
 
 ShopConfig::ShopConfig(std::string path) : m_path(std::move(path)) {}
 
 Result<std::optional<ShopMembership>, std::string> ShopConfig::load() const
 {
-    std::ifstream in(m_path, std::ios::binary);
-    if (!in) {
-        if (errno == ENOENT)
+    FileStatus status;
+    const std::optional<std::string> text = readRegularFile(m_path, kMaxConfigBytes, &status);
+    if (!text) {
+        // Neither the file nor its folder: a station of no shop.
+        if (status.fault == FileFault::Missing || status.fault == FileFault::NoFolder)
             return std::optional<ShopMembership>();
-        return "cannot read " + m_path + ": " + std::strerror(errno);
+        return "cannot read " + m_path + ": " + describeFileStatus(status);
     }
+    std::istringstream in(*text);
     ShopMembership membership;
     bool inShop = false;
     std::string line;
@@ -98,7 +91,7 @@ Result<std::optional<ShopMembership>, std::string> ShopConfig::load() const
     if (!read.error.empty())
         return m_path + ": " + read.error;
     if (read.hadPassword)
-        return m_path + ": holds a password; keep it in the password file (~/.pgpass) instead";
+        return m_path + ": holds a password; keep it in the password file (" + passwordFileName() + ") instead";
     return std::optional<ShopMembership>(std::move(membership));
 }
 
@@ -119,7 +112,7 @@ std::string ShopConfig::save(const ShopMembership& membership) const
     const std::string folder = m_path.substr(0, m_path.find_last_of("/\\") + 1);
     std::error_code ec;
     if (!folder.empty())
-        std::filesystem::create_directories(std::filesystem::path(folder), ec);
+        fs::create_directories(pathOf(folder), ec);
     if (ec)
         return "cannot make the folder " + folder + ": " + ec.message();
     std::string error;
@@ -130,8 +123,10 @@ std::string ShopConfig::save(const ShopMembership& membership) const
 
 std::string ShopConfig::forget() const
 {
-    if (std::remove(m_path.c_str()) != 0 && errno != ENOENT)
-        return "cannot remove " + m_path + ": " + std::strerror(errno);
+    std::error_code ec;
+    fs::remove(pathOf(m_path), ec);
+    if (ec)
+        return "cannot remove " + m_path + ": " + ec.message();
     return {};
 }
 

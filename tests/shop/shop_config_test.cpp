@@ -108,5 +108,28 @@ TEST_F(ShopConfigFile, AFileEditedByHandIsReadOrRefusedWithItsReason)
     EXPECT_FALSE(loadOf("[shop]\nnonsense\n").ok());
 }
 
+// The membership's path is UTF-8 on every system (a Windows profile is often
+// named in Chinese), and a file that cannot be read is a reason, never "no shop".
+TEST_F(ShopConfigFile, KeptInAFolderNamedInChineseAndAFolderInItsPlaceIsAnError)
+{
+    const std::string chinese = folder.string() + "/门店/ordavel/shop.ini";
+    const ShopConfig config(chinese);
+    ASSERT_EQ(config.save({"dbname=shop", "前台 2"}), "");
+    const auto joined = config.load();
+    ASSERT_TRUE(joined.ok()) << joined.error();
+    ASSERT_TRUE(joined.value().has_value());
+    EXPECT_EQ(joined.value()->station, "前台 2");
+    EXPECT_EQ(config.forget(), "");
+    EXPECT_FALSE(fs::exists(folder / fs::path(std::u8string(u8"门店")) / "ordavel" / "shop.ini"));
+    const auto left = config.load();
+    ASSERT_TRUE(left.ok()) << left.error();
+    EXPECT_FALSE(left.value().has_value());
+
+    fs::create_directories(path);
+    const auto folderInstead = ShopConfig(path).load();
+    ASSERT_FALSE(folderInstead.ok()) << "a folder named shop.ini is not a station of no shop";
+    EXPECT_NE(folderInstead.error().find(path), std::string::npos) << folderInstead.error();
+}
+
 } // namespace
 } // namespace ordavel

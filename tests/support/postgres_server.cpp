@@ -2,9 +2,12 @@
 
 #include <libpq-fe.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,6 +94,33 @@ std::string runTool(const std::vector<std::string>& arguments, const std::string
     return {};
 }
 
+// A TCP port on 127.0.0.1 that no one listens on now: the system's choice
+// for a socket bound to port 0. 0 when there is none.
+int freeLoopbackPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+// Wine's sockets have no Unix domain: a Windows tool under test reaches the
+// server over the loopback.
+bool windowsToolUnderTest()
+{
+    const char* cli = std::getenv("ORDAVEL_WINDOWS_CLI");
+    return cli != nullptr && cli[0] != '\0';
+}
+
 std::unique_ptr<PostgresServer>& sharedServer()
 {
     static std::unique_ptr<PostgresServer> server;
@@ -132,12 +162,21 @@ std::string PostgresServer::init()
                                     log, 60);
         !error.empty())
         return error;
+    if (windowsToolUnderTest()) {
+        m_port = freeLoopbackPort();
+        if (m_port == 0)
+            return "no free TCP port on 127.0.0.1 for the Windows tool";
+        m_loopback = true;
+    }
     {
-        // No TCP at all: the socket in the folder is the only way in. The
-        // tests' databases need not survive a crash of the machine, but do
-        // survive the server's (stop -m immediate): commits stay synchronous.
+        // No TCP unless the tool under test needs it, and then the loopback
+        // only (initdb --auth=trust trusts 127.0.0.1 alone): the socket in the
+        // folder is the way in. The tests' databases need not survive a crash
+        // of the machine, but do survive the server's (stop -m immediate):
+        // commits stay synchronous.
         std::ofstream conf(m_data + "/postgresql.conf", std::ios::app);
-        conf << "listen_addresses = ''\n"
+        conf << "listen_addresses = '" << (m_loopback ? "127.0.0.1" : "") << "'\n"
+             << "port = " << m_port << "\n"
              << "unix_socket_directories = '" << m_folder << "'\n"
              << "fsync = off\nfull_page_writes = off\n"
              << "max_connections = 60\nshared_buffers = 32MB\n";
@@ -207,7 +246,8 @@ PostgresServer::~PostgresServer()
 
 std::string PostgresServer::urlOf(const std::string& name) const
 {
-    return "host=" + m_folder + " port=5432 user=" + kSuperuser + " dbname=" + name;
+    return "host=" + (m_loopback ? std::string("127.0.0.1") : m_folder) + " port=" + std::to_string(m_port)
+        + " user=" + kSuperuser + " dbname=" + name;
 }
 
 std::string PostgresServer::newDatabase(std::string& error)

@@ -4,6 +4,10 @@
 // TCP). initdb refuses to run as root, so under root the server runs as
 // `nobody`. One server per test program, started on first use and stopped
 // (immediately) when the program ends; each test takes a database of its own.
+//
+// The tool under test may be the Windows one under Wine (ORDAVEL_WINDOWS_CLI
+// set), whose sockets have no Unix domain: then the server also listens on
+// 127.0.0.1, on a port that was free, and the connection strings name that.
 
 #include <cstdint>
 #include <string>
@@ -27,6 +31,10 @@ public:
     // The connection string of database `name` on this server.
     std::string urlOf(const std::string& name) const;
     const std::string& socketFolder() const { return m_folder; }
+    // The server's port. The TCP port on 127.0.0.1
+    // when it listens there (loopback()), else only its socket's name.
+    int port() const { return m_port; }
+    bool loopback() const { return m_loopback; }
 
     // Stops the server at once (as a crash would) and starts it again.
     std::string stop();
@@ -41,6 +49,8 @@ private:
     std::string m_folder;
     std::string m_data;
     int m_databases = 0;
+    int m_port = 5432;
+    bool m_loopback = false;
     bool m_running = false;
     int m_watcher = -1; // the end of the watcher's pipe
 };

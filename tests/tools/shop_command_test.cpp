@@ -146,6 +146,23 @@ TEST_F(ShopCommand, InitJoinStatusAndLeave)
     EXPECT_EQ(shop("shop leave").status, 1);
 }
 
+// A connection that asks for TLS the server (or this build's libpq, on
+// Windows) cannot give is refused at join, saying so, and nothing is kept.
+TEST_F(ShopCommand, AJoinThatAsksForTlsItCannotHaveIsRefusedSayingWhy)
+{
+    if (!server->loopback())
+        GTEST_SKIP() << "libpq takes no TLS on a Unix socket, the only way to this server here";
+    ASSERT_EQ(shop("shop init " + shellQuoted(url)).status, 0);
+    const auto joined = shop("shop join " + shellQuoted(url + " sslmode=require") + " --station desk");
+    EXPECT_EQ(joined.status, 1);
+    EXPECT_NE(joined.output.find("SSL"), std::string::npos) << joined.output;
+    EXPECT_NE(joined.output.find("sslmode=require"), std::string::npos) << "names the connection: " << joined.output;
+    if (const char* windows = std::getenv("ORDAVEL_WINDOWS_CLI"); windows != nullptr && windows[0] != '\0') {
+        EXPECT_NE(joined.output.find("without TLS"), std::string::npos) << "the Windows build has none: " << joined.output;
+    }
+    EXPECT_FALSE(fs::exists(scratch.path() / "a" / "config" / "ordavel" / "shop.ini"));
+}
+
 TEST_F(ShopCommand, AStationWhoseShopCannotBeReachedSaysWhichDatabase)
 {
     ASSERT_EQ(shop("shop init " + shellQuoted(url)).status, 0);
@@ -231,6 +248,15 @@ TEST_F(ShopCommand, RefusesWhatIsNoTemplateAndFilesItMayNotWrite)
         EXPECT_EQ(shop("shop get form -o " + shellQuoted(locked)).status, 1);
         EXPECT_EQ(bytesOf(locked), "old");
     }
+}
+
+TEST_F(ShopCommand, GetWritesNothingThroughABrokenLink)
+{
+    ASSERT_EQ(shop("shop init " + shellQuoted(url)).status, 0);
+    ASSERT_EQ(shop("shop join " + shellQuoted(url) + " --station desk").status, 0);
+    const fs::path form = scratch.path() / "form.oxf";
+    buildTemplate("{}", form);
+    ASSERT_EQ(shop("shop publish " + shellQuoted(form)).status, 0);
     const fs::path dangling = scratch.path() / "dangling.oxf";
     fs::create_symlink(scratch.path() / "nowhere" / "x.oxf", dangling);
     EXPECT_EQ(shop("shop get form -o " + shellQuoted(dangling)).status, 1);

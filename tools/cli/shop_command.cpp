@@ -19,6 +19,7 @@
 #include "shop/library_copy.h"
 #include "shop/own_journal_upload.h"
 #include "shop/shop_config.h"
+#include "shop/shop_config_folder.h"
 #include "shop/users_journal.h"
 
 #include <nlohmann/json.hpp>
@@ -117,7 +118,7 @@ int join(const Settings& s)
         return fail(error);
     if (read.hadPassword)
         std::fprintf(stderr, "ordavel-cli shop: the password is not kept; the station will take it from the"
-                             " password file (~/.pgpass, or PGPASSFILE)\n");
+                             " password file (%s, or PGPASSFILE)\n", passwordFileName());
     std::printf("this station is \"%s\" of the shop at %s\n", station.c_str(), read.kept.c_str());
     return 0;
 }

@@ -33,6 +33,25 @@ std::string connectTimeoutFor(const std::string& url)
     return std::to_string(seconds);
 }
 
+// A word for a failed connection when this libpq was built without TLS (the
+// Windows build's) and `url` asks for it, which libpq refuses in its terms.
+std::string withoutTlsHint(const std::string& url)
+{
+    if (PQsslAttribute(nullptr, "library") != nullptr)
+        return {};
+    bool asked = false;
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(url.c_str(), &error);
+    PQfreemem(error);
+    for (PQconninfoOption* option = options; option != nullptr && option->keyword != nullptr; ++option)
+        if (std::strcmp(option->keyword, "sslmode") == 0 && option->val != nullptr)
+            asked = std::strcmp(option->val, "require") == 0 || std::strncmp(option->val, "verify-", 7) == 0;
+    PQconninfoFree(options);
+    return asked ? " (this build reaches the shop without TLS: over a trusted network or a tunnel, with no"
+                   " sslmode=require or verify-*)"
+                 : std::string();
+}
+
 } // namespace
 
 bool PgResult::ok() const
@@ -95,7 +114,8 @@ EngineError PgConnection::connect(const std::string& url)
     if (m_conn == nullptr)
         return {kNoServer, "the shop's database cannot be reached: out of memory"};
     if (PQstatus(m_conn) != CONNECTION_OK) {
-        EngineError error{kNoServer, "the shop's database cannot be reached: " + trimmed(PQerrorMessage(m_conn))};
+        EngineError error{kNoServer, "the shop's database cannot be reached: " + trimmed(PQerrorMessage(m_conn))
+                                         + withoutTlsHint(url)};
         PQfinish(m_conn);
         m_conn = nullptr;
         return error;
