@@ -15,7 +15,6 @@
 #include <set>
 #include <thread>
 #include <string_view>
-#include <sys/socket.h>
 
 namespace ordavel::service {
 
@@ -208,13 +207,13 @@ struct Service::Caller {
     std::string origin; // "" when the request carries none
 };
 
-Service::Service(ServiceOptions options, JobQueue& queue, PageMaker& pages)
+Service::Service(ServiceOptions options, JobQueue& queue, PageMaker& pages, Spooler& spooler)
     : m_options(std::move(options)),
       m_queue(queue),
       m_pages(pages),
       m_tokens(m_options.tokenStore ? m_options.tokenStore : std::make_shared<TokenFile>(m_options.tokenFile)),
       m_catalog(m_options.templatesFolder),
-      m_dispatcher(queue, pages, m_events, m_options.scratchFolder)
+      m_dispatcher(queue, pages, m_events, spooler)
 {
     // A station of a shop prints the shop library's templates.
     if (const auto shop = joinedShop(); shop.ok() && shop.value())
