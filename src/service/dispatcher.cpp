@@ -143,7 +143,7 @@ void Dispatcher::adoptSpooled()
         const std::lock_guard lock(m_flightMutex);
         for (const JobSummary& job : m_queue.unfinished())
             for (const RecordState& r : job.records) {
-                if (r.outcome == Outcome::Printing && r.cupsJob > 0)
+                if (r.outcome == Outcome::Printing && r.cupsJob > 0 && r.cupsJob != kNoSpoolJobId)
                     m_run.follower().follow(r.cupsJob, {{job.id, r.n}});
                 else if (r.outcome == Outcome::Queued)
                     unsent[{job.id, r.n}] = {job.printer, job.created};
@@ -432,7 +432,7 @@ void Dispatcher::publishRecord(std::int64_t job, int n, Outcome outcome, int cup
         m_owners[job] = owner;
     }
     nlohmann::json event = {{"type", "record"}, {"job", job}, {"n", n}, {"state", outcomeName(outcome)}};
-    event["cupsJob"] = cupsJob > 0 ? nlohmann::json(cupsJob) : nlohmann::json(nullptr);
+    event["cupsJob"] = cupsJob > 0 && cupsJob != kNoSpoolJobId ? nlohmann::json(cupsJob) : nlohmann::json(nullptr);
     publish(owner, event.dump());
 }
 

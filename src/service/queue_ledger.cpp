@@ -21,8 +21,10 @@ bool QueueLedger::mayHandOver(int first, int last) { return m_queue.mayHandOver(
 void QueueLedger::handedOver(int first, int last, int spoolId, bool)
 {
     const auto records = refsOf(first, last);
-    m_queue.markSent(records, spoolId);
-    changed(records, Outcome::Printing, spoolId);
+    // Handed over is handed over, whether or not the spooler told its job's id.
+    const int job = spoolId > 0 ? spoolId : kNoSpoolJobId;
+    m_queue.markSent(records, job);
+    changed(records, Outcome::Printing, job);
 }
 
 void QueueLedger::notHandedOver(int first, int last, NotHandedOver why, const std::string& reason)

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <regex>
 #include <set>
 #include <thread>
@@ -229,7 +230,7 @@ std::string Service::start()
     for (const std::string& address : m_options.addresses) {
         auto server = std::make_unique<httplib::Server>();
         install(*server);
-        int listening = -1;
+        std::optional<socket_t> listening;
         server->set_socket_options([&listening](socket_t sock) {
             httplib::default_socket_options(sock);
             listening = sock;
@@ -245,8 +246,8 @@ std::string Service::start()
         // at once overflow it, and a connection whose handshake the kernel
         // dropped can come through so late that the request is timed out
         // unanswered. Listening again sets a deeper backlog.
-        if (bound && listening >= 0)
-            ::listen(listening, kListenBacklog);
+        if (bound && listening)
+            ::listen(*listening, kListenBacklog);
         server->set_socket_options(httplib::default_socket_options);
         if (!bound) {
             failures += (failures.empty() ? "" : "; ") + std::string("cannot listen on ") + address + " port "
