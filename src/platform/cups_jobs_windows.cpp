@@ -65,14 +65,15 @@ std::vector<std::wstring> printerNames()
 
 // This user's jobs the spooler still holds for one printer, appended to
 // `jobs`; false when the spooler cannot list them (Wine 8's EnumJobsW is a
-// stub that fails), or the printer cannot be opened.
+// stub that fails). A printer that cannot be opened (a network printer
+// away) lists nothing, and is asked about a job only by its id.
 bool appendJobsOf(const std::wstring& printerName, std::vector<WindowsJob>& jobs)
 {
     std::wstring name = printerName;
     HANDLE printer = nullptr;
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
     if (!::OpenPrinterW(name.data(), &printer, &access))
-        return false;
+        return true;
     DWORD needed = 0;
     DWORD count = 0;
     ::SetLastError(ERROR_SUCCESS);
