@@ -44,6 +44,7 @@ struct Setup {
     FolderQueue queue;
     std::unique_ptr<service::JournalQueue> jobs;
     std::unique_ptr<service::QtPageMaker> pages;
+    std::unique_ptr<CupsSpooler> spooler;
     std::unique_ptr<service::Service> server;
     std::string token;
     std::string error;
@@ -71,8 +72,8 @@ struct Setup {
         options.port = 0;
         options.addresses = {"127.0.0.1"};
         options.templatesFolder = templates.string();
-        options.scratchFolder = scratch.path().string();
-        server = std::make_unique<service::Service>(options, *jobs, *pages);
+        spooler = std::make_unique<CupsSpooler>(scratch.path().string());
+        server = std::make_unique<service::Service>(options, *jobs, *pages, *spooler);
         error = server->start();
     }
     ~Setup()

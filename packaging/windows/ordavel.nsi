@@ -4,6 +4,7 @@
 ;   OUTFILE  the installer to write
 ;   FILES    an include file deleting exactly the installed files (uninstaller)
 ; Silent install and uninstall: /S; another folder: /D=DIR (last argument).
+; The script is UTF-8 (makensis -INPUTCHARSET UTF8).
 ; A 64-bit installer for a 64-bit program (it also runs where only 64-bit Windows programs run).
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -18,7 +19,11 @@ UninstallIcon "${STAGE}\ordavel.ico"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Ordavel"
 !define SHCNE_ASSOCCHANGED 0x08000000
+; The per-user start-up entry of the print service.
+!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
+!define RUN_VALUE "Ordavel 打印服务"
 
+Page components
 Page directory
 Page instfiles
 UninstPage uninstConfirm
@@ -33,6 +38,7 @@ Function un.onInit
 FunctionEnd
 
 Section "Ordavel"
+  SectionIn RO
   SetOutPath "$INSTDIR"
   File /r "${STAGE}\*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -43,6 +49,8 @@ Section "Ordavel"
   CreateDirectory "$SMPROGRAMS\Ordavel"
   CreateShortcut "$SMPROGRAMS\Ordavel\Ordavel.lnk" "$INSTDIR\ordavel.exe" "" "$INSTDIR\ordavel.ico"
   CreateShortcut "$SMPROGRAMS\Ordavel\Sample waybill.lnk" "$INSTDIR\ordavel.exe" '"$INSTDIR\samples\waybill.oxf"' "$INSTDIR\ordavel.ico"
+  ; The print service, started by hand (windowless; a second start while it runs ends at once).
+  CreateShortcut "$SMPROGRAMS\Ordavel\Ordavel 打印服务.lnk" "$INSTDIR\ordavel-service.exe" "" "$INSTDIR\ordavel.ico"
 
   ; .oxf templates open in the designer, with the program's icon; "Print" prints directly.
   WriteRegStr HKCR ".oxf" "" "Ordavel.Template"
@@ -63,9 +71,24 @@ Section "Ordavel"
   System::Call 'shell32::SHChangeNotify(i ${SHCNE_ASSOCCHANGED}, i 0, p 0, p 0)'
 SectionEnd
 
-; Only what was installed goes: templates, calibrations (%APPDATA%\ordavel)
-; and any other file the user put in the folder stay.
+; The print service starts with Windows for the user who installs, in that
+; user's session (where the user's printers are), with no window.
+Section "打印服务随 Windows 启动" SecServiceAtStart
+  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\ordavel-service.exe"'
+SectionEnd
+
+; Only what was installed goes: templates, calibrations, the service's tokens
+; (%APPDATA%\ordavel), the journal (%LOCALAPPDATA%\ordavel) and any other
+; file the user put in the folder stay.
 Section "Uninstall"
+  ; The running service first: its files cannot go while it runs. The
+  ; launcher takes the service with it; a service started otherwise goes too.
+  nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM ordavel-service.exe'
+  Pop $0
+  nsExec::Exec '"$SYSDIR\taskkill.exe" /F /IM ordavel-cli.exe'
+  Pop $0
+  Sleep 500
+  DeleteRegValue HKCU "${RUN_KEY}" "${RUN_VALUE}"
   !include "${FILES}"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
@@ -73,6 +96,7 @@ Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\Ordavel\Ordavel.lnk"
   Delete "$SMPROGRAMS\Ordavel\Sample waybill.lnk"
+  Delete "$SMPROGRAMS\Ordavel\Ordavel 打印服务.lnk"
   RMDir "$SMPROGRAMS\Ordavel"
 
   ReadRegStr $0 HKCR ".oxf" ""

@@ -6,6 +6,7 @@
 #include "print_run/spool_job.h"
 
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,21 @@ namespace ordavel {
 bool cancelJobSentSince(const std::string& printerName, std::time_t sentSince);
 
 #ifdef _WIN32
+// A Windows spooler job with the spooler's own status bits (JOB_STATUS_*).
+struct WindowsJob {
+    SpoolJob job;
+    unsigned long status = 0;
+};
+// This user's jobs on every printer, newest first; nothing when the spooler
+// cannot list the jobs of a printer (Wine 8 implements EnumJobsW as a stub).
+std::optional<std::vector<WindowsJob>> windowsJobs();
+// Job `id` on `printerName` (every printer when ""), whoever sent it;
+// nothing when no printer's queue holds it.
+std::optional<WindowsJob> windowsJob(const std::string& printerName, int id);
+
+// Cancels job `id` on `printerName`; false when the spooler refuses or knows no such job.
+bool cancelWindowsJob(const std::string& printerName, int id);
+
 // This user's jobs on every printer, newest first (the Windows spooler's
 // view: it forgets a job once printed). Empty when the spooler does not answer.
 std::vector<SpoolJob> myCupsJobs();

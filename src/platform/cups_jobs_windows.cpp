@@ -6,6 +6,7 @@
 
 #include "file/wide_names_windows.h"
 #include "journal/journal_system.h"
+#include "print_run/windows_job_watch.h"
 
 #include <windows.h>
 #include <winspool.h>
@@ -30,24 +31,18 @@ std::time_t timeOf(const SYSTEMTIME& utc)
 // The spooler names a job's owner as GetUserNameW does, as the journal does.
 std::wstring userName() { return wideFromUtf8(journal_system::userName()); }
 
-bool finished(DWORD status)
-{
-    return (status & (JOB_STATUS_PRINTED | JOB_STATUS_DELETED | JOB_STATUS_DELETING | JOB_STATUS_COMPLETE)) != 0;
-}
+bool finished(DWORD status) { return isFinished(windowsJobState(status)) || (status & JOB_STATUS_COMPLETE) != 0; }
 
-SpoolJobState stateOf(DWORD status)
+WindowsJob entryOf(const JOB_INFO_1W& job, const std::wstring& printerName)
 {
-    if (status & (JOB_STATUS_PRINTED | JOB_STATUS_COMPLETE))
-        return SpoolJobState::Completed;
-    if (status & (JOB_STATUS_DELETED | JOB_STATUS_DELETING))
-        return SpoolJobState::Cancelled;
-    if (status & (JOB_STATUS_ERROR | JOB_STATUS_OFFLINE | JOB_STATUS_PAPEROUT | JOB_STATUS_BLOCKED_DEVQ))
-        return SpoolJobState::Stopped;
-    if (status & JOB_STATUS_PAUSED)
-        return SpoolJobState::Held;
-    if (status & (JOB_STATUS_PRINTING | JOB_STATUS_SPOOLING))
-        return SpoolJobState::Processing;
-    return SpoolJobState::Pending;
+    WindowsJob entry;
+    entry.job.id = static_cast<int>(job.JobId);
+    entry.job.title = job.pDocument != nullptr ? utf8FromWide(job.pDocument) : std::string();
+    entry.job.printer = utf8FromWide(printerName);
+    entry.job.state = windowsJobState(job.Status);
+    entry.job.created = timeOf(job.Submitted);
+    entry.status = job.Status;
+    return entry;
 }
 
 // Every printer this user sees: the machine's and the connected network ones.
@@ -68,49 +63,97 @@ std::vector<std::wstring> printerNames()
     return names;
 }
 
-// This user's jobs the spooler still holds for one printer, appended to `jobs`.
-void appendJobsOf(const std::wstring& printerName, std::vector<SpoolJob>& jobs)
+// This user's jobs the spooler still holds for one printer, appended to
+// `jobs`; false when the spooler cannot list them (Wine 8's EnumJobsW is a
+// stub that fails). A printer that cannot be opened (a network printer
+// away) lists nothing, and is asked about a job only by its id.
+bool appendJobsOf(const std::wstring& printerName, std::vector<WindowsJob>& jobs)
 {
     std::wstring name = printerName;
     HANDLE printer = nullptr;
     PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
     if (!::OpenPrinterW(name.data(), &printer, &access))
-        return;
+        return true;
     DWORD needed = 0;
     DWORD count = 0;
-    ::EnumJobsW(printer, 0, 0xFFFFFFFF, 1, nullptr, 0, &needed, &count);
+    ::SetLastError(ERROR_SUCCESS);
+    // An empty queue answers the size question with success and nothing needed.
+    bool listed = ::EnumJobsW(printer, 0, 0xFFFFFFFF, 1, nullptr, 0, &needed, &count)
+        || ::GetLastError() == ERROR_INSUFFICIENT_BUFFER;
     std::vector<BYTE> buffer(needed);
-    if (needed > 0 && ::EnumJobsW(printer, 0, 0xFFFFFFFF, 1, buffer.data(), needed, &needed, &count)) {
+    if (listed && needed > 0) {
+        listed = ::EnumJobsW(printer, 0, 0xFFFFFFFF, 1, buffer.data(), needed, &needed, &count);
         const auto* found = reinterpret_cast<const JOB_INFO_1W*>(buffer.data());
         const std::wstring me = userName();
-        for (DWORD i = 0; i < count; ++i) {
+        for (DWORD i = 0; listed && i < count; ++i) {
             const JOB_INFO_1W& job = found[i];
             if (!me.empty() && job.pUserName != nullptr && _wcsicmp(job.pUserName, me.c_str()) != 0)
                 continue;
-            SpoolJob entry;
-            entry.id = static_cast<int>(job.JobId);
-            entry.title = job.pDocument != nullptr ? utf8FromWide(job.pDocument) : std::string();
-            entry.printer = utf8FromWide(printerName);
-            entry.state = stateOf(job.Status);
-            entry.created = timeOf(job.Submitted);
-            jobs.push_back(std::move(entry));
+            jobs.push_back(entryOf(job, printerName));
         }
     }
     ::ClosePrinter(printer);
+    return listed;
 }
 
 } // namespace
+
+std::optional<std::vector<WindowsJob>> windowsJobs()
+{
+    std::vector<WindowsJob> jobs;
+    bool listed = true;
+    for (const auto& name : printerNames())
+        listed = appendJobsOf(name, jobs) && listed;
+    if (!listed)
+        return std::nullopt;
+    std::sort(jobs.begin(), jobs.end(), [](const WindowsJob& a, const WindowsJob& b) {
+        return a.job.created != b.job.created ? a.job.created > b.job.created : a.job.id > b.job.id;
+    });
+    return jobs;
+}
+
+std::optional<WindowsJob> windowsJob(const std::string& printerName, int id)
+{
+    const std::vector<std::wstring> names = printerName.empty() ? printerNames()
+                                                                : std::vector<std::wstring>{wideFromUtf8(printerName)};
+    for (const std::wstring& each : names) {
+        std::wstring name = each;
+        HANDLE printer = nullptr;
+        PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
+        if (!::OpenPrinterW(name.data(), &printer, &access))
+            continue;
+        DWORD needed = 0;
+        ::GetJobW(printer, static_cast<DWORD>(id), 1, nullptr, 0, &needed);
+        std::vector<BYTE> buffer(needed);
+        std::optional<WindowsJob> found;
+        if (needed > 0 && ::GetJobW(printer, static_cast<DWORD>(id), 1, buffer.data(), needed, &needed))
+            found = entryOf(*reinterpret_cast<const JOB_INFO_1W*>(buffer.data()), each);
+        ::ClosePrinter(printer);
+        if (found)
+            return found;
+    }
+    return std::nullopt;
+}
+
+bool cancelWindowsJob(const std::string& printerName, int id)
+{
+    std::wstring name = wideFromUtf8(printerName);
+    HANDLE printer = nullptr;
+    PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_USE};
+    if (id <= 0 || !::OpenPrinterW(name.data(), &printer, &access))
+        return false;
+    const bool cancelled = ::SetJobW(printer, static_cast<DWORD>(id), 0, nullptr, JOB_CONTROL_CANCEL);
+    ::ClosePrinter(printer);
+    return cancelled;
+}
 
 // The spooler forgets a job once it has printed (unless the printer keeps
 // printed documents), so finished jobs are mostly absent here.
 std::vector<SpoolJob> myCupsJobs()
 {
     std::vector<SpoolJob> jobs;
-    for (const auto& name : printerNames())
-        appendJobsOf(name, jobs);
-    std::sort(jobs.begin(), jobs.end(), [](const SpoolJob& a, const SpoolJob& b) {
-        return a.created != b.created ? a.created > b.created : a.id > b.id;
-    });
+    for (WindowsJob& each : windowsJobs().value_or(std::vector<WindowsJob>()))
+        jobs.push_back(std::move(each.job));
     return jobs;
 }
 
@@ -118,12 +161,12 @@ int cupsJobNamed(const std::string& printerName, const std::string& title, std::
 {
     if (printerName.empty())
         return 0;
-    std::vector<SpoolJob> jobs;
-    appendJobsOf(wideFromUtf8(printerName), jobs);
+    std::vector<WindowsJob> jobs;
+    (void)appendJobsOf(wideFromUtf8(printerName), jobs);
     int newest = 0;
-    for (const auto& job : jobs)
-        if (job.title == title && job.created >= since && job.id > newest)
-            newest = job.id;
+    for (const auto& each : jobs)
+        if (each.job.title == title && each.job.created >= since && each.job.id > newest)
+            newest = each.job.id;
     return newest;
 }
 

@@ -10,4 +10,6 @@ std::unique_ptr<Spooler> systemSpooler() { return std::make_unique<CupsSpooler>(
 
 QPrinter& pagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf) { return pdfPagesOf(document, pdf); }
 
+void noteOpenJob(SpoolDocument&) {}
+
 } // namespace ordavel

@@ -1,11 +1,14 @@
 // The Windows spooler as the print run's queue. Qt's Windows print engine
 // starts the spooler's document in QPainter::begin and hands it over in
 // QPainter::end; the spooler's job id is then found by the document name,
-// which carries the journal's records.
+// which carries the journal's records. What became of a job is told by its
+// statuses while it was listed (WindowsJobWatch): the spooler drops a job
+// from its queue once it has gone to the printer.
 #include "platform/system_spooler.h"
 
 #include "platform/cups_jobs.h"
 #include "platform/printer_paper.h"
+#include "print_run/windows_job_watch.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -30,6 +33,7 @@ public:
     std::time_t since;
     // The spooler's document name, fixed when the job began (a job cut short keeps it).
     std::string docName;
+    int jobId = 0; // as found while its pages were open; 0 when not looked up or not found
 };
 
 class WindowsSpooler : public Spooler {
@@ -64,7 +68,8 @@ public:
         const auto& native = static_cast<const NativeDocument&>(*document);
         Submitted submitted;
         // The spooler stamps a job when it takes it, possibly a second before the clock read.
-        submitted.jobId = cupsJobNamed(native.request.printer, native.docName, native.since - 1);
+        submitted.jobId = native.jobId > 0 ? native.jobId
+                                           : cupsJobNamed(native.request.printer, native.docName, native.since - 1);
         return submitted;
     }
     // Qt's engine cannot take back a document it began; the spooler's job is cancelled instead.
@@ -80,29 +85,59 @@ public:
     }
     std::optional<SpoolJob> job(int id) const override
     {
-        for (const SpoolJob& job : myCupsJobs())
-            if (job.id == id)
-                return job;
-        return std::nullopt;
+        if (const auto found = windowsJob({}, id)) {
+            SpoolJob job = found->job;
+            job.state = m_watch.seen(id, found->status);
+            return job;
+        }
+        // Gone from the queue: ended only as far as its statuses tell.
+        const auto ended = m_watch.vanished(id);
+        if (!ended)
+            return std::nullopt;
+        SpoolJob job;
+        job.id = id;
+        job.state = *ended;
+        return job;
     }
+    // Nothing when the spooler cannot list its jobs, so that a follower
+    // takes no job for ended because it is not listed.
     std::optional<std::vector<SpoolJob>> jobs(bool finishedToo) const override
     {
+        const auto listed = windowsJobs();
+        if (!listed)
+            return std::nullopt;
         std::vector<SpoolJob> out;
-        for (SpoolJob& job : myCupsJobs())
+        for (const WindowsJob& each : *listed) {
+            SpoolJob job = each.job;
+            job.state = m_watch.seen(job.id, each.status);
             if (finishedToo || !isFinished(job.state))
                 out.push_back(std::move(job));
+        }
         return out;
     }
     bool cancel(int id) override
     {
-        const auto found = job(id);
-        return found && cancelJobSentSince(found->printer, found->created);
+        // Only a job still in the queue can be taken back (asking job() would spend what the watch knows).
+        const auto found = windowsJob({}, id);
+        if (!found || !cancelWindowsJob(found->job.printer, id))
+            return false;
+        m_watch.forget(id);
+        return true;
     }
+
+private:
+    mutable WindowsJobWatch m_watch;
 };
 
 } // namespace
 
 std::unique_ptr<Spooler> systemSpooler() { return std::make_unique<WindowsSpooler>(); }
+
+void noteOpenJob(SpoolDocument& document)
+{
+    if (auto* native = dynamic_cast<NativeDocument*>(&document))
+        native->jobId = cupsJobNamed(native->request.printer, native->docName, native->since - 1);
+}
 
 QPrinter& pagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf)
 {

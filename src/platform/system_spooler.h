@@ -24,6 +24,10 @@ std::string destinationOf(const QPrinter& printer);
 // printer (the Windows spooler's), or a PDF written to its file, kept in
 // `pdf`.
 QPrinter& pagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf);
+// Called while the pages of `document` are open on its device, before they
+// end: the Windows spooler's job is looked up now by its document name, as
+// the spooler may forget a job as soon as it has printed. Nothing elsewhere.
+void noteOpenJob(SpoolDocument& document);
 // The PDF the pages of `document` are written to, kept in `pdf`.
 QPrinter& pdfPagesOf(SpoolDocument& document, std::unique_ptr<QPrinter>& pdf);
 

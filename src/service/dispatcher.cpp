@@ -39,11 +39,11 @@ bool isPrinterReason(const std::string& reason)
 
 } // namespace
 
-Dispatcher::Dispatcher(JobQueue& queue, PageMaker& pages, EventHub& events, std::string scratchFolder)
-    : m_queue(queue), m_pages(pages), m_events(events), m_cups(std::move(scratchFolder)),
+Dispatcher::Dispatcher(JobQueue& queue, PageMaker& pages, EventHub& events, Spooler& spooler)
+    : m_queue(queue), m_pages(pages), m_events(events), m_spooler(spooler),
       m_ledger(queue, [this](const RecordRef& record, Outcome outcome,
                              int spoolId) { publishRecord(record.first, record.second, outcome, spoolId); }),
-      m_run(m_ledger, m_cups)
+      m_run(m_ledger, m_spooler)
 {
 }
 
@@ -110,7 +110,7 @@ void Dispatcher::refreshPrinters(bool force)
     }
     // A scheduler too busy to answer leaves the list as it was: a printer
     // does not vanish, and jobs for it are not refused, for a missed answer.
-    auto fresh = m_cups.printers();
+    auto fresh = m_spooler.printers();
     if (!fresh)
         return;
     m_queue.printersSeen(*fresh);
@@ -119,9 +119,9 @@ void Dispatcher::refreshPrinters(bool force)
     m_printersAt = Clock::now();
 }
 
-// What reached CUPS before the last run ended: records marked sent are
-// followed again, and records still queued that a job of ours in CUPS names
-// are marked sent with that job instead of being sent twice. A CUPS job that
+// What reached the spooler before the last run ended: records marked sent are
+// followed again, and records still queued that a job of ours in the spooler names
+// are marked sent with that job instead of being sent twice. A spooler job that
 // was cancelled or aborted (the hand-over broken off) printed nothing, so
 // its records stay queued and are sent again.
 void Dispatcher::reconcile()
@@ -143,7 +143,7 @@ void Dispatcher::adoptSpooled()
         const std::lock_guard lock(m_flightMutex);
         for (const JobSummary& job : m_queue.unfinished())
             for (const RecordState& r : job.records) {
-                if (r.outcome == Outcome::Printing && r.cupsJob > 0)
+                if (r.outcome == Outcome::Printing && r.cupsJob > 0 && r.cupsJob != kNoSpoolJobId)
                     m_run.follower().follow(r.cupsJob, {{job.id, r.n}});
                 else if (r.outcome == Outcome::Queued)
                     unsent[{job.id, r.n}] = {job.printer, job.created};
@@ -151,7 +151,7 @@ void Dispatcher::adoptSpooled()
     }
     if (unsent.empty())
         return;
-    for (const SpoolJob& entry : m_cups.jobs(true).value_or(std::vector<SpoolJob>())) {
+    for (const SpoolJob& entry : m_spooler.jobs(true).value_or(std::vector<SpoolJob>())) {
         if (entry.state == SpoolJobState::Cancelled || entry.state == SpoolJobState::Aborted)
             continue;
         std::vector<RecordRef> adopted;
@@ -259,7 +259,7 @@ void Dispatcher::sendFor(const PrinterStatus& printer)
     std::vector<PendingRecord> batch = m_queue.nextToSend(printer.name, kMaxPagesPerJob);
     if (batch.empty())
         return;
-    // One template per CUPS job, and a title that names every record.
+    // One template per spooler job, and a title that names every record.
     std::size_t keep = 1;
     std::vector<RecordRef> refs{{batch[0].job, batch[0].n}};
     while (keep < batch.size() && batch[keep].source.hash == batch[0].source.hash) {
@@ -336,8 +336,8 @@ void Dispatcher::cancel(std::int64_t job)
     m_queue.markOutcomes(unsent, Outcome::Cancelled, "已取消");
     for (const RecordRef& ref : unsent)
         publishRecord(ref.first, ref.second, Outcome::Cancelled, 0);
-    // A CUPS job is taken back only when it holds this job's records alone;
-    // one shared with other jobs prints, and its records end as CUPS reports.
+    // A spooler job is taken back only when it holds this job's records alone;
+    // one shared with other jobs prints, and its records end as the spooler reports.
     for (const int cupsJob : cupsJobs) {
         std::vector<RecordRef> refs;
         {
@@ -350,7 +350,7 @@ void Dispatcher::cancel(std::int64_t job)
         }
         if (std::any_of(refs.begin(), refs.end(), [&](const RecordRef& r) { return r.first != job; }))
             continue;
-        if (!m_cups.cancel(cupsJob))
+        if (!m_spooler.cancel(cupsJob))
             continue;
         m_queue.markOutcomes(refs, Outcome::Cancelled, "已取消");
         for (const RecordRef& ref : refs)
@@ -361,7 +361,7 @@ void Dispatcher::cancel(std::int64_t job)
     announce(job);
 }
 
-// Why each job whose records are all in CUPS has not printed yet: its CUPS
+// Why each job whose records are all in the spooler has not printed yet: its spooler
 // job held, or its printer stopped; nothing once either is over. Jobs are
 // looked at only when that picture changed (and once after a start, so that
 // a reason kept from the last run is made current).
@@ -433,7 +433,7 @@ void Dispatcher::publishRecord(std::int64_t job, int n, Outcome outcome, int cup
         m_owners[job] = owner;
     }
     nlohmann::json event = {{"type", "record"}, {"job", job}, {"n", n}, {"state", outcomeName(outcome)}};
-    event["cupsJob"] = cupsJob > 0 ? nlohmann::json(cupsJob) : nlohmann::json(nullptr);
+    event["cupsJob"] = cupsJob > 0 && cupsJob != kNoSpoolJobId ? nlohmann::json(cupsJob) : nlohmann::json(nullptr);
     publish(owner, event.dump());
 }
 

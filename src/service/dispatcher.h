@@ -1,14 +1,15 @@
 #pragma once
 // Sends queued records to their printers and follows them to the end. One
 // thread: per printer, in the order accepted, up to kMaxPagesPerJob pages
-// become one CUPS job through the print run, whose title names the records it holds
+// become one spooler job (CUPS on Linux, the Windows spooler there) through
+// the print run, whose title names the records it holds
 // ("ordavel-journal 12:1-50"), so that after a crash the records that had
-// reached CUPS are found there instead of being sent again. A record counts
-// as printed only when CUPS reports its job completed. A printer that is
-// stopped or refuses jobs keeps its jobs queued with the reason.
+// reached the spooler are found there instead of being sent again. A record
+// counts as printed only when the spooler reports its job completed. A
+// printer that is stopped or refuses jobs keeps its jobs queued with the reason.
 
-#include "cups/cups_spooler.h"
 #include "print_run/print_run.h"
+#include "print_run/spooler.h"
 #include "service/queue_ledger.h"
 #include "service/event_hub.h"
 #include "service/job_queue.h"
@@ -31,7 +32,8 @@ inline constexpr int kMaxPagesPerJob = 50;
 
 class Dispatcher {
 public:
-    Dispatcher(JobQueue& queue, PageMaker& pages, EventHub& events, std::string scratchFolder);
+    // `spooler` outlives the dispatcher.
+    Dispatcher(JobQueue& queue, PageMaker& pages, EventHub& events, Spooler& spooler);
     ~Dispatcher();
 
     // Adopts what CUPS already holds of unfinished jobs, then starts the thread.
@@ -70,7 +72,7 @@ private:
     JobQueue& m_queue;
     PageMaker& m_pages;
     EventHub& m_events;
-    ordavel::CupsSpooler m_cups;
+    Spooler& m_spooler;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -92,7 +94,7 @@ private:
     // so the run's hand-overs never meet it).
     std::mutex m_flightMutex;
     QueueLedger m_ledger;
-    PrintRun m_run; // the CUPS jobs handed over are its follower's
+    PrintRun m_run; // the spooler jobs handed over are its follower's
     std::chrono::steady_clock::time_point m_expiredAt{};
     std::chrono::steady_clock::time_point m_followedAt{};
     std::mutex m_ownerMutex;

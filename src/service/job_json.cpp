@@ -16,6 +16,21 @@ int daysIn(int year, int month)
     return month == 2 && leapYear(year) ? 29 : days[month - 1];
 }
 
+// Seconds since 1970-01-01 UTC of a UTC calendar time, as timegm gives them
+// (which Windows lacks): whole days of the proleptic Gregorian calendar, in
+// 400-year eras of 146097 days counted from 0000-03-01.
+std::time_t utcSeconds(long long year, long long month, long long day, long long hour, long long minute,
+                       long long second)
+{
+    const long long y = year - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yearOfEra = y - era * 400;
+    const long long dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const long long days = era * 146097 + dayOfEra - 719468;
+    return static_cast<std::time_t>(days * 86400 + hour * 3600 + minute * 60 + second);
+}
+
 } // namespace
 
 std::optional<std::time_t> parseIsoTime(const std::string& text)
@@ -95,7 +110,7 @@ std::optional<std::time_t> parseIsoTime(const std::string& text)
     tm.tm_min = minute;
     tm.tm_sec = second;
     tm.tm_isdst = -1;
-    const std::time_t when = zoned ? timegm(&tm) - offset : std::mktime(&tm);
+    const std::time_t when = zoned ? utcSeconds(year, month, day, hour, minute, second) - offset : std::mktime(&tm);
     return std::max<std::time_t>(when, 0);
 }
 
@@ -114,7 +129,7 @@ nlohmann::json jobJson(const JobSummary& job)
     nlohmann::json records = nlohmann::json::array();
     for (const auto& r : job.records) {
         nlohmann::json record = {{"n", r.n}, {"state", outcomeName(r.outcome)}};
-        record["cupsJob"] = r.cupsJob > 0 ? nlohmann::json(r.cupsJob) : nlohmann::json(nullptr);
+        record["cupsJob"] = r.cupsJob > 0 && r.cupsJob != kNoSpoolJobId ? nlohmann::json(r.cupsJob) : nlohmann::json(nullptr);
         if (!r.station.empty()) {
             record["station"] = r.station;
             record["printer"] = r.printer;

@@ -22,6 +22,11 @@ namespace ordavel::service {
 enum class Outcome { Queued, Printing, Printed, Failed, Cancelled, Expired };
 
 const char* outcomeName(Outcome outcome);
+
+// The spooler job of records handed to a spooler that told no job id (Wine's
+// spooler lists no jobs): marks them handed over, so that they are never sent
+// again, while nothing can be learnt of how they ended. No spooler gives it out.
+inline constexpr int kNoSpoolJobId = 2147483647;
 // Printed, failed, cancelled and expired records are done.
 bool isFinal(Outcome outcome);
 
@@ -58,7 +63,7 @@ struct NewJob {
 struct RecordState {
     int n = 0; // 1-based number within its job
     Outcome outcome = Outcome::Queued;
-    int cupsJob = 0; // 0 until sent
+    int cupsJob = 0; // 0 until sent; kNoSpoolJobId when the spooler told no id
     // In a shop: the station and its printer the record was handed to; "" before.
     std::string station;
     std::string printer;

@@ -3,12 +3,12 @@
 #include "service/service_job_data.h"
 #include "shop/users_journal.h"
 
+#include "journal/journal_system.h"
 #include "journal/sha256.h"
 
 #include <fstream>
 #include <iterator>
 #include <set>
-#include <unistd.h>
 
 namespace ordavel::service {
 
@@ -44,11 +44,8 @@ JournalOutcome toJournal(Outcome outcome)
 // meeting a job of a service that still runs leaves it to the service.
 const std::string& claimant()
 {
-    static const std::string name = [] {
-        char host[256] = {};
-        ::gethostname(host, sizeof host - 1);
-        return "pid " + std::to_string(::getpid()) + "@" + host;
-    }();
+    static const std::string name =
+        "pid " + std::to_string(journal_system::processId()) + "@" + journal_system::hostName();
     return name;
 }
 

@@ -21,8 +21,10 @@ bool QueueLedger::mayHandOver(int first, int last) { return m_queue.mayHandOver(
 void QueueLedger::handedOver(int first, int last, int spoolId, bool)
 {
     const auto records = refsOf(first, last);
-    m_queue.markSent(records, spoolId);
-    changed(records, Outcome::Printing, spoolId);
+    // Handed over is handed over, whether or not the spooler told its job's id.
+    const int job = spoolId > 0 ? spoolId : kNoSpoolJobId;
+    m_queue.markSent(records, job);
+    changed(records, Outcome::Printing, job);
 }
 
 void QueueLedger::notHandedOver(int first, int last, NotHandedOver why, const std::string& reason)
@@ -80,12 +82,12 @@ std::optional<std::size_t> QueuePages::draw(SpoolDocument& document, std::size_t
                                              m_batch.begin() + static_cast<std::ptrdiff_t>(end));
     std::optional<JobPaper> paper;
     const int drawn =
-        m_pages.drawPdf(m_printer, records, document.pdfPath, [this] { return m_stop.load(); }, paper, error);
+        m_pages.draw(m_printer, records, document, [this] { return m_stop.load(); }, paper, error);
     if (drawn < 0)
         return std::nullopt;
     // The paper is the template's, known once it is read: the queue is given the one drawn on.
     document.request.paper = paper;
-    // Every page drawn is in the PDF: all of them go out, whatever the run is told after.
+    // Every page drawn is in the document: all of them go out, whatever the run is told after.
     for (int i = 0; i < drawn; ++i)
         (void)drawnOne(first + static_cast<std::size_t>(i));
     return first + static_cast<std::size_t>(drawn);

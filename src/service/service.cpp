@@ -11,11 +11,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <regex>
 #include <set>
 #include <thread>
 #include <string_view>
-#include <sys/socket.h>
 
 namespace ordavel::service {
 
@@ -210,13 +210,13 @@ struct Service::Caller {
     std::string origin; // "" when the request carries none
 };
 
-Service::Service(ServiceOptions options, JobQueue& queue, PageMaker& pages)
+Service::Service(ServiceOptions options, JobQueue& queue, PageMaker& pages, Spooler& spooler)
     : m_options(std::move(options)),
       m_queue(queue),
       m_pages(pages),
       m_tokens(m_options.tokenStore ? m_options.tokenStore : std::make_shared<TokenFile>(m_options.tokenFile)),
       m_catalog(m_options.templatesFolder),
-      m_dispatcher(queue, pages, m_events, m_options.scratchFolder)
+      m_dispatcher(queue, pages, m_events, spooler)
 {
     // A station of a shop prints the shop library's templates.
     if (const auto shop = joinedShop(); shop.ok() && shop.value())
@@ -232,7 +232,7 @@ std::string Service::start()
     for (const std::string& address : m_options.addresses) {
         auto server = std::make_unique<httplib::Server>();
         install(*server);
-        int listening = -1;
+        std::optional<socket_t> listening;
         server->set_socket_options([&listening](socket_t sock) {
             httplib::default_socket_options(sock);
             listening = sock;
@@ -248,8 +248,8 @@ std::string Service::start()
         // at once overflow it, and a connection whose handshake the kernel
         // dropped can come through so late that the request is timed out
         // unanswered. Listening again sets a deeper backlog.
-        if (bound && listening >= 0)
-            ::listen(listening, kListenBacklog);
+        if (bound && listening)
+            ::listen(*listening, kListenBacklog);
         server->set_socket_options(httplib::default_socket_options);
         if (!bound) {
             failures += (failures.empty() ? "" : "; ") + std::string("cannot listen on ") + address + " port "

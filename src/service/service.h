@@ -40,7 +40,6 @@ struct ServiceOptions {
     std::string tokenFile = TokenFile::defaultPath();
     // Where the tokens are kept instead of tokenFile (a shop's database); null: the file.
     std::shared_ptr<TokenStore> tokenStore;
-    std::string scratchFolder = "/tmp";
     std::size_t maxWaitingRecords = kMaxWaitingRecords;
     int readTimeoutSeconds = 5;
     std::string version = "0";
@@ -48,7 +47,8 @@ struct ServiceOptions {
 
 class Service {
 public:
-    Service(ServiceOptions options, JobQueue& queue, PageMaker& pages);
+    // Pages go to `spooler` (CUPS on Linux, the Windows spooler there), which outlives the service.
+    Service(ServiceOptions options, JobQueue& queue, PageMaker& pages, Spooler& spooler);
     ~Service();
 
     // Binds every address (an address that does not exist on this machine,

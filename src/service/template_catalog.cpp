@@ -6,13 +6,13 @@
 #include "journal/journal.h"
 #include "journal/sha256.h"
 #include "model/document.h"
+#include "service/service_system.h"
 #include "print/print_job.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/stat.h>
 
 namespace ordavel::service {
 
@@ -43,18 +43,7 @@ bool isTemplateName(const std::string& name)
     });
 }
 
-std::string TemplateCatalog::defaultFolder()
-{
-    const char* data = std::getenv("XDG_DATA_HOME");
-    std::string folder;
-    if (data != nullptr && data[0] == '/')
-        folder = data;
-    else if (const char* home = std::getenv("HOME"); home != nullptr)
-        folder = std::string(home) + "/.local/share";
-    else
-        folder = ".local/share";
-    return folder + "/ordavel/templates";
-}
+std::string TemplateCatalog::defaultFolder() { return service_system::defaultTemplatesFolder(); }
 
 TemplateCatalog::TemplateCatalog(std::string folder) : m_folder(std::move(folder)) {}
 
@@ -184,10 +173,7 @@ std::optional<TemplateInfo> TemplateCatalog::describe(const std::string& name, s
         error = "no-such-template";
         return std::nullopt;
     }
-    struct stat st {};
-    const long long stamp = ::stat(info.path.c_str(), &st) == 0
-        ? static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec + st.st_size
-        : -1;
+    const long long stamp = service_system::fileStamp(info.path);
     {
         const std::lock_guard lock(m_mutex);
         if (const auto it = m_cache.find(info.path); it != m_cache.end() && it->second.first == stamp)

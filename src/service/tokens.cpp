@@ -1,19 +1,15 @@
 #include "service/tokens.h"
 
 #include "journal/sha256.h"
+#include "service/service_system.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace ordavel::service {
 
@@ -69,15 +65,6 @@ bool sameDigest(const std::string& a, const std::string& b)
     return diff == 0;
 }
 
-long long stampOf(const std::string& path)
-{
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return 0;
-    return static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec
-        + static_cast<long long>(info.st_size) * 7 + static_cast<long long>(info.st_ino);
-}
-
 } // namespace
 
 bool Token::allowsOrigin(const std::string& origin) const
@@ -87,18 +74,7 @@ bool Token::allowsOrigin(const std::string& origin) const
 bool Token::allowsPrinter(const std::string& printer) const { return listed(printers, printer); }
 bool Token::allowsTemplate(const std::string& templateName) const { return listed(templates, templateName); }
 
-std::string TokenFile::defaultPath()
-{
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string folder;
-    if (config != nullptr && config[0] == '/')
-        folder = config;
-    else if (const char* home = std::getenv("HOME"); home != nullptr)
-        folder = std::string(home) + "/.config";
-    else
-        folder = ".config";
-    return folder + "/ordavel/service.ini";
-}
+std::string TokenFile::defaultPath() { return service_system::defaultTokenFile(); }
 
 TokenFile::TokenFile(std::string path) : m_path(std::move(path)) {}
 
@@ -166,31 +142,7 @@ std::string TokenFile::write(const std::vector<Token>& tokens) const
         for (const auto& name : token.templates)
             text << "template=" << name << "\n";
     }
-    std::error_code ignored;
-    const std::filesystem::path target(m_path);
-    std::filesystem::create_directories(target.parent_path(), ignored);
-    const std::string temporary = m_path + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return "cannot write " + temporary + ": " + std::strerror(errno);
-    const std::string bytes = text.str();
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) {
-            const std::string why = std::strerror(errno);
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return "cannot write " + temporary + ": " + why;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temporary.c_str(), m_path.c_str()) != 0) {
-        const std::string why = std::strerror(errno);
-        ::unlink(temporary.c_str());
-        return "cannot write " + m_path + ": " + why;
-    }
-    return {};
+    return service_system::writePrivateFile(m_path, text.str());
 }
 
 std::string TokenStore::add(const Token& rights, std::string& error)
@@ -233,7 +185,7 @@ std::string TokenFile::insert(const Token& token)
     return write(*tokens);
 }
 
-long long TokenFile::stamp() const { return stampOf(m_path); }
+long long TokenFile::stamp() const { return service_system::fileStamp(m_path); }
 
 std::string TokenFile::revoke(const std::string& name)
 {
@@ -251,16 +203,8 @@ std::string TokenFile::revoke(const std::string& name)
 std::string newSecret()
 {
     unsigned char bytes[32];
-    std::size_t got = 0;
-    while (got < sizeof bytes) {
-        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return {};
-        }
-        got += static_cast<std::size_t>(n);
-    }
+    if (!service_system::randomBytes(bytes, sizeof bytes))
+        return {};
     static constexpr char kHex[] = "0123456789abcdef";
     std::string secret;
     for (const unsigned char b : bytes) {

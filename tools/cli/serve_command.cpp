@@ -1,11 +1,13 @@
 // ordavel-cli serve [--port N] [--templates DIR] [--listen ADDR]: the local
-// print service in the foreground, until SIGTERM or SIGINT.
+// print service in the foreground, until SIGTERM or SIGINT (Ctrl+C on Windows).
 #include "cli_support.h"
 #include "command.h"
 #include "headless_app.h"
+#include "stop_request.h"
 #include "template_input.h"
 
 #include "platform/print_service_presence.h"
+#include "platform/system_spooler.h"
 #include "service/journal_queue.h"
 #include "service/render/qt_page_maker.h"
 #include "service/service.h"
@@ -16,11 +18,9 @@
 #include "shop_queue/shop_tokens.h"
 #endif
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <pthread.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -143,17 +143,8 @@ int run(const std::vector<std::string>& args)
     options.maxWaitingRecords = static_cast<std::size_t>(s.maxWaiting);
     if (!s.templates.empty())
         options.templatesFolder = s.templates;
-    if (const char* tmp = std::getenv("TMPDIR"); tmp != nullptr && tmp[0] == '/')
-        options.scratchFolder = tmp;
-
-    // Signals are taken by this thread alone (sigwait below); every thread
-    // started from here on inherits the mask.
-    sigset_t stopping;
-    sigemptyset(&stopping);
-    sigaddset(&stopping, SIGTERM);
-    sigaddset(&stopping, SIGINT);
-    pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+    // Before any thread starts (they inherit the blocked signals).
+    StopRequest stopping;
 
     // The queue is the print journal: without it nothing accepted would
     // survive a restart, so the service does not run without it. In a shop
@@ -207,7 +198,9 @@ int run(const std::vector<std::string>& args)
 
     const auto app = makeHeadlessApp();
     service::QtPageMaker pages;
-    service::Service server(options, *queue, pages);
+    // The system's queue: CUPS (job PDFs in $TMPDIR, else /tmp), or the Windows spooler.
+    const std::unique_ptr<Spooler> spooler = systemSpooler();
+    service::Service server(options, *queue, pages, *spooler);
     if (const std::string why = server.start(); !why.empty())
         return fail(why);
     for (const auto& address : server.boundAddresses()) {
@@ -216,8 +209,7 @@ int run(const std::vector<std::string>& args)
     }
     std::fflush(stdout);
     const OwnJournalUploadLoop upload;
-    int signal = 0;
-    sigwait(&stopping, &signal);
+    stopping.wait();
     std::fprintf(stderr, "ordavel-cli serve: stopping\n");
     server.stop();
     return 0;

@@ -8,6 +8,7 @@
 #include "platform/calibration_store.h"
 #include "platform/print_journal.h"
 #include "platform/printer.h"
+#include "platform/system_spooler.h"
 #include "print/print_job.h"
 #include "print_run/printed_fields.h"
 
@@ -16,6 +17,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -96,9 +98,9 @@ const Document* QtPageMaker::documentOf(const StoredTemplate& source, std::strin
     return m_documents.emplace(source.hash, std::move(doc)).first->second.get();
 }
 
-int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<PendingRecord>& records,
-                         const std::string& pdfPath, const std::function<bool()>& stop,
-                         std::optional<JobPaper>& paper, std::string& error)
+int QtPageMaker::draw(const std::string& printerName, const std::vector<PendingRecord>& records,
+                      SpoolDocument& document, const std::function<bool()>& stop, std::optional<JobPaper>& paper,
+                      std::string& error)
 {
     paper.reset();
     if (records.empty())
@@ -108,42 +110,55 @@ int QtPageMaker::drawPdf(const std::string& printerName, const std::vector<Pendi
     if (doc == nullptr)
         return -1;
     const Calibration calibration = calibrationOf(printerName);
+    paper = jobPaper(doc->page(), calibration.pageLengthMm);
+    // A queue that takes PDF gets it from a PDF writer; a document with its
+    // own device (the Windows spooler's) is set up as every print sets up a
+    // printer, which also chooses the driver's form for the paper.
+    std::unique_ptr<QPdfWriter> writer;
+    std::unique_ptr<QPrinter> unused;
+    QPagedPaintDevice* device = nullptr;
+    if (!document.pdfPath.empty()) {
+        writer = std::make_unique<QPdfWriter>(QString::fromStdString(document.pdfPath));
+        configureWriter(*writer, paper);
+        device = writer.get();
+    } else {
+        QPrinter& printer = pagesOf(document, unused);
+        configurePrinter(printer, doc->page(), calibration.pageLengthMm);
+        device = &printer;
+    }
+    QPainter painter;
+    if (!painter.begin(device)) {
+        error = document.pdfPath.empty() ? "无法打开打印机“" + document.request.printer + "”" : "无法生成打印内容";
+        return -1;
+    }
     int whole = 0;
-    {
-        QPdfWriter printer(QString::fromStdString(pdfPath));
-        paper = jobPaper(doc->page(), calibration.pageLengthMm);
-        configureWriter(printer, paper);
-        QPainter painter;
-        if (!painter.begin(&printer)) {
-            error = "无法生成打印内容";
-            return -1;
-        }
-        int form = 0;
-        bool stopped = false;
-        for (const PendingRecord& record : records) {
-            const DataTable table = tableOf(record.values);
-            RecordMerge merge(table);
-            merge.setRecord(0, record.n);
-            const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
-            for (int copy = 0; copy < record.copies; ++copy) {
-                printFormOn(painter, printer, *doc, calibration, view, form++);
-                // Only whole records go out: a record whose copies were cut
-                // short by a stop stays queued and is drawn again later.
-                if (stop() && copy + 1 < record.copies) {
-                    stopped = true;
-                    break;
-                }
+    int form = 0;
+    bool stopped = false;
+    for (const PendingRecord& record : records) {
+        const DataTable table = tableOf(record.values);
+        RecordMerge merge(table);
+        merge.setRecord(0, record.n);
+        const BoxFilter view = [&merge](const Box& box) -> const Box& { return merge.merged(box); };
+        for (int copy = 0; copy < record.copies; ++copy) {
+            printFormOn(painter, *device, *doc, calibration, view, form++);
+            // Only whole records go out: a record whose copies were cut
+            // short by a stop stays queued and is drawn again later.
+            if (stop() && copy + 1 < record.copies) {
+                stopped = true;
+                break;
             }
-            if (stopped)
-                break;
-            ++whole;
-            if (stop())
-                break;
         }
-        if (!painter.end()) {
-            error = "无法生成打印内容";
-            return -1;
-        }
+        if (stopped)
+            break;
+        ++whole;
+        if (stop())
+            break;
+    }
+    if (document.pdfPath.empty())
+        noteOpenJob(document);
+    if (!painter.end()) {
+        error = "无法生成打印内容";
+        return -1;
     }
     return whole;
 }

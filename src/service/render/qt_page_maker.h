@@ -1,7 +1,9 @@
 #pragma once
 // Pages drawn with the designer's own print code: templates read from their
 // files (kept while unchanged), records merged as a batch print merges
-// them, PDFs through Qt's PDF printer, previews as PNG pictures.
+// them, a spooler's PDF through Qt's PDF writer or its own device (the
+// Windows spooler's printer) as the designer's print sets it up, previews
+// as PNG pictures.
 
 #include "service/page_maker.h"
 
@@ -19,8 +21,8 @@ class QtPageMaker : public PageMaker {
 public:
     QtPageMaker();
     ~QtPageMaker() override;
-    int drawPdf(const std::string& printer, const std::vector<PendingRecord>& records, const std::string& pdfPath,
-                const std::function<bool()>& stop, std::optional<JobPaper>& paper, std::string& error) override;
+    int draw(const std::string& printer, const std::vector<PendingRecord>& records, SpoolDocument& document,
+             const std::function<bool()>& stop, std::optional<JobPaper>& paper, std::string& error) override;
     bool calibrated(const std::string& printer) override;
     std::string preview(const StoredTemplate& source, const RecordValues& record, bool pdf, int dpi,
                         std::string& error) override;
