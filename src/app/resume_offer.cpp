@@ -4,10 +4,12 @@
 
 #include "platform/batch_printer.h"
 #include "platform/calibration_store.h"
+#include "platform/paper_question.h"
 #include "platform/journal_resume.h"
 #include "platform/print_journal.h"
 #include "platform/prompter.h"
 #include "platform/window_print.h"
+#include "print/job_paper.h"
 
 #include <QPrinter>
 #include <QWidget>
@@ -27,12 +29,21 @@ void resumePrint(Prompter& prompter, QWidget* parent, JournalSession& session, c
     const auto tellProblem = [&prompter](const std::string& problem) {
         prompter.show(journalProblemMessage(problem));
     };
+    const bool toFile = printedToFile(plan.job.printer);
+    QPrinter printer(QPrinter::HighResolution);
+    const Calibration calibration = CalibrationStore().load(plan.job.printer).calibration.value_or(Calibration{});
+    if (!toFile) {
+        printer.setPrinterName(QString::fromStdString(plan.job.printer));
+        // Asked before the journal takes the resume: a "no" leaves the job as it was.
+        if (!paperAccepted(printer, jobPaper(doc.page(), calibration.pageLengthMm), prompter))
+            return;
+    }
     const auto journal = session.runJournal();
     if (!journal->resume(plan.job.id, plan.todo)) {
         prompter.show(journalProblemMessage(journal->takeProblem()));
         return;
     }
-    if (printedToFile(plan.job.printer)) {
+    if (toFile) {
         const ResumedFiles written = resumeToFiles(plan, doc, *journal, parent);
         journal->finish();
         if (const std::string told = journal->takeProblem(); !told.empty())
@@ -51,13 +62,11 @@ void resumePrint(Prompter& prompter, QWidget* parent, JournalSession& session, c
                                   kCaption, MessageIcon::Exclamation, MessageButtons::Ok});
         return;
     }
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPrinterName(QString::fromStdString(plan.job.printer));
     const DataTable table = tableOfRecords(plan.records, plan.job.dataSource);
     // The table's rows are the job's records in order; a queue job holds a run of consecutive ones.
     WindowPrint resumed;
     resumed.doc = &doc;
-    resumed.calibration = CalibrationStore().load(plan.job.printer).calibration.value_or(Calibration{});
+    resumed.calibration = calibration;
     resumed.journal = journal;
     resumed.worker = session.worker();
     resumed.name = plan.job.templateName;

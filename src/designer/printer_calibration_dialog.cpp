@@ -4,8 +4,10 @@
 #include "platform/calibration_page_print.h"
 #include "platform/print_journal.h"
 #include "platform/calibration_store.h"
+#include "platform/paper_question.h"
 #include "platform/printer.h"
 #include "platform/prompter.h"
+#include "print/job_paper.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -256,6 +258,9 @@ void PrinterCalibrationDialog::printPage()
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrinterName(name);
     printer.setDocName(QStringLiteral("校准页"));
+    // Measured on another sheet, the calibration would be wrong for every form.
+    if (!paperAccepted(printer, jobPaperMm(widthMm, heightMm), m_prompter))
+        return;
     bool printed = false;
     std::string journalProblem;
     {

@@ -76,6 +76,25 @@ take_printed cli.pdf
 echo "print_through_wine: ordavel-cli.exe print"
 python3 "$here/compare_pdf_ink.py" "$work/linux.pdf" "$work/cli.pdf" "$tolerance" 0.3 --any-page-size || failed=1
 
+# A reprint of that job and a calibration page of the waybill's size are
+# refused alike, and print nothing.
+job="$("$wine" "$cli" journal --json | python3 -c 'import json, sys; print(max(j["id"] for j in json.load(sys.stdin)))')"
+for what in "journal reprint $job --printer $queue" "calibration-page --paper 23,12.7 --printer $queue"; do
+  # shellcheck disable=SC2086
+  if "$wine" "$cli" $what 2>"$work/refused.txt"; then
+    echo "print_through_wine: $what printed on a sheet its driver does not have" >&2
+    failed=1
+  elif ! grep -q "将使用 .* 毫米的纸张" "$work/refused.txt"; then
+    echo "print_through_wine: $what told no paper mismatch: $(cat "$work/refused.txt")" >&2
+    failed=1
+  fi
+done
+sleep 2
+if [ -n "$(comm -13 <(echo "$before") <(ls "$out"/*.pdf 2>/dev/null | sort))" ]; then
+  echo "print_through_wine: a reprint or calibration page came out although the paper was refused" >&2
+  failed=1
+fi
+
 # The designer prints to the default printer, after the print dialog.
 old_default="$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')"
 lpadmin -d "$queue"

@@ -5,8 +5,10 @@
 #include "cli_support.h"
 #include "headless_app.h"
 #include "page_output.h"
+#include "paper_check.h"
 
 #include "platform/calibration_page_print.h"
+#include "print/job_paper.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -37,6 +39,7 @@ struct Settings {
     std::vector<double> paperCm{21.0, 29.7};
     std::string output;
     std::string printerName;
+    bool allowPaperMismatch = false;
 };
 
 OptionParser declare(Settings& s)
@@ -46,6 +49,7 @@ OptionParser declare(Settings& s)
     declarePaper(parser, &s.paperCm);
     declareOutput(parser, &s.output, "OUT.pdf", "the PDF to write", /*required=*/true, /*choice=*/1);
     declarePrinter(parser, &s.printerName, "the printer to print it on", /*required=*/true, /*choice=*/1);
+    declareAllowPaperMismatch(parser, &s.allowPaperMismatch);
     return parser;
 }
 
@@ -74,6 +78,9 @@ int run(const std::vector<std::string>& args)
     const QString name = QString::fromStdString(printerName);
     if (!QPrinterInfo::availablePrinterNames().contains(name))
         return fail("no printer named \"" + printerName + "\"");
+    // Measured on the wrong sheet, a calibration would be wrong for every form.
+    if (const auto refusal = paperRefusal(printerName, jobPaperMm(page.widthMm, page.heightMm), s.allowPaperMismatch))
+        return fail(*refusal);
     QPrinter printer(QPrinter::HighResolution);
     printer.setCreator(QStringLiteral("Ordavel"));
     printer.setPrinterName(name);

@@ -7,6 +7,7 @@
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
+#include "paper_check.h"
 #include "template_input.h"
 
 #include "file/template_reader.h"
@@ -51,6 +52,7 @@ struct Settings {
     bool on = false;
     bool noCalibration = false;
     bool pack = false;
+    bool allowPaperMismatch = false;
     int jobSize = 0;
 };
 
@@ -102,6 +104,7 @@ OptionParser declare(Settings& s)
                       s.noCalibration = true;
                       return value == "none" ? std::string() : std::string("--calibration takes only \"none\"");
                   });
+    declareAllowPaperMismatch(parser, &s.allowPaperMismatch);
     parser.flag("--pack", "reprint the records of a sheet of several forms from its first cell on, not each in the cell it first had",
                 &s.pack);
     parser.option({.name = "--prune-before", .value = "DATE", .help = "delete the finished jobs before this date"},
@@ -314,6 +317,17 @@ Calibration calibrationOf(const std::string& printer, bool skip, std::string& er
     return stored.calibration.value_or(Calibration{});
 }
 
+// Why not to print `doc` on `printer`: its stored calibration cannot be
+// read, or the driver would use another sheet; empty to go on.
+std::string paperRefusalOf(const Document& doc, const std::string& printer, const Settings& s)
+{
+    std::string error;
+    const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
+    if (!error.empty())
+        return error;
+    return paperRefusal(printer, jobPaper(doc.page(), calibration.pageLengthMm), s.allowPaperMismatch).value_or("");
+}
+
 // Prints the journal records at `indices` of `records` for `journal`, one
 // page per copy, from the template in `doc`.
 int printRecords(const Document& doc, const JournalJob& job, const std::vector<JournalRecord>& records,
@@ -438,6 +452,9 @@ int resume(Journal& journal, const Settings& s)
             return fail(written.error.empty() ? "the resumed records could not all be written" : written.error);
         return 0;
     }
+    if (const std::string refusal = paperRefusalOf(doc, s.printer.empty() ? plan.job.printer : s.printer, s);
+        !refusal.empty())
+        return fail(refusal);
     RunJournal entry(borrowed(journal));
     if (!entry.resume(*id, plan.todo))
         return fail(entry.takeProblem());
@@ -473,6 +490,8 @@ int reprint(Journal& journal, const Settings& s)
     const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
     if (!error.empty())
         return fail(error);
+    if (const std::string refusal = paperRefusalOf(doc, printer, s); !refusal.empty())
+        return fail(refusal);
     // A reprint prints the numbers the records printed the first time.
     const JournalReprint plan = planReprint(journal, *job.value, records.value, selection.rows, "tool",
                                             calibration.isIdentity() ? std::string() : describeEnglish(calibration),

@@ -10,11 +10,11 @@
 #include "command.h"
 #include "headless_app.h"
 #include "page_output.h"
+#include "paper_check.h"
 #include "template_input.h"
 
 #include "platform/calibration_store.h"
 #include "platform/print_journal.h"
-#include "platform/printer_paper.h"
 
 #include <filesystem>
 
@@ -65,8 +65,7 @@ OptionParser declare(Settings& s)
                           ? std::string()
                           : std::string("--calibration takes only \"none\" (the stored calibration applies otherwise)");
                   });
-    parser.flag("--allow-paper-mismatch", "print even when the printer's driver will use another paper than the"
-                " template's (Windows)", &s.allowPaperMismatch);
+    declareAllowPaperMismatch(parser, &s.allowPaperMismatch);
     declareBatchOptions(parser, &s.batch, /*withJobSize=*/true);
     return parser;
 }
@@ -106,11 +105,9 @@ int run(const std::vector<std::string>& args)
     const std::string printerName = printerOrDefault(printer, printerError);
     if (!printerError.empty())
         return fail(printerError);
-    // A driver that puts the form through on another sheet wastes every form:
-    // said before anything prints.
-    if (const auto warning = paperWarning(printerName, jobPaper(doc.page(), calibration.pageLengthMm));
-        warning && !s.allowPaperMismatch)
-        return fail(*warning + " (--allow-paper-mismatch prints all the same)");
+    if (const auto refusal = paperRefusal(printerName, jobPaper(doc.page(), calibration.pageLengthMm),
+                                          s.allowPaperMismatch))
+        return fail(*refusal);
     std::error_code ec;
     JournalPrint what;
     what.program = "tool";
