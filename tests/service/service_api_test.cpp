@@ -3,6 +3,7 @@
 // holds a job now, the limits and refusals of each route, and the OpenAPI
 // description checked by a real validator against the routes the service has.
 #include "service_fixture.h"
+#include "support/node_modules.h"
 
 #include "service/service.h"
 
@@ -331,30 +332,16 @@ TEST_F(ServiceApi, EachRouteRefusesWhatItCannotDoWithItsOwnCode)
     ASSERT_TRUE(setEnabled(true));
 }
 
-std::string fileText(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Runs the validator of tests/service/openapi (installed into the build
 // folder from its lock file when missing or out of date) on `document`,
 // with `answers` to check against its schemas.
 RunResult validateDescription(const fs::path& document, const fs::path& answers)
 {
     const fs::path source = fs::path(ORDAVEL_SOURCE_DIR) / "tests" / "service" / "openapi";
-    const fs::path modules = fs::path(ORDAVEL_BINARY_DIR) / "tests" / "openapi-validator";
-    if (runCommand("command -v node && command -v npm").status != 0)
-        return {1, "node and npm are needed (scripts/setup --test installs them)"};
-    if (!fs::exists(modules / "node_modules") || fileText(modules / "package-lock.json") != fileText(source / "package-lock.json")) {
-        fs::create_directories(modules);
-        for (const char* name : {"package.json", "package-lock.json"})
-            fs::copy_file(source / name, modules / name, fs::copy_options::overwrite_existing);
-        const auto installed = runCommand("cd " + shellQuoted(modules) + " && npm ci --no-audit --no-fund 2>&1");
-        if (installed.status != 0)
-            return {installed.status, "npm ci: " + installed.output};
-    }
-    return runCommand("node " + shellQuoted(source / "validate.mjs") + " " + shellQuoted(modules) + " "
+    const test::NodeModules modules = test::installedNodeModules(source, "openapi-validator");
+    if (!modules.error.empty())
+        return {1, modules.error};
+    return runCommand("node " + shellQuoted(source / "validate.mjs") + " " + shellQuoted(modules.folder) + " "
                       + shellQuoted(document) + " " + shellQuoted(answers) + " 2>&1");
 }
 
@@ -366,7 +353,7 @@ TEST_F(ServiceApi, TheOpenApiDescriptionIsValidAndDescribesEveryRouteTheServiceA
     startService();
     const Reply served = call(service.port, "GET", "/v1/openapi.json", "");
     ASSERT_EQ(served.status, 200) << served.raw;
-    EXPECT_EQ(served.body, json::parse(fileText(fs::path(ORDAVEL_SOURCE_DIR) / "data" / "api" / "openapi.json"), nullptr, false))
+    EXPECT_EQ(served.body, json::parse(test::fileBytes(fs::path(ORDAVEL_SOURCE_DIR) / "data" / "api" / "openapi.json"), nullptr, false))
         << "served as installed";
     EXPECT_EQ(served.body["info"]["version"], "1");
     const fs::path document = scratch.path() / "openapi.json";
