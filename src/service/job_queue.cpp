@@ -15,6 +15,32 @@ const char* outcomeName(Outcome outcome)
     return "queued";
 }
 
+Outcome outcomeFromJournal(JournalOutcome outcome)
+{
+    switch (outcome) {
+    case JournalOutcome::Queued: return Outcome::Queued;
+    case JournalOutcome::Printing: return Outcome::Printing;
+    case JournalOutcome::Printed: return Outcome::Printed;
+    case JournalOutcome::Failed: return Outcome::Failed;
+    case JournalOutcome::Cancelled: return Outcome::Cancelled;
+    case JournalOutcome::Expired: return Outcome::Expired;
+    }
+    return Outcome::Queued;
+}
+
+JournalOutcome journalOutcomeOf(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Queued: return JournalOutcome::Queued;
+    case Outcome::Printing: return JournalOutcome::Printing;
+    case Outcome::Printed: return JournalOutcome::Printed;
+    case Outcome::Failed: return JournalOutcome::Failed;
+    case Outcome::Cancelled: return JournalOutcome::Cancelled;
+    case Outcome::Expired: return JournalOutcome::Expired;
+    }
+    return JournalOutcome::Queued;
+}
+
 bool isFinal(Outcome outcome) { return outcome != Outcome::Queued && outcome != Outcome::Printing; }
 
 void settleJob(JobSummary& summary)

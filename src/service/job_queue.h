@@ -22,6 +22,8 @@ namespace ordavel::service {
 enum class Outcome { Queued, Printing, Printed, Failed, Cancelled, Expired };
 
 const char* outcomeName(Outcome outcome);
+Outcome outcomeFromJournal(JournalOutcome outcome);
+JournalOutcome journalOutcomeOf(Outcome outcome);
 
 // The spooler job of records handed to a spooler that told no job id (Wine's
 // spooler lists no jobs): marks them handed over, so that they are never sent

@@ -14,32 +14,6 @@ namespace ordavel::service {
 
 namespace {
 
-Outcome fromJournal(JournalOutcome outcome)
-{
-    switch (outcome) {
-    case JournalOutcome::Queued: return Outcome::Queued;
-    case JournalOutcome::Printing: return Outcome::Printing;
-    case JournalOutcome::Printed: return Outcome::Printed;
-    case JournalOutcome::Failed: return Outcome::Failed;
-    case JournalOutcome::Cancelled: return Outcome::Cancelled;
-    case JournalOutcome::Expired: return Outcome::Expired;
-    }
-    return Outcome::Queued;
-}
-
-JournalOutcome toJournal(Outcome outcome)
-{
-    switch (outcome) {
-    case Outcome::Queued: return JournalOutcome::Queued;
-    case Outcome::Printing: return JournalOutcome::Printing;
-    case Outcome::Printed: return JournalOutcome::Printed;
-    case Outcome::Failed: return JournalOutcome::Failed;
-    case Outcome::Cancelled: return JournalOutcome::Cancelled;
-    case Outcome::Expired: return JournalOutcome::Expired;
-    }
-    return JournalOutcome::Queued;
-}
-
 // "pid N@host", as the other print paths name themselves: a journal command
 // meeting a job of a service that still runs leaves it to the service.
 const std::string& claimant()
@@ -142,7 +116,7 @@ std::optional<JournalQueue::Entry> JournalQueue::read(std::int64_t id, bool with
         RecordState state;
         state.n = r.index + 1;
         state.cupsJob = r.cupsJobId;
-        state.outcome = fromJournal(r.outcome);
+        state.outcome = outcomeFromJournal(r.outcome);
         // Claimed jobs mark every record printing; only those with a CUPS job went out.
         if (!isFinal(state.outcome))
             state.outcome = r.cupsJobId > 0 ? Outcome::Printing : Outcome::Queued;
@@ -401,7 +375,7 @@ void JournalQueue::markOutcomeLocked(std::int64_t job, int n, Outcome outcome, c
     if (isFinal(r.outcome))
         return;
     writes.push_back([this, job, n, outcome, reason] {
-        return m_journal->setRecordOutcome(job, n - 1, n - 1, toJournal(outcome), reason);
+        return m_journal->setRecordOutcome(job, n - 1, n - 1, journalOutcomeOf(outcome), reason);
     });
     r.outcome = outcome;
     if (isFinal(outcome))
@@ -410,7 +384,7 @@ void JournalQueue::markOutcomeLocked(std::int64_t job, int n, Outcome outcome, c
         s.reason = reason;
     settleJob(s);
     if (isFinal(s.outcome)) {
-        const JournalOutcome ended = toJournal(s.outcome);
+        const JournalOutcome ended = journalOutcomeOf(s.outcome);
         const std::string why = s.outcome == Outcome::Printed ? std::string() : s.reason;
         writes.push_back([this, job, ended, why] { return m_journal->finishJob(job, ended, why); });
         m_ended[job] = s; // shown as it ended until the journal has it

@@ -48,15 +48,13 @@ void QueueLedger::notHandedOver(int first, int last, NotHandedOver why, const st
 
 void QueueLedger::ended(const JobFollower::Ended& job)
 {
-    Outcome outcome = Outcome::Printed;
+    // The follower's verdict, with the service's own reasons.
+    const Outcome outcome = outcomeFromJournal(job.outcome.outcome);
     std::string reason;
-    if (job.job.state == SpoolJobState::Cancelled) {
-        outcome = Outcome::Cancelled;
+    if (outcome == Outcome::Cancelled)
         reason = "打印任务在打印队列中被取消";
-    } else if (job.job.state == SpoolJobState::Aborted) {
-        outcome = Outcome::Failed;
+    else if (outcome == Outcome::Failed)
         reason = job.job.reason.empty() ? std::string("打印任务失败") : job.job.reason;
-    }
     m_queue.markOutcomes(job.records, outcome, reason);
     changed(job.records, outcome, job.spoolId);
 }
