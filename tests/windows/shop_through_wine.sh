@@ -115,21 +115,25 @@ done
   { echo "shop_through_wine: the Windows station took a token no one added" >&2; failed=1; }
 
 call() { curl -sS --max-time 20 -H "Authorization: Bearer $linux_token" "$@"; }
-# The Windows station's printer as the Linux station lists it, once published.
+# The Windows station's printer as the Linux station lists it, once published:
+# "STATION STATE ACCEPTING REASON".
 target="$winside/$queue"
-listed=""
-for _ in $(seq 120); do
-  listed="$(call "$linux_base/v1/printers" | python3 -c '
+listed_as() {
+  call "$linux_base/v1/printers" | python3 -c '
 import json, sys
 for p in json.load(sys.stdin):
     if p["name"] == sys.argv[1]:
-        print(p.get("station", ""), p["state"], str(p["accepting"]).lower())' "$target")"
+        print(p.get("station", ""), p["state"], str(p["accepting"]).lower(), p.get("reason", ""))' "$target"
+}
+listed=""
+for _ in $(seq 120); do
+  listed="$(listed_as)"
   [ -n "$listed" ] && break
   sleep 0.5
 done
 echo "shop_through_wine: the Linux station lists $target as: station, state, accepting = ${listed:-nothing}"
-[ "$(echo "$listed" | cut -d' ' -f1,3)" = "$winside true" ] ||
-  { echo "shop_through_wine: $target is not listed as the Windows station's accepting printer" >&2; failed=1; }
+[ "$(echo "$listed" | cut -d' ' -f1-3)" = "$winside idle true" ] ||
+  { echo "shop_through_wine: $target is not listed as the Windows station's idle, accepting printer" >&2; failed=1; }
 
 # Three records posted to the Linux station for the Windows station's printer.
 total=3
@@ -188,4 +192,13 @@ if [ -n "$printed" ]; then
   python3 -c 'import sys; w, h, sw, sh = map(float, sys.argv[1:]); sys.exit(0 if max(w, h) <= max(sw, sh) + 1 and min(w, h) <= min(sw, sh) + 1 else 1)' \
     "$paper_w" "$paper_h" "$sheet_w" "$sheet_h" || { echo "shop_through_wine: the sheet is smaller than the paper" >&2; failed=1; }
 fi
+
+# A queue CUPS stopped and refuses jobs for: what Wine's spooler makes of it,
+# as published to the shop once the station has looked again (every 2 s).
+cupsdisable "$queue"
+cupsreject "$queue"
+sleep 6
+echo "shop_through_wine: after cupsdisable and cupsreject, $target is listed as: $(listed_as)"
+cupsenable "$queue"
+cupsaccept "$queue"
 exit $failed
