@@ -146,6 +146,7 @@ print(json.dumps([rows[i % len(rows)] for i in range(int(sys.argv[2]))], ensure_
 PY
 )"
 body="$(printf '{"template":"waybill","printer":"%s","key":"shop-one","records":%s}' "$target" "$records")"
+posted=$(date +%s%N)
 id="$(call -X POST -H "Content-Type: application/json" --data-binary "$body" "$linux_base/v1/jobs" |
   python3 -c 'import json,sys; print(json.load(sys.stdin)["id"])')"
 # The states of job $id's records, counted ("printing=3"), as $asked sees them.
@@ -161,6 +162,11 @@ pages_out() {
   for f in $(queue_pdfs); do n=$((n + $(pdfinfo "$f" 2>/dev/null | sed -n 's/^Pages: *//p' || echo 0))); done
   echo "$n"
 }
+for _ in $(seq 360); do
+  [ -n "$(queue_pdfs)" ] && break
+  sleep 0.2
+done
+echo "shop_through_wine: the first PDF came out $(( ($(date +%s%N) - posted) / 1000000 )) ms after the post"
 for _ in $(seq 360); do
   [ "$(pages_out)" -ge "$total" ] && ! states | grep -q queued && break
   sleep 0.5
