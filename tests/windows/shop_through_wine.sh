@@ -76,10 +76,9 @@ url="host=127.0.0.1 port=$pg_port user=ordavel dbname=shop"
 
 # The two stations: the Linux tool with folders of its own, the Windows one
 # with a fresh %APPDATA%\ordavel and %LOCALAPPDATA%\ordavel in the prefix.
-on_linux() {
-  XDG_CONFIG_HOME="$work/linux/config" XDG_DATA_HOME="$work/linux/data" XDG_RUNTIME_DIR="$work/linux/runtime" \
-    "$linux_cli" "$@"
-}
+linux_env=(env XDG_CONFIG_HOME="$work/linux/config" XDG_DATA_HOME="$work/linux/data"
+  XDG_RUNTIME_DIR="$work/linux/runtime")
+on_linux() { "${linux_env[@]}" "$linux_cli" "$@"; }
 on_windows() { "$wine" "$cli" "$@" 2>>"$work/windows-cli.log" | tr -d '\r'; }
 appdata="$WINEPREFIX/drive_c/users/$(id -un)/AppData"
 rm -rf "$appdata/Local/ordavel" "$appdata/Roaming/ordavel"
@@ -94,7 +93,9 @@ windows_token="$(on_windows token add from-windows | tail -n1)"
 
 linux_port="$(free_port)" windows_port="$(free_port)"
 linux_base="http://127.0.0.1:$linux_port" windows_base="http://127.0.0.1:$windows_port"
-on_linux serve --port "$linux_port" --templates "$work/templates" >"$work/linux-serve.log" 2>&1 &
+# exec: the pid is the service's own, which the clean-up kills.
+(exec "${linux_env[@]}" "$linux_cli" serve --port "$linux_port" --templates "$work/templates") \
+  >"$work/linux-serve.log" 2>&1 &
 linux_pid=$!
 (cd "$work" && exec "$wine" "$cli" serve --port "$windows_port" --templates "$(winpath "$work/templates")") \
   >"$work/windows-serve.log" 2>&1 &
