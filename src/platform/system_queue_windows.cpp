@@ -9,11 +9,17 @@
 #include "platform/cups_jobs.h"
 #include "platform/printer_paper.h"
 #include "print_run/windows_job_watch.h"
+#include "print_run/windows_printer_status.h"
 
 #include <QPrinter>
 #include <QPrinterInfo>
 
 #include <ctime>
+#include <map>
+#include <vector>
+
+#include <windows.h>
+#include <winspool.h>
 
 namespace ordavel {
 
@@ -36,15 +42,39 @@ public:
     int jobId = 0; // as found while its pages were open; 0 when not looked up or not found
 };
 
+// Each printer's Status and Attributes as the spooler lists them (PRINTER_INFO_2),
+// by name; empty when the spooler lists none.
+std::map<QString, std::pair<DWORD, DWORD>> spoolerStatuses()
+{
+    std::map<QString, std::pair<DWORD, DWORD>> out;
+    const DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+    DWORD needed = 0;
+    DWORD count = 0;
+    EnumPrintersW(flags, nullptr, 2, nullptr, 0, &needed, &count);
+    if (needed == 0)
+        return out;
+    std::vector<BYTE> buffer(needed);
+    if (!EnumPrintersW(flags, nullptr, 2, buffer.data(), needed, &needed, &count))
+        return out;
+    const auto* infos = reinterpret_cast<const PRINTER_INFO_2W*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        if (infos[i].pPrinterName != nullptr)
+            out[QString::fromWCharArray(infos[i].pPrinterName)] = {infos[i].Status, infos[i].Attributes};
+    return out;
+}
+
 class WindowsSpooler : public Spooler {
 public:
     std::optional<std::vector<PrinterStatus>> printers() const override
     {
         std::vector<PrinterStatus> out;
         const QString fallback = QPrinterInfo::defaultPrinterName();
+        const auto statuses = spoolerStatuses();
         for (const QString& name : QPrinterInfo::availablePrinterNames()) {
-            PrinterStatus status;
-            status.name = name.toStdString();
+            const auto found = statuses.find(name);
+            PrinterStatus status = found == statuses.end()
+                ? windowsPrinterStatus(name.toStdString(), 0, 0)
+                : windowsPrinterStatus(name.toStdString(), found->second.first, found->second.second);
             status.isDefault = name == fallback;
             out.push_back(std::move(status));
         }

@@ -2,6 +2,7 @@
 
 #include "shop_queue/pool_failover.h"
 #include "shop_queue/queued_targets.h"
+#include "shop_queue/station_process.h"
 
 #include "journal/postgres/pg_print_queue.h"
 #include "journal/sha256.h"
@@ -12,7 +13,6 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 namespace ordavel::service {
 
@@ -53,16 +53,6 @@ std::string fileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string holderName(const std::string& station)
-{
-    char host[256] = {};
-    ::gethostname(host, sizeof host - 1);
-    const auto started = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-    return station + " pid " + std::to_string(::getpid()) + "@" + host + " " + std::to_string(started);
 }
 
 } // namespace

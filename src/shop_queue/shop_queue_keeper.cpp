@@ -1,12 +1,12 @@
 #include "shop_queue/shop_queue.h"
 
 #include "shop_queue/pool_failover.h"
+#include "shop_queue/station_process.h"
 
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <chrono>
-#include <sys/select.h>
 
 // The queue's own thread: leases renewed, printers published, work and
 // events of the other stations listened for, this station's events shared.
@@ -242,11 +242,7 @@ void ShopQueue::listen(Db& listener, bool& listening)
         listening = false;
         return;
     }
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(fd, &readable);
-    timeval wait{0, 200 * 1000};
-    if (::select(fd + 1, &readable, nullptr, nullptr, &wait) <= 0)
+    if (!waitReadable(fd, 200))
         return;
     const auto notes = listener.notifications();
     if (!listener.connected()) {

@@ -15,37 +15,24 @@
 set -euo pipefail
 wine=$1 cli=$2 designer=$3 linux_cli=$4 template=$5 tolerance=$6 work=$7
 here="$(cd "$(dirname "$0")" && pwd)"
-ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
-[ -e "$ppd" ] && [ -x /usr/sbin/cupsd ] || { echo "print_through_wine: cups-pdf is not installed" >&2; exit 1; }
+source "$here/cups_pdf_queue.sh"
 
-started_cupsd=""
 queue="ordavel-wine-$$"
 old_default=""
 cleanup() {
   [ -z "$old_default" ] || lpadmin -d "$old_default" 2>/dev/null || true
-  lpadmin -x "$queue" 2>/dev/null || true
-  [ -z "$started_cupsd" ] || kill "$started_cupsd" 2>/dev/null || true
+  cups_pdf_queue_stop
 }
 trap cleanup EXIT
-if ! lpstat -r 2>/dev/null | grep -q "is running"; then
-  /usr/sbin/cupsd -f >/dev/null 2>&1 &
-  started_cupsd=$!
-  for _ in $(seq 100); do lpstat -r 2>/dev/null | grep -q "is running" && break; sleep 0.2; done
-fi
-lpadmin -p "$queue" -E -v cups-pdf:/ -P "$ppd" 2>/dev/null
-
-# cups-pdf writes root's jobs into the Out folder of its configuration.
-out="$(sed -n 's/^Out //p' /etc/cups/cups-pdf.conf | sed "s|\${HOME}|$HOME|")"
-out="${out:-/var/spool/cups-pdf/ANONYMOUS}"
-mkdir -p "$out" "$work"
-before="$(ls "$out"/*.pdf 2>/dev/null | sort || true)"
+cups_pdf_queue_start "$queue" || { echo "print_through_wine: no cups-pdf queue" >&2; exit 1; }
+mkdir -p "$work"
 
 # Waits up to 60 s for the next PDF cups-pdf writes and moves it to WORK/NAME.
 failed=0
 take_printed() {
   local pdf=""
   for _ in $(seq 240); do
-    pdf="$(comm -13 <(echo "$before") <(ls "$out"/*.pdf 2>/dev/null | sort) | head -n1)"
+    pdf="$(new_pdfs | head -n1)"
     [ -n "$pdf" ] && break
     sleep 0.25
   done
@@ -67,7 +54,7 @@ elif ! grep -q "将使用 .* 毫米的纸张，模板的纸张是 .* 毫米" "$w
   failed=1
 fi
 sleep 2
-if [ -n "$(comm -13 <(echo "$before") <(ls "$out"/*.pdf 2>/dev/null | sort))" ]; then
+if [ -n "$(new_pdfs)" ]; then
   echo "print_through_wine: a page came out although the paper was refused" >&2
   failed=1
 fi

@@ -23,32 +23,19 @@
 set -euo pipefail
 wine=$1 cli=$2 launcher=$3 linux_cli=$4 template=$5 csv=$6 tolerance=$7 work=$8
 here="$(cd "$(dirname "$0")" && pwd)"
-ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd
-[ -e "$ppd" ] && [ -x /usr/sbin/cupsd ] || { echo "service_through_wine: cups-pdf is not installed" >&2; exit 1; }
+source "$here/cups_pdf_queue.sh"
 winpath() { echo "Z:${1//\//\\}"; }
 
-started_cupsd=""
 queue="ordavel-wsvc-$$"
 service_pid=""
 cleanup() {
   [ -z "$service_pid" ] || kill -9 "$service_pid" 2>/dev/null || true
-  lpadmin -x "$queue" 2>/dev/null || true
-  [ -z "$started_cupsd" ] || kill "$started_cupsd" 2>/dev/null || true
+  cups_pdf_queue_stop
 }
 trap cleanup EXIT
-if ! lpstat -r 2>/dev/null | grep -q "is running"; then
-  /usr/sbin/cupsd -f >/dev/null 2>&1 &
-  started_cupsd=$!
-  for _ in $(seq 100); do lpstat -r 2>/dev/null | grep -q "is running" && break; sleep 0.2; done
-fi
-lpadmin -p "$queue" -E -v cups-pdf:/ -P "$ppd" 2>/dev/null
-out="$(sed -n 's/^Out //p' /etc/cups/cups-pdf.conf | sed "s|\${HOME}|$HOME|")"
-out="${out:-/var/spool/cups-pdf/ANONYMOUS}"
+cups_pdf_queue_start "$queue" || { echo "service_through_wine: no cups-pdf queue" >&2; exit 1; }
 rm -rf "$work"
-mkdir -p "$out" "$work/templates" "$work/printed"
-before="$(ls "$out"/*.pdf 2>/dev/null | sort || true)"
-# The PDFs cups-pdf wrote since the start, one name a line.
-new_pdfs() { comm -13 <(echo "$before") <(ls "$out"/*.pdf 2>/dev/null | sort) || true; }
+mkdir -p "$work/templates" "$work/printed"
 
 # A fresh journal and tokens file in the prefix: the user's own folders.
 appdata="$WINEPREFIX/drive_c/users/$(id -un)/AppData"
@@ -131,7 +118,7 @@ states "$id" | grep -qx 'printing=1' || { echo "service_through_wine: job $id: $
 
 # 2. Killed once the first of several spooler jobs came out, then started again.
 total=120
-before="$(ls "$out"/*.pdf 2>/dev/null | sort || true)"
+cups_pdf_queue_mark
 id="$(post_job 1 "$total" many)"
 for _ in $(seq 600); do [ -n "$(new_pdfs)" ] && break; sleep 0.25; done
 echo "service_through_wine: killed after \"$(basename "$(new_pdfs | head -n1)")\": $(states "$id")"
