@@ -1,6 +1,7 @@
 // The print service end to end: `ordavel-cli serve` as its own process, a
 // cups-pdf queue writing into a folder of its own, HTTP on loopback. Each
 // page carries its record as a Code 128 symbol, read back with zbarimg.
+#include "event_listener.h"
 #include "service_fixture.h"
 #include "journal/journal.h"
 #if ORDAVEL_POSTGRES
@@ -371,24 +372,14 @@ TEST_F(PrintService, PreviewsAPageAndStreamsStateChanges)
     EXPECT_EQ(post("/v1/preview?dpi=0", shop, {{"template", "card"}, {"record", {{"单号", "P1"}}}}).code(), "bad-dpi");
 
     // The stream tells the token's own job reaching "printed".
-    std::string stream;
-    std::atomic<bool> seen{false};
-    std::thread listener([&] {
-        httplib::Client client("127.0.0.1", service.port);
-        client.set_read_timeout(30, 0);
-        client.Get("/v1/events", {{"Authorization", "Bearer " + shop}}, [&](const char* data, std::size_t size) {
-            stream.append(data, size);
-            seen = stream.find(R"("state":"printed","type":"job")") != std::string::npos;
-            return !seen;
-        });
+    test::EventListener listener(service.port, shop, [](const std::string& stream) {
+        return stream.find(R"("state":"printed","type":"job")") != std::string::npos;
     });
-    std::this_thread::sleep_for(300ms);
     const Reply sent = post("/v1/jobs", shop, job(records(1, 1)));
     ASSERT_EQ(sent.status, 201);
     waitFor(sent.body["id"], "printed");
-    listener.join();
-    EXPECT_TRUE(seen) << stream;
-    EXPECT_NE(stream.find(R"("type":"record")"), std::string::npos) << stream;
+    EXPECT_TRUE(listener.heard()) << listener.stream();
+    EXPECT_NE(listener.stream().find(R"("type":"record")"), std::string::npos) << listener.stream();
 }
 
 TEST_F(PrintService, AHalfOpenConnectionTimesOutWithoutHoldingOthers)

@@ -2,6 +2,7 @@
 // `ordavel-cli serve` process with its own configuration and its own
 // cups-pdf queue, on one PostgreSQL database. Each page carries its record as a Code 128
 // symbol, read back from the PDFs.
+#include "event_listener.h"
 #include "service_fixture.h"
 #if ORDAVEL_POSTGRES
 #include "support/postgres_server.h"
@@ -137,26 +138,17 @@ TEST_F(ShopStations, AJobPostedToOneStationPrintsOnAnothersPrinterOnce)
     EXPECT_EQ((*listed)["state"], "idle");
 
     // The front's event stream tells what the back printed.
-    std::string stream;
-    std::atomic<bool> seen{false};
-    std::thread listener([&] {
-        httplib::Client client("127.0.0.1", a.process.port);
-        client.set_read_timeout(60, 0);
-        client.Get("/v1/events", {{"Authorization", "Bearer " + a.token}}, [&](const char* data, std::size_t size) {
-            stream.append(data, size);
-            seen = stream.find(R"("state":"printed","type":"job")") != std::string::npos;
-            return !seen;
-        });
+    test::EventListener listener(a.process.port, a.token, [](const std::string& stream) {
+        return stream.find(R"("state":"printed","type":"job")") != std::string::npos;
     });
-    std::this_thread::sleep_for(300ms);
     const Reply posted = post(a, cards(target, records(1, 3)));
     ASSERT_EQ(posted.status, 201) << posted.raw;
     const std::int64_t id = posted.body["id"];
     ASSERT_TRUE(eventually([&] { return job(a, id).value("state", "") == "printed"; }, 60s)) << job(a, id).dump();
     EXPECT_EQ(job(b, id).value("state", ""), "printed") << "every station sees the shop's jobs";
-    listener.join();
-    EXPECT_TRUE(seen) << stream;
-    EXPECT_NE(stream.find(R"("n":3,"state":"printed","type":"record")"), std::string::npos) << stream;
+    EXPECT_TRUE(listener.heard()) << listener.stream();
+    EXPECT_NE(listener.stream().find(R"("n":3,"state":"printed","type":"record")"), std::string::npos)
+        << listener.stream();
     EXPECT_EQ(job(a, id)["records"][0].value("station", ""), "back");
 
     std::optional<Reply> first, second, third;
@@ -255,24 +247,14 @@ TEST_F(ShopStations, APoolMemberWhoseSpoolerAbortsItsJobsHandsTheRecordsToTheNex
     }, 10s));
 
     // The front's stream hears what the back announced of the job.
-    std::string stream;
-    std::atomic<bool> named{false};
-    std::thread listener([&] {
-        httplib::Client client("127.0.0.1", a.process.port);
-        client.set_read_timeout(60, 0);
-        client.Get("/v1/events", {{"Authorization", "Bearer " + a.token}}, [&](const char* data, std::size_t size) {
-            stream.append(data, size);
-            named = stream.find(failing + " 打印失败") != std::string::npos;
-            return !named;
-        });
+    test::EventListener listener(a.process.port, a.token, [&failing](const std::string& stream) {
+        return stream.find(failing + " 打印失败") != std::string::npos;
     });
-    std::this_thread::sleep_for(300ms);
     const Reply posted = post(a, cards("cards", records(1, 60)));
     ASSERT_EQ(posted.status, 201) << posted.raw;
     const std::int64_t id = posted.body["id"];
     ASSERT_TRUE(eventually([&] { return job(a, id).value("state", "") == "printed"; }, 90s)) << job(a, id).dump();
-    listener.join();
-    EXPECT_TRUE(named) << stream;
+    EXPECT_TRUE(listener.heard()) << listener.stream();
 
     // CUPS really had the job and aborted it.
     const std::string history = runCommand("lpstat -W completed -o " + broken.name).output;
