@@ -400,7 +400,10 @@ void Dispatcher::holdReasons(const std::map<int, std::vector<RecordRef>>& flight
             continue;
         const auto it = reasons.find(job.id);
         const std::string reason = it == reasons.end() ? std::string() : it->second;
-        if (job.reason != reason) {
+        // Only a hold this look found ends here; any other reason (a pool's
+        // member that failed the job, say) is the job's to keep.
+        const bool held = job.reason == kHeld || isPrinterReason(job.reason);
+        if (job.reason != reason && (!reason.empty() || held)) {
             m_queue.setReason(job.id, reason);
             changed.insert(job.id);
         }

@@ -55,6 +55,10 @@ std::string fileBytes(const std::string& path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The end of a job's reason when a pool's member failed it and its records
+// went on to the next member.
+const char* const kMovedOnTail = "；未打印的记录改由池中的下一台打印机打印";
+
 } // namespace
 
 std::unique_ptr<ShopQueue> ShopQueue::open(const ShopQueueOptions& options, std::string& error)
@@ -396,11 +400,13 @@ bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
                 {jobs, indices, cupsJob, m_options.station});
             e.failed())
             return e;
-        // The job is printing; what held it back holds no more.
-        return m_db.execute("UPDATE jobs SET outcome = 'printing', reason = '', claimant = $2,"
+        // The job is printing; what held it back holds no more. That a pool's
+        // member failed it stays told until the job ends.
+        return m_db.execute("UPDATE jobs SET outcome = 'printing', claimant = $2,"
+                            " reason = CASE WHEN right(reason, char_length($4)) = $4 THEN reason ELSE '' END,"
                             " cups_job_ids = CASE WHEN cups_job_ids = '' THEN $3 ELSE cups_job_ids || ',' || $3 END"
                             " WHERE id = ANY($1::bigint[]) AND outcome IN ('queued', 'printing')",
-                            {jobs, m_holder, std::to_string(cupsJob)});
+                            {jobs, m_holder, std::to_string(cupsJob), std::string(kMovedOnTail)});
     });
     if (done) {
         if (m_reasonCleared.size() > 4096)
@@ -457,7 +463,7 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
             // print: a pool's records wait for its next member with the rest
             // of their job, rather than end failed while a member is left.
             // (Posted to one printer, a record fails for good.)
-            const std::string movedOn = member + " 打印失败：" + reason + "；未打印的记录改由池中的下一台打印机打印";
+            const std::string movedOn = member + " 打印失败：" + reason + kMovedOnTail;
             PgResult again = m_db.run(
                 "WITH again AS (UPDATE print_queue q SET state = 'queued', holder = '', station = '', printer = '',"
                 "   cups_job = 0, lease_until = NULL FROM unnest($1::bigint[], $2::integer[]) AS w(job_id, idx)"
