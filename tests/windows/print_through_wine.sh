@@ -46,18 +46,24 @@ take_printed() {
 # Wine's PostScript driver puts a custom size on a sheet of the PPD (it lists
 # no spooler forms): the tool says so with both sizes and prints nothing,
 # until told to print all the same.
-if "$wine" "$cli" print "Z:${template//\//\\}" --printer "$queue" --calibration none 2>"$work/mismatch.txt"; then
-  echo "print_through_wine: the tool printed on a sheet its driver does not have" >&2
-  failed=1
-elif ! grep -q "将使用 .* 毫米的纸张，模板的纸张是 .* 毫米" "$work/mismatch.txt"; then
-  echo "print_through_wine: no paper mismatch told: $(cat "$work/mismatch.txt")" >&2
-  failed=1
-fi
-sleep 2
-if [ -n "$(new_pdfs)" ]; then
-  echo "print_through_wine: a page came out although the paper was refused" >&2
-  failed=1
-fi
+refused() { # refused ARGS...: the tool run with ARGS tells the mismatch and fails
+  if "$wine" "$cli" "$@" 2>"$work/refused.txt"; then
+    echo "print_through_wine: $* printed on a sheet its driver does not have" >&2
+    failed=1
+  elif ! grep -q "将使用 .* 毫米的纸张，模板的纸张是 .* 毫米" "$work/refused.txt"; then
+    echo "print_through_wine: $* told no paper mismatch: $(cat "$work/refused.txt")" >&2
+    failed=1
+  fi
+}
+nothing_printed() { # nothing_printed WHAT: no page came out since the queue was marked
+  sleep 2
+  if [ -n "$(new_pdfs)" ]; then
+    echo "print_through_wine: $1 came out although the paper was refused" >&2
+    failed=1
+  fi
+}
+refused print "Z:${template//\//\\}" --printer "$queue" --calibration none
+nothing_printed "a page"
 "$wine" "$cli" print "Z:${template//\//\\}" --printer "$queue" --calibration none --allow-paper-mismatch
 take_printed cli.pdf
 echo "print_through_wine: ordavel-cli.exe print"
@@ -65,22 +71,11 @@ python3 "$here/compare_pdf_ink.py" "$work/linux.pdf" "$work/cli.pdf" "$tolerance
 
 # A reprint of that job and a calibration page of the waybill's size are
 # refused alike, and print nothing.
+cups_pdf_queue_mark
 job="$("$wine" "$cli" journal --json | python3 -c 'import json, sys; print(max(j["id"] for j in json.load(sys.stdin)))')"
-for what in "journal reprint $job --printer $queue" "calibration-page --paper 23,12.7 --printer $queue"; do
-  # shellcheck disable=SC2086
-  if "$wine" "$cli" $what 2>"$work/refused.txt"; then
-    echo "print_through_wine: $what printed on a sheet its driver does not have" >&2
-    failed=1
-  elif ! grep -q "将使用 .* 毫米的纸张" "$work/refused.txt"; then
-    echo "print_through_wine: $what told no paper mismatch: $(cat "$work/refused.txt")" >&2
-    failed=1
-  fi
-done
-sleep 2
-if [ -n "$(comm -13 <(echo "$before") <(ls "$out"/*.pdf 2>/dev/null | sort))" ]; then
-  echo "print_through_wine: a reprint or calibration page came out although the paper was refused" >&2
-  failed=1
-fi
+refused journal reprint "$job" --printer "$queue"
+refused calibration-page --paper 23,12.7 --printer "$queue"
+nothing_printed "a reprint or calibration page"
 
 # The designer prints to the default printer, after the print dialog.
 old_default="$(lpstat -d 2>/dev/null | sed -n 's/^system default destination: //p')"
