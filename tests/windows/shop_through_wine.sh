@@ -35,6 +35,9 @@ queue="${ORDAVEL_TEST_QUEUE_PREFIX:-ordavel-wshop}-$$"
 winside=winside
 pg_dir="" linux_pid="" windows_pid=""
 as_pg=()
+# The prefix's own station folders, made for this test: removed again at the
+# end, or every later run in the prefix would find it joined to a shop gone.
+station_folders=()
 cleanup() {
   for pid in "$linux_pid" "$windows_pid"; do
     [ -z "$pid" ] || { kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; } || true
@@ -44,6 +47,7 @@ cleanup() {
     (cd / && "${as_pg[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -m immediate -w stop >/dev/null 2>&1) || true
     rm -rf "$pg_dir"
   fi
+  [ ${#station_folders[@]} -eq 0 ] || rm -rf "${station_folders[@]}"
   cups_pdf_queue_stop
 }
 trap cleanup EXIT
@@ -81,7 +85,8 @@ linux_env=(env XDG_CONFIG_HOME="$work/linux/config" XDG_DATA_HOME="$work/linux/d
 on_linux() { "${linux_env[@]}" "$linux_cli" "$@"; }
 on_windows() { "$wine" "$cli" "$@" 2>>"$work/windows-cli.log" | tr -d '\r'; }
 appdata="$WINEPREFIX/drive_c/users/$(id -un)/AppData"
-rm -rf "$appdata/Local/ordavel" "$appdata/Roaming/ordavel"
+station_folders=("$appdata/Local/ordavel" "$appdata/Roaming/ordavel")
+rm -rf "${station_folders[@]}"
 on_linux shop init "$url" >/dev/null
 on_linux shop join "$url" --station linuxside >/dev/null
 on_windows shop join "$url" --station "$winside" >/dev/null ||
