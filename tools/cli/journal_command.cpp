@@ -317,28 +317,12 @@ Calibration calibrationOf(const std::string& printer, bool skip, std::string& er
     return stored.calibration.value_or(Calibration{});
 }
 
-// Why not to print `doc` on `printer`: its stored calibration cannot be
-// read, or the driver would use another sheet; empty to go on.
-std::string paperRefusalOf(const Document& doc, const std::string& printer, const Settings& s)
-{
-    std::string error;
-    const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
-    if (!error.empty())
-        return error;
-    return paperRefusal(printer, jobPaper(doc.page(), calibration.pageLengthMm), s.allowPaperMismatch).value_or("");
-}
-
 // Prints the journal records at `indices` of `records` for `journal`, one
-// page per copy, from the template in `doc`.
+// page per copy, from the template in `doc`, on `printer` with `calibration`.
 int printRecords(const Document& doc, const JournalJob& job, const std::vector<JournalRecord>& records,
-                 const std::vector<int>& indices, const Settings& s, RunJournal& journal, bool reprint,
-                 std::vector<int> cells = {})
+                 const std::vector<int>& indices, const Settings& s, const std::string& printer,
+                 const Calibration& calibration, RunJournal& journal, bool reprint, std::vector<int> cells = {})
 {
-    const std::string printer = s.printer.empty() ? job.printer : s.printer;
-    std::string error;
-    const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
-    if (!error.empty())
-        return fail(error);
     BatchOptions options;
     options.jobSize = s.jobSize;
     Batch batch;
@@ -452,15 +436,19 @@ int resume(Journal& journal, const Settings& s)
             return fail(written.error.empty() ? "the resumed records could not all be written" : written.error);
         return 0;
     }
-    if (const std::string refusal = paperRefusalOf(doc, s.printer.empty() ? plan.job.printer : s.printer, s);
-        !refusal.empty())
-        return fail(refusal);
+    const std::string printer = s.printer.empty() ? plan.job.printer : s.printer;
+    std::string error;
+    const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
+    if (!error.empty())
+        return fail(error);
+    if (const auto refusal = paperRefusal(printer, jobPaper(doc.page(), calibration.pageLengthMm), s.allowPaperMismatch))
+        return fail(*refusal);
     RunJournal entry(borrowed(journal));
     if (!entry.resume(*id, plan.todo))
         return fail(entry.takeProblem());
     std::printf("job %s: sending %zu of %zu records\n", s.argument.c_str(), plan.todo.size(), plan.records.size());
     std::fflush(stdout);
-    return printRecords(doc, plan.job, plan.records, plan.todo, s, entry, false);
+    return printRecords(doc, plan.job, plan.records, plan.todo, s, printer, calibration, entry, false);
 }
 
 int reprint(Journal& journal, const Settings& s)
@@ -490,8 +478,8 @@ int reprint(Journal& journal, const Settings& s)
     const Calibration calibration = calibrationOf(printer, s.noCalibration, error);
     if (!error.empty())
         return fail(error);
-    if (const std::string refusal = paperRefusalOf(doc, printer, s); !refusal.empty())
-        return fail(refusal);
+    if (const auto refusal = paperRefusal(printer, jobPaper(doc.page(), calibration.pageLengthMm), s.allowPaperMismatch))
+        return fail(*refusal);
     // A reprint prints the numbers the records printed the first time.
     const JournalReprint plan = planReprint(journal, *job.value, records.value, selection.rows, "tool",
                                             calibration.isIdentity() ? std::string() : describeEnglish(calibration),
@@ -507,7 +495,7 @@ int reprint(Journal& journal, const Settings& s)
     std::vector<int> all(plan.records.size());
     for (std::size_t i = 0; i < all.size(); ++i)
         all[i] = static_cast<int>(i);
-    return printRecords(doc, *job.value, plan.records, all, s, entry, true, plan.cells);
+    return printRecords(doc, *job.value, plan.records, all, s, printer, calibration, entry, true, plan.cells);
 }
 
 int counter(Journal& journal, const Settings& s)
