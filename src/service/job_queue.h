@@ -136,9 +136,11 @@ public:
     virtual void markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob) = 0;
     // A record's outcome; the job's follows from its records.
     virtual void markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason = {}) = 0;
-    // The same outcome for many records, written as one.
-    virtual void markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
-                              const std::string& reason = {}) = 0;
+    // The same outcome for many records, written as one. Returns the records
+    // that did not take it but wait in the queue again: a pool's records a
+    // member failed, which its next member prints.
+    virtual std::vector<std::pair<std::int64_t, int>> markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records,
+                                                                   Outcome outcome, const std::string& reason = {}) = 0;
     // Why a job still waits ("" when it no longer does), kept across a restart.
     virtual void setReason(std::int64_t job, const std::string& reason) = 0;
 

@@ -354,14 +354,16 @@ void JournalQueue::markOutcome(std::int64_t job, int n, Outcome outcome, const s
     writeLocked(std::move(writes));
 }
 
-void JournalQueue::markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
-                                const std::string& reason)
+std::vector<std::pair<std::int64_t, int>> JournalQueue::markOutcomes(
+    const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome, const std::string& reason)
 {
     const std::lock_guard lock(m_mutex);
     Writes writes;
     for (const auto& [job, n] : records)
         markOutcomeLocked(job, n, outcome, reason, writes);
     writeLocked(std::move(writes));
+    // A station's own queue has no pool: every record takes its outcome.
+    return {};
 }
 
 void JournalQueue::markOutcomeLocked(std::int64_t job, int n, Outcome outcome, const std::string& reason,

@@ -35,8 +35,8 @@ public:
     std::vector<std::string> waitingPrinters() override;
     void markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob) override;
     void markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason = {}) override;
-    void markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
-                      const std::string& reason = {}) override;
+    std::vector<std::pair<std::int64_t, int>> markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records,
+                                                           Outcome outcome, const std::string& reason = {}) override;
     void setReason(std::int64_t job, const std::string& reason) override;
     std::optional<JobSummary> find(std::int64_t id) override;
     std::optional<JobSummary> findByKey(const std::string& owner, const std::string& key) override;

@@ -1,5 +1,7 @@
 #include "service/queue_ledger.h"
 
+#include <algorithm>
+
 namespace ordavel::service {
 
 QueueLedger::QueueLedger(JobQueue& queue, RecordChanged changed) : m_queue(queue), m_changed(std::move(changed)) {}
@@ -38,8 +40,7 @@ void QueueLedger::notHandedOver(int first, int last, NotHandedOver why, const st
             m_changedJobs.insert(record.first);
         break;
     case NotHandedOver::NotDrawn:
-        m_queue.markOutcomes(records, Outcome::Failed, reason);
-        changed(records, Outcome::Failed, 0);
+        failed(records, reason, 0);
         break;
     case NotHandedOver::Stopped:
     case NotHandedOver::TakenOver: break;
@@ -53,10 +54,25 @@ void QueueLedger::ended(const JobFollower::Ended& job)
     std::string reason;
     if (outcome == Outcome::Cancelled)
         reason = "打印任务在打印队列中被取消";
-    else if (outcome == Outcome::Failed)
-        reason = job.job.reason.empty() ? std::string("打印任务失败") : job.job.reason;
-    m_queue.markOutcomes(job.records, outcome, reason);
+    else if (outcome == Outcome::Failed) {
+        failed(job.records, job.job.reason.empty() ? std::string("打印任务失败") : job.job.reason, job.spoolId);
+        return;
+    }
+    (void)m_queue.markOutcomes(job.records, outcome, reason);
     changed(job.records, outcome, job.spoolId);
+}
+
+void QueueLedger::failed(const std::vector<RecordRef>& records, const std::string& reason, int spoolId)
+{
+    // What waits for a pool's next member is told as waiting, not failed:
+    // a client that takes a failure for final would print it twice.
+    const std::vector<RecordRef> again = m_queue.markOutcomes(records, Outcome::Failed, reason);
+    std::vector<RecordRef> ended;
+    for (const RecordRef& record : records)
+        if (std::find(again.begin(), again.end(), record) == again.end())
+            ended.push_back(record);
+    changed(ended, Outcome::Failed, spoolId);
+    changed(again, Outcome::Queued, 0);
 }
 
 void QueueLedger::changed(const std::vector<RecordRef>& records, Outcome outcome, int spoolId)

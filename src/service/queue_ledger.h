@@ -40,6 +40,8 @@ public:
 
 private:
     void changed(const std::vector<RecordRef>& records, Outcome outcome, int spoolId);
+    // Marks `records` failed, and tells which of them wait in the queue again.
+    void failed(const std::vector<RecordRef>& records, const std::string& reason, int spoolId);
 
     JobQueue& m_queue;
     RecordChanged m_changed;

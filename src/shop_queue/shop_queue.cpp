@@ -419,17 +419,22 @@ bool ShopQueue::sentLocked(const Refs& records, int cupsJob)
 
 void ShopQueue::markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason)
 {
-    markOutcomes({{job, n}}, outcome, reason);
+    (void)markOutcomes({{job, n}}, outcome, reason);
 }
 
-void ShopQueue::markOutcomes(const Refs& records, Outcome outcome, const std::string& reason)
+ShopQueue::Refs ShopQueue::markOutcomes(const Refs& records, Outcome outcome, const std::string& reason)
 {
     if (records.empty())
-        return;
+        return {};
     const std::lock_guard lock(m_dbMutex);
-    writeLocked([this, records, outcome, reason] { return outcomesLocked(records, outcome, reason); });
+    // Shared with a write kept for later, which fills it when no one reads it any more.
+    const auto queuedAgain = std::make_shared<Refs>();
+    writeLocked([this, records, outcome, reason, queuedAgain] {
+        return outcomesLocked(records, outcome, reason, *queuedAgain);
+    });
     for (const auto& ref : records)
         m_attempts.erase(ref);
+    return *queuedAgain;
 }
 
 // A write the database did not take waits, in order, and goes before any
@@ -448,9 +453,10 @@ bool ShopQueue::flushLocked()
     return m_unwritten.empty();
 }
 
-bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::string& reason)
+bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::string& reason, Refs& queuedAgain)
 {
-    return transaction([&]() -> EngineError {
+    queuedAgain.clear();
+    const bool written = transaction([&]() -> EngineError {
         std::string told = reason;
         Refs ended = records;
         if (outcome == Outcome::Failed) {
@@ -479,6 +485,7 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
             for (int row = 0; row < again.rows(); ++row) {
                 const std::pair<std::int64_t, int> ref{again.integer(row, 0), static_cast<int>(again.integer(row, 1)) + 1};
                 ended.erase(std::remove(ended.begin(), ended.end(), ref), ended.end());
+                queuedAgain.push_back(ref);
             }
             if (moved > 0 || again.rows() > 0)
                 told = movedOn;
@@ -504,6 +511,9 @@ bool ShopQueue::outcomesLocked(const Refs& records, Outcome outcome, const std::
         }
         return settleJobs(records, told);
     });
+    if (!written)
+        queuedAgain.clear();
+    return written;
 }
 
 EngineError ShopQueue::settleJobs(const Refs& records, const std::string& reason)

@@ -71,8 +71,8 @@ public:
     std::vector<std::string> waitingPrinters() override;
     void markSent(const std::vector<std::pair<std::int64_t, int>>& records, int cupsJob) override;
     void markOutcome(std::int64_t job, int n, Outcome outcome, const std::string& reason = {}) override;
-    void markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records, Outcome outcome,
-                      const std::string& reason = {}) override;
+    std::vector<std::pair<std::int64_t, int>> markOutcomes(const std::vector<std::pair<std::int64_t, int>>& records,
+                                                           Outcome outcome, const std::string& reason = {}) override;
     void setReason(std::int64_t job, const std::string& reason) override;
     std::optional<JobSummary> find(std::int64_t id) override;
     std::vector<JobSummary> findAll(const std::vector<std::int64_t>& ids) override;
@@ -126,7 +126,8 @@ private:
     // Writes what waits; false while the database still refuses.
     bool flushLocked();
     bool sentLocked(const Refs& records, int cupsJob);
-    bool outcomesLocked(const Refs& records, Outcome outcome, const std::string& reason);
+    // `queuedAgain` gets the failed records that went back to the queue.
+    bool outcomesLocked(const Refs& records, Outcome outcome, const std::string& reason, Refs& queuedAgain);
     // Settles the jobs of `records` from their records, on m_db in the transaction open.
     ordavel::EngineError settleJobs(const Refs& records, const std::string& reason);
     std::optional<JobSummary> readJob(std::int64_t id);

@@ -246,15 +246,19 @@ TEST_F(ShopStations, APoolMemberWhoseSpoolerAbortsItsJobsHandsTheRecordsToTheNex
             && number("SELECT count(*) FROM shop_printers WHERE station = 'front'") > 0;
     }, 10s));
 
-    // The front's stream hears what the back announced of the job.
+    // The front's stream hears what the back announced of the job, to its end.
     test::EventListener listener(a.process.port, a.token, [&failing](const std::string& stream) {
-        return stream.find(failing + " 打印失败") != std::string::npos;
+        return stream.find(failing + " 打印失败") != std::string::npos
+            && stream.find(R"("state":"printed","type":"job")") != std::string::npos;
     });
     const Reply posted = post(a, cards("cards", records(1, 60)));
     ASSERT_EQ(posted.status, 201) << posted.raw;
     const std::int64_t id = posted.body["id"];
     ASSERT_TRUE(eventually([&] { return job(a, id).value("state", "") == "printed"; }, 90s)) << job(a, id).dump();
     EXPECT_TRUE(listener.heard()) << listener.stream();
+    // The records the failing member gave back were told waiting, never failed.
+    EXPECT_EQ(listener.stream().find(R"("state":"failed","type":"record")"), std::string::npos) << listener.stream();
+    EXPECT_NE(listener.stream().find(R"("state":"queued","type":"record")"), std::string::npos) << listener.stream();
 
     // CUPS really had the job and aborted it.
     const std::string history = runCommand("lpstat -W completed -o " + broken.name).output;
