@@ -34,7 +34,9 @@ std::optional<CalendarDate> serialDate(std::string_view text)
 {
     double serial = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), serial);
-    if (error != std::errc() || end != text.data() + text.size() || !(serial >= 1.0) || serial >= 2958466.0)
+    // Serials of five digits at most (to 2173): a longer number is a date
+    // typed with a digit missing (2026115), not one centuries away.
+    if (error != std::errc() || end != text.data() + text.size() || !(serial >= 1.0) || serial >= 100000.0)
         return std::nullopt;
     const long long whole = static_cast<long long>(std::floor(serial));
     // 1900 system: serial 1 is 1900-01-01, and 60 the 29 February 1900 the

@@ -22,7 +22,8 @@ bool isValidDate(const CalendarDate& date);
 CalendarDate civilFromDays(long long days);
 
 // YYYY-MM-DD, YYYY/MM/DD (months and days of one digit too), YYYYMMDD, or a
-// spreadsheet's serial date (1900 system; a fraction is the time of day).
+// spreadsheet's serial date (1900 system, up to 99999; a fraction is the
+// time of day).
 // Nothing when it is none of them or no day of the calendar (2026-11-31).
 std::optional<CalendarDate> readFieldDate(std::string_view text);
 

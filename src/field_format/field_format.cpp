@@ -79,10 +79,16 @@ FormattedPlaceholder splitPlaceholder(std::string_view placeholder)
     return {placeholder.substr(0, bar), placeholder.substr(bar + 1)};
 }
 
+// 日期: with a pattern; with none it would print nothing for every date.
+bool isDatePattern(std::string_view format)
+{
+    return format.size() > kDatePattern.size() && format.substr(0, kDatePattern.size()) == kDatePattern;
+}
+
 bool knownFormat(std::string_view format)
 {
     return format.empty() || format == kCapitals || format == kRmbCapitals || format == kWords
-        || groupedDecimals(format) >= 0 || format == kChequeDate || format.substr(0, kDatePattern.size()) == kDatePattern;
+        || groupedDecimals(format) >= 0 || format == kChequeDate || isDatePattern(format);
 }
 
 FormatResult formatValue(std::string_view value, std::string_view format)
@@ -103,7 +109,7 @@ FormatResult formatValue(std::string_view value, std::string_view format)
     }
     if (const int decimals = groupedDecimals(format); decimals >= 0)
         return grouped(value, decimals);
-    if (format == kChequeDate || format.substr(0, kDatePattern.size()) == kDatePattern) {
+    if (format == kChequeDate || isDatePattern(format)) {
         const auto date = readFieldDate(value);
         if (!date)
             return failed("“" + std::string(value) + "”不是日期");

@@ -27,13 +27,17 @@ TEST(ChequeDate, WritesTheDateAsAChequeRequiresAndRefusesDaysThatNeverWere)
     EXPECT_EQ(formatted("20260310", "票据日期"), "贰零贰陆年叁月零壹拾日");
     EXPECT_EQ(formatted("46023", "票据日期"), "贰零贰陆年零壹月零壹日"); // a spreadsheet's 2026-01-01
     EXPECT_EQ(formatted("46023.75", "日期:yyyy-MM-dd"), "2026-01-01");
-    for (const char* refused : {"2026-11-31", "2026-02-29", "2026-13-01", "20261131", "2026-1", "26-01-01", "x", "60"})
+    // A date typed with a digit missing is refused, not read as a serial centuries away.
+    for (const char* refused : {"2026-11-31", "2026-02-29", "2026-13-01", "20261131", "2026-1", "26-01-01", "x", "60",
+                                "2026115", "202601", "100000"})
         EXPECT_EQ(formatted(refused, "票据日期"), "refused") << refused;
     EXPECT_EQ(formatted("2024-02-29", "票据日期"), "贰零贰肆年零贰月贰拾玖日");
 
     EXPECT_EQ(formatted("2026-3-7", "日期:yyyy年M月d日"), "2026年3月7日");
     EXPECT_EQ(formatted("2026-03-07", "日期:yy/MM/dd"), "26/03/07");
     EXPECT_EQ(formatted("2026-11-20", "日期:d.M.yyyy"), "20.11.2026");
+    EXPECT_EQ(formatted("2026-11-20", "日期:"), "refused") << "a pattern that prints nothing is a mistake";
+    EXPECT_EQ(formatted("", "日期:"), "refused");
 }
 
 TEST(ChequeDate, EveryDayFrom2000To2040AgreesWithTheNamesWrittenOut)
