@@ -55,6 +55,16 @@ Result<json, ApiError> parseObject(const std::string& text)
                         (utf8 ? "请求内容不是合法的 UTF-8，位置：第 " : "请求内容不是合法的 JSON，位置：第 ")
                             + std::to_string(e.byte) + " 字节",
                         {{"position", e.byte}}};
+    } catch (const json::out_of_range& e) {
+        // A number too large for a double (1e999), named in the reader's message.
+        const std::string what = e.what();
+        const std::size_t open = what.find('\'');
+        const std::size_t close = what.rfind('\'');
+        const std::size_t at =
+            open != std::string::npos && close > open + 1 ? text.find(what.substr(open + 1, close - open - 1)) : 0;
+        const std::size_t byte = at == std::string::npos ? 1 : at + 1;
+        return ApiError{400, "bad-json", "请求内容里的数字太大，位置：第 " + std::to_string(byte) + " 字节",
+                        {{"position", byte}}};
     }
 }
 

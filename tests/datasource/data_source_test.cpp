@@ -164,6 +164,11 @@ TEST(JsonSource, BadInputNamesLineAndColumn)
     EXPECT_EQ(readDataFile(recordsFile("not-objects.jsonl"), "").error, "第 2 行：这一行不是一个对象");
     EXPECT_EQ(readDataBytes("[1]", DataKind::Json, "").error, "第 1 条记录不是一个对象");
     EXPECT_EQ(readDataBytes(" \n", DataKind::Json, "").error, "数据文件是空的，没有列名");
+    // A number no double holds is refused where it stands, in either form.
+    EXPECT_EQ(readDataBytes("[{\"a\": 1},\n {\"a\": 1e999}]", DataKind::Json, "").error,
+              "第 2 行第 8 列：数字太大，超出了能读的范围");
+    EXPECT_EQ(readDataBytes("{\"a\": 1}\n{\"a\": -9e9999}", DataKind::Json, "").error,
+              "第 2 行第 7 列：数字太大，超出了能读的范围");
     const DataReadResult nested = readDataBytes(R"([{"a": {"b": [1, true]}, "c": 1.5}])", DataKind::Json, "");
     ASSERT_TRUE(nested.ok());
     EXPECT_EQ(nested.table.value(0, 0), R"({"b":[1,true]})");

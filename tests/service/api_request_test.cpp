@@ -40,6 +40,8 @@ TEST(ApiRequest, ABodyThatIsNoJsonObjectIsRefusedAtTheByteWhereItGoesWrong)
          R"(400 {"error":{"code":"bad-utf8","message":"请求内容不是合法的 UTF-8，位置：第 17 字节","position":17}})"},
         {"an array", "[1]", R"(400 {"error":{"code":"wrong-type","message":"请求内容应为一个 JSON 对象","position":"/"}})"},
         {"a string", R"("job")", R"(400 {"error":{"code":"wrong-type","message":"请求内容应为一个 JSON 对象","position":"/"}})"},
+        {"a number no double holds", R"({"template": "card", "copies": 1e999})",
+         R"(400 {"error":{"code":"bad-json","message":"请求内容里的数字太大，位置：第 32 字节","position":32}})"},
     };
     for (const Refusal& row : rows) {
         const auto parsed = parseObject(row.body);
