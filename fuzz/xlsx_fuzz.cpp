@@ -6,6 +6,7 @@
 // can be read. The seeds are the parts of workbooks in tests/data/xlsx
 // (MIT licence, see there), joined the same way.
 #include "data/xlsx_source.h"
+#include "every_cell.h"
 
 #include <array>
 #include <cstddef>
@@ -121,10 +122,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ordavel::DataReadResult read = ordavel::readXlsx(zip, "");
     if (!read.ok())
         return 0;
-    std::size_t total = 0;
-    for (int row = 0; row < read.table.recordCount(); ++row)
-        for (int column = 0; column < read.table.columnCount(); ++column)
-            total += read.table.value(row, column).size();
-    (void)total;
+    (void)bytesOfEveryCell(read.table);
     return 0;
 }
