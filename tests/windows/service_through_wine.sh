@@ -99,7 +99,13 @@ wait_out() {
 failed=0
 start_service
 [ "$(curl -s "$base/v1/info" | python3 -c 'import json,sys; print(json.load(sys.stdin)["name"])')" = ordavel ] || failed=1
-call "$base/v1/printers" | grep -q "\"$queue\"" || { echo "service_through_wine: /v1/printers does not list $queue" >&2; failed=1; }
+# Wine learns of a CUPS queue made just before it started a moment later: look for 30 s.
+listed=0
+for _ in $(seq 60); do
+  call "$base/v1/printers" | grep -q "\"$queue\"" && { listed=1; break; }
+  sleep 0.5
+done
+[ "$listed" = 1 ] || { echo "service_through_wine: /v1/printers does not list $queue" >&2; failed=1; }
 
 # 1. One record, compared with the Linux render of the same record.
 id="$(post_job 1 1 one)"
