@@ -40,22 +40,18 @@ std::string parseError(std::string_view text, std::size_t offset)
     return dataErrorAt(line, column, "不是正确的 JSON");
 }
 
-// A number too large for a double (1e999): the reader names the number
-// ("number overflow parsing '1e999'"), which is found again in the text.
-// Its byte offset, or npos.
-std::size_t overflowOffset(std::string_view text, const Json::out_of_range& e)
-{
-    const std::string_view what = e.what();
-    const std::size_t open = what.find('\'');
-    const std::size_t close = what.rfind('\'');
-    if (open == std::string_view::npos || close <= open + 1)
-        return std::string_view::npos;
-    return text.find(what.substr(open + 1, close - open - 1));
-}
-
 constexpr std::string_view kTooLarge = "数字太大，超出了能读的范围";
 
 } // namespace
+
+std::size_t overflowingNumberAt(std::string_view text, std::string_view message)
+{
+    const std::size_t open = message.find('\'');
+    const std::size_t close = message.rfind('\'');
+    if (open == std::string_view::npos || close <= open + 1)
+        return std::string_view::npos;
+    return text.find(message.substr(open + 1, close - open - 1));
+}
 
 DataReadResult readJson(std::string_view bytes)
 {
@@ -77,7 +73,7 @@ DataReadResult readJson(std::string_view bytes)
             result.error = parseError(bytes, e.byte);
             return result;
         } catch (const Json::out_of_range& e) {
-            const std::size_t at = overflowOffset(bytes, e);
+            const std::size_t at = overflowingNumberAt(bytes, e.what());
             const auto [line, column] = lineAndColumn(bytes, at);
             result.error = at == std::string_view::npos ? std::string(kTooLarge) : dataErrorAt(line, column, kTooLarge);
             return result;
@@ -103,7 +99,7 @@ DataReadResult readJson(std::string_view bytes)
                     result.error = dataErrorAt(line, static_cast<int>(e.byte == 0 ? 1 : e.byte), "不是正确的 JSON");
                     return result;
                 } catch (const Json::out_of_range& e) {
-                    const std::size_t at = overflowOffset(text, e);
+                    const std::size_t at = overflowingNumberAt(text, e.what());
                     result.error =
                         dataErrorAt(line, at == std::string_view::npos ? 0 : static_cast<int>(at) + 1, kTooLarge);
                     return result;

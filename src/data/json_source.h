@@ -4,6 +4,7 @@
 
 #include "data/data_table.h"
 
+#include <cstddef>
 #include <string_view>
 
 namespace ordavel {
@@ -12,5 +13,10 @@ namespace ordavel {
 // null as empty, arrays and objects as their compact JSON text. Malformed
 // JSON names its line and column; a record that is not an object names its row.
 DataReadResult readJson(std::string_view bytes);
+
+// Where in `text` the number lies that the JSON reader's range error
+// `message` names ("number overflow parsing '1e999'": too large for a
+// double); npos when it names none found there.
+std::size_t overflowingNumberAt(std::string_view text, std::string_view message);
 
 } // namespace ordavel

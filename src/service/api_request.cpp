@@ -1,5 +1,6 @@
 #include "service/api_request.h"
 
+#include "data/json_source.h"
 #include "service/job_json.h"
 #include "service/service.h"
 #include "service/template_catalog.h"
@@ -56,12 +57,8 @@ Result<json, ApiError> parseObject(const std::string& text)
                             + std::to_string(e.byte) + " 字节",
                         {{"position", e.byte}}};
     } catch (const json::out_of_range& e) {
-        // A number too large for a double (1e999), named in the reader's message.
-        const std::string what = e.what();
-        const std::size_t open = what.find('\'');
-        const std::size_t close = what.rfind('\'');
-        const std::size_t at =
-            open != std::string::npos && close > open + 1 ? text.find(what.substr(open + 1, close - open - 1)) : 0;
+        // A number too large for a double (1e999).
+        const std::size_t at = overflowingNumberAt(text, e.what());
         const std::size_t byte = at == std::string::npos ? 1 : at + 1;
         return ApiError{400, "bad-json", "请求内容里的数字太大，位置：第 " + std::to_string(byte) + " 字节",
                         {{"position", byte}}};
